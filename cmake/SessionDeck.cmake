@@ -1,0 +1,11 @@
+# Small helpers shared by the project's CMake files.
+
+# add_sessiondeck_test(NAME SOURCES...): a GoogleTest executable linked against
+# the library's objects, its cases registered with CTest one by one.
+function(add_sessiondeck_test name)
+  add_executable(${name} ${ARGN})
+  target_link_libraries(${name} PRIVATE sd_core GTest::gtest GTest::gmock GTest::gtest_main)
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "SESSIONDECK_TEST_BINARY_DIR=${PROJECT_BINARY_DIR}")
+endfunction()

@@ -1,0 +1,181 @@
+// The backend-neutral configuration store: factories, stores, keys and key iterators.
+#pragma once
+
+#include <cstdint>
+
+#include "foundation/containers.h"
+#include "foundation/export.h"
+#include "foundation/report.h"
+#include "foundation/unicode_string.h"
+#include "profile/security_descriptor.h"
+
+// Value kinds, as NextValue reports them and as every stored value has one.
+enum VProfileValueKind : int {
+    kValueKindForeign = -1,  // a registry type the store does not read
+    kValueKindDword = 0,
+    kValueKindString = 1,
+    kValueKindBinary = 2,
+    kValueKindStringArray = 3,
+    kValueKindSubKey = 4,
+};
+
+class VProfilePrivateKeyIterator {
+public:
+    virtual ~VProfilePrivateKeyIterator() = default;
+    virtual bool NextValue(VUnicodeString& name, int& kind) = 0;
+    virtual bool Next(VUnicodeString& name) = 0;
+};
+
+// What a backend implements for one key. Names are null-terminated UTF-16.
+class VProfilePrivateKey {
+public:
+    virtual ~VProfilePrivateKey() = default;
+    virtual bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& descriptor) = 0;
+    virtual bool QueryStringArray(const char16_t* name, VStringArray& value) = 0;
+    // With a null buffer: stores the value's size and returns true. With a size
+    // smaller than the value: false. Otherwise copies and stores the size.
+    virtual bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) = 0;
+    virtual bool QueryString(const char16_t* name, VUnicodeString& value) = 0;
+    virtual bool QueryDword(const char16_t* name, uint32_t& value) = 0;
+    virtual bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& descriptor) = 0;
+    virtual bool SetStringArray(const char16_t* name, const VStringArray& value) = 0;
+    virtual bool SetBinary(const char16_t* name, const void* data, uint32_t size) = 0;
+    virtual bool SetString(const char16_t* name, const char16_t* value) = 0;
+    virtual bool SetDword(const char16_t* name, uint32_t value) = 0;
+    virtual bool DeleteValue(const char16_t* name) = 0;
+    virtual bool DeleteSubKey(const char16_t* name) = 0;
+    virtual bool SubKeyExists(const char16_t* name) = 0;
+    virtual bool IsWritable() = 0;
+    // folder true: the key as a folder; false: the key's own value file.
+    virtual bool IsHidden(bool folder) = 0;
+    virtual bool SetKeySecurity(const VSecurityDescriptor& descriptor) = 0;
+    virtual VReportMessageParams& GetReport() = 0;
+    // Always returns a key (owned by the caller); whether it exists is asked
+    // with SubKeyExists on the parent.
+    virtual VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* descriptor) = 0;
+    // values true: value names; false: sub-key names. Owned by the caller.
+    virtual VProfilePrivateKeyIterator* CreateIterator(bool values) = 0;
+};
+
+class VProfilePrivateStore {
+public:
+    virtual ~VProfilePrivateStore() = default;
+    virtual VProfilePrivateKey* OpenRootKey(bool readOnly) = 0;
+};
+
+class SESSIONDECK_API VProfileStoreFactory {
+public:
+    virtual ~VProfileStoreFactory() = default;
+    virtual VProfilePrivateStore* CreateStore() = 0;
+};
+
+// The host's factory getter, recorded by initialisation.
+using ProfileStoreFactoryGetter = VProfileStoreFactory* (*)();
+SESSIONDECK_API void SetProfileStoreFactoryGetter(ProfileStoreFactoryGetter getter);
+SESSIONDECK_API ProfileStoreFactoryGetter GetProfileStoreFactoryGetter();
+
+// A key that holds nothing, accepts nothing and never writes: what a store
+// opened without a factory, or a name that leaves the store, yields.
+class SESSIONDECK_API VNullProfileKey : public VProfilePrivateKey {
+public:
+    bool QuerySecurityDescriptor(const char16_t*, VSecurityDescriptor&) override { return false; }
+    bool QueryStringArray(const char16_t*, VStringArray&) override { return false; }
+    bool QueryBinary(const char16_t*, void*, uint32_t&) override { return false; }
+    bool QueryString(const char16_t*, VUnicodeString&) override { return false; }
+    bool QueryDword(const char16_t*, uint32_t&) override { return false; }
+    bool SetSecurityDescriptor(const char16_t*, const VSecurityDescriptor&) override { return false; }
+    bool SetStringArray(const char16_t*, const VStringArray&) override { return false; }
+    bool SetBinary(const char16_t*, const void*, uint32_t) override { return false; }
+    bool SetString(const char16_t*, const char16_t*) override { return false; }
+    bool SetDword(const char16_t*, uint32_t) override { return false; }
+    bool DeleteValue(const char16_t*) override { return false; }
+    bool DeleteSubKey(const char16_t*) override { return false; }
+    bool SubKeyExists(const char16_t*) override { return false; }
+    bool IsWritable() override { return false; }
+    bool IsHidden(bool) override { return false; }
+    bool SetKeySecurity(const VSecurityDescriptor&) override { return false; }
+    VReportMessageParams& GetReport() override { return m_report; }
+    VProfilePrivateKey* OpenSubKey(const char16_t*, const VSecurityDescriptor*) override { return new VNullProfileKey; }
+    VProfilePrivateKeyIterator* CreateIterator(bool) override;
+
+private:
+    VReportMessageParams m_report;
+};
+
+class VProfileStore;
+
+// The key handle callers use; forwards to the backend key it owns.
+class SESSIONDECK_API VProfileKey {
+public:
+    // A further handle on the store's root.
+    explicit VProfileKey(VProfileStore& store);
+    // The sub-key `name` of `parent` (backslashes name descendants).
+    VProfileKey(VProfileKey& parent, const char16_t* name);
+    VProfileKey(VProfileKey& parent, const VUnicodeString& name) : VProfileKey(parent, name.c_str()) {}
+    // Takes ownership of a backend key.
+    explicit VProfileKey(VProfilePrivateKey* key);
+    virtual ~VProfileKey();
+    VProfileKey(const VProfileKey&) = delete;
+    VProfileKey& operator=(const VProfileKey&) = delete;
+
+    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& d) { return m_key->QuerySecurityDescriptor(name, d); }
+    bool QueryStringArray(const char16_t* name, VStringArray& v) { return m_key->QueryStringArray(name, v); }
+    bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) { return m_key->QueryBinary(name, buffer, size); }
+    bool QueryString(const char16_t* name, VUnicodeString& v) { return m_key->QueryString(name, v); }
+    bool QueryDword(const char16_t* name, uint32_t& v) { return m_key->QueryDword(name, v); }
+    bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& d) { return m_key->SetSecurityDescriptor(name, d); }
+    bool SetStringArray(const char16_t* name, const VStringArray& v) { return m_key->SetStringArray(name, v); }
+    bool SetBinary(const char16_t* name, const void* data, uint32_t size) { return m_key->SetBinary(name, data, size); }
+    bool SetString(const char16_t* name, const char16_t* v) { return m_key->SetString(name, v); }
+    bool SetDword(const char16_t* name, uint32_t v) { return m_key->SetDword(name, v); }
+    bool DeleteValue(const char16_t* name) { return m_key->DeleteValue(name); }
+    bool DeleteSubKey(const char16_t* name) { return m_key->DeleteSubKey(name); }
+    bool SubKeyExists(const char16_t* name) { return m_key->SubKeyExists(name); }
+    bool IsWritable() { return m_key->IsWritable(); }
+    bool IsHidden(bool folder) { return m_key->IsHidden(folder); }
+    bool SetKeySecurity(const VSecurityDescriptor& d) { return m_key->SetKeySecurity(d); }
+    VReportMessageParams& GetReport() { return m_key->GetReport(); }
+    VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* d) { return m_key->OpenSubKey(name, d); }
+    VProfilePrivateKeyIterator* CreateIterator(bool values) { return m_key->CreateIterator(values); }
+
+private:
+    VProfilePrivateKey* m_key;
+};
+
+// The store callers construct on the stack. Without a factory it asks the
+// host's getter anew each time; with no getter set it is an empty store whose
+// keys hold nothing (and it says so once on standard error), never a crash.
+class SESSIONDECK_API VProfileStore {
+public:
+    explicit VProfileStore(VProfileStoreFactory* factory = nullptr);
+    VProfileStore(bool readOnly, VProfileStoreFactory* factory = nullptr);
+    virtual ~VProfileStore();
+    VProfileStore(const VProfileStore&) = delete;
+    VProfileStore& operator=(const VProfileStore&) = delete;
+
+    VProfileKey& GetRootKey() { return *m_root; }
+    bool IsReadOnly() const { return m_readOnly; }
+    // False when no factory could be had: every key of this store is empty.
+    bool HasBackend() const { return m_store != nullptr; }
+
+private:
+    friend class VProfileKey;
+    VProfilePrivateStore* m_store = nullptr;
+    VProfileKey* m_root = nullptr;
+    bool m_readOnly = false;
+};
+
+// Iterates the names of a key's sub-keys (values false) or values (true).
+class SESSIONDECK_API VProfileKeyIterator {
+public:
+    VProfileKeyIterator(VProfileKey& key, bool values);
+    virtual ~VProfileKeyIterator();
+    VProfileKeyIterator(const VProfileKeyIterator&) = delete;
+    VProfileKeyIterator& operator=(const VProfileKeyIterator&) = delete;
+
+    bool NextValue(VUnicodeString& name, int& kind) { return m_iterator->NextValue(name, kind); }
+    bool Next(VUnicodeString& name) { return m_iterator->Next(name); }
+
+private:
+    VProfilePrivateKeyIterator* m_iterator;
+};

@@ -1,0 +1,39 @@
+// The text form of a security descriptor.
+#include "profile/security_descriptor.h"
+
+namespace {
+constexpr char16_t kPrefix[] = u"SD:";
+constexpr char16_t kHex[] = u"0123456789abcdef";
+
+int HexDigit(char16_t c) {
+    if (c >= u'0' && c <= u'9') return c - u'0';
+    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+    return -1;
+}
+}  // namespace
+
+VStringArray VSecurityDescriptor::ToText() const {
+    std::u16string text = kPrefix;
+    for (uint8_t b : m_bytes) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
+    }
+    VStringArray out;
+    out.Add(VUnicodeString(std::move(text)));
+    return out;
+}
+
+std::optional<VSecurityDescriptor> VSecurityDescriptor::FromText(const VStringArray& text) {
+    if (text.GetSize() != 1) return std::nullopt;
+    std::u16string_view s = text[0].str();
+    const std::u16string_view prefix = kPrefix;
+    if (s.substr(0, prefix.size()) != prefix || (s.size() - prefix.size()) % 2 != 0) return std::nullopt;
+    std::vector<uint8_t> bytes;
+    for (size_t i = prefix.size(); i < s.size(); i += 2) {
+        const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
+    }
+    return VSecurityDescriptor(std::move(bytes));
+}

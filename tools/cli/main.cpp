@@ -1,0 +1,2 @@
+// PLACEHOLDER: the sessiondeck command-line host.
+int main() { return 0; }
