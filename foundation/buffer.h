@@ -1,4 +1,5 @@
-// IBuffer and VBasicBuffer: a reference-counted growable byte buffer used to hand serialised data to the host.
+// IBuffer and VBasicBuffer: a reference-counted growable byte buffer used to hand serialised data
+// to the host.
 #pragma once
 
 #include <cstddef>

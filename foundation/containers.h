@@ -48,7 +48,9 @@ public:
         if (index > m_items.size()) throw OutOfRange();
         m_items.insert(m_items.begin() + static_cast<std::ptrdiff_t>(index), std::move(item));
     }
-    void RemoveAt(size_t index) { m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(Check(index))); }
+    void RemoveAt(size_t index) {
+        m_items.erase(m_items.begin() + static_cast<std::ptrdiff_t>(Check(index)));
+    }
     void RemoveAll() { m_items.clear(); }
     void SetSize(size_t size) { m_items.resize(size); }
 
@@ -75,7 +77,8 @@ class VStringArray : public VArray<VUnicodeString> {
 public:
     using VArray<VUnicodeString>::VArray;
     friend bool operator==(const VStringArray& a, const VStringArray& b) {
-        return static_cast<const VArray<VUnicodeString>&>(a) == static_cast<const VArray<VUnicodeString>&>(b);
+        return static_cast<const VArray<VUnicodeString>&>(a) ==
+               static_cast<const VArray<VUnicodeString>&>(b);
     }
 };
 
@@ -141,5 +144,7 @@ private:
 };
 
 struct VUnicodeStringHash {
-    size_t operator()(const VUnicodeString& s) const { return std::hash<std::u16string>()(s.str()); }
+    size_t operator()(const VUnicodeString& s) const {
+        return std::hash<std::u16string>()(s.str());
+    }
 };

@@ -1,4 +1,5 @@
-// IString and VUnicodeStringI: the out-parameter through which a callee hands a string to its caller.
+// IString and VUnicodeStringI: the out-parameter through which a callee hands a string to its
+// caller.
 #pragma once
 
 #include <cstddef>

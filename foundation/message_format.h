@@ -1,4 +1,5 @@
-// The message-format syntax (%1..%99, %n!fmt!, escapes) used for report texts and the library's own string building.
+// The message-format syntax (%1..%99, %n!fmt!, escapes) used for report texts and the library's own
+// string building.
 #pragma once
 
 #include <cstdarg>
@@ -23,14 +24,15 @@ struct MessageFormatOptions {
 // Formats `format`. Returns nullopt when the call is invalid: a placeholder
 // with no argument, a number where a string is wanted or the other way round,
 // or a malformed conversion. The caller then retries with inserts ignored.
-SESSIONDECK_API std::optional<std::u16string> FormatMessageString(std::u16string_view format,
-                                                                  const std::vector<MessageArgument>& args,
-                                                                  MessageFormatOptions options = {});
+SESSIONDECK_API std::optional<std::u16string> FormatMessageString(
+    std::u16string_view format, const std::vector<MessageArgument>& args,
+    MessageFormatOptions options = {});
 
 // Formats with arguments taken from a va_list, each read with the type its
 // conversion names (strings as const char16_t*), in the order of the insert
 // numbers. Returns nullopt as above.
-SESSIONDECK_API std::optional<std::u16string> FormatMessageStringV(std::u16string_view format, va_list args);
+SESSIONDECK_API std::optional<std::u16string> FormatMessageStringV(std::u16string_view format,
+                                                                   va_list args);
 
 // Convenience for the library's own string building (value lines, numbered
 // names): formats or, when the call is invalid, returns the format itself.

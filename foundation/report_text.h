@@ -14,5 +14,5 @@ SESSIONDECK_API void SetHostMessageModule(VModuleHandle module);
 // The text of a report, never empty: the system's table (for system error
 // codes), the report's module, the host's module, and last the fixed
 // "Could not retrieve the error text" text.
-std::u16string ResolveReportText(uint32_t id, VModuleHandle module, const std::vector<std::u16string>& inserts,
-                                 bool singleLine);
+std::u16string ResolveReportText(uint32_t id, VModuleHandle module,
+                                 const std::vector<std::u16string>& inserts, bool singleLine);

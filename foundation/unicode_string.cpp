@@ -28,7 +28,15 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
-VUnicodeString VUnicodeString::FromUtf8(std::string_view utf8) { return Utf8ToUtf16(utf8); }
-VUnicodeString VUnicodeString::FromAnsi(std::string_view ansi) { return AnsiToUtf16(ansi); }
-std::string VUnicodeString::ToUtf8() const { return Utf16ToUtf8(m_text); }
-std::string VUnicodeString::ToAnsi() const { return Utf16ToAnsi(m_text); }
+VUnicodeString VUnicodeString::FromUtf8(std::string_view utf8) {
+    return Utf8ToUtf16(utf8);
+}
+VUnicodeString VUnicodeString::FromAnsi(std::string_view ansi) {
+    return AnsiToUtf16(ansi);
+}
+std::string VUnicodeString::ToUtf8() const {
+    return Utf16ToUtf8(m_text);
+}
+std::string VUnicodeString::ToAnsi() const {
+    return Utf16ToAnsi(m_text);
+}

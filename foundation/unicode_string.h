@@ -56,8 +56,15 @@ public:
     friend VUnicodeString operator+(VUnicodeString a, std::u16string_view b) { return a += b; }
 
     friend bool operator==(const VUnicodeString& a, const VUnicodeString& b) = default;
-    friend std::strong_ordering operator<=>(const VUnicodeString& a, const VUnicodeString& b) = default;
+    friend std::strong_ordering operator<=>(const VUnicodeString& a,
+                                            const VUnicodeString& b) = default;
     friend bool operator==(const VUnicodeString& a, std::u16string_view b) { return a.m_text == b; }
+    friend bool operator==(const VUnicodeString& a, const char16_t* b) {
+        return a.m_text == (b ? b : u"");
+    }
+    friend bool operator==(const VUnicodeString& a, const std::u16string& b) {
+        return a.m_text == b;
+    }
 
 private:
     std::u16string m_text;

@@ -1,4 +1,5 @@
-// VUnknown and VUnknownPointer: interlocked reference counting for objects that cross the library boundary.
+// VUnknown and VUnknownPointer: interlocked reference counting for objects that cross the library
+// boundary.
 #pragma once
 
 #include <atomic>
@@ -11,7 +12,9 @@ struct VGuid {
     uint16_t data2;
     uint16_t data3;
     uint8_t data4[8];
-    friend bool operator==(const VGuid& a, const VGuid& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+    friend bool operator==(const VGuid& a, const VGuid& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    }
 };
 
 // The root of every reference-counted interface.
@@ -77,7 +80,9 @@ public:
         if (m_object) m_object->AddRef();
     }
     VUnknownPointer(const VUnknownPointer& other) : VUnknownPointer(other.m_object) {}
-    VUnknownPointer(VUnknownPointer&& other) noexcept : m_object(other.m_object) { other.m_object = nullptr; }
+    VUnknownPointer(VUnknownPointer&& other) noexcept : m_object(other.m_object) {
+        other.m_object = nullptr;
+    }
     VUnknownPointer& operator=(VUnknownPointer other) noexcept {
         std::swap(m_object, other.m_object);
         return *this;

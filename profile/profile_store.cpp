@@ -14,14 +14,22 @@ public:
     bool Next(VUnicodeString&) override { return false; }
 };
 
-VProfilePrivateKey* OrNullKey(VProfilePrivateKey* key) { return key ? key : new VNullProfileKey; }
+VProfilePrivateKey* OrNullKey(VProfilePrivateKey* key) {
+    return key ? key : new VNullProfileKey;
+}
 
 }  // namespace
 
-void SetProfileStoreFactoryGetter(ProfileStoreFactoryGetter getter) { g_factoryGetter = getter; }
-ProfileStoreFactoryGetter GetProfileStoreFactoryGetter() { return g_factoryGetter.load(); }
+void SetProfileStoreFactoryGetter(ProfileStoreFactoryGetter getter) {
+    g_factoryGetter = getter;
+}
+ProfileStoreFactoryGetter GetProfileStoreFactoryGetter() {
+    return g_factoryGetter.load();
+}
 
-VProfilePrivateKeyIterator* VNullProfileKey::CreateIterator(bool) { return new EmptyIterator; }
+VProfilePrivateKeyIterator* VNullProfileKey::CreateIterator(bool) {
+    return new EmptyIterator;
+}
 
 // ---- VProfileStore ---------------------------------------------------------
 
@@ -39,12 +47,14 @@ VProfileStore::VProfileStore(bool readOnly, VProfileStoreFactory* factory) : m_r
         static std::atomic<bool> warned{false};
         if (!warned.exchange(true)) {
             std::fputs(
-                "SessionDeck: a configuration store was opened before SessionDeckDllInitProfileFactory "
+                "SessionDeck: a configuration store was opened before "
+                "SessionDeckDllInitProfileFactory "
                 "recorded a store factory; it holds nothing and keeps nothing.\n",
                 stderr);
         }
     }
-    m_root = new VProfileKey(m_store ? OrNullKey(m_store->OpenRootKey(readOnly)) : new VNullProfileKey);
+    m_root =
+        new VProfileKey(m_store ? OrNullKey(m_store->OpenRootKey(readOnly)) : new VNullProfileKey);
 }
 
 VProfileStore::~VProfileStore() {
@@ -55,19 +65,25 @@ VProfileStore::~VProfileStore() {
 // ---- VProfileKey -----------------------------------------------------------
 
 VProfileKey::VProfileKey(VProfileStore& store)
-    : m_key(store.m_store ? OrNullKey(store.m_store->OpenRootKey(store.m_readOnly)) : new VNullProfileKey) {}
+    : m_key(store.m_store ? OrNullKey(store.m_store->OpenRootKey(store.m_readOnly))
+                          : new VNullProfileKey) {}
 
 VProfileKey::VProfileKey(VProfileKey& parent, const char16_t* name)
     : m_key(OrNullKey(parent.m_key->OpenSubKey(name ? name : u"", nullptr))) {}
 
 VProfileKey::VProfileKey(VProfilePrivateKey* key) : m_key(OrNullKey(key)) {}
 
-VProfileKey::~VProfileKey() { delete m_key; }
+VProfileKey::~VProfileKey() {
+    delete m_key;
+}
 
 // ---- VProfileKeyIterator ---------------------------------------------------
 
-VProfileKeyIterator::VProfileKeyIterator(VProfileKey& key, bool values) : m_iterator(key.CreateIterator(values)) {
+VProfileKeyIterator::VProfileKeyIterator(VProfileKey& key, bool values)
+    : m_iterator(key.CreateIterator(values)) {
     if (!m_iterator) m_iterator = new EmptyIterator;
 }
 
-VProfileKeyIterator::~VProfileKeyIterator() { delete m_iterator; }
+VProfileKeyIterator::~VProfileKeyIterator() {
+    delete m_iterator;
+}

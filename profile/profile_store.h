@@ -37,7 +37,8 @@ public:
     virtual bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) = 0;
     virtual bool QueryString(const char16_t* name, VUnicodeString& value) = 0;
     virtual bool QueryDword(const char16_t* name, uint32_t& value) = 0;
-    virtual bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& descriptor) = 0;
+    virtual bool SetSecurityDescriptor(const char16_t* name,
+                                       const VSecurityDescriptor& descriptor) = 0;
     virtual bool SetStringArray(const char16_t* name, const VStringArray& value) = 0;
     virtual bool SetBinary(const char16_t* name, const void* data, uint32_t size) = 0;
     virtual bool SetString(const char16_t* name, const char16_t* value) = 0;
@@ -52,7 +53,8 @@ public:
     virtual VReportMessageParams& GetReport() = 0;
     // Always returns a key (owned by the caller); whether it exists is asked
     // with SubKeyExists on the parent.
-    virtual VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* descriptor) = 0;
+    virtual VProfilePrivateKey* OpenSubKey(const char16_t* name,
+                                           const VSecurityDescriptor* descriptor) = 0;
     // values true: value names; false: sub-key names. Owned by the caller.
     virtual VProfilePrivateKeyIterator* CreateIterator(bool values) = 0;
 };
@@ -83,7 +85,9 @@ public:
     bool QueryBinary(const char16_t*, void*, uint32_t&) override { return false; }
     bool QueryString(const char16_t*, VUnicodeString&) override { return false; }
     bool QueryDword(const char16_t*, uint32_t&) override { return false; }
-    bool SetSecurityDescriptor(const char16_t*, const VSecurityDescriptor&) override { return false; }
+    bool SetSecurityDescriptor(const char16_t*, const VSecurityDescriptor&) override {
+        return false;
+    }
     bool SetStringArray(const char16_t*, const VStringArray&) override { return false; }
     bool SetBinary(const char16_t*, const void*, uint32_t) override { return false; }
     bool SetString(const char16_t*, const char16_t*) override { return false; }
@@ -95,7 +99,9 @@ public:
     bool IsHidden(bool) override { return false; }
     bool SetKeySecurity(const VSecurityDescriptor&) override { return false; }
     VReportMessageParams& GetReport() override { return m_report; }
-    VProfilePrivateKey* OpenSubKey(const char16_t*, const VSecurityDescriptor*) override { return new VNullProfileKey; }
+    VProfilePrivateKey* OpenSubKey(const char16_t*, const VSecurityDescriptor*) override {
+        return new VNullProfileKey;
+    }
     VProfilePrivateKeyIterator* CreateIterator(bool) override;
 
 private:
@@ -111,21 +117,36 @@ public:
     explicit VProfileKey(VProfileStore& store);
     // The sub-key `name` of `parent` (backslashes name descendants).
     VProfileKey(VProfileKey& parent, const char16_t* name);
-    VProfileKey(VProfileKey& parent, const VUnicodeString& name) : VProfileKey(parent, name.c_str()) {}
+    VProfileKey(VProfileKey& parent, const VUnicodeString& name)
+        : VProfileKey(parent, name.c_str()) {}
     // Takes ownership of a backend key.
     explicit VProfileKey(VProfilePrivateKey* key);
     virtual ~VProfileKey();
     VProfileKey(const VProfileKey&) = delete;
     VProfileKey& operator=(const VProfileKey&) = delete;
 
-    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& d) { return m_key->QuerySecurityDescriptor(name, d); }
-    bool QueryStringArray(const char16_t* name, VStringArray& v) { return m_key->QueryStringArray(name, v); }
-    bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) { return m_key->QueryBinary(name, buffer, size); }
-    bool QueryString(const char16_t* name, VUnicodeString& v) { return m_key->QueryString(name, v); }
+    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& d) {
+        return m_key->QuerySecurityDescriptor(name, d);
+    }
+    bool QueryStringArray(const char16_t* name, VStringArray& v) {
+        return m_key->QueryStringArray(name, v);
+    }
+    bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) {
+        return m_key->QueryBinary(name, buffer, size);
+    }
+    bool QueryString(const char16_t* name, VUnicodeString& v) {
+        return m_key->QueryString(name, v);
+    }
     bool QueryDword(const char16_t* name, uint32_t& v) { return m_key->QueryDword(name, v); }
-    bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& d) { return m_key->SetSecurityDescriptor(name, d); }
-    bool SetStringArray(const char16_t* name, const VStringArray& v) { return m_key->SetStringArray(name, v); }
-    bool SetBinary(const char16_t* name, const void* data, uint32_t size) { return m_key->SetBinary(name, data, size); }
+    bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& d) {
+        return m_key->SetSecurityDescriptor(name, d);
+    }
+    bool SetStringArray(const char16_t* name, const VStringArray& v) {
+        return m_key->SetStringArray(name, v);
+    }
+    bool SetBinary(const char16_t* name, const void* data, uint32_t size) {
+        return m_key->SetBinary(name, data, size);
+    }
     bool SetString(const char16_t* name, const char16_t* v) { return m_key->SetString(name, v); }
     bool SetDword(const char16_t* name, uint32_t v) { return m_key->SetDword(name, v); }
     bool DeleteValue(const char16_t* name) { return m_key->DeleteValue(name); }
@@ -135,8 +156,12 @@ public:
     bool IsHidden(bool folder) { return m_key->IsHidden(folder); }
     bool SetKeySecurity(const VSecurityDescriptor& d) { return m_key->SetKeySecurity(d); }
     VReportMessageParams& GetReport() { return m_key->GetReport(); }
-    VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* d) { return m_key->OpenSubKey(name, d); }
-    VProfilePrivateKeyIterator* CreateIterator(bool values) { return m_key->CreateIterator(values); }
+    VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* d) {
+        return m_key->OpenSubKey(name, d);
+    }
+    VProfilePrivateKeyIterator* CreateIterator(bool values) {
+        return m_key->CreateIterator(values);
+    }
 
 private:
     VProfilePrivateKey* m_key;

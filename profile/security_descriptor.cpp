@@ -28,7 +28,8 @@ std::optional<VSecurityDescriptor> VSecurityDescriptor::FromText(const VStringAr
     if (text.GetSize() != 1) return std::nullopt;
     std::u16string_view s = text[0].str();
     const std::u16string_view prefix = kPrefix;
-    if (s.substr(0, prefix.size()) != prefix || (s.size() - prefix.size()) % 2 != 0) return std::nullopt;
+    if (s.substr(0, prefix.size()) != prefix || (s.size() - prefix.size()) % 2 != 0)
+        return std::nullopt;
     std::vector<uint8_t> bytes;
     for (size_t i = prefix.size(); i < s.size(); i += 2) {
         const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);

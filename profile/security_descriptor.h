@@ -1,4 +1,5 @@
-// VSecurityDescriptor: an opaque access-control blob, carried by the store and applied where the platform can.
+// VSecurityDescriptor: an opaque access-control blob, carried by the store and applied where the
+// platform can.
 #pragma once
 
 #include <cstdint>

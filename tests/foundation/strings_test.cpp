@@ -23,7 +23,9 @@ TEST(CodePage, Windows1252AndUtf8RoundTrips) {
     EXPECT_EQ(Utf8ToUtf16("\xE2\x82\xAC"), u"\u20AC");
     EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
     // Malformed UTF-8 is replaced, never dropped silently or read past.
-    EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUtf16("a\xFF"
+                          "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf16BytesToUtf16(std::string("\x00\x41\x00", 3), true), u"A");
 }
 

@@ -7,7 +7,8 @@
 #include <stdexcept>
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "sessiondeck-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "sessiondeck-test-XXXXXX").string();
     if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
     m_path = pattern;
 }
