@@ -1,2 +1,45 @@
-// PLACEHOLDER: the sessiondeck command-line host.
-int main() { return 0; }
+// sessiondeck: the command-line host of the SessionDeck library over a configuration folder.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+#include <iostream>
+
+#include "platform/version_record.h"
+#include "tools/cli/cli_common.h"
+#include "tools/cli/store_commands.h"
+
+SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
+
+int main(int argc, char** argv) {
+    cli::GlobalOptions options;
+    CLI::App app("sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
+                 "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.",
+                 "sessiondeck");
+    app.fallthrough();
+    app.require_subcommand(1);
+    app.add_option("--config", options.configFolder,
+                   "Configuration folder (default: $SESSIONDECK_CONFIG, else "
+                   "$XDG_CONFIG_HOME/sessiondeck/Config)");
+    app.add_flag("--read-only", options.readOnly, "Open the store read-only: nothing is ever written");
+    cli::AddStoreCommands(app, options);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        std::cout << app.help();
+        return cli::kOk;
+    } catch (const CLI::CallForAllHelp&) {
+        std::cout << app.help("", CLI::AppFormatMode::All);
+        return cli::kOk;
+    } catch (const CLI::ParseError& e) {
+        std::cerr << "sessiondeck: " << e.what() << " (see --help)\n";
+        return cli::kUsage;
+    } catch (const cli::Failure& e) {
+        std::cerr << "sessiondeck: " << e.what() << '\n';
+        return e.code();
+    } catch (const std::exception& e) {
+        std::cerr << "sessiondeck: " << e.what() << '\n';
+        return cli::kNotFound;
+    }
+    return cli::kOk;
+}

@@ -1,0 +1,56 @@
+// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the library.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "foundation/unicode_string.h"
+#include "profile/profile_store.h"
+
+namespace cli {
+
+// The exit-status contract that scripts rely on.
+enum ExitCode : int { kOk = 0, kNotFound = 1, kUsage = 2 };
+
+// Thrown inside the host (never across the library) to end a command with a
+// one-line message on standard error and the given exit status.
+class Failure : public std::runtime_error {
+public:
+    Failure(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+    int code() const { return m_code; }
+
+private:
+    int m_code;
+};
+
+// Options shared by every command.
+struct GlobalOptions {
+    std::string configFolder;  // empty until resolved
+    bool readOnly = false;
+};
+
+// The folder a command works on: --config, else $SESSIONDECK_CONFIG, else
+// $XDG_CONFIG_HOME/sessiondeck/Config (XDG_CONFIG_HOME defaulting to ~/.config).
+std::string DefaultConfigFolder();
+
+// Initialises the library as a host does: the store factory for the folder,
+// the host's name and a router that prints reports on standard error.
+void InitialiseHost(const GlobalOptions& options);
+
+// Resolves the configuration folder (when not given) and initialises the
+// host, once; every command calls it before it touches the store.
+void PrepareHost(GlobalOptions& options);
+
+// Checks a backslash-separated key path (empty for the root) and returns it
+// as the store's UTF-16 name; a component that is empty, "." or "..", or
+// holds "/", is a usage error.
+VUnicodeString ParseKeyPath(const std::string& path);
+
+// Opens KEY below the root of `store`; the root itself for an empty path.
+std::unique_ptr<VProfileKey> OpenKey(VProfileStore& store, const VUnicodeString& path);
+
+std::string ToUtf8(const VUnicodeString& text);
+VUnicodeString FromUtf8(const std::string& text);
+
+}  // namespace cli
