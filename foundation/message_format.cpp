@@ -32,10 +32,10 @@ bool IsDigit(char16_t c) {
 }
 
 // Reads a run of digits as a field size; false when it exceeds the limit.
-bool ReadFieldSize(std::u16string_view spec, size_t& pos, int& value) {
+bool ReadFieldSize(std::u16string_view text, size_t& pos, int& value) {
     value = 0;
-    while (pos < spec.size() && IsDigit(spec[pos])) {
-        value = value * 10 + (spec[pos] - u'0');
+    while (pos < text.size() && IsDigit(text[pos])) {
+        value = value * 10 + (text[pos] - u'0');
         if (value > kMaxFieldWidth) return false;
         ++pos;
     }
@@ -44,11 +44,11 @@ bool ReadFieldSize(std::u16string_view spec, size_t& pos, int& value) {
 
 // Parses the text between the two '!' of %n!fmt!, printf style:
 // flags, width, .precision, length modifier, type. nullopt when malformed.
-std::optional<Conversion> ParseConversion(std::u16string_view spec) {
+std::optional<Conversion> ParseConversion(std::u16string_view text) {
     Conversion c;
     size_t pos = 0;
-    for (; pos < spec.size(); ++pos) {
-        const char16_t f = spec[pos];
+    for (; pos < text.size(); ++pos) {
+        const char16_t f = text[pos];
         if (f == u'-') {
             c.leftAlign = true;
         } else if (f == u'+') {
@@ -63,12 +63,12 @@ std::optional<Conversion> ParseConversion(std::u16string_view spec) {
             break;
         }
     }
-    if (!ReadFieldSize(spec, pos, c.width)) return std::nullopt;
-    if (pos < spec.size() && spec[pos] == u'.') {
+    if (!ReadFieldSize(text, pos, c.width)) return std::nullopt;
+    if (pos < text.size() && text[pos] == u'.') {
         ++pos;
-        if (!ReadFieldSize(spec, pos, c.precision)) return std::nullopt;
+        if (!ReadFieldSize(text, pos, c.precision)) return std::nullopt;
     }
-    const std::u16string_view rest = spec.substr(pos);
+    const std::u16string_view rest = text.substr(pos);
     auto take = [&](std::u16string_view prefix, Length length) {
         if (!rest.starts_with(prefix)) return false;
         c.length = length;
@@ -77,8 +77,8 @@ std::optional<Conversion> ParseConversion(std::u16string_view spec) {
     };
     take(u"ll", Length::LongLong) || take(u"I64", Length::Int64) || take(u"I32", Length::Int32) ||
         take(u"l", Length::Long) || take(u"h", Length::Short) || take(u"w", Length::Wide);
-    if (pos + 1 != spec.size()) return std::nullopt;
-    c.type = spec[pos];
+    if (pos + 1 != text.size()) return std::nullopt;
+    c.type = text[pos];
     switch (c.type) {
         case u'd':
         case u'i':
