@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
@@ -36,9 +37,24 @@ SESSIONDECK_API std::optional<std::u16string> FormatMessageStringV(std::u16strin
 
 // Convenience for the library's own string building (value lines, numbered
 // names): formats or, when the call is invalid, returns the format itself.
+//
+// Integers of every width and signedness are accepted (a plain variant
+// conversion would be ambiguous for unsigned int); strings as anything that
+// converts to std::u16string_view.
+template <class T>
+MessageArgument ToMessageArgument(const T& value) {
+    if constexpr (std::is_integral_v<T> && std::is_signed_v<T>) {
+        return MessageArgument(static_cast<int64_t>(value));
+    } else if constexpr (std::is_integral_v<T>) {
+        return MessageArgument(static_cast<uint64_t>(value));
+    } else {
+        return MessageArgument(std::u16string_view(value));
+    }
+}
+
 template <class... Args>
-std::u16string FormatMessageText(std::u16string_view format, Args... args) {
-    std::vector<MessageArgument> list{MessageArgument(args)...};
+std::u16string FormatMessageText(std::u16string_view format, const Args&... args) {
+    std::vector<MessageArgument> list{ToMessageArgument(args)...};
     auto text = FormatMessageString(format, list);
     return text ? *text : std::u16string(format);
 }

@@ -9,8 +9,7 @@
 
 VReportMessageParams::VReportMessageParams() : VReportMessageParams(0) {}
 
-VReportMessageParams::VReportMessageParams(uint32_t id, VModuleHandle module)
-    : m_id(id), m_module(module) {
+VReportMessageParams::VReportMessageParams(uint32_t id, VModuleHandle module) : m_id(id), m_module(module) {
     RebuildInsertPointers();
 }
 
@@ -19,16 +18,19 @@ VReportMessageParams::VReportMessageParams(const VReportMessageParams& other)
     RebuildInsertPointers();
 }
 
+// A C++ assignment copies the whole value, kind included (Assign, the
+// interface operation, leaves the kind alone).
 VReportMessageParams& VReportMessageParams::operator=(const VReportMessageParams& other) {
-    if (this != &other) Assign(other);
+    if (this != &other) {
+        Assign(other);
+        m_kind = other.m_kind;
+    }
     return *this;
 }
 
 VReportMessageParams::~VReportMessageParams() = default;
 
-long VReportMessageParams::AddRef() {
-    return m_refs.fetch_add(1, std::memory_order_relaxed) + 1;
-}
+long VReportMessageParams::AddRef() { return m_refs.fetch_add(1, std::memory_order_relaxed) + 1; }
 
 long VReportMessageParams::Release() {
     const long left = m_refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -41,8 +43,13 @@ void VReportMessageParams::SetMessage(uint32_t id) {
     m_module = GetLibraryMessageModule();
     m_inserts.clear();
     RebuildInsertPointers();
-    m_text.clear();
-    m_formatted = false;
+    DiscardText();
+}
+
+void VReportMessageParams::SetMessageId(uint32_t id) {
+    if (id == m_id) return;
+    m_id = id;
+    DiscardText();
 }
 
 void VReportMessageParams::Assign(const IReportMessageParams& other) {
@@ -53,21 +60,17 @@ void VReportMessageParams::Assign(const IReportMessageParams& other) {
     m_module = same->m_module;
     m_inserts = same->m_inserts;
     RebuildInsertPointers();
-    m_text.clear();
-    m_formatted = false;
+    DiscardText();
 }
 
-void VReportMessageParams::AddInsert(const char16_t* text) {
-    AddInsert(std::u16string_view(text ? text : u""));
-}
+void VReportMessageParams::AddInsert(const char16_t* text) { AddInsert(std::u16string_view(text ? text : u"")); }
 
-void VReportMessageParams::AddInsert(const char* ansiText) {
-    AddInsert(AnsiToUtf16(ansiText ? ansiText : ""));
-}
+void VReportMessageParams::AddInsert(const char* ansiText) { AddInsert(AnsiToUtf16(ansiText ? ansiText : "")); }
 
 void VReportMessageParams::AddInsert(std::u16string_view text) {
     m_inserts.emplace_back(text);
     RebuildInsertPointers();
+    DiscardText();
 }
 
 void VReportMessageParams::AddFormattedInsert(const char16_t* format, va_list args) {
@@ -76,6 +79,9 @@ void VReportMessageParams::AddFormattedInsert(const char16_t* format, va_list ar
     va_copy(copy, args);
     auto text = FormatMessageStringV(format, copy);
     va_end(copy);
+    // An invalid call still gives a visible insert: the format with its
+    // placeholders left as written.
+    if (!text) text = FormatMessageString(format, {}, {.ignoreInserts = true});
     AddInsert(text ? std::u16string_view(*text) : std::u16string_view(format));
 }
 
@@ -86,21 +92,27 @@ void VReportMessageParams::AddFormattedInsertF(const char16_t* format, ...) {
     va_end(args);
 }
 
-void VReportMessageParams::FormatText(bool singleLine) {
-    if (m_formatted && m_formattedSingleLine == singleLine) return;
-    m_text = ResolveReportText(m_id, m_module, m_inserts, singleLine);
-    m_formatted = true;
-    m_formattedSingleLine = singleLine;
+// The text is cached, as callers expect repeated GetText calls to be cheap
+// and the returned pointer to stay put. Anything that changes what the text
+// would say (id, module, inserts) discards the cache, so a reused report never
+// shows the text of its previous message.
+const char16_t* VReportMessageParams::Format(CachedText& cache, bool singleLine) {
+    if (!cache.valid) {
+        cache.text = ResolveReportText(m_id, m_module, m_inserts, singleLine);
+        cache.valid = true;
+    }
+    m_lastTextLength = cache.text.size();
+    return cache.text.c_str();
 }
 
-const char16_t* VReportMessageParams::GetText() {
-    FormatText(false);
-    return m_text.c_str();
-}
+const char16_t* VReportMessageParams::GetText() { return Format(m_text, false); }
 
-const char16_t* VReportMessageParams::GetTextSingleLine() {
-    FormatText(true);
-    return m_text.c_str();
+const char16_t* VReportMessageParams::GetTextSingleLine() { return Format(m_textSingleLine, true); }
+
+void VReportMessageParams::DiscardText() {
+    m_text = {};
+    m_textSingleLine = {};
+    m_lastTextLength = 0;
 }
 
 void VReportMessageParams::RebuildInsertPointers() {
@@ -113,26 +125,18 @@ void VReportMessageParams::RebuildInsertPointers() {
 
 namespace {
 
-IReportMessageParams* DefaultCreate(uint32_t id, VModuleHandle module) {
-    return new VReportMessageParams(id, module);
-}
+IReportMessageParams* DefaultCreate(uint32_t id, VModuleHandle module) { return new VReportMessageParams(id, module); }
 
 std::atomic<ReportCreateFunction> g_create{&DefaultCreate};
 std::atomic<ReportRouterGetter> g_routerGetter{nullptr};
 
 }  // namespace
 
-IReportMessageParams* CreateReportMessageParams(uint32_t id, VModuleHandle module) {
-    return g_create.load()(id, module);
-}
+IReportMessageParams* CreateReportMessageParams(uint32_t id, VModuleHandle module) { return g_create.load()(id, module); }
 
-void SetReportCreateFunction(ReportCreateFunction create) {
-    g_create = create ? create : &DefaultCreate;
-}
+void SetReportCreateFunction(ReportCreateFunction create) { g_create = create ? create : &DefaultCreate; }
 
-void SetReportRouterGetter(ReportRouterGetter getter) {
-    g_routerGetter = getter;
-}
+void SetReportRouterGetter(ReportRouterGetter getter) { g_routerGetter = getter; }
 
 VReportMessageRouter* GetReportRouter() {
     ReportRouterGetter getter = g_routerGetter.load();
@@ -153,8 +157,9 @@ int ReportMessageAndRelease(int32_t kind, IReportMessageParams* report) {
 }
 
 int ReportMessageCopy(int32_t kind, const IReportMessageParams& report) {
-    IReportMessageParams* copy =
-        CreateReportMessageParams(report.GetMessageId(), report.GetModule());
+    IReportMessageParams* copy = CreateReportMessageParams(report.GetMessageId(), report.GetModule());
+    // A replaced creation function that fails leaves nothing to route.
+    if (!copy) return static_cast<int>(report.GetMessageId());
     copy->Assign(report);
     return ReportMessageAndRelease(kind, copy);
 }

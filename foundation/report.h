@@ -59,7 +59,7 @@ public:
     void SetMessage(uint32_t id) override;
     void Assign(const IReportMessageParams& other) override;
     uint32_t GetMessageId() const override { return m_id; }
-    void SetMessageId(uint32_t id) override { m_id = id; }
+    void SetMessageId(uint32_t id) override;
     int32_t GetKind() const override { return m_kind; }
     void SetKind(int32_t kind) override { m_kind = kind; }
     void AddInsert(const char16_t* text) override;
@@ -68,7 +68,7 @@ public:
     VModuleHandle GetModule() const override { return m_module; }
     const char16_t* GetText() override;
     const char16_t* GetTextSingleLine() override;
-    size_t GetTextLength() const override { return m_text.size(); }
+    size_t GetTextLength() const override { return m_lastTextLength; }
     const char16_t* const* GetInserts() const override { return m_insertPointers.data(); }
     char16_t** GetInserts() override { return m_insertPointers.data(); }
     size_t GetInsertCount() const override { return m_inserts.size(); }
@@ -80,16 +80,24 @@ public:
 
 private:
     void RebuildInsertPointers();
-    void FormatText(bool singleLine);
+    void DiscardText();
+
+    // The text is formatted once per form and kept, so the pointers GetText
+    // and GetTextSingleLine hand out stay valid until the report changes.
+    struct CachedText {
+        std::u16string text;
+        bool valid = false;
+    };
+    const char16_t* Format(CachedText& cache, bool singleLine);
 
     int32_t m_kind = -1;
     std::vector<std::u16string> m_inserts;
     std::vector<char16_t*> m_insertPointers;  // null-terminated, as the formatter takes them
     uint32_t m_id = 0;
     VModuleHandle m_module = nullptr;
-    std::u16string m_text;
-    bool m_formatted = false;
-    bool m_formattedSingleLine = false;
+    CachedText m_text;
+    CachedText m_textSingleLine;
+    size_t m_lastTextLength = 0;
     std::atomic<int32_t> m_refs{1};
 };
 

@@ -1,0 +1,131 @@
+// LoadLibraryFunctions against a real shared module: failures, optional and skipped rows, and
+// success.
+#include <gtest/gtest.h>
+
+#include "foundation/codepage.h"
+#include "foundation/load_library.h"
+#include "foundation/messages.h"
+
+namespace {
+
+using AddFunction = int (*)(int, int);
+using NameFunction = const char* (*)();
+
+const std::u16string kModulePath = Utf8ToUtf16(SESSIONDECK_TEST_MODULE_PATH);
+
+int LocalAdd(int a, int b) {
+    return a * 100 + b;
+}
+
+std::string Insert(VReportMessageParams& report, size_t index) {
+    return index < report.GetInsertCount() ? Utf16ToUtf8(report.GetInserts()[index])
+                                           : std::string("<none>");
+}
+
+}  // namespace
+
+TEST(LoadLibraryFunctions, ResolvesEveryEntryPoint) {
+    AddFunction add = nullptr;
+    NameFunction name = nullptr;
+    const VLibraryFunction table[] = {
+        {"SdTestAdd", FunctionSlot(add)}, {"SdTestName", FunctionSlot(name)}, {nullptr, nullptr}};
+    VDynamicLibrary library;
+    VReportMessageParams report = LoadLibraryFunctions(kModulePath, table, library);
+    EXPECT_EQ(report.GetMessageId(), 0u);
+    EXPECT_EQ(report.GetInsertCount(), 0u);
+    ASSERT_TRUE(library.IsLoaded());
+    ASSERT_NE(add, nullptr);
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(add(2, 3), 5);
+    EXPECT_STREQ(name(), "sd_test_module");
+
+    // The handle moves to a new owner and keeps the module loaded.
+    VDynamicLibrary owner = std::move(library);
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_TRUE(owner.IsLoaded());
+    EXPECT_EQ(add(20, 22), 42);
+}
+
+TEST(LoadLibraryFunctions, FailuresReportAndChangeNothing) {
+    AddFunction add = &LocalAdd;
+    NameFunction name = nullptr;
+    VDynamicLibrary library;
+
+    // A module that does not exist.
+    const std::u16string missingFile = u"/nonexistent/sd_no_such_module.so";
+    const VLibraryFunction one[] = {{"SdTestAdd", FunctionSlot(add)}, {nullptr, nullptr}};
+    VReportMessageParams notLoaded = LoadLibraryFunctions(missingFile, one, library);
+    EXPECT_EQ(notLoaded.GetMessageId(), kMsgHostLibraryLoadFailed);
+    ASSERT_EQ(notLoaded.GetInsertCount(), 2u);
+    EXPECT_EQ(Insert(notLoaded, 0), "/nonexistent/sd_no_such_module.so");
+    EXPECT_NE(Insert(notLoaded, 1).find("No such file or directory"), std::string::npos)
+        << Insert(notLoaded, 1);
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_EQ(add, &LocalAdd);
+
+    // An empty name is refused rather than handed to the loader (which would
+    // answer with the program itself).
+    EXPECT_EQ(LoadLibraryFunctions(u"", one, library).GetMessageId(), kMsgHostLibraryLoadFailed);
+
+    // An entry point the module lacks: unloaded again, earlier slots put back.
+    const VLibraryFunction withMissing[] = {{"SdTestAdd", FunctionSlot(add)},
+                                            {"SdTestName", FunctionSlot(name)},
+                                            {"SdTestMissing", FunctionSlot(name)},
+                                            {nullptr, nullptr}};
+    VReportMessageParams missing = LoadLibraryFunctions(kModulePath, withMissing, library);
+    EXPECT_EQ(missing.GetMessageId(), kMsgHostEntryPointMissing);
+    ASSERT_EQ(missing.GetInsertCount(), 2u);
+    EXPECT_EQ(Insert(missing, 0), SESSIONDECK_TEST_MODULE_PATH);
+    EXPECT_NE(Insert(missing, 1).find("SdTestMissing"), std::string::npos) << Insert(missing, 1);
+    EXPECT_FALSE(library.IsLoaded());
+    EXPECT_EQ(add, &LocalAdd);
+    EXPECT_EQ(name, nullptr);
+}
+
+TEST(LoadLibraryFunctions, OptionalAndAlreadyResolvedRows) {
+    AddFunction add = nullptr;
+    NameFunction name = nullptr;
+    AddFunction optionalMissing = &LocalAdd;
+    AddFunction preset = &LocalAdd;
+    VDynamicLibrary library;
+    const VLibraryFunctionEx table[] = {
+        {"SdTestAdd", FunctionSlot(add), kLibraryFunctionRequired},
+        {"SdTestName", FunctionSlot(name), kLibraryFunctionOptional},
+        {"SdTestMissing", FunctionSlot(optionalMissing), kLibraryFunctionOptional},
+        {"SdTestAdd", FunctionSlot(preset), kLibraryFunctionSkipIfResolved},
+        {nullptr, nullptr, 0}};
+    VReportMessageParams report = LoadLibraryFunctions(kModulePath, table, library);
+    EXPECT_EQ(report.GetMessageId(), 0u);
+    EXPECT_TRUE(library.IsLoaded());
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add(1, 1), 2);
+    ASSERT_NE(name, nullptr);
+    EXPECT_STREQ(name(), "sd_test_module");
+    EXPECT_EQ(optionalMissing, nullptr);
+    EXPECT_EQ(preset, &LocalAdd);  // already resolved: left alone
+
+    // A module that does not load is no error when every remaining row is optional.
+    VDynamicLibrary none;
+    AddFunction optionalOnly = &LocalAdd;
+    AddFunction resolvedRequired = &LocalAdd;
+    const VLibraryFunctionEx optionalTable[] = {
+        {"SdTestAdd", FunctionSlot(optionalOnly), kLibraryFunctionOptional},
+        {"SdTestAdd", FunctionSlot(resolvedRequired), kLibraryFunctionSkipIfResolved},
+        {nullptr, nullptr, 0}};
+    EXPECT_EQ(LoadLibraryFunctions(u"/nonexistent/x.so", optionalTable, none).GetMessageId(), 0u);
+    EXPECT_FALSE(none.IsLoaded());
+    EXPECT_EQ(optionalOnly, nullptr);
+    EXPECT_EQ(resolvedRequired, &LocalAdd);
+
+    // ...but it is when a required row still needs the module.
+    AddFunction required = nullptr;
+    optionalOnly = &LocalAdd;
+    const VLibraryFunctionEx requiredTable[] = {
+        {"SdTestAdd", FunctionSlot(optionalOnly), kLibraryFunctionOptional},
+        {"SdTestAdd", FunctionSlot(required), kLibraryFunctionSkipIfResolved},
+        {nullptr, nullptr, 0}};
+    VReportMessageParams failed = LoadLibraryFunctions(u"/nonexistent/x.so", requiredTable, none);
+    EXPECT_EQ(failed.GetMessageId(), kMsgHostLibraryLoadFailed);
+    EXPECT_EQ(Insert(failed, 0), "/nonexistent/x.so");
+    EXPECT_EQ(optionalOnly, &LocalAdd);
+}

@@ -1,0 +1,350 @@
+// Reports: the library's message table, text resolution with its fall-backs, caching, lifetime and
+// routing.
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "foundation/codepage.h"
+#include "foundation/messages.h"
+#include "foundation/report.h"
+#include "foundation/report_text.h"
+
+namespace {
+
+std::string Utf8(const char16_t* text) {
+    return Utf16ToUtf8(text ? text : u"(null)");
+}
+
+// A host message table holding the two loader messages.
+const char16_t* HostLookup(uint32_t id) {
+    switch (id) {
+        case kMsgHostLibraryLoadFailed:
+            return u"Unable to load %1.\r\n%2\r\n";
+        case kMsgHostEntryPointMissing:
+            return u"An entry point of %1 is missing.\r\n%2\r\n";
+        default:
+            return nullptr;
+    }
+}
+const VMessageModule kHostModule = {"vetralon", &HostLookup};
+
+// A module that counts its lookups, to see when a report formats.
+int g_countingLookups = 0;
+const VMessageModule kCountingModule = {"counting.so", [](uint32_t id) -> const char16_t* {
+                                            ++g_countingLookups;
+                                            return id == 0xE0000001u ? u"Count %1.\r\nDone.\r\n"
+                                                                     : nullptr;
+                                        }};
+
+// A report whose destruction is counted; made by a replaced creation function.
+int g_destroyed = 0;
+class CountedReport : public VReportMessageParams {
+public:
+    using VReportMessageParams::VReportMessageParams;
+    ~CountedReport() override { ++g_destroyed; }
+};
+IReportMessageParams* CreateCounted(uint32_t id, VModuleHandle module) {
+    return new CountedReport(id, module);
+}
+
+// A host router that records what it was given and may keep a reference.
+struct FakeRouter : VReportMessageRouter {
+    int Route(IReportMessageParams* report) override {
+        ++calls;
+        seen = report;
+        kind = report->GetKind();
+        id = report->GetMessageId();
+        text = Utf8(report->GetText());
+        if (keep) {
+            report->AddRef();
+            kept = report;
+        }
+        return answer;
+    }
+    int calls = 0;
+    IReportMessageParams* seen = nullptr;
+    IReportMessageParams* kept = nullptr;
+    int32_t kind = 0;
+    uint32_t id = 0;
+    std::string text;
+    bool keep = false;
+    int answer = 42;
+};
+FakeRouter* g_router = nullptr;
+VReportMessageRouter* GetFakeRouter() {
+    return g_router;
+}
+
+class ReportTest : public testing::Test {
+protected:
+    void SetUp() override {
+        g_destroyed = 0;
+        g_countingLookups = 0;
+        g_router = &router;
+    }
+    void TearDown() override {
+        SetReportRouterGetter(nullptr);
+        SetReportCreateFunction(nullptr);
+        SetHostMessageModule(nullptr);
+        g_router = nullptr;
+    }
+    FakeRouter router;
+};
+
+}  // namespace
+
+TEST(LibraryMessages, TableHoldsExactlyTheLibrarysIdsAndTexts) {
+    const std::set<uint32_t> expectedIds = {
+        0x61090010, 0x61090019, 0x6109001A, 0x6109001B, 0x6109001C, 0xA1090004, 0xA1090005,
+        0xA1090008, 0xA1090009, 0xE1090001, 0xE1090002, 0xE1090003, 0xE1090006, 0xE1090007,
+        0xE109000A, 0xE109000B, 0xE109000C, 0xE109000D, 0xE109000E, 0xE109000F, 0xE1090011,
+        0xE1090012, 0xE1090013, 0xE1090014, 0xE1090015, 0xE1090016, 0xE1090017, 0xE1090018,
+        0xE109001D, 0xE109001E, 0xE109001F};
+    std::set<uint32_t> ids;
+    for (const VLibraryMessage& m : LibraryMessages()) {
+        ids.insert(m.id);
+        EXPECT_EQ(LookupLibraryMessage(m.id), m.text);
+        EXPECT_FALSE(IsSystemErrorCode(m.id));
+        EXPECT_EQ(MessageFacility(m.id), kLibraryMessageFacility);
+        EXPECT_NE(MessageSeverity(m.id), VMessageSeverity::Success);
+        // Every table text ends with the table's CR LF.
+        EXPECT_TRUE(std::u16string_view(m.text).ends_with(u"\r\n")) << std::hex << m.id;
+    }
+    EXPECT_EQ(LibraryMessages().size(), 31u);
+    EXPECT_EQ(ids, expectedIds);
+    EXPECT_EQ(LookupLibraryMessage(0xE1090004), nullptr);  // a warning code, not an error code
+    EXPECT_EQ(LookupLibraryMessage(kMsgHostLibraryLoadFailed), nullptr);
+    EXPECT_STREQ(GetLibraryMessageModule()->fileName, "libSessionDeck60U.so");
+
+    const std::pair<uint32_t, const char16_t*> samples[] = {
+        {0x61090010, u"The DLL does not exist.\r\n"},
+        {0x6109001A,
+         u"The Sessions Options that you are opening are being used by a locked session.  You will "
+         u"not be able to "
+         u"save changes to the session.\r\n"},
+        {0x6109001C,
+         u"The configuration was migrated from: \r\n'%1'\r\nto\r\n'%2'.\r\n\r\nPlease update any "
+         u"shortcuts using "
+         u"/f or rename the\r\nnew configuration folder to the old name.\r\n\r\nPlease contact "
+         u"Norvik Software "
+         u"technical support at\r\nhttps://www.norvik-software.example/support/feedback if you "
+         u"have any "
+         u"questions.\r\n"},
+        {0xA1090005, u"%1\r\n"},
+        {0xA1090008,
+         u"The following lines had errors and were ignored when loading keymap "
+         u"file:\r\n%1\r\n\r\n%2\r\n"},
+        {0xE1090006,
+         u"User font mapping file not found:\r\n\r\n   %1\r\n\r\nNo map file loaded. Using default "
+         u"font map.\r\n"},
+        {0xE109000D,
+         u"The URL protocol '%1' is not supported.\r\n\r\nSupported protocols are 'ftp', 'sftp', "
+         u"'ssh2', "
+         u"'telnet', and 'rlogin'.\r\n"},
+        {0xE109000E,
+         u"Unable to load %1.\r\n\r\nPlease reinstall %2 or manually remove the DLL so that this "
+         u"warning message "
+         u"will no longer be displayed.\r\n\r\nYou can continue, but the %3 protocol will not be "
+         u"available.\r\n\r\n"
+         u"LoadProtocol() error: %4\r\n\r\nPlease contact Norvik Software technical support at "
+         u"https://www.norvik-software.example/support/feedback.\r\n"},
+        {0xE1090013,
+         u"The GUID stored in the DLL does not match the current version of\r\nthe "
+         u"application.\r\n"},
+        {0xE1090015,
+         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox.\r\n"},
+        {0xE1090017, u"<exit application>\r\n"},
+        {0xE109001E,
+         u"The migration utility is already running.  Please complete your\r\nmigration and then "
+         u"run the "
+         u"application again.\r\n"},
+    };
+    for (const auto& [id, text] : samples) {
+        EXPECT_EQ(Utf8(LookupLibraryMessage(id)), Utf8(text)) << std::hex << id;
+    }
+}
+
+TEST_F(ReportTest, TextsResolveThroughTheFallBackOrder) {
+    // Id 0 is a system code: it formats as the system's success text.
+    VReportMessageParams empty;
+    EXPECT_EQ(empty.GetMessageId(), 0u);
+    EXPECT_EQ(Utf8(empty.GetText()), "Success\r\n");
+
+    // A library message with fewer inserts than placeholders: the call with
+    // inserts is invalid, so the text comes with all placeholders visible.
+    VReportMessageParams keymap(kMsgKeymapLoadFailed);
+    keymap.AddInsert(u"default.map");
+    EXPECT_EQ(Utf8(keymap.GetText()), "Unable to load keymap file: %1\r\n\r\n%2\r\n");
+    keymap.AddInsert(u"line 3: bad key");
+    EXPECT_EQ(Utf8(keymap.GetText()),
+              "Unable to load keymap file: default.map\r\n\r\nline 3: bad key\r\n");
+
+    // A system error code from the system's table, in both forms.
+    VReportMessageParams io(5);
+    EXPECT_EQ(Utf8(io.GetText()), "Input/output error\r\n");
+    EXPECT_EQ(Utf8(io.GetTextSingleLine()), "Input/output error");
+
+    // An id nobody holds: the fixed text, id in eight hex digits, and why each lookup failed.
+    EXPECT_EQ(Utf8(VReportMessageParams(0x7FFF).GetText()),
+              "Could not retrieve the error text for error code 0x00007fff.\r\n"
+              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
+    VReportMessageParams noModule(0xE10900FF, nullptr);
+    EXPECT_EQ(Utf8(noModule.GetText()),
+              "Could not retrieve the error text for error code 0xe10900ff.\r\n"
+              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
+    EXPECT_EQ(Utf8(noModule.GetTextSingleLine()),
+              "Could not retrieve the error text for error code 0xe10900ff. "
+              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
+
+    // The host's ids resolve from its table once it is registered.
+    VReportMessageParams loader(kMsgHostLibraryLoadFailed);
+    loader.AddInsert(u"ssh2.so");
+    loader.AddInsert("missing \xe9");
+    EXPECT_EQ(Utf8(loader.GetText()),
+              "Could not retrieve the error text for error code 0xe1040049.\r\n"
+              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
+    SetHostMessageModule(&kHostModule);
+    VReportMessageParams loader2(loader);
+    EXPECT_EQ(Utf8(loader2.GetText()), "Unable to load ssh2.so.\r\nmissing \xc3\xa9\r\n");
+    EXPECT_EQ(Utf8(VReportMessageParams(0xE10400FF).GetText()),
+              "Could not retrieve the error text for error code 0xe10400ff.\r\n"
+              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 317.");
+
+    // Inserts are placed as they are, never expanded again.
+    VReportMessageParams plain(kMsgWarningText);
+    plain.AddInsert(u"50%% done %2");
+    EXPECT_EQ(Utf8(plain.GetText()), "50%% done %2\r\n");
+}
+
+TEST_F(ReportTest, TextIsCachedUntilTheReportChanges) {
+    VReportMessageParams report(0xE0000001u, &kCountingModule);
+    report.AddInsert(u"one");
+    const char16_t* text = report.GetText();
+    EXPECT_EQ(Utf8(text), "Count one.\r\nDone.\r\n");
+    EXPECT_EQ(report.GetTextLength(), 19u);
+    EXPECT_EQ(report.GetText(), text);
+    EXPECT_EQ(g_countingLookups, 1);
+
+    const char16_t* single = report.GetTextSingleLine();
+    EXPECT_EQ(Utf8(single), "Count one. Done.");
+    EXPECT_EQ(report.GetTextLength(), 16u);
+    // Both forms stay valid side by side; neither is formatted again.
+    EXPECT_EQ(report.GetText(), text);
+    EXPECT_EQ(Utf8(text), "Count one.\r\nDone.\r\n");
+    EXPECT_EQ(report.GetTextSingleLine(), single);
+    EXPECT_EQ(g_countingLookups, 2);
+
+    // Assign discards the cached text.
+    VReportMessageParams other(0xE0000001u, &kCountingModule);
+    other.AddInsert(u"two");
+    report.Assign(other);
+    EXPECT_EQ(Utf8(report.GetText()), "Count two.\r\nDone.\r\n");
+    EXPECT_EQ(g_countingLookups, 3);
+
+    // SetMessage resets id, inserts and module.
+    report.SetMessage(kMsgNameInUse);
+    EXPECT_EQ(report.GetInsertCount(), 0u);
+    EXPECT_EQ(report.GetModule(), GetLibraryMessageModule());
+    EXPECT_EQ(Utf8(report.GetText()), "'%1' is already in use.\r\n");
+    report.AddInsert("Default");
+    EXPECT_EQ(Utf8(report.GetText()), "'Default' is already in use.\r\n");
+    report.SetMessageId(kMsgProtocolNotSupported);
+    EXPECT_EQ(Utf8(report.GetText()), "The protocol Default is not supported in this version.\r\n");
+}
+
+TEST_F(ReportTest, InsertsCopiesAndFormattedInserts) {
+    VReportMessageParams report(kMsgLaunchFailed);
+    report.AddInsert(u"Ferrivo");
+    report.AddInsert("caf\xe9");  // the system's 8-bit code page
+    report.AddFormattedInsertF(u"%1!d! of %2 (0x%3!04X!)", 3, u"five", 0xABu);
+    report.AddFormattedInsertF(u"gap %1 %3 100%%");  // invalid: placeholders stay, escapes apply
+    ASSERT_EQ(report.GetInsertCount(), 4u);
+    const char16_t* const* inserts = std::as_const(report).GetInserts();
+    EXPECT_EQ(Utf8(inserts[0]), "Ferrivo");
+    EXPECT_EQ(Utf8(inserts[1]), "caf\xc3\xa9");
+    EXPECT_EQ(Utf8(inserts[2]), "3 of five (0x00AB)");
+    EXPECT_EQ(Utf8(inserts[3]), "gap %1 %3 100%");
+    EXPECT_EQ(inserts[4], nullptr);
+
+    report.SetKind(7);
+    VReportMessageParams copy(report);
+    EXPECT_EQ(copy.GetMessageId(), kMsgLaunchFailed);
+    EXPECT_EQ(copy.GetKind(), 7);
+    EXPECT_NE(copy.GetInserts()[0], report.GetInserts()[0]);  // its own storage
+    EXPECT_EQ(Utf8(copy.GetText()),
+              "Ferrivo could not be launched from the following location:\r\ncaf\xc3\xa9\r\n");
+
+    // Assign copies id, module and inserts, not the kind.
+    VReportMessageParams target(kMsgNotAUrl);
+    target.SetKind(1);
+    target.Assign(report);
+    EXPECT_EQ(target.GetMessageId(), kMsgLaunchFailed);
+    EXPECT_EQ(target.GetInsertCount(), 4u);
+    EXPECT_EQ(target.GetKind(), 1);
+}
+
+TEST_F(ReportTest, RoutingSetsKindAndReturnsTheAnswer) {
+    VReportMessageParams report(kMsgNotAUrl);
+    // No router: nothing is shown and the id comes back.
+    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
+    EXPECT_EQ(report.GetKind(), kReportKindLibrary);
+    EXPECT_EQ(router.calls, 0);
+
+    SetReportRouterGetter(&GetFakeRouter);
+    router.answer = 6;
+    EXPECT_EQ(ReportMessage(kReportKindFileTypeMemory, report), 6);
+    EXPECT_EQ(router.calls, 1);
+    EXPECT_EQ(router.seen, &report);
+    EXPECT_EQ(router.kind, kReportKindFileTypeMemory);
+    EXPECT_EQ(router.text, "The specified string is not a URL.\r\n");
+
+    // A getter that answers null is the same as no router.
+    g_router = nullptr;
+    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
+}
+
+TEST_F(ReportTest, HeapReportLivesUntilTheLastReferenceGoes) {
+    SetReportCreateFunction(&CreateCounted);
+    SetReportRouterGetter(&GetFakeRouter);
+    router.keep = true;
+
+    IReportMessageParams* report =
+        CreateReportMessageParams(kMsgNameInUse, GetLibraryMessageModule());
+    report->AddInsert(u"web1");
+    EXPECT_EQ(ReportMessageAndRelease(kReportKindLibrary, report), 42);
+    EXPECT_EQ(g_destroyed, 0);  // the router still holds it
+    EXPECT_EQ(Utf8(router.kept->GetText()), "'web1' is already in use.\r\n");
+    EXPECT_EQ(router.kept->Release(), 0);
+    EXPECT_EQ(g_destroyed, 1);
+
+    // Without a router the one reference is released at once.
+    SetReportRouterGetter(nullptr);
+    EXPECT_EQ(ReportMessageAndRelease(kReportKindLibrary,
+                                      CreateReportMessageParams(kMsgNotAUrl, nullptr)),
+              static_cast<int>(kMsgNotAUrl));
+    EXPECT_EQ(g_destroyed, 2);
+}
+
+TEST_F(ReportTest, ReportMessageCopyGivesTheRouterAnIndependentCopy) {
+    SetReportCreateFunction(&CreateCounted);
+    SetReportRouterGetter(&GetFakeRouter);
+    router.keep = true;
+
+    VReportMessageParams original(kMsgFolderNotValid);
+    original.AddInsert(u"/srv/config");
+    EXPECT_EQ(ReportMessageCopy(kReportKindLibrary, original), 42);
+    ASSERT_NE(router.kept, nullptr);
+    EXPECT_NE(router.kept, static_cast<IReportMessageParams*>(&original));
+    EXPECT_EQ(original.GetKind(), -1);  // the kind went to the copy
+    EXPECT_EQ(router.kept->GetKind(), kReportKindLibrary);
+    EXPECT_EQ(router.kept->GetModule(), original.GetModule());
+    EXPECT_EQ(g_destroyed, 0);
+
+    // Reusing the original does not touch the router's copy.
+    original.SetMessage(kMsgNotAUrl);
+    EXPECT_EQ(router.kept->GetMessageId(), kMsgFolderNotValid);
+    EXPECT_EQ(Utf8(router.kept->GetTextSingleLine()),
+              "The folder is not valid:  '/srv/config'  Please choose another folder.");
+    router.kept->Release();
+    EXPECT_EQ(g_destroyed, 1);
+}

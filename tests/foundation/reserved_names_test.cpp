@@ -1,0 +1,27 @@
+// Reserved device names: the whole name, any case, and nothing that merely resembles one.
+#include <gtest/gtest.h>
+
+#include "foundation/codepage.h"
+#include "foundation/reserved_names.h"
+
+TEST(IsReservedDeviceName, WholeNameCaseInsensitive) {
+    const std::pair<const char16_t*, bool> cases[] = {
+        {u"CON", true},      {u"con", true},    {u"Prn", true},      {u"aux", true},
+        {u"NUL", true},      {u"COM1", true},   {u"com9", true},     {u"LPT1", true},
+        {u"lpt9", true},     {u"CLOCK$", true}, {u"clock$", true},   {u"COM0", false},
+        {u"LPT0", false},    {u"COM10", false}, {u"CON.txt", false}, {u"CON ", false},
+        {u" CON", false},    {u"CO", false},    {u"", false},        {u"CLOCK", false},
+        {u"CONSOLE", false}, {u"NULL", false},  {u"Sessions", false}};
+    for (const auto& [name, reserved] : cases) {
+        EXPECT_EQ(IsReservedDeviceName(name), reserved) << Utf16ToUtf8(name);
+    }
+    int count = 0;
+    for (const char16_t* name : {u"CON", u"PRN", u"AUX", u"NUL"})
+        count += IsReservedDeviceName(name);
+    for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+        count += IsReservedDeviceName(std::u16string(u"COM") + digit);
+        count += IsReservedDeviceName(std::u16string(u"lpt") + digit);
+    }
+    count += IsReservedDeviceName(u"Clock$");
+    EXPECT_EQ(count, 23);
+}
