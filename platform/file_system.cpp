@@ -85,18 +85,23 @@ bool ReadWholeFile(const fs::path& file, std::string& bytes) {
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
     try {
-        bytes.reserve(static_cast<size_t>(st.st_size));
-        char chunk[65536];
+        // One byte more than the file's size lets the read that finds the
+        // end do so without growing the buffer; a file that grows meanwhile
+        // is still read to its end.
+        bytes.resize(static_cast<size_t>(st.st_size) + 1);
+        size_t used = 0;
         for (;;) {
-            const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 bytes.clear();
                 return false;
             }
             if (n == 0) break;
-            bytes.append(chunk, static_cast<size_t>(n));
+            used += static_cast<size_t>(n);
         }
+        bytes.resize(used);
     } catch (const std::bad_alloc&) {
         bytes.clear();
         bytes.shrink_to_fit();

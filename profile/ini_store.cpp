@@ -47,28 +47,23 @@ void AppendHeader(std::string& out, char type, const VUnicodeString& name) {
 
 // ---- Reading ------------------------------------------------------------------
 
-std::u16string DecodeValueFile(std::string_view bytes) {
-    if (bytes.substr(0, 3) == kUtf8Mark) return Utf8ToUtf16(bytes.substr(3));
-    if (bytes.substr(0, 2) == "\xFF\xFE") return Utf16BytesToUtf16(bytes.substr(2), false);
-    if (bytes.substr(0, 2) == "\xFE\xFF") return Utf16BytesToUtf16(bytes.substr(2), true);
-    return AnsiToUtf16(bytes);
-}
-
 // Lines end at CR, at LF or at CR LF. A file's last line needs no line end;
 // a line end at the very end of the file does not start another line.
+template <class Char>
 class LineReader {
 public:
-    explicit LineReader(std::u16string_view text) : m_text(text) {}
+    using View = std::basic_string_view<Char>;
+    explicit LineReader(View text) : m_text(text) {}
 
-    bool Next(std::u16string_view& line) {
+    bool Next(View& line) {
         if (m_pos >= m_text.size()) return false;
         size_t end = m_pos;
-        while (end < m_text.size() && m_text[end] != u'\r' && m_text[end] != u'\n') ++end;
+        while (end < m_text.size() && m_text[end] != Char('\r') && m_text[end] != Char('\n')) ++end;
         line = m_text.substr(m_pos, end - m_pos);
         m_pos = end;
         if (m_pos < m_text.size()) {
-            const bool crlf =
-                m_text[m_pos] == u'\r' && m_pos + 1 < m_text.size() && m_text[m_pos + 1] == u'\n';
+            const bool crlf = m_text[m_pos] == Char('\r') && m_pos + 1 < m_text.size() &&
+                              m_text[m_pos + 1] == Char('\n');
             m_pos += crlf ? 2 : 1;
         }
         ++m_number;
@@ -78,24 +73,26 @@ public:
     size_t Remaining() const { return m_text.size() - m_pos; }
 
 private:
-    std::u16string_view m_text;
+    View m_text;
     size_t m_pos = 0;
     size_t m_number = 0;
 };
 
-int HexValue(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+template <class Char>
+int HexValue(Char c) {
+    if (c >= Char('0') && c <= Char('9')) return c - Char('0');
+    if (c >= Char('a') && c <= Char('f')) return c - Char('a') + 10;
+    if (c >= Char('A') && c <= Char('F')) return c - Char('A') + 10;
     return -1;
 }
 
 // Exactly eight hexadecimal digits. Other characters among them are refused
 // rather than guessed at: the value and everything after it are then ignored.
-bool ParseCount(std::u16string_view text, uint32_t& value) {
+template <class Char>
+bool ParseCount(std::basic_string_view<Char> text, uint32_t& value) {
     if (text.size() != 8) return false;
     value = 0;
-    for (char16_t c : text) {
+    for (Char c : text) {
         const int digit = HexValue(c);
         if (digit < 0) return false;
         value = (value << 4) | static_cast<uint32_t>(digit);
@@ -103,8 +100,106 @@ bool ParseCount(std::u16string_view text, uint32_t& value) {
     return true;
 }
 
-bool IsBinarySpace(char16_t c) {
-    return c == u' ' || c == u'\t' || c == u'\v' || c == u'\f';
+template <class Char>
+bool IsBinarySpace(Char c) {
+    return c == Char(' ') || c == Char('\t') || c == Char('\v') || c == Char('\f');
+}
+
+// How the text of a name or value is turned into UTF-16. UTF-8 and 8-bit
+// files are parsed as bytes: every character the format gives a meaning to
+// is ASCII, and neither encoding uses ASCII bytes inside other characters, so
+// only names and values need converting, not the whole file.
+enum class FieldEncoding { Utf8, Ansi, Utf16 };
+
+VUnicodeString DecodeField(std::u16string_view text, FieldEncoding) {
+    return VUnicodeString(text);
+}
+
+VUnicodeString DecodeField(std::string_view text, FieldEncoding encoding) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        return VUnicodeString(std::u16string(text.begin(), text.end()));
+    }
+    return encoding == FieldEncoding::Utf8 ? VUnicodeString(Utf8ToUtf16(text))
+                                           : VUnicodeString(AnsiToUtf16(text));
+}
+
+template <class Char>
+VIniParseResult ParseValues(std::basic_string_view<Char> text, FieldEncoding encoding,
+                            VIniFileKey::Map& map) {
+    using View = std::basic_string_view<Char>;
+    LineReader<Char> reader(text);
+    View line;
+    while (reader.Next(line)) {
+        const size_t header = reader.LineNumber();
+        auto stop = [header](VIniStop why) { return VIniParseResult{why, header}; };
+
+        if (line.size() < 5 || line[1] != Char(':') || line[2] != Char('"'))
+            return stop(VIniStop::MalformedLine);
+        const size_t quote = line.find(Char('"'), 3);
+        if (quote == View::npos) return stop(VIniStop::NoClosingQuote);
+        if (quote + 1 >= line.size() || line[quote + 1] != Char('='))
+            return stop(VIniStop::NoEquals);
+        const View name = line.substr(3, quote - 3);
+        const View rest = line.substr(quote + 2);
+
+        std::unique_ptr<VIniFileData> data;
+        uint32_t count = 0;
+        switch (line[0]) {
+            case Char('D'):
+                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
+                data = std::make_unique<VIniFileDataDword>(count);
+                break;
+            case Char('S'):
+                data = std::make_unique<VIniFileDataString>(DecodeField(rest, encoding));
+                break;
+            case Char('B'): {
+                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
+                std::vector<uint8_t> value;
+                // The count comes from the file: trust it only as far as the
+                // file could possibly hold that many bytes.
+                value.reserve(std::min<size_t>(count, reader.Remaining() / 2));
+                View bytesLine;
+                while (value.size() < count) {
+                    if (!reader.Next(bytesLine)) return stop(VIniStop::BinaryEndOfFile);
+                    for (size_t i = 0; i < bytesLine.size() && value.size() < count;) {
+                        if (IsBinarySpace(bytesLine[i])) {
+                            ++i;
+                            continue;
+                        }
+                        if (i + 1 >= bytesLine.size()) return stop(VIniStop::BinaryOddDigit);
+                        const int high = HexValue(bytesLine[i]);
+                        const int low = HexValue(bytesLine[i + 1]);
+                        if (high < 0 || low < 0) return stop(VIniStop::BinaryBadDigit);
+                        value.push_back(static_cast<uint8_t>(high * 16 + low));
+                        i += 2;
+                    }
+                }
+                data = std::make_unique<VIniFileDataBinary>(std::move(value));
+                break;
+            }
+            case Char('Z'): {
+                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
+                VStringArray elements;
+                elements.Reserve(std::min<size_t>(count, reader.Remaining() / 2 + 1));
+                View element;
+                for (uint32_t i = 0; i < count; ++i) {
+                    if (!reader.Next(element)) return stop(VIniStop::ArrayEndOfFile);
+                    if (element.empty() || element[0] != Char(' '))
+                        return stop(VIniStop::ArrayNoLeadingSpace);
+                    elements.Add(DecodeField(element.substr(1), encoding));
+                }
+                data = std::make_unique<VIniFileDataStringSz>(std::move(elements));
+                break;
+            }
+            default:
+                return stop(VIniStop::UnknownType);
+        }
+        // A value without a name parses (so reading goes on) but no query
+        // could ever reach it.
+        if (!name.empty()) map.Set(DecodeField(name, encoding), std::move(data));
+    }
+    return VIniParseResult{};
 }
 
 // Such text would end the readable part of the file: the format has no escapes.
@@ -174,10 +269,19 @@ void VIniFileDataBinary::Write(std::string& file, const VUnicodeString& name) co
     AppendHeader(file, 'B', name);
     AppendHex8(file, static_cast<uint32_t>(m_bytes.size()));
     file += "\r\n";
-    for (size_t i = 0; i < m_bytes.size(); ++i) {
-        const char pair[3] = {' ', kHexDigits[m_bytes[i] >> 4], kHexDigits[m_bytes[i] & 15]};
-        file.append(pair, 3);
-        if ((i + 1) % kBytesPerLine == 0 || i + 1 == m_bytes.size()) file += "\r\n";
+    // One append per line of up to 32 bytes.
+    char line[kBytesPerLine * 3 + 2];
+    for (size_t start = 0; start < m_bytes.size(); start += kBytesPerLine) {
+        const size_t end = std::min(start + kBytesPerLine, m_bytes.size());
+        char* out = line;
+        for (size_t i = start; i < end; ++i) {
+            *out++ = ' ';
+            *out++ = kHexDigits[m_bytes[i] >> 4];
+            *out++ = kHexDigits[m_bytes[i] & 15];
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        file.append(line, static_cast<size_t>(out - line));
     }
 }
 
@@ -212,91 +316,27 @@ VIniFileKey::Map::Element* VIniFileKey::Map::Find(std::u16string_view name) {
     return nullptr;
 }
 
-void VIniFileKey::Map::Set(std::u16string_view name, std::unique_ptr<VIniFileData> data) {
-    if (Element* element = Find(name)) {
+void VIniFileKey::Map::Set(VUnicodeString name, std::unique_ptr<VIniFileData> data) {
+    if (Element* element = Find(name.str())) {
         element->data = std::move(data);
         return;
     }
     const auto position = static_cast<uint32_t>(m_elements.GetSize());
-    m_elements.Add(Element{VUnicodeString(name), std::move(data)});
-    m_index.emplace(HashName(name), position);
+    const size_t hash = HashName(name.str());
+    m_elements.Add(Element{std::move(name), std::move(data)});
+    m_index.emplace(hash, position);
 }
 
 // ---- Parsing and building value files ---------------------------------------------
 
 VIniParseResult VIniFileKey::ParseValueFile(std::string_view bytes, Map& map) {
-    const std::u16string text = DecodeValueFile(bytes);
-    LineReader reader(text);
-    std::u16string_view line;
-    while (reader.Next(line)) {
-        const VIniParseResult stopHere{VIniStop::EndOfFile, reader.LineNumber()};
-        auto stop = [&stopHere](VIniStop why) { return VIniParseResult{why, stopHere.line}; };
-
-        if (line.size() < 5 || line[1] != u':' || line[2] != u'"')
-            return stop(VIniStop::MalformedLine);
-        const size_t quote = line.find(u'"', 3);
-        if (quote == std::u16string_view::npos) return stop(VIniStop::NoClosingQuote);
-        if (quote + 1 >= line.size() || line[quote + 1] != u'=') return stop(VIniStop::NoEquals);
-        const std::u16string_view name = line.substr(3, quote - 3);
-        const std::u16string_view rest = line.substr(quote + 2);
-
-        std::unique_ptr<VIniFileData> data;
-        uint32_t count = 0;
-        switch (line[0]) {
-            case u'D':
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                data = std::make_unique<VIniFileDataDword>(count);
-                break;
-            case u'S':
-                data = std::make_unique<VIniFileDataString>(VUnicodeString(rest));
-                break;
-            case u'B': {
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                std::vector<uint8_t> value;
-                // The count comes from the file: trust it only as far as the
-                // file could possibly hold that many bytes.
-                value.reserve(std::min<size_t>(count, reader.Remaining() / 2));
-                std::u16string_view bytesLine;
-                while (value.size() < count) {
-                    if (!reader.Next(bytesLine)) return stop(VIniStop::BinaryEndOfFile);
-                    for (size_t i = 0; i < bytesLine.size() && value.size() < count;) {
-                        if (IsBinarySpace(bytesLine[i])) {
-                            ++i;
-                            continue;
-                        }
-                        if (i + 1 >= bytesLine.size()) return stop(VIniStop::BinaryOddDigit);
-                        const int high = HexValue(bytesLine[i]);
-                        const int low = HexValue(bytesLine[i + 1]);
-                        if (high < 0 || low < 0) return stop(VIniStop::BinaryBadDigit);
-                        value.push_back(static_cast<uint8_t>(high * 16 + low));
-                        i += 2;
-                    }
-                }
-                data = std::make_unique<VIniFileDataBinary>(std::move(value));
-                break;
-            }
-            case u'Z': {
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                VStringArray elements;
-                elements.Reserve(std::min<size_t>(count, reader.Remaining() / 2 + 1));
-                std::u16string_view element;
-                for (uint32_t i = 0; i < count; ++i) {
-                    if (!reader.Next(element)) return stop(VIniStop::ArrayEndOfFile);
-                    if (element.empty() || element[0] != u' ')
-                        return stop(VIniStop::ArrayNoLeadingSpace);
-                    elements.Add(VUnicodeString(element.substr(1)));
-                }
-                data = std::make_unique<VIniFileDataStringSz>(std::move(elements));
-                break;
-            }
-            default:
-                return stop(VIniStop::UnknownType);
-        }
-        // A value without a name parses (so reading goes on) but no query
-        // could ever reach it.
-        if (!name.empty()) map.Set(name, std::move(data));
+    if (bytes.substr(0, 3) == kUtf8Mark)
+        return ParseValues(bytes.substr(3), FieldEncoding::Utf8, map);
+    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
+        const std::u16string text = Utf16BytesToUtf16(bytes.substr(2), bytes[0] == '\xFE');
+        return ParseValues(std::u16string_view(text), FieldEncoding::Utf16, map);
     }
-    return VIniParseResult{};
+    return ParseValues(bytes, FieldEncoding::Ansi, map);
 }
 
 std::string VIniFileKey::BuildValueFile(const Map& map) {

@@ -137,7 +137,7 @@ public:
         Element* Find(std::u16string_view name);
         // Stores `data` (null: deleted) under `name`, in the existing element's
         // place or appended.
-        void Set(std::u16string_view name, std::unique_ptr<VIniFileData> data);
+        void Set(VUnicodeString name, std::unique_ptr<VIniFileData> data);
         size_t GetSize() const { return m_elements.GetSize(); }
         bool IsEmpty() const { return m_elements.IsEmpty(); }
         const VArray<Element>& Elements() const { return m_elements; }
@@ -162,7 +162,8 @@ public:
         size_t m_next = 0;
     };
 
-    // The root key of a configuration folder (a native path).
+    // The root key of a configuration folder (a native path, not empty: the
+    // store answers an empty folder with a key that holds nothing).
     VIniFileKey(const VUnicodeString& folder, bool readOnly, const VSecurityDescriptor* descriptor);
     ~VIniFileKey() override;
     VIniFileKey(const VIniFileKey&) = delete;

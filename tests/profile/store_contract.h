@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 
 #include "profile/profile_store.h"
@@ -20,6 +21,9 @@ struct StoreBackendParam {
     std::string name;
     std::function<std::unique_ptr<StoreBackend>()> make;
 };
+inline void PrintTo(const StoreBackendParam& param, std::ostream* out) {
+    *out << param.name;
+}
 
 // Adding a backend is one line beside its own tests:
 //   INSTANTIATE_TEST_SUITE_P(Name, ProfileStoreContract,
