@@ -1,0 +1,216 @@
+// POSIX implementation of the library's file-system calls.
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <new>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace platform {
+
+namespace {
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    // Closes now and says whether the close itself succeeded: on some file
+    // systems a failed write only shows here.
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+// Flushes a folder so that a rename inside it survives a crash. Best effort:
+// some file systems refuse to sync folders, and the data is already safe.
+void SyncFolder(const fs::path& folder) {
+    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+// Long enough for any real name, short enough that ".NAME.XXXXXX" stays
+// within the usual 255-byte limit on one name.
+constexpr size_t kTempNameStemLimit = 200;
+
+}  // namespace
+
+FileStatus GetFileStatus(const fs::path& path) {
+    FileStatus status;
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) return status;
+    status.exists = true;
+    status.isFolder = S_ISDIR(st.st_mode);
+    status.readOnly = (st.st_mode & S_IWUSR) == 0;
+    const std::string name = path.filename().string();
+    status.hidden = !name.empty() && name[0] == '.';
+    return status;
+}
+
+bool ReadWholeFile(const fs::path& file, std::string& bytes) {
+    bytes.clear();
+    // Non-blocking so that a FIFO placed where a value file belongs cannot
+    // hang the reader; only regular files are read.
+    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) return false;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    try {
+        // One byte more than the file's size lets the read that finds the
+        // end do so without growing the buffer; a file that grows meanwhile
+        // is still read to its end.
+        bytes.resize(static_cast<size_t>(st.st_size) + 1);
+        size_t used = 0;
+        for (;;) {
+            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                bytes.clear();
+                return false;
+            }
+            if (n == 0) break;
+            used += static_cast<size_t>(n);
+        }
+        bytes.resize(used);
+    } catch (const std::bad_alloc&) {
+        bytes.clear();
+        bytes.shrink_to_fit();
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
+    std::error_code ec;
+    fs::path target = file;
+    struct stat st;
+    if (::lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        target = fs::canonical(file, ec);
+        if (ec) return false;  // a dangling link: nothing sensible to replace
+    }
+    bool exists = false;
+    if (::stat(target.c_str(), &st) == 0) {
+        exists = true;
+        if (!S_ISREG(st.st_mode)) return false;
+        // The user marked the file read-only: rename would replace it anyway,
+        // since only the folder's permissions matter to rename, so check here.
+        if ((st.st_mode & S_IWUSR) == 0) return false;
+    } else if (errno != ENOENT) {
+        return false;
+    }
+
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::string stem = target.filename().string();
+    if (stem.size() > kTempNameStemLimit) stem.resize(kTempNameStemLimit);
+    std::string temp = (folder / ("." + stem + ".XXXXXX")).string();
+    // mkostemp creates the file 0600 (less the umask) and never reuses a name.
+    Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (fd.get() < 0) return false;
+
+    bool ok = WriteAll(fd.get(), bytes);
+    if (ok && exists) ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+    if (ok) ok = ::fsync(fd.get()) == 0;
+    ok = fd.Close() && ok;
+    if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncFolder(folder);
+    return true;
+}
+
+bool CreateFolders(const fs::path& folder) {
+    if (folder.empty()) return false;
+    fs::path prefix;
+    for (const fs::path& part : folder) {
+        prefix /= part;
+        if (part == prefix.root_path() || part.empty()) continue;
+        if (::mkdir(prefix.c_str(), 0700) == 0) continue;
+        if (errno != EEXIST) return false;
+        struct stat st;
+        if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+    }
+    return true;
+}
+
+bool ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {
+    entries.clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return false;
+    try {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            bool isFolder = entry->d_type == DT_DIR;
+            if (entry->d_type == DT_UNKNOWN || entry->d_type == DT_LNK) {
+                struct stat st;
+                isFolder =
+                    ::stat((folder / entry->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+            }
+            entries.push_back(FolderEntry{std::string(name), isFolder});
+        }
+    } catch (const std::bad_alloc&) {
+        entries.clear();
+        ::closedir(dir);
+        return false;
+    }
+    ::closedir(dir);
+    return true;
+}
+
+bool RemoveFolderTree(const fs::path& folder) {
+    struct stat st;
+    if (::lstat(folder.c_str(), &st) != 0) return errno == ENOENT;
+    // A link to a folder goes, the folder it points to stays: removing a key
+    // must never reach outside the configuration folder.
+    if (S_ISLNK(st.st_mode)) {
+        struct stat target;
+        if (::stat(folder.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) return false;
+        return ::unlink(folder.c_str()) == 0;
+    }
+    if (!S_ISDIR(st.st_mode)) return false;
+    std::error_code ec;
+    fs::remove_all(folder, ec);  // does not follow links inside the tree
+    return !ec;
+}
+
+bool RemoveFile(const fs::path& file) {
+    struct stat st;
+    if (::lstat(file.c_str(), &st) != 0) return errno == ENOENT;
+    if (S_ISDIR(st.st_mode)) return false;
+    return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+}
+
+}  // namespace platform

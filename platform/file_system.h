@@ -1,0 +1,62 @@
+// File-system calls of the library: status, whole-file reads, atomic replacement, folders and
+// listing.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Paths are UTF-8 (the native narrow form on POSIX). Nothing here throws: every
+// failure comes back as a false result or an empty answer.
+namespace platform {
+
+struct FileStatus {
+    bool exists = false;
+    bool isFolder = false;
+    // The owner-write permission bit is clear. Checked on the bits rather than
+    // with access(), so a file marked read-only is read-only for root too.
+    bool readOnly = false;
+    // The name begins with ".".
+    bool hidden = false;
+};
+
+// Follows symbolic links; a path that cannot be examined counts as not existing.
+FileStatus GetFileStatus(const std::filesystem::path& path);
+
+// Reads a whole regular file. False when it is missing, not a regular file or
+// unreadable; `bytes` is then left empty.
+bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
+
+// Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
+// written file behind: the bytes go to a temporary file in the same folder
+// (".NAME.XXXXXX", which a listing for "*.ini" never shows), are flushed to
+// disk and then renamed over `file`. An existing file keeps its permission
+// bits; a new one is created with 0600 (less the umask). An existing file
+// without owner-write permission is never replaced: false. A symbolic link is
+// followed and its target replaced, so the link stays. False on any failure,
+// with no temporary file left.
+bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
+
+// Creates `folder` and every missing folder above it, each with mode 0700
+// (less the umask). True when the folder exists afterwards.
+bool CreateFolders(const std::filesystem::path& folder);
+
+struct FolderEntry {
+    std::string name;
+    bool isFolder = false;  // symbolic links count as what they point to
+};
+
+// Lists the entries of a folder ("." and ".." left out). False when the
+// folder cannot be listed; `entries` is then empty.
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
+
+// Removes a folder with everything in it. True when it is gone, including when
+// it never existed. A path that is not a folder is left alone: false.
+bool RemoveFolderTree(const std::filesystem::path& folder);
+
+// Removes one file. True when it is gone, including when it never existed. A
+// folder at that path is left alone: false.
+bool RemoveFile(const std::filesystem::path& file);
+
+}  // namespace platform

@@ -1,0 +1,256 @@
+// The INI file backend of the configuration store: one folder per key and one value file beside it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "foundation/containers.h"
+#include "foundation/export.h"
+#include "foundation/report.h"
+#include "foundation/unicode_string.h"
+#include "platform/file_system.h"
+#include "profile/profile_store.h"
+#include "profile/security_descriptor.h"
+
+// ---- Stored values -----------------------------------------------------------
+
+// One stored value. The getters and setters of the base class refuse; each
+// subclass answers for its own kind only, which is what keeps the store
+// strictly typed.
+class VIniFileData {
+public:
+    virtual ~VIniFileData() = default;
+    virtual bool GetStringArray(VStringArray&) const { return false; }
+    // Same contract as VProfilePrivateKey::QueryBinary.
+    virtual bool GetBinary(void*, uint32_t&) const { return false; }
+    virtual bool GetString(VUnicodeString&) const { return false; }
+    virtual bool GetDword(uint32_t&) const { return false; }
+    virtual void SetStringArray(const VStringArray&) {}
+    virtual void SetBinary(const void*, uint32_t) {}
+    virtual void SetString(std::u16string_view) {}
+    virtual void SetDword(uint32_t) {}
+    virtual int GetKind() const = 0;
+    // Appends this value's lines, UTF-8 encoded, to the file being built.
+    virtual void Write(std::string& file, const VUnicodeString& name) const = 0;
+};
+
+class VIniFileDataDword : public VIniFileData {
+public:
+    explicit VIniFileDataDword(uint32_t value = 0) : m_value(value) {}
+    bool GetDword(uint32_t& value) const override;
+    void SetDword(uint32_t value) override { m_value = value; }
+    int GetKind() const override { return kValueKindDword; }
+    void Write(std::string& file, const VUnicodeString& name) const override;
+
+private:
+    uint32_t m_value;
+};
+
+class VIniFileDataString : public VIniFileData {
+public:
+    explicit VIniFileDataString(VUnicodeString value = {}) : m_value(std::move(value)) {}
+    bool GetString(VUnicodeString& value) const override;
+    void SetString(std::u16string_view value) override { m_value = VUnicodeString(value); }
+    int GetKind() const override { return kValueKindString; }
+    void Write(std::string& file, const VUnicodeString& name) const override;
+
+private:
+    VUnicodeString m_value;
+};
+
+class VIniFileDataBinary : public VIniFileData {
+public:
+    VIniFileDataBinary() = default;
+    explicit VIniFileDataBinary(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
+    bool GetBinary(void* buffer, uint32_t& size) const override;
+    void SetBinary(const void* data, uint32_t size) override;
+    int GetKind() const override { return kValueKindBinary; }
+    void Write(std::string& file, const VUnicodeString& name) const override;
+
+private:
+    std::vector<uint8_t>
+        m_bytes;  // never more than 2^32-1 bytes: the file gives the count in 8 hex digits
+};
+
+class VIniFileDataStringSz : public VIniFileData {
+public:
+    explicit VIniFileDataStringSz(VStringArray value = {}) : m_value(std::move(value)) {}
+    bool GetStringArray(VStringArray& value) const override;
+    void SetStringArray(const VStringArray& value) override { m_value = value; }
+    int GetKind() const override { return kValueKindStringArray; }
+    void Write(std::string& file, const VUnicodeString& name) const override;
+
+private:
+    VStringArray m_value;
+};
+
+// ---- Value-file parsing --------------------------------------------------------
+
+// Why reading a value file stopped. Everything before the stop is kept;
+// everything from the stopping value on is ignored (and lost on the next write).
+enum class VIniStop {
+    EndOfFile,            // the whole file was read
+    MalformedLine,        // shorter than 5, or no ':' at 1 or '"' at 2
+    NoClosingQuote,       // the name never ends
+    NoEquals,             // the closing quote is not followed by '='
+    UnknownType,          // not D, S, B or Z (lower case included)
+    BadCount,             // D/B/Z: not exactly 8 hexadecimal digits
+    BinaryOddDigit,       // a line ended after the first digit of a byte
+    BinaryBadDigit,       // a byte that is not two hexadecimal digits
+    BinaryEndOfFile,      // the file ended before all bytes were read
+    ArrayNoLeadingSpace,  // an element line without its leading space
+    ArrayEndOfFile,       // the file ended before all elements were read
+};
+
+struct VIniParseResult {
+    VIniStop stop = VIniStop::EndOfFile;
+    // 1-based number of the header line of the value that was not taken
+    // (0 when the whole file was read).
+    size_t line = 0;
+};
+
+// ---- Keys ---------------------------------------------------------------------
+
+// A key of the INI backend. Its values live in the value file P.ini beside
+// the folder P that holds its sub-keys; they are read on first use and written
+// back, whole, when the key is destroyed.
+class VIniFileKey : public VProfilePrivateKey {
+public:
+    // The values of one key, in the order their names first appeared. A null
+    // data pointer marks a value deleted through this handle; the element is
+    // kept so that a value set again returns to its old place in the file.
+    class Map {
+    public:
+        struct Element {
+            VUnicodeString name;
+            std::unique_ptr<VIniFileData> data;
+        };
+
+        Map();
+        // Null when the name has no element (exact, case-sensitive compare).
+        Element* Find(std::u16string_view name);
+        // Stores `data` (null: deleted) under `name`, in the existing element's
+        // place or appended.
+        void Set(VUnicodeString name, std::unique_ptr<VIniFileData> data);
+        size_t GetSize() const { return m_elements.GetSize(); }
+        bool IsEmpty() const { return m_elements.IsEmpty(); }
+        const VArray<Element>& Elements() const { return m_elements; }
+
+    private:
+        VArray<Element> m_elements;
+        // Hash of a name -> positions in m_elements; lookups and loading stay
+        // linear however many values a file holds.
+        std::unordered_multimap<size_t, uint32_t> m_index;
+    };
+
+    class Iterator : public VProfilePrivateKeyIterator {
+    public:
+        Iterator(VIniFileKey& key, bool values);
+        bool NextValue(VUnicodeString& name, int& kind) override;
+        bool Next(VUnicodeString& name) override;
+
+    private:
+        VIniFileKey& m_key;
+        bool m_values;  // false: sub-keys, which NextValue gives as kValueKindSubKey
+        VStringArray m_names;
+        size_t m_next = 0;
+    };
+
+    // The root key of a configuration folder (a native path, not empty: the
+    // store answers an empty folder with a key that holds nothing).
+    VIniFileKey(const VUnicodeString& folder, bool readOnly, const VSecurityDescriptor* descriptor);
+    ~VIniFileKey() override;
+    VIniFileKey(const VIniFileKey&) = delete;
+    VIniFileKey& operator=(const VIniFileKey&) = delete;
+
+    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& descriptor) override;
+    bool QueryStringArray(const char16_t* name, VStringArray& value) override;
+    bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) override;
+    bool QueryString(const char16_t* name, VUnicodeString& value) override;
+    bool QueryDword(const char16_t* name, uint32_t& value) override;
+    bool SetSecurityDescriptor(const char16_t* name,
+                               const VSecurityDescriptor& descriptor) override;
+    bool SetStringArray(const char16_t* name, const VStringArray& value) override;
+    bool SetBinary(const char16_t* name, const void* data, uint32_t size) override;
+    bool SetString(const char16_t* name, const char16_t* value) override;
+    bool SetDword(const char16_t* name, uint32_t value) override;
+    bool DeleteValue(const char16_t* name) override;
+    bool DeleteSubKey(const char16_t* name) override;
+    bool SubKeyExists(const char16_t* name) override;
+    bool IsWritable() override;
+    bool IsHidden(bool folder) override;
+    bool SetKeySecurity(const VSecurityDescriptor& descriptor) override;
+    VReportMessageParams& GetReport() override { return m_report; }
+    VProfilePrivateKey* OpenSubKey(const char16_t* name,
+                                   const VSecurityDescriptor* descriptor) override;
+    VProfilePrivateKeyIterator* CreateIterator(bool values) override;
+
+    // The key's path in store form: the configuration folder, then the key
+    // names joined with "\".
+    const VUnicodeString& GetPath() const { return m_path; }
+    // Where reading the value file stopped (EndOfFile before it was read).
+    const VIniParseResult& GetLoadResult() const { return m_loadResult; }
+
+    // Whether a sub-key name stays inside the store: every "\"-separated
+    // component is non-empty, not "." or "..", and holds no "/" or NUL.
+    static bool IsValidSubKeyName(std::u16string_view name);
+
+    // Reads a whole value file (any of the four encodings) into `map`.
+    static VIniParseResult ParseValueFile(std::string_view bytes, Map& map);
+    // The bytes of a value file for `map`: UTF-8 mark, then the DWORD, string
+    // and binary values in map order, then the string arrays in map order.
+    static std::string BuildValueFile(const Map& map);
+
+private:
+    VIniFileKey(VUnicodeString path, size_t folderLength, bool readOnly,
+                const VSecurityDescriptor* descriptor);
+
+    Map& LoadedMap();
+    const platform::FileStatus& FileStatus();
+    std::filesystem::path DiskPath(std::u16string_view subKey = {}) const;
+    std::filesystem::path ValueFilePath() const;
+    bool Store(const char16_t* name, std::unique_ptr<VIniFileData> data);
+    void WriteBack();
+
+    VUnicodeString m_path;       // P, in store form
+    std::unique_ptr<Map> m_map;  // created on first use
+    bool m_modified = false;
+    bool m_readOnly;
+    std::optional<platform::FileStatus> m_fileStatus;  // of P.ini, taken once
+    VReportMessageParams m_report;
+    // Kept and handed to sub-keys. POSIX has no descriptor to apply to a file
+    // or folder: the mode bits (0600 files, 0700 folders) stand in for it.
+    std::unique_ptr<VSecurityDescriptor> m_descriptor;
+    // How many leading characters of m_path are the configuration folder: a
+    // native path, so its own characters (a backslash included) are never
+    // mapped to "/" as the key names' separators are.
+    size_t m_folderLength;
+    VIniParseResult m_loadResult;
+};
+
+// ---- Store and factory --------------------------------------------------------
+
+class VIniFileStore : public VProfilePrivateStore {
+public:
+    explicit VIniFileStore(const VUnicodeString& folder);
+    VProfilePrivateKey* OpenRootKey(bool readOnly) override;
+
+private:
+    VUnicodeString m_folder;
+};
+
+class SESSIONDECK_API VIniFileStoreFactory : public VProfileStoreFactory {
+public:
+    explicit VIniFileStoreFactory(const VUnicodeString& folder) : m_folder(folder) {}
+    VProfilePrivateStore* CreateStore() override;
+    const VUnicodeString& GetFolder() const { return m_folder; }
+
+private:
+    VUnicodeString m_folder;
+};

@@ -1,0 +1,249 @@
+// Value-file reading as a table: file bytes in, the values read and where reading stopped out.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "foundation/codepage.h"
+#include "profile/ini_store.h"
+
+namespace {
+
+// Each value as one line: kind letter, name, then its content (DWORD in eight
+// lower-case digits, binary as hex, array elements joined by "|").
+std::vector<std::string> Render(const VIniFileKey::Map& map) {
+    static const char* hex = "0123456789abcdef";
+    std::vector<std::string> lines;
+    for (const auto& element : map.Elements()) {
+        if (!element.data) continue;
+        std::string line = " " + element.name.ToUtf8() + " ";
+        uint32_t dword = 0;
+        VUnicodeString text;
+        VStringArray array;
+        uint32_t size = 0;
+        if (element.data->GetDword(dword)) {
+            line.insert(0, "D");
+            for (int shift = 28; shift >= 0; shift -= 4) line += hex[(dword >> shift) & 15];
+        } else if (element.data->GetString(text)) {
+            line = "S" + line + text.ToUtf8();
+        } else if (element.data->GetStringArray(array)) {
+            line.insert(0, "Z");
+            for (size_t i = 0; i < array.GetSize(); ++i) line += (i ? "|" : "") + array[i].ToUtf8();
+        } else if (element.data->GetBinary(nullptr, size)) {
+            std::vector<uint8_t> bytes(size + 1);
+            element.data->GetBinary(bytes.data(), size);
+            line.insert(0, "B");
+            for (uint32_t i = 0; i < size; ++i)
+                line += std::string{hex[bytes[i] >> 4], hex[bytes[i] & 15]};
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Utf16File(std::u16string_view text, bool bigEndian) {
+    std::string bytes = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char16_t c : text) {
+        const char high = static_cast<char>(c >> 8), low = static_cast<char>(c & 0xFF);
+        bytes += bigEndian ? high : low;
+        bytes += bigEndian ? low : high;
+    }
+    return bytes;
+}
+
+struct ParseRow {
+    const char* what;
+    std::string file;
+    std::vector<std::string> values;
+    VIniStop stop;
+    size_t line;  // header line of the value not taken; 0 when all was read
+};
+
+const std::string kBom = "\xEF\xBB\xBF";
+const std::string kGood = "D:\"ok\"=00000001\r\n";
+
+const std::vector<ParseRow>& Rows() {
+    using S = VIniStop;
+    static const std::vector<ParseRow> rows = {
+        // Encodings and line ends.
+        {"utf8 example",
+         kBom + "D:\"Port\"=00000016\r\nS:\"Hostname\"=server1\r\nZ:\"Sel\"=00000002\r\n first\r\n "
+                "second\r\n",
+         {"D Port 00000016", "S Hostname server1", "Z Sel first|second"},
+         S::EndOfFile,
+         0},
+        {"utf16 le",
+         Utf16File(u"S:\"N\u00e9\"=caf\u00e9\r\nD:\"d\"=0000000a", false),
+         {"S N\xC3\xA9 caf\xC3\xA9", "D d 0000000a"},
+         S::EndOfFile,
+         0},
+        {"utf16 le odd trailing byte dropped",
+         Utf16File(u"S:\"N\"=x", false) + "\x41",
+         {"S N x"},
+         S::EndOfFile,
+         0},
+        {"utf16 be",
+         Utf16File(u"S:\"N\"=\u20ac\nS:\"M\"=", true),
+         {"S N \xE2\x82\xAC", "S M "},
+         S::EndOfFile,
+         0},
+        {"windows-1252 without mark",
+         "S:\"Euro\"=\x80 caf\xe9\n",
+         {"S Euro \xE2\x82\xAC caf\xC3\xA9"},
+         S::EndOfFile,
+         0},
+        {"utf8 names and broken sequences beside quotes",
+         kBom + "S:\"N\xC3\xA9\"=\xE2\x82\xAC\r\nS:\"a\xC3\"=b\xF0\x9F\r\n" + kGood,
+         {"S N\xC3\xA9 \xE2\x82\xAC", "S a\xEF\xBF\xBD b\xEF\xBF\xBD", "D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"utf8 without mark is read as 1252",
+         "S:\"N\"=\xC3\xA9",
+         {"S N \xC3\x83\xC2\xA9"},
+         S::EndOfFile,
+         0},
+        {"CR, LF and CR LF line ends",
+         "D:\"a\"=00000001\rD:\"b\"=00000002\nD:\"c\"=00000003\r\n",
+         {"D a 00000001", "D b 00000002", "D c 00000003"},
+         S::EndOfFile,
+         0},
+        {"empty file", "", {}, S::EndOfFile, 0},
+        {"mark only", kBom, {}, S::EndOfFile, 0},
+        // Headers.
+        {"upper-case digits", "D:\"m\"=FFFFFFFF", {"D m ffffffff"}, S::EndOfFile, 0},
+        {"dword of 7 digits",
+         kGood + "D:\"x\"=0000001\r\n" + kGood,
+         {"D ok 00000001"},
+         S::BadCount,
+         2},
+        {"dword of 9 digits", kGood + "D:\"x\"=000000001\r\n", {"D ok 00000001"}, S::BadCount, 2},
+        {"trailing space makes 9", "D:\"x\"=00000001 \r\n", {}, S::BadCount, 1},
+        {"non-hex digit", "D:\"x\"=0000000g\r\n", {}, S::BadCount, 1},
+        {"lower-case type letter",
+         kGood + "d:\"x\"=00000001\r\n",
+         {"D ok 00000001"},
+         S::UnknownType,
+         2},
+        {"unknown type letter", "X:\"x\"=1\r\n", {}, S::UnknownType, 1},
+        {"blank line ends reading", "S:\"a\"=x\r\n\r\n" + kGood, {"S a x"}, S::MalformedLine, 2},
+        {"comment line ends reading", "; comment\r\n" + kGood, {}, S::MalformedLine, 1},
+        {"four characters", "S:\"\"", {}, S::MalformedLine, 1},
+        {"no colon", "S;\"a\"=x", {}, S::MalformedLine, 1},
+        {"no quote at 2", "S: \"a\"=x", {}, S::MalformedLine, 1},
+        {"name never closed", "S:\"abc=def", {}, S::NoClosingQuote, 1},
+        {"quote not followed by =", "S:\"a\"b\"=c", {}, S::NoEquals, 1},
+        {"quote at end of line", "S:\"abc\"", {}, S::NoEquals, 1},
+        {"= inside the name", "S:\"a=b\"=c", {"S a=b c"}, S::EndOfFile, 0},
+        {"string rest verbatim", "S:\"s\"= \"x\"= \t", {"S s  \"x\"= \t"}, S::EndOfFile, 0},
+        {"empty name discarded, reading goes on",
+         "S:\"\"=x\r\nZ:\"\"=00000001\r\n y\r\n" + kGood,
+         {"D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"duplicate replaces in the first place",
+         "D:\"a\"=00000001\r\nD:\"b\"=00000002\r\nS:\"a\"=x\r\n",
+         {"S a x", "D b 00000002"},
+         S::EndOfFile,
+         0},
+        {"names are case-sensitive",
+         "D:\"a\"=00000001\r\nD:\"A\"=00000002\r\n",
+         {"D a 00000001", "D A 00000002"},
+         S::EndOfFile,
+         0},
+        // Binary values.
+        {"binary 33 bytes over two lines",
+         "B:\"b\"=00000021\r\n" +
+             [] {
+                 std::string line;
+                 for (int i = 0; i < 32; ++i) line += " 0f";
+                 return line;
+             }() +
+             "\r\n ff\r\n" + kGood,
+         {"B b " +
+              [] {
+                  std::string hex;
+                  for (int i = 0; i < 32; ++i) hex += "0f";
+                  return hex + "ff";
+              }(),
+          "D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"binary white space skipped, no leading space needed",
+         "B:\"b\"=00000003\r\n0a\t0B  \r\n\r\n0c\r\n",
+         {"B b 0a0b0c"},
+         S::EndOfFile,
+         0},
+        {"binary rest of line ignored after the last byte",
+         "B:\"b\"=00000002\r\n 01 02 zz\r\n" + kGood,
+         {"B b 0102", "D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"binary of zero bytes has no lines",
+         "B:\"b\"=00000000\r\n" + kGood,
+         {"B b ", "D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"binary line ends inside a pair",
+         kGood + "B:\"b\"=00000002\r\n 01 0\r\n2\r\n",
+         {"D ok 00000001"},
+         S::BinaryOddDigit,
+         2},
+        {"binary bad digit", "B:\"b\"=00000001\r\n 0x\r\n", {}, S::BinaryBadDigit, 1},
+        {"binary pair split by a space", "B:\"b\"=00000001\r\n 0 1\r\n", {}, S::BinaryBadDigit, 1},
+        {"binary file ends early", "B:\"b\"=00000003\r\n 01 02\r\n", {}, S::BinaryEndOfFile, 1},
+        {"binary huge count", "B:\"b\"=FFFFFFFF\r\n 01\r\n", {}, S::BinaryEndOfFile, 1},
+        {"binary count of 7 digits", "B:\"b\"=0000001\r\n 01\r\n", {}, S::BadCount, 1},
+        // String arrays.
+        {"array elements keep spaces, empty element",
+         "Z:\"z\"=00000003\r\n \r\n  two \r\n D:\"x\"=00000001\r\n",
+         {"Z z | two |D:\"x\"=00000001"},
+         S::EndOfFile,
+         0},
+        {"array of zero elements",
+         "Z:\"z\"=00000000\r\n" + kGood,
+         {"Z z ", "D ok 00000001"},
+         S::EndOfFile,
+         0},
+        {"array line without leading space",
+         kGood + "Z:\"z\"=00000002\r\n a\r\nb\r\n",
+         {"D ok 00000001"},
+         S::ArrayNoLeadingSpace,
+         2},
+        {"array empty line", "Z:\"z\"=00000001\r\n\r\n", {}, S::ArrayNoLeadingSpace, 1},
+        {"array file ends early", "Z:\"z\"=00000002\r\n a\r\n", {}, S::ArrayEndOfFile, 1},
+        {"array huge count", "Z:\"z\"=FFFFFFFF\r\n a\r\n", {}, S::ArrayEndOfFile, 1},
+        {"array count not hex", "Z:\"z\"=0000000x\r\n a\r\n", {}, S::BadCount, 1},
+    };
+    return rows;
+}
+
+}  // namespace
+
+TEST(IniParser, ReadsValuesAndStopsWhereTheFileStopsMakingSense) {
+    for (const ParseRow& row : Rows()) {
+        SCOPED_TRACE(row.what);
+        VIniFileKey::Map map;
+        const VIniParseResult result = VIniFileKey::ParseValueFile(row.file, map);
+        EXPECT_EQ(Render(map), row.values);
+        EXPECT_EQ(result.stop, row.stop);
+        EXPECT_EQ(result.line, row.line);
+    }
+}
+
+TEST(IniParser, WhatIsWrittenReadsBackUnchanged) {
+    VIniFileKey::Map map;
+    map.Set(u"d", std::make_unique<VIniFileDataDword>(0xDEADBEEF));
+    map.Set(u"s", std::make_unique<VIniFileDataString>(u" lead and trail \u00e9 "));
+    map.Set(u"gone", nullptr);
+    std::vector<uint8_t> bytes(100);
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(255 - i);
+    map.Set(u"b", std::make_unique<VIniFileDataBinary>(bytes));
+    map.Set(u"z", std::make_unique<VIniFileDataStringSz>(VStringArray{u"", u"\U0001F600"}));
+    const std::string file = VIniFileKey::BuildValueFile(map);
+
+    VIniFileKey::Map back;
+    const VIniParseResult result = VIniFileKey::ParseValueFile(file, back);
+    EXPECT_EQ(result.stop, VIniStop::EndOfFile);
+    EXPECT_EQ(Render(back), Render(map));
+    EXPECT_EQ(VIniFileKey::BuildValueFile(back), file);
+}

@@ -1,0 +1,338 @@
+// The INI backend on disk: exact value-file bytes, the folder layout, and what it never touches.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <set>
+#include <vector>
+
+#include "profile/ini_store.h"
+#include "store_contract.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class IniBackend : public StoreBackend {
+public:
+    IniBackend() : m_factory(VUnicodeString::FromUtf8((m_dir / "store").string())) {}
+    VProfileStoreFactory& Factory() override { return m_factory; }
+
+private:
+    TempDir m_dir;
+    VIniFileStoreFactory m_factory;
+};
+
+std::unique_ptr<StoreBackend> MakeIniBackend() {
+    return std::make_unique<IniBackend>();
+}
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+// Every path below `root`, relative, so a test can say exactly what exists.
+std::set<std::string> Tree(const fs::path& root) {
+    std::set<std::string> paths;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        paths.insert(fs::relative(entry.path(), root).string() + (entry.is_directory() ? "/" : ""));
+    }
+    return paths;
+}
+
+std::vector<std::u16string> SubKeyNames(VProfileKey& key) {
+    VProfileKeyIterator it(key, false);
+    std::vector<std::u16string> names;
+    VUnicodeString name;
+    while (it.Next(name)) names.push_back(name.str());
+    return names;
+}
+
+// One configuration folder F = <temp>/cfg, with helpers to reach its files.
+class IniStoreTest : public testing::Test {
+protected:
+    VIniFileStoreFactory& Factory() { return m_factory; }
+    fs::path Path(const std::string& relative) const { return m_dir / "cfg" / relative; }
+    std::string Bytes(const std::string& relative) const { return ReadFileBytes(Path(relative)); }
+
+    TempDir m_dir;
+    VIniFileStoreFactory m_factory{VUnicodeString::FromUtf8((m_dir / "cfg").string())};
+};
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Ini, ProfileStoreContract,
+                         testing::Values(StoreBackendParam{"Ini", MakeIniBackend}),
+                         StoreBackendName);
+
+TEST_F(IniStoreTest, WritesTheDocumentedExampleExactly) {
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"Sessions\\Default");
+        // String arrays go after every other kind, whatever the order of setting.
+        ASSERT_TRUE(
+            key.SetStringArray(u"Selected Termcap Entries", VStringArray{u"first", u"second"}));
+        ASSERT_TRUE(key.SetDword(u"Port", 22));
+        ASSERT_TRUE(key.SetString(u"Hostname", u"server1"));
+    }
+    EXPECT_EQ(Bytes("Sessions/Default.ini"), kBom +
+                                                 "D:\"Port\"=00000016\r\n"
+                                                 "S:\"Hostname\"=server1\r\n"
+                                                 "Z:\"Selected Termcap Entries\"=00000002\r\n"
+                                                 " first\r\n"
+                                                 " second\r\n");
+    // Values live beside the key's folder, never inside it.
+    EXPECT_EQ(Tree(m_dir / "cfg"), (std::set<std::string>{"Sessions/", "Sessions/Default.ini"}));
+}
+
+TEST_F(IniStoreTest, WritesEdgeValuesExactly) {
+    std::vector<uint8_t> bytes33(33);
+    for (size_t i = 0; i < bytes33.size(); ++i) bytes33[i] = static_cast<uint8_t>(i * 8);
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        ASSERT_TRUE(key.SetDword(u"Max", 0xFFFFFFFFu));
+        ASSERT_TRUE(key.SetBinary(u"B33", bytes33.data(), 33));
+        ASSERT_TRUE(key.SetBinary(u"B0", nullptr, 0));
+        ASSERT_TRUE(key.SetString(u"Caf\u00e9", u"\u20ac 1"));
+        ASSERT_TRUE(key.SetStringArray(u"Z", VStringArray{u"", u"x y", u""}));
+        ASSERT_TRUE(key.SetStringArray(u"None", VStringArray{}));
+    }
+    std::string line32 = "";
+    for (size_t i = 0; i < 32; ++i) {
+        static const char* hex = "0123456789abcdef";
+        const uint8_t b = bytes33[i];
+        line32 += std::string(" ") + hex[b >> 4] + hex[b & 15];
+    }
+    ASSERT_EQ(line32.size(), 96u);
+    EXPECT_EQ(Bytes("K.ini"), kBom + "D:\"Max\"=ffffffff\r\n" + "B:\"B33\"=00000021\r\n" + line32 +
+                                  "\r\n" + " 00\r\n" +  // 33rd byte: 32*8 wraps to 0
+                                  "B:\"B0\"=00000000\r\n" + "S:\"Caf\xC3\xA9\"=\xE2\x82\xAC 1\r\n" +
+                                  "Z:\"Z\"=00000003\r\n" + " \r\n x y\r\n \r\n" +
+                                  "Z:\"None\"=00000000\r\n");
+    VProfileStore store(true, &Factory());
+    VProfileKey key(store.GetRootKey(), u"K");
+    VStringArray z;
+    ASSERT_TRUE(key.QueryStringArray(u"Z", z));
+    EXPECT_EQ(z, (VStringArray{u"", u"x y", u""}));
+    std::vector<uint8_t> back(40);
+    uint32_t size = 40;
+    ASSERT_TRUE(key.QueryBinary(u"B33", back.data(), size));
+    back.resize(size);
+    EXPECT_EQ(back, bytes33);
+}
+
+TEST_F(IniStoreTest, RewritesKeepFilePositionsAndCaseMakesDifferentValues) {
+    WriteFileBytes(Path("K.ini"),
+                   "D:\"a\"=00000001\nS:\"b\"=two\nD:\"A\"=00000003\nD:\"a\"=0000000A\n");
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        ASSERT_TRUE(key.DeleteValue(u"a"));
+        ASSERT_TRUE(key.SetString(u"new", u"n"));
+        ASSERT_TRUE(key.SetDword(u"a", 5));  // back in its first place, as a later duplicate put it
+    }
+    EXPECT_EQ(Bytes("K.ini"),
+              kBom + "D:\"a\"=00000005\r\nS:\"b\"=two\r\nD:\"A\"=00000003\r\nS:\"new\"=n\r\n");
+}
+
+TEST_F(IniStoreTest, OnlyModifiedWritableHandlesRewrite) {
+    // A file the program would write differently: no mark, LF line ends,
+    // upper-case digits and a damaged tail.
+    const std::string original =
+        "D:\"Port\"=0000001F\nS:\"Host\"=h\n\n; comment\nD:\"Lost\"=00000001\n";
+    WriteFileBytes(Path("K.ini"), original);
+    const fs::file_time_type before = fs::last_write_time(Path("K.ini"));
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        uint32_t port = 0;
+        EXPECT_TRUE(key.QueryDword(u"Port", port));
+        EXPECT_EQ(port, 31u);
+        VProfileKeyIterator values(key, true);
+        VUnicodeString name;
+        while (values.Next(name)) {
+        }
+    }
+    {
+        VProfileStore store(true, &Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        EXPECT_TRUE(key.SetDword(u"Port", 1));
+        EXPECT_TRUE(key.DeleteValue(u"Host"));
+    }
+    EXPECT_EQ(Bytes("K.ini"), original);
+    EXPECT_EQ(fs::last_write_time(Path("K.ini")), before);
+
+    // The first real change drops what followed the damage.
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        ASSERT_TRUE(key.SetString(u"Host", u"h2"));
+    }
+    EXPECT_EQ(Bytes("K.ini"), kBom + "D:\"Port\"=0000001f\r\nS:\"Host\"=h2\r\n");
+}
+
+TEST_F(IniStoreTest, DeletingEverythingLeavesJustTheMark) {
+    WriteFileBytes(Path("K.ini"), kBom + "D:\"a\"=00000001\r\nZ:\"z\"=00000001\r\n x\r\n");
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        ASSERT_TRUE(key.DeleteValue(u"a"));
+        ASSERT_TRUE(key.DeleteValue(u"z"));
+    }
+    EXPECT_EQ(Bytes("K.ini"), kBom);
+    // A handle that changed nothing leaves a missing file missing.
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"Untouched");
+        uint32_t v = 0;
+        EXPECT_FALSE(key.QueryDword(u"a", v));
+    }
+    EXPECT_FALSE(fs::exists(Path("Untouched.ini")));
+}
+
+TEST_F(IniStoreTest, ReadsEveryEncodingAndWritesUtf8Back) {
+    const std::u16string text = u"S:\"N\"=\u20ac\r\n";
+    std::string le = "\xFF\xFE", be = "\xFE\xFF";
+    for (char16_t c : text) {
+        le += static_cast<char>(c & 0xFF);
+        le += static_cast<char>(c >> 8);
+        be += static_cast<char>(c >> 8);
+        be += static_cast<char>(c & 0xFF);
+    }
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"le", le},
+        {"be", be},
+        {"utf8", kBom + "S:\"N\"=\xE2\x82\xAC\r\n"},
+        {"ansi", "S:\"N\"=\x80\r\n"}};
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteFileBytes(Path(name + ".ini"), bytes);
+        {
+            VProfileStore store(&Factory());
+            VProfileKey key(store.GetRootKey(), VUnicodeString::FromUtf8(name));
+            VUnicodeString value;
+            ASSERT_TRUE(key.QueryString(u"N", value));
+            EXPECT_EQ(value, VUnicodeString(u"\u20ac"));
+            ASSERT_TRUE(key.SetDword(u"D", 1));
+        }
+        EXPECT_EQ(Bytes(name + ".ini"), kBom + "S:\"N\"=\xE2\x82\xAC\r\nD:\"D\"=00000001\r\n");
+    }
+}
+
+TEST_F(IniStoreTest, IsSessionIsAnsweredFromTheFileAlone) {
+    WriteFileBytes(Path("S/Garbage.ini"), "\x01\x02 not a value file");
+    fs::create_directories(Path("S/Folder.ini"));
+    WriteFileBytes(Path("S/Real.ini"), "D:\"Is Session\"=00000000\r\n");
+    VProfileStore store(true, &Factory());
+    uint32_t v = 7;
+    {
+        VProfileKey key(store.GetRootKey(), u"S\\Garbage");
+        EXPECT_TRUE(key.QueryDword(u"Is Session", v));
+        EXPECT_EQ(v, 1u);
+        v = 7;
+        EXPECT_FALSE(key.QueryDword(u"is session", v));  // exact name only; this read the file
+        EXPECT_FALSE(key.QueryDword(u"Is Session", v));  // and once read, the file answers
+        EXPECT_EQ(v, 7u);
+    }
+    {
+        VProfileKey key(store.GetRootKey(), u"S\\Folder");
+        EXPECT_FALSE(key.QueryDword(u"Is Session", v));
+        VProfileKey missing(store.GetRootKey(), u"S\\Missing");
+        EXPECT_FALSE(missing.QueryDword(u"Is Session", v));
+    }
+    {
+        VProfileKey key(store.GetRootKey(), u"S\\Real");
+        EXPECT_TRUE(key.QueryDword(u"Is Session", v));
+        EXPECT_EQ(v, 1u);  // the shortcut wins over the stored 0
+    }
+}
+
+TEST_F(IniStoreTest, SubKeysAreFoldersAndIniFilesListedOnce) {
+    fs::create_directories(Path("P/Sub"));
+    fs::create_directories(Path("P/Both"));
+    for (const char* file : {"P/sub.ini", "P/Both.ini", "P/Upper.INI", "P/notes.txt", "P/.ini",
+                             "P/ini", "P/both.Ini", "P/.hidden.ini"}) {
+        WriteFileBytes(Path(file), "");
+    }
+    VProfileStore store(true, &Factory());
+    VProfileKey key(store.GetRootKey(), u"P");
+    EXPECT_EQ(SubKeyNames(key), (std::vector<std::u16string>{u".hidden", u"Both", u"both", u"Sub",
+                                                             u"sub", u"Upper"}));
+    EXPECT_TRUE(key.SubKeyExists(u"Sub"));
+    EXPECT_TRUE(key.SubKeyExists(u"sub"));
+    EXPECT_FALSE(key.SubKeyExists(u"SUB"));
+    EXPECT_FALSE(key.SubKeyExists(u"notes.txt"));  // a plain file is not a key
+
+    VProfileKey hidden(key, u".hidden");
+    EXPECT_TRUE(hidden.IsHidden(false));
+    EXPECT_FALSE(hidden.IsHidden(true));  // no folder ".hidden"
+    VProfileKey sub(key, u"Sub");
+    EXPECT_FALSE(sub.IsHidden(true));
+
+    // A folder that cannot be listed has no sub-keys.
+    VProfileKey missing(store.GetRootKey(), u"Nowhere");
+    EXPECT_TRUE(SubKeyNames(missing).empty());
+    VProfileKey notFolder(key, u"notes.txt");
+    EXPECT_TRUE(SubKeyNames(notFolder).empty());
+}
+
+TEST_F(IniStoreTest, DeleteSubKeyRemovesTreeAndFileOnly) {
+    WriteFileBytes(Path("P/K.ini"), "x");
+    WriteFileBytes(Path("P/K/any.txt"), "x");
+    WriteFileBytes(Path("P/K/deep/er.ini"), "x");
+    WriteFileBytes(Path("P/Kept.ini"), "x");
+    WriteFileBytes(Path("P/Plain"), "x");  // a file, not a key folder
+    VProfileStore store(&Factory());
+    VProfileKey key(store.GetRootKey(), u"P");
+    EXPECT_TRUE(key.DeleteSubKey(u"K"));
+    EXPECT_TRUE(key.DeleteSubKey(u"Plain"));
+    EXPECT_EQ(Tree(Path("P")), (std::set<std::string>{"Kept.ini", "Plain"}));
+
+    VProfileStore readOnly(true, &Factory());
+    VProfileKey readOnlyKey(readOnly.GetRootKey(), u"P");
+    EXPECT_FALSE(readOnlyKey.DeleteSubKey(u"Kept"));
+    EXPECT_TRUE(fs::exists(Path("P/Kept.ini")));
+}
+
+TEST_F(IniStoreTest, OpeningAndQueryingTouchNothing) {
+    fs::create_directories(Path(""));
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"A\\B");
+        uint32_t v = 0;
+        EXPECT_FALSE(key.QueryDword(u"x", v));
+        EXPECT_TRUE(key.IsWritable());
+        VProfileKey child(key, u"C");
+        EXPECT_TRUE(SubKeyNames(child).empty());
+    }
+    EXPECT_TRUE(Tree(Path("")).empty());
+}
+
+TEST_F(IniStoreTest, SecurityDescriptorsAreStoredAsTheirTextForm) {
+    const VSecurityDescriptor descriptor(std::vector<uint8_t>{0x01, 0xab});
+    {
+        VProfileStore store(&Factory());
+        VProfileKey key(store.GetRootKey(), u"K");
+        EXPECT_FALSE(key.SetKeySecurity(descriptor));
+        ASSERT_TRUE(key.SetSecurityDescriptor(u"SD", descriptor));
+        ASSERT_TRUE(key.SetStringArray(u"NotSD", VStringArray{u"plain"}));
+    }
+    EXPECT_EQ(Bytes("K.ini"),
+              kBom + "Z:\"SD\"=00000001\r\n SD:01ab\r\nZ:\"NotSD\"=00000001\r\n plain\r\n");
+    VProfileStore store(true, &Factory());
+    VProfileKey key(store.GetRootKey(), u"K");
+    VSecurityDescriptor back;
+    EXPECT_TRUE(key.QuerySecurityDescriptor(u"SD", back));
+    EXPECT_EQ(back, descriptor);
+    EXPECT_FALSE(key.QuerySecurityDescriptor(u"NotSD", back));
+}
+
+TEST_F(IniStoreTest, WritableDependsOnTheFilesOwnerWriteBit) {
+    WriteFileBytes(Path("Locked.ini"), "D:\"v\"=00000001\r\n");
+    fs::permissions(Path("Locked.ini"), fs::perms::owner_read);
+    VProfileStore store(&Factory());
+    VProfileKey locked(store.GetRootKey(), u"Locked");
+    VProfileKey fresh(store.GetRootKey(), u"Fresh");
+    EXPECT_FALSE(locked.IsWritable());
+    EXPECT_TRUE(fresh.IsWritable());
+}

@@ -1,0 +1,40 @@
+// The store contract suite: written once, instantiated for every store backend.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "profile/profile_store.h"
+
+// One backend under test: a fresh, empty store, alive as long as this object.
+class StoreBackend {
+public:
+    virtual ~StoreBackend() = default;
+    virtual VProfileStoreFactory& Factory() = 0;
+};
+
+struct StoreBackendParam {
+    std::string name;
+    std::function<std::unique_ptr<StoreBackend>()> make;
+};
+inline void PrintTo(const StoreBackendParam& param, std::ostream* out) {
+    *out << param.name;
+}
+
+// Adding a backend is one line beside its own tests:
+//   INSTANTIATE_TEST_SUITE_P(Name, ProfileStoreContract,
+//                            testing::Values(StoreBackendParam{"Name", MakeNameBackend}),
+//                            StoreBackendName);
+class ProfileStoreContract : public testing::TestWithParam<StoreBackendParam> {
+protected:
+    void SetUp() override { m_backend = GetParam().make(); }
+    VProfileStoreFactory& Factory() { return m_backend->Factory(); }
+
+    std::unique_ptr<StoreBackend> m_backend;
+};
+
+std::string StoreBackendName(const testing::TestParamInfo<StoreBackendParam>& info);
