@@ -338,7 +338,9 @@ public:
 
 protected:
     // Loads the value under the setting's name through the policy; derived
-    // settings that keep their value in another form override it.
+    // settings that keep their value in another form override it. Returning
+    // false must leave the value as it was: Init relies on that to keep the
+    // default in place.
     virtual bool LoadBinaryData(VProfileKey* key) { return this->Load(key, this->m_name, Value()); }
 
     T& Value() { return *this; }
@@ -372,7 +374,8 @@ struct VProfileNoDefault {};
 
 template <class Owner, class Setting, class Default>
 struct VProfileMember {
-    constexpr VProfileMember(Setting Owner::*member, const char16_t* name, Default defaultValue = {})
+    constexpr VProfileMember(Setting Owner::*member, const char16_t* name,
+                             Default defaultValue = {})
         : member(member), name(name), defaultValue(defaultValue) {}
 
     Setting Owner::*member;
