@@ -1,0 +1,136 @@
+// The setting base class, the storage policies for strings, DWORDs and string arrays, and the save
+// trace.
+#include "profile/profile_data.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace {
+
+std::mutex g_traceMutex;
+std::shared_ptr<const ProfileTraceSink> g_traceSink;
+
+std::shared_ptr<const ProfileTraceSink> CurrentTraceSink() {
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    return g_traceSink;
+}
+
+void AppendNumber(std::u16string& text, int value) {
+    for (char c : std::to_string(value)) text += static_cast<char16_t>(c);
+}
+
+}  // namespace
+
+void SetProfileTraceSink(ProfileTraceSink sink) {
+    auto shared = sink ? std::make_shared<const ProfileTraceSink>(std::move(sink)) : nullptr;
+    std::lock_guard<std::mutex> lock(g_traceMutex);
+    g_traceSink = std::move(shared);
+}
+
+// ---- VProfileData ----------------------------------------------------------
+
+VProfileData::~VProfileData() = default;
+
+bool VProfileData::Parse(const VString&, IParser*, IReportMessageParams*) {
+    return false;
+}
+void VProfileData::Save(VProfileKey*, bool) {}
+bool VProfileData::IsModified() const {
+    return false;
+}
+void VProfileData::Checkpoint() {}
+void VProfileData::Rollback() {}
+void VProfileData::ApplyDelta(const VProfileData*) {}
+VProfileData* VProfileData::Lookup(int) const {
+    return const_cast<VProfileData*>(this);
+}
+void VProfileData::PreSave(VProfileKey*, bool) {}
+bool VProfileData::IsUnsaved() const {
+    return m_unsaved;
+}
+
+void VProfileData::TraceSave(bool force, bool differs) const {
+    const auto sink = CurrentTraceSink();
+    if (!sink) return;
+    // The message "Save: %1!d! %2!d! %3!d! %4\n": three numbers and the name.
+    std::u16string text = u"Save: ";
+    AppendNumber(text, force);
+    text += u' ';
+    AppendNumber(text, m_unsaved);
+    text += u' ';
+    AppendNumber(text, differs);
+    text += u' ';
+    text += m_name.str();
+    text += u'\n';
+    (*sink)(text);
+}
+
+// ---- VProfileSz ------------------------------------------------------------
+
+bool VProfileSz::Load(VProfileKey* key, const VUnicodeString& name, VUnicodeString& value) {
+    VUnicodeString loaded;
+    if (!key || !key->QueryString(name.c_str(), loaded)) return false;
+    value = std::move(loaded);
+    return true;
+}
+
+void VProfileSz::Store(VProfileKey* key, const VUnicodeString& name, const VUnicodeString& value) {
+    if (!key) return;
+    key->SetString(name.c_str(), value.c_str());
+    m_unsaved = false;
+}
+
+bool VProfileSz::ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                            VUnicodeString& value) {
+    VUnicodeString parsed;
+    if (parser->ParseString(text, parsed, &report)) {
+        value = std::move(parsed);
+        return true;
+    }
+    if (report.GetMessageId() != kParseTakeTextAsIs) return false;
+    value = VUnicodeString::FromAnsi(text);
+    report.SetMessage(0);
+    return true;
+}
+
+// ---- VProfileDword ---------------------------------------------------------
+
+bool VProfileDword::Load(VProfileKey* key, const VUnicodeString& name, uint32_t& value) {
+    uint32_t loaded = 0;
+    if (!key || !key->QueryDword(name.c_str(), loaded)) return false;
+    value = loaded;
+    return true;
+}
+
+void VProfileDword::Store(VProfileKey* key, const VUnicodeString& name, uint32_t value) {
+    if (!key) return;
+    key->SetDword(name.c_str(), value);
+    m_unsaved = false;
+}
+
+bool VProfileDword::ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                               uint32_t& value) {
+    return parser->ParseInteger(text, value, &report);
+}
+
+// ---- VProfileMultiSz -------------------------------------------------------
+
+bool VProfileMultiSz::Load(VProfileKey* key, const VUnicodeString& name, VStringArray& value) {
+    VStringArray loaded;
+    if (!key || !key->QueryStringArray(name.c_str(), loaded)) return false;
+    value = std::move(loaded);
+    return true;
+}
+
+void VProfileMultiSz::Store(VProfileKey* key, const VUnicodeString& name,
+                            const VStringArray& value) {
+    if (!key) return;
+    key->SetStringArray(name.c_str(), value);
+    m_unsaved = false;
+}
+
+bool VProfileMultiSz::ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                                 VStringArray& value) {
+    return parser->ParseList(text, value, !m_skipEmptyItems, &report);
+}

@@ -1,0 +1,485 @@
+// Typed settings: values that load themselves with a default, track changes against a checkpoint,
+// and save only when needed; and the records built from them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <string_view>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+
+#include "foundation/containers.h"
+#include "foundation/export.h"
+#include "foundation/report.h"
+#include "foundation/unicode_string.h"
+#include "profile/profile_store.h"
+
+// Turns text (for instance from a command line or an import) into a value of
+// each stored kind. Supplied by whoever calls Parse; every operation reports
+// its failure through `report` and returns false, leaving `value` as it was.
+class IParser {
+public:
+    virtual ~IParser() = default;
+    virtual bool ParseString(const VString& text, VUnicodeString& value,
+                             IReportMessageParams* report) = 0;
+    // Integers are parsed into the 32 bits they are stored in.
+    virtual bool ParseInteger(const VString& text, uint32_t& value,
+                              IReportMessageParams* report) = 0;
+    virtual bool ParseBool(const VString& text, bool& value, IReportMessageParams* report) = 0;
+    virtual bool ParseList(const VString& text, VStringArray& value, bool keepEmptyItems,
+                           IReportMessageParams* report) = 0;
+};
+
+// A string setting takes a text that the parser rejects with this id as it
+// stands, so a value the parser has no grammar for can still be set.
+inline constexpr uint32_t kParseTakeTextAsIs = 0xE104004B;
+
+// Where the debug trace of Save goes. Empty by default; set it to watch what a
+// save writes.
+using ProfileTraceSink = std::function<void(std::u16string_view)>;
+SESSIONDECK_API void SetProfileTraceSink(ProfileTraceSink sink);
+
+// The base of every setting and every record: the value name and whether the
+// current value may differ from what the store holds.
+class SESSIONDECK_API VProfileData {
+public:
+    VProfileData() = default;
+    VProfileData(const VProfileData&) = default;
+    VProfileData& operator=(const VProfileData&) = default;
+    virtual ~VProfileData();
+
+    virtual bool Parse(const VString& text, IParser* parser, IReportMessageParams* report);
+    virtual void Save(VProfileKey* key, bool force);
+    virtual bool IsModified() const;
+    virtual void Checkpoint();
+    virtual void Rollback();
+    virtual void ApplyDelta(const VProfileData* other);
+    // A single setting is its own only member. Const for the sake of callers
+    // that only read, but hands out the member for change.
+    virtual VProfileData* Lookup(int index) const;
+    // What a record does before its members save (for instance removing
+    // values it no longer uses).
+    virtual void PreSave(VProfileKey* key, bool force);
+    virtual bool IsUnsaved() const;
+
+    const VUnicodeString& GetName() const { return m_name; }
+    void SetName(const VUnicodeString& name) { m_name = name; }
+
+protected:
+    // Emits "Save: force unsaved differs name" to the trace sink, if any.
+    void TraceSave(bool force, bool differs) const;
+
+    VUnicodeString m_name;
+    bool m_unsaved = false;
+};
+
+// ---- Storage policies: one per value kind ---------------------------------
+//
+// Load leaves `value` alone and returns false when the key is null or lacks a
+// value of that name and kind. Store writes and clears the unsaved flag; it
+// does nothing at all for a null key. ParseValue gets a report that is never
+// null.
+
+class SESSIONDECK_API VProfileSz : public VProfileData {
+protected:
+    bool Load(VProfileKey* key, const VUnicodeString& name, VUnicodeString& value);
+    void Store(VProfileKey* key, const VUnicodeString& name, const VUnicodeString& value);
+    bool ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                    VUnicodeString& value);
+};
+
+class SESSIONDECK_API VProfileDword : public VProfileData {
+protected:
+    bool Load(VProfileKey* key, const VUnicodeString& name, uint32_t& value);
+    void Store(VProfileKey* key, const VUnicodeString& name, uint32_t value);
+    bool ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                    uint32_t& value);
+};
+
+class SESSIONDECK_API VProfileMultiSz : public VProfileData {
+protected:
+    bool Load(VProfileKey* key, const VUnicodeString& name, VStringArray& value);
+    void Store(VProfileKey* key, const VUnicodeString& name, const VStringArray& value);
+    // The parser is asked to keep empty items unless this flag says to skip
+    // them; derived settings whose empty items matter clear it.
+    bool ParseValue(const VString& text, IParser* parser, IReportMessageParams& report,
+                    VStringArray& value);
+
+    bool m_skipEmptyItems = true;
+};
+
+// How a record stored as binary turns into bytes and back. The default copies
+// the record's memory, which is only sound for a trivially copyable record
+// with no padding that matters; a record whose bytes are a file format
+// specialises this with an explicit little-endian layout of kSize bytes.
+// FromBytes is given a buffer that starts as ToBytes of the current value.
+template <class T>
+struct VProfileBinaryTraits {
+    static_assert(
+        std::is_trivially_copyable_v<T>,
+        "a binary setting's record must be trivially copyable or specialise VProfileBinaryTraits");
+    static constexpr uint32_t kSize = sizeof(T);
+    static void ToBytes(const T& value, uint8_t* bytes) { std::memcpy(bytes, &value, sizeof(T)); }
+    static void FromBytes(const uint8_t* bytes, T& value) { std::memcpy(&value, bytes, sizeof(T)); }
+};
+
+class SESSIONDECK_API VProfileBinary : public VProfileData {
+protected:
+    // Reads into the bytes of the current value: a stored value shorter than
+    // the record overlays its start, a longer one does not load.
+    template <class T>
+    bool Load(VProfileKey* key, const VUnicodeString& name, T& value) {
+        using Traits = VProfileBinaryTraits<T>;
+        if (!key) return false;
+        T loaded = value;
+        std::array<uint8_t, Traits::kSize> bytes{};
+        Traits::ToBytes(loaded, bytes.data());
+        uint32_t size = Traits::kSize;
+        if (!key->QueryBinary(name.c_str(), bytes.data(), size)) return false;
+        Traits::FromBytes(bytes.data(), loaded);
+        value = loaded;
+        return true;
+    }
+    template <class T>
+    void Store(VProfileKey* key, const VUnicodeString& name, const T& value) {
+        using Traits = VProfileBinaryTraits<T>;
+        if (!key) return;
+        const T copy = value;
+        std::array<uint8_t, Traits::kSize> bytes{};
+        Traits::ToBytes(copy, bytes.data());
+        key->SetBinary(name.c_str(), bytes.data(), Traits::kSize);
+        m_unsaved = false;
+    }
+    // Binary records have no text form.
+    template <class T>
+    bool ParseValue(const VString&, IParser*, IReportMessageParams&, T&) {
+        return false;
+    }
+};
+
+// ---- VProfile<T>: the integer and bool settings, stored as a DWORD ---------
+
+template <class T>
+class SESSIONDECK_API VProfile : public VProfileDword {
+    static_assert(std::is_same_v<T, int> || std::is_same_v<T, unsigned int> ||
+                      std::is_same_v<T, unsigned long> || std::is_same_v<T, bool>,
+                  "VProfile<T> is for int, unsigned int, unsigned long and bool");
+
+public:
+    using value_type = T;
+
+    VProfile() = default;
+    VProfile(const VProfile&) = default;
+    // Copies everything: name, value, checkpoint and unsaved flag.
+    VProfile& operator=(const VProfile&) = default;
+    // Sets the value only.
+    VProfile& operator=(T value) {
+        m_value = value;
+        return *this;
+    }
+
+    // Loads the stored value; false (and nothing changed) when there is none.
+    bool Init(VProfileKey* key) {
+        uint32_t stored = 0;
+        if (!Load(key, m_name, stored)) return false;
+        m_value = FromDword(stored);
+        m_prev = m_value;
+        m_unsaved = false;
+        return true;
+    }
+    // Loads the stored value or takes the default, which then counts as unsaved.
+    bool Init(VProfileKey* key, T defaultValue) {
+        if (Init(key)) return true;
+        m_value = defaultValue;
+        m_prev = m_value;
+        m_unsaved = true;
+        return true;
+    }
+    bool Init(VProfileKey* key, const VUnicodeString& name, T defaultValue) {
+        m_name = name;
+        return Init(key, defaultValue);
+    }
+
+    bool Parse(const VString& text, IParser* parser, IReportMessageParams* report) override {
+        if (!parser) return false;
+        VReportMessageParams local;
+        IReportMessageParams& sink = report ? *report : local;
+        T parsed{};
+        if constexpr (std::is_same_v<T, bool>) {
+            bool flag = false;
+            if (!parser->ParseBool(text, flag, &sink)) return false;
+            parsed = flag;
+        } else {
+            uint32_t number = 0;
+            if (!ParseValue(text, parser, sink, number)) return false;
+            parsed = FromDword(number);
+        }
+        m_value = parsed;
+        m_prev = parsed;
+        m_unsaved = false;
+        return true;
+    }
+
+    void Save(VProfileKey* key, bool force) override {
+        const bool differs = IsModified();
+        if (!force && !m_unsaved && !differs) return;
+        if (!key) return;
+        TraceSave(force, differs);
+        Store(key, m_name, ToDword(m_value));
+        m_prev = m_value;
+    }
+    bool IsModified() const override { return m_value != m_prev; }
+    void Checkpoint() override {
+        if (IsModified()) m_unsaved = true;
+        m_prev = m_value;
+    }
+    void Rollback() override { m_value = m_prev; }
+    // Takes another setting's value; checkpoint and unsaved flag stay, so the
+    // setting counts as modified when the values differ.
+    void ApplyDelta(const VProfileData* other) override {
+        if (const auto* same = dynamic_cast<const VProfile*>(other)) m_value = same->m_value;
+    }
+
+    T Get() const { return m_value; }
+    operator T() const { return m_value; }
+    T GetPrevVal() const { return m_prev; }
+
+private:
+    // A bool is stored as 0 or 1 and any non-zero DWORD reads as true. An
+    // unsigned long keeps only the 32 bits that the store holds.
+    static uint32_t ToDword(T value) {
+        if constexpr (std::is_same_v<T, bool>) return value ? 1u : 0u;
+        return static_cast<uint32_t>(value);
+    }
+    static T FromDword(uint32_t stored) {
+        if constexpr (std::is_same_v<T, bool>) return stored != 0;
+        return static_cast<T>(stored);
+    }
+
+    T m_value{};
+    T m_prev{};
+};
+
+// ---- VProfile2<T, S>: a setting that is itself a T, stored through policy S --
+
+template <class T, class S>
+class SESSIONDECK_API VProfile2 : public S, public T {
+    static_assert(std::is_base_of_v<VProfileData, S>, "S must be a storage policy");
+    static_assert(std::is_class_v<T>, "VProfile2 holds a class value; use VProfile<T> for numbers");
+
+public:
+    using value_type = T;
+
+    VProfile2() : S(), T(), m_prev() {}
+    VProfile2(const VProfile2&) = default;
+    // Copies everything: name, value, checkpoint and unsaved flag.
+    VProfile2& operator=(const VProfile2&) = default;
+    // Sets the value only.
+    VProfile2& operator=(const T& value) {
+        Value() = value;
+        return *this;
+    }
+
+    bool Init(VProfileKey* key) {
+        if (!key || !LoadBinaryData(key)) return false;
+        m_prev = Get();
+        this->m_unsaved = false;
+        return true;
+    }
+    // The default is put in place before loading, so that a binary value
+    // shorter than the record overlays the default's start. A load that fails
+    // leaves the value alone, which is then the default.
+    bool Init(VProfileKey* key, const T& defaultValue) {
+        Value() = defaultValue;
+        if (Init(key)) return true;
+        m_prev = Get();
+        this->m_unsaved = true;
+        return true;
+    }
+    bool Init(VProfileKey* key, const VUnicodeString& name, const T& defaultValue) {
+        this->m_name = name;
+        return Init(key, defaultValue);
+    }
+
+    bool Parse(const VString& text, IParser* parser, IReportMessageParams* report) override {
+        if (!parser) return false;
+        VReportMessageParams local;
+        T parsed = Get();
+        if (!this->ParseValue(text, parser, report ? *report : local, parsed)) return false;
+        Value() = parsed;
+        m_prev = parsed;
+        this->m_unsaved = false;
+        return true;
+    }
+
+    void Save(VProfileKey* key, bool force) override {
+        const bool differs = IsModified();
+        if (!force && !this->m_unsaved && !differs) return;
+        if (!key) return;
+        this->TraceSave(force, differs);
+        this->Store(key, this->m_name, Get());
+        m_prev = Get();
+    }
+    bool IsModified() const override { return !(Get() == m_prev); }
+    void Checkpoint() override {
+        if (IsModified()) this->m_unsaved = true;
+        m_prev = Get();
+    }
+    void Rollback() override { Value() = m_prev; }
+    void ApplyDelta(const VProfileData* other) override {
+        if (const auto* same = dynamic_cast<const VProfile2*>(other)) Value() = same->Get();
+    }
+
+    const T& Get() const { return *this; }
+    const T& GetPrevVal() const { return m_prev; }
+
+protected:
+    // Loads the value under the setting's name through the policy; derived
+    // settings that keep their value in another form override it. Returning
+    // false must leave the value as it was: Init relies on that to keep the
+    // default in place.
+    virtual bool LoadBinaryData(VProfileKey* key) { return this->Load(key, this->m_name, Value()); }
+
+    T& Value() { return *this; }
+
+private:
+    T m_prev;
+};
+
+// ---- Records ---------------------------------------------------------------
+//
+// A record lists its settings once, in `_profileOffsets`: each entry names the
+// member, its value name and its default. Load, Save, IsModified, Checkpoint,
+// Rollback, ApplyDelta and Lookup all walk that one table in order, e.g.
+//
+//   struct Example : VProfileRecord<Example> {
+//       VProfile2<VUnicodeString, VProfileSz> host;
+//       VProfile<int> port;
+//       static constexpr auto _profileOffsets = VProfileMembers(
+//           VProfileMember(&Example::host, u"Hostname", u"localhost"),
+//           VProfileMember(&Example::port, u"Port", 22));
+//   };
+//
+// A default is a value the member's value type can be made from, or a
+// callable taking the record (const auto&) that returns one; a callable
+// default sees the members before it in the table already loaded. The table
+// is a constant, so defaults must be literals (string literals, numbers,
+// constexpr records); anything else goes in a callable.
+
+// Marks a member whose default is its value type's empty value.
+struct VProfileNoDefault {};
+
+template <class Owner, class Setting, class Default>
+struct VProfileMember {
+    constexpr VProfileMember(Setting Owner::*member, const char16_t* name,
+                             Default defaultValue = {})
+        : member(member), name(name), defaultValue(defaultValue) {}
+
+    Setting Owner::*member;
+    const char16_t* name;
+    Default defaultValue;
+
+    template <class Record>
+    typename Setting::value_type DefaultFor(const Record& record) const {
+        using T = typename Setting::value_type;
+        if constexpr (std::is_same_v<Default, VProfileNoDefault>) {
+            return T{};
+        } else if constexpr (std::is_invocable_v<const Default&, const Record&>) {
+            return T(defaultValue(record));
+        } else {
+            static_assert(
+                std::is_constructible_v<T, const Default&>,
+                "a member's default must make its value type, or be a callable taking the record");
+            return T(defaultValue);
+        }
+    }
+};
+
+template <class Owner, class Setting>
+VProfileMember(Setting Owner::*, const char16_t*)
+    -> VProfileMember<Owner, Setting, VProfileNoDefault>;
+
+template <class Owner, class Setting, class Default>
+VProfileMember(Setting Owner::*, const char16_t*, Default)
+    -> VProfileMember<Owner, Setting, Default>;
+
+// Builds a record's member table.
+template <class... Members>
+constexpr std::tuple<Members...> VProfileMembers(Members... members) {
+    return std::tuple<Members...>(members...);
+}
+
+// The base of a record whose members are listed in Record::_profileOffsets.
+// Base is VProfileData, or another record type when one record extends
+// another (its table then lists the inherited members too). A record with an
+// empty table overrides the operations itself.
+template <class Record, class Base = VProfileData>
+class VProfileRecord : public Base {
+public:
+    static constexpr int GetMemberCount() {
+        return static_cast<int>(
+            std::tuple_size_v<std::remove_cvref_t<decltype(Record::_profileOffsets)>>);
+    }
+
+    // Initialises every member with its name and default, in table order;
+    // with a null key every member takes its default.
+    void Load(VProfileKey* key) {
+        ForEachEntry([&](const auto& entry) {
+            auto& member = Self().*entry.member;
+            member.Init(key, VUnicodeString(entry.name), entry.DefaultFor(Self()));
+        });
+    }
+
+    void Save(VProfileKey* key, bool force) override {
+        this->PreSave(key, force);
+        ForEachEntry([&](const auto& entry) { (Self().*entry.member).Save(key, force); });
+    }
+    bool IsModified() const override {
+        return std::apply(
+            [&](const auto&... entry) {
+                return (false || ... || (ConstSelf().*entry.member).IsModified());
+            },
+            Record::_profileOffsets);
+    }
+    void Checkpoint() override {
+        ForEachEntry([&](const auto& entry) { (Self().*entry.member).Checkpoint(); });
+    }
+    void Rollback() override {
+        ForEachEntry([&](const auto& entry) { (Self().*entry.member).Rollback(); });
+    }
+    // Copies exactly the members that changed in `other` since its checkpoint.
+    // A record of another type is ignored.
+    void ApplyDelta(const VProfileData* other) override {
+        const auto* source = dynamic_cast<const Record*>(other);
+        if (!source || source == &ConstSelf()) return;
+        ForEachEntry([&](const auto& entry) {
+            const auto& from = source->*entry.member;
+            if (from.IsModified()) (Self().*entry.member).ApplyDelta(&from);
+        });
+    }
+    // The member of entry `index`, or null outside the table.
+    VProfileData* Lookup(int index) const override {
+        VProfileData* found = nullptr;
+        auto& self = const_cast<Record&>(ConstSelf());
+        int i = 0;
+        std::apply(
+            [&](const auto&... entry) {
+                ((i++ == index ? (found = &(self.*entry.member)) : nullptr), ...);
+            },
+            Record::_profileOffsets);
+        return found;
+    }
+
+protected:
+    template <class F>
+    void ForEachEntry(F&& action) {
+        std::apply([&](const auto&... entry) { (action(entry), ...); }, Record::_profileOffsets);
+    }
+
+private:
+    Record& Self() { return static_cast<Record&>(*this); }
+    const Record& ConstSelf() const { return static_cast<const Record&>(*this); }
+};

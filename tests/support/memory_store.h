@@ -1,0 +1,63 @@
+// An in-memory configuration store for tests: a tree of keys with strictly typed values and a log
+// of every write.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+#include "profile/profile_store.h"
+
+// One stored value; only the field of its kind is meaningful.
+struct MemoryValue {
+    int kind = kValueKindDword;
+    uint32_t dword = 0;
+    VUnicodeString string;
+    std::vector<uint8_t> binary;
+    VStringArray strings;
+};
+
+// One setter call as a key received it: the key's path ("" for the root,
+// components joined with "\"), the value name and the kind written.
+// persisted is false for keys of a read-only store, whose writes stay in the
+// handle.
+struct MemoryWrite {
+    VUnicodeString keyPath;
+    VUnicodeString name;
+    int kind = kValueKindDword;
+    bool persisted = true;
+};
+
+struct MemoryTree;
+
+// The factory owns the tree; stores and keys made from it share it, so a key
+// may outlive the factory without dangling. Keys act on the tree at once,
+// like the registry backend. Names of keys and values compare without regard
+// to case; values keep the order in which they were first written.
+class MemoryStoreFactory : public VProfileStoreFactory {
+public:
+    MemoryStoreFactory();
+    ~MemoryStoreFactory() override;
+    MemoryStoreFactory(const MemoryStoreFactory&) = delete;
+    MemoryStoreFactory& operator=(const MemoryStoreFactory&) = delete;
+
+    VProfilePrivateStore* CreateStore() override;
+
+    // Inspection: null when the key or the value is absent.
+    const MemoryValue* Find(std::u16string_view keyPath, std::u16string_view name) const;
+    bool KeyExists(std::u16string_view keyPath) const;
+    // The key's value names in stored order; empty for an absent key.
+    std::vector<VUnicodeString> ValueNames(std::u16string_view keyPath) const;
+
+    // Every setter call since construction or the last ClearWrites, in order.
+    const std::vector<MemoryWrite>& Writes() const;
+    // Just the value names of Writes(), in order.
+    std::vector<VUnicodeString> WrittenNames() const;
+    // How often a value of that name (any key, any case) was written.
+    int WriteCount(std::u16string_view name) const;
+    void ClearWrites();
+
+private:
+    std::shared_ptr<MemoryTree> m_tree;
+};
