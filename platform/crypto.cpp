@@ -82,11 +82,11 @@ std::optional<std::vector<uint8_t>> CryptoSealSecretBox(const uint8_t* key, cons
 
 std::optional<std::vector<uint8_t>> CryptoOpenSecretBox(const uint8_t* key, const uint8_t* blob,
                                                         size_t size, std::string& reason) {
-    if (!key || !blob || !SodiumReady()) {
+    if (!key || !SodiumReady()) {
         reason = "The protection service is not available.";
         return std::nullopt;
     }
-    if (size < kSecretBoxNonceSize + kSecretBoxMacSize) {
+    if (!blob || size < kSecretBoxNonceSize + kSecretBoxMacSize) {
         reason = "The protected data is too short.";
         return std::nullopt;
     }

@@ -32,8 +32,8 @@ VScrambleKey MakeScrambleKey();
 VUnicodeString EncodeScrambledString(std::u16string_view value);
 VUnicodeString EncodeScrambledString(std::u16string_view value, const VScrambleKey& key);
 // A character that is not a hex digit counts as 0 and either case is read; a
-// lone last digit is ignored. Null when the text holds 1 to 3 bytes (no whole
-// key) or more than kScrambledMaxBytes bytes.
+// lone last digit is ignored. Null when a text that is not empty holds fewer
+// than 4 bytes (no whole key) or more than kScrambledMaxBytes bytes.
 std::optional<VUnicodeString> DecodeScrambledString(std::u16string_view text);
 
 // ---- Blowfish form ----------------------------------------------------------
