@@ -7,6 +7,7 @@ packages=(
   libicu-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  nettle-dev libsodium-dev
 )
 
 missing=()

@@ -1,0 +1,207 @@
+// Blowfish blocks and CBC ciphers against published vectors, the random source and the secret box.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "platform/crypto.h"
+#include "profile/cipher.h"
+#include "profile/random_source.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes FromHex(const std::string& hex) {
+    Bytes bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    return bytes;
+}
+
+// Swaps the bytes within each 32-bit word of a block.
+Bytes SwapWords(const Bytes& b) {
+    return {b[3], b[2], b[1], b[0], b[7], b[6], b[5], b[4]};
+}
+Bytes Reverse(const Bytes& b) {
+    return Bytes(b.rbegin(), b.rend());
+}
+
+}  // namespace
+
+// Eric Young's Blowfish ECB vectors (8-byte keys), in the standard word order.
+TEST(BlowfishKeySchedule, MatchesPublishedVectors) {
+    struct Row {
+        const char* key;
+        const char* plain;
+        const char* cipher;
+    };
+    const Row rows[] = {
+        {"0000000000000000", "0000000000000000", "4EF997456198DD78"},
+        {"FFFFFFFFFFFFFFFF", "FFFFFFFFFFFFFFFF", "51866FD5B85ECB8A"},
+        {"3000000000000000", "1000000000000001", "7D856F9A613063F2"},
+        {"1111111111111111", "1111111111111111", "2466DD878B963C9D"},
+        {"0123456789ABCDEF", "1111111111111111", "61F9C3802281B096"},
+        {"FEDCBA9876543210", "0123456789ABCDEF", "0ACEAB0FC6A0A28D"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.key);
+        VBlowfishKeySchedule schedule;
+        const Bytes key = FromHex(row.key);
+        ASSERT_TRUE(schedule.SetKey(key.data(), key.size()));
+        Bytes block = FromHex(row.plain);
+        schedule.EncryptBlock(block.data(), block.data());
+        EXPECT_EQ(block, FromHex(row.cipher));
+        schedule.DecryptBlock(block.data(), block.data());
+        EXPECT_EQ(block, FromHex(row.plain));
+    }
+    VBlowfishKeySchedule schedule;
+    const Bytes longKey(57, 1);
+    EXPECT_FALSE(schedule.SetKey(longKey.data(), 7));
+    EXPECT_FALSE(schedule.SetKey(longKey.data(), 57));
+    EXPECT_FALSE(schedule.HasKey());
+}
+
+// Eric Young's CBC vector: a 16-byte key, the 29 bytes of the text with its
+// terminating 0, zero-filled to four blocks.
+TEST(CipherBlowfish, MatchesPublishedCbcVector) {
+    const Bytes key = FromHex("0123456789ABCDEFF0E1D2C3B4A59687");
+    const Bytes iv = FromHex("FEDCBA9876543210");
+    Bytes plain(32, 0);
+    std::memcpy(plain.data(), "7654321 Now is the time for ", 28);
+    const Bytes expected =
+        FromHex("6B77B4D63006DEE605B156E27403979358DEB9E7154616D959F1652BD5FF92CC");
+
+    VCipherBlowfish cipher;
+    EXPECT_EQ(cipher.GetBlockSize(), 8u);
+    EXPECT_EQ(cipher.GetKeySize(), 16u);
+    ASSERT_TRUE(cipher.SetKey(iv.data(), key.data()));
+    Bytes out(32);
+    EXPECT_EQ(cipher.Encrypt(out.data(), out.size(), plain.data(), plain.size()), 32u);
+    EXPECT_EQ(out, expected);
+
+    // In place, and in two pieces: the chaining value carries over between calls.
+    ASSERT_TRUE(cipher.SetKey(iv.data(), key.data()));
+    EXPECT_EQ(cipher.Decrypt(out.data(), 8, out.data(), 8), 8u);
+    EXPECT_EQ(cipher.Decrypt(out.data() + 8, 24, out.data() + 8, 24), 24u);
+    EXPECT_EQ(out, plain);
+}
+
+TEST(CipherBlowfish, ProcessesOnlyWholeBlocksOfTheSmallerSize) {
+    const Bytes key(16, 0x5a), iv(8, 0x33), plain(24, 0x42);
+    VCipherBlowfish cipher;
+    Bytes out(24, 0xee);
+    EXPECT_EQ(cipher.Encrypt(out.data(), out.size(), plain.data(), plain.size()), 0u)
+        << "no key yet";
+    EXPECT_FALSE(cipher.SetKey(iv.data(), key.data(), 8))
+        << "the current cipher takes 16-byte keys only";
+    ASSERT_TRUE(cipher.SetKey(iv.data(), key.data(), 16));
+    EXPECT_EQ(cipher.Encrypt(out.data(), 20, plain.data(), 24), 16u);
+    EXPECT_EQ(out[16], 0xee) << "the partial block is left alone";
+    EXPECT_EQ(cipher.Encrypt(out.data(), 24, plain.data(), 7), 0u);
+}
+
+// Each cipher against CBC built by hand from the standard block function and
+// the word order it documents.
+TEST(BlowfishCiphers, CbcWithTheirWordOrders) {
+    const Bytes key = FromHex("3fe0d306ef1d4275d05ad0679ae459b7");
+    const Bytes iv = FromHex("0102030405060708");
+    Bytes plain(40);
+    for (size_t i = 0; i < plain.size(); ++i) plain[i] = static_cast<uint8_t>(i * 7 + 1);
+
+    VBlowfishKeySchedule schedule;
+    ASSERT_TRUE(schedule.SetKey(key.data(), key.size()));
+    const auto manualCbc = [&](Bytes (*order)(const Bytes&)) {
+        Bytes chain = iv, out;
+        for (size_t at = 0; at < plain.size(); at += 8) {
+            Bytes block(8);
+            for (size_t i = 0; i < 8; ++i) block[i] = plain[at + i] ^ chain[i];
+            block = order(block);
+            schedule.EncryptBlock(block.data(), block.data());
+            chain = order(block);
+            out.insert(out.end(), chain.begin(), chain.end());
+        }
+        return out;
+    };
+    VCipherBlowfish current;
+    VDeprecatedCipherBlowfish deprecated;
+    VDeprecatedCipherBlowfishSSH1 ssh1;
+    const std::pair<ICipher*, Bytes> cases[] = {
+        {&current, manualCbc([](const Bytes& b) { return b; })},
+        {&deprecated, manualCbc(SwapWords)},
+        {&ssh1, manualCbc(Reverse)},
+    };
+    for (const auto& [cipher, expected] : cases) {
+        ASSERT_TRUE(cipher->SetKey(iv.data(), key.data()));
+        Bytes out(plain.size());
+        // Two calls: 16 bytes, then the rest.
+        EXPECT_EQ(cipher->Encrypt(out.data(), 16, plain.data(), 16), 16u);
+        EXPECT_EQ(cipher->Encrypt(out.data() + 16, 24, plain.data() + 16, 24), 24u);
+        EXPECT_EQ(out, expected);
+        ASSERT_TRUE(cipher->SetKey(iv.data(), key.data()));
+        EXPECT_EQ(cipher->Decrypt(out.data(), out.size(), out.data(), out.size()), out.size());
+        EXPECT_EQ(out, plain);
+    }
+    EXPECT_NE(cases[0].second, cases[1].second);
+    EXPECT_NE(cases[1].second, cases[2].second);
+}
+
+// The all-zero vector through the older orders: an all-zero block looks the
+// same in every order, so the published answer appears with its bytes moved.
+TEST(DeprecatedCipherBlowfish, HoldsItsKeySizeAndMovesWords) {
+    const Bytes key(8, 0), iv(8, 0), zero(8, 0);
+    const Bytes standard = FromHex("4EF997456198DD78");
+    VDeprecatedCipherBlowfish deprecated;
+    EXPECT_EQ(deprecated.GetKeySize(), 16u);
+    EXPECT_FALSE(deprecated.SetKey(iv.data(), key.data(), 7));
+    ASSERT_TRUE(deprecated.SetKey(iv.data(), key.data(), 8));
+    EXPECT_EQ(deprecated.GetKeySize(), 8u);
+    Bytes out(8);
+    deprecated.Encrypt(out.data(), 8, zero.data(), 8);
+    EXPECT_EQ(out, FromHex("4597F94E78DD9861"));
+
+    VDeprecatedCipherBlowfishSSH1 ssh1;
+    ASSERT_TRUE(ssh1.SetKey(iv.data(), key.data(), 8));
+    ssh1.Encrypt(out.data(), 8, zero.data(), 8);
+    EXPECT_EQ(out, Reverse(standard));
+}
+
+TEST(CapiRandomSource, FillsWithFreshBytesAndCounts) {
+    VUnknownPointer<IRandomSource> source = VCapiRandomSource::Create();
+    Bytes a(32, 0), b(32, 0);
+    ASSERT_TRUE(source->Fill(a.data(), a.size()));
+    ASSERT_TRUE(source->Fill(b.data(), b.size()));
+    EXPECT_NE(a, b);
+    EXPECT_NE(a, Bytes(32, 0));
+    void* same = nullptr;
+    ASSERT_TRUE(source->QueryInterface(IRandomSource::IID, &same));
+    EXPECT_EQ(same, source.Get());
+    EXPECT_EQ(source->Release(), 1);
+}
+
+TEST(SecretBox, SealsWithFreshNonceAndRefusesTampering) {
+    Bytes key(kSecretBoxKeySize, 9);
+    const Bytes plain = {'s', 0, 'e', 0, 0, 0};
+    auto blob = CryptoSealSecretBox(key.data(), plain.data(), plain.size());
+    ASSERT_TRUE(blob);
+    EXPECT_EQ(blob->size(), kSecretBoxNonceSize + kSecretBoxMacSize + plain.size());
+    auto again = CryptoSealSecretBox(key.data(), plain.data(), plain.size());
+    ASSERT_TRUE(again);
+    EXPECT_NE(*blob, *again);
+
+    std::string reason;
+    auto opened = CryptoOpenSecretBox(key.data(), blob->data(), blob->size(), reason);
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(*opened, plain);
+
+    Bytes tampered = *blob;
+    tampered.back() ^= 1;
+    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), tampered.data(), tampered.size(), reason));
+    EXPECT_NE(reason.find("altered"), std::string::npos);
+    key[0] ^= 1;
+    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), blob->data(), blob->size(), reason));
+    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), blob->data(),
+                                     kSecretBoxNonceSize + kSecretBoxMacSize - 1, reason));
+    EXPECT_NE(reason.find("too short"), std::string::npos);
+}

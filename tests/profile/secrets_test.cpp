@@ -1,0 +1,457 @@
+// The scrambled, Blowfish and data-protection text forms of stored secrets, byte for byte.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "foundation/codepage.h"
+#include "profile/cipher.h"
+#include "profile/secret_forms.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Hands out 0x00, 0x01, 0x02, ... and records the size of every request.
+class CountingRandomSource : public VUnknown<IRandomSource> {
+public:
+    bool Fill(void* buffer, size_t size) override {
+        sizes.push_back(size);
+        for (size_t i = 0; i < size; ++i) static_cast<uint8_t*>(buffer)[i] = next++;
+        return !failing;
+    }
+    ~CountingRandomSource() override = default;
+
+    uint8_t next = 0;
+    bool failing = false;
+    std::vector<size_t> sizes;
+};
+
+std::string Narrow(std::u16string_view text) {
+    return Utf16ToUtf8(text);
+}
+
+// Plain strings for comparing: VUnicodeString against a literal is ambiguous.
+std::optional<std::u16string> S(const std::optional<VUnicodeString>& value) {
+    return value ? std::optional<std::u16string>(value->str()) : std::nullopt;
+}
+
+Bytes HexBytes(std::u16string_view hex) {
+    Bytes bytes;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(std::stoul(Narrow(hex.substr(i, 2)), nullptr, 16)));
+    return bytes;
+}
+
+std::u16string ToHex(const Bytes& bytes) {
+    static const char16_t digits[] = u"0123456789abcdef";
+    std::u16string text;
+    for (uint8_t b : bytes) (text += digits[b >> 4]) += digits[b & 15];
+    return text;
+}
+
+std::unique_ptr<ICipher> CipherFor(int kind) {
+    if (kind == kBlowfishKindSSH1) return std::make_unique<VDeprecatedCipherBlowfishSSH1>();
+    if (kind == kBlowfishKindDeprecated) return std::make_unique<VDeprecatedCipherBlowfish>();
+    return std::make_unique<VCipherBlowfish>();
+}
+
+// Builds a Blowfish text from an inner block of our choosing, one layer at a
+// time, as the layout describes it.
+std::u16string WrapInner(Bytes inner, int kind, bool utf16, const Bytes& before,
+                         const Bytes& after) {
+    auto a = CipherFor(kind), b = CipherFor(kind);
+    a->SetKey(kBlowfishInitialVectorA.data(), kBlowfishKeyA.data());
+    b->SetKey(kBlowfishInitialVectorB.data(), kBlowfishKeyB.data());
+    a->Encrypt(inner.data(), inner.size(), inner.data(), inner.size());
+    Bytes outer = before;
+    outer.insert(outer.end(), inner.begin(), inner.end());
+    outer.insert(outer.end(), after.begin(), after.end());
+    b->Encrypt(outer.data(), outer.size(), outer.data(), outer.size());
+    return (utf16 ? u"u" : u"") + ToHex(outer);
+}
+
+// Undoes both layers by hand: the 4 leading bytes, the inner block, the 4 trailing bytes.
+struct Unwrapped {
+    Bytes before, inner, after;
+};
+Unwrapped Unwrap(std::u16string_view text, int kind) {
+    Bytes outer = HexBytes(text.substr(1));
+    auto a = CipherFor(kind), b = CipherFor(kind);
+    a->SetKey(kBlowfishInitialVectorA.data(), kBlowfishKeyA.data());
+    b->SetKey(kBlowfishInitialVectorB.data(), kBlowfishKeyB.data());
+    b->Decrypt(outer.data(), outer.size(), outer.data(), outer.size());
+    Bytes inner(outer.begin() + 4, outer.end() - 4);
+    a->Decrypt(inner.data(), inner.size(), inner.data(), inner.size());
+    return {Bytes(outer.begin(), outer.begin() + 4), inner, Bytes(outer.end() - 4, outer.end())};
+}
+
+// Points the protection key at a folder of the test's own and puts the
+// environment back afterwards.
+class ProtectKeyEnvironment {
+public:
+    ProtectKeyEnvironment() : m_xdg(Get("XDG_DATA_HOME")), m_home(Get("HOME")) {
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+    }
+    ~ProtectKeyEnvironment() {
+        Put("XDG_DATA_HOME", m_xdg);
+        Put("HOME", m_home);
+    }
+    const TempDir& dir() const { return m_dir; }
+    std::filesystem::path KeyFile() const { return m_dir / "data/sessiondeck/protect.key"; }
+
+private:
+    static std::optional<std::string> Get(const char* name) {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string>(value) : std::nullopt;
+    }
+    static void Put(const char* name, const std::optional<std::string>& value) {
+        if (value)
+            setenv(name, value->c_str(), 1);
+        else
+            unsetenv(name);
+    }
+    TempDir m_dir;
+    std::optional<std::string> m_xdg, m_home;
+};
+
+unsigned Mode(const std::filesystem::path& path) {
+    struct stat st {};
+    stat(path.c_str(), &st);
+    return st.st_mode & 07777;
+}
+
+}  // namespace
+
+// ---- scrambled form ---------------------------------------------------------
+
+TEST(ScrambledString, ExactTextWithGivenKey) {
+    const VScrambleKey key = {0x12, 0x34, 0x56, 0x78};
+    // 'a'^12 'b'^34 'c'^56 'd'^78, then the key starts over: 'e'^12.
+    EXPECT_EQ(EncodeScrambledString(u"abcde", key).str(), u"123456787356351c77");
+    EXPECT_EQ(EncodeScrambledString(u"", key).str(), u"");
+    EXPECT_EQ(EncodeScrambledString(u"", MakeScrambleKey()).str(), u"");
+    // Only the low byte of a code unit is kept, so the euro sign comes back as U+00AC.
+    EXPECT_EQ(EncodeScrambledString(u"\u20AC", {0, 0, 0, 0}).str(), u"00000000ac");
+    EXPECT_EQ(S(DecodeScrambledString(u"00000000ac")), u"\u00ac");
+
+    EXPECT_EQ(S(DecodeScrambledString(u"123456787356351c77")), u"abcde");
+    EXPECT_EQ(S(DecodeScrambledString(u"123456787356351C77")), u"abcde");
+    EXPECT_EQ(S(DecodeScrambledString(u"")), u"");
+}
+
+TEST(ScrambledString, LengthRoundTripAndFreshKeys) {
+    const std::u16string values[] = {u"x", u"password", u"caf\u00e9 \u00ff",
+                                     std::u16string(1019, u'w')};
+    for (const auto& value : values) {
+        const VUnicodeString text = EncodeScrambledString(value);
+        EXPECT_EQ(text.Length(), 8 + 2 * value.size());
+        EXPECT_EQ(S(DecodeScrambledString(text)), value) << Narrow(value);
+    }
+    // Fresh key bytes every time (equal keys 4 times in a row would be a 2^-96 chance).
+    int same = 0;
+    for (int i = 0; i < 4; ++i)
+        same += EncodeScrambledString(u"secret") == EncodeScrambledString(u"secret");
+    EXPECT_LT(same, 4);
+}
+
+TEST(ScrambledString, LenientReadingAndLimits) {
+    struct Row {
+        std::u16string text;
+        std::optional<std::u16string> value;
+    };
+    const Row rows[] = {
+        {u"zz000000"
+         u"41",
+         u"A"},  // a non-hex digit counts as 0
+        {u"00000000"
+         u"41"
+         u"00"
+         u"42",
+         u"A"},  // the value ends at the first 0 byte
+        {u"00000000"
+         u"80e9",
+         u"\u20AC\u00e9"},  // bytes are Windows-1252
+        {u"01020304"
+         u"404",
+         u"A"},                     // a lone last digit is ignored
+        {u"01020304", u""},         // a key and no characters
+        {u"010203", std::nullopt},  // no whole key
+        {u"0", std::nullopt},       // not even one whole byte
+        {u"00000000" + std::u16string(2 * 1019, u'1'), std::u16string(1019, u'\u0011')},
+        {u"00000000" + std::u16string(2 * 1020, u'1'), std::nullopt},  // more than 1023 bytes
+    };
+    for (const Row& row : rows) {
+        const auto value = DecodeScrambledString(row.text);
+        ASSERT_EQ(value.has_value(), row.value.has_value()) << Narrow(row.text.substr(0, 20));
+        if (value) {
+            EXPECT_EQ(value->str(), *row.value) << Narrow(row.text.substr(0, 20));
+        }
+    }
+}
+
+// ---- Blowfish form ----------------------------------------------------------
+
+TEST(BlowfishText, LengthsAndPadding) {
+    struct Row {
+        std::u16string value;
+        size_t padding;
+    };
+    // L = 2 * length + 2; the padding takes I to whole blocks, 8 bytes when L already is.
+    const Row rows[] = {{u"x", 4}, {u"abc", 8}, {u"abcd", 6}, {u"0123456", 8}, {u"01234567", 6}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.value));
+        CountingRandomSource random;
+        const auto text = EncodeBlowfishText(row.value, kBlowfishKindCurrent, random);
+        ASSERT_TRUE(text);
+        const size_t n = 2 * row.value.size() + 2 + row.padding;
+        EXPECT_EQ(text->Length(), 1 + 2 * (n + 8));
+        EXPECT_EQ(random.sizes, (std::vector<size_t>{row.padding, 4, 4}));
+    }
+    CountingRandomSource random;
+    EXPECT_EQ(EncodeBlowfishText(u"x", kBlowfishKindCurrent, random)->Length(), 33u);
+    EXPECT_EQ(S(EncodeBlowfishText(u"", kBlowfishKindCurrent, random)), u"");
+}
+
+// The text taken apart one layer at a time with the cipher classes: every
+// random byte lands where the layout puts it. The pinned text was produced by
+// the encoder once this check passed.
+TEST(BlowfishText, LayoutWithPredictableRandomBytes) {
+    for (int kind : {kBlowfishKindCurrent, kBlowfishKindSSH1, kBlowfishKindDeprecated}) {
+        SCOPED_TRACE(kind);
+        CountingRandomSource random;
+        const auto text = EncodeBlowfishText(u"P\u00e4\u20ac", kind, random);
+        ASSERT_TRUE(text);
+        ASSERT_EQ(text->str()[0], u'u');
+        const Unwrapped parts = Unwrap(*text, kind);
+        // Padding 0,1 (L = 8 leaves 8, so 0..7), then 8..11 before and 12..15 after.
+        EXPECT_EQ(parts.inner, (Bytes{'P', 0, 0xe4, 0, 0xac, 0x20, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7}));
+        EXPECT_EQ(parts.before, (Bytes{8, 9, 10, 11}));
+        EXPECT_EQ(parts.after, (Bytes{12, 13, 14, 15}));
+        EXPECT_EQ(text->str(), WrapInner(parts.inner, kind, true, parts.before, parts.after));
+    }
+    CountingRandomSource random;
+    EXPECT_EQ(Narrow(EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str()),
+              "u3cb645603759ee824ce6827274254ab07e74f77af3880923");
+}
+
+TEST(BlowfishText, RoundTripsForEveryKind) {
+    const std::u16string values[] = {u"p",
+                                     u"abc",
+                                     u"password12",
+                                     u"P\u00e4ssw\u00f6rd \u20ac\u2713",
+                                     u"\U0001F600 emoji",
+                                     std::u16string(500, u'z')};
+    std::u16string previous;
+    for (int kind : {kBlowfishKindCurrent, kBlowfishKindSSH1, kBlowfishKindDeprecated}) {
+        for (const auto& value : values) {
+            CountingRandomSource counting;
+            const auto text = EncodeBlowfishText(value, kind, counting);
+            ASSERT_TRUE(text);
+            EXPECT_EQ(S(DecodeBlowfishText(*text, kind)), value) << kind << " " << Narrow(value);
+        }
+        // The same value and random bytes give a different text in each kind.
+        CountingRandomSource counting;
+        const std::u16string text = EncodeBlowfishText(u"same", kind, counting)->str();
+        EXPECT_NE(text, previous);
+        previous = text;
+    }
+    VBlowfishString fresh(u"secret");
+    EXPECT_NE(fresh.Encode(), fresh.Encode());
+    EXPECT_EQ(S(DecodeBlowfishText(u"", kBlowfishKindCurrent)), u"");
+}
+
+TEST(BlowfishText, EightBitTextWithoutTheLeadingU) {
+    const Bytes inner = {'c', 'a', 'f', 0xe9, 0x80, 0, 0x11, 0x22};
+    const std::u16string text =
+        WrapInner(inner, kBlowfishKindCurrent, false, {1, 2, 3, 4}, {5, 6, 7, 8});
+    EXPECT_EQ(S(DecodeBlowfishText(text, kBlowfishKindCurrent)), u"caf\u00e9\u20ac");
+}
+
+TEST(BlowfishText, UnknownKindsReadAndWriteEmpty) {
+    CountingRandomSource random;
+    const auto good = EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random);
+    for (int kind : {3, -1, 100}) {
+        EXPECT_EQ(S(EncodeBlowfishText(u"secret", kind, random)), u"");
+        EXPECT_EQ(S(DecodeBlowfishText(*good, kind)), u"");
+    }
+}
+
+TEST(BlowfishText, DamagedTextsFail) {
+    CountingRandomSource random;
+    const std::u16string good = EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str();
+    const std::u16string rows[] = {
+        good.substr(0, good.size() - 1),              // odd number of digits
+        u"u" + std::u16string(14, u'a'),              // 7 bytes
+        u"u" + std::u16string(24, u'a'),              // 12 bytes: not whole blocks
+        good.substr(0, 9) + u"zz" + good.substr(11),  // not hex
+        u"u",                                         // nothing after the marker
+        u"u" + std::u16string(16, u'0'),              // 8 bytes: no inner block
+        WrapInner(Bytes(16, 'A'), kBlowfishKindCurrent, true, Bytes(4), Bytes(4)),  // no terminator
+        WrapInner(Bytes(16, 'A'), kBlowfishKindCurrent, false, Bytes(4),
+                  Bytes(4)),  // none in 8-bit either
+    };
+    for (const auto& text : rows)
+        EXPECT_FALSE(DecodeBlowfishText(text, kBlowfishKindCurrent)) << Narrow(text);
+    EXPECT_EQ(S(DecodeBlowfishText(good, kBlowfishKindCurrent)), u"secret");
+
+    // Arbitrary hex of every length must never read outside the text.
+    std::mt19937 gen(7);
+    for (int i = 0; i < 2000; ++i) {
+        Bytes bytes(gen() % 64);
+        for (auto& b : bytes) b = static_cast<uint8_t>(gen());
+        (void)DecodeBlowfishText(u"u" + ToHex(bytes), static_cast<int>(gen() % 3));
+        (void)DecodeBlowfishText(ToHex(bytes), static_cast<int>(gen() % 3));
+    }
+}
+
+TEST(BlowfishString, KindSourceAndFailedDecode) {
+    VBlowfishString value;
+    EXPECT_EQ(value.GetCipherKind(), kBlowfishKindCurrent);
+    EXPECT_NE(value.GetRandomSource(), nullptr);
+
+    auto* counting = new CountingRandomSource;
+    value.SetRandomSource(VUnknownPointer<IRandomSource>::Adopt(counting));
+    value.SetCipherKind(kBlowfishKindDeprecated);
+    value = std::u16string_view(u"hunter2");
+    EXPECT_EQ(value.GetCipherKind(), kBlowfishKindDeprecated);
+    const auto text = value.Encode();
+    ASSERT_TRUE(text);
+    EXPECT_EQ(counting->sizes, (std::vector<size_t>{8, 4, 4}));
+
+    VBlowfishString copy(u"", kBlowfishKindDeprecated);
+    ASSERT_TRUE(copy.Decode(*text));
+    EXPECT_EQ(copy, VUnicodeString(u"hunter2"));
+    EXPECT_FALSE(copy.Decode(u"u0011"));
+    EXPECT_EQ(copy, VUnicodeString(u"hunter2")) << "a failed decode keeps the value";
+
+    counting->failing = true;
+    EXPECT_FALSE(value.Encode()) << "no text from a failed random source";
+}
+
+// ---- data-protection form ---------------------------------------------------
+
+TEST(CapiString, RoundTripWithKeyCreatedPrivate) {
+    ProtectKeyEnvironment env;
+    VReportMessageParams report;
+    const std::u16string value = u"s\u00e9cret \u20ac";
+    const auto text = EncodeCapiString(value, report);
+    ASSERT_TRUE(text) << Narrow(report.GetTextSingleLine());
+    ASSERT_TRUE(text->str().starts_with(u"CAPI:"));
+    EXPECT_EQ(text->Length(), 5 + 2 * (24 + 16 + 2 * value.size() + 2));
+    EXPECT_EQ(text->str().find_first_not_of(u"0123456789ABCDEF", 5), std::u16string::npos)
+        << "upper-case hex";
+
+    EXPECT_EQ(Mode(env.KeyFile()), 0600u);
+    EXPECT_EQ(Mode(env.KeyFile().parent_path()), 0700u);
+    EXPECT_EQ(ReadFileBytes(env.KeyFile()).size(), 32u);
+
+    EXPECT_EQ(S(DecodeCapiString(*text, report)), value);
+    std::u16string lower = text->str();
+    for (size_t i = 5; i < lower.size(); ++i)
+        lower[i] = static_cast<char16_t>(std::tolower(lower[i]));
+    EXPECT_EQ(S(DecodeCapiString(lower, report)), value);
+    EXPECT_EQ(S(DecodeCapiString(*EncodeCapiString(u"", report), report)), u"");
+    EXPECT_NE(EncodeCapiString(value, report), text) << "a fresh nonce every time";
+}
+
+TEST(CapiString, DamagedTextsFailWithTheirReports) {
+    ProtectKeyEnvironment env;
+    VReportMessageParams report;
+    const std::u16string good = EncodeCapiString(u"secret", report)->str();
+    std::u16string tampered = good;
+    tampered[20] = tampered[20] == u'0' ? u'1' : u'0';
+    struct Row {
+        std::u16string text;
+        uint32_t id;
+        const char* reason;  // part of the insert
+    };
+    const Row rows[] = {
+        {u"", kReportCapiPrefixMissing, nullptr},
+        {u"capi:" + good.substr(5), kReportCapiPrefixMissing, nullptr},
+        {u"u" + good.substr(5), kReportCapiPrefixMissing, nullptr},
+        {good.substr(0, good.size() - 1), kReportCapiProtectFailed, "hexadecimal"},
+        {u"CAPI:0G" + good.substr(7), kReportCapiProtectFailed, "hexadecimal"},
+        {u"CAPI:00112233", kReportCapiProtectFailed, "too short"},
+        {u"CAPI:", kReportCapiProtectFailed, "too short"},
+        {tampered, kReportCapiProtectFailed, "altered"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.text.substr(0, 12)));
+        report.SetMessage(0);
+        EXPECT_FALSE(DecodeCapiString(row.text, report));
+        EXPECT_EQ(report.GetMessageId(), row.id);
+        if (row.reason) {
+            ASSERT_EQ(report.GetInsertCount(), 1u);
+            EXPECT_NE(Narrow(report.GetInserts()[0]).find(row.reason), std::string::npos);
+        } else {
+            EXPECT_EQ(report.GetInsertCount(), 0u);
+        }
+    }
+}
+
+TEST(CapiString, KeyFileIsNeverLoosenedReplacedOrGuessed) {
+    ProtectKeyEnvironment env;
+    VReportMessageParams report;
+    const auto text = EncodeCapiString(u"secret", report);
+    ASSERT_TRUE(text);
+    const std::string key = ReadFileBytes(env.KeyFile());
+
+    const auto expectRefused = [&](const char* reason) {
+        report.SetMessage(0);
+        EXPECT_FALSE(DecodeCapiString(*text, report));
+        EXPECT_EQ(report.GetMessageId(), kReportCapiProtectFailed);
+        ASSERT_EQ(report.GetInsertCount(), 1u);
+        EXPECT_NE(Narrow(report.GetInserts()[0]).find(reason), std::string::npos)
+            << Narrow(report.GetInserts()[0]);
+        report.SetMessage(0);
+        EXPECT_FALSE(EncodeCapiString(u"other", report));
+        EXPECT_EQ(report.GetMessageId(), kReportCapiProtectFailed);
+    };
+
+    std::filesystem::permissions(env.KeyFile(), std::filesystem::perms(0644));
+    expectRefused("accessible to other users");
+    EXPECT_EQ(Mode(env.KeyFile()), 0644u);
+    EXPECT_EQ(ReadFileBytes(env.KeyFile()), key) << "a refused key is left as it was";
+
+    std::filesystem::permissions(env.KeyFile(), std::filesystem::perms(0600));
+    WriteFileBytes(env.KeyFile(), key.substr(0, 31));
+    expectRefused("exactly 32 bytes");
+    WriteFileBytes(env.KeyFile(), key);
+    EXPECT_EQ(S(DecodeCapiString(*text, report)), u"secret");
+
+    // Reading never makes a key: without one there is nothing to read with.
+    std::filesystem::remove(env.KeyFile());
+    report.SetMessage(0);
+    EXPECT_FALSE(DecodeCapiString(*text, report));
+    EXPECT_EQ(report.GetMessageId(), kReportCapiProtectFailed);
+    EXPECT_FALSE(std::filesystem::exists(env.KeyFile()));
+
+    // A new key cannot read what the old one sealed.
+    ASSERT_TRUE(EncodeCapiString(u"x", report));
+    EXPECT_FALSE(DecodeCapiString(*text, report));
+    EXPECT_NE(Narrow(report.GetInserts()[0]).find("altered"), std::string::npos);
+}
+
+TEST(CapiString, KeyFolderFallsBackToHome) {
+    ProtectKeyEnvironment env;
+    setenv("HOME", (env.dir() / "home").c_str(), 1);
+    for (const char* xdg : {"", "relative/data"}) {
+        setenv("XDG_DATA_HOME", xdg, 1);
+        VReportMessageParams report;
+        ASSERT_TRUE(EncodeCapiString(u"v", report)) << xdg;
+    }
+    unsetenv("XDG_DATA_HOME");
+    VReportMessageParams report;
+    const auto text = EncodeCapiString(u"v", report);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(S(DecodeCapiString(*text, report)), u"v");
+    EXPECT_EQ(Mode(env.dir() / "home/.local/share/sessiondeck/protect.key"), 0600u);
+    EXPECT_FALSE(std::filesystem::exists("relative"));
+}
