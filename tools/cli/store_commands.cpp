@@ -200,12 +200,12 @@ void RunGet(GlobalOptions& options, const std::string& keyText, const std::strin
     PrepareHost(options);
     const VUnicodeString path = ParseKeyPath(keyText);
     const VUnicodeString name = FromUtf8(nameText);
+    const int kind = kindText.empty() ? -1 : KindFromName(kindText);
     VProfileStore store(true);
     auto key = OpenKey(store, path);
     std::optional<StoredValue> value = ReadValue(*key, name);
     if (!value) throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
-    if (!kindText.empty()) {
-        const int kind = KindFromName(kindText);
+    if (kind >= 0) {
         if (value->kind != kind) {
             throw Failure(kNotFound, "value '" + nameText + "' in " + Describe(path) + " is a " +
                                          kKindNames[value->kind] + ", not a " + kindText);
