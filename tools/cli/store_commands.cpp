@@ -118,7 +118,7 @@ void PrintValueText(const StoredValue& v) {
     }
 }
 
-nlohmann::json ValueJson(const StoredValue& v) {
+nlohmann::ordered_json ValueJson(const StoredValue& v) {
     switch (v.kind) {
         case kValueKindDword:
             return v.dword;
@@ -127,7 +127,7 @@ nlohmann::json ValueJson(const StoredValue& v) {
         case kValueKindBinary:
             return Hex(v.bytes);
         default: {
-            nlohmann::json items = nlohmann::json::array();
+            nlohmann::ordered_json items = nlohmann::ordered_json::array();
             for (const auto& item : v.items) items.push_back(ToUtf8(item));
             return items;
         }
@@ -220,7 +220,7 @@ void RunDump(GlobalOptions& options, const std::string& keyText, bool json) {
     VProfileStore store(true);
     auto key = OpenKey(store, path);
     VProfileKeyIterator it(*key, true);
-    nlohmann::json all = nlohmann::json::array();
+    nlohmann::ordered_json all = nlohmann::ordered_json::array();
     VUnicodeString name;
     int kind = 0;
     while (it.NextValue(name, kind)) {
