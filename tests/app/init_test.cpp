@@ -141,3 +141,18 @@ TEST(ProcessAttach, LoadsTheDialogAcceleratorsAndRunsDetachHooksInReverse) {
     SessionDeckProcessDetach();  // hooks run once
     EXPECT_EQ(order.size(), 2u);
 }
+
+TEST(ProfileFactory, StoreOpenedBeforeAFactoryIsEmptyAndKeepsNothing) {
+    SessionDeckDllInitProfileFactory(nullptr);
+    VProfileStore store;
+    EXPECT_FALSE(store.HasBackend());
+    VProfileKey key(store.GetRootKey(), u"Global");
+    EXPECT_FALSE(key.SetDword(u"Show Toolbar", 1));
+    uint32_t value = 0;
+    EXPECT_FALSE(key.QueryDword(u"Show Toolbar", value));
+    EXPECT_FALSE(key.IsWritable());
+    VProfileKeyIterator it(store.GetRootKey(), false);
+    VUnicodeString name;
+    EXPECT_FALSE(it.Next(name));
+    EXPECT_EQ(GetCurrentProfileStoreFactory(), nullptr);
+}
