@@ -1,0 +1,507 @@
+// Colour schemes: the exact stored bytes, loading and saving the list, and the editor and page
+// rules.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/color_scheme.h"
+#include "data/color_scheme_editor.h"
+#include "profile/ini_store.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string Hex(const uint8_t* bytes, size_t size) {
+    static const char* digits = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < size; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 15];
+    }
+    return text;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    return Hex(bytes.data(), bytes.size());
+}
+
+std::string SchemeHex(const ColorScheme& scheme) {
+    uint8_t bytes[68];
+    VProfileBinaryTraits<ColorScheme>::ToBytes(scheme, bytes);
+    return Hex(bytes, sizeof bytes);
+}
+
+std::string Repeat(const std::string& text, int count) {
+    std::string out;
+    for (int i = 0; i < count; ++i) out += text;
+    return out;
+}
+
+// A scheme whose every byte is distinct, so a field in the wrong place shows.
+ColorScheme DistinctScheme() {
+    ColorScheme scheme;
+    scheme.advanced = 0x01;
+    scheme.overstrikeBold = 0x00;
+    scheme.showUnderline = 0x02;
+    scheme.enableBlink = 0x03;
+    for (int i = 0; i < 8; ++i) {
+        scheme.foreground[i] = 0x00102030u + static_cast<uint32_t>(i);
+        scheme.background[i] = 0x00A0B0C0u + static_cast<uint32_t>(i);
+    }
+    return scheme;
+}
+
+const char* const kDistinctHex =
+    "01000203"
+    "30201000312010003220100033201000342010003520100036201000"
+    "37201000"
+    "c0b0a000c1b0a000c2b0a000c3b0a000c4b0a000c5b0a000c6b0a000"
+    "c7b0a000";
+
+std::vector<std::u16string> Names(const ProfileColorSchemeList& list) {
+    std::vector<std::u16string> names;
+    for (size_t i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i).GetName().str());
+    return names;
+}
+
+void StoreScheme(MemoryStoreFactory& factory, const char16_t* name, const ColorScheme& scheme) {
+    VProfileStore store(&factory);
+    VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
+    uint8_t bytes[68];
+    VProfileBinaryTraits<ColorScheme>::ToBytes(scheme, bytes);
+    ASSERT_TRUE(key.SetBinary(name, bytes, 68));
+}
+
+ProfileColorSchemeList LoadList(MemoryStoreFactory& factory) {
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    ProfileColorSchemeList list;
+    list.Init(&global);
+    return list;
+}
+
+void SaveList(MemoryStoreFactory& factory, ProfileColorSchemeList& list, bool force = false) {
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    list.Save(&global, force);
+}
+
+}  // namespace
+
+TEST(ColorScheme, RecordBytesAreExactLittleEndian) {
+    EXPECT_EQ(VProfileBinaryTraits<ColorScheme>::kSize, 68u);
+    EXPECT_EQ(SchemeHex(DistinctScheme()), kDistinctHex);
+    EXPECT_EQ(SchemeHex(ColorScheme()), "00010101" + Repeat("00000000", 8) + Repeat("ffffff00", 8));
+    EXPECT_EQ(SchemeHex(ColorScheme(0x123456, 0xABCDEF)),
+              "00010101" + Repeat("56341200", 8) + Repeat("efcdab00", 8));
+
+    uint8_t bytes[68];
+    VProfileBinaryTraits<ColorScheme>::ToBytes(DistinctScheme(), bytes);
+    ColorScheme back;
+    VProfileBinaryTraits<ColorScheme>::FromBytes(bytes, back);
+    EXPECT_EQ(back, DistinctScheme());
+
+    // Through a setting and the store: the same 68 bytes, and back again.
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        ColorSchemeValue value = ProfileColorSchemeList::MakeScheme(u"S", DistinctScheme());
+        value.Save(&key, false);
+        ColorSchemeValue loaded;
+        ASSERT_TRUE(loaded.Init(&key, u"S", ColorScheme()));
+        EXPECT_EQ(loaded.Get(), DistinctScheme());
+    }
+    const MemoryValue* stored = factory.Find(u"K", u"S");
+    ASSERT_NE(stored, nullptr);
+    EXPECT_EQ(stored->kind, kValueKindBinary);
+    EXPECT_EQ(Hex(stored->binary), kDistinctHex);
+}
+
+TEST(ColorScheme, ConstructorsAndEqualityCoverEveryField) {
+    const ColorScheme plain;
+    EXPECT_EQ(plain.advanced, 0);
+    EXPECT_EQ(plain.overstrikeBold, 1);
+    EXPECT_EQ(plain.showUnderline, 1);
+    EXPECT_EQ(plain.enableBlink, 1);
+    EXPECT_EQ(plain, ColorScheme(0x000000, 0xFFFFFF));
+
+    std::vector<void (*)(ColorScheme&)> changes = {
+        [](ColorScheme& s) { s.advanced = 1; },      [](ColorScheme& s) { s.overstrikeBold = 0; },
+        [](ColorScheme& s) { s.showUnderline = 0; }, [](ColorScheme& s) { s.enableBlink = 0; },
+        [](ColorScheme& s) { s.foreground[0] = 1; }, [](ColorScheme& s) { s.foreground[7] = 1; },
+        [](ColorScheme& s) { s.background[0] = 0; }, [](ColorScheme& s) { s.background[7] = 0; },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        ColorScheme changed;
+        changes[i](changed);
+        EXPECT_NE(changed, plain) << "change " << i;
+        EXPECT_FALSE(changed == plain) << "change " << i;
+    }
+}
+
+TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
+    MemoryStoreFactory factory;
+    ProfileColorSchemeList list = LoadList(factory);
+    ASSERT_EQ(Names(list),
+              (std::vector<std::u16string>{
+                  u"Monochrome", u"Black / Floral White", u"Yellow / Black", u"Traditional",
+                  u"Windows", u"Black / Cyan", u"Floral White / Dark Cyan", u"White / Black"}));
+    ColorScheme blackCyan(0x000000, 0xFFFF00);
+    for (int i : {1, 3, 5, 7}) blackCyan.foreground[i] = 0xFF0000;
+    const std::vector<ColorScheme> expected = {
+        ColorScheme(0x000000, 0xFFFFFF),
+        ColorScheme(0x000000, 0xF0FBFF),
+        ColorScheme(0x00FFFF, 0x000000),
+        ColorScheme(0x00FF00, 0x000000),
+        ColorScheme(0x000000, 0xFFFFFF),  // the system colours here
+        blackCyan,
+        ColorScheme(0xF0FBFF, 0x808000),
+        ColorScheme(0xFFFFFF, 0x000000)};
+    for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(list.GetAt(i).Get(), expected[i]) << i;
+    EXPECT_FALSE(list.IsModified());
+
+    // A null key is a configuration with nothing stored.
+    ProfileColorSchemeList fromNull;
+    fromNull.Init(nullptr);
+    EXPECT_EQ(Names(fromNull), Names(list));
+
+    // The built-ins were never saved, so the first save writes all of them, in order.
+    SaveList(factory, list);
+    const std::vector<std::u16string> names = Names(list);
+    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes"),
+              std::vector<VUnicodeString>(names.begin(), names.end()));
+    factory.ClearWrites();
+    SaveList(factory, list);
+    EXPECT_TRUE(factory.Writes().empty());
+    SaveList(factory, list, true);
+    EXPECT_EQ(factory.Writes().size(), 8u);
+}
+
+TEST(ColorSchemeList, StoredWindowsSchemeTakesSystemColoursButKeepsItsSwitches) {
+    MemoryStoreFactory factory;
+    ColorScheme stored(0x112233, 0x445566);
+    stored.advanced = 1;
+    stored.overstrikeBold = 0;
+    stored.showUnderline = 0;
+    stored.enableBlink = 1;
+    StoreScheme(factory, u"Windows", stored);
+    StoreScheme(factory, u"Monochrome", ColorScheme());
+
+    ProfileColorSchemeList list = LoadList(factory);
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Monochrome"}));
+    ColorScheme expected(GetSystemColor(kSysColorWindowText), GetSystemColor(kSysColorWindow));
+    expected.advanced = 1;
+    expected.overstrikeBold = 0;
+    expected.showUnderline = 0;
+    expected.enableBlink = 1;
+    EXPECT_EQ(list.GetAt(0).Get(), expected);
+
+    // Only the exact name follows the desktop.
+    MemoryStoreFactory lower;
+    StoreScheme(lower, u"windows", stored);
+    EXPECT_EQ(LoadList(lower).GetAt(0).Get(), stored);
+    EXPECT_EQ(GetSystemColor(kSysColorWindowText), 0x000000u);
+    EXPECT_EQ(GetSystemColor(kSysColorWindow), 0xFFFFFFu);
+}
+
+TEST(ColorSchemeList, MissingMonochromeIsAppendedAndSaved) {
+    MemoryStoreFactory factory;
+    StoreScheme(factory, u"Zebra", ColorScheme(0x010101, 0x020202));
+    StoreScheme(factory, u"Alpha", DistinctScheme());
+    ProfileColorSchemeList list = LoadList(factory);
+    // Stored order is kept; Monochrome goes last.
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Zebra", u"Alpha", u"Monochrome"}));
+    EXPECT_EQ(list.GetAt(1).Get(), DistinctScheme());
+    EXPECT_EQ(list.GetAt(2).Get(), ColorScheme(0x000000, 0xFFFFFF));
+
+    factory.ClearWrites();
+    SaveList(factory, list);
+    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Monochrome"});
+    const MemoryValue* mono = factory.Find(u"Global\\Color Schemes", u"Monochrome");
+    ASSERT_NE(mono, nullptr);
+    EXPECT_EQ(Hex(mono->binary), "00010101" + Repeat("00000000", 8) + Repeat("ffffff00", 8));
+
+    // Any spelling of Monochrome counts.
+    MemoryStoreFactory other;
+    StoreScheme(other, u"MONOCHROME", DistinctScheme());
+    EXPECT_EQ(Names(LoadList(other)), std::vector<std::u16string>{u"MONOCHROME"});
+}
+
+TEST(ColorSchemeList, OddStoredValuesLoadWithoutLosingTheirNames) {
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
+        const uint8_t shortBytes[] = {1, 0, 0, 0, 0x11, 0x22, 0x33, 0x00};
+        key.SetBinary(u"Short", shortBytes, sizeof shortBytes);
+        std::vector<uint8_t> longBytes(69, 0x55);
+        key.SetBinary(u"Long", longBytes.data(), 69);
+        key.SetString(u"Text", u"not a scheme");
+    }
+    ProfileColorSchemeList list = LoadList(factory);
+    ASSERT_EQ(Names(list),
+              (std::vector<std::u16string>{u"Short", u"Long", u"Text", u"Monochrome"}));
+    // A short record overlays the default's start.
+    ColorScheme shortScheme;
+    shortScheme.advanced = 1;
+    shortScheme.overstrikeBold = 0;
+    shortScheme.showUnderline = 0;
+    shortScheme.enableBlink = 0;
+    shortScheme.foreground[0] = 0x332211;
+    EXPECT_EQ(list.GetAt(0).Get(), shortScheme);
+    EXPECT_EQ(list.GetAt(1).Get(), ColorScheme());
+    EXPECT_EQ(list.GetAt(2).Get(), ColorScheme());
+}
+
+TEST(ColorSchemeList, SaveDeletesRemovedSchemesOnly) {
+    MemoryStoreFactory factory;
+    ProfileColorSchemeList list = LoadList(factory);
+    SaveList(factory, list);
+    ASSERT_EQ(factory.ValueNames(u"Global\\Color Schemes").size(), 8u);
+
+    const int index = list.IndexOf(u"yellow / black");
+    ASSERT_EQ(index, 2);
+    list.RemoveAt(static_cast<size_t>(index));
+    EXPECT_TRUE(list.IsModified());
+    factory.ClearWrites();
+    SaveList(factory, list);
+    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Yellow / Black"), nullptr);
+    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes").size(), 7u);
+    EXPECT_TRUE(factory.Writes().empty());  // nothing else changed
+    EXPECT_FALSE(list.IsModified());
+
+    // A stored name matching a listed one in another case stays.
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
+        const uint8_t byte = 0;
+        key.SetBinary(u"Stray", &byte, 1);
+    }
+    list.GetAt(0).SetName(u"MONOCHROME");
+    SaveList(factory, list);
+    EXPECT_NE(factory.Find(u"Global\\Color Schemes", u"Monochrome"), nullptr);
+    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Stray"), nullptr);
+
+    // Reloading gives what was saved.
+    EXPECT_EQ(LoadList(factory).GetCount(), 7u);
+}
+
+TEST(ColorSchemeList, FindIgnoresCaseAndFallsBackToMonochrome) {
+    MemoryStoreFactory factory;
+    ProfileColorSchemeList list = LoadList(factory);
+    for (const char16_t* name : {u"monochrome", u"MONOCHROME", u"Nowhere", u""}) {
+        const ColorSchemeValue found = list.Find(name);
+        EXPECT_EQ(found.GetName(), u"Monochrome");
+        EXPECT_EQ(found.Get(), ColorScheme(0x000000, 0xFFFFFF));
+    }
+    EXPECT_EQ(list.Find(u"traditional").GetName(), u"Traditional");
+    EXPECT_EQ(list.Find(u"traditional").Get(), ColorScheme(0x00FF00, 0x000000));
+    EXPECT_TRUE(list.Exists(u"WHITE / BLACK"));
+    EXPECT_FALSE(list.Exists(u"White/Black"));
+
+    // A list that never loaded has no Monochrome; Find still answers it.
+    ProfileColorSchemeList bare;
+    bare.Add(ProfileColorSchemeList::MakeScheme(u"Only", DistinctScheme()));
+    EXPECT_EQ(bare.Find(u"Missing").GetName(), u"Monochrome");
+    EXPECT_EQ(bare.Find(u"Missing").Get(), ColorScheme());
+    EXPECT_EQ(bare.Find(u"ONLY").Get(), DistinctScheme());
+}
+
+TEST(ColorSchemeList, CheckpointRollbackAndModified) {
+    MemoryStoreFactory factory;
+    ProfileColorSchemeList list = LoadList(factory);
+    SaveList(factory, list);
+
+    // A changed colour, an added and a removed scheme each count, and roll back.
+    ColorScheme changed = list.GetAt(3).Get();
+    changed.foreground[5] = 0x0000FF;
+    list.GetAt(3) = changed;
+    EXPECT_TRUE(list.IsModified());
+    list.Rollback();
+    EXPECT_FALSE(list.IsModified());
+    EXPECT_EQ(list.GetAt(3).Get(), ColorScheme(0x00FF00, 0x000000));
+
+    list.Add(ProfileColorSchemeList::MakeScheme(u"New", ColorScheme()));
+    EXPECT_TRUE(list.IsModified());
+    list.Rollback();
+    EXPECT_EQ(list.GetCount(), 8u);
+
+    list.RemoveAt(0);
+    list.Rollback();
+    EXPECT_EQ(Names(list).front(), u"Monochrome");
+
+    // Replacing with another name at the same index counts too.
+    list.SetAt(7, ProfileColorSchemeList::MakeScheme(u"Other", list.GetAt(7).Get()));
+    EXPECT_TRUE(list.IsModified());
+    list.Rollback();
+
+    // After a checkpoint the change is no longer "modified" but still saved.
+    list.GetAt(3) = changed;
+    list.Checkpoint();
+    EXPECT_FALSE(list.IsModified());
+    factory.ClearWrites();
+    SaveList(factory, list);
+    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Traditional"});
+    EXPECT_EQ(LoadList(factory).GetAt(3).Get(), changed);
+
+    EXPECT_THROW(list.GetAt(8), VArray<ColorSchemeValue>::OutOfRange);
+    EXPECT_THROW(list.RemoveAt(8), VArray<ColorSchemeValue>::OutOfRange);
+}
+
+TEST(ColorSchemeList, IniFileHoldsTheExactRecord) {
+    TempDir dir;
+    VIniFileStoreFactory factory(VUnicodeString::FromUtf8((dir / "cfg").string()));
+    {
+        VProfileStore store(&factory);
+        VProfileKey global(store.GetRootKey(), u"Global");
+        ProfileColorSchemeList list;
+        list.Add(ProfileColorSchemeList::MakeScheme(u"Traditional", ColorScheme(0x00FF00, 0)));
+        list.Save(&global, false);
+    }
+    const std::string green = " 00 ff 00 00";
+    const std::string black = " 00 00 00 00";
+    EXPECT_EQ(ReadFileBytes(dir / "cfg/Global/Color Schemes.ini"),
+              "\xEF\xBB\xBF"
+              "B:\"Traditional\"=00000044\r\n"
+              " 00 01 01 01" +
+                  Repeat(green, 7) + "\r\n" + green + Repeat(black, 7) + "\r\n" + black + "\r\n");
+
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    ProfileColorSchemeList loaded;
+    loaded.Init(&global);
+    ASSERT_EQ(Names(loaded), (std::vector<std::u16string>{u"Traditional", u"Monochrome"}));
+    EXPECT_EQ(loaded.GetAt(0).Get(), ColorScheme(0x00FF00, 0));
+}
+
+TEST(ColorSchemeEditor, RowsMapToCombinations) {
+    ColorSchemeEditor editor(u"Traditional", ColorScheme(0x00FF00, 0));
+    EXPECT_EQ(editor.GetTitle(), u"Color Scheme: Traditional");
+    EXPECT_EQ(editor.GetRows(), (std::vector<VUnicodeString>{u"Normal", u"Bold"}));
+    EXPECT_EQ(editor.GetCombinations(0), (std::vector<int>{0, 2, 4, 6}));
+    EXPECT_EQ(editor.GetCombinations(1), (std::vector<int>{1, 3, 5, 7}));
+    EXPECT_TRUE(editor.GetCombinations(2).empty());
+    EXPECT_TRUE(editor.GetCombinations(-1).empty());
+
+    editor.SetSelection({1});
+    editor.SetAdvanced(true);
+    EXPECT_TRUE(editor.GetSelection().empty());  // rows changed meaning
+    EXPECT_EQ(editor.GetScheme().advanced, 1);
+    EXPECT_EQ(editor.GetRows(), (std::vector<VUnicodeString>{
+                                    u"Normal", u"Bold", u"Underline", u"Bold Underline", u"Blink",
+                                    u"Blink Bold", u"Blink Underline", u"Blink Bold Underline"}));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(editor.GetCombinations(i), std::vector<int>{i});
+    EXPECT_TRUE(editor.GetCombinations(8).empty());
+}
+
+TEST(ColorSchemeEditor, SelectionSwatchAndApply) {
+    ColorSchemeEditor editor(u"Mine", ColorScheme(0x111111, 0x222222));
+    EXPECT_EQ(editor.GetSwatch(ColorSchemeEditor::Layer::Foreground),
+              0xC0C0C0u);  // nothing selected
+    EXPECT_FALSE(editor.ApplyColor(ColorSchemeEditor::Layer::Foreground, 0x0000FF));
+
+    editor.SetSelection({0});  // Normal: 0, 2, 4, 6
+    EXPECT_EQ(editor.GetSwatch(ColorSchemeEditor::Layer::Foreground), 0x111111u);
+    ASSERT_TRUE(editor.ApplyColor(ColorSchemeEditor::Layer::Foreground, 0x0000FF));
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(editor.GetScheme().foreground[i], i % 2 == 0 ? 0x0000FFu : 0x111111u) << i;
+        EXPECT_EQ(editor.GetScheme().background[i], 0x222222u) << i;
+    }
+
+    // Both rows: the foregrounds now differ, the backgrounds agree.
+    editor.SetSelection({1, 0, 1, 5});
+    EXPECT_EQ(editor.GetSelection(), (std::vector<int>{0, 1}));
+    EXPECT_EQ(editor.GetSwatch(ColorSchemeEditor::Layer::Foreground), 0xC0C0C0u);
+    EXPECT_EQ(editor.GetSwatch(ColorSchemeEditor::Layer::Background), 0x222222u);
+    // The top byte is never part of a stored colour.
+    ASSERT_TRUE(editor.ApplyColor(ColorSchemeEditor::Layer::Background, 0xFF345678));
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(editor.GetScheme().background[i], 0x345678u) << i;
+    EXPECT_EQ(NearestDisplayColor(0x00ABCDEF), 0x00ABCDEFu);
+
+    // Advanced: rows are single combinations and may be picked freely.
+    editor.SetAdvanced(true);
+    editor.SetSelection({3, 6});
+    ASSERT_TRUE(editor.ApplyColor(ColorSchemeEditor::Layer::Foreground, 0x00FF00));
+    EXPECT_EQ(editor.GetSelectedCombinations(), (std::vector<int>{3, 6}));
+    EXPECT_EQ(editor.GetSwatch(ColorSchemeEditor::Layer::Foreground), 0x00FF00u);
+    const uint32_t expected[8] = {0x0000FF, 0x111111, 0x0000FF, 0x00FF00,
+                                  0x0000FF, 0x111111, 0x00FF00, 0x111111};
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(editor.GetScheme().foreground[i], expected[i]) << i;
+
+    editor.SetOverstrikeBold(false);
+    editor.SetShowUnderline(false);
+    editor.SetEnableBlink(false);
+    EXPECT_EQ(SchemeHex(editor.GetScheme()).substr(0, 8), "01000000");
+}
+
+TEST(ColorSchemeEditor, WindowsSchemeColoursAreNotEditable) {
+    ColorSchemeEditor windows(u"Windows", ColorScheme());
+    windows.SetSelection({0, 1});
+    EXPECT_FALSE(windows.AreColorButtonsEnabled());
+    EXPECT_FALSE(windows.ApplyColor(ColorSchemeEditor::Layer::Background, 0x0000FF));
+    EXPECT_EQ(windows.GetScheme(), ColorScheme());
+
+    ColorSchemeEditor lower(u"windows", ColorScheme());
+    lower.SetSelection({0});
+    EXPECT_TRUE(lower.AreColorButtonsEnabled());
+    EXPECT_TRUE(lower.ApplyColor(ColorSchemeEditor::Layer::Background, 0x0000FF));
+}
+
+TEST(ColorSchemePage, CommandsFollowTheExactNames) {
+    struct Row {
+        const char16_t* name;
+        bool edit;
+        bool remove;
+    };
+    const Row rows[] = {
+        {u"Windows", false, false},     {u"Monochrome", true, false}, {u"Traditional", true, false},
+        {u"windows", true, true},       {u"monochrome", true, true},  {u"TRADITIONAL", true, true},
+        {u"White / Black", true, true},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ColorSchemePage::CanEdit(row.name), row.edit)
+            << VUnicodeString(row.name).ToUtf8();
+        EXPECT_EQ(ColorSchemePage::CanDelete(row.name), row.remove)
+            << VUnicodeString(row.name).ToUtf8();
+    }
+}
+
+TEST(ColorSchemePage, AddAndDelete) {
+    ProfileColorSchemeList list;
+    list.Init(nullptr);
+    ColorSchemePage page(list);
+
+    VUnicodeString refusal;
+    EXPECT_EQ(page.AddNew(u"black / CYAN", refusal), -1);
+    EXPECT_EQ(refusal, u"'black / CYAN' already exists.");
+    EXPECT_EQ(page.AddNew(u"", refusal), -1);
+    EXPECT_TRUE(refusal.IsEmpty());
+    EXPECT_EQ(list.GetCount(), 8u);
+    ASSERT_EQ(page.AddNew(u"Mine", refusal), 8);
+    EXPECT_TRUE(refusal.IsEmpty());
+    EXPECT_EQ(list.GetAt(8).Get(), ColorScheme());
+
+    std::vector<VUnicodeString> asked;
+    bool answer = false;
+    auto confirm = [&](const VUnicodeString& question) {
+        asked.push_back(question);
+        return answer;
+    };
+    EXPECT_FALSE(page.Delete(8, confirm));  // Cancel
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0],
+              u"Sessions using this color scheme will default to Monochrome\n\n"
+              u"Do you still want to delete?");
+    answer = true;
+    EXPECT_TRUE(page.Delete(8, confirm));
+    EXPECT_FALSE(list.Exists(u"Mine"));
+
+    asked.clear();
+    EXPECT_FALSE(page.Delete(3, confirm));  // Traditional: never asked
+    EXPECT_FALSE(page.Delete(99, confirm));
+    EXPECT_TRUE(asked.empty());
+    EXPECT_EQ(list.GetCount(), 8u);
+}

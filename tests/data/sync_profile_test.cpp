@@ -1,0 +1,301 @@
+// Synchronisation profiles: the exact indexed value names, the stop rules, and saving a shortened
+// profile.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "data/synchronize_profile.h"
+#include "profile/ini_store.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+SynchronizeTask MakeTask(const char16_t* name, int type, int master, int sources, int targets) {
+    SynchronizeTask task;
+    task.name = name;
+    task.type = type;
+    task.masterOverwrites = master;
+    for (int j = 0; j < sources; ++j) {
+        const std::u16string n(1, static_cast<char16_t>(u'a' + j));
+        task.sources.Add({u"src" + n, u"/from/" + n, j % 2});
+    }
+    for (int j = 0; j < targets; ++j) {
+        const std::u16string n(1, static_cast<char16_t>(u'a' + j));
+        task.targets.Add({u"dst" + n, u"/to/" + n});
+    }
+    return task;
+}
+
+SynchronizeProfile TwoTasks() {
+    SynchronizeProfile profile;
+    profile.SetName(u"QuickSync");
+    profile.GetTasks().Add(MakeTask(u"Mirror", 2, 1, 2, 1));
+    profile.GetTasks().Add(MakeTask(u"Backup", 0, 0, 1, 2));
+    return profile;
+}
+
+void Save(VProfileStoreFactory& factory, SynchronizeProfile& profile, bool force = false) {
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    profile.Save(&global, force);
+}
+
+SynchronizeProfile Load(VProfileStoreFactory& factory) {
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    SynchronizeProfile profile;
+    profile.Init(&global, u"QuickSync");
+    return profile;
+}
+
+std::vector<std::u16string> Strings(const std::vector<VUnicodeString>& names) {
+    std::vector<std::u16string> out;
+    for (const VUnicodeString& name : names) out.push_back(name.str());
+    return out;
+}
+
+const char16_t kKey[] = u"Global\\QuickSync";
+
+}  // namespace
+
+TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
+    MemoryStoreFactory factory;
+    SynchronizeProfile profile = TwoTasks();
+    Save(factory, profile, true);
+    EXPECT_EQ(Strings(factory.WrittenNames()), (std::vector<std::u16string>{
+                                                   u"Task[0].Name",
+                                                   u"Task[0].Type",
+                                                   u"Task[0].MasterOverwrites",
+                                                   u"Task[0].Source[0].Session",
+                                                   u"Task[0].Source[0].Path",
+                                                   u"Task[0].Source[0].Recurse",
+                                                   u"Task[0].Source[1].Session",
+                                                   u"Task[0].Source[1].Path",
+                                                   u"Task[0].Source[1].Recurse",
+                                                   u"Task[0].Target[0].Session",
+                                                   u"Task[0].Target[0].Path",
+                                                   u"Task[1].Name",
+                                                   u"Task[1].Type",
+                                                   u"Task[1].MasterOverwrites",
+                                                   u"Task[1].Source[0].Session",
+                                                   u"Task[1].Source[0].Path",
+                                                   u"Task[1].Source[0].Recurse",
+                                                   u"Task[1].Target[0].Session",
+                                                   u"Task[1].Target[0].Path",
+                                                   u"Task[1].Target[1].Session",
+                                                   u"Task[1].Target[1].Path",
+                                               }));
+    for (const MemoryWrite& write : factory.Writes()) EXPECT_EQ(write.keyPath, kKey);
+
+    // Round trip: what loads is what was saved, and it is the checkpoint.
+    SynchronizeProfile loaded = Load(factory);
+    EXPECT_EQ(loaded, profile);
+    EXPECT_EQ(loaded.GetName(), u"QuickSync");
+    EXPECT_FALSE(loaded.IsModified());
+    EXPECT_EQ(loaded.GetCheckpoint(), loaded.GetTasks());
+
+    // Numbers keep all 32 bits, negative ones included.
+    profile.GetTasks()[0].type = -5;
+    Save(factory, profile);
+    EXPECT_EQ(factory.Find(kKey, u"Task[0].Type")->dword, 0xFFFFFFFBu);
+    EXPECT_EQ(Load(factory).GetTasks()[0].type, -5);
+}
+
+TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::u16string, std::u16string>> strings;
+        std::vector<std::pair<std::u16string, uint32_t>> numbers;
+        size_t tasks;
+        size_t sources;  // of the first task
+        size_t targets;  // of the first task
+    };
+    const std::vector<Case> cases = {
+        {"nothing stored", {}, {}, 0, 0, 0},
+        {"no Task[0].Name",
+         {{u"Task[1].Name", u"B"}, {u"Task[0].Source[0].Session", u"s"}},
+         {},
+         0,
+         0,
+         0},
+        {"Task[0] and Task[2]", {{u"Task[0].Name", u"A"}, {u"Task[2].Name", u"C"}}, {}, 1, 0, 0},
+        {"Source[1] without Source[0].Session",
+         {{u"Task[0].Name", u"A"},
+          {u"Task[0].Source[0].Path", u"/p"},
+          {u"Task[0].Source[1].Session", u"s1"},
+          {u"Task[0].Target[0].Session", u"t0"}},
+         {},
+         1,
+         0,
+         1},
+        {"Target[1] without Target[0].Session",
+         {{u"Task[0].Name", u"A"},
+          {u"Task[0].Source[0].Session", u"s0"},
+          {u"Task[0].Source[1].Session", u"s1"},
+          {u"Task[0].Target[1].Session", u"t1"}},
+         {},
+         1,
+         2,
+         0},
+        {"name stored as a number", {}, {{u"Task[0].Name", 1}}, 0, 0, 0},
+        {"session stored as a number",
+         {{u"Task[0].Name", u"A"}},
+         {{u"Task[0].Source[0].Session", 1}},
+         1,
+         0,
+         0},
+    };
+    for (const Case& c : cases) {
+        MemoryStoreFactory factory;
+        {
+            VProfileStore store(&factory);
+            VProfileKey key(store.GetRootKey(), kKey);
+            for (const auto& [name, value] : c.strings) key.SetString(name.c_str(), value.c_str());
+            for (const auto& [name, value] : c.numbers) key.SetDword(name.c_str(), value);
+        }
+        SynchronizeProfile profile = Load(factory);
+        ASSERT_EQ(profile.GetTasks().GetSize(), c.tasks) << c.what;
+        if (c.tasks == 0) continue;
+        EXPECT_EQ(profile.GetTasks()[0].sources.GetSize(), c.sources) << c.what;
+        EXPECT_EQ(profile.GetTasks()[0].targets.GetSize(), c.targets) << c.what;
+    }
+}
+
+TEST(SynchronizeProfile, MissingFieldsReadAsZeroOrEmpty) {
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), kKey);
+        key.SetString(u"Task[0].Name", u"Bare");
+        key.SetString(u"Task[0].Type", u"7");  // mistyped: reads as missing
+        key.SetString(u"Task[0].Source[0].Session", u"s");
+        key.SetString(u"Task[0].Target[0].Session", u"t");
+        key.SetDword(u"Task[0].Target[0].Path", 3);  // mistyped
+    }
+    SynchronizeProfile profile = Load(factory);
+    ASSERT_EQ(profile.GetTasks().GetSize(), 1u);
+    const SynchronizeTask& task = profile.GetTasks()[0];
+    EXPECT_EQ(task.name, u"Bare");
+    EXPECT_EQ(task.type, 0);
+    EXPECT_EQ(task.masterOverwrites, 0);
+    ASSERT_EQ(task.sources.GetSize(), 1u);
+    EXPECT_EQ(task.sources[0], (SynchronizeSource{u"s", u"", 0}));
+    ASSERT_EQ(task.targets.GetSize(), 1u);
+    EXPECT_EQ(task.targets[0], (SynchronizeTarget{u"t", u""}));
+
+    // A null key, or another profile's name, loads nothing.
+    SynchronizeProfile none;
+    none.Init(nullptr, u"QuickSync");
+    EXPECT_TRUE(none.GetTasks().IsEmpty());
+    VProfileStore store(&factory);
+    VProfileKey global(store.GetRootKey(), u"Global");
+    SynchronizeProfile other;
+    other.Init(&global, u"Other");
+    EXPECT_TRUE(other.GetTasks().IsEmpty());
+}
+
+TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
+    MemoryStoreFactory factory;
+    SynchronizeProfile profile = TwoTasks();
+    Save(factory, profile, true);
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), kKey);
+        key.SetString(u"Unrelated", u"kept");
+    }
+
+    SynchronizeProfile shorter = Load(factory);
+    shorter.GetTasks().RemoveAt(1);
+    shorter.GetTasks()[0].sources.RemoveAt(1);
+    shorter.GetTasks()[0].targets.RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(
+        Strings(factory.ValueNames(kKey)),
+        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
+                                     u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
+                                     u"Task[0].Source[0].Recurse", u"Unrelated"}));
+    EXPECT_EQ(Load(factory), shorter);
+
+    // An emptied profile leaves nothing of its own behind.
+    shorter.GetTasks().RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
+    EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
+}
+
+TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
+    MemoryStoreFactory factory;
+    SynchronizeProfile profile = TwoTasks();
+    Save(factory, profile, true);
+    profile = Load(factory);
+
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
+    Save(factory, profile, true);
+    EXPECT_EQ(factory.Writes().size(), 21u);
+
+    // Copies are deep and independent.
+    SynchronizeProfile copy(profile);
+    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
+    EXPECT_TRUE(copy.IsModified());
+    EXPECT_FALSE(profile.IsModified());
+    EXPECT_FALSE(copy == profile);
+    copy.Rollback();
+    EXPECT_EQ(copy, profile);
+    SynchronizeProfile assigned;
+    assigned = profile;
+    EXPECT_EQ(assigned.GetName(), u"QuickSync");
+    EXPECT_EQ(assigned.GetCheckpoint(), profile.GetCheckpoint());
+
+    // Each field counts as a change.
+    std::vector<void (*)(SynchronizeTask&)> changes = {
+        [](SynchronizeTask& t) { t.name = u"x"; },
+        [](SynchronizeTask& t) { t.type = 9; },
+        [](SynchronizeTask& t) { t.masterOverwrites = 0; },
+        [](SynchronizeTask& t) { t.sources[1].session = u"x"; },
+        [](SynchronizeTask& t) { t.sources[1].recurse = 0; },
+        [](SynchronizeTask& t) { t.targets[0].path = u"x"; },
+        [](SynchronizeTask& t) { t.targets.Add({}); },
+    };
+    for (size_t i = 0; i < changes.size(); ++i) {
+        changes[i](profile.GetTasks()[0]);
+        EXPECT_TRUE(profile.IsModified()) << "change " << i;
+        profile.Rollback();
+        EXPECT_FALSE(profile.IsModified()) << "change " << i;
+    }
+
+    // A checkpointed change is no longer "modified" but is still written.
+    profile.GetTasks()[1].name = u"Renamed";
+    profile.Checkpoint();
+    EXPECT_FALSE(profile.IsModified());
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_FALSE(factory.Writes().empty());
+    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_TRUE(factory.Writes().empty());
+}
+
+TEST(SynchronizeProfile, RoundTripsThroughAnIniFolder) {
+    TempDir dir;
+    VIniFileStoreFactory factory(VUnicodeString::FromUtf8((dir / "cfg").string()));
+    SynchronizeProfile profile;
+    profile.SetName(u"QuickSync");
+    profile.GetTasks().Add(MakeTask(u"T", 1, 1, 1, 1));
+    Save(factory, profile);
+    EXPECT_EQ(ReadFileBytes(dir / "cfg/Global/QuickSync.ini"),
+              "\xEF\xBB\xBF"
+              "S:\"Task[0].Name\"=T\r\n"
+              "D:\"Task[0].Type\"=00000001\r\n"
+              "D:\"Task[0].MasterOverwrites\"=00000001\r\n"
+              "S:\"Task[0].Source[0].Session\"=srca\r\n"
+              "S:\"Task[0].Source[0].Path\"=/from/a\r\n"
+              "D:\"Task[0].Source[0].Recurse\"=00000000\r\n"
+              "S:\"Task[0].Target[0].Session\"=dsta\r\n"
+              "S:\"Task[0].Target[0].Path\"=/to/a\r\n");
+    EXPECT_EQ(Load(factory), profile);
+}
