@@ -51,8 +51,8 @@ protected:
 // once, an unchanged value never again, a changed value (or a forced save)
 // with a fresh text each time, and every text reads back as the plain value.
 template <class Setting>
-void CheckSaveRules(MemoryStoreFactory& factory, VProfileKey& key,
-                    Setting& setting, Setting& reader) {
+void CheckSaveRules(MemoryStoreFactory& factory, VProfileKey& key, Setting& setting,
+                    Setting& reader) {
     const char16_t* name = u"Password";
     ASSERT_TRUE(setting.Init(&key, name, u"default pw"));
     EXPECT_TRUE(setting.IsUnsaved());
