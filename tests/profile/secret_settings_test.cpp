@@ -181,13 +181,22 @@ TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
 
     VProfileEncodedString s2;
     VProfileBlowfishString b2(u"Blowfish", kBlowfishKindCurrent);
-    VProfileCapiString c2;
     s2.Init(&key, u"Scrambled", u"");
     b2.Init(&key, u"");
-    c2.Init(&key, u"Refused", u"");
+    refused.Init(&key, u"Refused", u"");
     EXPECT_EQ(s2.Get().str(), u"d1");
     EXPECT_EQ(b2.Get().str(), u"d2");
-    EXPECT_EQ(c2.Get().str(), u"d4");
+    EXPECT_EQ(refused.Get().str(), u"d4");
+
+    // Each load starts a fresh report.
+    VProfileCapiString again;
+    key.SetString(u"Again", u"bad");
+    again.Init(&key, u"Again", u"");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0xE1040052u);
+    key.SetString(u"Again", Stored(u"Refused").c_str());
+    again.Init(&key, u"Again", u"");
+    EXPECT_EQ(again.Get().str(), u"d4");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0u);
 
     // An absent value is no failure: the default, and no report.
     VProfileCapiString absent;
