@@ -238,9 +238,14 @@ bool VProfileBlob::Init(VProfileKey* key) {
 }
 
 bool VProfileBlob::Init(VProfileKey* key, const VUnicodeString& name) {
+    return Init(key, name, value_type());
+}
+
+bool VProfileBlob::Init(VProfileKey* key, const VUnicodeString& name,
+                        const value_type& defaultBytes) {
     m_name = name;
     if (Init(key)) return true;
-    m_data.clear();
+    m_data = defaultBytes;
     m_checkpoint.clear();
     m_hasCheckpoint = false;
     m_unsaved = false;

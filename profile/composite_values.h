@@ -110,10 +110,16 @@ protected:
 // value mean the same, so nothing is written until there is data.
 class SESSIONDECK_API VProfileBlob : public VProfileData {
 public:
+    using value_type = std::vector<uint8_t>;
+
     // Loads the stored block; false (and nothing changed) when there is none.
     bool Init(VProfileKey* key);
     // Loads the stored block, or empties the block and drops the checkpoint copy.
     bool Init(VProfileKey* key, const VUnicodeString& name);
+    // For member tables: as above, but a missing value gives the default
+    // bytes, still without a checkpoint copy, so a default with data counts as
+    // modified and is written by the next save.
+    bool Init(VProfileKey* key, const VUnicodeString& name, const value_type& defaultBytes);
 
     void Save(VProfileKey* key, bool force) override;
     bool IsModified() const override;

@@ -239,3 +239,53 @@ TEST_F(CompositeValues, MultiLineStringStartsEmpty) {
     ASSERT_NE(factory.Find(u"Global", u"None"), nullptr);
     EXPECT_EQ(factory.Find(u"Global", u"None")->strings, VStringArray{u"one"});
 }
+
+namespace {
+
+// The composite settings in one member table, as the
+// session and global records will hold them.
+struct ViewRecord : VProfileRecord<ViewRecord> {
+    VProfileListViewState list;
+    VProfileExplorerFrameState frame;
+    VProfileBlob placement;
+    VProfileMultiLineString notes;
+    static constexpr auto _profileOffsets =
+        VProfileMembers(VProfileMember(&ViewRecord::list, u"Session List State", u"0,1,2,3,0"),
+                        VProfileMember(&ViewRecord::frame, u"Frame State", u"10,20,30"),
+                        VProfileMember(&ViewRecord::placement, u"Window Placement"),
+                        VProfileMember(&ViewRecord::notes, u"Notes"));
+};
+
+}  // namespace
+
+TEST_F(CompositeValues, RecordOfCompositeSettings) {
+    ViewRecord record;
+    record.Load(&key);
+    EXPECT_EQ(record.list.h2, 1);
+    EXPECT_EQ(record.frame.f3, 30);
+    EXPECT_FALSE(record.IsModified());
+    record.Save(&key, false);
+    // Defaults with text are written once; the empty block is not.
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Session List State", u"Frame State", u"Notes"}));
+    EXPECT_EQ(Stored(u"Frame State"), u"10,20,30");
+
+    ViewRecord edited;
+    edited.Load(&key);
+    edited.Checkpoint();
+    edited.frame.f1 = 11;
+    const uint8_t bytes[] = {1, 2};
+    edited.placement.SetData(bytes, 2);
+    EXPECT_TRUE(edited.IsModified());
+
+    ViewRecord target;
+    target.Load(&key);
+    target.ApplyDelta(&edited);
+    EXPECT_EQ(target.frame.f1, 11);
+    EXPECT_EQ(target.placement.GetData(), (std::vector<uint8_t>{1, 2}));
+    factory.ClearWrites();
+    target.Save(&key, false);
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Frame State", u"Window Placement"}));
+    EXPECT_EQ(Stored(u"Frame State"), u"11,20,30");
+}
