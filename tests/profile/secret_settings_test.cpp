@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "profile/secret_settings.h"
 #include "support/memory_store.h"
@@ -33,6 +34,12 @@ private:
     TempDir m_dir;
     std::optional<std::string> m_old;
 };
+
+std::vector<std::string> Utf8Names(const std::vector<VUnicodeString>& names) {
+    std::vector<std::string> out;
+    for (const auto& name : names) out.push_back(name.ToUtf8());
+    return out;
+}
 
 class SecretSettings : public ::testing::Test {
 protected:
@@ -220,4 +227,40 @@ TEST_F(SecretSettings, CapiSaveWithoutKeyWritesNothingAndRetries) {
     setting.Save(&key, false);
     EXPECT_EQ(factory.WriteCount(u"Password"), 1);
     EXPECT_FALSE(setting.IsUnsaved());
+}
+
+namespace {
+
+struct Credentials : VProfileRecord<Credentials> {
+    VProfileEncodedString password;
+    VProfileBlowfishString firewallPassword{u"", kBlowfishKindSSH1};
+    VProfileCapiString protectedPassword;
+    static constexpr auto _profileOffsets =
+        VProfileMembers(VProfileMember(&Credentials::password, u"Password V2", u"p1"),
+                        VProfileMember(&Credentials::firewallPassword, u"Firewall Password", u"p2"),
+                        VProfileMember(&Credentials::protectedPassword, u"Password Protected"));
+};
+
+}  // namespace
+
+TEST_F(SecretSettings, RecordOfSecretsSavesOnlyChanges) {
+    Credentials record;
+    record.Load(&key);
+    EXPECT_EQ(record.firewallPassword.GetCipherKind(), kBlowfishKindSSH1);
+    record.Save(&key, false);
+    EXPECT_EQ(Utf8Names(factory.WrittenNames()),
+              (std::vector<std::string>{"Password V2", "Firewall Password", "Password Protected"}));
+    record.Save(&key, false);
+    EXPECT_EQ(factory.Writes().size(), 3u);
+
+    Credentials loaded;
+    loaded.Load(&key);
+    EXPECT_EQ(loaded.password.Get().str(), u"p1");
+    EXPECT_EQ(loaded.firewallPassword.Get().str(), u"p2");
+    EXPECT_EQ(loaded.protectedPassword.Get().str(), u"");
+    loaded.Checkpoint();
+    loaded.firewallPassword = std::u16string_view(u"changed");
+    factory.ClearWrites();
+    loaded.Save(&key, false);
+    EXPECT_EQ(Utf8Names(factory.WrittenNames()), (std::vector<std::string>{"Firewall Password"}));
 }
