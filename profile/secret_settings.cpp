@@ -109,8 +109,23 @@ void VProfileBlowfishString::ApplyDelta(const VProfileData* other) {
 
 // ---- VProfileCapiString ------------------------------------------------------
 
-bool VProfileCapiString::LoadBinaryData(VProfileKey* key) {
+bool VProfileCapiString::Init(VProfileKey* key) {
     m_report = VReportMessageParams();
+    return Base::Init(key);
+}
+
+bool VProfileCapiString::Init(VProfileKey* key, const VUnicodeString& defaultValue) {
+    m_report = VReportMessageParams();
+    return Base::Init(key, defaultValue);
+}
+
+bool VProfileCapiString::Init(VProfileKey* key, const VUnicodeString& name,
+                              const VUnicodeString& defaultValue) {
+    m_report = VReportMessageParams();
+    return Base::Init(key, name, defaultValue);
+}
+
+bool VProfileCapiString::LoadBinaryData(VProfileKey* key) {
     const auto text = QueryText(key, m_name);
     if (!text) return false;
     auto value = DecodeCapiString(*text, m_report);

@@ -87,6 +87,12 @@ public:
         return *this;
     }
 
+    // As VProfile2's, but each starts with a fresh report, also when there is
+    // no key to load from.
+    bool Init(VProfileKey* key);
+    bool Init(VProfileKey* key, const VUnicodeString& defaultValue);
+    bool Init(VProfileKey* key, const VUnicodeString& name, const VUnicodeString& defaultValue);
+
     void Save(VProfileKey* key, bool force) override;
 
     // The report of the last load or save; id 0 when it succeeded (or there

@@ -204,6 +204,10 @@ TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
     again.Init(&key, u"Again", u"");
     EXPECT_EQ(again.Get().str(), u"d4");
     EXPECT_EQ(again.GetReport().GetMessageId(), 0u);
+    key.SetString(u"Again", u"bad");
+    again.Init(&key, u"Again", u"");
+    again.Init(nullptr, u"Again", u"");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0u) << "no key, nothing failed";
 
     // An absent value is no failure: the default, and no report.
     VProfileCapiString absent;
