@@ -29,12 +29,12 @@ inline constexpr size_t kScrambledMaxBytes = 1023;
 // Four key bytes: the low bytes of four values of the C runtime's rand(),
 // which is seeded with the current time once per process.
 VScrambleKey MakeScrambleKey();
-VUnicodeString EncodeScrambledString(std::u16string_view value);
+SESSIONDECK_API VUnicodeString EncodeScrambledString(std::u16string_view value);
 VUnicodeString EncodeScrambledString(std::u16string_view value, const VScrambleKey& key);
 // A character that is not a hex digit counts as 0 and either case is read; a
 // lone last digit is ignored. Null when a text that is not empty holds fewer
 // than 4 bytes (no whole key) or more than kScrambledMaxBytes bytes.
-std::optional<VUnicodeString> DecodeScrambledString(std::u16string_view text);
+SESSIONDECK_API std::optional<VUnicodeString> DecodeScrambledString(std::u16string_view text);
 
 // ---- Blowfish form ----------------------------------------------------------
 //
@@ -108,8 +108,8 @@ inline constexpr uint32_t kReportCapiProtectFailed = 0xE1040051;
 
 // Creates the user's key on first use. Null, with kReportCapiProtectFailed and
 // the reason as insert, when there is no usable key.
-std::optional<VUnicodeString> EncodeCapiString(std::u16string_view value,
-                                               VReportMessageParams& report);
+SESSIONDECK_API std::optional<VUnicodeString> EncodeCapiString(std::u16string_view value,
+                                                               VReportMessageParams& report);
 // Never creates a key: a missing key file is a failure like a refused one.
-std::optional<VUnicodeString> DecodeCapiString(std::u16string_view text,
-                                               VReportMessageParams& report);
+SESSIONDECK_API std::optional<VUnicodeString> DecodeCapiString(std::u16string_view text,
+                                                               VReportMessageParams& report);

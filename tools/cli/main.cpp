@@ -6,6 +6,7 @@
 
 #include "platform/version_record.h"
 #include "tools/cli/cli_common.h"
+#include "tools/cli/secret_commands.h"
 #include "tools/cli/store_commands.h"
 
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
                    "$XDG_CONFIG_HOME/sessiondeck/Config)");
     app.add_flag("--read-only", options.readOnly, "Open the store read-only: nothing is ever written");
     cli::AddStoreCommands(app, options);
+    cli::AddSecretCommands(app, options);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,291 @@
+// Composite settings against the in-memory store: exact stored texts, tolerant and strict parsing,
+// byte-block change rules and lists of lines.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "profile/composite_values.h"
+#include "support/memory_store.h"
+
+namespace {
+
+using Column = VProfileListViewState::ColumnInfo;
+
+class CompositeValues : public ::testing::Test {
+protected:
+    void PutText(const char16_t* name, const std::u16string& text) {
+        key.SetString(name, text.c_str());
+    }
+    std::u16string Stored(const char16_t* name) const {
+        const MemoryValue* value = factory.Find(u"Global", name);
+        return value && value->kind == kValueKindString ? value->string.str() : u"<absent>";
+    }
+
+    MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"Global"};
+};
+
+std::vector<Column> Columns(const VProfileListViewState& state) {
+    return std::vector<Column>(state.columns.begin(), state.columns.end());
+}
+
+}  // namespace
+
+TEST_F(CompositeValues, ListViewStateExactTexts) {
+    VProfileListViewState state;
+    state.Init(&key, u"Columns", u"");
+    EXPECT_EQ(state.Format().str(), u"0,0,0,0,0") << "no columns: five numbers, nothing after";
+
+    state.h1 = -3;
+    state.h2 = 1;
+    state.h3 = 4294967295u;
+    state.h4 = 2147483647;
+    state.h5 = 2;
+    state.columns.Add({120, 255, -2147483647 - 1});
+    state.columns.Add({-1, 0, 7});
+    state.Save(&key, false);
+    EXPECT_EQ(Stored(u"Columns"), u"-3,1,4294967295,2147483647,2,120,255,-2147483648,-1,0,7");
+
+    VProfileListViewState back;
+    back.Init(&key, u"Columns", u"9,9,9,9,0");
+    EXPECT_FALSE(back.IsUnsaved());
+    EXPECT_EQ(back.h1, -3);
+    EXPECT_EQ(back.h3, 4294967295u);
+    EXPECT_EQ(back.h4, 2147483647);
+    EXPECT_EQ(back.h5, 2);
+    EXPECT_EQ(Columns(back), (std::vector<Column>{{120, 255, -2147483647 - 1}, {-1, 0, 7}}));
+
+    VProfileExplorerFrameState frame;
+    frame.Init(&key, u"Frame", u"1,2,3");
+    EXPECT_EQ(frame.f2, 2);
+    frame.f1 = -1;
+    frame.f3 = 2147483647;
+    frame.Save(&key, false);
+    EXPECT_EQ(Stored(u"Frame"), u"-1,2,2147483647");
+}
+
+// Table of stored texts: which load (and into what), and which leave the default.
+TEST_F(CompositeValues, ListViewStateParsing) {
+    struct Row {
+        std::u16string stored;
+        bool loads;
+        std::u16string canonical;  // the setting's text after loading
+    };
+    const std::vector<Row> rows = {
+        {u"1,2,3,4,0", true, u"1,2,3,4,0"},
+        {u"1,2,3,4,0,trailing junk", true, u"1,2,3,4,0"},
+        {u" 1,+2, 3,4,0", true, u"1,2,3,4,0"},
+        {u"1,2,3,4,1,10,1,100", true, u"1,2,3,4,1,10,1,100"},
+        // Fewer groups than h5: the groups present, h5 set to their number.
+        {u"1,2,3,4,3,10,1,100,20,2,200", true, u"1,2,3,4,2,10,1,100,20,2,200"},
+        {u"1,2,3,4,2,10,1,100,20,2", true, u"1,2,3,4,1,10,1,100"},
+        {u"1,2,3,4,2", true, u"1,2,3,4,0"},
+        // A group out of range ends the groups.
+        {u"1,2,3,4,2,10,256,100,20,2,200", true, u"1,2,3,4,0"},
+        {u"1,2,3,4,2,10,1,100,2147483648,2,200", true, u"1,2,3,4,1,10,1,100"},
+        // More groups than h5: the rest is ignored.
+        {u"1,2,3,4,1,10,1,100,20,2,200", true, u"1,2,3,4,1,10,1,100"},
+        // Garbage: the default.
+        {u"", false, u""},
+        {u"1,2,3,4", false, u""},
+        {u"1,2,3,4,", false, u""},
+        {u"1;2;3;4;0", false, u""},
+        {u"a,2,3,4,0", false, u""},
+        {u"1,2,-1,4,0", false, u""},
+        {u"1,2,4294967296,4,0", false, u""},
+        {u"2147483648,2,3,4,0", false, u""},
+        {u"1,2,3,4,-1", false, u""},
+        {u"1,2,99999999999999999999999999,4,0", false, u""},
+        {u"1,2,3,4,+", false, u""},
+    };
+    for (const Row& row : rows) {
+        PutText(u"State", row.stored);
+        VProfileListViewState state;
+        state.Init(&key, u"State", u"7,7,7,7,1,5,5,5");
+        const std::string label(row.stored.begin(), row.stored.end());
+        EXPECT_EQ(state.IsUnsaved(), !row.loads) << label;
+        EXPECT_EQ(state.Get().str(), row.loads ? row.canonical : u"7,7,7,7,1,5,5,5") << label;
+        EXPECT_EQ(state.Format().str(), state.Get().str()) << label;
+        EXPECT_EQ(static_cast<size_t>(state.h5), state.columns.GetSize()) << label;
+        EXPECT_FALSE(state.IsModified()) << label;
+    }
+
+    // Frames: all three numbers in range, or the default.
+    for (const auto& [stored, loads] :
+         std::vector<std::pair<std::u16string, bool>>{{u"4,5,6", true},
+                                                      {u"4,5,6,7", true},
+                                                      {u"4,5", false},
+                                                      {u"4,5,x", false},
+                                                      {u"4,5,-2147483649", false},
+                                                      {u"", false}}) {
+        PutText(u"Frame", stored);
+        VProfileExplorerFrameState frame;
+        frame.Init(&key, u"Frame", u"1,1,1");
+        EXPECT_EQ(frame.Get().str(), loads ? u"4,5,6" : u"1,1,1");
+        EXPECT_EQ(frame.f3, loads ? 6 : 1);
+    }
+}
+
+// The structure is what changes; its text is what is tracked and written.
+TEST_F(CompositeValues, TextStatesTrackTheirStructure) {
+    VProfileListViewState state;
+    state.Init(&key, u"State", u"0,0,0,0,0");
+    EXPECT_TRUE(state.IsUnsaved());
+    state.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"State"), 1) << "the default is written once";
+    state.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"State"), 1);
+
+    state.columns.Add({1, 2, 3});
+    state.h5 = 1;
+    EXPECT_TRUE(state.IsModified()) << "a change to the structure alone is a change";
+    state.Rollback();
+    EXPECT_TRUE(state.columns.IsEmpty());
+    EXPECT_EQ(state.h5, 0);
+    EXPECT_FALSE(state.IsModified());
+
+    state.h2 = 5;
+    state.Checkpoint();
+    EXPECT_FALSE(state.IsModified());
+    EXPECT_TRUE(state.IsUnsaved());
+    state.Save(&key, false);
+    EXPECT_EQ(Stored(u"State"), u"0,5,0,0,0");
+
+    VProfileListViewState other;
+    other.Init(nullptr, u"State", u"0,0,0,0,1,9,8,7");
+    state.ApplyDelta(&other);
+    EXPECT_EQ(Columns(state), (std::vector<Column>{{9, 8, 7}}));
+    EXPECT_TRUE(state.IsModified());
+    VProfileExplorerFrameState frame;
+    frame.Init(nullptr, u"Frame", u"3,3,3");
+    state.ApplyDelta(&frame);
+    EXPECT_EQ(state.h5, 1) << "another type's delta is ignored";
+
+    // A default that does not parse is the empty structure.
+    VProfileExplorerFrameState bad;
+    bad.Init(nullptr, u"Frame", u"not a frame");
+    EXPECT_EQ(bad.Get().str(), u"0,0,0");
+    EXPECT_FALSE(bad.IsModified());
+}
+
+TEST_F(CompositeValues, BlobModifiedRulesAndStoredBytes) {
+    VProfileBlob blob;
+    ASSERT_TRUE(blob.Init(&key, u"Blob"));
+    EXPECT_FALSE(blob.HasCheckpoint());
+    EXPECT_FALSE(blob.IsModified()) << "no checkpoint and no data";
+    blob.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"Blob"), 0) << "an absent block is not written";
+
+    const uint8_t bytes[] = {0, 1, 2, 0xff};
+    blob.SetData(bytes, sizeof bytes);
+    EXPECT_TRUE(blob.IsModified()) << "no checkpoint but data";
+    blob.Save(&key, false);
+    ASSERT_NE(factory.Find(u"Global", u"Blob"), nullptr);
+    EXPECT_EQ(factory.Find(u"Global", u"Blob")->binary, std::vector<uint8_t>(bytes, bytes + 4));
+    EXPECT_FALSE(blob.IsModified());
+
+    const uint8_t sameSize[] = {0, 1, 2, 0xfe};
+    blob.SetData(sameSize, sizeof sameSize);
+    EXPECT_TRUE(blob.IsModified()) << "one byte differs";
+    blob.SetData(bytes, 3);
+    EXPECT_TRUE(blob.IsModified()) << "sizes differ";
+    blob.Rollback();
+    EXPECT_EQ(blob.GetData(), std::vector<uint8_t>(bytes, bytes + 4));
+    EXPECT_FALSE(blob.IsModified());
+
+    blob.Empty();
+    blob.Checkpoint();
+    EXPECT_TRUE(blob.IsUnsaved()) << "checkpointing a change leaves it to be saved";
+    blob.Save(&key, false);
+    EXPECT_TRUE(factory.Find(u"Global", u"Blob")->binary.empty());
+    EXPECT_EQ(factory.WriteCount(u"Blob"), 2);
+
+    VProfileBlob loaded, source;
+    loaded.Init(&key, u"Blob");
+    EXPECT_TRUE(loaded.HasCheckpoint()) << "an empty stored block is still a stored block";
+    source.SetData(bytes, 2);
+    loaded.ApplyDelta(&source);
+    EXPECT_EQ(loaded.GetData(), std::vector<uint8_t>(bytes, bytes + 2));
+    EXPECT_TRUE(loaded.IsModified());
+
+    // A stored value of another kind is no block.
+    key.SetString(u"Text", u"abc");
+    VProfileBlob wrongKind;
+    EXPECT_FALSE(wrongKind.Init(&key));
+}
+
+TEST_F(CompositeValues, MultiLineStringStartsEmpty) {
+    VStringArray lines;
+    lines.Add(u"first");
+    lines.Add(u"");
+    lines.Add(u"third");
+    key.SetStringArray(u"Lines", lines);
+
+    VProfileMultiLineString setting;
+    setting = VStringArray{u"left", u"over"};
+    ASSERT_TRUE(setting.Init(&key, u"Lines"));
+    EXPECT_EQ(setting.Get(), lines);
+    EXPECT_FALSE(setting.IsUnsaved());
+
+    VProfileMultiLineString absent;
+    absent = VStringArray{u"left over"};
+    absent.Init(&key, u"None");
+    EXPECT_TRUE(absent.Get().IsEmpty());
+    EXPECT_TRUE(absent.IsUnsaved());
+    absent = VStringArray{u"one"};
+    absent.Save(&key, false);
+    ASSERT_NE(factory.Find(u"Global", u"None"), nullptr);
+    EXPECT_EQ(factory.Find(u"Global", u"None")->strings, VStringArray{u"one"});
+}
+
+namespace {
+
+// The composite settings in one member table, as the
+// session and global records will hold them.
+struct ViewRecord : VProfileRecord<ViewRecord> {
+    VProfileListViewState list;
+    VProfileExplorerFrameState frame;
+    VProfileBlob placement;
+    VProfileMultiLineString notes;
+    static constexpr auto _profileOffsets =
+        VProfileMembers(VProfileMember(&ViewRecord::list, u"Session List State", u"0,1,2,3,0"),
+                        VProfileMember(&ViewRecord::frame, u"Frame State", u"10,20,30"),
+                        VProfileMember(&ViewRecord::placement, u"Window Placement"),
+                        VProfileMember(&ViewRecord::notes, u"Notes"));
+};
+
+}  // namespace
+
+TEST_F(CompositeValues, RecordOfCompositeSettings) {
+    ViewRecord record;
+    record.Load(&key);
+    EXPECT_EQ(record.list.h2, 1);
+    EXPECT_EQ(record.frame.f3, 30);
+    EXPECT_FALSE(record.IsModified());
+    record.Save(&key, false);
+    // Defaults with text are written once; the empty block is not.
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Session List State", u"Frame State", u"Notes"}));
+    EXPECT_EQ(Stored(u"Frame State"), u"10,20,30");
+
+    ViewRecord edited;
+    edited.Load(&key);
+    edited.Checkpoint();
+    edited.frame.f1 = 11;
+    const uint8_t bytes[] = {1, 2};
+    edited.placement.SetData(bytes, 2);
+    EXPECT_TRUE(edited.IsModified());
+
+    ViewRecord target;
+    target.Load(&key);
+    target.ApplyDelta(&edited);
+    EXPECT_EQ(target.frame.f1, 11);
+    EXPECT_EQ(target.placement.GetData(), (std::vector<uint8_t>{1, 2}));
+    factory.ClearWrites();
+    target.Save(&key, false);
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Frame State", u"Window Placement"}));
+    EXPECT_EQ(Stored(u"Frame State"), u"11,20,30");
+}

@@ -1,0 +1,270 @@
+// Secret settings against the in-memory store: plain values tracked, encoded texts written, damaged
+// texts falling back to the default.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "profile/secret_settings.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Points the protection key at a folder of the test's own and puts the
+// environment back afterwards.
+class KeyFolder {
+public:
+    KeyFolder() {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) m_old = old;
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+    }
+    ~KeyFolder() {
+        if (m_old)
+            setenv("XDG_DATA_HOME", m_old->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+    }
+    std::filesystem::path KeyFile() const { return m_dir / "data/sessiondeck/protect.key"; }
+
+private:
+    TempDir m_dir;
+    std::optional<std::string> m_old;
+};
+
+std::vector<std::string> Utf8Names(const std::vector<VUnicodeString>& names) {
+    std::vector<std::string> out;
+    for (const auto& name : names) out.push_back(name.ToUtf8());
+    return out;
+}
+
+class SecretSettings : public ::testing::Test {
+protected:
+    std::u16string Stored(std::u16string_view name) const {
+        const MemoryValue* value = factory.Find(u"Sessions\\Demo", name);
+        return value && value->kind == kValueKindString ? value->string.str() : u"<absent>";
+    }
+
+    KeyFolder keys;
+    MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
+};
+
+// The save rules every form shares, run once per form: a default is written
+// once, an unchanged value never again, a changed value (or a forced save)
+// with a fresh text each time, and every text reads back as the plain value.
+template <class Setting>
+void CheckSaveRules(MemoryStoreFactory& factory, VProfileKey& key, Setting& setting,
+                    Setting& reader) {
+    const char16_t* name = u"Password";
+    ASSERT_TRUE(setting.Init(&key, name, u"default pw"));
+    EXPECT_TRUE(setting.IsUnsaved());
+    EXPECT_FALSE(setting.IsModified());
+    EXPECT_EQ(factory.WriteCount(name), 0);
+
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 1) << "the default is written once";
+    const std::u16string first = factory.Find(u"Sessions\\Demo", name)->string.str();
+    EXPECT_NE(first, u"default pw") << "never the plain text";
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 1) << "nothing changed, nothing written";
+
+    ASSERT_TRUE(reader.Init(&key, name, u"other"));
+    EXPECT_EQ(reader.Get().str(), u"default pw");
+    EXPECT_FALSE(reader.IsUnsaved());
+
+    setting = std::u16string_view(u"new pw \u00e9");
+    EXPECT_TRUE(setting.IsModified());
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 2);
+    EXPECT_FALSE(setting.IsModified());
+    const std::u16string second = factory.Find(u"Sessions\\Demo", name)->string.str();
+
+    setting.Save(&key, true);
+    EXPECT_EQ(factory.WriteCount(name), 3);
+    const std::u16string third = factory.Find(u"Sessions\\Demo", name)->string.str();
+    EXPECT_NE(second, third) << "same value, fresh random bytes";
+
+    ASSERT_TRUE(reader.Init(&key, name, u"other"));
+    EXPECT_EQ(reader.Get().str(), u"new pw \u00e9");
+
+    // Checkpoint and rollback work on the plain value.
+    setting = std::u16string_view(u"typo");
+    setting.Rollback();
+    EXPECT_EQ(setting.Get().str(), u"new pw \u00e9");
+    EXPECT_FALSE(setting.IsModified());
+}
+
+}  // namespace
+
+TEST_F(SecretSettings, EncodedStringSaveRulesAndForm) {
+    VProfileEncodedString setting, reader;
+    CheckSaveRules(factory, key, setting, reader);
+    // Scrambled: eight key digits and two digits per character.
+    EXPECT_EQ(Stored(u"Password").size(), 8u + 2 * std::u16string(u"new pw \u00e9").size());
+
+    setting = std::u16string_view(u"");
+    setting.Save(&key, false);
+    EXPECT_EQ(Stored(u"Password"), u"") << "the empty value is the empty text";
+}
+
+TEST_F(SecretSettings, BlowfishStringSaveRulesKindAndForm) {
+    VProfileBlowfishString setting(u"Password", kBlowfishKindSSH1);
+    VProfileBlowfishString reader(u"Password", kBlowfishKindSSH1);
+    CheckSaveRules(factory, key, setting, reader);
+    EXPECT_EQ(setting.GetCipherKind(), kBlowfishKindSSH1) << "defaults and rollback keep the kind";
+    EXPECT_EQ(setting.Get().GetCipherKind(), kBlowfishKindSSH1);
+
+    // The stored text is in the setting's kind: the current kind cannot read it.
+    const std::u16string stored = Stored(u"Password");
+    EXPECT_EQ(stored.front(), u'u');
+    VBlowfishString ssh1(u"", kBlowfishKindSSH1), current(u"", kBlowfishKindCurrent);
+    ASSERT_TRUE(ssh1.Decode(stored));
+    EXPECT_EQ(ssh1.str(), u"new pw \u00e9");
+    EXPECT_FALSE(current.Decode(stored) && current.str() == u"new pw \u00e9");
+
+    // One character: "u" and 32 digits.
+    setting = std::u16string_view(u"x");
+    setting.Save(&key, false);
+    EXPECT_EQ(Stored(u"Password").size(), 33u);
+
+    // A delta from a setting of another kind brings the value, not the kind.
+    VProfileBlowfishString other(u"Password", kBlowfishKindCurrent);
+    other.Init(nullptr, u"");
+    other = std::u16string_view(u"from delta");
+    setting.ApplyDelta(&other);
+    EXPECT_EQ(setting.Get().str(), u"from delta");
+    EXPECT_EQ(setting.Get().GetCipherKind(), kBlowfishKindSSH1);
+}
+
+TEST_F(SecretSettings, CapiStringSaveRulesAndForm) {
+    VProfileCapiString setting, reader;
+    CheckSaveRules(factory, key, setting, reader);
+    EXPECT_TRUE(Stored(u"Password").starts_with(u"CAPI:"));
+    EXPECT_EQ(setting.GetReport().GetMessageId(), 0u);
+    EXPECT_EQ(reader.GetReport().GetMessageId(), 0u);
+}
+
+// A text that does not decode gives the default, counts as unsaved and is
+// replaced by the next save; the data-protection form also says why.
+TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
+    key.SetString(u"Scrambled", u"abc");         // shorter than the key
+    key.SetString(u"Blowfish", u"u0011223344");  // not whole blocks
+    key.SetString(u"NoPrefix", u"0011223344556677");
+    key.SetString(u"Refused", u"CAPI:00112233445566778899");
+    factory.ClearWrites();
+
+    VProfileEncodedString scrambled;
+    ASSERT_TRUE(scrambled.Init(&key, u"Scrambled", u"d1"));
+    EXPECT_EQ(scrambled.Get().str(), u"d1");
+    EXPECT_TRUE(scrambled.IsUnsaved());
+
+    VProfileBlowfishString blowfish(u"Blowfish", kBlowfishKindCurrent);
+    ASSERT_TRUE(blowfish.Init(&key, u"d2"));
+    EXPECT_EQ(blowfish.Get().str(), u"d2");
+    EXPECT_TRUE(blowfish.IsUnsaved());
+    EXPECT_FALSE(VProfileBlowfishString(u"Blowfish", 0).Init(&key)) << "no default: no load";
+
+    VProfileCapiString noPrefix, refused;
+    ASSERT_TRUE(noPrefix.Init(&key, u"NoPrefix", u"d3"));
+    EXPECT_EQ(noPrefix.Get().str(), u"d3");
+    EXPECT_TRUE(noPrefix.IsUnsaved());
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
+    ASSERT_TRUE(refused.Init(&key, u"Refused", u"d4"));
+    EXPECT_EQ(refused.Get().str(), u"d4");
+    EXPECT_EQ(refused.GetReport().GetMessageId(), 0xE1040051u);
+    ASSERT_EQ(refused.GetReport().GetInsertCount(), 1u);
+
+    scrambled.Save(&key, false);
+    blowfish.Save(&key, false);
+    noPrefix.Save(&key, false);
+    refused.Save(&key, false);
+    EXPECT_EQ(factory.Writes().size(), 4u);
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u) << "the save succeeded";
+
+    VProfileEncodedString s2;
+    VProfileBlowfishString b2(u"Blowfish", kBlowfishKindCurrent);
+    s2.Init(&key, u"Scrambled", u"");
+    b2.Init(&key, u"");
+    refused.Init(&key, u"Refused", u"");
+    EXPECT_EQ(s2.Get().str(), u"d1");
+    EXPECT_EQ(b2.Get().str(), u"d2");
+    EXPECT_EQ(refused.Get().str(), u"d4");
+
+    // Each load starts a fresh report.
+    VProfileCapiString again;
+    key.SetString(u"Again", u"bad");
+    again.Init(&key, u"Again", u"");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0xE1040052u);
+    key.SetString(u"Again", Stored(u"Refused").c_str());
+    again.Init(&key, u"Again", u"");
+    EXPECT_EQ(again.Get().str(), u"d4");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0u);
+    key.SetString(u"Again", u"bad");
+    again.Init(&key, u"Again", u"");
+    again.Init(nullptr, u"Again", u"");
+    EXPECT_EQ(again.GetReport().GetMessageId(), 0u) << "no key, nothing failed";
+
+    // An absent value is no failure: the default, and no report.
+    VProfileCapiString absent;
+    absent.Init(&key, u"Absent", u"d5");
+    EXPECT_EQ(absent.GetReport().GetMessageId(), 0u);
+}
+
+// Without a usable key nothing is written, the report says why, and the value
+// stays unsaved so that a later save (with the key repaired) writes it.
+TEST_F(SecretSettings, CapiSaveWithoutKeyWritesNothingAndRetries) {
+    std::filesystem::create_directories(keys.KeyFile().parent_path());
+    WriteFileBytes(keys.KeyFile(), "short");
+    VProfileCapiString setting;
+    setting.Init(&key, u"Password", u"pw");
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"Password"), 0);
+    EXPECT_EQ(setting.GetReport().GetMessageId(), 0xE1040051u);
+    EXPECT_TRUE(setting.IsUnsaved());
+
+    std::filesystem::remove(keys.KeyFile());
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"Password"), 1);
+    EXPECT_FALSE(setting.IsUnsaved());
+}
+
+namespace {
+
+struct Credentials : VProfileRecord<Credentials> {
+    VProfileEncodedString password;
+    VProfileBlowfishString firewallPassword{u"", kBlowfishKindSSH1};
+    VProfileCapiString protectedPassword;
+    static constexpr auto _profileOffsets =
+        VProfileMembers(VProfileMember(&Credentials::password, u"Password V2", u"p1"),
+                        VProfileMember(&Credentials::firewallPassword, u"Firewall Password", u"p2"),
+                        VProfileMember(&Credentials::protectedPassword, u"Password Protected"));
+};
+
+}  // namespace
+
+TEST_F(SecretSettings, RecordOfSecretsSavesOnlyChanges) {
+    Credentials record;
+    record.Load(&key);
+    EXPECT_EQ(record.firewallPassword.GetCipherKind(), kBlowfishKindSSH1);
+    record.Save(&key, false);
+    EXPECT_EQ(Utf8Names(factory.WrittenNames()),
+              (std::vector<std::string>{"Password V2", "Firewall Password", "Password Protected"}));
+    record.Save(&key, false);
+    EXPECT_EQ(factory.Writes().size(), 3u);
+
+    Credentials loaded;
+    loaded.Load(&key);
+    EXPECT_EQ(loaded.password.Get().str(), u"p1");
+    EXPECT_EQ(loaded.firewallPassword.Get().str(), u"p2");
+    EXPECT_EQ(loaded.protectedPassword.Get().str(), u"");
+    loaded.Checkpoint();
+    loaded.firewallPassword = std::u16string_view(u"changed");
+    factory.ClearWrites();
+    loaded.Save(&key, false);
+    EXPECT_EQ(Utf8Names(factory.WrittenNames()), (std::vector<std::string>{"Firewall Password"}));
+}
