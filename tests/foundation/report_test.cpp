@@ -53,7 +53,6 @@ struct FakeRouter : VReportMessageRouter {
         ++calls;
         seen = report;
         kind = report->GetKind();
-        id = report->GetMessageId();
         text = Utf8(report->GetText());
         if (keep) {
             report->AddRef();
@@ -65,7 +64,6 @@ struct FakeRouter : VReportMessageRouter {
     IReportMessageParams* seen = nullptr;
     IReportMessageParams* kept = nullptr;
     int32_t kind = 0;
-    uint32_t id = 0;
     std::string text;
     bool keep = false;
     int answer = 42;
