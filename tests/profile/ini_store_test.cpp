@@ -204,20 +204,15 @@ TEST_F(IniStoreTest, DeletingEverythingLeavesJustTheMark) {
     EXPECT_FALSE(fs::exists(Path("Untouched.ini")));
 }
 
-TEST_F(IniStoreTest, ReadsEveryEncodingAndWritesUtf8Back) {
-    const std::u16string text = u"S:\"N\"=\u20ac\r\n";
-    std::string le = "\xFF\xFE", be = "\xFE\xFF";
-    for (char16_t c : text) {
+TEST_F(IniStoreTest, RewritesUtf8WhateverTheEncodingRead) {
+    // Reading each encoding is the parser's table; here, what a change writes back.
+    std::string le = "\xFF\xFE";
+    for (char16_t c : std::u16string_view(u"S:\"N\"=\u20ac\r\n")) {
         le += static_cast<char>(c & 0xFF);
         le += static_cast<char>(c >> 8);
-        be += static_cast<char>(c >> 8);
-        be += static_cast<char>(c & 0xFF);
     }
-    const std::vector<std::pair<std::string, std::string>> files = {
-        {"le", le},
-        {"be", be},
-        {"utf8", kBom + "S:\"N\"=\xE2\x82\xAC\r\n"},
-        {"ansi", "S:\"N\"=\x80\r\n"}};
+    const std::vector<std::pair<std::string, std::string>> files = {{"le", le},
+                                                                    {"ansi", "S:\"N\"=\x80\r\n"}};
     for (const auto& [name, bytes] : files) {
         SCOPED_TRACE(name);
         WriteFileBytes(Path(name + ".ini"), bytes);

@@ -141,6 +141,11 @@ TYPED_TEST(SettingRules, DefaultIsWrittenByTheFirstSaveOnly) {
     EXPECT_EQ(this->factory.WriteCount(u"Value"), 1);
     loaded.Save(&this->key, true);
     EXPECT_EQ(this->factory.WriteCount(u"Value"), 2);
+
+    // A copy is the same setting: name, value and checkpoint.
+    typename C::Setting copy(loaded);
+    EXPECT_EQ(copy.GetName().ToUtf8(), "Value");
+    EXPECT_TRUE(copy.GetPrevVal() == C::Default());
 }
 
 TYPED_TEST(SettingRules, MissingOrMistypedValueGivesTheDefault) {
