@@ -53,7 +53,6 @@ struct FakeRouter : VReportMessageRouter {
         ++calls;
         seen = report;
         kind = report->GetKind();
-        id = report->GetMessageId();
         text = Utf8(report->GetText());
         if (keep) {
             report->AddRef();
@@ -65,7 +64,6 @@ struct FakeRouter : VReportMessageRouter {
     IReportMessageParams* seen = nullptr;
     IReportMessageParams* kept = nullptr;
     int32_t kind = 0;
-    uint32_t id = 0;
     std::string text;
     bool keep = false;
     int answer = 42;
@@ -119,34 +117,29 @@ TEST(LibraryMessages, TableHoldsExactlyTheLibrarysIdsAndTexts) {
     const std::pair<uint32_t, const char16_t*> samples[] = {
         {0x61090010, u"The DLL does not exist.\r\n"},
         {0x6109001A,
-         u"The Sessions Options that you are opening are being used by a locked session.  You will "
-         u"not be able to "
-         u"save changes to the session.\r\n"},
+         u"The Sessions Options that you are opening are being used by a locked session.  You "
+         u"will not be able to save changes to the session.\r\n"},
         {0x6109001C,
          u"The configuration was migrated from: \r\n'%1'\r\nto\r\n'%2'.\r\n\r\nPlease update any "
-         u"shortcuts using "
-         u"/f or rename the\r\nnew configuration folder to the old name.\r\n\r\nPlease contact "
-         u"Norvik Software "
-         u"technical support at\r\nhttps://www.norvik-software.example/support/feedback if you "
-         u"have any "
+         u"shortcuts using /f or rename the\r\nnew configuration folder to the old "
+         u"name.\r\n\r\nPlease contact Norvik Software technical support "
+         u"at\r\nhttps://www.norvik-software.example/support/feedback if you have any "
          u"questions.\r\n"},
         {0xA1090005, u"%1\r\n"},
         {0xA1090008,
          u"The following lines had errors and were ignored when loading keymap "
          u"file:\r\n%1\r\n\r\n%2\r\n"},
         {0xE1090006,
-         u"User font mapping file not found:\r\n\r\n   %1\r\n\r\nNo map file loaded. Using default "
-         u"font map.\r\n"},
+         u"User font mapping file not found:\r\n\r\n   %1\r\n\r\nNo map file loaded. Using "
+         u"default font map.\r\n"},
         {0xE109000D,
          u"The URL protocol '%1' is not supported.\r\n\r\nSupported protocols are 'ftp', 'sftp', "
-         u"'ssh2', "
-         u"'telnet', and 'rlogin'.\r\n"},
+         u"'ssh2', 'telnet', and 'rlogin'.\r\n"},
         {0xE109000E,
          u"Unable to load %1.\r\n\r\nPlease reinstall %2 or manually remove the DLL so that this "
-         u"warning message "
-         u"will no longer be displayed.\r\n\r\nYou can continue, but the %3 protocol will not be "
-         u"available.\r\n\r\n"
-         u"LoadProtocol() error: %4\r\n\r\nPlease contact Norvik Software technical support at "
+         u"warning message will no longer be displayed.\r\n\r\nYou can continue, but the %3 "
+         u"protocol will not be available.\r\n\r\nLoadProtocol() error: %4\r\n\r\nPlease contact "
+         u"Norvik Software technical support at "
          u"https://www.norvik-software.example/support/feedback.\r\n"},
         {0xE1090013,
          u"The GUID stored in the DLL does not match the current version of\r\nthe "
@@ -156,8 +149,7 @@ TEST(LibraryMessages, TableHoldsExactlyTheLibrarysIdsAndTexts) {
         {0xE1090017, u"<exit application>\r\n"},
         {0xE109001E,
          u"The migration utility is already running.  Please complete your\r\nmigration and then "
-         u"run the "
-         u"application again.\r\n"},
+         u"run the application again.\r\n"},
     };
     for (const auto& [id, text] : samples) {
         EXPECT_EQ(Utf8(LookupLibraryMessage(id)), Utf8(text)) << std::hex << id;

@@ -147,11 +147,10 @@ TEST(BlowfishCiphers, CbcWithTheirWordOrders) {
     EXPECT_NE(cases[1].second, cases[2].second);
 }
 
-// The all-zero vector through the older orders: an all-zero block looks the
-// same in every order, so the published answer appears with its bytes moved.
+// The all-zero vector: an all-zero block looks the same in every word order,
+// so the published answer appears with its bytes moved.
 TEST(DeprecatedCipherBlowfish, HoldsItsKeySizeAndMovesWords) {
     const Bytes key(8, 0), iv(8, 0), zero(8, 0);
-    const Bytes standard = FromHex("4EF997456198DD78");
     VDeprecatedCipherBlowfish deprecated;
     EXPECT_EQ(deprecated.GetKeySize(), 16u);
     EXPECT_FALSE(deprecated.SetKey(iv.data(), key.data(), 7));
@@ -160,11 +159,6 @@ TEST(DeprecatedCipherBlowfish, HoldsItsKeySizeAndMovesWords) {
     Bytes out(8);
     deprecated.Encrypt(out.data(), 8, zero.data(), 8);
     EXPECT_EQ(out, FromHex("4597F94E78DD9861"));
-
-    VDeprecatedCipherBlowfishSSH1 ssh1;
-    ASSERT_TRUE(ssh1.SetKey(iv.data(), key.data(), 8));
-    ssh1.Encrypt(out.data(), 8, zero.data(), 8);
-    EXPECT_EQ(out, Reverse(standard));
 }
 
 TEST(CapiRandomSource, FillsWithFreshBytesAndCounts) {

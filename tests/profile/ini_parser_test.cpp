@@ -51,12 +51,18 @@ std::string Utf16File(std::u16string_view text, bool bigEndian) {
     return bytes;
 }
 
+std::string Repeat(const std::string& text, int times) {
+    std::string out;
+    while (times-- > 0) out += text;
+    return out;
+}
+
 struct ParseRow {
     const char* what;
     std::string file;
     std::vector<std::string> values;
-    VIniStop stop;
-    size_t line;  // header line of the value not taken; 0 when all was read
+    VIniStop stop = VIniStop::EndOfFile;
+    size_t line = 0;  // header line of the value not taken; 0 when all was read
 };
 
 const std::string kBom = "\xEF\xBB\xBF";
@@ -69,48 +75,26 @@ const std::vector<ParseRow>& Rows() {
         {"utf8 example",
          kBom + "D:\"Port\"=00000016\r\nS:\"Hostname\"=server1\r\nZ:\"Sel\"=00000002\r\n first\r\n "
                 "second\r\n",
-         {"D Port 00000016", "S Hostname server1", "Z Sel first|second"},
-         S::EndOfFile,
-         0},
+         {"D Port 00000016", "S Hostname server1", "Z Sel first|second"}},
         {"utf16 le",
          Utf16File(u"S:\"N\u00e9\"=caf\u00e9\r\nD:\"d\"=0000000a", false),
-         {"S N\xC3\xA9 caf\xC3\xA9", "D d 0000000a"},
-         S::EndOfFile,
-         0},
-        {"utf16 le odd trailing byte dropped",
-         Utf16File(u"S:\"N\"=x", false) + "\x41",
-         {"S N x"},
-         S::EndOfFile,
-         0},
-        {"utf16 be",
-         Utf16File(u"S:\"N\"=\u20ac\nS:\"M\"=", true),
-         {"S N \xE2\x82\xAC", "S M "},
-         S::EndOfFile,
-         0},
+         {"S N\xC3\xA9 caf\xC3\xA9", "D d 0000000a"}},
+        {"utf16 le odd trailing byte dropped", Utf16File(u"S:\"N\"=x", false) + "\x41", {"S N x"}},
+        {"utf16 be", Utf16File(u"S:\"N\"=\u20ac\nS:\"M\"=", true), {"S N \xE2\x82\xAC", "S M "}},
         {"windows-1252 without mark",
          "S:\"Euro\"=\x80 caf\xe9\n",
-         {"S Euro \xE2\x82\xAC caf\xC3\xA9"},
-         S::EndOfFile,
-         0},
-        {"utf8 names and broken sequences beside quotes",
+         {"S Euro \xE2\x82\xAC caf\xC3\xA9"}},
+        {"utf8 names, broken sequences",
          kBom + "S:\"N\xC3\xA9\"=\xE2\x82\xAC\r\nS:\"a\xC3\"=b\xF0\x9F\r\n" + kGood,
-         {"S N\xC3\xA9 \xE2\x82\xAC", "S a\xEF\xBF\xBD b\xEF\xBF\xBD", "D ok 00000001"},
-         S::EndOfFile,
-         0},
-        {"utf8 without mark is read as 1252",
-         "S:\"N\"=\xC3\xA9",
-         {"S N \xC3\x83\xC2\xA9"},
-         S::EndOfFile,
-         0},
+         {"S N\xC3\xA9 \xE2\x82\xAC", "S a\xEF\xBF\xBD b\xEF\xBF\xBD", "D ok 00000001"}},
+        {"utf8 without mark is read as 1252", "S:\"N\"=\xC3\xA9", {"S N \xC3\x83\xC2\xA9"}},
         {"CR, LF and CR LF line ends",
          "D:\"a\"=00000001\rD:\"b\"=00000002\nD:\"c\"=00000003\r\n",
-         {"D a 00000001", "D b 00000002", "D c 00000003"},
-         S::EndOfFile,
-         0},
-        {"empty file", "", {}, S::EndOfFile, 0},
-        {"mark only", kBom, {}, S::EndOfFile, 0},
+         {"D a 00000001", "D b 00000002", "D c 00000003"}},
+        {"empty file", "", {}},
+        {"mark only", kBom, {}},
         // Headers.
-        {"upper-case digits", "D:\"m\"=FFFFFFFF", {"D m ffffffff"}, S::EndOfFile, 0},
+        {"upper-case digits", "D:\"m\"=FFFFFFFF", {"D m ffffffff"}},
         {"dword of 7 digits",
          kGood + "D:\"x\"=0000001\r\n" + kGood,
          {"D ok 00000001"},
@@ -133,56 +117,30 @@ const std::vector<ParseRow>& Rows() {
         {"name never closed", "S:\"abc=def", {}, S::NoClosingQuote, 1},
         {"quote not followed by =", "S:\"a\"b\"=c", {}, S::NoEquals, 1},
         {"quote at end of line", "S:\"abc\"", {}, S::NoEquals, 1},
-        {"= inside the name", "S:\"a=b\"=c", {"S a=b c"}, S::EndOfFile, 0},
-        {"string rest verbatim", "S:\"s\"= \"x\"= \t", {"S s  \"x\"= \t"}, S::EndOfFile, 0},
-        {"empty name discarded, reading goes on",
+        {"= inside the name", "S:\"a=b\"=c", {"S a=b c"}},
+        {"string rest verbatim", "S:\"s\"= \"x\"= \t", {"S s  \"x\"= \t"}},
+        {"empty name discarded, reading on",
          "S:\"\"=x\r\nZ:\"\"=00000001\r\n y\r\n" + kGood,
-         {"D ok 00000001"},
-         S::EndOfFile,
-         0},
+         {"D ok 00000001"}},
         {"duplicate replaces in the first place",
          "D:\"a\"=00000001\r\nD:\"b\"=00000002\r\nS:\"a\"=x\r\n",
-         {"S a x", "D b 00000002"},
-         S::EndOfFile,
-         0},
+         {"S a x", "D b 00000002"}},
         {"names are case-sensitive",
          "D:\"a\"=00000001\r\nD:\"A\"=00000002\r\n",
-         {"D a 00000001", "D A 00000002"},
-         S::EndOfFile,
-         0},
+         {"D a 00000001", "D A 00000002"}},
         // Binary values.
         {"binary 33 bytes over two lines",
-         "B:\"b\"=00000021\r\n" +
-             [] {
-                 std::string line;
-                 for (int i = 0; i < 32; ++i) line += " 0f";
-                 return line;
-             }() +
-             "\r\n ff\r\n" + kGood,
-         {"B b " +
-              [] {
-                  std::string hex;
-                  for (int i = 0; i < 32; ++i) hex += "0f";
-                  return hex + "ff";
-              }(),
-          "D ok 00000001"},
-         S::EndOfFile,
-         0},
-        {"binary white space skipped, no leading space needed",
+         "B:\"b\"=00000021\r\n" + Repeat(" 0f", 32) + "\r\n ff\r\n" + kGood,
+         {"B b " + Repeat("0f", 32) + "ff", "D ok 00000001"}},
+        {"binary white space skipped",
          "B:\"b\"=00000003\r\n0a\t0B  \r\n\r\n0c\r\n",
-         {"B b 0a0b0c"},
-         S::EndOfFile,
-         0},
-        {"binary rest of line ignored after the last byte",
+         {"B b 0a0b0c"}},
+        {"binary rest of line ignored",
          "B:\"b\"=00000002\r\n 01 02 zz\r\n" + kGood,
-         {"B b 0102", "D ok 00000001"},
-         S::EndOfFile,
-         0},
+         {"B b 0102", "D ok 00000001"}},
         {"binary of zero bytes has no lines",
          "B:\"b\"=00000000\r\n" + kGood,
-         {"B b ", "D ok 00000001"},
-         S::EndOfFile,
-         0},
+         {"B b ", "D ok 00000001"}},
         {"binary line ends inside a pair",
          kGood + "B:\"b\"=00000002\r\n 01 0\r\n2\r\n",
          {"D ok 00000001"},
@@ -196,14 +154,8 @@ const std::vector<ParseRow>& Rows() {
         // String arrays.
         {"array elements keep spaces, empty element",
          "Z:\"z\"=00000003\r\n \r\n  two \r\n D:\"x\"=00000001\r\n",
-         {"Z z | two |D:\"x\"=00000001"},
-         S::EndOfFile,
-         0},
-        {"array of zero elements",
-         "Z:\"z\"=00000000\r\n" + kGood,
-         {"Z z ", "D ok 00000001"},
-         S::EndOfFile,
-         0},
+         {"Z z | two |D:\"x\"=00000001"}},
+        {"array of zero elements", "Z:\"z\"=00000000\r\n" + kGood, {"Z z ", "D ok 00000001"}},
         {"array line without leading space",
          kGood + "Z:\"z\"=00000002\r\n a\r\nb\r\n",
          {"D ok 00000001"},

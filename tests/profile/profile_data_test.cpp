@@ -2,8 +2,8 @@
 // back, parse and take deltas.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "profile/profile_data.h"
@@ -59,8 +59,6 @@ protected:
     VProfileStore store{&factory};
     VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
 };
-
-// ---- One table of value kinds, run through the same change-tracking rules ----
 
 template <class S, class V, int Kind, class Foreign>
 struct Case {
@@ -231,8 +229,6 @@ TYPED_TEST(SettingRules, ApplyDeltaTakesTheValueOnly) {
     EXPECT_TRUE(target.Get() == C::Other());
 }
 
-// ---- Kind-specific storage -------------------------------------------------
-
 TEST_F(StoreTest, DwordSettingsStoreTheirThirtyTwoBits) {
     VProfile<int> negative;
     negative.Init(&key, u"Negative", -1);
@@ -247,7 +243,7 @@ TEST_F(StoreTest, DwordSettingsStoreTheirThirtyTwoBits) {
     EXPECT_TRUE(flag.Get());
     flag.Save(&key, false);
     EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Flag")->dword, 2u);
-    EXPECT_TRUE(factory.Writes().empty());
+    EXPECT_TRUE(factory.WrittenNames().empty());
     flag.Save(&key, true);
     EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Flag")->dword, 1u);
 
@@ -303,8 +299,6 @@ TEST_F(StoreTest, BinaryValuesOverlayTheDefaultOrAreRefused) {
     EXPECT_EQ(packed.Get(), (Packed{7, 0x010203AA}));
 }
 
-// ---- Parse ------------------------------------------------------------------
-
 constexpr uint32_t kBadString = 0xE1040001;
 constexpr uint32_t kBadNumber = 0xE1040002;
 constexpr uint32_t kBadFlag = 0xE1040003;
@@ -337,16 +331,15 @@ public:
     bool ParseList(const VString& text, VStringArray& value, bool keepEmptyItems,
                    IReportMessageParams*) override {
         lastKeepEmpty = keepEmptyItems;
-        VStringArray items;
-        size_t start = 0;
-        while (true) {
-            const size_t end = std::min(text.str().find(',', start), text.str().size());
-            std::string item = text.str().substr(start, end - start);
-            if (keepEmptyItems || !item.empty()) items.Add(VUnicodeString::FromAnsi(item));
-            if (end == text.str().size()) break;
-            start = end + 1;
+        value = VStringArray{};
+        std::string item;
+        for (char c : text.str() + ",") {
+            if (c != ',') {
+                item += c;
+            } else if (keepEmptyItems || !item.empty()) {
+                value.Add(VUnicodeString::FromAnsi(std::exchange(item, {})));
+            }
         }
-        value = items;
         return true;
     }
     int lastKeepEmpty = -1;  // not asked yet
@@ -437,8 +430,6 @@ TEST(ParseSettings, NumbersFlagsAndLists) {
     EXPECT_TRUE(margins.IsUnsaved());
 }
 
-// ---- The save trace ----------------------------------------------------------
-
 TEST_F(StoreTest, SaveTraceNamesForceUnsavedAndChange) {
     std::vector<std::u16string> lines;
     SetProfileTraceSink([&](std::u16string_view line) { lines.emplace_back(line); });
@@ -463,8 +454,6 @@ TEST_F(StoreTest, SaveTraceNamesForceUnsavedAndChange) {
                                                   u"Save: 0 1 0 Host Name\n"}));
 }
 
-// ---- Records -------------------------------------------------------------------
-
 struct DemoRecord : VProfileRecord<DemoRecord> {
     StringSetting host;
     VProfile<unsigned int> port;
@@ -487,6 +476,10 @@ struct DemoRecord : VProfileRecord<DemoRecord> {
     void PreSave(VProfileKey* key, bool) override {
         if (key) key->SetDword(u"Format", 2);
     }
+};
+
+struct EmptyRecord : VProfileRecord<EmptyRecord> {
+    static constexpr auto _profileOffsets = VProfileMembers();
 };
 
 struct OtherRecord : VProfileRecord<OtherRecord> {
@@ -534,6 +527,16 @@ TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     EXPECT_EQ(record.Lookup(1), static_cast<VProfileData*>(&record.port));
     EXPECT_EQ(record.Lookup(-1), nullptr);
     EXPECT_EQ(record.Lookup(6), nullptr);
+
+    // An empty table loads, saves and looks up nothing.
+    factory.ClearWrites();
+    EmptyRecord empty;
+    empty.Load(&key);
+    empty.Save(&key, true);
+    EXPECT_EQ(EmptyRecord::GetMemberCount(), 0);
+    EXPECT_EQ(empty.Lookup(0), nullptr);
+    EXPECT_FALSE(empty.IsModified());
+    EXPECT_TRUE(factory.WrittenNames().empty());
 }
 
 TEST_F(StoreTest, RecordCheckpointRollbackAndModified) {
@@ -604,22 +607,6 @@ TEST_F(StoreTest, RecordApplyDeltaCopiesExactlyTheChangedMembers) {
     other.host = u"changed";
     session.ApplyDelta(&other);
     EXPECT_EQ(session.host.Get().ToUtf8(), "example.org");
-}
-
-struct EmptyRecord : VProfileRecord<EmptyRecord> {
-    static constexpr auto _profileOffsets = VProfileMembers();
-};
-
-TEST_F(StoreTest, RecordWithEmptyTableDoesNothingByItself) {
-    EmptyRecord empty;
-    empty.Load(&key);
-    empty.Save(&key, true);
-    empty.Checkpoint();
-    empty.Rollback();
-    EXPECT_EQ(EmptyRecord::GetMemberCount(), 0);
-    EXPECT_EQ(empty.Lookup(0), nullptr);
-    EXPECT_FALSE(empty.IsModified());
-    EXPECT_TRUE(factory.Writes().empty());
 }
 
 }  // namespace
