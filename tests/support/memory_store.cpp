@@ -1,55 +1,158 @@
-// The in-memory test store: typed queries and setters over a map of keys, and the write log.
+// The in-memory test store: key tree, typed queries and setters, iterators and the write log.
 #include "support/memory_store.h"
 
 #include <algorithm>
 #include <cstring>
-#include <map>
+#include <optional>
 #include <utility>
 
-using MemoryValues = std::vector<std::pair<VUnicodeString, MemoryValue>>;
+struct MemoryNode {
+    VUnicodeString name;
+    std::vector<std::pair<VUnicodeString, MemoryValue>> values;
+    std::vector<std::unique_ptr<MemoryNode>> children;
+
+    MemoryNode* Child(std::u16string_view childName) const {
+        for (const auto& child : children) {
+            if (child->name.EqualsNoCase(childName)) return child.get();
+        }
+        return nullptr;
+    }
+    MemoryValue* Value(std::u16string_view valueName) {
+        for (auto& [name, value] : values) {
+            if (name.EqualsNoCase(valueName)) return &value;
+        }
+        return nullptr;
+    }
+};
 
 struct MemoryTree {
-    std::map<std::u16string, MemoryValues, std::less<>> keys;  // by full path
-    std::vector<VUnicodeString> writes;
+    MemoryNode root;
+    std::vector<MemoryWrite> writes;
 };
 
 namespace {
 
-MemoryValue* FindValue(MemoryValues& values, std::u16string_view name) {
-    for (auto& [valueName, value] : values) {
-        if (valueName.EqualsNoCase(name)) return &value;
+using Path = std::vector<VUnicodeString>;
+
+// Splits "a\b\c" into its components; nullopt when a component is one that
+// would leave the store ("", ".", "..", or holding "/" or NUL).
+std::optional<Path> SplitPath(std::u16string_view text) {
+    Path path;
+    if (text.empty()) return path;
+    size_t start = 0;
+    while (true) {
+        const size_t end = std::min(text.find(u'\\', start), text.size());
+        std::u16string_view part = text.substr(start, end - start);
+        if (part.empty() || part == u"." || part == u".." ||
+            part.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string_view::npos) {
+            return std::nullopt;
+        }
+        path.emplace_back(part);
+        if (end == text.size()) break;
+        start = end + 1;
     }
-    return nullptr;
+    return path;
 }
 
-class MemoryKey : public VNullProfileKey {
-public:
-    MemoryKey(std::shared_ptr<MemoryTree> tree, std::u16string path)
-        : m_tree(std::move(tree)), m_path(std::move(path)) {}
+VUnicodeString JoinPath(const Path& path) {
+    VUnicodeString joined;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (i) joined += u'\\';
+        joined += path[i];
+    }
+    return joined;
+}
 
+MemoryNode* FindNode(MemoryNode& root, const Path& path) {
+    MemoryNode* node = &root;
+    for (const auto& part : path) {
+        node = node->Child(part);
+        if (!node) return nullptr;
+    }
+    return node;
+}
+
+MemoryNode& CreateNode(MemoryNode& root, const Path& path) {
+    MemoryNode* node = &root;
+    for (const auto& part : path) {
+        MemoryNode* child = node->Child(part);
+        if (!child) {
+            node->children.push_back(std::make_unique<MemoryNode>());
+            child = node->children.back().get();
+            child->name = part;
+        }
+        node = child;
+    }
+    return *node;
+}
+
+class MemoryIterator : public VProfilePrivateKeyIterator {
+public:
+    explicit MemoryIterator(std::vector<std::pair<VUnicodeString, int>> items)
+        : m_items(std::move(items)) {}
+    bool NextValue(VUnicodeString& name, int& kind) override {
+        if (m_next >= m_items.size()) return false;
+        name = m_items[m_next].first;
+        kind = m_items[m_next].second;
+        ++m_next;
+        return true;
+    }
+    bool Next(VUnicodeString& name) override {
+        int kind = 0;
+        return NextValue(name, kind);
+    }
+
+private:
+    std::vector<std::pair<VUnicodeString, int>> m_items;
+    size_t m_next = 0;
+};
+
+class MemoryKey : public VProfilePrivateKey {
+public:
+    MemoryKey(std::shared_ptr<MemoryTree> tree, Path path, bool readOnly)
+        : m_tree(std::move(tree)), m_path(std::move(path)), m_readOnly(readOnly) {}
+
+    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& descriptor) override {
+        VStringArray text;
+        if (!QueryStringArray(name, text)) return false;
+        auto parsed = VSecurityDescriptor::FromText(text);
+        if (!parsed) return false;
+        descriptor = *parsed;
+        return true;
+    }
     bool QueryStringArray(const char16_t* name, VStringArray& value) override {
         const MemoryValue* v = Get(name, kValueKindStringArray);
-        if (v) value = v->strings;
-        return v;
+        if (!v) return false;
+        value = v->strings;
+        return true;
     }
     bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) override {
         const MemoryValue* v = Get(name, kValueKindBinary);
         if (!v) return false;
         const auto stored = static_cast<uint32_t>(v->binary.size());
-        if (buffer && size < stored) return false;
-        if (buffer && stored) std::memcpy(buffer, v->binary.data(), stored);
+        if (buffer) {
+            if (size < stored) return false;
+            if (stored) std::memcpy(buffer, v->binary.data(), stored);
+        }
         size = stored;
         return true;
     }
     bool QueryString(const char16_t* name, VUnicodeString& value) override {
         const MemoryValue* v = Get(name, kValueKindString);
-        if (v) value = v->string;
-        return v;
+        if (!v) return false;
+        value = v->string;
+        return true;
     }
     bool QueryDword(const char16_t* name, uint32_t& value) override {
         const MemoryValue* v = Get(name, kValueKindDword);
-        if (v) value = v->dword;
-        return v;
+        if (!v) return false;
+        value = v->dword;
+        return true;
+    }
+
+    bool SetSecurityDescriptor(const char16_t* name,
+                               const VSecurityDescriptor& descriptor) override {
+        return SetStringArray(name, descriptor.ToText());
     }
     bool SetStringArray(const char16_t* name, const VStringArray& value) override {
         Put(name, kValueKindStringArray).strings = value;
@@ -68,40 +171,109 @@ public:
         Put(name, kValueKindDword).dword = value;
         return true;
     }
-    bool IsWritable() override { return true; }
+    bool DeleteValue(const char16_t* name) override {
+        if (MemoryNode* node = ValuesForWrite(false)) {
+            std::erase_if(node->values,
+                          [&](const auto& entry) { return entry.first.EqualsNoCase(Safe(name)); });
+        }
+        return true;
+    }
+    bool DeleteSubKey(const char16_t* name) override {
+        auto sub = SplitPath(Safe(name));
+        if (!sub || sub->empty() || m_readOnly) return true;
+        Path full = m_path;
+        full.insert(full.end(), sub->begin(), sub->end() - 1);
+        if (MemoryNode* parent = FindNode(m_tree->root, full)) {
+            std::erase_if(parent->children,
+                          [&](const auto& child) { return child->name.EqualsNoCase(sub->back()); });
+        }
+        return true;
+    }
+    bool SubKeyExists(const char16_t* name) override {
+        auto sub = SplitPath(Safe(name));
+        if (!sub || sub->empty()) return false;
+        Path full = m_path;
+        full.insert(full.end(), sub->begin(), sub->end());
+        return FindNode(m_tree->root, full) != nullptr;
+    }
+    bool IsWritable() override { return !m_readOnly; }
+    bool IsHidden(bool) override { return false; }
+    bool SetKeySecurity(const VSecurityDescriptor&) override { return false; }
+    VReportMessageParams& GetReport() override { return m_report; }
+
     VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor*) override {
-        if (!name || !*name) return new VNullProfileKey;
-        return new MemoryKey(m_tree, m_path.empty() ? name : m_path + u"\\" + name);
+        auto sub = SplitPath(Safe(name));
+        if (!sub || sub->empty()) return new VNullProfileKey;
+        Path full = m_path;
+        full.insert(full.end(), sub->begin(), sub->end());
+        return new MemoryKey(m_tree, std::move(full), m_readOnly);
+    }
+
+    VProfilePrivateKeyIterator* CreateIterator(bool values) override {
+        std::vector<std::pair<VUnicodeString, int>> items;
+        if (values) {
+            if (const MemoryNode* node = ValuesForRead()) {
+                for (const auto& [name, value] : node->values) items.emplace_back(name, value.kind);
+            }
+        } else if (const MemoryNode* node = FindNode(m_tree->root, m_path)) {
+            for (const auto& child : node->children)
+                items.emplace_back(child->name, kValueKindSubKey);
+        }
+        return new MemoryIterator(std::move(items));
     }
 
 private:
-    // Strictly typed: a value of another kind is no value.
+    static std::u16string_view Safe(const char16_t* text) { return text ? text : u""; }
+
+    // A read-only key keeps its changes in a private copy of its values.
+    MemoryNode* ValuesForRead() {
+        if (m_shadow) return m_shadow.get();
+        return FindNode(m_tree->root, m_path);
+    }
+    MemoryNode* ValuesForWrite(bool create) {
+        if (!m_readOnly)
+            return create ? &CreateNode(m_tree->root, m_path) : FindNode(m_tree->root, m_path);
+        if (!m_shadow) {
+            m_shadow = std::make_unique<MemoryNode>();
+            if (const MemoryNode* node = FindNode(m_tree->root, m_path))
+                m_shadow->values = node->values;
+        }
+        return m_shadow.get();
+    }
+
     const MemoryValue* Get(const char16_t* name, int kind) {
-        auto key = m_tree->keys.find(m_path);
-        const MemoryValue* v = key == m_tree->keys.end() ? nullptr : FindValue(key->second, name);
+        MemoryNode* node = ValuesForRead();
+        const MemoryValue* v = node ? node->Value(Safe(name)) : nullptr;
         return v && v->kind == kind ? v : nullptr;
     }
+
     // Replaces any value of that name, whatever its kind, keeping its place.
     MemoryValue& Put(const char16_t* name, int kind) {
-        m_tree->writes.emplace_back(name);
-        MemoryValues& values = m_tree->keys[m_path];
-        MemoryValue* v = FindValue(values, name);
-        if (!v) v = &values.emplace_back(VUnicodeString(name), MemoryValue{}).second;
+        m_tree->writes.push_back(
+            MemoryWrite{JoinPath(m_path), VUnicodeString(Safe(name)), kind, !m_readOnly});
+        MemoryNode* node = ValuesForWrite(true);
+        MemoryValue* v = node->Value(Safe(name));
+        if (!v) {
+            node->values.emplace_back(VUnicodeString(Safe(name)), MemoryValue{});
+            v = &node->values.back().second;
+        }
         *v = MemoryValue{};
         v->kind = kind;
         return *v;
     }
 
     std::shared_ptr<MemoryTree> m_tree;
-    std::u16string m_path;
+    Path m_path;
+    bool m_readOnly;
+    std::unique_ptr<MemoryNode> m_shadow;
+    VReportMessageParams m_report;
 };
 
 class MemoryStore : public VProfilePrivateStore {
 public:
     explicit MemoryStore(std::shared_ptr<MemoryTree> tree) : m_tree(std::move(tree)) {}
     VProfilePrivateKey* OpenRootKey(bool readOnly) override {
-        if (readOnly) return new VNullProfileKey;
-        return new MemoryKey(m_tree, u"");
+        return new MemoryKey(m_tree, {}, readOnly);
     }
 
 private:
@@ -119,26 +291,39 @@ VProfilePrivateStore* MemoryStoreFactory::CreateStore() {
 
 const MemoryValue* MemoryStoreFactory::Find(std::u16string_view keyPath,
                                             std::u16string_view name) const {
-    auto key = m_tree->keys.find(keyPath);
-    return key == m_tree->keys.end() ? nullptr : FindValue(key->second, name);
+    auto path = SplitPath(keyPath);
+    MemoryNode* node = path ? FindNode(m_tree->root, *path) : nullptr;
+    return node ? node->Value(name) : nullptr;
+}
+
+bool MemoryStoreFactory::KeyExists(std::u16string_view keyPath) const {
+    auto path = SplitPath(keyPath);
+    return path && FindNode(m_tree->root, *path);
 }
 
 std::vector<VUnicodeString> MemoryStoreFactory::ValueNames(std::u16string_view keyPath) const {
     std::vector<VUnicodeString> names;
-    auto key = m_tree->keys.find(keyPath);
-    if (key != m_tree->keys.end()) {
-        for (const auto& entry : key->second) names.push_back(entry.first);
+    auto path = SplitPath(keyPath);
+    if (const MemoryNode* node = path ? FindNode(m_tree->root, *path) : nullptr) {
+        for (const auto& entry : node->values) names.push_back(entry.first);
     }
     return names;
 }
 
-std::vector<VUnicodeString> MemoryStoreFactory::WrittenNames() const {
+const std::vector<MemoryWrite>& MemoryStoreFactory::Writes() const {
     return m_tree->writes;
 }
 
+std::vector<VUnicodeString> MemoryStoreFactory::WrittenNames() const {
+    std::vector<VUnicodeString> names;
+    for (const auto& write : m_tree->writes) names.push_back(write.name);
+    return names;
+}
+
 int MemoryStoreFactory::WriteCount(std::u16string_view name) const {
-    return static_cast<int>(std::count_if(m_tree->writes.begin(), m_tree->writes.end(),
-                                          [&](const auto& w) { return w.EqualsNoCase(name); }));
+    return static_cast<int>(
+        std::count_if(m_tree->writes.begin(), m_tree->writes.end(),
+                      [&](const MemoryWrite& write) { return write.name.EqualsNoCase(name); }));
 }
 
 void MemoryStoreFactory::ClearWrites() {

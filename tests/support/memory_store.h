@@ -1,5 +1,5 @@
-// An in-memory configuration store for the settings tests: strictly typed values and a log of
-// every write.
+// An in-memory configuration store for tests: a tree of keys with strictly typed values and a log
+// of every write.
 #pragma once
 
 #include <cstdint>
@@ -18,26 +18,44 @@ struct MemoryValue {
     VStringArray strings;
 };
 
+// One setter call as a key received it: the key's path ("" for the root,
+// components joined with "\"), the value name and the kind written.
+// persisted is false for keys of a read-only store, whose writes stay in the
+// handle.
+struct MemoryWrite {
+    VUnicodeString keyPath;
+    VUnicodeString name;
+    int kind = kValueKindDword;
+    bool persisted = true;
+};
+
 struct MemoryTree;
 
-// Writable stores only: a read-only store yields keys that hold and accept
-// nothing. Keys act on the shared tree at once, so a key may outlive the
-// factory. Key paths are exact; value names compare without regard to case
-// and keep the order in which they were first written. Iteration, deletion
-// and security descriptors are not modelled (the settings never use them).
+// The factory owns the tree; stores and keys made from it share it, so a key
+// may outlive the factory without dangling. Keys act on the tree at once,
+// like the registry backend. Names of keys and values compare without regard
+// to case; values keep the order in which they were first written.
 class MemoryStoreFactory : public VProfileStoreFactory {
 public:
     MemoryStoreFactory();
     ~MemoryStoreFactory() override;
+    MemoryStoreFactory(const MemoryStoreFactory&) = delete;
+    MemoryStoreFactory& operator=(const MemoryStoreFactory&) = delete;
+
     VProfilePrivateStore* CreateStore() override;
 
-    // Null when the key or the value is absent; keyPath joins components with "\".
+    // Inspection: null when the key or the value is absent.
     const MemoryValue* Find(std::u16string_view keyPath, std::u16string_view name) const;
+    bool KeyExists(std::u16string_view keyPath) const;
+    // The key's value names in stored order; empty for an absent key.
     std::vector<VUnicodeString> ValueNames(std::u16string_view keyPath) const;
 
-    // Value names of every setter call since the last ClearWrites, in order.
+    // Every setter call since construction or the last ClearWrites, in order.
+    const std::vector<MemoryWrite>& Writes() const;
+    // Just the value names of Writes(), in order.
     std::vector<VUnicodeString> WrittenNames() const;
-    int WriteCount(std::u16string_view name) const;  // any key, any case
+    // How often a value of that name (any key, any case) was written.
+    int WriteCount(std::u16string_view name) const;
     void ClearWrites();
 
 private:
