@@ -1,0 +1,190 @@
+// FirewallConfig: loading with password migration, the type table and the credential prompts.
+#include "session/firewall_config.h"
+
+#include <array>
+
+#include "foundation/prompt.h"
+
+namespace {
+
+constexpr std::array<FirewallTypeInfo, 12> kFirewallTypes = {{
+    {0, u"None", u"None", false},
+    {1, u"Generic Proxy", u"Generic proxy", false},
+    {2, u"SOCKSv4", u"SOCKS version 4", false},
+    {3, u"SOCKSv5", u"SOCKS version 5 (no authentication)", false},
+    {4, u"SOCKSv5_USERPASS", u"SOCKS version 5 (username/password)", true},
+    {5, u"HTTP", u"HTTP (no authentication)", false},
+    {6, u"HTTP_BASICAUTH", u"HTTP (Basic username/password)", true},
+    {7, u"OPEN host", u"OPEN host", false},
+    {8, u"USER user@host:port", u"USER user@host:port", false},
+    {9, u"USER user@host port", u"USER user@host port", false},
+    {10, u"USER user@host port (with login)", u"USER user@host port (with login)", true},
+    {11, u"USER user@host login", u"USER user@host login", true},
+}};
+
+constexpr std::u16string_view kCapiPrefix = u"CAPI:";
+
+// Characters that cannot occur in a key name: the separator, and what the
+// configuration folder's file names (and Windows file names) refuse.
+constexpr std::u16string_view kIllegalNameCharacters = u"\\/:*?\"<>|";
+
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+}  // namespace
+
+static_assert(FirewallConfig::GetMemberCount() == FirewallConfig::kMemberCount);
+
+std::span<const FirewallTypeInfo> GetFirewallTypeTable() {
+    return kFirewallTypes;
+}
+
+const FirewallTypeInfo* FindFirewallType(std::u16string_view storedName) {
+    for (const auto& row : kFirewallTypes) {
+        if (storedName == row.storedName) return &row;
+    }
+    return nullptr;
+}
+
+// ---- VFirewallPasswordSetting ----------------------------------------------
+
+bool VFirewallPasswordSetting::LoadBinaryData(VProfileKey* key) {
+    m_protectedText = false;
+    m_unreadable = false;
+    VUnicodeString text;
+    if (!key || !key->QueryString(m_name.c_str(), text)) return false;
+    if (!std::u16string_view(text).starts_with(kCapiPrefix))
+        return VProfileEncodedString::LoadBinaryData(key);
+    m_protectedText = true;
+    auto value = DecodeCapiString(text, m_report);
+    if (!value) {
+        m_unreadable = true;
+        return false;
+    }
+    Value() = std::move(*value);
+    return true;
+}
+
+bool VFirewallPasswordSetting::Init(VProfileKey* key, const VUnicodeString& name,
+                                    const VUnicodeString& defaultValue) {
+    m_report = VReportMessageParams();
+    const bool result = Base::Init(key, name, defaultValue);
+    if (m_unreadable) {
+        // A protected text that this user or machine cannot read is still
+        // somebody's password: leave it in place until a new one is set,
+        // rather than overwrite it with the empty default on the next save.
+        m_unsaved = false;
+    } else if (m_protectedText) {
+        // The scrambled form carries Windows-1252 text only; a password it
+        // cannot carry stays in its protected form rather than be mangled.
+        const auto back = DecodeScrambledString(EncodeScrambledString(Get()).str());
+        if (back && *back == Get()) Save(key, true);
+    }
+    return result;
+}
+
+// ---- FirewallConfig --------------------------------------------------------
+
+FirewallConfig::FirewallConfig(const VUnicodeString& name, VProfileKey* key)
+    : m_firewallName(name) {
+    Load(key);
+}
+
+FirewallConfig::~FirewallConfig() = default;
+
+VString FirewallConfig::GetFirewallHostname() {
+    return VString(m_address.Get().ToAnsi());
+}
+
+uint16_t FirewallConfig::GetFirewallPort() {
+    const int port = m_port.Get();
+    return port >= 0 && port <= 0xFFFF ? static_cast<uint16_t>(port) : 0;
+}
+
+VString FirewallConfig::GetFirewallPrompt() {
+    return VString(m_prompt.Get().ToAnsi());
+}
+
+VString FirewallConfig::GetFirewallCommand() {
+    return VString(m_command.Get().ToAnsi());
+}
+
+int FirewallConfig::GetIntFirewallType() const {
+    const FirewallTypeInfo* row = FindFirewallType(m_type.Get());
+    return row ? row->number : 0;
+}
+
+VUnicodeString FirewallConfig::GetFirewallTypeDisplayName() const {
+    const FirewallTypeInfo* row = FindFirewallType(m_type.Get());
+    return row ? VUnicodeString(row->displayName) : VUnicodeString();
+}
+
+bool FirewallConfig::NeedsCredentials() const {
+    const FirewallTypeInfo* row = FindFirewallType(m_type.Get());
+    return row && row->needsCredentials;
+}
+
+bool FirewallConfig::GetFirewallUsername(IString* out) {
+    return ObtainCredential(m_user.Get(), m_temporaryUsername, kFirewallUsernameLabel, false, out);
+}
+
+bool FirewallConfig::GetFirewallPassword(IString* out) {
+    return ObtainCredential(m_password.Get(), m_temporaryPassword, kFirewallPasswordLabel, true,
+                            out);
+}
+
+bool FirewallConfig::ObtainCredential(const VUnicodeString& stored, VUnicodeString& temporary,
+                                      const char16_t* label, bool password, IString* out) {
+    auto hand = [out](const VUnicodeString& value) {
+        if (out) out->Set(value.c_str(), value.Length());
+    };
+    if (!stored.IsEmpty()) {
+        hand(stored);
+        return true;
+    }
+    if (!temporary.IsEmpty()) {
+        hand(temporary);
+        return true;
+    }
+    if (!NeedsCredentials()) {
+        // Nothing is needed, so nothing was refused: the caller goes on
+        // without credentials.
+        hand(VUnicodeString());
+        return true;
+    }
+    const VUnicodeString caption = VUnicodeString(u"Firewall ") + m_firewallName.str();
+    auto answer = GetPrompt().AskText(caption, label, VUnicodeString(), password);
+    if (!answer || answer->IsEmpty()) {
+        hand(VUnicodeString());
+        return false;
+    }
+    temporary = *answer;
+    hand(temporary);
+    return true;
+}
+
+// ---- names -----------------------------------------------------------------
+
+VUnicodeString TrimFirewallName(std::u16string_view name) {
+    size_t begin = 0;
+    size_t end = name.size();
+    while (begin < end && IsBlank(name[begin])) ++begin;
+    while (end > begin && IsBlank(name[end - 1])) --end;
+    return VUnicodeString(name.substr(begin, end - begin));
+}
+
+std::optional<VUnicodeString> CheckFirewallName(std::u16string_view name) {
+    if (name.empty()) return VUnicodeString(u"The firewall name must be specified");
+    auto illegal = [](char16_t c) {
+        std::u16string text = u"The firewall name contains an illegal character: ' %c '";
+        text.replace(text.find(u"%c"), 2, 1, c);
+        return VUnicodeString(std::move(text));
+    };
+    for (char16_t c : name) {
+        if (c < 0x20 || c == 0x7F || kIllegalNameCharacters.find(c) != std::u16string_view::npos)
+            return illegal(c);
+    }
+    if (name == u"." || name == u"..") return illegal(u'.');
+    return std::nullopt;
+}

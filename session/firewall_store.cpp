@@ -1,0 +1,71 @@
+// The named firewalls under "Firewalls": each operation opens the store, works and closes it.
+#include "session/firewall_store.h"
+
+namespace {
+
+VUnicodeString KeyPath(const VUnicodeString& name) {
+    return VUnicodeString(kFirewallsKeyName) + u"\\" + name.str();
+}
+
+bool ExistsIn(VProfileKey& firewalls, const VUnicodeString& name) {
+    return !CheckFirewallName(name.str()) && firewalls.SubKeyExists(name.c_str());
+}
+
+}  // namespace
+
+bool FirewallExists(const VUnicodeString& name, VProfileStoreFactory* factory) {
+    VProfileStore store(true, factory);
+    VProfileKey firewalls(store.GetRootKey(), kFirewallsKeyName);
+    return ExistsIn(firewalls, name);
+}
+
+VStringArray GetFirewallNames(VProfileStoreFactory* factory) {
+    VStringArray names;
+    VProfileStore store(true, factory);
+    VProfileKey firewalls(store.GetRootKey(), kFirewallsKeyName);
+    VProfileKeyIterator it(firewalls, false);
+    VUnicodeString name;
+    while (it.Next(name)) {
+        if (ExistsIn(firewalls, name)) names.Add(name);
+    }
+    return names;
+}
+
+FirewallConfig* LoadFirewall(const VUnicodeString& name, bool readOnly,
+                             VProfileStoreFactory* factory) {
+    VProfileStore store(readOnly, factory);
+    VProfileKey firewalls(store.GetRootKey(), kFirewallsKeyName);
+    if (!ExistsIn(firewalls, name)) return nullptr;
+    VProfileKey key(firewalls, name);
+    return new FirewallConfig(name, &key);
+}
+
+bool SaveFirewall(FirewallConfig* firewall, bool force, VProfileStoreFactory* factory) {
+    if (!firewall || CheckFirewallName(firewall->GetFirewallName().str())) return false;
+    VProfileStore store(false, factory);
+    VProfileKey key(store.GetRootKey(), KeyPath(firewall->GetFirewallName()));
+    if (!key.IsWritable()) return false;
+    firewall->Save(&key, force);
+    return true;
+}
+
+bool RemoveFirewall(const VUnicodeString& name, VProfileStoreFactory* factory) {
+    VProfileStore store(false, factory);
+    VProfileKey firewalls(store.GetRootKey(), kFirewallsKeyName);
+    if (!ExistsIn(firewalls, name)) return false;
+    return firewalls.DeleteSubKey(name.c_str());
+}
+
+std::optional<VUnicodeString> ValidateFirewallName(std::u16string_view name,
+                                                   std::u16string_view currentName,
+                                                   VProfileStoreFactory* factory) {
+    const VUnicodeString trimmed = TrimFirewallName(name);
+    if (auto refusal = CheckFirewallName(trimmed.str())) return refusal;
+    const bool renamedOrNew = currentName.empty() || !EqualsNoCase(trimmed.str(), currentName);
+    if (renamedOrNew && FirewallExists(trimmed, factory)) {
+        std::u16string text = u"The firewall name '%s' already exists";
+        text.replace(text.find(u"%s"), 2, trimmed.str());
+        return VUnicodeString(std::move(text));
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,52 @@
+// The named firewalls kept under the key "Firewalls": list, test, load, save, remove, name checks.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "foundation/containers.h"
+#include "foundation/export.h"
+#include "foundation/unicode_string.h"
+#include "profile/profile_store.h"
+#include "session/firewall_config.h"
+
+// Every firewall is the sub-key of this key named by the firewall's name.
+inline constexpr const char16_t* kFirewallsKeyName = u"Firewalls";
+
+// Each operation opens its own store, through `factory` when given, else
+// through the host's factory getter, and closes it before returning.
+
+// Whether a firewall of that name is stored: a legal name (CheckFirewallName)
+// whose key exists below "Firewalls".
+SESSIONDECK_API bool FirewallExists(const VUnicodeString& name,
+                                    VProfileStoreFactory* factory = nullptr);
+
+// The names of the stored firewalls in the store's sub-key order. Sub-keys
+// whose names no firewall could have are left out.
+SESSIONDECK_API VStringArray GetFirewallNames(VProfileStoreFactory* factory = nullptr);
+
+// A new firewall (one reference, the caller's) loaded from its key, or null
+// when it does not exist. Loading through a writable store rewrites a
+// data-protected password in the scrambled form.
+SESSIONDECK_API FirewallConfig* LoadFirewall(const VUnicodeString& name, bool readOnly = false,
+                                             VProfileStoreFactory* factory = nullptr);
+
+// Saves the firewall into the key of its name, creating it when needed: all
+// members when `force`, else only those changed or never stored. False, with
+// nothing written, for an illegal name or a key that is not writable.
+SESSIONDECK_API bool SaveFirewall(FirewallConfig* firewall, bool force,
+                                  VProfileStoreFactory* factory = nullptr);
+
+// Deletes the firewall's key. False when there was no such firewall or the
+// store refused.
+SESSIONDECK_API bool RemoveFirewall(const VUnicodeString& name,
+                                    VProfileStoreFactory* factory = nullptr);
+
+// The firewall properties dialog's check of a name the user typed: why the
+// trimmed name cannot be used, or null when it can. `currentName` is the
+// firewall's name before editing, empty when creating one; another firewall
+// of the name is refused when creating and when the name changes (a change of
+// case alone is no change, since the store compares names without case).
+SESSIONDECK_API std::optional<VUnicodeString> ValidateFirewallName(
+    std::u16string_view name, std::u16string_view currentName,
+    VProfileStoreFactory* factory = nullptr);

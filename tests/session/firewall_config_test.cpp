@@ -1,0 +1,279 @@
+// Firewalls and remote hosts against the in-memory store: type table, defaults, password
+// migration, credential prompts, name checks and the firewall list.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "foundation/istring.h"
+#include "profile/secret_forms.h"
+#include "session/firewall_config.h"
+#include "session/firewall_store.h"
+#include "session/remote_host_config.h"
+#include "support/memory_store.h"
+#include "support/scripted_prompt.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Points the data-protection key at a folder of the test's own.
+class KeyFolder {
+public:
+    KeyFolder() {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) m_old = old;
+        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
+    }
+    ~KeyFolder() {
+        if (m_old)
+            setenv("XDG_DATA_HOME", m_old->c_str(), 1);
+        else
+            unsetenv("XDG_DATA_HOME");
+    }
+
+private:
+    TempDir m_dir;
+    std::optional<std::string> m_old;
+};
+
+class Firewalls : public ::testing::Test {
+protected:
+    // Writes a string value straight into the store, as another program would.
+    void Put(std::u16string_view path, const char16_t* name, const VUnicodeString& value) {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), VUnicodeString(path));
+        key.SetString(name, value.c_str());
+    }
+    std::u16string Stored(std::u16string_view path, std::u16string_view name) const {
+        const MemoryValue* value = factory.Find(path, name);
+        return value ? value->string.str() : u"<absent>";
+    }
+    FirewallConfig Load(const char16_t* name, bool readOnly = false) {
+        VProfileStore store(readOnly, &factory);
+        VProfileKey key(store.GetRootKey(), VUnicodeString(u"Firewalls\\") + name);
+        return FirewallConfig(name, &key);
+    }
+
+    KeyFolder keys;
+    MemoryStoreFactory factory;
+};
+
+}  // namespace
+
+TEST_F(Firewalls, TypeTableNumbersNamesAndCaseSensitiveLookups) {
+    const std::vector<std::u16string> stored = {u"None",
+                                                u"Generic Proxy",
+                                                u"SOCKSv4",
+                                                u"SOCKSv5",
+                                                u"SOCKSv5_USERPASS",
+                                                u"HTTP",
+                                                u"HTTP_BASICAUTH",
+                                                u"OPEN host",
+                                                u"USER user@host:port",
+                                                u"USER user@host port",
+                                                u"USER user@host port (with login)",
+                                                u"USER user@host login"};
+    const auto table = GetFirewallTypeTable();
+    ASSERT_EQ(table.size(), stored.size());
+    for (size_t i = 0; i < table.size(); ++i) {
+        EXPECT_EQ(table[i].number, static_cast<int>(i));
+        EXPECT_EQ(table[i].storedName, stored[i]);
+        EXPECT_EQ(table[i].needsCredentials, i == 4 || i == 6 || i == 10 || i == 11) << i;
+    }
+
+    Put(u"Firewalls\\A", u"Firewall Type", u"SOCKSv4");
+    Put(u"Firewalls\\B", u"Firewall Type", u"socksv4");
+    Put(u"Firewalls\\C", u"Firewall Type", u"HTTP_BASICAUTH");
+    const FirewallConfig a = Load(u"A"), b = Load(u"B"), c = Load(u"C");
+    EXPECT_EQ(a.GetIntFirewallType(), 2);
+    EXPECT_EQ(a.GetFirewallTypeDisplayName(), u"SOCKS version 4");
+    EXPECT_EQ(b.GetIntFirewallType(), 0) << "stored names compare exactly";
+    EXPECT_EQ(b.GetFirewallTypeDisplayName(), u"");
+    EXPECT_FALSE(b.NeedsCredentials());
+    EXPECT_EQ(c.GetIntFirewallType(), 6);
+    EXPECT_EQ(c.GetFirewallTypeDisplayName(), u"HTTP (Basic username/password)");
+}
+
+TEST_F(Firewalls, NullKeyGivesDefaultsAndSaveWritesSevenValuesInOrder) {
+    FirewallConfig firewall(u"Office", nullptr);
+    EXPECT_EQ(firewall.GetFirewallName(), u"Office");
+    EXPECT_EQ(firewall.GetFirewallType(), u"None");
+    EXPECT_EQ(firewall.GetIntFirewallType(), 0);
+    EXPECT_EQ(firewall.GetFirewallTypeDisplayName(), u"None");
+    EXPECT_EQ(firewall.GetFirewallPort(), 1080);
+    EXPECT_EQ(firewall.GetFirewallHostname().str(), "");
+    EXPECT_EQ(firewall.GetStoredPassword(), u"");
+
+    firewall.SetFirewallHostname(u"gate\u00e9.example");
+    firewall.SetFirewallPassword(u"s3cret");
+    ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));
+    std::vector<std::string> names;
+    for (const auto& name : factory.ValueNames(u"Firewalls\\Office"))
+        names.push_back(name.ToUtf8());
+    EXPECT_EQ(names, (std::vector<std::string>{"Firewall Type", "Firewall Address", "Firewall Port",
+                                               "Proxy Prompt", "Proxy Command", "Firewall User",
+                                               "Firewall Password"}));
+    EXPECT_EQ(factory.Find(u"Firewalls\\Office", u"Firewall Port")->kind, kValueKindDword);
+    EXPECT_EQ(DecodeScrambledString(Stored(u"Firewalls\\Office", u"Firewall Password")),
+              VUnicodeString(u"s3cret"));
+
+    const FirewallConfig loaded = Load(u"Office");
+    EXPECT_EQ(loaded.GetStoredPassword(), u"s3cret");
+    EXPECT_FALSE(loaded.IsModified());
+    FirewallConfig reread = loaded;
+    EXPECT_EQ(reread.GetFirewallHostname().str(), "gate\xE9.example") << "system code page";
+    factory.ClearWrites();
+    SaveFirewall(&reread, false, &factory);
+    EXPECT_TRUE(factory.Writes().empty()) << "nothing changed, nothing written";
+}
+
+TEST_F(Firewalls, DataProtectedPasswordIsRewrittenScrambledThroughAWritableStore) {
+    VReportMessageParams report;
+    const auto capi = EncodeCapiString(u"hunter2", report);
+    ASSERT_TRUE(capi) << report.GetMessageId();
+    Put(u"Firewalls\\P", u"Firewall Password", *capi);
+
+    const FirewallConfig readOnly = Load(u"P", true);
+    EXPECT_EQ(readOnly.GetStoredPassword(), u"hunter2");
+    EXPECT_EQ(Stored(u"Firewalls\\P", u"Firewall Password"), capi->str()) << "read-only keeps it";
+
+    const FirewallConfig writable = Load(u"P");
+    EXPECT_EQ(writable.GetStoredPassword(), u"hunter2");
+    const std::u16string rewritten = Stored(u"Firewalls\\P", u"Firewall Password");
+    EXPECT_FALSE(rewritten.starts_with(u"CAPI:")) << "scrambled now";
+    EXPECT_EQ(DecodeScrambledString(rewritten), VUnicodeString(u"hunter2"));
+    EXPECT_EQ(Load(u"P").GetStoredPassword(), u"hunter2");
+
+    // A password the scrambled form cannot carry stays protected; an
+    // unreadable protected text reads as empty and survives a later save.
+    const auto wide = EncodeCapiString(u"\u043f\u0430\u0440\u043e\u043b\u044c", report);
+    ASSERT_TRUE(wide);
+    Put(u"Firewalls\\W", u"Firewall Password", *wide);
+    EXPECT_EQ(Load(u"W").GetStoredPassword(), u"\u043f\u0430\u0440\u043e\u043b\u044c");
+    EXPECT_EQ(Stored(u"Firewalls\\W", u"Firewall Password"), wide->str());
+
+    Put(u"Firewalls\\U", u"Firewall Password", u"CAPI:0011");
+    FirewallConfig broken = Load(u"U");
+    EXPECT_EQ(broken.GetStoredPassword(), u"");
+    EXPECT_NE(broken.GetPasswordReport().GetMessageId(), 0u);
+    broken.SetFirewallUsername(u"bob");
+    SaveFirewall(&broken, false, &factory);
+    EXPECT_EQ(Stored(u"Firewalls\\U", u"Firewall Password"), u"CAPI:0011");
+}
+
+TEST_F(Firewalls, MissingCredentialsArePromptedOnceAndKeptForTheProcess) {
+    Put(u"Firewalls\\Web", u"Firewall Type", u"HTTP_BASICAUTH");
+    FirewallConfig firewall = Load(u"Web");
+    ScriptedPrompt prompt;
+    VUnicodeString user, password;
+    VUnicodeStringI userOut(user), passwordOut(password);
+
+    prompt.AnswerText(u"alice");
+    EXPECT_TRUE(firewall.GetFirewallUsername(&userOut));
+    EXPECT_EQ(user, u"alice");
+    ASSERT_EQ(prompt.Questions().size(), 1u);
+    EXPECT_EQ(prompt.Questions()[0].kind, PromptQuestion::kText);
+    EXPECT_EQ(prompt.Questions()[0].label, u"&Username:");
+    EXPECT_FALSE(prompt.Questions()[0].password);
+
+    user.Empty();
+    EXPECT_TRUE(firewall.GetFirewallUsername(&userOut));
+    EXPECT_EQ(user, u"alice");
+    EXPECT_EQ(prompt.Questions().size(), 1u) << "the entered value is reused";
+
+    prompt.AnswerCancel();
+    EXPECT_FALSE(firewall.GetFirewallPassword(&passwordOut));
+    EXPECT_EQ(password, u"");
+    EXPECT_EQ(prompt.Questions().back().label, u"&Password:");
+    EXPECT_TRUE(prompt.Questions().back().password);
+
+    prompt.AnswerText(u"pw");
+    EXPECT_TRUE(firewall.GetFirewallPassword(&passwordOut));
+    EXPECT_EQ(password, u"pw");
+
+    // A copy carries the entered values; stored values win without a prompt;
+    // types without credentials never ask.
+    FirewallConfig copy = firewall;
+    user.Empty();
+    EXPECT_TRUE(copy.GetFirewallUsername(&userOut));
+    EXPECT_EQ(user, u"alice");
+    Put(u"Firewalls\\Web", u"Firewall User", u"stored");
+    EXPECT_TRUE(Load(u"Web").GetFirewallUsername(&userOut));
+    EXPECT_EQ(user, u"stored");
+    FirewallConfig plain(u"Socks", nullptr);
+    plain.SetFirewallType(u"SOCKSv5");
+    EXPECT_TRUE(plain.GetFirewallPassword(&passwordOut));
+    EXPECT_EQ(password, u"");
+    EXPECT_EQ(prompt.Questions().size(), 3u);
+}
+
+TEST_F(Firewalls, RemoteHostFirewallNameDefaultsFromUseFirewall) {
+    EXPECT_EQ(RemoteHostConfig(nullptr).GetFirewallName(), u"None");
+    VProfileStore store(&factory);
+    VProfileKey on(store.GetRootKey(), u"Hosts\\On"), off(store.GetRootKey(), u"Hosts\\Off"),
+        named(store.GetRootKey(), u"Hosts\\Named");
+    on.SetDword(u"Use Firewall", 1);
+    off.SetDword(u"Use Firewall", 0);
+    named.SetDword(u"Use Firewall", 1);
+    named.SetString(u"Firewall Name", u"Office");
+    named.SetString(u"Hostname", u"h1");
+    EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"DefaultTerminalFirewall");
+    EXPECT_EQ(RemoteHostConfig(&off).GetFirewallName(), u"None");
+
+    RemoteHostConfig host(&named);
+    EXPECT_EQ(host.GetFirewallName(), u"Office");
+    void* clonable = nullptr;
+    ASSERT_TRUE(host.QueryInterface(IClonable::IID, &clonable));
+    IClonable* clone = static_cast<IClonable*>(clonable)->Clone();
+    static_cast<IClonable*>(clonable)->Release();
+    void* asHost = nullptr;
+    ASSERT_TRUE(clone->QueryInterface(IRemoteHostConfig::IID, &asHost));
+    EXPECT_EQ(static_cast<IRemoteHostConfig*>(asHost)->GetHostname(), u"h1");
+    static_cast<IRemoteHostConfig*>(asHost)->Release();
+    EXPECT_EQ(clone->Release(), 0);
+}
+
+TEST_F(Firewalls, NameValidationMessages) {
+    auto check = [&](std::u16string_view name, std::u16string_view current) {
+        const auto message = ValidateFirewallName(name, current, &factory);
+        return message ? message->ToUtf8() : std::string("ok");
+    };
+    EXPECT_EQ(check(u"  \t", u""), "The firewall name must be specified");
+    EXPECT_EQ(check(u"a/b", u""), "The firewall name contains an illegal character: ' / '");
+    EXPECT_EQ(check(u"x:y", u""), "The firewall name contains an illegal character: ' : '");
+    EXPECT_EQ(check(u"..", u""), "The firewall name contains an illegal character: ' . '");
+    EXPECT_EQ(check(u"Office", u""), "ok");
+
+    FirewallConfig office(u"Office", nullptr);
+    ASSERT_TRUE(SaveFirewall(&office, false, &factory));
+    EXPECT_EQ(check(u" office ", u""), "The firewall name 'office' already exists");
+    EXPECT_EQ(check(u"Office", u"Home"), "The firewall name 'Office' already exists");
+    EXPECT_EQ(check(u"OFFICE", u"Office"), "ok") << "a change of case is no rename";
+    EXPECT_EQ(check(u"Home", u"Office"), "ok");
+}
+
+TEST_F(Firewalls, StoreHelpersListLoadAndRemove) {
+    for (const char16_t* name : {u"Beta", u"Alpha"}) {
+        FirewallConfig firewall(name, nullptr);
+        ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));
+    }
+    FirewallConfig bad(u"a*b", nullptr);
+    EXPECT_FALSE(SaveFirewall(&bad, true, &factory));
+    EXPECT_FALSE(factory.KeyExists(u"Firewalls\\a*b"));
+
+    std::vector<std::string> names;
+    for (const auto& name : GetFirewallNames(&factory)) names.push_back(name.ToUtf8());
+    EXPECT_EQ(names, (std::vector<std::string>{"Beta", "Alpha"}));
+    EXPECT_TRUE(FirewallExists(u"alpha", &factory));
+    EXPECT_EQ(LoadFirewall(u"Gamma", false, &factory), nullptr);
+
+    auto loaded = VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(u"Alpha", false, &factory));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->GetFirewallPort(), 1080);
+
+    EXPECT_TRUE(RemoveFirewall(u"Alpha", &factory));
+    EXPECT_FALSE(RemoveFirewall(u"Alpha", &factory));
+    EXPECT_FALSE(FirewallExists(u"Alpha", &factory));
+    EXPECT_TRUE(FirewallExists(u"Beta", &factory));
+}
