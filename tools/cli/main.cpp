@@ -6,6 +6,7 @@
 
 #include "platform/version_record.h"
 #include "tools/cli/cli_common.h"
+#include "tools/cli/firewall_commands.h"
 #include "tools/cli/secret_commands.h"
 #include "tools/cli/store_commands.h"
 
@@ -24,6 +25,7 @@ int main(int argc, char** argv) {
     app.add_flag("--read-only", options.readOnly, "Open the store read-only: nothing is ever written");
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);
+    cli::AddFirewallCommands(app, options);
 
     try {
         app.parse(argc, argv);
