@@ -272,6 +272,12 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
             error = hive->Fail(rc);
             return nullptr;
         }
+    } else {
+        // A hive this connection cannot change is read in one snapshot, taken
+        // at the first read: a load through a read-only store sees one
+        // consistent state, never half of another process's changes, and
+        // takes the file locks once instead of once per value.
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     }
     error = kSuccess;
     return hive;

@@ -47,6 +47,7 @@ inline constexpr uint32_t kDatatypeMismatch = 1629;
 // written with. Every change is one transaction, committed before the call
 // returns, so a crash never loses a change that was reported done; several
 // processes may use one hive at once (write-ahead journal, busy timeout).
+// A connection that cannot write reads one snapshot, taken at its first read.
 //
 // Used by one thread at a time, as every store handle is.
 class VRegistryHive {
