@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cstring>
+#include <mutex>
 
 #include "foundation/unicode_string.h"
 #include "platform/file_system.h"
@@ -143,6 +144,23 @@ int ReadUserVersion(sqlite3* db, int& version) {
     return rc;
 }
 
+// "file:" URI of a path, with the characters that would end or escape the
+// path part encoded.
+std::string ImmutableUri(const fs::path& file) {
+    std::string uri = "file:";
+    for (char c : file.string()) {
+        if (c == '%' || c == '?' || c == '#') {
+            static const char kHex[] = "0123456789abcdef";
+            uri += '%';
+            uri += kHex[(c >> 4) & 15];
+            uri += kHex[c & 15];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
+
 bool OwnerMayWrite(const fs::path& file) {
     struct stat st;
     return ::stat(file.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
@@ -188,6 +206,87 @@ private:
     bool m_open;
 };
 
+// ---- Pool of idle connections ----------------------------------------------------------
+
+// Stores are short-lived, and opening a connection (the file, its shared
+// memory, the schema, the prepared statements) costs more than reading a
+// typical key. A connection that a store lets go waits here for the next
+// store on the same hive.
+class VRegistryHive::Pool {
+public:
+    static Pool& Get() {
+        // Never destroyed: hives may be let go during exit, after statics.
+        static Pool* pool = new Pool;
+        return *pool;
+    }
+
+    std::unique_ptr<VRegistryHive> Take(const Identity& identity) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ForgetInherited();
+        for (auto it = m_idle.begin(); it != m_idle.end(); ++it) {
+            if ((*it)->m_identity == identity) {
+                std::unique_ptr<VRegistryHive> hive = std::move(*it);
+                m_idle.erase(it);
+                return hive;
+            }
+        }
+        return nullptr;
+    }
+
+    void Give(std::unique_ptr<VRegistryHive> hive) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ForgetInherited();
+        if (m_idle.size() >= kMaxIdle) m_idle.erase(m_idle.begin());
+        m_idle.push_back(std::move(hive));
+    }
+
+private:
+    static constexpr size_t kMaxIdle = 8;
+
+    // A child process must never use, or close, the connections of the
+    // parent it was forked from: their locks are the parent's.
+    void ForgetInherited() {
+        if (m_owner == ::getpid()) return;
+        for (auto& hive : m_idle) hive.release();
+        m_idle.clear();
+        m_owner = ::getpid();
+    }
+
+    std::mutex m_mutex;
+    std::vector<std::unique_ptr<VRegistryHive>> m_idle;
+    pid_t m_owner = ::getpid();
+};
+
+std::shared_ptr<VRegistryHive> VRegistryHive::Share(std::unique_ptr<VRegistryHive> owned) {
+    owned->m_ownChangesWhenShared = owned->m_ownChanges;
+    return std::shared_ptr<VRegistryHive>(owned.release(), [](VRegistryHive* hive) {
+        std::unique_ptr<VRegistryHive> idle(hive);
+        // What closing the last connection would do: copy this store's
+        // changes into the hive file (without waiting for readers), so the
+        // journal does not grow for as long as the process lives.
+        if (hive->m_writable && hive->m_ownChanges != hive->m_ownChangesWhenShared) {
+            sqlite3_wal_checkpoint_v2(hive->m_db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr,
+                                      nullptr);
+        }
+        // A connection that cannot write ends its snapshot; the next user
+        // starts a fresh one.
+        if (!hive->m_writable) sqlite3_exec(hive->m_db, "COMMIT", nullptr, nullptr, nullptr);
+        if (hive->m_poolable && sqlite3_get_autocommit(hive->m_db))
+            Pool::Get().Give(std::move(idle));
+    });
+}
+
+bool VRegistryHive::BeginUse() {
+    // A hive this connection cannot change is read in one snapshot, taken at
+    // the first read: a load through a read-only store sees one consistent
+    // state, never half of another process's changes, and takes the file
+    // locks once instead of once per value.
+    if (!m_writable && sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    int version = 0;
+    return ReadUserVersion(m_db, version) == SQLITE_OK && version == kSchemaVersion;
+}
+
 // ---- Opening ----------------------------------------------------------------------
 
 std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool writable,
@@ -217,6 +316,18 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
     // find out at the first change.
     bool canWrite = writable && OwnerMayWrite(file) && ::access(file.c_str(), W_OK) == 0 &&
                     ::access(file.parent_path().c_str(), W_OK) == 0;
+    struct stat st = {};
+    ::stat(file.c_str(), &st);
+    const Identity identity{file.string(), canWrite, static_cast<uint64_t>(st.st_dev),
+                            static_cast<uint64_t>(st.st_ino)};
+    if (std::unique_ptr<VRegistryHive> idle = Pool::Get().Take(identity)) {
+        // The file may have been replaced in place since; then the
+        // connection goes, and a new one finds out what the file is now.
+        if (idle->BeginUse()) {
+            error = kSuccess;
+            return Share(std::move(idle));
+        }
+    }
 
     sqlite3* db = nullptr;
     auto openWith = [&](const std::string& name, int flags) {
@@ -230,6 +341,7 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
         rc = openWith(file.string(), SQLITE_OPEN_READONLY);
     }
     int version = 0;
+    bool immutable = false;
     if (rc == SQLITE_OK) {
         sqlite3_extended_result_codes(db, 1);
         rc = ReadUserVersion(db, version);
@@ -237,10 +349,9 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
         // folder where it cannot be created, the hive can still be read as
         // an unchanging file.
         if (rc != SQLITE_OK && !canWrite) {
-            char* uri = sqlite3_mprintf("file:%s?immutable=1", file.c_str());
-            rc = openWith(uri, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
-            sqlite3_free(uri);
+            rc = openWith(ImmutableUri(file), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
             if (rc == SQLITE_OK) rc = ReadUserVersion(db, version);
+            immutable = true;
         }
     }
     if (rc != SQLITE_OK || version > kSchemaVersion || (version == 0 && !canWrite)) {
@@ -254,7 +365,11 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
     }
     if (canWrite && sqlite3_db_readonly(db, "main") == 1) canWrite = false;
 
-    std::shared_ptr<VRegistryHive> hive(new VRegistryHive(db, canWrite));
+    std::unique_ptr<VRegistryHive> hive(new VRegistryHive(db, canWrite));
+    hive->m_identity = identity;
+    hive->m_identity.writable = canWrite;
+    // Read as unchanging, it would never see another process's changes.
+    hive->m_poolable = !immutable;
     sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     if (canWrite) {
@@ -273,14 +388,10 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
             return nullptr;
         }
     } else {
-        // A hive this connection cannot change is read in one snapshot, taken
-        // at the first read: a load through a read-only store sees one
-        // consistent state, never half of another process's changes, and
-        // takes the file locks once instead of once per value.
-        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        hive->BeginUse();
     }
     error = kSuccess;
-    return hive;
+    return Share(std::move(hive));
 }
 
 VRegistryHive::~VRegistryHive() {

@@ -122,7 +122,22 @@ private:
     };
     class Transaction;
 
+    // Which file a connection is open on, and how: a connection is handed
+    // out again only for the same file, unchanged, opened the same way.
+    struct Identity {
+        std::string path;
+        bool writable = false;
+        uint64_t device = 0;
+        uint64_t inode = 0;
+        friend bool operator==(const Identity&, const Identity&) = default;
+    };
+    class Pool;
+
     explicit VRegistryHive(sqlite3* db, bool writable) : m_db(db), m_writable(writable) {}
+    static std::shared_ptr<VRegistryHive> Share(std::unique_ptr<VRegistryHive> hive);
+    // Starts the snapshot of a connection that cannot write; true when the
+    // file still reads as a hive.
+    bool BeginUse();
     sqlite3_stmt* Prepare(Statement which);
     uint32_t Walk(KeyId parent, std::u16string_view path, bool create,
                   const std::vector<uint8_t>* security, KeyId& key);
@@ -131,5 +146,8 @@ private:
     sqlite3* m_db;
     bool m_writable;
     uint64_t m_ownChanges = 0;
+    uint64_t m_ownChangesWhenShared = 0;
+    Identity m_identity;
+    bool m_poolable = true;  // false for a file read as unchanging
     sqlite3_stmt* m_statements[kStatementCount] = {};
 };

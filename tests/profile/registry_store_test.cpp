@@ -183,27 +183,45 @@ TEST_F(RegistryStoreTest, HiveMarkedReadOnlyOpensReadOnlyAndIsLeftAlone) {
     EXPECT_EQ(ReadFileBytes(Hive()), before);
 
     // A file that is no hive is never overwritten.
-    fs::permissions(Hive(), fs::perms::owner_all);
-    WriteFileBytes(Hive(), "not a database");
-    VProfileStore store(&m_factory);
+    const fs::path machine = Folder() / "HKEY_LOCAL_MACHINE.db";
+    WriteFileBytes(machine, "not a database");
+    VRegistryStoreFactory factory(VRegistryRoot::LocalMachine, u"Software", Folder());
+    VProfileStore store(&factory);
     EXPECT_EQ(store.GetRootKey().GetReport().GetMessageId(), kRegistryCorrupt);
     EXPECT_FALSE(store.GetRootKey().SetDword(u"v", 1));
-    EXPECT_EQ(ReadFileBytes(Hive()), "not a database");
+    EXPECT_EQ(ReadFileBytes(machine), "not a database");
 }
 
-TEST_F(RegistryStoreTest, HiveInReadOnlyFolderIsReadButNotWritten) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder regardless";
+TEST_F(RegistryStoreTest, HiveTheUserMayNotWriteIsReadButNotWritten) {
     {
         VProfileStore store(&m_factory);
         ASSERT_TRUE(VProfileKey(store.GetRootKey(), u"K").SetDword(u"v", 5));
     }
-    fs::permissions(Folder(), fs::perms::owner_read | fs::perms::owner_exec);
-    VProfileStore store(&m_factory);
-    VProfileKey key(store.GetRootKey(), u"K");
-    EXPECT_FALSE(key.IsWritable());
-    uint32_t v = 0;
-    EXPECT_TRUE(key.QueryDword(u"v", v));
-    EXPECT_EQ(v, 5u);
+    // Root may write anywhere: it reads as the unprivileged user instead,
+    // from a hive and folder that user may only read.
+    const bool root = ::geteuid() == 0;
+    const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(m_dir.path(), readable | (root ? fs::perms::owner_write : fs::perms::none));
+    fs::permissions(Folder(), readable | (root ? fs::perms::owner_write : fs::perms::none));
+    if (root) fs::permissions(Hive(), readable & ~fs::perms::owner_exec);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        uint32_t v = 0;
+        ::_exit(key.IsWritable()           ? 1
+                : !key.QueryDword(u"v", v) ? 2
+                : v != 5                   ? 3
+                : key.SetDword(u"v", 6)    ? 4
+                                           : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 writable, 2 unreadable, 3 wrong value, 4 written";
 }
 
 TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
@@ -218,6 +236,21 @@ TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
     ASSERT_TRUE(a.SetDword(u"two", 2));
     ASSERT_TRUE(it.Next(name));
     EXPECT_EQ(name, u"two");
+
+    // A read-only store reads one snapshot; the next one sees what changed
+    // since, though it may reuse the same connection.
+    for (uint32_t expected : {2u, 3u}) {
+        {
+            VProfileStore reader(true, &m_factory);
+            uint32_t value = 0;
+            EXPECT_TRUE(VProfileKey(reader.GetRootKey(), u"K").QueryDword(u"two", value));
+            EXPECT_EQ(value, expected);
+            ASSERT_TRUE(a.SetDword(u"two", 9));
+            EXPECT_TRUE(VProfileKey(reader.GetRootKey(), u"K").QueryDword(u"two", value));
+            EXPECT_EQ(value, expected);
+        }
+        ASSERT_TRUE(a.SetDword(u"two", expected + 1));
+    }
 
     ASSERT_TRUE(first.GetRootKey().DeleteSubKey(u"K"));
     EXPECT_FALSE(b.SetDword(u"three", 3));
