@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
@@ -216,8 +217,19 @@ class VRegistryHive::Pool {
 public:
     static Pool& Get() {
         // Never destroyed: hives may be let go during exit, after statics.
-        static Pool* pool = new Pool;
+        // The idle connections are closed at exit, so that the last one
+        // folds the journal into the hive and removes it, as closing does.
+        static Pool* pool = [] {
+            std::atexit([] { Get().CloseIdle(); });
+            return new Pool;
+        }();
         return *pool;
+    }
+
+    void CloseIdle() {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ForgetInherited();
+        m_idle.clear();
     }
 
     std::unique_ptr<VRegistryHive> Take(const Identity& identity) {

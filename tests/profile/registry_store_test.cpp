@@ -350,3 +350,37 @@ TEST_F(RegistryStoreTest, KilledWriterLosesNothingItReportedDone) {
         ASSERT_EQ(value, i);
     }
 }
+
+TEST_F(RegistryStoreTest, TwoProcessesWriteOneHiveAtOnce) {
+    { VProfileStore create(&m_factory); }
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            VProfileStore store(&m_factory);
+            const char16_t* keyName = c == 0 ? u"First" : u"Second";
+            for (uint32_t i = 0; i < 150; ++i) {
+                // Each change opens its own key, as short-lived callers do.
+                VProfileKey key(store.GetRootKey(), keyName);
+                const std::u16string name = VUnicodeString::FromUtf8(std::to_string(i)).str();
+                if (!key.SetDword(name.c_str(), i)) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write was refused";
+    }
+    VProfileStore store(true, &m_factory);
+    for (const char16_t* keyName : {u"First", u"Second"}) {
+        VProfileKey key(store.GetRootKey(), keyName);
+        VProfileKeyIterator it(key, true);
+        VUnicodeString name;
+        int count = 0;
+        while (it.Next(name)) ++count;
+        EXPECT_EQ(count, 150);
+    }
+}
