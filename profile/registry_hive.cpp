@@ -162,6 +162,43 @@ std::string ImmutableUri(const fs::path& file) {
     return uri + "?immutable=1";
 }
 
+// A new hive is built whole (write-ahead journal, schema) under a temporary
+// name and then linked into place, so that another process never finds a
+// half-made hive, and two processes creating it at once agree on one. The
+// file is created 0600, and SQLite gives its journal files the same mode:
+// sessions hold passwords.
+bool CreateHiveFile(const fs::path& file, uint32_t& error) {
+    platform::CreateFolders(file.parent_path());
+    std::string temporary = file.string() + ".new-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        error = errno == ENOENT ? kFileNotFound : kAccessDenied;
+        return false;
+    }
+    ::close(fd);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(temporary.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX,
+                             nullptr);
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_exec(db, "PRAGMA journal_mode = WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db, kSchema, nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) rc = sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    // Closing folds the journal into the file and removes it.
+    if (sqlite3_close(db) != SQLITE_OK && rc == SQLITE_OK) rc = SQLITE_IOERR;
+    bool placed = false;
+    if (rc == SQLITE_OK) {
+        // link() never replaces: a hive another process placed first stays.
+        placed = ::link(temporary.c_str(), file.c_str()) == 0 || errno == EEXIST;
+        if (!placed && errno != EEXIST && !platform::GetFileStatus(file).exists)
+            placed = ::rename(temporary.c_str(), file.c_str()) == 0;  // no hard links here
+    }
+    ::unlink(temporary.c_str());
+    if (!placed) error = rc == SQLITE_OK ? kAccessDenied : VRegistryHive::Fail(rc);
+    return placed;
+}
+
 bool OwnerMayWrite(const fs::path& file) {
     struct stat st;
     return ::stat(file.c_str(), &st) == 0 && (st.st_mode & S_IWUSR) != 0;
@@ -313,15 +350,7 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
             error = kFileNotFound;
             return nullptr;
         }
-        // Created by us first, so that it (and the journal files SQLite gives
-        // the same mode) is private to the user: sessions hold passwords.
-        platform::CreateFolders(file.parent_path());
-        const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            error = errno == ENOENT ? kFileNotFound : kAccessDenied;
-            return nullptr;
-        }
-        ::close(fd);
+        if (!CreateHiveFile(file, error)) return nullptr;
     }
     // A hive marked read-only stays unchanged even for root; a folder we may
     // not write keeps the journal from being created, which SQLite would only
@@ -345,7 +374,11 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
     auto openWith = [&](const std::string& name, int flags) {
         if (db) sqlite3_close(db);
         db = nullptr;
-        return sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        const int rc = sqlite3_open_v2(name.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        // Another process may be creating the hive or writing it right now:
+        // even the first read waits for it.
+        if (rc == SQLITE_OK) sqlite3_busy_timeout(db, kBusyTimeoutMs);
+        return rc;
     };
     int rc = openWith(file.string(), canWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY);
     if (rc != SQLITE_OK && canWrite) {
@@ -369,9 +402,7 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
     if (rc != SQLITE_OK || version > kSchemaVersion || (version == 0 && !canWrite)) {
         // Not a hive we can use (or one with nothing in it yet): answer as a
         // missing hive, and never touch the file.
-        error = rc == SQLITE_OK                                                 ? kFileNotFound
-                : (rc & 0xFF) == SQLITE_NOTADB || (rc & 0xFF) == SQLITE_CORRUPT ? kRegistryCorrupt
-                                                                                : kAccessDenied;
+        error = rc == SQLITE_OK ? kFileNotFound : Fail(rc);
         if (db) sqlite3_close(db);
         return nullptr;
     }
@@ -382,7 +413,6 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
     hive->m_identity.writable = canWrite;
     // Read as unchanging, it would never see another process's changes.
     hive->m_poolable = !immutable;
-    sqlite3_busy_timeout(db, kBusyTimeoutMs);
     sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
     if (canWrite) {
         // FULL: a change is on disk before the call that made it returns.

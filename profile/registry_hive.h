@@ -141,8 +141,12 @@ private:
     sqlite3_stmt* Prepare(Statement which);
     uint32_t Walk(KeyId parent, std::u16string_view path, bool create,
                   const std::vector<uint8_t>* security, KeyId& key);
-    uint32_t Fail(int sqliteResult);
 
+public:
+    // The registry's error for an SQLite result.
+    static uint32_t Fail(int sqliteResult);
+
+private:
     sqlite3* m_db;
     bool m_writable;
     uint64_t m_ownChanges = 0;
