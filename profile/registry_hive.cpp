@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -266,6 +267,10 @@ public:
     void CloseIdle() {
         std::lock_guard<std::mutex> lock(m_mutex);
         ForgetInherited();
+        // Readers first: only a writer closing last can fold the journal in.
+        std::stable_partition(m_idle.begin(), m_idle.end(),
+                              [](const auto& hive) { return !hive->m_writable; });
+        for (auto& hive : m_idle) hive.reset();
         m_idle.clear();
     }
 
@@ -392,8 +397,10 @@ std::shared_ptr<VRegistryHive> VRegistryHive::Open(const fs::path& file, bool wr
         rc = ReadUserVersion(db, version);
         // Reading a hive in write-ahead mode needs its shared-memory file; in a
         // folder where it cannot be created, the hive can still be read as
-        // an unchanging file.
-        if (rc != SQLITE_OK && !canWrite) {
+        // an unchanging file. (Not when it is merely busy: read that way, it
+        // would skip the changes still in the journal.)
+        const int primary = rc & 0xFF;
+        if (!canWrite && (primary == SQLITE_CANTOPEN || primary == SQLITE_READONLY)) {
             rc = openWith(ImmutableUri(file), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI);
             if (rc == SQLITE_OK) rc = ReadUserVersion(db, version);
             immutable = true;
