@@ -48,6 +48,8 @@ inline constexpr uint32_t kDatatypeMismatch = 1629;
 // returns, so a crash never loses a change that was reported done; several
 // processes may use one hive at once (write-ahead journal, busy timeout).
 // A connection that cannot write reads one snapshot, taken at its first read.
+// A connection let go waits in a per-process pool for the next store on the
+// same hive file.
 //
 // Used by one thread at a time, as every store handle is.
 class VRegistryHive {
@@ -102,6 +104,9 @@ public:
     // SQLite's own consistency check; "ok" when the file is sound.
     std::string IntegrityCheck();
 
+    // The registry's error for an SQLite result.
+    static uint32_t Fail(int sqliteResult);
+
 private:
     enum Statement : int {
         kBegin,
@@ -142,11 +147,6 @@ private:
     uint32_t Walk(KeyId parent, std::u16string_view path, bool create,
                   const std::vector<uint8_t>* security, KeyId& key);
 
-public:
-    // The registry's error for an SQLite result.
-    static uint32_t Fail(int sqliteResult);
-
-private:
     sqlite3* m_db;
     bool m_writable;
     uint64_t m_ownChanges = 0;

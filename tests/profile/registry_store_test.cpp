@@ -255,6 +255,10 @@ TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
     ASSERT_TRUE(first.GetRootKey().DeleteSubKey(u"K"));
     EXPECT_FALSE(b.SetDword(u"three", 3));
     EXPECT_EQ(b.GetReport().GetMessageId(), kKeyDeleted);
+    // Made again, the key starts empty: its old values went with it.
+    VProfileKey again(first.GetRootKey(), u"K");
+    VProfileKeyIterator values(again, true);
+    EXPECT_FALSE(values.Next(name));
 }
 
 TEST_F(RegistryStoreTest, SecurityDescriptorsAreKeptAsOpaqueBytes) {
