@@ -67,8 +67,11 @@ std::vector<std::pair<std::u16string, int>> Listing(VProfileKey& key, bool value
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Registry, ProfileStoreContract,
-                         testing::Values(StoreBackendParam{"Registry", MakeRegistryBackend, false,
-                                                           true, false}),
+                         testing::Values(StoreBackendParam{.name = "Registry",
+                                                           .make = MakeRegistryBackend,
+                                                           .caseSensitiveNames = false,
+                                                           .openingCreatesKeys = true,
+                                                           .readOnlyKeysAcceptChanges = false}),
                          StoreBackendName);
 
 TEST_F(RegistryStoreTest, ValuesKeepTheirRegistryFormsAndReportEveryCall) {
