@@ -28,6 +28,12 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::u16string FoldNoCase(std::u16string_view text) {
+    std::u16string folded(text);
+    for (char16_t& c : folded) c = FoldCodeUnit(c);
+    return folded;
+}
+
 VUnicodeString VUnicodeString::FromUtf8(std::string_view utf8) {
     return Utf8ToUtf16(utf8);
 }

@@ -15,6 +15,10 @@ SESSIONDECK_API int CompareNoCase(std::u16string_view a, std::u16string_view b);
 inline bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() == b.size() && CompareNoCase(a, b) == 0;
 }
+// The text with every code unit folded as CompareNoCase folds it: two texts
+// compare equal under CompareNoCase exactly when their folded forms are equal,
+// and folded forms compared code unit by code unit order as CompareNoCase does.
+SESSIONDECK_API std::u16string FoldNoCase(std::u16string_view text);
 
 // A UTF-16 string value. Comparison operators are exact (code unit by code
 // unit); the NoCase members are the case-insensitive comparison above.

@@ -8,6 +8,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   nettle-dev libsodium-dev
+  libsqlite3-dev
 )
 
 missing=()

@@ -17,9 +17,17 @@ public:
     virtual VProfileStoreFactory& Factory() = 0;
 };
 
+// Where backends differ on purpose; everything else the suite expects of all.
 struct StoreBackendParam {
     std::string name;
     std::function<std::unique_ptr<StoreBackend>()> make;
+    // INI: names compare exactly; registry: case-insensitively.
+    bool caseSensitiveNames = true;
+    // Registry: opening a missing key writable creates it; INI: opening never creates.
+    bool openingCreatesKeys = false;
+    // INI: a read-only handle takes changes in memory and never writes them;
+    // registry: it refuses them.
+    bool readOnlyKeysAcceptChanges = true;
 };
 inline void PrintTo(const StoreBackendParam& param, std::ostream* out) {
     *out << param.name;

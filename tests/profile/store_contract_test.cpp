@@ -54,12 +54,14 @@ TEST_P(ProfileStoreContract, TypedValuesSurviveReopenAndKindsAreStrict) {
     EXPECT_FALSE(key.QueryString(u"Port", text));
     EXPECT_FALSE(key.QueryStringArray(u"Hostname", array));
     EXPECT_FALSE(key.QueryBinary(u"List", nullptr, size));
-    EXPECT_FALSE(key.QueryDword(u"port", number));  // names are case-sensitive
     EXPECT_FALSE(key.QueryDword(u"Absent", number));
     EXPECT_EQ(number, 7u);
     EXPECT_EQ(text, VUnicodeString(u"unchanged"));
     EXPECT_EQ(array, VStringArray{u"unchanged"});
     EXPECT_EQ(size, 99u);
+
+    uint32_t otherCase = 0;
+    EXPECT_EQ(key.QueryDword(u"PORT", otherCase), !GetParam().caseSensitiveNames);
 }
 
 TEST_P(ProfileStoreContract, QueryBinaryReportsSizeAndRefusesSmallBuffers) {
@@ -126,12 +128,11 @@ TEST_P(ProfileStoreContract, SubKeysOpenExistAndDeleteRecursively) {
     EXPECT_TRUE(root.SubKeyExists(u"A\\B\\C"));
     EXPECT_FALSE(root.SubKeyExists(u"Missing"));
     {
-        // Opening never creates.
         VProfileKey missing(root, u"Missing\\Deeper");
         uint32_t v = 0;
         EXPECT_FALSE(missing.QueryDword(u"v", v));
     }
-    EXPECT_FALSE(root.SubKeyExists(u"Missing"));
+    EXPECT_EQ(root.SubKeyExists(u"Missing\\Deeper"), GetParam().openingCreatesKeys);
     {
         VProfileKey a(root, u"A");
         EXPECT_TRUE(a.SubKeyExists(u"B"));
@@ -190,15 +191,19 @@ TEST_P(ProfileStoreContract, ReadOnlyStoreChangesOnlyTheHandle) {
         VProfileKey key(store.GetRootKey(), u"K");
         EXPECT_FALSE(key.IsWritable());
         EXPECT_FALSE(store.GetRootKey().IsWritable());
-        EXPECT_TRUE(key.SetDword(u"New", 2));
-        EXPECT_TRUE(key.DeleteValue(u"Kept"));
+        const bool accepts = GetParam().readOnlyKeysAcceptChanges;
+        EXPECT_EQ(key.SetDword(u"New", 2), accepts);
+        EXPECT_EQ(key.DeleteValue(u"Kept"), accepts);
         uint32_t v = 0;
-        EXPECT_TRUE(key.QueryDword(u"New", v));
-        EXPECT_EQ(v, 2u);
-        EXPECT_FALSE(key.QueryDword(u"Kept", v));
+        EXPECT_EQ(key.QueryDword(u"New", v), accepts);
+        if (accepts) {
+            EXPECT_EQ(v, 2u);
+        }
+        EXPECT_EQ(key.QueryDword(u"Kept", v), !accepts);
         VProfileKey child(key, u"Child");
         EXPECT_FALSE(child.IsWritable());
-        EXPECT_TRUE(child.SetDword(u"v", 3));
+        EXPECT_EQ(child.SetDword(u"v", 3), accepts);
+        EXPECT_FALSE(key.DeleteSubKey(u"Child"));
     }
     VProfileStore store(&Factory());
     VProfileKey key(store.GetRootKey(), u"K");

@@ -6,11 +6,12 @@
 
 #include "app/init.h"
 #include "profile/ini_store.h"
+#include "profile/registry_store.h"
 
 namespace cli {
 namespace {
 
-std::unique_ptr<VIniFileStoreFactory> g_factory;
+std::unique_ptr<VProfileStoreFactory> g_factory;
 
 VProfileStoreFactory* HostFactory() { return g_factory.get(); }
 
@@ -45,8 +46,36 @@ std::string DefaultConfigFolder() {
     return base + "/sessiondeck/Config";
 }
 
+namespace {
+
+// "HKEY_CURRENT_USER\Software\Norvik" (or "HKCU\...") into a root and a key path.
+std::unique_ptr<VRegistryStoreFactory> RegistryFactory(const std::string& text) {
+    const size_t separator = text.find('\\');
+    const std::string rootName = text.substr(0, separator);
+    VRegistryRoot root;
+    if (!ParseRegistryRootName(FromUtf8(rootName).str(), root)) {
+        throw Failure(kUsage, "unknown registry root '" + rootName +
+                                  "' in --registry: use HKEY_CURRENT_USER (HKCU) or HKEY_LOCAL_MACHINE (HKLM)");
+    }
+    const VUnicodeString path =
+        separator == std::string::npos ? VUnicodeString() : ParseKeyPath(text.substr(separator + 1));
+    if (GetDefaultRegistryFolder().empty()) throw Failure(kUsage, "no registry folder: set SESSIONDECK_REGISTRY_DIR");
+    return std::make_unique<VRegistryStoreFactory>(root, path);
+}
+
+}  // namespace
+
+std::string DescribeStore(const GlobalOptions& options) {
+    if (options.registry.empty()) return options.configFolder;
+    return "the registry key " + options.registry + " (hives in " + GetDefaultRegistryFolder().string() + ")";
+}
+
 void InitialiseHost(const GlobalOptions& options) {
-    g_factory = std::make_unique<VIniFileStoreFactory>(FromUtf8(options.configFolder));
+    if (!options.registry.empty()) {
+        g_factory = RegistryFactory(options.registry);
+    } else {
+        g_factory = std::make_unique<VIniFileStoreFactory>(FromUtf8(options.configFolder));
+    }
     SessionDeckDllInitProfileFactory(&HostFactory);
     SessionDeckDllInit(u"sessiondeck", &HostRouter);
 }
@@ -54,7 +83,10 @@ void InitialiseHost(const GlobalOptions& options) {
 void PrepareHost(GlobalOptions& options) {
     static bool prepared = false;
     if (prepared) return;
-    if (options.configFolder.empty()) options.configFolder = DefaultConfigFolder();
+    if (!options.registry.empty() && !options.configFolder.empty()) {
+        throw Failure(kUsage, "--config and --registry name two different stores: give one");
+    }
+    if (options.registry.empty() && options.configFolder.empty()) options.configFolder = DefaultConfigFolder();
     InitialiseHost(options);
     prepared = true;
 }

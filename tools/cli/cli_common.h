@@ -27,18 +27,26 @@ private:
 // Options shared by every command.
 struct GlobalOptions {
     std::string configFolder;  // empty until resolved
+    // ROOT\PATH of a registry key (--registry): the store is the registry
+    // store at that key instead of a configuration folder.
+    std::string registry;
     bool readOnly = false;
 };
+
+// Where the commands' store is, for messages: the folder or the registry key.
+std::string DescribeStore(const GlobalOptions& options);
 
 // The folder a command works on: --config, else $SESSIONDECK_CONFIG, else
 // $XDG_CONFIG_HOME/sessiondeck/Config (XDG_CONFIG_HOME defaulting to ~/.config).
 std::string DefaultConfigFolder();
 
-// Initialises the library as a host does: the store factory for the folder,
+// Initialises the library as a host does: the store factory for the folder
+// (or the registry key),
 // the host's name and a router that prints reports on standard error.
 void InitialiseHost(const GlobalOptions& options);
 
-// Resolves the configuration folder (when not given) and initialises the
+// Resolves the configuration folder (when not given and no registry key is)
+// and initialises the
 // host, once; every command calls it before it touches the store.
 void PrepareHost(GlobalOptions& options);
 

@@ -1,4 +1,5 @@
-// sessiondeck: the command-line host of the SessionDeck library over a configuration folder.
+// sessiondeck: the command-line host of the SessionDeck library over a configuration folder or the
+// registry store.
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <exception>
@@ -22,6 +23,11 @@ int main(int argc, char** argv) {
     app.add_option("--config", options.configFolder,
                    "Configuration folder (default: $SESSIONDECK_CONFIG, else "
                    "$XDG_CONFIG_HOME/sessiondeck/Config)");
+    app.add_option("--registry", options.registry,
+                   "Work on the registry store at this key instead of a folder: ROOT\\PATH, e.g. "
+                   "HKEY_CURRENT_USER\\Software\\Norvik (roots HKEY_CURRENT_USER or HKCU, "
+                   "HKEY_LOCAL_MACHINE or HKLM; hives in $SESSIONDECK_REGISTRY_DIR, else "
+                   "$XDG_CONFIG_HOME/sessiondeck/registry)");
     app.add_flag("--read-only", options.readOnly, "Open the store read-only: nothing is ever written");
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);

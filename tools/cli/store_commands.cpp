@@ -7,6 +7,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace cli {
@@ -153,6 +154,7 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
         }
     };
     bool accepted = false;
+    uint32_t refusal = 0;
     {
         VProfileStore store(options.readOnly);
         auto key = OpenKey(store, path);
@@ -179,10 +181,13 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
                 break;
             }
         }
+        refusal = key->GetReport().GetMessageId();
     }
     if (!accepted) {
-        throw Failure(kNotFound, "the store refused value '" + args.name +
-                                     "': names must not hold '\"', CR or LF, and texts must not hold CR or LF");
+        throw Failure(kNotFound, "the store refused value '" + args.name + "': " +
+                                     (options.registry.empty()
+                                          ? "names must not hold '\"', CR or LF, and texts must not hold CR or LF"
+                                          : "the registry answered system error " + std::to_string(refusal)));
     }
     // The store writes on close and drops what it cannot write; read it back
     // so a dropped change is reported instead of passing silently.
@@ -191,7 +196,7 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
     StoredValue stored;
     if (!QueryAs(*key, name, kind, stored)) {
         throw Failure(kNotFound, "the change to '" + args.name + "' in " + Describe(path) +
-                                     " could not be written to " + options.configFolder);
+                                     " could not be written to " + DescribeStore(options));
     }
 }
 

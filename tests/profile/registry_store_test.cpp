@@ -1,0 +1,395 @@
+// The registry backend: stored registry forms, reports, foreign types, read-only hives, shared
+// hives, security descriptors, the maker's key and surviving a killed writer.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "profile/registry_store.h"
+#include "store_contract.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+using namespace registry_error;
+
+namespace {
+
+class RegistryBackend : public StoreBackend {
+public:
+    VProfileStoreFactory& Factory() override { return m_factory; }
+
+private:
+    TempDir m_dir;
+    VRegistryStoreFactory m_factory{VRegistryRoot::CurrentUser, u"SOFTWARE\\Norvik\\Test",
+                                    m_dir / "registry"};
+};
+
+std::unique_ptr<StoreBackend> MakeRegistryBackend() {
+    return std::make_unique<RegistryBackend>();
+}
+
+class RegistryStoreTest : public testing::Test {
+protected:
+    fs::path Folder() const { return m_dir / "registry"; }
+    fs::path Hive() const { return Folder() / "HKEY_CURRENT_USER.db"; }
+    // The raw hive, for what the key interface cannot say or do.
+    std::shared_ptr<VRegistryHive> OpenHive() {
+        uint32_t error = 0;
+        return VRegistryHive::Open(Hive(), true, error);
+    }
+    std::vector<uint8_t> Stored(const char16_t* keyPath, const char16_t* name, uint32_t& type) {
+        auto hive = OpenHive();
+        VRegistryHive::KeyId key = 0;
+        std::vector<uint8_t> data;
+        EXPECT_EQ(hive->FindKey(VRegistryHive::kRootKey, keyPath, key), kSuccess);
+        EXPECT_EQ(hive->QueryValue(key, name, type, data), kSuccess);
+        return data;
+    }
+
+    TempDir m_dir;
+    VRegistryStoreFactory m_factory{VRegistryRoot::CurrentUser, u"SOFTWARE\\Norvik", Folder()};
+};
+
+std::vector<std::pair<std::u16string, int>> Listing(VProfileKey& key, bool values) {
+    VProfileKeyIterator it(key, values);
+    std::vector<std::pair<std::u16string, int>> seen;
+    VUnicodeString name;
+    int kind = 0;
+    while (it.NextValue(name, kind)) seen.emplace_back(name.str(), kind);
+    return seen;
+}
+
+}  // namespace
+
+INSTANTIATE_TEST_SUITE_P(Registry, ProfileStoreContract,
+                         testing::Values(StoreBackendParam{.name = "Registry",
+                                                           .make = MakeRegistryBackend,
+                                                           .caseSensitiveNames = false,
+                                                           .openingCreatesKeys = true,
+                                                           .readOnlyKeysAcceptChanges = false}),
+                         StoreBackendName);
+
+TEST_F(RegistryStoreTest, ValuesKeepTheirRegistryFormsAndReportEveryCall) {
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        ASSERT_TRUE(key.SetDword(u"Port", 0x01020304));
+        ASSERT_TRUE(key.SetString(u"Host", u"ab"));
+        ASSERT_TRUE(key.SetStringArray(u"List", VStringArray{u"a", u"", u"b"}));
+        ASSERT_TRUE(key.SetStringArray(u"None", VStringArray{}));
+    }
+    uint32_t type = 0;
+    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"Port", type), (std::vector<uint8_t>{4, 3, 2, 1}));
+    EXPECT_EQ(type, kRegDword);
+    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"Host", type),
+              (std::vector<uint8_t>{'a', 0, 'b', 0, 0, 0}));
+    EXPECT_EQ(type, kRegSz);
+    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"List", type),
+              (std::vector<uint8_t>{'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
+    EXPECT_EQ(type, kRegMultiSz);
+    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"None", type), (std::vector<uint8_t>{0, 0}));
+
+    VProfileStore store(&m_factory);
+    VProfileKey key(store.GetRootKey(), u"K");
+    uint32_t number = 7;
+    EXPECT_FALSE(key.QueryDword(u"Host", number));
+    EXPECT_EQ(key.GetReport().GetMessageId(), kDatatypeMismatch);
+    EXPECT_EQ(number, 7u);
+    VStringArray none{u"x"};
+    EXPECT_TRUE(key.QueryStringArray(u"None", none));
+    EXPECT_TRUE(none.IsEmpty());
+    EXPECT_EQ(key.GetReport().GetMessageId(), kSuccess);
+    EXPECT_FALSE(key.QueryDword(u"Absent", number));
+    EXPECT_EQ(key.GetReport().GetMessageId(), kFileNotFound);
+    uint8_t small[2];
+    uint32_t size = sizeof small;
+    ASSERT_TRUE(key.SetBinary(u"Blob", "abc", 3));
+    EXPECT_FALSE(key.QueryBinary(u"Blob", small, size));
+    EXPECT_EQ(key.GetReport().GetMessageId(), kMoreData);
+
+    // Names keep the case they were first written with; another case is the
+    // same value or key.
+    ASSERT_TRUE(key.SetDword(u"PORT", 9));
+    ASSERT_TRUE(key.QueryDword(u"port", number));
+    EXPECT_EQ(number, 9u);
+    VProfileKey lower(store.GetRootKey(), u"k\\Sub");
+    VProfileKey upper(store.GetRootKey(), u"K\\SUB");
+    ASSERT_TRUE(lower.SetDword(u"v", 1));
+    EXPECT_TRUE(upper.QueryDword(u"V", number));
+    EXPECT_EQ(Listing(key, false),
+              (std::vector<std::pair<std::u16string, int>>{{u"Sub", kValueKindSubKey}}));
+}
+
+TEST_F(RegistryStoreTest, ForeignTypesEnumerateAsOtherAndReverseIterationDeletesAll) {
+    VProfileStore store(&m_factory);
+    VProfileKey key(store.GetRootKey(), u"K");
+    ASSERT_TRUE(key.SetDword(u"b", 1));
+    ASSERT_TRUE(key.SetString(u"c", u"x"));
+    {
+        auto hive = OpenHive();
+        VRegistryHive::KeyId id = 0;
+        ASSERT_EQ(hive->FindKey(VRegistryHive::kRootKey, u"SOFTWARE\\Norvik\\K", id), kSuccess);
+        const uint8_t qword[8] = {1};
+        ASSERT_EQ(hive->SetValue(id, u"a", kRegQword, qword, sizeof qword), kSuccess);
+    }
+    VProfileKeyIterator forward(key, true);
+    VUnicodeString name;
+    int kind = 0;
+    ASSERT_TRUE(forward.NextValue(name, kind));
+    EXPECT_EQ(name, u"a");
+    EXPECT_EQ(kind, kValueKindForeign);
+    uint32_t size = 0;
+    EXPECT_FALSE(key.QueryBinary(u"a", nullptr, size));
+    EXPECT_EQ(key.GetReport().GetMessageId(), kDatatypeMismatch);
+
+    auto* backend = static_cast<VRegistryKey*>(key.OpenSubKey(u"", nullptr));
+    VRegistryKey::ReverseIterator reverse(*backend, true);
+    std::vector<std::u16string> order;
+    while (reverse.Next(name)) {
+        order.push_back(name.str());
+        EXPECT_TRUE(key.DeleteValue(name.c_str()));
+    }
+    delete backend;
+    EXPECT_EQ(order, (std::vector<std::u16string>{u"c", u"b", u"a"}));
+    VProfileKeyIterator after(key, true);
+    EXPECT_FALSE(after.Next(name));
+}
+
+TEST_F(RegistryStoreTest, HiveMarkedReadOnlyOpensReadOnlyAndIsLeftAlone) {
+    {
+        VProfileStore store(&m_factory);
+        ASSERT_TRUE(VProfileKey(store.GetRootKey(), u"K").SetDword(u"v", 5));
+    }
+    EXPECT_EQ(fs::status(Hive()).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
+    // The owner-write bit decides, so this holds for root too.
+    fs::permissions(Hive(), fs::perms::owner_read);
+    const std::string before = ReadFileBytes(Hive());
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        EXPECT_FALSE(key.IsWritable());
+        uint32_t v = 0;
+        EXPECT_TRUE(key.QueryDword(u"v", v));
+        EXPECT_EQ(v, 5u);
+        EXPECT_FALSE(key.SetDword(u"v", 6));
+        EXPECT_EQ(key.GetReport().GetMessageId(), kAccessDenied);
+        VProfileKey missing(store.GetRootKey(), u"New");
+        EXPECT_FALSE(missing.IsWritable());
+        EXPECT_FALSE(missing.QueryDword(u"v", v));
+    }
+    EXPECT_EQ(ReadFileBytes(Hive()), before);
+
+    // A file that is no hive is never overwritten.
+    const fs::path machine = Folder() / "HKEY_LOCAL_MACHINE.db";
+    WriteFileBytes(machine, "not a database");
+    VRegistryStoreFactory factory(VRegistryRoot::LocalMachine, u"Software", Folder());
+    VProfileStore store(&factory);
+    EXPECT_EQ(store.GetRootKey().GetReport().GetMessageId(), kRegistryCorrupt);
+    EXPECT_FALSE(store.GetRootKey().SetDword(u"v", 1));
+    EXPECT_EQ(ReadFileBytes(machine), "not a database");
+}
+
+TEST_F(RegistryStoreTest, HiveTheUserMayNotWriteIsReadButNotWritten) {
+    {
+        VProfileStore store(&m_factory);
+        ASSERT_TRUE(VProfileKey(store.GetRootKey(), u"K").SetDword(u"v", 5));
+    }
+    // Root may write anywhere: it reads as the unprivileged user instead,
+    // from a hive and folder that user may only read.
+    const bool root = ::geteuid() == 0;
+    const auto readable = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                          fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+    fs::permissions(m_dir.path(), readable | (root ? fs::perms::owner_write : fs::perms::none));
+    fs::permissions(Folder(), readable | (root ? fs::perms::owner_write : fs::perms::none));
+    if (root) fs::permissions(Hive(), readable & ~fs::perms::owner_exec);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        uint32_t v = 0;
+        ::_exit(key.IsWritable()           ? 1
+                : !key.QueryDword(u"v", v) ? 2
+                : v != 5                   ? 3
+                : key.SetDword(u"v", 6)    ? 4
+                                           : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1 writable, 2 unreadable, 3 wrong value, 4 written";
+}
+
+TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
+    VProfileStore first(&m_factory), second(&m_factory);
+    VProfileKey a(first.GetRootKey(), u"K"), b(second.GetRootKey(), u"K");
+    ASSERT_TRUE(a.SetDword(u"one", 1));
+    VProfileKeyIterator it(b, true);
+    VUnicodeString name;
+    ASSERT_TRUE(it.Next(name));
+    EXPECT_EQ(name, u"one");
+    // The other connection's change shows in an enumeration already under way.
+    ASSERT_TRUE(a.SetDword(u"two", 2));
+    ASSERT_TRUE(it.Next(name));
+    EXPECT_EQ(name, u"two");
+
+    // A read-only store reads one snapshot; the next one sees what changed
+    // since, though it may reuse the same connection.
+    for (uint32_t expected : {2u, 3u}) {
+        {
+            VProfileStore reader(true, &m_factory);
+            uint32_t value = 0;
+            EXPECT_TRUE(VProfileKey(reader.GetRootKey(), u"K").QueryDword(u"two", value));
+            EXPECT_EQ(value, expected);
+            ASSERT_TRUE(a.SetDword(u"two", 9));
+            EXPECT_TRUE(VProfileKey(reader.GetRootKey(), u"K").QueryDword(u"two", value));
+            EXPECT_EQ(value, expected);
+        }
+        ASSERT_TRUE(a.SetDword(u"two", expected + 1));
+    }
+
+    ASSERT_TRUE(first.GetRootKey().DeleteSubKey(u"K"));
+    EXPECT_FALSE(b.SetDword(u"three", 3));
+    EXPECT_EQ(b.GetReport().GetMessageId(), kKeyDeleted);
+    // Made again, the key starts empty: its old values went with it.
+    VProfileKey again(first.GetRootKey(), u"K");
+    VProfileKeyIterator values(again, true);
+    EXPECT_FALSE(values.Next(name));
+}
+
+TEST_F(RegistryStoreTest, SecurityDescriptorsAreKeptAsOpaqueBytes) {
+    const VSecurityDescriptor fallback(std::vector<uint8_t>{1, 2}), given(std::vector<uint8_t>{9});
+    m_factory.SetDefaultSecurityDescriptor(&fallback);
+    VProfileStore store(&m_factory);
+    VProfileKey& root = store.GetRootKey();
+    std::unique_ptr<VProfilePrivateKey> plain(root.OpenSubKey(u"Plain", nullptr));
+    std::unique_ptr<VProfilePrivateKey> secured(root.OpenSubKey(u"Secured", &given));
+    VSecurityDescriptor read;
+    ASSERT_TRUE(static_cast<VRegistryKey&>(*plain).QueryKeySecurity(read));
+    EXPECT_EQ(read, fallback);
+    ASSERT_TRUE(static_cast<VRegistryKey&>(*secured).QueryKeySecurity(read));
+    EXPECT_EQ(read, given);
+    ASSERT_TRUE(plain->SetKeySecurity(given));
+    ASSERT_TRUE(static_cast<VRegistryKey&>(*plain).QueryKeySecurity(read));
+    EXPECT_EQ(read, given);
+
+    ASSERT_TRUE(plain->SetSecurityDescriptor(u"SD", fallback));
+    ASSERT_TRUE(plain->QuerySecurityDescriptor(u"SD", read));
+    EXPECT_EQ(read, fallback);
+    uint8_t bytes[2] = {};
+    uint32_t size = sizeof bytes;
+    ASSERT_TRUE(plain->QueryBinary(u"SD", bytes, size));
+    EXPECT_EQ(bytes[1], 2);
+}
+
+TEST_F(RegistryStoreTest, MakersKeyIsSearchedInOrder) {
+    VRegistryRoot root = VRegistryRoot::LocalMachine;
+    VUnicodeString path;
+    FindMakerRegistryRoot(root, path, Folder());
+    EXPECT_EQ(root, VRegistryRoot::CurrentUser);
+    EXPECT_EQ(path, u"SOFTWARE\\Norvik");
+    EXPECT_FALSE(fs::exists(Hive())) << "searching creates nothing";
+
+    auto create = [&](VRegistryRoot where, const char16_t* key) {
+        VRegistryStoreFactory factory(where, key, Folder());
+        VProfileStore store(&factory);
+        ASSERT_TRUE(store.GetRootKey().IsWritable());
+    };
+    create(VRegistryRoot::CurrentUser, u"SOFTWARE\\Halbrook Systems");
+    FindMakerRegistryRoot(root, path, Folder());
+    EXPECT_EQ(root, VRegistryRoot::CurrentUser);
+    EXPECT_EQ(path, u"SOFTWARE\\Halbrook Systems");
+    create(VRegistryRoot::LocalMachine, u"SOFTWARE\\Norvik");
+    FindMakerRegistryRoot(root, path, Folder());
+    EXPECT_EQ(root, VRegistryRoot::LocalMachine);
+    EXPECT_EQ(path, u"SOFTWARE\\Norvik");
+}
+
+TEST_F(RegistryStoreTest, KilledWriterLosesNothingItReportedDone) {
+    int pipeFds[2];
+    ASSERT_EQ(::pipe(pipeFds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        VProfileStore store(&m_factory);
+        for (uint32_t i = 0;; ++i) {
+            // Every tenth write creates a key too, so both kinds of
+            // transaction are cut short somewhere.
+            const std::u16string keyName =
+                u"K" + VUnicodeString::FromUtf8(std::to_string(i / 10)).str();
+            VProfileKey key(store.GetRootKey(), keyName.c_str());
+            const std::u16string name = u"v" + VUnicodeString::FromUtf8(std::to_string(i)).str();
+            if (!key.SetDword(name.c_str(), i)) ::_exit(1);
+            if (::write(pipeFds[1], &i, sizeof i) != sizeof i) ::_exit(2);
+        }
+    }
+    ::close(pipeFds[1]);
+    uint32_t done = 0, last = 0;
+    bool any = false;
+    while (!any || last < 300) {
+        ASSERT_EQ(::read(pipeFds[0], &last, sizeof last), static_cast<ssize_t>(sizeof last));
+        any = true;
+    }
+    ::kill(child, SIGKILL);
+    done = last;
+    while (::read(pipeFds[0], &last, sizeof last) == static_cast<ssize_t>(sizeof last)) done = last;
+    ::close(pipeFds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    EXPECT_EQ(OpenHive()->IntegrityCheck(), "ok");
+    VProfileStore store(true, &m_factory);
+    for (uint32_t i = 0; i <= done; ++i) {
+        VProfileKey key(store.GetRootKey(),
+                        (u"K" + VUnicodeString::FromUtf8(std::to_string(i / 10)).str()).c_str());
+        uint32_t value = ~i;
+        const std::u16string name = u"v" + VUnicodeString::FromUtf8(std::to_string(i)).str();
+        ASSERT_TRUE(key.QueryDword(name.c_str(), value)) << "write " << i << " of " << done;
+        ASSERT_EQ(value, i);
+    }
+}
+
+TEST_F(RegistryStoreTest, TwoProcessesCreateAndWriteOneHiveAtOnce) {
+    pid_t children[2];
+    for (int c = 0; c < 2; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            VProfileStore store(&m_factory);
+            const char16_t* keyName = c == 0 ? u"First" : u"Second";
+            for (uint32_t i = 0; i < 100; ++i) {
+                // Each change opens its own key, as short-lived callers do.
+                VProfileKey key(store.GetRootKey(), keyName);
+                const std::u16string name = VUnicodeString::FromUtf8(std::to_string(i)).str();
+                if (!key.SetDword(name.c_str(), i)) ::_exit(1);
+            }
+            ::_exit(0);
+        }
+    }
+    for (pid_t child : children) {
+        int status = -1;
+        ::waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write was refused";
+    }
+    VProfileStore store(true, &m_factory);
+    for (const char16_t* keyName : {u"First", u"Second"}) {
+        VProfileKey key(store.GetRootKey(), keyName);
+        VProfileKeyIterator it(key, true);
+        VUnicodeString name;
+        int count = 0;
+        while (it.Next(name)) ++count;
+        EXPECT_EQ(count, 100);
+    }
+    for (const auto& entry : fs::directory_iterator(Folder()))
+        EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos)
+            << "a temporary hive was left behind";
+}
