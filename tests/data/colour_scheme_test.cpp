@@ -2,6 +2,7 @@
 // rules.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,42 +11,32 @@
 #include "profile/ini_store.h"
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 namespace {
 
-std::string Hex(const uint8_t* bytes, size_t size) {
-    static const char* digits = "0123456789abcdef";
-    std::string text;
-    for (size_t i = 0; i < size; ++i) {
-        text += digits[bytes[i] >> 4];
-        text += digits[bytes[i] & 15];
-    }
-    return text;
+Bytes SchemeBytes(const ColorScheme& scheme) {
+    Bytes bytes(68);
+    VProfileBinaryTraits<ColorScheme>::ToBytes(scheme, bytes.data());
+    return bytes;
 }
-
-std::string Hex(const std::vector<uint8_t>& bytes) {
-    return Hex(bytes.data(), bytes.size());
-}
-
 std::string SchemeHex(const ColorScheme& scheme) {
-    uint8_t bytes[68];
-    VProfileBinaryTraits<ColorScheme>::ToBytes(scheme, bytes);
-    return Hex(bytes, sizeof bytes);
+    return Hex(SchemeBytes(scheme));
 }
 
-std::string Repeat(const std::string& text, int count) {
-    std::string out;
-    for (int i = 0; i < count; ++i) out += text;
-    return out;
+// The scheme with its four switches set as given.
+ColorScheme WithSwitches(ColorScheme scheme, uint8_t advanced, uint8_t bold, uint8_t underline,
+                         uint8_t blink) {
+    scheme.advanced = advanced;
+    scheme.overstrikeBold = bold;
+    scheme.showUnderline = underline;
+    scheme.enableBlink = blink;
+    return scheme;
 }
 
 // A scheme whose every byte is distinct, so a field in the wrong place shows.
 ColorScheme DistinctScheme() {
-    ColorScheme scheme;
-    scheme.advanced = 0x01;
-    scheme.overstrikeBold = 0x00;
-    scheme.showUnderline = 0x02;
-    scheme.enableBlink = 0x03;
+    ColorScheme scheme = WithSwitches(ColorScheme(), 1, 0, 2, 3);
     for (int i = 0; i < 8; ++i) {
         scheme.foreground[i] = 0x00102030u + static_cast<uint32_t>(i);
         scheme.background[i] = 0x00A0B0C0u + static_cast<uint32_t>(i);
@@ -69,9 +60,7 @@ std::vector<std::u16string> Names(const ProfileColorSchemeList& list) {
 void StoreScheme(MemoryStoreFactory& factory, const char16_t* name, const ColorScheme& scheme) {
     VProfileStore store(&factory);
     VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
-    uint8_t bytes[68];
-    VProfileBinaryTraits<ColorScheme>::ToBytes(scheme, bytes);
-    ASSERT_TRUE(key.SetBinary(name, bytes, 68));
+    ASSERT_TRUE(key.SetBinary(name, SchemeBytes(scheme).data(), 68));
 }
 
 ProfileColorSchemeList LoadList(MemoryStoreFactory& factory) {
@@ -97,35 +86,12 @@ TEST(ColorScheme, RecordBytesAreExactLittleEndian) {
     EXPECT_EQ(SchemeHex(ColorScheme(0x123456, 0xABCDEF)),
               "00010101" + Repeat("56341200", 8) + Repeat("efcdab00", 8));
 
-    uint8_t bytes[68];
-    VProfileBinaryTraits<ColorScheme>::ToBytes(DistinctScheme(), bytes);
-    ColorScheme back;
-    VProfileBinaryTraits<ColorScheme>::FromBytes(bytes, back);
-    EXPECT_EQ(back, DistinctScheme());
-
-    // Through a setting and the store: the same 68 bytes, and back again.
-    MemoryStoreFactory factory;
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"K");
-        ColorSchemeValue value = ProfileColorSchemeList::MakeScheme(u"S", DistinctScheme());
-        value.Save(&key, false);
-        ColorSchemeValue loaded;
-        ASSERT_TRUE(loaded.Init(&key, u"S", ColorScheme()));
-        EXPECT_EQ(loaded.Get(), DistinctScheme());
-    }
-    const MemoryValue* stored = factory.Find(u"K", u"S");
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(stored->kind, kValueKindBinary);
-    EXPECT_EQ(Hex(stored->binary), kDistinctHex);
+    // The list tests below store and load these bytes through the store.
 }
 
 TEST(ColorScheme, ConstructorsAndEqualityCoverEveryField) {
+    // The default's exact fields are pinned by the byte test above.
     const ColorScheme plain;
-    EXPECT_EQ(plain.advanced, 0);
-    EXPECT_EQ(plain.overstrikeBold, 1);
-    EXPECT_EQ(plain.showUnderline, 1);
-    EXPECT_EQ(plain.enableBlink, 1);
     EXPECT_EQ(plain, ColorScheme(0x000000, 0xFFFFFF));
 
     std::vector<void (*)(ColorScheme&)> changes = {
@@ -137,7 +103,6 @@ TEST(ColorScheme, ConstructorsAndEqualityCoverEveryField) {
     for (size_t i = 0; i < changes.size(); ++i) {
         ColorScheme changed;
         changes[i](changed);
-        EXPECT_NE(changed, plain) << "change " << i;
         EXPECT_FALSE(changed == plain) << "change " << i;
     }
 }
@@ -182,29 +147,20 @@ TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
 
 TEST(ColorSchemeList, StoredWindowsSchemeTakesSystemColoursButKeepsItsSwitches) {
     MemoryStoreFactory factory;
-    ColorScheme stored(0x112233, 0x445566);
-    stored.advanced = 1;
-    stored.overstrikeBold = 0;
-    stored.showUnderline = 0;
-    stored.enableBlink = 1;
+    const ColorScheme stored = WithSwitches(ColorScheme(0x112233, 0x445566), 1, 0, 0, 1);
     StoreScheme(factory, u"Windows", stored);
     StoreScheme(factory, u"Monochrome", ColorScheme());
 
     ProfileColorSchemeList list = LoadList(factory);
     ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Monochrome"}));
-    ColorScheme expected(GetSystemColor(kSysColorWindowText), GetSystemColor(kSysColorWindow));
-    expected.advanced = 1;
-    expected.overstrikeBold = 0;
-    expected.showUnderline = 0;
-    expected.enableBlink = 1;
-    EXPECT_EQ(list.GetAt(0).Get(), expected);
+    EXPECT_EQ(list.GetAt(0).Get(), WithSwitches(ColorScheme(GetSystemColor(kSysColorWindowText),
+                                                            GetSystemColor(kSysColorWindow)),
+                                                1, 0, 0, 1));
 
     // Only the exact name follows the desktop.
     MemoryStoreFactory lower;
     StoreScheme(lower, u"windows", stored);
     EXPECT_EQ(LoadList(lower).GetAt(0).Get(), stored);
-    EXPECT_EQ(GetSystemColor(kSysColorWindowText), 0x000000u);
-    EXPECT_EQ(GetSystemColor(kSysColorWindow), 0xFFFFFFu);
 }
 
 TEST(ColorSchemeList, MissingMonochromeIsAppendedAndSaved) {
@@ -245,11 +201,7 @@ TEST(ColorSchemeList, OddStoredValuesLoadWithoutLosingTheirNames) {
     ASSERT_EQ(Names(list),
               (std::vector<std::u16string>{u"Short", u"Long", u"Text", u"Monochrome"}));
     // A short record overlays the default's start.
-    ColorScheme shortScheme;
-    shortScheme.advanced = 1;
-    shortScheme.overstrikeBold = 0;
-    shortScheme.showUnderline = 0;
-    shortScheme.enableBlink = 0;
+    ColorScheme shortScheme = WithSwitches(ColorScheme(), 1, 0, 0, 0);
     shortScheme.foreground[0] = 0x332211;
     EXPECT_EQ(list.GetAt(0).Get(), shortScheme);
     EXPECT_EQ(list.GetAt(1).Get(), ColorScheme());
@@ -260,8 +212,6 @@ TEST(ColorSchemeList, SaveDeletesRemovedSchemesOnly) {
     MemoryStoreFactory factory;
     ProfileColorSchemeList list = LoadList(factory);
     SaveList(factory, list);
-    ASSERT_EQ(factory.ValueNames(u"Global\\Color Schemes").size(), 8u);
-
     const int index = list.IndexOf(u"yellow / black");
     ASSERT_EQ(index, 2);
     list.RemoveAt(static_cast<size_t>(index));
@@ -284,9 +234,6 @@ TEST(ColorSchemeList, SaveDeletesRemovedSchemesOnly) {
     SaveList(factory, list);
     EXPECT_NE(factory.Find(u"Global\\Color Schemes", u"Monochrome"), nullptr);
     EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Stray"), nullptr);
-
-    // Reloading gives what was saved.
-    EXPECT_EQ(LoadList(factory).GetCount(), 7u);
 }
 
 TEST(ColorSchemeList, FindIgnoresCaseAndFallsBackToMonochrome) {
@@ -315,28 +262,25 @@ TEST(ColorSchemeList, CheckpointRollbackAndModified) {
     ProfileColorSchemeList list = LoadList(factory);
     SaveList(factory, list);
 
-    // A changed colour, an added and a removed scheme each count, and roll back.
+    // A changed colour, an added, a removed and a renamed scheme each count, and roll back.
     ColorScheme changed = list.GetAt(3).Get();
     changed.foreground[5] = 0x0000FF;
-    list.GetAt(3) = changed;
-    EXPECT_TRUE(list.IsModified());
-    list.Rollback();
-    EXPECT_FALSE(list.IsModified());
-    EXPECT_EQ(list.GetAt(3).Get(), ColorScheme(0x00FF00, 0x000000));
-
-    list.Add(ProfileColorSchemeList::MakeScheme(u"New", ColorScheme()));
-    EXPECT_TRUE(list.IsModified());
-    list.Rollback();
-    EXPECT_EQ(list.GetCount(), 8u);
-
-    list.RemoveAt(0);
-    list.Rollback();
-    EXPECT_EQ(Names(list).front(), u"Monochrome");
-
-    // Replacing with another name at the same index counts too.
-    list.SetAt(7, ProfileColorSchemeList::MakeScheme(u"Other", list.GetAt(7).Get()));
-    EXPECT_TRUE(list.IsModified());
-    list.Rollback();
+    using List = ProfileColorSchemeList;
+    const std::vector<std::function<void(List&)>> changes = {
+        [&](List& l) { l.GetAt(3) = changed; },
+        [](List& l) { l.Add(List::MakeScheme(u"New", ColorScheme())); },
+        [](List& l) { l.RemoveAt(0); },
+        [](List& l) { l.SetAt(7, List::MakeScheme(u"Other", l.GetAt(7).Get())); },
+    };
+    const std::vector<std::u16string> names = Names(list);
+    for (size_t i = 0; i < changes.size(); ++i) {
+        changes[i](list);
+        EXPECT_TRUE(list.IsModified()) << "change " << i;
+        list.Rollback();
+        EXPECT_FALSE(list.IsModified()) << "change " << i;
+        EXPECT_EQ(Names(list), names) << "change " << i;
+        EXPECT_EQ(list.GetAt(3).Get(), ColorScheme(0x00FF00, 0x000000)) << "change " << i;
+    }
 
     // After a checkpoint the change is no longer "modified" but still saved.
     list.GetAt(3) = changed;
@@ -368,13 +312,6 @@ TEST(ColorSchemeList, IniFileHoldsTheExactRecord) {
               "B:\"Traditional\"=00000044\r\n"
               " 00 01 01 01" +
                   Repeat(green, 7) + "\r\n" + green + Repeat(black, 7) + "\r\n" + black + "\r\n");
-
-    VProfileStore store(&factory);
-    VProfileKey global(store.GetRootKey(), u"Global");
-    ProfileColorSchemeList loaded;
-    loaded.Init(&global);
-    ASSERT_EQ(Names(loaded), (std::vector<std::u16string>{u"Traditional", u"Monochrome"}));
-    EXPECT_EQ(loaded.GetAt(0).Get(), ColorScheme(0x00FF00, 0));
 }
 
 TEST(ColorSchemeEditor, RowsMapToCombinations) {
@@ -462,10 +399,9 @@ TEST(ColorSchemePage, CommandsFollowTheExactNames) {
         {u"White / Black", true, true},
     };
     for (const Row& row : rows) {
-        EXPECT_EQ(ColorSchemePage::CanEdit(row.name), row.edit)
-            << VUnicodeString(row.name).ToUtf8();
-        EXPECT_EQ(ColorSchemePage::CanDelete(row.name), row.remove)
-            << VUnicodeString(row.name).ToUtf8();
+        SCOPED_TRACE(VUnicodeString(row.name).ToUtf8());
+        EXPECT_EQ(ColorSchemePage::CanEdit(row.name), row.edit);
+        EXPECT_EQ(ColorSchemePage::CanDelete(row.name), row.remove);
     }
 }
 

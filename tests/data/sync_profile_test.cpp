@@ -64,29 +64,17 @@ TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
     MemoryStoreFactory factory;
     SynchronizeProfile profile = TwoTasks();
     Save(factory, profile, true);
+    // clang-format off
     EXPECT_EQ(Strings(factory.WrittenNames()), (std::vector<std::u16string>{
-                                                   u"Task[0].Name",
-                                                   u"Task[0].Type",
-                                                   u"Task[0].MasterOverwrites",
-                                                   u"Task[0].Source[0].Session",
-                                                   u"Task[0].Source[0].Path",
-                                                   u"Task[0].Source[0].Recurse",
-                                                   u"Task[0].Source[1].Session",
-                                                   u"Task[0].Source[1].Path",
-                                                   u"Task[0].Source[1].Recurse",
-                                                   u"Task[0].Target[0].Session",
-                                                   u"Task[0].Target[0].Path",
-                                                   u"Task[1].Name",
-                                                   u"Task[1].Type",
-                                                   u"Task[1].MasterOverwrites",
-                                                   u"Task[1].Source[0].Session",
-                                                   u"Task[1].Source[0].Path",
-                                                   u"Task[1].Source[0].Recurse",
-                                                   u"Task[1].Target[0].Session",
-                                                   u"Task[1].Target[0].Path",
-                                                   u"Task[1].Target[1].Session",
-                                                   u"Task[1].Target[1].Path",
-                                               }));
+        u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
+        u"Task[0].Source[0].Session", u"Task[0].Source[0].Path", u"Task[0].Source[0].Recurse",
+        u"Task[0].Source[1].Session", u"Task[0].Source[1].Path", u"Task[0].Source[1].Recurse",
+        u"Task[0].Target[0].Session", u"Task[0].Target[0].Path",
+        u"Task[1].Name", u"Task[1].Type", u"Task[1].MasterOverwrites",
+        u"Task[1].Source[0].Session", u"Task[1].Source[0].Path", u"Task[1].Source[0].Recurse",
+        u"Task[1].Target[0].Session", u"Task[1].Target[0].Path",
+        u"Task[1].Target[1].Session", u"Task[1].Target[1].Path"}));
+    // clang-format on
     for (const MemoryWrite& write : factory.Writes()) EXPECT_EQ(write.keyPath, kKey);
 
     // Round trip: what loads is what was saved, and it is the checkpoint.
@@ -106,54 +94,32 @@ TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
 TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
     struct Case {
         const char* what;
-        std::vector<std::pair<std::u16string, std::u16string>> strings;
-        std::vector<std::pair<std::u16string, uint32_t>> numbers;
-        size_t tasks;
-        size_t sources;  // of the first task
-        size_t targets;  // of the first task
+        size_t tasks, sources, targets;        // sources and targets of the first task
+        const char16_t* number;                // a name whose value is a number, if any
+        std::vector<const char16_t*> strings;  // names whose value is a string
     };
+    const char16_t *name = u"Task[0].Name", *s0 = u"Task[0].Source[0].Session",
+                   *s1 = u"Task[0].Source[1].Session";
+    // clang-format off
     const std::vector<Case> cases = {
-        {"nothing stored", {}, {}, 0, 0, 0},
-        {"no Task[0].Name",
-         {{u"Task[1].Name", u"B"}, {u"Task[0].Source[0].Session", u"s"}},
-         {},
-         0,
-         0,
-         0},
-        {"Task[0] and Task[2]", {{u"Task[0].Name", u"A"}, {u"Task[2].Name", u"C"}}, {}, 1, 0, 0},
-        {"Source[1] without Source[0].Session",
-         {{u"Task[0].Name", u"A"},
-          {u"Task[0].Source[0].Path", u"/p"},
-          {u"Task[0].Source[1].Session", u"s1"},
-          {u"Task[0].Target[0].Session", u"t0"}},
-         {},
-         1,
-         0,
-         1},
-        {"Target[1] without Target[0].Session",
-         {{u"Task[0].Name", u"A"},
-          {u"Task[0].Source[0].Session", u"s0"},
-          {u"Task[0].Source[1].Session", u"s1"},
-          {u"Task[0].Target[1].Session", u"t1"}},
-         {},
-         1,
-         2,
-         0},
-        {"name stored as a number", {}, {{u"Task[0].Name", 1}}, 0, 0, 0},
-        {"session stored as a number",
-         {{u"Task[0].Name", u"A"}},
-         {{u"Task[0].Source[0].Session", 1}},
-         1,
-         0,
-         0},
+        {"nothing stored", 0, 0, 0, nullptr, {}},
+        {"no Task[0].Name", 0, 0, 0, nullptr, {u"Task[1].Name", s0}},
+        {"Task[0] and Task[2]", 1, 0, 0, nullptr, {name, u"Task[2].Name"}},
+        {"Source[1], no Source[0].Session", 1, 0, 1, nullptr,
+         {name, u"Task[0].Source[0].Path", s1, u"Task[0].Target[0].Session"}},
+        {"Target[1], no Target[0].Session", 1, 2, 0, nullptr,
+         {name, s0, s1, u"Task[0].Target[1].Session"}},
+        {"name stored as a number", 0, 0, 0, name, {}},
+        {"session stored as a number", 1, 0, 0, s0, {name}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         MemoryStoreFactory factory;
         {
             VProfileStore store(&factory);
             VProfileKey key(store.GetRootKey(), kKey);
-            for (const auto& [name, value] : c.strings) key.SetString(name.c_str(), value.c_str());
-            for (const auto& [name, value] : c.numbers) key.SetDword(name.c_str(), value);
+            for (const char16_t* stored : c.strings) key.SetString(stored, u"x");
+            if (c.number) key.SetDword(c.number, 1);
         }
         SynchronizeProfile profile = Load(factory);
         ASSERT_EQ(profile.GetTasks().GetSize(), c.tasks) << c.what;

@@ -7,21 +7,15 @@
 TEST(IsReservedDeviceName, WholeNameCaseInsensitive) {
     const std::pair<const char16_t*, bool> cases[] = {
         {u"CON", true},      {u"con", true},    {u"Prn", true},      {u"aux", true},
-        {u"NUL", true},      {u"COM1", true},   {u"com9", true},     {u"LPT1", true},
-        {u"lpt9", true},     {u"CLOCK$", true}, {u"clock$", true},   {u"COM0", false},
+        {u"NUL", true},      {u"CLOCK$", true}, {u"clock$", true},   {u"COM0", false},
         {u"LPT0", false},    {u"COM10", false}, {u"CON.txt", false}, {u"CON ", false},
         {u" CON", false},    {u"CO", false},    {u"", false},        {u"CLOCK", false},
         {u"CONSOLE", false}, {u"NULL", false},  {u"Sessions", false}};
     for (const auto& [name, reserved] : cases) {
         EXPECT_EQ(IsReservedDeviceName(name), reserved) << Utf16ToUtf8(name);
     }
-    int count = 0;
-    for (const char16_t* name : {u"CON", u"PRN", u"AUX", u"NUL"})
-        count += IsReservedDeviceName(name);
     for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
-        count += IsReservedDeviceName(std::u16string(u"COM") + digit);
-        count += IsReservedDeviceName(std::u16string(u"lpt") + digit);
+        for (const char16_t* port : {u"COM", u"com", u"LPT", u"lpt"})
+            EXPECT_TRUE(IsReservedDeviceName(std::u16string(port) + digit)) << int(digit);
     }
-    count += IsReservedDeviceName(u"Clock$");
-    EXPECT_EQ(count, 23);
 }

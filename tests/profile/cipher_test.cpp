@@ -2,23 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "platform/crypto.h"
 #include "profile/cipher.h"
 #include "profile/random_source.h"
+#include "support/test_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes FromHex(const std::string& hex) {
-    Bytes bytes;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    return bytes;
-}
 
 // Swaps the bytes within each 32-bit word of a block.
 Bytes SwapWords(const Bytes& b) {

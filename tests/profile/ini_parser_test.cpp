@@ -6,13 +6,13 @@
 
 #include "foundation/codepage.h"
 #include "profile/ini_store.h"
+#include "support/test_bytes.h"
 
 namespace {
 
 // Each value as one line: kind letter, name, then its content (DWORD in eight
 // lower-case digits, binary as hex, array elements joined by "|").
 std::vector<std::string> Render(const VIniFileKey::Map& map) {
-    static const char* hex = "0123456789abcdef";
     std::vector<std::string> lines;
     for (const auto& element : map.Elements()) {
         if (!element.data) continue;
@@ -22,19 +22,18 @@ std::vector<std::string> Render(const VIniFileKey::Map& map) {
         VStringArray array;
         uint32_t size = 0;
         if (element.data->GetDword(dword)) {
-            line.insert(0, "D");
-            for (int shift = 28; shift >= 0; shift -= 4) line += hex[(dword >> shift) & 15];
+            const uint8_t big[] = {uint8_t(dword >> 24), uint8_t(dword >> 16), uint8_t(dword >> 8),
+                                   uint8_t(dword)};
+            line = "D" + line + Hex(big, 4);
         } else if (element.data->GetString(text)) {
             line = "S" + line + text.ToUtf8();
         } else if (element.data->GetStringArray(array)) {
-            line.insert(0, "Z");
+            line = "Z" + line;
             for (size_t i = 0; i < array.GetSize(); ++i) line += (i ? "|" : "") + array[i].ToUtf8();
         } else if (element.data->GetBinary(nullptr, size)) {
             std::vector<uint8_t> bytes(size + 1);
             element.data->GetBinary(bytes.data(), size);
-            line.insert(0, "B");
-            for (uint32_t i = 0; i < size; ++i)
-                line += std::string{hex[bytes[i] >> 4], hex[bytes[i] & 15]};
+            line = "B" + line + Hex(bytes.data(), size);
         }
         lines.push_back(line);
     }
@@ -49,12 +48,6 @@ std::string Utf16File(std::u16string_view text, bool bigEndian) {
         bytes += bigEndian ? low : high;
     }
     return bytes;
-}
-
-std::string Repeat(const std::string& text, int times) {
-    std::string out;
-    while (times-- > 0) out += text;
-    return out;
 }
 
 struct ParseRow {

@@ -46,12 +46,6 @@ using StringSetting = VProfile2<VUnicodeString, VProfileSz>;
 using ListSetting = VProfile2<VStringArray, VProfileMultiSz>;
 using MarginsSetting = VProfile2<Margins, VProfileBinary>;
 
-std::vector<std::string> Utf8(const std::vector<VUnicodeString>& names) {
-    std::vector<std::string> out;
-    for (const auto& name : names) out.push_back(name.ToUtf8());
-    return out;
-}
-
 // A store with one key, "Sessions\Demo", opened writable.
 class StoreTest : public ::testing::Test {
 protected:
@@ -116,62 +110,56 @@ using AllKinds =
     ::testing::Types<IntCase, UintCase, UlongCase, BoolCase, StringCase, ListCase, BinaryCase>;
 TYPED_TEST_SUITE(SettingRules, AllKinds);
 
-TYPED_TEST(SettingRules, DefaultIsWrittenByTheFirstSaveOnly) {
+TYPED_TEST(SettingRules, LoadAndSaveRules) {
     using C = TypeParam;
-    typename C::Setting s;
-    EXPECT_TRUE(s.Init(&this->key, u"Value", C::Default()));
-    EXPECT_TRUE(s.Get() == C::Default());
-    EXPECT_TRUE(s.IsUnsaved());
-    EXPECT_FALSE(s.IsModified());
-
-    s.Save(&this->key, false);
-    EXPECT_EQ(this->factory.WriteCount(u"Value"), 1);
-    ASSERT_NE(this->factory.Find(u"Sessions\\Demo", u"Value"), nullptr);
-    EXPECT_EQ(this->factory.Find(u"Sessions\\Demo", u"Value")->kind, C::kKind);
-    EXPECT_FALSE(s.IsUnsaved());
-    s.Save(&this->key, false);
-    EXPECT_EQ(this->factory.WriteCount(u"Value"), 1);
-
-    // Loaded and untouched: never written unless forced.
-    typename C::Setting loaded;
-    EXPECT_TRUE(loaded.Init(&this->key, u"Value", C::Other()));
-    EXPECT_TRUE(loaded.Get() == C::Default());
-    EXPECT_FALSE(loaded.IsUnsaved());
-    loaded.Save(&this->key, false);
-    EXPECT_EQ(this->factory.WriteCount(u"Value"), 1);
-    loaded.Save(&this->key, true);
-    EXPECT_EQ(this->factory.WriteCount(u"Value"), 2);
-
-    // A copy is the same setting: name, value and checkpoint.
-    typename C::Setting copy(loaded);
-    EXPECT_EQ(copy.GetName().ToUtf8(), "Value");
-    EXPECT_TRUE(copy.GetPrevVal() == C::Default());
-}
-
-TYPED_TEST(SettingRules, MissingOrMistypedValueGivesTheDefault) {
-    using C = TypeParam;
+    MemoryStoreFactory& factory = this->factory;
+    VProfileKey* key = &this->key;
     typename C::Setting s;
     s.SetName(u"Value");
     s = C::Other();
     EXPECT_FALSE(s.Init(nullptr));
-    EXPECT_FALSE(s.Init(&this->key));
+    EXPECT_FALSE(s.Init(key));
     EXPECT_TRUE(s.Get() == C::Other());  // a failed Init(key) changes nothing
+
+    // A missing value takes the default, which the first save (only) writes, in its kind.
+    EXPECT_TRUE(s.Init(key, u"Value", C::Default()));
+    EXPECT_TRUE(s.Get() == C::Default());
+    EXPECT_TRUE(s.IsUnsaved());
+    EXPECT_FALSE(s.IsModified());
+    s.Save(key, false);
+    EXPECT_FALSE(s.IsUnsaved());
+    s.Save(key, false);
+    EXPECT_EQ(factory.WriteCount(u"Value"), 1);
+    ASSERT_NE(factory.Find(u"Sessions\\Demo", u"Value"), nullptr);
+    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Value")->kind, C::kKind);
+
+    // Loaded and untouched: never written unless forced. A copy is the same setting.
+    typename C::Setting loaded;
+    EXPECT_TRUE(loaded.Init(key, u"Value", C::Other()));
+    EXPECT_TRUE(loaded.Get() == C::Default());
+    EXPECT_FALSE(loaded.IsUnsaved());
+    loaded.Save(key, false);
+    EXPECT_EQ(factory.WriteCount(u"Value"), 1);
+    typename C::Setting copy(loaded);
+    EXPECT_TRUE(copy.GetPrevVal() == C::Default());
+    copy.Save(key, true);
+    EXPECT_EQ(factory.WriteCount(u"Value"), 2);
 
     // Another kind under the same name never converts.
     if (C::kKind == kValueKindString) {
-        this->key.SetDword(u"Value", 1);
+        key->SetDword(u"Value", 1);
     } else {
-        this->key.SetString(u"Value", u"1");
+        key->SetString(u"Value", u"1");
     }
-    EXPECT_FALSE(s.Init(&this->key));
-    EXPECT_TRUE(s.Init(&this->key, u"Value", C::Default()));
-    EXPECT_TRUE(s.Get() == C::Default());
-    EXPECT_TRUE(s.IsUnsaved());
-    EXPECT_TRUE(s.Init(nullptr, u"Value", C::Third()));
+    EXPECT_FALSE(s.Init(key));
+    EXPECT_TRUE(s.Init(key, u"Value", C::Third()));
     EXPECT_TRUE(s.Get() == C::Third());
+    EXPECT_TRUE(s.IsUnsaved());
+    EXPECT_TRUE(s.Init(nullptr, u"Value", C::Default()));
+    EXPECT_TRUE(s.Get() == C::Default());
 }
 
-TYPED_TEST(SettingRules, CheckpointAndRollback) {
+TYPED_TEST(SettingRules, CheckpointRollbackAndDelta) {
     using C = TypeParam;
     typename C::Setting s;
     s.Init(&this->key, u"Value", C::Default());
@@ -189,7 +177,6 @@ TYPED_TEST(SettingRules, CheckpointAndRollback) {
     s.Checkpoint();
     EXPECT_FALSE(s.IsModified());
     EXPECT_TRUE(s.IsUnsaved());
-    EXPECT_TRUE(s.GetPrevVal() == C::Other());
     s = C::Third();
     s.Rollback();
     EXPECT_TRUE(s.Get() == C::Other());  // the checkpoint, not the loaded value
@@ -201,32 +188,25 @@ TYPED_TEST(SettingRules, CheckpointAndRollback) {
     EXPECT_FALSE(clean.IsUnsaved());
 
     s.Save(&this->key, false);
-    EXPECT_EQ(Utf8(this->factory.WrittenNames()), std::vector<std::string>{"Value"});
+    EXPECT_EQ(this->factory.WrittenNames(), std::vector<VUnicodeString>{u"Value"});
     typename C::Setting reread;
     reread.Init(&this->key, u"Value", C::Default());
     EXPECT_TRUE(reread.Get() == C::Other());
-}
 
-TYPED_TEST(SettingRules, ApplyDeltaTakesTheValueOnly) {
-    using C = TypeParam;
-    typename C::Setting target;
-    target.Init(&this->key, u"Value", C::Default());
-    target.Save(&this->key, false);
+    // A delta brings the value only: neither the name nor the checkpoint.
     typename C::Setting source;
-    source.Init(nullptr, u"Elsewhere", C::Other());
-
-    target.ApplyDelta(&source);
-    EXPECT_TRUE(target.Get() == C::Other());
-    EXPECT_TRUE(target.GetPrevVal() == C::Default());
-    EXPECT_TRUE(target.IsModified());
-    EXPECT_FALSE(target.IsUnsaved());
-    EXPECT_EQ(target.GetName().ToUtf8(), "Value");
-
+    source.Init(nullptr, u"Elsewhere", C::Third());
+    reread.ApplyDelta(&source);
+    EXPECT_TRUE(reread.Get() == C::Third());
+    EXPECT_TRUE(reread.GetPrevVal() == C::Other());
+    EXPECT_TRUE(reread.IsModified());
+    EXPECT_FALSE(reread.IsUnsaved());
+    EXPECT_EQ(reread.GetName().ToUtf8(), "Value");
     // A setting of another type is ignored.
     typename C::ForeignSetting foreign;
-    target.ApplyDelta(&foreign);
-    target.ApplyDelta(nullptr);
-    EXPECT_TRUE(target.Get() == C::Other());
+    reread.ApplyDelta(&foreign);
+    reread.ApplyDelta(nullptr);
+    EXPECT_TRUE(reread.Get() == C::Third());
 }
 
 TEST_F(StoreTest, DwordSettingsStoreTheirThirtyTwoBits) {
@@ -488,8 +468,8 @@ struct OtherRecord : VProfileRecord<OtherRecord> {
         VProfileMembers(VProfileMember(&OtherRecord::host, u"Hostname", u"x"));
 };
 
-const std::vector<std::string> kDemoNames{"Hostname", "Port",    "Compression",
-                                          "Margins",  "History", "Title"};
+const std::vector<VUnicodeString> kDemoNames{u"Hostname", u"Port",    u"Compression",
+                                             u"Margins",  u"History", u"Title"};
 
 TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     DemoRecord record;
@@ -503,13 +483,12 @@ TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
 
     // Saving fills in every default, PreSave first, then table order.
     record.Save(&key, false);
-    std::vector<std::string> expected{"Format"};
+    std::vector<VUnicodeString> expected{u"Format"};
     expected.insert(expected.end(), kDemoNames.begin(), kDemoNames.end());
-    EXPECT_EQ(Utf8(factory.WrittenNames()), expected);
-    EXPECT_EQ(Utf8(factory.ValueNames(u"Sessions\\Demo")), expected);
+    EXPECT_EQ(factory.WrittenNames(), expected);
     factory.ClearWrites();
     record.Save(&key, false);
-    EXPECT_EQ(Utf8(factory.WrittenNames()), std::vector<std::string>{"Format"});
+    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Format"});
 
     // A computed default sees the members loaded before it.
     VProfileKey other(store.GetRootKey(), u"Sessions\\Other");
@@ -522,7 +501,7 @@ TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     ASSERT_EQ(DemoRecord::GetMemberCount(), 6);
     for (int i = 0; i < DemoRecord::GetMemberCount(); ++i) {
         ASSERT_NE(record.Lookup(i), nullptr);
-        EXPECT_EQ(record.Lookup(i)->GetName().ToUtf8(), kDemoNames[i]);
+        EXPECT_EQ(record.Lookup(i)->GetName(), kDemoNames[i]);
     }
     EXPECT_EQ(record.Lookup(1), static_cast<VProfileData*>(&record.port));
     EXPECT_EQ(record.Lookup(-1), nullptr);
@@ -560,8 +539,8 @@ TEST_F(StoreTest, RecordCheckpointRollbackAndModified) {
     EXPECT_FALSE(record.IsModified());
     factory.ClearWrites();
     record.Save(&key, false);
-    EXPECT_EQ(Utf8(factory.WrittenNames()),
-              (std::vector<std::string>{"Format", "Margins", "Title"}));
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Format", u"Margins", u"Title"}));
 }
 
 TEST_F(StoreTest, RecordApplyDeltaCopiesExactlyTheChangedMembers) {
@@ -584,7 +563,6 @@ TEST_F(StoreTest, RecordApplyDeltaCopiesExactlyTheChangedMembers) {
     // Nothing changed in the default session: nothing is applied.
     session.ApplyDelta(&defaults);
     EXPECT_FALSE(session.IsModified());
-    EXPECT_EQ(session.host.Get().ToUtf8(), "example.org");
 
     defaults.port = 8022;
     defaults.compress = false;  // changed, though equal to the session's value
@@ -598,8 +576,8 @@ TEST_F(StoreTest, RecordApplyDeltaCopiesExactlyTheChangedMembers) {
 
     factory.ClearWrites();
     session.Save(&key, false);
-    EXPECT_EQ(Utf8(factory.WrittenNames()),
-              (std::vector<std::string>{"Format", "Port", "History"}));
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Format", u"Port", u"History"}));
 
     // A record of another type is ignored.
     OtherRecord other;

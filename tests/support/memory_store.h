@@ -18,15 +18,13 @@ struct MemoryValue {
     VStringArray strings;
 };
 
-// One setter call as a key received it: the key's path ("" for the root,
-// components joined with "\"), the value name and the kind written.
-// persisted is false for keys of a read-only store, whose writes stay in the
-// handle.
+// One setter call as a key received it (a read-only key's writes included, though they stay in
+// its handle): the key's path ("" for the root, components joined with "\"), the value name and
+// the kind written.
 struct MemoryWrite {
     VUnicodeString keyPath;
     VUnicodeString name;
     int kind = kValueKindDword;
-    bool persisted = true;
 };
 
 struct MemoryTree;
