@@ -66,11 +66,13 @@ void MergeSetting(Setting& setting, VProfileKey* key) {
     }
 }
 
+// The same schemes under the same names; the order is the store's listing
+// order, which need not be the order they were written in.
 bool SameSchemes(const ProfileColorSchemeList& a, const ProfileColorSchemeList& b) {
     if (a.GetCount() != b.GetCount()) return false;
     for (size_t i = 0; i < a.GetCount(); ++i) {
-        if (a.GetAt(i).GetName() != b.GetAt(i).GetName() || !(a.GetAt(i).Get() == b.GetAt(i).Get()))
-            return false;
+        const int at = b.IndexOf(a.GetAt(i).GetName());
+        if (at < 0 || !(b.GetAt(static_cast<size_t>(at)).Get() == a.GetAt(i).Get())) return false;
     }
     return true;
 }

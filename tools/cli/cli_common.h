@@ -1,4 +1,5 @@
-// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the library.
+// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the
+// library.
 #pragma once
 
 #include <memory>
@@ -28,6 +29,10 @@ private:
 struct GlobalOptions {
     std::string configFolder;  // empty until resolved
     bool readOnly = false;
+    // The application name the library is initialised with. It decides the
+    // names of the global options that the terminal and the file-transfer
+    // applications keep apart: a name without "Vetra" is the file-transfer one.
+    std::string appName = "sessiondeck";
 };
 
 // The folder a command works on: --config, else $SESSIONDECK_CONFIG, else
