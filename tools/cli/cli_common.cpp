@@ -12,9 +12,7 @@ namespace {
 
 std::unique_ptr<VIniFileStoreFactory> g_factory;
 
-VProfileStoreFactory* HostFactory() {
-    return g_factory.get();
-}
+VProfileStoreFactory* HostFactory() { return g_factory.get(); }
 
 // Shows every report the library routes as one line on standard error.
 class StderrRouter : public VReportMessageRouter {
@@ -42,8 +40,7 @@ std::string DefaultConfigFolder() {
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         base = std::string(home) + "/.config";
     } else {
-        throw Failure(kUsage,
-                      "no configuration folder: pass --config DIR or set SESSIONDECK_CONFIG");
+        throw Failure(kUsage, "no configuration folder: pass --config DIR or set SESSIONDECK_CONFIG");
     }
     return base + "/sessiondeck/Config";
 }
@@ -67,13 +64,11 @@ VUnicodeString ParseKeyPath(const std::string& path) {
     size_t start = 0;
     while (true) {
         const size_t end = path.find('\\', start);
-        const std::string part =
-            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part.empty() || part == "." || part == ".." || part.find('/') != std::string::npos) {
-            throw Failure(
-                kUsage, "invalid key path '" + path +
-                            "': components are separated by '\\' and must not be empty, '.', '..' "
-                            "or contain '/'");
+            throw Failure(kUsage, "invalid key path '" + path +
+                                      "': components are separated by '\\' and must not be empty, '.', '..' "
+                                      "or contain '/'");
         }
         if (end == std::string::npos) break;
         start = end + 1;
@@ -86,11 +81,7 @@ std::unique_ptr<VProfileKey> OpenKey(VProfileStore& store, const VUnicodeString&
     return std::make_unique<VProfileKey>(store.GetRootKey(), path);
 }
 
-std::string ToUtf8(const VUnicodeString& text) {
-    return text.ToUtf8();
-}
-VUnicodeString FromUtf8(const std::string& text) {
-    return VUnicodeString::FromUtf8(text);
-}
+std::string ToUtf8(const VUnicodeString& text) { return text.ToUtf8(); }
+VUnicodeString FromUtf8(const std::string& text) { return VUnicodeString::FromUtf8(text); }
 
 }  // namespace cli

@@ -1,5 +1,4 @@
-// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the
-// library.
+// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the library.
 #pragma once
 
 #include <memory>
