@@ -289,16 +289,16 @@ void DropShared() {
 }
 
 void RegisterLifetimeHooks() {
-    if (g_detachHookRegistered.exchange(true)) return;
-    RegisterProcessDetachHook([] {
-        DropShared();
-        g_detachHookRegistered = false;
-    });
     // The emulation table takes the terminal types the global options list.
     SetAdditionalEmulationNamesProvider([]() -> std::optional<VStringArray> {
         GlobalConfig* config = g_shared.load();
         if (!config) return std::nullopt;
         return config->selectedTermcapEntries.Get();
+    });
+    if (g_detachHookRegistered.exchange(true)) return;
+    RegisterProcessDetachHook([] {
+        DropShared();
+        g_detachHookRegistered = false;
     });
 }
 
