@@ -364,6 +364,8 @@ public:
         Option(&GlobalConfig::maxScrollbackBufferSize, u"Max Scrollback Buffer Size", 128000),
         Option(&GlobalConfig::maxChatWindowHistory, u"Max Chat Window History", 200),
         Option(&GlobalConfig::autoReconnectInterval, u"Auto Reconnect Interval", 5),
+        // Read as the starting point of sessions that lack their own value;
+        // the options never write them back.
         TransientOption(&GlobalConfig::lineSendDelay, u"Line Send Delay", 5),
         TransientOption(&GlobalConfig::characterSendDelay, u"Character Send Delay", 0),
         Option(&GlobalConfig::activeWindowAlphaTransparency, u"Active Window Alpha Transparency",
@@ -556,6 +558,9 @@ public:
         Option(&GlobalConfig::remoteListViewState, u"Remote ListView State"),
         Option(&GlobalConfig::synchronizeListViewState, u"Synchronize ListView State"),
         Option(&GlobalConfig::transferQueueState, u"Transfer Queue State"),
+        // Composites, each loading and saving itself under "Global"; the
+        // serial port's entry names its value prefix and, as the default,
+        // the name its port is stored under.
         Option(&GlobalConfig::colorSchemes, u"Color Schemes"),
         Option(&GlobalConfig::frvCustomToolbarData, u"FRV Custom Toolbar Data"),
         TransientOption(&GlobalConfig::quickSync, u"QuickSync"),

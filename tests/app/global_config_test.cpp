@@ -172,7 +172,6 @@ TEST_F(GlobalOptions, EachHostReadsAndWritesItsOwnNames) {
 }
 
 TEST_F(GlobalOptions, SaveWritesOnlyChangesAndKeepsRunOnlyValuesOut) {
-    memory.CreateStore();
     {
         VProfileStore store(false, &memory);
         VProfileKey key(store.GetRootKey(), kGlobalKeyName);
@@ -347,6 +346,9 @@ TEST_F(GlobalOptions, OpacityAndOptionsByText) {
     EXPECT_EQ(config->SetOptionText(u"Page Margins", u"1,2,3,inf"), R::kBadValue);
     EXPECT_EQ(config->SetOptionText(u"Printer Name", u"two\nlines"), R::kBadValue);
     EXPECT_EQ(config->SetOptionText(u"Local ListView State", u"1,2,3"), R::kBadValue);
+    EXPECT_EQ(config->SetOptionText(u"Remote ExplorerFrame State", u"0,5,6"), R::kSet);
+    EXPECT_EQ(config->remoteExplorerFrameState.f2, 5);
+    EXPECT_TRUE(config->remoteExplorerFrameState.IsModified());
     EXPECT_EQ(config->SetOptionText(u"Window Placement", u"44,0,3,0,0,-1,-1,10,20,30,40"), R::kSet);
     EXPECT_EQ(config->windowPlacement.Get().rcNormalPosition, (VRect{10, 20, 30, 40}));
     EXPECT_EQ(config->SetOptionText(u"Printer Font v2",
