@@ -95,6 +95,10 @@ TEST_F(GlobalOptions, NullKeyGivesEveryDefault) {
     EXPECT_TRUE(c.colorSchemes.Exists(u"Monochrome"));
     EXPECT_TRUE(c.IsAlwaysOpaque());
     EXPECT_FALSE(c.IsModified());
+    // 190 options, of which Save writes all but the two send delays and
+    // QuickSync; listed by name, the serial port shows its ten settings.
+    EXPECT_EQ(GlobalConfig::GetMemberCount(), 187);
+    EXPECT_EQ(c.DescribeOptions().size(), 199u);
     for (const auto& option : c.DescribeOptions()) {
         EXPECT_TRUE(option.isDefault) << option.name.ToUtf8();
     }
