@@ -31,6 +31,10 @@ struct GlobalOptions {
     // store at that key instead of a configuration folder.
     std::string registry;
     bool readOnly = false;
+    // The application name the library is initialised with. It decides the
+    // names of the global options that the terminal and the file-transfer
+    // applications keep apart: a name without "Vetra" is the file-transfer one.
+    std::string appName = "sessiondeck";
 };
 
 // Where the commands' store is, for messages: the folder or the registry key.
