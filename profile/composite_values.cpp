@@ -125,6 +125,12 @@ bool VProfileTextState::Parse(const VString& text, IParser* parser, IReportMessa
     return true;
 }
 
+bool VProfileTextState::SetText(std::u16string_view text) {
+    if (!ParseState(text)) return false;
+    Value() = FormatState();
+    return true;
+}
+
 void VProfileTextState::Save(VProfileKey* key, bool force) {
     Value() = FormatState();
     Base::Save(key, force);

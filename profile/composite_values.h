@@ -41,6 +41,9 @@ public:
 
     // The structure's text form, as it would be stored now.
     VUnicodeString Format() const { return FormatState(); }
+    // Sets the structure from its text form, as an edit (the checkpoint
+    // stays); false, with nothing changed, for a text not in the form.
+    bool SetText(std::u16string_view text);
 
 protected:
     virtual std::u16string FormatState() const = 0;

@@ -382,8 +382,10 @@ struct VProfileMember {
     const char16_t* name;
     Default defaultValue;
 
+    // Deduced, so that an entry may name a composite member without a
+    // value_type as long as nothing asks for its default.
     template <class Record>
-    typename Setting::value_type DefaultFor(const Record& record) const {
+    auto DefaultFor(const Record& record) const {
         using T = typename Setting::value_type;
         if constexpr (std::is_same_v<Default, VProfileNoDefault>) {
             return T{};

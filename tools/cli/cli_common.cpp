@@ -48,7 +48,7 @@ std::string DefaultConfigFolder() {
 void InitialiseHost(const GlobalOptions& options) {
     g_factory = std::make_unique<VIniFileStoreFactory>(FromUtf8(options.configFolder));
     SessionDeckDllInitProfileFactory(&HostFactory);
-    SessionDeckDllInit(u"sessiondeck", &HostRouter);
+    SessionDeckDllInit(FromUtf8(options.appName).c_str(), &HostRouter);
 }
 
 void PrepareHost(GlobalOptions& options) {

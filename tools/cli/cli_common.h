@@ -28,6 +28,10 @@ private:
 struct GlobalOptions {
     std::string configFolder;  // empty until resolved
     bool readOnly = false;
+    // The application name the library is initialised with. It decides the
+    // names of the global options that the terminal and the file-transfer
+    // applications keep apart: a name without "Vetra" is the file-transfer one.
+    std::string appName = "sessiondeck";
 };
 
 // The folder a command works on: --config, else $SESSIONDECK_CONFIG, else

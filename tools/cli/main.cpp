@@ -7,6 +7,7 @@
 #include "platform/version_record.h"
 #include "tools/cli/cli_common.h"
 #include "tools/cli/firewall_commands.h"
+#include "tools/cli/global_commands.h"
 #include "tools/cli/secret_commands.h"
 #include "tools/cli/store_commands.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);
     cli::AddFirewallCommands(app, options);
+    cli::AddGlobalCommands(app, options);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,51 @@
+// Serial port settings: prefixed names, flow-dependent defaults, merging.
+#include <gtest/gtest.h>
+
+#include "session/serial_device_config.h"
+#include "support/memory_store.h"
+
+TEST(SerialDeviceConfig, DefaultsAreWrittenUnderPrefixedNames) {
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(false, &factory);
+        VProfileKey key(store.GetRootKey(), u"Global");
+        VSerialDeviceConfig port(&key, u"Printer ", u"Printer Port");
+        EXPECT_EQ(port.baudRate.Get(), 38400);
+        EXPECT_EQ(port.dataBits.Get(), 8);
+        EXPECT_FALSE(port.dsrFlow.Get());
+        EXPECT_EQ(port.dtrFlowControl.Get(), 1);
+        EXPECT_TRUE(port.ctsFlow.Get());
+        EXPECT_EQ(port.rtsFlowControl.Get(), 2);
+        port.Save(&key, false);
+    }
+    EXPECT_EQ(
+        factory.WrittenNames(),
+        (std::vector<VUnicodeString>{
+            u"Printer Baud Rate", u"Printer Parity", u"Printer Stop Bits", u"Printer Data Bits",
+            u"Printer DSR Flow", u"Printer DTR Flow Control", u"Printer CTS Flow",
+            u"Printer RTS Flow Control", u"Printer XON Flow", u"Printer Port"}));
+    EXPECT_EQ(factory.Find(u"Global", u"Printer Port")->kind, kValueKindString);
+}
+
+TEST(SerialDeviceConfig, ControlLineDefaultsFollowTheStoredFlows) {
+    MemoryStoreFactory factory;
+    VProfileStore store(false, &factory);
+    VProfileKey key(store.GetRootKey(), u"S");
+    key.SetDword(u"COM DSR Flow", 1);
+    key.SetDword(u"COM CTS Flow", 0);
+    key.SetString(u"Device", u"/dev/ttyS1");
+    VSerialDeviceConfig port(&key, u"COM ", u"Device");
+    EXPECT_EQ(port.dtrFlowControl.Get(), 2);
+    EXPECT_EQ(port.rtsFlowControl.Get(), 1);
+    EXPECT_EQ(port.port.Get(), u"/dev/ttyS1");
+
+    // Merging takes only what the other key holds, as loaded.
+    VProfileKey other(store.GetRootKey(), u"T");
+    other.SetDword(u"COM Baud Rate", 9600);
+    port.dataBits = 7;
+    port.Merge(&other);
+    EXPECT_EQ(port.baudRate.Get(), 9600);
+    EXPECT_FALSE(port.baudRate.IsModified());
+    EXPECT_EQ(port.dataBits.Get(), 7);
+    EXPECT_EQ(port.dtrFlowControl.Get(), 2);
+}

@@ -1,0 +1,104 @@
+// The sessiondeck host's global commands, run as a real process: listing, setting, refusals.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class CliGlobal : public ::testing::Test {
+protected:
+    ProcessResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config.string()});
+        return RunProcess(SESSIONDECK_CLI_PATH, args);
+    }
+    std::vector<std::string> Lines(const std::string& text) {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+    TempDir dir;
+    std::filesystem::path config = dir / "Config";
+};
+
+}  // namespace
+
+TEST_F(CliGlobal, ShowListsEveryOptionAndWritesNothing) {
+    auto text = Run({"global", "show"});
+    ASSERT_EQ(text.status, 0) << text.err;
+    const auto lines = Lines(text.out);
+    EXPECT_EQ(lines.front(), "Window Placement\t44,0,1,0,0,-4,-4,0,0,0,0\tdefault");
+    for (const auto& line : lines) EXPECT_TRUE(line.ends_with("\tdefault")) << line;
+    auto has = [&](const std::vector<std::string>& all, const std::string& line) {
+        return std::find(all.begin(), all.end(), line) != all.end();
+    };
+    EXPECT_TRUE(has(lines, "MRU Count\t4\tdefault"));
+    EXPECT_TRUE(has(lines, "Show Toolbar FRV\t1\tdefault"));
+    EXPECT_TRUE(has(lines, "Printer RTS Flow Control\t2\tdefault"));
+    EXPECT_TRUE(has(lines, "Page Margins\t0.5,0.5,0.5,0.5\tdefault"));
+    EXPECT_FALSE(std::filesystem::exists(config)) << "showing never writes";
+
+    const auto terminal = Lines(Run({"global", "show", "--terminal"}).out);
+    EXPECT_TRUE(has(terminal, "Show Toolbar\t1\tdefault"));
+    EXPECT_FALSE(has(terminal, "Show Toolbar FRV\t1\tdefault"));
+
+    auto json = nlohmann::json::parse(Run({"global", "show", "--json"}).out);
+    ASSERT_EQ(json.size(), lines.size());
+    EXPECT_EQ(json[0], (nlohmann::json{{"name", "Window Placement"},
+                                       {"value", "44,0,1,0,0,-4,-4,0,0,0,0"},
+                                       {"default", true}}));
+}
+
+TEST_F(CliGlobal, SetChangesOnlyThatValue) {
+    auto first = Run({"global", "set", "MRU Count", "5"});
+    ASSERT_EQ(first.status, 0) << first.err;
+    const std::string before = ReadFileBytes(config / "Global.ini");
+    ASSERT_NE(before.find("D:\"Timeout\"=000000b4\r\n"), std::string::npos);
+
+    auto second = Run({"global", "set", "Timeout", "60"});
+    ASSERT_EQ(second.status, 0) << second.err;
+    std::string expected = before;
+    expected.replace(expected.find("D:\"Timeout\"=000000b4"), 20, "D:\"Timeout\"=0000003c");
+    EXPECT_EQ(ReadFileBytes(config / "Global.ini"), expected);
+
+    const auto shown = Lines(Run({"global", "show"}).out);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "Timeout\t60\tcustom"), shown.end());
+    EXPECT_NE(std::find(shown.begin(), shown.end(), "MRU Count\t5\tcustom"), shown.end());
+
+    // Setting the value it already has writes nothing.
+    ASSERT_EQ(Run({"global", "set", "Timeout", "60"}).status, 0);
+    EXPECT_EQ(ReadFileBytes(config / "Global.ini"), expected);
+}
+
+TEST_F(CliGlobal, RefusalsExitWithTheirStatusAndChangeNothing) {
+    ASSERT_EQ(Run({"global", "set", "Paper Size", "9"}).status, 0);
+    const std::string before = ReadFileBytes(config / "Global.ini");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    for (const Case& c : std::vector<Case>{
+             {{"global", "set", "No Such Option", "1"}, 2, "no global option"},
+             {{"global", "set", "MRU Count", "many"}, 2, "is not a value of 'MRU Count'"},
+             {{"global", "set", "Page Margins", "1,2"}, 2, "0.5,0.5,0.5,0.5"},
+             {{"global", "set", "MRU Count"}, 2, "VALUE"},
+             {{"global"}, 2, "subcommand"},
+             {{"global", "set", "Color Schemes", "x"}, 1, "cannot be set"},
+             {{"global", "set", "Selected Termcap Entries", "vt320"}, 1, "cannot be set"},
+             {{"--read-only", "global", "set", "Timeout", "1"}, 1, "read-only"},
+         }) {
+        auto r = Run(c.args);
+        EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(ReadFileBytes(config / "Global.ini"), before);
+
+    auto help = RunProcess(SESSIONDECK_CLI_PATH, {"global", "set", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("only what changed is written"), std::string::npos) << help.out;
+}
