@@ -4,6 +4,7 @@
 #include <atomic>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/version_record.h"
 
 namespace {
@@ -48,13 +49,8 @@ constexpr uint16_t kMinimumMajorVersion[3] = {5, 5, 3};
 constexpr const char16_t* kClientExecutables[3] = {u"Vetra.exe", u"Vetralon.exe", u"Ferrivo.exe"};
 
 bool IsPresentApplication(const VUnicodeString& path, uint16_t minimumMajor) {
-    // A path names a file on disk; the record tells its version. Store paths
-    // use "\" but the file system wants "/".
-    std::u16string native = path.str();
-    for (auto& c : native) {
-        if (c == u'\\') c = u'/';
-    }
-    const auto version = ReadFileVersion(VUnicodeString(native).ToUtf8());
+    // A path names a file on disk; the record tells its version.
+    const auto version = ReadFileVersion(platform::ToNativeSeparators(path.ToUtf8()));
     return version && version->major >= minimumMajor;
 }
 

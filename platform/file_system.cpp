@@ -15,6 +15,13 @@ namespace fs = std::filesystem;
 
 namespace platform {
 
+std::string ToNativeSeparators(std::string path) {
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
 namespace {
 
 // Closes a descriptor on every path out of a function.

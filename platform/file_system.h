@@ -21,6 +21,10 @@ struct FileStatus {
     bool hidden = false;
 };
 
+// A path as the store and the hosts write it ("\" between components) in the
+// file system's form ("/").
+std::string ToNativeSeparators(std::string path);
+
 // Follows symbolic links; a path that cannot be examined counts as not existing.
 FileStatus GetFileStatus(const std::filesystem::path& path);
 
