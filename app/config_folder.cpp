@@ -1,0 +1,331 @@
+#include "app/config_folder.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+#include <vector>
+
+#include "app/global_config.h"
+#include "app/init.h"
+#include "app/siblings.h"
+#include "foundation/messages.h"
+#include "foundation/prompt.h"
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "platform/system_messages.h"
+#include "profile/ini_store.h"
+#include "profile/profile_data.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr char16_t kMakerKey[] = u"SOFTWARE\\Norvik";
+constexpr char16_t kConfigPathValue[] = u"Config Path";
+constexpr char16_t kRedirectKey[] = u"NVKRedirect";
+constexpr char16_t kRedirectValue[] = u"New Config Path";
+// Beside the host; it exits with this code when another copy already runs.
+constexpr char kMigrationUtility[] = "migrate";
+constexpr int kExitAlreadyRunning = 183;
+
+using StringSetting = VProfile2<VUnicodeString, VProfileSz>;
+
+std::atomic<bool> g_migrationStarted{false};
+
+struct HostFolder {
+    std::mutex lock;
+    VUnicodeString folder;
+    bool set = false;
+};
+
+HostFolder& Host() {
+    static HostFolder host;
+    return host;
+}
+
+// A folder and a name with exactly one separator between them.
+VUnicodeString Join(const VUnicodeString& folder, std::u16string_view name) {
+    std::u16string text = folder.str();
+    while (!text.empty() && (text.back() == u'/' || text.back() == u'\\')) text.pop_back();
+    return VUnicodeString(text + u'/' + std::u16string(name));
+}
+
+std::string Native(const VUnicodeString& path) {
+    return platform::ToNativeSeparators(path.ToUtf8());
+}
+
+VUnicodeString ReadConfigPath(VRegistryStoreFactory& factory, const char16_t* appKeyName) {
+    VProfileStore store(true, &factory);
+    VProfileKey key(store.GetRootKey(), appKeyName);
+    VUnicodeString value;
+    key.QueryString(kConfigPathValue, value);
+    return value;
+}
+
+// Writes `folder` as the application's "Config Path" unless it is already
+// stored, as a typed setting would.
+void WriteConfigPath(VRegistryStoreFactory& factory, const VUnicodeString& appKeyName,
+                     const char16_t* folder) {
+    VProfileStore store(&factory);
+    VProfileKey key(store.GetRootKey(), appKeyName);
+    StringSetting path;
+    path.Init(&key, kConfigPathValue, VUnicodeString());
+    path = VUnicodeString(folder);
+    path.Save(&key, false);
+}
+
+bool HasIdxFile(const VUnicodeString& folder) {
+    std::error_code error;
+    for (fs::directory_iterator it(Native(folder), error), end; !error && it != end;
+         it.increment(error)) {
+        const fs::path& file = it->path();
+        if (file.extension() == ".idx" && !it->is_directory(error)) return true;
+    }
+    return false;
+}
+
+VUnicodeString ReadRedirect(VIniFileStoreFactory& factory) {
+    VProfileStore store(true, &factory);
+    VProfileKey key(store.GetRootKey(), kRedirectKey);
+    VUnicodeString target;
+    key.QueryString(kRedirectValue, target);
+    return target;
+}
+
+void FollowRedirect(const VUnicodeString& target, bool allowRegistry, VUnicodeString& configPath,
+                    VUnicodeString& secondPath) {
+    configPath = target;
+    if (allowRegistry) SaveAppConfigPath(target.c_str(), false);
+    if (!secondPath.IsEmpty()) secondPath = target;
+}
+
+struct U3Steps {
+    std::mutex lock;
+    std::vector<std::function<void()>> steps;
+};
+
+U3Steps& U3() {
+    static U3Steps steps;
+    return steps;
+}
+
+}  // namespace
+
+VRegistryStoreFactory& GetLibraryRegistryStoreFactory() {
+    static VRegistryStoreFactory factory;
+    return factory;
+}
+
+VUnicodeString GetAppConfigPath(const char16_t* appKeyName) {
+    VRegistryStoreFactory& factory = GetLibraryRegistryStoreFactory();
+    factory.SetRoot(VRegistryRoot::CurrentUser, kMakerKey);
+    return ReadConfigPath(factory, appKeyName);
+}
+
+void SaveAppConfigPath(const char16_t* folder, bool overwriteSibling) {
+    VRegistryStoreFactory& factory = GetLibraryRegistryStoreFactory();
+    WriteConfigPath(factory, GetAppName(), folder);
+    VUnicodeString sibling;
+    if (!IsIntegrated(sibling)) return;
+    if (overwriteSibling || ReadConfigPath(factory, sibling.c_str()).IsEmpty()) {
+        WriteConfigPath(factory, sibling, folder);
+    }
+}
+
+VUnicodeString GetAppConfigPathAlpha() {
+    VUnicodeString path = GetAppConfigPath(u"Global");
+    if (!path.IsEmpty()) SaveAppConfigPath(path.c_str(), false);
+    return path;
+}
+
+VUnicodeString GetAppConfigPathUnderExe(const char16_t* exeFolder) {
+    const VUnicodeString config = Join(VUnicodeString(exeFolder), u"Config");
+    std::error_code error;
+    return fs::exists(Native(Join(config, u"global.ini")), error) ? config : VUnicodeString();
+}
+
+bool CheckAppConfigPathCommandLine(const char16_t* path, VUnicodeString& folder,
+                                   VReportMessageParams& report) {
+    folder = VUnicodeString(path);
+    while (!folder.IsEmpty() && folder.str().back() == u'\\') folder.str().pop_back();
+    std::error_code error;
+    if (!folder.IsEmpty() && fs::is_directory(Native(folder), error)) return true;
+    report.SetMessage(kMsgCommandLineFolderNotValid);
+    report.AddInsert(path ? path : u"");
+    return false;
+}
+
+bool CheckAppConfigPathRedirect(const char16_t*, const char16_t*, ConfigMigrationQuery query,
+                                bool allowRegistry, ConfigReportFunction reportFunction,
+                                VUnicodeString& configPath, VUnicodeString& secondPath) {
+    if (configPath.IsEmpty()) return true;
+    VIniFileStoreFactory factory(configPath);
+    {
+        VProfileStore store(true, &factory);
+        VProfileKey& root = store.GetRootKey();
+        if (!HasIdxFile(configPath) && !root.SubKeyExists(u"Global")) return true;
+        VProfileKey global(root, u"Global");
+        VUnicodeString version;
+        if (global.QueryString(u"Version", version) &&
+            (version == kConfigFormatPrevious || version == kConfigFormatCurrent)) {
+            return true;
+        }
+    }
+
+    const VUnicodeString target = ReadRedirect(factory);
+    if (!target.IsEmpty()) {
+        VReportMessageParams report(kMsgConfigMigrated);
+        report.AddInsert(configPath.c_str());
+        report.AddInsert(target.c_str());
+        if (reportFunction) reportFunction(report);
+        FollowRedirect(target, allowRegistry, configPath, secondPath);
+        return true;
+    }
+
+    // An old-format folder without a redirect: the host decides whether to
+    // migrate. What the query or the utility reports stays with them.
+    VUnicodeString arguments;
+    VUnicodeStringI answer(arguments);
+    VReportMessageParams report;
+    if (!query || !query(configPath.c_str(), &answer, report) ||
+        !RunMigrate(arguments.c_str(), allowRegistry, report)) {
+        configPath.Empty();
+        return false;
+    }
+    FollowRedirect(ReadRedirect(factory), allowRegistry, configPath, secondPath);
+    return true;
+}
+
+void SetHostExecutableFolder(const char16_t* folder) {
+    HostFolder& host = Host();
+    std::lock_guard<std::mutex> guard(host.lock);
+    host.folder = VUnicodeString(folder);
+    host.set = folder != nullptr;
+}
+
+VUnicodeString GetHostExecutableFolder() {
+    HostFolder& host = Host();
+    std::lock_guard<std::mutex> guard(host.lock);
+    return host.set ? host.folder : VUnicodeString::FromUtf8(RunningExecutableFolder());
+}
+
+bool RunMigrate(const char16_t* arguments, bool allowRegistry, VReportMessageParams& report) {
+    if (g_migrationStarted.exchange(true)) return false;
+    // The command line a Windows host would build, split back into arguments.
+    std::string commandLine = "\"" + Native(Join(GetHostExecutableFolder(), u"migrate")) + "\"";
+    if (!allowRegistry) commandLine += " /NoRegEdit";
+    if (arguments) commandLine += " " + VUnicodeString(arguments).ToUtf8();
+    std::vector<std::string> argv = SplitArgumentString(commandLine);
+    const std::string program = argv.front();
+    argv.erase(argv.begin());
+
+    int exitCode = 0;
+    const int error = RunAndWait(program, argv, exitCode);
+    if (error != 0) {
+        // Nothing ran, so a later attempt may try again.
+        g_migrationStarted = false;
+        report.SetMessage(kMsgMigrationFailed);
+        report.AddInsert(VUnicodeString::FromUtf8(SystemErrorDescription(error).value_or(
+                                                      "error " + std::to_string(error)))
+                             .c_str());
+        return false;
+    }
+    if (exitCode == 0) return true;
+    if (exitCode == kExitAlreadyRunning) report.SetMessage(kMsgMigrationRunning);
+    return false;
+}
+
+void RegisterU3MigrationStep(std::function<void()> step) {
+    U3Steps& u3 = U3();
+    std::lock_guard<std::mutex> guard(u3.lock);
+    u3.steps.push_back(std::move(step));
+}
+
+VUnicodeString ToU3DataForm(const VUnicodeString& path) {
+    const char* data = std::getenv("U3_APP_DATA_PATH");
+    if (!data || !*data) return path;
+    VUnicodeString prefix = VUnicodeString::FromUtf8(data);
+    while (!prefix.IsEmpty() && (prefix.str().back() == u'/' || prefix.str().back() == u'\\')) {
+        prefix.str().pop_back();
+    }
+    const std::u16string& text = path.str();
+    if (prefix.IsEmpty() || text.size() < prefix.Length() ||
+        !EqualsNoCase(std::u16string_view(text).substr(0, prefix.Length()), prefix) ||
+        (text.size() > prefix.Length() && text[prefix.Length()] != u'/' &&
+         text[prefix.Length()] != u'\\')) {
+        return path;
+    }
+    return VUnicodeString(u"%u3data%" + text.substr(prefix.Length()));
+}
+
+void SessionDeckDllMigrateConfigsToU3() {
+    std::vector<std::function<void()>> steps;
+    {
+        U3Steps& u3 = U3();
+        std::lock_guard<std::mutex> guard(u3.lock);
+        steps = u3.steps;
+    }
+    for (const auto& step : steps) step();
+
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    if (!config) return;
+    config->menuToolbarFile = ToU3DataForm(config->menuToolbarFile.Get());
+    for (auto* sound : {&config->connectSoundFile, &config->disconnectSoundFile,
+                        &config->transferCompleteSoundFile, &config->errorSoundFile}) {
+        *sound = VUnicodeString();
+    }
+    config->Save();
+}
+
+bool ValidateConfigFolder(VUnicodeString& entered) {
+    const fs::path folder(Native(entered));
+    int error = 0;
+    std::error_code created;
+    fs::create_directories(folder, created);
+    if (created) {
+        error = created.value();
+    } else {
+        // A file that vanishes when closed proves the folder can be written.
+        std::string probe = (folder / "TESTXXXXXX").string();
+        const int fd = mkostemp(probe.data(), O_CLOEXEC);
+        if (fd < 0) {
+            error = errno;
+        } else {
+            unlink(probe.c_str());
+            close(fd);
+            std::error_code ignored;
+            entered =
+                VUnicodeString::FromUtf8(fs::absolute(folder, ignored).lexically_normal().string());
+            return true;
+        }
+    }
+    if (error == 0) return true;
+    VReportMessageParams report(error == EACCES || error == EPERM ? kMsgFolderAccessDenied
+                                                                  : kMsgFolderNotValid);
+    report.AddInsert(entered.c_str());
+    GetPrompt().ShowMessage(report.GetText(), GetAppName(), VPromptButtons::kOk,
+                            VPromptIcon::kExclamation);
+    return false;
+}
+
+ConfigFolderDialog::ConfigFolderDialog(VUnicodeString initialFolder, VUnicodeString title)
+    : m_path(std::move(initialFolder)), m_title(std::move(title)) {}
+
+bool ConfigFolderDialog::DoModal() {
+    VUnicodeString current = m_path;
+    while (true) {
+        std::optional<VUnicodeString> answer = GetPrompt().AskFolder(m_title, current);
+        if (!answer) return false;
+        current = *answer;
+        if (ValidateConfigFolder(current)) {
+            m_path = current;
+            return true;
+        }
+    }
+}
