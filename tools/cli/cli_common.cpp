@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "app/config_folder.h"
 #include "app/init.h"
 #include "profile/ini_store.h"
 #include "profile/registry_store.h"
@@ -13,7 +14,9 @@ namespace {
 
 std::unique_ptr<VProfileStoreFactory> g_factory;
 
-VProfileStoreFactory* HostFactory() { return g_factory.get(); }
+VProfileStoreFactory* HostFactory() {
+    return g_factory.get();
+}
 
 // Shows every report the library routes as one line on standard error.
 class StderrRouter : public VReportMessageRouter {
@@ -41,9 +44,43 @@ std::string DefaultConfigFolder() {
     } else if (const char* home = std::getenv("HOME"); home && *home) {
         base = std::string(home) + "/.config";
     } else {
-        throw Failure(kUsage, "no configuration folder: pass --config DIR or set SESSIONDECK_CONFIG");
+        throw Failure(kUsage,
+                      "no configuration folder: pass --config DIR or set SESSIONDECK_CONFIG");
     }
     return base + "/sessiondeck/Config";
+}
+
+ConfigFolderChoice ResolveConfigFolder(const GlobalOptions& options) {
+    ConfigFolderChoice choice;
+    const char* env = std::getenv("SESSIONDECK_CONFIG");
+    VUnicodeString remembered;
+    if (!options.configFolder.empty()) {
+        choice = {options.configFolder, "--config", ""};
+    } else if (env && *env) {
+        choice = {env, "SESSIONDECK_CONFIG", ""};
+    } else if (!(remembered = GetAppConfigPath(FromUtf8(options.appName).c_str())).IsEmpty()) {
+        choice = {ToUtf8(remembered),
+                  "remembered for " + options.appName + " in the registry store", ""};
+    } else if (!(remembered = GetAppConfigPath(u"Global")).IsEmpty()) {
+        choice = {ToUtf8(remembered), "remembered for all applications in the registry store", ""};
+    } else if (!(remembered = GetAppConfigPathUnderExe(GetHostExecutableFolder().c_str()))
+                    .IsEmpty()) {
+        choice = {ToUtf8(remembered), "beside the executable", ""};
+    } else {
+        choice = {DefaultConfigFolder(), "default", ""};
+    }
+
+    // Only a redirect is followed; an old folder that was never migrated is
+    // used as it is (this host does not run the migration utility), and said so.
+    VUnicodeString folder = FromUtf8(choice.folder);
+    VUnicodeString unused;
+    if (!CheckAppConfigPathRedirect(nullptr, nullptr, nullptr, false, nullptr, folder, unused)) {
+        choice.needsMigration = true;
+    } else if (ToUtf8(folder) != choice.folder) {
+        choice.redirectedFrom = choice.folder;
+        choice.folder = ToUtf8(folder);
+    }
+    return choice;
 }
 
 namespace {
@@ -54,12 +91,16 @@ std::unique_ptr<VRegistryStoreFactory> RegistryFactory(const std::string& text) 
     const std::string rootName = text.substr(0, separator);
     VRegistryRoot root;
     if (!ParseRegistryRootName(FromUtf8(rootName).str(), root)) {
-        throw Failure(kUsage, "unknown registry root '" + rootName +
-                                  "' in --registry: use HKEY_CURRENT_USER (HKCU) or HKEY_LOCAL_MACHINE (HKLM)");
+        throw Failure(
+            kUsage,
+            "unknown registry root '" + rootName +
+                "' in --registry: use HKEY_CURRENT_USER (HKCU) or HKEY_LOCAL_MACHINE (HKLM)");
     }
-    const VUnicodeString path =
-        separator == std::string::npos ? VUnicodeString() : ParseKeyPath(text.substr(separator + 1));
-    if (GetDefaultRegistryFolder().empty()) throw Failure(kUsage, "no registry folder: set SESSIONDECK_REGISTRY_DIR");
+    const VUnicodeString path = separator == std::string::npos
+                                    ? VUnicodeString()
+                                    : ParseKeyPath(text.substr(separator + 1));
+    if (GetDefaultRegistryFolder().empty())
+        throw Failure(kUsage, "no registry folder: set SESSIONDECK_REGISTRY_DIR");
     return std::make_unique<VRegistryStoreFactory>(root, path);
 }
 
@@ -67,7 +108,8 @@ std::unique_ptr<VRegistryStoreFactory> RegistryFactory(const std::string& text) 
 
 std::string DescribeStore(const GlobalOptions& options) {
     if (options.registry.empty()) return options.configFolder;
-    return "the registry key " + options.registry + " (hives in " + GetDefaultRegistryFolder().string() + ")";
+    return "the registry key " + options.registry + " (hives in " +
+           GetDefaultRegistryFolder().string() + ")";
 }
 
 void InitialiseHost(const GlobalOptions& options) {
@@ -86,7 +128,7 @@ void PrepareHost(GlobalOptions& options) {
     if (!options.registry.empty() && !options.configFolder.empty()) {
         throw Failure(kUsage, "--config and --registry name two different stores: give one");
     }
-    if (options.registry.empty() && options.configFolder.empty()) options.configFolder = DefaultConfigFolder();
+    if (options.registry.empty()) options.configFolder = ResolveConfigFolder(options).folder;
     InitialiseHost(options);
     prepared = true;
 }
@@ -96,11 +138,13 @@ VUnicodeString ParseKeyPath(const std::string& path) {
     size_t start = 0;
     while (true) {
         const size_t end = path.find('\\', start);
-        const std::string part = path.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string part =
+            path.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (part.empty() || part == "." || part == ".." || part.find('/') != std::string::npos) {
-            throw Failure(kUsage, "invalid key path '" + path +
-                                      "': components are separated by '\\' and must not be empty, '.', '..' "
-                                      "or contain '/'");
+            throw Failure(
+                kUsage, "invalid key path '" + path +
+                            "': components are separated by '\\' and must not be empty, '.', '..' "
+                            "or contain '/'");
         }
         if (end == std::string::npos) break;
         start = end + 1;
@@ -113,7 +157,11 @@ std::unique_ptr<VProfileKey> OpenKey(VProfileStore& store, const VUnicodeString&
     return std::make_unique<VProfileKey>(store.GetRootKey(), path);
 }
 
-std::string ToUtf8(const VUnicodeString& text) { return text.ToUtf8(); }
-VUnicodeString FromUtf8(const std::string& text) { return VUnicodeString::FromUtf8(text); }
+std::string ToUtf8(const VUnicodeString& text) {
+    return text.ToUtf8();
+}
+VUnicodeString FromUtf8(const std::string& text) {
+    return VUnicodeString::FromUtf8(text);
+}
 
 }  // namespace cli

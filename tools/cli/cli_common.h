@@ -1,4 +1,5 @@
-// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the library.
+// What every command of the sessiondeck host shares: exit codes, errors, the host's set-up of the
+// library.
 #pragma once
 
 #include <memory>
@@ -40,9 +41,25 @@ struct GlobalOptions {
 // Where the commands' store is, for messages: the folder or the registry key.
 std::string DescribeStore(const GlobalOptions& options);
 
-// The folder a command works on: --config, else $SESSIONDECK_CONFIG, else
 // $XDG_CONFIG_HOME/sessiondeck/Config (XDG_CONFIG_HOME defaulting to ~/.config).
 std::string DefaultConfigFolder();
+
+// The configuration folder the host settles on, and why.
+struct ConfigFolderChoice {
+    std::string folder;
+    std::string rule;
+    std::string redirectedFrom;   // the folder a migration left behind, if any
+    bool needsMigration = false;  // an older format that was never migrated
+};
+
+// The host's order: --config, $SESSIONDECK_CONFIG, the folder remembered for
+// this application in the registry store, the one remembered for all
+// applications, "Config" beside the executable (when it holds global.ini),
+// and the default folder. A folder that was migrated elsewhere is followed to
+// its new place; one in an older format that was never migrated is used as it
+// is and flagged (this host does not run the migration utility). Nothing is
+// written.
+ConfigFolderChoice ResolveConfigFolder(const GlobalOptions& options);
 
 // Initialises the library as a host does: the store factory for the folder
 // (or the registry key),

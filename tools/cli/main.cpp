@@ -11,6 +11,7 @@
 #include "tools/cli/global_commands.h"
 #include "tools/cli/secret_commands.h"
 #include "tools/cli/store_commands.h"
+#include "tools/cli/where_command.h"
 
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
 
@@ -34,6 +35,7 @@ int main(int argc, char** argv) {
     cli::AddSecretCommands(app, options);
     cli::AddFirewallCommands(app, options);
     cli::AddGlobalCommands(app, options);
+    cli::AddWhereCommand(app, options);
 
     try {
         app.parse(argc, argv);
