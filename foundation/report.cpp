@@ -9,7 +9,8 @@
 
 VReportMessageParams::VReportMessageParams() : VReportMessageParams(0) {}
 
-VReportMessageParams::VReportMessageParams(uint32_t id, VModuleHandle module) : m_id(id), m_module(module) {
+VReportMessageParams::VReportMessageParams(uint32_t id, VModuleHandle module)
+    : m_id(id), m_module(module) {
     RebuildInsertPointers();
 }
 
@@ -30,7 +31,9 @@ VReportMessageParams& VReportMessageParams::operator=(const VReportMessageParams
 
 VReportMessageParams::~VReportMessageParams() = default;
 
-long VReportMessageParams::AddRef() { return m_refs.fetch_add(1, std::memory_order_relaxed) + 1; }
+long VReportMessageParams::AddRef() {
+    return m_refs.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 long VReportMessageParams::Release() {
     const long left = m_refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
@@ -63,9 +66,13 @@ void VReportMessageParams::Assign(const IReportMessageParams& other) {
     DiscardText();
 }
 
-void VReportMessageParams::AddInsert(const char16_t* text) { AddInsert(std::u16string_view(text ? text : u"")); }
+void VReportMessageParams::AddInsert(const char16_t* text) {
+    AddInsert(std::u16string_view(text ? text : u""));
+}
 
-void VReportMessageParams::AddInsert(const char* ansiText) { AddInsert(AnsiToUtf16(ansiText ? ansiText : "")); }
+void VReportMessageParams::AddInsert(const char* ansiText) {
+    AddInsert(AnsiToUtf16(ansiText ? ansiText : ""));
+}
 
 void VReportMessageParams::AddInsert(std::u16string_view text) {
     m_inserts.emplace_back(text);
@@ -105,9 +112,13 @@ const char16_t* VReportMessageParams::Format(CachedText& cache, bool singleLine)
     return cache.text.c_str();
 }
 
-const char16_t* VReportMessageParams::GetText() { return Format(m_text, false); }
+const char16_t* VReportMessageParams::GetText() {
+    return Format(m_text, false);
+}
 
-const char16_t* VReportMessageParams::GetTextSingleLine() { return Format(m_textSingleLine, true); }
+const char16_t* VReportMessageParams::GetTextSingleLine() {
+    return Format(m_textSingleLine, true);
+}
 
 void VReportMessageParams::DiscardText() {
     m_text = {};
@@ -125,18 +136,26 @@ void VReportMessageParams::RebuildInsertPointers() {
 
 namespace {
 
-IReportMessageParams* DefaultCreate(uint32_t id, VModuleHandle module) { return new VReportMessageParams(id, module); }
+IReportMessageParams* DefaultCreate(uint32_t id, VModuleHandle module) {
+    return new VReportMessageParams(id, module);
+}
 
 std::atomic<ReportCreateFunction> g_create{&DefaultCreate};
 std::atomic<ReportRouterGetter> g_routerGetter{nullptr};
 
 }  // namespace
 
-IReportMessageParams* CreateReportMessageParams(uint32_t id, VModuleHandle module) { return g_create.load()(id, module); }
+IReportMessageParams* CreateReportMessageParams(uint32_t id, VModuleHandle module) {
+    return g_create.load()(id, module);
+}
 
-void SetReportCreateFunction(ReportCreateFunction create) { g_create = create ? create : &DefaultCreate; }
+void SetReportCreateFunction(ReportCreateFunction create) {
+    g_create = create ? create : &DefaultCreate;
+}
 
-void SetReportRouterGetter(ReportRouterGetter getter) { g_routerGetter = getter; }
+void SetReportRouterGetter(ReportRouterGetter getter) {
+    g_routerGetter = getter;
+}
 
 VReportMessageRouter* GetReportRouter() {
     ReportRouterGetter getter = g_routerGetter.load();
@@ -157,7 +176,8 @@ int ReportMessageAndRelease(int32_t kind, IReportMessageParams* report) {
 }
 
 int ReportMessageCopy(int32_t kind, const IReportMessageParams& report) {
-    IReportMessageParams* copy = CreateReportMessageParams(report.GetMessageId(), report.GetModule());
+    IReportMessageParams* copy =
+        CreateReportMessageParams(report.GetMessageId(), report.GetModule());
     // A replaced creation function that fails leaves nothing to route.
     if (!copy) return static_cast<int>(report.GetMessageId());
     copy->Assign(report);

@@ -101,16 +101,19 @@ TEST_F(CliStore, DumpKeysValuesInStoreOrderAndJson) {
 
     EXPECT_EQ(Run({"store", "keys", "Sessions"}).out, "Alpha\nMiddle\nzeta\n");
     EXPECT_EQ(Run({"store", "keys", ""}).out, "Global\nSessions\n");
-    EXPECT_EQ(Run({"store", "values", "Global"}).out, "Alpha\tdword\nbeta\tstring\nBlob\tbinary\nlist\tmulti\n");
+    EXPECT_EQ(Run({"store", "values", "Global"}).out,
+              "Alpha\tdword\nbeta\tstring\nBlob\tbinary\nlist\tmulti\n");
     EXPECT_EQ(Run({"store", "dump", "Global"}).out,
               "Alpha\tdword\t4294967295\nbeta\tstring\tb\nBlob\tbinary\t0102\nlist\tmulti\tx\ty\n");
 
     auto json = nlohmann::json::parse(Run({"store", "dump", "Global", "--json"}).out);
     ASSERT_EQ(json.size(), 4u);
-    EXPECT_EQ(json[0], (nlohmann::json{{"name", "Alpha"}, {"kind", "dword"}, {"value", 4294967295u}}));
+    EXPECT_EQ(json[0],
+              (nlohmann::json{{"name", "Alpha"}, {"kind", "dword"}, {"value", 4294967295u}}));
     EXPECT_EQ(json[2], (nlohmann::json{{"name", "Blob"}, {"kind", "binary"}, {"value", "0102"}}));
     EXPECT_EQ(json[3]["value"], (nlohmann::json{"x", "y"}));
-    EXPECT_EQ(nlohmann::json::parse(Run({"store", "dump", "Nothing", "--json"}).out), nlohmann::json::array());
+    EXPECT_EQ(nlohmann::json::parse(Run({"store", "dump", "Nothing", "--json"}).out),
+              nlohmann::json::array());
 }
 
 TEST_F(CliStore, RemovingValuesAndKeys) {

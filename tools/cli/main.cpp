@@ -17,9 +17,10 @@ SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
 
 int main(int argc, char** argv) {
     cli::GlobalOptions options;
-    CLI::App app("sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
-                 "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.",
-                 "sessiondeck");
+    CLI::App app(
+        "sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
+        "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.",
+        "sessiondeck");
     app.fallthrough();
     app.require_subcommand(1);
     app.add_option("--config", options.configFolder,
@@ -30,7 +31,8 @@ int main(int argc, char** argv) {
                    "HKEY_CURRENT_USER\\Software\\Norvik (roots HKEY_CURRENT_USER or HKCU, "
                    "HKEY_LOCAL_MACHINE or HKLM; hives in $SESSIONDECK_REGISTRY_DIR, else "
                    "$XDG_CONFIG_HOME/sessiondeck/registry)");
-    app.add_flag("--read-only", options.readOnly, "Open the store read-only: nothing is ever written");
+    app.add_flag("--read-only", options.readOnly,
+                 "Open the store read-only: nothing is ever written");
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);
     cli::AddFirewallCommands(app, options);

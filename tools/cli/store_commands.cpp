@@ -75,31 +75,41 @@ std::vector<uint8_t> ParseHex(const std::string& text) {
         if (c >= 'A' && c <= 'F') return c - 'A' + 10;
         throw Failure(kUsage, "binary value '" + text + "' is not hexadecimal");
     };
-    if (text.size() % 2 != 0) throw Failure(kUsage, "binary value '" + text + "' has an odd number of digits");
+    if (text.size() % 2 != 0)
+        throw Failure(kUsage, "binary value '" + text + "' has an odd number of digits");
     std::vector<uint8_t> bytes;
-    for (size_t i = 0; i < text.size(); i += 2) bytes.push_back(static_cast<uint8_t>(digit(text[i]) * 16 + digit(text[i + 1])));
+    for (size_t i = 0; i < text.size(); i += 2)
+        bytes.push_back(static_cast<uint8_t>(digit(text[i]) * 16 + digit(text[i + 1])));
     return bytes;
 }
 
 uint32_t ParseDword(const std::string& text) {
     const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     const std::string digits = hex ? text.substr(2) : text;
-    const bool valid = !digits.empty() && digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
-                                               std::string::npos;
-    if (!valid) throw Failure(kUsage, "dword value '" + text + "' is not a decimal or 0x-hexadecimal number");
+    const bool valid = !digits.empty() &&
+                       digits.find_first_not_of(hex ? "0123456789abcdefABCDEF" : "0123456789") ==
+                           std::string::npos;
+    if (!valid)
+        throw Failure(kUsage,
+                      "dword value '" + text + "' is not a decimal or 0x-hexadecimal number");
     errno = 0;
     const unsigned long long value = std::strtoull(digits.c_str(), nullptr, hex ? 16 : 10);
-    if (errno == ERANGE || value > 0xFFFFFFFFull) throw Failure(kUsage, "dword value '" + text + "' is out of range");
+    if (errno == ERANGE || value > 0xFFFFFFFFull)
+        throw Failure(kUsage, "dword value '" + text + "' is out of range");
     return static_cast<uint32_t>(value);
 }
 
-std::string Describe(const VUnicodeString& key) { return key.IsEmpty() ? "the root key" : "'" + ToUtf8(key) + "'"; }
+std::string Describe(const VUnicodeString& key) {
+    return key.IsEmpty() ? "the root key" : "'" + ToUtf8(key) + "'";
+}
 
 // Commands that change the store refuse to run on a read-only store rather
 // than pretend: a read-only store accepts changes and silently drops them.
 void RequireWritable(const GlobalOptions& options, VProfileKey& key, const VUnicodeString& path) {
-    if (options.readOnly) throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
-    if (!key.IsWritable()) throw Failure(kNotFound, Describe(path) + " is not writable; nothing was changed");
+    if (options.readOnly)
+        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+    if (!key.IsWritable())
+        throw Failure(kNotFound, Describe(path) + " is not writable; nothing was changed");
 }
 
 void PrintValueText(const StoredValue& v) {
@@ -149,8 +159,9 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
     const int kind = KindFromName(args.kind);
     auto wantValues = [&](size_t min, size_t max) {
         if (args.values.size() < min || args.values.size() > max) {
-            throw Failure(kUsage, std::string("a ") + kKindNames[kind] + " value takes " +
-                                      (min == max ? "exactly one argument" : "at most one argument"));
+            throw Failure(kUsage,
+                          std::string("a ") + kKindNames[kind] + " value takes " +
+                              (min == max ? "exactly one argument" : "at most one argument"));
         }
     };
     bool accepted = false;
@@ -171,7 +182,8 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
             case kValueKindBinary: {
                 wantValues(0, 1);
                 const auto bytes = ParseHex(args.values.empty() ? std::string() : args.values[0]);
-                accepted = key->SetBinary(name.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+                accepted =
+                    key->SetBinary(name.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()));
                 break;
             }
             case kValueKindStringArray: {
@@ -184,10 +196,12 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
         refusal = key->GetReport().GetMessageId();
     }
     if (!accepted) {
-        throw Failure(kNotFound, "the store refused value '" + args.name + "': " +
-                                     (options.registry.empty()
-                                          ? "names must not hold '\"', CR or LF, and texts must not hold CR or LF"
-                                          : "the registry answered system error " + std::to_string(refusal)));
+        throw Failure(
+            kNotFound,
+            "the store refused value '" + args.name + "': " +
+                (options.registry.empty()
+                     ? "names must not hold '\"', CR or LF, and texts must not hold CR or LF"
+                     : "the registry answered system error " + std::to_string(refusal)));
     }
     // The store writes on close and drops what it cannot write; read it back
     // so a dropped change is reported instead of passing silently.
@@ -230,9 +244,11 @@ void RunDump(GlobalOptions& options, const std::string& keyText, bool json) {
     int kind = 0;
     while (it.NextValue(name, kind)) {
         StoredValue value;
-        if (kind < 0 || kind > 3 || !QueryAs(*key, name, kind, value)) continue;  // kinds the host cannot show
+        if (kind < 0 || kind > 3 || !QueryAs(*key, name, kind, value))
+            continue;  // kinds the host cannot show
         if (json) {
-            all.push_back({{"name", ToUtf8(name)}, {"kind", kKindNames[kind]}, {"value", ValueJson(value)}});
+            all.push_back(
+                {{"name", ToUtf8(name)}, {"kind", kKindNames[kind]}, {"value", ValueJson(value)}});
             continue;
         }
         std::cout << ToUtf8(name) << '\t' << kKindNames[kind];
@@ -270,15 +286,18 @@ void RunList(GlobalOptions& options, const std::string& keyText, bool values) {
     }
 }
 
-void RunRemoveValue(GlobalOptions& options, const std::string& keyText, const std::string& nameText) {
+void RunRemoveValue(GlobalOptions& options, const std::string& keyText,
+                    const std::string& nameText) {
     PrepareHost(options);
     const VUnicodeString path = ParseKeyPath(keyText);
     const VUnicodeString name = FromUtf8(nameText);
     VProfileStore store(options.readOnly);
     auto key = OpenKey(store, path);
-    if (!ReadValue(*key, name)) throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
+    if (!ReadValue(*key, name))
+        throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
     RequireWritable(options, *key, path);
-    if (!key->DeleteValue(name.c_str())) throw Failure(kNotFound, "the store refused to delete '" + nameText + "'");
+    if (!key->DeleteValue(name.c_str()))
+        throw Failure(kNotFound, "the store refused to delete '" + nameText + "'");
 }
 
 void RunRemoveKey(GlobalOptions& options, const std::string& keyText, const std::string& nameText) {
@@ -288,8 +307,10 @@ void RunRemoveKey(GlobalOptions& options, const std::string& keyText, const std:
     if (name.IsEmpty()) throw Failure(kUsage, "rmkey needs the name of a sub-key");
     VProfileStore store(options.readOnly);
     auto key = OpenKey(store, path);
-    if (!key->SubKeyExists(name.c_str())) throw Failure(kNotFound, "no key '" + nameText + "' in " + Describe(path));
-    if (options.readOnly) throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+    if (!key->SubKeyExists(name.c_str()))
+        throw Failure(kNotFound, "no key '" + nameText + "' in " + Describe(path));
+    if (options.readOnly)
+        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
     if (!key->DeleteSubKey(name.c_str())) {
         throw Failure(kNotFound, "could not delete all of '" + nameText + "' in " + Describe(path));
     }
@@ -298,14 +319,15 @@ void RunRemoveKey(GlobalOptions& options, const std::string& keyText, const std:
 }  // namespace
 
 void AddStoreCommands(CLI::App& app, GlobalOptions& options) {
-    CLI::App* store = app.add_subcommand("store", "Read and write values of the configuration store");
+    CLI::App* store =
+        app.add_subcommand("store", "Read and write values of the configuration store");
     store->require_subcommand(1);
     const char* keyHelp = "Backslash-separated key path from the root ('' for the root)";
 
     auto set = std::make_shared<SetArgs>();
-    CLI::App* setCmd = store->add_subcommand(
-        "set",
-        "Set a value: KEY NAME dword N (decimal or 0x hex) | string TEXT | binary [HEX] | multi [ELEMENT...]");
+    CLI::App* setCmd = store->add_subcommand("set",
+                                             "Set a value: KEY NAME dword N (decimal or 0x hex) | "
+                                             "string TEXT | binary [HEX] | multi [ELEMENT...]");
     setCmd->add_option("KEY", set->key, keyHelp)->required();
     setCmd->add_option("NAME", set->name, "Value name")->required();
     setCmd->add_option("KIND", set->kind, "dword, string, binary or multi")->required();
@@ -313,25 +335,30 @@ void AddStoreCommands(CLI::App& app, GlobalOptions& options) {
     setCmd->callback([&options, set] { RunSet(options, *set); });
 
     auto get = std::make_shared<std::array<std::string, 3>>();
-    CLI::App* getCmd = store->add_subcommand("get", "Print one value (multi: one element per line)");
+    CLI::App* getCmd =
+        store->add_subcommand("get", "Print one value (multi: one element per line)");
     getCmd->add_option("KEY", (*get)[0], keyHelp)->required();
     getCmd->add_option("NAME", (*get)[1], "Value name")->required();
-    getCmd->add_option("--kind", (*get)[2], "Only a value of this kind: dword, string, binary or multi");
+    getCmd->add_option("--kind", (*get)[2],
+                       "Only a value of this kind: dword, string, binary or multi");
     getCmd->callback([&options, get] { RunGet(options, (*get)[0], (*get)[1], (*get)[2]); });
 
     auto dump = std::make_shared<std::pair<std::string, bool>>();
-    CLI::App* dumpCmd = store->add_subcommand("dump", "Print all values of a key: NAME<TAB>KIND<TAB>VALUE per line");
+    CLI::App* dumpCmd = store->add_subcommand(
+        "dump", "Print all values of a key: NAME<TAB>KIND<TAB>VALUE per line");
     dumpCmd->add_option("KEY", dump->first, keyHelp)->required();
     dumpCmd->add_flag("--json", dump->second, "Print a JSON array of {name, kind, value} objects");
     dumpCmd->callback([&options, dump] { RunDump(options, dump->first, dump->second); });
 
     auto keys = std::make_shared<std::string>();
-    CLI::App* keysCmd = store->add_subcommand("keys", "Print the sub-key names of a key, one per line");
+    CLI::App* keysCmd =
+        store->add_subcommand("keys", "Print the sub-key names of a key, one per line");
     keysCmd->add_option("KEY", *keys, keyHelp)->required();
     keysCmd->callback([&options, keys] { RunList(options, *keys, false); });
 
     auto values = std::make_shared<std::string>();
-    CLI::App* valuesCmd = store->add_subcommand("values", "Print the value names of a key with their kinds");
+    CLI::App* valuesCmd =
+        store->add_subcommand("values", "Print the value names of a key with their kinds");
     valuesCmd->add_option("KEY", *values, keyHelp)->required();
     valuesCmd->callback([&options, values] { RunList(options, *values, true); });
 
@@ -342,7 +369,8 @@ void AddStoreCommands(CLI::App& app, GlobalOptions& options) {
     rmCmd->callback([&options, rm] { RunRemoveValue(options, rm->first, rm->second); });
 
     auto rmkey = std::make_shared<std::pair<std::string, std::string>>();
-    CLI::App* rmkeyCmd = store->add_subcommand("rmkey", "Delete a sub-key with everything below it");
+    CLI::App* rmkeyCmd =
+        store->add_subcommand("rmkey", "Delete a sub-key with everything below it");
     rmkeyCmd->add_option("KEY", rmkey->first, keyHelp)->required();
     rmkeyCmd->add_option("NAME", rmkey->second, "Sub-key name")->required();
     rmkeyCmd->callback([&options, rmkey] { RunRemoveKey(options, rmkey->first, rmkey->second); });

@@ -1,4 +1,5 @@
-// The `store` commands: set, get, dump, keys, values, rm and rmkey on one key of the configuration store.
+// The `store` commands: set, get, dump, keys, values, rm and rmkey on one key of the configuration
+// store.
 #pragma once
 
 #include <CLI/CLI.hpp>
