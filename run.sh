@@ -2,7 +2,8 @@
 # Installs what is needed, builds, and runs the command-line host on a
 # configuration folder: the one named by $SESSIONDECK_CONFIG, else a demo
 # folder inside the build tree. With arguments, runs `sessiondeck ARGS...`;
-# without, shows what is in the folder's "Global" key after a first set-up.
+# without, sets up a small demo (global options, a firewall, a session) once
+# and shows it.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -16,17 +17,24 @@ if [ $# -gt 0 ]; then
   exec "$cli" "$@"
 fi
 
-echo "Configuration folder: $SESSIONDECK_CONFIG"
+echo "-- where the host settles its configuration folder"
+"$cli" where
 if [ ! -e "$SESSIONDECK_CONFIG/Global.ini" ]; then
-  "$cli" store set Global "Show Toolbar" dword 1
-  "$cli" store set Global "Anonymous Password" string "guest@"
-  "$cli" store set Global "Selected Termcap Entries" multi first second
+  # The first change to the global options writes every default once, with the
+  # configuration format identifier.
+  "$cli" global set "Anonymous Password" "guest@"
+  "$cli" firewall set Office "Firewall Type" HTTP_BASICAUTH
+  "$cli" firewall set Office "Firewall Address" proxy.example.net
+  "$cli" firewall set Office "Firewall Password" "s3cret"
   "$cli" store set 'Sessions\Servers\web1' Hostname string web1.example.net
   "$cli" store set 'Sessions\Servers\web1' Port dword 22
 fi
 echo "-- keys of the root"
 "$cli" store keys ''
-echo "-- values of Global"
-"$cli" store dump Global
+echo "-- global options that differ from their defaults"
+"$cli" global show | grep -v $'\tdefault$' || true
+echo "-- firewalls"
+"$cli" firewall ls
+"$cli" firewall show Office
 echo "-- Sessions\\Servers\\web1 as JSON"
 "$cli" store dump 'Sessions\Servers\web1' --json
