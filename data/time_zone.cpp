@@ -10,6 +10,7 @@
 #include <unicode/tzrule.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 
 #include "foundation/message_format.h"
@@ -180,7 +181,9 @@ TIME_ZONE_INFORMATION InformationOf(const icu::TimeZone& zone) {
     std::unique_ptr<icu::AnnualTimeZoneRule> ownDaylight(daylightRule);
     if (U_FAILURE(status) || !standardRule || !daylightRule) return information;
 
-    const int32_t year = FromMs(static_cast<int64_t>(now)).wYear;
+    // Near the end of a year the rules ICU hands out start with the next one.
+    const int32_t year = std::max({static_cast<int32_t>(FromMs(static_cast<int64_t>(now)).wYear),
+                                   standardRule->getStartYear(), daylightRule->getStartYear()});
     const int32_t standardRaw = standardRule->getRawOffset();
     const int32_t daylightSaving = daylightRule->getDSTSavings();
     UDate daylightStart = 0;

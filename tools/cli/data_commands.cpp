@@ -50,7 +50,7 @@ void RunList() {
 }
 
 std::string Format(const SYSTEMTIME& time) {
-    char text[32];
+    char text[48];
     std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02u", time.wYear, time.wMonth,
                   time.wDay, time.wHour, time.wMinute, time.wSecond);
     return text;
