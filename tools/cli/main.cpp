@@ -7,6 +7,7 @@
 
 #include "platform/version_record.h"
 #include "tools/cli/cli_common.h"
+#include "tools/cli/data_commands.h"
 #include "tools/cli/firewall_commands.h"
 #include "tools/cli/global_commands.h"
 #include "tools/cli/secret_commands.h"
@@ -38,6 +39,8 @@ int main(int argc, char** argv) {
     cli::AddFirewallCommands(app, options);
     cli::AddGlobalCommands(app, options);
     cli::AddWhereCommand(app, options);
+    cli::AddFileTypeCommands(app, options);
+    cli::AddTimeZoneCommands(app);
 
     try {
         app.parse(argc, argv);

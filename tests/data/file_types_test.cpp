@@ -1,0 +1,312 @@
+// File types: seeding from a desktop without one and from a fake MIME tree, the stored form,
+// merging by type name and the index bookkeeping.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "data/file_types.h"
+#include "platform/file_associations.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// Points the association lookup at folders of the test's own; restores the
+// environment afterwards.
+class ScopedDesktop {
+public:
+    explicit ScopedDesktop(const std::filesystem::path& root) {
+        for (const char* name : kNames) {
+            const char* old = std::getenv(name);
+            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
+        }
+        Set("XDG_DATA_HOME", root / "home-data");
+        Set("XDG_DATA_DIRS", root / "data");
+        Set("XDG_CONFIG_HOME", root / "config");
+        Set("XDG_CONFIG_DIRS", root / "etc");
+    }
+    ~ScopedDesktop() {
+        for (const auto& [name, value] : m_saved) {
+            if (value) {
+                setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    static void Set(const char* name, const std::filesystem::path& value) {
+        setenv(name, value.c_str(), 1);
+    }
+    static constexpr const char* kNames[] = {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
+                                             "XDG_CONFIG_DIRS"};
+    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+};
+
+void Write(const std::filesystem::path& file, const std::string& text) {
+    std::filesystem::create_directories(file.parent_path());
+    WriteFileBytes(file, text);
+}
+
+// A small desktop: weights, a damaged line, two classes sharing a description,
+// a subclass of text, a default application that is missing before one that exists.
+void WriteFakeDesktop(const std::filesystem::path& root) {
+    const auto mime = root / "data/mime";
+    Write(mime / "globs2",
+          "# weight:type:glob\n"
+          "50:text/plain:*.txt\n"
+          "50:text/plain:*.TEXT\n"
+          "40:text/x-weak:*.jpg\n"
+          "50:image/jpeg:*.jpg\n"
+          "50:image/jpeg:*.jpeg\n"
+          "60:application/x-ms-dos-executable:*.exe\n"
+          "50:application/x-shellscript:*.sh\n"
+          "50:text/markdown:*.md\n"
+          "50:application/vnd.oasis.opendocument.text:*.odt\n"
+          "50:text/x-notes:*.nfo\n"
+          "50:application/x-nfo:*.nfo\n"
+          "50:application/x-data:*.dat\n"
+          "this line is damaged\n"
+          "50:nomime:*.bad\n"
+          "50:text/plain:README\n");
+    Write(mime / "subclasses", "application/x-shellscript text/plain\n");
+    Write(mime / "icons", "text/plain:text-x-generic\n");
+    Write(mime / "text/plain.xml",
+          "<mime-type type=\"text/plain\"><comment xml:lang=\"de\">Text</comment>"
+          "<comment>Plain &amp; simple text</comment></mime-type>");
+    Write(mime / "image/jpeg.xml", "<mime-type><comment>JPEG image</comment></mime-type>");
+    Write(mime / "text/markdown.xml", "<mime-type><comment>Document</comment></mime-type>");
+    Write(mime / "application/vnd.oasis.opendocument.text.xml",
+          "<mime-type><comment>Document</comment></mime-type>");
+    Write(mime / "application/x-ms-dos-executable.xml",
+          "<mime-type><comment>DOS/Windows executable</comment></mime-type>");
+    Write(root / "data/applications/mimeinfo.cache",
+          "[MIME Cache]\ntext/plain=editor.desktop;\nimage/jpeg=viewer.desktop;\n");
+    Write(root / "config/mimeapps.list",
+          "[Added Associations]\ntext/plain=other.desktop;\n"
+          "[Default Applications]\ntext/plain=missing.desktop;viewer.desktop;\n");
+    Write(root / "data/applications/viewer.desktop",
+          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/view\" %f\n"
+          "[Desktop Action New]\nExec=wrong\n");
+    Write(root / "data/applications/editor.desktop", "[Desktop Entry]\nExec=editor --new %U\n");
+}
+
+std::vector<std::u16string> Extensions(const FileTypeDefinition* definition) {
+    std::vector<std::u16string> list;
+    if (definition) {
+        for (const auto& extension : definition->extensions) list.push_back(extension.str());
+    }
+    return list;
+}
+
+FileTypeDefinition Named(const char16_t* name, std::vector<VUnicodeString> extensions,
+                         int transferType = kTransferTypeGlobal) {
+    FileTypeDefinition definition;
+    definition.typeName = name;
+    definition.extensions = VStringArray(std::move(extensions));
+    definition.transferType = transferType;
+    return definition;
+}
+
+}  // namespace
+
+TEST(FileTypes, WithoutADesktopTheBuiltInListSeedsAndIsStored) {
+    TempDir dir;
+    ScopedDesktop desktop(dir.path());
+    MemoryStoreFactory factory;
+    FileTypeManager manager(&factory);
+
+    const FileTypeDefinition* text = manager.FindExtension(u"TXT");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->typeName, u"Text Document");
+    EXPECT_EQ(Extensions(text), (std::vector<std::u16string>{u"txt", u"log"}));
+    EXPECT_EQ(text->transferType, kTransferTypeAscii);
+    EXPECT_EQ(manager.FindExtension(u"jpeg"), manager.FindExtension(u"jpg"));
+    EXPECT_EQ(manager.FindExtension(u"zip")->transferType, kTransferTypeBinary);
+    EXPECT_EQ(manager.FindExtension(u"nope"), nullptr);
+
+    const FileTypeDefinition* exe = manager.FindExtension(u"exe");
+    ASSERT_NE(exe, nullptr);
+    EXPECT_EQ(exe->application, u"%1");
+    EXPECT_EQ(exe->transferType, kTransferTypeBinary);
+    EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(exe)));
+    EXPECT_FALSE(manager.IsExeIndex(manager.FindIndex(text)));
+    EXPECT_EQ(manager.FindExtension(u"ico")->remoteOpenAction, kRemoteOpenOpen);
+
+    // Every definition went to the store, in the six-element form.
+    EXPECT_EQ(factory.ValueNames(u"FileTypes").size(),
+              static_cast<size_t>(manager.GetDefinitionCount()));
+    const MemoryValue* stored = factory.Find(u"FileTypes", u"Text Document");
+    ASSERT_NE(stored, nullptr);
+    ASSERT_EQ(stored->kind, kValueKindStringArray);
+    EXPECT_EQ(stored->strings, (VStringArray{u"", u"0", u"", u"txt|log", u"1", u"1"}));
+}
+
+TEST(FileTypes, ADesktopTreeGivesNamesApplicationsIconsAndMergedTypes) {
+    TempDir dir;
+    WriteFakeDesktop(dir.path());
+    ScopedDesktop desktop(dir.path());
+    MemoryStoreFactory factory;
+    FileTypeManager manager(&factory);
+
+    const FileTypeDefinition* text = manager.FindExtension(u"txt");
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->typeName, u"Plain & simple text");
+    EXPECT_EQ(Extensions(text), (std::vector<std::u16string>{u"txt", u"text"}));
+    // The explicit default wins over the cache; a missing entry is passed over.
+    EXPECT_EQ(text->application, u"/opt/My Viewer/view");
+    EXPECT_EQ(text->iconFile, u"text-x-generic");
+    EXPECT_EQ(text->transferType, kTransferTypeAscii);
+
+    const FileTypeDefinition* jpeg = manager.FindExtension(u"JPG");
+    ASSERT_NE(jpeg, nullptr);
+    EXPECT_EQ(jpeg->typeName, u"JPEG image") << "the heavier glob decides";
+    EXPECT_EQ(Extensions(jpeg), (std::vector<std::u16string>{u"jpg", u"jpeg"}));
+    EXPECT_EQ(jpeg->iconFile, u"image-jpeg");
+    EXPECT_EQ(jpeg->transferType, kTransferTypeBinary);
+
+    EXPECT_EQ(manager.FindExtension(u"sh")->transferType, kTransferTypeAscii) << "subclass of text";
+    const FileTypeDefinition* document = manager.FindExtension(u"odt");
+    ASSERT_NE(document, nullptr);
+    EXPECT_EQ(document, manager.FindExtension(u"md"));
+    EXPECT_EQ(document->transferType, kTransferTypeBinary);
+    EXPECT_EQ(manager.FindExtension(u"nfo")->typeName, u"text/x-notes") << "first of equal weight";
+    EXPECT_EQ(manager.FindExtension(u"dat")->typeName, u"application/x-data");
+    EXPECT_EQ(manager.FindExtension(u"bad"), nullptr);
+    EXPECT_EQ(manager.FindExtension(u"README"), nullptr);
+    EXPECT_EQ(manager.FindExtension(u"log"), nullptr) << "the built-in list is not used";
+    EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
+    EXPECT_NE(factory.Find(u"FileTypes", u"Document"), nullptr);
+}
+
+TEST(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
+    TempDir dir;
+    ScopedDesktop desktop(dir.path());
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"FileTypes");
+        key.SetStringArray(u"Mine",
+                           VStringArray{u"app", u"3", u"icon.png", u"abc||TXT", u"4", u"2"});
+        key.SetStringArray(u"Short", VStringArray{u"app", u"3", u"icon.png", u"short"});
+        key.SetStringArray(u"application", VStringArray{u"own", u"x", u"", u"exe", u"y", u"1"});
+    }
+    FileTypeManager manager(&factory);
+
+    const FileTypeDefinition* mine = manager.FindExtension(u"txt");
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(mine->typeName, u"Mine");
+    EXPECT_EQ(Extensions(mine), (std::vector<std::u16string>{u"abc", u"TXT"}));
+    EXPECT_EQ(mine->application, u"app");
+    EXPECT_EQ(mine->iconFile, u"icon.png");
+    EXPECT_EQ(mine->iconIndex, 3);
+    EXPECT_EQ(mine->remoteOpenAction, kRemoteOpenSaveToDisk);
+    EXPECT_EQ(mine->transferType, kTransferTypeBinary);
+
+    const FileTypeDefinition* shortForm =
+        manager.Definition(manager.FindFileTypeIndex(u"short", false));
+    ASSERT_NE(shortForm, nullptr);
+    EXPECT_TRUE(shortForm->extensions.IsEmpty());
+    EXPECT_EQ(shortForm->transferType, kTransferTypeGlobal);
+    EXPECT_EQ(shortForm->remoteOpenAction, kRemoteOpenPrompt);
+    EXPECT_EQ(manager.FindFileTypeIndex(u"short", true), -1);
+
+    // The stored type that already held "exe" keeps its own values, damaged
+    // numbers read as defaults, and the built-in's binary transfer is merged in.
+    const FileTypeDefinition* exe = manager.FindExtension(u"exe");
+    ASSERT_NE(exe, nullptr);
+    EXPECT_EQ(exe->typeName, u"application");
+    EXPECT_EQ(exe->application, u"own");
+    EXPECT_EQ(exe->iconIndex, 0);
+    EXPECT_EQ(exe->remoteOpenAction, kRemoteOpenPrompt);
+    EXPECT_EQ(exe->transferType, kTransferTypeBinary);
+    EXPECT_NE(manager.FindExtension(u"ico"), nullptr);
+    EXPECT_EQ(manager.FindExtension(u"jpg"), nullptr) << "a stored set is not seeded again";
+}
+
+TEST(FileTypes, AddTypeMergesByNameAndNeverSharesAnExtension) {
+    TempDir dir;
+    ScopedDesktop desktop(dir.path());
+    MemoryStoreFactory factory;
+    FileTypeManager manager(&factory);
+    const int count = manager.GetDefinitionCount();
+
+    const FileTypeDefinition first = Named(u"  Notes ", {u"nts", u"txt"}, kTransferTypeAscii);
+    const int index = manager.AddType(&first);
+    ASSERT_EQ(index, count);
+    EXPECT_EQ(manager.Definition(index)->typeName, u"Notes");
+    EXPECT_TRUE(manager.Definition(index)->stored);
+    EXPECT_EQ(Extensions(manager.Definition(index)), (std::vector<std::u16string>{u"nts"}));
+    EXPECT_EQ(manager.FindExtension(u"txt")->typeName, u"Text Document");
+
+    const FileTypeDefinition binary = Named(u"NOTES", {u"nt2"}, kTransferTypeBinary);
+    EXPECT_EQ(manager.AddType(&binary), index);
+    EXPECT_EQ(manager.Definition(index)->transferType, kTransferTypeBinary);
+    const FileTypeDefinition ascii = Named(u"notes", {}, kTransferTypeAscii);
+    EXPECT_EQ(manager.AddType(&ascii), index);
+    EXPECT_EQ(manager.Definition(index)->transferType, kTransferTypeBinary) << "binary stays";
+    EXPECT_EQ(Extensions(manager.Definition(index)), (std::vector<std::u16string>{u"nts", u"nt2"}));
+
+    const FileTypeDefinition blank = Named(u" \t", {u"zzz"});
+    EXPECT_EQ(manager.AddType(&blank), -1);
+    EXPECT_EQ(manager.AddType(nullptr), -1);
+    EXPECT_EQ(manager.FindExtension(u"zzz"), nullptr);
+    EXPECT_EQ(manager.GetDefinitionCount(), count + 1);
+}
+
+TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
+    TempDir dir;
+    ScopedDesktop desktop(dir.path());
+    MemoryStoreFactory factory;
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"FileTypes");
+        key.SetStringArray(u"First", VStringArray{u"", u"0", u"", u"one", u"1", u"0"});
+        key.SetStringArray(u"Second", VStringArray{u"", u"0", u"", u"two", u"1", u"0"});
+    }
+    FileTypeManager manager(&factory);
+    ASSERT_EQ(manager.FindIndex(manager.FindExtension(u"exe")), 2) << "built-ins follow the store";
+
+    EXPECT_FALSE(manager.RemoveType(-1));
+    EXPECT_FALSE(manager.RemoveType(manager.GetDefinitionCount()));
+    EXPECT_FALSE(manager.SetTransferType(manager.GetDefinitionCount(), 1));
+    EXPECT_FALSE(manager.SetItemData(-1, 1));
+    EXPECT_EQ(manager.Definition(-1), nullptr);
+    EXPECT_FALSE(manager.IsExeIndex(-1));
+
+    // Removing a definition before the executables moves their index with them.
+    ASSERT_TRUE(manager.RemoveType(0));
+    EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
+    EXPECT_TRUE(manager.IsExeIndex(1));
+    EXPECT_FALSE(manager.IsExeIndex(2));
+    ASSERT_TRUE(manager.RemoveType(1));
+    EXPECT_FALSE(manager.IsExeIndex(1)) << "no definition is the executables' any more";
+
+    ASSERT_TRUE(manager.SetRemoteFileOpenAction(0, kRemoteOpenSaveToDisk));
+    manager.StoreDefinitions();
+    EXPECT_EQ(factory.Find(u"FileTypes", u"First"), nullptr);
+    EXPECT_EQ(factory.Find(u"FileTypes", u"Second")->strings[4], u"4");
+
+    manager.ReloadDefinitions();
+    EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
+    EXPECT_EQ(manager.FindExtension(u"two")->remoteOpenAction, kRemoteOpenSaveToDisk);
+    // The executables come back as a built-in on every load.
+    EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
+}
+
+TEST(FileTypes, ExecLinesGiveTheirExecutable) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"editor --new %U", "editor"},
+        {"  /usr/bin/gedit", "/usr/bin/gedit"},
+        {"\"/opt/My Viewer/view\" %f", "/opt/My Viewer/view"},
+        {"\"/opt/a \\\\\"b\\\\\"/run\" %u", "/opt/a \"b\"/run"},
+        {"\"unterminated", "unterminated"},
+        {"", ""},
+    };
+    for (const auto& [line, executable] : cases) {
+        EXPECT_EQ(platform::ExecutableOfExecLine(line), executable) << line;
+    }
+}

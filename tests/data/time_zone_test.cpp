@@ -1,0 +1,220 @@
+// Time zones: the zone list, abbreviations, biases by mode, and conversions around the changes to
+// and from daylight time, by the yearly rule and by the zone's history.
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+
+#include "data/time_zone.h"
+
+namespace {
+
+SYSTEMTIME At(int year, int month, int day, int hour, int minute = 0, int second = 0) {
+    SYSTEMTIME time;
+    time.wYear = static_cast<uint16_t>(year);
+    time.wMonth = static_cast<uint16_t>(month);
+    time.wDay = static_cast<uint16_t>(day);
+    time.wHour = static_cast<uint16_t>(hour);
+    time.wMinute = static_cast<uint16_t>(minute);
+    time.wSecond = static_cast<uint16_t>(second);
+    return time;
+}
+
+std::string Text(const SYSTEMTIME& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u dow %u", t.wYear, t.wMonth,
+                  t.wDay, t.wHour, t.wMinute, t.wSecond, t.wMilliseconds, t.wDayOfWeek);
+    return text;
+}
+
+std::u16string Str(const char16_t* text) {
+    return text ? std::u16string(text) : u"(null)";
+}
+
+const TimeZone& Zones() {
+    static const TimeZone zones;
+    return zones;
+}
+
+TIME_ZONE_INFORMATION Rule(const char16_t* identifier) {
+    TIME_ZONE_INFORMATION information;
+    int daylight = -7;
+    EXPECT_NE(Zones().GetTimeZoneInformation(identifier, information, daylight), 0);
+    EXPECT_TRUE(daylight == 0 || daylight == 1);
+    return information;
+}
+
+int CurrentYear() {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    return utc.tm_year + 1900;
+}
+
+}  // namespace
+
+TEST(TimeZones, TheListRunsWestToEastAndHoldsTheKnownZones) {
+    const TimeZone& zones = Zones();
+    ASSERT_GT(zones.TimeZoneCount(), 300);
+    bool berlin = false, newYork = false, tokyo = false;
+    for (int i = 0; i < zones.TimeZoneCount(); ++i) {
+        const std::u16string id = zones.Identifier(i);
+        berlin |= id == u"Europe/Berlin";
+        newYork |= id == u"America/New_York";
+        tokyo |= id == u"Asia/Tokyo";
+        if (id == u"Europe/Berlin") {
+            EXPECT_EQ(std::u16string(zones.Description(i)).substr(0, 12), u"(UTC+01:00) ");
+        }
+        if (i > 0) {
+            TIME_ZONE_INFORMATION previous, current;
+            int daylight = 0;
+            zones.GetTimeZoneInformation(zones.Identifier(i - 1), previous, daylight);
+            zones.GetTimeZoneInformation(zones.Identifier(i), current, daylight);
+            EXPECT_GE(previous.Bias, current.Bias) << i;
+        }
+    }
+    EXPECT_TRUE(berlin && newYork && tokyo);
+    EXPECT_EQ(zones.Identifier(-1), nullptr);
+    EXPECT_EQ(zones.Description(zones.TimeZoneCount()), nullptr);
+}
+
+TEST(TimeZones, AbbreviationsAndLabels) {
+    const TimeZone& zones = Zones();
+    EXPECT_EQ(Str(zones.Identifier(u"EST")), u"America/New_York");
+    EXPECT_EQ(Str(zones.Identifier(u"edt")), u"America/New_York");
+    EXPECT_EQ(Str(zones.Identifier(u"PST")), u"America/Los_Angeles");
+    EXPECT_EQ(Str(zones.Identifier(u"gmt")), u"Europe/London");
+    EXPECT_EQ(zones.Identifier(u"XYZ"), nullptr);
+    EXPECT_EQ(zones.Identifier(u""), nullptr);
+    EXPECT_EQ(zones.Identifier(static_cast<const char16_t*>(nullptr)), nullptr);
+
+    EXPECT_EQ(zones.Label(u"Nowhere/Special"), nullptr);
+    EXPECT_EQ(zones.Label(u""), nullptr);
+    const std::u16string label = Str(zones.Label(u"europe/berlin"));
+    EXPECT_TRUE(label == u"Central European Standard Time" ||
+                label == u"Central European Summer Time")
+        << std::string(label.begin(), label.end());
+    // An alias names the zone of its canonical identifier.
+    EXPECT_EQ(Str(zones.Label(u"US/Eastern")), Str(zones.Label(u"America/New_York")));
+    TIME_ZONE_INFORMATION information;
+    int daylight = 0;
+    EXPECT_EQ(zones.GetTimeZoneInformation(u"Nowhere/Special", information, daylight), 0);
+}
+
+TEST(TimeZones, BiasFollowsTheMode) {
+    TIME_ZONE_INFORMATION zone;
+    zone.Bias = 480;
+    zone.DaylightBias = -60;
+    long bias = 0;
+    // Without change dates there is only standard time, whatever the mode.
+    for (int mode : {0, 1, -1}) {
+        ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, mode));
+        EXPECT_EQ(bias, 480) << mode;
+    }
+    zone.DaylightDate = At(0, 3, 2, 2);   // second Sunday of March, 02:00
+    zone.StandardDate = At(0, 11, 1, 2);  // first Sunday of November, 02:00
+    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, 0));
+    EXPECT_EQ(bias, 480);
+    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, 1));
+    EXPECT_EQ(bias, 420);
+    const SYSTEMTIME summer = At(2025, 7, 1, 12);
+    const SYSTEMTIME winter = At(2025, 1, 15, 12);
+    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, &summer, &bias, -1));
+    EXPECT_EQ(bias, 420);
+    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, &winter, &bias, -1));
+    EXPECT_EQ(bias, 480);
+    EXPECT_TRUE(TimeZone::GetTzSpecificBias(&zone, &winter, nullptr, -1)) << "only tests";
+    EXPECT_FALSE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, -1)) << "no time to decide by";
+    const SYSTEMTIME february30 = At(2025, 2, 30, 0);
+    SYSTEMTIME out;
+    EXPECT_FALSE(TimeZone::TzSpecificTimeToUtc(&zone, &february30, &out, -1));
+}
+
+TEST(TimeZones, BerlinRuleConvertsAroundBothChanges) {
+    const TIME_ZONE_INFORMATION berlin = Rule(u"Europe/Berlin");
+    EXPECT_EQ(berlin.Bias, -60);
+    EXPECT_EQ(berlin.DaylightBias, -60);
+    EXPECT_EQ(Text(berlin.DaylightDate), Text(At(0, 3, 5, 2)));   // last Sunday of March, 02:00
+    EXPECT_EQ(Text(berlin.StandardDate), Text(At(0, 10, 5, 3)));  // last Sunday of October, 03:00
+
+    struct Case {
+        SYSTEMTIME local;
+        SYSTEMTIME utc;
+    };
+    // 2026: summer time from 29 March 01:00 UTC to 25 October 01:00 UTC.
+    const Case toUtc[] = {
+        {At(2026, 3, 29, 1, 59, 59), At(2026, 3, 29, 0, 59, 59)},
+        {At(2026, 3, 29, 3, 0), At(2026, 3, 29, 1, 0)},
+        {At(2026, 10, 25, 1, 59), At(2026, 10, 24, 23, 59)},
+        {At(2026, 10, 25, 3, 0), At(2026, 10, 25, 2, 0)},
+        {At(2026, 12, 31, 23, 30), At(2026, 12, 31, 22, 30)},
+    };
+    for (const Case& c : toUtc) {
+        SYSTEMTIME utc;
+        ASSERT_TRUE(TimeZone::TzSpecificTimeToUtc(&berlin, &c.local, &utc, -1));
+        EXPECT_EQ(Text(utc).substr(0, 23), Text(c.utc).substr(0, 23)) << Text(c.local);
+    }
+    const Case fromUtc[] = {
+        {At(2026, 10, 25, 2, 30), At(2026, 10, 25, 0, 30)},  // the first 02:30, summer time
+        {At(2026, 10, 25, 2, 30), At(2026, 10, 25, 1, 30)},  // the second, standard time
+        {At(2027, 1, 1, 0, 30), At(2026, 12, 31, 23, 30)},
+    };
+    for (const Case& c : fromUtc) {
+        SYSTEMTIME local;
+        ASSERT_TRUE(TimeZone::UtcToTzSpecificTime(&berlin, &c.utc, &local, -1));
+        EXPECT_EQ(Text(local).substr(0, 23), Text(c.local).substr(0, 23)) << Text(c.utc);
+    }
+    SYSTEMTIME local;
+    const SYSTEMTIME sunday = At(2026, 3, 29, 12);
+    ASSERT_TRUE(TimeZone::UtcToTzSpecificTime(&berlin, &sunday, &local, 0));
+    EXPECT_EQ(Text(local), "2026-03-29 13:00:00.000 dow 0") << "mode 0 is standard time";
+}
+
+// This year's rule and ICU's history must agree on every hour of the year, in
+// both hemispheres and for a zone without daylight time.
+TEST(TimeZones, TheYearlyRuleAgreesWithTheZoneHistory) {
+    const int year = CurrentYear();
+    for (const char16_t* id :
+         {u"Europe/Berlin", u"America/New_York", u"Australia/Sydney", u"Asia/Kolkata"}) {
+        const TIME_ZONE_INFORMATION rule = Rule(id);
+        int mismatches = 0;
+        for (int day = 0; day < 365 && mismatches < 3; ++day) {
+            for (int hour = 0; hour < 24 && mismatches < 3; ++hour) {
+                std::tm when{};
+                when.tm_year = year - 1900;
+                when.tm_mday = 1 + day;
+                when.tm_hour = hour;
+                when.tm_min = 30;
+                const std::time_t seconds = timegm(&when);
+                gmtime_r(&seconds, &when);
+                const SYSTEMTIME utc =
+                    At(when.tm_year + 1900, when.tm_mon + 1, when.tm_mday, hour, 30);
+                SYSTEMTIME byRule, byHistory;
+                ASSERT_TRUE(TimeZone::UtcToTzSpecificTime(&rule, &utc, &byRule, -1));
+                ASSERT_TRUE(Zones().UtcToLocal(id, utc, byHistory));
+                if (Text(byRule) != Text(byHistory)) {
+                    ++mismatches;
+                    ADD_FAILURE() << Text(utc) << ": " << Text(byRule) << " vs " << Text(byHistory);
+                }
+            }
+        }
+    }
+}
+
+TEST(TimeZones, HistoryConversionsReadSkippedAndRepeatedTimesOneWay) {
+    const TimeZone& zones = Zones();
+    SYSTEMTIME utc, local;
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 3, 29, 2, 30), utc));
+    EXPECT_EQ(Text(utc), "2026-03-29 01:30:00.000 dow 0") << "skipped: read as standard time";
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 10, 25, 2, 30), utc));
+    EXPECT_EQ(Text(utc), "2026-10-25 00:30:00.000 dow 0") << "repeated: the first occurrence";
+    // Germany kept standard time all year in the 1970s.
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(1975, 7, 1, 12), utc));
+    EXPECT_EQ(Text(utc), "1975-07-01 11:00:00.000 dow 2");
+    ASSERT_TRUE(zones.UtcToLocal(u"America/New_York", At(2026, 3, 8, 7, 0), local));
+    EXPECT_EQ(Text(local), "2026-03-08 03:00:00.000 dow 0");
+
+    EXPECT_FALSE(zones.LocalToUtc(u"Nowhere/Special", At(2026, 1, 1, 0), utc));
+    EXPECT_FALSE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 2, 29, 0), utc));
+    EXPECT_FALSE(zones.UtcToLocal(u"Europe/Berlin", At(2026, 13, 1, 0), local));
+}

@@ -1,0 +1,117 @@
+// The sessiondeck host's filetype and tz commands, run as a real process.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class CliData : public ::testing::Test {
+protected:
+    // The association folders are the test's own: empty unless it writes a tree there.
+    ProcessResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config.string()});
+        return RunProcess(
+            SESSIONDECK_CLI_PATH, args,
+            {"XDG_DATA_HOME=" + (dir / "home").string(), "XDG_DATA_DIRS=" + (dir / "data").string(),
+             "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(),
+             "XDG_CONFIG_DIRS=" + (dir / "etc").string()});
+    }
+    void Write(const std::string& relative, const std::string& text) {
+        std::filesystem::create_directories((dir / relative).parent_path());
+        WriteFileBytes(dir / relative, text);
+    }
+    TempDir dir;
+    std::filesystem::path config = dir / "Config";
+};
+
+}  // namespace
+
+TEST_F(CliData, FileTypeWithoutADesktopUsesTheBuiltInListAndStoresIt) {
+    auto r = Run({"filetype", ".TXT"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Type Name\tText Document\n"
+              "Extensions\ttxt|log\n"
+              "Application\t\n"
+              "Icon File\t\n"
+              "Icon Index\t0\n"
+              "Transfer Type\tASCII\n"
+              "Remote Open Action\tPrompt for open action\n");
+    EXPECT_NE(ReadFileBytes(config / "FileTypes.ini").find("\"Text Document\""), std::string::npos);
+
+    // A stored change is what the next run shows.
+    ASSERT_EQ(
+        Run({"store", "set", "FileTypes", "Text Document", "multi", "ed", "0", "", "txt", "4", "2"})
+            .status,
+        0);
+    r = Run({"filetype", "txt"});
+    EXPECT_NE(r.out.find("Application\ted\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Transfer Type\tBinary\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Remote Open Action\tSave to disk\n"), std::string::npos) << r.out;
+    EXPECT_EQ(Run({"filetype", "log"}).status, 1) << "log is no longer stored with txt";
+
+    r = Run({"filetype", "nosuchext"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("no file type holds the extension 'nosuchext'"), std::string::npos)
+        << r.err;
+    EXPECT_EQ(Run({"filetype", "."}).status, 2);
+    EXPECT_EQ(Run({"filetype"}).status, 2);
+}
+
+TEST_F(CliData, FileTypeFromADesktopTree) {
+    Write("data/mime/globs2", "50:application/x-shellscript:*.sh\n");
+    Write("data/mime/subclasses", "application/x-shellscript text/plain\n");
+    Write("data/mime/application/x-shellscript.xml",
+          "<mime-type><comment>Shell script</comment></mime-type>");
+    Write("data/applications/mimeinfo.cache",
+          "[MIME Cache]\napplication/x-shellscript=ed.desktop;\n");
+    Write("data/applications/ed.desktop", "[Desktop Entry]\nExec=/usr/bin/ed %f\n");
+    auto r = Run({"filetype", "SH"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Type Name\tShell script\n"
+              "Extensions\tsh\n"
+              "Application\t/usr/bin/ed\n"
+              "Icon File\tapplication-x-shellscript\n"
+              "Icon Index\t0\n"
+              "Transfer Type\tASCII\n"
+              "Remote Open Action\tPrompt for open action\n");
+    EXPECT_EQ(Run({"filetype", "txt"}).status, 1) << "the tree has no txt";
+}
+
+TEST_F(CliData, TimeZoneListAndConversions) {
+    auto r = Run({"tz", "list"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    int count = 0;
+    bool berlin = false;
+    for (std::string line; std::getline(lines, line); ++count) {
+        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 1) << line;
+        berlin |= line.rfind("Europe/Berlin\t(UTC+01:00) ", 0) == 0;
+    }
+    EXPECT_GT(count, 300);
+    EXPECT_TRUE(berlin);
+
+    EXPECT_EQ(Run({"tz", "convert", "Europe/Berlin", "2026-03-29T03:30:00"}).out,
+              "2026-03-29T01:30:00Z\n");
+    EXPECT_EQ(Run({"tz", "convert", "Europe/Berlin", "2026-10-25T01:30:00Z"}).out,
+              "2026-10-25T02:30:00\n");
+    EXPECT_EQ(Run({"tz", "convert", "America/New_York", "2026-01-15T12:00:00"}).out,
+              "2026-01-15T17:00:00Z\n");
+
+    r = Run({"tz", "convert", "Mars/Olympus", "2026-01-01T00:00:00"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("unknown time zone 'Mars/Olympus'"), std::string::npos) << r.err;
+    for (const char* bad :
+         {"2026-02-30T00:00:00", "yesterday", "2026-01-01 00:00:00", "2026-01-01T24:00:00"}) {
+        r = Run({"tz", "convert", "Europe/Berlin", bad});
+        EXPECT_EQ(r.status, 2) << bad;
+        EXPECT_NE(r.err.find("is not a time of the form YYYY-MM-DDTHH:MM:SS"), std::string::npos)
+            << r.err;
+    }
+    EXPECT_NE(Run({"tz", "--help"}).out.find("convert"), std::string::npos);
+}
