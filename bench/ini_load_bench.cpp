@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/query_values.h"
 #include "profile/ini_store.h"
 
 namespace fs = std::filesystem;
@@ -64,26 +65,7 @@ void BM_LoadAndQueryAll(benchmark::State& state) {
     for (auto _ : state) {
         VProfileStore store(true, &fixture.Factory());
         VProfileKey key(store.GetRootKey(), u"Big");
-        size_t found = 0;
-        for (size_t i = 0; i < fixture.Names().size(); ++i) {
-            const char16_t* name = fixture.Names()[i].c_str();
-            uint32_t dword = 0, size = 0;
-            VUnicodeString text;
-            VStringArray array;
-            switch (i % 4) {
-                case 0:
-                    found += key.QueryDword(name, dword);
-                    break;
-                case 1:
-                    found += key.QueryString(name, text);
-                    break;
-                case 2:
-                    found += key.QueryBinary(name, nullptr, size);
-                    break;
-                default:
-                    found += key.QueryStringArray(name, array);
-            }
-        }
+        const size_t found = QueryAllValues(key, fixture.Names());
         if (found != fixture.Names().size()) state.SkipWithError("a value was not read back");
         benchmark::DoNotOptimize(found);
     }
