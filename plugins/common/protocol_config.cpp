@@ -1,0 +1,155 @@
+// The shared connect configuration of the reference protocol modules.
+#include "plugins/common/protocol_config.h"
+
+#include "foundation/messages.h"
+#include "session/firewall_store.h"
+
+namespace plugin {
+
+ProtocolConfig::ProtocolConfig(const ProtocolDescription& description, VProfileKey* key)
+    : m_description(&description) {
+    m_host.Init(key, VUnicodeString(description.hostValueName), VUnicodeString());
+    if (description.portValueName)
+        m_port.Init(key, VUnicodeString(description.portValueName), description.defaultPort);
+    m_user.Init(key, VUnicodeString(u"Username"), VUnicodeString());
+    m_firewall.Init(key, VUnicodeString(u"Firewall Name"),
+                    VUnicodeString(RemoteHostConfig::kNoFirewallName));
+    if (description.transferSide)
+        m_initialDirectory.Init(key, VUnicodeString(u"Initial Directory"), VUnicodeString());
+    if (description.transferSide) m_anonymous.Init(key, VUnicodeString(u"Anonymous Login"), false);
+    for (const ProtocolOption& option : description.options) {
+        if (option.isText) {
+            m_texts.emplace_back().Init(key, VUnicodeString(option.name),
+                                        VUnicodeString(option.textDefault));
+        } else {
+            m_numbers.emplace_back().Init(key, VUnicodeString(option.name), option.numberDefault);
+        }
+    }
+}
+
+std::vector<VProfileData*> ProtocolConfig::Settings() const {
+    auto* self = const_cast<ProtocolConfig*>(this);
+    std::vector<VProfileData*> settings{&self->m_host};
+    if (m_description->portValueName) settings.push_back(&self->m_port);
+    settings.push_back(&self->m_user);
+    settings.push_back(&self->m_firewall);
+    if (m_description->transferSide) {
+        settings.push_back(&self->m_initialDirectory);
+        settings.push_back(&self->m_anonymous);
+    }
+    for (auto& number : self->m_numbers) settings.push_back(&number);
+    for (auto& text : self->m_texts) settings.push_back(&text);
+    return settings;
+}
+
+void ProtocolConfig::Save(VProfileKey* key, bool force) {
+    for (VProfileData* setting : Settings()) setting->Save(key, force);
+    m_unsaved = false;
+}
+
+bool ProtocolConfig::IsModified() const {
+    for (VProfileData* setting : Settings()) {
+        if (setting->IsModified()) return true;
+    }
+    return false;
+}
+
+void ProtocolConfig::Checkpoint() {
+    for (VProfileData* setting : Settings()) setting->Checkpoint();
+}
+
+void ProtocolConfig::Rollback() {
+    for (VProfileData* setting : Settings()) setting->Rollback();
+}
+
+void ProtocolConfig::ApplyDelta(const VProfileData* other) {
+    const auto* source = dynamic_cast<const ProtocolConfig*>(other);
+    if (!source || source == this || source->m_description != m_description) return;
+    const std::vector<VProfileData*> mine = Settings();
+    const std::vector<VProfileData*> theirs = source->Settings();
+    for (size_t i = 0; i < mine.size(); ++i) {
+        if (theirs[i]->IsModified()) mine[i]->ApplyDelta(theirs[i]);
+    }
+}
+
+VProfileData* ProtocolConfig::Lookup(int index) const {
+    const std::vector<VProfileData*> settings = Settings();
+    if (index < 0 || static_cast<size_t>(index) >= settings.size()) return nullptr;
+    return settings[static_cast<size_t>(index)];
+}
+
+void ProtocolConfig::SaveToMap(ConnectCarryMap& map) {
+    map.SetAt(kCarryHost, static_cast<VUnicodeString*>(&m_host));
+    map.SetAt(kCarryUser, static_cast<VUnicodeString*>(&m_user));
+    map.SetAt(kCarryFirewall, static_cast<VUnicodeString*>(&m_firewall));
+    // The usual port of one protocol is the wrong one for the next.
+    if (m_description->portValueName && m_port.Get() != m_description->defaultPort) {
+        map.SetAt(kCarryPort, &m_portCarry);
+        m_portCarry = m_port.Get();
+    } else {
+        map.RemoveKey(kCarryPort);
+    }
+}
+
+void ProtocolConfig::LoadFromMap(const ConnectCarryMap& map) {
+    void* value = nullptr;
+    if (map.Lookup(kCarryHost, value)) m_host = *static_cast<const VUnicodeString*>(value);
+    if (map.Lookup(kCarryUser, value)) m_user = *static_cast<const VUnicodeString*>(value);
+    if (map.Lookup(kCarryFirewall, value)) m_firewall = *static_cast<const VUnicodeString*>(value);
+    if (m_description->portValueName && map.Lookup(kCarryPort, value))
+        m_port = *static_cast<const int*>(value);
+}
+
+VUnicodeString ProtocolConfig::GetFirewallName() {
+    return m_temporaryFirewall.IsEmpty() ? m_firewall.Get() : m_temporaryFirewall;
+}
+
+FirewallConfig* ProtocolConfig::GetFirewall() {
+    const VUnicodeString name = GetFirewallName();
+    if (!name.EqualsNoCase(RemoteHostConfig::kNoFirewallName)) {
+        if (FirewallConfig* stored = LoadFirewall(name, true)) return stored;
+    }
+    return new FirewallConfig(name, nullptr);
+}
+
+VUnicodeString ProtocolConfig::CommandLine() {
+    VUnicodeString line = VUnicodeString(u"/") + m_description->protocolName;
+    if (!m_user.Get().IsEmpty()) line += VUnicodeString(u" /L ") + m_user.Get();
+    if (m_description->portValueName)
+        line += VUnicodeString(u" /P ") + VUnicodeString::FromUtf8(std::to_string(m_port.Get()));
+    if (!m_host.Get().IsEmpty()) line += VUnicodeString(u" ") + m_host.Get();
+    return line;
+}
+
+VProfile<int>* ProtocolConfig::NumberOption(std::u16string_view name) {
+    for (auto& number : m_numbers) {
+        if (number.GetName() == name) return &number;
+    }
+    return nullptr;
+}
+
+VProfile2<VUnicodeString, VProfileSz>* ProtocolConfig::TextOption(std::u16string_view name) {
+    for (auto& text : m_texts) {
+        if (text.GetName() == name) return &text;
+    }
+    return nullptr;
+}
+
+bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams* report,
+                      std::initializer_list<ProtocolEntry> entries) {
+    if (!element) return false;
+    for (const ProtocolEntry& entry : entries) {
+        if (element->protocolName == entry.description->protocolName) {
+            element->Create = entry.create;
+            return true;
+        }
+    }
+    // Asked for a protocol this module does not serve.
+    if (report) {
+        report->SetMessage(kMsgProtocolNotSupported);
+        report->AddInsert(element->protocolName.c_str());
+    }
+    return false;
+}
+
+}  // namespace plugin

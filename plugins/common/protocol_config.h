@@ -1,0 +1,144 @@
+// What the reference protocol modules share: one connect configuration driven by a description of
+// the protocol's values, and the registration of a module's rows.
+#pragma once
+
+#include <initializer_list>
+#include <vector>
+
+#include "session/connect_config.h"
+
+#define SD_PROTOCOL_EXPORT extern "C" __attribute__((visibility("default")))
+
+namespace plugin {
+
+// One protocol-specific option: a number or a text, its value name and default.
+struct ProtocolOption {
+    const char16_t* name;
+    bool isText;
+    int numberDefault;
+    const char16_t* textDefault;
+};
+
+struct ProtocolDescription {
+    const char16_t* protocolName;
+    // The stored port; null for protocols without one (serial lines, modems).
+    const char16_t* portValueName;
+    int defaultPort;
+    // Where the "host" is kept: "Hostname", or the device / phone number value.
+    const char16_t* hostValueName;
+    bool transferSide;
+    std::vector<ProtocolOption> options;
+};
+
+// The carry map's entries between protocols: each points at a VUnicodeString,
+// except "Port", which points at an int and is only handed on when the user
+// chose a port other than the protocol's usual one.
+inline constexpr const char16_t* kCarryHost = u"Hostname";
+inline constexpr const char16_t* kCarryUser = u"Username";
+inline constexpr const char16_t* kCarryPort = u"Port";
+inline constexpr const char16_t* kCarryFirewall = u"Firewall Name";
+
+class ProtocolConfig : public ConnectConfig {
+public:
+    ProtocolConfig(const ProtocolDescription& description, VProfileKey* key);
+    ProtocolConfig(const ProtocolConfig& other) = default;
+
+    void Save(VProfileKey* key, bool force) override;
+    bool IsModified() const override;
+    void Checkpoint() override;
+    void Rollback() override;
+    void ApplyDelta(const VProfileData* other) override;
+    VProfileData* Lookup(int index) const override;
+
+    ConnectConfig* Clone(ICommonConfig*) const override { return new ProtocolConfig(*this); }
+    void SaveToMap(ConnectCarryMap& map) override;
+    void LoadFromMap(const ConnectCarryMap& map) override;
+    void CopyAndUpdatePaths(VUnicodeString) override {}
+    void ProcessCommandLine(VList<VUnicodeString>&) override {}
+    int CanConnect() const override { return m_host.Get().IsEmpty() ? 0 : 1; }
+    VUnicodeString GetHostname() override { return m_host.Get(); }
+    void SetHostname(const char16_t* host) override { m_host = VUnicodeString(host); }
+    VUnicodeString GetUsername() override { return m_user.Get(); }
+    VUnicodeString GetPassword() override { return m_password; }
+    FirewallConfig* GetFirewall() override;
+    VUnicodeString GetFirewallName() override;
+    void SetFirewallName(const char16_t* name) override { m_firewall = VUnicodeString(name); }
+    void SetTemporaryFirewallName(const char16_t* name) override {
+        m_temporaryFirewall = VUnicodeString(name);
+    }
+    VUnicodeString CommandLine() override;
+    int GetPort() const override { return m_description->portValueName ? m_port.Get() : -1; }
+    void SetPassword(const char16_t* password) override { m_password = VUnicodeString(password); }
+    void SetTemporaryPassword(const char16_t* password) override { SetPassword(password); }
+    void SetPort(int port) override { m_port = port; }
+    void SetPasswordValid(bool valid) override { m_passwordValid = valid; }
+    void SetAccount(const char16_t* account) override { m_account = VUnicodeString(account); }
+    const char16_t* GetAccount() const override { return m_account.c_str(); }
+    void SetUsername(const char16_t* user) override { m_user = VUnicodeString(user); }
+    void SetInitialDirectory(const char16_t* folder) override {
+        m_initialDirectory = VUnicodeString(folder);
+    }
+    VUnicodeString GetInitialDirectory() override { return m_initialDirectory.Get(); }
+    void IsAnonymousLogin(bool anonymous) override { m_anonymous = anonymous; }
+    bool IsAnonymousLogin() const override { return m_anonymous.Get(); }
+    bool IsPasswordValid() const override { return m_passwordValid; }
+    bool IsCertificateVerificationDisabled() const override { return false; }
+    bool UseDataConnectionType() const override { return false; }
+    int GetDataConnectionType() const override { return 0; }
+    unsigned long GetListFlags() const override { return 0; }
+
+    // A protocol-specific option by value name; null when the protocol has none.
+    VProfile<int>* NumberOption(std::u16string_view name);
+    VProfile2<VUnicodeString, VProfileSz>* TextOption(std::u16string_view name);
+    const ProtocolDescription& Description() const { return *m_description; }
+
+private:
+    // Every stored setting, in save order.
+    std::vector<VProfileData*> Settings() const;
+
+    const ProtocolDescription* m_description;
+    VProfile2<VUnicodeString, VProfileSz> m_host;
+    VProfile<int> m_port;
+    VProfile2<VUnicodeString, VProfileSz> m_user;
+    VProfile2<VUnicodeString, VProfileSz> m_firewall;
+    VProfile2<VUnicodeString, VProfileSz> m_initialDirectory;
+    VProfile<bool> m_anonymous;
+    std::vector<VProfile<int>> m_numbers;
+    std::vector<VProfile2<VUnicodeString, VProfileSz>> m_texts;
+    // Kept in memory only: stored passwords are the session's business.
+    VUnicodeString m_password;
+    VUnicodeString m_account;
+    VUnicodeString m_temporaryFirewall;
+    bool m_passwordValid = false;
+    // The port as handed to the next protocol.
+    int m_portCarry = 0;
+};
+
+// One row a module can fill: the protocol's name and its Create function.
+struct ProtocolEntry {
+    const ProtocolDescription* description;
+    ConnectConfigCreateFunction create;
+};
+
+// LoadProtocol's work for a module serving `entries`: fills the row named
+// like one of them, or reports that the module does not serve that protocol.
+bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams* report,
+                      std::initializer_list<ProtocolEntry> entries);
+
+}  // namespace plugin
+
+// Defines the Create function of one description.
+#define SD_PROTOCOL_CREATE(function, description)                      \
+    static ConnectConfig* function(VProfileKey* key, ICommonConfig*) { \
+        return new plugin::ProtocolConfig(description, key);           \
+    }
+
+// The two exports every module has.
+#define SD_PROTOCOL_MODULE(...)                                                              \
+    SD_PROTOCOL_EXPORT const VGuid* GetProtocolGuid() {                                      \
+        return &kConnectProtocolGuid;                                                        \
+    }                                                                                        \
+    SD_PROTOCOL_EXPORT bool LoadProtocol(VAppFnTable&, ConnectProtocolTableElement* element, \
+                                         IReportMessageParams* report) {                     \
+        return plugin::RegisterProtocol(element, report, {__VA_ARGS__});                     \
+    }
