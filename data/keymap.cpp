@@ -424,30 +424,15 @@ bool Keymap::Load(const VUnicodeString& fileName, VReportMessageParams& report) 
         }
     }
 
-    m_containsComments = false;
-    std::vector<std::u16string> errors;
     const std::u16string text = DecodeFile(bytes);
-    size_t start = 0;
-    for (int number = 1; start <= text.size() && errors.size() < 3; ++number) {
+    std::vector<std::u16string_view> lines;
+    for (size_t start = 0; start <= text.size();) {
         size_t end = text.find(u'\n', start);
         if (end == std::u16string::npos) end = text.size();
-        std::u16string_view line = std::u16string_view(text).substr(start, end - start);
+        lines.push_back(std::u16string_view(text).substr(start, end - start));
         start = end + 1;
-        if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-        if (!line.empty() && line[0] == u';') {
-            m_containsComments = true;
-            continue;
-        }
-        if (std::all_of(line.begin(), line.end(), IsBlank)) continue;
-        ParsedLine parsed;
-        std::u16string error;
-        if (!ParseMapping(line, number, parsed, error)) {
-            errors.push_back(std::move(error));
-            continue;
-        }
-        m_codes[parsed.index] = parsed.code;
-        m_values[parsed.index] = parsed.value;
     }
+    const std::vector<std::u16string> errors = ReadLines(lines, 3);
 
     std::u16string joined;
     for (const std::u16string& error : errors) {
@@ -471,24 +456,7 @@ bool Keymap::Load(const VUnicodeString& fileName, VReportMessageParams& report) 
 
 bool Keymap::Save(const VUnicodeString& fileName, bool unicode) {
     std::u16string text;
-    for (int index = 0; index < kKeymapSlots; ++index) {
-        const int code = m_codes[index];
-        const VUnicodeString name = LookupNameByCode(code);
-        // A code outside the table would write a line no reader accepts.
-        if (code == 0 || name.IsEmpty()) continue;
-        const VUnicodeString letters = ModifierLetters(index);
-        const VUnicodeString key = VirtualKeyName(index & 0xFF);
-        if (code == kKeyFunctionSend) {
-            text += FormatMessageText(u"%1\t%2!-20s!\t\"%3\"", letters.str(), key.str(),
-                                      m_values[index].str());
-        } else if (code == kKeyFunctionRun || code == kKeyFunctionLaunch) {
-            text += FormatMessageText(u"%1\t%2!-20s!\t%3(\"%4\")", letters.str(), key.str(),
-                                      name.str(), m_values[index].str());
-        } else {
-            text += FormatMessageText(u"%1\t%2!-20s!\t%3", letters.str(), key.str(), name.str());
-        }
-        text += u"\r\n";
-    }
+    for (const std::u16string& line : EntryLines()) text += line + u"\r\n";
     std::string bytes;
     if (unicode) {
         bytes = "\xFF\xFE";
@@ -500,4 +468,94 @@ bool Keymap::Save(const VUnicodeString& fileName, bool unicode) {
         bytes = Utf16ToAnsi(text);
     }
     return platform::WriteFileAtomically(platform::ToNativeSeparators(fileName.ToUtf8()), bytes);
+}
+
+std::vector<std::u16string> Keymap::ReadLines(const std::vector<std::u16string_view>& lines,
+                                              size_t maxErrors) {
+    m_containsComments = false;
+    std::vector<std::u16string> errors;
+    for (size_t i = 0; i < lines.size() && errors.size() < maxErrors; ++i) {
+        std::u16string_view line = lines[i];
+        if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+        if (!line.empty() && line[0] == u';') {
+            m_containsComments = true;
+            continue;
+        }
+        if (std::all_of(line.begin(), line.end(), IsBlank)) continue;
+        ParsedLine parsed;
+        std::u16string error;
+        if (!ParseMapping(line, static_cast<int>(i + 1), parsed, error)) {
+            errors.push_back(std::move(error));
+            continue;
+        }
+        m_codes[parsed.index] = parsed.code;
+        m_values[parsed.index] = parsed.value;
+    }
+    return errors;
+}
+
+std::vector<std::u16string> Keymap::EntryLines() const {
+    std::vector<std::u16string> lines;
+    for (int index = 0; index < kKeymapSlots; ++index) {
+        const int code = m_codes[index];
+        const VUnicodeString name = LookupNameByCode(code);
+        // A code outside the table would write a line no reader accepts.
+        if (code == 0 || name.IsEmpty()) continue;
+        const VUnicodeString letters = ModifierLetters(index);
+        const VUnicodeString key = VirtualKeyName(index & 0xFF);
+        if (code == kKeyFunctionSend) {
+            lines.push_back(FormatMessageText(u"%1\t%2!-20s!\t\"%3\"", letters.str(), key.str(),
+                                              m_values[index].str()));
+        } else if (code == kKeyFunctionRun || code == kKeyFunctionLaunch) {
+            lines.push_back(FormatMessageText(u"%1\t%2!-20s!\t%3(\"%4\")", letters.str(), key.str(),
+                                              name.str(), m_values[index].str()));
+        } else {
+            lines.push_back(
+                FormatMessageText(u"%1\t%2!-20s!\t%3", letters.str(), key.str(), name.str()));
+        }
+    }
+    return lines;
+}
+
+// ---- the session's setting ----------------------------------------------------------
+
+bool ProfileKeymap::Init(VProfileKey* key) {
+    VStringArray stored;
+    if (!key || !key->QueryStringArray(m_name.c_str(), stored)) return false;
+    std::vector<std::u16string_view> lines;
+    for (size_t i = 0; i < stored.GetSize(); ++i) lines.push_back(stored[i].str());
+    Keymap loaded;
+    loaded.ReadLines(lines, lines.size());
+    m_value = loaded;
+    m_prev = loaded;
+    m_unsaved = false;
+    return true;
+}
+
+bool ProfileKeymap::Init(VProfileKey* key, const Keymap& defaultValue) {
+    if (Init(key)) return true;
+    m_value = defaultValue;
+    m_prev = defaultValue;
+    m_unsaved = true;
+    return true;
+}
+
+void ProfileKeymap::Save(VProfileKey* key, bool force) {
+    const bool differs = IsModified();
+    if ((!force && !m_unsaved && !differs) || !key) return;
+    TraceSave(force, differs);
+    VStringArray lines;
+    for (std::u16string& line : m_value.EntryLines()) lines.Add(VUnicodeString(std::move(line)));
+    key->SetStringArray(m_name.c_str(), lines);
+    m_unsaved = false;
+    m_prev = m_value;
+}
+
+void ProfileKeymap::Checkpoint() {
+    if (IsModified()) m_unsaved = true;
+    m_prev = m_value;
+}
+
+void ProfileKeymap::ApplyDelta(const VProfileData* other) {
+    if (const auto* same = dynamic_cast<const ProfileKeymap*>(other)) m_value = same->m_value;
 }

@@ -8,6 +8,8 @@
 #include "foundation/export.h"
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
+#include "profile/profile_data.h"
+#include "profile/profile_store.h"
 
 // A key index: the virtual-key code in the low 8 bits plus these modifier bits.
 inline constexpr int kKeyExtended = 0x100;
@@ -89,6 +91,14 @@ public:
     void Clear();
     // Index and contents equality of the slots (the fallback is not compared).
     bool SameEntries(const Keymap& other) const;
+    friend bool operator==(const Keymap& a, const Keymap& b) { return a.SameEntries(b); }
+
+    // The entries as lines of a key map file, in index order.
+    std::vector<std::u16string> EntryLines() const;
+    // Reads lines of a key map file (numbered from 1) onto the map and returns
+    // the error lines of the damaged ones, stopping once `maxErrors` are found.
+    std::vector<std::u16string> ReadLines(const std::vector<std::u16string_view>& lines,
+                                          size_t maxErrors);
 
 private:
     void Set(int index, int code);
@@ -99,4 +109,41 @@ private:
     std::vector<VUnicodeString> m_values;
     std::unique_ptr<Keymap> m_fallback;
     bool m_containsComments = false;
+};
+
+// The setting through which a session holds its own key map ("Keymap v2"),
+// stored as a string list of the lines a key map file would hold for it. It
+// behaves as the other settings do (checkpoint, rollback, save only when
+// changed); it is not a VProfile2 because a key map's own Load and Save
+// (files) would clash with the storage policy's.
+class SESSIONDECK_API ProfileKeymap : public VProfileData {
+public:
+    ProfileKeymap() = default;
+    ProfileKeymap& operator=(const Keymap& map) {
+        m_value = map;
+        return *this;
+    }
+
+    // Loads the stored map (a damaged entry is dropped, the rest kept); false
+    // and nothing changed when there is none.
+    bool Init(VProfileKey* key);
+    // Loads the stored map or takes `defaultValue`, which then counts as unsaved.
+    bool Init(VProfileKey* key, const Keymap& defaultValue);
+    bool Init(VProfileKey* key, const VUnicodeString& name, const Keymap& defaultValue) {
+        m_name = name;
+        return Init(key, defaultValue);
+    }
+
+    const Keymap& Get() const { return m_value; }
+    Keymap& Value() { return m_value; }
+
+    void Save(VProfileKey* key, bool force) override;
+    bool IsModified() const override { return !(m_value == m_prev); }
+    void Checkpoint() override;
+    void Rollback() override { m_value = m_prev; }
+    void ApplyDelta(const VProfileData* other) override;
+
+private:
+    Keymap m_value;
+    Keymap m_prev;
 };
