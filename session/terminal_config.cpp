@@ -6,6 +6,7 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
+#include "data/log_file.h"
 #include "foundation/codepage.h"
 #include "foundation/messages.h"
 #include "platform/file_system.h"
@@ -169,7 +170,15 @@ void TerminalConfig::ApplyLoadRules(VProfileKey* key) {
     if (!alternateStored && !keymapName.Get().EqualsNoCase(u"Default"))
         CorrectLoaded(useAlternateKeyboard, 1);
 
-    if (!userFontMap.Get().IsEmpty()) LoadUserFontMap(userFontMap.Get().c_str());
+    if (!userFontMap.Get().IsEmpty()) {
+        // The path may hold environment variables and the tokens of log file names.
+        VUnicodeString path;
+        VReportMessageParams report;
+        if (ExpandLogFileName(userFontMap.Get(), nullptr, nullptr, u"", path, report))
+            LoadUserFontMap(path.c_str());
+        else
+            m_fontMapReport = report;
+    }
 }
 
 const char16_t* TerminalConfig::LoadUserFontMap(const char16_t* path) {

@@ -6,20 +6,11 @@
 #include <string_view>
 
 #include "data/binary_records.h"
+#include "data/keymap.h"
 #include "foundation/export.h"
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
-#include "profile/composite_values.h"
 #include "profile/profile_data.h"
-
-// A session's own key mappings, stored under "Keymap v2" as the lines of a
-// key map file (one mapping per line, in the key map file grammar), so the
-// stored value reads the same as a key map file would. An empty list means
-// the session has no mappings of its own.
-class SESSIONDECK_API ProfileKeymap : public VProfileMultiLineString {
-public:
-    using VProfileMultiLineString::operator=;
-};
 
 // "Emulation": loads a stored name and replaces what no emulation of this run
 // knows. The replacement counts as a default, so the next save writes it.

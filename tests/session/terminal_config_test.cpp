@@ -2,6 +2,7 @@
 // older values, save order and round trip, the font map file and the small text helpers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -166,9 +167,11 @@ TEST_F(TerminalConfigTest, UserFontMapLoadsOrReportsAMissingFile) {
     TempDir dir;
     WriteFileBytes(dir / "map.txt",
                    "\xEF\xBB\xBF; line drawing\r\n71 0x2500\r\nzz 41\r\n0x6A\t2518\n");
-    const std::string path = (dir / "map.txt").string();
-    PutString(u"User Font Map", VUnicodeString::FromUtf8(path).c_str());
+    // The stored path is expanded as log file names are.
+    setenv("SD_FONT_MAP_DIR", dir.path().c_str(), 1);
+    PutString(u"User Font Map", u"%SD_FONT_MAP_DIR%/map.txt");
     const TerminalConfig config = Load();
+    unsetenv("SD_FONT_MAP_DIR");
     EXPECT_EQ(config.GetFontMapReport().GetMessageId(), 0u);
     EXPECT_EQ(config.GetFontMap()[0x71], u'\u2500');
     EXPECT_EQ(config.GetFontMap()[0x6A], u'\u2518');
