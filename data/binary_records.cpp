@@ -160,15 +160,19 @@ std::u16string_view VLogFont::Face() const {
     return std::u16string_view(faceName.data(), length);
 }
 
-VLogFont DefaultPrinterFont() {
+VLogFont MakeLogFont(std::u16string_view face, int points) {
     VLogFont font;
-    font.pointSize = 100;
-    font.height = -13;
+    font.pointSize = points * 10;
+    font.height = -((points * 96 + 36) / 72);
     font.weight = 400;
     font.outPrecision = 3;
     font.clipPrecision = 2;
     font.quality = 1;
     font.pitchAndFamily = 0x31;
-    font.SetFace(u"Courier New");
+    font.SetFace(face);
     return font;
+}
+
+VLogFont DefaultPrinterFont() {
+    return MakeLogFont(u"Courier New", 10);
 }

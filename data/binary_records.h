@@ -116,6 +116,14 @@ struct SESSIONDECK_API VProfileBinaryTraits<VLogFont> {
     static void FromBytes(const uint8_t* bytes, VLogFont& value);
 };
 
+// The largest point size a stored font size is taken at.
+inline constexpr int kMaxFontPoints = 1000;
+
+// A normal-weight, fixed-pitch font of `face` at `points` points (1 to
+// kMaxFontPoints), its height given for a 96 dots-per-inch screen as the
+// desktop rounds it.
+SESSIONDECK_API VLogFont MakeLogFont(std::u16string_view face, int points);
+
 // The printer font both the sessions and the global options start from:
 // 10-point Courier New.
 SESSIONDECK_API VLogFont DefaultPrinterFont();

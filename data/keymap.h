@@ -118,6 +118,8 @@ private:
 // (files) would clash with the storage policy's.
 class SESSIONDECK_API ProfileKeymap : public VProfileData {
 public:
+    using value_type = Keymap;  // what a record's member table defaults it with
+
     ProfileKeymap() = default;
     ProfileKeymap& operator=(const Keymap& map) {
         m_value = map;

@@ -1,0 +1,87 @@
+// Button bars: the stored line form of a button, damaged lines, and the bars under "ButtonBar".
+#include <gtest/gtest.h>
+
+#include "data/keymap.h"
+#include "session/button_bar.h"
+#include "support/memory_store.h"
+
+namespace {
+
+class ButtonBars : public ::testing::Test {
+protected:
+    void PutLines(const char16_t* name, const VStringArray& lines) {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), kButtonBarKeyName);
+        key.SetStringArray(name, lines);
+    }
+    VStringArray StoredLines(const char16_t* name) const {
+        const MemoryValue* value = factory.Find(kButtonBarKeyName, name);
+        return value ? value->strings : VStringArray{u"<absent>"};
+    }
+
+    MemoryStoreFactory factory;
+};
+
+}  // namespace
+
+TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBack) {
+    UserButtonMap* map = GetButtonMap(u"Tools", &factory);
+    UserButtonMap::Item item;
+    item.function = Keymap::LookupCodeByName(u"SEND");
+    item.text1 = u"memory only";
+    item.text2 = u"ls -l\r\nexit";
+    item.text3 = u"a,b\\c";
+    item.text4 = u"List";
+    EXPECT_FALSE(map->SetItem(10, item));
+    EXPECT_FALSE(map->IsModified()) << "a refused item changes nothing";
+    ASSERT_TRUE(map->SetItem(1, item));
+    ASSERT_TRUE(SaveButtonMap(map, &factory));
+    map->Release();
+
+    const VStringArray lines = StoredLines(u"Tools");
+    ASSERT_EQ(lines.GetSize(), 10u);
+    EXPECT_EQ(lines[0], u"NONE,,,,");
+    EXPECT_EQ(lines[1], u"SEND,ls -l\\r\\nexit,a\\,b\\\\c,List,");
+
+    UserButtonMap* loaded = GetButtonMap(u"Tools", &factory);
+    EXPECT_EQ((*loaded)[1].text2, u"ls -l\r\nexit");
+    EXPECT_EQ((*loaded)[1].text3, u"a,b\\c");
+    EXPECT_EQ((*loaded)[1].text1, u"") << "the first text is never stored";
+    EXPECT_EQ((*loaded)[1].function, item.function);
+    EXPECT_THROW(loaded->GetAt(10), VArrayOutOfRange);
+    loaded->Release();
+}
+
+TEST_F(ButtonBars, DamagedLinesGiveEmptyButtonsAndExtraLinesAreNotParsed) {
+    VStringArray lines{u"MENU_COPY,x,y,z,", u"MENU_COPY,only,three,", u"NO_SUCH_FUNCTION,a,b,c,",
+                       u"MENU_PASTE,\\\\r\\\\n,p\\,q,,"};
+    for (int i = 0; i < 8; ++i) lines.Add(u"MENU_EXIT,,,,");
+    PutLines(u"Bar", lines);
+    UserButtonMap map(nullptr, u"unused");
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), kButtonBarKeyName);
+        map.Init(&key, u"Bar");
+    }
+    EXPECT_EQ(map[0].function, Keymap::LookupCodeByName(u"MENU_COPY"));
+    EXPECT_EQ(map[0].text4, u"z");
+    EXPECT_EQ(map[1], UserButtonMap::Item{});
+    EXPECT_EQ(map[2], UserButtonMap::Item{});
+    EXPECT_EQ(map[3].text2, u"\\r\\n") << "escaped backslashes are no line break";
+    EXPECT_EQ(map[3].text3, u"p,q");
+    EXPECT_EQ(map.GetCount(), 10);
+    EXPECT_EQ(map.Get().GetSize(), 12u) << "the stored lines are kept as they are";
+}
+
+TEST_F(ButtonBars, NamesAppendDefaultAndBarsCanBeDeleted) {
+    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Default"}));
+    PutLines(u"Tools", {u"MENU_COPY,,,,"});
+    PutLines(u"Admin", {});
+    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Tools", u"Admin", u"Default"}));
+    PutLines(u"DEFAULT", {});
+    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Tools", u"Admin", u"DEFAULT"}));
+
+    EXPECT_TRUE(DeleteButtonMap(u"Tools", &factory));
+    EXPECT_FALSE(DeleteButtonMap(u"Tools", &factory));
+    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Admin", u"DEFAULT"}));
+}

@@ -1,0 +1,203 @@
+// TerminalConfig against the in-memory store: emulation-dependent defaults, the load rules for
+// older values, save order and round trip, the font map file and the small text helpers.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "app/global_config.h"
+#include "app/init.h"
+#include "foundation/codepage.h"
+#include "foundation/messages.h"
+#include "session/terminal_config.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class TerminalConfigTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetAdditionalEmulationNamesProvider(nullptr);
+        SessionDeckDllInit(u"Vetralon", nullptr);  // offers "Mardell"
+    }
+    void TearDown() override {
+        GlobalConfig* config = nullptr;
+        ResetGlobalConfig(config);
+    }
+    void PutDword(const char16_t* name, uint32_t value) {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"S");
+        key.SetDword(name, value);
+    }
+    void PutString(const char16_t* name, const char16_t* value) {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"S");
+        key.SetString(name, value);
+    }
+    TerminalConfig Load() {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"S");
+        return TerminalConfig(&key);
+    }
+    void Save(TerminalConfig& config) {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"S");
+        config.Save(&key, false);
+    }
+
+    MemoryStoreFactory factory;
+};
+
+}  // namespace
+
+TEST_F(TerminalConfigTest, EmulationDecidesColoursFontsAndKeyMap) {
+    PutString(u"Emulation", u"ANSI");
+    const TerminalConfig ansi = Load();
+    EXPECT_EQ(ansi.foreground.Get(), 0xFFFFFF);
+    EXPECT_EQ(ansi.background.Get(), 0);
+    EXPECT_EQ(ansi.bold.Get(), 0xFFFFFF);
+    EXPECT_EQ(ansi.normalFont.Get().Face(), u"Terminal");
+    EXPECT_EQ(ansi.normalFont.Get().pointSize, 120);
+    EXPECT_EQ(ansi.normalFont.Get().height, -16);
+    EXPECT_EQ(ansi.narrowFont.Get(), ansi.normalFont.Get());
+    EXPECT_EQ(ansi.keymapName.Get(), u"Default");
+    EXPECT_EQ(ansi.useAlternateKeyboard.Get(), 0);
+
+    const TerminalConfig fresh(nullptr);
+    EXPECT_EQ(fresh.emulation.Get(), u"VT100");
+    EXPECT_EQ(fresh.foreground.Get(), 0);
+    EXPECT_EQ(fresh.background.Get(), 0xFFFFFF);
+    EXPECT_EQ(fresh.normalFont.Get().Face(), u"Lucida Console");
+    EXPECT_EQ(fresh.normalFont.Get().pointSize, 130);
+    EXPECT_EQ(fresh.normalFont.Get().height, -17);
+
+    PutString(u"Emulation", u"VT220");
+    const TerminalConfig vt220 = Load();
+    EXPECT_EQ(vt220.keymapName.Get(), u"VT220");
+    EXPECT_EQ(vt220.useAlternateKeyboard.Get(), 1) << "a map other than Default is in use";
+}
+
+TEST_F(TerminalConfigTest, EmulationNamesAreCorrectedAtLoad) {
+    const auto loaded = [&](const char16_t* stored) {
+        PutString(u"Emulation", stored);
+        return Load().emulation.Get().str();
+    };
+    EXPECT_EQ(loaded(u"SCO-ANSI"), u"SCOANSI");
+    EXPECT_EQ(loaded(u"Mardell"), u"Mardell");
+    EXPECT_EQ(loaded(u"vt220"), u"VT100") << "names compare exactly";
+    EXPECT_EQ(loaded(u"dumb-term"), u"VT100");
+
+    GlobalConfig* global = nullptr;
+    GetGlobalConfig(global);
+    global->selectedTermcapEntries = VStringArray{u"dumb-term"};
+    EXPECT_EQ(loaded(u"dumb-term"), u"dumb-term") << "a listed terminal type is an emulation";
+
+    SessionDeckDllInit(u"Vetra", nullptr);
+    EXPECT_EQ(loaded(u"Mardell"), u"VT100") << "not offered by this host";
+
+    // The corrected name is saved without being touched.
+    PutString(u"Emulation", u"SCO-ANSI");
+    TerminalConfig config = Load();
+    EXPECT_FALSE(config.IsModified());
+    Save(config);
+    EXPECT_EQ(factory.Find(u"S", u"Emulation")->string, u"SCOANSI");
+}
+
+TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
+    PutDword(u"Enable 80/132 Column Switching", 0);
+    PutDword(u"Sync View Rows", 0);
+    PutDword(u"Sync View Cols", 0);
+    PutString(u"Font Family", u"Fixedsys");
+    PutDword(u"Font Size", 9);
+    PutString(u"Keymap Name", u"SCO-ANSI");
+    PutDword(u"Use Alternate Keyboard", 0);
+    TerminalConfig config = Load();
+    EXPECT_EQ(config.enableColumnSwitching.Get(), 0);
+    EXPECT_EQ(config.resizeMode.Get(), 2);
+    EXPECT_EQ(config.normalFont.Get().Face(), u"Fixedsys");
+    EXPECT_EQ(config.narrowFont.Get().pointSize, 90);
+    EXPECT_EQ(config.keymapName.Get(), u"SCOANSI");
+    EXPECT_EQ(config.useAlternateKeyboard.Get(), 0) << "stored, so the stored 0 stands";
+
+    // A stored resize mode stands; only the v2 font records are written.
+    PutDword(u"Resize Mode", 0);
+    config = Load();
+    EXPECT_EQ(config.resizeMode.Get(), 0);
+    Save(config);
+    EXPECT_EQ(factory.WriteCount(u"Font Family"), 1) << "only the test's own write";
+    EXPECT_EQ(factory.Find(u"S", u"Enable 80-132 Column Switching")->dword, 0u);
+    ASSERT_NE(factory.Find(u"S", u"Normal Font v2"), nullptr);
+    EXPECT_EQ(factory.Find(u"S", u"Normal Font v2")->binary.size(), 96u);
+
+    PutString(u"Keymap Name", u"custom");
+    EXPECT_EQ(Load().useAlternateKeyboard.Get(), 1) << "a custom map always uses the alternate";
+}
+
+TEST_F(TerminalConfigTest, NewKeyIsWrittenInTableOrderAndARoundTripRewritesNothing) {
+    TerminalConfig config(nullptr);
+    config.rows = 40;
+    Save(config);
+    const auto names = factory.ValueNames(u"S");
+    ASSERT_EQ(names.size(), 80u);
+    for (int i = 0; i < 80; ++i) EXPECT_EQ(names[i], config.Lookup(i)->GetName()) << i;
+    EXPECT_EQ(names[0], u"ANSI Color");
+    EXPECT_EQ(names[48], u"Keymap v2");
+    EXPECT_EQ(names[79], u"User Font Map");
+
+    TerminalConfig reloaded = Load();
+    EXPECT_EQ(reloaded.rows.Get(), 40);
+    EXPECT_EQ(reloaded.normalFont.Get(), config.normalFont.Get());
+    factory.ClearWrites();
+    Save(reloaded);
+    EXPECT_TRUE(factory.Writes().empty());
+
+    // The typed delta copies only what changed since the other's checkpoint.
+    TerminalConfig source(nullptr), target(nullptr);
+    source.Checkpoint();
+    source.cols = 132;
+    target.rows = 50;
+    target.ApplyDelta(&source);
+    EXPECT_EQ(target.cols.Get(), 132);
+    EXPECT_EQ(target.rows.Get(), 50);
+}
+
+TEST_F(TerminalConfigTest, UserFontMapLoadsOrReportsAMissingFile) {
+    TempDir dir;
+    WriteFileBytes(dir / "map.txt",
+                   "\xEF\xBB\xBF; line drawing\r\n71 0x2500\r\nzz 41\r\n0x6A\t2518\n");
+    // The stored path is expanded as log file names are.
+    setenv("SD_FONT_MAP_DIR", dir.path().c_str(), 1);
+    PutString(u"User Font Map", u"%SD_FONT_MAP_DIR%/map.txt");
+    const TerminalConfig config = Load();
+    unsetenv("SD_FONT_MAP_DIR");
+    EXPECT_EQ(config.GetFontMapReport().GetMessageId(), 0u);
+    EXPECT_EQ(config.GetFontMap()[0x71], u'\u2500');
+    EXPECT_EQ(config.GetFontMap()[0x6A], u'\u2518');
+    EXPECT_EQ(config.GetFontMap()[0x41], u'A');
+    EXPECT_EQ(config.GetFontMap()[0x80], u'\u20AC') << "the system code page elsewhere";
+
+    TerminalConfig other(nullptr);
+    EXPECT_EQ(other.LoadUserFontMap(u"/no/such/map"), nullptr);
+    EXPECT_EQ(other.GetFontMapReport().GetMessageId(), kMsgFontMapNotFound);
+    EXPECT_EQ(other.GetFontMap()[0x71], u'q') << "the default map stays";
+}
+
+TEST(TerminalConfigHelpers, XtermPositionsAndLineDrawingFonts) {
+    int value = 0;
+    bool negative = false;
+    ASSERT_TRUE(TerminalConfig::ParseXtermPosition(u"-20", value, negative));
+    EXPECT_EQ(value, 20);
+    EXPECT_TRUE(negative);
+    ASSERT_TRUE(TerminalConfig::ParseXtermPosition(u"7", value, negative));
+    EXPECT_FALSE(negative);
+    for (const char16_t* bad : {u"2-0", u"20px", u"", u"-", u" 5", u"99999999999"})
+        EXPECT_FALSE(TerminalConfig::ParseXtermPosition(bad, value, negative)) << Utf16ToUtf8(bad);
+
+    const TerminalConfig config(nullptr);
+    EXPECT_FALSE(config.IsUnicodeLineDrawValid(MakeLogFont(u"vt100-wide", 12)));
+    EXPECT_FALSE(config.IsUnicodeLineDrawValid(MakeLogFont(u"Terminal", 12)));
+    EXPECT_TRUE(config.IsUnicodeLineDrawValid(MakeLogFont(u"VT100", 12)));
+    EXPECT_TRUE(config.IsUnicodeLineDrawValid(MakeLogFont(u"Courier New", 12)));
+}
