@@ -213,7 +213,11 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
     // Empty view states start from the transfer application's global ones; the
     // default session's are reset to a plain layout.
     GlobalConfig* global = SharedGlobalConfig();
-    if (remoteExplorerFrameState.Get().IsEmpty()) {
+    const auto storedEmpty = [key](const VProfileData& setting) {
+        VUnicodeString text;
+        return !key || !key->QueryString(setting.GetName().c_str(), text) || text.IsEmpty();
+    };
+    if (storedEmpty(remoteExplorerFrameState)) {
         if (global) remoteExplorerFrameState.SetText(global->remoteExplorerFrameState.Format());
         if (m_defaultLike) {
             remoteExplorerFrameState.f1 = 1;
@@ -222,7 +226,7 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
         }
         remoteExplorerFrameState.Checkpoint();
     }
-    if (remoteListViewState.Get().IsEmpty()) {
+    if (storedEmpty(remoteListViewState)) {
         if (global) remoteListViewState.SetText(global->remoteListViewState.Format());
         if (m_defaultLike) {
             remoteListViewState.h1 = 1;
