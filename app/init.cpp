@@ -140,6 +140,9 @@ const VStringArray& GetBuiltinKeymapNames() {
 const VUnicodeString& GetClientApplicationPath(ClientApplication app) {
     return State().clientPaths[static_cast<int>(app)];
 }
+void SetClientApplicationPresent(ClientApplication app, bool present) {
+    State().clientPresent[static_cast<int>(app)] = present;
+}
 bool IsClientApplicationPresent(ClientApplication app) {
     return State().clientPresent[static_cast<int>(app)];
 }

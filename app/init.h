@@ -50,6 +50,10 @@ SESSIONDECK_API const VArray<EmulationInfo>& GetEmulationTable();
 SESSIONDECK_API const VStringArray& GetBuiltinKeymapNames();
 SESSIONDECK_API const VUnicodeString& GetClientApplicationPath(ClientApplication app);
 SESSIONDECK_API bool IsClientApplicationPresent(ClientApplication app);
+// Overrides one sibling's presence: protocol loading marks a sibling whose
+// modules would not load as absent, and hosts without sibling executables on
+// disk (and tests) declare what stands beside them.
+SESSIONDECK_API void SetClientApplicationPresent(ClientApplication app, bool present);
 
 // The global configuration registers how to read its list of additional
 // emulation names once it has been loaded; until then there is none, and

@@ -27,6 +27,13 @@ public:
     void* Symbol(const char* name, std::string& error) const;
 
     bool IsLoaded() const { return m_handle != nullptr; }
+    // Gives up ownership: the module stays loaded for the rest of the process
+    // and its handle is returned.
+    void* Release() {
+        void* handle = m_handle;
+        m_handle = nullptr;
+        return handle;
+    }
     void Close();
 
 private:

@@ -220,4 +220,11 @@ bool RemoveFile(const fs::path& file) {
     return ::unlink(file.c_str()) == 0 || errno == ENOENT;
 }
 
+std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path) {
+    std::error_code error;
+    const auto time = std::filesystem::last_write_time(path, error);
+    if (error) return std::nullopt;
+    return time;
+}
+
 }  // namespace platform

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,9 @@ std::string ToNativeSeparators(std::string path);
 
 // Follows symbolic links; a path that cannot be examined counts as not existing.
 FileStatus GetFileStatus(const std::filesystem::path& path);
+
+// The last-write time of a file, or nullopt when it cannot be examined.
+std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path);
 
 // Reads a whole regular file. False when it is missing, not a regular file or
 // unreadable; `bytes` is then left empty.

@@ -89,6 +89,17 @@ std::string RunningExecutableFolder() {
     return error ? std::string() : self.parent_path().string();
 }
 
+std::string RunningExecutablePath() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : self.string();
+}
+
+bool OpenWithDesktop(const std::string& target) {
+    const std::string opener = FindOnPath("xdg-open");
+    return !opener.empty() && SpawnDetached(opener, {target}) == 0;
+}
+
 int SpawnDetached(const std::string& path, const std::vector<std::string>& arguments) {
     pid_t pid = 0;
     const int result = Spawn(path, arguments, pid);

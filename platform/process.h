@@ -26,6 +26,12 @@ int RunAndWait(const std::string& path, const std::vector<std::string>& argument
 
 // The folder holding the running program, or empty when it cannot be told.
 std::string RunningExecutableFolder();
+// The running program's own file, or empty when it cannot be told.
+std::string RunningExecutablePath();
+
+// Opens a web address or document with the desktop's handler (xdg-open) and
+// does not wait. False when there is no handler or it cannot be started.
+bool OpenWithDesktop(const std::string& target);
 
 // Whether an executable named `name` is found on PATH; its full path, or empty.
 std::string FindOnPath(std::string_view name);
