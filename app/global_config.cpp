@@ -7,6 +7,7 @@
 
 #include "app/init.h"
 #include "app/setting_text.h"
+#include "data/log_file.h"
 #include "foundation/critical_section.h"
 #include "platform/window_messages.h"
 
@@ -295,6 +296,20 @@ void RegisterLifetimeHooks() {
         if (!config) return std::nullopt;
         return config->selectedTermcapEntries.Get();
     });
+    // Log files ask for a name starting from the remembered one, and keep the choice.
+    SetTerminalLogFileOption(
+        []() -> VUnicodeString {
+            GlobalConfig* config = g_shared.load();
+            if (!config) return {};
+            VCriticalSection::Holder hold(ProcessLock());
+            return config->terminalLogFile.Get();
+        },
+        [](const VUnicodeString& name) {
+            GlobalConfig* config = g_shared.load();
+            if (!config) return;
+            VCriticalSection::Holder hold(ProcessLock());
+            config->terminalLogFile = name;
+        });
     if (g_detachHookRegistered.exchange(true)) return;
     RegisterProcessDetachHook([] {
         DropShared();

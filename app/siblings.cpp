@@ -9,6 +9,7 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
+#include "data/log_file.h"
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
@@ -39,26 +40,6 @@ bool Launch(int productId, const VUnicodeString& path, const char16_t* arguments
         return true;
     ShowLaunchFailure(productId, path);
     return false;
-}
-
-// %NAME% becomes the variable's value; an unknown variable, or a lone %, stays
-// as written.
-std::string ExpandEnvironment(const std::string& text) {
-    std::string out;
-    size_t i = 0;
-    while (i < text.size()) {
-        const size_t close = text[i] == '%' ? text.find('%', i + 1) : std::string::npos;
-        if (close != std::string::npos && close > i + 1) {
-            const char* value = std::getenv(text.substr(i + 1, close - i - 1).c_str());
-            if (value) {
-                out += value;
-                i = close + 1;
-                continue;
-            }
-        }
-        out += text[i++];
-    }
-    return out;
 }
 
 struct SpecialFunctions {
@@ -183,7 +164,7 @@ bool CheckPeriodicUpdate() {
 
 bool PlaySoundFile(const char16_t* fileName, bool /*noDefault*/) {
     if (!fileName || !*fileName) return false;
-    const std::string path = ExpandEnvironment(VUnicodeString(fileName).ToUtf8());
+    const std::string path = LogFile::Expand(fileName, nullptr, nullptr, {}).ToUtf8();
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) return false;
     for (const char* player : {"paplay", "aplay"}) {

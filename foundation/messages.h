@@ -73,6 +73,11 @@ inline constexpr uint32_t kMsgHostLibraryLoadFailed =
     0xE1040049;  // inserts: file name, system error
 inline constexpr uint32_t kMsgHostEntryPointMissing =
     0xE104004A;  // inserts: file name, system error
+// A log file name pattern with a token the expansion does not know (or %S, %H
+// without a value); insert: the pattern from that '%' up to the next '%'.
+inline constexpr uint32_t kMsgHostLogNameUnknownToken = 0xE1040070;
+// A log file name pattern ending in a lone '%'; no insert.
+inline constexpr uint32_t kMsgHostLogNameTrailingPercent = 0xE1040071;
 
 // The maker's feedback web page, named in the migration and protocol messages.
 inline constexpr char16_t kFeedbackWebPage[] =

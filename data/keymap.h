@@ -1,0 +1,102 @@
+// Key maps: what each key press does, the built-in maps of every emulation, and key map files.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "foundation/export.h"
+#include "foundation/report.h"
+#include "foundation/unicode_string.h"
+
+// A key index: the virtual-key code in the low 8 bits plus these modifier bits.
+inline constexpr int kKeyExtended = 0x100;
+inline constexpr int kKeyCtrl = 0x200;
+inline constexpr int kKeyShift = 0x400;
+inline constexpr int kKeyAlt = 0x800;
+inline constexpr int kKeymapSlots = 0x1000;
+
+// Function codes that take the slot's value.
+inline constexpr int kKeyFunctionNone = 0;
+inline constexpr int kKeyFunctionSend = 1;    // sends the value
+inline constexpr int kKeyFunctionRun = 2;     // runs the script the value names
+inline constexpr int kKeyFunctionLaunch = 3;  // starts the program the value names
+
+class IKeymap {
+public:
+    virtual ~IKeymap() = default;
+    virtual int GetKeyCode(int index) const = 0;
+    virtual VUnicodeString GetKeyValue(int index) const = 0;
+    virtual void SetKeyCode(int index, int code) = 0;
+    virtual void SetKeyValue(int index, const VUnicodeString& value) = 0;
+    virtual bool Load(const VUnicodeString& fileName, VReportMessageParams& report) = 0;
+    virtual bool Save(const VUnicodeString& fileName, bool unicode) = 0;
+};
+
+class SESSIONDECK_API Keymap : public IKeymap {
+public:
+    Keymap();
+    Keymap(const Keymap& other);
+    Keymap& operator=(const Keymap& other);
+    ~Keymap() override;
+
+    // The slot's entry or, when it has none, the fallback map's answer. An
+    // index outside the 4096 slots has no entry and changes nothing.
+    int GetKeyCode(int index) const override;
+    VUnicodeString GetKeyValue(int index) const override;
+    void SetKeyCode(int index, int code) override;
+    void SetKeyValue(int index, const VUnicodeString& value) override;
+
+    // Reads a key map file onto this map: the file as named, else the one of
+    // that name in "keymaps" beside the executable. Damaged lines are skipped
+    // and listed in `report` (a warning); from the third one on the file is
+    // refused (an error, false). After success the default map is the fallback.
+    bool Load(const VUnicodeString& fileName, VReportMessageParams& report) override;
+    // Writes every slot with an entry, in index order, as UTF-16 with a
+    // byte-order mark (`unicode`) or in the 8-bit code page. False when the
+    // file cannot be written; an existing file is then left as it was.
+    bool Save(const VUnicodeString& fileName, bool unicode) override;
+
+    // Whether the file last loaded had comment lines (which Save drops).
+    bool ContainsComments() const { return m_containsComments; }
+
+    // The function code table: code for a name (exact case; -1 unknown), name
+    // for a code (empty unknown), and the rows in table order.
+    static int LookupCodeByName(const VUnicodeString& name);
+    static VUnicodeString LookupNameByCode(int code);
+    static int GetCodeByIndex(int row);             // -1 outside the table
+    static VUnicodeString GetNameByIndex(int row);  // empty outside the table
+    static int GetFunctionCount();
+
+    // Virtual-key names ("VK_F1"), and "0x%X" for codes without one.
+    static VUnicodeString VirtualKeyName(int virtualKey);
+    // A virtual-key name (any case), or -1.
+    static int VirtualKeyByName(std::u16string_view name);
+
+    // The built-in maps. Each starts from an empty map; `attachDefault` gives
+    // it a default map as fallback (otherwise it has none).
+    void LoadDefault();
+    void LoadVT100(bool attachDefault, bool pfKeysOnKeypad);
+    void LoadVT220(bool attachDefault);
+    void LoadMardell();
+    void LoadLinux(bool attachDefault);
+    void LoadSCOANSI(bool attachDefault);
+    void LoadWyse50(bool attachDefault);
+    void LoadWyse60(bool attachDefault) { LoadWyse50(attachDefault); }
+    void LoadXterm(bool attachDefault);
+
+    // Empties every slot and drops the fallback.
+    void Clear();
+    // Index and contents equality of the slots (the fallback is not compared).
+    bool SameEntries(const Keymap& other) const;
+
+private:
+    void Set(int index, int code);
+    void Send(int index, std::u16string_view value);
+    void AttachDefault(bool attach);
+
+    std::vector<int> m_codes;
+    std::vector<VUnicodeString> m_values;
+    std::unique_ptr<Keymap> m_fallback;
+    bool m_containsComments = false;
+};

@@ -1,0 +1,159 @@
+// Key maps: the file grammar with damaged lines, the saved form and its round trip, the
+// fallback to the default map and a few rows of the built-in maps.
+#include <gtest/gtest.h>
+
+#include "data/keymap.h"
+#include "foundation/messages.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+constexpr int kF1 = 0x70;
+
+VUnicodeString PathOf(const std::filesystem::path& file) {
+    return VUnicodeString::FromUtf8(file.string());
+}
+
+TEST(KeymapTest, FunctionAndKeyTables) {
+    EXPECT_EQ(Keymap::GetFunctionCount(), 161);
+    EXPECT_EQ(Keymap::LookupCodeByName(u"MENU_TAB_10"), 76);
+    EXPECT_EQ(Keymap::LookupCodeByName(u"MENU_WINDOW_0"), 102);
+    EXPECT_EQ(Keymap::LookupCodeByName(u"VT_NEXT_SCREEN"), 160);
+    EXPECT_EQ(Keymap::LookupCodeByName(u"VT_HELP"), 149);
+    EXPECT_EQ(Keymap::LookupCodeByName(u"vt_pf1"), -1);
+    EXPECT_EQ(Keymap::LookupNameByCode(150), u"VT_F16");
+    EXPECT_EQ(Keymap::LookupNameByCode(161), u"");
+    for (int row = 0; row < Keymap::GetFunctionCount(); ++row) {
+        ASSERT_EQ(Keymap::GetCodeByIndex(row), row);
+        ASSERT_EQ(Keymap::LookupCodeByName(Keymap::GetNameByIndex(row)), row);
+    }
+    EXPECT_EQ(Keymap::VirtualKeyByName(u"vk_f24"), 0x87);
+    EXPECT_EQ(Keymap::VirtualKeyByName(u"VK_NUMPAD7"), 0x67);
+    EXPECT_EQ(Keymap::VirtualKeyByName(u"VK_SEPARATOR"), 0x6C);
+    EXPECT_EQ(Keymap::VirtualKeyName(0xDC), u"0xDC");
+    EXPECT_EQ(Keymap::VirtualKeyName(0x5A), u"VK_Z");
+}
+
+TEST(KeymapTest, GrammarAndDamagedLines) {
+    TempDir dir;
+    WriteFileBytes(dir / "ok.key",
+                   "; a comment\r\n"
+                   "CS\tVK_F1\t\"x\"\r\n"
+                   "\r\n"
+                   "sc   vk_f2    \"say \"hi\"\"\n"
+                   "N 0xBA MENU_COPY extra words\n"
+                   "E 010 RUN(\"a b.vbs\")\n"
+                   "A VK_A LAUNCH(\"/bin/ls\")\n"
+                   "ACSE VK_HOME DISABLED\n"
+                   "N VK_F3 VT_HELP\n"
+                   "CC VK_F4 TN_BREAK\n"
+                   "N 300 TN_BREAK\n");
+    Keymap map;
+    VReportMessageParams report;
+    ASSERT_TRUE(map.Load(PathOf(dir / "ok.key"), report));
+    EXPECT_TRUE(map.ContainsComments());
+    EXPECT_EQ(map.GetKeyCode(kKeyCtrl | kKeyShift | kF1), kKeyFunctionSend);
+    EXPECT_EQ(map.GetKeyValue(kKeyCtrl | kKeyShift | kF1), u"x");
+    EXPECT_EQ(map.GetKeyValue(kKeyCtrl | kKeyShift | (kF1 + 1)), u"say \"hi\"");
+    EXPECT_EQ(map.GetKeyCode(0xBA), Keymap::LookupCodeByName(u"MENU_COPY"));
+    EXPECT_EQ(map.GetKeyCode(kKeyExtended | 8), kKeyFunctionRun);
+    EXPECT_EQ(map.GetKeyValue(kKeyExtended | 8), u"a b.vbs");
+    EXPECT_EQ(map.GetKeyValue(kKeyAlt | 'A'), u"/bin/ls");
+    EXPECT_EQ(map.GetKeyCode(0xF00 | 0x24), 4);
+    EXPECT_EQ(map.GetKeyCode(kF1 + 2), 149);
+    EXPECT_EQ(map.GetKeyCode(kKeyCtrl | (kF1 + 3)), Keymap::LookupCodeByName(u"MENU_TAB_CLOSE"))
+        << "the faulty line changes nothing; the default map answers";
+    EXPECT_EQ(report.GetMessageId(), kMsgKeymapLinesIgnored);
+    ASSERT_EQ(report.GetInsertCount(), 2u);
+    EXPECT_EQ(VUnicodeString(report.GetInserts()[1]),
+              u"unknown modifier 'C' on line 10\r\nunknown virtual key '300' on line 11");
+
+    // Three faults refuse the file and stop reading there; earlier slots stay.
+    WriteFileBytes(dir / "bad.key",
+                   "N VK_F5 MENU_PASTE\n"
+                   "N VK_F6 SEND\n"
+                   "N VK_F7 \"open\n"
+                   "N VK_F8\n"
+                   "N VK_F9 RUN(\"x\"\n"
+                   "N VK_F10 NONE\n");
+    Keymap strict;
+    ASSERT_FALSE(strict.Load(PathOf(dir / "bad.key"), report));
+    EXPECT_EQ(report.GetMessageId(), kMsgKeymapLoadFailed);
+    EXPECT_EQ(VUnicodeString(report.GetInserts()[1]),
+              u"illegal string or unknown function, 'SEND', on line 2\r\n"
+              u"expected closing quote on line 3\r\nsyntax error on line 4");
+    EXPECT_EQ(strict.GetKeyCode(kF1 + 4), Keymap::LookupCodeByName(u"MENU_PASTE"));
+    EXPECT_EQ(strict.GetKeyCode(kF1), 0) << "no default map after a refused file";
+
+    EXPECT_FALSE(strict.Load(PathOf(dir / "missing.key"), report));
+    EXPECT_EQ(report.GetMessageId(), kMsgKeymapLoadFailed);
+    EXPECT_EQ(VUnicodeString(report.GetInserts()[1]), u"No such file or directory");
+}
+
+TEST(KeymapTest, SavedFormAndRoundTrip) {
+    TempDir dir;
+    Keymap map;
+    map.SetKeyCode(kKeyAlt | kKeyShift | kKeyExtended | kKeyCtrl | kF1, kKeyFunctionSend);
+    map.SetKeyValue(kKeyAlt | kKeyShift | kKeyExtended | kKeyCtrl | kF1, u"\\e[1~\u00e9");
+    map.SetKeyCode(0xDC, kKeyFunctionLaunch);
+    map.SetKeyValue(0xDC, u"prog");
+    map.SetKeyCode(0x41, Keymap::LookupCodeByName(u"SB_END"));
+    map.SetKeyValue(0x42, u"value without a code is not written");
+    ASSERT_TRUE(map.Save(PathOf(dir / "m.key"), false));
+    EXPECT_EQ(ReadFileBytes(dir / "m.key"),
+              "N\tVK_A                \tSB_END\r\n"
+              "N\t0xDC                \tLAUNCH(\"prog\")\r\n"
+              "ACSE\tVK_F1               \t\"\\e[1~\xe9\"\r\n");
+
+    for (bool unicode : {false, true}) {
+        ASSERT_TRUE(map.Save(PathOf(dir / "m.key"), unicode));
+        Keymap loaded;
+        VReportMessageParams report;
+        ASSERT_TRUE(loaded.Load(PathOf(dir / "m.key"), report));
+        EXPECT_EQ(report.GetMessageId(), 0u);
+        map.SetKeyValue(0x42, {});
+        EXPECT_TRUE(loaded.SameEntries(map));
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "m.key").substr(0, 4), std::string("\xFF\xFEN\0", 4));
+    EXPECT_FALSE(map.Save(PathOf(dir / "no/such/folder/m.key"), false));
+}
+
+TEST(KeymapTest, BuiltInMapsAndFallback) {
+    Keymap vt100;
+    vt100.LoadVT100(false, false);
+    EXPECT_EQ(vt100.GetKeyCode(0x28), Keymap::LookupCodeByName(u"VT_KEYPAD_2"));
+    EXPECT_EQ(vt100.GetKeyCode(kF1), 0) << "no default map attached";
+    vt100.LoadVT100(true, true);
+    EXPECT_EQ(vt100.GetKeyCode(0x6A), Keymap::LookupCodeByName(u"VT_PF3"));
+    EXPECT_EQ(vt100.GetKeyCode(kKeyCtrl | kKeyShift | '2'), kKeyFunctionSend);
+    EXPECT_EQ(vt100.GetKeyValue(kKeyCtrl | kKeyShift | '2'), u"\\000");
+
+    Keymap xterm;
+    xterm.LoadXterm(true);
+    EXPECT_EQ(xterm.GetKeyValue(kF1 + 9), u"\\e[21~");
+    EXPECT_EQ(xterm.GetKeyCode(kF1), Keymap::LookupCodeByName(u"VT_PF1"));
+    EXPECT_EQ(xterm.GetKeyCode(kKeyShift | kF1), Keymap::LookupCodeByName(u"VT_F11"));
+    EXPECT_EQ(xterm.GetKeyCode(kKeyExtended | 0x90), Keymap::LookupCodeByName(u"DISABLED"));
+
+    Keymap sco;
+    sco.LoadSCOANSI(false);
+    EXPECT_EQ(sco.GetKeyValue(kKeyCtrl | kKeyShift | (kF1 + 6)), u"\\033[\\");
+    EXPECT_EQ(sco.GetKeyValue(kF1), u"\\033[M");
+    Keymap wyse;
+    wyse.LoadWyse60(false);
+    EXPECT_EQ(wyse.GetKeyValue(kKeyShift | (kF1 + 1)), u"\\001\\141\\015");
+
+    // A copy owns its own fallback.
+    Keymap copy;
+    {
+        Keymap linux;
+        linux.LoadLinux(true);
+        copy = linux;
+    }
+    EXPECT_EQ(copy.GetKeyValue(kF1 + 4), u"\\e[[E");
+    EXPECT_EQ(copy.GetKeyCode(kKeyAlt | '0'), Keymap::LookupCodeByName(u"MENU_TAB_10"));
+    EXPECT_EQ(copy.GetKeyCode(-1), 0);
+    EXPECT_EQ(copy.GetKeyCode(kKeymapSlots), 0);
+}
+
+}  // namespace

@@ -1,0 +1,188 @@
+// Log files: the name pattern table, the file prompt, plain and raw writing and the custom
+// messages.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "data/log_file.h"
+#include "foundation/messages.h"
+#include "support/scripted_prompt.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const SYSTEMTIME kWhen = [] {
+    SYSTEMTIME t;
+    t.wYear = 2024;
+    t.wMonth = 3;
+    t.wDay = 5;
+    t.wHour = 9;
+    t.wMinute = 7;
+    t.wSecond = 3;
+    t.wMilliseconds = 42;
+    return t;
+}();
+
+struct ExpandCase {
+    const char16_t* pattern;
+    const char16_t* session;
+    const char16_t* host;
+    const char16_t* expected;  // null: the expansion fails
+    uint32_t error;
+    const char16_t* insert;
+};
+
+TEST(LogFileNameTest, PatternTable) {
+    setenv("SD_LOG_TEST_DIR", "/var/tmp", 1);
+    const ExpandCase cases[] = {
+        {u"%Y-%M-%D_%h%m%s.log", nullptr, u"", u"2024-03-05_090703.log", 0, nullptr},
+        {u"%t|%%|100%%", nullptr, u"", u"042|%|100%", 0, nullptr},
+        {u"%H.log", nullptr, u"fe80::1", u"fe80__1.log", 0, nullptr},
+        {u"%H.log", nullptr, u"../etc\\x", u".._etc_x.log", 0, nullptr},
+        {u"%S-%H", u"Router", u"r1", u"Router-r1", 0, nullptr},
+        {u"%SD_LOG_TEST_DIR%/%S", u"a", u"", u"/var/tmp/a", 0, nullptr},
+        // Tokens are case-sensitive; the insert runs to the next '%'.
+        {u"log-%y-%M.txt", nullptr, u"", nullptr, kMsgHostLogNameUnknownToken, u"%y-"},
+        {u"x%Q", nullptr, u"", nullptr, kMsgHostLogNameUnknownToken, u"%Q"},
+        {u"%S.log", nullptr, u"h", nullptr, kMsgHostLogNameUnknownToken, u"%S.log"},
+        {u"%S.log", u"", u"h", nullptr, kMsgHostLogNameUnknownToken, u"%S.log"},
+        {u"%H%Y", u"s", u"", nullptr, kMsgHostLogNameUnknownToken, u"%H"},
+        {u"session%", nullptr, u"", nullptr, kMsgHostLogNameTrailingPercent, nullptr},
+        {u"%%%", nullptr, u"", nullptr, kMsgHostLogNameTrailingPercent, nullptr},
+    };
+    for (const ExpandCase& c : cases) {
+        SCOPED_TRACE(VUnicodeString(c.pattern).ToUtf8());
+        VUnicodeString expanded = u"stale";
+        VReportMessageParams report;
+        const bool ok = ExpandLogFileName(c.pattern, c.session, &kWhen, c.host, expanded, report);
+        ASSERT_EQ(ok, c.expected != nullptr);
+        if (ok) {
+            EXPECT_EQ(expanded, c.expected);
+            EXPECT_EQ(report.GetMessageId(), 0u);
+            continue;
+        }
+        EXPECT_TRUE(expanded.IsEmpty());
+        EXPECT_EQ(report.GetMessageId(), c.error);
+        ASSERT_EQ(report.GetInsertCount(), c.insert ? 1u : 0u);
+        if (c.insert) {
+            EXPECT_EQ(VUnicodeString(report.GetInserts()[0]), c.insert);
+        }
+    }
+    unsetenv("SD_LOG_TEST_DIR");
+}
+
+TEST(LogFileNameTest, PortableDriveFoldersAndCurrentTime) {
+    setenv("U3_APP_DATA_PATH", "/media/u3/data", 1);
+    setenv("U3_DEVICE_DOCUMENT_PATH", "/media/u3/docs", 1);
+    EXPECT_EQ(LogFile::Expand(u"%U3DATA%/a|%u3doc%/b", nullptr, &kWhen, {}),
+              u"/media/u3/data/a|/media/u3/docs/b");
+    unsetenv("U3_APP_DATA_PATH");
+    unsetenv("U3_DEVICE_DOCUMENT_PATH");
+    // Off the drive the token is just an unknown one.
+    EXPECT_TRUE(LogFile::Expand(u"%u3data%/a", nullptr, &kWhen, {}).IsEmpty());
+    // Without a time the current UTC time is used: four digits of year.
+    const VUnicodeString year = LogFile::Expand(u"%Y", nullptr, nullptr, {});
+    ASSERT_EQ(year.Length(), 4u);
+    EXPECT_GE(std::stoi(year.ToUtf8()), 2024);
+}
+
+std::string ReadLog(const std::filesystem::path& file) {
+    return ReadFileBytes(file);
+}
+
+TEST(LogFileTest, CreateAppendAndPlainFiltering) {
+    TempDir dir;
+    VUnicodeString name = VUnicodeString::FromUtf8((dir / "s.log").string());
+    WriteFileBytes(dir / "s.log", "old\n");
+    bool cancelled = true;
+    {
+        LogFile log;
+        ASSERT_TRUE(log.Open(name, LogFile::kAppend, cancelled, true));
+        EXPECT_FALSE(cancelled);
+        const std::string data = "a\x1b[1;31mred\x1b[0m\a\x1b]0;title\a!\r\n";
+        log.Write(data.data(), static_cast<unsigned>(data.size()));
+        // An escape sequence split across two writes is still dropped whole.
+        log.Write("\x1b[", 2);
+        log.Write("2Jz", 3);
+    }
+    EXPECT_EQ(ReadLog(dir / "s.log"), "old\nared!\r\nz");
+    {
+        LogFile log;
+        ASSERT_TRUE(log.Open(name, LogFile::kRaw, cancelled, true));
+        EXPECT_TRUE(log.IsRaw());
+        log.Write("\x1b[0m\0x", 6);
+    }
+    EXPECT_EQ(ReadLog(dir / "s.log"), std::string("\x1b[0m\0x", 6));
+}
+
+TEST(LogFileTest, CustomMessages) {
+    TempDir dir;
+    VUnicodeString name = VUnicodeString::FromUtf8((dir / "c.log").string());
+    bool cancelled = false;
+    LogFile log;
+    log.SetLoggingOptions({u"+ %S on %H", u"- %S", u"[%H] ", u"Lab", u"h:1", false});
+    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
+    log.LogConnect();
+    log.Write("one\r\ntw", 7);
+    log.Write("o\r\n", 3);
+    log.LogDisconnect();
+    log.Close();
+    EXPECT_EQ(ReadLog(dir / "c.log"), "+ Lab on h_1\r\n[h_1] one\r\n[h_1] two\r\n- Lab\r\n");
+
+    // Only the custom messages; a bad token is written as it stands.
+    log.SetLoggingOptions({u"up %q", {}, u"> ", u"Lab", u"h", true});
+    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
+    log.LogConnect();
+    log.Write("data\n", 5);
+    log.LogDisconnect();
+    log.Close();
+    EXPECT_EQ(ReadLog(dir / "c.log"), "up %q\r\n");
+}
+
+TEST(LogFileTest, PromptAndFailures) {
+    TempDir dir;
+    ScriptedPrompt prompt;
+    std::string remembered = "unset";
+    SetTerminalLogFileOption([] { return VUnicodeString(u"%S.log"); },
+                             [&](const VUnicodeString& v) { remembered = v.ToUtf8(); });
+    LogFile log;
+    bool cancelled = false;
+    VUnicodeString name;
+    prompt.AnswerCancel();
+    EXPECT_FALSE(log.Open(name, 0, cancelled, true));
+    EXPECT_TRUE(cancelled);
+
+    const std::string chosen = (dir / "chosen.log").string();
+    prompt.AnswerText(VUnicodeString::FromUtf8(chosen));
+    name.Empty();
+    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
+    EXPECT_FALSE(cancelled);
+    EXPECT_EQ(name.ToUtf8(), chosen);
+    EXPECT_EQ(remembered, chosen);
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    EXPECT_EQ(prompt.Questions()[1].caption, u"Select Log File");
+    // "%S.log" cannot expand without a session, so the default name is offered.
+    EXPECT_EQ(prompt.Questions()[1].initial, u"session.log");
+    SetTerminalLogFileOption(nullptr, nullptr);
+
+    // Not quiet: the open failure is shown, and kept.
+    VUnicodeString missing = VUnicodeString::FromUtf8((dir / "no/such/x.log").string());
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(log.Open(missing, 0, cancelled, false));
+    EXPECT_EQ(prompt.Questions().back().text, log.GetLastErrorMessage());
+    EXPECT_EQ(log.GetLastErrorMessage().ToUtf8(),
+              "Unable to open log file: " + missing.ToUtf8() + "\nNo such file or directory");
+
+    // A failed write is shown once; then nothing more is logged (a second
+    // message box would find no answer queued and fail the test).
+    VUnicodeString full = u"/dev/full";
+    ASSERT_TRUE(log.Open(full, LogFile::kAppend, cancelled, false));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    log.Write("x", 1);
+    log.Write("y", 1);
+    EXPECT_EQ(prompt.Questions().back().text,
+              u"Unable to write to log file: /dev/full\n\tNo space left on device\nNo more data "
+              u"will be logged.");
+}
+
+}  // namespace
