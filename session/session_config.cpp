@@ -8,6 +8,8 @@
 
 #include "app/config_folder.h"
 #include "app/global_config.h"
+#include "app/init.h"
+#include "data/log_file.h"
 #include "foundation/message_format.h"
 
 namespace {
@@ -68,21 +70,39 @@ GlobalConfig* SharedGlobalConfig() {
 
 }  // namespace
 
-static_assert(SessionConfig::GetMemberCount() == 78,
-              "the session's settings table, without its connections and terminal settings");
+static_assert(SessionConfig::GetMemberCount() == 80,
+              "the session's settings table, without its terminal settings");
 
 // ---- construction ------------------------------------------------------------
 
 SessionConfig::SessionConfig(const VUnicodeString& name, VProfileKey* key)
-    : m_sessionName(name), m_sessionPath(name), m_notPersistent(key == nullptr) {
+    : m_common(VUnknownPointer<CommonConfig>::Adopt(new CommonConfig)),
+      terminalProtocol(key, ConnectConfigPtr::kTerminalMode, m_common.Get()),
+      transferProtocol(key, ConnectConfigPtr::kTransferMode, m_common.Get()),
+      m_sessionName(name),
+      m_sessionPath(name),
+      m_notPersistent(key == nullptr) {
     LoadSettings(key);
-    if (name.str() == kDefaultSessionName && !key) CreateDefaultSessionKey();
+    if (name.str() == kDefaultSessionName) {
+        if (!key) CreateDefaultSessionKey();
+        return;
+    }
+    // An empty stored protocol name means no connection of that kind; only
+    // the default session offers the default protocol instead.
+    for (ConnectConfigPtr* holder : {&terminalProtocol, &transferProtocol}) {
+        if (!holder->ProtocolWasBlank()) continue;
+        holder->SetProtocol(VUnicodeString(ConnectConfigPtr::kNoneProtocol), m_common.Get());
+        holder->Checkpoint();
+    }
 }
 
 SessionConfig::SessionConfig(const SessionConfig& other)
     : VUnknown<ISessionConfig>(other),
       VProfileRecord<SessionConfig>(other),
+      m_common(VUnknownPointer<CommonConfig>::Adopt(new CommonConfig)),
       isSession(other.isSession),
+      terminalProtocol(other.terminalProtocol, m_common.Get()),
+      transferProtocol(other.transferProtocol, m_common.Get()),
       useTitleBar(other.useTitleBar),
       titleBar(other.titleBar),
       useLoginScript(other.useLoginScript),
@@ -180,7 +200,9 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
     ForEachEntry([&](const auto& entry) {
         auto& member = this->*entry.member;
         using Member = std::remove_cvref_t<decltype(member)>;
-        if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
+        if constexpr (std::is_same_v<Member, ConnectConfigPtr>) {
+            // Built with the session, before the other settings.
+        } else if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
             member.Init(key, u"Printer ", u"Printer Port");
         } else {
             member.Init(key, VUnicodeString(entry.name), entry.DefaultFor(*this));
@@ -302,36 +324,185 @@ int SessionConfig::GetMode() const {
 }
 
 // ---- connections ---------------------------------------------------------------
-// The connect configurations are not held yet: every session answers as one
-// without connections.
+
+namespace {
+
+bool CanConnect(const ConnectConfig* config) {
+    return config && config->CanConnect() != 0;
+}
+
+bool HasConnection(const ConnectConfigPtr& holder) {
+    return static_cast<ConnectConfig*>(holder) &&
+           !EqualsNoCase(holder.Protocol().str(), ConnectConfigPtr::kNoneProtocol);
+}
+
+}  // namespace
+
+bool SessionConfig::TerminalHost() {
+    // The terminal applications carry "Vetra" in their names.
+    return GetAppName().str().find(u"Vetra") != std::u16string::npos;
+}
 
 bool SessionConfig::CanConnectTerminalConfig() const {
-    return false;
+    return CanConnect(GetTermConnectConfig());
 }
+
 bool SessionConfig::CanConnectTransferConfig() const {
-    return false;
+    return CanConnect(GetTransferConnectConfig());
 }
+
 VUnicodeString SessionConfig::GetFirewallName() const {
-    return VUnicodeString(u"None");
+    ConnectConfig* config = GetRelevantConnectConfig();
+    return config ? config->GetFirewallName() : VUnicodeString(u"None");
 }
-void SessionConfig::SetFirewallName(const char16_t*) {}
-void SessionConfig::SetTemporaryFirewallName(const char16_t*) {}
+
+void SessionConfig::SetFirewallName(const char16_t* name) {
+    if (ConnectConfig* config = GetRelevantConnectConfig()) config->SetFirewallName(name);
+}
+
+void SessionConfig::SetTemporaryFirewallName(const char16_t* name) {
+    if (ConnectConfig* config = GetRelevantConnectConfig()) config->SetTemporaryFirewallName(name);
+}
+
 ConnectConfig* SessionConfig::GetTermConnectConfig() const {
-    return nullptr;
+    return terminalProtocol;
 }
+
 ConnectConfig* SessionConfig::GetTransferConnectConfig() const {
-    return nullptr;
+    return transferProtocol;
 }
-void SessionConfig::SetTerminalProtocol(const char16_t*) {}
-void SessionConfig::SetTransferProtocol(const char16_t*) {}
+
+void SessionConfig::SetTerminalProtocol(const char16_t* name) {
+    terminalProtocol.SetProtocol(VUnicodeString(name ? name : u""), m_common.Get());
+}
+
+void SessionConfig::SetTransferProtocol(const char16_t* name) {
+    transferProtocol.SetProtocol(VUnicodeString(name ? name : u""), m_common.Get());
+}
+
+void SessionConfig::SetTransferConnectConfig(const ConnectConfigPtr& other) {
+    transferProtocol.SetConnectConfig(other, m_common.Get());
+}
+
 VUnicodeString SessionConfig::GetTerminalProtocol() const {
-    return {};
+    return terminalProtocol.Protocol();
 }
+
 VUnicodeString SessionConfig::GetTransferProtocol() const {
-    return {};
+    return transferProtocol.Protocol();
 }
-void SessionConfig::SetInitialDirectory(const char16_t*) {}
+
+VUnicodeString SessionConfig::GetRelevantProtocol() const {
+    return TerminalHost() ? GetTerminalProtocol() : GetTransferProtocol();
+}
+
+void SessionConfig::SetRelevantProtocol(const char16_t* name) {
+    m_lastErrorMessage = VUnicodeString();
+    if (TerminalHost())
+        SetTerminalProtocol(name);
+    else
+        SetTransferProtocol(name);
+}
+
+ConnectConfig* SessionConfig::GetRelevantConnectConfig() const {
+    return TerminalHost() ? GetTermConnectConfig() : GetTransferConnectConfig();
+}
+
+void SessionConfig::IsDefaultSession(int isDefault) {
+    if (ConnectConfig* config = GetRelevantConnectConfig())
+        config->SetDefaultSessionFlag(isDefault);
+}
+
+bool SessionConfig::IsTRMSession() const {
+    return HasConnection(terminalProtocol);
+}
+
+bool SessionConfig::IsFRVSession() const {
+    return HasConnection(transferProtocol);
+}
+
+VUnicodeString SessionConfig::HostAddress() const {
+    ConnectConfig* config = GetTransferConnectConfig();
+    return config ? config->GetHostname() : VUnicodeString();
+}
+
+int SessionConfig::HostPort() const {
+    ConnectConfig* config = GetTransferConnectConfig();
+    return config ? config->GetPort() : -1;
+}
+
+void SessionConfig::SetInitialDirectory(const char16_t* directory) {
+    if (ConnectConfig* config = GetTransferConnectConfig()) config->SetInitialDirectory(directory);
+}
+
+VUnicodeString SessionConfig::GetInitialDirectory() const {
+    ConnectConfig* config = GetTransferConnectConfig();
+    return config ? config->GetInitialDirectory() : VUnicodeString();
+}
+
+int SessionConfig::IsAnonymousLogin() const {
+    const VUnicodeString protocol = GetTransferProtocol();
+    const bool ftp = EqualsNoCase(protocol.str(), u"FTP") ||
+                     EqualsNoCase(protocol.str(), u"FTP/SSL (implicit)") ||
+                     EqualsNoCase(protocol.str(), u"FTP/SSL (explicit)");
+    ConnectConfig* config = GetTransferConnectConfig();
+    if (!ftp || !config) return 0;
+    const VUnicodeString user = config->GetUsername();
+    return EqualsNoCase(user.str(), u"anonymous") || EqualsNoCase(user.str(), u"ftp") ? 1 : 0;
+}
+
+// Left to the session database, which knows the stored firewalls.
 void SessionConfig::GetSerializedFirewallNames(IBuffer*) const {}
+
+// ---- texts -----------------------------------------------------------------------
+
 VUnicodeString SessionConfig::GetSessionDeckDescription() const {
-    return {};
+    ConnectConfig* terminal = GetTermConnectConfig();
+    ConnectConfig* transfer = GetTransferConnectConfig();
+    if (!IsTRMSession() && !IsFRVSession()) return {};
+    VUnicodeString host = terminal ? terminal->GetHostname() : VUnicodeString();
+    if (host.IsEmpty() && transfer) host = transfer->GetHostname();
+    const VUnicodeString protocol = GetTerminalProtocol();
+    std::u16string text = protocol.str() == u"TAPI"     ? u"Phone number:"
+                          : protocol.str() == u"Serial" ? u"Port:"
+                                                        : u"Hostname:";
+    text += u" " + host.str();
+    std::u16string lines;
+    for (size_t i = 0; i < description.Get().GetSize(); ++i) {
+        if (i) lines += u"\r\n";
+        lines += description.Get()[i].str();
+    }
+    if (!lines.empty()) text += u"\n" + lines;
+    return VUnicodeString(text);
+}
+
+VUnicodeString SessionConfig::CommandLine() const {
+    ConnectConfig* config = GetRelevantConnectConfig();
+    if (config && config->GetCommandLineFlag() != 0 && config->CanConnect() != 0) {
+        std::u16string text;
+        if (config->GetFirewallName().str() != u"None") text = u"/FIREWALL";
+        return VUnicodeString(text + config->CommandLine().str());
+    }
+    return VUnicodeString(u"/S \"" + m_sessionPath.str() + u"\"");
+}
+
+VUnicodeString SessionConfig::ExpandPath(const VUnicodeString& path) const {
+    ConnectConfig* config = GetRelevantConnectConfig();
+    const VUnicodeString host = config ? config->GetHostname() : VUnicodeString();
+    VUnicodeString expanded;
+    VReportMessageParams report;
+    ExpandLogFileName(path.str(), m_sessionName.c_str(), nullptr, host.str(), expanded, report);
+    return expanded;
+}
+
+bool SessionConfig::ExpandedPathEqual(const VUnicodeString& a, const VUnicodeString& b) const {
+    return EqualsNoCase(ExpandPath(a).str(), b.str());
+}
+
+VUnicodeString SessionConfig::GetExpandedLogFilename(const VUnicodeString& name) const {
+    return ExpandPath(name);
+}
+
+VUnicodeString SessionConfig::GetExpandedLogFilename() const {
+    return ExpandPath(logFilename.Get());
 }

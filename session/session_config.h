@@ -13,9 +13,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 #include "profile/secret_settings.h"
+#include "session/connect_config.h"
 #include "session/serial_device_config.h"
-
-class ConnectConfig;
 
 // What a host sees of a saved session. The order of the operations is the
 // order hosts built against the library expect; new ones go at the end.
@@ -118,6 +117,7 @@ public:
 
     // Connections.
     void SetTransferProtocol(const char16_t* name);
+    void SetTransferConnectConfig(const ConnectConfigPtr& other);
     // The terminal side when the running application is a terminal
     // application, else the transfer side.
     VUnicodeString GetRelevantProtocol() const;
@@ -137,8 +137,6 @@ public:
     VProfile2<VUnicodeString, VProfileSz>& GetLastDirectory() { return lastDirectory; }
     const VUnicodeString& GetUMask() const { return fileCreationMask.Get(); }
     const VUnicodeString& GetLastErrorMessage() const { return m_lastErrorMessage; }
-    bool GetShiftForcesLocalMouse() const;
-    void SetShiftForcesLocalMouse(bool shiftForces);
     // The log file's mode bits: 1 log mode, 2 raw, 4 prompt, 8 multiple sessions.
     int GetMode() const;
     // How a host starts this session from a command line.
@@ -155,11 +153,16 @@ public:
     // global ones.
     bool IsDefaultLike() const { return m_defaultLike; }
 
+private:
+    // Shared by both connect configurations; made before them.
+    VUnknownPointer<CommonConfig> m_common;
+
+public:
     // ---- the persisted settings, in table order --------------------------
     VProfile<bool> isSession;
-    // (2, 3) terminal and transfer connect configurations: "Protocol Name"
-    // and "Transfer Protocol Name".
-    // (4) terminal settings.
+    ConnectConfigPtr terminalProtocol;
+    ConnectConfigPtr transferProtocol;
+    // (4) terminal settings: not held yet.
     VProfile<int> useTitleBar;
     VProfile2<VUnicodeString, VProfileSz> titleBar;
     VProfile<bool> useLoginScript;
@@ -270,6 +273,9 @@ public:
 
     static constexpr auto _profileOffsets = VProfileMembers(
         VProfileMember(&SessionConfig::isSession, u"Is Session", false),
+        // The connect configurations are built from the key with the session.
+        VProfileMember(&SessionConfig::terminalProtocol, ConnectConfigPtr::kTerminalValueName),
+        VProfileMember(&SessionConfig::transferProtocol, ConnectConfigPtr::kTransferValueName),
         VProfileMember(&SessionConfig::useTitleBar, u"Use Title Bar", 0),
         VProfileMember(&SessionConfig::titleBar, u"Title Bar"),
         VProfileMember(&SessionConfig::useLoginScript, u"Use Login Script", false),
@@ -371,6 +377,10 @@ public:
                        false));
 
 private:
+    // Whether the running host is a terminal application (else the transfer
+    // application): it decides which side is the relevant one.
+    static bool TerminalHost();
+
     int GlobalLineSendDelay(int withoutKey) const;
     int GlobalCharacterSendDelay(int withoutKey) const;
     WINDOWPLACEMENT DefaultRemoteFramePlacement() const;

@@ -9,11 +9,44 @@
 #include "app/global_config.h"
 #include "app/init.h"
 #include "profile/secret_forms.h"
+#include "session/connect_protocol_table.h"
 #include "session/session_config.h"
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+// A protocol configuration keeping a host and a user under value names of its
+// own; it can connect once it has a host.
+class FakeConfig : public NoneConfig {
+public:
+    explicit FakeConfig(VProfileKey* key) {
+        if (key) key->QueryString(u"Fake Host", m_host);
+        if (key) key->QueryString(u"Fake User", m_user);
+    }
+    static ConnectConfig* Create(VProfileKey* key, ICommonConfig*) { return new FakeConfig(key); }
+    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeConfig(*this); }
+    // Nothing of its own changes here, so only a full save writes.
+    void Save(VProfileKey* key, bool force) override {
+        if (force) key->SetString(u"Fake Host", m_host.c_str());
+    }
+    int CanConnect() const override { return m_host.IsEmpty() ? 0 : 1; }
+    VUnicodeString GetHostname() override { return m_host; }
+    VUnicodeString GetUsername() override { return m_user; }
+    VUnicodeString CommandLine() override { return VUnicodeString(u" /SSH2 " + m_host.str()); }
+
+private:
+    VUnicodeString m_host;
+    VUnicodeString m_user;
+};
+
+void AddRow(int product, const char16_t* name) {
+    ConnectProtocolTableElement row;
+    row.productId = product;
+    row.protocolName = name;
+    row.Create = &FakeConfig::Create;
+    GetConnectProtocolTable().Add(row);
+}
 
 VProfileStoreFactory* g_factory = nullptr;
 VProfileStoreFactory* CurrentFactory() {
@@ -33,8 +66,10 @@ protected:
         SessionDeckDllInit(u"Vetralon", nullptr);
         GlobalConfig* none = nullptr;
         ResetGlobalConfig(none);
+        GetConnectProtocolTable().ResetForTesting();
     }
     void TearDown() override {
+        GetConnectProtocolTable().ResetForTesting();
         GlobalConfig* none = nullptr;
         ResetGlobalConfig(none);
         g_factory = nullptr;
@@ -66,14 +101,17 @@ TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
     EXPECT_FALSE(session->IsPersistent());
     SaveTo(*session, u"New");
     const auto names = memory.ValueNames(u"Sessions\\New");
-    ASSERT_EQ(names.size(), 87u);  // 77 plain settings and the printer port's ten
+    // 77 plain settings, the two protocol names and the printer port's ten.
+    ASSERT_EQ(names.size(), 89u);
     EXPECT_EQ(names[0], u"Is Session");
-    EXPECT_EQ(names[1], u"Use Title Bar");
-    EXPECT_EQ(names[42], u"Use Printer Port");
-    EXPECT_EQ(names[43], u"Printer Baud Rate");
-    EXPECT_EQ(names[52], u"Printer Port");
-    EXPECT_EQ(names[53], u"Eject Page Interval");
-    EXPECT_EQ(names[86], u"Filenames Always Use UTF8");
+    EXPECT_EQ(names[1], u"Protocol Name");
+    EXPECT_EQ(names[2], u"Transfer Protocol Name");
+    EXPECT_EQ(names[3], u"Use Title Bar");
+    EXPECT_EQ(names[44], u"Use Printer Port");
+    EXPECT_EQ(names[45], u"Printer Baud Rate");
+    EXPECT_EQ(names[54], u"Printer Port");
+    EXPECT_EQ(names[55], u"Eject Page Interval");
+    EXPECT_EQ(names[88], u"Filenames Always Use UTF8");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Is Session")->dword, 1u);
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"ZModem Receive Command")->string, u"rz\\r");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Printer Font v2")->binary.size(), 96u);
@@ -81,6 +119,8 @@ TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
 }
 
 TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
+    AddRow(3, u"SSH2");
+    AddRow(6, u"SFTP");
     auto first = Load(u"Old", [](VProfileKey& key) {
         key.SetDword(u"Idle Timeout", 0);
         key.SetDword(u"Max Transfer Buffers", 9);
@@ -93,7 +133,7 @@ TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
     auto second = Load(u"Old");
     EXPECT_FALSE(second->IsModified());
     SaveTo(*second, u"Old");
-    EXPECT_TRUE(memory.Writes().empty()) << "rewrote " << memory.Writes().size() << " values";
+    EXPECT_EQ(memory.WrittenNames(), std::vector<VUnicodeString>{});
     EXPECT_EQ(second->logFilename.Get(), u"%S.log");
 }
 
@@ -220,4 +260,38 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     EXPECT_EQ(other->paperSize.Get(), 9);
     EXPECT_EQ(other->printerName.Get(), u"lp0");
     EXPECT_EQ(other->titleBar.Get(), u"");
+}
+
+TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
+    AddRow(3, u"SSH2");
+    AddRow(3, u"Serial");
+    AddRow(6, u"SFTP");
+    AddRow(6, u"FTP");
+    auto serial = Load(u"Line", [](VProfileKey& key) {
+        key.SetString(u"Protocol Name", u"Serial");
+        key.SetString(u"Transfer Protocol Name", u"");
+        key.SetString(u"Fake Host", u"COM1");
+        key.SetStringArray(u"Description", VStringArray{u"first", u"second"});
+    });
+    EXPECT_TRUE(serial->IsTRMSession());
+    EXPECT_EQ(serial->GetTransferProtocol(), u"None");
+    EXPECT_FALSE(serial->IsFRVSession());
+    EXPECT_FALSE(serial->IsModified());
+    EXPECT_EQ(serial->GetSessionDeckDescription().str(), u"Port: COM1\nfirst\r\nsecond");
+    EXPECT_EQ(serial->CommandLine().str(), u"/S \"Line\"");
+    serial->GetTermConnectConfig()->SetCommandLineFlag(1);
+    EXPECT_EQ(serial->CommandLine().str(), u" /SSH2 COM1");
+
+    auto anonymous = Load(u"Ftp", [](VProfileKey& key) {
+        key.SetString(u"Transfer Protocol Name", u"ftp");
+        key.SetString(u"Fake User", u"Anonymous");
+    });
+    EXPECT_EQ(anonymous->IsAnonymousLogin(), 1);
+    anonymous->SetTransferProtocol(u"SFTP");
+    EXPECT_EQ(anonymous->IsAnonymousLogin(), 0);
+
+    // The copy has connections of its own.
+    SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));
+    EXPECT_NE(copy->GetTermConnectConfig(), serial->GetTermConnectConfig());
+    EXPECT_EQ(copy->GetTermConnectConfig()->GetHostname(), u"COM1");
 }
