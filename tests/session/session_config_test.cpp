@@ -1,0 +1,297 @@
+// Saved sessions: load rules, the stored order of a new session, round trips, the default session
+// and copies.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "app/global_config.h"
+#include "app/init.h"
+#include "profile/secret_forms.h"
+#include "session/connect_protocol_table.h"
+#include "session/session_config.h"
+#include "support/memory_store.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+// A protocol configuration keeping a host and a user under value names of its
+// own; it can connect once it has a host.
+class FakeConfig : public NoneConfig {
+public:
+    explicit FakeConfig(VProfileKey* key) {
+        if (key) key->QueryString(u"Fake Host", m_host);
+        if (key) key->QueryString(u"Fake User", m_user);
+    }
+    static ConnectConfig* Create(VProfileKey* key, ICommonConfig*) { return new FakeConfig(key); }
+    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeConfig(*this); }
+    // Nothing of its own changes here, so only a full save writes.
+    void Save(VProfileKey* key, bool force) override {
+        if (force) key->SetString(u"Fake Host", m_host.c_str());
+    }
+    int CanConnect() const override { return m_host.IsEmpty() ? 0 : 1; }
+    VUnicodeString GetHostname() override { return m_host; }
+    VUnicodeString GetUsername() override { return m_user; }
+    VUnicodeString CommandLine() override { return VUnicodeString(u" /SSH2 " + m_host.str()); }
+
+private:
+    VUnicodeString m_host;
+    VUnicodeString m_user;
+};
+
+void AddRow(int product, const char16_t* name) {
+    ConnectProtocolTableElement row;
+    row.productId = product;
+    row.protocolName = name;
+    row.Create = &FakeConfig::Create;
+    GetConnectProtocolTable().Add(row);
+}
+
+VProfileStoreFactory* g_factory = nullptr;
+VProfileStoreFactory* CurrentFactory() {
+    return g_factory;
+}
+
+struct SessionDeleter {
+    void operator()(SessionConfig* session) const { session->Release(); }
+};
+using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
+
+class Sessions : public ::testing::Test {
+protected:
+    void SetUp() override {
+        g_factory = &memory;
+        SessionDeckDllInitProfileFactory(&CurrentFactory);
+        SessionDeckDllInit(u"Vetralon", nullptr);
+        GlobalConfig* none = nullptr;
+        ResetGlobalConfig(none);
+        GetConnectProtocolTable().ResetForTesting();
+    }
+    void TearDown() override {
+        GetConnectProtocolTable().ResetForTesting();
+        GlobalConfig* none = nullptr;
+        ResetGlobalConfig(none);
+        g_factory = nullptr;
+    }
+    // A session loaded from "Sessions\<name>" after `fill` wrote into that key.
+    template <class Fill>
+    SessionPtr Load(const char16_t* name, Fill fill) {
+        VProfileStore store(false, &memory);
+        VProfileKey key(store.GetRootKey(), std::u16string(u"Sessions\\") + name);
+        fill(key);
+        return SessionPtr(new SessionConfig(name, &key));
+    }
+    SessionPtr Load(const char16_t* name) {
+        return Load(name, [](VProfileKey&) {});
+    }
+    void SaveTo(SessionConfig& session, const char16_t* name, bool force = false) {
+        VProfileStore store(false, &memory);
+        VProfileKey key(store.GetRootKey(), std::u16string(u"Sessions\\") + name);
+        session.Save(&key, force);
+    }
+
+    MemoryStoreFactory memory;
+};
+
+}  // namespace
+
+TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
+    SessionPtr session(new SessionConfig(u"New", nullptr));
+    EXPECT_FALSE(session->IsPersistent());
+    SaveTo(*session, u"New");
+    const auto names = memory.ValueNames(u"Sessions\\New");
+    // 77 plain settings, the two protocol names and the printer port's ten.
+    ASSERT_EQ(names.size(), 89u);
+    EXPECT_EQ(names[0], u"Is Session");
+    EXPECT_EQ(names[1], u"Protocol Name");
+    EXPECT_EQ(names[2], u"Transfer Protocol Name");
+    EXPECT_EQ(names[3], u"Use Title Bar");
+    EXPECT_EQ(names[44], u"Use Printer Port");
+    EXPECT_EQ(names[45], u"Printer Baud Rate");
+    EXPECT_EQ(names[54], u"Printer Port");
+    EXPECT_EQ(names[55], u"Eject Page Interval");
+    EXPECT_EQ(names[88], u"Filenames Always Use UTF8");
+    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Is Session")->dword, 1u);
+    EXPECT_EQ(memory.Find(u"Sessions\\New", u"ZModem Receive Command")->string, u"rz\\r");
+    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Printer Font v2")->binary.size(), 96u);
+    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Description")->kind, kValueKindStringArray);
+}
+
+TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
+    AddRow(3, u"SSH2");
+    AddRow(6, u"SFTP");
+    auto first = Load(u"Old", [](VProfileKey& key) {
+        key.SetDword(u"Idle Timeout", 0);
+        key.SetDword(u"Max Transfer Buffers", 9);
+        key.SetString(u"Log Filename", u"%S.log");
+    });
+    SaveTo(*first, u"Old");
+    EXPECT_GT(memory.WriteCount(u"Idle Timeout"), 0);
+    memory.ClearWrites();
+
+    auto second = Load(u"Old");
+    EXPECT_FALSE(second->IsModified());
+    SaveTo(*second, u"Old");
+    EXPECT_EQ(memory.WrittenNames(), std::vector<VUnicodeString>{});
+    EXPECT_EQ(second->logFilename.Get(), u"%S.log");
+}
+
+TEST_F(Sessions, LoadBringsValuesIntoRange) {
+    auto zero = Load(u"A", [](VProfileKey& key) {
+        key.SetDword(u"Idle Timeout", 0);
+        key.SetDword(u"Max Transfer Buffers", 8);
+        key.SetDword(u"XModem Send Packet Size", 128);
+        key.SetDword(u"Use Raw Mode", 1);
+        key.SetDword(u"Use Printer Port", 1);
+        key.SetDword(u"Idle NO-OP Timeout", 3);
+    });
+    EXPECT_EQ(zero->idleCheck.Get(), 0);
+    EXPECT_EQ(zero->idleTimeout.Get(), 300);
+    EXPECT_EQ(zero->maxTransferBuffers.Get(), 8);
+    EXPECT_EQ(zero->xmodemSendPacketSize.Get(), 0);
+    EXPECT_EQ(zero->usePrinterPort.Get(), 0);
+    EXPECT_EQ(zero->idleNoOpTimeout.Get(), 10);
+    EXPECT_TRUE(zero->isSession.Get());
+
+    auto small = Load(u"B", [](VProfileKey& key) {
+        key.SetDword(u"Idle Timeout", 5);
+        key.SetDword(u"Max Transfer Buffers", 9);
+    });
+    EXPECT_EQ(small->idleCheck.Get(), 1);
+    EXPECT_EQ(small->idleTimeout.Get(), 10);
+    EXPECT_EQ(small->maxTransferBuffers.Get(), 4);
+
+    // A stored "Idle Check" wins over the rule for keys that lack it.
+    auto stored = Load(u"C", [](VProfileKey& key) {
+        key.SetDword(u"Idle Timeout", 20000000);
+        key.SetDword(u"Idle Check", 0);
+    });
+    EXPECT_EQ(stored->idleCheck.Get(), 0);
+    EXPECT_EQ(stored->idleTimeout.Get(), 9999999);
+}
+
+TEST_F(Sessions, SendDelaysOfAnOlderKeyComeFromTheGlobalOptions) {
+    {
+        VProfileStore store(false, &memory);
+        VProfileKey global(store.GetRootKey(), u"Global");
+        global.SetDword(u"Line Send Delay", 40);
+        global.SetDword(u"Character Send Delay", 7);
+    }
+    auto older = Load(u"Older", [](VProfileKey& key) { key.SetDword(u"Line Send Delay", 2); });
+    EXPECT_EQ(older->lineSendDelay.Get(), 2);
+    EXPECT_EQ(older->characterSendDelay.Get(), 7);
+    SessionPtr fresh(new SessionConfig(u"Fresh", nullptr));
+    EXPECT_EQ(fresh->lineSendDelay.Get(), 5);
+    EXPECT_EQ(fresh->characterSendDelay.Get(), 0);
+}
+
+TEST_F(Sessions, ViewStatesStartFromTheGlobalOnesExceptForTheDefaultSession) {
+    {
+        VProfileStore store(false, &memory);
+        VProfileKey global(store.GetRootKey(), u"Global");
+        global.SetString(u"Remote ExplorerFrame State", u"0,500,300");
+        global.SetString(u"Remote ListView State", u"2,3,4,5,1,10,1,20");
+    }
+    auto plain = Load(u"Plain");
+    EXPECT_EQ(plain->remoteExplorerFrameState.Format().str(), u"0,500,300");
+    EXPECT_EQ(plain->remoteListViewState.Format().str(), u"2,3,4,5,1,10,1,20");
+    EXPECT_FALSE(plain->IsModified());
+
+    auto defaults = Load(u"default");
+    EXPECT_TRUE(defaults->IsDefaultLike());
+    EXPECT_EQ(defaults->remoteExplorerFrameState.Format().str(), u"1,-1,-1");
+    EXPECT_EQ(defaults->remoteListViewState.Format().str(), u"1,1,1,0,0");
+    EXPECT_EQ(defaults->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
+}
+
+TEST_F(Sessions, DataProtectedLoginScriptIsRewrittenScrambled) {
+    TempDir dir;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
+    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+
+    VReportMessageParams report;
+    const auto capi = EncodeCapiString(u"login\\r", report);
+    ASSERT_TRUE(capi);
+    auto session =
+        Load(u"Script", [&](VProfileKey& key) { key.SetString(u"Login Script", capi->c_str()); });
+    EXPECT_EQ(session->loginScript.Get(), u"login\\r");
+    const VUnicodeString stored = memory.Find(u"Sessions\\Script", u"Login Script")->string;
+    EXPECT_FALSE(std::u16string_view(stored).starts_with(u"CAPI:"));
+    EXPECT_EQ(DecodeScrambledString(stored.str()), VUnicodeString(u"login\\r"));
+
+    if (saved)
+        setenv("XDG_DATA_HOME", saved->c_str(), 1);
+    else
+        unsetenv("XDG_DATA_HOME");
+}
+
+TEST_F(Sessions, DefaultSessionComesIntoBeingOnFirstUseOnly) {
+    SessionPtr first(new SessionConfig(u"Default", nullptr));
+    EXPECT_TRUE(first->IsDefaultSession());
+    EXPECT_TRUE(memory.KeyExists(u"Sessions\\Default"));
+    EXPECT_GT(memory.Writes().size(), 80u);
+    memory.ClearWrites();
+    SessionPtr second(new SessionConfig(u"Default", nullptr));
+    EXPECT_TRUE(memory.Writes().empty());
+    // The default session never becomes persistent by being given its path.
+    second->SetSessionPath(u"Default");
+    EXPECT_FALSE(second->IsPersistent());
+}
+
+TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
+    auto session = Load(u"Orig", [](VProfileKey& key) {
+        key.SetDword(u"Log Mode", 1);
+        key.SetDword(u"Log Multiple Sessions", 1);
+    });
+    EXPECT_EQ(session->GetMode(), 1 | 8);
+    session->titleBar = VUnicodeString(u"changed");
+    SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
+    EXPECT_EQ(copy->titleBar.Get(), u"changed");
+    EXPECT_TRUE(copy->IsModified());
+    EXPECT_EQ(copy->GetSessionPath(), u"Orig");
+
+    // Only what changed in the copy travels to another session.
+    auto other = Load(u"Other", [](VProfileKey& key) { key.SetString(u"Printer Name", u"lp0"); });
+    copy->Rollback();
+    copy->paperSize = 9;
+    other->ApplyDelta(copy.get());
+    EXPECT_EQ(other->paperSize.Get(), 9);
+    EXPECT_EQ(other->printerName.Get(), u"lp0");
+    EXPECT_EQ(other->titleBar.Get(), u"");
+}
+
+TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
+    AddRow(3, u"SSH2");
+    AddRow(3, u"Serial");
+    AddRow(6, u"SFTP");
+    AddRow(6, u"FTP");
+    auto serial = Load(u"Line", [](VProfileKey& key) {
+        key.SetString(u"Protocol Name", u"Serial");
+        key.SetString(u"Transfer Protocol Name", u"");
+        key.SetString(u"Fake Host", u"COM1");
+        key.SetStringArray(u"Description", VStringArray{u"first", u"second"});
+    });
+    EXPECT_TRUE(serial->IsTRMSession());
+    EXPECT_EQ(serial->GetTransferProtocol(), u"None");
+    EXPECT_FALSE(serial->IsFRVSession());
+    EXPECT_FALSE(serial->IsModified());
+    EXPECT_EQ(serial->GetSessionDeckDescription().str(), u"Port: COM1\nfirst\r\nsecond");
+    EXPECT_EQ(serial->CommandLine().str(), u"/S \"Line\"");
+    serial->GetTermConnectConfig()->SetCommandLineFlag(1);
+    EXPECT_EQ(serial->CommandLine().str(), u" /SSH2 COM1");
+
+    auto anonymous = Load(u"Ftp", [](VProfileKey& key) {
+        key.SetString(u"Transfer Protocol Name", u"ftp");
+        key.SetString(u"Fake User", u"Anonymous");
+    });
+    EXPECT_EQ(anonymous->IsAnonymousLogin(), 1);
+    anonymous->SetTransferProtocol(u"SFTP");
+    EXPECT_EQ(anonymous->IsAnonymousLogin(), 0);
+
+    // The copy has connections of its own.
+    SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));
+    EXPECT_NE(copy->GetTermConnectConfig(), serial->GetTermConnectConfig());
+    EXPECT_EQ(copy->GetTermConnectConfig()->GetHostname(), u"COM1");
+}
