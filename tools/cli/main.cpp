@@ -11,6 +11,7 @@
 #include "tools/cli/firewall_commands.h"
 #include "tools/cli/global_commands.h"
 #include "tools/cli/secret_commands.h"
+#include "tools/cli/session_commands.h"
 #include "tools/cli/store_commands.h"
 #include "tools/cli/where_command.h"
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     cli::AddWhereCommand(app, options);
     cli::AddFileTypeCommands(app, options);
     cli::AddTimeZoneCommands(app);
+    cli::AddSessionCommands(app, options);
 
     try {
         app.parse(argc, argv);
