@@ -105,3 +105,32 @@ protected:
 private:
     VReportMessageParams m_report;
 };
+
+// A scrambled-form setting that also reads the data-protection form
+// ("CAPI:..."), an older way of storing the same values. A value read in that
+// form is rewritten at once in the scrambled form into the key it was read
+// from, when the scrambled form can carry it.
+class SESSIONDECK_API VProfileEncodedStringFromCapi : public VProfileEncodedString {
+public:
+    VProfileEncodedStringFromCapi& operator=(std::u16string_view value) {
+        Value() = value;
+        return *this;
+    }
+
+    // The record loads through this overload; it is the one that rewrites a
+    // data-protected text.
+    using Base::Init;
+    bool Init(VProfileKey* key, const VUnicodeString& name, const VUnicodeString& defaultValue);
+
+    // The report of a data-protected text that could not be read (id 0 when
+    // the last load had none).
+    const VReportMessageParams& GetReport() const { return m_report; }
+
+protected:
+    bool LoadBinaryData(VProfileKey* key) override;
+
+private:
+    VReportMessageParams m_report;
+    bool m_protectedText = false;  // the last load read a "CAPI:" text
+    bool m_unreadable = false;     // ... that could not be decoded
+};

@@ -22,8 +22,6 @@ constexpr std::array<FirewallTypeInfo, 12> kFirewallTypes = {{
     {11, u"USER user@host login", u"USER user@host login", true},
 }};
 
-constexpr std::u16string_view kCapiPrefix = u"CAPI:";
-
 // Characters that cannot occur in a key name: the separator, and what the
 // configuration folder's file names (and Windows file names) refuse.
 constexpr std::u16string_view kIllegalNameCharacters = u"\\/:*?\"<>|";
@@ -45,43 +43,6 @@ const FirewallTypeInfo* FindFirewallType(std::u16string_view storedName) {
         if (storedName == row.storedName) return &row;
     }
     return nullptr;
-}
-
-// ---- VFirewallPasswordSetting ----------------------------------------------
-
-bool VFirewallPasswordSetting::LoadBinaryData(VProfileKey* key) {
-    m_protectedText = false;
-    m_unreadable = false;
-    VUnicodeString text;
-    if (!key || !key->QueryString(m_name.c_str(), text)) return false;
-    if (!std::u16string_view(text).starts_with(kCapiPrefix))
-        return VProfileEncodedString::LoadBinaryData(key);
-    m_protectedText = true;
-    auto value = DecodeCapiString(text, m_report);
-    if (!value) {
-        m_unreadable = true;
-        return false;
-    }
-    Value() = std::move(*value);
-    return true;
-}
-
-bool VFirewallPasswordSetting::Init(VProfileKey* key, const VUnicodeString& name,
-                                    const VUnicodeString& defaultValue) {
-    m_report = VReportMessageParams();
-    const bool result = Base::Init(key, name, defaultValue);
-    if (m_unreadable) {
-        // A protected text that this user or machine cannot read is still
-        // somebody's password: leave it in place until a new one is set,
-        // rather than overwrite it with the empty default on the next save.
-        m_unsaved = false;
-    } else if (m_protectedText) {
-        // The scrambled form carries Windows-1252 text only; a password it
-        // cannot carry stays in its protected form rather than be mangled.
-        const auto back = DecodeScrambledString(EncodeScrambledString(Get()).str());
-        if (back && *back == Get()) Save(key, true);
-    }
-    return result;
 }
 
 // ---- FirewallConfig --------------------------------------------------------

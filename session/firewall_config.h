@@ -51,30 +51,7 @@ SESSIONDECK_API const FirewallTypeInfo* FindFirewallType(std::u16string_view sto
 // The stored value of "Firewall Password": read in the scrambled form, or in
 // the data-protection form ("CAPI:..."), which is rewritten at once in the
 // scrambled form into the key it was read from.
-class SESSIONDECK_API VFirewallPasswordSetting : public VProfileEncodedString {
-public:
-    VFirewallPasswordSetting& operator=(std::u16string_view value) {
-        Value() = value;
-        return *this;
-    }
-
-    // The record loads through this overload; it is the one that rewrites a
-    // data-protected text.
-    using Base::Init;
-    bool Init(VProfileKey* key, const VUnicodeString& name, const VUnicodeString& defaultValue);
-
-    // The report of a data-protected text that could not be read (id 0 when
-    // the last load had none).
-    const VReportMessageParams& GetReport() const { return m_report; }
-
-protected:
-    bool LoadBinaryData(VProfileKey* key) override;
-
-private:
-    VReportMessageParams m_report;
-    bool m_protectedText = false;  // the last load read a "CAPI:" text
-    bool m_unreadable = false;     // ... that could not be decoded
-};
+using VFirewallPasswordSetting = VProfileEncodedStringFromCapi;
 
 class SESSIONDECK_API FirewallConfig : public VUnknown<IFirewallUI>,
                                        public VProfileRecord<FirewallConfig> {

@@ -1,0 +1,333 @@
+// SessionConfig: loading a session with its rules, identity, description and command line.
+#include "session/session_config.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string_view>
+#include <type_traits>
+
+#include "app/config_folder.h"
+#include "app/global_config.h"
+#include "foundation/message_format.h"
+
+namespace {
+
+constexpr int kIdleTimeoutUnset = 300;
+constexpr int kIdleTimeoutMin = 10;
+constexpr int kIdleTimeoutMax = 9999999;
+constexpr int kIdleNoOpTimeoutMin = 10;
+constexpr int kIdleNoOpTimeoutMax = 9999999;
+constexpr int kXModemPacketSizeDefault = 128;
+constexpr int kMaxTransferBuffersDefault = 4;
+constexpr int kMaxTransferBuffersLimit = 8;
+
+// The running host is on a U3 drive when the drive's launcher gave it its
+// data folder.
+bool RunningFromU3Drive() {
+    const char* data = std::getenv("U3_APP_DATA_PATH");
+    return data && *data;
+}
+
+VUnicodeString EnvironmentFolder(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value ? VUnicodeString::FromUtf8(value) : VUnicodeString();
+}
+
+// The user's own folder for uploads and downloads, as the desktop names it;
+// empty when the environment does not say.
+VUnicodeString KnownFolder(bool downloads) {
+    const VUnicodeString home = EnvironmentFolder("HOME");
+    if (!downloads) return home;
+    const VUnicodeString named = EnvironmentFolder("XDG_DOWNLOAD_DIR");
+    if (!named.IsEmpty()) return named;
+    return home.IsEmpty() ? home : VUnicodeString(home.str() + u"/Downloads");
+}
+
+VUnicodeString TransferDirectory(bool downloads) {
+    VUnicodeString folder = KnownFolder(downloads);
+    if (!folder.IsEmpty()) return folder;
+    const std::u16string_view leaf = downloads ? u"download" : u"upload";
+    if (RunningFromU3Drive()) return VUnicodeString(u"%u3doc%\\" + std::u16string(leaf));
+    return VUnicodeString(GetHostExecutableFolder().str() + u"/" + std::u16string(leaf));
+}
+
+// Sets a loaded value that a rule brought into range; the new value becomes
+// the checkpoint and is written by the next save.
+template <class Setting, class T>
+void Settle(Setting& setting, const T& value) {
+    if (setting.Get() == value) return;
+    setting = value;
+    setting.Checkpoint();
+}
+
+GlobalConfig* SharedGlobalConfig() {
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    return config;
+}
+
+}  // namespace
+
+static_assert(SessionConfig::GetMemberCount() == 78,
+              "the session's settings table, without its connections and terminal settings");
+
+// ---- construction ------------------------------------------------------------
+
+SessionConfig::SessionConfig(const VUnicodeString& name, VProfileKey* key)
+    : m_sessionName(name), m_sessionPath(name), m_notPersistent(key == nullptr) {
+    LoadSettings(key);
+    if (name.str() == kDefaultSessionName && !key) CreateDefaultSessionKey();
+}
+
+SessionConfig::SessionConfig(const SessionConfig& other)
+    : VUnknown<ISessionConfig>(other),
+      VProfileRecord<SessionConfig>(other),
+      isSession(other.isSession),
+      useTitleBar(other.useTitleBar),
+      titleBar(other.titleBar),
+      useLoginScript(other.useLoginScript),
+      loginScript(other.loginScript),
+      useScriptFile(other.useScriptFile),
+      scriptFilename(other.scriptFilename),
+      uploadDirectory(other.uploadDirectory),
+      downloadDirectory(other.downloadDirectory),
+      xmodemSendPacketSize(other.xmodemSendPacketSize),
+      zmodemReceiveCommand(other.zmodemReceiveCommand),
+      disableZModem(other.disableZModem),
+      zmodemUses32BitCrc(other.zmodemUses32BitCrc),
+      force1024ForZModem(other.force1024ForZModem),
+      zmodemEncodesDel(other.zmodemEncodesDel),
+      zmodemLowerCaseUploads(other.zmodemLowerCaseUploads),
+      logFilename(other.logFilename),
+      customLogMessageConnect(other.customLogMessageConnect),
+      customLogMessageDisconnect(other.customLogMessageDisconnect),
+      customLogMessageEachLine(other.customLogMessageEachLine),
+      logOnlyCustom(other.logOnlyCustom),
+      logPrompt(other.logPrompt),
+      logMode(other.logMode),
+      startLogUponConnect(other.startLogUponConnect),
+      rawLog(other.rawLog),
+      logMultipleSessions(other.logMultipleSessions),
+      traceLevel(other.traceLevel),
+      keyboardCharSendDelay(other.keyboardCharSendDelay),
+      useWordDelimiterChars(other.useWordDelimiterChars),
+      wordDelimiterChars(other.wordDelimiterChars),
+      idleCheck(other.idleCheck),
+      idleTimeout(other.idleTimeout),
+      idleString(other.idleString),
+      idleNoOpCheck(other.idleNoOpCheck),
+      idleNoOpTimeout(other.idleNoOpTimeout),
+      alwaysOnTop(other.alwaysOnTop),
+      lineSendDelay(other.lineSendDelay),
+      characterSendDelay(other.characterSendDelay),
+      useGlobalAdvancedPrintSettings(other.useGlobalAdvancedPrintSettings),
+      disablePassThroughPrinting(other.disablePassThroughPrinting),
+      bufferPassThroughPrinting(other.bufferPassThroughPrinting),
+      useRawMode(other.useRawMode),
+      usePrinterPort(other.usePrinterPort),
+      printerPort(other.printerPort),
+      ejectPageInterval(other.ejectPageInterval),
+      forceBlackOnWhite(other.forceBlackOnWhite),
+      monitorListenAddress(other.monitorListenAddress),
+      monitorUsername(other.monitorUsername),
+      monitorPassword(other.monitorPassword),
+      monitorAllowRemoteInput(other.monitorAllowRemoteInput),
+      disableResize(other.disableResize),
+      autoReconnect(other.autoReconnect),
+      minimizeToTray(other.minimizeToTray),
+      useGlobalPrintSettings(other.useGlobalPrintSettings),
+      pageMargins(other.pageMargins),
+      printerFont(other.printerFont),
+      pageOrientation(other.pageOrientation),
+      paperSize(other.paperSize),
+      paperSource(other.paperSource),
+      printerName(other.printerName),
+      operatingSystem(other.operatingSystem),
+      timeZone(other.timeZone),
+      description(other.description),
+      lastDirectory(other.lastDirectory),
+      initialLocalDirectory(other.initialLocalDirectory),
+      defaultDownloadDirectory(other.defaultDownloadDirectory),
+      fileSystemCase(other.fileSystemCase),
+      fileCreationMask(other.fileCreationMask),
+      disableDirectoryTreeDetection(other.disableDirectoryTreeDetection),
+      verifyRetrieveFileStatus(other.verifyRetrieveFileStatus),
+      resolveSymbolicLinks(other.resolveSymbolicLinks),
+      remoteFrameWindowPlacement(other.remoteFrameWindowPlacement),
+      remoteExplorerFrameState(other.remoteExplorerFrameState),
+      remoteListViewState(other.remoteListViewState),
+      restartDataSize(other.restartDataSize),
+      restartDatafilePath(other.restartDatafilePath),
+      maxTransferBuffers(other.maxTransferBuffers),
+      filenamesAlwaysUseUtf8(other.filenamesAlwaysUseUtf8),
+      m_keyExists(other.m_keyExists),
+      m_defaultLike(other.m_defaultLike),
+      m_sessionName(other.m_sessionName),
+      m_sessionPath(other.m_sessionPath),
+      m_lastErrorMessage(other.m_lastErrorMessage),
+      m_notPersistent(other.m_notPersistent) {}
+
+SessionConfig::~SessionConfig() = default;
+
+ISessionConfig* SessionConfig::Clone() const {
+    return new SessionConfig(*this);
+}
+
+void SessionConfig::LoadSettings(VProfileKey* key) {
+    m_keyExists = key != nullptr;
+    m_defaultLike = !key || EqualsNoCase(m_sessionName.str(), kDefaultSessionName);
+
+    ForEachEntry([&](const auto& entry) {
+        auto& member = this->*entry.member;
+        using Member = std::remove_cvref_t<decltype(member)>;
+        if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
+            member.Init(key, u"Printer ", u"Printer Port");
+        } else {
+            member.Init(key, VUnicodeString(entry.name), entry.DefaultFor(*this));
+        }
+    });
+
+    // Every record built as a session marks its key as one.
+    Settle(isSession, true);
+
+    // "Idle Check" was added after "Idle Timeout": a key from before then
+    // checks for idleness exactly when it has a timeout.
+    uint32_t stored = 0;
+    if (key && !key->QueryDword(u"Idle Check", stored))
+        idleCheck.Init(key, idleCheck.GetName(), idleTimeout.Get() > 0 ? 1 : 0);
+    int timeout = idleTimeout.Get();
+    if (timeout == 0) timeout = kIdleTimeoutUnset;
+    if (timeout >= kIdleTimeoutMax) timeout = kIdleTimeoutMax;
+    if (timeout <= kIdleTimeoutMin) timeout = kIdleTimeoutMin;
+    Settle(idleTimeout, timeout);
+    Settle(idleNoOpTimeout,
+           std::clamp(idleNoOpTimeout.Get(), kIdleNoOpTimeoutMin, kIdleNoOpTimeoutMax));
+
+    // 128 was the only packet size once; 0 now lets the transfer choose.
+    if (xmodemSendPacketSize.Get() == kXModemPacketSizeDefault) Settle(xmodemSendPacketSize, 0);
+    if (maxTransferBuffers.Get() < 1 || maxTransferBuffers.Get() > kMaxTransferBuffersLimit)
+        Settle(maxTransferBuffers, kMaxTransferBuffersDefault);
+    // Raw mode prints through the driver, never to a port.
+    if (useRawMode.Get() != 0) Settle(usePrinterPort, 0);
+
+    // Empty view states start from the transfer application's global ones; the
+    // default session's are reset to a plain layout.
+    GlobalConfig* global = SharedGlobalConfig();
+    if (remoteExplorerFrameState.Get().IsEmpty()) {
+        if (global) remoteExplorerFrameState.SetText(global->remoteExplorerFrameState.Format());
+        if (m_defaultLike) {
+            remoteExplorerFrameState.f1 = 1;
+            remoteExplorerFrameState.f2 = -1;
+            remoteExplorerFrameState.f3 = -1;
+        }
+        remoteExplorerFrameState.Checkpoint();
+    }
+    if (remoteListViewState.Get().IsEmpty()) {
+        if (global) remoteListViewState.SetText(global->remoteListViewState.Format());
+        if (m_defaultLike) {
+            remoteListViewState.h1 = 1;
+            remoteListViewState.h2 = 1;
+            remoteListViewState.h3 = 1;
+            remoteListViewState.h4 = 0;
+            remoteListViewState.h5 = 0;
+            remoteListViewState.columns.RemoveAll();
+        }
+        remoteListViewState.Checkpoint();
+    }
+}
+
+void SessionConfig::CreateDefaultSessionKey() {
+    VProfileStore store(false);
+    VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    if (sessions.SubKeyExists(kDefaultSessionName)) return;
+    VProfileKey key(sessions, kDefaultSessionName);
+    Save(&key, true);
+}
+
+// ---- defaults that need more than a literal ----------------------------------
+
+VUnicodeString SessionConfig::DefaultUploadDirectory() {
+    return TransferDirectory(false);
+}
+
+VUnicodeString SessionConfig::DefaultDownloadDirectory() {
+    return TransferDirectory(true);
+}
+
+VUnicodeString SessionConfig::DefaultDefaultDownloadDirectory() {
+    return RunningFromU3Drive() ? VUnicodeString(u"%u3doc%") : VUnicodeString();
+}
+
+int SessionConfig::GlobalLineSendDelay(int withoutKey) const {
+    GlobalConfig* global = m_keyExists ? SharedGlobalConfig() : nullptr;
+    return global ? global->lineSendDelay.Get() : withoutKey;
+}
+
+int SessionConfig::GlobalCharacterSendDelay(int withoutKey) const {
+    GlobalConfig* global = m_keyExists ? SharedGlobalConfig() : nullptr;
+    return global ? global->characterSendDelay.Get() : withoutKey;
+}
+
+WINDOWPLACEMENT SessionConfig::DefaultRemoteFramePlacement() const {
+    WINDOWPLACEMENT plain;
+    plain.ptMinPosition = {0, 0};
+    plain.ptMaxPosition = {-4, -4};
+    if (m_defaultLike) return plain;
+    GlobalConfig* global = SharedGlobalConfig();
+    return global ? global->remoteFrameWindowSize.Get() : plain;
+}
+
+// ---- identity ----------------------------------------------------------------
+
+void SessionConfig::SetSessionPath(const VUnicodeString& path) {
+    m_sessionPath = path;
+    if (!IsDefaultSession()) m_notPersistent = false;
+}
+
+bool SessionConfig::IsDefaultSession() const {
+    return m_sessionName.str() == kDefaultSessionName && m_sessionPath.str() == kDefaultSessionName;
+}
+
+int SessionConfig::GetMode() const {
+    int mode = 0;
+    if (logMode.Get() != 0) mode |= 1;
+    if (rawLog.Get() != 0) mode |= 2;
+    if (logPrompt.Get() != 0) mode |= 4;
+    if (logMultipleSessions.Get()) mode |= 8;
+    return mode;
+}
+
+// ---- connections ---------------------------------------------------------------
+// The connect configurations are not held yet: every session answers as one
+// without connections.
+
+bool SessionConfig::CanConnectTerminalConfig() const {
+    return false;
+}
+bool SessionConfig::CanConnectTransferConfig() const {
+    return false;
+}
+VUnicodeString SessionConfig::GetFirewallName() const {
+    return VUnicodeString(u"None");
+}
+void SessionConfig::SetFirewallName(const char16_t*) {}
+void SessionConfig::SetTemporaryFirewallName(const char16_t*) {}
+ConnectConfig* SessionConfig::GetTermConnectConfig() const {
+    return nullptr;
+}
+ConnectConfig* SessionConfig::GetTransferConnectConfig() const {
+    return nullptr;
+}
+void SessionConfig::SetTerminalProtocol(const char16_t*) {}
+void SessionConfig::SetTransferProtocol(const char16_t*) {}
+VUnicodeString SessionConfig::GetTerminalProtocol() const {
+    return {};
+}
+VUnicodeString SessionConfig::GetTransferProtocol() const {
+    return {};
+}
+void SessionConfig::SetInitialDirectory(const char16_t*) {}
+void SessionConfig::GetSerializedFirewallNames(IBuffer*) const {}
+VUnicodeString SessionConfig::GetSessionDeckDescription() const {
+    return {};
+}
