@@ -7,6 +7,7 @@
 
 #include "foundation/reserved_names.h"
 #include "session/firewall_store.h"
+#include "session/session_config.h"
 
 namespace {
 
@@ -543,6 +544,90 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                      if (session.IsWritable() && session.SetDword(name.c_str(), value ? 1 : 0))
                          ++tally.updated;
                  });
+    return tally;
+}
+
+// ---- sessions ------------------------------------------------------------------------
+
+ISessionConfig* SessionDatabase::Lookup(const VUnicodeString& path) const {
+    if (path.IsEmpty()) return nullptr;
+    if (!Exists(path)) {
+        if (path == kDefaultSessionName) return new SessionConfig(path, nullptr);
+        return nullptr;
+    }
+    if (IsFolder(path)) return nullptr;
+    return GetSessionConfig(ParentPath(path), LeafName(path));
+}
+
+ISessionConfig* SessionDatabase::GetSessionConfig(const VUnicodeString& folder,
+                                                  const VUnicodeString& name) const {
+    const VUnicodeString path = JoinPath(folder, name);
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    auto* session = new SessionConfig(name, &key);
+    session->SetSessionPath(path);
+    return session;
+}
+
+bool SessionDatabase::InsertSession(const VUnicodeString& folder, const VUnicodeString& name,
+                                    ISessionConfig* session, const VUnicodeString& before,
+                                    bool writeOrder) const {
+    if (!session || IsReadOnly() || CheckSessionName(name.str())) return false;
+    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder))) return false;
+    const VUnicodeString path = JoinPath(folder, name);
+    VProfileStore store(false);
+    {
+        VProfileKey key(store.GetRootKey(), KeyPath(path));
+        if (!key.IsWritable()) return false;
+        session->SetSessionPath(path);
+        session->Save(&key, true);
+    }
+    if (!store.GetRootKey().SubKeyExists(KeyPath(path).c_str())) return false;
+    if (writeOrder) {
+        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+        PlaceBefore(order.Sessions(), name, before);
+        order.Write(parent);
+    }
+    return true;
+}
+
+bool SessionDatabase::Save(ISessionConfig* session, bool saveDefault) const {
+    if (!session || IsReadOnly()) return false;
+    const VUnicodeString& path = session->GetSessionPath();
+    if (path.IsEmpty() || (path == kDefaultSessionName && !saveDefault)) return false;
+    if (!Exists(path))
+        return InsertSession(ParentPath(path), session->GetSessionName(), session, {}, true);
+    VProfileStore store(false);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    if (!key.IsWritable()) return false;
+    session->Save(&key, false);
+    return true;
+}
+
+GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    return DoEnumAndApplyDelta(sessions, delta);
+}
+
+GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
+                                                       ISessionConfig* delta) const {
+    GlobalChangeTally tally;
+    const auto* changes = dynamic_cast<const SessionConfig*>(delta);
+    WalkSessions(
+        key, VUnicodeString(),
+        [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {
+            ++tally.visited;
+            if (!changes || IsReadOnly() || !sessionKey.IsWritable()) return;
+            auto* session = new SessionConfig(name, &sessionKey);
+            session->SetSessionPath(path);
+            session->Checkpoint();
+            session->ApplyDelta(changes);
+            session->Save(&sessionKey, true);
+            session->Release();
+            ++tally.updated;
+        });
     return tally;
 }
 

@@ -13,6 +13,7 @@
 #include "profile/profile_store.h"
 
 class FirewallConfig;
+class ISessionConfig;
 
 inline constexpr const char16_t* kSessionsKeyName = u"Sessions";
 inline constexpr const char16_t* kFolderDataKeyName = u"__FolderData__";
@@ -102,6 +103,23 @@ public:
     bool IsExpanded(const VUnicodeString& path) const;
     void IsExpanded(const VUnicodeString& path, bool expanded) const;
 
+    // A new session (one reference, the caller's) loaded from the path; null
+    // for a folder or a missing key, except that "Default" always gives the
+    // default session (whose key comes into being on first use).
+    ISessionConfig* Lookup(const VUnicodeString& path) const;
+    // Loads folder\name without those checks.
+    ISessionConfig* GetSessionConfig(const VUnicodeString& folder,
+                                     const VUnicodeString& name) const;
+    // Creates the key, gives the session its path, saves every setting into
+    // it and places the name in the folder's session order before `before`.
+    bool InsertSession(const VUnicodeString& folder, const VUnicodeString& name,
+                       ISessionConfig* session, const VUnicodeString& before,
+                       bool writeOrder) const;
+    // Saves what changed, inserting the session first when its key is new.
+    // The default session is saved only when `saveDefault`. False when
+    // nothing could be saved (refused, read-only store or session file).
+    bool Save(ISessionConfig* session, bool saveDefault) const;
+
     // Creates the folder key (an empty order record) and inserts it into the
     // parent's folder order before `before` (at the end when empty or not
     // found). `writeOrder` false leaves the parent's order record to the
@@ -142,6 +160,12 @@ public:
     GlobalChangeTally EnumAndSetAllBoolValues(const VUnicodeString& name, bool value) const;
     GlobalChangeTally DoEnumAndSetAllBoolValues(VProfileKey& key, const VUnicodeString& name,
                                                 bool value) const;
+
+    // Carries the members changed in `delta` (a session checkpointed before
+    // the change) over to every writable session and saves it; read-only
+    // session files are counted but left alone.
+    GlobalChangeTally EnumAndApplyDelta(ISessionConfig* delta) const;
+    GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta) const;
 
     static bool FirewallExists(const VUnicodeString& name);
     // "None", then every stored firewall, as a string array: each name in

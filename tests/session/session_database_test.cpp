@@ -6,6 +6,7 @@
 #include <string>
 
 #include "profile/ini_store.h"
+#include "session/session_config.h"
 #include "session/session_database.h"
 #include "support/temp_dir.h"
 
@@ -205,4 +206,57 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
     EXPECT_EQ(CheckSessionName(u"clock$")->str(),
               u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
     EXPECT_TRUE(CheckSessionName(u".."));
+}
+
+TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
+    EXPECT_FALSE(SessionDatabase::Exists(VUnicodeString(u"Default")));
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
+    ASSERT_TRUE(defaults);
+    EXPECT_TRUE(SessionDatabase::Exists(VUnicodeString(u"Default")));
+    const std::string stored = ReadFileBytes(dir / "Config/Sessions/Default.ini");
+    auto& record = dynamic_cast<SessionConfig&>(*defaults);
+    record.titleBar = VUnicodeString(u"changed");
+    EXPECT_FALSE(db.Save(defaults.Get(), false));
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Default.ini"), stored);
+
+    ASSERT_TRUE(db.InsertFolder({}, VUnicodeString(u"F"), {}, true));
+    EXPECT_FALSE(db.Lookup(VUnicodeString(u"F")));
+    EXPECT_FALSE(db.Lookup(VUnicodeString(u"F\\missing")));
+    VUnknownPointer<ISessionConfig> copy =
+        VUnknownPointer<ISessionConfig>::Adopt(defaults->Clone());
+    copy->SetSessionName(VUnicodeString(u"s"));
+    copy->SetSessionPath(VUnicodeString(u"F\\s"));
+    EXPECT_TRUE(db.Save(copy.Get(), false));
+    EXPECT_EQ(Sessions(u"F"), u"s|");
+    const std::string saved = ReadFileBytes(dir / "Config/Sessions/F/s.ini");
+    EXPECT_NE(saved.find("changed"), std::string::npos);
+
+    // Reloaded and saved again, a session rewrites nothing.
+    VUnknownPointer<ISessionConfig> again =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"F\\s")));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->GetSessionPath(), VUnicodeString(u"F\\s"));
+    const auto written = std::filesystem::last_write_time(dir / "Config/Sessions/F/s.ini");
+    EXPECT_TRUE(db.Save(again.Get(), false));
+    EXPECT_EQ(std::filesystem::last_write_time(dir / "Config/Sessions/F/s.ini"), written);
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/F/s.ini"), saved);
+}
+
+TEST_F(SessionTree, ApplyDeltaUpdatesWritableSessionsOnly) {
+    for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
+    for (auto file : {"Config/Sessions/b.ini", "Config/Sessions/F/e.ini"})
+        std::filesystem::permissions(dir / file, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
+    defaults->Checkpoint();
+    dynamic_cast<SessionConfig&>(*defaults).logFilename = VUnicodeString(u"/tmp/%S.log");
+
+    const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
+    EXPECT_EQ(tally.visited, 6);  // the default session is one of them
+    EXPECT_EQ(tally.updated, 4);
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Log Filename"), u"/tmp/%S.log");
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Hostname"), u"example");
+    EXPECT_EQ(Stored(u"Sessions\\b", u"Log Filename"), u"<absent>");
 }

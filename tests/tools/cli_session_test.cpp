@@ -2,6 +2,7 @@
 // move, remove and their one-line refusals.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -66,4 +67,34 @@ TEST_F(CliSession, ListCopyRenameMoveRemove) {
     Refused({"cp", "Servers", "Servers"}, "could not be copied");
     Refused({"move", "top", "--after", "nothing"}, "no session or folder 'nothing'");
     EXPECT_EQ(Ok({"ls"}), "Servers\\\ntop\ntop (2)\n");
+}
+
+TEST_F(CliSession, NewSetShowAndApplyDefault) {
+    Ok({"mkdir", "Lab"});
+    Ok({"new", "Lab\\one"});
+    Ok({"new", "two"});
+    Refused({"new", "Lab\\ONE"}, "'ONE' is already in use.");
+    Refused({"new", "nowhere\\x"}, "no session or folder 'nowhere'");
+    Ok({"set", "Lab\\one", "monitor password", "hunter2"});
+    Ok({"set", "Lab\\one", "Idle Timeout", "5"});
+    EXPECT_EQ(Run({"set", "Lab\\one", "Idle Timeout", "many"}).status, 2);
+
+    const std::string shown = Ok({"show", "Lab\\one"});
+    EXPECT_NE(shown.find("\nMonitor Password=(set)\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\nIdle Timeout=10\n"), std::string::npos) << "load rules hold";
+    EXPECT_EQ(shown.find("hunter2"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Lab/one.ini").find("hunter2"),
+              std::string::npos);
+    EXPECT_NE(Ok({"show", "two", "--json"}).find("\"Monitor Password\": \"(unset)\""),
+              std::string::npos);
+    Refused({"show", "Lab"}, "'Lab' is a folder, not a session");
+
+    std::filesystem::permissions(dir / "Config/Sessions/two.ini",
+                                 std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_EQ(Ok({"apply-default", "Title Bar", "applied"}),
+              "updated 2 of 3 sessions\nOf your 3 sessions, 1 could not be updated because they "
+              "are currently read-only.\n");
+    EXPECT_NE(Ok({"show", "Lab\\one"}).find("\nTitle Bar=applied\n"), std::string::npos);
+    EXPECT_NE(Ok({"show", "two"}).find("\nTitle Bar=\n"), std::string::npos);
 }
