@@ -2,8 +2,8 @@
 # Installs what is needed, builds, and runs the command-line host on a
 # configuration folder: the one named by $SESSIONDECK_CONFIG, else a demo
 # folder inside the build tree. With arguments, runs `sessiondeck ARGS...`;
-# without, sets up a small demo (global options, a firewall, a session) once
-# and shows it.
+# without, sets up a small demo (global options, a firewall, a few folders and
+# sessions of different protocols) once and shows it.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -26,9 +26,28 @@ if [ ! -e "$SESSIONDECK_CONFIG/Global.ini" ]; then
   "$cli" firewall set Office "Firewall Type" HTTP_BASICAUTH
   "$cli" firewall set Office "Firewall Address" proxy.example.net
   "$cli" firewall set Office "Firewall Password" "s3cret"
-  "$cli" store set 'Sessions\Servers\web1' Hostname string web1.example.net
-  "$cli" store set 'Sessions\Servers\web1' Port dword 22
 fi
+if [ ! -e "$SESSIONDECK_CONFIG/Sessions" ]; then
+  "$cli" mkdir Servers
+  "$cli" mkdir Lab
+  "$cli" mkdir 'Lab\Serial lines'
+  # The protocol and host are stored values of their own; the session
+  # record's values go through `set`.
+  demo_session() { # PATH PROTOCOL TRANSFER-PROTOCOL HOST
+    "$cli" new "$1"
+    "$cli" store set "Sessions\\$1" "Protocol Name" string "$2"
+    "$cli" store set "Sessions\\$1" "Transfer Protocol Name" string "$3"
+    "$cli" store set "Sessions\\$1" Hostname string "$4"
+  }
+  demo_session 'Servers\web1' SSH2 SFTP web1.example.net
+  demo_session 'Servers\files' None FTP files.example.net
+  demo_session 'Lab\router' Telnet None 192.0.2.1
+  demo_session 'Lab\Serial lines\console' Serial None ''
+  "$cli" set 'Servers\web1' "Title Bar" "Web server"
+  "$cli" move 'Servers\files' --before web1
+fi
+echo "-- the session tree (folders end in a backslash)"
+"$cli" ls -r
 echo "-- keys of the root"
 "$cli" store keys ''
 echo "-- global options that differ from their defaults"

@@ -12,6 +12,7 @@
 #include "tools/cli/global_commands.h"
 #include "tools/cli/protocol_loading.h"
 #include "tools/cli/secret_commands.h"
+#include "tools/cli/session_commands.h"
 #include "tools/cli/store_commands.h"
 #include "tools/cli/where_command.h"
 
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     cli::AddFileTypeCommands(app, options);
     cli::AddTimeZoneCommands(app);
     cli::AddProtocolsCommand(app, options);
+    cli::AddSessionCommands(app, options);
 
     try {
         app.parse(argc, argv);

@@ -1,0 +1,659 @@
+// The session tree under "Sessions": every operation opens the store, works and closes it.
+#include "session/session_database.h"
+
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/reserved_names.h"
+#include "session/firewall_store.h"
+#include "session/session_config.h"
+
+namespace {
+
+constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
+
+bool IsHiddenChild(std::u16string_view name) {
+    return name == kFolderDataKeyName || name == kTemporaryKeyName;
+}
+
+std::u16string JoinNames(const VStringArray& names) {
+    std::u16string joined;
+    for (const VUnicodeString& name : names) {
+        if (!joined.empty()) joined += u':';
+        joined += name.str();
+    }
+    return joined;
+}
+
+// Orders `children` by the stored list: listed names first, in list order,
+// then those the list misses, in the store's order. True when the list named
+// a child that is gone (or named one twice) or missed one.
+bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& children,
+               VStringArray& ordered) {
+    std::unordered_set<std::u16string> remaining(children.begin(), children.end());
+    bool changed = false;
+    if (!stored.empty()) {
+        size_t start = 0;
+        while (start <= stored.size()) {
+            size_t end = stored.find(u':', start);
+            if (end == std::u16string_view::npos) end = stored.size();
+            const std::u16string name(stored.substr(start, end - start));
+            if (remaining.erase(name))
+                ordered.Add(VUnicodeString(name));
+            else
+                changed = true;
+            start = end + 1;
+        }
+    }
+    for (const std::u16string& child : children) {
+        if (remaining.count(child)) {
+            ordered.Add(VUnicodeString(child));
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+std::optional<size_t> IndexOf(const VStringArray& names, const VUnicodeString& name) {
+    for (size_t i = 0; i < names.GetSize(); ++i) {
+        if (names[i] == name) return i;
+    }
+    return std::nullopt;
+}
+
+// Puts `name` before `before` (at the end when `before` is empty or absent),
+// taking out an earlier place of the name first.
+void PlaceBefore(VStringArray& names, const VUnicodeString& name, const VUnicodeString& before) {
+    if (auto at = IndexOf(names, name)) names.RemoveAt(*at);
+    const auto target = before.IsEmpty() ? std::nullopt : IndexOf(names, before);
+    names.InsertAt(target ? *target : names.GetSize(), name);
+}
+
+void CopyValues(VProfileKey& from, VProfileKey& to) {
+    VProfileKeyIterator values(from, true);
+    VUnicodeString name;
+    int kind = 0;
+    while (values.NextValue(name, kind)) {
+        const char16_t* n = name.c_str();
+        switch (kind) {
+            case kValueKindDword: {
+                uint32_t value = 0;
+                if (from.QueryDword(n, value)) to.SetDword(n, value);
+                break;
+            }
+            case kValueKindString: {
+                VUnicodeString value;
+                if (from.QueryString(n, value)) to.SetString(n, value.c_str());
+                break;
+            }
+            case kValueKindBinary: {
+                uint32_t size = 0;
+                if (!from.QueryBinary(n, nullptr, size)) break;
+                std::vector<uint8_t> bytes(size);
+                if (from.QueryBinary(n, bytes.data(), size)) to.SetBinary(n, bytes.data(), size);
+                break;
+            }
+            case kValueKindStringArray: {
+                VStringArray value;
+                if (from.QueryStringArray(n, value)) to.SetStringArray(n, value);
+                break;
+            }
+            default:
+                break;
+        }
+    }
+}
+
+// Copies every value and sub-key of `from` into `to`. The store writes a
+// key's values when its handle closes, so each level closes before the caller
+// looks at the copy.
+void CopyKeyTree(VProfileKey& from, VProfileKey& to) {
+    CopyValues(from, to);
+    VStringArray children;
+    {
+        VProfileKeyIterator it(from, false);
+        VUnicodeString name;
+        while (it.Next(name)) {
+            if (name != kTemporaryKeyName) children.Add(name);
+        }
+    }
+    for (const VUnicodeString& child : children) {
+        VProfileKey childFrom(from, child);
+        VProfileKey childTo(to, child);
+        CopyKeyTree(childFrom, childTo);
+    }
+}
+
+template <class F>
+void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
+    VStringArray names;
+    {
+        VProfileKeyIterator it(folder, false);
+        VUnicodeString name;
+        while (it.Next(name)) {
+            if (!IsHiddenChild(name.str())) names.Add(name);
+        }
+    }
+    for (const VUnicodeString& name : names) {
+        VProfileKey child(folder, name);
+        const VUnicodeString childPath = SessionDatabase::JoinPath(path, name);
+        if (SessionDatabase::IsFolder(child))
+            WalkSessions(child, childPath, visit);
+        else
+            visit(child, childPath, name);
+    }
+}
+
+VUnicodeString NumberedName(const VUnicodeString& name, int number) {
+    return VUnicodeString(name.str() + u" (" +
+                          VUnicodeString::FromUtf8(std::to_string(number)).str() + u")");
+}
+
+}  // namespace
+
+std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
+    if (name.empty()) return VUnicodeString(u"The session name must be specified");
+    for (char16_t c : kIllegalSessionNameCharacters) {
+        if (name.find(c) == std::u16string_view::npos) continue;
+        std::u16string text = u"The session name contains an illegal character: ' %c '";
+        text.replace(text.find(u"%c"), 2, 1, c);
+        return VUnicodeString(std::move(text));
+    }
+    if (IsReservedDeviceName(name)) {
+        std::u16string text =
+            u"%s is a reserved device name on Windows and cannot be used as a session name.";
+        text.replace(text.find(u"%s"), 2, name);
+        return VUnicodeString(std::move(text));
+    }
+    // Not the page's rule, but a name the store cannot keep as a key (a
+    // control character, "." or "..") would otherwise vanish silently.
+    for (char16_t c : name) {
+        if (c < 0x20 || c == 0x7F)
+            return VUnicodeString(u"The session name contains a control character");
+    }
+    if (name == u"." || name == u"..")
+        return VUnicodeString(u"The session name contains an illegal character: ' . '");
+    return std::nullopt;
+}
+
+// ---- ProfileFolderData --------------------------------------------------------
+
+ProfileFolderData::ProfileFolderData(VProfileKey& folderKey, int flag) : m_flag(flag) {
+    std::vector<std::u16string> sessionNames;
+    std::vector<std::u16string> folderNames;
+    {
+        VProfileKeyIterator it(folderKey, false);
+        VUnicodeString name;
+        while (it.Next(name)) {
+            if (IsHiddenChild(name.str())) continue;
+            VProfileKey child(folderKey, name);
+            (SessionDatabase::IsFolder(child) ? folderNames : sessionNames).push_back(name.str());
+        }
+    }
+    const bool stored = folderKey.SubKeyExists(kFolderDataKeyName);
+    {
+        VProfileKey data(folderKey, kFolderDataKeyName);
+        Load(stored ? &data : nullptr);
+    }
+    const bool sessionsChanged = Reconcile(sessionList.Get().str(), sessionNames, m_sessions);
+    const bool foldersChanged = Reconcile(folderList.Get().str(), folderNames, m_folders);
+    if ((sessionsChanged || foldersChanged) && !(m_flag & kSessionDatabaseReadOnly))
+        Write(folderKey);
+}
+
+void ProfileFolderData::Write(VProfileKey& folderKey) {
+    sessionList = VUnicodeString(JoinNames(m_sessions));
+    folderList = VUnicodeString(JoinNames(m_folders));
+    VProfileKey data(folderKey, kFolderDataKeyName);
+    Save(&data, true);
+}
+
+// ---- SessionDatabase: paths and tests --------------------------------------------
+
+VUnicodeString SessionDatabase::KeyPath(const VUnicodeString& path) {
+    if (path.IsEmpty()) return VUnicodeString(kSessionsKeyName);
+    return VUnicodeString(std::u16string(kSessionsKeyName) + u"\\" + path.str());
+}
+
+VUnicodeString SessionDatabase::JoinPath(const VUnicodeString& folder, const VUnicodeString& name) {
+    if (folder.IsEmpty()) return name;
+    return VUnicodeString(folder.str() + u"\\" + name.str());
+}
+
+VUnicodeString SessionDatabase::ParentPath(const VUnicodeString& path) {
+    const size_t at = path.str().rfind(u'\\');
+    return at == std::u16string::npos ? VUnicodeString() : VUnicodeString(path.str().substr(0, at));
+}
+
+VUnicodeString SessionDatabase::LeafName(const VUnicodeString& path) {
+    const size_t at = path.str().rfind(u'\\');
+    return at == std::u16string::npos ? path : VUnicodeString(path.str().substr(at + 1));
+}
+
+bool SessionDatabase::IsFolder(VProfileKey& key) {
+    // With the INI store this is answered from the value file's existence
+    // alone, so a listing never parses session files.
+    uint32_t ignored = 0;
+    return !key.QueryDword(u"Is Session", ignored);
+}
+
+bool SessionDatabase::IsFolder(const VUnicodeString& path) const {
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    return IsFolder(key);
+}
+
+bool SessionDatabase::IsHidden(VProfileKey& key) {
+    return key.IsHidden(IsFolder(key));
+}
+
+bool SessionDatabase::Exists(const VUnicodeString& path) {
+    VProfileStore store(true);
+    return store.GetRootKey().SubKeyExists(KeyPath(path).c_str());
+}
+
+bool SessionDatabase::Exists(const VUnicodeString& folder, const VUnicodeString& name) {
+    return Exists(JoinPath(folder, name));
+}
+
+bool SessionDatabase::IsNameInUse(const VUnicodeString& folder, const VUnicodeString& name) {
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    VProfileKeyIterator it(key, false);
+    VUnicodeString child;
+    while (it.Next(child)) {
+        if (!IsHiddenChild(child.str()) && child.EqualsNoCase(name.str())) return true;
+    }
+    return false;
+}
+
+bool SessionDatabase::HasChildren(const VUnicodeString& path) const {
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    VProfileKeyIterator it(key, false);
+    VUnicodeString child;
+    while (it.Next(child)) {
+        if (child != kDefaultSessionName && child != kFolderDataKeyName) return true;
+    }
+    return false;
+}
+
+bool SessionDatabase::IsEmpty() const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath({}));
+    ProfileFolderData order(key, m_flag);
+    return order.Sessions().IsEmpty() && order.Folders().IsEmpty();
+}
+
+// ---- listing ----------------------------------------------------------------------
+
+void SessionDatabase::EnumAllSessions(SessionEnumCallback callback, void* context) {
+    if (!callback) return;
+    VProfileStore store(true);
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    WalkSessions(sessions, VUnicodeString(),
+                 [&](VProfileKey& key, const VUnicodeString& path, const VUnicodeString& name) {
+                     callback(key, path, name, context);
+                 });
+}
+
+void SessionDatabase::GetSessionList(const VUnicodeString& folder, VStringArray& out) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    out = ProfileFolderData(key, m_flag).Sessions();
+}
+
+void SessionDatabase::GetFolderList(const VUnicodeString& folder, VStringArray& out) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    out = ProfileFolderData(key, m_flag).Folders();
+}
+
+bool SessionDatabase::IsExpanded(const VUnicodeString& path) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    return ProfileFolderData(key, m_flag).GetExpanded();
+}
+
+void SessionDatabase::IsExpanded(const VUnicodeString& path, bool expanded) const {
+    if (IsReadOnly() || !Exists(path) || !IsFolder(path)) return;
+    VProfileStore store(false);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    ProfileFolderData order(key, m_flag);
+    order.SetExpanded(expanded);
+    order.Write(key);
+}
+
+// ---- changes ----------------------------------------------------------------------
+
+bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeString& name,
+                                   const VUnicodeString& before, bool writeOrder) const {
+    if (IsReadOnly() || CheckSessionName(name.str())) return false;
+    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder))) return false;
+    if (IsNameInUse(folder, name)) return false;
+    VProfileStore store(false);
+    const VUnicodeString path = JoinPath(folder, name);
+    {
+        VProfileKey created(store.GetRootKey(), KeyPath(path));
+        ProfileFolderData(created, m_flag).Write(created);
+    }
+    if (!store.GetRootKey().SubKeyExists(KeyPath(path).c_str())) return false;
+    if (writeOrder) {
+        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+        ProfileFolderData order(parent, m_flag);
+        PlaceBefore(order.Folders(), name, before);
+        order.Write(parent);
+    }
+    return true;
+}
+
+bool SessionDatabase::Remove(const VUnicodeString& path) const {
+    if (IsReadOnly() || path.IsEmpty() || !Exists(path)) return false;
+    VProfileStore store(false);
+    VProfileKey parent(store.GetRootKey(), KeyPath(ParentPath(path)));
+    const VUnicodeString name = LeafName(path);
+    const bool folder = [&] {
+        VProfileKey key(parent, name);
+        return IsFolder(key);
+    }();
+    const bool removed = parent.DeleteSubKey(name.c_str());
+    // The order record is read after the delete, so whatever part of the key
+    // is left (the store refused some of it) keeps its place.
+    ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+    VStringArray& names = folder ? order.Folders() : order.Sessions();
+    if (!parent.SubKeyExists(name.c_str())) {
+        if (auto at = IndexOf(names, name)) names.RemoveAt(*at);
+    }
+    order.Write(parent);
+    return removed;
+}
+
+VUnicodeString SessionDatabase::Copy(const VUnicodeString& path, const VUnicodeString& targetFolder,
+                                     bool uniqueName, const VUnicodeString& before,
+                                     bool writeOrder) const {
+    if (IsReadOnly() || path.IsEmpty() || !Exists(path)) return {};
+    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder))) return {};
+    const bool folder = IsFolder(path);
+    // A folder copied into itself or below itself would never end.
+    if (folder && (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\")))
+        return {};
+
+    VUnicodeString name = LeafName(path);
+    if (IsNameInUse(targetFolder, name)) {
+        if (!uniqueName) return {};
+        const VUnicodeString base = name;
+        for (int number = 2;; ++number) {
+            name = NumberedName(base, number);
+            if (!IsNameInUse(targetFolder, name)) break;
+        }
+    }
+    const VUnicodeString newPath = JoinPath(targetFolder, name);
+
+    VProfileStore store(false);
+    {
+        VProfileKey from(store.GetRootKey(), KeyPath(path));
+        VProfileKey to(store.GetRootKey(), KeyPath(newPath));
+        CopyKeyTree(from, to);
+    }
+    if (folder) {
+        // Also brings an empty folder into being, and repairs the copied order.
+        VProfileKey to(store.GetRootKey(), KeyPath(newPath));
+        ProfileFolderData(to, m_flag).Write(to);
+    }
+    if (!store.GetRootKey().SubKeyExists(KeyPath(newPath).c_str())) return {};
+    if (writeOrder) {
+        VProfileKey parent(store.GetRootKey(), KeyPath(targetFolder));
+        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+        PlaceBefore(folder ? order.Folders() : order.Sessions(), name, before);
+        order.Write(parent);
+    }
+    return newPath;
+}
+
+bool SessionDatabase::Rename(const VUnicodeString& folder, const VUnicodeString& oldName,
+                             const VUnicodeString& newName) const {
+    if (IsReadOnly() || CheckSessionName(newName.str())) return false;
+    const VUnicodeString oldPath = JoinPath(folder, oldName);
+    if (oldName.IsEmpty() || !Exists(oldPath)) return false;
+    if (oldName == newName) return true;
+    const bool caseOnly = oldName.EqualsNoCase(newName.str());
+    if (!caseOnly && IsNameInUse(folder, newName)) return false;
+
+    const bool isFolder = IsFolder(oldPath);
+    VStringArray before;
+    {
+        VProfileStore store(false);
+        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+        ProfileFolderData order(parent, m_flag);
+        before = isFolder ? order.Folders() : order.Sessions();
+    }
+    const size_t place = IndexOf(before, oldName).value_or(before.GetSize());
+
+    // A change of case alone goes through a temporary name, since on a store
+    // whose names ignore case the copy would land on the original.
+    VUnicodeString source = oldPath;
+    if (caseOnly) {
+        std::u16string temporary = u"__" + newName.str();
+        while (IsNameInUse(folder, VUnicodeString(temporary))) temporary.insert(0, u"_");
+        const VUnicodeString copied = JoinPath(folder, VUnicodeString(temporary));
+        {
+            VProfileStore store(false);
+            VProfileKey from(store.GetRootKey(), KeyPath(oldPath));
+            VProfileKey to(store.GetRootKey(), KeyPath(copied));
+            CopyKeyTree(from, to);
+        }
+        if (!Exists(copied)) return false;
+        {
+            VProfileStore store(false);
+            VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+            parent.DeleteSubKey(oldName.c_str());
+        }
+        source = copied;
+    }
+
+    const VUnicodeString newPath = JoinPath(folder, newName);
+    {
+        VProfileStore store(false);
+        VProfileKey from(store.GetRootKey(), KeyPath(source));
+        VProfileKey to(store.GetRootKey(), KeyPath(newPath));
+        CopyKeyTree(from, to);
+    }
+    if (!Exists(newPath)) return false;
+    VProfileStore store(false);
+    VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+    parent.DeleteSubKey(LeafName(source).c_str());
+
+    ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+    VStringArray& names = isFolder ? order.Folders() : order.Sessions();
+    if (auto at = IndexOf(names, newName)) names.RemoveAt(*at);
+    names.InsertAt(std::min(place, names.GetSize()), newName);
+    order.Write(parent);
+    return true;
+}
+
+VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnicodeString& target,
+                                        bool after) const {
+    if (IsReadOnly() || path.IsEmpty() || !Exists(path)) return {};
+    const VUnicodeString folder = ParentPath(path);
+    const VUnicodeString name = LeafName(path);
+    const bool isFolder = IsFolder(path);
+    VProfileStore store(false);
+    VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+    ProfileFolderData order(parent, m_flag);
+    VStringArray& names = isFolder ? order.Folders() : order.Sessions();
+    const auto from = IndexOf(names, name);
+    if (!from || !IndexOf(names, target)) return {};
+    names.RemoveAt(*from);
+    const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
+    names.InsertAt(at, name);
+    order.Write(parent);
+    return path;
+}
+
+VUnicodeString SessionDatabase::GetUniqueSessionName(VUnicodeString name) {
+    if (!Exists(name)) return name;
+    for (int number = 2;; ++number) {
+        VUnicodeString candidate = NumberedName(name, number);
+        if (!Exists(candidate)) return candidate;
+    }
+}
+
+void SessionDatabase::CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
+                                      VStringArray& folders) const {
+    VStringArray names;
+    GetSessionList(folder, names);
+    for (const VUnicodeString& name : names) sessions.Add(JoinPath(folder, name));
+    GetFolderList(folder, names);
+    for (const VUnicodeString& name : names) {
+        const VUnicodeString path = JoinPath(folder, name);
+        folders.Add(path);
+        CollectSessions(path, sessions, folders);
+    }
+}
+
+void SessionDatabase::ExpandPaths(const VStringArray& paths, VStringArray& sessions,
+                                  VStringArray& folders) const {
+    for (const VUnicodeString& path : paths) {
+        if (!path.IsEmpty() && !Exists(path)) continue;
+        if (path.IsEmpty() || IsFolder(path)) {
+            folders.Add(path);
+            CollectSessions(path, sessions, folders);
+        } else {
+            sessions.Add(path);
+        }
+    }
+}
+
+// ---- apply to all -------------------------------------------------------------------
+
+GlobalChangeTally SessionDatabase::EnumAndSetAllBoolValues(const VUnicodeString& name,
+                                                           bool value) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    return DoEnumAndSetAllBoolValues(sessions, name, value);
+}
+
+GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
+                                                             const VUnicodeString& name,
+                                                             bool value) const {
+    GlobalChangeTally tally;
+    WalkSessions(key, VUnicodeString(),
+                 [&](VProfileKey& session, const VUnicodeString&, const VUnicodeString&) {
+                     ++tally.visited;
+                     if (session.IsWritable() && session.SetDword(name.c_str(), value ? 1 : 0))
+                         ++tally.updated;
+                 });
+    return tally;
+}
+
+// ---- sessions ------------------------------------------------------------------------
+
+ISessionConfig* SessionDatabase::Lookup(const VUnicodeString& path) const {
+    if (path.IsEmpty()) return nullptr;
+    if (!Exists(path)) {
+        if (path == kDefaultSessionName) return new SessionConfig(path, nullptr);
+        return nullptr;
+    }
+    if (IsFolder(path)) return nullptr;
+    return GetSessionConfig(ParentPath(path), LeafName(path));
+}
+
+ISessionConfig* SessionDatabase::GetSessionConfig(const VUnicodeString& folder,
+                                                  const VUnicodeString& name) const {
+    const VUnicodeString path = JoinPath(folder, name);
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    auto* session = new SessionConfig(name, &key);
+    session->SetSessionPath(path);
+    return session;
+}
+
+bool SessionDatabase::InsertSession(const VUnicodeString& folder, const VUnicodeString& name,
+                                    ISessionConfig* session, const VUnicodeString& before,
+                                    bool writeOrder) const {
+    if (!session || IsReadOnly() || CheckSessionName(name.str())) return false;
+    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder))) return false;
+    const VUnicodeString path = JoinPath(folder, name);
+    VProfileStore store(false);
+    {
+        VProfileKey key(store.GetRootKey(), KeyPath(path));
+        if (!key.IsWritable()) return false;
+        session->SetSessionPath(path);
+        session->Save(&key, true);
+    }
+    if (!store.GetRootKey().SubKeyExists(KeyPath(path).c_str())) return false;
+    if (writeOrder) {
+        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+        PlaceBefore(order.Sessions(), name, before);
+        order.Write(parent);
+    }
+    return true;
+}
+
+bool SessionDatabase::Save(ISessionConfig* session, bool saveDefault) const {
+    if (!session || IsReadOnly()) return false;
+    const VUnicodeString& path = session->GetSessionPath();
+    if (path.IsEmpty() || (path == kDefaultSessionName && !saveDefault)) return false;
+    if (!Exists(path))
+        return InsertSession(ParentPath(path), session->GetSessionName(), session, {}, true);
+    VProfileStore store(false);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    if (!key.IsWritable()) return false;
+    session->Save(&key, false);
+    return true;
+}
+
+GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta) const {
+    VProfileStore store(IsReadOnly());
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    return DoEnumAndApplyDelta(sessions, delta);
+}
+
+GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
+                                                       ISessionConfig* delta) const {
+    GlobalChangeTally tally;
+    const auto* changes = dynamic_cast<const SessionConfig*>(delta);
+    WalkSessions(
+        key, VUnicodeString(),
+        [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {
+            ++tally.visited;
+            if (!changes || IsReadOnly() || !sessionKey.IsWritable()) return;
+            auto* session = new SessionConfig(name, &sessionKey);
+            session->SetSessionPath(path);
+            session->Checkpoint();
+            session->ApplyDelta(changes);
+            session->Save(&sessionKey, true);
+            session->Release();
+            ++tally.updated;
+        });
+    return tally;
+}
+
+// ---- firewalls ------------------------------------------------------------------------
+
+bool SessionDatabase::FirewallExists(const VUnicodeString& name) {
+    return ::FirewallExists(name);
+}
+
+void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
+    if (!buffer) return;
+    VStringArray names;
+    names.Add(VUnicodeString(u"None"));
+    for (const VUnicodeString& name : GetFirewallNames()) names.Add(name);
+    for (const VUnicodeString& name : names) {
+        for (char16_t c : name.str()) {
+            const uint8_t bytes[2] = {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)};
+            buffer->Append(bytes, 2);
+        }
+        const uint8_t end[2] = {0, 0};
+        buffer->Append(end, 2);
+    }
+    const uint8_t end[2] = {0, 0};
+    buffer->Append(end, 2);
+}
+
+bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {
+    return !IsReadOnly() && ::SaveFirewall(firewall, force);
+}

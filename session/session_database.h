@@ -1,0 +1,182 @@
+// The tree of saved sessions and folders under "Sessions": order records, lookup, copy, rename,
+// reorder, removal, apply-to-all, and the firewall helpers that live beside it.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "foundation/buffer.h"
+#include "foundation/containers.h"
+#include "foundation/export.h"
+#include "foundation/unicode_string.h"
+#include "profile/profile_data.h"
+#include "profile/profile_store.h"
+
+class FirewallConfig;
+class ISessionConfig;
+
+inline constexpr const char16_t* kSessionsKeyName = u"Sessions";
+inline constexpr const char16_t* kFolderDataKeyName = u"__FolderData__";
+// Left behind by an interrupted copy; never shown as a child.
+inline constexpr const char16_t* kTemporaryKeyName = u"_@@TMP@@_";
+inline constexpr const char16_t* kDefaultSessionName = u"Default";
+
+// The flag of SessionDatabase and ProfileFolderData: stores are opened
+// read-only, so nothing, not even a repaired order record, is written.
+inline constexpr int kSessionDatabaseReadOnly = 1;
+
+// Why `name` cannot name a session or folder, or null when it can: empty, one
+// of the nine characters the file system or the path syntax reserve, or a
+// reserved device name. The texts are the Session Options page's.
+SESSIONDECK_API std::optional<VUnicodeString> CheckSessionName(std::u16string_view name);
+
+// A folder's user-defined order: its sessions and sub-folders, reconciled with
+// the children the store actually holds.
+class SESSIONDECK_API ProfileFolderData : public VProfileRecord<ProfileFolderData> {
+public:
+    // Gathers the children of `folderKey`, loads "__FolderData__" and
+    // reconciles both lists; a list that changed is written back unless `flag`
+    // holds kSessionDatabaseReadOnly.
+    ProfileFolderData(VProfileKey& folderKey, int flag);
+
+    VStringArray& Sessions() { return m_sessions; }
+    VStringArray& Folders() { return m_folders; }
+    bool GetExpanded() const { return isExpanded.Get() != 0; }
+    void SetExpanded(bool expanded) { isExpanded = expanded ? 1 : 0; }
+    // Rebuilds both stored lists from the ordered arrays and writes the whole
+    // record into the folder's "__FolderData__".
+    void Write(VProfileKey& folderKey);
+
+    VProfile2<VUnicodeString, VProfileSz> sessionList;
+    VProfile2<VUnicodeString, VProfileSz> folderList;
+    VProfile<int> isExpanded;
+    static constexpr auto _profileOffsets =
+        VProfileMembers(VProfileMember(&ProfileFolderData::sessionList, u"Session List"),
+                        VProfileMember(&ProfileFolderData::folderList, u"Folder List"),
+                        VProfileMember(&ProfileFolderData::isExpanded, u"Is Expanded", 0));
+
+private:
+    VStringArray m_sessions;
+    VStringArray m_folders;
+    int m_flag;
+};
+
+// Result of the apply-to-all walks.
+struct GlobalChangeTally {
+    int updated = 0;
+    int visited = 0;
+};
+
+// Called for every session by EnumAllSessions.
+using SessionEnumCallback = void (*)(VProfileKey& key, const VUnicodeString& path,
+                                     const VUnicodeString& name, void* context);
+
+// Every operation opens the store (through the host's factory getter), works
+// and closes it; nothing is cached between calls. Paths are session paths:
+// names below "Sessions" joined by "\", the empty path being the root folder.
+class SESSIONDECK_API SessionDatabase {
+public:
+    explicit SessionDatabase(int flag = 0) : m_flag(flag) {}
+
+    // "Sessions" for the root, else "Sessions\" and the path.
+    static VUnicodeString KeyPath(const VUnicodeString& path);
+    static VUnicodeString JoinPath(const VUnicodeString& folder, const VUnicodeString& name);
+    // The folder part (empty at the root) and the last name of a path.
+    static VUnicodeString ParentPath(const VUnicodeString& path);
+    static VUnicodeString LeafName(const VUnicodeString& path);
+
+    // A key is a folder exactly when it holds no "Is Session" value.
+    static bool IsFolder(VProfileKey& key);
+    bool IsFolder(const VUnicodeString& path) const;
+    static bool IsHidden(VProfileKey& key);
+    static bool Exists(const VUnicodeString& path);
+    static bool Exists(const VUnicodeString& folder, const VUnicodeString& name);
+    // Whether a child of `folder` has the name, compared without case: the
+    // store's names are file names, which must stay apart on every system.
+    static bool IsNameInUse(const VUnicodeString& folder, const VUnicodeString& name);
+    bool HasChildren(const VUnicodeString& path) const;
+    bool IsEmpty() const;
+
+    static void EnumAllSessions(SessionEnumCallback callback, void* context);
+    void GetSessionList(const VUnicodeString& folder, VStringArray& out) const;
+    void GetFolderList(const VUnicodeString& folder, VStringArray& out) const;
+    bool IsExpanded(const VUnicodeString& path) const;
+    void IsExpanded(const VUnicodeString& path, bool expanded) const;
+
+    // A new session (one reference, the caller's) loaded from the path; null
+    // for a folder or a missing key, except that "Default" always gives the
+    // default session (whose key comes into being on first use).
+    ISessionConfig* Lookup(const VUnicodeString& path) const;
+    // Loads folder\name without those checks.
+    ISessionConfig* GetSessionConfig(const VUnicodeString& folder,
+                                     const VUnicodeString& name) const;
+    // Creates the key, gives the session its path, saves every setting into
+    // it and places the name in the folder's session order before `before`.
+    bool InsertSession(const VUnicodeString& folder, const VUnicodeString& name,
+                       ISessionConfig* session, const VUnicodeString& before,
+                       bool writeOrder) const;
+    // Saves what changed, inserting the session first when its key is new.
+    // The default session is saved only when `saveDefault`. False when
+    // nothing could be saved (refused, read-only store or session file).
+    bool Save(ISessionConfig* session, bool saveDefault) const;
+
+    // Creates the folder key (an empty order record) and inserts it into the
+    // parent's folder order before `before` (at the end when empty or not
+    // found). `writeOrder` false leaves the parent's order record to the
+    // caller's next reconcile. False when the name is refused, already taken
+    // or the store did not create the key.
+    bool InsertFolder(const VUnicodeString& folder, const VUnicodeString& name,
+                      const VUnicodeString& before, bool writeOrder) const;
+
+    // Deletes the key (a folder with all below it) and takes the name out of
+    // its parent's order. False when nothing was removed.
+    bool Remove(const VUnicodeString& path) const;
+    // Renames a session or folder in place, keeping its position in the
+    // parent's order. False for a missing source, a refused name or a name in
+    // use by another child.
+    bool Rename(const VUnicodeString& folder, const VUnicodeString& oldName,
+                const VUnicodeString& newName) const;
+    // Copies a session or a folder with its whole sub-tree into
+    // `targetFolder`, before `before`. A name taken there gets the first free
+    // "%1 (%2!d!)" form when `uniqueName`, else the copy is refused. Every
+    // stored value is copied as it stands (so nothing the session record does
+    // not know is lost), the folder's "Is Expanded" state included. Returns the
+    // new path, or empty when nothing was copied. `writeOrder` as for
+    // InsertFolder.
+    VUnicodeString Copy(const VUnicodeString& path, const VUnicodeString& targetFolder,
+                        bool uniqueName, const VUnicodeString& before, bool writeOrder) const;
+    // Moves the item within its parent's order next to the sibling `target`:
+    // after it when `after`, else before it. Returns the item's path, or empty
+    // when the item or the target is missing.
+    VUnicodeString Reorder(const VUnicodeString& path, const VUnicodeString& target,
+                           bool after) const;
+
+    static VUnicodeString GetUniqueSessionName(VUnicodeString name);
+    // Sessions given or found below the given folders (in folder order) go to
+    // `sessions`; every folder met goes to `folders`.
+    void ExpandPaths(const VStringArray& paths, VStringArray& sessions,
+                     VStringArray& folders) const;
+
+    GlobalChangeTally EnumAndSetAllBoolValues(const VUnicodeString& name, bool value) const;
+    GlobalChangeTally DoEnumAndSetAllBoolValues(VProfileKey& key, const VUnicodeString& name,
+                                                bool value) const;
+
+    // Carries the members changed in `delta` (a session checkpointed before
+    // the change) over to every writable session and saves it; read-only
+    // session files are counted but left alone.
+    GlobalChangeTally EnumAndApplyDelta(ISessionConfig* delta) const;
+    GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta) const;
+
+    static bool FirewallExists(const VUnicodeString& name);
+    // "None", then every stored firewall, as a string array: each name in
+    // UTF-16LE with its terminating 0, then a final 0.
+    static void GetSerializedFirewallNames(IBuffer* buffer);
+    bool SaveFirewall(FirewallConfig* firewall, bool force) const;
+
+private:
+    bool IsReadOnly() const { return (m_flag & kSessionDatabaseReadOnly) != 0; }
+    void CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
+                         VStringArray& folders) const;
+
+    int m_flag;
+};

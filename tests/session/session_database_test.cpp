@@ -1,0 +1,262 @@
+// The session tree on real configuration folders: order records, copy, rename, reorder, removal,
+// unique names and the apply-to-all walk with read-only session files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "profile/ini_store.h"
+#include "session/session_config.h"
+#include "session/session_database.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+VProfileStoreFactory* g_factory = nullptr;
+VProfileStoreFactory* TestFactory() {
+    return g_factory;
+}
+
+class SessionTree : public ::testing::Test {
+protected:
+    SessionTree() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
+        previous = GetProfileStoreFactoryGetter();
+        g_factory = &factory;
+        SetProfileStoreFactoryGetter(TestFactory);
+    }
+    ~SessionTree() override {
+        SetProfileStoreFactoryGetter(previous);
+        g_factory = nullptr;
+    }
+    // A session as another program would leave it: a value file and nothing else.
+    void MakeSession(const std::u16string& path, const char16_t* host = u"example") {
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
+        key.SetDword(u"Is Session", 1);
+        key.SetString(u"Hostname", host);
+    }
+    void SetOrder(const std::u16string& folder, const char16_t* sessions, const char16_t* folders) {
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(),
+                        SessionDatabase::KeyPath(VUnicodeString(folder)) + u"\\__FolderData__");
+        key.SetString(u"Session List", sessions);
+        key.SetString(u"Folder List", folders);
+    }
+    std::u16string Stored(const std::u16string& key, const char16_t* name) {
+        VProfileStore store;
+        VProfileKey k(store.GetRootKey(), VUnicodeString(key));
+        VUnicodeString value;
+        return k.QueryString(name, value) ? value.str() : u"<absent>";
+    }
+    static std::u16string Join(const VStringArray& names) {
+        std::u16string text;
+        for (const auto& name : names) text += name.str() + u"|";
+        return text;
+    }
+    std::u16string Sessions(const std::u16string& folder = {}) {
+        VStringArray out;
+        db.GetSessionList(VUnicodeString(folder), out);
+        return Join(out);
+    }
+    std::u16string Folders(const std::u16string& folder = {}) {
+        VStringArray out;
+        db.GetFolderList(VUnicodeString(folder), out);
+        return Join(out);
+    }
+
+    TempDir dir;
+    VIniFileStoreFactory factory;
+    ProfileStoreFactoryGetter previous = nullptr;
+    SessionDatabase db;
+};
+
+}  // namespace
+
+TEST_F(SessionTree, OrderRecordDropsStaleNamesAndAppendsMissingOnes) {
+    for (auto name : {u"a", u"b", u"c"}) MakeSession(name);
+    MakeSession(u"F1\\inner");
+    MakeSession(u"F2\\inner");
+    SetOrder(u"", u"b:a:x", u"F2:gone");
+    // A value file without "Is Session" still lists as a session: telling
+    // sessions from folders must not read the files.
+    WriteFileBytes(dir / "Config/Sessions/d.ini", "\xEF\xBB\xBFS:\"Hostname\"=h\r\n");
+
+    // A read-only database repairs the order for its caller but writes nothing.
+    SessionDatabase readOnly(kSessionDatabaseReadOnly);
+    VStringArray out;
+    readOnly.GetSessionList({}, out);
+    EXPECT_EQ(Join(out), u"b|a|c|d|");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Session List"), u"b:a:x");
+
+    EXPECT_EQ(Sessions(), u"b|a|c|d|");
+    EXPECT_EQ(Folders(), u"F2|F1|");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Session List"), u"b:a:c:d");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Folder List"), u"F2:F1");
+    EXPECT_FALSE(db.IsEmpty());
+    EXPECT_TRUE(db.IsFolder(VUnicodeString(u"F1")));
+    EXPECT_FALSE(db.IsFolder(VUnicodeString(u"d")));
+}
+
+TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
+    for (auto name : {u"a", u"b", u"c"}) MakeSession(name);
+    EXPECT_TRUE(db.InsertFolder({}, VUnicodeString(u"Lab"), {}, true));
+    EXPECT_TRUE(db.InsertFolder({}, VUnicodeString(u"Home"), VUnicodeString(u"Lab"), true));
+    EXPECT_FALSE(db.InsertFolder({}, VUnicodeString(u"home"), {}, true)) << "name in use";
+    EXPECT_FALSE(db.InsertFolder({}, VUnicodeString(u"a:b"), {}, true));
+    EXPECT_FALSE(db.InsertFolder({}, VUnicodeString(u"LPT1"), {}, true));
+    EXPECT_EQ(Folders(), u"Home|Lab|");
+
+    // A change of case only, a plain rename, and a collision that changes nothing.
+    EXPECT_TRUE(db.Rename({}, VUnicodeString(u"b"), VUnicodeString(u"B")));
+    EXPECT_EQ(Sessions(), u"a|B|c|");
+    EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/b.ini"));
+    EXPECT_EQ(Stored(u"Sessions\\B", u"Hostname"), u"example");
+    EXPECT_TRUE(db.Rename({}, VUnicodeString(u"a"), VUnicodeString(u"z")));
+    EXPECT_FALSE(db.Rename({}, VUnicodeString(u"z"), VUnicodeString(u"C")));
+    EXPECT_EQ(Sessions(), u"z|B|c|");
+    MakeSession(u"Lab\\box");
+    EXPECT_TRUE(db.Rename({}, VUnicodeString(u"Lab"), VUnicodeString(u"lab")));
+    EXPECT_EQ(Folders(), u"Home|lab|");
+    EXPECT_EQ(Sessions(u"lab"), u"box|");
+
+    EXPECT_EQ(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"c"), true), VUnicodeString(u"z"));
+    EXPECT_EQ(Sessions(), u"B|c|z|");
+    db.Reorder(VUnicodeString(u"lab"), VUnicodeString(u"Home"), false);
+    EXPECT_EQ(Folders(), u"lab|Home|");
+    EXPECT_TRUE(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"nothing"), false).IsEmpty());
+
+    EXPECT_TRUE(db.Remove(VUnicodeString(u"lab")));
+    EXPECT_FALSE(db.Remove(VUnicodeString(u"lab")));
+    EXPECT_TRUE(db.Remove(VUnicodeString(u"c")));
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Session List"), u"B:z");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Folder List"), u"Home");
+}
+
+TEST_F(SessionTree, CopyOfAFolderTakesItsSubtreeOrderAndExpandedState) {
+    MakeSession(u"Work\\web", u"web.example");
+    MakeSession(u"Work\\db");
+    MakeSession(u"Work\\Deep\\x");
+    SetOrder(u"Work", u"web:db", u"Deep");
+    db.IsExpanded(VUnicodeString(u"Work"), true);
+    ASSERT_TRUE(db.InsertFolder({}, VUnicodeString(u"Archive"), {}, true));
+
+    EXPECT_EQ(db.Copy(VUnicodeString(u"Work"), VUnicodeString(u"Archive"), true, {}, true),
+              VUnicodeString(u"Archive\\Work"));
+    EXPECT_EQ(db.Copy(VUnicodeString(u"Work"), VUnicodeString(u"Archive"), true, {}, true),
+              VUnicodeString(u"Archive\\Work (2)"));
+    EXPECT_TRUE(
+        db.Copy(VUnicodeString(u"Work"), VUnicodeString(u"Archive"), false, {}, true).IsEmpty());
+    EXPECT_TRUE(
+        db.Copy(VUnicodeString(u"Work"), VUnicodeString(u"Work\\Deep"), true, {}, true).IsEmpty())
+        << "a folder cannot be copied below itself";
+    EXPECT_EQ(Folders(u"Archive"), u"Work|Work (2)|");
+    EXPECT_EQ(Sessions(u"Archive\\Work (2)"), u"web|db|");
+    EXPECT_EQ(Sessions(u"Archive\\Work\\Deep"), u"x|");
+    EXPECT_TRUE(db.IsExpanded(VUnicodeString(u"Archive\\Work")));
+    EXPECT_EQ(Stored(u"Sessions\\Archive\\Work\\web", u"Hostname"), u"web.example");
+
+    // A session copied into its own folder gets the next free number, placed before `before`.
+    EXPECT_EQ(db.Copy(VUnicodeString(u"Work\\db"), VUnicodeString(u"Work"), true,
+                      VUnicodeString(u"web"), true),
+              VUnicodeString(u"Work\\db (2)"));
+    EXPECT_EQ(Sessions(u"Work"), u"db (2)|web|db|");
+    EXPECT_EQ(SessionDatabase::GetUniqueSessionName(VUnicodeString(u"Work\\db")),
+              VUnicodeString(u"Work\\db (3)"));
+    EXPECT_EQ(SessionDatabase::GetUniqueSessionName(VUnicodeString(u"fresh")),
+              VUnicodeString(u"fresh"));
+
+    VStringArray sessions, folders;
+    db.ExpandPaths(VStringArray{VUnicodeString(u"Work"), VUnicodeString(u"Archive\\Work\\db")},
+                   sessions, folders);
+    EXPECT_EQ(Join(sessions), u"Work\\db (2)|Work\\web|Work\\db|Work\\Deep\\x|Archive\\Work\\db|");
+    EXPECT_EQ(Join(folders), u"Work|Work\\Deep|");
+}
+
+TEST_F(SessionTree, SetAllSkipsReadOnlySessionFilesAndCountsThem) {
+    for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
+    EXPECT_FALSE(db.HasChildren(VUnicodeString(u"F\\d")));
+    std::filesystem::permissions(dir / "Config/Sessions/b.ini", std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    std::filesystem::permissions(dir / "Config/Sessions/F/e.ini",
+                                 std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    const std::string before = ReadFileBytes(dir / "Config/Sessions/b.ini");
+
+    const GlobalChangeTally tally = db.EnumAndSetAllBoolValues(VUnicodeString(u"Flag"), true);
+    EXPECT_EQ(tally.updated, 3);
+    EXPECT_EQ(tally.visited, 5);
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/b.ini"), before);
+    VProfileStore store;
+    VProfileKey d(store.GetRootKey(), u"Sessions\\F\\d");
+    uint32_t flag = 0;
+    EXPECT_TRUE(d.QueryDword(u"Flag", flag));
+    EXPECT_EQ(flag, 1u);
+}
+
+TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
+    MakeSession(u"Default");
+    EXPECT_FALSE(db.HasChildren({}));
+    MakeSession(u"x");
+    EXPECT_TRUE(db.HasChildren({}));
+
+    EXPECT_FALSE(CheckSessionName(u"my host (2)"));
+    EXPECT_EQ(CheckSessionName(u"")->str(), u"The session name must be specified");
+    EXPECT_EQ(CheckSessionName(u"a/b?")->str(),
+              u"The session name contains an illegal character: ' / '");
+    EXPECT_EQ(CheckSessionName(u"clock$")->str(),
+              u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
+    EXPECT_TRUE(CheckSessionName(u".."));
+}
+
+TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
+    EXPECT_FALSE(SessionDatabase::Exists(VUnicodeString(u"Default")));
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
+    ASSERT_TRUE(defaults);
+    EXPECT_TRUE(SessionDatabase::Exists(VUnicodeString(u"Default")));
+    const std::string stored = ReadFileBytes(dir / "Config/Sessions/Default.ini");
+    auto& record = dynamic_cast<SessionConfig&>(*defaults);
+    record.titleBar = VUnicodeString(u"changed");
+    EXPECT_FALSE(db.Save(defaults.Get(), false));
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Default.ini"), stored);
+
+    ASSERT_TRUE(db.InsertFolder({}, VUnicodeString(u"F"), {}, true));
+    EXPECT_FALSE(db.Lookup(VUnicodeString(u"F")));
+    EXPECT_FALSE(db.Lookup(VUnicodeString(u"F\\missing")));
+    VUnknownPointer<ISessionConfig> copy =
+        VUnknownPointer<ISessionConfig>::Adopt(defaults->Clone());
+    copy->SetSessionName(VUnicodeString(u"s"));
+    copy->SetSessionPath(VUnicodeString(u"F\\s"));
+    EXPECT_TRUE(db.Save(copy.Get(), false));
+    EXPECT_EQ(Sessions(u"F"), u"s|");
+    const std::string saved = ReadFileBytes(dir / "Config/Sessions/F/s.ini");
+    EXPECT_NE(saved.find("changed"), std::string::npos);
+
+    // Reloaded and saved again, a session rewrites nothing.
+    VUnknownPointer<ISessionConfig> again =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"F\\s")));
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->GetSessionPath(), VUnicodeString(u"F\\s"));
+    const auto written = std::filesystem::last_write_time(dir / "Config/Sessions/F/s.ini");
+    EXPECT_TRUE(db.Save(again.Get(), false));
+    EXPECT_EQ(std::filesystem::last_write_time(dir / "Config/Sessions/F/s.ini"), written);
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/F/s.ini"), saved);
+}
+
+TEST_F(SessionTree, ApplyDeltaUpdatesWritableSessionsOnly) {
+    for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
+    for (auto file : {"Config/Sessions/b.ini", "Config/Sessions/F/e.ini"})
+        std::filesystem::permissions(dir / file, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
+    defaults->Checkpoint();
+    dynamic_cast<SessionConfig&>(*defaults).logFilename = VUnicodeString(u"/tmp/%S.log");
+
+    const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
+    EXPECT_EQ(tally.visited, 6);  // the default session is one of them
+    EXPECT_EQ(tally.updated, 4);
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Log Filename"), u"/tmp/%S.log");
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Hostname"), u"example");
+    EXPECT_EQ(Stored(u"Sessions\\b", u"Log Filename"), u"<absent>");
+}

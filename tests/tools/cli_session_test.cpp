@@ -1,0 +1,100 @@
+// The sessiondeck host's session commands, run as a real process: listing order, copy, rename,
+// move, remove and their one-line refusals.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+class CliSession : public ::testing::Test {
+protected:
+    ProcessResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", (dir / "Config").string()});
+        return RunProcess(SESSIONDECK_CLI_PATH, args, {"XDG_DATA_HOME=" + (dir / "data").string()});
+    }
+    std::string Ok(std::vector<std::string> args) {
+        auto r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    }
+    // Exit status 1 and a one-line message holding `text`.
+    void Refused(std::vector<std::string> args, const std::string& text) {
+        auto r = Run(args);
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+    void Session(const std::string& path) {
+        Ok({"store", "set", "Sessions\\" + path, "Is Session", "dword", "1"});
+    }
+    TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(CliSession, ListCopyRenameMoveRemove) {
+    Ok({"mkdir", "Servers"});
+    Ok({"mkdir", "Lab"});
+    Session("Servers\\web1");
+    Session("Servers\\db1");
+    Session("top");
+    Ok({"move", "Lab", "--before", "Servers"});
+    EXPECT_EQ(Ok({"ls"}), "Lab\\\nServers\\\ntop\n");
+    EXPECT_EQ(Ok({"ls", "Servers"}), "db1\nweb1\n");
+
+    EXPECT_EQ(Ok({"cp", "Servers", "Lab"}), "Lab\\Servers\n");
+    EXPECT_EQ(Ok({"cp", "top", ""}), "top (2)\n");
+    Ok({"rename", "Servers\\web1", "Web1"});
+    Ok({"move", "Servers\\Web1", "--before", "db1"});
+    EXPECT_EQ(Ok({"ls", "-r"}),
+              "Lab\\\nLab\\Servers\\\nLab\\Servers\\db1\nLab\\Servers\\web1\nServers\\\n"
+              "Servers\\Web1\nServers\\db1\ntop\ntop (2)\n");
+
+    Ok({"rm", "Lab"});
+    EXPECT_EQ(Ok({"ls"}), "Servers\\\ntop\ntop (2)\n");
+
+    Refused({"rm", "Lab"}, "no session or folder 'Lab'");
+    Refused({"ls", "top"}, "'top' is a session, not a folder");
+    Refused({"rename", "top", "top (2)"}, "'top (2)' is already in use.");
+    Refused({"rename", "top", "a|b"}, "illegal character: ' | '");
+    Refused({"mkdir", "COM1"}, "reserved device name");
+    Refused({"mkdir", "servers"}, "'servers' is already in use.");
+    Refused({"cp", "Servers", "Servers"}, "could not be copied");
+    Refused({"move", "top", "--after", "nothing"}, "no session or folder 'nothing'");
+    EXPECT_EQ(Ok({"ls"}), "Servers\\\ntop\ntop (2)\n");
+}
+
+TEST_F(CliSession, NewSetShowAndApplyDefault) {
+    Ok({"mkdir", "Lab"});
+    Ok({"new", "Lab\\one"});
+    Ok({"new", "two"});
+    Refused({"new", "Lab\\ONE"}, "'ONE' is already in use.");
+    Refused({"new", "nowhere\\x"}, "no session or folder 'nowhere'");
+    Ok({"set", "Lab\\one", "monitor password", "hunter2"});
+    Ok({"set", "Lab\\one", "Idle Timeout", "5"});
+    EXPECT_EQ(Run({"set", "Lab\\one", "Idle Timeout", "many"}).status, 2);
+
+    const std::string shown = Ok({"show", "Lab\\one"});
+    EXPECT_NE(shown.find("\nMonitor Password=(set)\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\nIdle Timeout=10\n"), std::string::npos) << "load rules hold";
+    EXPECT_EQ(shown.find("hunter2"), std::string::npos);
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Lab/one.ini").find("hunter2"),
+              std::string::npos);
+    EXPECT_NE(Ok({"show", "two", "--json"}).find("\"Monitor Password\": \"(unset)\""),
+              std::string::npos);
+    Refused({"show", "Lab"}, "'Lab' is a folder, not a session");
+
+    std::filesystem::permissions(dir / "Config/Sessions/two.ini",
+                                 std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    EXPECT_EQ(Ok({"apply-default", "Title Bar", "applied"}),
+              "updated 2 of 3 sessions\nOf your 3 sessions, 1 could not be updated because they "
+              "are currently read-only.\n");
+    EXPECT_NE(Ok({"show", "Lab\\one"}).find("\nTitle Bar=applied\n"), std::string::npos);
+    EXPECT_NE(Ok({"show", "two"}).find("\nTitle Bar=\n"), std::string::npos);
+}

@@ -1,0 +1,448 @@
+// The session commands of the sessiondeck host, all through the session database.
+#include "tools/cli/session_commands.h"
+
+#include <array>
+#include <iostream>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/setting_text.h"
+#include "foundation/message_format.h"
+#include "foundation/messages.h"
+#include "profile/secret_settings.h"
+#include "session/session_config.h"
+#include "session/session_database.h"
+
+namespace cli {
+namespace {
+
+SessionDatabase Database(const GlobalOptions& options) {
+    return SessionDatabase(options.readOnly ? kSessionDatabaseReadOnly : 0);
+}
+
+void RequireWritable(const GlobalOptions& options) {
+    if (options.readOnly)
+        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+}
+
+// A session path as typed: names joined by "\", none of them empty. Trailing
+// backslashes (as `ls` prints folders) are allowed.
+VUnicodeString ParsePath(const std::string& text) {
+    std::string trimmed = text;
+    while (!trimmed.empty() && trimmed.back() == '\\') trimmed.pop_back();
+    const VUnicodeString path = FromUtf8(trimmed);
+    if (path.str().find(u"\\\\") != std::u16string::npos ||
+        (!path.IsEmpty() && path.str()[0] == u'\\'))
+        throw Failure(kNotFound, "'" + text + "' is not a session path (an empty name)");
+    return path;
+}
+
+// A name that is about to be created or given.
+VUnicodeString ParseNewName(const VUnicodeString& name) {
+    if (auto refusal = CheckSessionName(name.str())) throw Failure(kNotFound, ToUtf8(*refusal));
+    return name;
+}
+
+void RequireExisting(const VUnicodeString& path) {
+    if (!path.IsEmpty() && !SessionDatabase::Exists(path))
+        throw Failure(kNotFound, "no session or folder '" + ToUtf8(path) + "'");
+}
+
+void RequireFolder(const SessionDatabase& db, const VUnicodeString& path) {
+    RequireExisting(path);
+    if (!path.IsEmpty() && !db.IsFolder(path))
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a session, not a folder");
+}
+
+void RequireFreeName(const VUnicodeString& folder, const VUnicodeString& name) {
+    if (SessionDatabase::IsNameInUse(folder, name))
+        throw Failure(kNotFound, "'" + ToUtf8(name) + "' is already in use.");
+}
+
+using SessionPointer = VUnknownPointer<ISessionConfig>;
+
+// Every setting of a record, nested records (the printer port) flattened, in
+// table order.
+void CollectSettings(VProfileData& record, std::vector<VProfileData*>& out) {
+    for (int i = 0;; ++i) {
+        VProfileData* member = record.Lookup(i);
+        if (!member) return;
+        if (member->Lookup(0) == member)
+            out.push_back(member);
+        else
+            CollectSettings(*member, out);
+    }
+}
+
+std::vector<VProfileData*> Settings(ISessionConfig& session) {
+    std::vector<VProfileData*> out;
+    CollectSettings(static_cast<SessionConfig::Record&>(dynamic_cast<SessionConfig&>(session)),
+                    out);
+    return out;
+}
+
+// Stored secrets are never shown, only whether there is one.
+std::optional<bool> SecretIsSet(const VProfileData& setting) {
+    if (auto* encoded = dynamic_cast<const VProfileEncodedString*>(&setting))
+        return !encoded->Get().IsEmpty();
+    if (auto* capi = dynamic_cast<const VProfileCapiString*>(&setting))
+        return !capi->Get().IsEmpty();
+    if (auto* blowfish = dynamic_cast<const VProfileBlowfishString*>(&setting))
+        return !VUnicodeString(blowfish->Get()).IsEmpty();
+    return std::nullopt;
+}
+
+template <class T, class F>
+bool TryAs(VProfileData& setting, F& action) {
+    auto* typed = dynamic_cast<T*>(&setting);
+    if (typed) action(*typed);
+    return typed != nullptr;
+}
+
+// Tries each setting type that has a text form (the derived types first);
+// `action` gets the typed setting.
+template <class F>
+bool WithTypedSetting(VProfileData& setting, F&& action) {
+    using Text = VProfile2<VUnicodeString, VProfileSz>;
+    using List = VProfile2<VStringArray, VProfileMultiSz>;
+    return TryAs<VProfileWindowPlacement>(setting, action) ||
+           TryAs<VProfileMargins>(setting, action) || TryAs<ProfileLogFont>(setting, action) ||
+           TryAs<VProfileTextState>(setting, action) || TryAs<VProfileBlob>(setting, action) ||
+           TryAs<VProfileCustomColors>(setting, action) || TryAs<VProfile<bool>>(setting, action) ||
+           TryAs<VProfile<int>>(setting, action) ||
+           TryAs<VProfile<unsigned int>>(setting, action) ||
+           TryAs<VProfile<unsigned long>>(setting, action) || TryAs<Text>(setting, action) ||
+           TryAs<List>(setting, action);
+}
+
+std::string ShowSetting(VProfileData& setting) {
+    if (auto secret = SecretIsSet(setting)) return *secret ? "(set)" : "(unset)";
+    std::u16string text;
+    if (!WithTypedSetting(setting, [&](auto& typed) { text = SettingText(typed); }))
+        return "(no text form)";
+    return ToUtf8(VUnicodeString(text));
+}
+
+SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& path) {
+    RequireExisting(path);
+    auto session = SessionPointer::Adopt(db.Lookup(path));
+    if (!session) throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a folder, not a session");
+    return session;
+}
+
+// Sets the setting of that value name (compared without case, as the store
+// compares names) from its text form.
+void SetSetting(ISessionConfig& session, const std::string& nameText, const std::string& text) {
+    const VUnicodeString name = FromUtf8(nameText);
+    const VUnicodeString value = FromUtf8(text);
+    for (VProfileData* setting : Settings(session)) {
+        if (!setting->GetName().EqualsNoCase(name.str())) continue;
+        bool ok = false;
+        if (auto* encoded = dynamic_cast<VProfileEncodedString*>(setting)) {
+            *encoded = value.str();
+            ok = true;
+        } else if (auto* capi = dynamic_cast<VProfileCapiString*>(setting)) {
+            *capi = value.str();
+            ok = true;
+        } else if (auto* blowfish = dynamic_cast<VProfileBlowfishString*>(setting)) {
+            *blowfish = value.str();
+            ok = true;
+        } else {
+            WithTypedSetting(*setting,
+                             [&](auto& typed) { ok = SettingFromText(typed, value.str()); });
+        }
+        if (!ok)
+            throw Failure(kUsage, "'" + text + "' is not a value of '" +
+                                      ToUtf8(setting->GetName()) + "'; its current value is '" +
+                                      ShowSetting(*setting) + "'");
+        return;
+    }
+    throw Failure(kUsage, "no session value '" + nameText + "' (see 'sessiondeck show PATH')");
+}
+
+// ---- the commands ------------------------------------------------------------
+
+void ListFolder(const SessionDatabase& db, const VUnicodeString& folder, bool recursive) {
+    VStringArray folders;
+    VStringArray sessions;
+    db.GetFolderList(folder, folders);
+    db.GetSessionList(folder, sessions);
+    for (const VUnicodeString& name : folders) {
+        const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
+        std::cout << ToUtf8(recursive ? path : name) << "\\\n";
+        if (recursive) ListFolder(db, path, true);
+    }
+    for (const VUnicodeString& name : sessions)
+        std::cout << ToUtf8(recursive ? SessionDatabase::JoinPath(folder, name) : name) << '\n';
+}
+
+void RunList(GlobalOptions& options, const std::string& folderText, bool recursive) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString folder = ParsePath(folderText);
+    RequireFolder(db, folder);
+    ListFolder(db, folder, recursive);
+}
+
+void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder always exists");
+    const VUnicodeString parent = SessionDatabase::ParentPath(path);
+    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    RequireFolder(db, parent);
+    RequireFreeName(parent, name);
+    RequireWritable(options);
+    if (!db.InsertFolder(parent, name, {}, true))
+        throw Failure(kNotFound, "folder '" + ToUtf8(path) + "' could not be created");
+}
+
+void RunCopy(GlobalOptions& options, const std::string& pathText, const std::string& targetText) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    const VUnicodeString target = ParsePath(targetText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be copied");
+    RequireExisting(path);
+    RequireFolder(db, target);
+    RequireWritable(options);
+    const VUnicodeString copied = db.Copy(path, target, true, {}, true);
+    if (copied.IsEmpty())
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be copied into '" +
+                                     ToUtf8(target) + "' (a folder cannot go below itself)");
+    std::cout << ToUtf8(copied) << '\n';
+}
+
+void RunRename(GlobalOptions& options, const std::string& pathText, const std::string& nameText) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be renamed");
+    RequireExisting(path);
+    const VUnicodeString folder = SessionDatabase::ParentPath(path);
+    const VUnicodeString oldName = SessionDatabase::LeafName(path);
+    const VUnicodeString newName = ParseNewName(FromUtf8(nameText));
+    if (!oldName.EqualsNoCase(newName.str())) RequireFreeName(folder, newName);
+    RequireWritable(options);
+    if (!db.Rename(folder, oldName, newName))
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be renamed");
+}
+
+void RunMove(GlobalOptions& options, const std::string& pathText, const std::string& before,
+             const std::string& after) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be moved");
+    if (before.empty() == after.empty())
+        throw Failure(kUsage, "give exactly one of --before and --after");
+    RequireExisting(path);
+    const VUnicodeString target = FromUtf8(before.empty() ? after : before);
+    const VUnicodeString targetPath =
+        SessionDatabase::JoinPath(SessionDatabase::ParentPath(path), target);
+    RequireExisting(targetPath);
+    if (db.IsFolder(targetPath) != db.IsFolder(path))
+        throw Failure(kNotFound, "'" + ToUtf8(target) +
+                                     "' is not of the same kind: folders and sessions are "
+                                     "ordered apart");
+    RequireWritable(options);
+    if (db.Reorder(path, target, !after.empty()).IsEmpty())
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be moved");
+}
+
+void RunRemove(GlobalOptions& options, const std::string& pathText) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be removed");
+    RequireExisting(path);
+    RequireWritable(options);
+    if (!db.Remove(path))
+        throw Failure(kNotFound, "could not delete all of '" + ToUtf8(path) + "'");
+}
+
+void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const SessionPointer session = LoadSession(db, ParsePath(pathText));
+    std::vector<std::pair<std::string, std::string>> lines = {
+        {"Protocol Name", ToUtf8(session->GetTerminalProtocol())},
+        {"Transfer Protocol Name", ToUtf8(session->GetTransferProtocol())}};
+    for (VProfileData* setting : Settings(*session))
+        lines.emplace_back(ToUtf8(setting->GetName()), ShowSetting(*setting));
+    if (json) {
+        nlohmann::ordered_json all = nlohmann::ordered_json::object();
+        for (const auto& [name, value] : lines) all[name] = value;
+        std::cout << all.dump(2) << '\n';
+        return;
+    }
+    for (const auto& [name, value] : lines) std::cout << name << '=' << value << '\n';
+}
+
+void RunNew(GlobalOptions& options, const std::string& pathText, bool connectionGiven) {
+    PrepareHost(options);
+    if (connectionGiven)
+        throw Failure(kUsage,
+                      "--protocol, --host, --port and --user need the protocol modules, which "
+                      "this host does not load yet; create the session and set its values");
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) throw Failure(kNotFound, "a session needs a name");
+    const VUnicodeString folder = SessionDatabase::ParentPath(path);
+    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    RequireFolder(db, folder);
+    RequireFreeName(folder, name);
+    RequireWritable(options);
+    // A new session starts as a copy of the default session.
+    const SessionPointer defaults =
+        SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
+    const SessionPointer session = SessionPointer::Adopt(defaults->Clone());
+    session->SetSessionName(name);
+    if (!db.InsertSession(folder, name, session.Get(), {}, true))
+        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be created");
+}
+
+void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const VUnicodeString path = ParsePath(args[0]);
+    const SessionPointer session = LoadSession(db, path);
+    SetSetting(*session, args[1], args[2]);
+    RequireWritable(options);
+    if (!db.Save(session.Get(), true))
+        throw Failure(kNotFound,
+                      "session '" + ToUtf8(path) + "' is read-only; nothing was changed");
+}
+
+void RunApplyDefault(GlobalOptions& options, const std::string& name, const std::string& value) {
+    PrepareHost(options);
+    const SessionDatabase db = Database(options);
+    const SessionPointer defaults =
+        SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
+    defaults->Checkpoint();
+    SetSetting(*defaults, name, value);
+    RequireWritable(options);
+    const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
+    db.Save(defaults.Get(), true);
+    std::cout << "updated " << tally.updated << " of " << tally.visited << " sessions\n";
+    if (tally.updated < tally.visited) {
+        // The message's inserts are plain %1 and %2, which take text.
+        const VUnicodeString visited = FromUtf8(std::to_string(tally.visited));
+        const VUnicodeString skipped = FromUtf8(std::to_string(tally.visited - tally.updated));
+        const std::u16string text =
+            FormatMessageText(LookupLibraryMessage(0xA1090004), visited.str(), skipped.str());
+        std::string line = ToUtf8(VUnicodeString(text));
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+        std::cout << line << '\n';
+    }
+}
+
+}  // namespace
+
+void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
+    struct Args {
+        std::string path;
+        std::string second;
+        std::string before;
+        std::string after;
+        bool recursive = false;
+    };
+
+    auto ls = std::make_shared<Args>();
+    CLI::App* lsCmd = app.add_subcommand(
+        "ls",
+        "List a folder of sessions (paths are backslash-separated, below \"Sessions\"; the root "
+        "when omitted): its folders in stored order, each with a trailing backslash, then its "
+        "sessions in stored order");
+    lsCmd->add_option("FOLDER", ls->path, "Folder path");
+    lsCmd->add_flag("-r,--recursive", ls->recursive,
+                    "Print full paths of everything below, depth-first: a folder, then its "
+                    "contents");
+    lsCmd->callback([&options, ls] { RunList(options, ls->path, ls->recursive); });
+
+    auto show = std::make_shared<Args>();
+    CLI::App* showCmd = app.add_subcommand(
+        "show",
+        "Print a session's settings as Name=Value lines in table order (values it lacks show "
+        "their defaults); passwords and other secrets only as (set) or (unset)");
+    showCmd->add_option("PATH", show->path, "Session path")->required();
+    showCmd->add_flag("--json", show->recursive, "Print one JSON object of name: value instead");
+    showCmd->callback([&options, show] { RunShow(options, show->path, show->recursive); });
+
+    auto created = std::make_shared<Args>();
+    auto connection = std::make_shared<std::array<std::string, 4>>();
+    CLI::App* newCmd = app.add_subcommand(
+        "new", "Create a session from the default session, at the end of its folder's order");
+    newCmd->add_option("PATH", created->path, "Session path")->required();
+    newCmd->add_option("--protocol", (*connection)[0], "Terminal protocol name");
+    newCmd->add_option("--host", (*connection)[1], "Host name");
+    newCmd->add_option("--port", (*connection)[2], "Port");
+    newCmd->add_option("--user", (*connection)[3], "User name");
+    newCmd->callback([&options, created, connection] {
+        bool given = false;
+        for (const auto& text : *connection) given = given || !text.empty();
+        RunNew(options, created->path, given);
+    });
+
+    auto set = std::make_shared<std::array<std::string, 3>>();
+    CLI::App* setCmd = app.add_subcommand(
+        "set",
+        "Set one value of a session through its record (the forms 'global set' takes; secrets "
+        "as plain text, stored encoded) and save what changed");
+    setCmd->add_option("PATH", (*set)[0], "Session path")->required();
+    setCmd->add_option("VALUE-NAME", (*set)[1], "Value name as 'show' prints it")->required();
+    setCmd->add_option("VALUE", (*set)[2], "The new value")->required();
+    setCmd->callback([&options, set] { RunSet(options, *set); });
+
+    auto apply = std::make_shared<Args>();
+    CLI::App* applyCmd = app.add_subcommand(
+        "apply-default",
+        "Change one value of the Default session and apply the change to every session; prints "
+        "\"updated U of V sessions\" and, when U < V, why the others were left alone");
+    applyCmd->add_option("VALUE-NAME", apply->path, "Value name")->required();
+    applyCmd->add_option("VALUE", apply->second, "The new value")->required();
+    applyCmd->callback([&options, apply] { RunApplyDefault(options, apply->path, apply->second); });
+
+    auto mkdir = std::make_shared<Args>();
+    CLI::App* mkdirCmd = app.add_subcommand(
+        "mkdir", "Create a folder at the end of its parent folder's order (the parent must exist)");
+    mkdirCmd->add_option("PATH", mkdir->path, "Folder path")->required();
+    mkdirCmd->callback([&options, mkdir] { RunMakeFolder(options, mkdir->path); });
+
+    auto cp = std::make_shared<Args>();
+    CLI::App* cpCmd = app.add_subcommand(
+        "cp",
+        "Copy a session, or a folder with everything below it, into a folder; a name taken "
+        "there becomes \"NAME (2)\", \"NAME (3)\", ... Prints the new path");
+    cpCmd->add_option("PATH", cp->path, "Session or folder path")->required();
+    cpCmd->add_option("TARGET-FOLDER", cp->second, "Folder path ('' for the root)")->required();
+    cpCmd->callback([&options, cp] { RunCopy(options, cp->path, cp->second); });
+
+    auto rename = std::make_shared<Args>();
+    CLI::App* renameCmd = app.add_subcommand(
+        "rename", "Rename a session or folder in place, keeping its position in the order");
+    renameCmd->add_option("PATH", rename->path, "Session or folder path")->required();
+    renameCmd->add_option("NEW-NAME", rename->second, "The new name")->required();
+    renameCmd->callback([&options, rename] { RunRename(options, rename->path, rename->second); });
+
+    auto move = std::make_shared<Args>();
+    CLI::App* moveCmd = app.add_subcommand(
+        "move", "Move a session or folder within its folder's order, next to a sibling");
+    moveCmd->add_option("PATH", move->path, "Session or folder path")->required();
+    moveCmd->add_option("--before", move->before, "Place it before this sibling");
+    moveCmd->add_option("--after", move->after, "Place it after this sibling");
+    moveCmd->callback(
+        [&options, move] { RunMove(options, move->path, move->before, move->after); });
+
+    auto rm = std::make_shared<Args>();
+    CLI::App* rmCmd =
+        app.add_subcommand("rm", "Remove a session, or a folder with everything below it");
+    rmCmd->add_option("PATH", rm->path, "Session or folder path")->required();
+    rmCmd->callback([&options, rm] { RunRemove(options, rm->path); });
+}
+
+}  // namespace cli
