@@ -12,6 +12,7 @@
 #include "tools/cli/global_commands.h"
 #include "tools/cli/secret_commands.h"
 #include "tools/cli/store_commands.h"
+#include "tools/cli/url_commands.h"
 #include "tools/cli/where_command.h"
 
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     cli::AddWhereCommand(app, options);
     cli::AddFileTypeCommands(app, options);
     cli::AddTimeZoneCommands(app);
+    cli::AddUrlCommands(app, options);
 
     try {
         app.parse(argc, argv);
