@@ -14,6 +14,7 @@
 #include "tools/cli/secret_commands.h"
 #include "tools/cli/session_commands.h"
 #include "tools/cli/store_commands.h"
+#include "tools/cli/url_commands.h"
 #include "tools/cli/where_command.h"
 
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
     cli::AddTimeZoneCommands(app);
     cli::AddProtocolsCommand(app, options);
     cli::AddSessionCommands(app, options);
+    cli::AddUrlCommands(app, options);
 
     try {
         app.parse(argc, argv);
