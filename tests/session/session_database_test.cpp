@@ -229,10 +229,19 @@ TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
     copy->SetSessionPath(VUnicodeString(u"F\\s"));
     EXPECT_TRUE(db.Save(copy.Get(), false));
     EXPECT_EQ(Sessions(u"F"), u"s|");
-    const std::string saved = ReadFileBytes(dir / "Config/Sessions/F/s.ini");
-    EXPECT_NE(saved.find("changed"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/F/s.ini").find("changed"), std::string::npos);
 
-    // Reloaded and saved again, a session rewrites nothing.
+    // The copy of the Default session stored blank protocol names; a saved session that is not the
+    // Default one loads them as "None" and writes that on its next save. From then on, reloading
+    // and saving again rewrites nothing.
+    {
+        VUnknownPointer<ISessionConfig> first =
+            VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"F\\s")));
+        ASSERT_TRUE(first);
+        EXPECT_TRUE(db.Save(first.Get(), false));
+    }
+    const std::string saved = ReadFileBytes(dir / "Config/Sessions/F/s.ini");
+    EXPECT_NE(saved.find("S:\"Protocol Name\"=None"), std::string::npos);
     VUnknownPointer<ISessionConfig> again =
         VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"F\\s")));
     ASSERT_TRUE(again);
