@@ -5,26 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/cli_config_test.h"
 
-namespace {
-
-class CliFirewall : public ::testing::Test {
-protected:
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        return RunProcess(SESSIONDECK_CLI_PATH, args, {"XDG_DATA_HOME=" + (dir / "data").string()});
-    }
-    std::string Ok(std::vector<std::string> args) {
-        auto r = Run(args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.out;
-    }
-    TempDir dir;
-};
-
-}  // namespace
+using CliFirewall = CliConfigTest;
 
 TEST_F(CliFirewall, SetShowListRemoveRoundTrip) {
     Ok({"firewall", "set", "Office", "Firewall Type", "HTTP_BASICAUTH"});

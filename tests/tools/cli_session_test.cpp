@@ -6,22 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/cli_config_test.h"
 
 namespace {
 
-class CliSession : public ::testing::Test {
+class CliSession : public CliConfigTest {
 protected:
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        return RunProcess(SESSIONDECK_CLI_PATH, args, {"XDG_DATA_HOME=" + (dir / "data").string()});
-    }
-    std::string Ok(std::vector<std::string> args) {
-        auto r = Run(args);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return r.out;
-    }
     // Exit status 1 and a one-line message holding `text`.
     void Refused(std::vector<std::string> args, const std::string& text) {
         auto r = Run(args);
@@ -32,7 +22,6 @@ protected:
     void Session(const std::string& path) {
         Ok({"store", "set", "Sessions\\" + path, "Is Session", "dword", "1"});
     }
-    TempDir dir;
 };
 
 }  // namespace
