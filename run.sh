@@ -31,18 +31,10 @@ if [ ! -e "$SESSIONDECK_CONFIG/Sessions" ]; then
   "$cli" mkdir Servers
   "$cli" mkdir Lab
   "$cli" mkdir 'Lab\Serial lines'
-  # The protocol and host are stored values of their own; the session
-  # record's values go through `set`.
-  demo_session() { # PATH PROTOCOL TRANSFER-PROTOCOL HOST
-    "$cli" new "$1"
-    "$cli" store set "Sessions\\$1" "Protocol Name" string "$2"
-    "$cli" store set "Sessions\\$1" "Transfer Protocol Name" string "$3"
-    "$cli" store set "Sessions\\$1" Hostname string "$4"
-  }
-  demo_session 'Servers\web1' SSH2 SFTP web1.example.net
-  demo_session 'Servers\files' None FTP files.example.net
-  demo_session 'Lab\router' Telnet None 192.0.2.1
-  demo_session 'Lab\Serial lines\console' Serial None ''
+  "$cli" new 'Servers\web1' --protocol SSH2 --host web1.example.net --user admin
+  "$cli" new 'Servers\files' --protocol FTP --host files.example.net --port 2121
+  "$cli" new 'Lab\router' --protocol Telnet --host 192.0.2.1
+  "$cli" new 'Lab\Serial lines\console' --protocol Serial --host ttyS0
   "$cli" set 'Servers\web1' "Title Bar" "Web server"
   "$cli" move 'Servers\files' --before web1
 fi

@@ -87,3 +87,22 @@ TEST_F(CliSession, NewSetShowAndApplyDefault) {
     EXPECT_NE(Ok({"show", "Lab\\one"}).find("\nTitle Bar=applied\n"), std::string::npos);
     EXPECT_NE(Ok({"show", "two"}).find("\nTitle Bar=\n"), std::string::npos);
 }
+
+TEST_F(CliSession, NewWithConnectionUsesTheProtocolModules) {
+    Ok({"new", "web", "--protocol", "SSH2", "--host", "web.example", "--user", "bob", "--port",
+        "2222"});
+    Ok({"new", "files", "--protocol", "FTP", "--host", "files.example"});
+    const std::string web = ReadFileBytes(dir / "Config/Sessions/web.ini");
+    // The host and user reach the file as set, not overwritten by the transfer side saved after.
+    EXPECT_NE(web.find("S:\"Hostname\"=web.example\r\n"), std::string::npos) << web;
+    EXPECT_NE(web.find("S:\"Username\"=bob\r\n"), std::string::npos) << web;
+    EXPECT_NE(web.find("D:\"[SSH2] Port\"=000008ae\r\n"), std::string::npos) << web;
+    const std::string files = Ok({"show", "files"});
+    EXPECT_NE(files.find("Transfer Protocol Name=FTP\n"), std::string::npos) << files;
+    EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/files.ini").find("D:\"[FTP] Port\"=00000015"),
+              std::string::npos);
+
+    Refused({"new", "x", "--protocol", "Gopher"}, "unknown protocol 'Gopher'");
+    EXPECT_EQ(Run({"new", "y", "--protocol", "SSH2", "--port", "99999"}).status, 2);
+    EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/y.ini"));
+}

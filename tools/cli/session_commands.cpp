@@ -13,11 +13,20 @@
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
 #include "profile/secret_settings.h"
+#include "session/connect_config.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "tools/cli/protocol_loading.h"
 
 namespace cli {
 namespace {
+
+// Sessions are read as the terminal host, with the file-transfer side integrated, reads them: both
+// of a session's connections resolve through the loaded protocol modules. Without modules the
+// sessions still list and load, with no connections.
+void PrepareSessionHost(GlobalOptions& options) {
+    EnsureProtocolsLoaded(options);
+}
 
 SessionDatabase Database(const GlobalOptions& options) {
     return SessionDatabase(options.readOnly ? kSessionDatabaseReadOnly : 0);
@@ -180,7 +189,7 @@ void ListFolder(const SessionDatabase& db, const VUnicodeString& folder, bool re
 }
 
 void RunList(GlobalOptions& options, const std::string& folderText, bool recursive) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString folder = ParsePath(folderText);
     RequireFolder(db, folder);
@@ -188,7 +197,7 @@ void RunList(GlobalOptions& options, const std::string& folderText, bool recursi
 }
 
 void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) throw Failure(kNotFound, "the root folder always exists");
@@ -202,7 +211,7 @@ void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
 }
 
 void RunCopy(GlobalOptions& options, const std::string& pathText, const std::string& targetText) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     const VUnicodeString target = ParsePath(targetText);
@@ -218,7 +227,7 @@ void RunCopy(GlobalOptions& options, const std::string& pathText, const std::str
 }
 
 void RunRename(GlobalOptions& options, const std::string& pathText, const std::string& nameText) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be renamed");
@@ -234,7 +243,7 @@ void RunRename(GlobalOptions& options, const std::string& pathText, const std::s
 
 void RunMove(GlobalOptions& options, const std::string& pathText, const std::string& before,
              const std::string& after) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be moved");
@@ -255,7 +264,7 @@ void RunMove(GlobalOptions& options, const std::string& pathText, const std::str
 }
 
 void RunRemove(GlobalOptions& options, const std::string& pathText) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be removed");
@@ -266,7 +275,7 @@ void RunRemove(GlobalOptions& options, const std::string& pathText) {
 }
 
 void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const SessionPointer session = LoadSession(db, ParsePath(pathText));
     std::vector<std::pair<std::string, std::string>> lines = {
@@ -283,12 +292,59 @@ void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
     for (const auto& [name, value] : lines) std::cout << name << '=' << value << '\n';
 }
 
-void RunNew(GlobalOptions& options, const std::string& pathText, bool connectionGiven) {
-    PrepareHost(options);
-    if (connectionGiven)
-        throw Failure(kUsage,
-                      "--protocol, --host, --port and --user need the protocol modules, which "
-                      "this host does not load yet; create the session and set its values");
+// The connection a new session gets from --protocol, --host, --port and --user: the protocol names
+// the side (a terminal or a file-transfer protocol); without one, the terminal side, else the
+// transfer side, of what the default session holds.
+void ApplyConnection(ISessionConfig& session, const std::array<std::string, 4>& connection) {
+    const auto& [protocolText, host, portText, user] = connection;
+    ConnectConfig* config = nullptr;
+    if (!protocolText.empty()) {
+        VUnicodeString terminalName = FromUtf8(protocolText);
+        VUnicodeString transferName = terminalName;
+        if (ConnectConfigPtr::ValidateProtocolName(true, terminalName)) {
+            session.SetTerminalProtocol(terminalName.c_str());
+            config = session.GetTermConnectConfig();
+        } else if (ConnectConfigPtr::ValidateProtocolName(false, transferName)) {
+            dynamic_cast<SessionConfig&>(session).SetTransferProtocol(transferName.c_str());
+            config = session.GetTransferConnectConfig();
+        } else {
+            throw Failure(kNotFound, "unknown protocol '" + protocolText +
+                                         "' (see 'sessiondeck protocols' for those loaded)");
+        }
+        if (config == nullptr)
+            throw Failure(kNotFound, "the module of protocol '" + protocolText +
+                                         "' is not loaded (see 'sessiondeck protocols')");
+    } else {
+        config = session.GetTermConnectConfig();
+        if (config == nullptr) config = session.GetTransferConnectConfig();
+        if (config == nullptr && (!host.empty() || !portText.empty() || !user.empty()))
+            throw Failure(kNotFound, "the default session has no connection; give --protocol");
+    }
+    if (!portText.empty()) {
+        std::size_t used = 0;
+        int port = 0;
+        try {
+            port = std::stoi(portText, &used);
+        } catch (const std::exception&) {
+            used = 0;
+        }
+        if (used != portText.size() || port < 1 || port > 65535)
+            throw Failure(kUsage, "--port takes a number from 1 to 65535, not '" + portText + "'");
+        config->SetPort(port);
+    }
+    // Both sides of a session reach the same host and keep it under the same value names, so the
+    // host and user go to both, or the side saved last would write back the old ones.
+    for (ConnectConfig* side :
+         {session.GetTermConnectConfig(), session.GetTransferConnectConfig()}) {
+        if (side == nullptr) continue;
+        if (!host.empty()) side->SetHostname(FromUtf8(host).c_str());
+        if (!user.empty()) side->SetUsername(FromUtf8(user).c_str());
+    }
+}
+
+void RunNew(GlobalOptions& options, const std::string& pathText,
+            const std::array<std::string, 4>& connection) {
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) throw Failure(kNotFound, "a session needs a name");
@@ -302,12 +358,13 @@ void RunNew(GlobalOptions& options, const std::string& pathText, bool connection
         SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
     const SessionPointer session = SessionPointer::Adopt(defaults->Clone());
     session->SetSessionName(name);
+    ApplyConnection(*session, connection);
     if (!db.InsertSession(folder, name, session.Get(), {}, true))
         throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be created");
 }
 
 void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(args[0]);
     const SessionPointer session = LoadSession(db, path);
@@ -319,7 +376,7 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
 }
 
 void RunApplyDefault(GlobalOptions& options, const std::string& name, const std::string& value) {
-    PrepareHost(options);
+    PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const SessionPointer defaults =
         SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
@@ -382,11 +439,8 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
     newCmd->add_option("--host", (*connection)[1], "Host name");
     newCmd->add_option("--port", (*connection)[2], "Port");
     newCmd->add_option("--user", (*connection)[3], "User name");
-    newCmd->callback([&options, created, connection] {
-        bool given = false;
-        for (const auto& text : *connection) given = given || !text.empty();
-        RunNew(options, created->path, given);
-    });
+    newCmd->callback(
+        [&options, created, connection] { RunNew(options, created->path, *connection); });
 
     auto set = std::make_shared<std::array<std::string, 3>>();
     CLI::App* setCmd = app.add_subcommand(
