@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <optional>
 
 #include "app/init.h"
@@ -83,8 +84,9 @@ void AddProtocolsCommand(CLI::App& app, GlobalOptions& options) {
         "report, if any. Products: 3 terminal (with the file-transfer side, the default), 6 "
         "file transfer (with the terminal side), 1 older terminal, 7 SSH2 only. Exit status 1 "
         "when nothing loaded.");
-    auto* product = new int(kProductVetralon);
-    auto* folder = new std::string;
+    // Owned by the command's callback, which lives as long as the parser that fills them.
+    auto product = std::make_shared<int>(kProductVetralon);
+    auto folder = std::make_shared<std::string>();
     command->add_option("--product", *product, "Product id of the host")
         ->check(CLI::IsMember({1, 3, 6, 7}));
     command->add_option("--folder", *folder,
