@@ -70,8 +70,7 @@ GlobalConfig* SharedGlobalConfig() {
 
 }  // namespace
 
-static_assert(SessionConfig::GetMemberCount() == 80,
-              "the session's settings table, without its terminal settings");
+static_assert(SessionConfig::GetMemberCount() == 81, "the session's settings table");
 
 // ---- construction ------------------------------------------------------------
 
@@ -79,6 +78,7 @@ SessionConfig::SessionConfig(const VUnicodeString& name, VProfileKey* key)
     : m_common(VUnknownPointer<CommonConfig>::Adopt(new CommonConfig)),
       terminalProtocol(key, ConnectConfigPtr::kTerminalMode, m_common.Get()),
       transferProtocol(key, ConnectConfigPtr::kTransferMode, m_common.Get()),
+      terminal(key),
       m_sessionName(name),
       m_sessionPath(name),
       m_notPersistent(key == nullptr) {
@@ -103,6 +103,7 @@ SessionConfig::SessionConfig(const SessionConfig& other)
       isSession(other.isSession),
       terminalProtocol(other.terminalProtocol, m_common.Get()),
       transferProtocol(other.transferProtocol, m_common.Get()),
+      terminal(other.terminal),
       useTitleBar(other.useTitleBar),
       titleBar(other.titleBar),
       useLoginScript(other.useLoginScript),
@@ -200,7 +201,8 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
     ForEachEntry([&](const auto& entry) {
         auto& member = this->*entry.member;
         using Member = std::remove_cvref_t<decltype(member)>;
-        if constexpr (std::is_same_v<Member, ConnectConfigPtr>) {
+        if constexpr (std::is_same_v<Member, ConnectConfigPtr> ||
+                      std::is_same_v<Member, TerminalConfig>) {
             // Built with the session, before the other settings.
         } else if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
             member.Init(key, u"Printer ", u"Printer Port");

@@ -15,6 +15,7 @@
 #include "profile/secret_settings.h"
 #include "session/connect_config.h"
 #include "session/serial_device_config.h"
+#include "session/terminal_config.h"
 
 // What a host sees of a saved session. The order of the operations is the
 // order hosts built against the library expect; new ones go at the end.
@@ -137,6 +138,10 @@ public:
     VProfile2<VUnicodeString, VProfileSz>& GetLastDirectory() { return lastDirectory; }
     const VUnicodeString& GetUMask() const { return fileCreationMask.Get(); }
     const VUnicodeString& GetLastErrorMessage() const { return m_lastErrorMessage; }
+    bool GetShiftForcesLocalMouse() const { return terminal.shiftForcesLocalMouseOperations.Get(); }
+    void SetShiftForcesLocalMouse(bool forces) {
+        terminal.shiftForcesLocalMouseOperations = forces;
+    }
     // The log file's mode bits: 1 log mode, 2 raw, 4 prompt, 8 multiple sessions.
     int GetMode() const;
     // How a host starts this session from a command line.
@@ -162,7 +167,7 @@ public:
     VProfile<bool> isSession;
     ConnectConfigPtr terminalProtocol;
     ConnectConfigPtr transferProtocol;
-    // (4) terminal settings: not held yet.
+    TerminalConfig terminal;
     VProfile<int> useTitleBar;
     VProfile2<VUnicodeString, VProfileSz> titleBar;
     VProfile<bool> useLoginScript;
@@ -276,6 +281,8 @@ public:
         // The connect configurations are built from the key with the session.
         VProfileMember(&SessionConfig::terminalProtocol, ConnectConfigPtr::kTerminalValueName),
         VProfileMember(&SessionConfig::transferProtocol, ConnectConfigPtr::kTransferValueName),
+        // Loaded from the session's own key with the session.
+        VProfileMember(&SessionConfig::terminal, nullptr),
         VProfileMember(&SessionConfig::useTitleBar, u"Use Title Bar", 0),
         VProfileMember(&SessionConfig::titleBar, u"Title Bar"),
         VProfileMember(&SessionConfig::useLoginScript, u"Use Login Script", false),

@@ -101,17 +101,20 @@ TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
     EXPECT_FALSE(session->IsPersistent());
     SaveTo(*session, u"New");
     const auto names = memory.ValueNames(u"Sessions\\New");
-    // 77 plain settings, the two protocol names and the printer port's ten.
-    ASSERT_EQ(names.size(), 89u);
+    // 77 plain settings, the two protocol names, the 80 terminal settings
+    // and the printer port's ten.
+    ASSERT_EQ(names.size(), 169u);
     EXPECT_EQ(names[0], u"Is Session");
     EXPECT_EQ(names[1], u"Protocol Name");
     EXPECT_EQ(names[2], u"Transfer Protocol Name");
-    EXPECT_EQ(names[3], u"Use Title Bar");
-    EXPECT_EQ(names[44], u"Use Printer Port");
-    EXPECT_EQ(names[45], u"Printer Baud Rate");
-    EXPECT_EQ(names[54], u"Printer Port");
-    EXPECT_EQ(names[55], u"Eject Page Interval");
-    EXPECT_EQ(names[88], u"Filenames Always Use UTF8");
+    EXPECT_EQ(names[3], u"ANSI Color");
+    EXPECT_EQ(names[82], u"User Font Map");
+    EXPECT_EQ(names[83], u"Use Title Bar");
+    EXPECT_EQ(names[124], u"Use Printer Port");
+    EXPECT_EQ(names[125], u"Printer Baud Rate");
+    EXPECT_EQ(names[134], u"Printer Port");
+    EXPECT_EQ(names[135], u"Eject Page Interval");
+    EXPECT_EQ(names[168], u"Filenames Always Use UTF8");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Is Session")->dword, 1u);
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"ZModem Receive Command")->string, u"rz\\r");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Printer Font v2")->binary.size(), 96u);
@@ -125,6 +128,7 @@ TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
         key.SetDword(u"Idle Timeout", 0);
         key.SetDword(u"Max Transfer Buffers", 9);
         key.SetString(u"Log Filename", u"%S.log");
+        key.SetString(u"Emulation", u"SCO-ANSI");
     });
     SaveTo(*first, u"Old");
     EXPECT_GT(memory.WriteCount(u"Idle Timeout"), 0);
@@ -135,6 +139,7 @@ TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
     SaveTo(*second, u"Old");
     EXPECT_EQ(memory.WrittenNames(), std::vector<VUnicodeString>{});
     EXPECT_EQ(second->logFilename.Get(), u"%S.log");
+    EXPECT_EQ(second->terminal.emulation.Get(), u"SCOANSI");
 }
 
 TEST_F(Sessions, LoadBringsValuesIntoRange) {
@@ -247,8 +252,11 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     });
     EXPECT_EQ(session->GetMode(), 1 | 8);
     session->titleBar = VUnicodeString(u"changed");
+    EXPECT_TRUE(session->GetShiftForcesLocalMouse());
+    session->SetShiftForcesLocalMouse(false);
     SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
     EXPECT_EQ(copy->titleBar.Get(), u"changed");
+    EXPECT_FALSE(copy->GetShiftForcesLocalMouse());
     EXPECT_TRUE(copy->IsModified());
     EXPECT_EQ(copy->GetSessionPath(), u"Orig");
 
@@ -256,8 +264,11 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     auto other = Load(u"Other", [](VProfileKey& key) { key.SetString(u"Printer Name", u"lp0"); });
     copy->Rollback();
     copy->paperSize = 9;
+    copy->terminal.rows = 50;
     other->ApplyDelta(copy.get());
     EXPECT_EQ(other->paperSize.Get(), 9);
+    EXPECT_EQ(other->terminal.rows.Get(), 50);
+    EXPECT_TRUE(other->GetShiftForcesLocalMouse());
     EXPECT_EQ(other->printerName.Get(), u"lp0");
     EXPECT_EQ(other->titleBar.Get(), u"");
 }
