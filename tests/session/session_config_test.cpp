@@ -8,6 +8,7 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
+#include "data/log_file.h"
 #include "profile/secret_forms.h"
 #include "session/connect_protocol_table.h"
 #include "session/session_config.h"
@@ -305,4 +306,33 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));
     EXPECT_NE(copy->GetTermConnectConfig(), serial->GetTermConnectConfig());
     EXPECT_EQ(copy->GetTermConnectConfig()->GetHostname(), u"COM1");
+
+    // A protocol without a loaded module leaves the side empty and says why.
+    EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
+    copy->SetRelevantProtocol(u"Telnet");
+    EXPECT_EQ(copy->GetTermConnectConfig(), nullptr);
+    EXPECT_EQ(copy->GetLastErrorMessage().str(),
+              u"The protocol Telnet is not supported in this version.\r\n");
+    copy->SetRelevantProtocol(u"SSH2");
+    EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
+}
+
+TEST_F(Sessions, LogFileTakesTheSessionsCustomMessagesNameAndHost) {
+    AddRow(3, u"SSH2");
+    auto session = Load(u"Web", [](VProfileKey& key) {
+        key.SetString(u"Protocol Name", u"SSH2");
+        key.SetString(u"Fake Host", u"fe80::1");
+        key.SetString(u"Custom Log Message Connect", u"up %S %H");
+        key.SetString(u"Custom Log Message Disconnect", u"");
+    });
+    TempDir dir;
+    LogFile log;
+    log.SetLoggingOptions(session.get());
+    VUnicodeString name = VUnicodeString::FromUtf8((dir.path() / "web.log").string());
+    bool cancelled = false;
+    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
+    log.LogConnect();
+    log.LogDisconnect();
+    log.Close();
+    EXPECT_EQ(ReadFileBytes(dir.path() / "web.log"), "up Web fe80__1\r\n");
 }
