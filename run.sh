@@ -35,6 +35,7 @@ if [ ! -e "$SESSIONDECK_CONFIG/Sessions" ]; then
   "$cli" new 'Servers\files' --protocol FTP --host files.example.net --port 2121
   "$cli" new 'Lab\router' --protocol Telnet --host 192.0.2.1
   "$cli" new 'Lab\Serial lines\console' --protocol Serial --host ttyS0
+  "$cli" new --url 'sftp://deploy@releases.example.net:2222/srv/releases' 'Servers\releases'
   "$cli" set 'Servers\web1' "Title Bar" "Web server"
   "$cli" move 'Servers\files' --before web1
 fi

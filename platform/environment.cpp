@@ -1,5 +1,7 @@
-// Environment variables, portable-drive folders and the clock on POSIX.
+// Environment variables, portable-drive folders, numeric addresses and the clock on POSIX.
 #include "platform/environment.h"
+
+#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -45,6 +47,15 @@ std::optional<std::string> PortableDocumentFolder() {
     // whatever else the environment says.
     if (!PortableDataFolder()) return std::nullopt;
     return NonEmptyVariable("U3_DEVICE_DOCUMENT_PATH");
+}
+
+bool IsNumericNetworkAddress(std::string_view text) {
+    if (text.size() > 2 && text.front() == '[' && text.back() == ']')
+        text = text.substr(1, text.size() - 2);
+    const std::string address(text);
+    unsigned char parsed[16];
+    return inet_pton(AF_INET, address.c_str(), parsed) == 1 ||
+           inet_pton(AF_INET6, address.c_str(), parsed) == 1;
 }
 
 CalendarTime CurrentTime(bool local) {

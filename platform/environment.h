@@ -1,5 +1,5 @@
-// Environment variables in paths, the portable-drive folders and the clock, as the library reads
-// them.
+// Environment variables in paths, the portable-drive folders, numeric addresses and the clock, as
+// the library reads them.
 #pragma once
 
 #include <cstdint>
@@ -19,6 +19,10 @@ std::string ExpandEnvironmentStrings(std::string_view text);
 // application does not run from such a drive.
 std::optional<std::string> PortableDataFolder();
 std::optional<std::string> PortableDocumentFolder();
+
+// Whether `text` is a numeric network address: an IPv4 dotted quad or an
+// IPv6 literal (bare or in square brackets).
+bool IsNumericNetworkAddress(std::string_view text);
 
 // A calendar time split into fields.
 struct CalendarTime {

@@ -2,13 +2,17 @@
 #include "tools/cli/session_commands.h"
 
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/create_session.h"
 #include "app/setting_text.h"
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
@@ -73,16 +77,21 @@ void RequireFreeName(const VUnicodeString& folder, const VUnicodeString& name) {
 
 using SessionPointer = VUnknownPointer<ISessionConfig>;
 
-// Every setting of a record, nested records (the printer port) flattened, in
-// table order.
+// Every setting of a record, nested records (the terminal settings, the
+// printer port) flattened, in table order; a connection contributes its
+// protocol name and then the settings of its current protocol.
 void CollectSettings(VProfileData& record, std::vector<VProfileData*>& out) {
     for (int i = 0;; ++i) {
         VProfileData* member = record.Lookup(i);
         if (!member) return;
-        if (member->Lookup(0) == member)
+        if (auto* holder = dynamic_cast<ConnectConfigPtr*>(member)) {
+            out.push_back(holder->Lookup(0));
+            if (ConnectConfig* config = *holder) CollectSettings(*config, out);
+        } else if (member->Lookup(0) == member) {
             out.push_back(member);
-        else
+        } else {
             CollectSettings(*member, out);
+        }
     }
 }
 
@@ -278,11 +287,14 @@ void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const SessionPointer session = LoadSession(db, ParsePath(pathText));
-    std::vector<std::pair<std::string, std::string>> lines = {
-        {"Protocol Name", ToUtf8(session->GetTerminalProtocol())},
-        {"Transfer Protocol Name", ToUtf8(session->GetTransferProtocol())}};
-    for (VProfileData* setting : Settings(*session))
-        lines.emplace_back(ToUtf8(setting->GetName()), ShowSetting(*setting));
+    // Both connections keep the host and the user under the same value names;
+    // a name is shown once, as the first setting holding it has it.
+    std::vector<std::pair<std::string, std::string>> lines;
+    std::set<std::string> shown;
+    for (VProfileData* setting : Settings(*session)) {
+        std::string name = ToUtf8(setting->GetName());
+        if (shown.insert(name).second) lines.emplace_back(std::move(name), ShowSetting(*setting));
+    }
     if (json) {
         nlohmann::ordered_json all = nlohmann::ordered_json::object();
         for (const auto& [name, value] : lines) all[name] = value;
@@ -340,6 +352,53 @@ void ApplyConnection(ISessionConfig& session, const std::array<std::string, 4>& 
         if (!host.empty()) side->SetHostname(FromUtf8(host).c_str());
         if (!user.empty()) side->SetUsername(FromUtf8(user).c_str());
     }
+}
+
+// The report of a refused URL as `url parse` prints it: its id as 0x%08x and its text.
+std::string DescribeReport(VReportMessageParams& report) {
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%08x", report.GetMessageId());
+    std::string text = ToUtf8(VUnicodeString(report.GetTextSingleLine()));
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return std::string(id) + " " + text;
+}
+
+// A session name made from a host name: the characters a name cannot hold become '_'.
+VUnicodeString NameFromHost(const VUnicodeString& host) {
+    std::u16string name = host.str();
+    for (char16_t& c : name) {
+        if (std::u16string_view(u"\\/:*?\"<>|").find(c) != std::u16string_view::npos || c < 0x20)
+            c = u'_';
+    }
+    return VUnicodeString(name);
+}
+
+// `new --url`: the ad-hoc session the library makes of the text, saved under
+// PATH, or when none is given under its host's name, made unique, at the root.
+void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const std::string& url) {
+    PrepareSessionHost(options);
+    const SessionDatabase db = Database(options);
+    RequireWritable(options);
+    int transferType = 0;
+    VReportMessageParams report;
+    const SessionPointer session =
+        SessionPointer::Adopt(CreateSessionConfig(FromUtf8(url).c_str(), transferType, report));
+    if (!session) throw Failure(kNotFound, DescribeReport(report));
+
+    VUnicodeString path = ParsePath(pathText);
+    if (path.IsEmpty()) {
+        const VUnicodeString host = dynamic_cast<SessionConfig&>(*session).HostAddress();
+        if (host.IsEmpty()) throw Failure(kNotFound, "'" + url + "' names no host; give PATH");
+        path = SessionDatabase::GetUniqueSessionName(NameFromHost(host));
+    }
+    const VUnicodeString folder = SessionDatabase::ParentPath(path);
+    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    RequireFolder(db, folder);
+    RequireFreeName(folder, name);
+    session->SetSessionName(name);
+    if (!db.InsertSession(folder, name, session.Get(), {}, true))
+        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be created");
+    std::cout << ToUtf8(path) << '\n';
 }
 
 void RunNew(GlobalOptions& options, const std::string& pathText,
@@ -425,7 +484,9 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
     CLI::App* showCmd = app.add_subcommand(
         "show",
         "Print a session's settings as Name=Value lines in table order (values it lacks show "
-        "their defaults); passwords and other secrets only as (set) or (unset)");
+        "their defaults), each protocol name followed by its connection's settings (a value "
+        "name both connections use is shown once); passwords and other secrets only as (set) "
+        "or (unset)");
     showCmd->add_option("PATH", show->path, "Session path")->required();
     showCmd->add_flag("--json", show->recursive, "Print one JSON object of name: value instead");
     showCmd->callback([&options, show] { RunShow(options, show->path, show->recursive); });
@@ -433,14 +494,26 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
     auto created = std::make_shared<Args>();
     auto connection = std::make_shared<std::array<std::string, 4>>();
     CLI::App* newCmd = app.add_subcommand(
-        "new", "Create a session from the default session, at the end of its folder's order");
-    newCmd->add_option("PATH", created->path, "Session path")->required();
-    newCmd->add_option("--protocol", (*connection)[0], "Terminal protocol name");
-    newCmd->add_option("--host", (*connection)[1], "Host name");
-    newCmd->add_option("--port", (*connection)[2], "Port");
-    newCmd->add_option("--user", (*connection)[3], "User name");
-    newCmd->callback(
-        [&options, created, connection] { RunNew(options, created->path, *connection); });
+        "new",
+        "Create a session from the default session, at the end of its folder's order. With "
+        "--url, a file-transfer session for the URL (ftp, ftps and sftp choose FTP, FTP/SSL "
+        "(implicit) and SFTP; ssh, telnet and the like SFTP) or for a plain host name (reached "
+        "with the default session's transfer protocol); PATH then defaults to the host's name, "
+        "made unique at the root, and the new path is printed. A URL the library refuses exits "
+        "1 with the report's id (0x%08x) and text");
+    newCmd->add_option("PATH", created->path, "Session path (required without --url)");
+    auto* url =
+        newCmd->add_option("--url", created->second, "URL or host name to make the session from");
+    auto* protocol = newCmd->add_option("--protocol", (*connection)[0], "Terminal protocol name");
+    auto* host = newCmd->add_option("--host", (*connection)[1], "Host name");
+    auto* port = newCmd->add_option("--port", (*connection)[2], "Port");
+    auto* user = newCmd->add_option("--user", (*connection)[3], "User name");
+    for (auto* option : {protocol, host, port, user}) option->excludes("--url");
+    newCmd->callback([&options, created, connection, url] {
+        if (url->count() > 0) return RunNewFromUrl(options, created->path, created->second);
+        if (created->path.empty()) throw Failure(kUsage, "PATH is required without --url");
+        RunNew(options, created->path, *connection);
+    });
 
     auto set = std::make_shared<std::array<std::string, 3>>();
     CLI::App* setCmd = app.add_subcommand(
