@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/reserved_names.h"
+#include "session/button_bar.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 
@@ -552,7 +553,11 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
 ISessionConfig* SessionDatabase::Lookup(const VUnicodeString& path) const {
     if (path.IsEmpty()) return nullptr;
     if (!Exists(path)) {
-        if (path == kDefaultSessionName) return new SessionConfig(path, nullptr);
+        // A read-only database never brings the default session's key into being.
+        if (path == kDefaultSessionName)
+            return new SessionConfig(path, nullptr,
+                                     IsReadOnly() ? SessionConfig::DefaultKey::kLeaveMissing
+                                                  : SessionConfig::DefaultKey::kCreate);
         return nullptr;
     }
     if (IsFolder(path)) return nullptr;
@@ -631,6 +636,20 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
     return tally;
 }
 
+bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const {
+    if (path.IsEmpty()) return false;
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    const bool terminal = mode == ConnectConfigPtr::kTerminalMode;
+    VUnicodeString name;
+    if (!key.QueryString(
+            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
+            name))
+        return false;
+    ConnectConfigPtr::ValidateProtocolName(terminal, name);
+    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
+}
+
 // ---- firewalls ------------------------------------------------------------------------
 
 bool SessionDatabase::FirewallExists(const VUnicodeString& name) {
@@ -656,4 +675,22 @@ void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
 
 bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {
     return !IsReadOnly() && ::SaveFirewall(firewall, force);
+}
+
+// ---- button bars ------------------------------------------------------------------------
+
+VStringArray SessionDatabase::GetButtonBarNames() const {
+    return ::GetButtonBarNames();
+}
+
+UserButtonMap* SessionDatabase::GetButtonMap(const VUnicodeString& name) const {
+    return ::GetButtonMap(name);
+}
+
+bool SessionDatabase::SaveButtonMap(UserButtonMap* map) const {
+    return !IsReadOnly() && ::SaveButtonMap(map);
+}
+
+bool SessionDatabase::DeleteButtonMap(const char16_t* name) const {
+    return !IsReadOnly() && ::DeleteButtonMap(name);
 }
