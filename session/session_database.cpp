@@ -18,9 +18,17 @@ bool IsHiddenChild(std::u16string_view name) {
     return name == kFolderDataKeyName || name == kTemporaryKeyName;
 }
 
+// The stored lists separate names with ':', so a name holding one (which no
+// new session or folder may have, but a store written by hand can) cannot be
+// listed: it would come back as two names that do not exist.
+bool IsListable(std::u16string_view name) {
+    return name.find(u':') == std::u16string_view::npos;
+}
+
 std::u16string JoinNames(const VStringArray& names) {
     std::u16string joined;
     for (const VUnicodeString& name : names) {
+        if (!IsListable(name.str())) continue;
         if (!joined.empty()) joined += u':';
         joined += name.str();
     }
@@ -28,8 +36,9 @@ std::u16string JoinNames(const VStringArray& names) {
 }
 
 // Orders `children` by the stored list: listed names first, in list order,
-// then those the list misses, in the store's order. True when the list named
-// a child that is gone (or named one twice) or missed one.
+// then those the list misses, in the store's order, and last those no list
+// can hold. True when the list named a child that is gone (or named one twice)
+// or missed one it could hold; otherwise every open would write the list again.
 bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& children,
                VStringArray& ordered) {
     std::unordered_set<std::u16string> remaining(children.begin(), children.end());
@@ -48,10 +57,13 @@ bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& ch
         }
     }
     for (const std::u16string& child : children) {
-        if (remaining.count(child)) {
+        if (remaining.count(child) && IsListable(child)) {
             ordered.Add(VUnicodeString(child));
             changed = true;
         }
+    }
+    for (const std::u16string& child : children) {
+        if (!IsListable(child)) ordered.Add(VUnicodeString(child));
     }
     return changed;
 }

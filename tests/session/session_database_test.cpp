@@ -98,6 +98,16 @@ TEST_F(SessionTree, OrderRecordDropsStaleNamesAndAppendsMissingOnes) {
     EXPECT_FALSE(db.IsFolder(VUnicodeString(u"d")));
 }
 
+TEST_F(SessionTree, NamesWithAColonComeLastAndStayOutOfTheOrderRecord) {
+    // No new session may have such a name, but a hand-made store can. Listed,
+    // it would read back as two missing names and be rewritten on every open.
+    for (auto name : {u"a", u"x:y", u"b", u"c"}) MakeSession(name);
+    SetOrder(u"", u"b:a", u"");
+    EXPECT_EQ(Sessions(), u"b|a|c|x:y|");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Session List"), u"b:a:c");
+    EXPECT_EQ(Sessions(), u"b|a|c|x:y|");
+}
+
 TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     for (auto name : {u"a", u"b", u"c"}) MakeSession(name);
     EXPECT_TRUE(db.InsertFolder({}, VUnicodeString(u"Lab"), {}, true));
