@@ -484,6 +484,8 @@ VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnico
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
     const auto from = IndexOf(names, name);
     if (!from || !IndexOf(names, target)) return {};
+    // Before or after itself is where it already is.
+    if (name == target) return path;
     names.RemoveAt(*from);
     const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
     names.InsertAt(at, name);

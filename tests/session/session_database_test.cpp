@@ -124,6 +124,9 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     db.Reorder(VUnicodeString(u"lab"), VUnicodeString(u"Home"), false);
     EXPECT_EQ(Folders(), u"lab|Home|");
     EXPECT_TRUE(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"nothing"), false).IsEmpty());
+    // Next to itself: the order stays (this once threw out of the library).
+    EXPECT_EQ(db.Reorder(VUnicodeString(u"c"), VUnicodeString(u"c"), true), VUnicodeString(u"c"));
+    EXPECT_EQ(Sessions(), u"B|c|z|");
 
     EXPECT_TRUE(db.Remove(VUnicodeString(u"lab")));
     EXPECT_FALSE(db.Remove(VUnicodeString(u"lab")));
