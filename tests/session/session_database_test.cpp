@@ -209,6 +209,10 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
     EXPECT_EQ(CheckSessionName(u"clock$")->str(),
               u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
     EXPECT_TRUE(CheckSessionName(u".."));
+    // NAME.ini must fit in the file system's 255 bytes for one name.
+    EXPECT_FALSE(CheckSessionName(std::u16string(251, u'n')));
+    EXPECT_EQ(CheckSessionName(std::u16string(252, u'n'))->str(), u"The session name is too long");
+    EXPECT_TRUE(CheckSessionName(std::u16string(84, u'\u20AC')));  // 252 bytes in UTF-8
 }
 
 TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
