@@ -13,6 +13,7 @@
 namespace {
 
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
+constexpr size_t kMaxFileNameBytes = 255;
 
 bool IsHiddenChild(std::u16string_view name) {
     return name == kFolderDataKeyName || name == kTemporaryKeyName;
@@ -187,6 +188,11 @@ std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
     }
     if (name == u"." || name == u"..")
         return VUnicodeString(u"The session name contains an illegal character: ' . '");
+    // A session is the file NAME.ini and a folder is NAME, and most file
+    // systems allow 255 bytes for one name; a longer one would only fail later,
+    // as a session that silently could not be created.
+    if (VUnicodeString(name).ToUtf8().size() + 4 > kMaxFileNameBytes)
+        return VUnicodeString(u"The session name is too long");
     return std::nullopt;
 }
 
@@ -497,6 +503,8 @@ VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnico
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
     const auto from = IndexOf(names, name);
     if (!from || !IndexOf(names, target)) return {};
+    // Before or after itself is where it already is.
+    if (name == target) return path;
     names.RemoveAt(*from);
     const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
     names.InsertAt(at, name);

@@ -135,6 +135,9 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     db.Reorder(VUnicodeString(u"lab"), VUnicodeString(u"Home"), false);
     EXPECT_EQ(Folders(), u"lab|Home|");
     EXPECT_TRUE(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"nothing"), false).IsEmpty());
+    // Next to itself: the order stays (this once threw out of the library).
+    EXPECT_EQ(db.Reorder(VUnicodeString(u"c"), VUnicodeString(u"c"), true), VUnicodeString(u"c"));
+    EXPECT_EQ(Sessions(), u"B|c|z|");
 
     EXPECT_TRUE(db.Remove(VUnicodeString(u"lab")));
     EXPECT_FALSE(db.Remove(VUnicodeString(u"lab")));
@@ -217,6 +220,10 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
     EXPECT_EQ(CheckSessionName(u"clock$")->str(),
               u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
     EXPECT_TRUE(CheckSessionName(u".."));
+    // NAME.ini must fit in the file system's 255 bytes for one name.
+    EXPECT_FALSE(CheckSessionName(std::u16string(251, u'n')));
+    EXPECT_EQ(CheckSessionName(std::u16string(252, u'n'))->str(), u"The session name is too long");
+    EXPECT_TRUE(CheckSessionName(std::u16string(84, u'\u20AC')));  // 252 bytes in UTF-8
 }
 
 TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
