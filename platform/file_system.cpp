@@ -13,6 +13,8 @@
 #include <new>
 #include <system_error>
 
+#include "platform/write_batch.h"
+
 namespace fs = std::filesystem;
 
 namespace platform {
@@ -65,6 +67,74 @@ bool WriteAll(int fd, std::string_view bytes) {
 void SyncFolder(const fs::path& folder) {
     Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
+}
+
+// A temporary file written in a batch, waiting for the batch's flush.
+struct PendingReplacement {
+    std::string temp;
+    std::string target;
+    std::string folder;
+};
+
+// Files of the open batch: bounded, so that a walk over a hundred thousand
+// sessions neither holds every name in memory nor leaves a long window of
+// unflushed work.
+constexpr size_t kBatchLimit = 1024;
+
+struct BatchState {
+    bool open = false;
+    std::vector<PendingReplacement> pending;
+};
+
+BatchState& ThreadBatch() {
+    thread_local BatchState state;
+    return state;
+}
+
+// One sync of the file system holding the files, where the platform has it;
+// otherwise one flush per file.
+bool FlushPending(const std::vector<PendingReplacement>& pending) {
+#ifdef __linux__
+    Descriptor folder(::open(pending.front().folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0 && ::syncfs(folder.get()) == 0) {
+        // The folders of one batch may lie on another file system (a linked
+        // folder); those are flushed file by file.
+        struct stat first;
+        if (::fstat(folder.get(), &first) != 0) return false;
+        for (const PendingReplacement& p : pending) {
+            struct stat st;
+            if (::stat(p.folder.c_str(), &st) != 0) return false;
+            if (st.st_dev == first.st_dev) continue;
+            Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+            if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
+        }
+        return true;
+    }
+#endif
+    for (const PendingReplacement& p : pending) {
+        Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
+    }
+    return true;
+}
+
+bool CommitPending(std::vector<PendingReplacement>& pending) {
+    if (pending.empty()) return true;
+    bool ok = FlushPending(pending);
+    std::vector<std::string> folders;
+    for (const PendingReplacement& p : pending) {
+        if (ok && ::rename(p.temp.c_str(), p.target.c_str()) == 0) {
+            if (folders.empty() || folders.back() != p.folder) folders.push_back(p.folder);
+            continue;
+        }
+        ::unlink(p.temp.c_str());
+        ok = false;
+    }
+    pending.clear();
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders) SyncFolder(folder);
+    return ok;
 }
 
 // Long enough for any real name, short enough that ".NAME.XXXXXX" stays
@@ -165,8 +235,23 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) return false;
 
+    BatchState& batch = ThreadBatch();
     bool ok = WriteAll(fd.get(), bytes);
     if (ok && exists) ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+    if (ok && batch.open) {
+        if (!fd.Close()) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        try {
+            batch.pending.push_back({temp, target.string(), folder.string()});
+        } catch (const std::bad_alloc&) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        if (batch.pending.size() >= kBatchLimit) CommitPending(batch.pending);
+        return true;
+    }
     if (ok) ok = ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -176,6 +261,20 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     }
     SyncFolder(folder);
     return true;
+}
+
+WriteBatch::WriteBatch() : m_joined(ThreadBatch().open) {
+    ThreadBatch().open = true;
+}
+
+WriteBatch::~WriteBatch() {
+    if (m_joined) return;
+    CommitPending(ThreadBatch().pending);
+    ThreadBatch().open = false;
+}
+
+bool WriteBatch::Commit() {
+    return CommitPending(ThreadBatch().pending);
 }
 
 bool CreateFolders(const fs::path& folder) {

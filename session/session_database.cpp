@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/reserved_names.h"
+#include "profile/write_batch.h"
 #include "session/button_bar.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
@@ -156,6 +157,26 @@ void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
             WalkSessions(child, childPath, visit);
         else
             visit(child, childPath, name);
+    }
+}
+
+// The sessions below `folderKey` in folder order, and its sub-folders, depth
+// first. One reconcile gives both of a folder's lists: filling a tree of many
+// folders would otherwise list and classify every child twice.
+void CollectFolder(VProfileKey& folderKey, const VUnicodeString& folder, int flag,
+                   VStringArray& sessions, VStringArray& folders) {
+    VStringArray subFolders;
+    {
+        ProfileFolderData order(folderKey, flag);
+        for (const VUnicodeString& name : order.Sessions())
+            sessions.Add(SessionDatabase::JoinPath(folder, name));
+        subFolders = std::move(order.Folders());
+    }
+    for (const VUnicodeString& name : subFolders) {
+        const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
+        folders.Add(path);
+        VProfileKey child(folderKey, name);
+        CollectFolder(child, path, flag, sessions, folders);
     }
 }
 
@@ -522,15 +543,9 @@ VUnicodeString SessionDatabase::GetUniqueSessionName(VUnicodeString name) {
 
 void SessionDatabase::CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                                       VStringArray& folders) const {
-    VStringArray names;
-    GetSessionList(folder, names);
-    for (const VUnicodeString& name : names) sessions.Add(JoinPath(folder, name));
-    GetFolderList(folder, names);
-    for (const VUnicodeString& name : names) {
-        const VUnicodeString path = JoinPath(folder, name);
-        folders.Add(path);
-        CollectSessions(path, sessions, folders);
-    }
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    CollectFolder(key, folder, m_flag, sessions, folders);
 }
 
 void SessionDatabase::ExpandPaths(const VStringArray& paths, VStringArray& sessions,
@@ -559,6 +574,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                                                              const VUnicodeString& name,
                                                              bool value) const {
     GlobalChangeTally tally;
+    VProfileWriteBatch batch;
     WalkSessions(key, VUnicodeString(),
                  [&](VProfileKey& session, const VUnicodeString&, const VUnicodeString&) {
                      ++tally.visited;
@@ -640,6 +656,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
                                                        ISessionConfig* delta) const {
     GlobalChangeTally tally;
     const auto* changes = dynamic_cast<const SessionConfig*>(delta);
+    VProfileWriteBatch batch;
     WalkSessions(
         key, VUnicodeString(),
         [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {
