@@ -55,6 +55,9 @@ public:
     virtual void GetSerializedFirewallNames(IBuffer* buffer) const = 0;
     virtual bool IsDefaultSession() const = 0;
 
+    // Its table has a DeleteThis slot of its own, which VUnknown fills.
+    static constexpr bool kDeclaresDeleteThis = true;
+
 protected:
     ~ISessionConfig() override = default;
     virtual void DeleteThis() = 0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "foundation/reserved_names.h"
+#include "profile/write_batch.h"
 #include "session/button_bar.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
@@ -13,14 +14,23 @@
 namespace {
 
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
+constexpr size_t kMaxFileNameBytes = 255;
 
 bool IsHiddenChild(std::u16string_view name) {
     return name == kFolderDataKeyName || name == kTemporaryKeyName;
 }
 
+// The stored lists separate names with ':', so a name holding one (which no
+// new session or folder may have, but a store written by hand can) cannot be
+// listed: it would come back as two names that do not exist.
+bool IsListable(std::u16string_view name) {
+    return name.find(u':') == std::u16string_view::npos;
+}
+
 std::u16string JoinNames(const VStringArray& names) {
     std::u16string joined;
     for (const VUnicodeString& name : names) {
+        if (!IsListable(name.str())) continue;
         if (!joined.empty()) joined += u':';
         joined += name.str();
     }
@@ -28,8 +38,9 @@ std::u16string JoinNames(const VStringArray& names) {
 }
 
 // Orders `children` by the stored list: listed names first, in list order,
-// then those the list misses, in the store's order. True when the list named
-// a child that is gone (or named one twice) or missed one.
+// then those the list misses, in the store's order, and last those no list
+// can hold. True when the list named a child that is gone (or named one twice)
+// or missed one it could hold; otherwise every open would write the list again.
 bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& children,
                VStringArray& ordered) {
     std::unordered_set<std::u16string> remaining(children.begin(), children.end());
@@ -48,10 +59,13 @@ bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& ch
         }
     }
     for (const std::u16string& child : children) {
-        if (remaining.count(child)) {
+        if (remaining.count(child) && IsListable(child)) {
             ordered.Add(VUnicodeString(child));
             changed = true;
         }
+    }
+    for (const std::u16string& child : children) {
+        if (!IsListable(child)) ordered.Add(VUnicodeString(child));
     }
     return changed;
 }
@@ -146,6 +160,26 @@ void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
     }
 }
 
+// The sessions below `folderKey` in folder order, and its sub-folders, depth
+// first. One reconcile gives both of a folder's lists: filling a tree of many
+// folders would otherwise list and classify every child twice.
+void CollectFolder(VProfileKey& folderKey, const VUnicodeString& folder, int flag,
+                   VStringArray& sessions, VStringArray& folders) {
+    VStringArray subFolders;
+    {
+        ProfileFolderData order(folderKey, flag);
+        for (const VUnicodeString& name : order.Sessions())
+            sessions.Add(SessionDatabase::JoinPath(folder, name));
+        subFolders = std::move(order.Folders());
+    }
+    for (const VUnicodeString& name : subFolders) {
+        const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
+        folders.Add(path);
+        VProfileKey child(folderKey, name);
+        CollectFolder(child, path, flag, sessions, folders);
+    }
+}
+
 VUnicodeString NumberedName(const VUnicodeString& name, int number) {
     return VUnicodeString(name.str() + u" (" +
                           VUnicodeString::FromUtf8(std::to_string(number)).str() + u")");
@@ -175,6 +209,11 @@ std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
     }
     if (name == u"." || name == u"..")
         return VUnicodeString(u"The session name contains an illegal character: ' . '");
+    // A session is the file NAME.ini and a folder is NAME, and most file
+    // systems allow 255 bytes for one name; a longer one would only fail later,
+    // as a session that silently could not be created.
+    if (VUnicodeString(name).ToUtf8().size() + 4 > kMaxFileNameBytes)
+        return VUnicodeString(u"The session name is too long");
     return std::nullopt;
 }
 
@@ -485,6 +524,8 @@ VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnico
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
     const auto from = IndexOf(names, name);
     if (!from || !IndexOf(names, target)) return {};
+    // Before or after itself is where it already is.
+    if (name == target) return path;
     names.RemoveAt(*from);
     const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
     names.InsertAt(at, name);
@@ -502,15 +543,9 @@ VUnicodeString SessionDatabase::GetUniqueSessionName(VUnicodeString name) {
 
 void SessionDatabase::CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                                       VStringArray& folders) const {
-    VStringArray names;
-    GetSessionList(folder, names);
-    for (const VUnicodeString& name : names) sessions.Add(JoinPath(folder, name));
-    GetFolderList(folder, names);
-    for (const VUnicodeString& name : names) {
-        const VUnicodeString path = JoinPath(folder, name);
-        folders.Add(path);
-        CollectSessions(path, sessions, folders);
-    }
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    CollectFolder(key, folder, m_flag, sessions, folders);
 }
 
 void SessionDatabase::ExpandPaths(const VStringArray& paths, VStringArray& sessions,
@@ -539,6 +574,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                                                              const VUnicodeString& name,
                                                              bool value) const {
     GlobalChangeTally tally;
+    VProfileWriteBatch batch;
     WalkSessions(key, VUnicodeString(),
                  [&](VProfileKey& session, const VUnicodeString&, const VUnicodeString&) {
                      ++tally.visited;
@@ -620,6 +656,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
                                                        ISessionConfig* delta) const {
     GlobalChangeTally tally;
     const auto* changes = dynamic_cast<const SessionConfig*>(delta);
+    VProfileWriteBatch batch;
     WalkSessions(
         key, VUnicodeString(),
         [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {

@@ -98,6 +98,16 @@ TEST_F(SessionTree, OrderRecordDropsStaleNamesAndAppendsMissingOnes) {
     EXPECT_FALSE(db.IsFolder(VUnicodeString(u"d")));
 }
 
+TEST_F(SessionTree, NamesWithAColonComeLastAndStayOutOfTheOrderRecord) {
+    // No new session may have such a name, but a hand-made store can. Listed,
+    // it would read back as two missing names and be rewritten on every open.
+    for (auto name : {u"a", u"x:y", u"b", u"c"}) MakeSession(name);
+    SetOrder(u"", u"b:a", u"");
+    EXPECT_EQ(Sessions(), u"b|a|c|x:y|");
+    EXPECT_EQ(Stored(u"Sessions\\__FolderData__", u"Session List"), u"b:a:c");
+    EXPECT_EQ(Sessions(), u"b|a|c|x:y|");
+}
+
 TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     for (auto name : {u"a", u"b", u"c"}) MakeSession(name);
     EXPECT_TRUE(db.InsertFolder({}, VUnicodeString(u"Lab"), {}, true));
@@ -125,6 +135,9 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     db.Reorder(VUnicodeString(u"lab"), VUnicodeString(u"Home"), false);
     EXPECT_EQ(Folders(), u"lab|Home|");
     EXPECT_TRUE(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"nothing"), false).IsEmpty());
+    // Next to itself: the order stays (this once threw out of the library).
+    EXPECT_EQ(db.Reorder(VUnicodeString(u"c"), VUnicodeString(u"c"), true), VUnicodeString(u"c"));
+    EXPECT_EQ(Sessions(), u"B|c|z|");
 
     EXPECT_TRUE(db.Remove(VUnicodeString(u"lab")));
     EXPECT_FALSE(db.Remove(VUnicodeString(u"lab")));
@@ -207,6 +220,10 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
     EXPECT_EQ(CheckSessionName(u"clock$")->str(),
               u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
     EXPECT_TRUE(CheckSessionName(u".."));
+    // NAME.ini must fit in the file system's 255 bytes for one name.
+    EXPECT_FALSE(CheckSessionName(std::u16string(251, u'n')));
+    EXPECT_EQ(CheckSessionName(std::u16string(252, u'n'))->str(), u"The session name is too long");
+    EXPECT_TRUE(CheckSessionName(std::u16string(84, u'\u20AC')));  // 252 bytes in UTF-8
 }
 
 TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
