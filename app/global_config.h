@@ -85,7 +85,7 @@ constexpr auto PersistedEntries(const VProfileTable<Entries...>& all) {
     using Table = VProfileTable<Entries...>;
     using Where = PersistedIndices<Entries...>;
     return [&]<std::size_t... J>(std::index_sequence<J...>) {
-        return VProfileTable<typename Table::template EntryType<Where::kIndices[J]>...>(
+        return VProfileTable<VProfileTableEntry<Where::kIndices[J], Table>...>(
             all.template Get<Where::kIndices[J]>()...);
     }
     (std::make_index_sequence<Where::kCount>{});

@@ -456,11 +456,12 @@ template <class... Entries>
 class VProfileTable : public VProfileTableBase<std::index_sequence_for<Entries...>, Entries...> {
 public:
     using VProfileTableBase<std::index_sequence_for<Entries...>, Entries...>::VProfileTableBase;
-
-    template <std::size_t K>
-    using EntryType =
-        std::remove_cvref_t<decltype(std::declval<const VProfileTable&>().template Get<K>())>;
 };
+
+// The type of entry K of a table.
+template <std::size_t K, class Table>
+using VProfileTableEntry =
+    std::remove_cvref_t<decltype(std::declval<const Table&>().template Get<K>())>;
 
 // Builds a record's member table.
 template <class... Members>
