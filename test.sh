@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs every test: the normal build, then
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer.
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer (built
+# by Clang, with the fuzz targets), then a short run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 jobs=$(nproc)
+# Seconds each fuzz target runs; they run two at a time.
+fuzz_seconds=${FUZZ_SECONDS:-10}
 for preset in default asan; do
   echo "== ${preset}: configure and build"
   cmake --preset "$preset" >/dev/null
@@ -13,3 +16,6 @@ for preset in default asan; do
   echo "== ${preset}: tests"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== fuzz: ${fuzz_seconds} s per target"
+./fuzz/run.sh "$fuzz_seconds"

@@ -20,6 +20,7 @@
 #include "platform/system_messages.h"
 #include "profile/ini_store.h"
 #include "profile/profile_data.h"
+#include "session/session_config.h"
 
 namespace fs = std::filesystem;
 
@@ -30,7 +31,7 @@ constexpr char16_t kConfigPathValue[] = u"Config Path";
 constexpr char16_t kRedirectKey[] = u"NVKRedirect";
 constexpr char16_t kRedirectValue[] = u"New Config Path";
 // Beside the host; it exits with this code when another copy already runs.
-constexpr char kMigrationUtility[] = "migrate";
+constexpr char16_t kMigrationUtility[] = u"migrate";
 constexpr int kExitAlreadyRunning = 183;
 
 using StringSetting = VProfile2<VUnicodeString, VProfileSz>;
@@ -217,7 +218,8 @@ VUnicodeString GetHostExecutableFolder() {
 bool RunMigrate(const char16_t* arguments, bool allowRegistry, VReportMessageParams& report) {
     if (g_migrationStarted.exchange(true)) return false;
     // The command line a Windows host would build, split back into arguments.
-    std::string commandLine = "\"" + Native(Join(GetHostExecutableFolder(), u"migrate")) + "\"";
+    std::string commandLine =
+        "\"" + Native(Join(GetHostExecutableFolder(), kMigrationUtility)) + "\"";
     if (!allowRegistry) commandLine += " /NoRegEdit";
     if (arguments) commandLine += " " + VUnicodeString(arguments).ToUtf8();
     std::vector<std::string> argv = SplitArgumentString(commandLine);
@@ -281,6 +283,7 @@ void SessionDeckDllMigrateConfigsToU3() {
         *sound = VUnicodeString();
     }
     config->Save();
+    SessionConfig::CopySessionFilesAndUpdatePaths();
 }
 
 bool ValidateConfigFolder(VUnicodeString& entered) {

@@ -30,11 +30,31 @@ protected:
     virtual ~IVUnknown() = default;
 };
 
+// Whether interface I's own table has the DeleteThis slot (it then says so
+// with a public `static constexpr bool kDeclaresDeleteThis = true;` beside its
+// protected pure DeleteThis); other interfaces get the slot from VUnknown.
+template <class I>
+concept VDeclaresDeleteThis = I::kDeclaresDeleteThis;
+
+// Fills DeleteThis: a new virtual after the interface's own, or the
+// interface's declared slot, which must then be marked as an override.
+template <class I>
+class VUnknownDeleter : public I {
+protected:
+    virtual void DeleteThis() { delete this; }
+};
+
+template <VDeclaresDeleteThis I>
+class VUnknownDeleter<I> : public I {
+protected:
+    void DeleteThis() override { delete this; }
+};
+
 // Implements the counting for an interface I (which derives from IVUnknown and
 // declares its own static IID). The count starts at 1: the creator holds the
 // first reference.
 template <class I>
-class VUnknown : public I {
+class VUnknown : public VUnknownDeleter<I> {
 public:
     bool QueryInterface(const VGuid& iid, void** object) override {
         if (!object) return false;
@@ -49,16 +69,15 @@ public:
     long AddRef() override { return m_refs.fetch_add(1, std::memory_order_relaxed) + 1; }
     long Release() override {
         const long left = m_refs.fetch_sub(1, std::memory_order_acq_rel) - 1;
-        if (left == 0) DeleteThis();
+        if (left == 0) this->DeleteThis();
         return left;
     }
 
 protected:
     VUnknown() = default;
-    VUnknown(const VUnknown&) : I(), m_refs(1) {}
+    VUnknown(const VUnknown&) : VUnknownDeleter<I>(), m_refs(1) {}
     VUnknown& operator=(const VUnknown&) { return *this; }
     ~VUnknown() override = default;
-    virtual void DeleteThis() { delete this; }
 
 private:
     std::atomic<long> m_refs{1};

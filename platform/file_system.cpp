@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -149,43 +150,61 @@ FileStatus GetFileStatus(const fs::path& path) {
     status.exists = true;
     status.isFolder = S_ISDIR(st.st_mode);
     status.readOnly = (st.st_mode & S_IWUSR) == 0;
+    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
     const std::string name = path.filename().string();
     status.hidden = !name.empty() && name[0] == '.';
     return status;
 }
 
 bool ReadWholeFile(const fs::path& file, std::string& bytes) {
+    return ReadFileUpTo(file, bytes, UINT64_MAX) == ReadResult::kRead;
+}
+
+ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit) {
     bytes.clear();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
     Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return false;
+    if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
+    if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
     try {
         // One byte more than the file's size lets the read that finds the
         // end do so without growing the buffer; a file that grows meanwhile
-        // is still read to its end.
+        // is still read to its end, up to the limit.
         bytes.resize(static_cast<size_t>(st.st_size) + 1);
         size_t used = 0;
         for (;;) {
-            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            if (used == bytes.size()) {
+                if (used > limit) {
+                    bytes.clear();
+                    bytes.shrink_to_fit();
+                    return ReadResult::kTooLarge;
+                }
+                bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() * 2, limit + 1)));
+            }
             const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 bytes.clear();
-                return false;
+                return ReadResult::kUnreadable;
             }
             if (n == 0) break;
             used += static_cast<size_t>(n);
+        }
+        if (used > limit) {
+            bytes.clear();
+            bytes.shrink_to_fit();
+            return ReadResult::kTooLarge;
         }
         bytes.resize(used);
     } catch (const std::bad_alloc&) {
         bytes.clear();
         bytes.shrink_to_fit();
-        return false;
+        return ReadResult::kUnreadable;
     }
-    return true;
+    return ReadResult::kRead;
 }
 
 bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
@@ -318,6 +337,20 @@ bool RemoveFile(const fs::path& file) {
     if (::lstat(file.c_str(), &st) != 0) return errno == ENOENT;
     if (S_ISDIR(st.st_mode)) return false;
     return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+}
+
+FolderLock::FolderLock(const fs::path& folder) {
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) return;
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) return;
+    }
+    m_held = true;
+}
+
+FolderLock::~FolderLock() {
+    // Closing the descriptor releases the lock.
+    if (m_fd >= 0) ::close(m_fd);
 }
 
 std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path) {

@@ -45,21 +45,23 @@ constexpr const char* kSchema =
 
 // A key's tree is deleted in one statement; the parent constraint is checked
 // at its end, when no orphan is left.
+// Statements written over several lines are parenthesised: each is one
+// element, and the compiler then knows the joined literals are meant.
 constexpr const char* kStatementSql[] = {
     "BEGIN IMMEDIATE",
     "COMMIT",
     "ROLLBACK",
     "SELECT id FROM reg_keys WHERE parent = ?1 AND folded = ?2",
     "INSERT INTO reg_keys(parent, name, folded, security) VALUES(?1, ?2, ?3, ?4)",
-    "WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
-    "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) "
-    "DELETE FROM reg_keys WHERE id IN tree",
+    ("WITH RECURSIVE tree(id) AS (SELECT ?1 UNION ALL "
+     "SELECT k.id FROM reg_keys k JOIN tree ON k.parent = tree.id) "
+     "DELETE FROM reg_keys WHERE id IN tree"),
     "UPDATE reg_keys SET security = ?2 WHERE id = ?1",
     "SELECT security FROM reg_keys WHERE id = ?1",
     "SELECT type, data FROM reg_values WHERE key_id = ?1 AND folded = ?2",
     // Setting a value again keeps the case its name was first written with.
-    "INSERT INTO reg_values(key_id, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
-    "ON CONFLICT(key_id, folded) DO UPDATE SET type = excluded.type, data = excluded.data",
+    ("INSERT INTO reg_values(key_id, name, folded, type, data) VALUES(?1, ?2, ?3, ?4, ?5) "
+     "ON CONFLICT(key_id, folded) DO UPDATE SET type = excluded.type, data = excluded.data"),
     "DELETE FROM reg_values WHERE key_id = ?1 AND folded = ?2",
     "SELECT name, type FROM reg_values WHERE key_id = ?1 ORDER BY folded",
     "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY folded",

@@ -349,8 +349,7 @@ bool VRegistryKey::ReverseIterator::Next(VUnicodeString& name) {
 
 VRegistryStore::VRegistryStore(VRegistryRoot root, const VUnicodeString& basePath, fs::path folder,
                                std::shared_ptr<const VSecurityDescriptor> defaultDescriptor)
-    : m_root(root),
-      m_basePath(TrimSeparators(basePath.str())),
+    : m_basePath(TrimSeparators(basePath.str())),
       m_file(HivePath(root, folder)),
       m_defaultDescriptor(std::move(defaultDescriptor)) {}
 

@@ -138,7 +138,6 @@ public:
     static std::filesystem::path HivePath(VRegistryRoot root, const std::filesystem::path& folder);
 
 private:
-    VRegistryRoot m_root;
     VUnicodeString m_basePath;
     std::filesystem::path m_file;
     std::shared_ptr<const VSecurityDescriptor> m_defaultDescriptor;

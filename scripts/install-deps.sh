@@ -4,6 +4,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
+  # Clang builds the sanitizer preset and the fuzz targets; libFuzzer and the
+  # sanitizer runtimes are in libclang-rt-dev, only recommended by clang.
+  clang libclang-rt-dev
   libicu-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev

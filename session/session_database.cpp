@@ -7,20 +7,30 @@
 
 #include "foundation/reserved_names.h"
 #include "profile/write_batch.h"
+#include "session/button_bar.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 
 namespace {
 
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
+constexpr size_t kMaxFileNameBytes = 255;
 
 bool IsHiddenChild(std::u16string_view name) {
     return name == kFolderDataKeyName || name == kTemporaryKeyName;
 }
 
+// The stored lists separate names with ':', so a name holding one (which no
+// new session or folder may have, but a store written by hand can) cannot be
+// listed: it would come back as two names that do not exist.
+bool IsListable(std::u16string_view name) {
+    return name.find(u':') == std::u16string_view::npos;
+}
+
 std::u16string JoinNames(const VStringArray& names) {
     std::u16string joined;
     for (const VUnicodeString& name : names) {
+        if (!IsListable(name.str())) continue;
         if (!joined.empty()) joined += u':';
         joined += name.str();
     }
@@ -28,8 +38,9 @@ std::u16string JoinNames(const VStringArray& names) {
 }
 
 // Orders `children` by the stored list: listed names first, in list order,
-// then those the list misses, in the store's order. True when the list named
-// a child that is gone (or named one twice) or missed one.
+// then those the list misses, in the store's order, and last those no list
+// can hold. True when the list named a child that is gone (or named one twice)
+// or missed one it could hold; otherwise every open would write the list again.
 bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& children,
                VStringArray& ordered) {
     std::unordered_set<std::u16string> remaining(children.begin(), children.end());
@@ -48,10 +59,13 @@ bool Reconcile(std::u16string_view stored, const std::vector<std::u16string>& ch
         }
     }
     for (const std::u16string& child : children) {
-        if (remaining.count(child)) {
+        if (remaining.count(child) && IsListable(child)) {
             ordered.Add(VUnicodeString(child));
             changed = true;
         }
+    }
+    for (const std::u16string& child : children) {
+        if (!IsListable(child)) ordered.Add(VUnicodeString(child));
     }
     return changed;
 }
@@ -195,6 +209,11 @@ std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
     }
     if (name == u"." || name == u"..")
         return VUnicodeString(u"The session name contains an illegal character: ' . '");
+    // A session is the file NAME.ini and a folder is NAME, and most file
+    // systems allow 255 bytes for one name; a longer one would only fail later,
+    // as a session that silently could not be created.
+    if (VUnicodeString(name).ToUtf8().size() + 4 > kMaxFileNameBytes)
+        return VUnicodeString(u"The session name is too long");
     return std::nullopt;
 }
 
@@ -505,6 +524,8 @@ VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnico
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
     const auto from = IndexOf(names, name);
     if (!from || !IndexOf(names, target)) return {};
+    // Before or after itself is where it already is.
+    if (name == target) return path;
     names.RemoveAt(*from);
     const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
     names.InsertAt(at, name);
@@ -568,7 +589,11 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
 ISessionConfig* SessionDatabase::Lookup(const VUnicodeString& path) const {
     if (path.IsEmpty()) return nullptr;
     if (!Exists(path)) {
-        if (path == kDefaultSessionName) return new SessionConfig(path, nullptr);
+        // A read-only database never brings the default session's key into being.
+        if (path == kDefaultSessionName)
+            return new SessionConfig(path, nullptr,
+                                     IsReadOnly() ? SessionConfig::DefaultKey::kLeaveMissing
+                                                  : SessionConfig::DefaultKey::kCreate);
         return nullptr;
     }
     if (IsFolder(path)) return nullptr;
@@ -648,6 +673,20 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
     return tally;
 }
 
+bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const {
+    if (path.IsEmpty()) return false;
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    const bool terminal = mode == ConnectConfigPtr::kTerminalMode;
+    VUnicodeString name;
+    if (!key.QueryString(
+            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
+            name))
+        return false;
+    ConnectConfigPtr::ValidateProtocolName(terminal, name);
+    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
+}
+
 // ---- firewalls ------------------------------------------------------------------------
 
 bool SessionDatabase::FirewallExists(const VUnicodeString& name) {
@@ -673,4 +712,22 @@ void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
 
 bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {
     return !IsReadOnly() && ::SaveFirewall(firewall, force);
+}
+
+// ---- button bars ------------------------------------------------------------------------
+
+VStringArray SessionDatabase::GetButtonBarNames() const {
+    return ::GetButtonBarNames();
+}
+
+UserButtonMap* SessionDatabase::GetButtonMap(const VUnicodeString& name) const {
+    return ::GetButtonMap(name);
+}
+
+bool SessionDatabase::SaveButtonMap(UserButtonMap* map) const {
+    return !IsReadOnly() && ::SaveButtonMap(map);
+}
+
+bool SessionDatabase::DeleteButtonMap(const char16_t* name) const {
+    return !IsReadOnly() && ::DeleteButtonMap(name);
 }
