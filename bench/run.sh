@@ -43,7 +43,7 @@ for n in "${size_list[@]}"; do
     "${nice_cmd[@]}" "$bench" --data="$data" --sizes="$n" --benchmark_filter="^$op/$n/" \
       --benchmark_format=csv "${extra[@]}" 2>/dev/null |
       awk -F, -v op="$op" -v n="$n" '
-        NR == 1 { for (i = 1; i <= NF; ++i) col[$i] = i; next }
+        NR == 1 { gsub(/"/, ""); for (i = 1; i <= NF; ++i) col[$i] = i; next }
         { gsub(/"/, ""); print op, n, $col["real_time"], $col["cpu_time"], $col["peak_MB"], $col["error_occurred"] == "" ? "ok" : $col["error_occurred"] }' \
       >>"$results"
   done
