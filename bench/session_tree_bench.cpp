@@ -25,7 +25,6 @@
 #include "bench/workload.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
-#include "session/terminal_config.h"
 
 namespace fs = std::filesystem;
 
@@ -150,11 +149,8 @@ void LoadSessionFully(VProfileKey& key, const VUnicodeString& path, const VUnico
                       void* context) {
     auto* session = new SessionConfig(name, &key);
     session->SetSessionPath(path);
-    // Until the session record holds its terminal settings, they are a record of their own
-    // loaded from the same key.
-    TerminalConfig terminal(&key);
     auto* count = static_cast<LoadCount*>(context);
-    count->rows += terminal.rows.Get();
+    count->rows += session->terminal.rows.Get();
     ++count->sessions;
     session->Release();
 }
@@ -179,10 +175,7 @@ void BM_LoadOneSession(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("the session was not found");
             break;
         }
-        VProfileStore store(true);
-        VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(path));
-        TerminalConfig terminal(&key);
-        benchmark::DoNotOptimize(terminal.rows.Get());
+        benchmark::DoNotOptimize(static_cast<SessionConfig*>(session)->terminal.rows.Get());
         session->Release();
     }
     ReportPeakMemory(state);

@@ -27,6 +27,10 @@ namespace bench {
 
 namespace {
 
+// Written last, naming the size; its name changes when what a session holds
+// does, so older workloads are built again.
+constexpr const char* kCompleteMarker = "complete-2";
+
 std::unique_ptr<VIniFileStoreFactory> g_factory;
 
 VProfileStoreFactory* CurrentFactory() {
@@ -95,11 +99,13 @@ void FillConnection(ConnectConfig* config, int index) {
     const VUnicodeString user = U(Numbered("op%04d", index % 5000));
     config->SetHostname(host.c_str());
     config->SetUsername(user.c_str());
+    const VUnicodeString password = U(Numbered("Pw-%08d!", index * 7919));
+    config->SetPassword(password.c_str());
     if (index % 3 == 0) config->SetPort(2200 + index % 100);
 }
 
 // One session with every member of its records written: the session record
-// (connections, password, description, logging) and the terminal record.
+// (connections, password, description, logging) with its terminal record.
 void WriteSession(VProfileKey& key, const std::string& name, int index) {
     auto* session = new SessionConfig(U(name), nullptr);
     const ProtocolMix mix = MixFor(index);
@@ -111,16 +117,14 @@ void WriteSession(VProfileKey& key, const std::string& name, int index) {
     session->description =
         VStringArray{U(Numbered("Server %d", index)), U(Numbered("Rack %d", index % 40))};
     session->logFilename = U(Numbered("/var/log/sessions/%%S-%d.log", index));
-    session->Save(&key, true);
-    session->Release();
-
-    TerminalConfig terminal(nullptr);
+    TerminalConfig& terminal = session->terminal;
     static const char16_t* const kEmulations[] = {u"VT100", u"Xterm", u"ANSI", u"Linux"};
     terminal.emulation = VUnicodeString(kEmulations[index % 4]);
     terminal.rows = index % 5 == 0 ? 50 : 24;
     terminal.cols = index % 7 == 0 ? 132 : 80;
     terminal.scrollback = 500 + (index % 20) * 1000;
-    terminal.Save(&key, true);
+    session->Save(&key, true);
+    session->Release();
 }
 
 void WriteFolder(VProfileKey& folder, const std::vector<std::pair<std::string, int>>& sessions) {
@@ -266,7 +270,7 @@ void Generate(const Workload& workload) {
     ProfileFolderData(sessions, 0).Write(sessions);
 
     ConvertTree(workload.SessionsFolder(), workload.KeyFileFolder());
-    std::ofstream(workload.root / "complete") << workload.size << '\n';
+    std::ofstream(workload.root / kCompleteMarker) << workload.size << '\n';
 }
 
 }  // namespace
@@ -301,7 +305,7 @@ VUnicodeString SessionPath(int index) {
 Workload EnsureWorkload(const fs::path& root, int size) {
     Workload workload{root, size};
     int stored = -1;
-    std::ifstream(root / "complete") >> stored;
+    std::ifstream(root / kCompleteMarker) >> stored;
     if (stored != size) Generate(workload);
     UseConfigFolder(workload.ConfigFolder());
     return workload;

@@ -303,7 +303,21 @@ VUnicodeString ModifierLetters(int index) {
 
 // ---- the map ------------------------------------------------------------------------
 
-Keymap::Keymap() : m_codes(kKeymapSlots, 0), m_values(kKeymapSlots) {}
+// The slot tables are allocated on the first entry: most sessions hold no key
+// map of their own, and a full table (4096 codes and values) built, copied into
+// the record's checkpoint and freed for each of them dominated loading every
+// session. Empty tables read as slots that are all empty.
+Keymap::Keymap() = default;
+
+namespace {
+
+void AllocateSlots(std::vector<int>& codes, std::vector<VUnicodeString>& values) {
+    if (!codes.empty()) return;
+    codes.assign(kKeymapSlots, 0);
+    values.resize(kKeymapSlots);
+}
+
+}  // namespace
 
 Keymap::Keymap(const Keymap& other)
     : m_codes(other.m_codes),
@@ -326,31 +340,43 @@ Keymap::~Keymap() = default;
 
 int Keymap::GetKeyCode(int index) const {
     if (!ValidIndex(index)) return 0;
-    if (m_codes[index] != 0) return m_codes[index];
+    if (!m_codes.empty() && m_codes[index] != 0) return m_codes[index];
     return m_fallback ? m_fallback->GetKeyCode(index) : 0;
 }
 
 VUnicodeString Keymap::GetKeyValue(int index) const {
     if (!ValidIndex(index)) return {};
-    if (!m_values[index].IsEmpty()) return m_values[index];
+    if (!m_values.empty() && !m_values[index].IsEmpty()) return m_values[index];
     return m_fallback ? m_fallback->GetKeyValue(index) : VUnicodeString();
 }
 
 void Keymap::SetKeyCode(int index, int code) {
-    if (ValidIndex(index)) m_codes[index] = code;
+    if (!ValidIndex(index)) return;
+    AllocateSlots(m_codes, m_values);
+    m_codes[index] = code;
 }
 
 void Keymap::SetKeyValue(int index, const VUnicodeString& value) {
-    if (ValidIndex(index)) m_values[index] = value;
+    if (!ValidIndex(index)) return;
+    AllocateSlots(m_codes, m_values);
+    m_values[index] = value;
 }
 
 void Keymap::Clear() {
-    std::fill(m_codes.begin(), m_codes.end(), 0);
-    for (VUnicodeString& value : m_values) value.Empty();
+    m_codes.clear();
+    m_values.clear();
     m_fallback.reset();
 }
 
 bool Keymap::SameEntries(const Keymap& other) const {
+    if (m_codes.empty() || other.m_codes.empty()) {
+        const Keymap& full = m_codes.empty() ? other : *this;
+        if (full.m_codes.empty()) return true;
+        return std::all_of(full.m_codes.begin(), full.m_codes.end(),
+                           [](int c) { return c == 0; }) &&
+               std::all_of(full.m_values.begin(), full.m_values.end(),
+                           [](const VUnicodeString& v) { return v.IsEmpty(); });
+    }
     return m_codes == other.m_codes && m_values == other.m_values;
 }
 
@@ -488,6 +514,7 @@ std::vector<std::u16string> Keymap::ReadLines(const std::vector<std::u16string_v
             errors.push_back(std::move(error));
             continue;
         }
+        AllocateSlots(m_codes, m_values);
         m_codes[parsed.index] = parsed.code;
         m_values[parsed.index] = parsed.value;
     }
@@ -496,11 +523,13 @@ std::vector<std::u16string> Keymap::ReadLines(const std::vector<std::u16string_v
 
 std::vector<std::u16string> Keymap::EntryLines() const {
     std::vector<std::u16string> lines;
+    if (m_codes.empty()) return lines;
     for (int index = 0; index < kKeymapSlots; ++index) {
         const int code = m_codes[index];
+        if (code == 0) continue;
         const VUnicodeString name = LookupNameByCode(code);
         // A code outside the table would write a line no reader accepts.
-        if (code == 0 || name.IsEmpty()) continue;
+        if (name.IsEmpty()) continue;
         const VUnicodeString letters = ModifierLetters(index);
         const VUnicodeString key = VirtualKeyName(index & 0xFF);
         if (code == kKeyFunctionSend) {

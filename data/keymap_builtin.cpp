@@ -65,14 +65,15 @@ std::u16string Octal(int c) {
 
 }  // namespace
 
+// Through the public setters, which allocate the slot tables on first use.
 void Keymap::Set(int index, int code) {
-    m_codes[index] = code;
-    m_values[index].Empty();
+    SetKeyCode(index, code);
+    SetKeyValue(index, VUnicodeString());
 }
 
 void Keymap::Send(int index, std::u16string_view value) {
-    m_codes[index] = kKeyFunctionSend;
-    m_values[index] = VUnicodeString(value);
+    SetKeyCode(index, kKeyFunctionSend);
+    SetKeyValue(index, VUnicodeString(value));
 }
 
 void Keymap::AttachDefault(bool attach) {
