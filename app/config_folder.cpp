@@ -20,6 +20,7 @@
 #include "platform/system_messages.h"
 #include "profile/ini_store.h"
 #include "profile/profile_data.h"
+#include "session/session_config.h"
 
 namespace fs = std::filesystem;
 
@@ -282,6 +283,7 @@ void SessionDeckDllMigrateConfigsToU3() {
         *sound = VUnicodeString();
     }
     config->Save();
+    SessionConfig::CopySessionFilesAndUpdatePaths();
 }
 
 bool ValidateConfigFolder(VUnicodeString& entered) {

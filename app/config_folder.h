@@ -65,10 +65,10 @@ SESSIONDECK_API void SetHostExecutableFolder(const char16_t* folder);
 SESSIONDECK_API VUnicodeString GetHostExecutableFolder();
 
 // Moves the configuration's file references to their U3-drive form: every
-// registered step runs (the protocol table's and the session files' steps
-// register themselves when those parts are in use), then the global options
-// take the "%u3data%" form of "Menu Toolbar File", lose their sound files,
-// and are saved.
+// registered step runs (the protocol table's register themselves when those
+// parts are in use), then the global options take the "%u3data%" form of
+// "Menu Toolbar File", lose their sound files, and are saved; last, the files
+// the sessions refer to are copied to the drive.
 SESSIONDECK_API void SessionDeckDllMigrateConfigsToU3();
 SESSIONDECK_API void RegisterU3MigrationStep(std::function<void()> step);
 // `path` with the U3 data folder ($U3_APP_DATA_PATH) at its start written as

@@ -186,19 +186,13 @@ std::vector<GlobalOptionText> GlobalConfig::DescribeOptions() const {
         if constexpr (kIs<Setting, VSerialDeviceConfig>) {
             // Each port setting against its default, the flow-dependent
             // defaults following the flows as they are now.
-            std::apply(
-                [&](const auto&... portEntry) {
-                    (
-                        [&](const auto& e) {
-                            const auto& member = setting.*e.member;
-                            std::remove_cvref_t<decltype(member)> fresh;
-                            fresh.Init(nullptr, member.GetName(), e.DefaultFor(setting));
-                            options.push_back({member.GetName(), SettingText(member),
-                                               SettingText(fresh) == SettingText(member), true});
-                        }(portEntry),
-                        ...);
-                },
-                VSerialDeviceConfig::_profileOffsets);
+            VSerialDeviceConfig::_profileOffsets.ForEach([&](const auto& e) {
+                const auto& member = setting.*e.member;
+                std::remove_cvref_t<decltype(member)> fresh;
+                fresh.Init(nullptr, member.GetName(), e.DefaultFor(setting));
+                options.push_back({member.GetName(), SettingText(member),
+                                   SettingText(fresh) == SettingText(member), true});
+            });
         } else {
             Setting fresh;
             InitSetting(fresh, entry, nullptr, name, *this);
@@ -251,18 +245,12 @@ GlobalOptionSetResult GlobalConfig::SetOptionText(std::u16string_view name,
             auto& setting = this->*entry.member;
             using Setting = std::remove_cvref_t<decltype(setting)>;
             if constexpr (kIs<Setting, VSerialDeviceConfig>) {
-                std::apply(
-                    [&](const auto&... portEntry) {
-                        (
-                            [&](const auto& e) {
-                                auto& member = setting.*e.member;
-                                if (found || !matches(member.GetName())) return;
-                                found = true;
-                                result = set(member);
-                            }(portEntry),
-                            ...);
-                    },
-                    VSerialDeviceConfig::_profileOffsets);
+                VSerialDeviceConfig::_profileOffsets.ForEach([&](const auto& e) {
+                    auto& member = setting.*e.member;
+                    if (found || !matches(member.GetName())) return;
+                    found = true;
+                    result = set(member);
+                });
             } else if (matches(VUnicodeString(entry.NameFor(m_transferHost)))) {
                 found = true;
                 result = set(setting);

@@ -2,10 +2,12 @@
 // instance.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <ctime>
 #include <string_view>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "data/binary_records.h"
@@ -59,19 +61,34 @@ constexpr auto TransientOption(Setting Owner::*member, const char16_t* name, Def
     return GlobalOptionEntry<Owner, Setting, Default, false>(member, name, nullptr, value);
 }
 
+// Where the entries that Save writes sit in a table, in table order.
+template <class... Entries>
+struct PersistedIndices {
+    static constexpr std::array<bool, sizeof...(Entries)> kKeep{Entries::kPersisted...};
+    static constexpr std::size_t kCount = [] {
+        std::size_t count = 0;
+        for (bool keep : kKeep) count += keep ? 1 : 0;
+        return count;
+    }();
+    static constexpr std::array<std::size_t, kCount> kIndices = [] {
+        std::array<std::size_t, kCount> indices{};
+        std::size_t next = 0;
+        for (std::size_t i = 0; i < kKeep.size(); ++i)
+            if (kKeep[i]) indices[next++] = i;
+        return indices;
+    }();
+};
+
 // The entries of a table that Save writes, in table order.
 template <class... Entries>
-constexpr auto PersistedEntries(const std::tuple<Entries...>& all) {
-    return std::apply(
-        [](const auto&... entry) {
-            return std::tuple_cat([](const auto& e) {
-                if constexpr (std::remove_cvref_t<decltype(e)>::kPersisted)
-                    return std::tuple<std::remove_cvref_t<decltype(e)>>(e);
-                else
-                    return std::tuple<>();
-            }(entry)...);
-        },
-        all);
+constexpr auto PersistedEntries(const VProfileTable<Entries...>& all) {
+    using Table = VProfileTable<Entries...>;
+    using Where = PersistedIndices<Entries...>;
+    return [&]<std::size_t... J>(std::index_sequence<J...>) {
+        return VProfileTable<typename Table::template EntryType<Where::kIndices[J]>...>(
+            all.template Get<Where::kIndices[J]>()...);
+    }
+    (std::make_index_sequence<Where::kCount>{});
 }
 
 // Sixteen white custom colours, and the sixteen colours of the ANSI palette.
@@ -346,7 +363,7 @@ public:
     VSerialDeviceConfig printerSerialPort;
 
     // Every option, once, in member order.
-    static constexpr auto kOptions = std::make_tuple(
+    static constexpr auto kOptions = VProfileMembers(
         Option(&GlobalConfig::windowPlacement, u"Window Placement", WINDOWPLACEMENT{}),
         Option(&GlobalConfig::connectDialogSize, u"Connect Dialog Size", WINDOWPLACEMENT{}),
         Option(&GlobalConfig::mainFrameWindowSize, u"MainFrame Window Size", WINDOWPLACEMENT{}),
@@ -575,11 +592,11 @@ protected:
 private:
     template <class F>
     void ForEachOption(F&& action) {
-        std::apply([&](const auto&... entry) { (action(entry), ...); }, kOptions);
+        kOptions.ForEach(action);
     }
     template <class F>
     void ForEachOption(F&& action) const {
-        std::apply([&](const auto&... entry) { (action(entry), ...); }, kOptions);
+        kOptions.ForEach(action);
     }
 
     bool m_transferHost = false;

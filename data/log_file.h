@@ -34,6 +34,8 @@ SESSIONDECK_API bool ExpandLogFileName(std::u16string_view pattern, const char16
 SESSIONDECK_API void SetTerminalLogFileOption(std::function<VUnicodeString()> get,
                                               std::function<void(const VUnicodeString&)> set);
 
+class SessionConfig;
+
 // What a session contributes to its log: its custom messages and the values
 // of %S and %H in them.
 struct LogFileOptions {
@@ -81,6 +83,9 @@ public:
     void LogDisconnect();
 
     void SetLoggingOptions(const LogFileOptions& options);
+    // The options of `session`: its custom messages, "Log Only Custom", its
+    // name and the host of its relevant connection.
+    void SetLoggingOptions(SessionConfig* session);
 
     bool IsRaw() const { return (m_openFlags & kRaw) != 0; }
     bool IsDebug() const { return (m_openFlags & kDebug) != 0; }

@@ -3,13 +3,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <new>
 #include <system_error>
+
+#include "platform/write_batch.h"
 
 namespace fs = std::filesystem;
 
@@ -65,6 +69,74 @@ void SyncFolder(const fs::path& folder) {
     if (fd.get() >= 0) ::fsync(fd.get());
 }
 
+// A temporary file written in a batch, waiting for the batch's flush.
+struct PendingReplacement {
+    std::string temp;
+    std::string target;
+    std::string folder;
+};
+
+// Files of the open batch: bounded, so that a walk over a hundred thousand
+// sessions neither holds every name in memory nor leaves a long window of
+// unflushed work.
+constexpr size_t kBatchLimit = 1024;
+
+struct BatchState {
+    bool open = false;
+    std::vector<PendingReplacement> pending;
+};
+
+BatchState& ThreadBatch() {
+    thread_local BatchState state;
+    return state;
+}
+
+// One sync of the file system holding the files, where the platform has it;
+// otherwise one flush per file.
+bool FlushPending(const std::vector<PendingReplacement>& pending) {
+#ifdef __linux__
+    Descriptor folder(::open(pending.front().folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() >= 0 && ::syncfs(folder.get()) == 0) {
+        // The folders of one batch may lie on another file system (a linked
+        // folder); those are flushed file by file.
+        struct stat first;
+        if (::fstat(folder.get(), &first) != 0) return false;
+        for (const PendingReplacement& p : pending) {
+            struct stat st;
+            if (::stat(p.folder.c_str(), &st) != 0) return false;
+            if (st.st_dev == first.st_dev) continue;
+            Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+            if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
+        }
+        return true;
+    }
+#endif
+    for (const PendingReplacement& p : pending) {
+        Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+        if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
+    }
+    return true;
+}
+
+bool CommitPending(std::vector<PendingReplacement>& pending) {
+    if (pending.empty()) return true;
+    bool ok = FlushPending(pending);
+    std::vector<std::string> folders;
+    for (const PendingReplacement& p : pending) {
+        if (ok && ::rename(p.temp.c_str(), p.target.c_str()) == 0) {
+            if (folders.empty() || folders.back() != p.folder) folders.push_back(p.folder);
+            continue;
+        }
+        ::unlink(p.temp.c_str());
+        ok = false;
+    }
+    pending.clear();
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const std::string& folder : folders) SyncFolder(folder);
+    return ok;
+}
+
 // Long enough for any real name, short enough that ".NAME.XXXXXX" stays
 // within the usual 255-byte limit on one name.
 constexpr size_t kTempNameStemLimit = 200;
@@ -78,43 +150,61 @@ FileStatus GetFileStatus(const fs::path& path) {
     status.exists = true;
     status.isFolder = S_ISDIR(st.st_mode);
     status.readOnly = (st.st_mode & S_IWUSR) == 0;
+    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
     const std::string name = path.filename().string();
     status.hidden = !name.empty() && name[0] == '.';
     return status;
 }
 
 bool ReadWholeFile(const fs::path& file, std::string& bytes) {
+    return ReadFileUpTo(file, bytes, UINT64_MAX) == ReadResult::kRead;
+}
+
+ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit) {
     bytes.clear();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
     Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) return false;
+    if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
+    if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
     try {
         // One byte more than the file's size lets the read that finds the
         // end do so without growing the buffer; a file that grows meanwhile
-        // is still read to its end.
+        // is still read to its end, up to the limit.
         bytes.resize(static_cast<size_t>(st.st_size) + 1);
         size_t used = 0;
         for (;;) {
-            if (used == bytes.size()) bytes.resize(bytes.size() * 2);
+            if (used == bytes.size()) {
+                if (used > limit) {
+                    bytes.clear();
+                    bytes.shrink_to_fit();
+                    return ReadResult::kTooLarge;
+                }
+                bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() * 2, limit + 1)));
+            }
             const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 bytes.clear();
-                return false;
+                return ReadResult::kUnreadable;
             }
             if (n == 0) break;
             used += static_cast<size_t>(n);
+        }
+        if (used > limit) {
+            bytes.clear();
+            bytes.shrink_to_fit();
+            return ReadResult::kTooLarge;
         }
         bytes.resize(used);
     } catch (const std::bad_alloc&) {
         bytes.clear();
         bytes.shrink_to_fit();
-        return false;
+        return ReadResult::kUnreadable;
     }
-    return true;
+    return ReadResult::kRead;
 }
 
 bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
@@ -145,8 +235,23 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) return false;
 
+    BatchState& batch = ThreadBatch();
     bool ok = WriteAll(fd.get(), bytes);
     if (ok && exists) ok = ::fchmod(fd.get(), st.st_mode & 07777) == 0;
+    if (ok && batch.open) {
+        if (!fd.Close()) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        try {
+            batch.pending.push_back({temp, target.string(), folder.string()});
+        } catch (const std::bad_alloc&) {
+            ::unlink(temp.c_str());
+            return false;
+        }
+        if (batch.pending.size() >= kBatchLimit) CommitPending(batch.pending);
+        return true;
+    }
     if (ok) ok = ::fsync(fd.get()) == 0;
     ok = fd.Close() && ok;
     if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
@@ -156,6 +261,20 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     }
     SyncFolder(folder);
     return true;
+}
+
+WriteBatch::WriteBatch() : m_joined(ThreadBatch().open) {
+    ThreadBatch().open = true;
+}
+
+WriteBatch::~WriteBatch() {
+    if (m_joined) return;
+    CommitPending(ThreadBatch().pending);
+    ThreadBatch().open = false;
+}
+
+bool WriteBatch::Commit() {
+    return CommitPending(ThreadBatch().pending);
 }
 
 bool CreateFolders(const fs::path& folder) {
@@ -218,6 +337,20 @@ bool RemoveFile(const fs::path& file) {
     if (::lstat(file.c_str(), &st) != 0) return errno == ENOENT;
     if (S_ISDIR(st.st_mode)) return false;
     return ::unlink(file.c_str()) == 0 || errno == ENOENT;
+}
+
+FolderLock::FolderLock(const fs::path& folder) {
+    m_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (m_fd < 0) return;
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) return;
+    }
+    m_held = true;
+}
+
+FolderLock::~FolderLock() {
+    // Closing the descriptor releases the lock.
+    if (m_fd >= 0) ::close(m_fd);
 }
 
 std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path) {

@@ -2,6 +2,7 @@
 // listing.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -20,6 +21,7 @@ struct FileStatus {
     bool readOnly = false;
     // The name begins with ".".
     bool hidden = false;
+    uint64_t size = 0;  // in bytes; 0 for a folder
 };
 
 // A path as the store and the hosts write it ("\" between components) in the
@@ -35,6 +37,12 @@ std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesyst
 // Reads a whole regular file. False when it is missing, not a regular file or
 // unreadable; `bytes` is then left empty.
 bool ReadWholeFile(const std::filesystem::path& file, std::string& bytes);
+
+enum class ReadResult { kRead, kUnreadable, kTooLarge };
+// As ReadWholeFile, but a file of more than `limit` bytes (when opened or by
+// the time it is read) is not read at all: kTooLarge, `bytes` empty. Keeps the
+// memory a hostile or runaway file can take bounded by the limit.
+ReadResult ReadFileUpTo(const std::filesystem::path& file, std::string& bytes, uint64_t limit);
 
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder
@@ -66,5 +74,26 @@ bool RemoveFolderTree(const std::filesystem::path& folder);
 // Removes one file. True when it is gone, including when it never existed. A
 // folder at that path is left alone: false.
 bool RemoveFile(const std::filesystem::path& file);
+
+// An exclusive advisory lock (flock) on a folder, held from construction to
+// destruction; other processes taking the same lock wait for it. It guards
+// read-modify-write of the value files in that folder between processes that
+// share a configuration folder. Locking is best effort: on a file system
+// without flock (some network mounts) IsHeld() is false and the caller goes
+// on unguarded, as it would without the lock.
+class FolderLock {
+public:
+    explicit FolderLock(const std::filesystem::path& folder);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    // False also when the folder does not exist.
+    bool IsHeld() const { return m_held; }
+    bool FolderExists() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+    bool m_held = false;
+};
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include "profile/ini_store.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <unordered_set>
@@ -377,13 +378,46 @@ VIniFileKey::~VIniFileKey() {
     }
 }
 
+// Two processes of the family may share one configuration folder, and both
+// may hold a handle on the same key (the terminal saving a session while the
+// file-transfer client saves another setting of it). Writing the handle's
+// whole map back would silently undo the other process's change. So the
+// write-back is a read-modify-write under an advisory lock on the folder that
+// holds the value file: the file is read again, only the values this handle
+// set or deleted are applied to what it holds now, and the result replaces it
+// atomically. Two writers of one value therefore end with the later one's
+// value, and writers of different values both keep theirs. Readers take no
+// lock: the atomic rename lets them see the old file or the new one, whole.
 void VIniFileKey::WriteBack() {
     if (m_readOnly || !m_map || m_map->IsEmpty() || !m_modified) return;
-    const std::string bytes = BuildValueFile(*m_map);
+    // A file too large to read is never replaced by what little this handle knows.
+    if (m_loadResult.stop == VIniStop::FileTooLarge) return;
     const fs::path file = ValueFilePath();
-    if (platform::WriteFileAtomically(file, bytes)) return;
-    // The first write of a new key finds its folders missing.
-    if (platform::CreateFolders(file.parent_path())) platform::WriteFileAtomically(file, bytes);
+    const fs::path folder = file.parent_path();
+    std::optional<platform::FolderLock> lock;
+    lock.emplace(folder);
+    if (!lock->FolderExists()) {
+        // The first write of a new key finds its folders missing.
+        if (!platform::CreateFolders(folder)) return;
+        lock.emplace(folder);
+    }
+    Map current;
+    std::string bytes;
+    switch (platform::ReadFileUpTo(file, bytes, kMaxValueFileSize)) {
+        case platform::ReadResult::kRead:
+            ParseValueFile(bytes, current);
+            break;
+        case platform::ReadResult::kTooLarge:
+            return;
+        case platform::ReadResult::kUnreadable:
+            break;
+    }
+    bytes.clear();
+    bytes.shrink_to_fit();
+    for (Map::Element& element : m_map->Elements()) {
+        if (m_changed.count(element.name.str())) current.Set(element.name, std::move(element.data));
+    }
+    platform::WriteFileAtomically(file, BuildValueFile(current));
 }
 
 fs::path VIniFileKey::DiskPath(std::u16string_view subKey) const {
@@ -405,8 +439,17 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
     if (!m_map) {
         m_map = std::make_unique<Map>();
         std::string bytes;
-        if (platform::ReadWholeFile(ValueFilePath(), bytes))
-            m_loadResult = ParseValueFile(bytes, *m_map);
+        switch (platform::ReadFileUpTo(ValueFilePath(), bytes, kMaxValueFileSize)) {
+            case platform::ReadResult::kRead:
+                m_loadResult = ParseValueFile(bytes, *m_map);
+                break;
+            case platform::ReadResult::kTooLarge:
+                m_loadResult = VIniParseResult{VIniStop::FileTooLarge, 1};
+                m_report.SetMessageId(EFBIG);
+                break;
+            case platform::ReadResult::kUnreadable:
+                break;
+        }
         m_modified = false;
     }
     return *m_map;
@@ -475,6 +518,7 @@ bool VIniFileKey::QueryDword(const char16_t* name, uint32_t& value) {
 
 bool VIniFileKey::Store(const char16_t* name, std::unique_ptr<VIniFileData> data) {
     LoadedMap().Set(name, std::move(data));
+    m_changed.insert(name);
     m_modified = true;
     return true;
 }
@@ -541,7 +585,7 @@ bool VIniFileKey::SubKeyExists(const char16_t* name) {
 bool VIniFileKey::IsWritable() {
     if (m_readOnly) return false;
     const platform::FileStatus& status = FileStatus();
-    return !(status.exists && status.readOnly);
+    return !(status.exists && (status.readOnly || status.size > kMaxValueFileSize));
 }
 
 bool VIniFileKey::IsHidden(bool folder) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/containers.h"
@@ -106,7 +107,15 @@ enum class VIniStop {
     BinaryEndOfFile,      // the file ended before all bytes were read
     ArrayNoLeadingSpace,  // an element line without its leading space
     ArrayEndOfFile,       // the file ended before all elements were read
+    FileTooLarge,         // larger than kMaxValueFileSize: not read at all
 };
+
+// No value file the library writes comes near this size (sessions take a few
+// kilobytes); a larger file is not read, is never overwritten (a handle that
+// changes its values drops the changes, and IsWritable says false), and its
+// key's report says the file is too large. This bounds the memory that one
+// damaged or hostile file can take.
+inline constexpr uint64_t kMaxValueFileSize = 16u * 1024 * 1024;
 
 struct VIniParseResult {
     VIniStop stop = VIniStop::EndOfFile;
@@ -141,6 +150,7 @@ public:
         size_t GetSize() const { return m_elements.GetSize(); }
         bool IsEmpty() const { return m_elements.IsEmpty(); }
         const VArray<Element>& Elements() const { return m_elements; }
+        VArray<Element>& Elements() { return m_elements; }
 
     private:
         VArray<Element> m_elements;
@@ -221,6 +231,9 @@ private:
     VUnicodeString m_path;       // P, in store form
     std::unique_ptr<Map> m_map;  // created on first use
     bool m_modified = false;
+    // The names this handle set or deleted: only they are written over what
+    // the file holds when the handle closes (see WriteBack).
+    std::unordered_set<std::u16string> m_changed;
     bool m_readOnly;
     std::optional<platform::FileStatus> m_fileStatus;  // of P.ini, taken once
     VReportMessageParams m_report;

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <functional>
 #include <string_view>
-#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -408,10 +407,65 @@ template <class Owner, class Setting, class Default>
 VProfileMember(Setting Owner::*, const char16_t*, Default)
     -> VProfileMember<Owner, Setting, Default>;
 
+// A record's member table: a constant list of entries of different types.
+// It is flat (one base per entry) rather than a std::tuple, whose nesting for
+// the few hundred global options cost every file that sees the table most of
+// a minute to compile.
+template <std::size_t I, class Entry>
+struct VProfileTableSlot {
+    Entry entry;
+};
+
+template <class Indices, class... Entries>
+class VProfileTableBase;
+
+template <std::size_t... I, class... Entries>
+class VProfileTableBase<std::index_sequence<I...>, Entries...>
+    : private VProfileTableSlot<I, Entries>... {
+public:
+    constexpr explicit VProfileTableBase(const Entries&... entries)
+        : VProfileTableSlot<I, Entries>{entries}... {}
+
+    static constexpr std::size_t kSize = sizeof...(Entries);
+
+    // Calls `action` with every entry, in table order.
+    template <class F>
+    constexpr void ForEach(F&& action) const {
+        (action(static_cast<const VProfileTableSlot<I, Entries>&>(*this).entry), ...);
+    }
+    // Whether `test` holds for some entry; stops at the first that does.
+    template <class F>
+    constexpr bool Any(F&& test) const {
+        return (false || ... ||
+                test(static_cast<const VProfileTableSlot<I, Entries>&>(*this).entry));
+    }
+    template <std::size_t K>
+    constexpr const auto& Get() const {
+        return SlotOf<K>(*this).entry;
+    }
+
+private:
+    template <std::size_t K, class Entry>
+    static constexpr const VProfileTableSlot<K, Entry>& SlotOf(
+        const VProfileTableSlot<K, Entry>& slot) {
+        return slot;
+    }
+};
+
+template <class... Entries>
+class VProfileTable : public VProfileTableBase<std::index_sequence_for<Entries...>, Entries...> {
+public:
+    using VProfileTableBase<std::index_sequence_for<Entries...>, Entries...>::VProfileTableBase;
+
+    template <std::size_t K>
+    using EntryType =
+        std::remove_cvref_t<decltype(std::declval<const VProfileTable&>().template Get<K>())>;
+};
+
 // Builds a record's member table.
 template <class... Members>
-constexpr std::tuple<Members...> VProfileMembers(Members... members) {
-    return std::tuple<Members...>(members...);
+constexpr VProfileTable<Members...> VProfileMembers(Members... members) {
+    return VProfileTable<Members...>(members...);
 }
 
 // The base of a record whose members are listed in Record::_profileOffsets.
@@ -422,8 +476,7 @@ template <class Record, class Base = VProfileData>
 class VProfileRecord : public Base {
 public:
     static constexpr int GetMemberCount() {
-        return static_cast<int>(
-            std::tuple_size_v<std::remove_cvref_t<decltype(Record::_profileOffsets)>>);
+        return static_cast<int>(std::remove_cvref_t<decltype(Record::_profileOffsets)>::kSize);
     }
 
     // Initialises every member with its name and default, in table order;
@@ -440,11 +493,8 @@ public:
         ForEachEntry([&](const auto& entry) { (Self().*entry.member).Save(key, force); });
     }
     bool IsModified() const override {
-        return std::apply(
-            [&](const auto&... entry) {
-                return (false || ... || (ConstSelf().*entry.member).IsModified());
-            },
-            Record::_profileOffsets);
+        return Record::_profileOffsets.Any(
+            [&](const auto& entry) { return (ConstSelf().*entry.member).IsModified(); });
     }
     void Checkpoint() override {
         ForEachEntry([&](const auto& entry) { (Self().*entry.member).Checkpoint(); });
@@ -467,18 +517,16 @@ public:
         VProfileData* found = nullptr;
         auto& self = const_cast<Record&>(ConstSelf());
         int i = 0;
-        std::apply(
-            [&](const auto&... entry) {
-                ((i++ == index ? (found = &(self.*entry.member)) : nullptr), ...);
-            },
-            Record::_profileOffsets);
+        Record::_profileOffsets.ForEach([&](const auto& entry) {
+            if (i++ == index) found = &(self.*entry.member);
+        });
         return found;
     }
 
 protected:
     template <class F>
     void ForEachEntry(F&& action) {
-        std::apply([&](const auto&... entry) { (action(entry), ...); }, Record::_profileOffsets);
+        Record::_profileOffsets.ForEach(action);
     }
 
 private:

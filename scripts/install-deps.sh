@@ -12,6 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   nettle-dev libsodium-dev
   libsqlite3-dev
+  libglib2.0-dev  # the benchmarks' peer (GLib key files); bench/ only
 )
 
 missing=()

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
@@ -11,6 +13,10 @@
 #include "app/init.h"
 #include "data/log_file.h"
 #include "foundation/message_format.h"
+#include "foundation/messages.h"
+#include "platform/environment.h"
+#include "platform/file_system.h"
+#include "session/session_database.h"
 
 namespace {
 
@@ -70,21 +76,24 @@ GlobalConfig* SharedGlobalConfig() {
 
 }  // namespace
 
-static_assert(SessionConfig::GetMemberCount() == 80,
-              "the session's settings table, without its terminal settings");
+static_assert(SessionConfig::GetMemberCount() == 81, "the session's settings table");
 
 // ---- construction ------------------------------------------------------------
 
 SessionConfig::SessionConfig(const VUnicodeString& name, VProfileKey* key)
+    : SessionConfig(name, key, DefaultKey::kCreate) {}
+
+SessionConfig::SessionConfig(const VUnicodeString& name, VProfileKey* key, DefaultKey whenMissing)
     : m_common(VUnknownPointer<CommonConfig>::Adopt(new CommonConfig)),
       terminalProtocol(key, ConnectConfigPtr::kTerminalMode, m_common.Get()),
       transferProtocol(key, ConnectConfigPtr::kTransferMode, m_common.Get()),
+      terminal(key),
       m_sessionName(name),
       m_sessionPath(name),
       m_notPersistent(key == nullptr) {
     LoadSettings(key);
     if (name.str() == kDefaultSessionName) {
-        if (!key) CreateDefaultSessionKey();
+        if (!key && whenMissing == DefaultKey::kCreate) CreateDefaultSessionKey();
         return;
     }
     // An empty stored protocol name means no connection of that kind; only
@@ -103,6 +112,7 @@ SessionConfig::SessionConfig(const SessionConfig& other)
       isSession(other.isSession),
       terminalProtocol(other.terminalProtocol, m_common.Get()),
       transferProtocol(other.transferProtocol, m_common.Get()),
+      terminal(other.terminal),
       useTitleBar(other.useTitleBar),
       titleBar(other.titleBar),
       useLoginScript(other.useLoginScript),
@@ -200,7 +210,8 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
     ForEachEntry([&](const auto& entry) {
         auto& member = this->*entry.member;
         using Member = std::remove_cvref_t<decltype(member)>;
-        if constexpr (std::is_same_v<Member, ConnectConfigPtr>) {
+        if constexpr (std::is_same_v<Member, ConnectConfigPtr> ||
+                      std::is_same_v<Member, TerminalConfig>) {
             // Built with the session, before the other settings.
         } else if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
             member.Init(key, u"Printer ", u"Printer Port");
@@ -374,10 +385,22 @@ ConnectConfig* SessionConfig::GetTransferConnectConfig() const {
 
 void SessionConfig::SetTerminalProtocol(const char16_t* name) {
     terminalProtocol.SetProtocol(VUnicodeString(name ? name : u""), m_common.Get());
+    NoteProtocolSwitch(terminalProtocol, name);
 }
 
 void SessionConfig::SetTransferProtocol(const char16_t* name) {
     transferProtocol.SetProtocol(VUnicodeString(name ? name : u""), m_common.Get());
+    NoteProtocolSwitch(transferProtocol, name);
+}
+
+void SessionConfig::NoteProtocolSwitch(const ConnectConfigPtr& holder, const char16_t* name) {
+    // "None" needs no module; any other name without a configuration has none loaded.
+    if (!name || !*name || static_cast<ConnectConfig*>(holder) ||
+        EqualsNoCase(name, ConnectConfigPtr::kNoneProtocol))
+        return;
+    VReportMessageParams report(kMsgProtocolNotSupported);
+    report.AddInsert(name);
+    m_lastErrorMessage = VUnicodeString(report.GetText());
 }
 
 void SessionConfig::SetTransferConnectConfig(const ConnectConfigPtr& other) {
@@ -451,8 +474,9 @@ int SessionConfig::IsAnonymousLogin() const {
     return EqualsNoCase(user.str(), u"anonymous") || EqualsNoCase(user.str(), u"ftp") ? 1 : 0;
 }
 
-// Left to the session database, which knows the stored firewalls.
-void SessionConfig::GetSerializedFirewallNames(IBuffer*) const {}
+void SessionConfig::GetSerializedFirewallNames(IBuffer* buffer) const {
+    SessionDatabase::GetSerializedFirewallNames(buffer);
+}
 
 // ---- texts -----------------------------------------------------------------------
 
@@ -505,4 +529,86 @@ VUnicodeString SessionConfig::GetExpandedLogFilename(const VUnicodeString& name)
 
 VUnicodeString SessionConfig::GetExpandedLogFilename() const {
     return ExpandPath(logFilename.Get());
+}
+
+// ---- moving to a portable drive -----------------------------------------------------
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A free place for `leaf` in `folder`: the name itself unless another file
+// holds it, else "stem (2).ext", "stem (3).ext" and so on. `bytes` already at
+// a place make that place the answer.
+fs::path PortableTarget(const fs::path& folder, const fs::path& leaf, const std::string& bytes) {
+    for (int number = 1;; ++number) {
+        fs::path candidate = folder / leaf;
+        if (number > 1) {
+            candidate = folder / (leaf.stem().string() + " (" + std::to_string(number) + ")" +
+                                  leaf.extension().string());
+        }
+        std::string present;
+        std::error_code error;
+        if (!fs::exists(candidate, error) || error) return candidate;
+        if (platform::ReadWholeFile(candidate, present) && present == bytes) return candidate;
+    }
+}
+
+// Puts the file a path setting names on the portable drive and keeps the
+// setting pointing at it there.
+void MoveFileSetting(VProfile2<VUnicodeString, VProfileSz>& setting, const SessionConfig& session,
+                     const fs::path& dataFolder) {
+    if (setting.Get().IsEmpty()) return;
+    const VUnicodeString expanded = session.ExpandPath(setting.Get());
+    if (expanded.IsEmpty()) return;
+    const VUnicodeString onDrive = ToU3DataForm(expanded);
+    if (onDrive != expanded) {
+        // Already on the drive: only the form of the path changes.
+        if (onDrive != setting.Get()) setting = onDrive;
+        return;
+    }
+    const fs::path source(expanded.ToUtf8());
+    std::error_code error;
+    if (!fs::is_regular_file(source, error)) return;
+    std::string bytes;
+    if (!platform::ReadWholeFile(source, bytes) || !platform::CreateFolders(dataFolder)) return;
+    const fs::path target = PortableTarget(dataFolder, source.filename(), bytes);
+    std::string present;
+    const bool copied = (platform::ReadWholeFile(target, present) && present == bytes) ||
+                        platform::WriteFileAtomically(target, bytes);
+    if (copied)
+        setting = VUnicodeString(u"%u3data%/" +
+                                 VUnicodeString::FromUtf8(target.filename().string()).str());
+}
+
+void CollectSessionPath(VProfileKey&, const VUnicodeString& path, const VUnicodeString&,
+                        void* context) {
+    static_cast<VStringArray*>(context)->Add(path);
+}
+
+}  // namespace
+
+void SessionConfig::CopySessionFilesAndUpdatePaths() {
+    const auto data = platform::PortableDataFolder();
+    if (!data) return;
+    const fs::path dataFolder(*data);
+    VStringArray paths;
+    SessionDatabase::EnumAllSessions(&CollectSessionPath, &paths);
+    for (const VUnicodeString& path : paths) {
+        VProfileStore store(false);
+        VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(path));
+        if (!key.IsWritable()) continue;
+        auto* session = new SessionConfig(SessionDatabase::LeafName(path), &key);
+        session->SetSessionPath(path);
+        for (auto* setting : {&session->scriptFilename, &session->terminal.keymapFilename,
+                              &session->terminal.userFontMap})
+            MoveFileSetting(*setting, *session, dataFolder);
+        const VUnicodeString folder = VUnicodeString::FromUtf8(dataFolder.string());
+        for (ConnectConfig* config :
+             {session->GetTermConnectConfig(), session->GetTransferConnectConfig()}) {
+            if (config) config->CopyAndUpdatePaths(folder);
+        }
+        session->Save(&key, false);
+        session->Release();
+    }
 }

@@ -15,6 +15,7 @@
 #include "profile/secret_settings.h"
 #include "session/connect_config.h"
 #include "session/serial_device_config.h"
+#include "session/terminal_config.h"
 
 // What a host sees of a saved session. The order of the operations is the
 // order hosts built against the library expect; new ones go at the end.
@@ -81,6 +82,11 @@ public:
     // path both become `name`. A session named "Default" made without a key
     // creates "Sessions\Default" in the host's store when it is not there yet.
     SessionConfig(const VUnicodeString& name, VProfileKey* key);
+    // What a "Default" session made without a key does about a store lacking
+    // "Sessions\Default": create it, or (for read-only callers) leave the
+    // store alone.
+    enum class DefaultKey { kCreate, kLeaveMissing };
+    SessionConfig(const VUnicodeString& name, VProfileKey* key, DefaultKey whenMissing);
 
     // ISessionConfig
     bool IsModified() const override { return Record::IsModified(); }
@@ -119,6 +125,8 @@ public:
     void IsDefaultSession(int isDefault);
 
     // Connections.
+    // Switching to a protocol whose module is not loaded leaves the side
+    // without a configuration and the reason in GetLastErrorMessage().
     void SetTransferProtocol(const char16_t* name);
     void SetTransferConnectConfig(const ConnectConfigPtr& other);
     // The terminal side when the running application is a terminal
@@ -140,6 +148,10 @@ public:
     VProfile2<VUnicodeString, VProfileSz>& GetLastDirectory() { return lastDirectory; }
     const VUnicodeString& GetUMask() const { return fileCreationMask.Get(); }
     const VUnicodeString& GetLastErrorMessage() const { return m_lastErrorMessage; }
+    bool GetShiftForcesLocalMouse() const { return terminal.shiftForcesLocalMouseOperations.Get(); }
+    void SetShiftForcesLocalMouse(bool forces) {
+        terminal.shiftForcesLocalMouseOperations = forces;
+    }
     // The log file's mode bits: 1 log mode, 2 raw, 4 prompt, 8 multiple sessions.
     int GetMode() const;
     // How a host starts this session from a command line.
@@ -150,6 +162,13 @@ public:
     bool ExpandedPathEqual(const VUnicodeString& a, const VUnicodeString& b) const;
     VUnicodeString GetExpandedLogFilename(const VUnicodeString& name) const;
     VUnicodeString GetExpandedLogFilename() const;
+
+    // Copies the files every stored session refers to (login script, key map
+    // file, user font map, and what its connect configurations keep) into the
+    // portable drive's data folder and stores their paths in the "%u3data%"
+    // form. Files already there, missing files and read-only sessions are
+    // left as they are. Does nothing when no portable drive is in use.
+    static void CopySessionFilesAndUpdatePaths();
 
     // Whether the session was loaded without a key or is named "Default"
     // (any case): such sessions start from fixed view states rather than the
@@ -165,7 +184,7 @@ public:
     VProfile<bool> isSession;
     ConnectConfigPtr terminalProtocol;
     ConnectConfigPtr transferProtocol;
-    // (4) terminal settings: not held yet.
+    TerminalConfig terminal;
     VProfile<int> useTitleBar;
     VProfile2<VUnicodeString, VProfileSz> titleBar;
     VProfile<bool> useLoginScript;
@@ -255,6 +274,9 @@ private:
 
     // The settings, in table order, with the rules that go beyond a default.
     void LoadSettings(VProfileKey* key);
+    // Notes in the last error message that `name` switched `holder` to a
+    // protocol without a configuration.
+    void NoteProtocolSwitch(const ConnectConfigPtr& holder, const char16_t* name);
     // The default session comes into being the first time it is asked for.
     void CreateDefaultSessionKey();
 
@@ -279,6 +301,8 @@ public:
         // The connect configurations are built from the key with the session.
         VProfileMember(&SessionConfig::terminalProtocol, ConnectConfigPtr::kTerminalValueName),
         VProfileMember(&SessionConfig::transferProtocol, ConnectConfigPtr::kTransferValueName),
+        // Loaded from the session's own key with the session.
+        VProfileMember(&SessionConfig::terminal, nullptr),
         VProfileMember(&SessionConfig::useTitleBar, u"Use Title Bar", 0),
         VProfileMember(&SessionConfig::titleBar, u"Title Bar"),
         VProfileMember(&SessionConfig::useLoginScript, u"Use Login Script", false),

@@ -6,12 +6,15 @@
 #include <vector>
 
 #include "foundation/reserved_names.h"
+#include "profile/write_batch.h"
+#include "session/button_bar.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 
 namespace {
 
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
+constexpr size_t kMaxFileNameBytes = 255;
 
 bool IsHiddenChild(std::u16string_view name) {
     return name == kFolderDataKeyName || name == kTemporaryKeyName;
@@ -157,6 +160,26 @@ void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
     }
 }
 
+// The sessions below `folderKey` in folder order, and its sub-folders, depth
+// first. One reconcile gives both of a folder's lists: filling a tree of many
+// folders would otherwise list and classify every child twice.
+void CollectFolder(VProfileKey& folderKey, const VUnicodeString& folder, int flag,
+                   VStringArray& sessions, VStringArray& folders) {
+    VStringArray subFolders;
+    {
+        ProfileFolderData order(folderKey, flag);
+        for (const VUnicodeString& name : order.Sessions())
+            sessions.Add(SessionDatabase::JoinPath(folder, name));
+        subFolders = std::move(order.Folders());
+    }
+    for (const VUnicodeString& name : subFolders) {
+        const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
+        folders.Add(path);
+        VProfileKey child(folderKey, name);
+        CollectFolder(child, path, flag, sessions, folders);
+    }
+}
+
 VUnicodeString NumberedName(const VUnicodeString& name, int number) {
     return VUnicodeString(name.str() + u" (" +
                           VUnicodeString::FromUtf8(std::to_string(number)).str() + u")");
@@ -186,6 +209,11 @@ std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
     }
     if (name == u"." || name == u"..")
         return VUnicodeString(u"The session name contains an illegal character: ' . '");
+    // A session is the file NAME.ini and a folder is NAME, and most file
+    // systems allow 255 bytes for one name; a longer one would only fail later,
+    // as a session that silently could not be created.
+    if (VUnicodeString(name).ToUtf8().size() + 4 > kMaxFileNameBytes)
+        return VUnicodeString(u"The session name is too long");
     return std::nullopt;
 }
 
@@ -496,6 +524,8 @@ VUnicodeString SessionDatabase::Reorder(const VUnicodeString& path, const VUnico
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
     const auto from = IndexOf(names, name);
     if (!from || !IndexOf(names, target)) return {};
+    // Before or after itself is where it already is.
+    if (name == target) return path;
     names.RemoveAt(*from);
     const size_t at = *IndexOf(names, target) + (after ? 1 : 0);
     names.InsertAt(at, name);
@@ -513,15 +543,9 @@ VUnicodeString SessionDatabase::GetUniqueSessionName(VUnicodeString name) {
 
 void SessionDatabase::CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                                       VStringArray& folders) const {
-    VStringArray names;
-    GetSessionList(folder, names);
-    for (const VUnicodeString& name : names) sessions.Add(JoinPath(folder, name));
-    GetFolderList(folder, names);
-    for (const VUnicodeString& name : names) {
-        const VUnicodeString path = JoinPath(folder, name);
-        folders.Add(path);
-        CollectSessions(path, sessions, folders);
-    }
+    VProfileStore store(IsReadOnly());
+    VProfileKey key(store.GetRootKey(), KeyPath(folder));
+    CollectFolder(key, folder, m_flag, sessions, folders);
 }
 
 void SessionDatabase::ExpandPaths(const VStringArray& paths, VStringArray& sessions,
@@ -550,6 +574,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                                                              const VUnicodeString& name,
                                                              bool value) const {
     GlobalChangeTally tally;
+    VProfileWriteBatch batch;
     WalkSessions(key, VUnicodeString(),
                  [&](VProfileKey& session, const VUnicodeString&, const VUnicodeString&) {
                      ++tally.visited;
@@ -564,7 +589,11 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
 ISessionConfig* SessionDatabase::Lookup(const VUnicodeString& path) const {
     if (path.IsEmpty()) return nullptr;
     if (!Exists(path)) {
-        if (path == kDefaultSessionName) return new SessionConfig(path, nullptr);
+        // A read-only database never brings the default session's key into being.
+        if (path == kDefaultSessionName)
+            return new SessionConfig(path, nullptr,
+                                     IsReadOnly() ? SessionConfig::DefaultKey::kLeaveMissing
+                                                  : SessionConfig::DefaultKey::kCreate);
         return nullptr;
     }
     if (IsFolder(path)) return nullptr;
@@ -627,6 +656,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
                                                        ISessionConfig* delta) const {
     GlobalChangeTally tally;
     const auto* changes = dynamic_cast<const SessionConfig*>(delta);
+    VProfileWriteBatch batch;
     WalkSessions(
         key, VUnicodeString(),
         [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {
@@ -641,6 +671,20 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
             ++tally.updated;
         });
     return tally;
+}
+
+bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const {
+    if (path.IsEmpty()) return false;
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), KeyPath(path));
+    const bool terminal = mode == ConnectConfigPtr::kTerminalMode;
+    VUnicodeString name;
+    if (!key.QueryString(
+            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
+            name))
+        return false;
+    ConnectConfigPtr::ValidateProtocolName(terminal, name);
+    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
 }
 
 // ---- firewalls ------------------------------------------------------------------------
@@ -668,4 +712,22 @@ void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
 
 bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {
     return !IsReadOnly() && ::SaveFirewall(firewall, force);
+}
+
+// ---- button bars ------------------------------------------------------------------------
+
+VStringArray SessionDatabase::GetButtonBarNames() const {
+    return ::GetButtonBarNames();
+}
+
+UserButtonMap* SessionDatabase::GetButtonMap(const VUnicodeString& name) const {
+    return ::GetButtonMap(name);
+}
+
+bool SessionDatabase::SaveButtonMap(UserButtonMap* map) const {
+    return !IsReadOnly() && ::SaveButtonMap(map);
+}
+
+bool SessionDatabase::DeleteButtonMap(const char16_t* name) const {
+    return !IsReadOnly() && ::DeleteButtonMap(name);
 }

@@ -14,6 +14,7 @@
 
 class FirewallConfig;
 class ISessionConfig;
+class UserButtonMap;
 
 inline constexpr const char16_t* kSessionsKeyName = u"Sessions";
 inline constexpr const char16_t* kFolderDataKeyName = u"__FolderData__";
@@ -105,7 +106,8 @@ public:
 
     // A new session (one reference, the caller's) loaded from the path; null
     // for a folder or a missing key, except that "Default" always gives the
-    // default session (whose key comes into being on first use).
+    // default session (whose key comes into being on first use, unless the
+    // database is read-only).
     ISessionConfig* Lookup(const VUnicodeString& path) const;
     // Loads folder\name without those checks.
     ISessionConfig* GetSessionConfig(const VUnicodeString& folder,
@@ -167,11 +169,23 @@ public:
     GlobalChangeTally EnumAndApplyDelta(ISessionConfig* delta) const;
     GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta) const;
 
+    // Whether the session stores a terminal (mode 0) or transfer (mode 1)
+    // protocol of its own: a recognised name other than "None".
+    bool HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const;
+
     static bool FirewallExists(const VUnicodeString& name);
     // "None", then every stored firewall, as a string array: each name in
     // UTF-16LE with its terminating 0, then a final 0.
     static void GetSerializedFirewallNames(IBuffer* buffer);
     bool SaveFirewall(FirewallConfig* firewall, bool force) const;
+
+    // The button bars under "ButtonBar" (see session/button_bar.h). The two
+    // that write refuse on a read-only database.
+    VStringArray GetButtonBarNames() const;
+    // A new bar, owned by the caller (one reference).
+    UserButtonMap* GetButtonMap(const VUnicodeString& name) const;
+    bool SaveButtonMap(UserButtonMap* map) const;
+    bool DeleteButtonMap(const char16_t* name) const;
 
 private:
     bool IsReadOnly() const { return (m_flag & kSessionDatabaseReadOnly) != 0; }

@@ -12,6 +12,11 @@ ProtocolConfig::ProtocolConfig(const ProtocolDescription& description, VProfileK
     if (description.portValueName)
         m_port.Init(key, VUnicodeString(description.portValueName), description.defaultPort);
     m_user.Init(key, VUnicodeString(u"Username"), VUnicodeString());
+    m_password.Init(
+        key, VUnicodeString(description.transferSide ? kTransferPasswordName : kPasswordName),
+        VUnicodeString());
+    // A stored password is one the user chose to keep, so it is good to use.
+    m_passwordValid = !m_password.Get().IsEmpty();
     m_firewall.Init(key, VUnicodeString(u"Firewall Name"),
                     VUnicodeString(RemoteHostConfig::kNoFirewallName));
     if (description.transferSide)
@@ -32,6 +37,7 @@ std::vector<VProfileData*> ProtocolConfig::Settings() const {
     std::vector<VProfileData*> settings{&self->m_host};
     if (m_description->portValueName) settings.push_back(&self->m_port);
     settings.push_back(&self->m_user);
+    settings.push_back(&self->m_password);
     settings.push_back(&self->m_firewall);
     if (m_description->transferSide) {
         settings.push_back(&self->m_initialDirectory);

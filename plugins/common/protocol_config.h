@@ -5,6 +5,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "profile/secret_settings.h"
 #include "session/connect_config.h"
 
 #define SD_PROTOCOL_EXPORT extern "C" __attribute__((visibility("default")))
@@ -38,6 +39,10 @@ inline constexpr const char16_t* kCarryUser = u"Username";
 inline constexpr const char16_t* kCarryPort = u"Port";
 inline constexpr const char16_t* kCarryFirewall = u"Firewall Name";
 
+// Where each side keeps its password.
+inline constexpr const char16_t* kPasswordName = u"Password";
+inline constexpr const char16_t* kTransferPasswordName = u"Transfer Password";
+
 class ProtocolConfig : public ConnectConfig {
 public:
     ProtocolConfig(const ProtocolDescription& description, VProfileKey* key);
@@ -59,7 +64,11 @@ public:
     VUnicodeString GetHostname() override { return m_host.Get(); }
     void SetHostname(const char16_t* host) override { m_host = VUnicodeString(host); }
     VUnicodeString GetUsername() override { return m_user.Get(); }
-    VUnicodeString GetPassword() override { return m_password; }
+    // The password given for this run only, else the stored one.
+    VUnicodeString GetPassword() override {
+        return m_temporaryPassword.IsEmpty() ? VUnicodeString(m_password.Get())
+                                             : m_temporaryPassword;
+    }
     FirewallConfig* GetFirewall() override;
     VUnicodeString GetFirewallName() override;
     void SetFirewallName(const char16_t* name) override { m_firewall = VUnicodeString(name); }
@@ -68,8 +77,12 @@ public:
     }
     VUnicodeString CommandLine() override;
     int GetPort() const override { return m_description->portValueName ? m_port.Get() : -1; }
-    void SetPassword(const char16_t* password) override { m_password = VUnicodeString(password); }
-    void SetTemporaryPassword(const char16_t* password) override { SetPassword(password); }
+    void SetPassword(const char16_t* password) override {
+        m_password = std::u16string_view(password ? password : u"");
+    }
+    void SetTemporaryPassword(const char16_t* password) override {
+        m_temporaryPassword = VUnicodeString(password);
+    }
     void SetPort(int port) override { m_port = port; }
     void SetPasswordValid(bool valid) override { m_passwordValid = valid; }
     void SetAccount(const char16_t* account) override { m_account = VUnicodeString(account); }
@@ -105,8 +118,11 @@ private:
     VProfile<bool> m_anonymous;
     std::vector<VProfile<int>> m_numbers;
     std::vector<VProfile2<VUnicodeString, VProfileSz>> m_texts;
-    // Kept in memory only: stored passwords are the session's business.
-    VUnicodeString m_password;
+    // Stored in the Blowfish form, never in clear; each side has its own
+    // value, since the two sides of a session share one key.
+    VProfileBlowfishString m_password;
+    // Held for this run only.
+    VUnicodeString m_temporaryPassword;
     VUnicodeString m_account;
     VUnicodeString m_temporaryFirewall;
     bool m_passwordValid = false;

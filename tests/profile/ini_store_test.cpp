@@ -503,3 +503,49 @@ TEST_F(IniSafetyTest, FileCallsStayOnTheirSideOfLinksAndSpecialFiles) {
     EXPECT_FALSE(platform::RemoveFile(m_dir / "elsewhere"));
     EXPECT_FALSE(platform::WriteFileAtomically(m_dir / "no/such/folder.ini", "x"));
 }
+
+TEST_F(IniSafetyTest, HandlesOnOneKeyKeepEachOthersChanges) {
+    WriteFileBytes(Path("K.ini"),
+                   kBom + "D:\"a\"=00000001\r\nD:\"b\"=00000001\r\nD:\"c\"=00000001\r\n");
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey first(store.GetRootKey(), u"K");
+        VProfileKey second(store.GetRootKey(), u"K");
+        uint32_t v = 0;
+        ASSERT_TRUE(first.QueryDword(u"a", v));
+        ASSERT_TRUE(second.QueryDword(u"a", v));
+        first.SetDword(u"a", 2);
+        first.DeleteValue(u"c");
+        second.SetDword(u"a", 5);
+        second.SetDword(u"b", 3);
+        second.SetDword(u"d", 4);
+        // `second` closes first; `first` then applies only its own changes.
+    }
+    EXPECT_EQ(Bytes("K.ini"),
+              kBom + "D:\"a\"=00000002\r\nD:\"b\"=00000003\r\nD:\"d\"=00000004\r\n");
+}
+
+TEST_F(IniSafetyTest, ValueFilesOverTheSizeLimitAreNeitherReadNorReplaced) {
+    const std::string head = kBom + "D:\"a\"=00000001\r\n";
+    WriteFileBytes(Path("K.ini"), head);
+    fs::resize_file(Path("K.ini"), kMaxValueFileSize + 1);  // sparse
+    const ino_t before = Inode(Path("K.ini"));
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        EXPECT_FALSE(key.IsWritable());
+        uint32_t v = 0;
+        EXPECT_FALSE(key.QueryDword(u"a", v));
+        EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(EFBIG));
+        EXPECT_TRUE(key.SetDword(u"a", 2));  // kept in memory, never written
+    }
+    EXPECT_EQ(fs::file_size(Path("K.ini")), kMaxValueFileSize + 1);
+    EXPECT_EQ(Inode(Path("K.ini")), before);
+
+    fs::resize_file(Path("K.ini"), kMaxValueFileSize);
+    VProfileStore store(&m_factory);
+    VProfileKey key(store.GetRootKey(), u"K");
+    uint32_t v = 0;
+    EXPECT_TRUE(key.QueryDword(u"a", v));
+    EXPECT_EQ(v, 1u);
+}

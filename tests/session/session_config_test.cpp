@@ -8,6 +8,7 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
+#include "data/log_file.h"
 #include "profile/secret_forms.h"
 #include "session/connect_protocol_table.h"
 #include "session/session_config.h"
@@ -101,17 +102,20 @@ TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
     EXPECT_FALSE(session->IsPersistent());
     SaveTo(*session, u"New");
     const auto names = memory.ValueNames(u"Sessions\\New");
-    // 77 plain settings, the two protocol names and the printer port's ten.
-    ASSERT_EQ(names.size(), 89u);
+    // 77 plain settings, the two protocol names, the 80 terminal settings
+    // and the printer port's ten.
+    ASSERT_EQ(names.size(), 169u);
     EXPECT_EQ(names[0], u"Is Session");
     EXPECT_EQ(names[1], u"Protocol Name");
     EXPECT_EQ(names[2], u"Transfer Protocol Name");
-    EXPECT_EQ(names[3], u"Use Title Bar");
-    EXPECT_EQ(names[44], u"Use Printer Port");
-    EXPECT_EQ(names[45], u"Printer Baud Rate");
-    EXPECT_EQ(names[54], u"Printer Port");
-    EXPECT_EQ(names[55], u"Eject Page Interval");
-    EXPECT_EQ(names[88], u"Filenames Always Use UTF8");
+    EXPECT_EQ(names[3], u"ANSI Color");
+    EXPECT_EQ(names[82], u"User Font Map");
+    EXPECT_EQ(names[83], u"Use Title Bar");
+    EXPECT_EQ(names[124], u"Use Printer Port");
+    EXPECT_EQ(names[125], u"Printer Baud Rate");
+    EXPECT_EQ(names[134], u"Printer Port");
+    EXPECT_EQ(names[135], u"Eject Page Interval");
+    EXPECT_EQ(names[168], u"Filenames Always Use UTF8");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Is Session")->dword, 1u);
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"ZModem Receive Command")->string, u"rz\\r");
     EXPECT_EQ(memory.Find(u"Sessions\\New", u"Printer Font v2")->binary.size(), 96u);
@@ -125,6 +129,7 @@ TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
         key.SetDword(u"Idle Timeout", 0);
         key.SetDword(u"Max Transfer Buffers", 9);
         key.SetString(u"Log Filename", u"%S.log");
+        key.SetString(u"Emulation", u"SCO-ANSI");
     });
     SaveTo(*first, u"Old");
     EXPECT_GT(memory.WriteCount(u"Idle Timeout"), 0);
@@ -135,6 +140,7 @@ TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
     SaveTo(*second, u"Old");
     EXPECT_EQ(memory.WrittenNames(), std::vector<VUnicodeString>{});
     EXPECT_EQ(second->logFilename.Get(), u"%S.log");
+    EXPECT_EQ(second->terminal.emulation.Get(), u"SCOANSI");
 }
 
 TEST_F(Sessions, LoadBringsValuesIntoRange) {
@@ -247,8 +253,11 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     });
     EXPECT_EQ(session->GetMode(), 1 | 8);
     session->titleBar = VUnicodeString(u"changed");
+    EXPECT_TRUE(session->GetShiftForcesLocalMouse());
+    session->SetShiftForcesLocalMouse(false);
     SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
     EXPECT_EQ(copy->titleBar.Get(), u"changed");
+    EXPECT_FALSE(copy->GetShiftForcesLocalMouse());
     EXPECT_TRUE(copy->IsModified());
     EXPECT_EQ(copy->GetSessionPath(), u"Orig");
 
@@ -256,8 +265,11 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     auto other = Load(u"Other", [](VProfileKey& key) { key.SetString(u"Printer Name", u"lp0"); });
     copy->Rollback();
     copy->paperSize = 9;
+    copy->terminal.rows = 50;
     other->ApplyDelta(copy.get());
     EXPECT_EQ(other->paperSize.Get(), 9);
+    EXPECT_EQ(other->terminal.rows.Get(), 50);
+    EXPECT_TRUE(other->GetShiftForcesLocalMouse());
     EXPECT_EQ(other->printerName.Get(), u"lp0");
     EXPECT_EQ(other->titleBar.Get(), u"");
 }
@@ -294,4 +306,33 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));
     EXPECT_NE(copy->GetTermConnectConfig(), serial->GetTermConnectConfig());
     EXPECT_EQ(copy->GetTermConnectConfig()->GetHostname(), u"COM1");
+
+    // A protocol without a loaded module leaves the side empty and says why.
+    EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
+    copy->SetRelevantProtocol(u"Telnet");
+    EXPECT_EQ(copy->GetTermConnectConfig(), nullptr);
+    EXPECT_EQ(copy->GetLastErrorMessage().str(),
+              u"The protocol Telnet is not supported in this version.\r\n");
+    copy->SetRelevantProtocol(u"SSH2");
+    EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
+}
+
+TEST_F(Sessions, LogFileTakesTheSessionsCustomMessagesNameAndHost) {
+    AddRow(3, u"SSH2");
+    auto session = Load(u"Web", [](VProfileKey& key) {
+        key.SetString(u"Protocol Name", u"SSH2");
+        key.SetString(u"Fake Host", u"fe80::1");
+        key.SetString(u"Custom Log Message Connect", u"up %S %H");
+        key.SetString(u"Custom Log Message Disconnect", u"");
+    });
+    TempDir dir;
+    LogFile log;
+    log.SetLoggingOptions(session.get());
+    VUnicodeString name = VUnicodeString::FromUtf8((dir.path() / "web.log").string());
+    bool cancelled = false;
+    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
+    log.LogConnect();
+    log.LogDisconnect();
+    log.Close();
+    EXPECT_EQ(ReadFileBytes(dir.path() / "web.log"), "up Web fe80__1\r\n");
 }

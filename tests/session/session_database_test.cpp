@@ -6,6 +6,7 @@
 #include <string>
 
 #include "profile/ini_store.h"
+#include "session/button_bar.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "support/temp_dir.h"
@@ -134,6 +135,9 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     db.Reorder(VUnicodeString(u"lab"), VUnicodeString(u"Home"), false);
     EXPECT_EQ(Folders(), u"lab|Home|");
     EXPECT_TRUE(db.Reorder(VUnicodeString(u"z"), VUnicodeString(u"nothing"), false).IsEmpty());
+    // Next to itself: the order stays (this once threw out of the library).
+    EXPECT_EQ(db.Reorder(VUnicodeString(u"c"), VUnicodeString(u"c"), true), VUnicodeString(u"c"));
+    EXPECT_EQ(Sessions(), u"B|c|z|");
 
     EXPECT_TRUE(db.Remove(VUnicodeString(u"lab")));
     EXPECT_FALSE(db.Remove(VUnicodeString(u"lab")));
@@ -216,6 +220,10 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
     EXPECT_EQ(CheckSessionName(u"clock$")->str(),
               u"clock$ is a reserved device name on Windows and cannot be used as a session name.");
     EXPECT_TRUE(CheckSessionName(u".."));
+    // NAME.ini must fit in the file system's 255 bytes for one name.
+    EXPECT_FALSE(CheckSessionName(std::u16string(251, u'n')));
+    EXPECT_EQ(CheckSessionName(std::u16string(252, u'n'))->str(), u"The session name is too long");
+    EXPECT_TRUE(CheckSessionName(std::u16string(84, u'\u20AC')));  // 252 bytes in UTF-8
 }
 
 TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
@@ -278,4 +286,81 @@ TEST_F(SessionTree, ApplyDeltaUpdatesWritableSessionsOnly) {
     EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Log Filename"), u"/tmp/%S.log");
     EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Hostname"), u"example");
     EXPECT_EQ(Stored(u"Sessions\\b", u"Log Filename"), u"<absent>");
+}
+
+TEST_F(SessionTree, ReadOnlyDatabaseWritesNothingAndHelpersForward) {
+    SessionDatabase readOnly(kSessionDatabaseReadOnly);
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(readOnly.Lookup(VUnicodeString(u"Default")));
+    ASSERT_TRUE(defaults);
+    EXPECT_TRUE(defaults->IsDefaultSession());
+    EXPECT_FALSE(SessionDatabase::Exists(VUnicodeString(u"Default")));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions"));
+
+    MakeSession(u"ssh");
+    MakeSession(u"files");
+    MakeSession(u"odd");
+    {
+        VProfileStore store;
+        VProfileKey ssh(store.GetRootKey(), u"Sessions\\ssh");
+        ssh.SetString(u"Protocol Name", u"ssh2");
+        VProfileKey files(store.GetRootKey(), u"Sessions\\files");
+        files.SetString(u"Protocol Name", u"None");
+        files.SetString(u"Transfer Protocol Name", u"SFTP");
+        VProfileKey odd(store.GetRootKey(), u"Sessions\\odd");
+        odd.SetString(u"Protocol Name", u"Gopher");
+    }
+    EXPECT_TRUE(db.HasMatchingProtocol(0, VUnicodeString(u"ssh")));
+    EXPECT_FALSE(db.HasMatchingProtocol(1, VUnicodeString(u"ssh")));
+    EXPECT_FALSE(db.HasMatchingProtocol(0, VUnicodeString(u"files")));
+    EXPECT_TRUE(db.HasMatchingProtocol(1, VUnicodeString(u"files")));
+    EXPECT_FALSE(db.HasMatchingProtocol(0, VUnicodeString(u"odd")));
+    EXPECT_FALSE(db.HasMatchingProtocol(0, VUnicodeString(u"missing")));
+
+    UserButtonMap* bar = db.GetButtonMap(VUnicodeString(u"Tools"));
+    UserButtonMap::Item item;
+    item.text3 = VUnicodeString(u"ls, -l");
+    ASSERT_TRUE(bar->SetItem(0, item));
+    EXPECT_FALSE(readOnly.SaveButtonMap(bar));
+    EXPECT_EQ(Join(db.GetButtonBarNames()), u"Default|");
+    EXPECT_TRUE(db.SaveButtonMap(bar));
+    bar->Release();
+    EXPECT_EQ(Join(readOnly.GetButtonBarNames()), u"Tools|Default|");
+    EXPECT_FALSE(readOnly.DeleteButtonMap(u"Tools"));
+    EXPECT_TRUE(db.DeleteButtonMap(u"Tools"));
+    EXPECT_EQ(Join(db.GetButtonBarNames()), u"Default|");
+}
+
+TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
+    const auto drive = dir / "drive";
+    WriteFileBytes(dir / "home/login.txt", "first");
+    WriteFileBytes(dir / "other/login.txt", "second");
+    MakeSession(u"a");
+    MakeSession(u"F\\b");
+    MakeSession(u"c");
+    {
+        VProfileStore store;
+        VProfileKey a(store.GetRootKey(), u"Sessions\\a");
+        a.SetString(u"Script Filename",
+                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
+        a.SetString(u"Keymap Filename", u"/nowhere/x.key");
+        VProfileKey b(store.GetRootKey(), u"Sessions\\F\\b");
+        b.SetString(u"Script Filename",
+                    VUnicodeString::FromUtf8((dir / "other/login.txt").string()).c_str());
+        VProfileKey c(store.GetRootKey(), u"Sessions\\c");
+        c.SetString(u"User Font Map",
+                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
+    }
+    setenv("U3_APP_DATA_PATH", drive.c_str(), 1);
+    SessionConfig::CopySessionFilesAndUpdatePaths();
+    unsetenv("U3_APP_DATA_PATH");
+
+    EXPECT_EQ(Stored(u"Sessions\\a", u"Script Filename"), u"%u3data%/login.txt");
+    EXPECT_EQ(Stored(u"Sessions\\a", u"Keymap Filename"), u"/nowhere/x.key");
+    EXPECT_EQ(Stored(u"Sessions\\F\\b", u"Script Filename"), u"%u3data%/login (2).txt");
+    // The same file again goes to the copy already there.
+    EXPECT_EQ(Stored(u"Sessions\\c", u"User Font Map"), u"%u3data%/login.txt");
+    EXPECT_EQ(ReadFileBytes(drive / "login.txt"), "first");
+    EXPECT_EQ(ReadFileBytes(drive / "login (2).txt"), "second");
+    EXPECT_EQ(ReadFileBytes(dir / "home/login.txt"), "first");
 }

@@ -2,6 +2,7 @@
 #include "tools/cli/session_commands.h"
 
 #include <array>
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,7 @@
 #include "app/setting_text.h"
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
+#include "profile/ini_store.h"
 #include "profile/secret_settings.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
@@ -135,10 +137,27 @@ std::string ShowSetting(VProfileData& setting) {
     return ToUtf8(VUnicodeString(text));
 }
 
+// Why the store would not read the session's value file (empty when it did):
+// loading never fails, so without this a file too large to read would show as
+// a session of defaults with no word said.
+std::string UnreadReason(const VUnicodeString& path) {
+    VProfileStore store(true);
+    VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(path));
+    VUnicodeString unused;
+    key.QueryString(u"Hostname", unused);  // reads the value file
+    if (key.GetReport().GetMessageId() != EFBIG) return {};
+    return "session '" + ToUtf8(path) +
+           "': " + ToUtf8(VUnicodeString(key.GetReport().GetTextSingleLine())) + " (more than " +
+           std::to_string(kMaxValueFileSize >> 20) +
+           " MiB); its values were not read and the file is left as it is";
+}
+
 SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& path) {
     RequireExisting(path);
     auto session = SessionPointer::Adopt(db.Lookup(path));
     if (!session) throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a folder, not a session");
+    if (const std::string reason = UnreadReason(path); !reason.empty())
+        std::cerr << "warning: " << reason << '\n';
     return session;
 }
 
@@ -368,6 +387,8 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(args[0]);
     const SessionPointer session = LoadSession(db, path);
+    if (const std::string reason = UnreadReason(path); !reason.empty())
+        throw Failure(kNotFound, reason + "; nothing was changed");
     SetSetting(*session, args[1], args[2]);
     RequireWritable(options);
     if (!db.Save(session.Get(), true))

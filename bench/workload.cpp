@@ -1,0 +1,310 @@
+// Building the scale workloads through the library itself, and their key-file copies for the peer.
+#include "bench/workload.h"
+
+#include <glib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/global_config.h"
+#include "app/init.h"
+#include "app/protocol_loader.h"
+#include "platform/file_system.h"
+#include "platform/write_batch.h"
+#include "profile/ini_store.h"
+#include "session/connect_config.h"
+#include "session/session_config.h"
+#include "session/session_database.h"
+#include "session/terminal_config.h"
+
+namespace fs = std::filesystem;
+
+namespace bench {
+
+namespace {
+
+std::unique_ptr<VIniFileStoreFactory> g_factory;
+
+VProfileStoreFactory* CurrentFactory() {
+    return g_factory.get();
+}
+
+const char16_t* ProductName() {
+    return u"Vetralon";
+}
+
+[[noreturn]] void Fail(const std::string& what) {
+    std::fprintf(stderr, "workload: %s\n", what.c_str());
+    std::exit(2);
+}
+
+VUnicodeString U(const std::string& text) {
+    return VUnicodeString::FromUtf8(text);
+}
+
+std::string Numbered(const char* format, int number) {
+    char text[64];
+    std::snprintf(text, sizeof text, format, number);
+    return text;
+}
+
+std::string FolderName(int index) {
+    return Numbered("Group %04d", index / kSessionsPerFolder);
+}
+
+std::string SessionName(int index) {
+    return Numbered("srv-%06d", index);
+}
+
+// The terminal and transfer protocols of a session, by index: mostly SSH2,
+// some Telnet, RLogin and serial lines, and a share with a transfer side.
+struct ProtocolMix {
+    const char16_t* terminal;
+    const char16_t* transfer;
+};
+
+ProtocolMix MixFor(int index) {
+    switch (index % 20) {
+        case 10:
+        case 11:
+            return {u"Telnet", u"None"};
+        case 12:
+            return {u"Telnet", u"FTP"};
+        case 13:
+            return {u"RLogin", u"None"};
+        case 14:
+            return {u"Serial", u"None"};
+        case 15:
+        case 16:
+        case 17:
+            return {u"SSH2", u"SFTP"};
+        case 18:
+            return {u"None", u"FTP"};
+        default:
+            return {u"SSH2", u"None"};
+    }
+}
+
+void FillConnection(ConnectConfig* config, int index) {
+    if (!config) return;
+    const VUnicodeString host = U(Numbered("srv-%06d.dc.example.net", index));
+    const VUnicodeString user = U(Numbered("op%04d", index % 5000));
+    config->SetHostname(host.c_str());
+    config->SetUsername(user.c_str());
+    if (index % 3 == 0) config->SetPort(2200 + index % 100);
+}
+
+// One session with every member of its records written: the session record
+// (connections, password, description, logging) and the terminal record.
+void WriteSession(VProfileKey& key, const std::string& name, int index) {
+    auto* session = new SessionConfig(U(name), nullptr);
+    const ProtocolMix mix = MixFor(index);
+    session->SetTerminalProtocol(mix.terminal);
+    session->SetTransferProtocol(mix.transfer);
+    FillConnection(session->GetTermConnectConfig(), index);
+    FillConnection(session->GetTransferConnectConfig(), index);
+    session->monitorPassword = U(Numbered("Pw-%08d!", index * 7919)).str();
+    session->description =
+        VStringArray{U(Numbered("Server %d", index)), U(Numbered("Rack %d", index % 40))};
+    session->logFilename = U(Numbered("/var/log/sessions/%%S-%d.log", index));
+    session->Save(&key, true);
+    session->Release();
+
+    TerminalConfig terminal(nullptr);
+    static const char16_t* const kEmulations[] = {u"VT100", u"Xterm", u"ANSI", u"Linux"};
+    terminal.emulation = VUnicodeString(kEmulations[index % 4]);
+    terminal.rows = index % 5 == 0 ? 50 : 24;
+    terminal.cols = index % 7 == 0 ? 132 : 80;
+    terminal.scrollback = 500 + (index % 20) * 1000;
+    terminal.Save(&key, true);
+}
+
+void WriteFolder(VProfileKey& folder, const std::vector<std::pair<std::string, int>>& sessions) {
+    for (const auto& [name, index] : sessions) {
+        VProfileKey key(folder, U(name));
+        WriteSession(key, name, index);
+    }
+}
+
+// ---- key-file copies ---------------------------------------------------------------
+
+std::string KeyName(const VUnicodeString& name) {
+    std::string key = name.ToUtf8();
+    for (char& c : key) {
+        if (c == '=' || c == '[' || c == ']') c = '_';
+    }
+    return key;
+}
+
+std::string Hex(const std::vector<uint8_t>& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (uint8_t b : bytes) {
+        text.push_back(digits[b >> 4]);
+        text.push_back(digits[b & 15]);
+    }
+    return text;
+}
+
+// The values of one value file as a key file: numbers as numbers, strings as
+// strings, binary values as hexadecimal text, string arrays as lists.
+void ConvertToKeyFile(const fs::path& valueFile, const fs::path& keyFile) {
+    std::string bytes;
+    if (!platform::ReadWholeFile(valueFile, bytes)) Fail("cannot read " + valueFile.string());
+    VIniFileKey::Map map;
+    VIniFileKey::ParseValueFile(bytes, map);
+    GKeyFile* file = g_key_file_new();
+    for (const VIniFileKey::Map::Element& element : map.Elements()) {
+        if (!element.data) continue;
+        const std::string key = KeyName(element.name);
+        switch (element.data->GetKind()) {
+            case kValueKindDword: {
+                uint32_t value = 0;
+                element.data->GetDword(value);
+                g_key_file_set_uint64(file, "Session", key.c_str(), value);
+                break;
+            }
+            case kValueKindString: {
+                VUnicodeString value;
+                element.data->GetString(value);
+                g_key_file_set_string(file, "Session", key.c_str(), value.ToUtf8().c_str());
+                break;
+            }
+            case kValueKindBinary: {
+                uint32_t size = 0;
+                element.data->GetBinary(nullptr, size);
+                std::vector<uint8_t> value(size);
+                element.data->GetBinary(value.data(), size);
+                g_key_file_set_string(file, "Session", key.c_str(), Hex(value).c_str());
+                break;
+            }
+            case kValueKindStringArray: {
+                VStringArray value;
+                element.data->GetStringArray(value);
+                std::vector<std::string> texts;
+                for (const VUnicodeString& text : value) texts.push_back(text.ToUtf8());
+                std::vector<const char*> list;
+                for (const std::string& text : texts) list.push_back(text.c_str());
+                g_key_file_set_string_list(file, "Session", key.c_str(), list.data(), list.size());
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    // Written plainly: GLib's own save flushes every file to disk, which would
+    // make the copies of a large workload take minutes.
+    gsize length = 0;
+    gchar* text = g_key_file_to_data(file, &length, nullptr);
+    std::ofstream out(keyFile, std::ios::binary);
+    out.write(text, static_cast<std::streamsize>(length));
+    g_free(text);
+    if (!out) Fail("cannot write " + keyFile.string());
+    g_key_file_free(file);
+}
+
+void ConvertTree(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to);
+    for (const fs::directory_entry& entry : fs::directory_iterator(from)) {
+        const fs::path name = entry.path().filename();
+        if (entry.is_directory()) {
+            ConvertTree(entry.path(), to / name);
+        } else if (name.extension() == ".ini" && name.stem() != "__FolderData__") {
+            ConvertToKeyFile(entry.path(), to / (name.stem().string() + ".keyfile"));
+        }
+    }
+}
+
+void Generate(const Workload& workload) {
+    std::error_code error;
+    fs::remove_all(workload.root, error);
+    if (!platform::CreateFolders(workload.ConfigFolder()))
+        Fail("cannot create " + workload.ConfigFolder().string());
+    UseConfigFolder(workload.ConfigFolder());
+
+    {
+        GlobalConfig* global = CreateGlobalConfig(nullptr);
+        global->Save(true);
+        global->Release();
+    }
+    SessionDatabase database;
+    if (ISessionConfig* session = database.Lookup(VUnicodeString(kDefaultSessionName)))
+        session->Release();
+
+    // The sessions go to disk in batches; the order records, which list what
+    // is on disk, are written once every session is there.
+    std::vector<VUnicodeString> folders;
+    VProfileStore store(false);
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    {
+        platform::WriteBatch batch;
+        for (int first = 0; first < workload.size; first += kSessionsPerFolder) {
+            std::vector<std::pair<std::string, int>> names;
+            for (int i = first; i < std::min(first + kSessionsPerFolder, workload.size); ++i)
+                names.emplace_back(SessionName(i), i);
+            folders.push_back(U(FolderName(first)));
+            VProfileKey folder(sessions, folders.back());
+            WriteFolder(folder, names);
+        }
+        std::vector<std::pair<std::string, int>> names{{"host", 0}};
+        for (int n = 2; n <= kNumberedHosts; ++n) names.emplace_back(Numbered("host (%d)", n), n);
+        folders.push_back(VUnicodeString(kNumberedHostsFolder));
+        VProfileKey folder(sessions, folders.back());
+        WriteFolder(folder, names);
+    }
+    {
+        platform::WriteBatch batch;
+        for (const VUnicodeString& name : folders) {
+            VProfileKey folder(sessions, name);
+            ProfileFolderData(folder, 0).Write(folder);
+        }
+    }
+    ProfileFolderData(sessions, 0).Write(sessions);
+
+    ConvertTree(workload.SessionsFolder(), workload.KeyFileFolder());
+    std::ofstream(workload.root / "complete") << workload.size << '\n';
+}
+
+}  // namespace
+
+void UseConfigFolder(const fs::path& configFolder) {
+    static bool started = false;
+    g_factory = std::make_unique<VIniFileStoreFactory>(U(configFolder.string()));
+    if (!started) {
+        started = true;
+        SessionDeckDllInitProfileFactory(&CurrentFactory);
+        SessionDeckDllInit(u"Vetralon", nullptr);
+        SetCurrentAppProductID(kProductVetralon);
+        // This host stands for both applications, so the transfer protocols load too.
+        SetClientApplicationPresent(ClientApplication::Ferrivo, true);
+        VAppFnTable functions;
+        functions.GetProductName = &ProductName;
+        bool offerDownload = false;
+        VReportMessageParams report;
+        const VUnicodeString folder = U(SESSIONDECK_PROTOCOL_DIR);
+        if (!LoadConnectionProtocolDlls(functions, kProductVetralon, folder.c_str(), nullptr,
+                                        offerDownload, report))
+            Fail("the protocol modules did not load from " SESSIONDECK_PROTOCOL_DIR);
+    }
+    GlobalConfig* global = nullptr;
+    ReloadGlobalConfig(global);
+}
+
+VUnicodeString SessionPath(int index) {
+    return U(FolderName(index) + "\\" + SessionName(index));
+}
+
+Workload EnsureWorkload(const fs::path& root, int size) {
+    Workload workload{root, size};
+    int stored = -1;
+    std::ifstream(root / "complete") >> stored;
+    if (stored != size) Generate(workload);
+    UseConfigFolder(workload.ConfigFolder());
+    return workload;
+}
+
+}  // namespace bench

@@ -1,0 +1,46 @@
+// The session-tree workloads the scale benchmarks run on: a configuration folder of N sessions
+// written by the library, and the same sessions as GLib key files for the peer.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "foundation/unicode_string.h"
+
+namespace bench {
+
+// Sessions are kept in folders of this many, as users with thousands of
+// servers group them.
+inline constexpr int kSessionsPerFolder = 100;
+// The folder "Hosts" holds "host", "host (2)" ... "host (N)" for the
+// unique-name benchmark, beside the N sessions of the groups.
+inline constexpr int kNumberedHosts = 500;
+inline constexpr const char16_t* kNumberedHostsFolder = u"Hosts";
+
+// One generated workload: `<root>/config` is the configuration folder,
+// `<root>/keyfiles` the same sessions as key files (one group "Session" each,
+// in the same folders).
+struct Workload {
+    std::filesystem::path root;
+    int size = 0;
+
+    std::filesystem::path ConfigFolder() const { return root / "config"; }
+    std::filesystem::path SessionsFolder() const { return root / "config" / "Sessions"; }
+    std::filesystem::path KeyFileFolder() const { return root / "keyfiles"; }
+    // Every session of the tree: the groups', the numbered hosts' and the
+    // default session.
+    int SessionCount() const { return size + kNumberedHosts + 1; }
+};
+
+// Starts the library as a terminal host over `configFolder` (protocol modules
+// loaded once per process). Later calls only switch the configuration folder.
+void UseConfigFolder(const std::filesystem::path& configFolder);
+
+// The session path of the index-th generated session ("Group 0003\srv-000317").
+VUnicodeString SessionPath(int index);
+
+// Makes `root` hold the workload of `size` sessions unless a complete one is
+// already there; returns it. Aborts with a message when it cannot be built.
+Workload EnsureWorkload(const std::filesystem::path& root, int size);
+
+}  // namespace bench

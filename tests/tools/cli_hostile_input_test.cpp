@@ -1,0 +1,128 @@
+// The sessiondeck host given hostile names and hostile files: every one gets a clear refusal or
+// report, nothing is written outside the configuration folder, and memory stays bounded.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "support/run_process.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CliHostileInput : public ::testing::Test {
+protected:
+    // Every place the host may write (home, configuration and data folders)
+    // is inside the sandbox, so the sandbox shows anything written anywhere.
+    ProcessResult Run(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", config.string()});
+        ProcessResult result =
+            RunProcess(SESSIONDECK_CLI_PATH, args,
+                       {"HOME=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "xdg").string(),
+                        "XDG_DATA_HOME=" + (dir / "data").string()});
+        EXPECT_NE(result.status, -1) << "crashed: " << args[2];
+        return result;
+    }
+    // Path and bytes of every file and folder in the sandbox.
+    std::map<std::string, std::string> Snapshot() {
+        std::map<std::string, std::string> files;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path())) {
+            const std::string path = fs::relative(entry.path(), dir.path()).string();
+            files[path] = entry.is_regular_file() ? ReadFileBytes(entry.path()) : "<folder>";
+        }
+        return files;
+    }
+    TempDir dir;
+    fs::path config = dir / "Config";
+};
+
+TEST_F(CliHostileInput, HostileNamesAreRefusedAndWriteNothing) {
+    ASSERT_EQ(Run({"mkdir", "Folder"}).status, 0);
+    ASSERT_EQ(Run({"new", "Folder\\Kept"}).status, 0);
+    const auto before = Snapshot();
+    const std::string longName(300, 'n');
+    std::string longWide;
+    for (int i = 0; i < 100; ++i) longWide += "\xE2\x82\xAC";  // 300 bytes in UTF-8
+    const std::vector<std::string> names = {
+        "..",  ".",    "../escape", "a/b", "..\\..\\x", "CON",  "nul",  "a:b",    "a*b",
+        "a?b", "a\"b", "a<b",       "a>b", "a|b",       "a\nb", "a\tb", longName, longWide};
+    for (const std::string& name : names) {
+        SCOPED_TRACE("name '" + name + "'");
+        for (const std::vector<std::string>& command :
+             std::vector<std::vector<std::string>>{{"new", name},
+                                                   {"mkdir", name},
+                                                   {"new", "Folder\\" + name},
+                                                   {"rename", "Folder\\Kept", name}}) {
+            const ProcessResult result = Run(command);
+            EXPECT_EQ(result.status, 1) << command[0];
+            EXPECT_FALSE(result.err.empty()) << command[0] << ": no reason given";
+        }
+        const ProcessResult shown = Run({"show", name});
+        EXPECT_EQ(shown.status, 1);
+        EXPECT_FALSE(shown.err.empty());
+    }
+    EXPECT_EQ(Snapshot(), before);
+    EXPECT_EQ(Run({"ls", "-r"}).out, "Folder\\\nFolder\\Kept\nDefault\n");
+}
+
+// The largest resident size of any child process waited for so far, in kB.
+long ChildrenMaxRss() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST_F(CliHostileInput, HugeAndGarbageValueFilesAreReportedAndNeverOverwritten) {
+    ASSERT_EQ(Run({"new", "Small"}).status, 0);
+    ASSERT_EQ(Run({"ls"}).status, 0);
+    const long baseline = ChildrenMaxRss();
+
+    // 100 MB, sparse: a valid first value and then zeros.
+    const fs::path huge = config / "Sessions" / "Huge.ini";
+    WriteFileBytes(huge,
+                   "\xEF\xBB\xBF"
+                   "D:\"Is Session\"=00000001\r\n");
+    fs::resize_file(huge, 100u * 1024 * 1024);
+    // 1 MB of random bytes, and an order record of random bytes.
+    std::mt19937 random(7);
+    std::string garbage(1024 * 1024, '\0');
+    for (char& c : garbage) c = static_cast<char>(random());
+    WriteFileBytes(config / "Sessions" / "Junk.ini", garbage);
+    WriteFileBytes(config / "Sessions" / "__FolderData__.ini", garbage.substr(0, 4096));
+
+    const ProcessResult listed = Run({"ls"});
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.out, "Default\nHuge\nJunk\nSmall\n");
+    const ProcessResult shown = Run({"show", "Huge"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.err.find("too large"), std::string::npos) << shown.err;
+    const ProcessResult set = Run({"set", "Huge", "Idle Timeout", "5"});
+    EXPECT_EQ(set.status, 1);
+    EXPECT_NE(set.err.find("Huge"), std::string::npos) << set.err;
+    EXPECT_EQ(fs::file_size(huge), 100u * 1024 * 1024);
+    std::string head(28, '\0');
+    std::ifstream(huge, std::ios::binary).read(head.data(), 28);
+    EXPECT_EQ(head,
+              "\xEF\xBB\xBF"
+              "D:\"Is Session\"=00000001\r\n");
+    // Reading the huge file would have taken 100 MB more than the small commands did.
+    EXPECT_LT(ChildrenMaxRss() - baseline, 32 * 1024);
+
+    // A garbage file holds no values: the session loads with its defaults and
+    // a save writes a sound file.
+    EXPECT_EQ(Run({"show", "Junk"}).status, 0);
+    EXPECT_EQ(Run({"set", "Junk", "Idle String", "repaired"}).status, 0);
+    EXPECT_NE(Run({"show", "Junk"}).out.find("Idle String=repaired"), std::string::npos);
+}
+
+}  // namespace

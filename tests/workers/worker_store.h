@@ -1,0 +1,107 @@
+// What the store workers and the tests that drive them share: the store they open and the
+// self-checking session contents the crash writer saves.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "profile/ini_store.h"
+#include "profile/profile_store.h"
+#include "profile/registry_store.h"
+
+namespace worker {
+
+// How many sessions the crash writer keeps rewriting, named "S0" to "S7".
+inline constexpr int kCrashSessions = 8;
+
+inline std::u16string CrashSessionName(int index) {
+    return u"S" + VUnicodeString::FromUtf8(std::to_string(index)).str();
+}
+
+// "ini" stores the configuration folder DIR/Config; "registry" the hive in DIR
+// under HKEY_CURRENT_USER\Software\Test.
+inline std::unique_ptr<VProfileStoreFactory> MakeFactory(const std::string& kind,
+                                                         const std::filesystem::path& dir) {
+    if (kind == "registry") {
+        return std::make_unique<VRegistryStoreFactory>(VRegistryRoot::CurrentUser,
+                                                       VUnicodeString(u"Software\\Test"), dir);
+    }
+    return std::make_unique<VIniFileStoreFactory>(
+        VUnicodeString::FromUtf8((dir / "Config").string()));
+}
+
+// Every value of a crash session is derived from the generation of its save
+// and names it, so a reader can tell for each value which save wrote it, and
+// whether it was written whole.
+inline std::u16string CrashHost(int index, uint32_t generation) {
+    return u"h" + CrashSessionName(index) + u"-" +
+           VUnicodeString::FromUtf8(std::to_string(generation)).str();
+}
+
+inline std::string CrashBlob(uint32_t generation) {
+    std::string bytes(300, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i < 4 ? generation >> (8 * i) : generation * 31 + i * 7);
+    return bytes;
+}
+
+inline VStringArray CrashLines(uint32_t generation) {
+    VStringArray lines;
+    for (uint32_t i = 0; i < 20; ++i)
+        lines.Add(VUnicodeString::FromUtf8("line " + std::to_string(generation) + " " +
+                                           std::to_string(i)));
+    return lines;
+}
+
+inline void WriteCrashSession(VProfileKey& key, int index, uint32_t generation) {
+    key.SetDword(u"Is Session", 1);
+    key.SetDword(u"Generation", generation);
+    key.SetString(u"Hostname", CrashHost(index, generation).c_str());
+    const std::string blob = CrashBlob(generation);
+    key.SetBinary(u"Blob", blob.data(), static_cast<uint32_t>(blob.size()));
+    key.SetStringArray(u"Lines", CrashLines(generation));
+}
+
+// The digits at the end of `text` after `prefix` (a generation), or false.
+inline bool GenerationAfter(std::string_view text, std::string_view prefix, uint32_t& generation) {
+    if (!text.starts_with(prefix) || text.size() == prefix.size() ||
+        text.size() > prefix.size() + 10)
+        return false;
+    uint64_t value = 0;
+    for (char c : text.substr(prefix.size())) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+    }
+    generation = static_cast<uint32_t>(value);
+    return value <= UINT32_MAX;
+}
+
+inline constexpr int kCrashValues = 4;  // Generation, Hostname, Blob, Lines
+
+// The generation each value of a crash session was written with; false when
+// a value is missing or is not one whole write.
+inline bool ReadCrashSession(VProfileKey& key, int index, uint32_t (&generations)[kCrashValues]) {
+    uint32_t isSession = 0;
+    VUnicodeString host;
+    VStringArray lines;
+    std::string blob(300, '\0');
+    uint32_t size = static_cast<uint32_t>(blob.size());
+    if (!key.QueryDword(u"Is Session", isSession) || isSession != 1 ||
+        !key.QueryDword(u"Generation", generations[0]) || !key.QueryString(u"Hostname", host) ||
+        !key.QueryBinary(u"Blob", blob.data(), size) || size != blob.size() ||
+        !key.QueryStringArray(u"Lines", lines) || lines.IsEmpty())
+        return false;
+    const std::string hostPrefix = "h" + VUnicodeString(CrashSessionName(index)).ToUtf8() + "-";
+    if (!GenerationAfter(host.ToUtf8(), hostPrefix, generations[1])) return false;
+    generations[2] = 0;
+    for (int i = 3; i >= 0; --i)
+        generations[2] = (generations[2] << 8) | static_cast<uint8_t>(blob[static_cast<size_t>(i)]);
+    const std::string first = lines[0].ToUtf8();
+    if (!GenerationAfter(first.substr(0, first.size() - 2), "line ", generations[3])) return false;
+    return blob == CrashBlob(generations[2]) && lines == CrashLines(generations[3]);
+}
+
+}  // namespace worker
