@@ -452,14 +452,29 @@ private:
     }
 };
 
+// Finds the type of entry K by overload resolution on the slots, in one
+// step whatever K is. It stands apart from the table because the table is
+// still incomplete where its EntryType is declared, and Clang refuses member
+// access into it there.
+template <class Indices, class... Entries>
+struct VProfileTableEntries;
+
+template <std::size_t... I, class... Entries>
+struct VProfileTableEntries<std::index_sequence<I...>, Entries...>
+    : VProfileTableSlot<I, Entries>... {};
+
+template <std::size_t K, class Entry>
+Entry VProfileTableEntryAt(const VProfileTableSlot<K, Entry>&);  // never defined: decltype only
+
 template <class... Entries>
 class VProfileTable : public VProfileTableBase<std::index_sequence_for<Entries...>, Entries...> {
 public:
     using VProfileTableBase<std::index_sequence_for<Entries...>, Entries...>::VProfileTableBase;
 
     template <std::size_t K>
-    using EntryType =
-        std::remove_cvref_t<decltype(std::declval<const VProfileTable&>().template Get<K>())>;
+    using EntryType = decltype(VProfileTableEntryAt<K>(
+        std::declval<
+            const VProfileTableEntries<std::index_sequence_for<Entries...>, Entries...>&>()));
 };
 
 // Builds a record's member table.
