@@ -36,11 +36,13 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/sd-fuzz-run.XXXXXX")
 run_one() {
   local name=$1
   local dir="$work/$name"
-  mkdir -p "$dir/corpus"
+  mkdir -p "$dir/corpus" "$dir/tmp"
   cp fuzz/corpus/"$name"/* "$dir/corpus/"
   # Leaks count as failures, as they do in the unit tests; a single input
-  # that runs longer than 25 s is a hang.
-  ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} nice -n "$niceness" \
+  # that runs longer than 25 s is a hang. Targets that need files make them
+  # under TMPDIR, which goes with the work folder (libFuzzer does not always
+  # end a target in a way that lets it clean up).
+  TMPDIR="$dir/tmp" ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} nice -n "$niceness" \
     "$build/$name" "$dir/corpus" -max_total_time="$seconds" -timeout=25 \
     -print_final_stats=1 -artifact_prefix="$dir/" >"$dir/log" 2>&1
   echo $? >"$dir/status"
