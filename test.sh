@@ -8,7 +8,7 @@ cd "$(dirname "$0")"
 
 jobs=$(nproc)
 # Seconds each fuzz target runs; they run two at a time.
-fuzz_seconds=${FUZZ_SECONDS:-10}
+fuzz_seconds=${FUZZ_SECONDS:-30}
 for preset in default asan; do
   echo "== ${preset}: configure and build"
   cmake --preset "$preset" >/dev/null

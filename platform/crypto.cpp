@@ -26,6 +26,9 @@ bool SodiumReady() {
 
 VBlowfishKeySchedule::VBlowfishKeySchedule() : m_ctx(std::make_unique<blowfish_ctx>()) {}
 
+VBlowfishKeySchedule::VBlowfishKeySchedule(const VBlowfishKeySchedule& other)
+    : m_ctx(std::make_unique<blowfish_ctx>(*other.m_ctx)), m_hasKey(other.m_hasKey) {}
+
 VBlowfishKeySchedule::~VBlowfishKeySchedule() {
     CryptoWipe(m_ctx.get(), sizeof(blowfish_ctx));
 }

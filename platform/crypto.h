@@ -22,7 +22,8 @@ public:
 
     VBlowfishKeySchedule();
     ~VBlowfishKeySchedule();  // wipes the schedule
-    VBlowfishKeySchedule(const VBlowfishKeySchedule&) = delete;
+    // A copy holds its own schedule: copying one is far cheaper than keying.
+    VBlowfishKeySchedule(const VBlowfishKeySchedule& other);
     VBlowfishKeySchedule& operator=(const VBlowfishKeySchedule&) = delete;
 
     // Keys of kMinKeySize to kMaxKeySize bytes; any other size is refused and

@@ -1,6 +1,7 @@
 // Encoding and decoding of the scrambled, Blowfish and data-protection text forms.
 #include "profile/secret_forms.h"
 
+#include <array>
 #include <cstdlib>
 #include <ctime>
 #include <memory>
@@ -83,14 +84,32 @@ std::optional<std::u16string> Utf16LeUpToTerminator(const uint8_t* bytes, size_t
     return std::nullopt;
 }
 
-std::unique_ptr<ICipher> MakeCipher(int kind) {
+// Keying Blowfish costs as much as encrypting about 4 KB, and loading a tree
+// of sessions decodes thousands of values with the same two fixed keys. So
+// each kind's two layers are keyed once, and every value starts from copies.
+template <class Cipher>
+const Cipher& KeyedLayer(bool outer) {
+    static const std::array<Cipher, 2> keyed = [] {
+        std::array<Cipher, 2> layers;
+        layers[0].SetKey(kBlowfishInitialVectorA.data(), kBlowfishKeyA.data(),
+                         kBlowfishKeyA.size());
+        layers[1].SetKey(kBlowfishInitialVectorB.data(), kBlowfishKeyB.data(),
+                         kBlowfishKeyB.size());
+        return layers;
+    }();
+    return keyed[outer ? 1 : 0];
+}
+
+std::unique_ptr<ICipher> KeyedCipher(int kind, bool outer) {
     switch (kind) {
         case kBlowfishKindCurrent:
-            return std::make_unique<VCipherBlowfish>();
+            return std::make_unique<VCipherBlowfish>(KeyedLayer<VCipherBlowfish>(outer));
         case kBlowfishKindSSH1:
-            return std::make_unique<VDeprecatedCipherBlowfishSSH1>();
+            return std::make_unique<VDeprecatedCipherBlowfishSSH1>(
+                KeyedLayer<VDeprecatedCipherBlowfishSSH1>(outer));
         case kBlowfishKindDeprecated:
-            return std::make_unique<VDeprecatedCipherBlowfish>();
+            return std::make_unique<VDeprecatedCipherBlowfish>(
+                KeyedLayer<VDeprecatedCipherBlowfish>(outer));
         default:
             return nullptr;
     }
@@ -101,11 +120,8 @@ struct VBlowfishLayers {
     std::unique_ptr<ICipher> inner;
     std::unique_ptr<ICipher> outer;
 
-    explicit VBlowfishLayers(int kind) : inner(MakeCipher(kind)), outer(MakeCipher(kind)) {
-        if (!inner) return;
-        inner->SetKey(kBlowfishInitialVectorA.data(), kBlowfishKeyA.data(), kBlowfishKeyA.size());
-        outer->SetKey(kBlowfishInitialVectorB.data(), kBlowfishKeyB.data(), kBlowfishKeyB.size());
-    }
+    explicit VBlowfishLayers(int kind)
+        : inner(KeyedCipher(kind, false)), outer(KeyedCipher(kind, true)) {}
     explicit operator bool() const { return inner != nullptr; }
 };
 
