@@ -71,6 +71,17 @@ for name in "${targets[@]}"; do
     failed=1
     echo "fuzz: $name FAILED (exit $status); log and reproducer in $dir"
     grep -E 'ERROR|invariant broken|SUMMARY|Test unit written' "$dir/log" | head -n 10 | sed 's/^/  /'
+    # The work folder does not outlive a CI machine; the input goes into the
+    # log so that it can be rebuilt with `base64 -d` and kept as a seed.
+    for unit in "$dir"/crash-* "$dir"/leak-* "$dir"/timeout-* "$dir"/oom-*; do
+      [ -f "$unit" ] || continue
+      if [ "$(stat -c %s "$unit")" -le 65536 ]; then
+        echo "  $(basename "$unit") as base64:"
+        base64 -w 100 "$unit" | sed 's/^/    /'
+      else
+        echo "  $(basename "$unit") is over 64 KiB; not printed"
+      fi
+    done
   fi
 done
 if [ "$failed" -eq 0 ]; then

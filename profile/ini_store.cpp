@@ -112,8 +112,24 @@ bool IsBinarySpace(Char c) {
 // only names and values need converting, not the whole file.
 enum class FieldEncoding { Utf8, Ansi, Utf16 };
 
+// A surrogate without its partner cannot be written as UTF-8, so it reads as
+// U+FFFD, as a broken UTF-8 sequence does. Two names that differ only in such
+// a surrogate are then one value already when read, not two values that the
+// next write would merge.
 VUnicodeString DecodeField(std::u16string_view text, FieldEncoding) {
-    return VUnicodeString(text);
+    std::u16string out(text);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const char16_t c = out[i];
+        if (c < 0xD800 || c > 0xDFFF) continue;
+        const bool paired = c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 &&
+                            out[i + 1] <= 0xDFFF;
+        if (paired) {
+            ++i;
+        } else {
+            out[i] = 0xFFFD;
+        }
+    }
+    return VUnicodeString(std::move(out));
 }
 
 VUnicodeString DecodeField(std::string_view text, FieldEncoding encoding) {

@@ -470,6 +470,17 @@ bool SessionDatabase::Rename(const VUnicodeString& folder, const VUnicodeString&
     }
     const size_t place = IndexOf(before, oldName).value_or(before.GetSize());
 
+    // Copies the tree at `fromPath` to `toPath`; whether the copy is there.
+    auto copyTree = [](const VUnicodeString& fromPath, const VUnicodeString& toPath) {
+        {
+            VProfileStore store(false);
+            VProfileKey from(store.GetRootKey(), KeyPath(fromPath));
+            VProfileKey to(store.GetRootKey(), KeyPath(toPath));
+            CopyKeyTree(from, to);
+        }
+        return Exists(toPath);
+    };
+
     // A change of case alone goes through a temporary name, since on a store
     // whose names ignore case the copy would land on the original.
     VUnicodeString source = oldPath;
@@ -477,13 +488,7 @@ bool SessionDatabase::Rename(const VUnicodeString& folder, const VUnicodeString&
         std::u16string temporary = u"__" + newName.str();
         while (IsNameInUse(folder, VUnicodeString(temporary))) temporary.insert(0, u"_");
         const VUnicodeString copied = JoinPath(folder, VUnicodeString(temporary));
-        {
-            VProfileStore store(false);
-            VProfileKey from(store.GetRootKey(), KeyPath(oldPath));
-            VProfileKey to(store.GetRootKey(), KeyPath(copied));
-            CopyKeyTree(from, to);
-        }
-        if (!Exists(copied)) return false;
+        if (!copyTree(oldPath, copied)) return false;
         {
             VProfileStore store(false);
             VProfileKey parent(store.GetRootKey(), KeyPath(folder));
@@ -492,14 +497,7 @@ bool SessionDatabase::Rename(const VUnicodeString& folder, const VUnicodeString&
         source = copied;
     }
 
-    const VUnicodeString newPath = JoinPath(folder, newName);
-    {
-        VProfileStore store(false);
-        VProfileKey from(store.GetRootKey(), KeyPath(source));
-        VProfileKey to(store.GetRootKey(), KeyPath(newPath));
-        CopyKeyTree(from, to);
-    }
-    if (!Exists(newPath)) return false;
+    if (!copyTree(source, JoinPath(folder, newName))) return false;
     VProfileStore store(false);
     VProfileKey parent(store.GetRootKey(), KeyPath(folder));
     parent.DeleteSubKey(LeafName(source).c_str());

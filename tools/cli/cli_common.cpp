@@ -1,6 +1,7 @@
 // Host set-up and helpers shared by the sessiondeck commands.
 #include "tools/cli/cli_common.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -162,6 +163,14 @@ std::string ToUtf8(const VUnicodeString& text) {
 }
 VUnicodeString FromUtf8(const std::string& text) {
     return VUnicodeString::FromUtf8(text);
+}
+
+std::string DescribeReport(VReportMessageParams& report) {
+    char id[16];
+    std::snprintf(id, sizeof id, "0x%08x", report.GetMessageId());
+    std::string text = ToUtf8(VUnicodeString(report.GetTextSingleLine()));
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return std::string(id) + " " + text;
 }
 
 }  // namespace cli

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
 
@@ -81,5 +82,9 @@ std::unique_ptr<VProfileKey> OpenKey(VProfileStore& store, const VUnicodeString&
 
 std::string ToUtf8(const VUnicodeString& text);
 VUnicodeString FromUtf8(const std::string& text);
+
+// A report as the host prints a refusal: its id as 0x%08x, a space and its
+// text on one line.
+std::string DescribeReport(VReportMessageParams& report);
 
 }  // namespace cli

@@ -373,15 +373,6 @@ void ApplyConnection(ISessionConfig& session, const std::array<std::string, 4>& 
     }
 }
 
-// The report of a refused URL as `url parse` prints it: its id as 0x%08x and its text.
-std::string DescribeReport(VReportMessageParams& report) {
-    char id[16];
-    std::snprintf(id, sizeof id, "0x%08x", report.GetMessageId());
-    std::string text = ToUtf8(VUnicodeString(report.GetTextSingleLine()));
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    return std::string(id) + " " + text;
-}
-
 // A session name made from a host name: the characters a name cannot hold become '_'.
 VUnicodeString NameFromHost(const VUnicodeString& host) {
     std::u16string name = host.str();

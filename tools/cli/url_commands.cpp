@@ -1,8 +1,6 @@
 // The `url` commands of the sessiondeck host.
 #include "tools/cli/url_commands.h"
 
-#include <cctype>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -25,13 +23,7 @@ void RunParse(GlobalOptions& options, const UrlParseArgs& args) {
     URL url(GetDefaultAnonymousPassword().c_str());
     VReportMessageParams report;
     if (!url.ParseAppUrl(FromUtf8(args.url).c_str(), report)) {
-        char id[16];
-        std::snprintf(id, sizeof id, "0x%08x", report.GetMessageId());
-        std::string text = ToUtf8(report.GetTextSingleLine());
-        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-            text.pop_back();
-        }
-        throw Failure(kNotFound, std::string(id) + " " + text);
+        throw Failure(kNotFound, DescribeReport(report));
     }
 
     bool isDefault = false;
