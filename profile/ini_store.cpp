@@ -121,8 +121,8 @@ VUnicodeString DecodeField(std::u16string_view text, FieldEncoding) {
     for (size_t i = 0; i < out.size(); ++i) {
         const char16_t c = out[i];
         if (c < 0xD800 || c > 0xDFFF) continue;
-        const bool paired = c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 &&
-                            out[i + 1] <= 0xDFFF;
+        const bool paired =
+            c <= 0xDBFF && i + 1 < out.size() && out[i + 1] >= 0xDC00 && out[i + 1] <= 0xDFFF;
         if (paired) {
             ++i;
         } else {
