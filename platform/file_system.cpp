@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 #include <system_error>
 
@@ -144,15 +145,22 @@ constexpr size_t kTempNameStemLimit = 200;
 }  // namespace
 
 FileStatus GetFileStatus(const fs::path& path) {
+    return GetFileStatus(path.c_str());
+}
+
+FileStatus GetFileStatus(const char* path) {
     FileStatus status;
     struct stat st;
-    if (path.empty() || ::stat(path.c_str(), &st) != 0) return status;
+    if (*path == '\0' || ::stat(path, &st) != 0) return status;
     status.exists = true;
     status.isFolder = S_ISDIR(st.st_mode);
     status.readOnly = (st.st_mode & S_IWUSR) == 0;
     if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
-    const std::string name = path.filename().string();
-    status.hidden = !name.empty() && name[0] == '.';
+    // The name is what follows the last separator; a path that ends in one
+    // ("dir/") has an empty name, as std::filesystem sees it.
+    const char* slash = std::strrchr(path, '/');
+    const char* name = slash ? slash + 1 : path;
+    status.hidden = name[0] == '.';
     return status;
 }
 
@@ -161,10 +169,14 @@ bool ReadWholeFile(const fs::path& file, std::string& bytes) {
 }
 
 ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit) {
+    return ReadFileUpTo(file.c_str(), bytes, limit);
+}
+
+ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit) {
     bytes.clear();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
-    Descriptor fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Descriptor fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;

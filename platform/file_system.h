@@ -30,6 +30,9 @@ std::string ToNativeSeparators(std::string path);
 
 // Follows symbolic links; a path that cannot be examined counts as not existing.
 FileStatus GetFileStatus(const std::filesystem::path& path);
+// The same for a native path already at hand: a listing asks this of every
+// child, and building a std::filesystem::path costs more than the stat.
+FileStatus GetFileStatus(const char* path);
 
 // The last-write time of a file, or nullopt when it cannot be examined.
 std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path);
@@ -43,6 +46,7 @@ enum class ReadResult { kRead, kUnreadable, kTooLarge };
 // the time it is read) is not read at all: kTooLarge, `bytes` empty. Keeps the
 // memory a hostile or runaway file can take bounded by the limit.
 ReadResult ReadFileUpTo(const std::filesystem::path& file, std::string& bytes, uint64_t limit);
+ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit);
 
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder

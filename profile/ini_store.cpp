@@ -228,8 +228,15 @@ bool IsStorableName(const char16_t* name) {
     return name && std::u16string_view(name).find_first_of(u"\"\r\n") == std::u16string_view::npos;
 }
 
-size_t HashName(std::u16string_view name) {
-    return std::hash<std::u16string_view>()(name);
+// FNV-1a over the UTF-16 units: names are short, and this is several times
+// cheaper than the general byte hash for them.
+uint32_t HashName(std::u16string_view name) {
+    uint32_t hash = 2166136261u;
+    for (char16_t c : name) {
+        hash ^= c;
+        hash *= 16777619u;
+    }
+    return hash;
 }
 
 // The order of names in both iterations: case-insensitive, then exact, so
@@ -322,26 +329,51 @@ void VIniFileDataStringSz::Write(std::string& file, const VUnicodeString& name) 
 
 VIniFileKey::Map::Map() {
     m_elements.Reserve(100);
+    m_hashes.reserve(100);
+    // Room for a session's couple of hundred values without growing.
+    m_slots.assign(512, 0);
+}
+
+uint32_t& VIniFileKey::Map::SlotOf(std::u16string_view name, uint32_t hash) {
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = hash & mask;; i = (i + 1) & mask) {
+        uint32_t& slot = m_slots[i];
+        if (slot == 0) return slot;
+        const uint32_t position = slot - 1;
+        if (m_hashes[position] == hash && m_elements.std()[position].name.str() == name)
+            return slot;
+    }
+}
+
+void VIniFileKey::Map::GrowSlots() {
+    m_slots.assign(m_slots.size() * 2, 0);
+    const size_t mask = m_slots.size() - 1;
+    for (uint32_t position = 0; position < m_hashes.size(); ++position) {
+        size_t i = m_hashes[position] & mask;
+        while (m_slots[i] != 0) i = (i + 1) & mask;
+        m_slots[i] = position + 1;
+    }
 }
 
 VIniFileKey::Map::Element* VIniFileKey::Map::Find(std::u16string_view name) {
-    auto [first, last] = m_index.equal_range(HashName(name));
-    for (auto it = first; it != last; ++it) {
-        Element& element = m_elements.std()[it->second];
-        if (element.name.str() == name) return &element;
-    }
-    return nullptr;
+    const uint32_t slot = SlotOf(name, HashName(name));
+    return slot ? &m_elements.std()[slot - 1] : nullptr;
 }
 
 void VIniFileKey::Map::Set(VUnicodeString name, std::unique_ptr<VIniFileData> data) {
-    if (Element* element = Find(name.str())) {
-        element->data = std::move(data);
+    const uint32_t hash = HashName(name.str());
+    uint32_t* slot = &SlotOf(name.str(), hash);
+    if (*slot != 0) {
+        m_elements.std()[*slot - 1].data = std::move(data);
         return;
     }
-    const auto position = static_cast<uint32_t>(m_elements.GetSize());
-    const size_t hash = HashName(name.str());
+    if ((m_elements.GetSize() + 1) * 2 > m_slots.size()) {
+        GrowSlots();
+        slot = &SlotOf(name.str(), hash);
+    }
+    *slot = static_cast<uint32_t>(m_elements.GetSize()) + 1;
+    m_hashes.push_back(hash);
     m_elements.Add(Element{std::move(name), std::move(data)});
-    m_index.emplace(hash, position);
 }
 
 // ---- Parsing and building value files ---------------------------------------------
@@ -436,26 +468,37 @@ void VIniFileKey::WriteBack() {
     platform::WriteFileAtomically(file, BuildValueFile(current));
 }
 
-fs::path VIniFileKey::DiskPath(std::u16string_view subKey) const {
+std::string VIniFileKey::NativePath(std::u16string_view subKey, std::string_view suffix) const {
     const std::u16string_view path = m_path.str();
-    std::u16string names(path.substr(m_folderLength));
+    std::string native;
+    native.reserve(path.size() + subKey.size() + suffix.size() + 1);
+    AppendUtf8(native, path.substr(0, m_folderLength));
+    const size_t names = native.size();
+    AppendUtf8(native, path.substr(m_folderLength));
     if (!subKey.empty()) {
-        names += u'\\';
-        names += subKey;
+        native.push_back('\\');
+        AppendUtf8(native, subKey);
     }
-    std::replace(names.begin(), names.end(), u'\\', u'/');
-    return fs::path(Utf16ToUtf8(path.substr(0, m_folderLength)) + Utf16ToUtf8(names));
+    // Backslashes between names become the file system's separator; the
+    // folder's own path is native already.
+    std::replace(native.begin() + static_cast<std::ptrdiff_t>(names), native.end(), '\\', '/');
+    native += suffix;
+    return native;
+}
+
+fs::path VIniFileKey::DiskPath(std::u16string_view subKey) const {
+    return fs::path(NativePath(subKey));
 }
 
 fs::path VIniFileKey::ValueFilePath() const {
-    return fs::path(DiskPath().native() + ".ini");
+    return fs::path(NativePath({}, ".ini"));
 }
 
 VIniFileKey::Map& VIniFileKey::LoadedMap() {
     if (!m_map) {
         m_map = std::make_unique<Map>();
         std::string bytes;
-        switch (platform::ReadFileUpTo(ValueFilePath(), bytes, kMaxValueFileSize)) {
+        switch (platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize)) {
             case platform::ReadResult::kRead:
                 m_loadResult = ParseValueFile(bytes, *m_map);
                 break;
@@ -472,7 +515,7 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
 }
 
 const platform::FileStatus& VIniFileKey::FileStatus() {
-    if (!m_fileStatus) m_fileStatus = platform::GetFileStatus(ValueFilePath());
+    if (!m_fileStatus) m_fileStatus = platform::GetFileStatus(NativePath({}, ".ini").c_str());
     return *m_fileStatus;
 }
 

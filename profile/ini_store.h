@@ -153,10 +153,19 @@ public:
         VArray<Element>& Elements() { return m_elements; }
 
     private:
+        // The slot of `name` in m_slots: the one holding its element, or the
+        // free one where it would go.
+        uint32_t& SlotOf(std::u16string_view name, uint32_t hash);
+        void GrowSlots();
+
         VArray<Element> m_elements;
-        // Hash of a name -> positions in m_elements; lookups and loading stay
-        // linear however many values a file holds.
-        std::unordered_multimap<size_t, uint32_t> m_index;
+        // Open addressing over the elements' positions, so that lookups and
+        // loading stay linear however many values a file holds, without an
+        // allocation per value. A slot holds a position + 1, or 0 when free;
+        // elements are never removed (a deleted value keeps its element), so
+        // there are no tombstones. The table is at most half full.
+        std::vector<uint32_t> m_slots;
+        std::vector<uint32_t> m_hashes;  // each element's name hash, for growing
     };
 
     class Iterator : public VProfilePrivateKeyIterator {
@@ -223,6 +232,8 @@ private:
 
     Map& LoadedMap();
     const platform::FileStatus& FileStatus();
+    // The native path of P (or of P\subKey), with `suffix` appended.
+    std::string NativePath(std::u16string_view subKey = {}, std::string_view suffix = {}) const;
     std::filesystem::path DiskPath(std::u16string_view subKey = {}) const;
     std::filesystem::path ValueFilePath() const;
     bool Store(const char16_t* name, std::unique_ptr<VIniFileData> data);

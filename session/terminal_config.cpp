@@ -51,12 +51,17 @@ void CorrectLoaded(Setting& setting, const T& value) {
     setting.Init(nullptr, setting.GetName(), value);
 }
 
-std::array<char16_t, kFontMapSize + 1> DefaultFontMap() {
-    std::array<char16_t, kFontMapSize + 1> map{};
-    for (int code = 1; code < kFontMapSize; ++code) {
-        const std::u16string text = AnsiToUtf16(std::string(1, static_cast<char>(code)));
-        map[code] = text.empty() ? static_cast<char16_t>(code) : text[0];
-    }
+// Built once: every terminal record starts from it, and converting 255
+// characters one by one cost as much as reading a session's file.
+const std::array<char16_t, kFontMapSize + 1>& DefaultFontMap() {
+    static const std::array<char16_t, kFontMapSize + 1> map = [] {
+        std::array<char16_t, kFontMapSize + 1> built{};
+        for (int code = 1; code < kFontMapSize; ++code) {
+            const std::u16string text = AnsiToUtf16(std::string(1, static_cast<char>(code)));
+            built[code] = text.empty() ? static_cast<char16_t>(code) : text[0];
+        }
+        return built;
+    }();
     return map;
 }
 

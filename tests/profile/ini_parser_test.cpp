@@ -1,6 +1,7 @@
 // Value-file reading as a table: file bytes in, the values read and where reading stopped out.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -195,4 +196,34 @@ TEST(IniParser, WhatIsWrittenReadsBackUnchanged) {
     EXPECT_EQ(result.stop, VIniStop::EndOfFile);
     EXPECT_EQ(Render(back), Render(map));
     EXPECT_EQ(VIniFileKey::BuildValueFile(back), file);
+}
+
+TEST(IniParser, ManyValuesKeepTheirPlacesAndLookupsThroughGrowth) {
+    // Enough names to grow the lookup table several times; every third name
+    // comes back later with a new value, which must land in its first place.
+    std::string file;
+    char line[64];
+    for (int i = 0; i < 3000; ++i) {
+        std::snprintf(line, sizeof line, "D:\"value %d\"=%08x\r\n", i, i);
+        file += line;
+    }
+    for (int i = 0; i < 3000; i += 3) {
+        std::snprintf(line, sizeof line, "D:\"value %d\"=%08x\r\n", i, i + 100000);
+        file += line;
+    }
+    VIniFileKey::Map map;
+    ASSERT_EQ(VIniFileKey::ParseValueFile(file, map).stop, VIniStop::EndOfFile);
+    ASSERT_EQ(map.GetSize(), 3000u);
+    for (int i = 0; i < 3000; ++i) {
+        const std::string name = "value " + std::to_string(i);
+        const VIniFileKey::Map::Element* element =
+            map.Find(std::u16string(name.begin(), name.end()));
+        ASSERT_NE(element, nullptr) << name;
+        EXPECT_EQ(&map.Elements().std()[static_cast<size_t>(i)], element) << name;
+        uint32_t value = 0;
+        ASSERT_TRUE(element->data->GetDword(value));
+        EXPECT_EQ(value, static_cast<uint32_t>(i % 3 == 0 ? i + 100000 : i)) << name;
+    }
+    EXPECT_EQ(map.Find(u"value 3000"), nullptr);
+    EXPECT_EQ(map.Find(u"Value 1"), nullptr);
 }
