@@ -18,4 +18,4 @@ for preset in default asan; do
 done
 
 echo "== fuzz: ${fuzz_seconds} s per target"
-./fuzz/run.sh "$fuzz_seconds"
+FUZZ_SEED=${FUZZ_SEED:-1} ./fuzz/run.sh "$fuzz_seconds"

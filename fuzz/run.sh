@@ -8,6 +8,11 @@
 #   FUZZ_JOBS       targets run at once (default 2)
 #   FUZZ_NICE       niceness of the runs (default 0; 19 for long runs on a shared machine)
 #   FUZZ_TARGETS    space-separated subset of targets to run (default all)
+#   FUZZ_SEED       libFuzzer's random seed (default: a new one each run)
+#
+# test.sh fixes the seed, so that CI explores the same inputs on every run of
+# the same code and a failure there can be reproduced; the long exploratory
+# runs that look for new findings leave it unset.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -43,7 +48,7 @@ run_one() {
   # under TMPDIR, which goes with the work folder (libFuzzer does not always
   # end a target in a way that lets it clean up).
   TMPDIR="$dir/tmp" ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1} nice -n "$niceness" \
-    "$build/$name" "$dir/corpus" -max_total_time="$seconds" -timeout=25 \
+    "$build/$name" "$dir/corpus" -max_total_time="$seconds" -timeout=25 ${FUZZ_SEED:+-seed="$FUZZ_SEED"} \
     -print_final_stats=1 -artifact_prefix="$dir/" >"$dir/log" 2>&1
   echo $? >"$dir/status"
 }
