@@ -172,8 +172,30 @@ ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit
     return ReadFileUpTo(file.c_str(), bytes, limit);
 }
 
-ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit) {
+namespace {
+
+int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
+                        Nanoseconds(st.st_ctim)};
+}
+
+}  // namespace
+
+std::optional<FileIdentity> GetFileIdentity(const char* path) {
+    struct stat st;
+    if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return IdentityOf(st);
+}
+
+ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
+                        std::optional<FileIdentity>* identity) {
     bytes.clear();
+    if (identity) identity->reset();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
     Descriptor fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -216,6 +238,7 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit) {
         bytes.shrink_to_fit();
         return ReadResult::kUnreadable;
     }
+    if (identity) *identity = IdentityOf(st);
     return ReadResult::kRead;
 }
 

@@ -24,6 +24,21 @@ struct FileStatus {
     uint64_t size = 0;  // in bytes; 0 for a folder
 };
 
+// Which file a path named, and in which state: a file replaced by rename
+// has a new inode, and one rewritten in place a new modification or change
+// time.
+struct FileIdentity {
+    uint64_t device = 0;
+    uint64_t inode = 0;
+    uint64_t size = 0;
+    int64_t modifiedNs = 0;
+    int64_t changedNs = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// The identity of the regular file at `path`; nullopt when there is none.
+std::optional<FileIdentity> GetFileIdentity(const char* path);
+
 // A path as the store and the hosts write it ("\" between components) in the
 // file system's form ("/").
 std::string ToNativeSeparators(std::string path);
@@ -46,7 +61,10 @@ enum class ReadResult { kRead, kUnreadable, kTooLarge };
 // the time it is read) is not read at all: kTooLarge, `bytes` empty. Keeps the
 // memory a hostile or runaway file can take bounded by the limit.
 ReadResult ReadFileUpTo(const std::filesystem::path& file, std::string& bytes, uint64_t limit);
-ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit);
+// `identity`, when given, receives the identity of the file when it was read
+// (as it was opened), and nullopt otherwise.
+ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
+                        std::optional<FileIdentity>* identity = nullptr);
 
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder

@@ -247,6 +247,8 @@ private:
     std::unordered_set<std::u16string> m_changed;
     bool m_readOnly;
     std::optional<platform::FileStatus> m_fileStatus;  // of P.ini, taken once
+    // Of the value file this handle's map was read from; nullopt when none was read.
+    std::optional<platform::FileIdentity> m_loadedIdentity;
     VReportMessageParams m_report;
     // Kept and handed to sub-keys. POSIX has no descriptor to apply to a file
     // or folder: the mode bits (0600 files, 0700 folders) stand in for it.

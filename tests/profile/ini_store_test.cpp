@@ -523,6 +523,25 @@ TEST_F(IniSafetyTest, HandlesOnOneKeyKeepEachOthersChanges) {
     }
     EXPECT_EQ(Bytes("K.ini"),
               kBom + "D:\"a\"=00000002\r\nD:\"b\"=00000003\r\nD:\"d\"=00000004\r\n");
+
+    // Another program rewrites the file in place (same inode) after a handle
+    // read it, or creates it after a handle found none: neither edit is lost.
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"K");
+        VProfileKey fresh(store.GetRootKey(), u"New");
+        uint32_t v = 0;
+        ASSERT_TRUE(key.QueryDword(u"a", v));
+        ASSERT_FALSE(fresh.QueryDword(u"x", v));
+        const ino_t inode = Inode(Path("K.ini"));
+        WriteFileBytes(Path("K.ini"), kBom + "D:\"a\"=00000002\r\nS:\"e\"=by hand\r\n");
+        ASSERT_EQ(Inode(Path("K.ini")), inode);
+        WriteFileBytes(Path("New.ini"), kBom + "D:\"y\"=00000009\r\n");
+        key.SetDword(u"b", 7);
+        fresh.SetDword(u"x", 1);
+    }
+    EXPECT_EQ(Bytes("K.ini"), kBom + "D:\"a\"=00000002\r\nS:\"e\"=by hand\r\nD:\"b\"=00000007\r\n");
+    EXPECT_EQ(Bytes("New.ini"), kBom + "D:\"y\"=00000009\r\nD:\"x\"=00000001\r\n");
 }
 
 TEST_F(IniSafetyTest, ValueFilesOverTheSizeLimitAreNeitherReadNorReplaced) {
