@@ -215,6 +215,10 @@ VUnicodeString GetHostExecutableFolder() {
     return host.set ? host.folder : VUnicodeString::FromUtf8(RunningExecutableFolder());
 }
 
+void ResetMigrationStartForTesting() {
+    g_migrationStarted = false;
+}
+
 bool RunMigrate(const char16_t* arguments, bool allowRegistry, VReportMessageParams& report) {
     if (g_migrationStarted.exchange(true)) return false;
     // The command line a Windows host would build, split back into arguments.

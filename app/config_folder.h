@@ -59,6 +59,9 @@ SESSIONDECK_API bool CheckAppConfigPathRedirect(const char16_t* unused1, const c
 // per process and waits for it. True when it ended with exit code 0.
 SESSIONDECK_API bool RunMigrate(const char16_t* arguments, bool allowRegistry,
                                 VReportMessageParams& report);
+// Lets the utility start again. Hosts never do this (it starts once per
+// process); it exists so that tests can start it in one process.
+SESSIONDECK_API void ResetMigrationStartForTesting();
 // The folder where RunMigrate looks for the utility; by default the running
 // executable's. A host started through a launcher elsewhere sets it.
 SESSIONDECK_API void SetHostExecutableFolder(const char16_t* folder);

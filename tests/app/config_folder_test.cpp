@@ -109,6 +109,7 @@ TEST(ConfigFolder, RedirectAcceptsNewAndKnownFoldersAndFollowsARedirect) {
 }
 
 TEST(ConfigFolder, OldFolderWithoutRedirectIsMigratedOnlyWhenTheHostAgrees) {
+    ResetMigrationStartForTesting();
     TempDir dir;
     MakeOldFolder(dir / "old", "3.x");
     VUnicodeString path = U(dir / "old");
@@ -141,6 +142,7 @@ TEST(ConfigFolder, OldFolderWithoutRedirectIsMigratedOnlyWhenTheHostAgrees) {
 }
 
 TEST(ConfigFolder, MigrationUtilityFailures) {
+    ResetMigrationStartForTesting();
     TempDir dir;
     SetHostExecutableFolder(U(dir.path()).c_str());
     VReportMessageParams missing;
@@ -250,11 +252,15 @@ TEST(ConfigFolder, U3CopyRunsTheRegisteredStepsAndRewritesTheGlobalOptions) {
     setenv("U3_APP_DATA_PATH", "/media/u3/data", 1);
     config->menuToolbarFile = u"/media/u3/data/bar.mnu";
     config->errorSoundFile = u"/snd/error.wav";
-    int stepsRun = 0;
-    RegisterU3MigrationStep([&] { ++stepsRun; });
+    // Steps stay registered for the life of the process, so the step is
+    // registered once however often the test runs, and counts in a static.
+    static int stepsRun = 0;
+    static const bool registered = (RegisterU3MigrationStep([] { ++stepsRun; }), true);
+    ASSERT_TRUE(registered);
+    const int stepsBefore = stepsRun;
 
     SessionDeckDllMigrateConfigsToU3();
-    EXPECT_EQ(stepsRun, 1);
+    EXPECT_EQ(stepsRun, stepsBefore + 1);
     EXPECT_EQ(config->menuToolbarFile.Get(), u"%u3data%/bar.mnu");
     ASSERT_NE(memory.Find(u"Global", u"Menu Toolbar File"), nullptr);
     EXPECT_EQ(memory.Find(u"Global", u"Menu Toolbar File")->string, u"%u3data%/bar.mnu");

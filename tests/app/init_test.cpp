@@ -1,6 +1,9 @@
 // Library initialisation: the emulation and key map tables, product id, sibling applications.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/init.h"
 #include "platform/version_record.h"
 #include "support/temp_dir.h"
@@ -61,8 +64,11 @@ TEST(SessionDeckDllInit, AdditionalEmulationsOnlyOnceTheGlobalConfigurationIsLoa
     SetAdditionalEmulationNamesProvider(nullptr);
 }
 
+// Taken as the test program starts, before any test has set a product.
+const int kProductAtStart = GetCurrentAppProductID();
+
 TEST(ProductId, NoProductUntilSet) {
-    EXPECT_EQ(GetCurrentAppProductID(), kProductNone);
+    EXPECT_EQ(kProductAtStart, kProductNone);
     SetCurrentAppProductID(kProductFerrivo);
     EXPECT_EQ(GetCurrentAppProductID(), 6);
     SetCurrentAppProductID(12345);  // not validated
@@ -70,11 +76,17 @@ TEST(ProductId, NoProductUntilSet) {
 }
 
 TEST(ClientApplications, NullFolderLeavesEverythingUntouched) {
+    const auto apps = {ClientApplication::Vetra, ClientApplication::Vetralon,
+                       ClientApplication::Ferrivo};
+    std::vector<std::pair<VUnicodeString, bool>> before;
+    for (auto app : apps)
+        before.emplace_back(GetClientApplicationPath(app), IsClientApplicationPresent(app));
     EXPECT_TRUE(SessionDeckDllInitClientApplications(nullptr));
-    for (auto app :
-         {ClientApplication::Vetra, ClientApplication::Vetralon, ClientApplication::Ferrivo}) {
-        EXPECT_TRUE(GetClientApplicationPath(app).IsEmpty());
-        EXPECT_FALSE(IsClientApplicationPresent(app));
+    size_t i = 0;
+    for (auto app : apps) {
+        EXPECT_EQ(GetClientApplicationPath(app), before[i].first);
+        EXPECT_EQ(IsClientApplicationPresent(app), before[i].second);
+        ++i;
     }
 }
 
