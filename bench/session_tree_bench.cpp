@@ -262,7 +262,20 @@ int main(int argc, char** argv) {
             sizes = ParseSizes(arg.substr(8));
         else if (arg == "--generate-only")
             generateOnly = true;
-        else
+        else if (arg == "--help" || arg == "-h") {
+            // Answered before anything is generated: a workload of 10,000
+            // sessions is a few hundred megabytes in the current folder.
+            std::printf(
+                "usage: %s [--data=DIR] [--sizes=N,N,...] [--generate-only] [--benchmark_*...]\n"
+                "  --data=DIR       where the workloads are kept (default ./bench-data);\n"
+                "                   a missing workload is generated first\n"
+                "  --sizes=N,...    sessions per workload (default 1000,10000)\n"
+                "  --generate-only  generate the missing workloads and stop\n"
+                "Other options go to Google Benchmark (--benchmark_filter=REGEX, ...).\n"
+                "bench/run.sh runs every operation and prints the table.\n",
+                argv[0]);
+            return 0;
+        } else
             rest.push_back(argv[i]);
     }
 
