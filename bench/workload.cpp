@@ -13,6 +13,7 @@
 #include "app/global_config.h"
 #include "app/init.h"
 #include "app/protocol_loader.h"
+#include "foundation/codepage.h"
 #include "platform/file_system.h"
 #include "platform/write_batch.h"
 #include "profile/ini_store.h"
@@ -136,8 +137,8 @@ void WriteFolder(VProfileKey& folder, const std::vector<std::pair<std::string, i
 
 // ---- key-file copies ---------------------------------------------------------------
 
-std::string KeyName(const VUnicodeString& name) {
-    std::string key = name.ToUtf8();
+std::string KeyName(std::u16string_view name) {
+    std::string key = Utf16ToUtf8(name);
     for (char& c : key) {
         if (c == '=' || c == '[' || c == ']') c = '_';
     }
@@ -162,33 +163,33 @@ void ConvertToKeyFile(const fs::path& valueFile, const fs::path& keyFile) {
     VIniFileKey::Map map;
     VIniFileKey::ParseValueFile(bytes, map);
     GKeyFile* file = g_key_file_new();
-    for (const VIniFileKey::Map::Element& element : map.Elements()) {
-        if (!element.data) continue;
-        const std::string key = KeyName(element.name);
-        switch (element.data->GetKind()) {
+    for (size_t i = 0; i < map.GetSize(); ++i) {
+        if (!map.Exists(i)) continue;
+        const std::string key = KeyName(map.GetName(i));
+        switch (map.GetKind(i)) {
             case kValueKindDword: {
                 uint32_t value = 0;
-                element.data->GetDword(value);
+                map.GetDword(i, value);
                 g_key_file_set_uint64(file, "Session", key.c_str(), value);
                 break;
             }
             case kValueKindString: {
                 VUnicodeString value;
-                element.data->GetString(value);
+                map.GetString(i, value);
                 g_key_file_set_string(file, "Session", key.c_str(), value.ToUtf8().c_str());
                 break;
             }
             case kValueKindBinary: {
                 uint32_t size = 0;
-                element.data->GetBinary(nullptr, size);
+                map.GetBinary(i, nullptr, size);
                 std::vector<uint8_t> value(size);
-                element.data->GetBinary(value.data(), size);
+                map.GetBinary(i, value.data(), size);
                 g_key_file_set_string(file, "Session", key.c_str(), Hex(value).c_str());
                 break;
             }
             case kValueKindStringArray: {
                 VStringArray value;
-                element.data->GetStringArray(value);
+                map.GetStringArray(i, value);
                 std::vector<std::string> texts;
                 for (const VUnicodeString& text : value) texts.push_back(text.ToUtf8());
                 std::vector<const char*> list;

@@ -550,7 +550,7 @@ std::vector<std::u16string> Keymap::EntryLines() const {
 
 bool ProfileKeymap::Init(VProfileKey* key) {
     VStringArray stored;
-    if (!key || !key->QueryStringArray(m_name.c_str(), stored)) return false;
+    if (!key || !key->QueryStringArray(GetName().c_str(), stored)) return false;
     std::vector<std::u16string_view> lines;
     for (size_t i = 0; i < stored.GetSize(); ++i) lines.push_back(stored[i].str());
     Keymap loaded;
@@ -575,7 +575,7 @@ void ProfileKeymap::Save(VProfileKey* key, bool force) {
     TraceSave(force, differs);
     VStringArray lines;
     for (std::u16string& line : m_value.EntryLines()) lines.Add(VUnicodeString(std::move(line)));
-    key->SetStringArray(m_name.c_str(), lines);
+    key->SetStringArray(GetName().c_str(), lines);
     m_unsaved = false;
     m_prev = m_value;
 }

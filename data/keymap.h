@@ -132,7 +132,7 @@ public:
     // Loads the stored map or takes `defaultValue`, which then counts as unsaved.
     bool Init(VProfileKey* key, const Keymap& defaultValue);
     bool Init(VProfileKey* key, const VUnicodeString& name, const Keymap& defaultValue) {
-        m_name = name;
+        SetName(name);
         return Init(key, defaultValue);
     }
 

@@ -129,10 +129,10 @@ bool Exchange(Io& io, const std::u16string& prefix, SynchronizeTask& task) {
 SynchronizeProfile::~SynchronizeProfile() = default;
 
 void SynchronizeProfile::Init(VProfileKey* key, const VUnicodeString& name) {
-    m_name = name;
+    SetName(name);
     m_tasks.RemoveAll();
     if (key) {
-        VProfileKey profileKey(*key, m_name);
+        VProfileKey profileKey(*key, GetName());
         Reader reader(profileKey);
         for (size_t i = 0;; ++i) {
             SynchronizeTask task;
@@ -149,7 +149,7 @@ void SynchronizeProfile::Save(VProfileKey* key, bool force) {
     if (!force && !m_unsaved && !differs) return;
     if (!key) return;
     TraceSave(force, differs);
-    VProfileKey profileKey(*key, m_name);
+    VProfileKey profileKey(*key, GetName());
     Writer writer(profileKey);
     for (size_t i = 0; i < m_tasks.GetSize(); ++i) Exchange(writer, TaskPrefix(i), m_tasks[i]);
 

@@ -53,7 +53,7 @@ public:
     // Loads the profile `name` from under `key` (a null key loads an empty
     // profile); what was loaded becomes the checkpoint.
     void Init(VProfileKey* key, const VUnicodeString& name);
-    void Init(VProfileKey* key) { Init(key, m_name); }
+    void Init(VProfileKey* key) { Init(key, GetName()); }
 
     // Writes when forced, modified, or left unsaved by a checkpoint; the
     // saved profile becomes the checkpoint.

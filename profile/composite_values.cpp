@@ -81,7 +81,7 @@ bool ReadInt32(NumberReader& reader, int32_t& value) {
 
 bool VProfileTextState::LoadBinaryData(VProfileKey* key) {
     VUnicodeString text;
-    if (!Load(key, m_name, text)) return false;
+    if (!Load(key, GetName(), text)) return false;
     if (!ParseState(text)) return false;
     Value() = FormatState();
     return true;
@@ -109,7 +109,7 @@ bool VProfileTextState::Init(VProfileKey* key, const VUnicodeString& defaultText
 
 bool VProfileTextState::Init(VProfileKey* key, const VUnicodeString& name,
                              const VUnicodeString& defaultText) {
-    m_name = name;
+    SetName(name);
     return Init(key, defaultText);
 }
 
@@ -231,10 +231,11 @@ void VProfileExplorerFrameState::ResetState() {
 bool VProfileBlob::Init(VProfileKey* key) {
     if (!key) return false;
     uint32_t size = 0;
-    if (!key->QueryBinary(m_name.c_str(), nullptr, size)) return false;
+    if (!key->QueryBinary(GetName().c_str(), nullptr, size)) return false;
     std::vector<uint8_t> bytes(size);
     // The read checks the size again: a value that grew in between is refused.
-    if (!key->QueryBinary(m_name.c_str(), bytes.data(), size) || size > bytes.size()) return false;
+    if (!key->QueryBinary(GetName().c_str(), bytes.data(), size) || size > bytes.size())
+        return false;
     bytes.resize(size);
     m_data = std::move(bytes);
     m_checkpoint = m_data;
@@ -249,7 +250,7 @@ bool VProfileBlob::Init(VProfileKey* key, const VUnicodeString& name) {
 
 bool VProfileBlob::Init(VProfileKey* key, const VUnicodeString& name,
                         const value_type& defaultBytes) {
-    m_name = name;
+    SetName(name);
     if (Init(key)) return true;
     m_data = defaultBytes;
     m_checkpoint.clear();
@@ -270,7 +271,7 @@ void VProfileBlob::Save(VProfileKey* key, bool force) {
     if (!force && !m_unsaved && !differs) return;
     if (!key) return;
     TraceSave(force, differs);
-    key->SetBinary(m_name.c_str(), m_data.data(), static_cast<uint32_t>(m_data.size()));
+    key->SetBinary(GetName().c_str(), m_data.data(), static_cast<uint32_t>(m_data.size()));
     m_unsaved = false;
     m_checkpoint = m_data;
     m_hasCheckpoint = true;
@@ -306,7 +307,7 @@ bool VProfileMultiLineString::Init(VProfileKey* key) {
 }
 
 bool VProfileMultiLineString::Init(VProfileKey* key, const VUnicodeString& name) {
-    m_name = name;
+    SetName(name);
     return Init(key);
 }
 

@@ -2,6 +2,7 @@
 #include "profile/ini_store.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -39,10 +40,10 @@ void AppendUtf8(std::string& out, std::u16string_view text) {
     }
 }
 
-void AppendHeader(std::string& out, char type, const VUnicodeString& name) {
+void AppendHeader(std::string& out, char type, std::u16string_view name) {
     out.push_back(type);
     out += ":\"";
-    AppendUtf8(out, name.str());
+    AppendUtf8(out, name);
     out += "\"=";
 }
 
@@ -72,12 +73,31 @@ public:
     }
     size_t LineNumber() const { return m_number; }
     size_t Remaining() const { return m_text.size() - m_pos; }
+    // Where the next line starts (the end of the text when there is none).
+    const Char* Here() const { return m_text.data() + m_pos; }
 
 private:
     View m_text;
     size_t m_pos = 0;
     size_t m_number = 0;
 };
+
+// The value of each byte as a hexadecimal digit, or -1.
+constexpr std::array<int8_t, 256> kHexValues = [] {
+    std::array<int8_t, 256> values{};
+    for (int c = 0; c < 256; ++c) {
+        values[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                    : -1);
+    }
+    return values;
+}();
+
+// Binary values are most of a session file's digits: bytes look theirs up.
+inline int HexValue(char c) {
+    return kHexValues[static_cast<unsigned char>(c)];
+}
 
 template <class Char>
 int HexValue(Char c) {
@@ -112,12 +132,17 @@ bool IsBinarySpace(Char c) {
 // only names and values need converting, not the whole file.
 enum class FieldEncoding { Utf8, Ansi, Utf16 };
 
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 // A surrogate without its partner cannot be written as UTF-8, so it reads as
 // U+FFFD, as a broken UTF-8 sequence does. Two names that differ only in such
 // a surrogate are then one value already when read, not two values that the
 // next write would merge.
-VUnicodeString DecodeField(std::u16string_view text, FieldEncoding) {
-    std::u16string out(text);
+void DecodeFieldInto(std::u16string& out, std::u16string_view text, FieldEncoding) {
+    out.assign(text);
     for (size_t i = 0; i < out.size(); ++i) {
         const char16_t c = out[i];
         if (c < 0xD800 || c > 0xDFFF) continue;
@@ -129,21 +154,103 @@ VUnicodeString DecodeField(std::u16string_view text, FieldEncoding) {
             out[i] = 0xFFFD;
         }
     }
-    return VUnicodeString(std::move(out));
 }
 
-VUnicodeString DecodeField(std::string_view text, FieldEncoding encoding) {
-    if (std::all_of(text.begin(), text.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
-        return VUnicodeString(std::u16string(text.begin(), text.end()));
+// Assigning into `out` keeps its storage: decoding a name or value into a
+// string that already has room for it allocates nothing.
+void DecodeFieldInto(std::u16string& out, std::string_view text, FieldEncoding encoding) {
+    if (IsAscii(text)) {
+        // Not assign(first, last): for iterators of another character type
+        // it builds a temporary string, an allocation per call.
+        out.resize(text.size());
+        std::copy(text.begin(), text.end(), out.begin());
+    } else {
+        out = encoding == FieldEncoding::Utf8 ? Utf8ToUtf16(text) : AnsiToUtf16(text);
     }
-    return encoding == FieldEncoding::Utf8 ? VUnicodeString(Utf8ToUtf16(text))
-                                           : VUnicodeString(AnsiToUtf16(text));
 }
 
 template <class Char>
-VIniParseResult ParseValues(std::basic_string_view<Char> text, FieldEncoding encoding,
-                            VIniFileKey::Map& map) {
+VUnicodeString DecodeField(std::basic_string_view<Char> text, FieldEncoding encoding) {
+    VUnicodeString out;
+    DecodeFieldInto(out.str(), text, encoding);
+    return out;
+}
+
+// The bytes of a binary value: `count` bytes as pairs of hexadecimal digits
+// over the lines that `reader` gives, spaces and tabs between them ignored,
+// and the rest of the line that completes the count ignored too. With `out`
+// null they are only checked.
+template <class Char>
+VIniStop ReadBinaryLines(LineReader<Char>& reader, uint32_t count, uint8_t* out) {
+    std::basic_string_view<Char> line;
+    uint32_t done = 0;
+    while (done < count) {
+        if (!reader.Next(line)) return VIniStop::BinaryEndOfFile;
+        for (size_t i = 0; i < line.size() && done < count;) {
+            if (IsBinarySpace(line[i])) {
+                ++i;
+                continue;
+            }
+            if (i + 1 >= line.size()) return VIniStop::BinaryOddDigit;
+            const int high = HexValue(line[i]);
+            const int low = HexValue(line[i + 1]);
+            if (high < 0 || low < 0) return VIniStop::BinaryBadDigit;
+            if (out) out[done] = static_cast<uint8_t>(high * 16 + low);
+            ++done;
+            i += 2;
+        }
+    }
+    return VIniStop::EndOfFile;
+}
+
+// The elements of a string array: `count` lines, each after a leading space,
+// handed to `take` as they stand.
+template <class Char, class Take>
+VIniStop ReadArrayLines(LineReader<Char>& reader, uint32_t count, Take&& take) {
+    std::basic_string_view<Char> element;
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!reader.Next(element)) return VIniStop::ArrayEndOfFile;
+        if (element.empty() || element[0] != Char(' ')) return VIniStop::ArrayNoLeadingSpace;
+        take(element.substr(1));
+    }
+    return VIniStop::EndOfFile;
+}
+
+template <class Char>
+VStringArray DecodeArray(std::basic_string_view<Char> lines, uint32_t count,
+                         FieldEncoding encoding) {
+    VStringArray elements;
+    elements.Reserve(count);
+    LineReader<Char> reader(lines);
+    ReadArrayLines(reader, count, [&](std::basic_string_view<Char> element) {
+        elements.Add(DecodeField(element, encoding));
+    });
+    return elements;
+}
+
+template <class Char>
+std::vector<uint8_t> DecodeBinary(std::basic_string_view<Char> lines, uint32_t count) {
+    std::vector<uint8_t> bytes(count);
+    LineReader<Char> reader(lines);
+    ReadBinaryLines(reader, count, bytes.data());
+    return bytes;
+}
+
+// One value as the file holds it, checked but not decoded.
+template <class Char>
+struct FileValue {
+    int kind = kValueKindDword;
+    std::basic_string_view<Char> name;
+    uint32_t number = 0;  // a DWORD's value, or a binary value's or an array's count
+    // A string's text, or the lines that hold a binary value's bytes or an
+    // array's elements.
+    std::basic_string_view<Char> text;
+};
+
+// Checks the values of a file one after the other and hands each to `take`,
+// until the end of the file or the first value that does not make sense.
+template <class Char, class Take>
+VIniParseResult ParseValues(std::basic_string_view<Char> text, Take&& take) {
     using View = std::basic_string_view<Char>;
     LineReader<Char> reader(text);
     View line;
@@ -157,56 +264,29 @@ VIniParseResult ParseValues(std::basic_string_view<Char> text, FieldEncoding enc
         if (quote == View::npos) return stop(VIniStop::NoClosingQuote);
         if (quote + 1 >= line.size() || line[quote + 1] != Char('='))
             return stop(VIniStop::NoEquals);
-        const View name = line.substr(3, quote - 3);
+        FileValue<Char> value;
+        value.name = line.substr(3, quote - 3);
         const View rest = line.substr(quote + 2);
 
-        std::unique_ptr<VIniFileData> data;
-        uint32_t count = 0;
         switch (line[0]) {
             case Char('D'):
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                data = std::make_unique<VIniFileDataDword>(count);
+                if (!ParseCount(rest, value.number)) return stop(VIniStop::BadCount);
+                value.kind = kValueKindDword;
                 break;
             case Char('S'):
-                data = std::make_unique<VIniFileDataString>(DecodeField(rest, encoding));
+                value.kind = kValueKindString;
+                value.text = rest;
                 break;
-            case Char('B'): {
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                std::vector<uint8_t> value;
-                // The count comes from the file: trust it only as far as the
-                // file could possibly hold that many bytes.
-                value.reserve(std::min<size_t>(count, reader.Remaining() / 2));
-                View bytesLine;
-                while (value.size() < count) {
-                    if (!reader.Next(bytesLine)) return stop(VIniStop::BinaryEndOfFile);
-                    for (size_t i = 0; i < bytesLine.size() && value.size() < count;) {
-                        if (IsBinarySpace(bytesLine[i])) {
-                            ++i;
-                            continue;
-                        }
-                        if (i + 1 >= bytesLine.size()) return stop(VIniStop::BinaryOddDigit);
-                        const int high = HexValue(bytesLine[i]);
-                        const int low = HexValue(bytesLine[i + 1]);
-                        if (high < 0 || low < 0) return stop(VIniStop::BinaryBadDigit);
-                        value.push_back(static_cast<uint8_t>(high * 16 + low));
-                        i += 2;
-                    }
-                }
-                data = std::make_unique<VIniFileDataBinary>(std::move(value));
-                break;
-            }
+            case Char('B'):
             case Char('Z'): {
-                if (!ParseCount(rest, count)) return stop(VIniStop::BadCount);
-                VStringArray elements;
-                elements.Reserve(std::min<size_t>(count, reader.Remaining() / 2 + 1));
-                View element;
-                for (uint32_t i = 0; i < count; ++i) {
-                    if (!reader.Next(element)) return stop(VIniStop::ArrayEndOfFile);
-                    if (element.empty() || element[0] != Char(' '))
-                        return stop(VIniStop::ArrayNoLeadingSpace);
-                    elements.Add(DecodeField(element.substr(1), encoding));
-                }
-                data = std::make_unique<VIniFileDataStringSz>(std::move(elements));
+                if (!ParseCount(rest, value.number)) return stop(VIniStop::BadCount);
+                const Char* first = reader.Here();
+                const VIniStop why = line[0] == Char('B')
+                                         ? ReadBinaryLines(reader, value.number, nullptr)
+                                         : ReadArrayLines(reader, value.number, [](View) {});
+                if (why != VIniStop::EndOfFile) return stop(why);
+                value.kind = line[0] == Char('B') ? kValueKindBinary : kValueKindStringArray;
+                value.text = View(first, static_cast<size_t>(reader.Here() - first));
                 break;
             }
             default:
@@ -214,7 +294,7 @@ VIniParseResult ParseValues(std::basic_string_view<Char> text, FieldEncoding enc
         }
         // A value without a name parses (so reading goes on) but no query
         // could ever reach it.
-        if (!name.empty()) map.Set(DecodeField(name, encoding), std::move(data));
+        if (!value.name.empty()) take(value);
     }
     return VIniParseResult{};
 }
@@ -228,15 +308,27 @@ bool IsStorableName(const char16_t* name) {
     return name && std::u16string_view(name).find_first_of(u"\"\r\n") == std::u16string_view::npos;
 }
 
-// FNV-1a over the UTF-16 units: names are short, and this is several times
-// cheaper than the general byte hash for them.
+// Names are hashed eight bytes at a time: a session's value names are mostly
+// ten to thirty characters, and hashing them a unit at a time cost a tenth of
+// loading a session.
 uint32_t HashName(std::u16string_view name) {
-    uint32_t hash = 2166136261u;
-    for (char16_t c : name) {
-        hash ^= c;
-        hash *= 16777619u;
+    constexpr uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
+    uint64_t hash = name.size() * kMultiplier;
+    const char16_t* text = name.data();
+    size_t left = name.size();
+    for (; left >= 4; left -= 4, text += 4) {
+        uint64_t word;
+        std::memcpy(&word, text, sizeof word);
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
     }
-    return hash;
+    if (left > 0) {
+        uint64_t word = 0;
+        std::memcpy(&word, text, left * sizeof(char16_t));
+        hash = (hash ^ word) * kMultiplier;
+        hash ^= hash >> 29;
+    }
+    return static_cast<uint32_t>((hash * kMultiplier) >> 32);
 }
 
 // The order of names in both iterations: case-insensitive, then exact, so
@@ -244,6 +336,52 @@ uint32_t HashName(std::u16string_view name) {
 bool NameBefore(const VUnicodeString& a, const VUnicodeString& b) {
     const int c = CompareNoCase(a.str(), b.str());
     return c != 0 ? c < 0 : a.str() < b.str();
+}
+
+// ---- Writing values -------------------------------------------------------------
+
+void WriteDwordValue(std::string& file, std::u16string_view name, uint32_t value) {
+    AppendHeader(file, 'D', name);
+    AppendHex8(file, value);
+    file += "\r\n";
+}
+
+void WriteStringValue(std::string& file, std::u16string_view name, std::u16string_view value) {
+    AppendHeader(file, 'S', name);
+    AppendUtf8(file, value);
+    file += "\r\n";
+}
+
+void WriteBinaryValue(std::string& file, std::u16string_view name, const uint8_t* bytes,
+                      size_t size) {
+    AppendHeader(file, 'B', name);
+    AppendHex8(file, static_cast<uint32_t>(size));
+    file += "\r\n";
+    // One append per line of up to 32 bytes.
+    char line[kBytesPerLine * 3 + 2];
+    for (size_t start = 0; start < size; start += kBytesPerLine) {
+        const size_t end = std::min(start + kBytesPerLine, size);
+        char* out = line;
+        for (size_t i = start; i < end; ++i) {
+            *out++ = ' ';
+            *out++ = kHexDigits[bytes[i] >> 4];
+            *out++ = kHexDigits[bytes[i] & 15];
+        }
+        *out++ = '\r';
+        *out++ = '\n';
+        file.append(line, static_cast<size_t>(out - line));
+    }
+}
+
+void WriteArrayValue(std::string& file, std::u16string_view name, const VStringArray& value) {
+    AppendHeader(file, 'Z', name);
+    AppendHex8(file, static_cast<uint32_t>(value.GetSize()));
+    file += "\r\n";
+    for (const VUnicodeString& element : value) {
+        file.push_back(' ');
+        AppendUtf8(file, element.str());
+        file += "\r\n";
+    }
 }
 
 }  // namespace
@@ -255,10 +393,8 @@ bool VIniFileDataDword::GetDword(uint32_t& value) const {
     return true;
 }
 
-void VIniFileDataDword::Write(std::string& file, const VUnicodeString& name) const {
-    AppendHeader(file, 'D', name);
-    AppendHex8(file, m_value);
-    file += "\r\n";
+void VIniFileDataDword::Write(std::string& file, std::u16string_view name) const {
+    WriteDwordValue(file, name, m_value);
 }
 
 bool VIniFileDataString::GetString(VUnicodeString& value) const {
@@ -266,10 +402,8 @@ bool VIniFileDataString::GetString(VUnicodeString& value) const {
     return true;
 }
 
-void VIniFileDataString::Write(std::string& file, const VUnicodeString& name) const {
-    AppendHeader(file, 'S', name);
-    AppendUtf8(file, m_value.str());
-    file += "\r\n";
+void VIniFileDataString::Write(std::string& file, std::u16string_view name) const {
+    WriteStringValue(file, name, m_value.str());
 }
 
 bool VIniFileDataBinary::GetBinary(void* buffer, uint32_t& size) const {
@@ -289,24 +423,8 @@ void VIniFileDataBinary::SetBinary(const void* data, uint32_t size) {
     m_bytes.assign(bytes, bytes + (bytes ? size : 0));
 }
 
-void VIniFileDataBinary::Write(std::string& file, const VUnicodeString& name) const {
-    AppendHeader(file, 'B', name);
-    AppendHex8(file, static_cast<uint32_t>(m_bytes.size()));
-    file += "\r\n";
-    // One append per line of up to 32 bytes.
-    char line[kBytesPerLine * 3 + 2];
-    for (size_t start = 0; start < m_bytes.size(); start += kBytesPerLine) {
-        const size_t end = std::min(start + kBytesPerLine, m_bytes.size());
-        char* out = line;
-        for (size_t i = start; i < end; ++i) {
-            *out++ = ' ';
-            *out++ = kHexDigits[m_bytes[i] >> 4];
-            *out++ = kHexDigits[m_bytes[i] & 15];
-        }
-        *out++ = '\r';
-        *out++ = '\n';
-        file.append(line, static_cast<size_t>(out - line));
-    }
+void VIniFileDataBinary::Write(std::string& file, std::u16string_view name) const {
+    WriteBinaryValue(file, name, m_bytes.data(), m_bytes.size());
 }
 
 bool VIniFileDataStringSz::GetStringArray(VStringArray& value) const {
@@ -314,91 +432,273 @@ bool VIniFileDataStringSz::GetStringArray(VStringArray& value) const {
     return true;
 }
 
-void VIniFileDataStringSz::Write(std::string& file, const VUnicodeString& name) const {
-    AppendHeader(file, 'Z', name);
-    AppendHex8(file, static_cast<uint32_t>(m_value.GetSize()));
-    file += "\r\n";
-    for (const VUnicodeString& element : m_value) {
-        file.push_back(' ');
-        AppendUtf8(file, element.str());
-        file += "\r\n";
-    }
+void VIniFileDataStringSz::Write(std::string& file, std::u16string_view name) const {
+    WriteArrayValue(file, name, m_value);
 }
 
 // ---- Map ------------------------------------------------------------------------
 
-VIniFileKey::Map::Map() {
-    m_elements.Reserve(100);
-    m_hashes.reserve(100);
-    // Room for a session's couple of hundred values without growing.
-    m_slots.assign(512, 0);
+VIniFileKey::Map::Map() = default;
+
+VIniParseResult VIniFileKey::Map::Parse(std::string bytes) {
+    m_source = std::move(bytes);
+    const std::string_view source(m_source);
+    if (source.substr(0, 2) == "\xFF\xFE" || source.substr(0, 2) == "\xFE\xFF") {
+        // UTF-16 files are rare (older versions wrote them): their values are
+        // decoded as they are read, and the map keeps no text of theirs.
+        const std::u16string text = Utf16BytesToUtf16(source.substr(2), source[0] == '\xFE');
+        m_source.clear();
+        m_source.shrink_to_fit();
+        return ParseText(std::u16string_view(text));
+    }
+    const bool utf8 = source.substr(0, 3) == kUtf8Mark;
+    m_sourceIsUtf8 = utf8;
+    // A session's lines average some forty bytes; sizing for thirty-two
+    // spares a session's load any growing.
+    m_entries.reserve(source.size() / 32 + 8);
+    m_names.reserve(source.size() / 2);
+    return ParseText(utf8 ? source.substr(3) : source);
 }
 
-uint32_t& VIniFileKey::Map::SlotOf(std::u16string_view name, uint32_t hash) {
+template <class Char>
+VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
+    FieldEncoding encoding = FieldEncoding::Utf16;
+    if constexpr (std::is_same_v<Char, char>)
+        encoding = m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi;
+    std::u16string name;  // reused: most names then cost no allocation
+    return ParseValues(text, [&](const FileValue<Char>& value) {
+        DecodeFieldInto(name, value.name, encoding);
+        Entry& entry = EntryFor(name);
+        entry.kind = static_cast<int8_t>(value.kind);
+        entry.set = false;
+        entry.data.reset();
+        if constexpr (std::is_same_v<Char, char>) {
+            entry.number = value.number;
+            entry.textStart =
+                value.text.empty() ? 0 : static_cast<uint32_t>(value.text.data() - m_source.data());
+            entry.textLength = static_cast<uint32_t>(value.text.size());
+        } else {
+            switch (value.kind) {
+                case kValueKindDword:
+                    entry.data = std::make_unique<VIniFileDataDword>(value.number);
+                    break;
+                case kValueKindString:
+                    entry.data =
+                        std::make_unique<VIniFileDataString>(DecodeField(value.text, encoding));
+                    break;
+                case kValueKindBinary:
+                    entry.data = std::make_unique<VIniFileDataBinary>(
+                        DecodeBinary(value.text, value.number));
+                    break;
+                default:
+                    entry.data = std::make_unique<VIniFileDataStringSz>(
+                        DecodeArray(value.text, value.number, encoding));
+                    break;
+            }
+        }
+    });
+}
+
+size_t VIniFileKey::Map::SlotOf(std::u16string_view name, uint32_t hash) const {
     const size_t mask = m_slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
-        uint32_t& slot = m_slots[i];
-        if (slot == 0) return slot;
-        const uint32_t position = slot - 1;
-        if (m_hashes[position] == hash && m_elements.std()[position].name.str() == name)
-            return slot;
+        const uint32_t slot = m_slots[i];
+        if (slot == 0) return i;
+        const Entry& entry = m_entries[slot - 1];
+        if (entry.hash == hash && GetName(slot - 1) == name) return i;
     }
 }
 
 void VIniFileKey::Map::GrowSlots() {
-    m_slots.assign(m_slots.size() * 2, 0);
-    const size_t mask = m_slots.size() - 1;
-    for (uint32_t position = 0; position < m_hashes.size(); ++position) {
-        size_t i = m_hashes[position] & mask;
+    // Sized for the entries reserved, so that a parse grows the table once.
+    size_t size = std::max<size_t>(m_slots.size() * 2, 16);
+    while (size < m_entries.capacity() * 2) size *= 2;
+    m_slots.assign(size, 0);
+    const size_t mask = size - 1;
+    for (uint32_t position = 0; position < m_entries.size(); ++position) {
+        size_t i = m_entries[position].hash & mask;
         while (m_slots[i] != 0) i = (i + 1) & mask;
         m_slots[i] = position + 1;
     }
 }
 
-VIniFileKey::Map::Element* VIniFileKey::Map::Find(std::u16string_view name) {
-    const uint32_t slot = SlotOf(name, HashName(name));
-    return slot ? &m_elements.std()[slot - 1] : nullptr;
+VIniFileKey::Map::Entry& VIniFileKey::Map::EntryFor(std::u16string_view name) {
+    if ((m_entries.size() + 1) * 2 > m_slots.size()) GrowSlots();
+    const uint32_t hash = HashName(name);
+    const size_t slot = SlotOf(name, hash);
+    if (m_slots[slot] != 0) return m_entries[m_slots[slot] - 1];
+    m_slots[slot] = static_cast<uint32_t>(m_entries.size()) + 1;
+    Entry& entry = m_entries.emplace_back();
+    entry.nameStart = static_cast<uint32_t>(m_names.size());
+    entry.nameLength = static_cast<uint32_t>(name.size());
+    entry.hash = hash;
+    m_names.append(name);
+    return entry;
 }
 
-void VIniFileKey::Map::Set(VUnicodeString name, std::unique_ptr<VIniFileData> data) {
-    const uint32_t hash = HashName(name.str());
-    uint32_t* slot = &SlotOf(name.str(), hash);
-    if (*slot != 0) {
-        m_elements.std()[*slot - 1].data = std::move(data);
+std::optional<size_t> VIniFileKey::Map::Find(std::u16string_view name) const {
+    // A record loads its members in the order it saved them, which is the
+    // order of the file: the value after the last one found is nearly always
+    // the one asked for, and comparing its name is cheaper than hashing.
+    if (m_next < m_entries.size() && GetName(m_next) == name) return m_next++;
+    if (m_slots.empty()) return std::nullopt;
+    const uint32_t slot = m_slots[SlotOf(name, HashName(name))];
+    if (slot == 0) return std::nullopt;
+    m_next = slot;
+    return slot - 1;
+}
+
+void VIniFileKey::Map::Set(std::u16string_view name, std::unique_ptr<VIniFileData> data) {
+    Entry& entry = EntryFor(name);
+    entry.kind = static_cast<int8_t>(data ? data->GetKind() : kGone);
+    entry.set = true;
+    entry.data = std::move(data);
+}
+
+std::u16string_view VIniFileKey::Map::GetName(size_t index) const {
+    const Entry& entry = m_entries[index];
+    return std::u16string_view(m_names).substr(entry.nameStart, entry.nameLength);
+}
+
+std::string_view VIniFileKey::Map::Text(const Entry& entry) const {
+    return std::string_view(m_source).substr(entry.textStart, entry.textLength);
+}
+
+bool VIniFileKey::Map::Exists(size_t index) const {
+    return m_entries[index].kind != kGone;
+}
+
+int VIniFileKey::Map::GetKind(size_t index) const {
+    return m_entries[index].kind;
+}
+
+bool VIniFileKey::Map::GetDword(size_t index, uint32_t& value) const {
+    const Entry& entry = m_entries[index];
+    if (entry.data) return entry.data->GetDword(value);
+    if (entry.kind != kValueKindDword) return false;
+    value = entry.number;
+    return true;
+}
+
+bool VIniFileKey::Map::GetString(size_t index, VUnicodeString& value) const {
+    const Entry& entry = m_entries[index];
+    if (entry.data) return entry.data->GetString(value);
+    if (entry.kind != kValueKindString) return false;
+    DecodeFieldInto(value.str(), Text(entry),
+                    m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi);
+    return true;
+}
+
+bool VIniFileKey::Map::GetBinary(size_t index, void* buffer, uint32_t& size) const {
+    const Entry& entry = m_entries[index];
+    if (entry.data) return entry.data->GetBinary(buffer, size);
+    if (entry.kind != kValueKindBinary) return false;
+    if (buffer) {
+        if (size < entry.number) return false;
+        LineReader<char> reader(Text(entry));
+        ReadBinaryLines(reader, entry.number, static_cast<uint8_t*>(buffer));
+    }
+    size = entry.number;
+    return true;
+}
+
+bool VIniFileKey::Map::GetStringArray(size_t index, VStringArray& value) const {
+    const Entry& entry = m_entries[index];
+    if (entry.data) return entry.data->GetStringArray(value);
+    if (entry.kind != kValueKindStringArray) return false;
+    value = DecodeArray(Text(entry), entry.number,
+                        m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi);
+    return true;
+}
+
+std::unique_ptr<VIniFileData> VIniFileKey::Map::TakeValue(size_t index) {
+    Entry& entry = m_entries[index];
+    std::unique_ptr<VIniFileData> value = std::move(entry.data);
+    if (!value) {
+        switch (entry.kind) {
+            case kValueKindDword:
+                value = std::make_unique<VIniFileDataDword>(entry.number);
+                break;
+            case kValueKindString: {
+                VUnicodeString text;
+                GetString(index, text);
+                value = std::make_unique<VIniFileDataString>(std::move(text));
+                break;
+            }
+            case kValueKindBinary:
+                value =
+                    std::make_unique<VIniFileDataBinary>(DecodeBinary(Text(entry), entry.number));
+                break;
+            case kValueKindStringArray: {
+                VStringArray elements;
+                GetStringArray(index, elements);
+                value = std::make_unique<VIniFileDataStringSz>(std::move(elements));
+                break;
+            }
+            default:
+                break;
+        }
+    }
+    entry.kind = kGone;
+    return value;
+}
+
+void VIniFileKey::Map::WriteValue(size_t index, std::string& file) const {
+    const Entry& entry = m_entries[index];
+    const std::u16string_view name = GetName(index);
+    if (entry.data) {
+        entry.data->Write(file, name);
         return;
     }
-    if ((m_elements.GetSize() + 1) * 2 > m_slots.size()) {
-        GrowSlots();
-        slot = &SlotOf(name.str(), hash);
+    switch (entry.kind) {
+        case kValueKindDword:
+            WriteDwordValue(file, name, entry.number);
+            break;
+        case kValueKindString: {
+            // Read text that is ASCII is written as it was read.
+            const std::string_view text = Text(entry);
+            if (IsAscii(text)) {
+                AppendHeader(file, 'S', name);
+                file += text;
+                file += "\r\n";
+            } else {
+                VUnicodeString decoded;
+                GetString(index, decoded);
+                WriteStringValue(file, name, decoded.str());
+            }
+            break;
+        }
+        case kValueKindBinary: {
+            const std::vector<uint8_t> bytes = DecodeBinary(Text(entry), entry.number);
+            WriteBinaryValue(file, name, bytes.data(), bytes.size());
+            break;
+        }
+        case kValueKindStringArray: {
+            VStringArray elements;
+            GetStringArray(index, elements);
+            WriteArrayValue(file, name, elements);
+            break;
+        }
+        default:
+            break;
     }
-    *slot = static_cast<uint32_t>(m_elements.GetSize()) + 1;
-    m_hashes.push_back(hash);
-    m_elements.Add(Element{std::move(name), std::move(data)});
 }
 
 // ---- Parsing and building value files ---------------------------------------------
 
 VIniParseResult VIniFileKey::ParseValueFile(std::string_view bytes, Map& map) {
-    if (bytes.substr(0, 3) == kUtf8Mark)
-        return ParseValues(bytes.substr(3), FieldEncoding::Utf8, map);
-    if (bytes.substr(0, 2) == "\xFF\xFE" || bytes.substr(0, 2) == "\xFE\xFF") {
-        const std::u16string text = Utf16BytesToUtf16(bytes.substr(2), bytes[0] == '\xFE');
-        return ParseValues(std::u16string_view(text), FieldEncoding::Utf16, map);
-    }
-    return ParseValues(bytes, FieldEncoding::Ansi, map);
+    return map.Parse(std::string(bytes));
 }
 
 std::string VIniFileKey::BuildValueFile(const Map& map) {
     std::string file;
     file.reserve(kUtf8Mark.size() + map.GetSize() * 48);
     file += kUtf8Mark;
-    for (const Map::Element& element : map.Elements()) {
-        if (element.data && element.data->GetKind() != kValueKindStringArray)
-            element.data->Write(file, element.name);
+    for (size_t i = 0; i < map.GetSize(); ++i) {
+        if (map.Exists(i) && map.GetKind(i) != kValueKindStringArray) map.WriteValue(i, file);
     }
-    for (const Map::Element& element : map.Elements()) {
-        if (element.data && element.data->GetKind() == kValueKindStringArray)
-            element.data->Write(file, element.name);
+    for (size_t i = 0; i < map.GetSize(); ++i) {
+        if (map.Exists(i) && map.GetKind(i) == kValueKindStringArray) map.WriteValue(i, file);
     }
     return file;
 }
@@ -464,17 +764,15 @@ void VIniFileKey::WriteBack() {
     std::string bytes;
     switch (platform::ReadFileUpTo(file, bytes, kMaxValueFileSize)) {
         case platform::ReadResult::kRead:
-            ParseValueFile(bytes, current);
+            current.Parse(std::move(bytes));
             break;
         case platform::ReadResult::kTooLarge:
             return;
         case platform::ReadResult::kUnreadable:
             break;
     }
-    bytes.clear();
-    bytes.shrink_to_fit();
-    for (Map::Element& element : m_map->Elements()) {
-        if (m_changed.count(element.name.str())) current.Set(element.name, std::move(element.data));
+    for (size_t i = 0; i < m_map->GetSize(); ++i) {
+        if (m_map->WasSet(i)) current.Set(m_map->GetName(i), m_map->TakeValue(i));
     }
     platform::WriteFileAtomically(file, BuildValueFile(current));
 }
@@ -512,7 +810,7 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
         switch (platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize,
                                        &m_loadedIdentity)) {
             case platform::ReadResult::kRead:
-                m_loadResult = ParseValueFile(bytes, *m_map);
+                m_loadResult = m_map->Parse(std::move(bytes));
                 break;
             case platform::ReadResult::kTooLarge:
                 m_loadResult = VIniParseResult{VIniStop::FileTooLarge, 1};
@@ -556,20 +854,23 @@ bool VIniFileKey::QuerySecurityDescriptor(const char16_t* name, VSecurityDescrip
 
 bool VIniFileKey::QueryStringArray(const char16_t* name, VStringArray& value) {
     if (!name) return false;
-    const Map::Element* element = LoadedMap().Find(name);
-    return element && element->data && element->data->GetStringArray(value);
+    const Map& map = LoadedMap();
+    const std::optional<size_t> index = map.Find(name);
+    return index && map.GetStringArray(*index, value);
 }
 
 bool VIniFileKey::QueryBinary(const char16_t* name, void* buffer, uint32_t& size) {
     if (!name) return false;
-    const Map::Element* element = LoadedMap().Find(name);
-    return element && element->data && element->data->GetBinary(buffer, size);
+    const Map& map = LoadedMap();
+    const std::optional<size_t> index = map.Find(name);
+    return index && map.GetBinary(*index, buffer, size);
 }
 
 bool VIniFileKey::QueryString(const char16_t* name, VUnicodeString& value) {
     if (!name) return false;
-    const Map::Element* element = LoadedMap().Find(name);
-    return element && element->data && element->data->GetString(value);
+    const Map& map = LoadedMap();
+    const std::optional<size_t> index = map.Find(name);
+    return index && map.GetString(*index, value);
 }
 
 bool VIniFileKey::QueryDword(const char16_t* name, uint32_t& value) {
@@ -583,13 +884,13 @@ bool VIniFileKey::QueryDword(const char16_t* name, uint32_t& value) {
             return true;
         }
     }
-    const Map::Element* element = LoadedMap().Find(name);
-    return element && element->data && element->data->GetDword(value);
+    const Map& map = LoadedMap();
+    const std::optional<size_t> index = map.Find(name);
+    return index && map.GetDword(*index, value);
 }
 
 bool VIniFileKey::Store(const char16_t* name, std::unique_ptr<VIniFileData> data) {
     LoadedMap().Set(name, std::move(data));
-    m_changed.insert(name);
     m_modified = true;
     return true;
 }
@@ -693,8 +994,9 @@ bool IsListableName(const std::string& onDisk, const VUnicodeString& name) {
 
 VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_values(values) {
     if (values) {
-        for (const Map::Element& element : key.LoadedMap().Elements()) {
-            if (element.data) m_names.Add(element.name);
+        const Map& map = key.LoadedMap();
+        for (size_t i = 0; i < map.GetSize(); ++i) {
+            if (map.Exists(i)) m_names.Add(VUnicodeString(std::u16string(map.GetName(i))));
         }
     } else {
         std::vector<platform::FolderEntry> entries;
@@ -735,10 +1037,11 @@ bool VIniFileKey::Iterator::NextValue(VUnicodeString& name, int& kind) {
     // Values deleted since the iterator was made are passed over.
     while (m_next < m_names.GetSize()) {
         const VUnicodeString& candidate = m_names[m_next++];
-        const Map::Element* element = m_key.LoadedMap().Find(candidate.str());
-        if (element && element->data) {
+        const Map& map = m_key.LoadedMap();
+        const std::optional<size_t> index = map.Find(candidate.str());
+        if (index && map.Exists(*index)) {
             name = candidate;
-            kind = element->data->GetKind();
+            kind = map.GetKind(*index);
             return true;
         }
     }

@@ -38,7 +38,7 @@ public:
     virtual void SetDword(uint32_t) {}
     virtual int GetKind() const = 0;
     // Appends this value's lines, UTF-8 encoded, to the file being built.
-    virtual void Write(std::string& file, const VUnicodeString& name) const = 0;
+    virtual void Write(std::string& file, std::u16string_view name) const = 0;
 };
 
 class VIniFileDataDword : public VIniFileData {
@@ -47,7 +47,7 @@ public:
     bool GetDword(uint32_t& value) const override;
     void SetDword(uint32_t value) override { m_value = value; }
     int GetKind() const override { return kValueKindDword; }
-    void Write(std::string& file, const VUnicodeString& name) const override;
+    void Write(std::string& file, std::u16string_view name) const override;
 
 private:
     uint32_t m_value;
@@ -59,7 +59,7 @@ public:
     bool GetString(VUnicodeString& value) const override;
     void SetString(std::u16string_view value) override { m_value = VUnicodeString(value); }
     int GetKind() const override { return kValueKindString; }
-    void Write(std::string& file, const VUnicodeString& name) const override;
+    void Write(std::string& file, std::u16string_view name) const override;
 
 private:
     VUnicodeString m_value;
@@ -72,7 +72,7 @@ public:
     bool GetBinary(void* buffer, uint32_t& size) const override;
     void SetBinary(const void* data, uint32_t size) override;
     int GetKind() const override { return kValueKindBinary; }
-    void Write(std::string& file, const VUnicodeString& name) const override;
+    void Write(std::string& file, std::u16string_view name) const override;
 
 private:
     std::vector<uint8_t>
@@ -85,7 +85,7 @@ public:
     bool GetStringArray(VStringArray& value) const override;
     void SetStringArray(const VStringArray& value) override { m_value = value; }
     int GetKind() const override { return kValueKindStringArray; }
-    void Write(std::string& file, const VUnicodeString& name) const override;
+    void Write(std::string& file, std::u16string_view name) const override;
 
 private:
     VStringArray m_value;
@@ -131,41 +131,95 @@ struct VIniParseResult {
 // back, whole, when the key is destroyed.
 class VIniFileKey : public VProfilePrivateKey {
 public:
-    // The values of one key, in the order their names first appeared. A null
-    // data pointer marks a value deleted through this handle; the element is
-    // kept so that a value set again returns to its old place in the file.
+    // The values of one key, in the order their names first appeared.
+    //
+    // Values read from a value file stay in the file's bytes, which the map
+    // keeps, and are decoded only when asked for: reading a session's couple
+    // of hundred values then costs no allocation per value, and loading every
+    // session of a large tree was mostly such allocations. A value set
+    // through the map is held as an object of its own. A deleted value keeps
+    // its place, so that a value set again returns to it in the file.
     class Map {
     public:
-        struct Element {
-            VUnicodeString name;
-            std::unique_ptr<VIniFileData> data;
-        };
-
         Map();
-        // Null when the name has no element (exact, case-sensitive compare).
-        Element* Find(std::u16string_view name);
-        // Stores `data` (null: deleted) under `name`, in the existing element's
-        // place or appended.
-        void Set(VUnicodeString name, std::unique_ptr<VIniFileData> data);
-        size_t GetSize() const { return m_elements.GetSize(); }
-        bool IsEmpty() const { return m_elements.IsEmpty(); }
-        const VArray<Element>& Elements() const { return m_elements; }
-        VArray<Element>& Elements() { return m_elements; }
+        Map(const Map&) = delete;
+        Map& operator=(const Map&) = delete;
+
+        // Reads a whole value file (any of the four encodings) into an empty map.
+        VIniParseResult Parse(std::string bytes);
+
+        // The position of `name` (exact, case-sensitive compare), if it has one.
+        std::optional<size_t> Find(std::u16string_view name) const;
+        // Stores `data` (null: deleted) under `name`, in the existing place or
+        // appended, and marks the value as set through the map.
+        void Set(std::u16string_view name, std::unique_ptr<VIniFileData> data);
+
+        size_t GetSize() const { return m_entries.size(); }
+        bool IsEmpty() const { return m_entries.empty(); }
+        std::u16string_view GetName(size_t index) const;
+        // False for a value deleted through the map.
+        bool Exists(size_t index) const;
+        // Whether the value was set or deleted through the map, not read.
+        bool WasSet(size_t index) const { return m_entries[index].set; }
+        // The value's kind; only for a value that exists.
+        int GetKind(size_t index) const;
+        // The getters of VIniFileData for the value at `index`: each answers
+        // for its own kind only, and none for a deleted value.
+        bool GetDword(size_t index, uint32_t& value) const;
+        bool GetString(size_t index, VUnicodeString& value) const;
+        bool GetBinary(size_t index, void* buffer, uint32_t& size) const;
+        bool GetStringArray(size_t index, VStringArray& value) const;
+        // The value as an object of its own, moved out when it was set through
+        // the map (null for a deleted value).
+        std::unique_ptr<VIniFileData> TakeValue(size_t index);
+        // Appends the value's lines, UTF-8 encoded, to the file being built;
+        // nothing for a deleted value.
+        void WriteValue(size_t index, std::string& file) const;
 
     private:
-        // The slot of `name` in m_slots: the one holding its element, or the
+        static constexpr int8_t kGone = -2;  // deleted through the map
+
+        struct Entry {
+            uint32_t nameStart = 0;  // in m_names
+            uint32_t nameLength = 0;
+            uint32_t hash = 0;
+            int8_t kind = kGone;  // kValueKind*, or kGone
+            bool set = false;     // set or deleted through the map, not read
+            // Read values: the DWORD itself, or a binary value's byte count,
+            // or a string array's element count.
+            uint32_t number = 0;
+            // Read values: a string's text, or the lines holding a binary
+            // value's bytes or an array's elements, in m_source.
+            uint32_t textStart = 0;
+            uint32_t textLength = 0;
+            std::unique_ptr<VIniFileData> data;  // values set through the map
+        };
+
+        template <class Char>
+        VIniParseResult ParseText(std::basic_string_view<Char> text);
+        // The entry for `name`, appended when there is none yet; `name` is
+        // then added to m_names.
+        Entry& EntryFor(std::u16string_view name);
+        std::string_view Text(const Entry& entry) const;
+        // The slot of `name` in m_slots: the one holding its entry, or the
         // free one where it would go.
-        uint32_t& SlotOf(std::u16string_view name, uint32_t hash);
+        size_t SlotOf(std::u16string_view name, uint32_t hash) const;
         void GrowSlots();
 
-        VArray<Element> m_elements;
-        // Open addressing over the elements' positions, so that lookups and
+        std::vector<Entry> m_entries;
+        std::u16string m_names;  // every entry's name, one after the other
+        // The file the read values are decoded from: UTF-8 or 8-bit text
+        // (UTF-16 files are decoded as they are read).
+        std::string m_source;
+        bool m_sourceIsUtf8 = true;
+        // Open addressing over the entries' positions, so that lookups and
         // loading stay linear however many values a file holds, without an
         // allocation per value. A slot holds a position + 1, or 0 when free;
-        // elements are never removed (a deleted value keeps its element), so
+        // entries are never removed (a deleted value keeps its entry), so
         // there are no tombstones. The table is at most half full.
         std::vector<uint32_t> m_slots;
-        std::vector<uint32_t> m_hashes;  // each element's name hash, for growing
+        // Where Find looks first: the entry after the one it found last.
+        mutable size_t m_next = 0;
     };
 
     class Iterator : public VProfilePrivateKeyIterator {
@@ -220,7 +274,7 @@ public:
     // component is non-empty, not "." or "..", and holds no "/" or NUL.
     static bool IsValidSubKeyName(std::u16string_view name);
 
-    // Reads a whole value file (any of the four encodings) into `map`.
+    // Reads a whole value file (any of the four encodings) into an empty `map`.
     static VIniParseResult ParseValueFile(std::string_view bytes, Map& map);
     // The bytes of a value file for `map`: UTF-8 mark, then the DWORD, string
     // and binary values in map order, then the string arrays in map order.
@@ -242,9 +296,6 @@ private:
     VUnicodeString m_path;       // P, in store form
     std::unique_ptr<Map> m_map;  // created on first use
     bool m_modified = false;
-    // The names this handle set or deleted: only they are written over what
-    // the file holds when the handle closes (see WriteBack).
-    std::unordered_set<std::u16string> m_changed;
     bool m_readOnly;
     std::optional<platform::FileStatus> m_fileStatus;  // of P.ini, taken once
     // Of the value file this handle's map was read from; nullopt when none was read.

@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -26,6 +27,17 @@ void SetProfileTraceSink(ProfileTraceSink sink) {
     auto shared = sink ? std::make_shared<const ProfileTraceSink>(std::move(sink)) : nullptr;
     std::lock_guard<std::mutex> lock(g_traceMutex);
     g_traceSink = std::move(shared);
+}
+
+const VUnicodeString& VProfileInternName(std::u16string_view name) {
+    // Never freed: settings anywhere may point at these strings until the
+    // very end, past the destruction of statics and the unloading of the
+    // protocol module whose record table named them.
+    static auto* mutex = new std::mutex;
+    static auto* names = new std::unordered_map<std::u16string, VUnicodeString>;
+    std::lock_guard<std::mutex> lock(*mutex);
+    return names->try_emplace(std::u16string(name), VUnicodeString(std::u16string(name)))
+        .first->second;
 }
 
 // ---- VProfileData ----------------------------------------------------------
@@ -61,7 +73,7 @@ void VProfileData::TraceSave(bool force, bool differs) const {
     text += u' ';
     AppendNumber(text, differs);
     text += u' ';
-    text += m_name.str();
+    text += GetName().str();
     text += u'\n';
     (*sink)(text);
 }

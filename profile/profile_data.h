@@ -64,17 +64,35 @@ public:
     virtual void PreSave(VProfileKey* key, bool force);
     virtual bool IsUnsaved() const;
 
-    const VUnicodeString& GetName() const { return m_name; }
+    const VUnicodeString& GetName() const { return m_sharedName ? *m_sharedName : m_name; }
     // Keeps the name's storage when it is set again to the same length.
-    void SetName(std::u16string_view name) { m_name.str().assign(name); }
+    void SetName(std::u16string_view name) {
+        m_sharedName = nullptr;
+        m_name.str().assign(name);
+    }
+    void SetName(const char16_t* name) { SetName(std::u16string_view(name ? name : u"")); }
+    // Setting the name it already shares copies nothing.
+    void SetName(const VUnicodeString& name) {
+        if (&name != m_sharedName) SetName(std::u16string_view(name.str()));
+    }
+    // Names the setting with a string that lives as long as the program (see
+    // VProfileInternName), without copying it.
+    void ShareName(const VUnicodeString& name) { m_sharedName = &name; }
 
 protected:
     // Emits "Save: force unsaved differs name" to the trace sink, if any.
     void TraceSave(bool force, bool differs) const;
 
-    VUnicodeString m_name;
     bool m_unsaved = false;
+
+private:
+    VUnicodeString m_name;
+    const VUnicodeString* m_sharedName = nullptr;
 };
+
+// One string per distinct name, made on first use and kept for the life of
+// the program (whatever modules come and go), so that settings may share it.
+SESSIONDECK_API const VUnicodeString& VProfileInternName(std::u16string_view name);
 
 // ---- Storage policies: one per value kind ---------------------------------
 //
@@ -184,7 +202,7 @@ public:
     // Loads the stored value; false (and nothing changed) when there is none.
     bool Init(VProfileKey* key) {
         uint32_t stored = 0;
-        if (!Load(key, m_name, stored)) return false;
+        if (!Load(key, GetName(), stored)) return false;
         m_value = FromDword(stored);
         m_prev = m_value;
         m_unsaved = false;
@@ -199,7 +217,7 @@ public:
         return true;
     }
     bool Init(VProfileKey* key, const VUnicodeString& name, T defaultValue) {
-        m_name = name;
+        SetName(name);
         return Init(key, defaultValue);
     }
 
@@ -228,7 +246,7 @@ public:
         if (!force && !m_unsaved && !differs) return;
         if (!key) return;
         TraceSave(force, differs);
-        Store(key, m_name, ToDword(m_value));
+        Store(key, GetName(), ToDword(m_value));
         m_prev = m_value;
     }
     bool IsModified() const override { return m_value != m_prev; }
@@ -300,7 +318,7 @@ public:
         return true;
     }
     bool Init(VProfileKey* key, const VUnicodeString& name, const T& defaultValue) {
-        this->m_name = name;
+        this->SetName(name);
         return Init(key, defaultValue);
     }
 
@@ -320,7 +338,7 @@ public:
         if (!force && !this->m_unsaved && !differs) return;
         if (!key) return;
         this->TraceSave(force, differs);
-        this->Store(key, this->m_name, Get());
+        this->Store(key, this->GetName(), Get());
         m_prev = Get();
     }
     bool IsModified() const override { return !(Get() == m_prev); }
@@ -341,7 +359,9 @@ protected:
     // settings that keep their value in another form override it. Returning
     // false must leave the value as it was: Init relies on that to keep the
     // default in place.
-    virtual bool LoadBinaryData(VProfileKey* key) { return this->Load(key, this->m_name, Value()); }
+    virtual bool LoadBinaryData(VProfileKey* key) {
+        return this->Load(key, this->GetName(), Value());
+    }
 
     T& Value() { return *this; }
 
@@ -434,6 +454,14 @@ public:
     constexpr void ForEach(F&& action) const {
         (action(static_cast<const VProfileTableSlot<I, Entries>&>(*this).entry), ...);
     }
+    // Calls `action` with every entry's index (as a std::integral_constant)
+    // and the entry, in table order.
+    template <class F>
+    constexpr void ForEachIndexed(F&& action) const {
+        (action(std::integral_constant<std::size_t, I>{},
+                static_cast<const VProfileTableSlot<I, Entries>&>(*this).entry),
+         ...);
+    }
     // Whether `test` holds for some entry; stops at the first that does.
     template <class F>
     constexpr bool Any(F&& test) const {
@@ -470,6 +498,17 @@ constexpr VProfileTable<Members...> VProfileMembers(Members... members) {
     return VProfileTable<Members...>(members...);
 }
 
+// The name of entry I of Record's table, made once.
+template <class Record, std::size_t I>
+const VUnicodeString& VProfileMemberName() {
+    static const VUnicodeString& name = [] {
+        // Members that load through their own means may have no name.
+        const char16_t* text = Record::_profileOffsets.template Get<I>().name;
+        return std::cref(VProfileInternName(text ? text : u""));
+    }();
+    return name;
+}
+
 // The base of a record whose members are listed in Record::_profileOffsets.
 // Base is VProfileData, or another record type when one record extends
 // another (its table then lists the inherited members too). A record with an
@@ -484,13 +523,10 @@ public:
     // Initialises every member with its name and default, in table order;
     // with a null key every member takes its default.
     void Load(VProfileKey* key) {
-        ForEachEntry([&](const auto& entry) {
+        ForEachNamedEntry([&](const auto& entry, const VUnicodeString& name) {
             auto& member = Self().*entry.member;
-            // The name is built in place and handed back, rather than built
-            // as a temporary and copied: one allocation less per member, and
-            // loading a session is mostly allocations.
-            member.SetName(entry.name);
-            member.Init(key, member.GetName(), entry.DefaultFor(Self()));
+            member.ShareName(name);
+            member.Init(key, name, entry.DefaultFor(Self()));
         });
     }
 
@@ -533,6 +569,15 @@ protected:
     template <class F>
     void ForEachEntry(F&& action) {
         Record::_profileOffsets.ForEach(action);
+    }
+    // Calls `action(entry, name)` for every entry, in table order, with the
+    // member's name as a shared string: members that share it copy no name,
+    // and a session has a couple of hundred members.
+    template <class F>
+    void ForEachNamedEntry(F&& action) {
+        Record::_profileOffsets.ForEachIndexed([&](auto index, const auto& entry) {
+            action(entry, VProfileMemberName<Record, decltype(index)::value>());
+        });
     }
 
 private:

@@ -21,7 +21,7 @@ std::optional<VUnicodeString> QueryText(VProfileKey* key, const VUnicodeString& 
 // ---- VProfileEncodedString ---------------------------------------------------
 
 bool VProfileEncodedString::LoadBinaryData(VProfileKey* key) {
-    const auto text = QueryText(key, m_name);
+    const auto text = QueryText(key, GetName());
     if (!text) return false;
     auto value = DecodeScrambledString(*text);
     if (!value) return false;
@@ -36,14 +36,14 @@ void VProfileEncodedString::Save(VProfileKey* key, bool force) {
     TraceSave(force, differs);
     const VUnicodeString text = EncodeScrambledString(Get());
     Base::Checkpoint();
-    Store(key, m_name, text);
+    Store(key, GetName(), text);
 }
 
 // ---- VProfileBlowfishString --------------------------------------------------
 
 VProfileBlowfishString::VProfileBlowfishString(const VUnicodeString& name, int kind)
     : m_kind(kind) {
-    m_name = name;
+    SetName(name);
     KeepCipher();
 }
 
@@ -70,12 +70,12 @@ bool VProfileBlowfishString::Init(VProfileKey* key, const VUnicodeString& defaul
 
 bool VProfileBlowfishString::Init(VProfileKey* key, const VUnicodeString& name,
                                   const VUnicodeString& defaultValue) {
-    m_name = name;
+    SetName(name);
     return Init(key, defaultValue);
 }
 
 bool VProfileBlowfishString::LoadBinaryData(VProfileKey* key) {
-    const auto text = QueryText(key, m_name);
+    const auto text = QueryText(key, GetName());
     if (!text) return false;
     VBlowfishString decoded(u"", m_kind);
     if (!decoded.Decode(*text)) return false;
@@ -94,7 +94,7 @@ void VProfileBlowfishString::Save(VProfileKey* key, bool force) {
     // unsaved for the next attempt.
     if (!text) return;
     Base::Checkpoint();
-    Store(key, m_name, *text);
+    Store(key, GetName(), *text);
 }
 
 void VProfileBlowfishString::Rollback() {
@@ -126,7 +126,7 @@ bool VProfileCapiString::Init(VProfileKey* key, const VUnicodeString& name,
 }
 
 bool VProfileCapiString::LoadBinaryData(VProfileKey* key) {
-    const auto text = QueryText(key, m_name);
+    const auto text = QueryText(key, GetName());
     if (!text) return false;
     auto value = DecodeCapiString(*text, m_report);
     if (!value) return false;
@@ -146,7 +146,7 @@ void VProfileCapiString::Save(VProfileKey* key, bool force) {
         return;
     }
     Base::Checkpoint();
-    Store(key, m_name, *text);
+    Store(key, GetName(), *text);
 }
 
 // ---- VProfileEncodedStringFromCapi -------------------------------------------
@@ -159,7 +159,7 @@ bool VProfileEncodedStringFromCapi::LoadBinaryData(VProfileKey* key) {
     m_protectedText = false;
     m_unreadable = false;
     VUnicodeString text;
-    if (!key || !key->QueryString(m_name.c_str(), text)) return false;
+    if (!key || !key->QueryString(GetName().c_str(), text)) return false;
     if (!std::u16string_view(text).starts_with(kCapiPrefix))
         return VProfileEncodedString::LoadBinaryData(key);
     m_protectedText = true;

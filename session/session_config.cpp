@@ -207,7 +207,7 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
     m_keyExists = key != nullptr;
     m_defaultLike = !key || EqualsNoCase(m_sessionName.str(), kDefaultSessionName);
 
-    ForEachEntry([&](const auto& entry) {
+    ForEachNamedEntry([&](const auto& entry, const VUnicodeString& name) {
         auto& member = this->*entry.member;
         using Member = std::remove_cvref_t<decltype(member)>;
         if constexpr (std::is_same_v<Member, ConnectConfigPtr> ||
@@ -216,7 +216,8 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
         } else if constexpr (std::is_same_v<Member, VSerialDeviceConfig>) {
             member.Init(key, u"Printer ", u"Printer Port");
         } else {
-            member.Init(key, VUnicodeString(entry.name), entry.DefaultFor(*this));
+            member.ShareName(name);
+            member.Init(key, name, entry.DefaultFor(*this));
         }
     });
 

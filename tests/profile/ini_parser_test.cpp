@@ -1,6 +1,7 @@
 // Value-file reading as a table: file bytes in, the values read and where reading stopped out.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,25 +16,25 @@ namespace {
 // lower-case digits, binary as hex, array elements joined by "|").
 std::vector<std::string> Render(const VIniFileKey::Map& map) {
     std::vector<std::string> lines;
-    for (const auto& element : map.Elements()) {
-        if (!element.data) continue;
-        std::string line = " " + element.name.ToUtf8() + " ";
+    for (size_t i = 0; i < map.GetSize(); ++i) {
+        if (!map.Exists(i)) continue;
+        std::string line = " " + Utf16ToUtf8(map.GetName(i)) + " ";
         uint32_t dword = 0;
         VUnicodeString text;
         VStringArray array;
         uint32_t size = 0;
-        if (element.data->GetDword(dword)) {
+        if (map.GetDword(i, dword)) {
             const uint8_t big[] = {uint8_t(dword >> 24), uint8_t(dword >> 16), uint8_t(dword >> 8),
                                    uint8_t(dword)};
             line = "D" + line + Hex(big, 4);
-        } else if (element.data->GetString(text)) {
+        } else if (map.GetString(i, text)) {
             line = "S" + line + text.ToUtf8();
-        } else if (element.data->GetStringArray(array)) {
+        } else if (map.GetStringArray(i, array)) {
             line = "Z" + line;
             for (size_t i = 0; i < array.GetSize(); ++i) line += (i ? "|" : "") + array[i].ToUtf8();
-        } else if (element.data->GetBinary(nullptr, size)) {
+        } else if (map.GetBinary(i, nullptr, size)) {
             std::vector<uint8_t> bytes(size + 1);
-            element.data->GetBinary(bytes.data(), size);
+            map.GetBinary(i, bytes.data(), size);
             line = "B" + line + Hex(bytes.data(), size);
         }
         lines.push_back(line);
@@ -177,6 +178,16 @@ TEST(IniParser, ReadsValuesAndStopsWhereTheFileStopsMakingSense) {
         EXPECT_EQ(Render(map), row.values);
         EXPECT_EQ(result.stop, row.stop);
         EXPECT_EQ(result.line, row.line);
+
+        // What was read is written (in UTF-8, string arrays last) so that
+        // it reads back the same.
+        VIniFileKey::Map back;
+        EXPECT_EQ(VIniFileKey::ParseValueFile(VIniFileKey::BuildValueFile(map), back).stop,
+                  VIniStop::EndOfFile);
+        std::vector<std::string> expected = row.values, written = Render(back);
+        std::sort(expected.begin(), expected.end());
+        std::sort(written.begin(), written.end());
+        EXPECT_EQ(written, expected);
     }
 }
 
@@ -216,14 +227,18 @@ TEST(IniParser, ManyValuesKeepTheirPlacesAndLookupsThroughGrowth) {
     ASSERT_EQ(map.GetSize(), 3000u);
     for (int i = 0; i < 3000; ++i) {
         const std::string name = "value " + std::to_string(i);
-        const VIniFileKey::Map::Element* element =
-            map.Find(std::u16string(name.begin(), name.end()));
-        ASSERT_NE(element, nullptr) << name;
-        EXPECT_EQ(&map.Elements().std()[static_cast<size_t>(i)], element) << name;
+        const std::optional<size_t> index = map.Find(std::u16string(name.begin(), name.end()));
+        ASSERT_TRUE(index) << name;
+        EXPECT_EQ(*index, static_cast<size_t>(i)) << name;
         uint32_t value = 0;
-        ASSERT_TRUE(element->data->GetDword(value));
+        ASSERT_TRUE(map.GetDword(*index, value));
         EXPECT_EQ(value, static_cast<uint32_t>(i % 3 == 0 ? i + 100000 : i)) << name;
     }
-    EXPECT_EQ(map.Find(u"value 3000"), nullptr);
-    EXPECT_EQ(map.Find(u"Value 1"), nullptr);
+    // Out of order, after a miss, and from the end backwards.
+    EXPECT_FALSE(map.Find(u"value 3000"));
+    EXPECT_FALSE(map.Find(u"Value 1"));
+    for (int i = 2999; i >= 0; i -= 7) {
+        const std::string name = "value " + std::to_string(i);
+        EXPECT_EQ(map.Find(std::u16string(name.begin(), name.end())), static_cast<size_t>(i));
+    }
 }

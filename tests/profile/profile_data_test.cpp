@@ -507,6 +507,17 @@ TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     EXPECT_EQ(record.Lookup(-1), nullptr);
     EXPECT_EQ(record.Lookup(6), nullptr);
 
+    // Loaded records share their members' names; renaming one member of one
+    // record, or of a copy, leaves every other name as it was.
+    EXPECT_EQ(&record.host.GetName(), &second.host.GetName());
+    DemoRecord copy = record;
+    copy.host.SetName(u"Renamed");
+    second.port.SetName(second.port.GetName());
+    EXPECT_EQ(copy.host.GetName().ToUtf8(), "Renamed");
+    EXPECT_EQ(record.host.GetName().ToUtf8(), "Hostname");
+    EXPECT_EQ(second.host.GetName().ToUtf8(), "Hostname");
+    EXPECT_EQ(second.port.GetName().ToUtf8(), "Port");
+
     // An empty table loads, saves and looks up nothing.
     factory.ClearWrites();
     EmptyRecord empty;
