@@ -24,20 +24,25 @@ bool SodiumReady() {
 
 }  // namespace
 
-VBlowfishKeySchedule::VBlowfishKeySchedule() : m_ctx(std::make_unique<blowfish_ctx>()) {}
+VBlowfishKeySchedule::VBlowfishKeySchedule() = default;
 
-VBlowfishKeySchedule::VBlowfishKeySchedule(const VBlowfishKeySchedule& other)
-    : m_ctx(std::make_unique<blowfish_ctx>(*other.m_ctx)), m_hasKey(other.m_hasKey) {}
+VBlowfishKeySchedule::VBlowfishKeySchedule(const VBlowfishKeySchedule& other) = default;
 
-VBlowfishKeySchedule::~VBlowfishKeySchedule() {
-    CryptoWipe(m_ctx.get(), sizeof(blowfish_ctx));
-}
+VBlowfishKeySchedule::~VBlowfishKeySchedule() = default;
 
 bool VBlowfishKeySchedule::SetKey(const uint8_t* key, size_t size) {
     m_hasKey = false;
+    m_ctx.reset();
     if (!key || size < kMinKeySize || size > kMaxKeySize) return false;
+    // A fresh schedule: copies of this one keep theirs.
+    auto* ctx = new blowfish_ctx;
+    std::shared_ptr<blowfish_ctx> fresh(ctx, [](blowfish_ctx* wiped) {
+        CryptoWipe(wiped, sizeof *wiped);
+        delete wiped;
+    });
     // The result only says whether the key is weak; the schedule is complete either way.
-    (void)blowfish_set_key(m_ctx.get(), size, key);
+    (void)blowfish_set_key(ctx, size, key);
+    m_ctx = std::move(fresh);
     m_hasKey = true;
     return true;
 }

@@ -21,8 +21,11 @@ public:
     static constexpr size_t kMaxKeySize = 56;
 
     VBlowfishKeySchedule();
-    ~VBlowfishKeySchedule();  // wipes the schedule
-    // A copy holds its own schedule: copying one is far cheaper than keying.
+    ~VBlowfishKeySchedule();
+    // A copy shares the schedule, which is only read, until either is keyed
+    // again: keying costs as much as encrypting 4 KB, and copying the 4 KB
+    // schedule (and wiping it after) was a good part of decoding a password.
+    // The schedule is wiped when its last holder goes.
     VBlowfishKeySchedule(const VBlowfishKeySchedule& other);
     VBlowfishKeySchedule& operator=(const VBlowfishKeySchedule&) = delete;
 
@@ -37,7 +40,7 @@ public:
     void DecryptBlock(const uint8_t* in, uint8_t* out) const;
 
 private:
-    std::unique_ptr<blowfish_ctx> m_ctx;
+    std::shared_ptr<const blowfish_ctx> m_ctx;  // null until keyed
     bool m_hasKey = false;
 };
 

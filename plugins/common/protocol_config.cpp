@@ -22,6 +22,8 @@ ProtocolConfig::ProtocolConfig(const ProtocolDescription& description, VProfileK
     if (description.transferSide)
         m_initialDirectory.Init(key, VUnicodeString(u"Initial Directory"), VUnicodeString());
     if (description.transferSide) m_anonymous.Init(key, VUnicodeString(u"Anonymous Login"), false);
+    m_texts.reserve(description.options.size());
+    m_numbers.reserve(description.options.size());
     for (const ProtocolOption& option : description.options) {
         if (option.isText) {
             m_texts.emplace_back().Init(key, VUnicodeString(option.name),
@@ -32,40 +34,45 @@ ProtocolConfig::ProtocolConfig(const ProtocolDescription& description, VProfileK
     }
 }
 
-std::vector<VProfileData*> ProtocolConfig::Settings() const {
+template <class F>
+void ProtocolConfig::ForEachSetting(F&& action) const {
     auto* self = const_cast<ProtocolConfig*>(this);
-    std::vector<VProfileData*> settings{&self->m_host};
-    if (m_description->portValueName) settings.push_back(&self->m_port);
-    settings.push_back(&self->m_user);
-    settings.push_back(&self->m_password);
-    settings.push_back(&self->m_firewall);
+    action(static_cast<VProfileData&>(self->m_host));
+    if (m_description->portValueName) action(static_cast<VProfileData&>(self->m_port));
+    action(static_cast<VProfileData&>(self->m_user));
+    action(static_cast<VProfileData&>(self->m_password));
+    action(static_cast<VProfileData&>(self->m_firewall));
     if (m_description->transferSide) {
-        settings.push_back(&self->m_initialDirectory);
-        settings.push_back(&self->m_anonymous);
+        action(static_cast<VProfileData&>(self->m_initialDirectory));
+        action(static_cast<VProfileData&>(self->m_anonymous));
     }
-    for (auto& number : self->m_numbers) settings.push_back(&number);
-    for (auto& text : self->m_texts) settings.push_back(&text);
+    for (auto& number : self->m_numbers) action(static_cast<VProfileData&>(number));
+    for (auto& text : self->m_texts) action(static_cast<VProfileData&>(text));
+}
+
+std::vector<VProfileData*> ProtocolConfig::Settings() const {
+    std::vector<VProfileData*> settings;
+    ForEachSetting([&](VProfileData& setting) { settings.push_back(&setting); });
     return settings;
 }
 
 void ProtocolConfig::Save(VProfileKey* key, bool force) {
-    for (VProfileData* setting : Settings()) setting->Save(key, force);
+    ForEachSetting([&](VProfileData& setting) { setting.Save(key, force); });
     m_unsaved = false;
 }
 
 bool ProtocolConfig::IsModified() const {
-    for (VProfileData* setting : Settings()) {
-        if (setting->IsModified()) return true;
-    }
-    return false;
+    bool modified = false;
+    ForEachSetting([&](VProfileData& setting) { modified = modified || setting.IsModified(); });
+    return modified;
 }
 
 void ProtocolConfig::Checkpoint() {
-    for (VProfileData* setting : Settings()) setting->Checkpoint();
+    ForEachSetting([](VProfileData& setting) { setting.Checkpoint(); });
 }
 
 void ProtocolConfig::Rollback() {
-    for (VProfileData* setting : Settings()) setting->Rollback();
+    ForEachSetting([](VProfileData& setting) { setting.Rollback(); });
 }
 
 void ProtocolConfig::ApplyDelta(const VProfileData* other) {

@@ -108,6 +108,10 @@ public:
 private:
     // Every stored setting, in save order.
     std::vector<VProfileData*> Settings() const;
+    // Calls `action` with every stored setting, in save order, without
+    // building the list: a session's load checkpoints every one of them.
+    template <class F>
+    void ForEachSetting(F&& action) const;
 
     const ProtocolDescription* m_description;
     VProfile2<VUnicodeString, VProfileSz> m_host;
