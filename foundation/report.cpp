@@ -126,10 +126,24 @@ void VReportMessageParams::DiscardText() {
     m_lastTextLength = 0;
 }
 
+// Most reports never get an insert (every key of the store has one), so an
+// empty list takes no memory; GetInserts then answers with a shared empty list.
 void VReportMessageParams::RebuildInsertPointers() {
     m_insertPointers.clear();
+    if (m_inserts.empty()) return;
     for (auto& insert : m_inserts) m_insertPointers.push_back(insert.data());
     m_insertPointers.push_back(nullptr);
+}
+
+const char16_t* const* VReportMessageParams::GetInserts() const {
+    static const char16_t* const kNone[] = {nullptr};
+    return m_insertPointers.empty() ? kNone : m_insertPointers.data();
+}
+
+char16_t** VReportMessageParams::GetInserts() {
+    // A list that may be written to is this report's own.
+    if (m_insertPointers.empty()) m_insertPointers.push_back(nullptr);
+    return m_insertPointers.data();
 }
 
 // ---- creation and routing -------------------------------------------------

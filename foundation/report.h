@@ -69,8 +69,8 @@ public:
     const char16_t* GetText() override;
     const char16_t* GetTextSingleLine() override;
     size_t GetTextLength() const override { return m_lastTextLength; }
-    const char16_t* const* GetInserts() const override { return m_insertPointers.data(); }
-    char16_t** GetInserts() override { return m_insertPointers.data(); }
+    const char16_t* const* GetInserts() const override;
+    char16_t** GetInserts() override;
     size_t GetInsertCount() const override { return m_inserts.size(); }
 
     // Convenience for C++ callers: one insert from a string view.
