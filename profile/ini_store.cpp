@@ -588,7 +588,12 @@ std::optional<size_t> VIniFileKey::Map::Find(std::u16string_view name) const {
     // A record loads its members in the order it saved them, which is the
     // order of the file: the value after the last one found is nearly always
     // the one asked for, and comparing its name is cheaper than hashing.
-    if (m_next < m_entries.size() && GetName(m_next) == name) return m_next++;
+    if (m_next < m_entries.size()) {
+        const std::u16string_view next = GetName(m_next);
+        if (next.size() == name.size() &&
+            std::memcmp(next.data(), name.data(), name.size() * sizeof(char16_t)) == 0)
+            return m_next++;
+    }
     if (m_slots.empty()) return std::nullopt;
     const uint32_t slot = m_slots[SlotOf(name, HashName(name))];
     if (slot == 0) return std::nullopt;
@@ -923,9 +928,23 @@ bool VIniFileKey::QueryString(const char16_t* name, VUnicodeString& value) {
 
 bool VIniFileKey::QueryDword(const char16_t* name, uint32_t& value) {
     if (!name) return false;
+    return QueryDword(std::u16string_view(name), value);
+}
+
+bool VIniFileKey::QueryDwordByName(const VUnicodeString& name, uint32_t& value) {
+    return QueryDword(name.str(), value);
+}
+
+bool VIniFileKey::QueryStringByName(const VUnicodeString& name, VUnicodeString& value) {
+    const Map& map = LoadedMap();
+    const std::optional<size_t> index = map.Find(name.str());
+    return index && map.GetString(*index, value);
+}
+
+bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
     // Listing a folder of sessions asks every key this; answering from the
     // file's existence saves reading hundreds of value files.
-    if (!m_map && std::u16string_view(name) == u"Is Session") {
+    if (!m_map && name == u"Is Session") {
         const platform::FileStatus& status = FileStatus();
         if (status.exists && !status.isFolder) {
             value = 1;

@@ -248,6 +248,8 @@ public:
     bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) override;
     bool QueryString(const char16_t* name, VUnicodeString& value) override;
     bool QueryDword(const char16_t* name, uint32_t& value) override;
+    bool QueryStringByName(const VUnicodeString& name, VUnicodeString& value) override;
+    bool QueryDwordByName(const VUnicodeString& name, uint32_t& value) override;
     bool SetSecurityDescriptor(const char16_t* name,
                                const VSecurityDescriptor& descriptor) override;
     bool SetStringArray(const char16_t* name, const VStringArray& value) override;
@@ -286,6 +288,7 @@ private:
                 const VSecurityDescriptor* descriptor);
 
     Map& LoadedMap();
+    bool QueryDword(std::u16string_view name, uint32_t& value);
     const platform::FileStatus& FileStatus();
     // The native path of P (or of P\subKey), with `suffix` appended.
     std::string NativePath(std::u16string_view subKey = {}, std::string_view suffix = {}) const;

@@ -82,7 +82,7 @@ void VProfileData::TraceSave(bool force, bool differs) const {
 
 bool VProfileSz::Load(VProfileKey* key, const VUnicodeString& name, VUnicodeString& value) {
     VUnicodeString loaded;
-    if (!key || !key->QueryString(name.c_str(), loaded)) return false;
+    if (!key || !key->QueryString(name, loaded)) return false;
     value = std::move(loaded);
     return true;
 }
@@ -110,7 +110,7 @@ bool VProfileSz::ParseValue(const VString& text, IParser* parser, IReportMessage
 
 bool VProfileDword::Load(VProfileKey* key, const VUnicodeString& name, uint32_t& value) {
     uint32_t loaded = 0;
-    if (!key || !key->QueryDword(name.c_str(), loaded)) return false;
+    if (!key || !key->QueryDword(name, loaded)) return false;
     value = loaded;
     return true;
 }

@@ -37,6 +37,14 @@ public:
     virtual bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) = 0;
     virtual bool QueryString(const char16_t* name, VUnicodeString& value) = 0;
     virtual bool QueryDword(const char16_t* name, uint32_t& value) = 0;
+    // The same with the name's length at hand, which settings always have: a
+    // backend may use it; by default these ask the forms above.
+    virtual bool QueryStringByName(const VUnicodeString& name, VUnicodeString& value) {
+        return QueryString(name.c_str(), value);
+    }
+    virtual bool QueryDwordByName(const VUnicodeString& name, uint32_t& value) {
+        return QueryDword(name.c_str(), value);
+    }
     virtual bool SetSecurityDescriptor(const char16_t* name,
                                        const VSecurityDescriptor& descriptor) = 0;
     virtual bool SetStringArray(const char16_t* name, const VStringArray& value) = 0;
@@ -138,6 +146,12 @@ public:
         return m_key->QueryString(name, v);
     }
     bool QueryDword(const char16_t* name, uint32_t& v) { return m_key->QueryDword(name, v); }
+    bool QueryString(const VUnicodeString& name, VUnicodeString& v) {
+        return m_key->QueryStringByName(name, v);
+    }
+    bool QueryDword(const VUnicodeString& name, uint32_t& v) {
+        return m_key->QueryDwordByName(name, v);
+    }
     bool SetSecurityDescriptor(const char16_t* name, const VSecurityDescriptor& d) {
         return m_key->SetSecurityDescriptor(name, d);
     }

@@ -8,7 +8,7 @@ namespace {
 // The stored text under `name`, or null when there is none.
 std::optional<VUnicodeString> QueryText(VProfileKey* key, const VUnicodeString& name) {
     VUnicodeString text;
-    if (!key || !key->QueryString(name.c_str(), text)) return std::nullopt;
+    if (!key || !key->QueryString(name, text)) return std::nullopt;
     return text;
 }
 
@@ -159,7 +159,7 @@ bool VProfileEncodedStringFromCapi::LoadBinaryData(VProfileKey* key) {
     m_protectedText = false;
     m_unreadable = false;
     VUnicodeString text;
-    if (!key || !key->QueryString(GetName().c_str(), text)) return false;
+    if (!key || !key->QueryString(GetName(), text)) return false;
     if (!std::u16string_view(text).starts_with(kCapiPrefix))
         return VProfileEncodedString::LoadBinaryData(key);
     m_protectedText = true;
