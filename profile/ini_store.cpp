@@ -213,7 +213,17 @@ VIniStop ReadBinaryLines(LineReader<Char>& reader, uint32_t count, uint8_t* out)
     uint32_t done = 0;
     while (done < count) {
         if (!reader.Next(line)) return VIniStop::BinaryEndOfFile;
-        for (size_t i = 0; i < line.size() && done < count;) {
+        size_t i = 0;
+        // The form this library writes, " xx" per byte, goes three
+        // characters a step; anything else is left to the general loop.
+        for (; i + 3 <= line.size() && done < count && line[i] == Char(' '); i += 3) {
+            const int high = HexValue(line[i + 1]);
+            const int low = HexValue(line[i + 2]);
+            if ((high | low) < 0) break;
+            if (out) out[done] = static_cast<uint8_t>(high * 16 + low);
+            ++done;
+        }
+        for (; i < line.size() && done < count;) {
             if (IsBinarySpace(line[i])) {
                 ++i;
                 continue;

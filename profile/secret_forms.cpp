@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "foundation/codepage.h"
@@ -110,29 +111,46 @@ const Cipher& KeyedLayer(bool outer) {
     return keyed[outer ? 1 : 0];
 }
 
-std::unique_ptr<ICipher> KeyedCipher(int kind, bool outer) {
-    switch (kind) {
-        case kBlowfishKindCurrent:
-            return std::make_unique<VCipherBlowfish>(KeyedLayer<VCipherBlowfish>(outer));
-        case kBlowfishKindSSH1:
-            return std::make_unique<VDeprecatedCipherBlowfishSSH1>(
-                KeyedLayer<VDeprecatedCipherBlowfishSSH1>(outer));
-        case kBlowfishKindDeprecated:
-            return std::make_unique<VDeprecatedCipherBlowfish>(
-                KeyedLayer<VDeprecatedCipherBlowfish>(outer));
-        default:
-            return nullptr;
-    }
-}
+template <class Cipher>
+struct VKeyedPair {
+    Cipher inner{KeyedLayer<Cipher>(false)};
+    Cipher outer{KeyedLayer<Cipher>(true)};
+};
 
-// Both layers, freshly keyed for one value.
+// Both layers, freshly keyed for one value. They live here rather than on the
+// heap: copies share the keyed schedules, so making them costs next to nothing.
 struct VBlowfishLayers {
-    std::unique_ptr<ICipher> inner;
-    std::unique_ptr<ICipher> outer;
+    std::variant<std::monostate, VKeyedPair<VCipherBlowfish>,
+                 VKeyedPair<VDeprecatedCipherBlowfishSSH1>, VKeyedPair<VDeprecatedCipherBlowfish>>
+        pair;
+    ICipher* inner = nullptr;  // into `pair`; null for an unknown kind
+    ICipher* outer = nullptr;
 
-    explicit VBlowfishLayers(int kind)
-        : inner(KeyedCipher(kind, false)), outer(KeyedCipher(kind, true)) {}
+    explicit VBlowfishLayers(int kind) {
+        switch (kind) {
+            case kBlowfishKindCurrent:
+                Use(pair.emplace<VKeyedPair<VCipherBlowfish>>());
+                break;
+            case kBlowfishKindSSH1:
+                Use(pair.emplace<VKeyedPair<VDeprecatedCipherBlowfishSSH1>>());
+                break;
+            case kBlowfishKindDeprecated:
+                Use(pair.emplace<VKeyedPair<VDeprecatedCipherBlowfish>>());
+                break;
+            default:
+                break;
+        }
+    }
+    VBlowfishLayers(const VBlowfishLayers&) = delete;
+    VBlowfishLayers& operator=(const VBlowfishLayers&) = delete;
     explicit operator bool() const { return inner != nullptr; }
+
+private:
+    template <class Pair>
+    void Use(Pair& keyed) {
+        inner = &keyed.inner;
+        outer = &keyed.outer;
+    }
 };
 
 void SetCapiFailure(VReportMessageParams& report, const std::string& reason) {
@@ -240,13 +258,13 @@ std::optional<VUnicodeString> DecodeBlowfishText(std::u16string_view text, int k
     return std::nullopt;
 }
 
-VBlowfishString::VBlowfishString() : m_random(VCapiRandomSource::Create()) {}
+VBlowfishString::VBlowfishString() = default;
 
 VBlowfishString::VBlowfishString(std::u16string_view value, int kind)
-    : VUnicodeString(value), m_kind(kind), m_random(VCapiRandomSource::Create()) {}
+    : VUnicodeString(value), m_kind(kind) {}
 
 void VBlowfishString::SetRandomSource(VUnknownPointer<IRandomSource> random) {
-    m_random = random ? std::move(random) : VCapiRandomSource::Create();
+    m_random = std::move(random);
 }
 
 std::optional<VUnicodeString> VBlowfishString::Encode() const {

@@ -81,6 +81,8 @@ public:
 
     int GetCipherKind() const { return m_kind; }
     void SetCipherKind(int kind) { m_kind = kind; }
+    // Null while the system source is used: it is made only when a value is
+    // encoded, since most strings are only ever decoded.
     IRandomSource* GetRandomSource() const { return m_random.Get(); }
     // Tests hand in a predictable source here; null restores the system source.
     void SetRandomSource(VUnknownPointer<IRandomSource> random);
@@ -92,7 +94,7 @@ public:
 
 private:
     int m_kind = kBlowfishKindCurrent;
-    VUnknownPointer<IRandomSource> m_random;
+    VUnknownPointer<IRandomSource> m_random;  // null: the system source
 };
 
 // ---- data-protection form ---------------------------------------------------

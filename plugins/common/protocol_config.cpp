@@ -6,30 +6,43 @@
 
 namespace plugin {
 
+namespace {
+
+// Loads `setting` under a name shared by every configuration of the
+// protocol: a load of many sessions then copies no names.
+template <class Setting, class Default>
+void InitShared(Setting& setting, VProfileKey* key, const char16_t* name,
+                const Default& defaultValue) {
+    const VUnicodeString& shared = VProfileInternName(name);
+    setting.ShareName(shared);
+    setting.Init(key, shared, defaultValue);
+}
+
+}  // namespace
+
 ProtocolConfig::ProtocolConfig(const ProtocolDescription& description, VProfileKey* key)
     : m_description(&description) {
-    m_host.Init(key, VUnicodeString(description.hostValueName), VUnicodeString());
+    InitShared(m_host, key, description.hostValueName, VUnicodeString());
     if (description.portValueName)
-        m_port.Init(key, VUnicodeString(description.portValueName), description.defaultPort);
-    m_user.Init(key, VUnicodeString(u"Username"), VUnicodeString());
-    m_password.Init(
-        key, VUnicodeString(description.transferSide ? kTransferPasswordName : kPasswordName),
-        VUnicodeString());
+        InitShared(m_port, key, description.portValueName, description.defaultPort);
+    InitShared(m_user, key, u"Username", VUnicodeString());
+    InitShared(m_password, key, description.transferSide ? kTransferPasswordName : kPasswordName,
+               VUnicodeString());
     // A stored password is one the user chose to keep, so it is good to use.
     m_passwordValid = !m_password.Get().IsEmpty();
-    m_firewall.Init(key, VUnicodeString(u"Firewall Name"),
-                    VUnicodeString(RemoteHostConfig::kNoFirewallName));
+    InitShared(m_firewall, key, u"Firewall Name",
+               VUnicodeString(RemoteHostConfig::kNoFirewallName));
     if (description.transferSide)
-        m_initialDirectory.Init(key, VUnicodeString(u"Initial Directory"), VUnicodeString());
-    if (description.transferSide) m_anonymous.Init(key, VUnicodeString(u"Anonymous Login"), false);
+        InitShared(m_initialDirectory, key, u"Initial Directory", VUnicodeString());
+    if (description.transferSide) InitShared(m_anonymous, key, u"Anonymous Login", false);
     m_texts.reserve(description.options.size());
     m_numbers.reserve(description.options.size());
     for (const ProtocolOption& option : description.options) {
         if (option.isText) {
-            m_texts.emplace_back().Init(key, VUnicodeString(option.name),
-                                        VUnicodeString(option.textDefault));
+            InitShared(m_texts.emplace_back(), key, option.name,
+                       VUnicodeString(option.textDefault));
         } else {
-            m_numbers.emplace_back().Init(key, VUnicodeString(option.name), option.numberDefault);
+            InitShared(m_numbers.emplace_back(), key, option.name, option.numberDefault);
         }
     }
 }
