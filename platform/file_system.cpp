@@ -148,10 +148,10 @@ FileStatus GetFileStatus(const fs::path& path) {
     return GetFileStatus(path.c_str());
 }
 
-FileStatus GetFileStatus(const char* path) {
+namespace {
+
+FileStatus StatusOf(const struct stat& st, const char* path) {
     FileStatus status;
-    struct stat st;
-    if (*path == '\0' || ::stat(path, &st) != 0) return status;
     status.exists = true;
     status.isFolder = S_ISDIR(st.st_mode);
     status.readOnly = (st.st_mode & S_IWUSR) == 0;
@@ -162,6 +162,14 @@ FileStatus GetFileStatus(const char* path) {
     const char* name = slash ? slash + 1 : path;
     status.hidden = name[0] == '.';
     return status;
+}
+
+}  // namespace
+
+FileStatus GetFileStatus(const char* path) {
+    struct stat st;
+    if (*path == '\0' || ::stat(path, &st) != 0) return FileStatus();
+    return StatusOf(st, path);
 }
 
 bool ReadWholeFile(const fs::path& file, std::string& bytes) {
@@ -193,7 +201,7 @@ std::optional<FileIdentity> GetFileIdentity(const char* path) {
 }
 
 ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
-                        std::optional<FileIdentity>* identity) {
+                        std::optional<FileIdentity>* identity, std::optional<FileStatus>* status) {
     bytes.clear();
     if (identity) identity->reset();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
@@ -202,6 +210,7 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
     if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
+    if (status) *status = StatusOf(st, file);
     if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
     try {
         // One byte more than the file's size lets the read that finds the

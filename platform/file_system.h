@@ -62,9 +62,12 @@ enum class ReadResult { kRead, kUnreadable, kTooLarge };
 // memory a hostile or runaway file can take bounded by the limit.
 ReadResult ReadFileUpTo(const std::filesystem::path& file, std::string& bytes, uint64_t limit);
 // `identity`, when given, receives the identity of the file when it was read
-// (as it was opened), and nullopt otherwise.
+// (as it was opened), and nullopt otherwise. `status`, when given, receives
+// the opened file's status, read or too large; it is left alone when nothing
+// regular could be opened.
 ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
-                        std::optional<FileIdentity>* identity = nullptr);
+                        std::optional<FileIdentity>* identity = nullptr,
+                        std::optional<FileStatus>* status = nullptr);
 
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder

@@ -870,8 +870,13 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
     if (!m_map) {
         m_map = std::make_unique<Map>();
         std::string bytes;
-        switch (platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize,
-                                       &m_loadedIdentity)) {
+        // The status of the file read stands for the one FileStatus would
+        // take: a load then costs no separate look at the file.
+        std::optional<platform::FileStatus> status;
+        const platform::ReadResult result = platform::ReadFileUpTo(
+            NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize, &m_loadedIdentity, &status);
+        if (!m_fileStatus && status) m_fileStatus = status;
+        switch (result) {
             case platform::ReadResult::kRead:
                 m_loadResult = m_map->Parse(std::move(bytes));
                 break;
@@ -952,11 +957,12 @@ bool VIniFileKey::QueryStringByName(const VUnicodeString& name, VUnicodeString& 
 }
 
 bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
-    // Listing a folder of sessions asks every key this; answering from the
-    // file's existence saves reading hundreds of value files.
-    if (!m_map && name == u"Is Session") {
-        const platform::FileStatus& status = FileStatus();
-        if (status.exists && !status.isFolder) {
+    // A key with a value file is a session. Listing a folder of sessions asks
+    // every key this: answering from the file's existence saves reading
+    // hundreds of value files, and a key whose values were read already (see
+    // Prefetch) knows without looking again.
+    if (name == u"Is Session") {
+        if (FileStatus().exists && !FileStatus().isFolder) {
             value = 1;
             return true;
         }
@@ -964,6 +970,10 @@ bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
     const Map& map = LoadedMap();
     const std::optional<size_t> index = map.Find(name);
     return index && map.GetDword(*index, value);
+}
+
+void VIniFileKey::Prefetch() {
+    LoadedMap();
 }
 
 bool VIniFileKey::Store(const char16_t* name, std::unique_ptr<VIniFileData> data) {

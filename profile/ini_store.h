@@ -266,6 +266,7 @@ public:
     VProfilePrivateKey* OpenSubKey(const char16_t* name,
                                    const VSecurityDescriptor* descriptor) override;
     VProfilePrivateKeyIterator* CreateIterator(bool values) override;
+    void Prefetch() override;
 
     // The key's path in store form: the configuration folder, then the key
     // names joined with "\".

@@ -2,6 +2,8 @@
 // trace.
 #include "profile/profile_data.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,14 +32,29 @@ void SetProfileTraceSink(ProfileTraceSink sink) {
 }
 
 const VUnicodeString& VProfileInternName(std::u16string_view name) {
+    // The same few literals come back for every session loaded: a small
+    // cache per thread, keyed by where the text is and checked by content
+    // (an unloaded module's address may come back with other text), spares
+    // the lock and the hash.
+    struct Slot {
+        const char16_t* text = nullptr;
+        const VUnicodeString* name = nullptr;
+    };
+    thread_local std::array<Slot, 64> cache{};
+    Slot& slot = cache[(reinterpret_cast<uintptr_t>(name.data()) / sizeof(char16_t)) % 64];
+    if (slot.text == name.data() && slot.name->str() == name) return *slot.name;
+
     // Never freed: settings anywhere may point at these strings until the
     // very end, past the destruction of statics and the unloading of the
     // protocol module whose record table named them.
     static auto* mutex = new std::mutex;
     static auto* names = new std::unordered_map<std::u16string, VUnicodeString>;
     std::lock_guard<std::mutex> lock(*mutex);
-    return names->try_emplace(std::u16string(name), VUnicodeString(std::u16string(name)))
-        .first->second;
+    const VUnicodeString& interned =
+        names->try_emplace(std::u16string(name), VUnicodeString(std::u16string(name)))
+            .first->second;
+    slot = Slot{name.data(), &interned};
+    return interned;
 }
 
 // ---- VProfileData ----------------------------------------------------------

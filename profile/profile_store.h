@@ -65,6 +65,9 @@ public:
                                            const VSecurityDescriptor* descriptor) = 0;
     // values true: value names; false: sub-key names. Owned by the caller.
     virtual VProfilePrivateKeyIterator* CreateIterator(bool values) = 0;
+    // Reads the key's values now, for a caller about to read them anyway, so
+    // that a backend need not look the key up twice. By default nothing.
+    virtual void Prefetch() {}
 };
 
 class VProfilePrivateStore {
@@ -173,6 +176,7 @@ public:
     VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor* d) {
         return m_key->OpenSubKey(name, d);
     }
+    void Prefetch() { m_key->Prefetch(); }
     VProfilePrivateKeyIterator* CreateIterator(bool values) {
         return m_key->CreateIterator(values);
     }

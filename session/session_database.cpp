@@ -140,6 +140,9 @@ void CopyKeyTree(VProfileKey& from, VProfileKey& to) {
     }
 }
 
+// Every session found is handed to `visit` with its values read already:
+// visitors load them, and reading them first answers whether the key is a
+// session without a separate look at its file.
 template <class F>
 void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
     VStringArray names;
@@ -153,6 +156,7 @@ void WalkSessions(VProfileKey& folder, const VUnicodeString& path, F&& visit) {
     for (const VUnicodeString& name : names) {
         VProfileKey child(folder, name);
         const VUnicodeString childPath = SessionDatabase::JoinPath(path, name);
+        child.Prefetch();
         if (SessionDatabase::IsFolder(child))
             WalkSessions(child, childPath, visit);
         else
