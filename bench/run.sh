@@ -8,7 +8,9 @@
 #   bench/run.sh [SIZES]     SIZES defaults to 1000,10000,100000
 #
 # Each operation runs in a process of its own so that its peak memory is its
-# own. The machine is shared: figures are noisy, which is why the targets are
+# own, and first reads the files it works on once, untimed: this machine's
+# page cache does not keep a large workload, and the first operation to read
+# it would otherwise pay the disk for the ones after it. The machine is shared: figures are noisy, which is why the targets are
 # ratios, and why the ratios (floor, peer, growth from 10,000 to 100,000) are
 # taken on CPU time: wall time on a busy machine mostly measures the others.
 # BENCH_NICE=1 runs the measurements niced.

@@ -514,8 +514,23 @@ VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
         encoding = m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi;
     std::u16string name;  // reused: most names then cost no allocation
     return ParseValues(text, [&](const FileValue<Char>& value) {
-        DecodeFieldInto(name, value.name, encoding);
-        Entry& entry = EntryFor(name);
+        Entry* found = nullptr;
+        if constexpr (std::is_same_v<Char, char>) {
+            // Decoded straight onto the end of m_names, where a new name stays.
+            const size_t start = m_names.size();
+            if (IsAscii(value.name)) {
+                m_names.resize(start + value.name.size());
+                std::copy(value.name.begin(), value.name.end(), m_names.begin() + start);
+            } else {
+                DecodeFieldInto(name, value.name, encoding);
+                m_names += name;
+            }
+            found = &EntryForTail(start);
+        } else {
+            DecodeFieldInto(name, value.name, encoding);
+            found = &EntryFor(name);
+        }
+        Entry& entry = *found;
         entry.kind = static_cast<int8_t>(value.kind);
         entry.set = false;
         entry.data.reset();
@@ -580,6 +595,23 @@ VIniFileKey::Map::Entry& VIniFileKey::Map::EntryFor(std::u16string_view name) {
     entry.nameLength = static_cast<uint32_t>(name.size());
     entry.hash = hash;
     m_names.append(name);
+    return entry;
+}
+
+VIniFileKey::Map::Entry& VIniFileKey::Map::EntryForTail(size_t start) {
+    if ((m_entries.size() + 1) * 2 > m_slots.size()) GrowSlots();
+    const std::u16string_view name = std::u16string_view(m_names).substr(start);
+    const uint32_t hash = HashName(name);
+    const size_t slot = SlotOf(name, hash);
+    if (m_slots[slot] != 0) {
+        m_names.resize(start);
+        return m_entries[m_slots[slot] - 1];
+    }
+    m_slots[slot] = static_cast<uint32_t>(m_entries.size()) + 1;
+    Entry& entry = m_entries.emplace_back();
+    entry.nameStart = static_cast<uint32_t>(start);
+    entry.nameLength = static_cast<uint32_t>(name.size());
+    entry.hash = hash;
     return entry;
 }
 

@@ -201,6 +201,9 @@ public:
         // The entry for `name`, appended when there is none yet; `name` is
         // then added to m_names.
         Entry& EntryFor(std::u16string_view name);
+        // The same for the name that ends m_names from `start`, which is
+        // taken off again when it has an entry already.
+        Entry& EntryForTail(size_t start);
         std::string_view Text(const Entry& entry) const;
         // The slot of `name` in m_slots: the one holding its entry, or the
         // free one where it would go.

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -40,9 +41,13 @@ const VUnicodeString& VProfileInternName(std::u16string_view name) {
         const char16_t* text = nullptr;
         const VUnicodeString* name = nullptr;
     };
-    thread_local std::array<Slot, 64> cache{};
-    Slot& slot = cache[(reinterpret_cast<uintptr_t>(name.data()) / sizeof(char16_t)) % 64];
-    if (slot.text == name.data() && slot.name->str() == name) return *slot.name;
+    // The whole address is mixed: modules built from the same sources keep
+    // their literals at the same offsets, so low bits alone would collide.
+    thread_local std::array<Slot, 256> cache{};
+    Slot& slot = cache[(reinterpret_cast<uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ull) >> 56];
+    if (slot.text == name.data() && slot.name->Length() == name.size() &&
+        std::memcmp(slot.name->c_str(), name.data(), name.size() * sizeof(char16_t)) == 0)
+        return *slot.name;
 
     // Never freed: settings anywhere may point at these strings until the
     // very end, past the destruction of statics and the unloading of the
