@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "foundation/codepage.h"
+#include "foundation/hex_digits.h"
 
 namespace fs = std::filesystem;
 
@@ -106,31 +107,6 @@ private:
     size_t m_number = 0;
 };
 
-// The value of each byte as a hexadecimal digit, or -1.
-constexpr std::array<int8_t, 256> kHexValues = [] {
-    std::array<int8_t, 256> values{};
-    for (int c = 0; c < 256; ++c) {
-        values[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
-                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                                                    : -1);
-    }
-    return values;
-}();
-
-// Binary values are most of a session file's digits: bytes look theirs up.
-inline int HexValue(char c) {
-    return kHexValues[static_cast<unsigned char>(c)];
-}
-
-template <class Char>
-int HexValue(Char c) {
-    if (c >= Char('0') && c <= Char('9')) return c - Char('0');
-    if (c >= Char('a') && c <= Char('f')) return c - Char('a') + 10;
-    if (c >= Char('A') && c <= Char('F')) return c - Char('A') + 10;
-    return -1;
-}
-
 // Exactly eight hexadecimal digits. Other characters among them are refused
 // rather than guessed at: the value and everything after it are then ignored.
 template <class Char>
@@ -138,7 +114,7 @@ bool ParseCount(std::basic_string_view<Char> text, uint32_t& value) {
     if (text.size() != 8) return false;
     value = 0;
     for (Char c : text) {
-        const int digit = HexValue(c);
+        const int digit = HexDigitValue(c);
         if (digit < 0) return false;
         value = (value << 4) | static_cast<uint32_t>(digit);
     }
@@ -217,8 +193,8 @@ VIniStop ReadBinaryLines(LineReader<Char>& reader, uint32_t count, uint8_t* out)
         // The form this library writes, " xx" per byte, goes three
         // characters a step; anything else is left to the general loop.
         for (; i + 3 <= line.size() && done < count && line[i] == Char(' '); i += 3) {
-            const int high = HexValue(line[i + 1]);
-            const int low = HexValue(line[i + 2]);
+            const int high = HexDigitValue(line[i + 1]);
+            const int low = HexDigitValue(line[i + 2]);
             if ((high | low) < 0) break;
             if (out) out[done] = static_cast<uint8_t>(high * 16 + low);
             ++done;
@@ -229,8 +205,8 @@ VIniStop ReadBinaryLines(LineReader<Char>& reader, uint32_t count, uint8_t* out)
                 continue;
             }
             if (i + 1 >= line.size()) return VIniStop::BinaryOddDigit;
-            const int high = HexValue(line[i]);
-            const int low = HexValue(line[i + 1]);
+            const int high = HexDigitValue(line[i]);
+            const int low = HexDigitValue(line[i + 1]);
             if (high < 0 || low < 0) return VIniStop::BinaryBadDigit;
             if (out) out[done] = static_cast<uint8_t>(high * 16 + low);
             ++done;

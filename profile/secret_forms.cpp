@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "foundation/codepage.h"
+#include "foundation/hex_digits.h"
 #include "platform/crypto.h"
 #include "platform/protect_key.h"
 #include "profile/cipher.h"
@@ -34,23 +35,6 @@ struct VSecretBytes {
     VSecretBytes(const VSecretBytes&) = delete;
     VSecretBytes& operator=(const VSecretBytes&) = delete;
 };
-
-// Stored secrets are mostly random hexadecimal digits, which defeat a chain
-// of comparisons' branch prediction; a table does not care.
-constexpr std::array<int8_t, 128> kHexDigitValues = [] {
-    std::array<int8_t, 128> values{};
-    for (int c = 0; c < 128; ++c) {
-        values[static_cast<size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
-                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                                                                    : -1);
-    }
-    return values;
-}();
-
-int HexDigitValue(char16_t c) {
-    return c < 128 ? kHexDigitValues[c] : -1;
-}
 
 void AppendHex(std::u16string& text, const uint8_t* bytes, size_t size, bool upperCase) {
     const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";

@@ -1,16 +1,11 @@
 // The text form of a security descriptor.
 #include "profile/security_descriptor.h"
 
+#include "foundation/hex_digits.h"
+
 namespace {
 constexpr char16_t kPrefix[] = u"SD:";
 constexpr char16_t kHex[] = u"0123456789abcdef";
-
-int HexDigit(char16_t c) {
-    if (c >= u'0' && c <= u'9') return c - u'0';
-    if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-    if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-    return -1;
-}
 }  // namespace
 
 VStringArray VSecurityDescriptor::ToText() const {
@@ -32,7 +27,7 @@ std::optional<VSecurityDescriptor> VSecurityDescriptor::FromText(const VStringAr
         return std::nullopt;
     std::vector<uint8_t> bytes;
     for (size_t i = prefix.size(); i < s.size(); i += 2) {
-        const int hi = HexDigit(s[i]), lo = HexDigit(s[i + 1]);
+        const int hi = HexDigitValue(s[i]), lo = HexDigitValue(s[i + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
         bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
