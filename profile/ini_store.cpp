@@ -965,11 +965,11 @@ bool VIniFileKey::QueryStringByName(const VUnicodeString& name, VUnicodeString& 
 }
 
 bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
-    // A key with a value file is a session. Listing a folder of sessions asks
-    // every key this: answering from the file's existence saves reading
-    // hundreds of value files, and a key whose values were read already (see
-    // Prefetch) knows without looking again.
-    if (name == u"Is Session") {
+    // Listing a folder of sessions asks every key this: until the values are
+    // read, the value file's existence answers, which saves reading hundreds
+    // of value files. Once they are read (see Prefetch), the value itself
+    // answers, as for any other name.
+    if (!m_map && name == u"Is Session") {
         if (FileStatus().exists && !FileStatus().isFolder) {
             value = 1;
             return true;

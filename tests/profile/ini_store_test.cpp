@@ -240,23 +240,24 @@ TEST_F(IniStoreTest, IsSessionIsAnsweredFromTheFileAlone) {
         EXPECT_EQ(v, 1u);
         v = 7;
         EXPECT_FALSE(key.QueryDword(u"is session", v));  // exact name only; this read the file
+        EXPECT_FALSE(key.QueryDword(u"Is Session", v));  // and once read, the file answers
         EXPECT_EQ(v, 7u);
-        EXPECT_TRUE(key.QueryDword(u"Is Session", v));  // the answer stays once it is read
-        EXPECT_EQ(v, 1u);
     }
     {
-        // Values read ahead (as the walk over all sessions does) change nothing.
         VProfileKey key(store.GetRootKey(), u"S\\Folder");
-        key.Prefetch();
         EXPECT_FALSE(key.QueryDword(u"Is Session", v));
         VProfileKey missing(store.GetRootKey(), u"S\\Missing");
         missing.Prefetch();
         EXPECT_FALSE(missing.QueryDword(u"Is Session", v));
+        // Values read ahead (as the walk over all sessions does) answer as
+        // values read for any other reason.
         VProfileKey garbage(store.GetRootKey(), u"S\\Garbage");
         garbage.Prefetch();
-        v = 7;
-        EXPECT_TRUE(garbage.QueryDword(u"Is Session", v));
-        EXPECT_EQ(v, 1u);
+        EXPECT_FALSE(garbage.QueryDword(u"Is Session", v));
+        VProfileKey real(store.GetRootKey(), u"S\\Real");
+        real.Prefetch();
+        EXPECT_TRUE(real.QueryDword(u"Is Session", v));
+        EXPECT_EQ(v, 0u);
     }
     {
         VProfileKey key(store.GetRootKey(), u"S\\Real");
