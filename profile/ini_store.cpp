@@ -97,7 +97,6 @@ public:
         return true;
     }
     size_t LineNumber() const { return m_number; }
-    size_t Remaining() const { return m_text.size() - m_pos; }
     // Where the next line starts (the end of the text when there is none).
     const Char* Here() const { return m_text.data() + m_pos; }
 
@@ -247,6 +246,28 @@ std::vector<uint8_t> DecodeBinary(std::basic_string_view<Char> lines, uint32_t c
     LineReader<Char> reader(lines);
     ReadBinaryLines(reader, count, bytes.data());
     return bytes;
+}
+
+FieldEncoding ByteEncoding(bool utf8) {
+    return utf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi;
+}
+
+// A value read from a file, as an object of its own.
+template <class Char>
+std::unique_ptr<VIniFileData> MakeData(int kind, uint32_t number, std::basic_string_view<Char> text,
+                                       FieldEncoding encoding) {
+    switch (kind) {
+        case kValueKindDword:
+            return std::make_unique<VIniFileDataDword>(number);
+        case kValueKindString:
+            return std::make_unique<VIniFileDataString>(DecodeField(text, encoding));
+        case kValueKindBinary:
+            return std::make_unique<VIniFileDataBinary>(DecodeBinary(text, number));
+        case kValueKindStringArray:
+            return std::make_unique<VIniFileDataStringSz>(DecodeArray(text, number, encoding));
+        default:
+            return nullptr;
+    }
 }
 
 // One value as the file holds it, checked but not decoded.
@@ -486,8 +507,7 @@ VIniParseResult VIniFileKey::Map::Parse(std::string bytes) {
 template <class Char>
 VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
     FieldEncoding encoding = FieldEncoding::Utf16;
-    if constexpr (std::is_same_v<Char, char>)
-        encoding = m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi;
+    if constexpr (std::is_same_v<Char, char>) encoding = ByteEncoding(m_sourceIsUtf8);
     std::u16string name;  // reused: most names then cost no allocation
     return ParseValues(text, [&](const FileValue<Char>& value) {
         Entry* found = nullptr;
@@ -516,23 +536,7 @@ VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
                 value.text.empty() ? 0 : static_cast<uint32_t>(value.text.data() - m_source.data());
             entry.textLength = static_cast<uint32_t>(value.text.size());
         } else {
-            switch (value.kind) {
-                case kValueKindDword:
-                    entry.data = std::make_unique<VIniFileDataDword>(value.number);
-                    break;
-                case kValueKindString:
-                    entry.data =
-                        std::make_unique<VIniFileDataString>(DecodeField(value.text, encoding));
-                    break;
-                case kValueKindBinary:
-                    entry.data = std::make_unique<VIniFileDataBinary>(
-                        DecodeBinary(value.text, value.number));
-                    break;
-                default:
-                    entry.data = std::make_unique<VIniFileDataStringSz>(
-                        DecodeArray(value.text, value.number, encoding));
-                    break;
-            }
+            entry.data = MakeData(value.kind, value.number, value.text, encoding);
         }
     });
 }
@@ -561,17 +565,9 @@ void VIniFileKey::Map::GrowSlots() {
 }
 
 VIniFileKey::Map::Entry& VIniFileKey::Map::EntryFor(std::u16string_view name) {
-    if ((m_entries.size() + 1) * 2 > m_slots.size()) GrowSlots();
-    const uint32_t hash = HashName(name);
-    const size_t slot = SlotOf(name, hash);
-    if (m_slots[slot] != 0) return m_entries[m_slots[slot] - 1];
-    m_slots[slot] = static_cast<uint32_t>(m_entries.size()) + 1;
-    Entry& entry = m_entries.emplace_back();
-    entry.nameStart = static_cast<uint32_t>(m_names.size());
-    entry.nameLength = static_cast<uint32_t>(name.size());
-    entry.hash = hash;
+    const size_t start = m_names.size();
     m_names.append(name);
-    return entry;
+    return EntryForTail(start);
 }
 
 VIniFileKey::Map::Entry& VIniFileKey::Map::EntryForTail(size_t start) {
@@ -589,17 +585,6 @@ VIniFileKey::Map::Entry& VIniFileKey::Map::EntryForTail(size_t start) {
     entry.nameLength = static_cast<uint32_t>(name.size());
     entry.hash = hash;
     return entry;
-}
-
-std::optional<size_t> VIniFileKey::Map::Find(const char16_t* name) const {
-    // As below, comparing the name with the next entry's while measuring it.
-    if (m_next < m_entries.size()) {
-        const std::u16string_view next = GetName(m_next);
-        size_t i = 0;
-        while (i < next.size() && name[i] != u'\0' && name[i] == next[i]) ++i;
-        if (i == next.size() && name[i] == u'\0') return m_next++;
-    }
-    return Find(std::u16string_view(name));
 }
 
 std::optional<size_t> VIniFileKey::Map::Find(std::u16string_view name) const {
@@ -655,8 +640,7 @@ bool VIniFileKey::Map::GetString(size_t index, VUnicodeString& value) const {
     const Entry& entry = m_entries[index];
     if (entry.data) return entry.data->GetString(value);
     if (entry.kind != kValueKindString) return false;
-    DecodeFieldInto(value.str(), Text(entry),
-                    m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi);
+    DecodeFieldInto(value.str(), Text(entry), ByteEncoding(m_sourceIsUtf8));
     return true;
 }
 
@@ -677,39 +661,15 @@ bool VIniFileKey::Map::GetStringArray(size_t index, VStringArray& value) const {
     const Entry& entry = m_entries[index];
     if (entry.data) return entry.data->GetStringArray(value);
     if (entry.kind != kValueKindStringArray) return false;
-    value = DecodeArray(Text(entry), entry.number,
-                        m_sourceIsUtf8 ? FieldEncoding::Utf8 : FieldEncoding::Ansi);
+    value = DecodeArray(Text(entry), entry.number, ByteEncoding(m_sourceIsUtf8));
     return true;
 }
 
 std::unique_ptr<VIniFileData> VIniFileKey::Map::TakeValue(size_t index) {
     Entry& entry = m_entries[index];
     std::unique_ptr<VIniFileData> value = std::move(entry.data);
-    if (!value) {
-        switch (entry.kind) {
-            case kValueKindDword:
-                value = std::make_unique<VIniFileDataDword>(entry.number);
-                break;
-            case kValueKindString: {
-                VUnicodeString text;
-                GetString(index, text);
-                value = std::make_unique<VIniFileDataString>(std::move(text));
-                break;
-            }
-            case kValueKindBinary:
-                value =
-                    std::make_unique<VIniFileDataBinary>(DecodeBinary(Text(entry), entry.number));
-                break;
-            case kValueKindStringArray: {
-                VStringArray elements;
-                GetStringArray(index, elements);
-                value = std::make_unique<VIniFileDataStringSz>(std::move(elements));
-                break;
-            }
-            default:
-                break;
-        }
-    }
+    if (!value && entry.kind != kGone)
+        value = MakeData(entry.kind, entry.number, Text(entry), ByteEncoding(m_sourceIsUtf8));
     entry.kind = kGone;
     return value;
 }
@@ -719,39 +679,16 @@ void VIniFileKey::Map::WriteValue(size_t index, std::string& file) const {
     const std::u16string_view name = GetName(index);
     if (entry.data) {
         entry.data->Write(file, name);
-        return;
-    }
-    switch (entry.kind) {
-        case kValueKindDword:
-            WriteDwordValue(file, name, entry.number);
-            break;
-        case kValueKindString: {
-            // Read text that is ASCII is written as it was read.
-            const std::string_view text = Text(entry);
-            if (IsAscii(text)) {
-                AppendHeader(file, 'S', name);
-                file += text;
-                file += "\r\n";
-            } else {
-                VUnicodeString decoded;
-                GetString(index, decoded);
-                WriteStringValue(file, name, decoded.str());
-            }
-            break;
-        }
-        case kValueKindBinary: {
-            const std::vector<uint8_t> bytes = DecodeBinary(Text(entry), entry.number);
-            WriteBinaryValue(file, name, bytes.data(), bytes.size());
-            break;
-        }
-        case kValueKindStringArray: {
-            VStringArray elements;
-            GetStringArray(index, elements);
-            WriteArrayValue(file, name, elements);
-            break;
-        }
-        default:
-            break;
+    } else if (entry.kind == kValueKindDword) {
+        WriteDwordValue(file, name, entry.number);
+    } else if (entry.kind == kValueKindString && IsAscii(Text(entry))) {
+        // Read text that is ASCII is written as it was read.
+        AppendHeader(file, 'S', name);
+        file += Text(entry);
+        file += "\r\n";
+    } else if (entry.kind != kGone) {
+        MakeData(entry.kind, entry.number, Text(entry), ByteEncoding(m_sourceIsUtf8))
+            ->Write(file, name);
     }
 }
 

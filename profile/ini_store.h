@@ -150,7 +150,6 @@ public:
 
         // The position of `name` (exact, case-sensitive compare), if it has one.
         std::optional<size_t> Find(std::u16string_view name) const;
-        std::optional<size_t> Find(const char16_t* name) const;
         // Stores `data` (null: deleted) under `name`, in the existing place or
         // appended, and marks the value as set through the map.
         void Set(std::u16string_view name, std::unique_ptr<VIniFileData> data);
