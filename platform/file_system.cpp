@@ -405,3 +405,31 @@ std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesyst
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::optional<long> TemporaryFileOwner(std::string_view name) {
+    if (name.size() < 2 || name[0] != '.') return std::nullopt;
+    // ".NAME~PID~XXXXXX"
+    const size_t last = name.rfind('~');
+    if (last != std::string_view::npos && last > 1 && name.size() - last - 1 == 6) {
+        const size_t first = name.rfind('~', last - 1);
+        if (first != std::string_view::npos && first > 0 && last - first > 1) {
+            long pid = 0;
+            bool digits = true;
+            for (char c : name.substr(first + 1, last - first - 1)) {
+                if (c < '0' || c > '9' || pid > 100'000'000) {
+                    digits = false;
+                    break;
+                }
+                pid = pid * 10 + (c - '0');
+            }
+            if (digits) return pid;
+        }
+    }
+    // ".NAME.ini.XXXXXX", as older versions named them.
+    if (name.size() > 12 && name.substr(name.size() - 11, 5) == ".ini.") return 0;
+    return std::nullopt;
+}
+
+}  // namespace platform

@@ -79,6 +79,14 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
 // with no temporary file left.
 bool WriteFileAtomically(const std::filesystem::path& file, std::string_view bytes);
 
+// The temporary files that atomic replacement writes beside their target are
+// named ".NAME~PID~XXXXXX" (PID: the writing process). A killed writer leaves
+// one behind; the next writer in that folder removes those whose writer is
+// gone. The process that wrote a temporary file: its id; 0 for the form older
+// versions wrote (".NAME.ini.XXXXXX"), whose writer cannot be told; nullopt
+// when the name is no temporary file's.
+std::optional<long> TemporaryFileOwner(std::string_view fileName);
+
 // Creates `folder` and every missing folder above it, each with mode 0700
 // (less the umask). True when the folder exists afterwards.
 bool CreateFolders(const std::filesystem::path& folder);

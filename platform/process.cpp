@@ -1,6 +1,7 @@
 #include "platform/process.h"
 
 #include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <thread>
 
 extern char** environ;
@@ -143,4 +145,14 @@ std::string CurrentUserName() {
     }
     const char* user = std::getenv("USER");
     return user ? user : "";
+}
+
+long CurrentProcessId() {
+    return static_cast<long>(::getpid());
+}
+
+bool IsProcessAlive(long pid) {
+    if (pid <= 0 || pid > std::numeric_limits<pid_t>::max()) return false;
+    // EPERM: it runs, under another user.
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }

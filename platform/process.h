@@ -39,3 +39,9 @@ std::string FindOnPath(std::string_view name);
 // The login name of the user running this process, or empty when it cannot be
 // told.
 std::string CurrentUserName();
+
+// This process's id.
+long CurrentProcessId();
+// Whether a process with this id runs on this machine (one of another user
+// counts too). False for ids that cannot be a process (0 and below).
+bool IsProcessAlive(long pid);

@@ -1,8 +1,11 @@
 // VProfileStore, VProfileKey and VProfileKeyIterator: the handles that forward to a backend.
 #include "profile/profile_store.h"
 
+#include "platform/process.h"
+
 #include <atomic>
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -86,4 +89,25 @@ VProfileKeyIterator::VProfileKeyIterator(VProfileKey& key, bool values)
 
 VProfileKeyIterator::~VProfileKeyIterator() {
     delete m_iterator;
+}
+
+// ---- temporary key names -----------------------------------------------------
+
+VUnicodeString MakeTemporaryKeyName() {
+    static std::atomic<unsigned> counter{0};
+    const std::string suffix = std::to_string(CurrentProcessId()) + "_" + std::to_string(++counter);
+    return VUnicodeString(std::u16string(kTemporaryKeyPrefix) +
+                          VUnicodeString::FromUtf8(suffix).str());
+}
+
+std::optional<long> TemporaryKeyOwner(std::u16string_view name) {
+    if (!name.starts_with(kTemporaryKeyPrefix)) return std::nullopt;
+    name.remove_prefix(kTemporaryKeyPrefix.size());
+    long pid = 0;
+    for (char16_t c : name) {
+        if (c == u'_') break;
+        if (c < u'0' || c > u'9' || pid > 100'000'000) return 0;
+        pid = pid * 10 + (c - u'0');
+    }
+    return pid;
 }

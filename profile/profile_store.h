@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 #include "foundation/containers.h"
 #include "foundation/export.h"
@@ -68,7 +70,55 @@ public:
     // Reads the key's values now, for a caller about to read them anyway, so
     // that a backend need not look the key up twice. By default nothing.
     virtual void Prefetch() {}
+
+    // Writes now whatever this handle still holds back (the INI backend writes
+    // a key's values when its handle closes) and says whether every change made
+    // through the handle reached the store. False fills GetReport() with the
+    // failure: a system error code (errno) as the message id, with the
+    // system's text as its insert. A backend that writes at every call answers
+    // whether any of those writes failed. Flushing twice writes once.
+    virtual bool Flush() { return true; }
+    // This handle creates the key: its first write must find no key of that
+    // exact name, else it fails with EEXIST and writes nothing. Of two
+    // processes creating one name, exactly one succeeds.
+    virtual void SetCreateExclusive() {}
+    // This handle changes a key that exists: when the key has been removed
+    // (or renamed away) by the time the handle writes, the write fails with
+    // ENOENT instead of bringing the key back with only this handle's values.
+    virtual void SetUpdateOnly() {}
+    // Moves the sub-key `from`, with its values and everything below it, to
+    // `to` (both "\"-paths below this key) in one step that is never seen
+    // half-done, and that carries everything stored below `from`, whether
+    // the store lists it or not. Fails, changing nothing, when `from` is
+    // missing (ENOENT), `to` exists under that exact name (EEXIST), `to`
+    // lies below `from` (EINVAL), or the store refuses (its system code).
+    virtual bool MoveSubKey(const char16_t* /*from*/, const char16_t* /*to*/) {
+        GetReport().SetMessageId(kReportNotSupported);
+        return false;
+    }
+    // Copies the sub-key `from` with everything below it to `to`: built aside
+    // and published whole, or not at all. Fails as MoveSubKey does, and when
+    // something below `from` cannot be carried (a link, a special file, an
+    // unreadable entry), leaving nothing behind.
+    virtual bool CopySubKey(const char16_t* /*from*/, const char16_t* /*to*/) {
+        GetReport().SetMessageId(kReportNotSupported);
+        return false;
+    }
+
+    // The message id of a report for an operation this backend lacks (ENOTSUP).
+    static constexpr uint32_t kReportNotSupported = 95;
 };
+
+// Names the store uses for itself while it works: a copy is built under
+// "_@@TMP@@_PID_N" and published by one rename, so that a copy interrupted by
+// a crash is never listed as a session or folder. A key whose name begins so
+// is never listed; `sessiondeck check` finds the ones whose writer is gone.
+inline constexpr std::u16string_view kTemporaryKeyPrefix = u"_@@TMP@@_";
+// A fresh temporary key name for this process.
+SESSIONDECK_API VUnicodeString MakeTemporaryKeyName();
+// The process that made a temporary key name: its id, 0 when the name is the
+// bare prefix (older copies), nullopt when the name is no temporary key name.
+SESSIONDECK_API std::optional<long> TemporaryKeyOwner(std::u16string_view name);
 
 class VProfilePrivateStore {
 public:
@@ -177,6 +227,15 @@ public:
         return m_key->OpenSubKey(name, d);
     }
     void Prefetch() { m_key->Prefetch(); }
+    bool Flush() { return m_key->Flush(); }
+    void SetCreateExclusive() { m_key->SetCreateExclusive(); }
+    void SetUpdateOnly() { m_key->SetUpdateOnly(); }
+    bool MoveSubKey(const char16_t* from, const char16_t* to) {
+        return m_key->MoveSubKey(from, to);
+    }
+    bool CopySubKey(const char16_t* from, const char16_t* to) {
+        return m_key->CopySubKey(from, to);
+    }
     VProfilePrivateKeyIterator* CreateIterator(bool values) {
         return m_key->CreateIterator(values);
     }

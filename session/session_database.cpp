@@ -191,8 +191,26 @@ VUnicodeString NumberedName(const VUnicodeString& name, int number) {
 
 }  // namespace
 
-std::optional<VUnicodeString> CheckSessionName(std::u16string_view name) {
+VUnicodeString TrimSessionName(std::u16string_view name) {
+    constexpr std::u16string_view kBlanks = u" \t\r\n\v\f\u00A0\u3000";
+    const size_t first = name.find_first_not_of(kBlanks);
+    if (first == std::u16string_view::npos) return VUnicodeString();
+    const size_t last = name.find_last_not_of(kBlanks);
+    return VUnicodeString(name.substr(first, last - first + 1));
+}
+
+bool IsStoreReservedName(std::u16string_view name) {
+    return EqualsNoCase(name, kFolderDataKeyName) || TemporaryKeyOwner(name).has_value();
+}
+
+std::optional<VUnicodeString> CheckSessionName(std::u16string_view given) {
+    const VUnicodeString trimmed = TrimSessionName(given);
+    const std::u16string_view name = trimmed.str();
     if (name.empty()) return VUnicodeString(u"The session name must be specified");
+    if (IsStoreReservedName(name)) {
+        return VUnicodeString(u"The name '" + std::u16string(name) +
+                              u"' is reserved for the configuration store's own use");
+    }
     for (char16_t c : kIllegalSessionNameCharacters) {
         if (name.find(c) == std::u16string_view::npos) continue;
         std::u16string text = u"The session name contains an illegal character: ' %c '";

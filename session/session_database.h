@@ -26,10 +26,18 @@ inline constexpr const char16_t* kDefaultSessionName = u"Default";
 // read-only, so nothing, not even a repaired order record, is written.
 inline constexpr int kSessionDatabaseReadOnly = 1;
 
-// Why `name` cannot name a session or folder, or null when it can: empty, one
-// of the nine characters the file system or the path syntax reserve, or a
-// reserved device name. The texts are the Session Options page's.
+// A name as the user typed it, without leading and trailing white space: the
+// form in which every operation takes a new session or folder name.
+SESSIONDECK_API VUnicodeString TrimSessionName(std::u16string_view name);
+// Why `name` (trimmed first) cannot name a session or folder, or null when it
+// can: empty, one of the nine characters the file system or the path syntax
+// reserve, a reserved device name, or a name the store uses for itself
+// ("__FolderData__", temporary names). The texts are the Session Options
+// page's where it has one.
 SESSIONDECK_API std::optional<VUnicodeString> CheckSessionName(std::u16string_view name);
+// Whether the store uses `name` for itself, so that no session or folder may
+// have it: the order record "__FolderData__" and temporary key names.
+SESSIONDECK_API bool IsStoreReservedName(std::u16string_view name);
 
 // A folder's user-defined order: its sessions and sub-folders, reconciled with
 // the children the store actually holds.
