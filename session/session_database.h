@@ -8,6 +8,7 @@
 #include "foundation/buffer.h"
 #include "foundation/containers.h"
 #include "foundation/export.h"
+#include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
@@ -68,6 +69,7 @@ private:
     VStringArray m_sessions;
     VStringArray m_folders;
     int m_flag;
+    mutable VReportMessageParams m_report;
 };
 
 // Result of the apply-to-all walks.
@@ -195,10 +197,17 @@ public:
     bool SaveButtonMap(UserButtonMap* map) const;
     bool DeleteButtonMap(const char16_t* name) const;
 
+    // Why the last operation that returned false (or an empty path) failed:
+    // a system error code (errno, e.g. EEXIST for a name in use, ENOSPC for a
+    // full disk) as the message id with the system's text, or a library
+    // message. Cleared at the start of every changing operation.
+    const VReportMessageParams& GetReport() const { return m_report; }
+
 private:
     bool IsReadOnly() const { return (m_flag & kSessionDatabaseReadOnly) != 0; }
     void CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                          VStringArray& folders) const;
 
     int m_flag;
+    mutable VReportMessageParams m_report;
 };
