@@ -14,6 +14,9 @@
 #include <new>
 #include <system_error>
 
+#include "platform/faults.h"
+#include "platform/process.h"
+#include "platform/store_folder.h"
 #include "platform/write_batch.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +87,7 @@ constexpr size_t kBatchLimit = 1024;
 
 struct BatchState {
     bool open = false;
+    int failures = 0;
     std::vector<PendingReplacement> pending;
 };
 
@@ -212,11 +216,20 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
     if (status) *status = StatusOf(st, file);
     if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
+    const ReadResult result =
+        ReadOpenFile(fd.get(), static_cast<uint64_t>(st.st_size), bytes, limit);
+    if (result == ReadResult::kRead && identity) *identity = IdentityOf(st);
+    return result;
+}
+
+ReadResult ReadOpenFile(int fd, uint64_t size, std::string& bytes, uint64_t limit) {
+    bytes.clear();
+    if (size > limit) return ReadResult::kTooLarge;
     try {
         // One byte more than the file's size lets the read that finds the
         // end do so without growing the buffer; a file that grows meanwhile
         // is still read to its end, up to the limit.
-        bytes.resize(static_cast<size_t>(st.st_size) + 1);
+        bytes.resize(static_cast<size_t>(size) + 1);
         size_t used = 0;
         for (;;) {
             if (used == bytes.size()) {
@@ -227,7 +240,7 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
                 }
                 bytes.resize(static_cast<size_t>(std::min<uint64_t>(bytes.size() * 2, limit + 1)));
             }
-            const ssize_t n = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+            const ssize_t n = ::read(fd, bytes.data() + used, bytes.size() - used);
             if (n < 0) {
                 if (errno == EINTR) continue;
                 bytes.clear();
@@ -247,7 +260,6 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
         bytes.shrink_to_fit();
         return ReadResult::kUnreadable;
     }
-    if (identity) *identity = IdentityOf(st);
     return ReadResult::kRead;
 }
 
@@ -274,7 +286,8 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     if (folder.empty()) folder = ".";
     std::string stem = target.filename().string();
     if (stem.size() > kTempNameStemLimit) stem.resize(kTempNameStemLimit);
-    std::string temp = (folder / ("." + stem + ".XXXXXX")).string();
+    std::string temp =
+        (folder / ("." + stem + "~" + std::to_string(CurrentProcessId()) + "~XXXXXX")).string();
     // mkostemp creates the file 0600 (less the umask) and never reuses a name.
     Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) return false;
@@ -307,18 +320,39 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     return true;
 }
 
-WriteBatch::WriteBatch() : m_joined(ThreadBatch().open) {
+WriteBatch::WriteBatch() : m_joined(ThreadBatch().open), m_failuresAtStart(ThreadBatch().failures) {
     ThreadBatch().open = true;
 }
 
 WriteBatch::~WriteBatch() {
     if (m_joined) return;
-    CommitPending(ThreadBatch().pending);
+    Commit();
     ThreadBatch().open = false;
 }
 
 bool WriteBatch::Commit() {
-    return CommitPending(ThreadBatch().pending);
+    BatchState& batch = ThreadBatch();
+    const bool files = CommitPending(batch.pending);
+    int failures = 0;
+    const bool stores = CommitStoreBatch(failures);
+    batch.failures += failures;
+    return files && stores;
+}
+
+int WriteBatch::Failures() const {
+    return ThreadBatch().failures - m_failuresAtStart;
+}
+
+bool IsWriteBatchOpen() {
+    return ThreadBatch().open;
+}
+
+void SetWriteBatchOpen(bool open) {
+    ThreadBatch().open = open;
+}
+
+void AddWriteBatchFailures(int failures) {
+    ThreadBatch().failures += failures;
 }
 
 bool CreateFolders(const fs::path& folder) {

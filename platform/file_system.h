@@ -21,6 +21,9 @@ struct FileStatus {
     bool readOnly = false;
     // The name begins with ".".
     bool hidden = false;
+    // Neither a regular file nor a folder: a link (where links are not
+    // followed), FIFO, device or socket, which the store never opens.
+    bool special = false;
     uint64_t size = 0;  // in bytes; 0 for a folder
 };
 
@@ -68,6 +71,10 @@ ReadResult ReadFileUpTo(const std::filesystem::path& file, std::string& bytes, u
 ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
                         std::optional<FileIdentity>* identity = nullptr,
                         std::optional<FileStatus>* status = nullptr);
+
+// Reads the rest of the open regular file `fd`, whose size was `size` when
+// opened, as ReadFileUpTo does.
+ReadResult ReadOpenFile(int fd, uint64_t size, std::string& bytes, uint64_t limit);
 
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder

@@ -23,9 +23,19 @@ public:
     // pending files are then dropped, as a failed write drops its changes) or
     // a rename failed.
     bool Commit();
+    // How many files of the batch (and of batches that joined it) could not
+    // be put in place so far: their changes were dropped.
+    int Failures() const;
 
 private:
     bool m_joined;
+    int m_failuresAtStart;
 };
+
+// Whether a write batch is open on this thread (for the file-system code).
+bool IsWriteBatchOpen();
+void SetWriteBatchOpen(bool open);
+// Adds to the failures of the thread's open batch.
+void AddWriteBatchFailures(int failures);
 
 }  // namespace platform

@@ -713,25 +713,79 @@ std::string VIniFileKey::BuildValueFile(const Map& map) {
 
 // ---- Key ------------------------------------------------------------------------
 
+namespace {
+
+// A value file too large to load can still lose values: `store rm` must be
+// able to repair it. Such a repair reads up to this much.
+constexpr uint64_t kRepairReadLimit = uint64_t{1} << 30;
+
+// The values a handle set or deleted, kept for a write that must be built
+// again from the file as it is when a write batch commits.
+using Changes = std::vector<std::pair<std::u16string, std::unique_ptr<VIniFileData>>>;
+
+std::string ParentOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+}  // namespace
+
 VIniFileKey::VIniFileKey(const VUnicodeString& folder, bool readOnly,
                          const VSecurityDescriptor* descriptor)
-    : VIniFileKey(folder, folder.Length(), readOnly, descriptor) {}
+    : VIniFileKey(folder, folder.Length(), readOnly, descriptor,
+                  platform::StoreFolder::Open(folder.ToUtf8())) {}
 
 VIniFileKey::VIniFileKey(VUnicodeString path, size_t folderLength, bool readOnly,
-                         const VSecurityDescriptor* descriptor)
+                         const VSecurityDescriptor* descriptor,
+                         std::shared_ptr<platform::StoreFolder> folder)
     : m_path(std::move(path)),
       m_readOnly(readOnly),
       m_report(0, GetLibraryMessageModule()),
       m_descriptor(descriptor ? std::make_unique<VSecurityDescriptor>(*descriptor) : nullptr),
-      m_folderLength(folderLength) {}
+      m_folderLength(folderLength),
+      m_folder(std::move(folder)) {}
 
 VIniFileKey::~VIniFileKey() {
-    // A failed write loses the changes silently: the setters that made them
-    // have long returned true, and a destructor has no one to tell.
+    // The fallback for callers that never flush: a failure here can reach
+    // no one, which is why every writer of the library calls Flush.
     try {
         WriteBack();
+        platform::CommitStoreBatchIfFull();
     } catch (...) {
     }
+}
+
+bool VIniFileKey::Fail(int error) {
+    m_report.SetMessageId(static_cast<uint32_t>(error));
+    return false;
+}
+
+bool VIniFileKey::Flush() {
+    int error = 0;
+    try {
+        if (m_createExclusive && !m_readOnly && !(m_map && m_modified) && !IsRoot()) {
+            // A key created with no values of its own (a folder): the folder
+            // itself is what must not exist yet, in either form.
+            const std::string folder = RelativePath();
+            if (const int made = m_folder->MakeFolders(ParentOf(folder))) return Fail(made);
+            platform::StoreFolder::Lock lock(*m_folder, ParentOf(folder));
+            if (m_folder->Status(folder + ".ini").exists) return Fail(EEXIST);
+            if (const int made = m_folder->MakeFolder(folder)) return Fail(made);
+            m_createExclusive = false;
+            return true;
+        }
+        error = WriteBack();
+        platform::CommitStoreBatchIfFull();
+    } catch (const std::bad_alloc&) {
+        error = ENOMEM;
+    }
+    return error ? Fail(error) : true;
+}
+
+int VIniFileKey::WriteValueFile(const std::string& bytes,
+                                const platform::StoreFolder::ReplaceOptions& options) {
+    if (bytes.size() > kMaxValueFileSize) return EFBIG;
+    return m_folder->Replace(RelativePath({}, ".ini"), bytes, options);
 }
 
 // Two processes of the family may share one configuration folder, and both
@@ -744,19 +798,80 @@ VIniFileKey::~VIniFileKey() {
 // atomically. Two writers of one value therefore end with the later one's
 // value, and writers of different values both keep theirs. Readers take no
 // lock: the atomic rename lets them see the old file or the new one, whole.
-void VIniFileKey::WriteBack() {
-    if (m_readOnly || !m_map || m_map->IsEmpty() || !m_modified) return;
-    // A file too large to read is never replaced by what little this handle knows.
-    if (m_loadResult.stop == VIniStop::FileTooLarge) return;
-    const fs::path file = ValueFilePath();
-    const fs::path folder = file.parent_path();
-    std::optional<platform::FolderLock> lock;
-    lock.emplace(folder);
-    if (!lock->FolderExists()) {
-        // The first write of a new key finds its folders missing.
-        if (!platform::CreateFolders(folder)) return;
-        lock.emplace(folder);
+// Inside a write batch the rename waits for the batch's commit, which checks
+// under the same lock that the file is still the one the bytes were built
+// from, and builds them again from the file as it is then when it is not.
+//
+// After a write (or a failed one) the handle forgets its map: what it holds
+// next is read from the file again.
+int VIniFileKey::WriteBack() {
+    if (m_readOnly || !m_map || m_map->IsEmpty() || !m_modified) return 0;
+    m_modified = false;
+    std::unique_ptr<Map> map = std::move(m_map);
+    m_fileStatus.reset();
+    const std::optional<platform::FileIdentity> loaded = m_loadedIdentity;
+    m_loadedIdentity.reset();
+    if (IsRoot()) {
+        // The root's own values live beside the configuration folder.
+        if (m_loadResult.stop == VIniStop::FileTooLarge) return EFBIG;
+        const std::string bytes = BuildValueFile(*map);
+        if (bytes.size() > kMaxValueFileSize) return EFBIG;
+        const fs::path file = ValueFilePath();
+        if (!platform::CreateFolders(file.parent_path())) return errno ? errno : EIO;
+        platform::FolderLock lock(file.parent_path());
+        return platform::WriteFileAtomically(file, bytes) ? 0 : (errno ? errno : EIO);
     }
+
+    const std::string file = RelativePath({}, ".ini");
+    const std::string folder = ParentOf(file);
+    if (!m_updateOnly) {
+        // The first write of a new key finds its folders missing.
+        if (const int error = m_folder->MakeFolders(folder)) return error;
+    }
+    platform::StoreFolder::Lock lock(*m_folder, folder);
+    if (m_createExclusive && m_folder->Status(RelativePath()).exists) return EEXIST;
+
+    auto changes = std::make_shared<Changes>();
+    auto takeChanges = [&] {
+        for (size_t i = 0; i < map->GetSize(); ++i) {
+            if (map->WasSet(i)) changes->emplace_back(map->GetName(i), map->TakeValue(i));
+        }
+    };
+    platform::StoreFolder::ReplaceOptions options;
+    options.exclusive = m_createExclusive;
+    options.mustExist = m_updateOnly;
+
+    if (m_loadResult.stop == VIniStop::FileTooLarge) {
+        // Only removing values is allowed on a file too large to load: that is
+        // how such a file is repaired, and it can only shrink it.
+        for (size_t i = 0; i < map->GetSize(); ++i) {
+            if (map->WasSet(i) && map->Exists(i)) return EFBIG;
+        }
+        std::string bytes;
+        std::optional<platform::FileIdentity> identity;
+        if (m_folder->Read(file, bytes, kRepairReadLimit, &identity) != platform::ReadResult::kRead)
+            return EFBIG;
+        const size_t before = bytes.size();
+        Map current;
+        current.Parse(std::move(bytes));
+        takeChanges();
+        for (auto& [name, data] : *changes) current.Set(name, nullptr);
+        std::string rebuilt = BuildValueFile(current);
+        if (rebuilt.size() >= before) return 0;
+        options.basis = identity;
+        return m_folder->Replace(file, rebuilt, options);
+    }
+
+    // Built again from the file as it is when a batch commits.
+    options.rebuild = [changes](const std::string* current) -> std::optional<std::string> {
+        Map merged;
+        if (current) merged.Parse(*current);
+        for (const auto& [name, data] : *changes) merged.Set(name, data ? data->Clone() : nullptr);
+        std::string bytes = BuildValueFile(merged);
+        if (bytes.size() > kMaxValueFileSize) return std::nullopt;
+        return bytes;
+    };
+
     // Unchanged since this handle read it (or still missing, as it was then):
     // the map already is the file plus this handle's changes, and reading it
     // again would find nothing new. Saving every session of a large tree
@@ -764,25 +879,37 @@ void VIniFileKey::WriteBack() {
     // the file, which gives it a new inode; an editor that rewrites it in
     // place changes its times or size. Only a same-size rewrite in place
     // within one tick of the file system's clock would go unseen.
-    if (platform::GetFileIdentity(file.c_str()) == m_loadedIdentity) {
-        platform::WriteFileAtomically(file, BuildValueFile(*m_map));
-        return;
+    const std::optional<platform::FileIdentity> now = m_folder->Identity(file);
+    if (now == loaded) {
+        if (m_updateOnly && !now) return ENOENT;
+        std::string bytes = BuildValueFile(*map);
+        takeChanges();
+        options.basis = now;
+        return WriteValueFile(bytes, options);
     }
-    Map current;
-    std::string bytes;
-    switch (platform::ReadFileUpTo(file, bytes, kMaxValueFileSize)) {
+    takeChanges();
+    std::string source;
+    std::optional<platform::FileIdentity> identity;
+    bool present = false;
+    switch (m_folder->Read(file, source, kMaxValueFileSize, &identity)) {
         case platform::ReadResult::kRead:
-            current.Parse(std::move(bytes));
+            present = true;
             break;
         case platform::ReadResult::kTooLarge:
-            return;
-        case platform::ReadResult::kUnreadable:
+            return EFBIG;
+        case platform::ReadResult::kUnreadable: {
+            const platform::FileStatus status = m_folder->Status(file);
+            if (status.isFolder) return EISDIR;
+            if (status.special) return ELOOP;
+            if (status.exists) return EACCES;
+            if (m_updateOnly) return ENOENT;
             break;
+        }
     }
-    for (size_t i = 0; i < m_map->GetSize(); ++i) {
-        if (m_map->WasSet(i)) current.Set(m_map->GetName(i), m_map->TakeValue(i));
-    }
-    platform::WriteFileAtomically(file, BuildValueFile(current));
+    std::optional<std::string> bytes = options.rebuild(present ? &source : nullptr);
+    if (!bytes) return EFBIG;
+    options.basis = identity;
+    return m_folder->Replace(file, *bytes, options);
 }
 
 std::string VIniFileKey::NativePath(std::u16string_view subKey, std::string_view suffix) const {
@@ -803,6 +930,21 @@ std::string VIniFileKey::NativePath(std::u16string_view subKey, std::string_view
     return native;
 }
 
+std::string VIniFileKey::RelativePath(std::u16string_view subKey, std::string_view suffix) const {
+    std::string relative;
+    std::u16string_view names = std::u16string_view(m_path.str()).substr(m_folderLength);
+    if (!names.empty() && names.front() == u'\\') names.remove_prefix(1);
+    relative.reserve(names.size() + subKey.size() + suffix.size() + 1);
+    AppendUtf8(relative, names);
+    if (!subKey.empty()) {
+        if (!relative.empty()) relative.push_back('\\');
+        AppendUtf8(relative, subKey);
+    }
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    relative += suffix;
+    return relative;
+}
+
 fs::path VIniFileKey::DiskPath(std::u16string_view subKey) const {
     return fs::path(NativePath(subKey));
 }
@@ -818,8 +960,11 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
         // The status of the file read stands for the one FileStatus would
         // take: a load then costs no separate look at the file.
         std::optional<platform::FileStatus> status;
-        const platform::ReadResult result = platform::ReadFileUpTo(
-            NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize, &m_loadedIdentity, &status);
+        const platform::ReadResult result =
+            IsRoot() ? platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes,
+                                              kMaxValueFileSize, &m_loadedIdentity, &status)
+                     : m_folder->Read(RelativePath({}, ".ini"), bytes, kMaxValueFileSize,
+                                      &m_loadedIdentity, &status);
         if (!m_fileStatus && status) m_fileStatus = status;
         switch (result) {
             case platform::ReadResult::kRead:
@@ -838,7 +983,10 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
 }
 
 const platform::FileStatus& VIniFileKey::FileStatus() {
-    if (!m_fileStatus) m_fileStatus = platform::GetFileStatus(NativePath({}, ".ini").c_str());
+    if (!m_fileStatus) {
+        m_fileStatus = IsRoot() ? platform::GetFileStatus(NativePath({}, ".ini").c_str())
+                                : m_folder->Status(RelativePath({}, ".ini"));
+    }
     return *m_fileStatus;
 }
 
@@ -907,7 +1055,7 @@ bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
     // of value files. Once they are read (see Prefetch), the value itself
     // answers, as for any other name.
     if (!m_map && name == u"Is Session") {
-        if (FileStatus().exists && !FileStatus().isFolder) {
+        if (FileStatus().exists && !FileStatus().isFolder && !FileStatus().special) {
             value = 1;
             return true;
         }
@@ -967,34 +1115,121 @@ bool VIniFileKey::DeleteSubKey(const char16_t* name) {
     // A read-only handle never changes the disk, and a name that would leave
     // the store deletes nothing.
     if (!name || m_readOnly || !IsValidSubKeyName(name)) return false;
-    const fs::path folder = DiskPath(name);
-    const platform::FileStatus folderStatus = platform::GetFileStatus(folder);
-    // A plain file named like the key is no part of it and stays.
-    const bool folderDone =
-        (folderStatus.exists && !folderStatus.isFolder) || platform::RemoveFolderTree(folder);
-    const bool fileDone = platform::RemoveFile(fs::path(folder.native() + ".ini"));
-    return folderDone && fileDone;
+    const std::string folder = RelativePath(name);
+    platform::StoreFolder::Lock lock(*m_folder, ParentOf(folder));
+    const platform::FileStatus folderStatus = m_folder->Status(folder);
+    const platform::FileStatus fileStatus = m_folder->Status(folder + ".ini");
+    // A plain file named like the key's folder is no part of it and stays; a
+    // link in either place goes, never what it points to.
+    int error = 0;
+    if (folderStatus.isFolder || (folderStatus.special && !fileStatus.exists))
+        error = m_folder->RemoveTree(folder);
+    if (!error && fileStatus.exists && !fileStatus.isFolder)
+        error = m_folder->RemoveTree(folder + ".ini");
+    return error ? Fail(error) : true;
 }
 
 bool VIniFileKey::SubKeyExists(const char16_t* name) {
     if (!name || !IsValidSubKeyName(name)) return false;
-    const fs::path folder = DiskPath(name);
-    const platform::FileStatus folderStatus = platform::GetFileStatus(folder);
-    if (folderStatus.exists && folderStatus.isFolder) return true;
-    const platform::FileStatus fileStatus =
-        platform::GetFileStatus(fs::path(folder.native() + ".ini"));
-    return fileStatus.exists && !fileStatus.isFolder;
+    const std::string folder = RelativePath(name);
+    if (m_folder->Status(folder).isFolder) return true;
+    const platform::FileStatus fileStatus = m_folder->Status(folder + ".ini");
+    return fileStatus.exists && !fileStatus.isFolder && !fileStatus.special;
 }
 
 bool VIniFileKey::IsWritable() {
     if (m_readOnly) return false;
     const platform::FileStatus& status = FileStatus();
-    return !(status.exists && (status.readOnly || status.size > kMaxValueFileSize));
+    return !(status.exists &&
+             (status.readOnly || status.special || status.size > kMaxValueFileSize));
 }
 
 bool VIniFileKey::IsHidden(bool folder) {
-    const platform::FileStatus status = folder ? platform::GetFileStatus(DiskPath()) : FileStatus();
+    const platform::FileStatus status =
+        folder ? (IsRoot() ? platform::GetFileStatus(DiskPath()) : m_folder->Status(RelativePath()))
+               : FileStatus();
     return status.exists && status.hidden;
+}
+
+bool VIniFileKey::MoveSubKey(const char16_t* from, const char16_t* to) {
+    if (const int error = MoveOrCopy(from, to, false)) return Fail(error);
+    return true;
+}
+
+bool VIniFileKey::CopySubKey(const char16_t* from, const char16_t* to) {
+    if (const int error = MoveOrCopy(from, to, true)) return Fail(error);
+    return true;
+}
+
+// A key is a folder and a value file beside it; either may be missing. A
+// move renames both with renameat2(RENAME_NOREPLACE), so it never replaces
+// what appeared at the target meanwhile, carries every file below the folder
+// whether the store lists it or not, and cannot be seen half-done (only a
+// key that has both a folder and a value file, which sessions and folders
+// never have, takes two renames; the second failing undoes the first). A copy
+// is built under a temporary key name beside the target, flushed, and
+// published the same way. Both hold the locks of the two parent folders, in
+// path order, so a concurrent write-back into the source either lands before
+// the move or finds the key gone.
+int VIniFileKey::MoveOrCopy(const char16_t* fromName, const char16_t* toName, bool copy) {
+    if (!fromName || !toName || !IsValidSubKeyName(fromName) || !IsValidSubKeyName(toName))
+        return EINVAL;
+    if (m_readOnly) return EROFS;
+    const std::u16string_view fromView(fromName);
+    const std::u16string_view toView(toName);
+    if (toView.starts_with(fromView) &&
+        (toView.size() == fromView.size() || toView[fromView.size()] == u'\\'))
+        return toView.size() == fromView.size() ? EEXIST : EINVAL;
+    const std::string from = RelativePath(fromName);
+    const std::string to = RelativePath(toName);
+    const std::string fromParent = ParentOf(from);
+    const std::string toParent = ParentOf(to);
+    if (const int error = m_folder->MakeFolders(toParent)) return error;
+    std::optional<platform::StoreFolder::Lock> first;
+    std::optional<platform::StoreFolder::Lock> second;
+    first.emplace(*m_folder, std::min(fromParent, toParent));
+    second.emplace(*m_folder, std::max(fromParent, toParent));
+
+    const platform::FileStatus fromFolder = m_folder->Status(from);
+    const platform::FileStatus fromFile = m_folder->Status(from + ".ini");
+    if (fromFolder.special || fromFile.special) return ELOOP;
+    const bool hasFolder = fromFolder.isFolder;
+    const bool hasFile = fromFile.exists && !fromFile.isFolder;
+    if (!hasFolder && !hasFile) return ENOENT;
+    if (m_folder->Status(to).exists || m_folder->Status(to + ".ini").exists) return EEXIST;
+
+    // Publishes `source` (and its value file) at `to`.
+    auto publish = [&](const std::string& source) -> int {
+        if (hasFolder) {
+            if (const int error = m_folder->Rename(source, to)) return error;
+        }
+        if (hasFile) {
+            if (const int error = m_folder->Rename(source + ".ini", to + ".ini")) {
+                if (hasFolder) m_folder->Rename(to, source);
+                return error;
+            }
+        }
+        return 0;
+    };
+    if (!copy) return publish(from);
+
+    const std::string temporary =
+        (toParent.empty() ? std::string() : toParent + "/") + MakeTemporaryKeyName().ToUtf8();
+    auto discard = [&](int error) {
+        m_folder->RemoveTree(temporary);
+        m_folder->RemoveTree(temporary + ".ini");
+        return error;
+    };
+    if (hasFolder) {
+        if (const int error = m_folder->Copy(from, temporary)) return discard(error);
+    }
+    if (hasFile) {
+        if (const int error = m_folder->Copy(from + ".ini", temporary + ".ini"))
+            return discard(error);
+    }
+    if (const int error = m_folder->Sync()) return discard(error);
+    if (const int error = publish(temporary)) return discard(error);
+    return 0;
 }
 
 bool VIniFileKey::SetKeySecurity(const VSecurityDescriptor&) {
@@ -1004,7 +1239,7 @@ bool VIniFileKey::SetKeySecurity(const VSecurityDescriptor&) {
 VProfilePrivateKey* VIniFileKey::OpenSubKey(const char16_t* name,
                                             const VSecurityDescriptor* descriptor) {
     if (!name || !IsValidSubKeyName(name)) return new VNullProfileKey;
-    return new VIniFileKey(m_path + u"\\" + name, m_folderLength, m_readOnly, descriptor);
+    return new VIniFileKey(m_path + u"\\" + name, m_folderLength, m_readOnly, descriptor, m_folder);
 }
 
 VProfilePrivateKeyIterator* VIniFileKey::CreateIterator(bool values) {
@@ -1031,17 +1266,19 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
             if (map.Exists(i)) m_names.Add(VUnicodeString(std::u16string(map.GetName(i))));
         }
     } else {
-        std::vector<platform::FolderEntry> entries;
-        platform::ListFolder(key.DiskPath(), entries);
+        // Links, FIFOs, devices and sockets are never listed: the store does
+        // not follow or open them (`sessiondeck check` reports them).
+        std::vector<platform::StoreEntry> entries;
+        key.m_folder->List(key.RelativePath(), entries);
         std::unordered_set<std::u16string> taken;
-        for (const platform::FolderEntry& entry : entries) {
-            if (!entry.isFolder) continue;
+        for (const platform::StoreEntry& entry : entries) {
+            if (entry.kind != platform::EntryKind::kFolder) continue;
             VUnicodeString name = VUnicodeString::FromUtf8(entry.name);
             if (IsListableName(entry.name, name) && taken.insert(name.str()).second)
                 m_names.Add(std::move(name));
         }
-        for (const platform::FolderEntry& entry : entries) {
-            if (entry.isFolder || entry.name.size() < 4) continue;
+        for (const platform::StoreEntry& entry : entries) {
+            if (entry.kind != platform::EntryKind::kFile || entry.name.size() < 4) continue;
             const std::string stem = entry.name.substr(0, entry.name.size() - 4);
             if (!EqualsNoCase(VUnicodeString::FromUtf8(entry.name.substr(stem.size())).str(),
                               u".ini"))

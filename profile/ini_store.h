@@ -16,6 +16,7 @@
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "platform/file_system.h"
+#include "platform/store_folder.h"
 #include "profile/profile_store.h"
 #include "profile/security_descriptor.h"
 
@@ -37,12 +38,16 @@ public:
     virtual void SetString(std::u16string_view) {}
     virtual void SetDword(uint32_t) {}
     virtual int GetKind() const = 0;
+    virtual std::unique_ptr<VIniFileData> Clone() const = 0;
     // Appends this value's lines, UTF-8 encoded, to the file being built.
     virtual void Write(std::string& file, std::u16string_view name) const = 0;
 };
 
 class VIniFileDataDword : public VIniFileData {
 public:
+    std::unique_ptr<VIniFileData> Clone() const override {
+        return std::make_unique<VIniFileDataDword>(*this);
+    }
     explicit VIniFileDataDword(uint32_t value = 0) : m_value(value) {}
     bool GetDword(uint32_t& value) const override;
     void SetDword(uint32_t value) override { m_value = value; }
@@ -55,6 +60,9 @@ private:
 
 class VIniFileDataString : public VIniFileData {
 public:
+    std::unique_ptr<VIniFileData> Clone() const override {
+        return std::make_unique<VIniFileDataString>(*this);
+    }
     explicit VIniFileDataString(VUnicodeString value = {}) : m_value(std::move(value)) {}
     bool GetString(VUnicodeString& value) const override;
     void SetString(std::u16string_view value) override { m_value = VUnicodeString(value); }
@@ -67,6 +75,9 @@ private:
 
 class VIniFileDataBinary : public VIniFileData {
 public:
+    std::unique_ptr<VIniFileData> Clone() const override {
+        return std::make_unique<VIniFileDataBinary>(*this);
+    }
     VIniFileDataBinary() = default;
     explicit VIniFileDataBinary(std::vector<uint8_t> bytes) : m_bytes(std::move(bytes)) {}
     bool GetBinary(void* buffer, uint32_t& size) const override;
@@ -81,6 +92,9 @@ private:
 
 class VIniFileDataStringSz : public VIniFileData {
 public:
+    std::unique_ptr<VIniFileData> Clone() const override {
+        return std::make_unique<VIniFileDataStringSz>(*this);
+    }
     explicit VIniFileDataStringSz(VStringArray value = {}) : m_value(std::move(value)) {}
     bool GetStringArray(VStringArray& value) const override;
     void SetStringArray(const VStringArray& value) override { m_value = value; }
@@ -269,6 +283,11 @@ public:
                                    const VSecurityDescriptor* descriptor) override;
     VProfilePrivateKeyIterator* CreateIterator(bool values) override;
     void Prefetch() override;
+    bool Flush() override;
+    void SetCreateExclusive() override { m_createExclusive = true; }
+    void SetUpdateOnly() override { m_updateOnly = true; }
+    bool MoveSubKey(const char16_t* from, const char16_t* to) override;
+    bool CopySubKey(const char16_t* from, const char16_t* to) override;
 
     // The key's path in store form: the configuration folder, then the key
     // names joined with "\".
@@ -288,7 +307,22 @@ public:
 
 private:
     VIniFileKey(VUnicodeString path, size_t folderLength, bool readOnly,
-                const VSecurityDescriptor* descriptor);
+                const VSecurityDescriptor* descriptor,
+                std::shared_ptr<platform::StoreFolder> folder);
+
+    // The root's own value file lies beside the configuration folder, outside
+    // it; every other key's files lie inside and are reached through m_folder.
+    bool IsRoot() const { return m_path.Length() == m_folderLength; }
+    // The path of this key (or of its sub-key) below the configuration
+    // folder, "/"-separated, with `suffix` appended.
+    std::string RelativePath(std::u16string_view subKey = {}, std::string_view suffix = {}) const;
+    // Records a failed write in the report; returns false.
+    bool Fail(int error);
+    // 0, or the errno of the write that failed.
+    int WriteBack();
+    int WriteValueFile(const std::string& bytes,
+                       const platform::StoreFolder::ReplaceOptions& options);
+    int MoveOrCopy(const char16_t* from, const char16_t* to, bool copy);
 
     Map& LoadedMap();
     bool QueryDword(std::u16string_view name, uint32_t& value);
@@ -298,7 +332,6 @@ private:
     std::filesystem::path DiskPath(std::u16string_view subKey = {}) const;
     std::filesystem::path ValueFilePath() const;
     bool Store(const char16_t* name, std::unique_ptr<VIniFileData> data);
-    void WriteBack();
 
     VUnicodeString m_path;       // P, in store form
     std::unique_ptr<Map> m_map;  // created on first use
@@ -316,6 +349,9 @@ private:
     // mapped to "/" as the key names' separators are.
     size_t m_folderLength;
     VIniParseResult m_loadResult;
+    std::shared_ptr<platform::StoreFolder> m_folder;
+    bool m_createExclusive = false;
+    bool m_updateOnly = false;
 };
 
 // ---- Store and factory --------------------------------------------------------

@@ -16,8 +16,10 @@ namespace {
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
 constexpr size_t kMaxFileNameBytes = 255;
 
+// The order record and the store's temporary keys (a copy being built) are
+// never shown as sessions or folders.
 bool IsHiddenChild(std::u16string_view name) {
-    return name == kFolderDataKeyName || name == kTemporaryKeyName;
+    return name == kFolderDataKeyName || TemporaryKeyOwner(name).has_value();
 }
 
 // The stored lists separate names with ':', so a name holding one (which no
@@ -130,7 +132,7 @@ void CopyKeyTree(VProfileKey& from, VProfileKey& to) {
         VProfileKeyIterator it(from, false);
         VUnicodeString name;
         while (it.Next(name)) {
-            if (name != kTemporaryKeyName) children.Add(name);
+            if (!TemporaryKeyOwner(name.str())) children.Add(name);
         }
     }
     for (const VUnicodeString& child : children) {
@@ -264,11 +266,14 @@ ProfileFolderData::ProfileFolderData(VProfileKey& folderKey, int flag) : m_flag(
         Write(folderKey);
 }
 
-void ProfileFolderData::Write(VProfileKey& folderKey) {
+bool ProfileFolderData::Write(VProfileKey& folderKey) {
     sessionList = VUnicodeString(JoinNames(m_sessions));
     folderList = VUnicodeString(JoinNames(m_folders));
     VProfileKey data(folderKey, kFolderDataKeyName);
     Save(&data, true);
+    if (data.Flush()) return true;
+    m_report = data.GetReport();
+    return false;
 }
 
 // ---- SessionDatabase: paths and tests --------------------------------------------
@@ -389,29 +394,61 @@ void SessionDatabase::IsExpanded(const VUnicodeString& path, bool expanded) cons
 
 // ---- changes ----------------------------------------------------------------------
 
-bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeString& name,
+namespace {
+
+// Sets `report` to a system error code; returns false.
+bool Refuse(VReportMessageParams& report, int error) {
+    report = VReportMessageParams(static_cast<uint32_t>(error));
+    return false;
+}
+
+// Copies a key's report into the database's; returns false.
+bool Refuse(VReportMessageParams& report, const VReportMessageParams& from) {
+    report = from;
+    if (report.GetMessageId() == 0) report.SetMessageId(EIO);
+    return false;
+}
+
+}  // namespace
+
+bool SessionDatabase::CheckNewChild(const VUnicodeString& folder,
+                                    const VUnicodeString& name) const {
+    m_report = VReportMessageParams();
+    if (IsReadOnly()) return Refuse(m_report, EROFS);
+    if (CheckSessionName(name.str())) return Refuse(m_report, EINVAL);
+    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder)))
+        return Refuse(m_report, ENOENT);
+    if (IsNameInUse(folder, name)) return Refuse(m_report, EEXIST);
+    return true;
+}
+
+bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeString& given,
                                    const VUnicodeString& before, bool writeOrder) const {
-    if (IsReadOnly() || CheckSessionName(name.str())) return false;
-    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder))) return false;
-    if (IsNameInUse(folder, name)) return false;
+    const VUnicodeString name = TrimSessionName(given.str());
+    if (!CheckNewChild(folder, name)) return false;
     VProfileStore store(false);
     const VUnicodeString path = JoinPath(folder, name);
     {
+        // Created exclusively: of two processes making one name, one fails.
         VProfileKey created(store.GetRootKey(), KeyPath(path));
-        ProfileFolderData(created, m_flag).Write(created);
+        created.SetCreateExclusive();
+        if (!created.Flush()) return Refuse(m_report, created.GetReport());
+        ProfileFolderData order(created, m_flag);
+        if (!order.Write(created)) return Refuse(m_report, order.GetReport());
     }
-    if (!store.GetRootKey().SubKeyExists(KeyPath(path).c_str())) return false;
     if (writeOrder) {
         VProfileKey parent(store.GetRootKey(), KeyPath(folder));
         ProfileFolderData order(parent, m_flag);
         PlaceBefore(order.Folders(), name, before);
-        order.Write(parent);
+        if (!order.Write(parent)) return Refuse(m_report, order.GetReport());
     }
     return true;
 }
 
 bool SessionDatabase::Remove(const VUnicodeString& path) const {
-    if (IsReadOnly() || path.IsEmpty() || !Exists(path)) return false;
+    m_report = VReportMessageParams();
+    if (IsReadOnly()) return Refuse(m_report, EROFS);
+    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT);
     VProfileStore store(false);
     VProfileKey parent(store.GetRootKey(), KeyPath(ParentPath(path)));
     const VUnicodeString name = LeafName(path);
@@ -420,6 +457,7 @@ bool SessionDatabase::Remove(const VUnicodeString& path) const {
         return IsFolder(key);
     }();
     const bool removed = parent.DeleteSubKey(name.c_str());
+    if (!removed) Refuse(m_report, parent.GetReport());
     // The order record is read after the delete, so whatever part of the key
     // is left (the store refused some of it) keeps its place.
     ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
@@ -427,108 +465,123 @@ bool SessionDatabase::Remove(const VUnicodeString& path) const {
     if (!parent.SubKeyExists(name.c_str())) {
         if (auto at = IndexOf(names, name)) names.RemoveAt(*at);
     }
-    order.Write(parent);
+    if (!order.Write(parent) && removed) Refuse(m_report, order.GetReport());
     return removed;
 }
 
 VUnicodeString SessionDatabase::Copy(const VUnicodeString& path, const VUnicodeString& targetFolder,
                                      bool uniqueName, const VUnicodeString& before,
                                      bool writeOrder) const {
-    if (IsReadOnly() || path.IsEmpty() || !Exists(path)) return {};
-    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder))) return {};
+    m_report = VReportMessageParams();
+    if (IsReadOnly()) return Refuse(m_report, EROFS), VUnicodeString();
+    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT), VUnicodeString();
+    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder)))
+        return Refuse(m_report, ENOENT), VUnicodeString();
     const bool folder = IsFolder(path);
     // A folder copied into itself or below itself would never end.
     if (folder && (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\")))
-        return {};
+        return Refuse(m_report, EINVAL), VUnicodeString();
 
-    VUnicodeString name = LeafName(path);
-    if (IsNameInUse(targetFolder, name)) {
-        if (!uniqueName) return {};
-        const VUnicodeString base = name;
-        for (int number = 2;; ++number) {
-            name = NumberedName(base, number);
-            if (!IsNameInUse(targetFolder, name)) break;
+    const VUnicodeString base = LeafName(path);
+    VProfileStore store(false);
+    VUnicodeString name = base;
+    for (int number = 2;; ++number) {
+        if (!IsNameInUse(targetFolder, name)) {
+            // The copy is built aside and published whole by the store; a
+            // name taken meanwhile by another process fails it, and the next
+            // number is tried.
+            if (store.GetRootKey().CopySubKey(KeyPath(path).c_str(),
+                                              KeyPath(JoinPath(targetFolder, name)).c_str()))
+                break;
+            if (store.GetRootKey().GetReport().GetMessageId() != EEXIST)
+                return Refuse(m_report, store.GetRootKey().GetReport()), VUnicodeString();
         }
+        if (!uniqueName) return Refuse(m_report, EEXIST), VUnicodeString();
+        name = NumberedName(base, number);
     }
     const VUnicodeString newPath = JoinPath(targetFolder, name);
-
-    VProfileStore store(false);
-    {
-        VProfileKey from(store.GetRootKey(), KeyPath(path));
-        VProfileKey to(store.GetRootKey(), KeyPath(newPath));
-        CopyKeyTree(from, to);
-    }
     if (folder) {
-        // Also brings an empty folder into being, and repairs the copied order.
+        // Repairs the copied order record (and brings one into being).
         VProfileKey to(store.GetRootKey(), KeyPath(newPath));
-        ProfileFolderData(to, m_flag).Write(to);
+        ProfileFolderData(to, m_flag);
     }
-    if (!store.GetRootKey().SubKeyExists(KeyPath(newPath).c_str())) return {};
     if (writeOrder) {
         VProfileKey parent(store.GetRootKey(), KeyPath(targetFolder));
         ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
         PlaceBefore(folder ? order.Folders() : order.Sessions(), name, before);
-        order.Write(parent);
+        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
+    }
+    return newPath;
+}
+
+VUnicodeString SessionDatabase::MoveTo(const VUnicodeString& path,
+                                       const VUnicodeString& targetFolder,
+                                       const VUnicodeString& before, bool writeOrder) const {
+    m_report = VReportMessageParams();
+    if (IsReadOnly()) return Refuse(m_report, EROFS), VUnicodeString();
+    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT), VUnicodeString();
+    const VUnicodeString name = LeafName(path);
+    const VUnicodeString source = ParentPath(path);
+    if (source == targetFolder) return path;
+    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder)))
+        return Refuse(m_report, ENOENT), VUnicodeString();
+    if (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\"))
+        return Refuse(m_report, EINVAL), VUnicodeString();
+    if (IsNameInUse(targetFolder, name)) return Refuse(m_report, EEXIST), VUnicodeString();
+    const bool folder = IsFolder(path);
+    const VUnicodeString newPath = JoinPath(targetFolder, name);
+    VProfileStore store(false);
+    if (!store.GetRootKey().MoveSubKey(KeyPath(path).c_str(), KeyPath(newPath).c_str()))
+        return Refuse(m_report, store.GetRootKey().GetReport()), VUnicodeString();
+    {
+        VProfileKey parent(store.GetRootKey(), KeyPath(source));
+        ProfileFolderData order(parent, m_flag);
+        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
+    }
+    if (writeOrder) {
+        VProfileKey parent(store.GetRootKey(), KeyPath(targetFolder));
+        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+        PlaceBefore(folder ? order.Folders() : order.Sessions(), name, before);
+        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
     }
     return newPath;
 }
 
 bool SessionDatabase::Rename(const VUnicodeString& folder, const VUnicodeString& oldName,
-                             const VUnicodeString& newName) const {
-    if (IsReadOnly() || CheckSessionName(newName.str())) return false;
+                             const VUnicodeString& given) const {
+    m_report = VReportMessageParams();
+    const VUnicodeString newName = TrimSessionName(given.str());
+    if (IsReadOnly()) return Refuse(m_report, EROFS);
+    if (CheckSessionName(newName.str())) return Refuse(m_report, EINVAL);
     const VUnicodeString oldPath = JoinPath(folder, oldName);
-    if (oldName.IsEmpty() || !Exists(oldPath)) return false;
+    if (oldName.IsEmpty() || !Exists(oldPath)) return Refuse(m_report, ENOENT);
     if (oldName == newName) return true;
+    // A change of case alone may find its own old name taken without case;
+    // any other child of that name (a case twin included) refuses it.
     const bool caseOnly = oldName.EqualsNoCase(newName.str());
-    if (!caseOnly && IsNameInUse(folder, newName)) return false;
+    if (caseOnly ? Exists(JoinPath(folder, newName)) : IsNameInUse(folder, newName))
+        return Refuse(m_report, EEXIST);
 
     const bool isFolder = IsFolder(oldPath);
-    VStringArray before;
-    {
-        VProfileStore store(false);
-        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
-        ProfileFolderData order(parent, m_flag);
-        before = isFolder ? order.Folders() : order.Sessions();
-    }
-    const size_t place = IndexOf(before, oldName).value_or(before.GetSize());
-
-    // Copies the tree at `fromPath` to `toPath`; whether the copy is there.
-    auto copyTree = [](const VUnicodeString& fromPath, const VUnicodeString& toPath) {
-        {
-            VProfileStore store(false);
-            VProfileKey from(store.GetRootKey(), KeyPath(fromPath));
-            VProfileKey to(store.GetRootKey(), KeyPath(toPath));
-            CopyKeyTree(from, to);
-        }
-        return Exists(toPath);
-    };
-
-    // A change of case alone goes through a temporary name, since on a store
-    // whose names ignore case the copy would land on the original.
-    VUnicodeString source = oldPath;
-    if (caseOnly) {
-        std::u16string temporary = u"__" + newName.str();
-        while (IsNameInUse(folder, VUnicodeString(temporary))) temporary.insert(0, u"_");
-        const VUnicodeString copied = JoinPath(folder, VUnicodeString(temporary));
-        if (!copyTree(oldPath, copied)) return false;
-        {
-            VProfileStore store(false);
-            VProfileKey parent(store.GetRootKey(), KeyPath(folder));
-            parent.DeleteSubKey(oldName.c_str());
-        }
-        source = copied;
-    }
-
-    if (!copyTree(source, JoinPath(folder, newName))) return false;
     VProfileStore store(false);
     VProfileKey parent(store.GetRootKey(), KeyPath(folder));
-    parent.DeleteSubKey(LeafName(source).c_str());
+    size_t place = 0;
+    {
+        ProfileFolderData order(parent, m_flag);
+        const VStringArray& names = isFolder ? order.Folders() : order.Sessions();
+        place = IndexOf(names, oldName).value_or(names.GetSize());
+    }
+    // One move in the store: a killed rename leaves the old name or the new
+    // one, never a half-copied pair.
+    if (!parent.MoveSubKey(oldName.c_str(), newName.c_str()))
+        return Refuse(m_report, parent.GetReport());
 
     ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
     VStringArray& names = isFolder ? order.Folders() : order.Sessions();
+    if (auto at = IndexOf(names, oldName)) names.RemoveAt(*at);
     if (auto at = IndexOf(names, newName)) names.RemoveAt(*at);
     names.InsertAt(std::min(place, names.GetSize()), newName);
-    order.Write(parent);
+    if (!order.Write(parent)) Refuse(m_report, order.GetReport());
     return true;
 }
 
@@ -583,6 +636,23 @@ void SessionDatabase::ExpandPaths(const VStringArray& paths, VStringArray& sessi
 
 // ---- apply to all -------------------------------------------------------------------
 
+namespace {
+
+// Files of the walk still pending in its batch are put in place now; those
+// that could not be (their folder failed, or the session went meanwhile)
+// count as failed rather than updated.
+void CountBatchFailures(VProfileWriteBatch& batch, GlobalChangeTally& tally) {
+    const int before = batch.Failures();
+    batch.Commit();
+    const int failures = batch.Failures();
+    (void)before;
+    tally.updated -= failures;
+    tally.failed += failures;
+    if (tally.updated < 0) tally.updated = 0;
+}
+
+}  // namespace
+
 GlobalChangeTally SessionDatabase::EnumAndSetAllBoolValues(const VUnicodeString& name,
                                                            bool value) const {
     VProfileStore store(IsReadOnly());
@@ -594,13 +664,21 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                                                              const VUnicodeString& name,
                                                              bool value) const {
     GlobalChangeTally tally;
+    m_report = VReportMessageParams();
     VProfileWriteBatch batch;
     WalkSessions(key, VUnicodeString(),
                  [&](VProfileKey& session, const VUnicodeString&, const VUnicodeString&) {
                      ++tally.visited;
-                     if (session.IsWritable() && session.SetDword(name.c_str(), value ? 1 : 0))
+                     if (IsReadOnly() || !session.IsWritable()) return;
+                     session.SetUpdateOnly();
+                     if (session.SetDword(name.c_str(), value ? 1 : 0) && session.Flush()) {
                          ++tally.updated;
+                     } else {
+                         ++tally.failed;
+                         Refuse(m_report, session.GetReport());
+                     }
                  });
+    CountBatchFailures(batch, tally);
     return tally;
 }
 
@@ -630,40 +708,56 @@ ISessionConfig* SessionDatabase::GetSessionConfig(const VUnicodeString& folder,
     return session;
 }
 
-bool SessionDatabase::InsertSession(const VUnicodeString& folder, const VUnicodeString& name,
+bool SessionDatabase::InsertSession(const VUnicodeString& folder, const VUnicodeString& given,
                                     ISessionConfig* session, const VUnicodeString& before,
                                     bool writeOrder) const {
-    if (!session || IsReadOnly() || CheckSessionName(name.str())) return false;
-    if (!folder.IsEmpty() && (!Exists(folder) || !IsFolder(folder))) return false;
+    const VUnicodeString name = TrimSessionName(given.str());
+    if (!session) return Refuse(m_report, EINVAL);
+    if (!CheckNewChild(folder, name)) return false;
     const VUnicodeString path = JoinPath(folder, name);
     VProfileStore store(false);
     {
         VProfileKey key(store.GetRootKey(), KeyPath(path));
-        if (!key.IsWritable()) return false;
+        // Created exclusively: of two processes making one name, one fails,
+        // and a folder of that name is never shadowed.
+        key.SetCreateExclusive();
         session->SetSessionPath(path);
         session->Save(&key, true);
+        if (!key.Flush()) return Refuse(m_report, key.GetReport());
     }
-    if (!store.GetRootKey().SubKeyExists(KeyPath(path).c_str())) return false;
     if (writeOrder) {
         VProfileKey parent(store.GetRootKey(), KeyPath(folder));
         ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
         PlaceBefore(order.Sessions(), name, before);
-        order.Write(parent);
+        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
     }
     return true;
 }
 
 bool SessionDatabase::Save(ISessionConfig* session, bool saveDefault) const {
-    if (!session || IsReadOnly()) return false;
+    m_report = VReportMessageParams();
+    if (!session) return Refuse(m_report, EINVAL);
+    if (IsReadOnly()) return Refuse(m_report, EROFS);
     const VUnicodeString& path = session->GetSessionPath();
-    if (path.IsEmpty() || (path == kDefaultSessionName && !saveDefault)) return false;
-    if (!Exists(path))
-        return InsertSession(ParentPath(path), session->GetSessionName(), session, {}, true);
+    if (path.IsEmpty() || (path == kDefaultSessionName && !saveDefault))
+        return Refuse(m_report, EINVAL);
+    if (!Exists(path)) {
+        // The default session comes into being on its first save.
+        if (path != kDefaultSessionName)
+            return InsertSession(ParentPath(path), session->GetSessionName(), session, {}, true);
+        VProfileStore store(false);
+        VProfileKey key(store.GetRootKey(), KeyPath(path));
+        session->Save(&key, true);
+        return key.Flush() || Refuse(m_report, key.GetReport());
+    }
     VProfileStore store(false);
     VProfileKey key(store.GetRootKey(), KeyPath(path));
-    if (!key.IsWritable()) return false;
+    if (!key.IsWritable()) return Refuse(m_report, EACCES);
+    // A session removed or renamed by another program meanwhile is not
+    // brought back with only this save's values.
+    key.SetUpdateOnly();
     session->Save(&key, false);
-    return true;
+    return key.Flush() || Refuse(m_report, key.GetReport());
 }
 
 GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta) const {
@@ -675,6 +769,7 @@ GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta) cons
 GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
                                                        ISessionConfig* delta) const {
     GlobalChangeTally tally;
+    m_report = VReportMessageParams();
     const auto* changes = dynamic_cast<const SessionConfig*>(delta);
     VProfileWriteBatch batch;
     WalkSessions(
@@ -686,10 +781,21 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
             session->SetSessionPath(path);
             session->Checkpoint();
             session->ApplyDelta(changes);
-            session->Save(&sessionKey, true);
+            // Only the members the delta changed are written, into the file
+            // as it is when written (under its folder's lock), and never into
+            // a session that was removed or renamed meanwhile: another
+            // program's change to any other value stays.
+            sessionKey.SetUpdateOnly();
+            session->Save(&sessionKey, false);
             session->Release();
-            ++tally.updated;
+            if (sessionKey.Flush()) {
+                ++tally.updated;
+            } else {
+                ++tally.failed;
+                Refuse(m_report, sessionKey.GetReport());
+            }
         });
+    CountBatchFailures(batch, tally);
     return tally;
 }
 

@@ -54,8 +54,10 @@ public:
     bool GetExpanded() const { return isExpanded.Get() != 0; }
     void SetExpanded(bool expanded) { isExpanded = expanded ? 1 : 0; }
     // Rebuilds both stored lists from the ordered arrays and writes the whole
-    // record into the folder's "__FolderData__".
-    void Write(VProfileKey& folderKey);
+    // record into the folder's "__FolderData__". False when the write failed
+    // (GetReport says why).
+    bool Write(VProfileKey& folderKey);
+    const VReportMessageParams& GetReport() const { return m_report; }
 
     VProfile2<VUnicodeString, VProfileSz> sessionList;
     VProfile2<VUnicodeString, VProfileSz> folderList;
@@ -76,6 +78,9 @@ private:
 struct GlobalChangeTally {
     int updated = 0;
     int visited = 0;
+    // Sessions whose change could not be written (counted in `visited`, not
+    // in `updated`); the database's report says why the last one failed.
+    int failed = 0;
 };
 
 // Called for every session by EnumAllSessions.
@@ -157,6 +162,14 @@ public:
     // InsertFolder.
     VUnicodeString Copy(const VUnicodeString& path, const VUnicodeString& targetFolder,
                         bool uniqueName, const VUnicodeString& before, bool writeOrder) const;
+    // Moves a session or folder with everything below it into `targetFolder`,
+    // before `before`, in one step: the store moves the key whole (never a
+    // copy and a removal), so it cannot be left half-moved, and nothing that
+    // appeared at the target meanwhile is replaced. Returns the new path, or
+    // empty when the source is missing, the name is taken there, the target
+    // lies below the source, or the store refused (GetReport says why).
+    VUnicodeString MoveTo(const VUnicodeString& path, const VUnicodeString& targetFolder,
+                          const VUnicodeString& before, bool writeOrder) const;
     // Moves the item within its parent's order next to the sibling `target`:
     // after it when `after`, else before it. Returns the item's path, or empty
     // when the item or the target is missing.
@@ -205,6 +218,8 @@ public:
 
 private:
     bool IsReadOnly() const { return (m_flag & kSessionDatabaseReadOnly) != 0; }
+    // Whether `name` may become a new child of `folder` (report set when not).
+    bool CheckNewChild(const VUnicodeString& folder, const VUnicodeString& name) const;
     void CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                          VStringArray& folders) const;
 

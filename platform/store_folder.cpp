@@ -1,0 +1,706 @@
+// POSIX implementation of the closed-world configuration folder: openat2, renameat2, flock.
+#include "platform/store_folder.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "platform/faults.h"
+#include "platform/process.h"
+#include "platform/write_batch.h"
+
+namespace platform {
+
+namespace {
+
+constexpr int kNoFollow = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
+// Long enough for any real name, short enough that ".NAME~PID~XXXXXX" stays
+// within the usual 255-byte limit on one name.
+constexpr size_t kTempStemLimit = 200;
+// A temporary file of a writer that cannot be told (older versions) is taken
+// for abandoned after this long: no write takes more than moments.
+constexpr auto kUnknownWriterAge = std::chrono::minutes(10);
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : m_fd(fd) {}
+    ~Fd() {
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            if (m_fd >= 0) ::close(m_fd);
+            m_fd = other.release();
+        }
+        return *this;
+    }
+    int get() const { return m_fd; }
+    int release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
+    // Closes now; false when the close itself reported a failed write.
+    bool Close() {
+        const int fd = release();
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+int64_t Nanoseconds(const struct timespec& time) {
+    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
+                        static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
+                        Nanoseconds(st.st_ctim)};
+}
+
+FileStatus StatusOf(const struct stat& st, std::string_view name) {
+    FileStatus status;
+    status.exists = true;
+    status.isFolder = S_ISDIR(st.st_mode);
+    status.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+    status.readOnly = (st.st_mode & S_IWUSR) == 0;
+    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
+    status.hidden = !name.empty() && name[0] == '.';
+    return status;
+}
+
+std::string_view LastName(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        if (const int fault = CheckFault(FaultPoint::kWrite)) {
+            errno = fault;
+            return false;
+        }
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<size_t>(n));
+    }
+    return true;
+}
+
+int SyncFd(int fd) {
+    if (const int fault = CheckFault(FaultPoint::kSync)) return fault;
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
+    if (const int fault = CheckFault(FaultPoint::kRename)) return fault;
+    if (::syscall(SYS_renameat2, fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
+    return errno;
+}
+
+int RenameOver(int dir, const char* from, const char* to) {
+    if (const int fault = CheckFault(FaultPoint::kRename)) return fault;
+    return ::renameat(dir, from, dir, to) == 0 ? 0 : errno;
+}
+
+// Creates a temporary file beside `leaf` in `dir`, named for this process.
+int CreateTemporary(int dir, std::string_view leaf, std::string& name, mode_t mode) {
+    if (const int fault = CheckFault(FaultPoint::kCreate)) return -fault;
+    static thread_local std::mt19937_64 random(std::random_device{}() ^
+                                               static_cast<uint64_t>(CurrentProcessId()));
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    const std::string stem(leaf.substr(0, std::min(leaf.size(), kTempStemLimit)));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = "." + stem + "~" + std::to_string(CurrentProcessId()) + "~";
+        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        const int fd =
+            ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd >= 0) return fd;
+        if (errno != EEXIST) return -errno;
+    }
+    return -EEXIST;
+}
+
+// Removes the entry `name` of `dir` and, for a folder, all below it, never
+// following a link.
+int RemoveEntry(int dir, const char* name) {
+    struct stat st;
+    if (::fstatat(dir, name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISDIR(st.st_mode)) {
+        if (::unlinkat(dir, name, 0) == 0 || errno == ENOENT) return 0;
+        return errno;
+    }
+    const int sub = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0) return errno;
+    DIR* listing = ::fdopendir(sub);
+    if (!listing) {
+        const int error = errno;
+        ::close(sub);
+        return error;
+    }
+    int result = 0;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view n = entry->d_name;
+        if (n != "." && n != "..") names.emplace_back(n);
+    }
+    for (const std::string& n : names) {
+        if (const int error = RemoveEntry(::dirfd(listing), n.c_str())) result = error;
+    }
+    ::closedir(listing);
+    if (result) return result;
+    if (::unlinkat(dir, name, AT_REMOVEDIR) == 0 || errno == ENOENT) return 0;
+    return errno;
+}
+
+int CopyFileAt(int fromDir, const char* from, int toDir, const char* to, const struct stat& st) {
+    Fd in(::openat(fromDir, from, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    if (in.get() < 0) return errno;
+    struct stat opened;
+    if (::fstat(in.get(), &opened) != 0) return errno;
+    if (!S_ISREG(opened.st_mode)) return EINVAL;
+    if (const int fault = CheckFault(FaultPoint::kCreate)) return fault;
+    Fd out(::openat(toDir, to, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (out.get() < 0) return errno;
+    std::string buffer(1 << 16, '\0');
+    for (;;) {
+        const ssize_t n = ::read(in.get(), buffer.data(), buffer.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) break;
+        if (!WriteAll(out.get(), std::string_view(buffer.data(), static_cast<size_t>(n))))
+            return errno;
+    }
+    if (::fchmod(out.get(), st.st_mode & 07777) != 0) return errno;
+    return out.Close() ? 0 : errno;
+}
+
+// Copies the entry `from` of `fromDir` to the new entry `to` of `toDir`.
+int CopyEntry(int fromDir, const char* from, int toDir, const char* to) {
+    struct stat st;
+    if (::fstatat(fromDir, from, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
+    if (S_ISLNK(st.st_mode)) return ELOOP;
+    if (S_ISREG(st.st_mode)) return CopyFileAt(fromDir, from, toDir, to, st);
+    if (!S_ISDIR(st.st_mode)) return EINVAL;
+    if (const int fault = CheckFault(FaultPoint::kMakeFolder)) return fault;
+    if (::mkdirat(toDir, to, 0700) != 0) return errno;
+    Fd target(::openat(toDir, to, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (target.get() < 0) return errno;
+    const int source = ::openat(fromDir, from, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (source < 0) return errno;
+    DIR* listing = ::fdopendir(source);
+    if (!listing) {
+        const int error = errno;
+        ::close(source);
+        return error;
+    }
+    int result = 0;
+    errno = 0;
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view n = entry->d_name;
+        if (n == "." || n == "..") continue;
+        result = CopyEntry(::dirfd(listing), entry->d_name, target.get(), entry->d_name);
+        if (result) break;
+        errno = 0;
+    }
+    if (!result && errno) result = errno;
+    ::closedir(listing);
+    if (!result && ::fchmod(target.get(), st.st_mode & 07777) != 0) result = errno;
+    return result;
+}
+
+// ---- locks ----------------------------------------------------------------------
+
+struct HeldLock {
+    int fd = -1;
+    int depth = 0;
+    std::thread::id owner;
+};
+
+std::mutex g_lockMutex;
+std::map<std::pair<uint64_t, uint64_t>, HeldLock> g_locks;
+std::set<std::pair<uint64_t, uint64_t>> g_swept;
+
+// Removes the temporary files in `dir` whose writer is gone.
+void SweepAbandoned(int dir) {
+    const int listingFd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listingFd < 0) return;
+    DIR* listing = ::fdopendir(listingFd);
+    if (!listing) {
+        ::close(listingFd);
+        return;
+    }
+    std::vector<std::string> abandoned;
+    const auto now = std::chrono::system_clock::now();
+    while (const dirent* entry = ::readdir(listing)) {
+        if (entry->d_name[0] != '.') continue;
+        const std::optional<long> owner = TemporaryFileOwner(entry->d_name);
+        if (!owner) continue;
+        if (*owner != 0) {
+            if (*owner != CurrentProcessId() && !IsProcessAlive(*owner))
+                abandoned.emplace_back(entry->d_name);
+            continue;
+        }
+        struct stat st;
+        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+            continue;
+        const auto modified =
+            std::chrono::system_clock::time_point(std::chrono::seconds(st.st_mtim.tv_sec));
+        if (now - modified > kUnknownWriterAge) abandoned.emplace_back(entry->d_name);
+    }
+    ::closedir(listing);
+    for (const std::string& name : abandoned) ::unlinkat(dir, name.c_str(), 0);
+}
+
+// ---- batches ----------------------------------------------------------------------
+
+// Bounded, so that a killed walk leaves few temporary files behind, and a
+// walk over a hundred thousand sessions holds few names in memory.
+constexpr size_t kBatchLimit = 64;
+
+}  // namespace
+
+struct PendingStoreReplacement {
+    std::shared_ptr<StoreFolder> store;
+    std::string folder;  // relative
+    std::string temp;    // name in `folder`
+    std::string leaf;    // name in `folder`
+    StoreFolder::ReplaceOptions options;
+};
+
+namespace {
+
+std::vector<PendingStoreReplacement>& ThreadPending() {
+    thread_local std::vector<PendingStoreReplacement> pending;
+    return pending;
+}
+
+}  // namespace
+
+// ---- StoreFolder -------------------------------------------------------------------
+
+std::shared_ptr<StoreFolder> StoreFolder::Open(std::string root) {
+    return std::shared_ptr<StoreFolder>(new StoreFolder(std::move(root)));
+}
+
+StoreFolder::StoreFolder(std::string root) : m_root(std::move(root)) {}
+
+StoreFolder::~StoreFolder() {
+    if (m_rootFd >= 0) ::close(m_rootFd);
+}
+
+int StoreFolder::RootDescriptor() {
+    if (m_rootFd < 0) m_rootFd = ::open(m_root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return m_rootFd;
+}
+
+int StoreFolder::OpenBeneath(std::string_view path, int flags, unsigned mode) {
+    const int root = RootDescriptor();
+    if (root < 0) return -errno;
+    const std::string relative = path.empty() ? std::string(".") : std::string(path);
+    static bool noOpenat2 = false;
+    if (!noOpenat2) {
+        struct open_how how {};
+        how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | O_NOFOLLOW);
+        how.mode = (flags & O_CREAT) ? mode : 0;
+        how.resolve = kNoFollow;
+        const long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
+        if (fd >= 0) return static_cast<int>(fd);
+        if (errno != ENOSYS) return -errno;
+        noOpenat2 = true;
+    }
+    // Component by component, refusing links at every step.
+    int dir = ::dup(root);
+    if (dir < 0) return -errno;
+    size_t start = 0;
+    for (;;) {
+        const size_t slash = relative.find('/', start);
+        const std::string part = relative.substr(start, slash - start);
+        const bool last = slash == std::string::npos;
+        const int next = ::openat(
+            dir, part.c_str(),
+            last ? flags | O_NOFOLLOW | O_CLOEXEC : O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC,
+            mode);
+        const int error = errno;
+        ::close(dir);
+        if (next < 0) return -(error == ENOTDIR && !last ? ELOOP : error);
+        if (last) return next;
+        dir = next;
+        start = slash + 1;
+    }
+}
+
+int StoreFolder::OpenParent(std::string_view path, std::string& leaf) {
+    const size_t slash = path.rfind('/');
+    leaf = std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    return OpenBeneath(slash == std::string_view::npos ? std::string_view() : path.substr(0, slash),
+                       O_RDONLY | O_DIRECTORY);
+}
+
+ReadResult StoreFolder::Read(std::string_view path, std::string& bytes, uint64_t limit,
+                             std::optional<FileIdentity>* identity,
+                             std::optional<FileStatus>* status) {
+    bytes.clear();
+    if (identity) identity->reset();
+    // Non-blocking, so that a FIFO where a value file belongs cannot hang the
+    // reader; only a regular file is read.
+    Fd fd(OpenBeneath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0) return ReadResult::kUnreadable;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
+    if (status) *status = StatusOf(st, LastName(path));
+    if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
+    const ReadResult result =
+        ReadOpenFile(fd.get(), static_cast<uint64_t>(st.st_size), bytes, limit);
+    if (result == ReadResult::kRead && identity) *identity = IdentityOf(st);
+    return result;
+}
+
+FileStatus StoreFolder::Status(std::string_view path) {
+    std::string leaf;
+    Fd dir(OpenParent(path, leaf));
+    if (dir.get() < 0) return FileStatus();
+    struct stat st;
+    if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FileStatus();
+    return StatusOf(st, leaf);
+}
+
+std::optional<FileIdentity> StoreFolder::Identity(std::string_view path) {
+    std::string leaf;
+    Fd dir(OpenParent(path, leaf));
+    if (dir.get() < 0) return std::nullopt;
+    struct stat st;
+    if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    return IdentityOf(st);
+}
+
+int StoreFolder::List(std::string_view path, std::vector<StoreEntry>& entries) {
+    entries.clear();
+    const int fd = OpenBeneath(path, O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return -fd;
+    DIR* listing = ::fdopendir(fd);
+    if (!listing) {
+        const int error = errno;
+        ::close(fd);
+        return error;
+    }
+    int result = 0;
+    try {
+        errno = 0;
+        while (const dirent* entry = ::readdir(listing)) {
+            const std::string_view name = entry->d_name;
+            if (name == "." || name == "..") continue;
+            EntryKind kind = EntryKind::kOther;
+            unsigned char type = entry->d_type;
+            if (type == DT_UNKNOWN) {
+                struct stat st;
+                if (::fstatat(::dirfd(listing), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0)
+                    type = S_ISDIR(st.st_mode)   ? DT_DIR
+                           : S_ISREG(st.st_mode) ? DT_REG
+                           : S_ISLNK(st.st_mode) ? DT_LNK
+                                                 : DT_UNKNOWN;
+            }
+            if (type == DT_DIR) kind = EntryKind::kFolder;
+            if (type == DT_REG) kind = EntryKind::kFile;
+            if (type == DT_LNK) kind = EntryKind::kLink;
+            entries.push_back(StoreEntry{std::string(name), kind});
+            errno = 0;
+        }
+        if (errno) result = errno;
+    } catch (const std::bad_alloc&) {
+        result = ENOMEM;
+    }
+    ::closedir(listing);
+    if (result) entries.clear();
+    return result;
+}
+
+int StoreFolder::MakeFolders(std::string_view path) {
+    if (RootDescriptor() < 0) {
+        if (!CreateFolders(m_root)) return errno ? errno : EIO;
+        if (RootDescriptor() < 0) return errno;
+    }
+    size_t end = 0;
+    while (end < path.size()) {
+        end = std::min(path.find('/', end + 1), path.size());
+        const std::string_view prefix = path.substr(0, end);
+        std::string leaf;
+        Fd dir(OpenParent(prefix, leaf));
+        if (dir.get() < 0) return -dir.get();
+        struct stat st;
+        if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISLNK(st.st_mode)) return ELOOP;
+            if (!S_ISDIR(st.st_mode)) return ENOTDIR;
+            continue;
+        }
+        if (const int fault = CheckFault(FaultPoint::kMakeFolder)) return fault;
+        if (::mkdirat(dir.get(), leaf.c_str(), 0700) != 0 && errno != EEXIST) return errno;
+    }
+    return 0;
+}
+
+int StoreFolder::MakeFolder(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    if (slash != std::string_view::npos) {
+        if (const int error = MakeFolders(path.substr(0, slash))) return error;
+    } else if (const int error = MakeFolders({})) {
+        return error;
+    }
+    std::string leaf;
+    Fd dir(OpenParent(path, leaf));
+    if (dir.get() < 0) return -dir.get();
+    if (const int fault = CheckFault(FaultPoint::kMakeFolder)) return fault;
+    return ::mkdirat(dir.get(), leaf.c_str(), 0700) == 0 ? 0 : errno;
+}
+
+int StoreFolder::RemoveTree(std::string_view path) {
+    std::string leaf;
+    Fd dir(OpenParent(path, leaf));
+    if (dir.get() < 0) return dir.get() == -ENOENT ? 0 : -dir.get();
+    if (const int fault = CheckFault(FaultPoint::kRemove)) return fault;
+    return RemoveEntry(dir.get(), leaf.c_str());
+}
+
+int StoreFolder::Rename(std::string_view from, std::string_view to) {
+    std::string fromLeaf;
+    std::string toLeaf;
+    Fd fromDir(OpenParent(from, fromLeaf));
+    if (fromDir.get() < 0) return -fromDir.get();
+    Fd toDir(OpenParent(to, toLeaf));
+    if (toDir.get() < 0) return -toDir.get();
+    const int error = RenameNoReplace(fromDir.get(), fromLeaf.c_str(), toDir.get(), toLeaf.c_str());
+    if (error) return error;
+    ::fsync(toDir.get());
+    ::fsync(fromDir.get());
+    return 0;
+}
+
+int StoreFolder::Copy(std::string_view from, std::string_view to) {
+    std::string fromLeaf;
+    std::string toLeaf;
+    Fd fromDir(OpenParent(from, fromLeaf));
+    if (fromDir.get() < 0) return -fromDir.get();
+    Fd toDir(OpenParent(to, toLeaf));
+    if (toDir.get() < 0) return -toDir.get();
+    const int error = CopyEntry(fromDir.get(), fromLeaf.c_str(), toDir.get(), toLeaf.c_str());
+    if (error && error != EEXIST) RemoveEntry(toDir.get(), toLeaf.c_str());
+    return error;
+}
+
+int StoreFolder::Sync() {
+    const int root = RootDescriptor();
+    if (root < 0) return errno;
+    if (const int fault = CheckFault(FaultPoint::kSync)) return fault;
+    return ::syncfs(root) == 0 ? 0 : errno;
+}
+
+int StoreFolder::Replace(std::string_view path, std::string_view bytes,
+                         const ReplaceOptions& options) {
+    const size_t slash = path.rfind('/');
+    const std::string folder(slash == std::string_view::npos ? std::string_view()
+                                                             : path.substr(0, slash));
+    std::string leaf;
+    Fd dir(OpenParent(path, leaf));
+    if (dir.get() == -ENOENT && !options.mustExist) {
+        if (const int error = MakeFolders(folder)) return error;
+        dir = Fd(OpenParent(path, leaf));
+    }
+    if (dir.get() < 0) return -dir.get();
+    struct stat st;
+    bool exists = false;
+    if (::fstatat(dir.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        exists = true;
+        if (S_ISLNK(st.st_mode)) return ELOOP;
+        if (!S_ISREG(st.st_mode)) return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (options.exclusive) return EEXIST;
+        // The user marked the file read-only: rename would replace it anyway,
+        // since only the folder's permissions matter to rename.
+        if ((st.st_mode & S_IWUSR) == 0) return EACCES;
+    } else if (errno != ENOENT) {
+        return errno;
+    } else if (options.mustExist) {
+        return ENOENT;
+    }
+
+    std::string temp;
+    Fd fd(CreateTemporary(dir.get(), leaf, temp, 0600));
+    if (fd.get() < 0) return -fd.get();
+    auto fail = [&](int error) {
+        fd.Close();
+        ::unlinkat(dir.get(), temp.c_str(), 0);
+        return error;
+    };
+    if (!WriteAll(fd.get(), bytes)) return fail(errno);
+    if (exists && ::fchmod(fd.get(), st.st_mode & 07777) != 0) return fail(errno);
+    if (IsWriteBatchOpen() && !options.exclusive) {
+        if (!fd.Close()) return fail(errno);
+        std::vector<PendingStoreReplacement>& pending = ThreadPending();
+        try {
+            pending.push_back({shared_from_this(), folder, temp, leaf, options});
+        } catch (const std::bad_alloc&) {
+            return fail(ENOMEM);
+        }
+        return 0;
+    }
+    if (const int error = SyncFd(fd.get())) return fail(error);
+    if (!fd.Close()) return fail(errno);
+    const int error = options.exclusive
+                          ? RenameNoReplace(dir.get(), temp.c_str(), dir.get(), leaf.c_str())
+                          : RenameOver(dir.get(), temp.c_str(), leaf.c_str());
+    if (error) return fail(error);
+    ::fsync(dir.get());
+    return 0;
+}
+
+// Renames one pending file into place under its folder's lock, first checking
+// that the file it was built from is still the one there.
+int StoreFolder::CommitOne(PendingStoreReplacement& p) {
+    const std::string path = p.folder.empty() ? p.leaf : p.folder + "/" + p.leaf;
+    Lock lock(*this, p.folder, Lock::Sweep::kNever);
+    Fd dir(OpenBeneath(p.folder, O_RDONLY | O_DIRECTORY));
+    if (dir.get() < 0) return -dir.get();
+    auto drop = [&](int error) {
+        ::unlinkat(dir.get(), p.temp.c_str(), 0);
+        return error;
+    };
+    const std::optional<FileIdentity> now = Identity(path);
+    if (now != p.options.basis) {
+        drop(0);
+        if (!p.options.rebuild) return ESTALE;
+        std::string current;
+        const bool present = Read(path, current, UINT64_MAX) == ReadResult::kRead;
+        if (!present && p.options.mustExist) return ENOENT;
+        std::optional<std::string> bytes = p.options.rebuild(present ? &current : nullptr);
+        if (!bytes) return ENOENT;
+        ReplaceOptions direct;
+        direct.mustExist = p.options.mustExist;
+        return Replace(path, *bytes, direct);
+    }
+    if (p.options.mustExist && !now) return drop(ENOENT);
+    if (const int error = RenameOver(dir.get(), p.temp.c_str(), p.leaf.c_str())) return drop(error);
+    return 0;
+}
+
+void CommitStoreBatchIfFull() {
+    if (ThreadPending().size() < kBatchLimit) return;
+    int failures = 0;
+    CommitStoreBatch(failures);
+    AddWriteBatchFailures(failures);
+}
+
+bool CommitStoreBatch(int& failures) {
+    std::vector<PendingStoreReplacement> pending;
+    pending.swap(ThreadPending());
+    if (pending.empty()) return true;
+    // One flush of the file system makes every temporary file durable before
+    // any is renamed into place.
+    int syncError = 0;
+    for (size_t i = 0; i < pending.size() && !syncError; ++i) {
+        if (i == 0 || pending[i].store != pending[i - 1].store)
+            syncError = pending[i].store->Sync();
+    }
+    bool ok = true;
+    std::vector<std::pair<StoreFolder*, std::string>> folders;
+    for (PendingStoreReplacement& p : pending) {
+        int error = syncError;
+        if (!error) {
+            // Replace no longer sees the batch while the batch commits: a
+            // rebuilt file is written directly.
+            const bool nested = IsWriteBatchOpen();
+            SetWriteBatchOpen(false);
+            error = p.store->CommitOne(p);
+            SetWriteBatchOpen(nested);
+        } else {
+            Fd dir(p.store->OpenBeneath(p.folder, O_RDONLY | O_DIRECTORY));
+            if (dir.get() >= 0) ::unlinkat(dir.get(), p.temp.c_str(), 0);
+        }
+        if (error) {
+            ok = false;
+            ++failures;
+        } else {
+            folders.emplace_back(p.store.get(), p.folder);
+        }
+    }
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (const auto& [store, folder] : folders) {
+        Fd dir(store->OpenBeneath(folder, O_RDONLY | O_DIRECTORY));
+        if (dir.get() >= 0) ::fsync(dir.get());
+    }
+    return ok;
+}
+
+// ---- Lock --------------------------------------------------------------------------
+
+StoreFolder::Lock::Lock(StoreFolder& folder, std::string_view path, Sweep sweep) {
+    Fd fd(folder.OpenBeneath(path, O_RDONLY | O_DIRECTORY));
+    if (fd.get() < 0) return;
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) return;
+    m_device = static_cast<uint64_t>(st.st_dev);
+    m_inode = static_cast<uint64_t>(st.st_ino);
+    const auto key = std::make_pair(m_device, m_inode);
+    {
+        std::lock_guard<std::mutex> hold(g_lockMutex);
+        auto it = g_locks.find(key);
+        if (it != g_locks.end() && it->second.owner == std::this_thread::get_id()) {
+            ++it->second.depth;
+            m_held = true;
+            return;
+        }
+    }
+    // Another thread of this process may hold it: flock on a second open
+    // file description waits for it as for another process.
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) return;
+    }
+    bool due = false;
+    const int held = fd.release();
+    {
+        std::lock_guard<std::mutex> hold(g_lockMutex);
+        g_locks[key] = HeldLock{held, 1, std::this_thread::get_id()};
+        const bool first = g_swept.insert(key).second;
+        due = sweep == Sweep::kIfDue && (first || !IsWriteBatchOpen());
+    }
+    m_held = true;
+    if (due) SweepAbandoned(held);
+}
+
+StoreFolder::Lock::~Lock() {
+    if (!m_held) return;
+    std::lock_guard<std::mutex> hold(g_lockMutex);
+    auto it = g_locks.find(std::make_pair(m_device, m_inode));
+    if (it == g_locks.end()) return;
+    if (--it->second.depth == 0) {
+        // Closing the descriptor lets the lock go.
+        ::close(it->second.fd);
+        g_locks.erase(it);
+    }
+}
+
+}  // namespace platform

@@ -1,0 +1,341 @@
+// The INI backend under failing writes, hostile folders and concurrent writers: every failure is
+// reported, nothing that existed is lost, and nothing outside the configuration folder is touched.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "platform/faults.h"
+#include "platform/file_system.h"
+#include "profile/ini_store.h"
+#include "profile/write_batch.h"
+#include "support/temp_dir.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every file below `root` with its bytes (folders as empty entries ending in "/").
+std::map<std::string, std::string> Snapshot(const fs::path& root) {
+    std::map<std::string, std::string> files;
+    if (!fs::exists(root)) return files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        if (entry.is_symlink()) {
+            files[name] = "-> " + fs::read_symlink(entry.path()).string();
+        } else if (entry.is_directory()) {
+            files[name + "/"] = "";
+        } else if (entry.is_regular_file()) {
+            files[name] = ReadFileBytes(entry.path());
+        } else {
+            files[name] = "(special)";
+        }
+    }
+    return files;
+}
+
+class IniSafety : public ::testing::Test {
+protected:
+    IniSafety() : m_factory(VUnicodeString::FromUtf8(Root().string())) {
+        fs::create_directories(Root());
+    }
+    ~IniSafety() override { platform::ClearFaults(); }
+
+    fs::path Root() const { return m_dir.path() / "Config"; }
+    fs::path Outside() const { return m_dir.path() / "outside"; }
+
+    // Writes `values` (name, DWORD) into the key at `path` and flushes.
+    bool Write(const char16_t* path,
+               std::initializer_list<std::pair<const char16_t*, uint32_t>> values,
+               int* error = nullptr) {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), path);
+        for (const auto& [name, value] : values) key.SetDword(name, value);
+        const bool ok = key.Flush();
+        if (error) *error = ok ? 0 : static_cast<int>(key.GetReport().GetMessageId());
+        return ok;
+    }
+    std::optional<uint32_t> Read(const char16_t* path, const char16_t* name) {
+        VProfileStore store(true, &m_factory);
+        VProfileKey key(store.GetRootKey(), path);
+        uint32_t value = 0;
+        if (!key.QueryDword(name, value)) return std::nullopt;
+        return value;
+    }
+    std::vector<std::u16string> Children(const char16_t* path) {
+        VProfileStore store(true, &m_factory);
+        VProfileKey key(store.GetRootKey(), path);
+        VProfileKeyIterator it(key, false);
+        std::vector<std::u16string> names;
+        VUnicodeString name;
+        while (it.Next(name)) names.push_back(name.str());
+        return names;
+    }
+
+    TempDir m_dir;
+    VIniFileStoreFactory m_factory;
+};
+
+// Each write path, failed at each step it takes: the operation says so with
+// the injected error, and the folder is exactly as before (no temporary file,
+// no half-made copy or move).
+TEST_F(IniSafety, EveryWriteStepThatFailsIsReportedAndChangesNothing) {
+    struct Operation {
+        const char* name;
+        std::function<bool(VProfileKey& root)> run;
+    };
+    const std::vector<Operation> operations = {
+        {"save a value",
+         [](VProfileKey& root) {
+             VProfileKey key(root, u"Sessions\\F\\a");
+             key.SetDword(u"Rows", 99);
+             return key.Flush();
+         }},
+        {"create a key exclusively",
+         [](VProfileKey& root) {
+             VProfileKey key(root, u"Sessions\\F\\new");
+             key.SetCreateExclusive();
+             key.SetDword(u"Is Session", 1);
+             return key.Flush();
+         }},
+        {"create a folder exclusively",
+         [](VProfileKey& root) {
+             VProfileKey key(root, u"Sessions\\G");
+             key.SetCreateExclusive();
+             return key.Flush();
+         }},
+        {"move a folder",
+         [](VProfileKey& root) { return root.MoveSubKey(u"Sessions\\F", u"Sessions\\H"); }},
+        {"copy a folder",
+         [](VProfileKey& root) { return root.CopySubKey(u"Sessions\\F", u"Sessions\\C"); }},
+        {"remove a folder",
+         [](VProfileKey& root) {
+             VProfileKey sessions(root, u"Sessions");
+             return sessions.DeleteSubKey(u"F");
+         }},
+    };
+    const platform::FaultPoint points[] = {
+        platform::FaultPoint::kCreate,     platform::FaultPoint::kWrite,
+        platform::FaultPoint::kSync,       platform::FaultPoint::kRename,
+        platform::FaultPoint::kMakeFolder, platform::FaultPoint::kRemove,
+    };
+    for (const Operation& operation : operations) {
+        for (platform::FaultPoint point : points) {
+            SCOPED_TRACE(std::string(operation.name) + ", fault at point " +
+                         std::to_string(static_cast<int>(point)));
+            fs::remove_all(Root());
+            ASSERT_TRUE(Write(u"Sessions\\F\\a", {{u"Is Session", 1}, {u"Rows", 24}}));
+            ASSERT_TRUE(Write(u"Sessions\\F\\b", {{u"Is Session", 1}, {u"Rows", 25}}));
+            ASSERT_TRUE(Write(u"Sessions\\F\\Sub\\c", {{u"Is Session", 1}}));
+            const auto before = Snapshot(Root());
+
+            platform::ClearFaults();
+            platform::InjectFault(point, 1, ENOSPC);
+            VProfileStore store(false, &m_factory);
+            bool ok = false;
+            uint32_t reported = 0;
+            {
+                VProfileKey& root = store.GetRootKey();
+                ok = operation.run(root);
+                reported = root.GetReport().GetMessageId();
+            }
+            const bool reached = platform::FaultPointCalls(point) > 0;
+            platform::ClearFaults();
+            if (!reached) {
+                EXPECT_TRUE(ok) << "an operation that met no fault must succeed";
+                continue;
+            }
+            EXPECT_FALSE(ok) << "a failed step must fail the operation";
+            // Key handles report on themselves; the root reports moves and copies.
+            if (operation.name == std::string("move a folder") ||
+                operation.name == std::string("copy a folder")) {
+                EXPECT_EQ(reported, static_cast<uint32_t>(ENOSPC));
+            }
+            EXPECT_EQ(Snapshot(Root()), before) << "the folder must be as it was";
+        }
+    }
+}
+
+// Links and special files inside the configuration folder are never followed,
+// listed into, written through or removed through.
+TEST_F(IniSafety, LinksAndSpecialFilesNeverLeadOutside) {
+    ASSERT_TRUE(Write(u"Sessions\\real", {{u"Is Session", 1}, {u"Rows", 24}}));
+    fs::create_directories(Outside() / "folder");
+    WriteFileBytes(Outside() / "secret.ini", "outside bytes");
+    WriteFileBytes(Outside() / "folder" / "x.ini", "outside session");
+    ::chmod((Outside() / "secret.ini").c_str(), 0644);
+    fs::create_symlink(Outside() / "secret.ini", Root() / "Sessions" / "linked.ini");
+    fs::create_directory_symlink(Outside() / "folder", Root() / "Sessions" / "LinkedFolder");
+    ASSERT_EQ(::mkfifo((Root() / "Sessions" / "pipe.ini").c_str(), 0600), 0);
+    const auto outside = Snapshot(Outside());
+
+    EXPECT_EQ(Children(u"Sessions"), std::vector<std::u16string>{u"real"});
+    EXPECT_FALSE(Read(u"Sessions\\linked", u"Rows"));
+    EXPECT_FALSE(Read(u"Sessions\\LinkedFolder\\x", u"Rows"));
+
+    int error = 0;
+    EXPECT_FALSE(Write(u"Sessions\\linked", {{u"Rows", 1}}, &error));
+    EXPECT_EQ(error, ELOOP);
+    EXPECT_FALSE(Write(u"Sessions\\LinkedFolder\\x", {{u"Rows", 1}}, &error));
+    EXPECT_EQ(error, ELOOP);
+    EXPECT_FALSE(Write(u"Sessions\\pipe", {{u"Rows", 1}}, &error));  // must not block
+    EXPECT_EQ(error, EINVAL);
+
+    VProfileStore store(false, &m_factory);
+    VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    sessions.DeleteSubKey(u"LinkedFolder\\x");  // finds nothing to remove this side of the link
+    EXPECT_FALSE(sessions.MoveSubKey(u"linked", u"moved"));
+    EXPECT_FALSE(sessions.CopySubKey(u"LinkedFolder", u"copied"));
+    EXPECT_FALSE(sessions.SubKeyExists(u"pipe"));
+
+    EXPECT_EQ(Snapshot(Outside()), outside);
+    struct stat st {};
+    ASSERT_EQ(::stat((Outside() / "secret.ini").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(Read(u"Sessions\\real", u"Rows"), 24u);
+}
+
+// Creation, moves and copies never replace what is there, case twins
+// included, and a move carries files the store does not list.
+TEST_F(IniSafety, NothingIsEverWrittenOverAnotherKey) {
+    ASSERT_TRUE(Write(u"Sessions\\WEB", {{u"Is Session", 1}, {u"Rows", 1}}));
+    ASSERT_TRUE(Write(u"Sessions\\web", {{u"Is Session", 1}, {u"Rows", 2}}));
+    EXPECT_EQ(Children(u"Sessions"), (std::vector<std::u16string>{u"WEB", u"web"}));
+
+    VProfileStore store(false, &m_factory);
+    VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    EXPECT_FALSE(sessions.MoveSubKey(u"WEB", u"web"));
+    EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+    EXPECT_FALSE(sessions.CopySubKey(u"web", u"WEB"));
+    EXPECT_EQ(Read(u"Sessions\\WEB", u"Rows"), 1u);
+    EXPECT_EQ(Read(u"Sessions\\web", u"Rows"), 2u);
+
+    {
+        VProfileKey first(sessions, u"X");
+        VProfileKey second(sessions, u"X");
+        first.SetCreateExclusive();
+        second.SetCreateExclusive();
+        first.SetDword(u"Rows", 10);
+        second.SetDword(u"Rows", 20);
+        EXPECT_TRUE(first.Flush());
+        EXPECT_FALSE(second.Flush());
+        EXPECT_EQ(second.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+        VProfileKey folder(sessions, u"X");
+        folder.SetCreateExclusive();
+        EXPECT_FALSE(folder.Flush()) << "a folder must not shadow a session of its name";
+    }
+    EXPECT_EQ(Read(u"Sessions\\X", u"Rows"), 10u);
+
+    ASSERT_TRUE(Write(u"Sessions\\F\\s", {{u"Is Session", 1}}));
+    WriteFileBytes(Root() / "Sessions" / "F" / "README", "kept");
+    WriteFileBytes(Root() / "Sessions" / "F" / "\xff\xfe.ini", "odd name");
+    EXPECT_TRUE(sessions.MoveSubKey(u"F", u"G"));
+    EXPECT_FALSE(fs::exists(Root() / "Sessions" / "F"));
+    EXPECT_EQ(ReadFileBytes(Root() / "Sessions" / "G" / "README"), "kept");
+    EXPECT_EQ(ReadFileBytes(Root() / "Sessions" / "G" / "\xff\xfe.ini"), "odd name");
+    EXPECT_TRUE(sessions.CopySubKey(u"G", u"G2"));
+    EXPECT_EQ(Snapshot(Root() / "Sessions" / "G2"), Snapshot(Root() / "Sessions" / "G"));
+    EXPECT_FALSE(sessions.MoveSubKey(u"G", u"G\\inner"));
+    EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EINVAL));
+}
+
+// A key changed only if it still exists; a file too large to read is never
+// grown, but values can always be removed from it.
+TEST_F(IniSafety, UpdatesAndSizeLimitsNeverLoseWhatIsThere) {
+    ASSERT_TRUE(Write(u"Sessions\\gone", {{u"Is Session", 1}}));
+    {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), u"Sessions\\gone");
+        key.Prefetch();
+        fs::remove(Root() / "Sessions" / "gone.ini");
+        key.SetUpdateOnly();
+        key.SetDword(u"Rows", 5);
+        EXPECT_FALSE(key.Flush());
+        EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(ENOENT));
+    }
+    EXPECT_FALSE(fs::exists(Root() / "Sessions" / "gone.ini"));
+
+    ASSERT_TRUE(Write(u"Sessions\\big", {{u"Is Session", 1}}));
+    const std::string before = ReadFileBytes(Root() / "Sessions" / "big.ini");
+    {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), u"Sessions\\big");
+        const std::vector<uint8_t> huge(kMaxValueFileSize / 2 + 1, 0xAB);  // two hex digits a byte
+        key.SetBinary(u"Blob", huge.data(), static_cast<uint32_t>(huge.size()));
+        EXPECT_FALSE(key.Flush());
+        EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(EFBIG));
+    }
+    EXPECT_EQ(ReadFileBytes(Root() / "Sessions" / "big.ini"), before);
+
+    // A hand-made file over the limit: unreadable, but a removal repairs it.
+    std::string file =
+        "\xEF\xBB\xBF"
+        "D:\"Rows\"=00000001\n";
+    file += "S:\"Padding\"=" + std::string(kMaxValueFileSize, 'p') + "\n";
+    WriteFileBytes(Root() / "Sessions" / "big.ini", file);
+    EXPECT_FALSE(Read(u"Sessions\\big", u"Rows"));
+    EXPECT_FALSE(Write(u"Sessions\\big", {{u"Columns", 1}}));
+    {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), u"Sessions\\big");
+        key.DeleteValue(u"Padding");
+        EXPECT_TRUE(key.Flush());
+    }
+    EXPECT_EQ(Read(u"Sessions\\big", u"Rows"), 1u);
+}
+
+// A write batch renames its files only when it commits, under each folder's
+// lock, and rebuilds a file that another writer changed meanwhile.
+TEST_F(IniSafety, ABatchNeverUndoesAChangeMadeWhileItWasOpen) {
+    ASSERT_TRUE(Write(u"Sessions\\s", {{u"Is Session", 1}, {u"Rows", 24}, {u"Columns", 80}}));
+    ASSERT_TRUE(Write(u"Sessions\\removed", {{u"Is Session", 1}}));
+    VProfileWriteBatch batch;
+    for (const char16_t* path : {u"Sessions\\s", u"Sessions\\removed"}) {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), path);
+        key.Prefetch();
+        key.SetUpdateOnly();
+        key.SetDword(u"Rows", 30);
+        ASSERT_TRUE(key.Flush());
+    }
+    // Another writer (a thread of its own, outside the batch) acts first.
+    std::thread other([&] {
+        EXPECT_TRUE(Write(u"Sessions\\s", {{u"Columns", 132}}));
+        fs::remove(Root() / "Sessions" / "removed.ini");
+    });
+    other.join();
+    EXPECT_FALSE(batch.Commit());
+    EXPECT_EQ(batch.Failures(), 1);
+    EXPECT_EQ(Read(u"Sessions\\s", u"Rows"), 30u);
+    EXPECT_EQ(Read(u"Sessions\\s", u"Columns"), 132u);
+    EXPECT_FALSE(fs::exists(Root() / "Sessions" / "removed.ini"));
+}
+
+// Temporary files whose writer is gone are removed by the next writer in the
+// folder; those of a live writer are left alone.
+TEST_F(IniSafety, TheNextWriterRemovesTemporaryFilesOfDeadWriters) {
+    ASSERT_TRUE(Write(u"Sessions\\s", {{u"Is Session", 1}}));
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const fs::path folder = Root() / "Sessions";
+    const fs::path dead = folder / (".s.ini~" + std::to_string(child) + "~abcdef");
+    const fs::path live = folder / ".s.ini~1~abcdef";  // init never goes away
+    WriteFileBytes(dead, "left by a killed writer");
+    WriteFileBytes(live, "still being written");
+    EXPECT_EQ(platform::TemporaryFileOwner(dead.filename().string()), child);
+
+    ASSERT_TRUE(Write(u"Sessions\\s", {{u"Rows", 2}}));
+    EXPECT_FALSE(fs::exists(dead));
+    EXPECT_TRUE(fs::exists(live));
+}
+
+}  // namespace
