@@ -217,9 +217,6 @@ struct LogicalWalk {
     std::function<bool(std::u16string_view keyPath)> mayOpen;
     // The registry compares value names without case; the INI store exactly.
     bool valueNamesIgnoreCase = false;
-    // Half-built copies found by this walk (the registry store, whose keys
-    // the physical walk cannot see): store paths.
-    std::vector<std::u16string>* temporaryKeys = nullptr;
 };
 
 // The kind of the "Is Session" value, or kValueKindSubKey when there is none.
@@ -311,10 +308,9 @@ void WalkFolder(LogicalWalk& walk, VProfileKey& key, const std::u16string& keyPa
             const std::u16string& name = nameValue.str();
             const std::u16string childPath = JoinPath(keyPath, name);
             if (name == kFolderDataKeyName) continue;
-            if (TemporaryKeyOwner(name)) {
-                if (walk.temporaryKeys) walk.temporaryKeys->push_back(childPath);
-                continue;
-            }
+            // Half-built copies: found by the physical walk of a folder, and
+            // by CollectTemporaryKeys in the registry.
+            if (TemporaryKeyOwner(name)) continue;
             // Reached through a link or a special file, or a damaged value
             // file: found by the physical walk, and never opened here.
             if (!walk.mayOpen(childPath)) {
@@ -744,6 +740,28 @@ bool SameHiveTree(VRegistryHive& hive, KeyId a, KeyId b) {
     return true;
 }
 
+// The temporary keys below `key`, which the walk over a folder's children
+// never counts among them.
+void CollectTemporaryKeys(VProfileKey& key, const std::u16string& keyPath,
+                          std::vector<std::u16string>& found) {
+    std::vector<VUnicodeString> names;
+    {
+        VProfileKeyIterator it(key, false);
+        VUnicodeString name;
+        while (it.Next(name)) names.push_back(name);
+    }
+    for (const VUnicodeString& name : names) {
+        if (name.str() == kFolderDataKeyName) continue;
+        if (TemporaryKeyOwner(name.str())) {
+            found.push_back(JoinPath(keyPath, name.str()));
+            continue;
+        }
+        VProfileKey child(key, name);
+        if (SessionDatabase::IsFolder(child))
+            CollectTemporaryKeys(child, JoinPath(keyPath, name.str()), found);
+    }
+}
+
 // Moves a half-built copy under the recovered key: copied whole, compared,
 // and only then removed from its old place. Empty on success, else why not.
 std::string MoveHiveKey(VRegistryHive& hive, const std::u16string& base, const std::u16string& from,
@@ -825,12 +843,15 @@ StoreCheckResult CheckRegistryStore(VRegistryRoot root, const VUnicodeString& ba
     walkOptions.repair = options.repair && sound && hive->IsWritable();
     Findings walkFindings(walkOptions, result);
     VRegistryStoreFactory factory(root, basePath, registryFolder);
+    // Half-built copies first: the order records are compared (and
+    // rewritten) once they are out of the way.
     std::vector<std::u16string> temporaryKeys;
     {
-        VProfileStore store(!walkOptions.repair, &factory);
-        LogicalWalk walk{walkFindings, [](std::u16string_view) { return true; }, true,
-                         &temporaryKeys};
-        WalkSessions(walk, store);
+        VProfileStore store(true, &factory);
+        if (store.GetRootKey().SubKeyExists(kSessionsKeyName)) {
+            VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+            CollectTemporaryKeys(sessions, kSessionsKeyName, temporaryKeys);
+        }
     }
     const int64_t now = Now(options);
     for (const std::u16string& path : temporaryKeys) {
@@ -852,6 +873,11 @@ StoreCheckResult CheckRegistryStore(VRegistryRoot root, const VUnicodeString& ba
             Kind::kHalfBuiltCopy, Utf8(path), what,
             [&] { return MoveHiveKey(*hive, basePath.str(), path, target); },
             "moved aside to " + Utf8(target) + " (nothing was deleted)");
+    }
+    {
+        VProfileStore store(!walkOptions.repair, &factory);
+        LogicalWalk walk{walkFindings, [](std::u16string_view) { return true; }, true};
+        WalkSessions(walk, store);
     }
     if (options.repair && !walkOptions.repair) {
         for (StoreFinding& finding : result.findings) {

@@ -47,7 +47,7 @@ struct StoreFinding {
     std::string action;
 };
 
-struct StoreCheckResult {
+struct SESSIONDECK_API StoreCheckResult {
     std::vector<StoreFinding> findings;
     size_t Count(StoreFindingOutcome outcome) const;
     // Nothing found, or (after a repair) everything found was repaired.
