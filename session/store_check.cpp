@@ -617,7 +617,8 @@ private:
         m_findings.Left(Kind::kValueFileDamaged, path,
                         "the value file stops parsing at line " + std::to_string(parsed.line) +
                             " (" + DescribeStop(parsed.stop) + "); the store reads only the " +
-                            std::to_string(map.GetSize()) + " values before it",
+                            std::to_string(map.GetSize()) +
+                            (map.GetSize() == 1 ? " value" : " values") + " before it",
                         "a rewrite would drop the rest: mend the file by hand");
     }
 
