@@ -84,25 +84,28 @@ ConfigFolderChoice ResolveConfigFolder(const GlobalOptions& options) {
     return choice;
 }
 
-namespace {
-
-// "HKEY_CURRENT_USER\Software\Norvik" (or "HKCU\...") into a root and a key path.
-std::unique_ptr<VRegistryStoreFactory> RegistryFactory(const std::string& text) {
+RegistryLocation ParseRegistryOption(const std::string& text) {
     const size_t separator = text.find('\\');
     const std::string rootName = text.substr(0, separator);
-    VRegistryRoot root;
-    if (!ParseRegistryRootName(FromUtf8(rootName).str(), root)) {
+    RegistryLocation location;
+    if (!ParseRegistryRootName(FromUtf8(rootName).str(), location.root)) {
         throw Failure(
             kUsage,
             "unknown registry root '" + rootName +
                 "' in --registry: use HKEY_CURRENT_USER (HKCU) or HKEY_LOCAL_MACHINE (HKLM)");
     }
-    const VUnicodeString path = separator == std::string::npos
-                                    ? VUnicodeString()
-                                    : ParseKeyPath(text.substr(separator + 1));
+    location.path = separator == std::string::npos ? VUnicodeString()
+                                                   : ParseKeyPath(text.substr(separator + 1));
     if (GetDefaultRegistryFolder().empty())
         throw Failure(kUsage, "no registry folder: set SESSIONDECK_REGISTRY_DIR");
-    return std::make_unique<VRegistryStoreFactory>(root, path);
+    return location;
+}
+
+namespace {
+
+std::unique_ptr<VRegistryStoreFactory> RegistryFactory(const std::string& text) {
+    const RegistryLocation location = ParseRegistryOption(text);
+    return std::make_unique<VRegistryStoreFactory>(location.root, location.path);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
+#include "profile/registry_store.h"
 
 namespace cli {
 
@@ -71,6 +72,15 @@ void InitialiseHost(const GlobalOptions& options);
 // and initialises the
 // host, once; every command calls it before it touches the store.
 void PrepareHost(GlobalOptions& options);
+
+// The registry key that --registry names: "HKEY_CURRENT_USER\Software\Norvik"
+// (or "HKCU\...") as a root and a key path below it. A usage error for an
+// unknown root, a bad path, or no registry folder to find the hives in.
+struct RegistryLocation {
+    VRegistryRoot root = VRegistryRoot::CurrentUser;
+    VUnicodeString path;
+};
+RegistryLocation ParseRegistryOption(const std::string& text);
 
 // Checks a backslash-separated key path (empty for the root) and returns it
 // as the store's UTF-16 name; a component that is empty, "." or "..", or

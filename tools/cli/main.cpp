@@ -6,6 +6,7 @@
 #include <iostream>
 
 #include "platform/version_record.h"
+#include "tools/cli/check_command.h"
 #include "tools/cli/cli_common.h"
 #include "tools/cli/data_commands.h"
 #include "tools/cli/firewall_commands.h"
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     cli::AddFirewallCommands(app, options);
     cli::AddGlobalCommands(app, options);
     cli::AddWhereCommand(app, options);
+    cli::AddCheckCommand(app, options);
     cli::AddFileTypeCommands(app, options);
     cli::AddTimeZoneCommands(app);
     cli::AddProtocolsCommand(app, options);
