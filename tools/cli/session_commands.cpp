@@ -618,12 +618,23 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
     defaults->Checkpoint();
     SetSetting(*defaults, name, value);
     RequireWritable(options);
+    const VUnicodeString defaultPath(kDefaultSessionName);
+    const bool changed = defaults->IsModified();
+    const auto defaultBefore = ValueFileVersion(options, defaultPath);
     const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
     std::string failure;
-    if (!db.Save(defaults.Get(), true))
+    bool defaultLost = false;
+    if (!db.Save(defaults.Get(), true)) {
         failure = WriteFailure(db, "the default session could not be saved");
-    else if (db.GetReport().GetMessageId() != 0)
+        defaultLost = true;
+    } else if (db.GetReport().GetMessageId() != 0) {
         failure = WriteFailure(db, "");
+    }
+    if (!defaultLost && changed && options.registry.empty() &&
+        defaultBefore == ValueFileVersion(options, defaultPath)) {
+        defaultLost = true;
+        if (failure.empty()) failure = "the default session's change was not written";
+    }
 
     // Every writable session must now show what the default session shows (both read back, so
     // that the load rules apply alike); a session that does not lost its write.
@@ -631,9 +642,9 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
     SessionDatabase::EnumAllSessions(&CollectSession, &sessions);
     const SessionPointer storedDefaults =
         SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
-    const auto wanted = ShownValue(*storedDefaults, name);
-    if (wanted != ShownValue(*defaults, name) && failure.empty())
-        failure = "the default session's change was not written";
+    // The default session as read back shows the value as the load rules give it; when its
+    // own write was lost, the value set is all there is to compare with.
+    const auto wanted = ShownValue(defaultLost ? *defaults : *storedDefaults, name);
     // Counted here rather than taken from the walk's tally, which cannot tell a read-only
     // session from one whose write was lost.
     int failed = 0;
