@@ -146,8 +146,16 @@ VUnicodeString GetAppConfigPathAlpha() {
 
 VUnicodeString GetAppConfigPathUnderExe(const char16_t* exeFolder) {
     const VUnicodeString config = Join(VUnicodeString(exeFolder), u"Config");
-    std::error_code error;
-    return fs::exists(Native(Join(config, u"global.ini")), error) ? config : VUnicodeString();
+    // The folder backend writes the key "Global" as "Global.ini", and store names compare
+    // without case: a folder the library filled itself must count, whatever case the file has.
+    std::vector<platform::FolderEntry> entries;
+    if (!platform::ListFolder(Native(config), entries)) return {};
+    for (const platform::FolderEntry& entry : entries) {
+        if (!entry.isFolder &&
+            EqualsNoCase(VUnicodeString::FromUtf8(entry.name).str(), u"global.ini"))
+            return config;
+    }
+    return {};
 }
 
 bool CheckAppConfigPathCommandLine(const char16_t* path, VUnicodeString& folder,

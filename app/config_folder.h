@@ -30,7 +30,8 @@ SESSIONDECK_API void SaveAppConfigPath(const char16_t* folder, bool overwriteSib
 // The older location shared by all applications; a found folder is taken over
 // as this application's own.
 SESSIONDECK_API VUnicodeString GetAppConfigPathAlpha();
-// "<exeFolder>/Config" when it holds "global.ini", else empty.
+// "<exeFolder>/Config" when it holds the file "global.ini" (its name in any case, as the
+// folder backend writes "Global.ini"), else empty.
 SESSIONDECK_API VUnicodeString GetAppConfigPathUnderExe(const char16_t* exeFolder);
 
 // The folder named with /F: `folder` gets the path without trailing

@@ -98,8 +98,12 @@ ISessionConfig* CreateSessionConfig(const char16_t* text, int& transferType,
 
     ConnectConfig* transfer = session->GetTransferConnectConfig();
     if (!transfer) {
+        // Without protocol modules the default session names no transfer protocol at all; the
+        // report then names the protocol stored for "no protocol" rather than leave a gap.
+        const VUnicodeString protocol = session->GetTransferProtocol();
         report.SetMessage(kMsgProtocolNotSupported);
-        report.AddInsert(std::u16string_view(session->GetTransferProtocol()));
+        report.AddInsert(protocol.IsEmpty() ? std::u16string_view(ConnectConfigPtr::kNoneProtocol)
+                                            : std::u16string_view(protocol.str()));
         return nullptr;
     }
     transfer->SetPassword(connection.password.c_str());

@@ -132,7 +132,7 @@ void GlobalConfig::Merge(VProfileKey* key) {
 
 // ---- Saving ----------------------------------------------------------------
 
-void GlobalConfig::Save(bool force) {
+bool GlobalConfig::Save(bool force) {
     // Values the host set for this run only go back to what the store holds.
     if (overrideTransferType) transferType.Rollback();
     if (overrideOverwriteAction) overwriteAction.Rollback();
@@ -152,6 +152,12 @@ void GlobalConfig::Save(bool force) {
     synchronizeExplorerFrameState.Save(&key, force);
     if (quickSync.IsModified()) quickSync.Save(&key, true);
     Save(&key, force);
+    // The folder backend writes when the handle closes; flushing here is how a failed write
+    // reaches the caller instead of vanishing in a destructor.
+    m_saveReport = VReportMessageParams();
+    if (key.Flush()) return true;
+    m_saveReport = key.GetReport();
+    return false;
 }
 
 // ---- Small members ---------------------------------------------------------
@@ -327,8 +333,7 @@ void GetGlobalConfig(GlobalConfig*& config) {
 bool SaveGlobalConfig(bool force) {
     GlobalConfig* config = g_shared.load();
     if (!config) return false;
-    config->Save(force);
-    return true;
+    return config->Save(force);
 }
 
 void MergeGlobalConfig(const VProfileKey& key) {

@@ -127,9 +127,12 @@ public:
     void Unlock() override;
 
     using VProfileRecord<GlobalConfig>::Save;
-    // Writes what changed (everything with `force`) to "Global" of the host's store.
-    void Save(bool force);
-    void Save() { Save(false); }
+    // Writes what changed (everything with `force`) to "Global" of the host's store. False
+    // when the store reports that the write failed; GetSaveReport() then says why.
+    bool Save(bool force);
+    bool Save() { return Save(false); }
+    // Why the last Save failed (an errno with the system's text); empty after one that wrote.
+    const VReportMessageParams& GetSaveReport() const { return m_saveReport; }
 
     // Takes each value `key` holds as the current value and its checkpoint,
     // then corrects values out of range again.
@@ -602,6 +605,7 @@ private:
     bool m_transferHost = false;
     bool m_versionStored = false;
     unsigned long m_buildTime = 0;
+    VReportMessageParams m_saveReport;
 };
 
 // The shared instance: built from "Global" of the host's store on first use.
@@ -610,7 +614,8 @@ private:
 SESSIONDECK_API void GetGlobalConfig(GlobalConfig*& config);
 // Save(force) on the shared instance. Before any GetGlobalConfig there is
 // nothing the host could have changed, so nothing is built or written, and
-// the answer is false; otherwise true.
+// the answer is false; otherwise whether the store wrote it (the instance's
+// GetSaveReport() says why not).
 SESSIONDECK_API bool SaveGlobalConfig(bool force);
 // Merges `key` into the shared instance (built first if need be).
 SESSIONDECK_API void MergeGlobalConfig(const VProfileKey& key);

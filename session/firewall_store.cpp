@@ -40,13 +40,18 @@ FirewallConfig* LoadFirewall(const VUnicodeString& name, bool readOnly,
     return new FirewallConfig(name, &key);
 }
 
-bool SaveFirewall(FirewallConfig* firewall, bool force, VProfileStoreFactory* factory) {
+bool SaveFirewall(FirewallConfig* firewall, bool force, VProfileStoreFactory* factory,
+                  VReportMessageParams* report) {
     if (!firewall || CheckFirewallName(firewall->GetFirewallName().str())) return false;
     VProfileStore store(false, factory);
     VProfileKey key(store.GetRootKey(), KeyPath(firewall->GetFirewallName()));
     if (!key.IsWritable()) return false;
     firewall->Save(&key, force);
-    return true;
+    // The folder backend writes when the handle closes; flushing now is how a failed write
+    // (a full disk, a folder that cannot be written) reaches the caller.
+    if (key.Flush()) return true;
+    if (report) *report = key.GetReport();
+    return false;
 }
 
 bool RemoveFirewall(const VUnicodeString& name, VProfileStoreFactory* factory) {

@@ -33,9 +33,12 @@ SESSIONDECK_API FirewallConfig* LoadFirewall(const VUnicodeString& name, bool re
 
 // Saves the firewall into the key of its name, creating it when needed: all
 // members when `force`, else only those changed or never stored. False, with
-// nothing written, for an illegal name or a key that is not writable.
+// nothing written, for an illegal name or a key that is not writable; false
+// too when the store reports that the write failed, with its report (an errno
+// and the system's text) in `report` when one is given.
 SESSIONDECK_API bool SaveFirewall(FirewallConfig* firewall, bool force,
-                                  VProfileStoreFactory* factory = nullptr);
+                                  VProfileStoreFactory* factory = nullptr,
+                                  VReportMessageParams* report = nullptr);
 
 // Deletes the firewall's key. False when there was no such firewall or the
 // store refused.

@@ -73,8 +73,19 @@ TEST(ConfigFolder, FolderBesideTheExecutableNeedsGlobalIni) {
     TempDir dir;
     std::filesystem::create_directories(dir / "Config");
     EXPECT_TRUE(GetAppConfigPathUnderExe(U(dir.path()).c_str()).IsEmpty());
+    std::filesystem::create_directories(dir / "Config/global.ini");
+    EXPECT_TRUE(GetAppConfigPathUnderExe(U(dir.path()).c_str()).IsEmpty()) << "a folder is no file";
+    std::filesystem::remove(dir / "Config/global.ini");
     WriteFileBytes(dir / "Config/global.ini", "");
     EXPECT_EQ(GetAppConfigPathUnderExe((U(dir.path()) + u"/").c_str()), U(dir / "Config"));
+    // The folder backend writes the key "Global" as "Global.ini": any case counts.
+    for (const char* name : {"Global.ini", "GLOBAL.INI"}) {
+        std::filesystem::remove(dir / "Config" / "global.ini");
+        std::filesystem::remove(dir / "Config" / "Global.ini");
+        WriteFileBytes(dir / "Config" / name, "");
+        EXPECT_EQ(GetAppConfigPathUnderExe(U(dir.path()).c_str()), U(dir / "Config")) << name;
+        std::filesystem::remove(dir / "Config" / name);
+    }
 }
 
 TEST(ConfigFolder, RedirectAcceptsNewAndKnownFoldersAndFollowsARedirect) {

@@ -130,3 +130,17 @@ TEST_F(AdHocSessions, UrlsChooseTheProtocolAndRefusalsKeepTheParserReport) {
     EXPECT_EQ(loaded->GetTransferConnectConfig()->GetPassword(), u"s3cret");
     EXPECT_TRUE(loaded->GetTransferConnectConfig()->IsPasswordValid());
 }
+
+TEST_F(AdHocSessions, RefusalWithoutModulesNamesTheProtocol) {
+    GetConnectProtocolTable().ResetForTesting();
+    EXPECT_FALSE(Create(u"sftp://host.example"));
+    EXPECT_EQ(report.GetMessageId(), kMsgProtocolNotSupported);
+    EXPECT_EQ(VUnicodeString(report.GetTextSingleLine()).ToUtf8().find("The protocol SFTP is"), 0u)
+        << VUnicodeString(report.GetTextSingleLine()).ToUtf8();
+
+    // A host name takes the default session's transfer protocol, which names none here.
+    EXPECT_FALSE(Create(u"host.example"));
+    EXPECT_EQ(report.GetMessageId(), kMsgProtocolNotSupported);
+    const std::string text = VUnicodeString(report.GetTextSingleLine()).ToUtf8();
+    EXPECT_EQ(text.find("The protocol None is"), 0u) << text;
+}

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <ctime>
 #include <set>
 
@@ -365,4 +366,23 @@ TEST_F(GlobalOptions, OpacityAndOptionsByText) {
     EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0a0B"), R::kSet);
     EXPECT_EQ(SettingText(config->frvCustomToolbarData), u"0a0b");
     EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0g"), R::kBadValue);
+}
+
+TEST_F(GlobalOptions, SaveReportsAFailedWrite) {
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    ASSERT_TRUE(SaveGlobalConfig(false));
+    EXPECT_EQ(config->GetSaveReport().GetMessageId(), 0u);
+
+    memory.FailFlushes(ENOSPC);
+    config->mruCount = 6;
+    EXPECT_FALSE(SaveGlobalConfig(false)) << "a write the store did not make is no success";
+    EXPECT_EQ(config->GetSaveReport().GetMessageId(), static_cast<uint32_t>(ENOSPC));
+    VReportMessageParams report = config->GetSaveReport();
+    EXPECT_NE(VUnicodeString(report.GetTextSingleLine()).ToUtf8().find("No space left"),
+              std::string::npos);
+
+    memory.FailFlushes(0);
+    EXPECT_TRUE(config->Save());
+    EXPECT_EQ(config->GetSaveReport().GetMessageId(), 0u) << "a good save clears the report";
 }

@@ -2,6 +2,7 @@
 // migration, credential prompts, name checks and the firewall list.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -255,4 +256,19 @@ TEST_F(Firewalls, StoreHelpersListLoadAndRemove) {
     EXPECT_FALSE(RemoveFirewall(u"Alpha", &factory));
     EXPECT_FALSE(FirewallExists(u"Alpha", &factory));
     EXPECT_TRUE(FirewallExists(u"Beta", &factory));
+}
+
+TEST_F(Firewalls, SaveReportsAFailedWrite) {
+    FirewallConfig firewall(u"Office", nullptr);
+    firewall.SetFirewallHostname(u"gate.example");
+    factory.FailFlushes(EIO);
+    VReportMessageParams report;
+    EXPECT_FALSE(SaveFirewall(&firewall, false, &factory, &report));
+    EXPECT_EQ(report.GetMessageId(), static_cast<uint32_t>(EIO));
+    EXPECT_FALSE(SaveFirewall(&firewall, false, &factory)) << "the report is optional";
+
+    factory.FailFlushes(0);
+    VReportMessageParams clean;
+    EXPECT_TRUE(SaveFirewall(&firewall, false, &factory, &clean));
+    EXPECT_EQ(clean.GetMessageId(), 0u);
 }

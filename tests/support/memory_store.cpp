@@ -28,6 +28,7 @@ struct MemoryNode {
 struct MemoryTree {
     MemoryNode root;
     std::vector<MemoryWrite> writes;
+    int flushError = 0;  // what every Flush answers with; 0: success
 };
 
 namespace {
@@ -193,6 +194,11 @@ public:
     bool IsHidden(bool) override { return false; }
     bool SetKeySecurity(const VSecurityDescriptor&) override { return false; }
     VReportMessageParams& GetReport() override { return m_report; }
+    bool Flush() override {
+        if (m_tree->flushError == 0) return true;
+        m_report.SetMessage(static_cast<uint32_t>(m_tree->flushError));
+        return false;
+    }
 
     VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor*) override {
         auto sub = SplitPath(Safe(name));
@@ -316,6 +322,10 @@ int MemoryStoreFactory::WriteCount(std::u16string_view name) const {
     return static_cast<int>(
         std::count_if(m_tree->writes.begin(), m_tree->writes.end(),
                       [&](const MemoryWrite& write) { return write.name.EqualsNoCase(name); }));
+}
+
+void MemoryStoreFactory::FailFlushes(int error) {
+    m_tree->flushError = error;
 }
 
 void MemoryStoreFactory::ClearWrites() {

@@ -55,6 +55,9 @@ public:
     // How often a value of that name (any key, any case) was written.
     int WriteCount(std::u16string_view name) const;
     void ClearWrites();
+    // From now on every key's Flush fails with this errno (0: succeeds again), as a full disk
+    // would make the folder backend's fail.
+    void FailFlushes(int error);
 
 private:
     std::shared_ptr<MemoryTree> m_tree;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,11 +13,17 @@
 
 extern char** environ;
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env) {
-    ProcessResult result;
-    int outPipe[2], errPipe[2];
-    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) return result;
+RunningProcess::RunningProcess(const std::string& program, const std::vector<std::string>& args,
+                               const std::vector<std::string>& env) {
+    // A program that exits before reading its input must fail the write, not kill the test.
+    signal(SIGPIPE, SIG_IGN);
+    int inPipe[2], outPipe[2], errPipe[2];
+    if (pipe2(inPipe, O_CLOEXEC) != 0) return;
+    if (pipe2(outPipe, O_CLOEXEC) != 0 || pipe2(errPipe, O_CLOEXEC) != 0) {
+        close(inPipe[0]);
+        close(inPipe[1]);
+        return;
+    }
 
     std::vector<std::string> argStrings{program};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -38,23 +45,70 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    pid_t pid = -1;
     const int spawned =
-        posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+        posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
+    close(inPipe[0]);
     close(outPipe[1]);
     close(errPipe[1]);
+    m_in = inPipe[1];
+    m_out = outPipe[0];
+    m_err = errPipe[0];
     if (spawned != 0) {
-        close(outPipe[0]);
-        close(errPipe[0]);
-        result.err = std::strerror(spawned);
+        m_pid = -1;
+        m_spawnError = std::strerror(spawned);
+    }
+}
+
+RunningProcess::~RunningProcess() {
+    if (m_pid > 0 && !m_result) {
+        kill(m_pid, SIGKILL);
+        Wait();
+    }
+    for (int fd : {m_in, m_out, m_err}) {
+        if (fd >= 0) close(fd);
+    }
+}
+
+bool RunningProcess::Running() {
+    if (m_pid <= 0 || m_result) return false;
+    siginfo_t info{};
+    info.si_pid = 0;
+    // WNOWAIT leaves the process to be reaped by Wait.
+    if (waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0)
+        return false;
+    return info.si_pid == 0;
+}
+
+bool RunningProcess::Write(const std::string& bytes) {
+    if (m_in < 0) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(m_in, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+void RunningProcess::CloseInput() {
+    if (m_in >= 0) close(m_in);
+    m_in = -1;
+}
+
+ProcessResult RunningProcess::Wait() {
+    if (m_result) return *m_result;
+    ProcessResult result;
+    CloseInput();
+    if (m_pid <= 0) {
+        result.err = m_spawnError;
+        m_result = result;
         return result;
     }
-
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    pollfd fds[2] = {{m_out, POLLIN, 0}, {m_err, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     char buffer[65536];
@@ -71,8 +125,19 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
             }
         }
     }
+    m_out = m_err = -1;
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(m_pid, &status, 0);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    m_result = result;
     return result;
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
+                         const std::vector<std::string>& env,
+                         const std::optional<std::string>& input) {
+    RunningProcess process(program, args, env);
+    // Short inputs fit the pipe, so writing them all before reading any output cannot block.
+    if (input) process.Write(*input);
+    return process.Wait();
 }

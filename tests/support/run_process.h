@@ -1,6 +1,9 @@
 // Runs a program with arguments and captures its exit status, standard output and standard error.
 #pragma once
 
+#include <sys/types.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,33 @@ struct ProcessResult {
     std::string err;
 };
 
-// `env` entries ("NAME=value") are added to, or replace, the current environment.
+// `env` entries ("NAME=value") are added to, or replace, the current environment. Standard
+// input is `input` (then closed), or /dev/null without one.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& args,
-                         const std::vector<std::string>& env = {});
+                         const std::vector<std::string>& env = {},
+                         const std::optional<std::string>& input = std::nullopt);
+
+// A program started with its standard input held open by the test, for a look at it while it
+// waits for input. Wait() closes the input, collects the output and reaps the process.
+class RunningProcess {
+public:
+    RunningProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env = {});
+    ~RunningProcess();
+    RunningProcess(const RunningProcess&) = delete;
+    RunningProcess& operator=(const RunningProcess&) = delete;
+
+    pid_t pid() const { return m_pid; }  // -1 when it could not be started
+    bool Running();                      // not yet exited (without reaping it)
+    bool Write(const std::string& bytes);
+    void CloseInput();
+    ProcessResult Wait();
+
+private:
+    pid_t m_pid = -1;
+    int m_in = -1;
+    int m_out = -1;
+    int m_err = -1;
+    std::string m_spawnError;
+    std::optional<ProcessResult> m_result;
+};

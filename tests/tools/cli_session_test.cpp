@@ -131,3 +131,48 @@ TEST_F(CliSession, NewFromUrlNamesTheSessionAfterItsHost) {
     // The default session the URL sessions start from lists like any other.
     EXPECT_EQ(Ok({"ls"}), "Lab\\\nDefault\nhost.example\nhost.example (2)\n");
 }
+
+TEST_F(CliSession, DefaultSessionIsThereOnANewFolder) {
+    const std::string shown = Ok({"show", "Default"});
+    EXPECT_NE(shown.find("\nRows=24\n"), std::string::npos) << shown;
+    Ok({"set", "Default", "Rows", "30"});
+    EXPECT_NE(Ok({"show", "default"}).find("\nRows=30\n"), std::string::npos);
+    Ok({"new", "fresh"});
+    EXPECT_NE(Ok({"show", "fresh"}).find("\nRows=30\n"), std::string::npos)
+        << "a new session starts from the default session";
+}
+
+TEST_F(CliSession, NewNamesAreTrimmedAndBlankNamesRefused) {
+    Ok({"new", " x "});
+    Ok({"mkdir", "  Lab "});
+    EXPECT_EQ(Ok({"ls"}), "Lab\\\nDefault\nx\n");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Config/Sessions/x.ini"));
+    Ok({"rename", "x", " y "});
+    EXPECT_EQ(Ok({"new", "--url", "sftp://host.example", "Lab\\ z "}), "Lab\\z\n");
+    EXPECT_EQ(Ok({"ls", "-r"}), "Lab\\\nLab\\z\nDefault\ny\n");
+
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"rename", "y", "   "},
+                                               {"mkdir", "  "},
+                                               {"mkdir", "Lab\\ "},
+                                               {"new", "Lab\\  "},
+                                               {"new", "--url", "sftp://host.example", " "},
+                                               {"rename", "y", " __FolderData__ "}}) {
+        auto r = Run(command);
+        EXPECT_EQ(r.status, 1) << command[0] << " '" << command.back() << "': " << r.out;
+        EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+    EXPECT_EQ(Ok({"ls", "-r"}), "Lab\\\nLab\\z\nDefault\ny\n") << "nothing was created";
+}
+
+TEST_F(CliSession, SetHostnameOnAFileWithoutOneIsWhatShowShows) {
+    WriteFileBytes(dir / "Config/Sessions/s.ini",
+                   "D:\"Is Session\"=00000001\r\nS:\"Protocol Name\"=SSH2\r\n");
+    Ok({"set", "s", "Hostname", "web.example"});
+    Ok({"set", "s", "Username", "ann"});
+    const std::string shown = Ok({"show", "s"});
+    EXPECT_NE(shown.find("\nHostname=web.example\n"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\nUsername=ann\n"), std::string::npos) << shown;
+    EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/s.ini").find("S:\"Hostname\"=web.example\r\n"),
+              std::string::npos);
+}

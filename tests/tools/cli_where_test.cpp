@@ -66,3 +66,37 @@ TEST_F(CliWhere, MigratedFolderIsFollowedAndAnUnmigratedOneFlagged) {
     EXPECT_EQ(Run({"--config", old.string(), "where"}).out,
               old.string() + "\nchosen by: --config\n");
 }
+
+TEST_F(CliWhere, ConfigBesideTheExecutableCountsWhateverTheCaseOfGlobalIni) {
+    // A copy of the host in a folder of its own, finding the library where the build put it.
+    const std::filesystem::path built(SESSIONDECK_CLI_PATH);
+    const std::filesystem::path host = dir / "bin/sessiondeck";
+    std::filesystem::create_directories(host.parent_path());
+    std::filesystem::copy_file(built, host);
+    const std::vector<std::string> env{
+        "LD_LIBRARY_PATH=" + built.parent_path().parent_path().string(),
+        "SESSIONDECK_REGISTRY_DIR=" + (dir / "registry").string(),
+        "XDG_CONFIG_HOME=" + (dir / "xdg").string(), "SESSIONDECK_CONFIG="};
+    const std::string beside =
+        (dir / "bin/Config").string() + "\nchosen by: beside the executable\n";
+
+    std::filesystem::create_directories(dir / "bin/Config");
+    auto r = RunProcess(host.string(), {"where"}, env);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, (dir / "xdg/sessiondeck/Config").string() + "\nchosen by: default\n")
+        << "an empty Config folder does not count";
+    for (const char* name : {"global.ini", "Global.ini"}) {
+        WriteFileBytes(dir / "bin/Config" / name, "");
+        r = RunProcess(host.string(), {"where"}, env);
+        EXPECT_EQ(r.out.rfind(beside, 0), 0u) << name << ": " << r.out << r.err;
+        std::filesystem::remove(dir / "bin/Config" / name);
+    }
+    // What the host itself writes there makes the folder count.
+    ASSERT_EQ(
+        RunProcess(host.string(),
+                   {"--config", (dir / "bin/Config").string(), "global", "set", "MRU Count", "5"},
+                   env)
+            .status,
+        0);
+    EXPECT_EQ(RunProcess(host.string(), {"where"}, env).out, beside);
+}

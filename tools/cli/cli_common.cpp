@@ -15,6 +15,31 @@ namespace {
 
 std::unique_ptr<VProfileStoreFactory> g_factory;
 
+// Under --read-only every store the library opens, whatever it asks for, opens read-only: the
+// commands refuse their changes themselves, and this makes sure that what the library writes on
+// its own (seeded defaults, repaired order records, a first global save) stays unwritten too.
+class ReadOnlyStore : public VProfilePrivateStore {
+public:
+    explicit ReadOnlyStore(VProfilePrivateStore* inner) : m_inner(inner) {}
+    VProfilePrivateKey* OpenRootKey(bool) override { return m_inner->OpenRootKey(true); }
+
+private:
+    std::unique_ptr<VProfilePrivateStore> m_inner;
+};
+
+class ReadOnlyStoreFactory : public VProfileStoreFactory {
+public:
+    explicit ReadOnlyStoreFactory(std::unique_ptr<VProfileStoreFactory> inner)
+        : m_inner(std::move(inner)) {}
+    VProfilePrivateStore* CreateStore() override {
+        VProfilePrivateStore* store = m_inner->CreateStore();
+        return store ? new ReadOnlyStore(store) : nullptr;
+    }
+
+private:
+    std::unique_ptr<VProfileStoreFactory> m_inner;
+};
+
 VProfileStoreFactory* HostFactory() {
     return g_factory.get();
 }
@@ -122,6 +147,7 @@ void InitialiseHost(const GlobalOptions& options) {
     } else {
         g_factory = std::make_unique<VIniFileStoreFactory>(FromUtf8(options.configFolder));
     }
+    if (options.readOnly) g_factory = std::make_unique<ReadOnlyStoreFactory>(std::move(g_factory));
     SessionDeckDllInitProfileFactory(&HostFactory);
     SessionDeckDllInit(FromUtf8(options.appName).c_str(), &HostRouter);
 }
@@ -166,6 +192,14 @@ std::string ToUtf8(const VUnicodeString& text) {
 }
 VUnicodeString FromUtf8(const std::string& text) {
     return VUnicodeString::FromUtf8(text);
+}
+
+std::string ReportText(const VReportMessageParams& report, const std::string& otherwise) {
+    if (report.GetMessageId() == 0) return otherwise;
+    VReportMessageParams copy(report);
+    std::string text = ToUtf8(VUnicodeString(copy.GetTextSingleLine()));
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    return text.empty() ? otherwise : text;
 }
 
 std::string DescribeReport(VReportMessageParams& report) {

@@ -93,6 +93,10 @@ std::unique_ptr<VProfileKey> OpenKey(VProfileStore& store, const VUnicodeString&
 std::string ToUtf8(const VUnicodeString& text);
 VUnicodeString FromUtf8(const std::string& text);
 
+// The text of a report that says why a write failed (the system's text for an errno), or
+// `otherwise` when the library left no report.
+std::string ReportText(const VReportMessageParams& report, const std::string& otherwise);
+
 // A report as the host prints a refusal: its id as 0x%08x, a space and its
 // text on one line.
 std::string DescribeReport(VReportMessageParams& report);

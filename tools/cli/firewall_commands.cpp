@@ -9,6 +9,7 @@
 #include "profile/secret_forms.h"
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
+#include "tools/cli/secret_input.h"
 
 namespace cli {
 namespace {
@@ -143,9 +144,11 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     const int member = FindMember(*firewall, args[1]);
     SetMember(*firewall, member, args[2]);
     RequireWritable(options);
-    if (!SaveFirewall(firewall.Get(), false))
-        throw Failure(kNotFound,
-                      "firewall '" + ToUtf8(name) + "' is not writable; nothing was changed");
+    VReportMessageParams report;
+    if (!SaveFirewall(firewall.Get(), false, nullptr, &report))
+        throw Failure(kNotFound, "firewall '" + ToUtf8(name) + "' could not be saved: " +
+                                     ReportText(report, "it is not writable") +
+                                     "; nothing was changed");
 
     // The store writes when its keys close and drops what it cannot write
     // (a text holding a line break, a read-only file): read the value back so
@@ -154,10 +157,18 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     const bool same = check && (member == FirewallConfig::kMemberPassword
                                     ? check->GetStoredPassword() == firewall->GetStoredPassword()
                                     : ShowValue(*check, member) == ShowValue(*firewall, member));
-    if (!same)
+    if (!same) {
+        // The store refuses texts holding a line break; anything else that drops a change is
+        // the store's own failure, and naming line breaks then would mislead.
+        const bool lineBreak = args[2].find_first_of("\r\n") != std::string::npos;
         throw Failure(kNotFound, "the change to '" + args[1] + "' of firewall '" + ToUtf8(name) +
-                                     "' could not be written to " + options.configFolder +
-                                     " (texts must not hold line breaks)");
+                                     "' could not be written to " + DescribeStore(options) + " (" +
+                                     (lineBreak ? std::string("texts must not hold line breaks")
+                                                : ReportText(report,
+                                                             "the store did not keep it; is the "
+                                                             "folder writable?")) +
+                                     ")");
+    }
 }
 
 void RunRemove(GlobalOptions& options, const std::string& nameText) {
@@ -195,11 +206,24 @@ void AddFirewallCommands(CLI::App& app, GlobalOptions& options) {
         "Set one value of a firewall, creating the firewall with default values when missing. "
         "VALUE-NAME is one of \"Firewall Type\" (a type's stored name, case-sensitive), "
         "\"Firewall Address\", \"Firewall Port\" (1-65535), \"Proxy Prompt\", \"Proxy Command\", "
-        "\"Firewall User\", \"Firewall Password\" (stored scrambled)");
+        "\"Firewall User\", \"Firewall Password\" (stored scrambled; give it with "
+        "--password-stdin)");
     setCmd->add_option("NAME", (*set)[0], "Firewall name")->required();
     setCmd->add_option("VALUE-NAME", (*set)[1], "Value name")->required();
-    setCmd->add_option("VALUE", (*set)[2], "The new value")->required();
-    setCmd->callback([&options, set] { RunSet(options, *set); });
+    auto* value = setCmd->add_option("VALUE", (*set)[2],
+                                     "The new value (for the password, prefer --password-stdin)");
+    auto passwordStdin = std::make_shared<bool>(false);
+    setCmd
+        ->add_flag("--password-stdin", *passwordStdin,
+                   std::string(kPasswordStdinHelp) + "; it is the VALUE")
+        ->excludes(value);
+    setCmd->callback([&options, set, value, passwordStdin] {
+        if (*passwordStdin)
+            (*set)[2] = ReadSecretFromStdin("value of '" + (*set)[1] + "'");
+        else if (value->count() == 0)
+            throw Failure(kUsage, "VALUE is required without --password-stdin");
+        RunSet(options, *set);
+    });
 
     auto rm = std::make_shared<std::string>();
     CLI::App* rmCmd = firewall->add_subcommand("rm", "Delete a firewall with all its values");

@@ -83,7 +83,10 @@ void RunSet(GlobalOptions& options, const GlobalArgs& args) {
         if (!key.IsWritable())
             throw Failure(kNotFound, "'Global' is not writable; nothing was changed");
     }
-    config.Save();
+    if (!config.Save())
+        throw Failure(kNotFound, "the change to '" + args.name + "' could not be written to " +
+                                     DescribeStore(options) + ": " +
+                                     ReportText(config.GetSaveReport(), "the store refused it"));
 
     // The store drops what it cannot write when it closes; read the options
     // back so that a lost change is reported rather than passed over.
@@ -95,7 +98,7 @@ void RunSet(GlobalOptions& options, const GlobalArgs& args) {
     const auto found = wanted ? FindText(*stored, wanted->name) : std::nullopt;
     if (!wanted || !found || found->value != wanted->value) {
         throw Failure(kNotFound, "the change to '" + args.name + "' could not be written to " +
-                                     options.configFolder);
+                                     DescribeStore(options));
     }
 }
 

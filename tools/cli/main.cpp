@@ -24,7 +24,9 @@ int main(int argc, char** argv) {
     cli::GlobalOptions options;
     CLI::App app(
         "sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
-        "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.",
+        "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.\n"
+        "Give passwords with --password-stdin (set, new, firewall set, secret encode), never "
+        "as arguments: other users can read a process's arguments.",
         "sessiondeck");
     app.fallthrough();
     app.require_subcommand(1);
@@ -37,7 +39,8 @@ int main(int argc, char** argv) {
                    "HKEY_LOCAL_MACHINE or HKLM; hives in $SESSIONDECK_REGISTRY_DIR, else "
                    "$XDG_CONFIG_HOME/sessiondeck/registry)");
     app.add_flag("--read-only", options.readOnly,
-                 "Open the store read-only: nothing is ever written");
+                 "Open the store read-only: nothing is ever written, and commands that would "
+                 "change it exit 1");
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);
     cli::AddFirewallCommands(app, options);

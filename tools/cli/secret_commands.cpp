@@ -8,6 +8,7 @@
 #include <string>
 
 #include "profile/secret_forms.h"
+#include "tools/cli/secret_input.h"
 
 namespace cli {
 namespace {
@@ -97,8 +98,22 @@ void AddSecretCommands(CLI::App& app, GlobalOptions&) {
         secret->add_subcommand("encode", "Print the stored text of TEXT in the given form");
     encodeCmd->add_option("--form", encode->first, "scrambled, blowfish or capi (data protection)")
         ->required();
-    encodeCmd->add_option("TEXT", encode->second, "The plain value")->required();
-    encodeCmd->callback([encode] { RunEncode(encode->first, encode->second); });
+    auto* text =
+        encodeCmd->add_option("TEXT", encode->second,
+                              "The plain value (prefer --password-stdin: other users can see "
+                              "arguments in the process list)");
+    auto passwordStdin = std::make_shared<bool>(false);
+    encodeCmd
+        ->add_flag("--password-stdin", *passwordStdin,
+                   std::string(kPasswordStdinHelp) + "; it is the TEXT")
+        ->excludes(text);
+    encodeCmd->callback([encode, text, passwordStdin] {
+        if (*passwordStdin)
+            encode->second = ReadSecretFromStdin("text to encode");
+        else if (text->count() == 0)
+            throw Failure(kUsage, "TEXT is required without --password-stdin");
+        RunEncode(encode->first, encode->second);
+    });
 
     auto decode = std::make_shared<std::string>();
     CLI::App* decodeCmd = secret->add_subcommand(

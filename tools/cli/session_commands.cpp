@@ -1,10 +1,14 @@
 // The session commands of the sessiondeck host, all through the session database.
 #include "tools/cli/session_commands.h"
 
+#include <sys/stat.h>
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
+
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -23,6 +27,7 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "tools/cli/protocol_loading.h"
+#include "tools/cli/secret_input.h"
 
 namespace cli {
 namespace {
@@ -55,10 +60,32 @@ VUnicodeString ParsePath(const std::string& text) {
     return path;
 }
 
-// A name that is about to be created or given.
-VUnicodeString ParseNewName(const VUnicodeString& name) {
-    if (auto refusal = CheckSessionName(name.str())) throw Failure(kNotFound, ToUtf8(*refusal));
+// A name that is about to be created or given, as it will be stored: without leading and
+// trailing blanks (which a file name would keep invisibly), refused when nothing is left.
+VUnicodeString ParseNewName(const VUnicodeString& typed) {
+    if (auto refusal = CheckSessionName(typed.str())) throw Failure(kNotFound, ToUtf8(*refusal));
+    const VUnicodeString name = TrimSessionName(typed.str());
+    if (name.IsEmpty())
+        throw Failure(kNotFound, "'" + ToUtf8(typed) + "' is no name: it is empty once trimmed");
     return name;
+}
+
+// The path of a new item: its folder as typed, its name trimmed and checked.
+VUnicodeString NewItemPath(const VUnicodeString& path, VUnicodeString& folder,
+                           VUnicodeString& name) {
+    folder = SessionDatabase::ParentPath(path);
+    name = ParseNewName(SessionDatabase::LeafName(path));
+    return SessionDatabase::JoinPath(folder, name);
+}
+
+// The default session is always there: the library makes it on first use.
+bool IsDefaultSession(const VUnicodeString& path) {
+    return path.EqualsNoCase(kDefaultSessionName);
+}
+
+// Why a write of the session database failed: its report when it left one, else `otherwise`.
+std::string WriteFailure(const SessionDatabase& db, const std::string& otherwise) {
+    return ReportText(db.GetReport(), otherwise);
 }
 
 void RequireExisting(const VUnicodeString& path) {
@@ -161,8 +188,11 @@ std::string UnreadReason(const VUnicodeString& path) {
            " MiB); its values were not read and the file is left as it is";
 }
 
-SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& path) {
-    RequireExisting(path);
+SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& typed) {
+    // The library knows the default session by its exact name.
+    const VUnicodeString path =
+        IsDefaultSession(typed) ? VUnicodeString(kDefaultSessionName) : typed;
+    if (!IsDefaultSession(path)) RequireExisting(path);
     auto session = SessionPointer::Adopt(db.Lookup(path));
     if (!session) throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a folder, not a session");
     if (const std::string reason = UnreadReason(path); !reason.empty())
@@ -171,10 +201,13 @@ SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& path
 }
 
 // Sets the setting of that value name (compared without case, as the store
-// compares names) from its text form.
+// compares names) from its text form. Both connections keep the host and the user under the same
+// value names, and the side saved last writes its own: a value name is set in every setting that
+// has it, or the other side would write the old value back over the new one.
 void SetSetting(ISessionConfig& session, const std::string& nameText, const std::string& text) {
     const VUnicodeString name = FromUtf8(nameText);
     const VUnicodeString value = FromUtf8(text);
+    bool found = false;
     for (VProfileData* setting : Settings(session)) {
         if (!setting->GetName().EqualsNoCase(name.str())) continue;
         bool ok = false;
@@ -195,14 +228,42 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
             throw Failure(kUsage, "'" + text + "' is not a value of '" +
                                       ToUtf8(setting->GetName()) + "'; its current value is '" +
                                       ShowSetting(*setting) + "'");
-        return;
+        found = true;
     }
-    throw Failure(kUsage, "no session value '" + nameText + "' (see 'sessiondeck show PATH')");
+    if (!found)
+        throw Failure(kUsage, "no session value '" + nameText + "' (see 'sessiondeck show PATH')");
+}
+
+// Why a folder of a configuration folder cannot be listed (the system's text), or empty when it
+// can. A folder the store cannot list looks empty through the store, so without this a listing
+// or a copy would pass over everything in it without a word. The registry store lists what it
+// holds.
+std::string UnreadableFolderReason(const GlobalOptions& options, const VUnicodeString& folder) {
+    if (!options.registry.empty() || options.configFolder.empty()) return {};
+    std::string native = options.configFolder + "/" + ToUtf8(SessionDatabase::KeyPath(folder));
+    for (char& c : native) {
+        if (c == '\\') c = '/';
+    }
+    std::error_code error;
+    std::filesystem::directory_iterator listing(native, error);
+    if (!error || error == std::errc::no_such_file_or_directory ||
+        error == std::errc::not_a_directory)
+        return {};
+    return error.message();
 }
 
 // ---- the commands ------------------------------------------------------------
 
-void ListFolder(const SessionDatabase& db, const VUnicodeString& folder, bool recursive) {
+// Prints the folder's children; returns how many folders (this one or below) could not be read,
+// each named on standard error.
+int ListFolder(const GlobalOptions& options, const SessionDatabase& db,
+               const VUnicodeString& folder, bool recursive) {
+    int unreadable = 0;
+    if (const std::string reason = UnreadableFolderReason(options, folder); !reason.empty()) {
+        std::cerr << "warning: folder '" << (folder.IsEmpty() ? "" : ToUtf8(folder))
+                  << "' could not be read (" << reason << "); its contents are not listed\n";
+        ++unreadable;
+    }
     VStringArray folders;
     VStringArray sessions;
     db.GetFolderList(folder, folders);
@@ -210,10 +271,11 @@ void ListFolder(const SessionDatabase& db, const VUnicodeString& folder, bool re
     for (const VUnicodeString& name : folders) {
         const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
         std::cout << ToUtf8(recursive ? path : name) << "\\\n";
-        if (recursive) ListFolder(db, path, true);
+        if (recursive) unreadable += ListFolder(options, db, path, true);
     }
     for (const VUnicodeString& name : sessions)
         std::cout << ToUtf8(recursive ? SessionDatabase::JoinPath(folder, name) : name) << '\n';
+    return unreadable;
 }
 
 void RunList(GlobalOptions& options, const std::string& folderText, bool recursive) {
@@ -221,21 +283,28 @@ void RunList(GlobalOptions& options, const std::string& folderText, bool recursi
     const SessionDatabase db = Database(options);
     const VUnicodeString folder = ParsePath(folderText);
     RequireFolder(db, folder);
-    ListFolder(db, folder, recursive);
+    if (const int unreadable = ListFolder(options, db, folder, recursive)) {
+        std::cout.flush();
+        throw Failure(kNotFound, std::to_string(unreadable) +
+                                     (unreadable == 1 ? " folder" : " folders") +
+                                     " could not be read; the listing is incomplete");
+    }
 }
 
 void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
-    const VUnicodeString path = ParsePath(pathText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder always exists");
-    const VUnicodeString parent = SessionDatabase::ParentPath(path);
-    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    const VUnicodeString typed = ParsePath(pathText);
+    if (typed.IsEmpty()) throw Failure(kNotFound, "the root folder always exists");
+    VUnicodeString parent;
+    VUnicodeString name;
+    const VUnicodeString path = NewItemPath(typed, parent, name);
     RequireFolder(db, parent);
     RequireFreeName(parent, name);
     RequireWritable(options);
     if (!db.InsertFolder(parent, name, {}, true))
-        throw Failure(kNotFound, "folder '" + ToUtf8(path) + "' could not be created");
+        throw Failure(kNotFound, "folder '" + ToUtf8(path) + "' could not be created: " +
+                                     WriteFailure(db, "the store refused to create it"));
 }
 
 void RunCopy(GlobalOptions& options, const std::string& pathText, const std::string& targetText) {
@@ -247,10 +316,26 @@ void RunCopy(GlobalOptions& options, const std::string& pathText, const std::str
     RequireExisting(path);
     RequireFolder(db, target);
     RequireWritable(options);
+    // A folder the store cannot list copies as an empty one: refuse before anything is copied.
+    VStringArray sessions;
+    VStringArray folders;
+    db.ExpandPaths(VStringArray{path}, sessions, folders);
+    if (db.IsFolder(path)) folders.Add(path);
+    for (const VUnicodeString& folder : folders) {
+        if (const std::string reason = UnreadableFolderReason(options, folder); !reason.empty())
+            throw Failure(kNotFound, "folder '" + ToUtf8(folder) + "' could not be read (" +
+                                         reason + "); nothing was copied");
+    }
     const VUnicodeString copied = db.Copy(path, target, true, {}, true);
-    if (copied.IsEmpty())
+    if (copied.IsEmpty()) {
+        const bool below = db.IsFolder(path) && (target.EqualsNoCase(path.str()) ||
+                                                 target.str().starts_with(path.str() + u"\\"));
         throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be copied into '" +
-                                     ToUtf8(target) + "' (a folder cannot go below itself)");
+                                     ToUtf8(target) + "' (" +
+                                     (below ? std::string("a folder cannot go below itself")
+                                            : WriteFailure(db, "the store refused the copy")) +
+                                     ")");
+    }
     std::cout << ToUtf8(copied) << '\n';
 }
 
@@ -266,7 +351,8 @@ void RunRename(GlobalOptions& options, const std::string& pathText, const std::s
     if (!oldName.EqualsNoCase(newName.str())) RequireFreeName(folder, newName);
     RequireWritable(options);
     if (!db.Rename(folder, oldName, newName))
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be renamed");
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be renamed: " +
+                                     WriteFailure(db, "the store refused the rename"));
 }
 
 void RunMove(GlobalOptions& options, const std::string& pathText, const std::string& before,
@@ -288,7 +374,8 @@ void RunMove(GlobalOptions& options, const std::string& pathText, const std::str
                                      "ordered apart");
     RequireWritable(options);
     if (db.Reorder(path, target, !after.empty()).IsEmpty())
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be moved");
+        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be moved: " +
+                                     WriteFailure(db, "the store refused the new order"));
 }
 
 void RunRemove(GlobalOptions& options, const std::string& pathText) {
@@ -299,7 +386,8 @@ void RunRemove(GlobalOptions& options, const std::string& pathText) {
     RequireExisting(path);
     RequireWritable(options);
     if (!db.Remove(path))
-        throw Failure(kNotFound, "could not delete all of '" + ToUtf8(path) + "'");
+        throw Failure(kNotFound, "could not delete all of '" + ToUtf8(path) +
+                                     "': " + WriteFailure(db, "the store refused to delete it"));
 }
 
 void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
@@ -383,9 +471,24 @@ VUnicodeString NameFromHost(const VUnicodeString& host) {
     return VUnicodeString(name);
 }
 
+// Saves a session made in memory as folder\name; a refusal names the library's reason.
+void InsertNewSession(const SessionDatabase& db, const VUnicodeString& folder,
+                      const VUnicodeString& name, ISessionConfig& session) {
+    const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
+    session.SetSessionName(name);
+    const bool inserted = db.InsertSession(folder, name, &session, {}, true);
+    // A store that drops what it cannot write leaves no session behind: look, rather than trust.
+    if (!inserted || !SessionDatabase::Exists(path) || db.IsFolder(path))
+        throw Failure(kNotFound,
+                      "session '" + ToUtf8(path) + "' could not be created: " +
+                          WriteFailure(db, "the store did not write it (is the folder writable?)"));
+}
+
 // `new --url`: the ad-hoc session the library makes of the text, saved under
 // PATH, or when none is given under its host's name, made unique, at the root.
-void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const std::string& url) {
+// `password`, when given, replaces whatever password the URL holds.
+void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const std::string& url,
+                   const std::optional<std::string>& password) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     RequireWritable(options);
@@ -394,6 +497,13 @@ void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const st
     const SessionPointer session =
         SessionPointer::Adopt(CreateSessionConfig(FromUtf8(url).c_str(), transferType, report));
     if (!session) throw Failure(kNotFound, DescribeReport(report));
+    if (password) {
+        ConnectConfig* transfer = session->GetTransferConnectConfig();
+        if (transfer == nullptr)
+            throw Failure(kNotFound, "the session made of '" + url + "' has no connection");
+        transfer->SetPassword(FromUtf8(*password).c_str());
+        transfer->SetPasswordValid(!password->empty());
+    }
 
     VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) {
@@ -401,24 +511,25 @@ void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const st
         if (host.IsEmpty()) throw Failure(kNotFound, "'" + url + "' names no host; give PATH");
         path = SessionDatabase::GetUniqueSessionName(NameFromHost(host));
     }
-    const VUnicodeString folder = SessionDatabase::ParentPath(path);
-    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    VUnicodeString folder;
+    VUnicodeString name;
+    path = NewItemPath(path, folder, name);
     RequireFolder(db, folder);
     RequireFreeName(folder, name);
-    session->SetSessionName(name);
-    if (!db.InsertSession(folder, name, session.Get(), {}, true))
-        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be created");
+    InsertNewSession(db, folder, name, *session);
     std::cout << ToUtf8(path) << '\n';
 }
 
 void RunNew(GlobalOptions& options, const std::string& pathText,
-            const std::array<std::string, 4>& connection) {
+            const std::array<std::string, 4>& connection,
+            const std::optional<std::string>& password) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
-    const VUnicodeString path = ParsePath(pathText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "a session needs a name");
-    const VUnicodeString folder = SessionDatabase::ParentPath(path);
-    const VUnicodeString name = ParseNewName(SessionDatabase::LeafName(path));
+    const VUnicodeString typed = ParsePath(pathText);
+    if (typed.IsEmpty()) throw Failure(kNotFound, "a session needs a name");
+    VUnicodeString folder;
+    VUnicodeString name;
+    NewItemPath(typed, folder, name);
     RequireFolder(db, folder);
     RequireFreeName(folder, name);
     RequireWritable(options);
@@ -426,10 +537,44 @@ void RunNew(GlobalOptions& options, const std::string& pathText,
     const SessionPointer defaults =
         SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
     const SessionPointer session = SessionPointer::Adopt(defaults->Clone());
-    session->SetSessionName(name);
     ApplyConnection(*session, connection);
-    if (!db.InsertSession(folder, name, session.Get(), {}, true))
-        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be created");
+    if (password) {
+        ConnectConfig* config = session->GetTermConnectConfig();
+        if (config == nullptr) config = session->GetTransferConnectConfig();
+        if (config == nullptr)
+            throw Failure(kNotFound,
+                          "the session has no connection to take a password; give "
+                          "--protocol");
+        config->SetPassword(FromUtf8(*password).c_str());
+        config->SetPasswordValid(!password->empty());
+    }
+    InsertNewSession(db, folder, name, *session);
+}
+
+// The text every setting of that value name shows (the first one's).
+std::optional<std::string> ShownValue(ISessionConfig& session, const std::string& nameText) {
+    const VUnicodeString name = FromUtf8(nameText);
+    for (VProfileData* setting : Settings(session)) {
+        if (setting->GetName().EqualsNoCase(name.str())) return ShowSetting(*setting);
+    }
+    return std::nullopt;
+}
+
+// Which file version the session's value file is (inode, modification and change times, size),
+// or nullopt when there is none or the store is no configuration folder. The folder backend
+// replaces a value file by rename when it writes, so a save that wrote changes it.
+std::optional<std::array<int64_t, 4>> ValueFileVersion(const GlobalOptions& options,
+                                                       const VUnicodeString& path) {
+    if (!options.registry.empty() || options.configFolder.empty()) return std::nullopt;
+    std::string native =
+        options.configFolder + "/" + ToUtf8(SessionDatabase::KeyPath(path)) + ".ini";
+    std::replace(native.begin(), native.end(), '\\', '/');
+    struct stat info {};
+    if (stat(native.c_str(), &info) != 0) return std::nullopt;
+    return std::array<int64_t, 4>{static_cast<int64_t>(info.st_ino),
+                                  int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec,
+                                  int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec,
+                                  static_cast<int64_t>(info.st_size)};
 }
 
 void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
@@ -441,9 +586,28 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
         throw Failure(kNotFound, reason + "; nothing was changed");
     SetSetting(*session, args[1], args[2]);
     RequireWritable(options);
+    const bool changed = session->IsModified();
+    const auto before = ValueFileVersion(options, session->GetSessionPath());
     if (!db.Save(session.Get(), true))
-        throw Failure(kNotFound,
-                      "session '" + ToUtf8(path) + "' is read-only; nothing was changed");
+        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be saved: " +
+                                     WriteFailure(db, "it is read-only") + "; nothing was changed");
+    // The folder store drops what it cannot write when it closes, and may not say so: a change
+    // that left the value file as it was is reported rather than passed over. (Comparing the
+    // values read back would not do: the load rules may correct what was written.)
+    if (changed && before == ValueFileVersion(options, session->GetSessionPath()) &&
+        options.registry.empty())
+        throw Failure(kNotFound, "the change to '" + args[1] + "' of session '" + ToUtf8(path) +
+                                     "' could not be written to " + DescribeStore(options));
+}
+
+struct SessionState {
+    VUnicodeString path;
+    bool writable = true;
+};
+
+void CollectSession(VProfileKey&, const VUnicodeString& path, const VUnicodeString&,
+                    void* context) {
+    static_cast<std::vector<SessionState>*>(context)->push_back({path, true});
 }
 
 void RunApplyDefault(GlobalOptions& options, const std::string& name, const std::string& value) {
@@ -454,18 +618,72 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
     defaults->Checkpoint();
     SetSetting(*defaults, name, value);
     RequireWritable(options);
+    const VUnicodeString defaultPath(kDefaultSessionName);
+    const bool changed = defaults->IsModified();
+    const auto defaultBefore = ValueFileVersion(options, defaultPath);
     const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
-    db.Save(defaults.Get(), true);
-    std::cout << "updated " << tally.updated << " of " << tally.visited << " sessions\n";
-    if (tally.updated < tally.visited) {
+    std::string failure;
+    bool defaultLost = false;
+    if (!db.Save(defaults.Get(), true)) {
+        failure = WriteFailure(db, "the default session could not be saved");
+        defaultLost = true;
+    } else if (db.GetReport().GetMessageId() != 0) {
+        failure = WriteFailure(db, "");
+    }
+    if (!defaultLost && changed && options.registry.empty() &&
+        defaultBefore == ValueFileVersion(options, defaultPath)) {
+        defaultLost = true;
+        if (failure.empty()) failure = "the default session's change was not written";
+    }
+
+    // Every writable session must now show what the default session shows (both read back, so
+    // that the load rules apply alike); a session that does not lost its write.
+    std::vector<SessionState> sessions;
+    SessionDatabase::EnumAllSessions(&CollectSession, &sessions);
+    const SessionPointer storedDefaults =
+        SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
+    // The default session as read back shows the value as the load rules give it; when its
+    // own write was lost, the value set is all there is to compare with.
+    const auto wanted = ShownValue(defaultLost ? *defaults : *storedDefaults, name);
+    // Counted here rather than taken from the walk's tally, which cannot tell a read-only
+    // session from one whose write was lost.
+    int failed = 0;
+    int readOnly = 0;
+    std::string firstFailed;
+    for (SessionState& state : sessions) {
+        {
+            VProfileStore store(false);
+            VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(state.path));
+            state.writable = key.IsWritable();
+        }
+        if (!state.writable) {
+            ++readOnly;
+            continue;
+        }
+        const SessionPointer stored = SessionPointer::Adopt(db.Lookup(state.path));
+        if (stored && ShownValue(*stored, name) == wanted) continue;
+        if (failed++ == 0) firstFailed = ToUtf8(state.path);
+    }
+    const int visited = std::max(tally.visited, static_cast<int>(sessions.size()));
+    std::cout << "updated " << visited - readOnly - failed << " of " << visited << " sessions\n";
+    if (readOnly > 0) {
         // The message's inserts are plain %1 and %2, which take text.
-        const VUnicodeString visited = FromUtf8(std::to_string(tally.visited));
-        const VUnicodeString skipped = FromUtf8(std::to_string(tally.visited - tally.updated));
+        const VUnicodeString visitedText = FromUtf8(std::to_string(visited));
+        const VUnicodeString skipped = FromUtf8(std::to_string(readOnly));
         const std::u16string text =
-            FormatMessageText(LookupLibraryMessage(0xA1090004), visited.str(), skipped.str());
+            FormatMessageText(LookupLibraryMessage(0xA1090004), visitedText.str(), skipped.str());
         std::string line = ToUtf8(VUnicodeString(text));
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         std::cout << line << '\n';
+    }
+    if (failed > 0 || !failure.empty()) {
+        std::cout.flush();
+        std::string message;
+        if (failed > 0)
+            message = std::to_string(failed) + (failed == 1 ? " session" : " sessions") +
+                      " could not be written (the first: '" + firstFailed + "')";
+        if (!failure.empty()) message += (message.empty() ? "" : ": ") + failure;
+        throw Failure(kNotFound, message);
     }
 }
 
@@ -512,7 +730,9 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
         "(implicit) and SFTP; ssh, telnet and the like SFTP) or for a plain host name (reached "
         "with the default session's transfer protocol); PATH then defaults to the host's name, "
         "made unique at the root, and the new path is printed. A URL the library refuses exits "
-        "1 with the report's id (0x%08x) and text");
+        "1 with the report's id (0x%08x) and text. Names are stored without leading and "
+        "trailing blanks. Give a password with --password-stdin, never in the URL: the line "
+        "read replaces any password the URL holds (write the URL as sftp://user@host)");
     newCmd->add_option("PATH", created->path, "Session path (required without --url)");
     auto* url =
         newCmd->add_option("--url", created->second, "URL or host name to make the session from");
@@ -521,21 +741,42 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
     auto* port = newCmd->add_option("--port", (*connection)[2], "Port");
     auto* user = newCmd->add_option("--user", (*connection)[3], "User name");
     for (auto* option : {protocol, host, port, user}) option->excludes("--url");
-    newCmd->callback([&options, created, connection, url] {
-        if (url->count() > 0) return RunNewFromUrl(options, created->path, created->second);
-        if (created->path.empty()) throw Failure(kUsage, "PATH is required without --url");
-        RunNew(options, created->path, *connection);
+    auto newPasswordStdin = std::make_shared<bool>(false);
+    newCmd->add_flag("--password-stdin", *newPasswordStdin,
+                     std::string(kPasswordStdinHelp) +
+                         ". The connection's password: with --url it replaces the URL's");
+    newCmd->callback([&options, created, connection, url, newPasswordStdin] {
+        if (url->count() == 0 && created->path.empty())
+            throw Failure(kUsage, "PATH is required without --url");
+        std::optional<std::string> password;
+        if (*newPasswordStdin) password = ReadSecretFromStdin("password");
+        if (url->count() > 0)
+            return RunNewFromUrl(options, created->path, created->second, password);
+        RunNew(options, created->path, *connection, password);
     });
 
     auto set = std::make_shared<std::array<std::string, 3>>();
     CLI::App* setCmd = app.add_subcommand(
         "set",
         "Set one value of a session through its record (the forms 'global set' takes; secrets "
-        "as plain text, stored encoded) and save what changed");
+        "as plain text, stored encoded) and save what changed. Give passwords with "
+        "--password-stdin rather than as VALUE, which other users can see in the process list");
     setCmd->add_option("PATH", (*set)[0], "Session path")->required();
     setCmd->add_option("VALUE-NAME", (*set)[1], "Value name as 'show' prints it")->required();
-    setCmd->add_option("VALUE", (*set)[2], "The new value")->required();
-    setCmd->callback([&options, set] { RunSet(options, *set); });
+    auto* setValue = setCmd->add_option(
+        "VALUE", (*set)[2], "The new value (not with --password-stdin; use that for secrets)");
+    auto setPasswordStdin = std::make_shared<bool>(false);
+    setCmd
+        ->add_flag("--password-stdin", *setPasswordStdin,
+                   std::string(kPasswordStdinHelp) + "; it is the VALUE")
+        ->excludes(setValue);
+    setCmd->callback([&options, set, setPasswordStdin, setValue] {
+        if (*setPasswordStdin)
+            (*set)[2] = ReadSecretFromStdin("value of '" + (*set)[1] + "'");
+        else if (setValue->count() == 0)
+            throw Failure(kUsage, "VALUE is required without --password-stdin");
+        RunSet(options, *set);
+    });
 
     auto apply = std::make_shared<Args>();
     CLI::App* applyCmd = app.add_subcommand(

@@ -1,0 +1,126 @@
+// --password-stdin: secrets reach the host through standard input, never through its arguments,
+// which every user can read in /proc/PID/cmdline.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/cli_config_test.h"
+
+namespace {
+
+// Whether any process's argument list holds `text`.
+std::string ProcessHolding(const std::string& text) {
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::string args;
+        try {
+            args = ReadFileBytes(entry.path() / "cmdline");
+        } catch (...) {
+            continue;  // gone meanwhile
+        }
+        if (args.find(text) != std::string::npos) return name;
+    }
+    return {};
+}
+
+class CliPasswordStdin : public CliConfigTest {
+protected:
+    std::vector<std::string> Args(std::vector<std::string> args) {
+        args.insert(args.begin(), {"--config", (dir / "Config").string()});
+        return args;
+    }
+    std::vector<std::string> Env() { return {"XDG_DATA_HOME=" + (dir / "data").string()}; }
+    std::string Decoded(const std::string& key, const std::string& value) {
+        std::string stored = Ok({"store", "get", key, value});
+        if (!stored.empty()) stored.pop_back();
+        std::string plain = Ok({"secret", "decode", stored});
+        if (!plain.empty()) plain.pop_back();
+        return plain;
+    }
+};
+
+}  // namespace
+
+TEST_F(CliPasswordStdin, SecretsNeverAppearInAnyArgumentList) {
+    Ok({"new", "web", "--protocol", "SSH2", "--host", "web.example"});
+    struct Case {
+        std::vector<std::string> args;
+        std::string key, value;  // where the encoded secret is stored; empty: printed
+    };
+    const std::vector<Case> cases = {
+        {{"set", "web", "Password", "--password-stdin"}, "Sessions\\web", "Password"},
+        {{"new", "ssh", "--protocol", "SSH2", "--host", "h.example", "--password-stdin"},
+         "Sessions\\ssh",
+         "Password"},
+        {{"new", "--url", "sftp://ann@files.example", "--password-stdin"},
+         "Sessions\\files.example",
+         "Transfer Password"},
+        {{"firewall", "set", "Office", "Firewall Password", "--password-stdin"},
+         "Firewalls\\Office",
+         "Firewall Password"},
+        {{"secret", "encode", "--form", "blowfish", "--password-stdin"}, "", ""},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        const std::string secret = "Qx7-held-secret-" + std::to_string(++n);
+        RunningProcess process(SESSIONDECK_CLI_PATH, Args(c.args), Env());
+        ASSERT_GT(process.pid(), 0);
+        // Wait until the host runs (its own argument list is readable) and then waits for input.
+        const std::string own = "/proc/" + std::to_string(process.pid()) + "/cmdline";
+        for (int i = 0; i < 500 && ReadFileBytes(own).find("--password-stdin") == std::string::npos;
+             ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        EXPECT_TRUE(process.Running()) << c.args[0] << ": it should wait for its input";
+        EXPECT_NE(ReadFileBytes(own).find("--password-stdin"), std::string::npos);
+        EXPECT_EQ(ProcessHolding(secret), "") << "the secret is in a process's arguments";
+
+        ASSERT_TRUE(process.Write(secret + "\n"));
+        const ProcessResult r = process.Wait();
+        ASSERT_EQ(r.status, 0) << c.args[0] << ": " << r.err;
+        if (c.key.empty()) {
+            EXPECT_EQ(Ok({"secret", "decode", r.out.substr(0, r.out.size() - 1)}), secret + "\n");
+        } else {
+            EXPECT_EQ(Decoded(c.key, c.value), secret) << c.key;
+            EXPECT_EQ(ReadFileBytes(dir / "Config" /
+                                    (c.key.substr(0, c.key.find('\\')) + "/" +
+                                     c.key.substr(c.key.find('\\') + 1) + ".ini"))
+                          .find(secret),
+                      std::string::npos)
+                << "never stored in clear";
+        }
+    }
+    EXPECT_NE(Ok({"show", "files.example"}).find("\nUsername=ann\n"), std::string::npos);
+}
+
+TEST_F(CliPasswordStdin, LineEndingsAreStrippedAndAMissingLineRefused) {
+    Ok({"new", "web", "--protocol", "SSH2"});
+    auto r = RunProcess(SESSIONDECK_CLI_PATH, Args({"set", "web", "Password", "--password-stdin"}),
+                        Env(), "pw\r\n");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Decoded("Sessions\\web", "Password"), "pw");
+    r = RunProcess(SESSIONDECK_CLI_PATH,
+                   Args({"firewall", "set", "F", "Firewall Password", "--password-stdin"}), Env(),
+                   "last line without an ending");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Decoded("Firewalls\\F", "Firewall Password"), "last line without an ending");
+
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"set", "web", "Password", "--password-stdin"},
+             {"new", "--url", "sftp://ann@files.example", "--password-stdin"},
+             {"secret", "encode", "--form", "scrambled", "--password-stdin"}}) {
+        r = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), "");
+        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_NE(r.err.find("standard input ended"), std::string::npos) << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/files.example.ini"));
+    EXPECT_EQ(Decoded("Sessions\\web", "Password"), "pw") << "unchanged";
+    EXPECT_EQ(Run({"set", "web", "Password", "x", "--password-stdin"}).status, 2)
+        << "a value in the arguments and one on standard input";
+    EXPECT_EQ(Run({"set", "web", "Password"}).status, 2) << "no value at all";
+}

@@ -1,0 +1,167 @@
+// `--read-only` over a populated configuration folder: every command of the host, and every
+// command of its command groups, leaves each file and folder exactly as it was, and those that
+// would write say so and fail.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/cli_config_test.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// What a test can see of one entry of the configuration folder.
+struct EntryState {
+    bool folder = false;
+    std::string bytes;
+    int64_t modifiedNs = 0;
+    unsigned mode = 0;
+    friend bool operator==(const EntryState&, const EntryState&) = default;
+};
+
+std::map<std::string, EntryState> Snapshot(const fs::path& root) {
+    std::map<std::string, EntryState> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        struct stat info {};
+        if (lstat(entry.path().c_str(), &info) != 0) continue;
+        EntryState state;
+        state.folder = S_ISDIR(info.st_mode);
+        if (S_ISREG(info.st_mode)) state.bytes = ReadFileBytes(entry.path());
+        state.modifiedNs = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        state.mode = info.st_mode;
+        entries[fs::relative(entry.path(), root).string()] = state;
+    }
+    return entries;
+}
+
+// The command names a help text lists under its "Subcommands" heading.
+std::set<std::string> ListedSubcommands(const std::string& help) {
+    std::set<std::string> names;
+    std::istringstream lines(help);
+    std::string line;
+    bool inList = false;
+    while (std::getline(lines, line)) {
+        if (line.rfind("SUBCOMMANDS", 0) == 0 || line.rfind("Subcommands", 0) == 0) {
+            inList = true;
+            continue;
+        }
+        if (!inList) continue;
+        if (line.empty() || line[0] != ' ') {
+            inList = !line.empty() && line[0] == ' ';
+            continue;
+        }
+        // "  name   description": a name starts two blanks in; wrapped descriptions start deeper.
+        if (line.size() > 2 && line[2] != ' ') names.insert(line.substr(2, line.find(' ', 2) - 2));
+    }
+    return names;
+}
+
+class CliReadOnly : public CliConfigTest {};
+
+}  // namespace
+
+TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
+    Ok({"mkdir", "Lab"});
+    Ok({"new", "Lab\\one", "--protocol", "SSH2", "--host", "one.example", "--user", "ann"});
+    Ok({"new", "two"});
+    Ok({"set", "two", "Rows", "30"});
+    Ok({"global", "set", "MRU Count", "5"});
+    Ok({"firewall", "set", "Office", "Firewall Address", "gate.example"});
+    Ok({"firewall", "set", "Office", "Firewall Password", "s3cret"});
+    Ok({"store", "set", "Custom", "Value", "string", "x"});
+    std::string scrambled = Ok({"secret", "encode", "--form", "scrambled", "pw"});
+    scrambled.pop_back();
+
+    struct Row {
+        std::vector<std::string> args;
+        bool writes;
+    };
+    const std::vector<Row> rows = {
+        {{"where"}, false},
+        {{"ls"}, false},
+        {{"ls", "-r"}, false},
+        {{"show", "Lab\\one"}, false},
+        {{"show", "Default", "--json"}, false},
+        {{"new", "three"}, true},
+        {{"new", "--url", "sftp://host.example"}, true},
+        {{"set", "two", "Rows", "40"}, true},
+        {{"apply-default", "Rows", "50"}, true},
+        {{"mkdir", "Lab2"}, true},
+        {{"cp", "two", "Lab"}, true},
+        {{"rename", "two", "zwei"}, true},
+        {{"move", "two", "--before", "Default"}, true},
+        {{"rm", "two"}, true},
+        {{"store", "get", "Custom", "Value"}, false},
+        {{"store", "dump", "Sessions\\two"}, false},
+        {{"store", "keys", ""}, false},
+        {{"store", "values", "Global"}, false},
+        {{"store", "set", "Custom", "Value", "string", "y"}, true},
+        {{"store", "rm", "Custom", "Value"}, true},
+        {{"store", "rmkey", "", "Custom"}, true},
+        {{"secret", "encode", "--form", "scrambled", "pw"}, false},
+        {{"secret", "decode", scrambled}, false},
+        {{"firewall", "ls"}, false},
+        {{"firewall", "show", "Office"}, false},
+        {{"firewall", "set", "Office", "Firewall Port", "99"}, true},
+        {{"firewall", "rm", "Office"}, true},
+        {{"global", "show"}, false},
+        {{"global", "show", "--terminal"}, false},
+        {{"global", "set", "MRU Count", "7"}, true},
+        {{"filetype", "txt"}, false},
+        {{"tz", "list"}, false},
+        {{"tz", "convert", "Europe/Berlin", "2024-01-01T12:00:00"}, false},
+        {{"protocols"}, false},
+        {{"url", "parse", "sftp://ann@host.example"}, false},
+    };
+
+    // Every command the host lists, and every command of a group, has a row: a new command
+    // cannot slip past this test.
+    std::set<std::string> covered;
+    for (const Row& row : rows) {
+        covered.insert(row.args[0]);
+        if (row.args.size() > 1) covered.insert(row.args[0] + " " + row.args[1]);
+    }
+    const std::set<std::string> commands = ListedSubcommands(Ok({"--help"}));
+    ASSERT_GE(commands.size(), 19u) << Ok({"--help"});
+    for (const std::string& command : commands) {
+        EXPECT_TRUE(covered.count(command)) << "no row runs '" << command << "'";
+        for (const std::string& sub : ListedSubcommands(Ok({command, "--help"})))
+            EXPECT_TRUE(covered.count(command + " " + sub))
+                << "no row runs '" << command << " " << sub << "'";
+    }
+
+    const auto before = Snapshot(dir / "Config");
+    ASSERT_TRUE(before.count("Sessions/two.ini"));
+    ASSERT_FALSE(before.count("FileTypes.ini")) << "filetype must find nothing seeded yet";
+    for (const Row& row : rows) {
+        std::vector<std::string> args{"--read-only"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const auto r = Run(args);
+        std::string name;
+        for (const auto& arg : row.args) name += arg + " ";
+        if (row.writes) {
+            EXPECT_EQ(r.status, 1) << name << r.out;
+            EXPECT_NE(r.err.find("read-only"), std::string::npos) << name << r.err;
+        } else {
+            EXPECT_EQ(r.status, 0) << name << r.err;
+        }
+        const auto after = Snapshot(dir / "Config");
+        for (const auto& [path, state] : after) {
+            const auto old = before.find(path);
+            EXPECT_TRUE(old != before.end()) << name << "created " << path;
+            if (old != before.end()) {
+                EXPECT_TRUE(old->second == state) << name << "changed " << path;
+            }
+        }
+        for (const auto& [path, state] : before)
+            EXPECT_TRUE(after.count(path)) << name << "removed " << path;
+        if (after != before) break;  // one culprit is enough; the rest would repeat it
+    }
+}
