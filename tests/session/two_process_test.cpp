@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -147,9 +148,10 @@ TEST(TwoProcesses, EditOneConfigurationFolderTogether) {
     for (std::thread& worker : workers) worker.join();
 
     std::set<std::string> expectedSessions = shared, expectedFolders = {"Shared"};
+    WorkerReport reports[2];
     for (int i = 0; i < 2; ++i) {
         ASSERT_EQ(results[i].status, 0) << results[i].err;
-        const WorkerReport report = ParseReport(results[i].out);
+        const WorkerReport& report = reports[i] = ParseReport(results[i].out);
         std::cout << "[ two      ] worker " << tags[i] << ":";
         for (const auto& [op, count] : report.counts) std::cout << " " << op << " " << count;
         std::cout << "; keeps " << report.sessions.size() << " sessions, " << report.folders.size()
@@ -167,6 +169,19 @@ TEST(TwoProcesses, EditOneConfigurationFolderTogether) {
                 VUnicodeString::FromUtf8(std::string(tags[i]) + " Saves").c_str(), stored));
             EXPECT_EQ(stored, value) << keep << " lost a save of worker " << tags[i];
         }
+    }
+
+    // Both workers created, renamed onto and copied to the same names: a name
+    // each of them was told it won means one of the two changes was lost.
+    for (const auto member : {&WorkerReport::sessions, &WorkerReport::folders}) {
+        std::vector<std::string> both;
+        std::set_intersection((reports[0].*member).begin(), (reports[0].*member).end(),
+                              (reports[1].*member).begin(), (reports[1].*member).end(),
+                              std::back_inserter(both));
+        EXPECT_TRUE(both.empty()) << "both workers won " << ::testing::PrintToString(both);
+    }
+    for (const char* op : {"race-insert", "race-copy", "apply-delta", "apply-bool"}) {
+        EXPECT_GT(reports[0].counts[op] + reports[1].counts[op], 0) << "no " << op << " was done";
     }
 
     // Exactly what the two kept, nothing missing and nothing brought back.

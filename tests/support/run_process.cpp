@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -99,7 +100,7 @@ void RunningProcess::CloseInput() {
     m_in = -1;
 }
 
-ProcessResult RunningProcess::Wait() {
+ProcessResult RunningProcess::Wait(int limitMs) {
     if (m_result) return *m_result;
     ProcessResult result;
     CloseInput();
@@ -112,7 +113,21 @@ ProcessResult RunningProcess::Wait() {
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
     char buffer[65536];
-    while (open > 0 && poll(fds, 2, -1) > 0) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+    while (open > 0) {
+        int wait = -1;
+        if (limitMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        const int ready = poll(fds, 2, wait);
+        if (ready == 0 && limitMs >= 0) {
+            kill(m_pid, SIGKILL);
+            result.timedOut = true;
+            break;
+        }
+        if (ready < 0) break;
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
             const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
@@ -124,6 +139,9 @@ ProcessResult RunningProcess::Wait() {
                 --open;
             }
         }
+    }
+    for (pollfd& fd : fds) {
+        if (fd.fd >= 0) close(fd.fd);
     }
     m_out = m_err = -1;
     int status = 0;
@@ -140,4 +158,43 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     // Short inputs fit the pipe, so writing them all before reading any output cannot block.
     if (input) process.Write(*input);
     return process.Wait();
+}
+
+ProcessResult RunProcessFor(std::chrono::milliseconds limit, const std::string& program,
+                            const std::vector<std::string>& args,
+                            const std::vector<std::string>& env) {
+    RunningProcess process(program, args, env);
+    process.CloseInput();
+    return process.Wait(static_cast<int>(limit.count()));
+}
+
+pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env) {
+    std::vector<std::string> argStrings{program};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argStrings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::map<std::string, std::string> merged;
+    for (char** e = environ; *e; ++e) {
+        std::string entry(*e);
+        merged[entry.substr(0, entry.find('='))] = entry;
+    }
+    for (const auto& entry : env) merged[entry.substr(0, entry.find('='))] = entry;
+    std::vector<std::string> envStrings;
+    for (auto& [name, entry] : merged) envStrings.push_back(entry);
+    std::vector<char*> envp;
+    for (auto& e : envStrings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+        pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,7 @@ struct ProcessResult {
     int status = -1;  // exit status, or -1 when it did not exit normally
     std::string out;
     std::string err;
+    bool timedOut = false;  // killed (SIGKILL) for running past its time limit
 };
 
 // `env` entries ("NAME=value") are added to, or replace, the current environment. Standard
@@ -33,7 +35,8 @@ public:
     bool Running();                      // not yet exited (without reaping it)
     bool Write(const std::string& bytes);
     void CloseInput();
-    ProcessResult Wait();
+    // `limitMs` >= 0: the program is killed (SIGKILL) once the wait has lasted that long.
+    ProcessResult Wait(int limitMs = -1);
 
 private:
     pid_t m_pid = -1;
@@ -43,3 +46,13 @@ private:
     std::string m_spawnError;
     std::optional<ProcessResult> m_result;
 };
+
+// RunProcess for a program that may hang: it is killed with SIGKILL once it has run for `limit`.
+ProcessResult RunProcessFor(std::chrono::milliseconds limit, const std::string& program,
+                            const std::vector<std::string>& args,
+                            const std::vector<std::string>& env = {});
+
+// Starts a program with its output discarded and does not wait for it: its pid, or -1. The caller
+// kills it or waits for it (waitpid).
+pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env = {});

@@ -10,9 +10,13 @@
 //       For SECONDS, random inserts, copies, renames, reorders, saves and
 //       removes of its own sessions and folders (names beginning with TAG)
 //       in the root, in "Shared" and in its own folders, and saves of its own
-//       value in the shared sessions "Keep1" to "Keep4". Then prints its
-//       operation counts, every path it owns ("session PATH", "folder PATH")
-//       and the last value it saved into each shared session.
+//       value in the shared sessions "Keep1" to "Keep4". Both workers also
+//       create, rename onto and copy to the same contested names ("Race1" to
+//       "Race3", "RaceDir1" and "RaceDir2", numbered copies of the shared
+//       sessions), owning what they won, and apply a change to every session
+//       (a delta of the default session, or one value set in all of them).
+//       Then prints its operation counts, every path it owns ("session PATH",
+//       "folder PATH") and the last value it saved into each shared session.
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -159,7 +163,7 @@ void Churn(const std::filesystem::path& dir, const std::string& tag, int seconds
         VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < end) {
-        const unsigned op = random() % 8;
+        const unsigned op = random() % 12;
         if (op == 0) {
             const std::string folder = anyParent(), name = newName();
             VUnknownPointer<ISessionConfig> session =
@@ -228,6 +232,56 @@ void Churn(const std::filesystem::path& dir, const std::string& tag, int seconds
             if (db.Remove(U(path))) {
                 owned.MoveTree(path, {});
                 ++counts["remove"];
+            }
+        } else if (op == 8) {
+            // Both workers try to create the same names; only the one that was
+            // told it succeeded owns the result.
+            const std::string folder = random() % 2 ? "" : "Shared";
+            const std::string name = "Race" + std::to_string(1 + random() % 3);
+            if (random() % 2) {
+                VUnknownPointer<ISessionConfig> session =
+                    VUnknownPointer<ISessionConfig>::Adopt(defaults->Clone());
+                session->SetSessionName(U(name));
+                if (db.InsertSession(U(folder), U(name), session.Get(), {}, true)) {
+                    owned.sessions.insert(Join(folder, name));
+                    ++counts["race-insert"];
+                }
+            } else {
+                const std::string dirName = "RaceDir" + std::to_string(1 + random() % 2);
+                if (db.InsertFolder(U(folder), U(dirName), {}, true)) {
+                    owned.folders.insert(Join(folder, dirName));
+                    ++counts["race-mkdir"];
+                }
+            }
+        } else if (op == 9 && !owned.sessions.empty()) {
+            // A rename of one of its own sessions onto a contested name in its folder.
+            const std::string path = pick(owned.sessions);
+            const std::string name = "Race" + std::to_string(1 + random() % 3);
+            if (Leaf(path) != name && db.Rename(U(Parent(path)), U(Leaf(path)), U(name))) {
+                owned.MoveTree(path, Join(Parent(path), name));
+                ++counts["race-rename"];
+            }
+        } else if (op == 10) {
+            // Both workers copy the same shared session into the same folder:
+            // each copy gets a numbered name, never both the same one.
+            const std::string source = "Shared\\Keep" + std::to_string(1 + random() % 4);
+            const VUnicodeString copied = db.Copy(U(source), U("Shared"), true, {}, true);
+            if (!copied.IsEmpty()) {
+                owned.sessions.insert(copied.ToUtf8());
+                ++counts["race-copy"];
+            }
+        } else if (op == 11) {
+            // A change applied to every session of the tree, the other worker's included.
+            if (random() % 2) {
+                const VUnknownPointer<ISessionConfig> delta =
+                    VUnknownPointer<ISessionConfig>::Adopt(defaults->Clone());
+                delta->Checkpoint();
+                delta->SetInitialDirectory(U("/srv/" + tag + std::to_string(++serial)).c_str());
+                db.EnumAndApplyDelta(delta.Get());
+                ++counts["apply-delta"];
+            } else {
+                db.EnumAndSetAllBoolValues(U("Sync View Rows"), random() % 2 == 0);
+                ++counts["apply-bool"];
             }
         }
     }

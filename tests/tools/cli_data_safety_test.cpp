@@ -1,0 +1,302 @@
+// The sessiondeck host against a hostile or failing configuration folder: failed writes are
+// reported and change nothing, links never lead a write outside, the store's own names and
+// case twins are respected, and the size limit holds for growing and for shrinking files.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/cli_sandbox.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using sandbox::Diff;
+using sandbox::Lines;
+using sandbox::Snapshot;
+
+class CliWriteFailure : public CliSandboxTest {
+protected:
+    // A folder of three sessions, as a host leaves it.
+    void MakeSessions() {
+        for (const char* name : {"a", "b", "c"})
+            MakeSession(std::string("Lab/") + name, std::string(name) + ".example");
+        ASSERT_EQ(Run({"ls", "-r"}).status, 0);
+    }
+    // `set` and `apply-default` both fail, say so, and leave everything as it was.
+    void ExpectWritesRefused(const std::vector<std::string>& prefix) {
+        const auto before = Snapshot(sessions());
+        // The host, or the program in `prefix` that runs it.
+        auto run = [&](const std::vector<std::string>& command) {
+            std::vector<std::string> args(prefix.begin() + (prefix.empty() ? 0 : 1), prefix.end());
+            for (const std::string& arg : Args(command)) args.push_back(arg);
+            return RunProcessFor(std::chrono::seconds(20),
+                                 prefix.empty() ? std::string(SESSIONDECK_CLI_PATH) : prefix[0],
+                                 args, Env());
+        };
+        const ProcessResult set = run({"set", "Lab\\a", "Cols", "132"});
+        EXPECT_FALSE(set.timedOut);
+        EXPECT_NE(set.status, 0) << "a set that could not be written exited 0";
+        EXPECT_FALSE(set.err.empty());
+        const ProcessResult apply = run({"apply-default", "Rows", "50"});
+        EXPECT_FALSE(apply.timedOut);
+        EXPECT_NE(apply.status, 0) << apply.out;
+        EXPECT_EQ(apply.out.find("updated 3 of 3"), std::string::npos) << apply.out;
+        const auto after = Snapshot(sessions());
+        EXPECT_TRUE(sandbox::Same(before, after)) << "a failed write changed something";
+    }
+};
+
+TEST_F(CliWriteFailure, AFullDiskIsReported) {
+    sandbox::SmallTmpfs disk(dir / "disk", 1024);
+    if (!disk.mounted()) GTEST_SKIP() << disk.why();
+    config = dir / "disk" / "Config";
+    MakeSessions();
+    disk.Fill(0);
+    ExpectWritesRefused({});
+}
+
+TEST_F(CliWriteFailure, AReadOnlySessionsFolderIsReported) {
+    if (geteuid() != 0) GTEST_SKIP() << "running the host as another user (uid 65534) needs root";
+    if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/setpriv";
+    MakeSessions();
+    // The whole sandbox belongs to the unprivileged user, but the Sessions folder is read-only
+    // (its value files stay writable: only the folder refuses new files).
+    fs::permissions(dir.path(),
+                    fs::perms::owner_all | fs::perms::others_exec | fs::perms::group_exec);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path()))
+        ASSERT_EQ(lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
+    ASSERT_EQ(lchown(dir.path().c_str(), 65534, 65534), 0);
+    fs::permissions(sessions() / "Lab", fs::perms::owner_read | fs::perms::owner_exec);
+    fs::permissions(sessions(), fs::perms::owner_read | fs::perms::owner_exec);
+    ExpectWritesRefused({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                         SESSIONDECK_CLI_PATH});
+}
+
+TEST_F(CliWriteFailure, AFifoForAValueFileIsRefusedPromptly) {
+    MakeSessions();
+    fs::remove(sessions() / "Lab" / "a.ini");
+    ASSERT_EQ(mkfifo((sessions() / "Lab" / "a.ini").c_str(), 0600), 0);
+    auto before = Snapshot(sessions());
+    // Opening a FIFO to read it waits for a writer that never comes.
+    auto run = [&](const std::vector<std::string>& command) {
+        return RunProcessFor(std::chrono::seconds(5), SESSIONDECK_CLI_PATH, Args(command), Env());
+    };
+    const ProcessResult set = run({"set", "Lab\\a", "Cols", "132"});
+    EXPECT_FALSE(set.timedOut) << "set blocked on the FIFO";
+    EXPECT_NE(set.status, 0);
+    EXPECT_FALSE(set.err.empty());
+    const ProcessResult list = run({"ls", "Lab"});
+    EXPECT_FALSE(list.timedOut) << "ls blocked on the FIFO";
+    const bool listed = Lines(list.out) == std::vector<std::string>{"a", "b", "c"};
+    const ProcessResult apply = run({"apply-default", "Rows", "50"});
+    EXPECT_FALSE(apply.timedOut) << "apply-default blocked on the FIFO";
+    // Whether a value file that is no file makes a session is the store's choice; a listed
+    // session that could not be updated is never counted as updated.
+    if (listed) {
+        EXPECT_NE(apply.status, 0) << apply.out;
+        EXPECT_EQ(apply.out.find("updated 3 of 3"), std::string::npos) << apply.out;
+    }
+    auto after = Snapshot(sessions());
+    EXPECT_EQ(after["Lab/a.ini"], before["Lab/a.ini"]) << "the FIFO was replaced";
+}
+
+class CliLinks : public CliSandboxTest {
+protected:
+    fs::path outside = dir / "outside";
+};
+
+// Each command starts from the link as made, so each one's own effect shows.
+TEST_F(CliLinks, AValueFileLinkedOutsideIsNeverWrittenThrough) {
+    MakeSession("Here", "here.example");
+    const fs::path target = outside / "victim.ini";
+    auto makeOutside = [&] {
+        fs::remove_all(outside);
+        fs::create_directories(outside);
+        WriteFileBytes(target, sandbox::SessionFile("victim.example"));
+        fs::permissions(target,
+                        fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        fs::remove(sessions() / "Linked.ini");
+        fs::create_symlink(target, sessions() / "Linked.ini");
+    };
+    makeOutside();
+    const auto before = Snapshot(outside);
+    for (const std::vector<std::string>& command : std::vector<std::vector<std::string>>{
+             {"set", "Linked", "Cols", "132"},
+             {"apply-default", "Rows", "50"},
+             {"store", "set", "Sessions\\Linked", "Rows", "dword", "7"},
+             {"rm", "Linked"}}) {
+        SCOPED_TRACE(::testing::PrintToString(command));
+        makeOutside();
+        Run(command);
+        EXPECT_TRUE(sandbox::Same(before, Snapshot(outside)));
+    }
+}
+
+TEST_F(CliLinks, AFolderLinkedOutsideIsNeverChangedThrough) {
+    MakeSession("Here", "here.example");
+    // The outside folder looks like a folder of sessions, with a folder below it.
+    auto makeOutside = [&] {
+        fs::remove_all(outside);
+        WriteFileBytes(outside / "S.ini", sandbox::SessionFile("outside.example"));
+        fs::create_directories(outside / "Deeper");
+        WriteFileBytes(outside / "Deeper" / "T.ini", sandbox::SessionFile("outside.example"));
+        WriteFileBytes(outside / "README", "the user's own file\n");
+        fs::remove(sessions() / "Linked");
+        fs::create_symlink(outside, sessions() / "Linked");
+    };
+    fs::create_directories(outside);
+    makeOutside();
+    const auto before = Snapshot(outside);
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"ls"},
+                                               {"ls", "-r"},
+                                               {"apply-default", "Rows", "50"},
+                                               {"set", "Linked\\S", "Cols", "132"},
+                                               {"set", "Linked\\Deeper\\T", "Cols", "132"},
+                                               {"rename", "Linked\\S", "U"},
+                                               {"rm", "Linked\\S"},
+                                               {"rm", "Linked\\Deeper"},
+                                               {"cp", "Here", "Linked"},
+                                               {"new", "Linked\\New"},
+                                               {"rm", "Linked"}}) {
+        SCOPED_TRACE(::testing::PrintToString(command));
+        makeOutside();
+        Run(command);
+        EXPECT_TRUE(sandbox::Same(before, Snapshot(outside)));
+    }
+}
+
+class CliNames : public CliSandboxTest {};
+
+TEST_F(CliNames, ReservedNamesAreRefusedAndChangeNothing) {
+    MakeSession("B", "b.example");
+    MakeSession("X/inner", "inner.example");
+    ASSERT_EQ(Run({"ls", "-r"}).status, 0);
+    const std::string listing = Run({"ls", "-r"}).out;
+    const auto before = Snapshot(sessions());
+    for (const std::vector<std::string>& command :
+         std::vector<std::vector<std::string>>{{"new", "__FolderData__"},
+                                               {"mkdir", "__FolderData__"},
+                                               {"new", "X\\__FolderData__"},
+                                               {"mkdir", "X\\__FolderData__"},
+                                               {"rename", "B", "__FolderData__"},
+                                               {"rename", "X\\inner", "__FolderData__"},
+                                               {"rename", "X", "_@@TMP@@_"},
+                                               {"rename", "B", "_@@TMP@@_1_1"},
+                                               {"new", "_@@TMP@@_12_1"},
+                                               {"mkdir", "_@@TMP@@_12_1"},
+                                               {"cp", "B", "_@@TMP@@_"}}) {
+        SCOPED_TRACE(::testing::PrintToString(command));
+        const ProcessResult result = Run(command);
+        EXPECT_NE(result.status, 0);
+        EXPECT_FALSE(result.err.empty());
+        const auto after = Snapshot(sessions());
+        EXPECT_TRUE(sandbox::Same(before, after));
+        EXPECT_EQ(Run({"ls", "-r"}).out, listing);
+    }
+}
+
+// Two value files whose names differ only in case, made by hand (Linux allows it).
+TEST_F(CliNames, CaseTwinsAreBothKeptShownAndNeverWrittenOverEachOther) {
+    MakeSession("WEB", "upper.example");
+    MakeSession("web", "lower.example");
+    const fs::path upper = sessions() / "WEB.ini", lower = sessions() / "web.ini";
+    const std::string upperBytes = ReadFileBytes(upper), lowerBytes = ReadFileBytes(lower);
+
+    const std::vector<std::string> listed = Lines(Run({"ls"}).out);
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "WEB"), 1) << Run({"ls"}).out;
+    EXPECT_EQ(std::count(listed.begin(), listed.end(), "web"), 1);
+    const ProcessResult showUpper = Run({"show", "WEB"});
+    const ProcessResult showLower = Run({"show", "web"});
+    EXPECT_NE(showUpper.out.find("\nHostname=upper.example\n"), std::string::npos)
+        << showUpper.out.substr(0, 300) << showUpper.err;
+    EXPECT_NE(showLower.out.find("\nHostname=lower.example\n"), std::string::npos)
+        << showLower.out.substr(0, 300) << showLower.err;
+
+    const ProcessResult merge = Run({"rename", "WEB", "web"});
+    EXPECT_NE(merge.status, 0) << "a rename onto a case twin was not refused";
+    EXPECT_EQ(ReadFileBytes(upper), upperBytes);
+    EXPECT_EQ(ReadFileBytes(lower), lowerBytes);
+
+    // Again from the twins as made, whatever the refused rename did.
+    WriteFileBytes(upper, upperBytes);
+    WriteFileBytes(lower, lowerBytes);
+
+    const ProcessResult away = Run({"rename", "WEB", "other"});
+    EXPECT_EQ(away.status, 0) << away.err;
+    EXPECT_FALSE(fs::exists(upper));
+    EXPECT_EQ(ReadFileBytes(lower), lowerBytes) << "the twin was touched";
+    EXPECT_NE(Run({"show", "other"}).out.find("\nHostname=upper.example\n"), std::string::npos);
+    EXPECT_NE(Run({"show", "web"}).out.find("\nHostname=lower.example\n"), std::string::npos);
+}
+
+class CliValueFileSize : public CliSandboxTest {
+protected:
+    static constexpr uint64_t kLimit = 16u * 1024 * 1024;
+};
+
+// Large values written one by one: the write that would pass the limit is refused, and the
+// session stays readable with everything written before it.
+TEST_F(CliValueFileSize, AWriteThatWouldPassTheLimitIsRefused) {
+    MakeSession("Big", "big.example");
+    const fs::path file = sessions() / "Big.ini";
+    // Each write adds one multi-string value of 12 items of 120,000 bytes (about 1.4 MiB), under
+    // the system's limit on one command's arguments.
+    int written = 0;
+    bool refused = false;
+    for (int round = 0; round < 16 && !refused; ++round) {
+        std::vector<std::string> args = {"store", "set", "Sessions\\Big",
+                                         "Chunk " + std::to_string(round), "multi"};
+        for (int item = 0; item < 12; ++item)
+            args.push_back(std::string(120000, static_cast<char>('a' + (round + item) % 26)));
+        const uint64_t sizeBefore = fs::file_size(file);
+        const ProcessResult result = Run(args);
+        if (result.status == 0) {
+            ++written;
+            EXPECT_LE(fs::file_size(file), kLimit) << "write " << round << " passed the limit";
+        } else {
+            refused = true;
+            EXPECT_FALSE(result.err.empty());
+            EXPECT_GT(sizeBefore + 12 * 120000, kLimit) << "refused while far from the limit";
+            EXPECT_EQ(fs::file_size(file), sizeBefore) << "the refused write changed the file";
+        }
+    }
+    EXPECT_TRUE(refused) << "no write was refused; the file has " << fs::file_size(file)
+                         << " bytes";
+    const ProcessResult shown = Run({"show", "Big"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.err.find("too large"), std::string::npos) << shown.err;
+    EXPECT_NE(shown.out.find("\nHostname=big.example\n"), std::string::npos);
+    const ProcessResult first = Run({"store", "get", "Sessions\\Big", "Chunk 0"});
+    EXPECT_EQ(first.status, 0) << "the values written before the limit are unreadable";
+    EXPECT_EQ(first.out.size(), 12u * 120001) << "Chunk 0 is not whole";
+    EXPECT_GE(written, 9);
+}
+
+// A file over the limit (made by hand) is not read; removing its large value must still work and
+// bring the session back under the limit, readable.
+TEST_F(CliValueFileSize, RemovingAValueFromAnOversizedFileWorks) {
+    std::string pad = "Z:\"Pad\"=00000090\r\n";
+    for (int i = 0; i < 144; ++i) pad += " " + std::string(120000, 'x') + "\r\n";
+    MakeSession("Huge", "huge.example", pad + "D:\"Rows\"=00000031\r\n");
+    const fs::path file = sessions() / "Huge.ini";
+    ASSERT_GT(fs::file_size(file), kLimit);
+
+    const ProcessResult removed = Run({"store", "rm", "Sessions\\Huge", "Pad"});
+    EXPECT_EQ(removed.status, 0) << removed.err;
+    EXPECT_LT(fs::file_size(file), kLimit);
+    const ProcessResult shown = Run({"show", "Huge"});
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_EQ(shown.err.find("too large"), std::string::npos) << shown.err;
+    EXPECT_NE(shown.out.find("\nHostname=huge.example\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("\nRows=49\n"), std::string::npos);
+    EXPECT_EQ(Run({"store", "get", "Sessions\\Huge", "Pad"}).status, 1) << "Pad is still there";
+}
+
+}  // namespace
