@@ -20,7 +20,7 @@ using sandbox::Diff;
 using sandbox::Lines;
 using sandbox::Snapshot;
 
-class CliWriteFailure : public CliSandboxTest {
+class CliWriteFailureOnDisk : public CliSandboxTest {
 protected:
     // A folder of three sessions, as a host leaves it.
     void MakeSessions() {
@@ -52,7 +52,7 @@ protected:
     }
 };
 
-TEST_F(CliWriteFailure, AFullDiskIsReported) {
+TEST_F(CliWriteFailureOnDisk, AFullDiskIsReported) {
     sandbox::SmallTmpfs disk(dir / "disk", 1024);
     if (!disk.mounted()) GTEST_SKIP() << disk.why();
     config = dir / "disk" / "Config";
@@ -61,7 +61,7 @@ TEST_F(CliWriteFailure, AFullDiskIsReported) {
     ExpectWritesRefused({});
 }
 
-TEST_F(CliWriteFailure, AReadOnlySessionsFolderIsReported) {
+TEST_F(CliWriteFailureOnDisk, AReadOnlySessionsFolderIsReported) {
     if (geteuid() != 0) GTEST_SKIP() << "running the host as another user (uid 65534) needs root";
     if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/setpriv";
     MakeSessions();
@@ -78,7 +78,7 @@ TEST_F(CliWriteFailure, AReadOnlySessionsFolderIsReported) {
                          SESSIONDECK_CLI_PATH});
 }
 
-TEST_F(CliWriteFailure, AFifoForAValueFileIsRefusedPromptly) {
+TEST_F(CliWriteFailureOnDisk, AFifoForAValueFileIsRefusedPromptly) {
     MakeSessions();
     fs::remove(sessions() / "Lab" / "a.ini");
     ASSERT_EQ(mkfifo((sessions() / "Lab" / "a.ini").c_str(), 0600), 0);
