@@ -74,8 +74,12 @@ using IniSafetyTest = IniStoreTest;
 
 }  // namespace
 
+// wholeKeyOperations: false while the INI implementation of Flush, exclusive
+// creation, update-only handles and whole-key moves and copies is landing;
+// set it to true (drop the field) once it has.
 INSTANTIATE_TEST_SUITE_P(Ini, ProfileStoreContract,
-                         testing::Values(StoreBackendParam{"Ini", MakeIniBackend}),
+                         testing::Values(StoreBackendParam{
+                             .name = "Ini", .make = MakeIniBackend, .wholeKeyOperations = false}),
                          StoreBackendName);
 
 TEST_F(IniStoreTest, WritesTheDocumentedExampleExactly) {
