@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 
 #include "foundation/unicode_string.h"
@@ -66,7 +67,19 @@ constexpr const char* kStatementSql[] = {
     "SELECT name, type FROM reg_values WHERE key_id = ?1 ORDER BY folded",
     "SELECT name FROM reg_keys WHERE parent = ?1 ORDER BY folded",
     "PRAGMA data_version",
+    // A copied key takes the new name given, or else keeps its own.
+    ("INSERT INTO reg_keys(parent, name, folded, security) "
+     "SELECT ?2, coalesce(?3, name), coalesce(?4, folded), security FROM reg_keys WHERE id = ?1"),
+    ("INSERT INTO reg_values(key_id, name, folded, type, data) "
+     "SELECT ?2, name, folded, type, data FROM reg_values WHERE key_id = ?1"),
+    "SELECT id FROM reg_keys WHERE parent = ?1",
+    "SELECT name FROM reg_keys WHERE id = ?1",
+    "UPDATE reg_keys SET name = ?2 WHERE id = ?1",
+    ("SELECT EXISTS(SELECT 1 FROM reg_values WHERE key_id = ?1) "
+     "OR EXISTS(SELECT 1 FROM reg_keys WHERE parent = ?1)"),
+    "DELETE FROM reg_keys WHERE id = ?1",
 };
+static_assert(std::size(kStatementSql) == 21, "one statement per Statement");
 
 constexpr int kBusyTimeoutMs = 5000;
 
@@ -212,19 +225,29 @@ bool OwnerMayWrite(const fs::path& file) {
 // ---- Transaction ---------------------------------------------------------------
 
 // BEGIN IMMEDIATE takes the write lock at once, so that two writers wait for
-// each other through the busy timeout instead of failing halfway.
+// each other through the busy timeout instead of failing halfway. A
+// transaction begun inside another joins it: it neither commits nor rolls
+// back, and its failure reaches the outer one through the error it returns.
 class VRegistryHive::Transaction {
 public:
-    explicit Transaction(VRegistryHive& hive) : m_hive(hive) {
-        StatementUse begin(hive.Prepare(kBegin));
-        m_result = begin.get() ? sqlite3_step(begin.get()) : SQLITE_ERROR;
-        m_open = m_result == SQLITE_DONE;
+    explicit Transaction(VRegistryHive& hive)
+        : m_hive(hive), m_nested(hive.m_transactionDepth > 0) {
+        if (m_nested) {
+            m_result = SQLITE_DONE;
+            m_open = true;
+        } else {
+            StatementUse begin(hive.Prepare(kBegin));
+            m_result = begin.get() ? sqlite3_step(begin.get()) : SQLITE_ERROR;
+            m_open = m_result == SQLITE_DONE;
+        }
+        if (m_open) ++m_hive.m_transactionDepth;
     }
     ~Transaction() {
-        if (m_open) {
-            StatementUse rollback(m_hive.Prepare(kRollback));
-            if (rollback.get()) sqlite3_step(rollback.get());
-        }
+        if (!m_open) return;
+        --m_hive.m_transactionDepth;
+        if (m_nested) return;
+        StatementUse rollback(m_hive.Prepare(kRollback));
+        if (rollback.get()) sqlite3_step(rollback.get());
     }
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
@@ -232,9 +255,15 @@ public:
     bool IsOpen() const { return m_open; }
     int BeginResult() const { return m_result; }
     int Commit() {
+        if (m_nested) {
+            --m_hive.m_transactionDepth;
+            m_open = false;
+            return SQLITE_DONE;
+        }
         StatementUse commit(m_hive.Prepare(kCommit));
         const int rc = commit.get() ? sqlite3_step(commit.get()) : SQLITE_ERROR;
         if (rc == SQLITE_DONE) {
+            --m_hive.m_transactionDepth;
             m_open = false;
             ++m_hive.m_ownChanges;
         }
@@ -243,6 +272,7 @@ public:
 
 private:
     VRegistryHive& m_hive;
+    bool m_nested;
     int m_result;
     bool m_open;
 };
@@ -495,31 +525,40 @@ uint32_t VRegistryHive::Fail(int rc) {
 
 // ---- Keys ---------------------------------------------------------------------------
 
+uint32_t VRegistryHive::FindChild(KeyId parent, std::u16string_view name, KeyId& child) {
+    StatementUse find(Prepare(kFindChild));
+    if (!find.get()) return Fail(sqlite3_errcode(m_db));
+    sqlite3_bind_int64(find.get(), 1, parent);
+    BindBlob(find.get(), 2, FoldedBytes(name));
+    const int rc = sqlite3_step(find.get());
+    if (rc == SQLITE_ROW) {
+        child = sqlite3_column_int64(find.get(), 0);
+        return kSuccess;
+    }
+    return rc == SQLITE_DONE ? kFileNotFound : Fail(rc);
+}
+
 uint32_t VRegistryHive::Walk(KeyId parent, std::u16string_view path, bool create,
-                             const std::vector<uint8_t>* security, KeyId& key) {
+                             const std::vector<uint8_t>* security, KeyId& key, bool* createdLast) {
     std::vector<std::u16string_view> parts;
     if (!SplitPath(path, parts)) return kInvalidParameter;
     KeyId current = parent;
+    bool created = false;
     for (std::u16string_view part : parts) {
-        const std::string folded = FoldedBytes(part);
-        {
-            StatementUse find(Prepare(kFindChild));
-            if (!find.get()) return Fail(sqlite3_errcode(m_db));
-            sqlite3_bind_int64(find.get(), 1, current);
-            BindBlob(find.get(), 2, folded);
-            const int rc = sqlite3_step(find.get());
-            if (rc == SQLITE_ROW) {
-                current = sqlite3_column_int64(find.get(), 0);
-                continue;
-            }
-            if (rc != SQLITE_DONE) return Fail(rc);
+        KeyId child = kNoKey;
+        const uint32_t lookup = FindChild(current, part, child);
+        created = false;
+        if (lookup == kSuccess) {
+            current = child;
+            continue;
         }
+        if (lookup != kFileNotFound) return lookup;
         if (!create) return kFileNotFound;
         StatementUse insert(Prepare(kInsertKey));
         if (!insert.get()) return Fail(sqlite3_errcode(m_db));
         sqlite3_bind_int64(insert.get(), 1, current);
         BindBlob(insert.get(), 2, NameBytes(part));
-        BindBlob(insert.get(), 3, folded);
+        BindBlob(insert.get(), 3, FoldedBytes(part));
         if (security) {
             sqlite3_bind_blob(insert.get(), 4, security->data(), static_cast<int>(security->size()),
                               SQLITE_TRANSIENT);
@@ -527,8 +566,10 @@ uint32_t VRegistryHive::Walk(KeyId parent, std::u16string_view path, bool create
         const int rc = sqlite3_step(insert.get());
         if (rc != SQLITE_DONE) return Fail(rc);
         current = sqlite3_last_insert_rowid(m_db);
+        created = true;
     }
     key = current;
+    if (createdLast) *createdLast = created;
     return kSuccess;
 }
 
@@ -537,7 +578,8 @@ uint32_t VRegistryHive::FindKey(KeyId parent, std::u16string_view path, KeyId& k
 }
 
 uint32_t VRegistryHive::CreateKey(KeyId parent, std::u16string_view path,
-                                  const std::vector<uint8_t>* security, KeyId& key) {
+                                  const std::vector<uint8_t>* security, KeyId& key, bool* created) {
+    if (created) *created = false;
     if (!m_writable) return kAccessDenied;
     // Most opens find the key there already: look first, without the write
     // lock that would make every opening wait for other writers.
@@ -550,12 +592,177 @@ uint32_t VRegistryHive::CreateKey(KeyId parent, std::u16string_view path,
     if (lookup != kFileNotFound) return lookup;
     Transaction transaction(*this);
     if (!transaction.IsOpen()) return Fail(transaction.BeginResult());
-    const uint32_t error = Walk(parent, path, true, security, found);
+    bool madeHere = false;
+    const uint32_t error = Walk(parent, path, true, security, found, &madeHere);
     if (error != kSuccess) return error;
     const int rc = transaction.Commit();
     if (rc != SQLITE_DONE) return Fail(rc);
     key = found;
+    if (created) *created = madeHere;
     return kSuccess;
+}
+
+uint32_t VRegistryHive::CreateKeyExclusive(KeyId parent, std::u16string_view path,
+                                           const std::vector<uint8_t>* security,
+                                           const std::function<uint32_t(KeyId)>& write,
+                                           KeyId& key) {
+    if (!m_writable) return kAccessDenied;
+    // The look for an existing key, the creation and the first write share
+    // one write lock: of two processes creating one name, the second finds
+    // the first one's key.
+    Transaction transaction(*this);
+    if (!transaction.IsOpen()) return Fail(transaction.BeginResult());
+    KeyId made = kNoKey;
+    bool created = false;
+    uint32_t error = Walk(parent, path, true, security, made, &created);
+    if (error != kSuccess) return error;
+    if (!created) return kAlreadyExists;
+    if (write && (error = write(made)) != kSuccess) return error;
+    const int rc = transaction.Commit();
+    if (rc != SQLITE_DONE) return Fail(rc);
+    key = made;
+    return kSuccess;
+}
+
+uint32_t VRegistryHive::DeleteKeyIfEmpty(KeyId key, bool& deleted) {
+    deleted = false;
+    if (!m_writable) return kAccessDenied;
+    Transaction transaction(*this);
+    if (!transaction.IsOpen()) return Fail(transaction.BeginResult());
+    {
+        StatementUse inUse(Prepare(kKeyInUse));
+        if (!inUse.get()) return Fail(sqlite3_errcode(m_db));
+        sqlite3_bind_int64(inUse.get(), 1, key);
+        const int rc = sqlite3_step(inUse.get());
+        if (rc != SQLITE_ROW) return Fail(rc);
+        if (sqlite3_column_int(inUse.get(), 0) != 0) return kSuccess;
+    }
+    {
+        StatementUse remove(Prepare(kDeleteKey));
+        if (!remove.get()) return Fail(sqlite3_errcode(m_db));
+        sqlite3_bind_int64(remove.get(), 1, key);
+        const int rc = sqlite3_step(remove.get());
+        if (rc != SQLITE_DONE) return Fail(rc);
+        if (sqlite3_changes(m_db) == 0) return kSuccess;
+    }
+    const int rc = transaction.Commit();
+    if (rc != SQLITE_DONE) return Fail(rc);
+    deleted = true;
+    return kSuccess;
+}
+
+uint32_t VRegistryHive::CheckKey(KeyId key) {
+    std::vector<uint8_t> security;
+    return GetKeySecurity(key, security);
+}
+
+uint32_t VRegistryHive::CopyTreeRows(KeyId source, KeyId newParent, std::u16string_view name) {
+    // Breadth first: each key is copied under the copy of its parent, then
+    // its values; the keys below it wait their turn in the queue.
+    std::vector<std::pair<KeyId, KeyId>> queue;  // (original, copy)
+    auto copyRow = [&](KeyId original, KeyId parent, const std::u16string_view* newName) {
+        StatementUse insert(Prepare(kCopyKeyRow));
+        if (!insert.get()) return Fail(sqlite3_errcode(m_db));
+        sqlite3_bind_int64(insert.get(), 1, original);
+        sqlite3_bind_int64(insert.get(), 2, parent);
+        if (newName) {
+            BindBlob(insert.get(), 3, NameBytes(*newName));
+            BindBlob(insert.get(), 4, FoldedBytes(*newName));
+        }
+        const int rc = sqlite3_step(insert.get());
+        if (rc != SQLITE_DONE) return Fail(rc);
+        if (sqlite3_changes(m_db) != 1) return kKeyDeleted;
+        queue.emplace_back(original, sqlite3_last_insert_rowid(m_db));
+        return kSuccess;
+    };
+    uint32_t error = copyRow(source, newParent, &name);
+    for (size_t next = 0; error == kSuccess && next < queue.size(); ++next) {
+        const auto [original, copy] = queue[next];
+        {
+            StatementUse values(Prepare(kCopyValues));
+            if (!values.get()) return Fail(sqlite3_errcode(m_db));
+            sqlite3_bind_int64(values.get(), 1, original);
+            sqlite3_bind_int64(values.get(), 2, copy);
+            const int rc = sqlite3_step(values.get());
+            if (rc != SQLITE_DONE) return Fail(rc);
+        }
+        std::vector<KeyId> children;
+        {
+            StatementUse list(Prepare(kListChildIds));
+            if (!list.get()) return Fail(sqlite3_errcode(m_db));
+            sqlite3_bind_int64(list.get(), 1, original);
+            int rc;
+            while ((rc = sqlite3_step(list.get())) == SQLITE_ROW)
+                children.push_back(sqlite3_column_int64(list.get(), 0));
+            if (rc != SQLITE_DONE) return Fail(rc);
+        }
+        for (KeyId child : children) {
+            if ((error = copyRow(child, copy, nullptr)) != kSuccess) break;
+        }
+    }
+    return error;
+}
+
+uint32_t VRegistryHive::CopyKeyTree(KeyId parent, std::u16string_view from, std::u16string_view to,
+                                    bool move, const std::vector<uint8_t>* security) {
+    if (!m_writable) return kAccessDenied;
+    std::vector<std::u16string_view> fromParts, toParts;
+    if (!SplitPath(from, fromParts) || !SplitPath(to, toParts)) return kInvalidParameter;
+    Transaction transaction(*this);
+    if (!transaction.IsOpen()) return Fail(transaction.BeginResult());
+    KeyId source = kNoKey;
+    uint32_t error = Walk(parent, from, false, nullptr, source);
+    if (error != kSuccess) return error;
+    // Names resolve by their folded forms, so comparing those says whether
+    // `to` would land inside the tree being carried.
+    if (toParts.size() > fromParts.size() &&
+        std::equal(fromParts.begin(), fromParts.end(), toParts.begin(),
+                   [](std::u16string_view a, std::u16string_view b) { return EqualsNoCase(a, b); }))
+        return kInvalidParameter;
+
+    const std::u16string_view leaf = toParts.back();
+    const std::u16string_view targetParentPath =
+        to.substr(0, to.size() - leaf.size() - (toParts.size() > 1 ? 1 : 0));
+    KeyId targetParent = parent;
+    if (!targetParentPath.empty()) {
+        error = Walk(parent, targetParentPath, true, security, targetParent);
+        if (error != kSuccess) return error;
+    }
+    KeyId existing = kNoKey;
+    error = FindChild(targetParent, leaf, existing);
+    if (error == kSuccess) {
+        if (!move || existing != source) return kAlreadyExists;
+        // The same key under another case: only its name changes.
+        std::u16string stored;
+        {
+            StatementUse name(Prepare(kKeyName));
+            if (!name.get()) return Fail(sqlite3_errcode(m_db));
+            sqlite3_bind_int64(name.get(), 1, source);
+            const int rc = sqlite3_step(name.get());
+            if (rc != SQLITE_ROW) return Fail(rc);
+            stored = NameFromColumn(name.get(), 0);
+        }
+        if (stored == leaf) return kAlreadyExists;
+        StatementUse rename(Prepare(kRenameKey));
+        if (!rename.get()) return Fail(sqlite3_errcode(m_db));
+        sqlite3_bind_int64(rename.get(), 1, source);
+        BindBlob(rename.get(), 2, NameBytes(leaf));
+        const int rc = sqlite3_step(rename.get());
+        if (rc != SQLITE_DONE) return Fail(rc);
+    } else if (error != kFileNotFound) {
+        return error;
+    } else {
+        if ((error = CopyTreeRows(source, targetParent, leaf)) != kSuccess) return error;
+        if (move) {
+            StatementUse remove(Prepare(kDeleteTree));
+            if (!remove.get()) return Fail(sqlite3_errcode(m_db));
+            sqlite3_bind_int64(remove.get(), 1, source);
+            const int rc = sqlite3_step(remove.get());
+            if (rc != SQLITE_DONE) return Fail(rc);
+        }
+    }
+    const int rc = transaction.Commit();
+    return rc == SQLITE_DONE ? kSuccess : Fail(rc);
 }
 
 uint32_t VRegistryHive::DeleteKeyTree(KeyId parent, std::u16string_view path) {

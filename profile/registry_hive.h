@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -35,6 +36,7 @@ inline constexpr uint32_t kInvalidData = 13;
 inline constexpr uint32_t kDiskFull = 112;
 inline constexpr uint32_t kInvalidParameter = 87;
 inline constexpr uint32_t kBusy = 170;
+inline constexpr uint32_t kAlreadyExists = 183;
 inline constexpr uint32_t kMoreData = 234;
 inline constexpr uint32_t kRegistryCorrupt = 1015;
 inline constexpr uint32_t kRegistryIoFailed = 1016;
@@ -79,9 +81,32 @@ public:
     // refused (kInvalidParameter).
     uint32_t FindKey(KeyId parent, std::u16string_view path, KeyId& key);
     // Creates the missing keys along `path`; new keys record `security`
-    // (may be null). One transaction for the whole path.
+    // (may be null). One transaction for the whole path. `created`, when
+    // given, tells whether the last key of the path was made by this call.
     uint32_t CreateKey(KeyId parent, std::u16string_view path, const std::vector<uint8_t>* security,
-                       KeyId& key);
+                       KeyId& key, bool* created = nullptr);
+    // Creates the key at `path` (and the missing keys above it) and runs
+    // `write` on it, all in one transaction: when a key of that name is there
+    // already (kAlreadyExists), or `write` fails, nothing is changed. `write`
+    // may call this hive's other operations; they join the transaction.
+    uint32_t CreateKeyExclusive(KeyId parent, std::u16string_view path,
+                                const std::vector<uint8_t>* security,
+                                const std::function<uint32_t(KeyId)>& write, KeyId& key);
+    // Deletes `key` when it holds no value and no sub-key; `deleted` says
+    // whether it did. A key that is gone already is not deleted again.
+    uint32_t DeleteKeyIfEmpty(KeyId key, bool& deleted);
+    // Whether `key` is still in the hive (kSuccess) or was deleted (kKeyDeleted).
+    uint32_t CheckKey(KeyId key);
+    // Copies the key at `from` (below `parent`), with its values of every type,
+    // its security and everything below it, to `to` (below `parent`); with
+    // `move` the original is then deleted. One transaction: it happens whole
+    // or not at all. Missing keys above `to` are created with `security`.
+    // kFileNotFound: `from` is missing; kInvalidParameter: `to` lies below
+    // `from`, or a path has an empty component; kAlreadyExists: a key named
+    // `to` is there. Moving a key onto its own name in another case renames
+    // it in place.
+    uint32_t CopyKeyTree(KeyId parent, std::u16string_view from, std::u16string_view to, bool move,
+                         const std::vector<uint8_t>* security);
     // Deletes the key at `path` with everything below it; an absent key is
     // no error.
     uint32_t DeleteKeyTree(KeyId parent, std::u16string_view path);
@@ -123,6 +148,13 @@ private:
         kListValues,
         kListKeys,
         kDataVersion,
+        kCopyKeyRow,
+        kCopyValues,
+        kListChildIds,
+        kKeyName,
+        kRenameKey,
+        kKeyInUse,
+        kDeleteKey,
         kStatementCount
     };
     class Transaction;
@@ -145,12 +177,17 @@ private:
     bool BeginUse();
     sqlite3_stmt* Prepare(Statement which);
     uint32_t Walk(KeyId parent, std::u16string_view path, bool create,
-                  const std::vector<uint8_t>* security, KeyId& key);
+                  const std::vector<uint8_t>* security, KeyId& key, bool* createdLast = nullptr);
+    uint32_t FindChild(KeyId parent, std::u16string_view name, KeyId& child);
+    // Copies the key `source` with everything below it under `newParent`, as
+    // `name`. Inside a transaction.
+    uint32_t CopyTreeRows(KeyId source, KeyId newParent, std::u16string_view name);
 
     sqlite3* m_db;
     bool m_writable;
     uint64_t m_ownChanges = 0;
     uint64_t m_ownChangesWhenShared = 0;
+    int m_transactionDepth = 0;  // a transaction inside another joins it
     Identity m_identity;
     bool m_poolable = true;  // false for a file read as unchanging
     sqlite3_stmt* m_statements[kStatementCount] = {};

@@ -2,8 +2,11 @@
 // enumeration by index, the store, its factory and the search for the maker's key.
 #include "profile/registry_store.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/system_messages.h"
 
 using namespace registry_error;
 namespace fs = std::filesystem;
@@ -105,7 +108,10 @@ VRegistryKey::VRegistryKey(std::shared_ptr<VRegistryHive> hive, VRegistryHive::K
     : m_hive(std::move(hive)),
       m_readOnly(readOnly),
       m_report(0),
-      m_defaultDescriptor(std::move(defaultDescriptor)) {
+      m_defaultDescriptor(std::move(defaultDescriptor)),
+      m_parent(parent),
+      m_path(path) {
+    if (descriptor) m_openDescriptor = descriptor->Bytes();
     if (!m_hive || parent == VRegistryHive::kNoKey) {
         Record(m_hive ? kInvalidHandle : openError);
         return;
@@ -116,10 +122,9 @@ VRegistryKey::VRegistryKey(std::shared_ptr<VRegistryHive> hive, VRegistryHive::K
         key = parent;
     }
     if (!readOnly && m_hive->IsWritable()) {
-        if (!descriptor) descriptor = m_defaultDescriptor.get();
         const uint32_t error =
             key ? kSuccess
-                : m_hive->CreateKey(parent, path, descriptor ? &descriptor->Bytes() : nullptr, key);
+                : m_hive->CreateKey(parent, path, CreationSecurity(), key, &m_createdOnOpen);
         if (error == kSuccess) {
             m_handle = key;
             m_access = kWriteRights;
@@ -141,6 +146,11 @@ VRegistryKey::VRegistryKey(std::shared_ptr<VRegistryHive> hive, VRegistryHive::K
     Record(error);
 }
 
+const std::vector<uint8_t>* VRegistryKey::CreationSecurity() const {
+    if (m_openDescriptor) return &*m_openDescriptor;
+    return m_defaultDescriptor ? &m_defaultDescriptor->Bytes() : nullptr;
+}
+
 bool VRegistryKey::Record(uint32_t error) {
     m_report.SetMessage(error);
     return error == kSuccess;
@@ -154,11 +164,63 @@ bool VRegistryKey::ReadValue(const char16_t* name, uint32_t type, std::vector<ui
     return stored == type || Record(kDatatypeMismatch);
 }
 
+VReportMessageParams VRegistryKey::SystemErrorReport(int error) {
+    VReportMessageParams report(static_cast<uint32_t>(error));
+    report.AddInsert(
+        VUnicodeString::FromUtf8(SystemErrorDescription(static_cast<uint32_t>(error)).value_or(""))
+            .str());
+    return report;
+}
+
+bool VRegistryKey::WriteFailed(const VReportMessageParams& report) {
+    m_report = report;
+    if (!m_writeFailure) m_writeFailure = report;
+    return false;
+}
+
+bool VRegistryKey::WriteFailed(uint32_t registryError) {
+    return WriteFailed(VReportMessageParams(registryError));
+}
+
+bool VRegistryKey::MayWrite(bool& pending) {
+    pending = false;
+    if (!IsOpen() && !m_createPending && !m_keyMissing) return WriteFailed(kInvalidHandle);
+    if (!(m_access & kSetValue)) return WriteFailed(kAccessDenied);
+    if (m_refusal) return WriteFailed(*m_refusal);
+    if (m_keyMissing) return WriteFailed(SystemErrorReport(ENOENT));
+    pending = m_createPending;
+    return true;
+}
+
+bool VRegistryKey::WriteResult(uint32_t error) {
+    if (error == kSuccess) return Record(kSuccess);
+    if (error == kKeyDeleted && m_writeMode == WriteMode::kUpdateOnly)
+        return WriteFailed(SystemErrorReport(ENOENT));
+    return WriteFailed(error);
+}
+
+bool VRegistryKey::Change(const std::function<uint32_t(VRegistryHive::KeyId)>& change) {
+    bool pending = false;
+    if (!MayWrite(pending)) return false;
+    if (!pending) return WriteResult(change ? change(m_handle) : kSuccess);
+    VRegistryHive::KeyId made = VRegistryHive::kNoKey;
+    const uint32_t error =
+        m_hive->CreateKeyExclusive(m_parent, m_path, CreationSecurity(), change, made);
+    if (error == kAlreadyExists) {
+        // Someone else's key now: this handle never writes into it.
+        m_refusal = SystemErrorReport(EEXIST);
+        return WriteFailed(*m_refusal);
+    }
+    if (error != kSuccess) return WriteFailed(error);
+    m_createPending = false;
+    m_handle = made;
+    return Record(kSuccess);
+}
+
 bool VRegistryKey::WriteValue(const char16_t* name, uint32_t type, const void* data, size_t size) {
-    if (!name || (!data && size != 0)) return Record(kInvalidParameter);
-    if (!IsOpen()) return Record(kInvalidHandle);
-    if (!(m_access & kSetValue)) return Record(kAccessDenied);
-    return Record(m_hive->SetValue(m_handle, name, type, data, size));
+    if (!name || (!data && size != 0)) return WriteFailed(kInvalidParameter);
+    return Change(
+        [&](VRegistryHive::KeyId key) { return m_hive->SetValue(key, name, type, data, size); });
 }
 
 bool VRegistryKey::QuerySecurityDescriptor(const char16_t* name, VSecurityDescriptor& descriptor) {
@@ -237,19 +299,30 @@ bool VRegistryKey::SetDword(const char16_t* name, uint32_t value) {
 }
 
 bool VRegistryKey::DeleteValue(const char16_t* name) {
-    if (!name) return Record(kInvalidParameter);
-    if (!IsOpen()) return Record(kInvalidHandle);
-    if (!(m_access & kSetValue)) return Record(kAccessDenied);
-    const uint32_t error = m_hive->DeleteValue(m_handle, name);
-    // What the caller wanted, no such value, holds already.
-    return Record(error == kFileNotFound ? kSuccess : error);
+    if (!name) return WriteFailed(kInvalidParameter);
+    bool pending = false;
+    if (!MayWrite(pending)) return false;
+    // A key still to be made holds no value.
+    if (pending) return Record(kSuccess);
+    uint32_t error = m_hive->DeleteValue(m_handle, name);
+    // What the caller wanted, no such value, holds already; unless the key
+    // an update-only handle changes has gone.
+    if (error == kFileNotFound)
+        error = m_writeMode == WriteMode::kUpdateOnly ? m_hive->CheckKey(m_handle) : kSuccess;
+    return WriteResult(error);
 }
 
 bool VRegistryKey::DeleteSubKey(const char16_t* name) {
-    if (!name || !*name) return Record(kInvalidParameter);
-    if (!IsOpen()) return Record(kInvalidHandle);
-    if (!(m_access & kCreateSubKey)) return Record(kAccessDenied);
-    return Record(m_hive->DeleteKeyTree(m_handle, name));
+    if (!name || !*name) return WriteFailed(kInvalidParameter);
+    if (!IsOpen() && !m_createPending && !m_keyMissing) return WriteFailed(kInvalidHandle);
+    if (!(m_access & kCreateSubKey)) return WriteFailed(kAccessDenied);
+    bool pending = false;
+    if (!MayWrite(pending)) return false;
+    if (pending) return Record(kSuccess);
+    uint32_t error = m_hive->DeleteKeyTree(m_handle, name);
+    if (error == kSuccess && m_writeMode == WriteMode::kUpdateOnly)
+        error = m_hive->CheckKey(m_handle);
+    return WriteResult(error);
 }
 
 bool VRegistryKey::SubKeyExists(const char16_t* name) {
@@ -264,9 +337,10 @@ bool VRegistryKey::IsWritable() {
 }
 
 bool VRegistryKey::SetKeySecurity(const VSecurityDescriptor& descriptor) {
-    if (!IsOpen()) return Record(kInvalidHandle);
-    if (!IsWritable()) return Record(kAccessDenied);
-    return Record(m_hive->SetKeySecurity(m_handle, descriptor.Bytes()));
+    if (!IsOpen() && !m_createPending && !m_keyMissing) return WriteFailed(kInvalidHandle);
+    if (!IsWritable()) return WriteFailed(kAccessDenied);
+    return Change(
+        [&](VRegistryHive::KeyId key) { return m_hive->SetKeySecurity(key, descriptor.Bytes()); });
 }
 
 bool VRegistryKey::QueryKeySecurity(VSecurityDescriptor& descriptor) {
@@ -280,12 +354,91 @@ bool VRegistryKey::QueryKeySecurity(VSecurityDescriptor& descriptor) {
 
 VProfilePrivateKey* VRegistryKey::OpenSubKey(const char16_t* name,
                                              const VSecurityDescriptor* descriptor) {
+    // A writable sub-key is created on opening, so this key must be there:
+    // an exclusive handle makes its key now (or learns that it may not).
+    if (m_createPending && !m_readOnly) Change(nullptr);
     return new VRegistryKey(m_hive, m_handle, name ? name : u"", m_readOnly, descriptor,
                             m_defaultDescriptor, kInvalidHandle);
 }
 
 VProfilePrivateKeyIterator* VRegistryKey::CreateIterator(bool values) {
     return new Iterator(*this, values);
+}
+
+// ---- Flushing, creating and updating handles, moves and copies --------------------
+
+bool VRegistryKey::Flush() {
+    // Every write reached the hive, or failed, when it was made: only the
+    // failures remain to be told.
+    if (!m_writeFailure) return Record(kSuccess);
+    m_report = *m_writeFailure;
+    m_writeFailure.reset();
+    return false;
+}
+
+void VRegistryKey::SetCreateExclusive() {
+    if (!IsWritable() || m_writeMode != WriteMode::kCreateOrUpdate) return;
+    m_writeMode = WriteMode::kCreateExclusive;
+    if (!m_createdOnOpen) {
+        m_refusal = SystemErrorReport(EEXIST);
+        return;
+    }
+    // The key this handle made when it opened goes again while it is empty,
+    // so that the first write creates it under the check for a competitor.
+    // Left in place (the hive refused), it is still this handle's own.
+    bool deleted = false;
+    const uint32_t error = m_hive->DeleteKeyIfEmpty(m_handle, deleted);
+    if (error == kSuccess && !deleted) {
+        m_refusal = SystemErrorReport(EEXIST);  // someone has written into it
+    } else if (deleted) {
+        m_handle = VRegistryHive::kNoKey;
+        m_createPending = true;
+    }
+}
+
+void VRegistryKey::SetUpdateOnly() {
+    if (!IsWritable() || m_writeMode != WriteMode::kCreateOrUpdate) return;
+    m_writeMode = WriteMode::kUpdateOnly;
+    if (!m_createdOnOpen) return;
+    // The key was not there: the opening's creation is taken back, and the
+    // handle has nothing to update even if that fails.
+    bool deleted = false;
+    m_hive->DeleteKeyIfEmpty(m_handle, deleted);
+    if (deleted) m_handle = VRegistryHive::kNoKey;
+    m_keyMissing = true;
+}
+
+bool VRegistryKey::MoveSubKey(const char16_t* from, const char16_t* to) {
+    return CopyOrMove(from, to, true);
+}
+
+bool VRegistryKey::CopySubKey(const char16_t* from, const char16_t* to) {
+    return CopyOrMove(from, to, false);
+}
+
+bool VRegistryKey::CopyOrMove(const char16_t* from, const char16_t* to, bool move) {
+    if (!from || !to || !*from || !*to) return WriteFailed(SystemErrorReport(EINVAL));
+    if (!IsOpen() && !m_createPending && !m_keyMissing) return WriteFailed(kInvalidHandle);
+    if (!IsWritable()) return WriteFailed(kAccessDenied);
+    bool pending = false;
+    if (!MayWrite(pending)) return false;
+    // Nothing is below a key still to be made.
+    if (pending) return WriteFailed(SystemErrorReport(ENOENT));
+    // Keys made above `to` get the store's default, as keys opened by name do.
+    const uint32_t error = m_hive->CopyKeyTree(
+        m_handle, from, to, move, m_defaultDescriptor ? &m_defaultDescriptor->Bytes() : nullptr);
+    switch (error) {
+        case kSuccess:
+            return Record(kSuccess);
+        case kFileNotFound:
+            return WriteFailed(SystemErrorReport(ENOENT));
+        case kAlreadyExists:
+            return WriteFailed(SystemErrorReport(EEXIST));
+        case kInvalidParameter:
+            return WriteFailed(SystemErrorReport(EINVAL));
+        default:
+            return WriteResult(error);
+    }
 }
 
 // ---- Iterators -----------------------------------------------------------------------

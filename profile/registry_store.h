@@ -3,7 +3,10 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -32,6 +35,19 @@ SESSIONDECK_API std::filesystem::path GetDefaultRegistryFolder();
 
 // A key of the registry store. It acts on the hive at every call: nothing is
 // kept back to be written later.
+//
+// Creating and updating handles. A writable handle creates its missing key
+// when it opens. A handle told to create exclusively, or to update only,
+// takes back a creation its own opening made (while the key is still empty)
+// and waits for its first write: an exclusive handle then makes the key and
+// writes in one transaction that first checks that no key of that name is
+// there (EEXIST otherwise, for this and every later write); an update-only
+// handle refuses every write with ENOENT. An update-only handle whose key is
+// deleted (or moved away, which deletes the original) later gets ENOENT too.
+// MoveSubKey and CopySubKey are one transaction each. Failures of these
+// operations that the store's rules decide (EEXIST, ENOENT, EINVAL) are
+// reported as system errors (errno) with the system's text; failures of the
+// hive itself keep the registry's codes, as every other call here does.
 class SESSIONDECK_API VRegistryKey : public VProfilePrivateKey {
 public:
     // Access rights, as the registry names them.
@@ -104,6 +120,11 @@ public:
     VProfilePrivateKey* OpenSubKey(const char16_t* name,
                                    const VSecurityDescriptor* descriptor) override;
     VProfilePrivateKeyIterator* CreateIterator(bool values) override;
+    bool Flush() override;
+    void SetCreateExclusive() override;
+    void SetUpdateOnly() override;
+    bool MoveSubKey(const char16_t* from, const char16_t* to) override;
+    bool CopySubKey(const char16_t* from, const char16_t* to) override;
 
     // False when the key could not be opened (every query then fails).
     bool IsOpen() const { return m_handle != VRegistryHive::kNoKey; }
@@ -117,6 +138,27 @@ private:
     bool Record(uint32_t error);
     bool ReadValue(const char16_t* name, uint32_t type, std::vector<uint8_t>& data);
     bool WriteValue(const char16_t* name, uint32_t type, const void* data, size_t size);
+    // A system error (errno) with the system's text as its insert.
+    static VReportMessageParams SystemErrorReport(int error);
+    // Puts `report` in the key's report as the result of a write that failed,
+    // keeping the first such failure for Flush. Always false.
+    bool WriteFailed(const VReportMessageParams& report);
+    bool WriteFailed(uint32_t registryError);
+    // Whether a write may go ahead on this handle: false (with the report
+    // filled) for a handle that cannot write, has been refused, or updates a
+    // key that is not there. A creating handle whose key is still to be made
+    // answers true with `pending` set.
+    bool MayWrite(bool& pending);
+    // Runs one change of the key (a value or its security) as the handle's
+    // way of writing wants it; `change` gets the key's id.
+    bool Change(const std::function<uint32_t(VRegistryHive::KeyId)>& change);
+    // The answer of a write the hive refused, for an update-only handle a
+    // deleted key being ENOENT.
+    bool WriteResult(uint32_t error);
+    bool CopyOrMove(const char16_t* from, const char16_t* to, bool move);
+    const std::vector<uint8_t>* CreationSecurity() const;
+
+    enum class WriteMode { kCreateOrUpdate, kCreateExclusive, kUpdateOnly };
 
     std::shared_ptr<VRegistryHive> m_hive;
     VRegistryHive::KeyId m_handle = VRegistryHive::kNoKey;
@@ -124,6 +166,16 @@ private:
     uint32_t m_access = 0;
     VReportMessageParams m_report;
     std::shared_ptr<const VSecurityDescriptor> m_defaultDescriptor;
+    // Where the key is, for a creation deferred to the first write.
+    VRegistryHive::KeyId m_parent = VRegistryHive::kNoKey;
+    std::u16string m_path;
+    std::optional<std::vector<uint8_t>> m_openDescriptor;  // given at open
+    bool m_createdOnOpen = false;
+    WriteMode m_writeMode = WriteMode::kCreateOrUpdate;
+    bool m_createPending = false;                   // exclusive: the key is made by the first write
+    bool m_keyMissing = false;                      // update-only: the key was not there
+    std::optional<VReportMessageParams> m_refusal;  // every write fails with this
+    std::optional<VReportMessageParams> m_writeFailure;  // the first since the last Flush
 };
 
 class SESSIONDECK_API VRegistryStore : public VProfilePrivateStore {

@@ -117,7 +117,8 @@ ConnectConfigPtr::ConnectConfigPtr(VProfileKey* key, unsigned mode, ICommonConfi
     const char16_t* valueName = mode == kTerminalMode ? kTerminalValueName : kTransferValueName;
     if (key) {
         VUnicodeString stored;
-        if (key->QueryString(valueName, stored) && stored.IsEmpty()) m_protocolWasBlank = true;
+        if (key->QueryString(valueName, stored)) m_storedName = stored;
+        if (m_storedName && stored.IsEmpty()) m_protocolWasBlank = true;
     }
     m_protocolName.Init(key, VUnicodeString(valueName), VUnicodeString());
     VUnicodeString name = m_protocolName.Get();
@@ -127,9 +128,20 @@ ConnectConfigPtr::ConnectConfigPtr(VProfileKey* key, unsigned mode, ICommonConfi
     m_configs.SetSize(static_cast<size_t>(rows));
     if (defaultRow < 0) {
         if (!name.EqualsNoCase(kNoneProtocol)) m_protocolName = VUnicodeString();
-        return;
+    } else if (name.IsEmpty()) {
+        m_protocolName = table[defaultRow].protocolName;
     }
-    if (name.IsEmpty()) m_protocolName = table[defaultRow].protocolName;
+    // A name put in place of the stored one is this host's stand-in, not a
+    // change to save: a host without the transfer modules would otherwise
+    // blank "SFTP" for every host. So is the empty name of a host without
+    // any row of the mode when the key holds none; with rows, the default
+    // name it writes for a missing one means the same to every host.
+    if (key && (m_storedName ? *m_storedName != m_protocolName.Get() : defaultRow < 0)) {
+        m_nameStandsIn = m_checkpointStandsIn = true;
+        m_standInName = m_protocolName.Get();
+        m_protocolName.Checkpoint();
+    }
+    if (defaultRow < 0) return;
 
     for (int row = 0; row < rows; ++row) {
         if (!RowBelongsToMode(row) || !table[row].protocolName.EqualsNoCase(m_protocolName.Get()))
@@ -152,7 +164,11 @@ ConnectConfigPtr::ConnectConfigPtr(const ConnectConfigPtr& other, ICommonConfig*
       m_currentRow(other.m_currentRow),
       m_checkpointRow(other.m_checkpointRow),
       m_mode(other.m_mode),
-      m_protocolWasBlank(other.m_protocolWasBlank) {
+      m_protocolWasBlank(other.m_protocolWasBlank),
+      m_nameStandsIn(other.m_nameStandsIn),
+      m_checkpointStandsIn(other.m_checkpointStandsIn),
+      m_standInName(other.m_standInName),
+      m_storedName(other.m_storedName) {
     m_configs.SetSize(other.m_configs.GetSize());
     if (ConnectConfig* current = other.Current()) {
         m_configs[static_cast<size_t>(m_currentRow)] = current->Clone(common);
@@ -205,6 +221,7 @@ void ConnectConfigPtr::MakeConfig(int row, VProfileKey* key, ICommonConfig* comm
 void ConnectConfigPtr::SetProtocol(const VUnicodeString& name, ICommonConfig* common) {
     if (name == m_protocolName.Get()) return;
     m_protocolName = name;
+    m_nameStandsIn = false;
     int flag = 0;
     if (ConnectConfig* current = Current()) {
         current->SaveToMap(m_carry);
@@ -228,6 +245,10 @@ void ConnectConfigPtr::SetConnectConfig(const ConnectConfigPtr& other, ICommonCo
     if (&other == this) return;
     ReleaseAll();
     m_currentRow = other.m_currentRow;
+    // The other's name comes with what stood behind it.
+    m_nameStandsIn = other.m_nameStandsIn;
+    m_standInName = other.m_standInName;
+    m_storedName = other.m_storedName;
     if (ConnectConfig* current = other.Current()) {
         m_protocolName = other.m_protocolName.Get();
         if (static_cast<size_t>(m_currentRow) >= m_configs.GetSize())
@@ -239,7 +260,11 @@ void ConnectConfigPtr::SetConnectConfig(const ConnectConfigPtr& other, ICommonCo
 }
 
 void ConnectConfigPtr::Save(VProfileKey* key, bool force) {
-    m_protocolName.Save(key, force);
+    if (!NameStandsIn()) {
+        m_protocolName.Save(key, force);
+    } else if (force && key && m_storedName) {
+        key->SetString(m_protocolName.GetName().c_str(), m_storedName->c_str());
+    }
     ConnectConfig* current = Current();
     if (current && m_protocolName.Get() != kNoneProtocol) current->Save(key, force);
     m_unsaved = false;
@@ -255,6 +280,7 @@ bool ConnectConfigPtr::IsModified() const {
 void ConnectConfigPtr::Checkpoint() {
     bool changed = m_protocolName.IsModified();
     m_protocolName.Checkpoint();
+    m_checkpointStandsIn = m_nameStandsIn;
     m_checkpointRow = m_currentRow;
     for (ConnectConfig* config : m_configs) {
         if (!config) continue;
@@ -266,6 +292,7 @@ void ConnectConfigPtr::Checkpoint() {
 
 void ConnectConfigPtr::Rollback() {
     m_protocolName.Rollback();
+    m_nameStandsIn = m_checkpointStandsIn;
     m_currentRow = m_checkpointRow;
     for (ConnectConfig* config : m_configs) {
         if (config) config->Rollback();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "foundation/containers.h"
 #include "foundation/export.h"
@@ -236,6 +237,8 @@ private:
     bool RowBelongsToMode(int row) const;
     void MakeConfig(int row, VProfileKey* key, ICommonConfig* common);
     void ReleaseAll();
+    // Whether the name in use only stands in for the one the store holds.
+    bool NameStandsIn() const { return m_nameStandsIn && m_protocolName.Get() == m_standInName; }
 
     VProfile2<VUnicodeString, VProfileSz> m_protocolName;
     int m_currentRow = -1;
@@ -244,6 +247,15 @@ private:
     unsigned m_mode = kTerminalMode;
     ConnectCarryMap m_carry{25};
     bool m_protocolWasBlank = false;
+    // A stored name this host does not know, or has no module for, is
+    // replaced in use by a stand-in (the mode's default, or nothing). The
+    // stand-in is no change of the user's: a save keeps the stored name (a
+    // forced save writes it again), and with it every host that has the
+    // module goes on seeing that protocol. Ends when the protocol is set.
+    bool m_nameStandsIn = false;
+    bool m_checkpointStandsIn = false;
+    VUnicodeString m_standInName;
+    std::optional<VUnicodeString> m_storedName;  // absent: the key held none
 };
 
 // Where the debug diagnostics of protocol handling go (an unknown stored

@@ -75,7 +75,7 @@ using IniSafetyTest = IniStoreTest;
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Ini, ProfileStoreContract,
-                         testing::Values(StoreBackendParam{"Ini", MakeIniBackend}),
+                         testing::Values(StoreBackendParam{.name = "Ini", .make = MakeIniBackend}),
                          StoreBackendName);
 
 TEST_F(IniStoreTest, WritesTheDocumentedExampleExactly) {

@@ -393,3 +393,146 @@ TEST_F(RegistryStoreTest, TwoProcessesCreateAndWriteOneHiveAtOnce) {
         EXPECT_EQ(entry.path().filename().string().find(".new-"), std::string::npos)
             << "a temporary hive was left behind";
 }
+
+TEST_F(RegistryStoreTest, MoveAndCopyCarryEveryRegistryTypeAndKeySecurity) {
+    const VSecurityDescriptor fallback(std::vector<uint8_t>{1, 2}), inner(std::vector<uint8_t>{7});
+    m_factory.SetDefaultSecurityDescriptor(&fallback);
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"Src\\k");
+        ASSERT_TRUE(key.SetSecurityDescriptor(u"SD", inner));
+        std::unique_ptr<VProfilePrivateKey> below(key.OpenSubKey(u"Inner", &inner));
+        ASSERT_TRUE(below->SetDword(u"D", 5));
+    }
+    const uint8_t qword[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    {
+        auto hive = OpenHive();
+        VRegistryHive::KeyId key = 0;
+        ASSERT_EQ(hive->FindKey(VRegistryHive::kRootKey, u"SOFTWARE\\Norvik\\Src\\k", key),
+                  kSuccess);
+        ASSERT_EQ(hive->SetValue(key, u"Q", kRegQword, qword, sizeof qword), kSuccess);
+        ASSERT_EQ(hive->SetValue(key, u"X", kRegExpandSz, "%\0\0", 4), kSuccess);
+    }
+    VProfileStore store(&m_factory);
+    ASSERT_TRUE(store.GetRootKey().CopySubKey(u"Src\\k", u"Copy"));
+    ASSERT_TRUE(store.GetRootKey().MoveSubKey(u"Src\\k", u"Dst\\Moved"));
+    EXPECT_FALSE(store.GetRootKey().SubKeyExists(u"Src\\k"));
+    for (const char16_t* path : {u"SOFTWARE\\Norvik\\Copy", u"SOFTWARE\\Norvik\\Dst\\Moved"}) {
+        SCOPED_TRACE(VUnicodeString(path).ToUtf8());
+        const std::u16string base(path);
+        uint32_t type = 0;
+        EXPECT_EQ(Stored(path, u"Q", type), std::vector<uint8_t>(qword, qword + 8));
+        EXPECT_EQ(type, kRegQword);
+        EXPECT_EQ(Stored(path, u"X", type), (std::vector<uint8_t>{'%', 0, 0, 0}));
+        EXPECT_EQ(type, kRegExpandSz);
+        EXPECT_EQ(Stored(path, u"SD", type), inner.Bytes());
+        EXPECT_EQ(type, kRegBinary);
+        EXPECT_EQ(Stored((base + u"\\Inner").c_str(), u"D", type),
+                  (std::vector<uint8_t>{5, 0, 0, 0}));
+        auto hive = OpenHive();
+        for (const auto& [keyPath, security] :
+             {std::pair{base, fallback}, std::pair{base + u"\\Inner", inner}}) {
+            VRegistryHive::KeyId key = 0;
+            std::vector<uint8_t> bytes;
+            ASSERT_EQ(hive->FindKey(VRegistryHive::kRootKey, keyPath, key), kSuccess);
+            ASSERT_EQ(hive->GetKeySecurity(key, bytes), kSuccess);
+            EXPECT_EQ(bytes, security.Bytes());
+        }
+    }
+    // The folder made for the move has the store's default.
+    VSecurityDescriptor made;
+    std::unique_ptr<VProfilePrivateKey> dst(store.GetRootKey().OpenSubKey(u"Dst", nullptr));
+    ASSERT_TRUE(static_cast<VRegistryKey&>(*dst).QueryKeySecurity(made));
+    EXPECT_EQ(made, fallback);
+    EXPECT_EQ(OpenHive()->IntegrityCheck(), "ok");
+}
+
+TEST_F(RegistryStoreTest, ReadOnlyStoreRefusesWholeKeyChangesAsAccessDenied) {
+    {
+        VProfileStore store(&m_factory);
+        VProfileKey key(store.GetRootKey(), u"A");
+        ASSERT_TRUE(key.SetDword(u"v", 1));
+    }
+    VProfileStore store(true, &m_factory);
+    VProfileKey& root = store.GetRootKey();
+    EXPECT_FALSE(root.MoveSubKey(u"A", u"B"));
+    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
+    EXPECT_FALSE(root.CopySubKey(u"A", u"B"));
+    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
+    EXPECT_FALSE(root.Flush());
+    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
+    EXPECT_TRUE(root.SubKeyExists(u"A"));
+    EXPECT_FALSE(root.SubKeyExists(u"B"));
+}
+
+TEST_F(RegistryStoreTest, FlushTellsTheFirstFailedWriteOnce) {
+    VProfileStore store(&m_factory);
+    VProfileKey key(store.GetRootKey(), u"K");
+    ASSERT_TRUE(key.SetDword(u"v", 1));
+    EXPECT_TRUE(key.Flush());
+    ASSERT_TRUE(store.GetRootKey().DeleteSubKey(u"K"));
+    // A plain handle does not bring its key back either; it says so.
+    EXPECT_FALSE(key.SetDword(u"v", 2));
+    EXPECT_FALSE(key.SetString(u"w", u"x"));
+    EXPECT_FALSE(key.Flush());
+    EXPECT_EQ(key.GetReport().GetMessageId(), kKeyDeleted);
+    EXPECT_TRUE(key.Flush());
+    EXPECT_FALSE(store.GetRootKey().SubKeyExists(u"K"));
+
+    // An exclusive handle that never writes leaves nothing behind.
+    {
+        VProfileKey unused(store.GetRootKey(), u"Unused\\Leaf");
+        unused.SetCreateExclusive();
+    }
+    EXPECT_FALSE(store.GetRootKey().SubKeyExists(u"Unused\\Leaf"));
+}
+
+TEST_F(RegistryStoreTest, OfSeveralProcessesCreatingOneKeyExactlyOneSucceeds) {
+    constexpr int kProcesses = 4;
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    pid_t children[kProcesses];
+    for (int c = 0; c < kProcesses; ++c) {
+        children[c] = ::fork();
+        ASSERT_GE(children[c], 0);
+        if (children[c] == 0) {
+            ::close(go[1]);
+            VProfileStore store(&m_factory);
+            VProfileKey key(store.GetRootKey(), u"Sessions\\Race");
+            key.SetCreateExclusive();
+            // Every process has opened the key before any of them writes.
+            char byte = 0;
+            if (::read(go[0], &byte, 1) != 1) ::_exit(3);
+            key.SetDword(u"Winner", static_cast<uint32_t>(c));
+            key.SetDword(u"Also", static_cast<uint32_t>(c));
+            if (key.Flush()) ::_exit(0);
+            ::_exit(key.GetReport().GetMessageId() == EEXIST ? 1 : 2);
+        }
+    }
+    ::close(go[0]);
+    // Each child waits for its own byte after opening; the pause lets all open first.
+    ::usleep(200 * 1000);
+    const char bytes[kProcesses] = {};
+    ASSERT_EQ(::write(go[1], bytes, kProcesses), kProcesses);
+    ::close(go[1]);
+    int winners = 0, refused = 0, winner = -1;
+    for (int c = 0; c < kProcesses; ++c) {
+        int status = -1;
+        ::waitpid(children[c], &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        if (WEXITSTATUS(status) == 0) {
+            ++winners;
+            winner = c;
+        }
+        if (WEXITSTATUS(status) == 1) ++refused;
+    }
+    EXPECT_EQ(winners, 1);
+    EXPECT_EQ(refused, kProcesses - 1);
+    VProfileStore store(true, &m_factory);
+    VProfileKey key(store.GetRootKey(), u"Sessions\\Race");
+    uint32_t who = 99, also = 99;
+    EXPECT_TRUE(key.QueryDword(u"Winner", who));
+    EXPECT_TRUE(key.QueryDword(u"Also", also));
+    EXPECT_EQ(who, static_cast<uint32_t>(winner));
+    EXPECT_EQ(also, static_cast<uint32_t>(winner));
+}

@@ -28,6 +28,9 @@ struct StoreBackendParam {
     // INI: a read-only handle takes changes in memory and never writes them;
     // registry: it refuses them.
     bool readOnlyKeysAcceptChanges = true;
+    // INI and registry list names in CompareNoCase order; the in-memory test
+    // store in the order they were first written.
+    bool sortedNames = true;
 };
 inline void PrintTo(const StoreBackendParam& param, std::ostream* out) {
     *out << param.name;

@@ -2,6 +2,9 @@
 // read-only stores.
 #include "store_contract.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <string>
 #include <vector>
 
 std::string StoreBackendName(const testing::TestParamInfo<StoreBackendParam>& info) {
@@ -16,6 +19,93 @@ std::vector<std::u16string> Names(VProfileKey& key, bool values) {
     VUnicodeString name;
     while (it.Next(name)) names.push_back(name.str());
     return names;
+}
+
+std::u16string Text(const std::string& ascii) {
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+// One value as text, its kind included, so that a changed byte shows.
+std::u16string ValueText(VProfileKey& key, const VUnicodeString& name, int kind) {
+    switch (kind) {
+        case kValueKindDword: {
+            uint32_t value = 0;
+            return key.QueryDword(name.c_str(), value) ? u"dword " + Text(std::to_string(value))
+                                                       : u"dword?";
+        }
+        case kValueKindString: {
+            VUnicodeString value;
+            return key.QueryString(name.c_str(), value) ? u"string " + value.str() : u"string?";
+        }
+        case kValueKindBinary: {
+            uint32_t size = 0;
+            if (!key.QueryBinary(name.c_str(), nullptr, size)) return u"binary?";
+            std::vector<uint8_t> bytes(size);
+            if (size && !key.QueryBinary(name.c_str(), bytes.data(), size)) return u"binary?";
+            std::u16string text = u"binary";
+            for (uint8_t byte : bytes) text += u" " + Text(std::to_string(byte));
+            return text;
+        }
+        case kValueKindStringArray: {
+            VStringArray value;
+            if (!key.QueryStringArray(name.c_str(), value)) return u"strings?";
+            std::u16string text = u"strings";
+            for (const VUnicodeString& element : value) text += u" [" + element.str() + u"]";
+            return text;
+        }
+    }
+    return u"kind " + Text(std::to_string(kind));
+}
+
+// Everything at and below `key`, one line per key and per value, with paths
+// relative to `key`: two trees compare equal exactly when they hold the same.
+void Describe(VProfileKey& key, const std::u16string& path, std::vector<std::u16string>& out) {
+    out.push_back(u"[" + path + u"]");
+    {
+        VProfileKeyIterator values(key, true);
+        VUnicodeString name;
+        int kind = 0;
+        while (values.NextValue(name, kind))
+            out.push_back(path + u":" + name.str() + u" = " + ValueText(key, name, kind));
+    }
+    for (const std::u16string& child : Names(key, false)) {
+        VProfileKey sub(key, child.c_str());
+        Describe(sub, path + u"\\" + child, out);
+    }
+}
+
+// What the store holds at `path` ("" the root), read through a fresh read-only store.
+std::vector<std::u16string> Contents(VProfileStoreFactory& factory, const char16_t* path = u"") {
+    VProfileStore store(true, &factory);
+    std::vector<std::u16string> out;
+    if (*path) {
+        if (!store.GetRootKey().SubKeyExists(path)) return out;
+        VProfileKey key(store.GetRootKey(), path);
+        Describe(key, u"", out);
+    } else {
+        Describe(store.GetRootKey(), u"", out);
+    }
+    return out;
+}
+
+// A key with a value of every kind (an empty binary, an empty element) and keys below it.
+void FillTree(VProfileStoreFactory& factory, const char16_t* path) {
+    VProfileStore store(&factory);
+    VProfileKey key(store.GetRootKey(), path);
+    const uint8_t blob[] = {0, 1, 0xfe, 0xff};
+    ASSERT_TRUE(key.SetDword(u"Port", 0xfffffffe));
+    ASSERT_TRUE(key.SetString(u"Hostname", u"h\u00e9te"));
+    ASSERT_TRUE(key.SetString(u"Empty", u""));
+    ASSERT_TRUE(key.SetBinary(u"Blob", blob, sizeof blob));
+    ASSERT_TRUE(key.SetBinary(u"Nothing", nullptr, 0));
+    ASSERT_TRUE(key.SetStringArray(u"List", VStringArray{u"a", u"", u"c"}));
+    VProfileKey inner(key, u"Inner\\Deep");
+    ASSERT_TRUE(inner.SetDword(u"Level", 2));
+    VProfileKey empty(key, u"Inner\\Empty Values");
+    ASSERT_TRUE(empty.SetString(u"Only", u"one"));
+    ASSERT_TRUE(key.Flush());
+    ASSERT_TRUE(inner.Flush());
+    ASSERT_TRUE(empty.Flush());
 }
 
 }  // namespace
@@ -173,11 +263,18 @@ TEST_P(ProfileStoreContract, IterationListsNamesCaseInsensitivelyAndEmptyKeysEnd
     VUnicodeString name;
     int kind = 0;
     while (values.NextValue(name, kind)) seen.emplace_back(name.str(), kind);
+    std::vector<std::u16string> subKeys = Names(key, false);
+    if (!GetParam().sortedNames) {
+        std::sort(seen.begin(), seen.end(),
+                  [](const auto& a, const auto& b) { return CompareNoCase(a.first, b.first) < 0; });
+        std::sort(subKeys.begin(), subKeys.end(),
+                  [](const auto& a, const auto& b) { return CompareNoCase(a, b) < 0; });
+    }
     EXPECT_EQ(seen, (std::vector<std::pair<std::u16string, int>>{{u"Al", kValueKindBinary},
                                                                  {u"Alpha", kValueKindDword},
                                                                  {u"beta", kValueKindStringArray},
                                                                  {u"gamma", kValueKindString}}));
-    EXPECT_EQ(Names(key, false), (std::vector<std::u16string>{u"Eta", u"eta2", u"zeta"}));
+    EXPECT_EQ(subKeys, (std::vector<std::u16string>{u"Eta", u"eta2", u"zeta"}));
 }
 
 TEST_P(ProfileStoreContract, ReadOnlyStoreChangesOnlyTheHandle) {
@@ -244,4 +341,177 @@ TEST_P(ProfileStoreContract, StoreWithoutFactoryAsksTheHostGetterEachTime) {
     VProfileStore other(true, &second->Factory());
     EXPECT_TRUE(other.GetRootKey().QueryDword(u"Which", which));
     EXPECT_EQ(which, 1u);
+}
+
+// ---- whole-key operations -------------------------------------------------------------
+
+TEST_P(ProfileStoreContract, MoveAndCopyCarryAWholeTreeAcrossParents) {
+    FillTree(Factory(), u"Sessions\\Folder A\\web");
+    {
+        VProfileStore store(&Factory());
+        VProfileKey other(store.GetRootKey(), u"Sessions\\Folder A\\other");
+        ASSERT_TRUE(other.SetDword(u"Stays", 1));
+    }
+    const std::vector<std::u16string> original = Contents(Factory(), u"Sessions\\Folder A\\web");
+    ASSERT_EQ(original.size(), 12u);
+
+    VProfileStore store(&Factory());
+    VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    // The copy lands in a folder that is not there yet.
+    ASSERT_TRUE(sessions.CopySubKey(u"Folder A\\web", u"Folder B\\New\\web copy"))
+        << sessions.GetReport().GetMessageId();
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\Folder B\\New\\web copy"), original);
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\Folder A\\web"), original);
+    {
+        // The copy is a tree of its own.
+        VProfileKey copy(store.GetRootKey(), u"Sessions\\Folder B\\New\\web copy\\Inner\\Deep");
+        ASSERT_TRUE(copy.SetDword(u"Level", 3));
+        ASSERT_TRUE(copy.Flush());
+    }
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\Folder A\\web"), original);
+
+    ASSERT_TRUE(sessions.MoveSubKey(u"Folder A\\web", u"Folder C\\moved"))
+        << sessions.GetReport().GetMessageId();
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\Folder C\\moved"), original);
+    VProfileStore check(true, &Factory());
+    EXPECT_FALSE(check.GetRootKey().SubKeyExists(u"Sessions\\Folder A\\web"));
+    EXPECT_TRUE(check.GetRootKey().SubKeyExists(u"Sessions\\Folder A\\other"));
+    VProfileKey folderA(check.GetRootKey(), u"Sessions\\Folder A");
+    EXPECT_EQ(Names(folderA, false), std::vector<std::u16string>{u"other"});
+}
+
+TEST_P(ProfileStoreContract, CaseOnlyRenameKeepsTheTreeUnderItsNewName) {
+    FillTree(Factory(), u"Sessions\\web");
+    const std::vector<std::u16string> original = Contents(Factory(), u"Sessions\\web");
+    VProfileStore store(&Factory());
+    VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    ASSERT_TRUE(sessions.MoveSubKey(u"web", u"WEB")) << sessions.GetReport().GetMessageId();
+    EXPECT_EQ(Names(sessions, false), std::vector<std::u16string>{u"WEB"});
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\WEB"), original);
+
+    // Where names differ by case, both may exist, and then the name is taken.
+    if (GetParam().caseSensitiveNames) {
+        FillTree(Factory(), u"Sessions\\web");
+        EXPECT_FALSE(sessions.MoveSubKey(u"web", u"WEB"));
+        EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+        EXPECT_EQ(Names(sessions, false), (std::vector<std::u16string>{u"WEB", u"web"}));
+    }
+}
+
+TEST_P(ProfileStoreContract, RefusedMoveOrCopyChangesNothing) {
+    FillTree(Factory(), u"S\\a");
+    FillTree(Factory(), u"S\\b");
+    const std::vector<std::u16string> before = Contents(Factory());
+    struct Case {
+        bool move;
+        const char16_t* from;
+        const char16_t* to;
+        int error;
+    };
+    const Case cases[] = {
+        {true, u"S\\missing", u"S\\c", ENOENT},
+        {false, u"S\\missing", u"S\\c", ENOENT},
+        {true, u"S\\a\\Inner\\Nope", u"T\\x", ENOENT},
+        {true, u"S\\a", u"S\\b", EEXIST},
+        {false, u"S\\a", u"S\\b", EEXIST},
+        {false, u"S\\a", u"S\\a", EEXIST},
+        {true, u"S\\a", u"S\\b\\Inner", EEXIST},
+        {true, u"S\\a", u"S\\a\\Inner\\Deeper\\x", EINVAL},
+        {false, u"S\\a", u"S\\a\\x", EINVAL},
+        {true, u"S", u"S\\b\\New", EINVAL},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.move ? "move " : "copy ") << c.error);
+        VProfileStore store(&Factory());
+        VProfileKey& root = store.GetRootKey();
+        EXPECT_FALSE(c.move ? root.MoveSubKey(c.from, c.to) : root.CopySubKey(c.from, c.to));
+        EXPECT_EQ(root.GetReport().GetMessageId(), static_cast<uint32_t>(c.error));
+        EXPECT_NE(root.GetReport().GetTextSingleLine(), std::u16string());
+        EXPECT_EQ(Contents(Factory()), before);
+    }
+
+    // "s\B" names "S\b" where names ignore case; elsewhere it is a free name.
+    VProfileStore store(&Factory());
+    const bool copied = store.GetRootKey().CopySubKey(u"S\\a", u"S\\B");
+    EXPECT_EQ(copied, GetParam().caseSensitiveNames);
+    if (!copied) {
+        EXPECT_EQ(store.GetRootKey().GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+        EXPECT_EQ(Contents(Factory()), before);
+    }
+
+    // A read-only store refuses both and changes nothing.
+    VProfileStore readOnly(true, &Factory());
+    EXPECT_FALSE(readOnly.GetRootKey().MoveSubKey(u"S\\a", u"S\\z"));
+    EXPECT_FALSE(readOnly.GetRootKey().CopySubKey(u"S\\a", u"S\\z"));
+    EXPECT_FALSE(Contents(Factory(), u"S\\z").size());
+}
+
+TEST_P(ProfileStoreContract, OfTwoExclusiveCreatorsOnlyTheFirstWrites) {
+    VProfileStore store(&Factory());
+    VProfileKey first(store.GetRootKey(), u"Sessions\\new");
+    first.SetCreateExclusive();
+    VProfileKey second(store.GetRootKey(), u"Sessions\\new");
+    second.SetCreateExclusive();
+    // Nothing is there until the first write.
+    EXPECT_FALSE(store.GetRootKey().SubKeyExists(u"Sessions\\new"));
+
+    EXPECT_TRUE(first.SetString(u"Hostname", u"first"));
+    EXPECT_TRUE(first.SetDword(u"Port", 1));
+    EXPECT_TRUE(first.Flush()) << first.GetReport().GetMessageId();
+    second.SetString(u"Hostname", u"second");
+    second.SetDword(u"Other", 2);
+    EXPECT_FALSE(second.Flush());
+    EXPECT_EQ(second.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+    EXPECT_TRUE(second.Flush());  // told once
+
+    // A key that exists when the handle opens is never created again.
+    VProfileKey third(store.GetRootKey(), u"Sessions\\new");
+    third.SetCreateExclusive();
+    third.SetDword(u"Port", 3);
+    EXPECT_FALSE(third.Flush());
+    EXPECT_EQ(third.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+
+    EXPECT_EQ(
+        Contents(Factory(), u"Sessions\\new"),
+        (std::vector<std::u16string>{u"[]", u":Hostname = string first", u":Port = dword 1"}));
+}
+
+TEST_P(ProfileStoreContract, UpdateOnlyNeverBringsBackARemovedKey) {
+    FillTree(Factory(), u"Sessions\\kept");
+    FillTree(Factory(), u"Sessions\\removed");
+    FillTree(Factory(), u"Sessions\\renamed");
+    VProfileStore store(&Factory());
+    VProfileKey& root = store.GetRootKey();
+
+    VProfileKey kept(root, u"Sessions\\kept");
+    kept.SetUpdateOnly();
+    EXPECT_TRUE(kept.SetDword(u"Port", 7));
+    EXPECT_TRUE(kept.Flush()) << kept.GetReport().GetMessageId();
+    uint32_t port = 0;
+    VProfileStore check(true, &Factory());
+    VProfileKey keptAgain(check.GetRootKey(), u"Sessions\\kept");
+    EXPECT_TRUE(keptAgain.QueryDword(u"Port", port));
+    EXPECT_EQ(port, 7u);
+
+    VProfileKey removed(root, u"Sessions\\removed");
+    removed.SetUpdateOnly();
+    VProfileKey renamed(root, u"Sessions\\renamed");
+    renamed.SetUpdateOnly();
+    VProfileKey neverThere(root, u"Sessions\\never there");
+    neverThere.SetUpdateOnly();
+    ASSERT_TRUE(root.DeleteSubKey(u"Sessions\\removed"));
+    ASSERT_TRUE(root.MoveSubKey(u"Sessions\\renamed", u"Sessions\\elsewhere"));
+    const std::vector<std::u16string> moved = Contents(Factory(), u"Sessions\\elsewhere");
+    for (VProfileKey* key : {&removed, &renamed, &neverThere}) {
+        key->SetString(u"Hostname", u"changed");
+        key->SetDword(u"New", 1);
+        EXPECT_FALSE(key->Flush());
+        EXPECT_EQ(key->GetReport().GetMessageId(), static_cast<uint32_t>(ENOENT));
+    }
+    VProfileStore after(true, &Factory());
+    VProfileKey sessionsAfter(after.GetRootKey(), u"Sessions");
+    std::vector<std::u16string> left = Names(sessionsAfter, false);
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::u16string>{u"elsewhere", u"kept"}));
+    EXPECT_EQ(Contents(Factory(), u"Sessions\\elsewhere"), moved);
 }

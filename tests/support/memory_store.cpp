@@ -2,9 +2,12 @@
 #include "support/memory_store.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
+
+#include "platform/system_messages.h"
 
 struct MemoryNode {
     VUnicodeString name;
@@ -29,6 +32,7 @@ struct MemoryTree {
     MemoryNode root;
     std::vector<MemoryWrite> writes;
     int flushError = 0;  // what every Flush answers with; 0: success
+    uint32_t failWritesWith = 0;
 };
 
 namespace {
@@ -73,6 +77,20 @@ MemoryNode* FindNode(MemoryNode& root, const Path& path) {
     return node;
 }
 
+std::unique_ptr<MemoryNode> CopyNode(const MemoryNode& node) {
+    auto copy = std::make_unique<MemoryNode>();
+    copy->name = node.name;
+    copy->values = node.values;
+    for (const auto& child : node.children) copy->children.push_back(CopyNode(*child));
+    return copy;
+}
+
+VReportMessageParams SystemErrorReport(uint32_t error) {
+    VReportMessageParams report(error);
+    report.AddInsert(VUnicodeString::FromUtf8(SystemErrorDescription(error).value_or("")).str());
+    return report;
+}
+
 MemoryNode& CreateNode(MemoryNode& root, const Path& path) {
     MemoryNode* node = &root;
     for (const auto& part : path) {
@@ -111,7 +129,10 @@ private:
 class MemoryKey : public VProfilePrivateKey {
 public:
     MemoryKey(std::shared_ptr<MemoryTree> tree, Path path, bool readOnly)
-        : m_tree(std::move(tree)), m_path(std::move(path)), m_readOnly(readOnly) {}
+        : m_tree(std::move(tree)),
+          m_path(std::move(path)),
+          m_readOnly(readOnly),
+          m_existedAtOpen(FindNode(m_tree->root, m_path) != nullptr) {}
 
     // No test stores security descriptors here; the file backend's tests cover them.
     bool QuerySecurityDescriptor(const char16_t*, VSecurityDescriptor&) override { return false; }
@@ -149,23 +170,31 @@ public:
         return false;
     }
     bool SetStringArray(const char16_t* name, const VStringArray& value) override {
-        Put(name, kValueKindStringArray).strings = value;
-        return true;
+        MemoryValue* v = Put(name, kValueKindStringArray);
+        if (v) v->strings = value;
+        return v != nullptr;
     }
     bool SetBinary(const char16_t* name, const void* data, uint32_t size) override {
         const auto* bytes = static_cast<const uint8_t*>(data);
-        Put(name, kValueKindBinary).binary.assign(bytes, bytes + (bytes ? size : 0));
-        return true;
+        MemoryValue* v = Put(name, kValueKindBinary);
+        if (v) v->binary.assign(bytes, bytes + (bytes ? size : 0));
+        return v != nullptr;
     }
     bool SetString(const char16_t* name, const char16_t* value) override {
-        Put(name, kValueKindString).string = VUnicodeString(value);
-        return true;
+        MemoryValue* v = Put(name, kValueKindString);
+        if (v) v->string = VUnicodeString(value);
+        return v != nullptr;
     }
     bool SetDword(const char16_t* name, uint32_t value) override {
-        Put(name, kValueKindDword).dword = value;
-        return true;
+        MemoryValue* v = Put(name, kValueKindDword);
+        if (v) v->dword = value;
+        return v != nullptr;
     }
     bool DeleteValue(const char16_t* name) override {
+        bool pending = false;
+        if (!m_readOnly && !MayWrite(pending)) return false;
+        // A key still to be created holds no value.
+        if (pending) return true;
         if (MemoryNode* node = ValuesForWrite(false)) {
             std::erase_if(node->values,
                           [&](const auto& entry) { return entry.first.EqualsNoCase(Safe(name)); });
@@ -174,7 +203,10 @@ public:
     }
     bool DeleteSubKey(const char16_t* name) override {
         auto sub = SplitPath(Safe(name));
-        if (!sub || sub->empty() || m_readOnly) return true;
+        if (m_readOnly) return Failed(SystemErrorReport(EACCES));
+        bool pending = false;
+        if (!MayWrite(pending)) return false;
+        if (!sub || sub->empty() || pending) return true;
         Path full = m_path;
         full.insert(full.end(), sub->begin(), sub->end() - 1);
         if (MemoryNode* parent = FindNode(m_tree->root, full)) {
@@ -194,11 +226,6 @@ public:
     bool IsHidden(bool) override { return false; }
     bool SetKeySecurity(const VSecurityDescriptor&) override { return false; }
     VReportMessageParams& GetReport() override { return m_report; }
-    bool Flush() override {
-        if (m_tree->flushError == 0) return true;
-        m_report.SetMessage(static_cast<uint32_t>(m_tree->flushError));
-        return false;
-    }
 
     VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor*) override {
         auto sub = SplitPath(Safe(name));
@@ -219,6 +246,31 @@ public:
                 items.emplace_back(child->name, kValueKindSubKey);
         }
         return new MemoryIterator(std::move(items));
+    }
+
+    bool Flush() override {
+        if (m_tree->flushError != 0) {
+            m_report.SetMessage(static_cast<uint32_t>(m_tree->flushError));
+            return false;
+        }
+        if (!m_writeFailure) return true;
+        m_report = *m_writeFailure;
+        m_writeFailure.reset();
+        return false;
+    }
+    void SetCreateExclusive() override {
+        if (m_readOnly || m_mode != Mode::kCreateOrUpdate) return;
+        m_mode = Mode::kCreateExclusive;
+        if (m_existedAtOpen) m_refusal = SystemErrorReport(EEXIST);
+    }
+    void SetUpdateOnly() override {
+        if (!m_readOnly && m_mode == Mode::kCreateOrUpdate) m_mode = Mode::kUpdateOnly;
+    }
+    bool MoveSubKey(const char16_t* from, const char16_t* to) override {
+        return CopyOrMove(from, to, true);
+    }
+    bool CopySubKey(const char16_t* from, const char16_t* to) override {
+        return CopyOrMove(from, to, false);
     }
 
 private:
@@ -246,9 +298,13 @@ private:
         return v && v->kind == kind ? v : nullptr;
     }
 
-    // Replaces any value of that name, whatever its kind, keeping its place.
-    MemoryValue& Put(const char16_t* name, int kind) {
+    // Replaces any value of that name, whatever its kind, keeping its place;
+    // null when the write is refused.
+    MemoryValue* Put(const char16_t* name, int kind) {
         m_tree->writes.push_back(MemoryWrite{JoinPath(m_path), VUnicodeString(Safe(name)), kind});
+        bool pending = false;
+        if (!m_readOnly && !MayWrite(pending)) return nullptr;
+        if (pending && !Create()) return nullptr;
         MemoryNode* node = ValuesForWrite(true);
         MemoryValue* v = node->Value(Safe(name));
         if (!v) {
@@ -257,12 +313,101 @@ private:
         }
         *v = MemoryValue{};
         v->kind = kind;
-        return *v;
+        return v;
     }
+
+    bool Failed(const VReportMessageParams& report) {
+        m_report = report;
+        if (!m_writeFailure) m_writeFailure = report;
+        return false;
+    }
+
+    // Whether a write of a writable handle may go ahead; `pending` when the
+    // handle creates its key exclusively and has not yet done so.
+    bool MayWrite(bool& pending) {
+        pending = false;
+        if (m_tree->failWritesWith) return Failed(SystemErrorReport(m_tree->failWritesWith));
+        if (m_refusal) return Failed(*m_refusal);
+        switch (m_mode) {
+            case Mode::kCreateOrUpdate:
+                return true;
+            case Mode::kCreateExclusive:
+                pending = !m_created;
+                return true;
+            case Mode::kUpdateOnly:
+                return FindNode(m_tree->root, m_path) ? true : Failed(SystemErrorReport(ENOENT));
+        }
+        return true;
+    }
+
+    // The exclusive creation, at the first write: refused for good when the
+    // key has come into being since the handle opened.
+    bool Create() {
+        if (FindNode(m_tree->root, m_path)) {
+            m_refusal = SystemErrorReport(EEXIST);
+            return Failed(*m_refusal);
+        }
+        CreateNode(m_tree->root, m_path);
+        m_created = true;
+        return true;
+    }
+
+    bool CopyOrMove(const char16_t* fromText, const char16_t* toText, bool move) {
+        if (m_readOnly) return Failed(SystemErrorReport(EACCES));
+        bool pending = false;
+        if (!MayWrite(pending)) return false;
+        if (pending) return Failed(SystemErrorReport(ENOENT));
+        auto from = SplitPath(Safe(fromText));
+        auto to = SplitPath(Safe(toText));
+        if (!from || !to || from->empty() || to->empty()) return Failed(SystemErrorReport(EINVAL));
+        Path fromPath = m_path, toParentPath = m_path;
+        fromPath.insert(fromPath.end(), from->begin(), from->end());
+        toParentPath.insert(toParentPath.end(), to->begin(), to->end() - 1);
+        const VUnicodeString& leaf = to->back();
+
+        MemoryNode* source = FindNode(m_tree->root, fromPath);
+        if (!source) return Failed(SystemErrorReport(ENOENT));
+        if (to->size() > from->size() &&
+            std::equal(from->begin(), from->end(), to->begin(),
+                       [](const VUnicodeString& a, const VUnicodeString& b) {
+                           return a.EqualsNoCase(b.str());
+                       }))
+            return Failed(SystemErrorReport(EINVAL));
+        MemoryNode* toParent = FindNode(m_tree->root, toParentPath);
+        if (MemoryNode* existing = toParent ? toParent->Child(leaf.str()) : nullptr) {
+            // Onto its own name in another case: a rename in place.
+            if (!move || existing != source || existing->name == leaf)
+                return Failed(SystemErrorReport(EEXIST));
+            existing->name = leaf;
+            return true;
+        }
+        toParent = &CreateNode(m_tree->root, toParentPath);
+        std::unique_ptr<MemoryNode> placed;
+        if (move) {
+            MemoryNode* fromParent =
+                FindNode(m_tree->root, Path(fromPath.begin(), fromPath.end() - 1));
+            auto at = std::find_if(fromParent->children.begin(), fromParent->children.end(),
+                                   [&](const auto& child) { return child.get() == source; });
+            placed = std::move(*at);
+            fromParent->children.erase(at);
+        } else {
+            placed = CopyNode(*source);
+        }
+        placed->name = leaf;
+        toParent->children.push_back(std::move(placed));
+        return true;
+    }
+
+    enum class Mode { kCreateOrUpdate, kCreateExclusive, kUpdateOnly };
 
     std::shared_ptr<MemoryTree> m_tree;
     Path m_path;
     bool m_readOnly;
+    bool m_existedAtOpen;
+    Mode m_mode = Mode::kCreateOrUpdate;
+    bool m_created = false;
+    std::optional<VReportMessageParams> m_refusal;
+    std::optional<VReportMessageParams> m_writeFailure;
     std::unique_ptr<MemoryNode> m_shadow;
     VReportMessageParams m_report;
 };
@@ -330,4 +475,8 @@ void MemoryStoreFactory::FailFlushes(int error) {
 
 void MemoryStoreFactory::ClearWrites() {
     m_tree->writes.clear();
+}
+
+void MemoryStoreFactory::FailWrites(uint32_t error) {
+    m_tree->failWritesWith = error;
 }

@@ -31,8 +31,13 @@ struct MemoryTree;
 
 // The factory owns the tree; stores and keys made from it share it, so a key
 // may outlive the factory without dangling. Keys act on the tree at once,
-// like the registry backend. Names of keys and values compare without regard
-// to case; values keep the order in which they were first written.
+// like the registry backend, but opening a key creates nothing: its first
+// write does, as in the INI backend. Names of keys and values compare without
+// regard to case and keep the case they were first written with; values keep
+// the order in which they were first written, and iteration lists them in
+// that order (the real backends sort them). Write failures are reported
+// as system errors (errno) with the system's text; a read-only handle's
+// DeleteSubKey, MoveSubKey and CopySubKey are refused with EACCES.
 class MemoryStoreFactory : public VProfileStoreFactory {
 public:
     MemoryStoreFactory();
@@ -58,6 +63,10 @@ public:
     // From now on every key's Flush fails with this errno (0: succeeds again), as a full disk
     // would make the folder backend's fail.
     void FailFlushes(int error);
+
+    // From now on every write through any key of this store fails with the
+    // system error `error` (ENOSPC, EIO...) and changes nothing; 0 ends that.
+    void FailWrites(uint32_t error);
 
 private:
     std::shared_ptr<MemoryTree> m_tree;
