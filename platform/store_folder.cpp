@@ -223,6 +223,8 @@ int CopyEntry(int fromDir, const char* from, int toDir, const char* to) {
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view n = entry->d_name;
         if (n == "." || n == "..") continue;
+        // Another writer's file on its way into place is no part of the copy.
+        if (TemporaryFileOwner(n)) continue;
         result = CopyEntry(::dirfd(listing), entry->d_name, target.get(), entry->d_name);
         if (result) break;
         errno = 0;
@@ -287,8 +289,13 @@ constexpr size_t kBatchLimit = 64;
 struct PendingStoreReplacement {
     std::shared_ptr<StoreFolder> store;
     std::string folder;  // relative
-    std::string temp;    // name in `folder`
-    std::string leaf;    // name in `folder`
+    // The new bytes: a file without a name (O_TMPFILE), so that nothing is
+    // left behind when the process dies or the folder moves before the
+    // commit; or, where the file system cannot make one, the name of a
+    // temporary file in `folder`.
+    std::shared_ptr<int> unnamed;
+    std::string temp;
+    std::string leaf;  // name in `folder`
     StoreFolder::ReplaceOptions options;
 };
 
@@ -547,6 +554,20 @@ int StoreFolder::Replace(std::string_view path, std::string_view bytes,
         return ENOENT;
     }
 
+    if (IsWriteBatchOpen() && !options.exclusive) {
+        if (const int error = CheckFault(FaultPoint::kCreate)) return error;
+        Fd unnamed(::openat(dir.get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        if (unnamed.get() >= 0) {
+            if (!WriteAll(unnamed.get(), bytes)) return errno;
+            if (exists && ::fchmod(unnamed.get(), st.st_mode & 07777) != 0) return errno;
+            auto held = std::shared_ptr<int>(new int(unnamed.release()), [](int* fd) {
+                ::close(*fd);
+                delete fd;
+            });
+            ThreadPending().push_back({shared_from_this(), folder, held, {}, leaf, options});
+            return 0;
+        }
+    }
     std::string temp;
     Fd fd(CreateTemporary(dir.get(), leaf, temp, 0600));
     if (fd.get() < 0) return -fd.get();
@@ -561,7 +582,7 @@ int StoreFolder::Replace(std::string_view path, std::string_view bytes,
         if (!fd.Close()) return fail(errno);
         std::vector<PendingStoreReplacement>& pending = ThreadPending();
         try {
-            pending.push_back({shared_from_this(), folder, temp, leaf, options});
+            pending.push_back({shared_from_this(), folder, nullptr, temp, leaf, options});
         } catch (const std::bad_alloc&) {
             return fail(ENOMEM);
         }
@@ -585,7 +606,7 @@ int StoreFolder::CommitOne(PendingStoreReplacement& p) {
     Fd dir(OpenBeneath(p.folder, O_RDONLY | O_DIRECTORY));
     if (dir.get() < 0) return -dir.get();
     auto drop = [&](int error) {
-        ::unlinkat(dir.get(), p.temp.c_str(), 0);
+        if (!p.unnamed) ::unlinkat(dir.get(), p.temp.c_str(), 0);
         return error;
     };
     const std::optional<FileIdentity> now = Identity(path);
@@ -602,6 +623,21 @@ int StoreFolder::CommitOne(PendingStoreReplacement& p) {
         return Replace(path, *bytes, direct);
     }
     if (p.options.mustExist && !now) return drop(ENOENT);
+    if (p.unnamed) {
+        // The unnamed file gets a temporary name only for the moment of the
+        // rename, under the folder's lock.
+        std::string name;
+        {
+            Fd placeholder(CreateTemporary(dir.get(), p.leaf, name, 0600));
+            if (placeholder.get() < 0) return -placeholder.get();
+        }
+        ::unlinkat(dir.get(), name.c_str(), 0);
+        const std::string source = "/proc/self/fd/" + std::to_string(*p.unnamed);
+        if (::linkat(AT_FDCWD, source.c_str(), dir.get(), name.c_str(), AT_SYMLINK_FOLLOW) != 0)
+            return errno;
+        p.temp = name;
+        p.unnamed.reset();
+    }
     if (const int error = RenameOver(dir.get(), p.temp.c_str(), p.leaf.c_str())) return drop(error);
     return 0;
 }
@@ -635,7 +671,7 @@ bool CommitStoreBatch(int& failures) {
             SetWriteBatchOpen(false);
             error = p.store->CommitOne(p);
             SetWriteBatchOpen(nested);
-        } else {
+        } else if (!p.unnamed) {
             Fd dir(p.store->OpenBeneath(p.folder, O_RDONLY | O_DIRECTORY));
             if (dir.get() >= 0) ::unlinkat(dir.get(), p.temp.c_str(), 0);
         }

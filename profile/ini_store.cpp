@@ -807,6 +807,10 @@ int VIniFileKey::WriteValueFile(const std::string& bytes,
 int VIniFileKey::WriteBack() {
     if (m_readOnly || !m_map || m_map->IsEmpty() || !m_modified) return 0;
     m_modified = false;
+    // A handle creates its key once: whether this write succeeds or not, a
+    // later one through it is an ordinary write.
+    const bool exclusive = m_createExclusive;
+    m_createExclusive = false;
     std::unique_ptr<Map> map = std::move(m_map);
     m_fileStatus.reset();
     const std::optional<platform::FileIdentity> loaded = m_loadedIdentity;
@@ -829,7 +833,7 @@ int VIniFileKey::WriteBack() {
         if (const int error = m_folder->MakeFolders(folder)) return error;
     }
     platform::StoreFolder::Lock lock(*m_folder, folder);
-    if (m_createExclusive && m_folder->Status(RelativePath()).exists) return EEXIST;
+    if (exclusive && m_folder->Status(RelativePath()).exists) return EEXIST;
 
     auto changes = std::make_shared<Changes>();
     auto takeChanges = [&] {
@@ -838,7 +842,7 @@ int VIniFileKey::WriteBack() {
         }
     };
     platform::StoreFolder::ReplaceOptions options;
-    options.exclusive = m_createExclusive;
+    options.exclusive = exclusive;
     options.mustExist = m_updateOnly;
 
     if (m_loadResult.stop == VIniStop::FileTooLarge) {
@@ -857,7 +861,8 @@ int VIniFileKey::WriteBack() {
         takeChanges();
         for (auto& [name, data] : *changes) current.Set(name, nullptr);
         std::string rebuilt = BuildValueFile(current);
-        if (rebuilt.size() >= before) return 0;
+        // Nothing this handle removed was there.
+        if (rebuilt.size() >= before) return ENOENT;
         options.basis = identity;
         return m_folder->Replace(file, rebuilt, options);
     }
@@ -1184,6 +1189,14 @@ int VIniFileKey::MoveOrCopy(const char16_t* fromName, const char16_t* toName, bo
     const std::string to = RelativePath(toName);
     const std::string fromParent = ParentOf(from);
     const std::string toParent = ParentOf(to);
+    // Checked before any folder of the target is made, so that a refused
+    // move or copy leaves nothing behind; checked again under the locks.
+    {
+        const platform::FileStatus folder = m_folder->Status(from);
+        const platform::FileStatus file = m_folder->Status(from + ".ini");
+        if (!folder.exists && !file.exists) return ENOENT;
+        if (m_folder->Status(to).exists || m_folder->Status(to + ".ini").exists) return EEXIST;
+    }
     if (const int error = m_folder->MakeFolders(toParent)) return error;
     std::optional<platform::StoreFolder::Lock> first;
     std::optional<platform::StoreFolder::Lock> second;

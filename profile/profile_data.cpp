@@ -76,6 +76,9 @@ bool VProfileData::IsModified() const {
 void VProfileData::Checkpoint() {}
 void VProfileData::Rollback() {}
 void VProfileData::ApplyDelta(const VProfileData*) {}
+void VProfileData::ClearUnsaved() {
+    m_unsaved = false;
+}
 VProfileData* VProfileData::Lookup(int) const {
     return const_cast<VProfileData*>(this);
 }

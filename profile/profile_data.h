@@ -56,6 +56,12 @@ public:
     virtual void Checkpoint();
     virtual void Rollback();
     virtual void ApplyDelta(const VProfileData* other);
+    // Forgets that values taken from defaults were never stored, so that the
+    // next Save(key, false) writes only what changed since the last
+    // Checkpoint. A change applied to many stored records at once writes only
+    // the change: writing every missing default too would overwrite values
+    // another program stored meanwhile.
+    virtual void ClearUnsaved();
     // A single setting is its own only member. Const for the sake of callers
     // that only read, but hands out the member for change.
     virtual VProfileData* Lookup(int index) const;
@@ -543,6 +549,10 @@ public:
     }
     void Rollback() override {
         ForEachEntry([&](const auto& entry) { (Self().*entry.member).Rollback(); });
+    }
+    void ClearUnsaved() override {
+        VProfileData::ClearUnsaved();
+        ForEachEntry([&](const auto& entry) { (Self().*entry.member).ClearUnsaved(); });
     }
     // Copies exactly the members that changed in `other` since its checkpoint.
     // A record of another type is ignored.

@@ -290,6 +290,14 @@ void ConnectConfigPtr::Checkpoint() {
     if (changed) m_unsaved = true;
 }
 
+void ConnectConfigPtr::ClearUnsaved() {
+    VProfileData::ClearUnsaved();
+    m_protocolName.ClearUnsaved();
+    for (ConnectConfig* config : m_configs) {
+        if (config) config->ClearUnsaved();
+    }
+}
+
 void ConnectConfigPtr::Rollback() {
     m_protocolName.Rollback();
     m_nameStandsIn = m_checkpointStandsIn;

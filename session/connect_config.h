@@ -211,6 +211,7 @@ public:
     void Checkpoint() override;
     void Rollback() override;
     void ApplyDelta(const VProfileData* other) override;
+    void ClearUnsaved() override;
     // 0 is the protocol name setting; nothing else is a member.
     VProfileData* Lookup(int index) const override;
 

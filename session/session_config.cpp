@@ -194,6 +194,7 @@ SessionConfig::SessionConfig(const SessionConfig& other)
       m_defaultLike(other.m_defaultLike),
       m_sessionName(other.m_sessionName),
       m_sessionPath(other.m_sessionPath),
+      m_loadedPath(other.m_loadedPath),
       m_lastErrorMessage(other.m_lastErrorMessage),
       m_notPersistent(other.m_notPersistent) {}
 

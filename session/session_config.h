@@ -82,6 +82,11 @@ public:
     // path both become `name`. A session named "Default" made without a key
     // creates "Sessions\Default" in the host's store when it is not there yet.
     SessionConfig(const VUnicodeString& name, VProfileKey* key);
+    // The session path this record was loaded from by the session database,
+    // or empty for a session made in memory: saving a loaded session whose
+    // key has gone since must not bring it back.
+    const VUnicodeString& GetLoadedPath() const { return m_loadedPath; }
+    void SetLoadedPath(const VUnicodeString& path) { m_loadedPath = path; }
     // What a "Default" session made without a key does about a store lacking
     // "Sessions\Default": create it, or (for read-only callers) leave the
     // store alone.
@@ -286,6 +291,7 @@ private:
 
     VUnicodeString m_sessionName;
     VUnicodeString m_sessionPath;
+    VUnicodeString m_loadedPath;
     VUnicodeString m_lastErrorMessage;
     bool m_notPersistent = true;
 

@@ -705,6 +705,7 @@ ISessionConfig* SessionDatabase::GetSessionConfig(const VUnicodeString& folder,
     VProfileKey key(store.GetRootKey(), KeyPath(path));
     auto* session = new SessionConfig(name, &key);
     session->SetSessionPath(path);
+    session->SetLoadedPath(path);
     return session;
 }
 
@@ -742,6 +743,11 @@ bool SessionDatabase::Save(ISessionConfig* session, bool saveDefault) const {
     if (path.IsEmpty() || (path == kDefaultSessionName && !saveDefault))
         return Refuse(m_report, EINVAL);
     if (!Exists(path)) {
+        // A session loaded from this path that is gone now was removed or
+        // renamed by another program meanwhile: saving must not bring it
+        // back with only this program's idea of it.
+        const auto* loaded = dynamic_cast<const SessionConfig*>(session);
+        if (loaded && loaded->GetLoadedPath() == path) return Refuse(m_report, ENOENT);
         // The default session comes into being on its first save.
         if (path != kDefaultSessionName)
             return InsertSession(ParentPath(path), session->GetSessionName(), session, {}, true);
@@ -779,6 +785,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
             if (!changes || IsReadOnly() || !sessionKey.IsWritable()) return;
             auto* session = new SessionConfig(name, &sessionKey);
             session->SetSessionPath(path);
+            session->ClearUnsaved();
             session->Checkpoint();
             session->ApplyDelta(changes);
             // Only the members the delta changed are written, into the file

@@ -118,6 +118,8 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
         {{"tz", "list"}, false},
         {{"tz", "convert", "Europe/Berlin", "2024-01-01T12:00:00"}, false},
         {{"protocols"}, false},
+        {{"check"}, false},
+        {{"check", "--repair"}, true},
         {{"url", "parse", "sftp://ann@host.example"}, false},
     };
 

@@ -50,7 +50,8 @@ std::string Summary(const StoreCheckResult& result, bool repair) {
 
 int RunCheck(GlobalOptions& options, bool repair) {
     if (repair && options.readOnly)
-        throw Failure(kUsage, "--repair writes, and --read-only forbids it: give one");
+        throw Failure(kNotFound,
+                      "the store is open read-only (--read-only); --repair changed nothing");
     PrepareHost(options);
     StoreCheckOptions checkOptions;
     checkOptions.repair = repair;

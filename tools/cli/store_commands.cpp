@@ -293,11 +293,23 @@ void RunRemoveValue(GlobalOptions& options, const std::string& keyText,
     const VUnicodeString name = FromUtf8(nameText);
     VProfileStore store(options.readOnly);
     auto key = OpenKey(store, path);
-    if (!ReadValue(*key, name))
+    // A value file too large to read can still lose values: removing them
+    // is how it is repaired, so the value is looked for in the file itself.
+    const bool tooLarge = !ReadValue(*key, name) && key->GetReport().GetMessageId() == EFBIG;
+    if (!tooLarge && !ReadValue(*key, name))
         throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
-    RequireWritable(options, *key, path);
+    if (tooLarge && options.readOnly)
+        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+    if (!tooLarge) RequireWritable(options, *key, path);
     if (!key->DeleteValue(name.c_str()))
         throw Failure(kNotFound, "the store refused to delete '" + nameText + "'");
+    if (!key->Flush()) {
+        if (tooLarge && key->GetReport().GetMessageId() == ENOENT)
+            throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
+        throw Failure(kNotFound, "could not remove '" + nameText + "' from " + Describe(path) +
+                                     ": " +
+                                     ToUtf8(VUnicodeString(key->GetReport().GetTextSingleLine())));
+    }
 }
 
 void RunRemoveKey(GlobalOptions& options, const std::string& keyText, const std::string& nameText) {
