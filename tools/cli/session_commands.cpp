@@ -551,32 +551,6 @@ void RunNew(GlobalOptions& options, const std::string& pathText,
     InsertNewSession(db, folder, name, *session);
 }
 
-// The text every setting of that value name shows (the first one's).
-std::optional<std::string> ShownValue(ISessionConfig& session, const std::string& nameText) {
-    const VUnicodeString name = FromUtf8(nameText);
-    for (VProfileData* setting : Settings(session)) {
-        if (setting->GetName().EqualsNoCase(name.str())) return ShowSetting(*setting);
-    }
-    return std::nullopt;
-}
-
-// Which file version the session's value file is (inode, modification and change times, size),
-// or nullopt when there is none or the store is no configuration folder. The folder backend
-// replaces a value file by rename when it writes, so a save that wrote changes it.
-std::optional<std::array<int64_t, 4>> ValueFileVersion(const GlobalOptions& options,
-                                                       const VUnicodeString& path) {
-    if (!options.registry.empty() || options.configFolder.empty()) return std::nullopt;
-    std::string native =
-        options.configFolder + "/" + ToUtf8(SessionDatabase::KeyPath(path)) + ".ini";
-    std::replace(native.begin(), native.end(), '\\', '/');
-    struct stat info {};
-    if (stat(native.c_str(), &info) != 0) return std::nullopt;
-    return std::array<int64_t, 4>{static_cast<int64_t>(info.st_ino),
-                                  int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec,
-                                  int64_t{info.st_ctim.tv_sec} * 1000000000 + info.st_ctim.tv_nsec,
-                                  static_cast<int64_t>(info.st_size)};
-}
-
 void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
@@ -586,28 +560,9 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
         throw Failure(kNotFound, reason + "; nothing was changed");
     SetSetting(*session, args[1], args[2]);
     RequireWritable(options);
-    const bool changed = session->IsModified();
-    const auto before = ValueFileVersion(options, session->GetSessionPath());
     if (!db.Save(session.Get(), true))
         throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be saved: " +
                                      WriteFailure(db, "it is read-only") + "; nothing was changed");
-    // The folder store drops what it cannot write when it closes, and may not say so: a change
-    // that left the value file as it was is reported rather than passed over. (Comparing the
-    // values read back would not do: the load rules may correct what was written.)
-    if (changed && before == ValueFileVersion(options, session->GetSessionPath()) &&
-        options.registry.empty())
-        throw Failure(kNotFound, "the change to '" + args[1] + "' of session '" + ToUtf8(path) +
-                                     "' could not be written to " + DescribeStore(options));
-}
-
-struct SessionState {
-    VUnicodeString path;
-    bool writable = true;
-};
-
-void CollectSession(VProfileKey&, const VUnicodeString& path, const VUnicodeString&,
-                    void* context) {
-    static_cast<std::vector<SessionState>*>(context)->push_back({path, true});
 }
 
 void RunApplyDefault(GlobalOptions& options, const std::string& name, const std::string& value) {
@@ -618,57 +573,20 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
     defaults->Checkpoint();
     SetSetting(*defaults, name, value);
     RequireWritable(options);
-    const VUnicodeString defaultPath(kDefaultSessionName);
-    const bool changed = defaults->IsModified();
-    const auto defaultBefore = ValueFileVersion(options, defaultPath);
+    // The walk writes into each session only what the change touched, and
+    // counts every session whose write failed; the library reports why.
     const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
     std::string failure;
-    bool defaultLost = false;
+    if (tally.failed > 0) failure = WriteFailure(db, "the store refused the change");
     if (!db.Save(defaults.Get(), true)) {
-        failure = WriteFailure(db, "the default session could not be saved");
-        defaultLost = true;
-    } else if (db.GetReport().GetMessageId() != 0) {
-        failure = WriteFailure(db, "");
+        failure += std::string(failure.empty() ? "" : "; ") +
+                   WriteFailure(db, "the default session could not be saved");
     }
-    if (!defaultLost && changed && options.registry.empty() &&
-        defaultBefore == ValueFileVersion(options, defaultPath)) {
-        defaultLost = true;
-        if (failure.empty()) failure = "the default session's change was not written";
-    }
-
-    // Every writable session must now show what the default session shows (both read back, so
-    // that the load rules apply alike); a session that does not lost its write.
-    std::vector<SessionState> sessions;
-    SessionDatabase::EnumAllSessions(&CollectSession, &sessions);
-    const SessionPointer storedDefaults =
-        SessionPointer::Adopt(db.Lookup(VUnicodeString(kDefaultSessionName)));
-    // The default session as read back shows the value as the load rules give it; when its
-    // own write was lost, the value set is all there is to compare with.
-    const auto wanted = ShownValue(defaultLost ? *defaults : *storedDefaults, name);
-    // Counted here rather than taken from the walk's tally, which cannot tell a read-only
-    // session from one whose write was lost.
-    int failed = 0;
-    int readOnly = 0;
-    std::string firstFailed;
-    for (SessionState& state : sessions) {
-        {
-            VProfileStore store(false);
-            VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(state.path));
-            state.writable = key.IsWritable();
-        }
-        if (!state.writable) {
-            ++readOnly;
-            continue;
-        }
-        const SessionPointer stored = SessionPointer::Adopt(db.Lookup(state.path));
-        if (stored && ShownValue(*stored, name) == wanted) continue;
-        if (failed++ == 0) firstFailed = ToUtf8(state.path);
-    }
-    const int visited = std::max(tally.visited, static_cast<int>(sessions.size()));
-    std::cout << "updated " << visited - readOnly - failed << " of " << visited << " sessions\n";
+    const int readOnly = tally.visited - tally.updated - tally.failed;
+    std::cout << "updated " << tally.updated << " of " << tally.visited << " sessions\n";
     if (readOnly > 0) {
         // The message's inserts are plain %1 and %2, which take text.
-        const VUnicodeString visitedText = FromUtf8(std::to_string(visited));
+        const VUnicodeString visitedText = FromUtf8(std::to_string(tally.visited));
         const VUnicodeString skipped = FromUtf8(std::to_string(readOnly));
         const std::u16string text =
             FormatMessageText(LookupLibraryMessage(0xA1090004), visitedText.str(), skipped.str());
@@ -676,14 +594,13 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
         std::cout << line << '\n';
     }
-    if (failed > 0 || !failure.empty()) {
+    if (!failure.empty()) {
         std::cout.flush();
         std::string message;
-        if (failed > 0)
-            message = std::to_string(failed) + (failed == 1 ? " session" : " sessions") +
-                      " could not be written (the first: '" + firstFailed + "')";
-        if (!failure.empty()) message += (message.empty() ? "" : ": ") + failure;
-        throw Failure(kNotFound, message);
+        if (tally.failed > 0)
+            message = std::to_string(tally.failed) +
+                      (tally.failed == 1 ? " session" : " sessions") + " could not be written: ";
+        throw Failure(kNotFound, message + failure);
     }
 }
 
