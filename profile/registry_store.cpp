@@ -200,6 +200,7 @@ bool VRegistryKey::WriteResult(uint32_t error) {
 }
 
 bool VRegistryKey::Change(const std::function<uint32_t(VRegistryHive::KeyId)>& change) {
+    m_exclusiveSettled = true;
     bool pending = false;
     if (!MayWrite(pending)) return false;
     if (!pending) return WriteResult(change ? change(m_handle) : kSuccess);
@@ -368,6 +369,10 @@ VProfilePrivateKeyIterator* VRegistryKey::CreateIterator(bool values) {
 // ---- Flushing, creating and updating handles, moves and copies --------------------
 
 bool VRegistryKey::Flush() {
+    // An exclusive handle that wrote nothing (a folder, whose values live in
+    // its sub-keys) creates its key now, or learns that it may not.
+    if (m_writeMode == WriteMode::kCreateExclusive && !m_exclusiveSettled && !m_readOnly)
+        Change(nullptr);
     // Every write reached the hive, or failed, when it was made: only the
     // failures remain to be told.
     if (!m_writeFailure) return Record(kSuccess);

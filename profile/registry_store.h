@@ -172,9 +172,10 @@ private:
     std::optional<std::vector<uint8_t>> m_openDescriptor;  // given at open
     bool m_createdOnOpen = false;
     WriteMode m_writeMode = WriteMode::kCreateOrUpdate;
-    bool m_createPending = false;                   // exclusive: the key is made by the first write
-    bool m_keyMissing = false;                      // update-only: the key was not there
-    std::optional<VReportMessageParams> m_refusal;  // every write fails with this
+    bool m_createPending = false;     // exclusive: the key is made by the first write
+    bool m_exclusiveSettled = false;  // exclusive: a write or a flush has made the key or failed
+    bool m_keyMissing = false;        // update-only: the key was not there
+    std::optional<VReportMessageParams> m_refusal;       // every write fails with this
     std::optional<VReportMessageParams> m_writeFailure;  // the first since the last Flush
 };
 

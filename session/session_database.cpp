@@ -87,61 +87,6 @@ void PlaceBefore(VStringArray& names, const VUnicodeString& name, const VUnicode
     names.InsertAt(target ? *target : names.GetSize(), name);
 }
 
-void CopyValues(VProfileKey& from, VProfileKey& to) {
-    VProfileKeyIterator values(from, true);
-    VUnicodeString name;
-    int kind = 0;
-    while (values.NextValue(name, kind)) {
-        const char16_t* n = name.c_str();
-        switch (kind) {
-            case kValueKindDword: {
-                uint32_t value = 0;
-                if (from.QueryDword(n, value)) to.SetDword(n, value);
-                break;
-            }
-            case kValueKindString: {
-                VUnicodeString value;
-                if (from.QueryString(n, value)) to.SetString(n, value.c_str());
-                break;
-            }
-            case kValueKindBinary: {
-                uint32_t size = 0;
-                if (!from.QueryBinary(n, nullptr, size)) break;
-                std::vector<uint8_t> bytes(size);
-                if (from.QueryBinary(n, bytes.data(), size)) to.SetBinary(n, bytes.data(), size);
-                break;
-            }
-            case kValueKindStringArray: {
-                VStringArray value;
-                if (from.QueryStringArray(n, value)) to.SetStringArray(n, value);
-                break;
-            }
-            default:
-                break;
-        }
-    }
-}
-
-// Copies every value and sub-key of `from` into `to`. The store writes a
-// key's values when its handle closes, so each level closes before the caller
-// looks at the copy.
-void CopyKeyTree(VProfileKey& from, VProfileKey& to) {
-    CopyValues(from, to);
-    VStringArray children;
-    {
-        VProfileKeyIterator it(from, false);
-        VUnicodeString name;
-        while (it.Next(name)) {
-            if (!TemporaryKeyOwner(name.str())) children.Add(name);
-        }
-    }
-    for (const VUnicodeString& child : children) {
-        VProfileKey childFrom(from, child);
-        VProfileKey childTo(to, child);
-        CopyKeyTree(childFrom, childTo);
-    }
-}
-
 // Every session found is handed to `visit` with its values read already:
 // visitors load them, and reading them first answers whether the key is a
 // session without a separate look at its file.

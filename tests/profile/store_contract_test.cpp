@@ -515,3 +515,19 @@ TEST_P(ProfileStoreContract, UpdateOnlyNeverBringsBackARemovedKey) {
     EXPECT_EQ(left, (std::vector<std::u16string>{u"elsewhere", u"kept"}));
     EXPECT_EQ(Contents(Factory(), u"Sessions\\elsewhere"), moved);
 }
+
+// A folder keeps its values in sub-keys, so its key is created exclusively by
+// a flush with nothing written: once, and never over a key of that name.
+TEST_P(ProfileStoreContract, AnExclusiveFlushWithNothingWrittenMakesTheKeyOnce) {
+    VProfileStore store(&Factory());
+    {
+        VProfileKey folder(store.GetRootKey(), u"Sessions\\F");
+        folder.SetCreateExclusive();
+        EXPECT_TRUE(folder.Flush()) << folder.GetReport().GetMessageId();
+    }
+    EXPECT_TRUE(store.GetRootKey().SubKeyExists(u"Sessions\\F"));
+    VProfileKey again(store.GetRootKey(), u"Sessions\\F");
+    again.SetCreateExclusive();
+    EXPECT_FALSE(again.Flush());
+    EXPECT_EQ(again.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+}

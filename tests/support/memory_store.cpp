@@ -249,6 +249,12 @@ public:
     }
 
     bool Flush() override {
+        // An exclusive handle that wrote nothing creates its key now.
+        if (m_mode == Mode::kCreateExclusive && !m_created && !m_flushedCreation) {
+            m_flushedCreation = true;
+            bool pending = false;
+            if (MayWrite(pending) && pending) Create();
+        }
         if (m_tree->flushError != 0) {
             m_report.SetMessage(static_cast<uint32_t>(m_tree->flushError));
             return false;
@@ -399,6 +405,7 @@ private:
     }
 
     enum class Mode { kCreateOrUpdate, kCreateExclusive, kUpdateOnly };
+    bool m_flushedCreation = false;
 
     std::shared_ptr<MemoryTree> m_tree;
     Path m_path;
