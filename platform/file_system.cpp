@@ -15,6 +15,7 @@
 #include <system_error>
 
 #include "platform/faults.h"
+#include "platform/posix_fd.h"
 #include "platform/process.h"
 #include "platform/store_folder.h"
 #include "platform/write_batch.h"
@@ -32,44 +33,10 @@ std::string ToNativeSeparators(std::string path) {
 
 namespace {
 
-// Closes a descriptor on every path out of a function.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-    // Closes now and says whether the close itself succeeded: on some file
-    // systems a failed write only shows here.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
-}
-
 // Flushes a folder so that a rename inside it survives a crash. Best effort:
 // some file systems refuse to sync folders, and the data is already safe.
 void SyncFolder(const fs::path& folder) {
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.get() >= 0) ::fsync(fd.get());
 }
 
@@ -100,7 +67,7 @@ BatchState& ThreadBatch() {
 // otherwise one flush per file.
 bool FlushPending(const std::vector<PendingReplacement>& pending) {
 #ifdef __linux__
-    Descriptor folder(::open(pending.front().folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    Fd folder(::open(pending.front().folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() >= 0 && ::syncfs(folder.get()) == 0) {
         // The folders of one batch may lie on another file system (a linked
         // folder); those are flushed file by file.
@@ -110,14 +77,14 @@ bool FlushPending(const std::vector<PendingReplacement>& pending) {
             struct stat st;
             if (::stat(p.folder.c_str(), &st) != 0) return false;
             if (st.st_dev == first.st_dev) continue;
-            Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+            Fd fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
             if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
         }
         return true;
     }
 #endif
     for (const PendingReplacement& p : pending) {
-        Descriptor fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
+        Fd fd(::open(p.temp.c_str(), O_RDONLY | O_CLOEXEC));
         if (fd.get() < 0 || ::fsync(fd.get()) != 0) return false;
     }
     return true;
@@ -184,20 +151,6 @@ ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit
     return ReadFileUpTo(file.c_str(), bytes, limit);
 }
 
-namespace {
-
-int64_t Nanoseconds(const struct timespec& time) {
-    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
-FileIdentity IdentityOf(const struct stat& st) {
-    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                        static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
-                        Nanoseconds(st.st_ctim)};
-}
-
-}  // namespace
-
 std::optional<FileIdentity> GetFileIdentity(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -210,7 +163,7 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
     if (identity) identity->reset();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
-    Descriptor fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    Fd fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
@@ -289,7 +242,7 @@ bool WriteFileAtomically(const fs::path& file, std::string_view bytes) {
     std::string temp =
         (folder / ("." + stem + "~" + std::to_string(CurrentProcessId()) + "~XXXXXX")).string();
     // mkostemp creates the file 0600 (less the umask) and never reuses a name.
-    Descriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (fd.get() < 0) return false;
 
     BatchState& batch = ThreadBatch();

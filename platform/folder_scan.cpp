@@ -2,6 +2,8 @@
 // descriptor, O_NOFOLLOW on every component.
 #include "platform/folder_scan.h"
 
+#include "platform/posix_fd.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -13,33 +15,6 @@
 
 namespace platform {
 namespace {
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd(Fd&& other) noexcept : m_fd(other.m_fd) { other.m_fd = -1; }
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            if (m_fd >= 0) ::close(m_fd);
-            m_fd = other.release();
-        }
-        return *this;
-    }
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 

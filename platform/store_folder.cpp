@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "platform/faults.h"
+#include "platform/posix_fd.h"
 #include "platform/process.h"
 #include "platform/write_batch.h"
 
@@ -35,47 +36,6 @@ constexpr size_t kTempStemLimit = 200;
 // for abandoned after this long: no write takes more than moments.
 constexpr auto kUnknownWriterAge = std::chrono::minutes(10);
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : m_fd(fd) {}
-    ~Fd() {
-        if (m_fd >= 0) ::close(m_fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            if (m_fd >= 0) ::close(m_fd);
-            m_fd = other.release();
-        }
-        return *this;
-    }
-    int get() const { return m_fd; }
-    int release() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-    // Closes now; false when the close itself reported a failed write.
-    bool Close() {
-        const int fd = release();
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
-
-int64_t Nanoseconds(const struct timespec& time) {
-    return static_cast<int64_t>(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
-FileIdentity IdentityOf(const struct stat& st) {
-    return FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino),
-                        static_cast<uint64_t>(st.st_size), Nanoseconds(st.st_mtim),
-                        Nanoseconds(st.st_ctim)};
-}
-
 FileStatus StatusOf(const struct stat& st, std::string_view name) {
     FileStatus status;
     status.exists = true;
@@ -90,22 +50,6 @@ FileStatus StatusOf(const struct stat& st, std::string_view name) {
 std::string_view LastName(std::string_view path) {
     const size_t slash = path.rfind('/');
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        if (const int fault = CheckFault(FaultPoint::kWrite)) {
-            errno = fault;
-            return false;
-        }
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
 }
 
 int SyncFd(int fd) {
@@ -143,6 +87,22 @@ int CreateTemporary(int dir, std::string_view leaf, std::string& name, mode_t mo
     return -EEXIST;
 }
 
+// The folder `name` of `dir`, opened for listing without following a link;
+// null with `error` set when it cannot be.
+DIR* OpenListing(int dir, const char* name, int& error) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    DIR* listing = ::fdopendir(fd);
+    if (!listing) {
+        error = errno;
+        ::close(fd);
+    }
+    return listing;
+}
+
 // Removes the entry `name` of `dir` and, for a folder, all below it, never
 // following a link.
 int RemoveEntry(int dir, const char* name) {
@@ -152,14 +112,9 @@ int RemoveEntry(int dir, const char* name) {
         if (::unlinkat(dir, name, 0) == 0 || errno == ENOENT) return 0;
         return errno;
     }
-    const int sub = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (sub < 0) return errno;
-    DIR* listing = ::fdopendir(sub);
-    if (!listing) {
-        const int error = errno;
-        ::close(sub);
-        return error;
-    }
+    int error = 0;
+    DIR* listing = OpenListing(dir, name, error);
+    if (!listing) return error;
     int result = 0;
     std::vector<std::string> names;
     while (const dirent* entry = ::readdir(listing)) {
@@ -210,14 +165,9 @@ int CopyEntry(int fromDir, const char* from, int toDir, const char* to) {
     if (::mkdirat(toDir, to, 0700) != 0) return errno;
     Fd target(::openat(toDir, to, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (target.get() < 0) return errno;
-    const int source = ::openat(fromDir, from, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (source < 0) return errno;
-    DIR* listing = ::fdopendir(source);
-    if (!listing) {
-        const int error = errno;
-        ::close(source);
-        return error;
-    }
+    int error = 0;
+    DIR* listing = OpenListing(fromDir, from, error);
+    if (!listing) return error;
     int result = 0;
     errno = 0;
     while (const dirent* entry = ::readdir(listing)) {

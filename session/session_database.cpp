@@ -354,6 +354,17 @@ bool Refuse(VReportMessageParams& report, const VReportMessageParams& from) {
     return false;
 }
 
+// Puts `name` into `folder`'s order of folders or sessions before `before`
+// (at the end when empty or not found) and writes the order record.
+bool PlaceInOrder(VProfileStore& store, const VUnicodeString& folder, const VUnicodeString& name,
+                  bool isFolder, const VUnicodeString& before, int flag,
+                  VReportMessageParams& report) {
+    VProfileKey parent(store.GetRootKey(), SessionDatabase::KeyPath(folder));
+    ProfileFolderData order(parent, flag | kSessionDatabaseReadOnly);
+    PlaceBefore(isFolder ? order.Folders() : order.Sessions(), name, before);
+    return order.Write(parent) || Refuse(report, order.GetReport());
+}
+
 }  // namespace
 
 bool SessionDatabase::CheckNewChild(const VUnicodeString& folder,
@@ -381,12 +392,8 @@ bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeS
         ProfileFolderData order(created, m_flag);
         if (!order.Write(created)) return Refuse(m_report, order.GetReport());
     }
-    if (writeOrder) {
-        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
-        ProfileFolderData order(parent, m_flag);
-        PlaceBefore(order.Folders(), name, before);
-        if (!order.Write(parent)) return Refuse(m_report, order.GetReport());
-    }
+    if (writeOrder && !PlaceInOrder(store, folder, name, true, before, m_flag, m_report))
+        return false;
     return true;
 }
 
@@ -450,12 +457,7 @@ VUnicodeString SessionDatabase::Copy(const VUnicodeString& path, const VUnicodeS
         VProfileKey to(store.GetRootKey(), KeyPath(newPath));
         ProfileFolderData(to, m_flag);
     }
-    if (writeOrder) {
-        VProfileKey parent(store.GetRootKey(), KeyPath(targetFolder));
-        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
-        PlaceBefore(folder ? order.Folders() : order.Sessions(), name, before);
-        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
-    }
+    if (writeOrder) PlaceInOrder(store, targetFolder, name, folder, before, m_flag, m_report);
     return newPath;
 }
 
@@ -483,12 +485,7 @@ VUnicodeString SessionDatabase::MoveTo(const VUnicodeString& path,
         ProfileFolderData order(parent, m_flag);
         if (!order.Write(parent)) Refuse(m_report, order.GetReport());
     }
-    if (writeOrder) {
-        VProfileKey parent(store.GetRootKey(), KeyPath(targetFolder));
-        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
-        PlaceBefore(folder ? order.Folders() : order.Sessions(), name, before);
-        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
-    }
+    if (writeOrder) PlaceInOrder(store, targetFolder, name, folder, before, m_flag, m_report);
     return newPath;
 }
 
@@ -671,12 +668,7 @@ bool SessionDatabase::InsertSession(const VUnicodeString& folder, const VUnicode
         session->Save(&key, true);
         if (!key.Flush()) return Refuse(m_report, key.GetReport());
     }
-    if (writeOrder) {
-        VProfileKey parent(store.GetRootKey(), KeyPath(folder));
-        ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
-        PlaceBefore(order.Sessions(), name, before);
-        if (!order.Write(parent)) Refuse(m_report, order.GetReport());
-    }
+    if (writeOrder) PlaceInOrder(store, folder, name, false, before, m_flag, m_report);
     return true;
 }
 

@@ -14,6 +14,33 @@
 
 extern char** environ;
 
+namespace {
+
+// Owns the argument and environment strings that posix_spawn points into:
+// the current environment, with `env` entries ("NAME=value") added or replaced.
+struct SpawnArguments {
+    SpawnArguments(const std::string& program, const std::vector<std::string>& args,
+                   const std::vector<std::string>& env) {
+        argStrings.push_back(program);
+        argStrings.insert(argStrings.end(), args.begin(), args.end());
+        for (auto& a : argStrings) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::map<std::string, std::string> merged;
+        for (char** e = environ; *e; ++e) {
+            std::string entry(*e);
+            merged[entry.substr(0, entry.find('='))] = entry;
+        }
+        for (const auto& entry : env) merged[entry.substr(0, entry.find('='))] = entry;
+        for (auto& [name, entry] : merged) envStrings.push_back(entry);
+        for (auto& e : envStrings) envp.push_back(e.data());
+        envp.push_back(nullptr);
+    }
+    std::vector<std::string> argStrings, envStrings;
+    std::vector<char*> argv, envp;
+};
+
+}  // namespace
+
 RunningProcess::RunningProcess(const std::string& program, const std::vector<std::string>& args,
                                const std::vector<std::string>& env) {
     // A program that exits before reading its input must fail the write, not kill the test.
@@ -26,31 +53,15 @@ RunningProcess::RunningProcess(const std::string& program, const std::vector<std
         return;
     }
 
-    std::vector<std::string> argStrings{program};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStrings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    std::map<std::string, std::string> merged;
-    for (char** e = environ; *e; ++e) {
-        std::string entry(*e);
-        merged[entry.substr(0, entry.find('='))] = entry;
-    }
-    for (const auto& entry : env) merged[entry.substr(0, entry.find('='))] = entry;
-    std::vector<std::string> envStrings;
-    for (auto& [name, entry] : merged) envStrings.push_back(entry);
-    std::vector<char*> envp;
-    for (auto& e : envStrings) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    SpawnArguments spawn(program, args, env);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, inPipe[0], 0);
     posix_spawn_file_actions_adddup2(&actions, outPipe[1], 1);
     posix_spawn_file_actions_adddup2(&actions, errPipe[1], 2);
-    const int spawned =
-        posix_spawn(&m_pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+    const int spawned = posix_spawn(&m_pid, program.c_str(), &actions, nullptr, spawn.argv.data(),
+                                    spawn.envp.data());
     posix_spawn_file_actions_destroy(&actions);
     close(inPipe[0]);
     close(outPipe[1]);
@@ -170,22 +181,7 @@ ProcessResult RunProcessFor(std::chrono::milliseconds limit, const std::string& 
 
 pid_t StartProcess(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<std::string>& env) {
-    std::vector<std::string> argStrings{program};
-    argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argStrings) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::map<std::string, std::string> merged;
-    for (char** e = environ; *e; ++e) {
-        std::string entry(*e);
-        merged[entry.substr(0, entry.find('='))] = entry;
-    }
-    for (const auto& entry : env) merged[entry.substr(0, entry.find('='))] = entry;
-    std::vector<std::string> envStrings;
-    for (auto& [name, entry] : merged) envStrings.push_back(entry);
-    std::vector<char*> envp;
-    for (auto& e : envStrings) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    SpawnArguments spawn(program, args, env);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -193,7 +189,8 @@ pid_t StartProcess(const std::string& program, const std::vector<std::string>& a
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) != 0)
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, spawn.argv.data(),
+                    spawn.envp.data()) != 0)
         pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
