@@ -68,17 +68,24 @@ int RenameOver(int dir, const char* from, const char* to) {
     return ::renameat(dir, from, dir, to) == 0 ? 0 : errno;
 }
 
-// Creates a temporary file beside `leaf` in `dir`, named for this process.
-int CreateTemporary(int dir, std::string_view leaf, std::string& name, mode_t mode) {
-    if (const int fault = CheckFault(FaultPoint::kCreate)) return -fault;
+// A fresh temporary name beside `leaf`, ".LEAF~PID~XXXXXX".
+std::string TemporaryName(std::string_view leaf) {
     static thread_local std::mt19937_64 random(std::random_device{}() ^
                                                static_cast<uint64_t>(CurrentProcessId()));
     static constexpr char kLetters[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    const std::string stem(leaf.substr(0, std::min(leaf.size(), kTempStemLimit)));
+    std::string name = ".";
+    name.append(leaf.substr(0, std::min(leaf.size(), kTempStemLimit)));
+    name += "~" + std::to_string(CurrentProcessId()) + "~";
+    for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    return name;
+}
+
+// Creates a temporary file beside `leaf` in `dir`, named for this process.
+int CreateTemporary(int dir, std::string_view leaf, std::string& name, mode_t mode) {
+    if (const int fault = CheckFault(FaultPoint::kCreate)) return -fault;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = "." + stem + "~" + std::to_string(CurrentProcessId()) + "~";
-        for (int i = 0; i < 6; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+        name = TemporaryName(leaf);
         const int fd =
             ::openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd >= 0) return fd;
@@ -230,9 +237,13 @@ void SweepAbandoned(int dir) {
 
 // ---- batches ----------------------------------------------------------------------
 
-// Bounded, so that a killed walk leaves few temporary files behind, and a
-// walk over a hundred thousand sessions holds few names in memory.
-constexpr size_t kBatchLimit = 64;
+// Bounded, so that a walk over a hundred thousand sessions holds few files
+// open and little in memory, and, where the file system cannot make unnamed
+// files, so that a killed walk leaves few named temporary files behind. Each
+// commit flushes the whole file system once, which on a busy machine is what
+// a walk spends most of its time waiting for.
+constexpr size_t kBatchLimit = 256;
+constexpr size_t kNamedBatchLimit = 64;
 
 }  // namespace
 
@@ -559,7 +570,10 @@ int StoreFolder::CommitOne(PendingStoreReplacement& p) {
         if (!p.unnamed) ::unlinkat(dir.get(), p.temp.c_str(), 0);
         return error;
     };
-    const std::optional<FileIdentity> now = Identity(path);
+    std::optional<FileIdentity> now;
+    struct stat st;
+    if (::fstatat(dir.get(), p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+        now = IdentityOf(st);
     if (now != p.options.basis) {
         drop(0);
         if (!p.options.rebuild) return ESTALE;
@@ -576,15 +590,17 @@ int StoreFolder::CommitOne(PendingStoreReplacement& p) {
     if (p.unnamed) {
         // The unnamed file gets a temporary name only for the moment of the
         // rename, under the folder's lock.
-        std::string name;
-        {
-            Fd placeholder(CreateTemporary(dir.get(), p.leaf, name, 0600));
-            if (placeholder.get() < 0) return -placeholder.get();
-        }
-        ::unlinkat(dir.get(), name.c_str(), 0);
         const std::string source = "/proc/self/fd/" + std::to_string(*p.unnamed);
-        if (::linkat(AT_FDCWD, source.c_str(), dir.get(), name.c_str(), AT_SYMLINK_FOLLOW) != 0)
-            return errno;
+        std::string name;
+        int error = EEXIST;
+        for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+            name = TemporaryName(p.leaf);
+            error =
+                ::linkat(AT_FDCWD, source.c_str(), dir.get(), name.c_str(), AT_SYMLINK_FOLLOW) == 0
+                    ? 0
+                    : errno;
+        }
+        if (error) return error;
         p.temp = name;
         p.unnamed.reset();
     }
@@ -593,7 +609,10 @@ int StoreFolder::CommitOne(PendingStoreReplacement& p) {
 }
 
 void CommitStoreBatchIfFull() {
-    if (ThreadPending().size() < kBatchLimit) return;
+    const std::vector<PendingStoreReplacement>& pending = ThreadPending();
+    const auto named = static_cast<size_t>(
+        std::count_if(pending.begin(), pending.end(), [](const auto& p) { return !p.unnamed; }));
+    if (pending.size() < kBatchLimit && named < kNamedBatchLimit) return;
     int failures = 0;
     CommitStoreBatch(failures);
     AddWriteBatchFailures(failures);
