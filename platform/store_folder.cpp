@@ -329,23 +329,54 @@ int StoreFolder::OpenParent(std::string_view path, std::string& leaf) {
                        O_RDONLY | O_DIRECTORY);
 }
 
-ReadResult StoreFolder::Read(std::string_view path, std::string& bytes, uint64_t limit,
-                             std::optional<FileIdentity>* identity,
-                             std::optional<FileStatus>* status) {
-    bytes.clear();
-    if (identity) identity->reset();
-    // Non-blocking, so that a FIFO where a value file belongs cannot hang the
-    // reader; only a regular file is read.
-    Fd fd(OpenBeneath(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+namespace {
+
+// Reads the open file `fd` (named `name`) as StoreFolder::Read does.
+ReadResult ReadOpened(Fd fd, std::string_view name, std::string& bytes, uint64_t limit,
+                      std::optional<FileIdentity>* identity, std::optional<FileStatus>* status) {
     if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
-    if (status) *status = StatusOf(st, LastName(path));
+    if (status) *status = StatusOf(st, name);
     if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
     const ReadResult result =
         ReadOpenFile(fd.get(), static_cast<uint64_t>(st.st_size), bytes, limit);
     if (result == ReadResult::kRead && identity) *identity = IdentityOf(st);
     return result;
+}
+
+// Non-blocking, so that a FIFO where a value file belongs cannot hang the
+// reader; only a regular file is read.
+constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
+
+}  // namespace
+
+ReadResult StoreFolder::Read(std::string_view path, std::string& bytes, uint64_t limit,
+                             std::optional<FileIdentity>* identity,
+                             std::optional<FileStatus>* status) {
+    bytes.clear();
+    if (identity) identity->reset();
+    return ReadOpened(Fd(OpenBeneath(path, kReadFlags)), LastName(path), bytes, limit, identity,
+                      status);
+}
+
+ReadResult StoreFolder::ReadAt(int folder, const std::string& name, std::string& bytes,
+                               uint64_t limit, std::optional<FileIdentity>* identity,
+                               std::optional<FileStatus>* status) {
+    bytes.clear();
+    if (identity) identity->reset();
+    return ReadOpened(Fd(::openat(folder, name.c_str(), kReadFlags | O_NOFOLLOW | O_CLOEXEC)), name,
+                      bytes, limit, identity, status);
+}
+
+FileStatus StoreFolder::StatusAt(int folder, const std::string& name) {
+    struct stat st;
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FileStatus();
+    return StatusOf(st, name);
+}
+
+int StoreFolder::OpenFolder(std::string_view path) {
+    return OpenBeneath(path, O_RDONLY | O_DIRECTORY);
 }
 
 FileStatus StoreFolder::Status(std::string_view path) {

@@ -50,6 +50,16 @@ public:
     ReadResult Read(std::string_view path, std::string& bytes, uint64_t limit,
                     std::optional<FileIdentity>* identity = nullptr,
                     std::optional<FileStatus>* status = nullptr);
+    // A folder below the root opened for the *At calls (the root itself for
+    // ""), or -errno. A caller that works on many entries of one folder
+    // (a listing that classifies each child) resolves the folder's path once.
+    int OpenFolder(std::string_view path);
+    // Read and Status for the entry `name` of a folder opened by OpenFolder:
+    // one name, never followed when it is a link.
+    static ReadResult ReadAt(int folder, const std::string& name, std::string& bytes,
+                             uint64_t limit, std::optional<FileIdentity>* identity = nullptr,
+                             std::optional<FileStatus>* status = nullptr);
+    static FileStatus StatusAt(int folder, const std::string& name);
     // The entry at `path` as it is, never following a link: a link, FIFO,
     // device or socket exists with `special` set.
     FileStatus Status(std::string_view path);

@@ -1,6 +1,8 @@
 // The INI file backend: value-file reading and writing, keys, iteration, the store and its factory.
 #include "profile/ini_store.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -968,8 +970,11 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
         const platform::ReadResult result =
             IsRoot() ? platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes,
                                               kMaxValueFileSize, &m_loadedIdentity, &status)
-                     : m_folder->Read(RelativePath({}, ".ini"), bytes, kMaxValueFileSize,
-                                      &m_loadedIdentity, &status);
+            : m_parentFolder
+                ? platform::StoreFolder::ReadAt(*m_parentFolder, m_leaf + ".ini", bytes,
+                                                kMaxValueFileSize, &m_loadedIdentity, &status)
+                : m_folder->Read(RelativePath({}, ".ini"), bytes, kMaxValueFileSize,
+                                 &m_loadedIdentity, &status);
         if (!m_fileStatus && status) m_fileStatus = status;
         switch (result) {
             case platform::ReadResult::kRead:
@@ -990,7 +995,9 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
 const platform::FileStatus& VIniFileKey::FileStatus() {
     if (!m_fileStatus) {
         m_fileStatus = IsRoot() ? platform::GetFileStatus(NativePath({}, ".ini").c_str())
-                                : m_folder->Status(RelativePath({}, ".ini"));
+                       : m_parentFolder
+                           ? platform::StoreFolder::StatusAt(*m_parentFolder, m_leaf + ".ini")
+                           : m_folder->Status(RelativePath({}, ".ini"));
     }
     return *m_fileStatus;
 }
@@ -1136,6 +1143,14 @@ bool VIniFileKey::DeleteSubKey(const char16_t* name) {
 
 bool VIniFileKey::SubKeyExists(const char16_t* name) {
     if (!name || !IsValidSubKeyName(name)) return false;
+    if (std::u16string_view(name).find(u'\\') == std::u16string_view::npos) {
+        if (const std::shared_ptr<int> own = OwnFolder()) {
+            const std::string leaf = VUnicodeString(name).ToUtf8();
+            if (platform::StoreFolder::StatusAt(*own, leaf).isFolder) return true;
+            const platform::FileStatus file = platform::StoreFolder::StatusAt(*own, leaf + ".ini");
+            return file.exists && !file.isFolder && !file.special;
+        }
+    }
     const std::string folder = RelativePath(name);
     if (m_folder->Status(folder).isFolder) return true;
     const platform::FileStatus fileStatus = m_folder->Status(folder + ".ini");
@@ -1249,10 +1264,29 @@ bool VIniFileKey::SetKeySecurity(const VSecurityDescriptor&) {
     return false;
 }
 
+std::shared_ptr<int> VIniFileKey::OwnFolder() {
+    if (!m_ownFolder) {
+        const int fd = m_folder->OpenFolder(RelativePath());
+        if (fd >= 0) {
+            m_ownFolder = std::shared_ptr<int>(new int(fd), [](int* held) {
+                ::close(*held);
+                delete held;
+            });
+        }
+    }
+    return m_ownFolder;
+}
+
 VProfilePrivateKey* VIniFileKey::OpenSubKey(const char16_t* name,
                                             const VSecurityDescriptor* descriptor) {
     if (!name || !IsValidSubKeyName(name)) return new VNullProfileKey;
-    return new VIniFileKey(m_path + u"\\" + name, m_folderLength, m_readOnly, descriptor, m_folder);
+    auto* key =
+        new VIniFileKey(m_path + u"\\" + name, m_folderLength, m_readOnly, descriptor, m_folder);
+    if (std::u16string_view(name).find(u'\\') == std::u16string_view::npos) {
+        key->m_parentFolder = OwnFolder();
+        if (key->m_parentFolder) key->m_leaf = VUnicodeString(name).ToUtf8();
+    }
+    return key;
 }
 
 VProfilePrivateKeyIterator* VIniFileKey::CreateIterator(bool values) {

@@ -350,6 +350,15 @@ private:
     size_t m_folderLength;
     VIniParseResult m_loadResult;
     std::shared_ptr<platform::StoreFolder> m_folder;
+    // This key's folder, opened once it hands out sub-keys, and shared with
+    // them: a listing that classifies a thousand children then resolves the
+    // folder's path once instead of once per child. A sub-key opened by one
+    // name reads and examines its value file through its parent's folder
+    // (m_parentFolder, m_leaf); writes always resolve the path again.
+    std::shared_ptr<int> OwnFolder();
+    std::shared_ptr<int> m_ownFolder;
+    std::shared_ptr<int> m_parentFolder;
+    std::string m_leaf;
     bool m_createExclusive = false;
     bool m_updateOnly = false;
 };
