@@ -16,7 +16,7 @@
 #include "foundation/codepage.h"
 #include "platform/file_system.h"
 #include "platform/write_batch.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
 #include "session/session_database.h"

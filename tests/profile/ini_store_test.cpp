@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "store_contract.h"
 #include "support/temp_dir.h"
 
