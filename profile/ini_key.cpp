@@ -268,6 +268,7 @@ fs::path VIniFileKey::ValueFilePath() const {
 VIniFileKey::Map& VIniFileKey::LoadedMap() {
     if (!m_map) {
         m_map = std::make_unique<Map>();
+        m_loadResult = {};  // says where this load stopped, not an earlier one
         std::string bytes;
         // The status of the file read stands for the one FileStatus would
         // take: a load then costs no separate look at the file.
