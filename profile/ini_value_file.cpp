@@ -13,19 +13,9 @@
 namespace ini_format {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
-constexpr char kHexDigits[] = "0123456789abcdef";
 constexpr size_t kBytesPerLine = 32;
 
 // ---- Writing ------------------------------------------------------------------
-
-void AppendHex8(std::string& out, uint32_t value) {
-    char digits[8];
-    for (int i = 7; i >= 0; --i) {
-        digits[i] = kHexDigits[value & 15];
-        value >>= 4;
-    }
-    out.append(digits, 8);
-}
 
 // Names and values are nearly always ASCII; only the rest pays for a real
 // conversion.
@@ -294,7 +284,7 @@ VIniParseResult ParseValues(std::basic_string_view<Char> text, Take&& take) {
 
 void WriteDwordValue(std::string& file, std::u16string_view name, uint32_t value) {
     AppendHeader(file, 'D', name);
-    AppendHex8(file, value);
+    AppendHexDword(file, value);
     file += "\r\n";
 }
 
@@ -307,17 +297,18 @@ void WriteStringValue(std::string& file, std::u16string_view name, std::u16strin
 void WriteBinaryValue(std::string& file, std::u16string_view name, const uint8_t* bytes,
                       size_t size) {
     AppendHeader(file, 'B', name);
-    AppendHex8(file, static_cast<uint32_t>(size));
+    AppendHexDword(file, static_cast<uint32_t>(size));
     file += "\r\n";
-    // One append per line of up to 32 bytes.
+    // One append per line of up to 32 bytes. Each byte has a space before it,
+    // so this is not AppendHex.
     char line[kBytesPerLine * 3 + 2];
     for (size_t start = 0; start < size; start += kBytesPerLine) {
         const size_t end = std::min(start + kBytesPerLine, size);
         char* out = line;
         for (size_t i = start; i < end; ++i) {
             *out++ = ' ';
-            *out++ = kHexDigits[bytes[i] >> 4];
-            *out++ = kHexDigits[bytes[i] & 15];
+            *out++ = HexDigit(bytes[i] >> 4);
+            *out++ = HexDigit(bytes[i]);
         }
         *out++ = '\r';
         *out++ = '\n';
@@ -327,7 +318,7 @@ void WriteBinaryValue(std::string& file, std::u16string_view name, const uint8_t
 
 void WriteArrayValue(std::string& file, std::u16string_view name, const VStringArray& value) {
     AppendHeader(file, 'Z', name);
-    AppendHex8(file, static_cast<uint32_t>(value.GetSize()));
+    AppendHexDword(file, static_cast<uint32_t>(value.GetSize()));
     file += "\r\n";
     for (const VUnicodeString& element : value) {
         file.push_back(' ');
