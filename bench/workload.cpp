@@ -14,9 +14,10 @@
 #include "app/init.h"
 #include "app/protocol_loader.h"
 #include "foundation/codepage.h"
+#include "foundation/hex_digits.h"
 #include "platform/file_system.h"
 #include "platform/write_batch.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
@@ -146,12 +147,8 @@ std::string KeyName(std::u16string_view name) {
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
     std::string text;
-    for (uint8_t b : bytes) {
-        text.push_back(digits[b >> 4]);
-        text.push_back(digits[b & 15]);
-    }
+    AppendHex(text, bytes.data(), bytes.size());
     return text;
 }
 

@@ -169,6 +169,8 @@ void AppendNumber(std::u16string& out, const Conversion& c, uint64_t raw) {
     }
 
     const unsigned base = (c.type == u'x' || c.type == u'X') ? 16 : c.type == u'o' ? 8 : 10;
+    // Any radix, width and sign the directive asks for: not the fixed-width
+    // HexDword of foundation/hex_digits.h.
     const char* digitSet = c.type == u'X' ? "0123456789ABCDEF" : "0123456789abcdef";
     std::u16string digits;
     for (uint64_t v = value; v != 0; v /= base)

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_support.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "foundation/hex_digits.h"
 #include "foundation/unicode_string.h"
 #include "platform/file_system.h"
 
@@ -167,10 +168,9 @@ std::string ImmutableUri(const fs::path& file) {
     std::string uri = "file:";
     for (char c : file.string()) {
         if (c == '%' || c == '?' || c == '#') {
-            static const char kHex[] = "0123456789abcdef";
+            const auto byte = static_cast<uint8_t>(c);
             uri += '%';
-            uri += kHex[(c >> 4) & 15];
-            uri += kHex[c & 15];
+            AppendHex(uri, &byte, 1);
         } else {
             uri += c;
         }

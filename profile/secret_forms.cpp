@@ -36,15 +36,6 @@ struct VSecretBytes {
     VSecretBytes& operator=(const VSecretBytes&) = delete;
 };
 
-void AppendHex(std::u16string& text, const uint8_t* bytes, size_t size, bool upperCase) {
-    const char* digits = upperCase ? "0123456789ABCDEF" : "0123456789abcdef";
-    text.reserve(text.size() + 2 * size);
-    for (size_t i = 0; i < size; ++i) {
-        text += static_cast<char16_t>(digits[bytes[i] >> 4]);
-        text += static_cast<char16_t>(digits[bytes[i] & 0x0f]);
-    }
-}
-
 // Strict hex: an even number of digits of either case, nothing else.
 bool ParseHex(std::u16string_view text, std::vector<uint8_t>& bytes) {
     if (text.size() % 2 != 0) return false;

@@ -5,15 +5,11 @@
 
 namespace {
 constexpr char16_t kPrefix[] = u"SD:";
-constexpr char16_t kHex[] = u"0123456789abcdef";
 }  // namespace
 
 VStringArray VSecurityDescriptor::ToText() const {
     std::u16string text = kPrefix;
-    for (uint8_t b : m_bytes) {
-        text += kHex[b >> 4];
-        text += kHex[b & 15];
-    }
+    AppendHex(text, m_bytes.data(), m_bytes.size());
     VStringArray out;
     out.Add(VUnicodeString(std::move(text)));
     return out;

@@ -33,7 +33,7 @@
 #include "foundation/reserved_names.h"
 #include "platform/folder_scan.h"
 #include "platform/process.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "profile/registry_hive.h"
 #include "profile/registry_store.h"
 #include "session/session_database.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "foundation/codepage.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "support/test_bytes.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "store_contract.h"
 #include "support/temp_dir.h"
 
@@ -568,6 +568,7 @@ TEST_F(IniSafetyTest, ValueFilesOverTheSizeLimitAreNeitherReadNorReplaced) {
         EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(EFBIG));
         EXPECT_TRUE(key.SetDword(u"a", 2));  // kept in memory, never written
     }
+    EXPECT_EQ(m_factory.ReadLoadResult(u"K").stop, VIniStop::FileTooLarge);
     EXPECT_EQ(fs::file_size(Path("K.ini")), kMaxValueFileSize + 1);
     EXPECT_EQ(Inode(Path("K.ini")), before);
 
@@ -577,4 +578,32 @@ TEST_F(IniSafetyTest, ValueFilesOverTheSizeLimitAreNeitherReadNorReplaced) {
     uint32_t v = 0;
     EXPECT_TRUE(key.QueryDword(u"a", v));
     EXPECT_EQ(v, 1u);
+    // Read now; the zeros after the first value are no value header.
+    const VIniParseResult read = m_factory.ReadLoadResult(u"K");
+    EXPECT_EQ(read.stop, VIniStop::MalformedLine);
+    EXPECT_EQ(read.line, 2u);
+}
+
+// The key keeps where its last load stopped, so a host can say which values
+// a damaged file lost; a load of the rewritten file says it was whole.
+TEST_F(IniSafetyTest, KeysKeepWhereReadingTheirValueFileStopped) {
+    WriteFileBytes(Path("K.ini"),
+                   kBom + "D:\"a\"=00000001\r\nB:\"b\"=00000002\r\n 01 zz\r\nD:\"c\"=00000003\r\n");
+    const VIniParseResult damaged = m_factory.ReadLoadResult(u"K");
+    EXPECT_EQ(damaged.stop, VIniStop::BinaryBadDigit);
+    EXPECT_EQ(damaged.line, 2u);
+    EXPECT_EQ(m_factory.ReadLoadResult(u"Missing").stop, VIniStop::EndOfFile);
+    EXPECT_EQ(m_factory.ReadLoadResult(u"..").stop, VIniStop::EndOfFile);
+
+    VIniFileKey root(VUnicodeString::FromUtf8((m_dir / "cfg").string()), false, nullptr);
+    std::unique_ptr<VProfilePrivateKey> opened(root.OpenSubKey(u"K", nullptr));
+    auto& key = dynamic_cast<VIniFileKey&>(*opened);
+    uint32_t v = 0;
+    EXPECT_TRUE(key.QueryDword(u"a", v));
+    EXPECT_EQ(key.GetLoadResult().line, 2u);
+    EXPECT_TRUE(key.SetDword(u"d", 4));
+    ASSERT_TRUE(key.Flush());
+    EXPECT_TRUE(key.QueryDword(u"d", v));  // read again from the rewritten file
+    EXPECT_EQ(key.GetLoadResult().stop, VIniStop::EndOfFile);
+    EXPECT_EQ(key.GetLoadResult().line, 0u);
 }

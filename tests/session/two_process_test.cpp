@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 
+#include "profile/ini_store_private.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "support/run_process.h"

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -123,6 +124,42 @@ TEST_F(CliHostileInput, HugeAndGarbageValueFilesAreReportedAndNeverOverwritten) 
     EXPECT_EQ(Run({"show", "Junk"}).status, 0);
     EXPECT_EQ(Run({"set", "Junk", "Idle String", "repaired"}).status, 0);
     EXPECT_NE(Run({"show", "Junk"}).out.find("Idle String=repaired"), std::string::npos);
+}
+
+// A damaged value file loads up to the damage; show says where the rest was
+// lost, once per session, and says nothing for a whole file.
+TEST_F(CliHostileInput, ShowWarnsWhereAValueFileIsDamaged) {
+    ASSERT_EQ(Run({"new", "Whole"}).status, 0);
+    ASSERT_EQ(Run({"mkdir", "Folder"}).status, 0);
+    const struct {
+        const char* session;
+        std::string file;
+        std::string warning;
+    } cases[] = {
+        {"Folder\\Cut",
+         "\xEF\xBB\xBF"
+         "D:\"Is Session\"=00000001\r\nS:\"Hostname\"=kept.example\r\n"
+         "B:\"Blob\"=00000004\r\n 01 02\r\n",
+         "warning: session 'Folder\\Cut': value file damaged at line 3 (the file ends inside a "
+         "binary value); values from there on were not read\n"},
+        {"Typo", "D:\"Is Session\"=00000001\nS:\"Hostname\"=kept.example\nX:\"Port\"=00000016\n",
+         "warning: session 'Typo': value file damaged at line 3 (unknown value type); values "
+         "from there on were not read\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.session);
+        std::string relative = c.session;
+        std::replace(relative.begin(), relative.end(), '\\', '/');
+        WriteFileBytes(config / "Sessions" / (relative + ".ini"), c.file);
+        const ProcessResult shown = Run({"show", c.session});
+        EXPECT_EQ(shown.status, 0) << shown.err;
+        EXPECT_EQ(shown.err, c.warning);
+        // The values before the damage are shown as read.
+        EXPECT_NE(shown.out.find("Hostname=kept.example\n"), std::string::npos) << shown.out;
+    }
+    const ProcessResult whole = Run({"show", "Whole"});
+    EXPECT_EQ(whole.status, 0);
+    EXPECT_EQ(whole.err, "");
 }
 
 }  // namespace

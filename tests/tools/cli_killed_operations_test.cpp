@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "profile/ini_store.h"
+#include "profile/ini_store_private.h"
 #include "support/cli_sandbox.h"
 
 namespace {

@@ -7,6 +7,7 @@
 
 #include "app/config_folder.h"
 #include "app/init.h"
+#include "foundation/hex_digits.h"
 #include "profile/ini_store.h"
 #include "profile/registry_store.h"
 
@@ -203,11 +204,9 @@ std::string ReportText(const VReportMessageParams& report, const std::string& ot
 }
 
 std::string DescribeReport(VReportMessageParams& report) {
-    char id[16];
-    std::snprintf(id, sizeof id, "0x%08x", report.GetMessageId());
     std::string text = ToUtf8(VUnicodeString(report.GetTextSingleLine()));
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    return std::string(id) + " " + text;
+    return "0x" + HexDword(report.GetMessageId()) + " " + text;
 }
 
 }  // namespace cli

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "foundation/hex_digits.h"
 #include "profile/secret_forms.h"
 #include "tools/cli/secret_input.h"
 
@@ -18,9 +19,7 @@ constexpr std::u16string_view kCapiPrefix = u"CAPI:";
 // The report's insert (the reason) when there is one, else its id.
 std::string Reason(VReportMessageParams& report) {
     if (report.GetInsertCount() > 0) return ToUtf8(VUnicodeString(report.GetInserts()[0]));
-    char id[16];
-    std::snprintf(id, sizeof id, "0x%08X", report.GetMessageId());
-    return std::string("report ") + id;
+    return "report 0x" + HexDword(report.GetMessageId(), true);
 }
 
 bool IsStrictHex(std::u16string_view text) {

@@ -188,6 +188,20 @@ std::string UnreadReason(const VUnicodeString& path) {
            " MiB); its values were not read and the file is left as it is";
 }
 
+// Where the session's value file is damaged (empty when it is whole): the
+// values before the damage load and the rest do not, so without this the
+// session would show defaults for them with no word said.
+std::string DamageReason(const GlobalOptions& options, const VUnicodeString& path) {
+    if (!options.registry.empty()) return {};
+    const VIniParseResult result = VIniFileStoreFactory(FromUtf8(options.configFolder))
+                                       .ReadLoadResult(SessionDatabase::KeyPath(path));
+    // A file too large to read has its own warning (UnreadReason).
+    if (result.stop == VIniStop::EndOfFile || result.stop == VIniStop::FileTooLarge) return {};
+    return "session '" + ToUtf8(path) + "': value file damaged at line " +
+           std::to_string(result.line) + " (" + DescribeIniStop(result.stop) +
+           "); values from there on were not read";
+}
+
 SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& typed) {
     // The library knows the default session by its exact name.
     const VUnicodeString path =
@@ -393,7 +407,12 @@ void RunRemove(GlobalOptions& options, const std::string& pathText) {
 void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
-    const SessionPointer session = LoadSession(db, ParsePath(pathText));
+    const VUnicodeString path = ParsePath(pathText);
+    const SessionPointer session = LoadSession(db, path);
+    if (const std::string reason = DamageReason(
+            options, IsDefaultSession(path) ? VUnicodeString(kDefaultSessionName) : path);
+        !reason.empty())
+        std::cerr << "warning: " << reason << '\n';
     // Both connections keep the host and the user under the same value names;
     // a name is shown once, as the first setting holding it has it.
     std::vector<std::pair<std::string, std::string>> lines;

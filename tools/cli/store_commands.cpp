@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "foundation/hex_digits.h"
+
 namespace cli {
 namespace {
 
@@ -59,12 +61,8 @@ std::optional<StoredValue> ReadValue(VProfileKey& key, const VUnicodeString& nam
 }
 
 std::string Hex(const std::vector<uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
     std::string out;
-    for (uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
+    AppendHex(out, bytes.data(), bytes.size());
     return out;
 }
 
