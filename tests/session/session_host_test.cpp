@@ -101,7 +101,8 @@ TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
         {u"SCO-ANSI", u"SCOANSI"},
     };
     for (const auto& row : rows)
-        EXPECT_EQ(NormalizeEmulationName(row.stored).str(), row.loaded) << "stored: " << row.stored;
+        EXPECT_EQ(NormalizeEmulationName(row.stored).str(), row.loaded)
+            << "stored: " << VUnicodeString(row.stored).ToUtf8();
 }
 
 TEST_F(SessionHostTest, WithoutAHostTheRecordsUseTheirFixedDefaults) {
