@@ -6,6 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
+# Includes must point down the layer order; a wrong one fails before any build.
+echo "== layers"
+python3 scripts/check-layers.py
+
 jobs=$(nproc)
 # Seconds each fuzz target runs; they run two at a time.
 fuzz_seconds=${FUZZ_SECONDS:-30}

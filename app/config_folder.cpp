@@ -1,11 +1,7 @@
 #include "app/config_folder.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 #include <mutex>
 #include <vector>
@@ -15,6 +11,7 @@
 #include "app/siblings.h"
 #include "foundation/messages.h"
 #include "foundation/prompt.h"
+#include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_messages.h"
@@ -81,11 +78,10 @@ void WriteConfigPath(VRegistryStoreFactory& factory, const VUnicodeString& appKe
 }
 
 bool HasIdxFile(const VUnicodeString& folder) {
-    std::error_code error;
-    for (fs::directory_iterator it(Native(folder), error), end; !error && it != end;
-         it.increment(error)) {
-        const fs::path& file = it->path();
-        if (file.extension() == ".idx" && !it->is_directory(error)) return true;
+    std::vector<platform::FolderEntry> entries;
+    platform::ListFolder(Native(folder), entries);
+    for (const platform::FolderEntry& entry : entries) {
+        if (fs::path(entry.name).extension() == ".idx" && !entry.isFolder) return true;
     }
     return false;
 }
@@ -162,8 +158,7 @@ bool CheckAppConfigPathCommandLine(const char16_t* path, VUnicodeString& folder,
                                    VReportMessageParams& report) {
     folder = VUnicodeString(path);
     while (!folder.IsEmpty() && folder.str().back() == u'\\') folder.str().pop_back();
-    std::error_code error;
-    if (!folder.IsEmpty() && fs::is_directory(Native(folder), error)) return true;
+    if (!folder.IsEmpty() && platform::GetFileStatus(Native(folder)).isFolder) return true;
     report.SetMessage(kMsgCommandLineFolderNotValid);
     report.AddInsert(path ? path : u"");
     return false;
@@ -261,9 +256,9 @@ void RegisterU3MigrationStep(std::function<void()> step) {
 }
 
 VUnicodeString ToU3DataForm(const VUnicodeString& path) {
-    const char* data = std::getenv("U3_APP_DATA_PATH");
-    if (!data || !*data) return path;
-    VUnicodeString prefix = VUnicodeString::FromUtf8(data);
+    const auto data = platform::PortableDataFolder();
+    if (!data) return path;
+    VUnicodeString prefix = VUnicodeString::FromUtf8(*data);
     while (!prefix.IsEmpty() && (prefix.str().back() == u'/' || prefix.str().back() == u'\\')) {
         prefix.str().pop_back();
     }
@@ -300,27 +295,13 @@ void SessionDeckDllMigrateConfigsToU3() {
 
 bool ValidateConfigFolder(VUnicodeString& entered) {
     const fs::path folder(Native(entered));
-    int error = 0;
-    std::error_code created;
-    fs::create_directories(folder, created);
-    if (created) {
-        error = created.value();
-    } else {
-        // A file that vanishes when closed proves the folder can be written.
-        std::string probe = (folder / "TESTXXXXXX").string();
-        const int fd = mkostemp(probe.data(), O_CLOEXEC);
-        if (fd < 0) {
-            error = errno;
-        } else {
-            unlink(probe.c_str());
-            close(fd);
-            std::error_code ignored;
-            entered =
-                VUnicodeString::FromUtf8(fs::absolute(folder, ignored).lexically_normal().string());
-            return true;
-        }
+    const int error = platform::MakeWritableFolder(folder);
+    if (error == 0) {
+        std::error_code ignored;
+        entered =
+            VUnicodeString::FromUtf8(fs::absolute(folder, ignored).lexically_normal().string());
+        return true;
     }
-    if (error == 0) return true;
     VReportMessageParams report(error == EACCES || error == EPERM ? kMsgFolderAccessDenied
                                                                   : kMsgFolderNotValid);
     report.AddInsert(entered.c_str());

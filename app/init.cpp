@@ -4,6 +4,7 @@
 #include <atomic>
 #include <vector>
 
+#include "app/session_host.h"
 #include "platform/file_system.h"
 #include "platform/version_record.h"
 
@@ -164,6 +165,9 @@ bool SessionDeckProcessAttach() {
     // library's "module" is its message table, which always exists, so
     // attaching cannot fail here.
     ProcessState& s = State();
+    // The session records ask the application for their global defaults
+    // through this; it answers from the start, as they may load at any time.
+    InstallAppSessionHost();
     s.module = GetLibraryMessageModule();
     if (!s.module) return false;
     s.accelerators = AcceleratorTable136();

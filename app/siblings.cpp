@@ -165,8 +165,7 @@ bool CheckPeriodicUpdate() {
 bool PlaySoundFile(const char16_t* fileName, bool /*noDefault*/) {
     if (!fileName || !*fileName) return false;
     const std::string path = LogFile::Expand(fileName, nullptr, nullptr, {}).ToUtf8();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) return false;
+    if (!platform::IsRegularFile(path)) return false;
     for (const char* player : {"paplay", "aplay"}) {
         const std::string found = FindOnPath(player);
         if (!found.empty()) return SpawnDetached(found, {path}) == 0;

@@ -1,4 +1,6 @@
-// The built-in key maps of the terminal emulations and the default map they fall back to.
+// The built-in key maps of the terminal emulations and the default map they fall back to. They
+// are built through the map's own setters and name table (data/keymap.cpp), which never call
+// back into this file.
 #include <string>
 
 #include "data/keymap.h"

@@ -11,7 +11,6 @@
 #include "platform/environment.h"
 #include "platform/file_system.h"
 #include "platform/system_messages.h"
-#include "session/session_config.h"
 
 namespace {
 
@@ -247,19 +246,6 @@ void LogFile::SetLoggingOptions(const LogFileOptions& options) {
     m_hasConnectMessage = !m_connectMessage.IsEmpty();
     m_hasDisconnectMessage = !m_disconnectMessage.IsEmpty();
     m_hasEachLineMessage = !m_eachLineMessage.IsEmpty();
-}
-
-void LogFile::SetLoggingOptions(SessionConfig* session) {
-    if (!session) return;
-    LogFileOptions options;
-    options.connectMessage = session->customLogMessageConnect.Get();
-    options.disconnectMessage = session->customLogMessageDisconnect.Get();
-    options.eachLineMessage = session->customLogMessageEachLine.Get();
-    options.sessionName = session->GetSessionName();
-    ConnectConfig* connection = session->GetRelevantConnectConfig();
-    options.hostName = connection ? connection->GetHostname() : VUnicodeString();
-    options.logOnlyCustom = session->logOnlyCustom.Get();
-    SetLoggingOptions(options);
 }
 
 VUnicodeString LogFile::CreateCustomLogMessage(const VUnicodeString& message) const {

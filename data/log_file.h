@@ -2,6 +2,7 @@
 // custom log messages.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,8 +34,6 @@ SESSIONDECK_API bool ExpandLogFileName(std::u16string_view pattern, const char16
 // is built; until then the remembered name is empty and nothing is kept.
 SESSIONDECK_API void SetTerminalLogFileOption(std::function<VUnicodeString()> get,
                                               std::function<void(const VUnicodeString&)> set);
-
-class SessionConfig;
 
 // What a session contributes to its log: its custom messages and the values
 // of %S and %H in them.
@@ -83,9 +82,16 @@ public:
     void LogDisconnect();
 
     void SetLoggingOptions(const LogFileOptions& options);
-    // The options of `session`: its custom messages, "Log Only Custom", its
-    // name and the host of its relevant connection.
-    void SetLoggingOptions(SessionConfig* session);
+    // The options a record above this layer describes (a session, through its
+    // GetLoggingOptions()); a null record changes nothing. A template, so that
+    // the log file never needs to know the session's type.
+    template <class Source>
+    requires requires(const Source& source) {
+        { source.GetLoggingOptions() } -> std::convertible_to<LogFileOptions>;
+    }
+    void SetLoggingOptions(const Source* source) {
+        if (source) SetLoggingOptions(source->GetLoggingOptions());
+    }
 
     bool IsRaw() const { return (m_openFlags & kRaw) != 0; }
     bool IsDebug() const { return (m_openFlags & kDebug) != 0; }

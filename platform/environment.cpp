@@ -28,25 +28,21 @@ std::string ExpandEnvironmentStrings(std::string_view text) {
     return out;
 }
 
-namespace {
-
-std::optional<std::string> NonEmptyVariable(const char* name) {
+std::optional<std::string> NonEmptyEnvironmentVariable(const char* name) {
     const char* value = std::getenv(name);
     if (!value || !*value) return std::nullopt;
     return std::string(value);
 }
 
-}  // namespace
-
 std::optional<std::string> PortableDataFolder() {
-    return NonEmptyVariable("U3_APP_DATA_PATH");
+    return NonEmptyEnvironmentVariable("U3_APP_DATA_PATH");
 }
 
 std::optional<std::string> PortableDocumentFolder() {
     // Without the data folder the application does not run from the drive,
     // whatever else the environment says.
     if (!PortableDataFolder()) return std::nullopt;
-    return NonEmptyVariable("U3_DEVICE_DOCUMENT_PATH");
+    return NonEmptyEnvironmentVariable("U3_DEVICE_DOCUMENT_PATH");
 }
 
 bool IsNumericNetworkAddress(std::string_view text) {

@@ -14,6 +14,10 @@ namespace platform {
 // expansion step ("%Y", "%%") survives. Text is UTF-8.
 std::string ExpandEnvironmentStrings(std::string_view text);
 
+// The value of an environment variable; nullopt when it is unset or empty,
+// which the library treats alike.
+std::optional<std::string> NonEmptyEnvironmentVariable(const char* name);
+
 // The folders of the portable (U3) drive the application runs from: the
 // application's data folder and the drive's document folder. Nullopt when the
 // application does not run from such a drive.

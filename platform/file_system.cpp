@@ -151,6 +151,16 @@ ReadResult ReadFileUpTo(const fs::path& file, std::string& bytes, uint64_t limit
     return ReadFileUpTo(file.c_str(), bytes, limit);
 }
 
+bool IsRegularFile(const fs::path& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool EntryExists(const fs::path& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
 std::optional<FileIdentity> GetFileIdentity(const char* path) {
     struct stat st;
     if (::stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -320,6 +330,19 @@ bool CreateFolders(const fs::path& folder) {
         if (::stat(prefix.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     }
     return true;
+}
+
+int MakeWritableFolder(const fs::path& folder) {
+    std::error_code created;
+    fs::create_directories(folder, created);
+    if (created) return created.value();
+    // A file that vanishes when closed proves the folder can be written.
+    std::string probe = (folder / "TESTXXXXXX").string();
+    const int fd = ::mkostemp(probe.data(), O_CLOEXEC);
+    if (fd < 0) return errno;
+    ::unlink(probe.c_str());
+    ::close(fd);
+    return 0;
 }
 
 bool ListFolder(const fs::path& folder, std::vector<FolderEntry>& entries) {

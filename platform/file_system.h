@@ -52,6 +52,13 @@ FileStatus GetFileStatus(const std::filesystem::path& path);
 // child, and building a std::filesystem::path costs more than the stat.
 FileStatus GetFileStatus(const char* path);
 
+// Whether `path` names a regular file, following symbolic links; false when it
+// cannot be examined.
+bool IsRegularFile(const std::filesystem::path& path);
+// Whether anything is at `path` itself, a symbolic link (dangling or not)
+// included; false when it cannot be examined.
+bool EntryExists(const std::filesystem::path& path);
+
 // The last-write time of a file, or nullopt when it cannot be examined.
 std::optional<std::filesystem::file_time_type> LastWriteTime(const std::filesystem::path& path);
 
@@ -97,6 +104,12 @@ std::optional<long> TemporaryFileOwner(std::string_view fileName);
 // Creates `folder` and every missing folder above it, each with mode 0700
 // (less the umask). True when the folder exists afterwards.
 bool CreateFolders(const std::filesystem::path& folder);
+
+// Creates `folder` with every missing folder above it (with the permissions the
+// umask leaves, as a folder the user names should have) and proves it
+// writable by creating and removing a file in it. 0 when it is, else the errno
+// of the step that failed.
+int MakeWritableFolder(const std::filesystem::path& folder);
 
 struct FolderEntry {
     std::string name;

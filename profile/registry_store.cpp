@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/environment.h"
 #include "platform/system_messages.h"
 
 using namespace registry_error;
@@ -90,11 +91,12 @@ bool ParseRegistryRootName(std::u16string_view text, VRegistryRoot& root) {
 }
 
 fs::path GetDefaultRegistryFolder() {
-    if (const char* dir = std::getenv("SESSIONDECK_REGISTRY_DIR"); dir && *dir) return dir;
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
-        return fs::path(xdg) / "sessiondeck" / "registry";
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return fs::path(home) / ".config" / "sessiondeck" / "registry";
+    if (const auto dir = platform::NonEmptyEnvironmentVariable("SESSIONDECK_REGISTRY_DIR"))
+        return *dir;
+    if (const auto xdg = platform::NonEmptyEnvironmentVariable("XDG_CONFIG_HOME"))
+        return fs::path(*xdg) / "sessiondeck" / "registry";
+    if (const auto home = platform::NonEmptyEnvironmentVariable("HOME"))
+        return fs::path(*home) / ".config" / "sessiondeck" / "registry";
     return {};
 }
 

@@ -12,6 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   nettle-dev libsodium-dev
   libsqlite3-dev
+  python3  # scripts/check-layers.py, run by test.sh and CTest
   libglib2.0-dev  # the benchmarks' peer (GLib key files); bench/ only
 )
 

@@ -74,3 +74,20 @@ std::optional<VUnicodeString> ValidateFirewallName(std::u16string_view name,
     }
     return std::nullopt;
 }
+
+void SerializeFirewallNames(IBuffer* buffer) {
+    if (!buffer) return;
+    VStringArray names;
+    names.Add(VUnicodeString(u"None"));
+    for (const VUnicodeString& name : GetFirewallNames()) names.Add(name);
+    for (const VUnicodeString& name : names) {
+        for (char16_t c : name.str()) {
+            const uint8_t bytes[2] = {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)};
+            buffer->Append(bytes, 2);
+        }
+        const uint8_t end[2] = {0, 0};
+        buffer->Append(end, 2);
+    }
+    const uint8_t end[2] = {0, 0};
+    buffer->Append(end, 2);
+}

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string_view>
 
+#include "foundation/buffer.h"
 #include "foundation/containers.h"
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
@@ -20,6 +21,11 @@ inline constexpr const char16_t* kFirewallsKeyName = u"Firewalls";
 // whose key exists below "Firewalls".
 SESSIONDECK_API bool FirewallExists(const VUnicodeString& name,
                                     VProfileStoreFactory* factory = nullptr);
+
+// "None" and then the name of every stored firewall, each as UTF-16LE code
+// units ending in a NUL, and one more NUL after the last: the string-array
+// form the dialogs' firewall lists are filled from. Nothing for a null buffer.
+SESSIONDECK_API void SerializeFirewallNames(IBuffer* buffer);
 
 // The names of the stored firewalls in the store's sub-key order. Sub-keys
 // whose names no firewall could have are left out.

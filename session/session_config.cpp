@@ -2,21 +2,16 @@
 #include "session/session_config.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <type_traits>
 
-#include "app/config_folder.h"
-#include "app/global_config.h"
-#include "app/init.h"
 #include "data/log_file.h"
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
 #include "platform/environment.h"
-#include "platform/file_system.h"
-#include "session/session_database.h"
+#include "session/firewall_store.h"
+#include "session/session_host.h"
 
 namespace {
 
@@ -32,13 +27,12 @@ constexpr int kMaxTransferBuffersLimit = 8;
 // The running host is on a U3 drive when the drive's launcher gave it its
 // data folder.
 bool RunningFromU3Drive() {
-    const char* data = std::getenv("U3_APP_DATA_PATH");
-    return data && *data;
+    return platform::PortableDataFolder().has_value();
 }
 
 VUnicodeString EnvironmentFolder(const char* name) {
-    const char* value = std::getenv(name);
-    return value && *value ? VUnicodeString::FromUtf8(value) : VUnicodeString();
+    const auto value = platform::NonEmptyEnvironmentVariable(name);
+    return value ? VUnicodeString::FromUtf8(*value) : VUnicodeString();
 }
 
 // The user's own folder for uploads and downloads, as the desktop names it;
@@ -56,7 +50,8 @@ VUnicodeString TransferDirectory(bool downloads) {
     if (!folder.IsEmpty()) return folder;
     const std::u16string_view leaf = downloads ? u"download" : u"upload";
     if (RunningFromU3Drive()) return VUnicodeString(u"%u3doc%\\" + std::u16string(leaf));
-    return VUnicodeString(GetHostExecutableFolder().str() + u"/" + std::u16string(leaf));
+    return VUnicodeString(GetSessionHost().HostExecutableFolder().str() + u"/" +
+                          std::u16string(leaf));
 }
 
 // Sets a loaded value that a rule brought into range; the new value becomes
@@ -66,12 +61,6 @@ void Settle(Setting& setting, const T& value) {
     if (setting.Get() == value) return;
     setting = value;
     setting.Checkpoint();
-}
-
-GlobalConfig* SharedGlobalConfig() {
-    GlobalConfig* config = nullptr;
-    GetGlobalConfig(config);
-    return config;
 }
 
 }  // namespace
@@ -247,13 +236,13 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
 
     // Empty view states start from the transfer application's global ones; the
     // default session's are reset to a plain layout.
-    GlobalConfig* global = SharedGlobalConfig();
+    const auto global = GetSessionHost().GlobalRemoteViewStates();
     const auto storedEmpty = [key](const VProfileData& setting) {
         VUnicodeString text;
         return !key || !key->QueryString(setting.GetName().c_str(), text) || text.IsEmpty();
     };
     if (storedEmpty(remoteExplorerFrameState)) {
-        if (global) remoteExplorerFrameState.SetText(global->remoteExplorerFrameState.Format());
+        if (global) remoteExplorerFrameState.SetText(global->explorerFrame);
         if (m_defaultLike) {
             remoteExplorerFrameState.f1 = 1;
             remoteExplorerFrameState.f2 = -1;
@@ -262,7 +251,7 @@ void SessionConfig::LoadSettings(VProfileKey* key) {
         remoteExplorerFrameState.Checkpoint();
     }
     if (storedEmpty(remoteListViewState)) {
-        if (global) remoteListViewState.SetText(global->remoteListViewState.Format());
+        if (global) remoteListViewState.SetText(global->listView);
         if (m_defaultLike) {
             remoteListViewState.h1 = 1;
             remoteListViewState.h2 = 1;
@@ -298,13 +287,13 @@ VUnicodeString SessionConfig::DefaultDefaultDownloadDirectory() {
 }
 
 int SessionConfig::GlobalLineSendDelay(int withoutKey) const {
-    GlobalConfig* global = m_keyExists ? SharedGlobalConfig() : nullptr;
-    return global ? global->lineSendDelay.Get() : withoutKey;
+    if (!m_keyExists) return withoutKey;
+    return GetSessionHost().GlobalLineSendDelay().value_or(withoutKey);
 }
 
 int SessionConfig::GlobalCharacterSendDelay(int withoutKey) const {
-    GlobalConfig* global = m_keyExists ? SharedGlobalConfig() : nullptr;
-    return global ? global->characterSendDelay.Get() : withoutKey;
+    if (!m_keyExists) return withoutKey;
+    return GetSessionHost().GlobalCharacterSendDelay().value_or(withoutKey);
 }
 
 WINDOWPLACEMENT SessionConfig::DefaultRemoteFramePlacement() const {
@@ -312,8 +301,7 @@ WINDOWPLACEMENT SessionConfig::DefaultRemoteFramePlacement() const {
     plain.ptMinPosition = {0, 0};
     plain.ptMaxPosition = {-4, -4};
     if (m_defaultLike) return plain;
-    GlobalConfig* global = SharedGlobalConfig();
-    return global ? global->remoteFrameWindowSize.Get() : plain;
+    return GetSessionHost().GlobalRemoteFramePlacement().value_or(plain);
 }
 
 // ---- identity ----------------------------------------------------------------
@@ -353,7 +341,7 @@ bool HasConnection(const ConnectConfigPtr& holder) {
 
 bool SessionConfig::TerminalHost() {
     // The terminal applications carry "Vetra" in their names.
-    return GetAppName().str().find(u"Vetra") != std::u16string::npos;
+    return GetSessionHost().AppName().str().find(u"Vetra") != std::u16string::npos;
 }
 
 bool SessionConfig::CanConnectTerminalConfig() const {
@@ -477,7 +465,7 @@ int SessionConfig::IsAnonymousLogin() const {
 }
 
 void SessionConfig::GetSerializedFirewallNames(IBuffer* buffer) const {
-    SessionDatabase::GetSerializedFirewallNames(buffer);
+    SerializeFirewallNames(buffer);
 }
 
 // ---- texts -----------------------------------------------------------------------
@@ -533,84 +521,14 @@ VUnicodeString SessionConfig::GetExpandedLogFilename() const {
     return ExpandPath(logFilename.Get());
 }
 
-// ---- moving to a portable drive -----------------------------------------------------
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// A free place for `leaf` in `folder`: the name itself unless another file
-// holds it, else "stem (2).ext", "stem (3).ext" and so on. `bytes` already at
-// a place make that place the answer.
-fs::path PortableTarget(const fs::path& folder, const fs::path& leaf, const std::string& bytes) {
-    for (int number = 1;; ++number) {
-        fs::path candidate = folder / leaf;
-        if (number > 1) {
-            candidate = folder / (leaf.stem().string() + " (" + std::to_string(number) + ")" +
-                                  leaf.extension().string());
-        }
-        std::string present;
-        std::error_code error;
-        if (!fs::exists(candidate, error) || error) return candidate;
-        if (platform::ReadWholeFile(candidate, present) && present == bytes) return candidate;
-    }
-}
-
-// Puts the file a path setting names on the portable drive and keeps the
-// setting pointing at it there.
-void MoveFileSetting(VProfile2<VUnicodeString, VProfileSz>& setting, const SessionConfig& session,
-                     const fs::path& dataFolder) {
-    if (setting.Get().IsEmpty()) return;
-    const VUnicodeString expanded = session.ExpandPath(setting.Get());
-    if (expanded.IsEmpty()) return;
-    const VUnicodeString onDrive = ToU3DataForm(expanded);
-    if (onDrive != expanded) {
-        // Already on the drive: only the form of the path changes.
-        if (onDrive != setting.Get()) setting = onDrive;
-        return;
-    }
-    const fs::path source(expanded.ToUtf8());
-    std::error_code error;
-    if (!fs::is_regular_file(source, error)) return;
-    std::string bytes;
-    if (!platform::ReadWholeFile(source, bytes) || !platform::CreateFolders(dataFolder)) return;
-    const fs::path target = PortableTarget(dataFolder, source.filename(), bytes);
-    std::string present;
-    const bool copied = (platform::ReadWholeFile(target, present) && present == bytes) ||
-                        platform::WriteFileAtomically(target, bytes);
-    if (copied)
-        setting = VUnicodeString(u"%u3data%/" +
-                                 VUnicodeString::FromUtf8(target.filename().string()).str());
-}
-
-void CollectSessionPath(VProfileKey&, const VUnicodeString& path, const VUnicodeString&,
-                        void* context) {
-    static_cast<VStringArray*>(context)->Add(path);
-}
-
-}  // namespace
-
-void SessionConfig::CopySessionFilesAndUpdatePaths() {
-    const auto data = platform::PortableDataFolder();
-    if (!data) return;
-    const fs::path dataFolder(*data);
-    VStringArray paths;
-    SessionDatabase::EnumAllSessions(&CollectSessionPath, &paths);
-    for (const VUnicodeString& path : paths) {
-        VProfileStore store(false);
-        VProfileKey key(store.GetRootKey(), SessionDatabase::KeyPath(path));
-        if (!key.IsWritable()) continue;
-        auto* session = new SessionConfig(SessionDatabase::LeafName(path), &key);
-        session->SetSessionPath(path);
-        for (auto* setting : {&session->scriptFilename, &session->terminal.keymapFilename,
-                              &session->terminal.userFontMap})
-            MoveFileSetting(*setting, *session, dataFolder);
-        const VUnicodeString folder = VUnicodeString::FromUtf8(dataFolder.string());
-        for (ConnectConfig* config :
-             {session->GetTermConnectConfig(), session->GetTransferConnectConfig()}) {
-            if (config) config->CopyAndUpdatePaths(folder);
-        }
-        session->Save(&key, false);
-        session->Release();
-    }
+LogFileOptions SessionConfig::GetLoggingOptions() const {
+    LogFileOptions options;
+    options.connectMessage = customLogMessageConnect.Get();
+    options.disconnectMessage = customLogMessageDisconnect.Get();
+    options.eachLineMessage = customLogMessageEachLine.Get();
+    options.sessionName = GetSessionName();
+    ConnectConfig* connection = GetRelevantConnectConfig();
+    options.hostName = connection ? connection->GetHostname() : VUnicodeString();
+    options.logOnlyCustom = logOnlyCustom.Get();
+    return options;
 }

@@ -17,6 +17,8 @@
 #include "session/serial_device_config.h"
 #include "session/terminal_config.h"
 
+struct LogFileOptions;
+
 // What a host sees of a saved session. The order of the operations is the
 // order hosts built against the library expect; new ones go at the end.
 class ISessionConfig : public IVUnknown {
@@ -167,12 +169,18 @@ public:
     bool ExpandedPathEqual(const VUnicodeString& a, const VUnicodeString& b) const;
     VUnicodeString GetExpandedLogFilename(const VUnicodeString& name) const;
     VUnicodeString GetExpandedLogFilename() const;
+    // What the session contributes to its log: its custom messages, "Log Only
+    // Custom", its name and the host of its relevant connection. A LogFile
+    // takes them from the session with SetLoggingOptions(session).
+    LogFileOptions GetLoggingOptions() const;
 
     // Copies the files every stored session refers to (login script, key map
     // file, user font map, and what its connect configurations keep) into the
     // portable drive's data folder and stores their paths in the "%u3data%"
     // form. Files already there, missing files and read-only sessions are
-    // left as they are. Does nothing when no portable drive is in use.
+    // left as they are. Does nothing when no portable drive is in use. It
+    // walks the whole session database, so it is defined beside it
+    // (session/portable_drive.cpp), not with the record.
     static void CopySessionFilesAndUpdatePaths();
 
     // Whether the session was loaded without a key or is named "Default"

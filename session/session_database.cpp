@@ -764,20 +764,7 @@ bool SessionDatabase::FirewallExists(const VUnicodeString& name) {
 }
 
 void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
-    if (!buffer) return;
-    VStringArray names;
-    names.Add(VUnicodeString(u"None"));
-    for (const VUnicodeString& name : GetFirewallNames()) names.Add(name);
-    for (const VUnicodeString& name : names) {
-        for (char16_t c : name.str()) {
-            const uint8_t bytes[2] = {static_cast<uint8_t>(c & 0xFF), static_cast<uint8_t>(c >> 8)};
-            buffer->Append(bytes, 2);
-        }
-        const uint8_t end[2] = {0, 0};
-        buffer->Append(end, 2);
-    }
-    const uint8_t end[2] = {0, 0};
-    buffer->Append(end, 2);
+    SerializeFirewallNames(buffer);
 }
 
 bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {

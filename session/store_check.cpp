@@ -31,6 +31,7 @@
 #include <unordered_set>
 
 #include "foundation/reserved_names.h"
+#include "platform/file_system.h"
 #include "platform/folder_scan.h"
 #include "platform/process.h"
 #include "profile/ini_store_private.h"
@@ -653,10 +654,7 @@ private:
         for (int n = 1;; ++n) {
             target = Stamp(m_now) + " " + name + (n > 1 ? " (" + std::to_string(n) + ")" : "");
             const std::string base = Native(recovered + "/" + target);
-            std::error_code error;
-            if (!std::filesystem::exists(std::filesystem::symlink_status(base, error)) &&
-                !std::filesystem::exists(std::filesystem::symlink_status(base + ".ini", error)))
-                break;
+            if (!platform::EntryExists(base) && !platform::EntryExists(base + ".ini")) break;
         }
         m_findings.Repairable(
             Kind::kHalfBuiltCopy, storePath, what,
@@ -816,8 +814,7 @@ StoreCheckResult CheckRegistryStore(VRegistryRoot root, const VUnicodeString& ba
     StoreCheckResult result;
     Findings findings(options, result);
     const std::filesystem::path file = VRegistryStore::HivePath(root, registryFolder);
-    std::error_code error;
-    if (file.empty() || !std::filesystem::is_regular_file(file, error)) {
+    if (file.empty() || !platform::IsRegularFile(file)) {
         findings.Left(Kind::kUnreadable, file.string(), "there is no hive file",
                       "nothing was checked");
         return result;

@@ -4,12 +4,11 @@
 #include <climits>
 #include <string>
 
-#include "app/global_config.h"
-#include "app/init.h"
 #include "data/log_file.h"
 #include "foundation/codepage.h"
 #include "foundation/messages.h"
 #include "platform/file_system.h"
+#include "session/session_host.h"
 
 namespace {
 
@@ -21,26 +20,7 @@ constexpr std::u16string_view kBuiltinEmulations[] = {
     u"ANSI", u"Linux", u"SCOANSI", u"WYSE50", u"WYSE60", u"VT220", u"VT102", u"Xterm", u"VT100"};
 
 bool IsListedTermcap(std::u16string_view name) {
-    GlobalConfig* config = nullptr;
-    GetGlobalConfig(config);
-    if (!config) return false;
-    config->Lock();
-    bool found = false;
-    for (const auto& entry : config->selectedTermcapEntries.Get()) {
-        if (entry == name) {
-            found = true;
-            break;
-        }
-    }
-    config->Unlock();
-    return found;
-}
-
-bool EmulationTableOffers(std::u16string_view name) {
-    for (const auto& row : GetEmulationTable()) {
-        if (row.name == name) return true;
-    }
-    return false;
+    return GetSessionHost().IsSelectedTermcap(name);
 }
 
 // A correction made while loading counts like a default: it is the value and
@@ -115,7 +95,8 @@ VUnicodeString NormalizeEmulationName(std::u16string_view stored) {
     for (auto builtin : kBuiltinEmulations) {
         if (name == builtin) return VUnicodeString(name);
     }
-    if (name == u"Mardell" && EmulationTableOffers(name)) return VUnicodeString(name);
+    if (name == u"Mardell" && GetSessionHost().EmulationTableOffers(name))
+        return VUnicodeString(name);
     if (!name.empty() && IsListedTermcap(name)) return VUnicodeString(name);
     return VUnicodeString(u"VT100");
 }

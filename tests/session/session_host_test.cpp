@@ -1,0 +1,116 @@
+// The session records against a host of the test's own: every default they take from above the
+// session layer comes through ISessionHost, and without a host they fall back to fixed values.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+
+#include "app/session_host.h"
+#include "session/session_config.h"
+#include "session/session_host.h"
+#include "session/terminal_config.h"
+#include "support/memory_store.h"
+
+namespace {
+
+class FakeHost final : public ISessionHost {
+public:
+    std::optional<RemoteViewStates> GlobalRemoteViewStates() override {
+        ++globalQuestions;
+        return RemoteViewStates{VUnicodeString(u"0,500,300"), VUnicodeString(u"2,3,4,5,1,10,1,20")};
+    }
+    std::optional<int> GlobalLineSendDelay() override {
+        ++globalQuestions;
+        return 33;
+    }
+    std::optional<int> GlobalCharacterSendDelay() override {
+        ++globalQuestions;
+        return 9;
+    }
+    std::optional<WINDOWPLACEMENT> GlobalRemoteFramePlacement() override {
+        ++globalQuestions;
+        WINDOWPLACEMENT placement;
+        placement.ptMaxPosition = {12, 34};
+        return placement;
+    }
+    bool IsSelectedTermcap(std::u16string_view name) override { return name == u"my-term"; }
+    bool EmulationTableOffers(std::u16string_view name) override { return name == u"Mardell"; }
+    const VUnicodeString& AppName() override { return appName; }
+    VUnicodeString HostExecutableFolder() override { return VUnicodeString(u"/opt/host"); }
+    VUnicodeString ToU3DataForm(const VUnicodeString& path) override { return path; }
+
+    VUnicodeString appName{u"Vetra Test"};
+    int globalQuestions = 0;
+};
+
+struct SessionDeleter {
+    void operator()(SessionConfig* session) const { session->Release(); }
+};
+using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
+
+class SessionHostTest : public ::testing::Test {
+protected:
+    void SetUp() override { SetSessionHost(&host); }
+    // The application's host again, as every other test expects it.
+    void TearDown() override { InstallAppSessionHost(); }
+
+    SessionPtr LoadStored(const char16_t* name) {
+        VProfileStore store(false, &memory);
+        VProfileKey key(store.GetRootKey(), std::u16string(u"Sessions\\") + name);
+        key.SetDword(u"Is Session", 1);
+        return SessionPtr(new SessionConfig(name, &key));
+    }
+
+    FakeHost host;
+    MemoryStoreFactory memory;
+};
+
+}  // namespace
+
+TEST_F(SessionHostTest, SessionDefaultsComeFromTheInstalledHost) {
+    auto session = LoadStored(u"Lab");
+    EXPECT_EQ(session->lineSendDelay.Get(), 33);
+    EXPECT_EQ(session->characterSendDelay.Get(), 9);
+    EXPECT_EQ(session->remoteExplorerFrameState.Format().str(), u"0,500,300");
+    EXPECT_EQ(session->remoteListViewState.Format().str(), u"2,3,4,5,1,10,1,20");
+    EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.x, 12);
+    EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.y, 34);
+    // "Vetra" in the host's name makes it a terminal host: the terminal side is the relevant one.
+    session->SetRelevantProtocol(u"Telnet");
+    EXPECT_EQ(session->GetTerminalProtocol().str(), u"Telnet");
+    host.appName = VUnicodeString(u"Ferrivo");
+    session->SetRelevantProtocol(u"SFTP");
+    EXPECT_EQ(session->GetTransferProtocol().str(), u"SFTP") << "a transfer host sets its own side";
+    EXPECT_EQ(session->GetTerminalProtocol().str(), u"Telnet");
+}
+
+TEST_F(SessionHostTest, SessionWithoutKeyNeverAsksForTheGlobalSendDelays) {
+    SessionPtr fresh(new SessionConfig(u"Fresh", nullptr));
+    EXPECT_EQ(fresh->lineSendDelay.Get(), 5);
+    EXPECT_EQ(fresh->characterSendDelay.Get(), 0);
+}
+
+TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
+    const struct {
+        const char16_t* stored;
+        const char16_t* loaded;
+    } rows[] = {
+        {u"Mardell", u"Mardell"},  // the host's table offers it
+        {u"my-term", u"my-term"},  // a termcap entry the host selects
+        {u"other-term", u"VT100"},
+        {u"SCO-ANSI", u"SCOANSI"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(NormalizeEmulationName(row.stored).str(), row.loaded)
+            << "stored: " << VUnicodeString(row.stored).ToUtf8();
+}
+
+TEST_F(SessionHostTest, WithoutAHostTheRecordsUseTheirFixedDefaults) {
+    SetSessionHost(nullptr);
+    auto session = LoadStored(u"Alone");
+    EXPECT_EQ(session->lineSendDelay.Get(), 5);
+    EXPECT_EQ(session->characterSendDelay.Get(), 0);
+    EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
+    EXPECT_EQ(NormalizeEmulationName(u"Mardell").str(), u"VT100");
+    EXPECT_EQ(host.globalQuestions, 0) << "the uninstalled host was asked";
+}
