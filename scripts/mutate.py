@@ -52,6 +52,7 @@ import json
 import os
 import random
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -503,11 +504,13 @@ the sample behind docs/testing.md:
     return args
 
 
-def write_report(path, args, mutants, counts, score, total_points, seconds):
+def write_report(path, argv, mutants, counts, score, total_points, seconds):
     report = {
-        "command": "scripts/mutate.py " + " ".join(
-            ["--seed", str(args.seed), "--count", str(args.count), "--files"]
-            + [f"'{p}'" for p in args.files]),
+        # The command as given, with the variables that change what the tests do.
+        "command": " ".join(
+            [f"{name}={shlex.quote(value)}" for name, value in sorted(os.environ.items())
+             if name.startswith("SESSIONDECK_")]
+            + ["scripts/mutate.py", shlex.join(argv)]),
         "commit": git_head(),
         "candidate_points": total_points,
         "counts": counts,
@@ -616,7 +619,7 @@ def main(argv):
           f"no-build {counts['no-build']} of {len(done)} mutants; "
           f"score {counts['killed']}/{scored} = {score:.1%}; {seconds / 60:.1f} min")
     if args.json:
-        write_report(args.json, args, done, counts, round(score, 4), total_points, seconds)
+        write_report(args.json, argv, done, counts, round(score, 4), total_points, seconds)
     return 0 if len(done) == len(mutants) else 130
 
 
