@@ -89,6 +89,29 @@ class ScannerTest(unittest.TestCase):
         source = "{\n    Call(first,\n         Second(x));\n    Then(y);  // why\n"
         self.assertEqual([k for k, _ in points_of(source) if k == "delete"], [])
 
+    def test_digit_separators_are_not_character_literals(self):
+        # Were the quote in 100'000 taken for a character literal, the rest of
+        # the line would be masked and the comparison after it lost.
+        found = points_of("{\n    ok = pid > 100'000 && pid < limit;\n")
+        self.assertIn(("relational", "ok = pid > 100'000 && pid >= limit;"), found)
+        self.assertIn(("logical", "ok = pid > 100'000 || pid < limit;"), found)
+
+    def test_journal_repairs_a_file_left_mutated(self):
+        with tempfile.TemporaryDirectory(dir=mutate.ROOT) as folder:
+            source = os.path.join(folder, "victim.cpp")
+            with open(source, "wb") as f:
+                f.write(b"int a = 1;\r\n\xc3\xa9\n")
+            rel = os.path.relpath(source, mutate.ROOT)
+            journal = mutate.Journal(os.path.join(folder, "build"))
+            self.assertFalse(journal.restore_leftover(), "nothing to repair")
+            with open(source, "rb") as f:
+                journal.record(rel, f.read())
+            mutate.write_bytes(source, b"int a = 2;\n")  # then the run is killed
+            self.assertTrue(journal.restore_leftover())
+            with open(source, "rb") as f:
+                self.assertEqual(f.read(), b"int a = 1;\r\n\xc3\xa9\n", "byte for byte")
+            self.assertFalse(os.path.exists(journal.path))
+
     def test_same_seed_same_sample(self):
         files = mutate.expand_files(["profile/*.cpp"])
         first, total = mutate.choose(files, 5, 10)
