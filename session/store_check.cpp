@@ -86,36 +86,6 @@ bool EndsWithIni(std::string_view name) {
            EqualsNoCase(VUnicodeString::FromUtf8(name.substr(name.size() - 4)).str(), u".ini");
 }
 
-const char* DescribeStop(VIniStop stop) {
-    switch (stop) {
-        case VIniStop::EndOfFile:
-            return "end of file";
-        case VIniStop::MalformedLine:
-            return "not a value header";
-        case VIniStop::NoClosingQuote:
-            return "the value name has no closing quote";
-        case VIniStop::NoEquals:
-            return "no '=' after the value name";
-        case VIniStop::UnknownType:
-            return "unknown value type";
-        case VIniStop::BadCount:
-            return "the count is not eight hexadecimal digits";
-        case VIniStop::BinaryOddDigit:
-            return "a binary line ends in half a byte";
-        case VIniStop::BinaryBadDigit:
-            return "a binary byte is not hexadecimal";
-        case VIniStop::BinaryEndOfFile:
-            return "the file ends inside a binary value";
-        case VIniStop::ArrayNoLeadingSpace:
-            return "a string-array line lacks its leading space";
-        case VIniStop::ArrayEndOfFile:
-            return "the file ends inside a string array";
-        case VIniStop::FileTooLarge:
-            return "the file is too large";
-    }
-    return "unknown";
-}
-
 const char* DescribeSpecial(platform::ScannedType type) {
     switch (type) {
         case platform::ScannedType::kFifo:
@@ -617,7 +587,7 @@ private:
         m_untouchable.insert(entry.relativePath);
         m_findings.Left(Kind::kValueFileDamaged, path,
                         "the value file stops parsing at line " + std::to_string(parsed.line) +
-                            " (" + DescribeStop(parsed.stop) + "); the store reads only the " +
+                            " (" + DescribeIniStop(parsed.stop) + "); the store reads only the " +
                             std::to_string(map.GetSize()) +
                             (map.GetSize() == 1 ? " value" : " values") + " before it",
                         "a rewrite would drop the rest: mend the file by hand");
