@@ -119,28 +119,10 @@ FileStatus GetFileStatus(const fs::path& path) {
     return GetFileStatus(path.c_str());
 }
 
-namespace {
-
-FileStatus StatusOf(const struct stat& st, const char* path) {
-    FileStatus status;
-    status.exists = true;
-    status.isFolder = S_ISDIR(st.st_mode);
-    status.readOnly = (st.st_mode & S_IWUSR) == 0;
-    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
-    // The name is what follows the last separator; a path that ends in one
-    // ("dir/") has an empty name, as std::filesystem sees it.
-    const char* slash = std::strrchr(path, '/');
-    const char* name = slash ? slash + 1 : path;
-    status.hidden = name[0] == '.';
-    return status;
-}
-
-}  // namespace
-
 FileStatus GetFileStatus(const char* path) {
     struct stat st;
     if (*path == '\0' || ::stat(path, &st) != 0) return FileStatus();
-    return StatusOf(st, path);
+    return StatusOf(st, LastName(path));
 }
 
 bool ReadWholeFile(const fs::path& file, std::string& bytes) {
@@ -169,15 +151,38 @@ std::optional<FileIdentity> GetFileIdentity(const char* path) {
 
 ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
                         std::optional<FileIdentity>* identity, std::optional<FileStatus>* status) {
-    bytes.clear();
-    if (identity) identity->reset();
     // Non-blocking so that a FIFO placed where a value file belongs cannot
     // hang the reader; only regular files are read.
-    Fd fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    return ReadOpened(Fd(::open(file, O_RDONLY | O_CLOEXEC | O_NONBLOCK)), LastName(file), bytes,
+                      limit, identity, status);
+}
+
+FileStatus StatusOf(const struct stat& st, std::string_view name) {
+    FileStatus status;
+    status.exists = true;
+    status.isFolder = S_ISDIR(st.st_mode);
+    status.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
+    status.readOnly = (st.st_mode & S_IWUSR) == 0;
+    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
+    status.hidden = !name.empty() && name[0] == '.';
+    return status;
+}
+
+std::string_view LastName(std::string_view path) {
+    // A path that ends in a separator ("dir/") has an empty name, as
+    // std::filesystem sees it.
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+ReadResult ReadOpened(Fd fd, std::string_view name, std::string& bytes, uint64_t limit,
+                      std::optional<FileIdentity>* identity, std::optional<FileStatus>* status) {
+    bytes.clear();
+    if (identity) identity->reset();
     if (fd.get() < 0) return ReadResult::kUnreadable;
     struct stat st;
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
-    if (status) *status = StatusOf(st, file);
+    if (status) *status = StatusOf(st, name);
     if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
     const ReadResult result =
         ReadOpenFile(fd.get(), static_cast<uint64_t>(st.st_size), bytes, limit);

@@ -79,10 +79,6 @@ ReadResult ReadFileUpTo(const char* file, std::string& bytes, uint64_t limit,
                         std::optional<FileIdentity>* identity = nullptr,
                         std::optional<FileStatus>* status = nullptr);
 
-// Reads the rest of the open regular file `fd`, whose size was `size` when
-// opened, as ReadFileUpTo does.
-ReadResult ReadOpenFile(int fd, uint64_t size, std::string& bytes, uint64_t limit);
-
 // Replaces (or creates) `file` with exactly `bytes`, never leaving a partly
 // written file behind: the bytes go to a temporary file in the same folder
 // (".NAME.XXXXXX", which a listing for "*.ini" never shows), are flushed to

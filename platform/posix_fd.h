@@ -7,6 +7,8 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/faults.h"
@@ -75,5 +77,17 @@ inline bool WriteAll(int fd, std::string_view bytes) {
     }
     return true;
 }
+
+// What a stat of the entry named `name` says of it.
+FileStatus StatusOf(const struct stat& st, std::string_view name);
+// The last name of a "/"-separated path.
+std::string_view LastName(std::string_view path);
+// Reads the rest of the open regular file `fd`, whose size was `size` when
+// opened, up to `limit` bytes.
+ReadResult ReadOpenFile(int fd, uint64_t size, std::string& bytes, uint64_t limit);
+// Reads the whole regular file open as `fd` (named `name`), as ReadFileUpTo
+// does: anything but a regular file is kUnreadable, one over `limit` kTooLarge.
+ReadResult ReadOpened(Fd fd, std::string_view name, std::string& bytes, uint64_t limit,
+                      std::optional<FileIdentity>* identity, std::optional<FileStatus>* status);
 
 }  // namespace platform

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -35,22 +36,6 @@ constexpr size_t kTempStemLimit = 200;
 // A temporary file of a writer that cannot be told (older versions) is taken
 // for abandoned after this long: no write takes more than moments.
 constexpr auto kUnknownWriterAge = std::chrono::minutes(10);
-
-FileStatus StatusOf(const struct stat& st, std::string_view name) {
-    FileStatus status;
-    status.exists = true;
-    status.isFolder = S_ISDIR(st.st_mode);
-    status.special = !S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode);
-    status.readOnly = (st.st_mode & S_IWUSR) == 0;
-    if (S_ISREG(st.st_mode)) status.size = static_cast<uint64_t>(st.st_size);
-    status.hidden = !name.empty() && name[0] == '.';
-    return status;
-}
-
-std::string_view LastName(std::string_view path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
-}
 
 int SyncFd(int fd) {
     if (const int fault = CheckFault(FaultPoint::kSync)) return fault;
@@ -254,7 +239,7 @@ struct PendingStoreReplacement {
     // left behind when the process dies or the folder moves before the
     // commit; or, where the file system cannot make one, the name of a
     // temporary file in `folder`.
-    std::shared_ptr<int> unnamed;
+    SharedDescriptor unnamed;
     std::string temp;
     std::string leaf;  // name in `folder`
     StoreFolder::ReplaceOptions options;
@@ -270,6 +255,13 @@ std::vector<PendingStoreReplacement>& ThreadPending() {
 }  // namespace
 
 // ---- StoreFolder -------------------------------------------------------------------
+
+SharedDescriptor ShareDescriptor(int fd) {
+    return SharedDescriptor(new int(fd), [](const int* held) {
+        ::close(*held);
+        delete held;
+    });
+}
 
 std::shared_ptr<StoreFolder> StoreFolder::Open(std::string root) {
     return std::shared_ptr<StoreFolder>(new StoreFolder(std::move(root)));
@@ -290,8 +282,9 @@ int StoreFolder::OpenBeneath(std::string_view path, int flags, unsigned mode) {
     const int root = RootDescriptor();
     if (root < 0) return -errno;
     const std::string relative = path.empty() ? std::string(".") : std::string(path);
-    static bool noOpenat2 = false;
-    if (!noOpenat2) {
+    // Learnt once per process; threads may ask at the same time.
+    static std::atomic<bool> noOpenat2{false};
+    if (!noOpenat2.load(std::memory_order_relaxed)) {
         struct open_how how {};
         how.flags = static_cast<uint64_t>(flags | O_CLOEXEC | O_NOFOLLOW);
         how.mode = (flags & O_CREAT) ? mode : 0;
@@ -299,7 +292,7 @@ int StoreFolder::OpenBeneath(std::string_view path, int flags, unsigned mode) {
         const long fd = ::syscall(SYS_openat2, root, relative.c_str(), &how, sizeof how);
         if (fd >= 0) return static_cast<int>(fd);
         if (errno != ENOSYS) return -errno;
-        noOpenat2 = true;
+        noOpenat2.store(true, std::memory_order_relaxed);
     }
     // Component by component, refusing links at every step.
     int dir = ::dup(root);
@@ -331,20 +324,6 @@ int StoreFolder::OpenParent(std::string_view path, std::string& leaf) {
 
 namespace {
 
-// Reads the open file `fd` (named `name`) as StoreFolder::Read does.
-ReadResult ReadOpened(Fd fd, std::string_view name, std::string& bytes, uint64_t limit,
-                      std::optional<FileIdentity>* identity, std::optional<FileStatus>* status) {
-    if (fd.get() < 0) return ReadResult::kUnreadable;
-    struct stat st;
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
-    if (status) *status = StatusOf(st, name);
-    if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
-    const ReadResult result =
-        ReadOpenFile(fd.get(), static_cast<uint64_t>(st.st_size), bytes, limit);
-    if (result == ReadResult::kRead && identity) *identity = IdentityOf(st);
-    return result;
-}
-
 // Non-blocking, so that a FIFO where a value file belongs cannot hang the
 // reader; only a regular file is read.
 constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
@@ -354,8 +333,6 @@ constexpr int kReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY;
 ReadResult StoreFolder::Read(std::string_view path, std::string& bytes, uint64_t limit,
                              std::optional<FileIdentity>* identity,
                              std::optional<FileStatus>* status) {
-    bytes.clear();
-    if (identity) identity->reset();
     return ReadOpened(Fd(OpenBeneath(path, kReadFlags)), LastName(path), bytes, limit, identity,
                       status);
 }
@@ -363,8 +340,6 @@ ReadResult StoreFolder::Read(std::string_view path, std::string& bytes, uint64_t
 ReadResult StoreFolder::ReadAt(int folder, const std::string& name, std::string& bytes,
                                uint64_t limit, std::optional<FileIdentity>* identity,
                                std::optional<FileStatus>* status) {
-    bytes.clear();
-    if (identity) identity->reset();
     return ReadOpened(Fd(::openat(folder, name.c_str(), kReadFlags | O_NOFOLLOW | O_CLOEXEC)), name,
                       bytes, limit, identity, status);
 }
@@ -485,29 +460,39 @@ int StoreFolder::RemoveTree(std::string_view path) {
     return RemoveEntry(dir.get(), leaf.c_str());
 }
 
-int StoreFolder::Rename(std::string_view from, std::string_view to) {
+// The folders holding `from` and `to`, opened, with the two last names.
+struct StoreFolder::EntryPair {
+    Fd fromDir;
+    Fd toDir;
     std::string fromLeaf;
     std::string toLeaf;
-    Fd fromDir(OpenParent(from, fromLeaf));
-    if (fromDir.get() < 0) return -fromDir.get();
-    Fd toDir(OpenParent(to, toLeaf));
-    if (toDir.get() < 0) return -toDir.get();
-    const int error = RenameNoReplace(fromDir.get(), fromLeaf.c_str(), toDir.get(), toLeaf.c_str());
+};
+
+int StoreFolder::OpenPair(std::string_view from, std::string_view to, EntryPair& pair) {
+    pair.fromDir = Fd(OpenParent(from, pair.fromLeaf));
+    if (pair.fromDir.get() < 0) return -pair.fromDir.get();
+    pair.toDir = Fd(OpenParent(to, pair.toLeaf));
+    if (pair.toDir.get() < 0) return -pair.toDir.get();
+    return 0;
+}
+
+int StoreFolder::Rename(std::string_view from, std::string_view to) {
+    EntryPair pair;
+    if (const int error = OpenPair(from, to, pair)) return error;
+    const int error = RenameNoReplace(pair.fromDir.get(), pair.fromLeaf.c_str(), pair.toDir.get(),
+                                      pair.toLeaf.c_str());
     if (error) return error;
-    ::fsync(toDir.get());
-    ::fsync(fromDir.get());
+    ::fsync(pair.toDir.get());
+    ::fsync(pair.fromDir.get());
     return 0;
 }
 
 int StoreFolder::Copy(std::string_view from, std::string_view to) {
-    std::string fromLeaf;
-    std::string toLeaf;
-    Fd fromDir(OpenParent(from, fromLeaf));
-    if (fromDir.get() < 0) return -fromDir.get();
-    Fd toDir(OpenParent(to, toLeaf));
-    if (toDir.get() < 0) return -toDir.get();
-    const int error = CopyEntry(fromDir.get(), fromLeaf.c_str(), toDir.get(), toLeaf.c_str());
-    if (error && error != EEXIST) RemoveEntry(toDir.get(), toLeaf.c_str());
+    EntryPair pair;
+    if (const int error = OpenPair(from, to, pair)) return error;
+    const int error =
+        CopyEntry(pair.fromDir.get(), pair.fromLeaf.c_str(), pair.toDir.get(), pair.toLeaf.c_str());
+    if (error && error != EEXIST) RemoveEntry(pair.toDir.get(), pair.toLeaf.c_str());
     return error;
 }
 
@@ -552,11 +537,12 @@ int StoreFolder::Replace(std::string_view path, std::string_view bytes,
         if (unnamed.get() >= 0) {
             if (!WriteAll(unnamed.get(), bytes)) return errno;
             if (exists && ::fchmod(unnamed.get(), st.st_mode & 07777) != 0) return errno;
-            auto held = std::shared_ptr<int>(new int(unnamed.release()), [](int* fd) {
-                ::close(*fd);
-                delete fd;
-            });
-            ThreadPending().push_back({shared_from_this(), folder, held, {}, leaf, options});
+            ThreadPending().push_back({shared_from_this(),
+                                       folder,
+                                       ShareDescriptor(unnamed.release()),
+                                       {},
+                                       leaf,
+                                       options});
             return 0;
         }
     }

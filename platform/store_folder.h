@@ -30,6 +30,10 @@ namespace platform {
 
 enum class EntryKind { kFile, kFolder, kLink, kOther };
 
+// A descriptor that several holders share; the last one closes it.
+using SharedDescriptor = std::shared_ptr<const int>;
+SharedDescriptor ShareDescriptor(int fd);
+
 struct StoreEntry {
     std::string name;
     EntryKind kind = EntryKind::kOther;
@@ -147,6 +151,8 @@ private:
     int OpenBeneath(std::string_view path, int flags, unsigned mode = 0);
     // The folder holding `path`, opened for *at calls, and the last name.
     int OpenParent(std::string_view path, std::string& leaf);
+    struct EntryPair;
+    int OpenPair(std::string_view from, std::string_view to, EntryPair& pair);
     int CommitOne(struct PendingStoreReplacement& pending);
 
     std::string m_root;

@@ -1,6 +1,5 @@
 // The key of the INI backend: loading its value file, the read-modify-write that writes it back,
 // queries and setters, and moving, copying and deleting sub-keys.
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -212,11 +211,11 @@ int VIniFileKey::WriteBack() {
         case platform::ReadResult::kTooLarge:
             return EFBIG;
         case platform::ReadResult::kUnreadable: {
+            // A folder, link or special file in its place is refused by the
+            // replacement below, with its own reason.
             const platform::FileStatus status = m_folder->Status(file);
-            if (status.isFolder) return EISDIR;
-            if (status.special) return ELOOP;
-            if (status.exists) return EACCES;
-            if (m_updateOnly) return ENOENT;
+            if (status.exists && !status.isFolder && !status.special) return EACCES;
+            if (!status.exists && m_updateOnly) return ENOENT;
             break;
         }
     }
@@ -452,7 +451,7 @@ bool VIniFileKey::DeleteSubKey(const char16_t* name) {
 bool VIniFileKey::SubKeyExists(const char16_t* name) {
     if (!name || !IsValidSubKeyName(name)) return false;
     if (std::u16string_view(name).find(u'\\') == std::u16string_view::npos) {
-        if (const std::shared_ptr<int> own = OwnFolder()) {
+        if (const platform::SharedDescriptor own = OwnFolder()) {
             const std::string leaf = VUnicodeString(name).ToUtf8();
             if (platform::StoreFolder::StatusAt(*own, leaf).isFolder) return true;
             const platform::FileStatus file = platform::StoreFolder::StatusAt(*own, leaf + ".ini");
@@ -572,15 +571,10 @@ bool VIniFileKey::SetKeySecurity(const VSecurityDescriptor&) {
     return false;
 }
 
-std::shared_ptr<int> VIniFileKey::OwnFolder() {
+platform::SharedDescriptor VIniFileKey::OwnFolder() {
     if (!m_ownFolder) {
         const int fd = m_folder->OpenFolder(RelativePath());
-        if (fd >= 0) {
-            m_ownFolder = std::shared_ptr<int>(new int(fd), [](int* held) {
-                ::close(*held);
-                delete held;
-            });
-        }
+        if (fd >= 0) m_ownFolder = platform::ShareDescriptor(fd);
     }
     return m_ownFolder;
 }

@@ -237,9 +237,9 @@ private:
     // folder's path once instead of once per child. A sub-key opened by one
     // name reads and examines its value file through its parent's folder
     // (m_parentFolder, m_leaf); writes always resolve the path again.
-    std::shared_ptr<int> OwnFolder();
-    std::shared_ptr<int> m_ownFolder;
-    std::shared_ptr<int> m_parentFolder;
+    platform::SharedDescriptor OwnFolder();
+    platform::SharedDescriptor m_ownFolder;
+    platform::SharedDescriptor m_parentFolder;
     std::string m_leaf;
     bool m_createExclusive = false;
     bool m_updateOnly = false;
