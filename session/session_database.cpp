@@ -378,6 +378,19 @@ bool SessionDatabase::CheckNewChild(const VUnicodeString& folder,
     return true;
 }
 
+bool SessionDatabase::CheckTreeTarget(const VUnicodeString& path,
+                                      const VUnicodeString& targetFolder) const {
+    m_report = VReportMessageParams();
+    if (IsReadOnly()) return Refuse(m_report, EROFS);
+    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT);
+    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder)))
+        return Refuse(m_report, ENOENT);
+    // A folder copied or moved into itself or below itself would never end.
+    if (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\"))
+        return Refuse(m_report, EINVAL);
+    return true;
+}
+
 bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeString& given,
                                    const VUnicodeString& before, bool writeOrder) const {
     const VUnicodeString name = TrimSessionName(given.str());
@@ -424,15 +437,8 @@ bool SessionDatabase::Remove(const VUnicodeString& path) const {
 VUnicodeString SessionDatabase::Copy(const VUnicodeString& path, const VUnicodeString& targetFolder,
                                      bool uniqueName, const VUnicodeString& before,
                                      bool writeOrder) const {
-    m_report = VReportMessageParams();
-    if (IsReadOnly()) return Refuse(m_report, EROFS), VUnicodeString();
-    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT), VUnicodeString();
-    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder)))
-        return Refuse(m_report, ENOENT), VUnicodeString();
+    if (!CheckTreeTarget(path, targetFolder)) return {};
     const bool folder = IsFolder(path);
-    // A folder copied into itself or below itself would never end.
-    if (folder && (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\")))
-        return Refuse(m_report, EINVAL), VUnicodeString();
 
     const VUnicodeString base = LeafName(path);
     VProfileStore store(false);
@@ -464,16 +470,10 @@ VUnicodeString SessionDatabase::Copy(const VUnicodeString& path, const VUnicodeS
 VUnicodeString SessionDatabase::MoveTo(const VUnicodeString& path,
                                        const VUnicodeString& targetFolder,
                                        const VUnicodeString& before, bool writeOrder) const {
-    m_report = VReportMessageParams();
-    if (IsReadOnly()) return Refuse(m_report, EROFS), VUnicodeString();
-    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT), VUnicodeString();
+    if (!CheckTreeTarget(path, targetFolder)) return {};
     const VUnicodeString name = LeafName(path);
     const VUnicodeString source = ParentPath(path);
     if (source == targetFolder) return path;
-    if (!targetFolder.IsEmpty() && (!Exists(targetFolder) || !IsFolder(targetFolder)))
-        return Refuse(m_report, ENOENT), VUnicodeString();
-    if (targetFolder == path || targetFolder.str().starts_with(path.str() + u"\\"))
-        return Refuse(m_report, EINVAL), VUnicodeString();
     if (IsNameInUse(targetFolder, name)) return Refuse(m_report, EEXIST), VUnicodeString();
     const bool folder = IsFolder(path);
     const VUnicodeString newPath = JoinPath(targetFolder, name);
@@ -584,13 +584,22 @@ namespace {
 // that could not be (their folder failed, or the session went meanwhile)
 // count as failed rather than updated.
 void CountBatchFailures(VProfileWriteBatch& batch, GlobalChangeTally& tally) {
-    const int before = batch.Failures();
     batch.Commit();
     const int failures = batch.Failures();
-    (void)before;
     tally.updated -= failures;
     tally.failed += failures;
     if (tally.updated < 0) tally.updated = 0;
+}
+
+// Counts a session of an apply-to-all walk as updated when its key's write
+// reached the store, else as failed with the key's report.
+void CountWrite(VProfileKey& key, GlobalChangeTally& tally, VReportMessageParams& report) {
+    if (key.Flush()) {
+        ++tally.updated;
+    } else {
+        ++tally.failed;
+        Refuse(report, key.GetReport());
+    }
 }
 
 }  // namespace
@@ -613,8 +622,8 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                      ++tally.visited;
                      if (IsReadOnly() || !session.IsWritable()) return;
                      session.SetUpdateOnly();
-                     if (session.SetDword(name.c_str(), value ? 1 : 0) && session.Flush()) {
-                         ++tally.updated;
+                     if (session.SetDword(name.c_str(), value ? 1 : 0)) {
+                         CountWrite(session, tally, m_report);
                      } else {
                          ++tally.failed;
                          Refuse(m_report, session.GetReport());
@@ -732,12 +741,7 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
             sessionKey.SetUpdateOnly();
             session->Save(&sessionKey, false);
             session->Release();
-            if (sessionKey.Flush()) {
-                ++tally.updated;
-            } else {
-                ++tally.failed;
-                Refuse(m_report, sessionKey.GetReport());
-            }
+            CountWrite(sessionKey, tally, m_report);
         });
     CountBatchFailures(batch, tally);
     return tally;

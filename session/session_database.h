@@ -220,6 +220,10 @@ private:
     bool IsReadOnly() const { return (m_flag & kSessionDatabaseReadOnly) != 0; }
     // Whether `name` may become a new child of `folder` (report set when not).
     bool CheckNewChild(const VUnicodeString& folder, const VUnicodeString& name) const;
+    // Whether `path` may be copied or moved into `targetFolder` (report set
+    // when not): the store is writable, both exist, and the target does not
+    // lie in or below the source.
+    bool CheckTreeTarget(const VUnicodeString& path, const VUnicodeString& targetFolder) const;
     void CollectSessions(const VUnicodeString& folder, VStringArray& sessions,
                          VStringArray& folders) const;
 
