@@ -35,9 +35,8 @@ bool IsSafeComponent(const std::string& part) {
 }
 
 // The folder at `parts[0 .. count)` below the open folder `root`, each level
-// opened without following a link; missing levels are made (0700) when
-// `create`. -1 with errno set on failure.
-int OpenFolderBelow(int root, const std::vector<std::string>& parts, size_t count, bool create) {
+// opened without following a link. -1 with errno set on failure.
+int OpenFolderBelow(int root, const std::vector<std::string>& parts, size_t count) {
     Fd current(::dup(root));
     if (current.get() < 0) return -1;
     for (size_t i = 0; i < count; ++i) {
@@ -45,29 +44,11 @@ int OpenFolderBelow(int root, const std::vector<std::string>& parts, size_t coun
             errno = EINVAL;
             return -1;
         }
-        int next = ::openat(current.get(), parts[i].c_str(), kFolderFlags);
-        if (next < 0 && errno == ENOENT && create) {
-            if (::mkdirat(current.get(), parts[i].c_str(), 0700) != 0 && errno != EEXIST) return -1;
-            next = ::openat(current.get(), parts[i].c_str(), kFolderFlags);
-        }
+        const int next = ::openat(current.get(), parts[i].c_str(), kFolderFlags);
         if (next < 0) return -1;
         current = Fd(next);
     }
     return current.release();
-}
-
-// The parent folder of `relativePath` below `folder`, and the last component.
-int OpenParentBelow(const std::string& folder, const std::string& relativePath, std::string& leaf,
-                    bool create) {
-    const std::vector<std::string> parts = SplitPath(relativePath);
-    if (parts.empty() || !IsSafeComponent(parts.back())) {
-        errno = EINVAL;
-        return -1;
-    }
-    Fd root(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (root.get() < 0) return -1;
-    leaf = parts.back();
-    return OpenFolderBelow(root.get(), parts, parts.size() - 1, create);
 }
 
 ScannedType TypeOf(mode_t mode) {
@@ -96,7 +77,7 @@ int ScanFolderTree(const std::string& folder, FolderScan& scan) {
         const std::string relative = std::move(pending.front());
         pending.pop_front();
         const std::vector<std::string> parts = SplitPath(relative);
-        Fd at(OpenFolderBelow(root.get(), parts, parts.size(), false));
+        Fd at(OpenFolderBelow(root.get(), parts, parts.size()));
         DIR* listing = at.get() >= 0 ? ::fdopendir(::dup(at.get())) : nullptr;
         if (!listing) {
             scan.unreadable.emplace_back(relative, errno);
@@ -128,64 +109,6 @@ int ScanFolderTree(const std::string& folder, FolderScan& scan) {
         pending.insert(pending.begin(), subFolders.begin(), subFolders.end());
     }
     return 0;
-}
-
-ReadResult ReadFileBelow(const std::string& folder, const std::string& relativePath,
-                         std::string& bytes, uint64_t limit) {
-    bytes.clear();
-    std::string leaf;
-    Fd parent(OpenParentBelow(folder, relativePath, leaf, false));
-    if (parent.get() < 0) return ReadResult::kUnreadable;
-    Fd file(::openat(parent.get(), leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    if (file.get() < 0) return ReadResult::kUnreadable;
-    struct stat st;
-    if (::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::kUnreadable;
-    if (static_cast<uint64_t>(st.st_size) > limit) return ReadResult::kTooLarge;
-    char buffer[65536];
-    while (true) {
-        const ssize_t got = ::read(file.get(), buffer, sizeof buffer);
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            bytes.clear();
-            return ReadResult::kUnreadable;
-        }
-        if (got == 0) break;
-        bytes.append(buffer, static_cast<size_t>(got));
-        if (bytes.size() > limit) {
-            bytes.clear();
-            return ReadResult::kTooLarge;
-        }
-    }
-    return ReadResult::kRead;
-}
-
-int RemoveRegularFileBelow(const std::string& folder, const std::string& relativePath) {
-    std::string leaf;
-    Fd parent(OpenParentBelow(folder, relativePath, leaf, false));
-    if (parent.get() < 0) return errno;
-    struct stat st;
-    if (::fstatat(parent.get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
-    if (!S_ISREG(st.st_mode)) return EPERM;
-    return ::unlinkat(parent.get(), leaf.c_str(), 0) == 0 ? 0 : errno;
-}
-
-int MoveBelow(const std::string& folder, const std::string& from, const std::string& to) {
-    std::string fromLeaf;
-    std::string toLeaf;
-    Fd fromParent(OpenParentBelow(folder, from, fromLeaf, false));
-    if (fromParent.get() < 0) return errno;
-    Fd toParent(OpenParentBelow(folder, to, toLeaf, true));
-    if (toParent.get() < 0) return errno;
-    if (::renameat2(fromParent.get(), fromLeaf.c_str(), toParent.get(), toLeaf.c_str(),
-                    RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS) return errno;
-    // A file system without the no-replace flag: look first, then rename.
-    struct stat st;
-    if (::fstatat(toParent.get(), toLeaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
-    return ::renameat(fromParent.get(), fromLeaf.c_str(), toParent.get(), toLeaf.c_str()) == 0
-               ? 0
-               : errno;
 }
 
 }  // namespace platform

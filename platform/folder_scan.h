@@ -53,20 +53,4 @@ struct FolderScan {
 // errno that kept the folder itself from being opened.
 int ScanFolderTree(const std::string& folder, FolderScan& scan);
 
-// Reads the regular file at `relativePath` below `folder` as ReadFileUpTo
-// does, but follows no link on the way and refuses anything that is not a
-// regular file (kUnreadable) without waiting on it.
-ReadResult ReadFileBelow(const std::string& folder, const std::string& relativePath,
-                         std::string& bytes, uint64_t limit);
-
-// Removes the regular file at `relativePath` below `folder`; a link, folder
-// or special file there is left alone (EPERM). 0 or an errno.
-int RemoveRegularFileBelow(const std::string& folder, const std::string& relativePath);
-
-// Renames the file or folder `from` to `to` (both below `folder`), never
-// replacing anything at `to` (EEXIST). Missing folders on the way to `to` are
-// created with mode 0700. 0 or an errno (EXDEV when they lie on two file
-// systems).
-int MoveBelow(const std::string& folder, const std::string& from, const std::string& to);
-
 }  // namespace platform

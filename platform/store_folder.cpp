@@ -45,7 +45,13 @@ int SyncFd(int fd) {
 int RenameNoReplace(int fromDir, const char* from, int toDir, const char* to) {
     if (const int fault = CheckFault(FaultPoint::kRename)) return fault;
     if (::syscall(SYS_renameat2, fromDir, from, toDir, to, RENAME_NOREPLACE) == 0) return 0;
-    return errno;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // A file system without the no-replace flag (some network mounts): look
+    // first, then rename. The store renames under the folders' locks, so only
+    // a program that does not take them could slip in between.
+    struct stat st;
+    if (::fstatat(toDir, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromDir, from, toDir, to) == 0 ? 0 : errno;
 }
 
 int RenameOver(int dir, const char* from, const char* to) {

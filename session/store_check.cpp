@@ -34,6 +34,7 @@
 #include "platform/file_system.h"
 #include "platform/folder_scan.h"
 #include "platform/process.h"
+#include "platform/store_folder.h"
 #include "profile/ini_store_private.h"
 #include "profile/registry_hive.h"
 #include "profile/registry_store.h"
@@ -439,7 +440,10 @@ struct TemporaryKey {
 class FolderChecker {
 public:
     FolderChecker(const std::string& folder, Findings& findings)
-        : m_folder(folder), m_findings(findings), m_now(Now(findings.Options())) {}
+        : m_folder(folder),
+          m_store(platform::StoreFolder::Open(folder)),
+          m_findings(findings),
+          m_now(Now(findings.Options())) {}
 
     void Run() {
         platform::FolderScan scan;
@@ -555,7 +559,11 @@ private:
         m_findings.Repairable(
             Kind::kTemporaryFile, path, what,
             [&] {
-                const int error = platform::RemoveRegularFileBelow(m_folder, relative);
+                // Only the regular file that was found, never what took its name.
+                const platform::FileStatus status = m_store->Status(relative);
+                if (!status.exists) return ErrnoText(ENOENT);
+                if (status.isFolder || status.special) return ErrnoText(EPERM);
+                const int error = m_store->RemoveTree(relative);
                 return error == 0 ? std::string() : ErrnoText(error);
             },
             "removed (the file it was to replace is whole)");
@@ -566,7 +574,7 @@ private:
         const platform::ReadResult read =
             entry.size > kMaxValueFileSize
                 ? platform::ReadResult::kTooLarge
-                : platform::ReadFileBelow(m_folder, entry.relativePath, bytes, kMaxValueFileSize);
+                : m_store->Read(entry.relativePath, bytes, kMaxValueFileSize);
         if (read == platform::ReadResult::kTooLarge) {
             m_untouchable.insert(entry.relativePath);
             m_findings.Left(Kind::kValueFileTooLarge, path,
@@ -623,20 +631,20 @@ private:
         std::string target;
         for (int n = 1;; ++n) {
             target = Stamp(m_now) + " " + name + (n > 1 ? " (" + std::to_string(n) + ")" : "");
-            const std::string base = Native(recovered + "/" + target);
-            if (!platform::EntryExists(base) && !platform::EntryExists(base + ".ini")) break;
+            const std::string base = recovered + "/" + target;
+            if (!m_store->Status(base).exists && !m_store->Status(base + ".ini").exists) break;
         }
         m_findings.Repairable(
             Kind::kHalfBuiltCopy, storePath, what,
             [&] {
                 const std::string from = JoinRelative(parent, name);
                 const std::string to = recovered + "/" + target;
+                if (const int error = m_store->MakeFolders(recovered)) return ErrnoText(error);
                 if (key.folder) {
-                    if (const int error = platform::MoveBelow(m_folder, from, to))
-                        return ErrnoText(error);
+                    if (const int error = m_store->Rename(from, to)) return ErrnoText(error);
                 }
                 if (key.file) {
-                    if (const int error = platform::MoveBelow(m_folder, from + ".ini", to + ".ini"))
+                    if (const int error = m_store->Rename(from + ".ini", to + ".ini"))
                         return ErrnoText(error);
                 }
                 return std::string();
@@ -645,6 +653,9 @@ private:
     }
 
     std::string m_folder;
+    // Every file the check reads, removes or moves is reached from the
+    // folder's descriptor, never through a link.
+    std::shared_ptr<platform::StoreFolder> m_store;
     Findings& m_findings;
     int64_t m_now;
     // Relative paths that no key may be opened through.
