@@ -212,16 +212,9 @@ void AddFirewallCommands(CLI::App& app, GlobalOptions& options) {
     setCmd->add_option("VALUE-NAME", (*set)[1], "Value name")->required();
     auto* value = setCmd->add_option("VALUE", (*set)[2],
                                      "The new value (for the password, prefer --password-stdin)");
-    auto passwordStdin = std::make_shared<bool>(false);
-    setCmd
-        ->add_flag("--password-stdin", *passwordStdin,
-                   std::string(kPasswordStdinHelp) + "; it is the VALUE")
-        ->excludes(value);
-    setCmd->callback([&options, set, value, passwordStdin] {
-        if (*passwordStdin)
-            (*set)[2] = ReadSecretFromStdin("value of '" + (*set)[1] + "'");
-        else if (value->count() == 0)
-            throw Failure(kUsage, "VALUE is required without --password-stdin");
+    const SecretArgument secret(setCmd, value, "VALUE");
+    setCmd->callback([&options, set, secret] {
+        secret.Take((*set)[2], "value of '" + (*set)[1] + "'");
         RunSet(options, *set);
     });
 

@@ -101,16 +101,9 @@ void AddSecretCommands(CLI::App& app, GlobalOptions&) {
         encodeCmd->add_option("TEXT", encode->second,
                               "The plain value (prefer --password-stdin: other users can see "
                               "arguments in the process list)");
-    auto passwordStdin = std::make_shared<bool>(false);
-    encodeCmd
-        ->add_flag("--password-stdin", *passwordStdin,
-                   std::string(kPasswordStdinHelp) + "; it is the TEXT")
-        ->excludes(text);
-    encodeCmd->callback([encode, text, passwordStdin] {
-        if (*passwordStdin)
-            encode->second = ReadSecretFromStdin("text to encode");
-        else if (text->count() == 0)
-            throw Failure(kUsage, "TEXT is required without --password-stdin");
+    const SecretArgument textSecret(encodeCmd, text, "TEXT");
+    encodeCmd->callback([encode, textSecret] {
+        textSecret.Take(encode->second, "text to encode");
         RunEncode(encode->first, encode->second);
     });
 

@@ -65,4 +65,19 @@ std::string ReadSecretFromStdin(const std::string& what) {
     return line;
 }
 
+SecretArgument::SecretArgument(CLI::App* command, CLI::Option* value, std::string valueName)
+    : m_value(value), m_valueName(std::move(valueName)) {
+    command
+        ->add_flag("--password-stdin", *m_fromStdin,
+                   std::string(kPasswordStdinHelp) + "; it is the " + m_valueName)
+        ->excludes(value);
+}
+
+void SecretArgument::Take(std::string& argument, const std::string& what) const {
+    if (*m_fromStdin)
+        argument = ReadSecretFromStdin(what);
+    else if (m_value->count() == 0)
+        throw Failure(kUsage, m_valueName + " is required without --password-stdin");
+}
+
 }  // namespace cli

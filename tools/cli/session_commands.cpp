@@ -701,16 +701,9 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
     setCmd->add_option("VALUE-NAME", (*set)[1], "Value name as 'show' prints it")->required();
     auto* setValue = setCmd->add_option(
         "VALUE", (*set)[2], "The new value (not with --password-stdin; use that for secrets)");
-    auto setPasswordStdin = std::make_shared<bool>(false);
-    setCmd
-        ->add_flag("--password-stdin", *setPasswordStdin,
-                   std::string(kPasswordStdinHelp) + "; it is the VALUE")
-        ->excludes(setValue);
-    setCmd->callback([&options, set, setPasswordStdin, setValue] {
-        if (*setPasswordStdin)
-            (*set)[2] = ReadSecretFromStdin("value of '" + (*set)[1] + "'");
-        else if (setValue->count() == 0)
-            throw Failure(kUsage, "VALUE is required without --password-stdin");
+    const SecretArgument setSecret(setCmd, setValue, "VALUE");
+    setCmd->callback([&options, set, setSecret] {
+        setSecret.Take((*set)[2], "value of '" + (*set)[1] + "'");
         RunSet(options, *set);
     });
 
