@@ -14,7 +14,7 @@ struct ProcessState {
     std::atomic<VProfileStoreFactoryGetter> factoryGetter{nullptr};
     VUnicodeString appName;
     VUnicodeString commandLine;
-    std::atomic<int> productId{kProductNone};
+    std::atomic<int> productId{ProductId(Product::None)};
     VModuleHandle module = nullptr;
     VArray<VAccelerator> accelerators;
     VUnicodeString clientPaths[3];

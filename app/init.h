@@ -8,16 +8,10 @@
 
 #include "foundation/containers.h"
 #include "foundation/export.h"
+#include "foundation/product.h"
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
-
-// Product ids the library distinguishes.
-inline constexpr int kProductNone = -1;
-inline constexpr int kProductVetra = 1;
-inline constexpr int kProductVetralon = 3;
-inline constexpr int kProductFerrivo = 6;
-inline constexpr int kProductSsh2Only = 7;
 
 using VProfileStoreFactoryGetter = VProfileStoreFactory* (*)();
 using VReportMessageRouterGetter = VReportMessageRouter* (*)();
@@ -27,8 +21,13 @@ SESSIONDECK_API void SessionDeckDllInit(const char16_t* appName,
                                         VReportMessageRouterGetter routerGetter);
 SESSIONDECK_API void SessionDeckDllInitApplicationCommandLine(const VUnicodeString& commandLine);
 SESSIONDECK_API bool SessionDeckDllInitClientApplications(const char16_t* folder);
+// The host's product id, kept as given (hosts pass plain numbers);
+// GetCurrentAppProduct reads it as a Product, None for a number no product has.
 SESSIONDECK_API int GetCurrentAppProductID();
 SESSIONDECK_API void SetCurrentAppProductID(int productId);
+inline Product GetCurrentAppProduct() {
+    return ToProduct(GetCurrentAppProductID());
+}
 // The module whose tables hold the library's own resources (message texts, accelerators).
 SESSIONDECK_API VModuleHandle GetSessionDeckDll();
 

@@ -20,23 +20,22 @@
 namespace {
 
 constexpr BuiltinProtocolRow kBuiltinRows[] = {
-    {1, u"Telnet", &kConnectProtocolGuid, u"Telnet.so"},
-    {1, u"RLogin", &kConnectProtocolGuid, u"RLogin.so"},
-    {1, u"Serial", &kConnectProtocolGuid, u"Serial.so"},
-    {1, u"TAPI", &kConnectProtocolGuid, u"TAPI.so"},
-    {3, u"SSH2", &kConnectProtocolGuid, u"SSH2.so"},
-    {3, u"SSH1", &kConnectProtocolGuid, u"SSH2.so"},
-    {3, u"Telnet", &kConnectProtocolGuid, u"Telnet.so"},
-    {3, u"Telnet/SSL", &kConnectProtocolGuid, u"TelnetSSL.so"},
-    {3, u"RLogin", &kConnectProtocolGuid, u"RLogin.so"},
-    {3, u"Serial", &kConnectProtocolGuid, u"Serial.so"},
-    {3, u"TAPI", &kConnectProtocolGuid, u"TAPI.so"},
-    {6, u"SFTP", &kConnectProtocolGuid, u"SFTP.so"},
-    {6, u"FTP", &kConnectProtocolGuid, u"FTP.so"},
-    {6, u"FTP/SSL (implicit)", &kConnectProtocolGuid, u"FTPSSL.so"},
-    {6, u"FTP/SSL (explicit)", &kConnectProtocolGuid, u"FTPSSL.so"},
-    {7, u"SSH2", &kConnectProtocolGuid, u"SSH2.so"},
-    {0, nullptr, nullptr, nullptr},
+    {Product::Vetra, u"Telnet", &kConnectProtocolGuid, u"Telnet.so"},
+    {Product::Vetra, u"RLogin", &kConnectProtocolGuid, u"RLogin.so"},
+    {Product::Vetra, u"Serial", &kConnectProtocolGuid, u"Serial.so"},
+    {Product::Vetra, u"TAPI", &kConnectProtocolGuid, u"TAPI.so"},
+    {Product::Vetralon, u"SSH2", &kConnectProtocolGuid, u"SSH2.so"},
+    {Product::Vetralon, u"SSH1", &kConnectProtocolGuid, u"SSH2.so"},
+    {Product::Vetralon, u"Telnet", &kConnectProtocolGuid, u"Telnet.so"},
+    {Product::Vetralon, u"Telnet/SSL", &kConnectProtocolGuid, u"TelnetSSL.so"},
+    {Product::Vetralon, u"RLogin", &kConnectProtocolGuid, u"RLogin.so"},
+    {Product::Vetralon, u"Serial", &kConnectProtocolGuid, u"Serial.so"},
+    {Product::Vetralon, u"TAPI", &kConnectProtocolGuid, u"TAPI.so"},
+    {Product::Ferrivo, u"SFTP", &kConnectProtocolGuid, u"SFTP.so"},
+    {Product::Ferrivo, u"FTP", &kConnectProtocolGuid, u"FTP.so"},
+    {Product::Ferrivo, u"FTP/SSL (implicit)", &kConnectProtocolGuid, u"FTPSSL.so"},
+    {Product::Ferrivo, u"FTP/SSL (explicit)", &kConnectProtocolGuid, u"FTPSSL.so"},
+    {Product::Ssh2Only, u"SSH2", &kConnectProtocolGuid, u"SSH2.so"},
 };
 
 // Protocols a FIPS-validated installation must not offer.
@@ -100,11 +99,11 @@ VUnicodeString HostProductName(VAppFnTable& fns) {
 // The sibling's module belongs to another version of the family: offer to
 // download whichever side is older. OK continues without the module (and
 // without further offers); anything else asks the host to end.
-void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, int productId,
+void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, Product product,
                    const VUnicodeString& dllPath, const VGuid& moduleGuid, bool& offerDownload,
                    bool& exitApplication) {
     const VUnicodeString hostProduct = HostProductName(fns);
-    const VUnicodeString rowProduct = GetProductDisplayName(productId);
+    const VUnicodeString rowProduct = GetProductDisplayName(product);
     VUnicodeString downloadProduct = rowProduct;
     const VGuid* downloadGuid = row.expectedGuid;
     const auto moduleTime = platform::LastWriteTime(NativePath(dllPath));
@@ -115,7 +114,7 @@ void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, int productI
         downloadGuid = &moduleGuid;
     }
     const VUnicodeString kind =
-        productId == kProductFerrivo ? u"file transfer" : u"terminal emulation";
+        product == Product::Ferrivo ? u"file transfer" : u"terminal emulation";
     const std::u16string text = FormatMessageText(
         u"%1 cannot use the %4 protocols installed with %2: the two programs belong to "
         u"different versions.\r\n\r\nChoose OK to continue without them, or Cancel to close "
@@ -137,10 +136,10 @@ void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, int productI
     }
 }
 
-// Loads built-in row `rowIndex` for `productId` from `folder` (null: register
+// Loads built-in row `rowIndex` for `product` from `folder` (null: register
 // "None" for the product). True when a row was added; its index goes to
 // `addedRow`.
-bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, VAppFnTable& fns,
+bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, Product product, VAppFnTable& fns,
                      int& addedRow, bool& exitApplication, bool& offerDownload) {
     addedRow = -1;
     exitApplication = false;
@@ -150,7 +149,7 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
     if (!folder) {
         element.protocolName = ConnectConfigPtr::kNoneProtocol;
         element.Create = &NoneConfig::Create;
-        element.productId = productId;
+        element.productId = ProductId(product);
         addedRow = table.Add(element);
         return true;
     }
@@ -158,7 +157,7 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
     const BuiltinProtocolRow& row = kBuiltinRows[rowIndex];
     element.dllPath = JoinFolder(*folder, row.moduleFile);
     element.protocolName = row.protocolName;
-    element.productId = productId;
+    element.productId = ProductId(product);
 
     if (GetPolicyBool(u"Enable FIPS Mode", false)) {
         for (const char16_t* name : kNonFipsProtocols) {
@@ -218,10 +217,10 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
     } else {
         moduleReport.SetMessageId(status);
         if (offerDownload) {
-            const VUnicodeString rowProduct = GetProductDisplayName(productId);
+            const VUnicodeString rowProduct = GetProductDisplayName(product);
             if (status == kMsgDllGuidMismatch && rowProduct != HostProductName(fns)) {
                 const VGuid foreignGuid = moduleGuid ? *moduleGuid : *row.expectedGuid;
-                OfferDownload(fns, row, productId, element.dllPath, foreignGuid, offerDownload,
+                OfferDownload(fns, row, product, element.dllPath, foreignGuid, offerDownload,
                               exitApplication);
             } else {
                 VReportMessageParams box(kMsgProtocolDllLoadFailed);
@@ -242,10 +241,37 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
     return addedRow >= 0;
 }
 
+// Loads every built-in row of `product`; LoadProductConnectionProtocolDlls's work.
+int LoadProductRows(Product product, const char16_t* folder, VAppFnTable& fns,
+                    ProtocolProgressFunction progress, bool& offerDownload,
+                    VReportMessageParams& report) {
+    const VUnicodeString folderText(folder);
+    int count = 0;
+    for (int i = 0; i < static_cast<int>(std::size(kBuiltinRows)); ++i) {
+        const uint64_t started = CurrentFileTime();
+        if (kBuiltinRows[i].product != product) continue;
+        int addedRow = -1;
+        bool exitApplication = false;
+        const bool added =
+            LoadProtocolRow(&folderText, i, product, fns, addedRow, exitApplication, offerDownload);
+        if (exitApplication) {
+            report = VReportMessageParams(kMsgExitApplication);
+            return 0;
+        }
+        if (added) ++count;
+        if (progress) progress(started, kBuiltinRows[i].protocolName);
+    }
+    if (count > 0) return count;
+    report = VReportMessageParams(kMsgNoProtocolDlls);
+    report.AddInsert(folderText.c_str());
+    report.AddInsert(GetAppName().c_str());
+    return 0;
+}
+
 }  // namespace
 
 std::span<const BuiltinProtocolRow> GetBuiltinProtocolList() {
-    return std::span<const BuiltinProtocolRow>(kBuiltinRows, std::size(kBuiltinRows) - 1);
+    return kBuiltinRows;
 }
 
 void SetPolicyLookup(PolicyLookup lookup) {
@@ -277,27 +303,7 @@ VUnicodeString BuildProductDownloadUrl(const VUnicodeString& product, const VGui
 int LoadProductConnectionProtocolDlls(int productId, const char16_t* folder, VAppFnTable& fns,
                                       ProtocolProgressFunction progress, bool& offerDownload,
                                       VReportMessageParams& report) {
-    const VUnicodeString folderText(folder);
-    int count = 0;
-    for (int i = 0; kBuiltinRows[i].productId != 0; ++i) {
-        const uint64_t started = CurrentFileTime();
-        if (kBuiltinRows[i].productId != productId) continue;
-        int addedRow = -1;
-        bool exitApplication = false;
-        const bool added = LoadProtocolRow(&folderText, i, productId, fns, addedRow,
-                                           exitApplication, offerDownload);
-        if (exitApplication) {
-            report = VReportMessageParams(kMsgExitApplication);
-            return 0;
-        }
-        if (added) ++count;
-        if (progress) progress(started, kBuiltinRows[i].protocolName);
-    }
-    if (count > 0) return count;
-    report = VReportMessageParams(kMsgNoProtocolDlls);
-    report.AddInsert(folderText.c_str());
-    report.AddInsert(GetAppName().c_str());
-    return 0;
+    return LoadProductRows(ToProduct(productId), folder, fns, progress, offerDownload, report);
 }
 
 bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t* folder,
@@ -307,31 +313,29 @@ bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t*
         std::lock_guard lock(State().lock);
         State().folder = VUnicodeString(folder);
     }
-    if (LoadProductConnectionProtocolDlls(productId, folder, fns, progress, offerDownload,
-                                          report) == 0)
-        return false;
+    const Product product = ToProduct(productId);
+    if (LoadProductRows(product, folder, fns, progress, offerDownload, report) == 0) return false;
 
-    int sibling = 0;
-    if (productId == kProductVetralon && IsFerrivoInstalled()) {
-        sibling = kProductFerrivo;
-    } else if (productId == kProductFerrivo && CanLaunchTerminalApp()) {
-        sibling = kProductVetralon;
+    Product sibling = Product::None;
+    if (product == Product::Vetralon && IsFerrivoInstalled()) {
+        sibling = Product::Ferrivo;
+    } else if (product == Product::Ferrivo && CanLaunchTerminalApp()) {
+        sibling = Product::Vetralon;
     } else {
         return true;
     }
 
-    if (LoadProductConnectionProtocolDlls(sibling, folder, fns, progress, offerDownload, report) >
-        0) {
-        for (int product : {productId, sibling}) {
+    if (LoadProductRows(sibling, folder, fns, progress, offerDownload, report) > 0) {
+        for (Product side : {product, sibling}) {
             int addedRow = -1;
             bool exitApplication = false;
-            LoadProtocolRow(nullptr, -1, product, fns, addedRow, exitApplication, offerDownload);
+            LoadProtocolRow(nullptr, -1, side, fns, addedRow, exitApplication, offerDownload);
         }
         return true;
     }
     if (report.GetMessageId() == kMsgExitApplication) return false;
     SetClientApplicationPresent(
-        sibling == kProductFerrivo ? ClientApplication::Ferrivo : ClientApplication::Vetralon,
+        sibling == Product::Ferrivo ? ClientApplication::Ferrivo : ClientApplication::Vetralon,
         false);
     return true;
 }

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "foundation/export.h"
+#include "foundation/product.h"
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "session/connect_protocol_table.h"
@@ -20,13 +21,13 @@ using ProtocolProgressFunction = void (*)(uint64_t fileTime, const char16_t* pro
 
 // One row of the built-in protocol list.
 struct BuiltinProtocolRow {
-    int productId;  // 0 ends the list
+    Product product;
     const char16_t* protocolName;
     const VGuid* expectedGuid;
     const char16_t* moduleFile;  // the module's file name in the protocol folder
 };
 
-// The built-in list, without its end row.
+// The built-in list.
 SESSIONDECK_API std::span<const BuiltinProtocolRow> GetBuiltinProtocolList();
 
 // Loads the host's product and, when a sibling stands beside it, the

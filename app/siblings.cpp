@@ -24,21 +24,21 @@ VUnicodeString PathIfPresent(ClientApplication app) {
     return IsClientApplicationPresent(app) ? GetClientApplicationPath(app) : VUnicodeString();
 }
 
-// Tells the user that `productId`'s program at `path` could not be started.
-void ShowLaunchFailure(int productId, const VUnicodeString& path) {
+// Tells the user that `product`'s program at `path` could not be started.
+void ShowLaunchFailure(Product product, const VUnicodeString& path) {
     VReportMessageParams report(kMsgLaunchFailed);
-    report.AddInsert(GetProductDisplayName(productId).c_str());
+    report.AddInsert(GetProductDisplayName(product).c_str());
     report.AddInsert(path.c_str());
     GetPrompt().ShowMessage(report.GetText(), GetAppName(), VPromptButtons::kOk,
                             VPromptIcon::kExclamation);
 }
 
-bool Launch(int productId, const VUnicodeString& path, const char16_t* arguments) {
+bool Launch(Product product, const VUnicodeString& path, const char16_t* arguments) {
     const std::string text = VUnicodeString(arguments).ToUtf8();
     if (!path.IsEmpty() &&
         SpawnDetached(platform::ToNativeSeparators(path.ToUtf8()), SplitArgumentString(text)) == 0)
         return true;
-    ShowLaunchFailure(productId, path);
+    ShowLaunchFailure(product, path);
     return false;
 }
 
@@ -77,7 +77,7 @@ bool IsIntegrated() {
 
 bool IsIntegrated(VUnicodeString& otherApp) {
     if (!IsIntegrated()) return false;
-    otherApp = GetCurrentAppProductID() == kProductFerrivo ? u"Vetralon" : u"Ferrivo";
+    otherApp = GetCurrentAppProduct() == Product::Ferrivo ? u"Vetralon" : u"Ferrivo";
     return true;
 }
 
@@ -91,26 +91,28 @@ VUnicodeString GetFerrivoPath() {
     return PathIfPresent(ClientApplication::Ferrivo);
 }
 
-VUnicodeString GetProductDisplayName(int productId) {
-    switch (productId) {
-        case kProductVetra:
+VUnicodeString GetProductDisplayName(Product product) {
+    switch (product) {
+        case Product::Vetra:
             return u"Vetra";
-        case kProductVetralon:
+        case Product::Vetralon:
             return u"Vetralon";
-        case kProductFerrivo:
+        case Product::Ferrivo:
             return u"Ferrivo";
-        default:
-            return {};
+        case Product::Ssh2Only:
+        case Product::None:
+            break;
     }
+    return {};
 }
 
 bool LaunchFileTransferApp(const char16_t* arguments) {
-    return Launch(kProductFerrivo, GetFerrivoPath(), arguments);
+    return Launch(Product::Ferrivo, GetFerrivoPath(), arguments);
 }
 
 bool LaunchTerminalApp(const char16_t* arguments) {
-    if (CanLaunchTerminalApp()) return Launch(kProductVetralon, GetVetralonPath(), arguments);
-    return Launch(kProductVetra, GetVetraPath(), arguments);
+    if (CanLaunchTerminalApp()) return Launch(Product::Vetralon, GetVetralonPath(), arguments);
+    return Launch(Product::Vetra, GetVetraPath(), arguments);
 }
 
 VUnicodeString ExtractExecutablePath(const char16_t* commandLine) {
@@ -149,7 +151,7 @@ bool CheckPeriodicUpdate() {
     if (elapsed < kReminderInterval) return false;
 
     config->updatePromptDate = now;
-    VUnicodeString name = GetProductDisplayName(GetCurrentAppProductID());
+    VUnicodeString name = GetProductDisplayName(GetCurrentAppProduct());
     if (name.IsEmpty()) name = GetAppName();
     const std::u16string question = FormatMessageText(
         u"\r\nIt has been at least 30 days since you last checked for updates to %1. Would you "

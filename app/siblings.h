@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "foundation/export.h"
+#include "foundation/product.h"
 #include "foundation/unicode_string.h"
 
 // Presence, as recorded by SessionDeckDllInitClientApplications.
@@ -25,8 +26,8 @@ SESSIONDECK_API VUnicodeString GetVetraPath();
 SESSIONDECK_API VUnicodeString GetVetralonPath();
 SESSIONDECK_API VUnicodeString GetFerrivoPath();
 
-// "Vetra", "Vetralon" or "Ferrivo" for their product numbers; empty otherwise.
-SESSIONDECK_API VUnicodeString GetProductDisplayName(int productId);
+// "Vetra", "Vetralon" or "Ferrivo"; empty for the other products.
+SESSIONDECK_API VUnicodeString GetProductDisplayName(Product product);
 
 // Start the sibling with an argument string (split as a Windows command line
 // would be). On failure the user is told which program could not be started

@@ -280,7 +280,7 @@ void UseConfigFolder(const fs::path& configFolder) {
         started = true;
         SessionDeckDllInitProfileFactory(&CurrentFactory);
         SessionDeckDllInit(u"Vetralon", nullptr);
-        SetCurrentAppProductID(kProductVetralon);
+        SetCurrentAppProductID(ProductId(Product::Vetralon));
         // This host stands for both applications, so the transfer protocols load too.
         SetClientApplicationPresent(ClientApplication::Ferrivo, true);
         VAppFnTable functions;
@@ -288,8 +288,8 @@ void UseConfigFolder(const fs::path& configFolder) {
         bool offerDownload = false;
         VReportMessageParams report;
         const VUnicodeString folder = U(SESSIONDECK_PROTOCOL_DIR);
-        if (!LoadConnectionProtocolDlls(functions, kProductVetralon, folder.c_str(), nullptr,
-                                        offerDownload, report))
+        if (!LoadConnectionProtocolDlls(functions, ProductId(Product::Vetralon), folder.c_str(),
+                                        nullptr, offerDownload, report))
             Fail("the protocol modules did not load from " SESSIONDECK_PROTOCOL_DIR);
     }
     GlobalConfig* global = nullptr;

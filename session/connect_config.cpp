@@ -189,7 +189,7 @@ void ConnectConfigPtr::ReleaseAll() {
 }
 
 bool ConnectConfigPtr::RowBelongsToMode(int row) const {
-    const int product = GetConnectProtocolTable()[row].productId;
+    const Product product = ToProduct(GetConnectProtocolTable()[row].productId);
     return m_mode == kTerminalMode ? IsTerminalProduct(product) : IsTransferProduct(product);
 }
 

@@ -6,6 +6,7 @@
 
 #include "foundation/containers.h"
 #include "foundation/export.h"
+#include "foundation/product.h"
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "foundation/unknown.h"
@@ -52,7 +53,7 @@ struct SESSIONDECK_API ConnectProtocolTableElement {
     ConnectProtocolTableElement();
 
     VUnicodeString protocolName;
-    int productId = 0;
+    int productId = 0;  // a Product's number (ProductId); modules read it as an int
     uintptr_t reserved1 = 0;
     ConnectConfigCreateFunction Create = nullptr;
     uintptr_t reserved2 = 0;
@@ -107,11 +108,11 @@ SESSIONDECK_API ConnectProtocolTable& GetConnectProtocolTable();
 SESSIONDECK_API GlobalPagesFunction GetGlobalPagesHook();
 SESSIONDECK_API void SetGlobalPagesHook(GlobalPagesFunction hook);
 
-// Terminal-side rows are those of products 1 and 3, transfer-side rows those
-// of product 6.
-inline bool IsTerminalProduct(int productId) {
-    return productId == 1 || productId == 3;
+// Terminal-side rows are those of Vetra and Vetralon, transfer-side rows those
+// of Ferrivo; a row's productId reads as a Product through ToProduct.
+inline bool IsTerminalProduct(Product product) {
+    return product == Product::Vetra || product == Product::Vetralon;
 }
-inline bool IsTransferProduct(int productId) {
-    return productId == 6;
+inline bool IsTransferProduct(Product product) {
+    return product == Product::Ferrivo;
 }

@@ -179,7 +179,7 @@ TEST(ConfigFolder, RememberedPathAndTheIntegratedSibling) {
     TempDir dir;
     setenv("SESSIONDECK_REGISTRY_DIR", (dir / "registry").c_str(), 1);
     SessionDeckDllInit(u"Vetralon", nullptr);
-    SetCurrentAppProductID(kProductVetralon);
+    SetCurrentAppProductID(ProductId(Product::Vetralon));
     EXPECT_TRUE(GetAppConfigPath(u"Vetralon").IsEmpty());
 
     // Not integrated: only this application's key is written.

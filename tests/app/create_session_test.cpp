@@ -43,9 +43,10 @@ protected:
         VReportMessageParams loadReport;
         bool offerDownload = false;
         ScriptedPrompt prompt;
-        ASSERT_TRUE(LoadConnectionProtocolDlls(
-            fns, kProductFerrivo, VUnicodeString::FromUtf8(modules.path().string()).c_str(),
-            nullptr, offerDownload, loadReport));
+        ASSERT_TRUE(
+            LoadConnectionProtocolDlls(fns, ProductId(Product::Ferrivo),
+                                       VUnicodeString::FromUtf8(modules.path().string()).c_str(),
+                                       nullptr, offerDownload, loadReport));
     }
     void TearDown() override {
         GetConnectProtocolTable().ResetForTesting();

@@ -68,8 +68,8 @@ TEST(SessionDeckDllInit, AdditionalEmulationsOnlyOnceTheGlobalConfigurationIsLoa
 const int kProductAtStart = GetCurrentAppProductID();
 
 TEST(ProductId, NoProductUntilSet) {
-    EXPECT_EQ(kProductAtStart, kProductNone);
-    SetCurrentAppProductID(kProductFerrivo);
+    EXPECT_EQ(kProductAtStart, ProductId(Product::None));
+    SetCurrentAppProductID(ProductId(Product::Ferrivo));
     EXPECT_EQ(GetCurrentAppProductID(), 6);
     SetCurrentAppProductID(12345);  // not validated
     EXPECT_EQ(GetCurrentAppProductID(), 12345);

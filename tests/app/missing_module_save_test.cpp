@@ -82,7 +82,7 @@ protected:
 TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
     // The terminal application makes the session, the file-transfer one adds
     // its side: each without the other's modules.
-    BecomeHost(u"Vetralon", kProductVetralon, {"SSH2.so"});
+    BecomeHost(u"Vetralon", ProductId(Product::Vetralon), {"SSH2.so"});
     {
         Session session = Session::Adopt(new SessionConfig(VUnicodeString(u"web"), nullptr));
         session->SetSessionPath(VUnicodeString(u"web"));
@@ -91,7 +91,7 @@ TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
         session->GetTermConnectConfig()->SetHostname(u"shell.example.org");
         ASSERT_TRUE(SessionDatabase().Save(session.Get(), false));
     }
-    BecomeHost(u"Ferrivo", kProductFerrivo, {"SFTP.so"});
+    BecomeHost(u"Ferrivo", ProductId(Product::Ferrivo), {"SFTP.so"});
     {
         Session session = Lookup();
         ASSERT_TRUE(session);
@@ -108,7 +108,7 @@ TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
     ASSERT_EQ(stored.at(u"Transfer Protocol Name").string, u"SFTP");
     ASSERT_EQ(stored.at(u"[SFTP] Port").dword, 2022u);
 
-    BecomeHost(u"Vetralon", kProductVetralon, {"SSH2.so"});
+    BecomeHost(u"Vetralon", ProductId(Product::Vetralon), {"SSH2.so"});
     {
         Session session = Lookup();
         ASSERT_TRUE(session);
@@ -136,7 +136,7 @@ TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
     }
 
     // A host with the module still finds SFTP and its settings.
-    BecomeHost(u"Ferrivo", kProductFerrivo, {"SFTP.so", "FTP.so"});
+    BecomeHost(u"Ferrivo", ProductId(Product::Ferrivo), {"SFTP.so", "FTP.so"});
     Session session = Lookup();
     ASSERT_TRUE(session);
     EXPECT_EQ(session->GetTransferProtocol(), u"SFTP");
@@ -149,7 +149,7 @@ TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
 }
 
 TEST_F(MissingModule, UnknownStoredProtocolStandsInUntilTheUserChooses) {
-    BecomeHost(u"Ferrivo", kProductFerrivo, {"SFTP.so", "FTP.so"});
+    BecomeHost(u"Ferrivo", ProductId(Product::Ferrivo), {"SFTP.so", "FTP.so"});
     {
         VProfileStore store(&memory);
         VProfileKey key(store.GetRootKey(), kKey);

@@ -58,7 +58,7 @@ protected:
                                  "TAPI.so", "SFTP.so", "FTP.so", "FTPSSL.so"})
             PutReal(name);
     }
-    bool Load(int product = kProductVetralon) {
+    bool Load(int product = ProductId(Product::Vetralon)) {
         return LoadConnectionProtocolDlls(fns, product, Folder().c_str(), &Progress, offer, report);
     }
     VUnicodeString Folder() const { return VUnicodeString::FromUtf8(folder.path().string()); }

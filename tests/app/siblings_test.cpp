@@ -44,7 +44,7 @@ struct SiblingsTest : ::testing::Test {
         SessionDeckDllInitClientApplications(nullptr);
         TempDir empty;
         Record(empty);
-        SetCurrentAppProductID(kProductNone);
+        SetCurrentAppProductID(ProductId(Product::None));
     }
 };
 
@@ -115,12 +115,12 @@ TEST_F(SiblingsTest, PresenceAndIntegration) {
     WriteSibling(dir, "Vetralon.exe", "5.0.0.0");
     WriteSibling(dir, "Ferrivo.exe", "3.0.0.0");
     Record(dir);
-    SetCurrentAppProductID(kProductFerrivo);
+    SetCurrentAppProductID(ProductId(Product::Ferrivo));
     VUnicodeString other;
     EXPECT_TRUE(IsIntegrated());
     EXPECT_TRUE(IsIntegrated(other));
     EXPECT_EQ(other, u"Vetralon");
-    SetCurrentAppProductID(kProductVetralon);
+    SetCurrentAppProductID(ProductId(Product::Vetralon));
     EXPECT_TRUE(IsIntegrated(other));
     EXPECT_EQ(other, u"Ferrivo");
     EXPECT_TRUE(CanLaunchTerminalApp());
@@ -145,10 +145,10 @@ TEST_F(SiblingsTest, PresenceAndIntegration) {
     EXPECT_FALSE(IsIntegrated());
     EXPECT_TRUE(GetFerrivoPath().IsEmpty());
 
-    EXPECT_EQ(GetProductDisplayName(kProductVetra), u"Vetra");
-    EXPECT_EQ(GetProductDisplayName(kProductVetralon), u"Vetralon");
-    EXPECT_EQ(GetProductDisplayName(kProductFerrivo), u"Ferrivo");
-    EXPECT_TRUE(GetProductDisplayName(kProductSsh2Only).IsEmpty());
+    EXPECT_EQ(GetProductDisplayName(Product::Vetra), u"Vetra");
+    EXPECT_EQ(GetProductDisplayName(Product::Vetralon), u"Vetralon");
+    EXPECT_EQ(GetProductDisplayName(Product::Ferrivo), u"Ferrivo");
+    EXPECT_TRUE(GetProductDisplayName(Product::Ssh2Only).IsEmpty());
 }
 
 TEST_F(SiblingsTest, LaunchFailureTellsWhichProgramAndWhere) {

@@ -17,7 +17,7 @@ namespace cli {
 
 namespace {
 
-int g_product = kProductVetralon;
+Product g_product = Product::Vetralon;
 
 const char16_t* HostProductName() {
     static VUnicodeString name;
@@ -49,7 +49,7 @@ std::string FindProtocolFolder() {
     return {};
 }
 
-ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, int product,
+ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, Product product,
                                          const std::string& folder) {
     static std::optional<ProtocolLoadResult> loaded;
     if (loaded) return *loaded;
@@ -58,10 +58,10 @@ ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, int product,
     ProtocolLoadResult result;
     result.folder = folder.empty() ? FindProtocolFolder() : folder;
     g_product = product;
-    SetCurrentAppProductID(product);
+    SetCurrentAppProductID(ProductId(product));
     // This host stands for both applications of an integrated installation.
-    if (product == kProductVetralon) SetClientApplicationPresent(ClientApplication::Ferrivo, true);
-    if (product == kProductFerrivo) SetClientApplicationPresent(ClientApplication::Vetralon, true);
+    if (product == Product::Vetralon) SetClientApplicationPresent(ClientApplication::Ferrivo, true);
+    if (product == Product::Ferrivo) SetClientApplicationPresent(ClientApplication::Vetralon, true);
 
     VAppFnTable fns;
     fns.GetProductName = &HostProductName;
@@ -69,7 +69,7 @@ ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, int product,
     bool offerDownload = false;
     VReportMessageParams report;
     const VUnicodeString folderText = VUnicodeString::FromUtf8(result.folder);
-    result.loaded = LoadConnectionProtocolDlls(fns, product, folderText.c_str(), nullptr,
+    result.loaded = LoadConnectionProtocolDlls(fns, ProductId(product), folderText.c_str(), nullptr,
                                                offerDownload, report);
     if (report.GetMessageId() != 0) result.report = VUnicodeString(report.GetText()).ToUtf8();
     loaded = result;
@@ -85,14 +85,16 @@ void AddProtocolsCommand(CLI::App& app, GlobalOptions& options) {
         "file transfer (with the terminal side), 1 older terminal, 7 SSH2 only. Exit status 1 "
         "when nothing loaded.");
     // Owned by the command's callback, which lives as long as the parser that fills them.
-    auto product = std::make_shared<int>(kProductVetralon);
+    auto product = std::make_shared<int>(ProductId(Product::Vetralon));
     auto folder = std::make_shared<std::string>();
     command->add_option("--product", *product, "Product id of the host")
-        ->check(CLI::IsMember({1, 3, 6, 7}));
+        ->check(CLI::IsMember({ProductId(Product::Vetra), ProductId(Product::Vetralon),
+                               ProductId(Product::Ferrivo), ProductId(Product::Ssh2Only)}));
     command->add_option("--folder", *folder,
                         "Protocol folder (default: beside the executable, build tree or install)");
     command->callback([&options, product, folder] {
-        const ProtocolLoadResult result = EnsureProtocolsLoaded(options, *product, *folder);
+        const ProtocolLoadResult result =
+            EnsureProtocolsLoaded(options, ToProduct(*product), *folder);
         std::cout << "folder: " << result.folder << '\n';
         const ConnectProtocolTable& table = GetConnectProtocolTable();
         for (int i = 0; i < table.GetSize(); ++i) {

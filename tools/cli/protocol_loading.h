@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
+#include "foundation/product.h"
 #include "tools/cli/cli_common.h"
 
 namespace cli {
@@ -20,13 +21,14 @@ struct ProtocolLoadResult {
     std::string report;  // the loader's report text, empty when it had none
 };
 
-// Loads the modules once per process as a host of `product` would (3: the
-// terminal host, with the file-transfer side present and so integrated; 6:
-// the file-transfer host beside the terminal; other products alone), from
+// Loads the modules once per process as a host of `product` would (Vetralon:
+// the terminal host, with the file-transfer side present and so integrated;
+// Ferrivo: the file-transfer host beside the terminal; other products alone), from
 // `folder` or else FindProtocolFolder(). Later calls answer the first result.
 // Initialises the host (PrepareHost) first, since the policy values live in
 // the store.
-ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, int product = 3,
+ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options,
+                                         Product product = Product::Vetralon,
                                          const std::string& folder = {});
 
 // Adds `protocols`: loads the modules and prints the protocol table.
