@@ -3,7 +3,13 @@
 
 namespace {
 const plugin::ProtocolDescription kFtp{
-    u"FTP", u"[FTP] Port", 21, u"Hostname", true, {{u"Passive Mode", false, 1, nullptr}}};
+    .protocolName = u"FTP",
+    .portValueName = u"[FTP] Port",
+    .defaultPort = 21,
+    .hostValueName = u"Hostname",
+    .transferSide = true,
+    .options = {{.name = u"Passive Mode", .numberDefault = 1}},
+};
 SD_PROTOCOL_CREATE(CreateFtp, kFtp)
 }  // namespace
 

@@ -3,19 +3,23 @@
 
 namespace {
 const plugin::ProtocolDescription kImplicit{
-    u"FTP/SSL (implicit)",
-    u"[FTP/SSL implicit] Port",
-    990,
-    u"Hostname",
-    true,
-    {{u"Passive Mode", false, 1, nullptr}, {u"Verify Server Certificate", false, 1, nullptr}}};
+    .protocolName = u"FTP/SSL (implicit)",
+    .portValueName = u"[FTP/SSL implicit] Port",
+    .defaultPort = 990,
+    .hostValueName = u"Hostname",
+    .transferSide = true,
+    .options = {{.name = u"Passive Mode", .numberDefault = 1},
+                {.name = u"Verify Server Certificate", .numberDefault = 1}},
+};
 const plugin::ProtocolDescription kExplicit{
-    u"FTP/SSL (explicit)",
-    u"[FTP/SSL explicit] Port",
-    21,
-    u"Hostname",
-    true,
-    {{u"Passive Mode", false, 1, nullptr}, {u"Verify Server Certificate", false, 1, nullptr}}};
+    .protocolName = u"FTP/SSL (explicit)",
+    .portValueName = u"[FTP/SSL explicit] Port",
+    .defaultPort = 21,
+    .hostValueName = u"Hostname",
+    .transferSide = true,
+    .options = {{.name = u"Passive Mode", .numberDefault = 1},
+                {.name = u"Verify Server Certificate", .numberDefault = 1}},
+};
 SD_PROTOCOL_CREATE(CreateImplicit, kImplicit)
 SD_PROTOCOL_CREATE(CreateExplicit, kExplicit)
 }  // namespace

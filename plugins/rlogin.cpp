@@ -2,9 +2,13 @@
 #include "plugins/common/protocol_config.h"
 
 namespace {
-const plugin::ProtocolDescription kRLogin{u"RLogin", u"[RLogin] Port",
-                                          513,       u"Hostname",
-                                          false,     {{u"Terminal Speed", false, 38400, nullptr}}};
+const plugin::ProtocolDescription kRLogin{
+    .protocolName = u"RLogin",
+    .portValueName = u"[RLogin] Port",
+    .defaultPort = 513,
+    .hostValueName = u"Hostname",
+    .options = {{.name = u"Terminal Speed", .numberDefault = 38400}},
+};
 SD_PROTOCOL_CREATE(CreateRLogin, kRLogin)
 }  // namespace
 

@@ -2,15 +2,14 @@
 #include "plugins/common/protocol_config.h"
 
 namespace {
-const plugin::ProtocolDescription kSerial{u"Serial",
-                                          nullptr,
-                                          0,
-                                          u"Com Port",
-                                          false,
-                                          {{u"Baud Rate", false, 38400, nullptr},
-                                           {u"Data Bits", false, 8, nullptr},
-                                           {u"Parity", false, 0, nullptr},
-                                           {u"Stop Bits", false, 0, nullptr}}};
+const plugin::ProtocolDescription kSerial{
+    .protocolName = u"Serial",
+    .hostValueName = u"Com Port",
+    .options = {{.name = u"Baud Rate", .numberDefault = 38400},
+                {.name = u"Data Bits", .numberDefault = 8},
+                {.name = u"Parity", .numberDefault = 0},
+                {.name = u"Stop Bits", .numberDefault = 0}},
+};
 SD_PROTOCOL_CREATE(CreateSerial, kSerial)
 }  // namespace
 

@@ -3,7 +3,13 @@
 
 namespace {
 const plugin::ProtocolDescription kSftp{
-    u"SFTP", u"[SFTP] Port", 22, u"Hostname", true, {{u"Identity Filename", true, 0, u""}}};
+    .protocolName = u"SFTP",
+    .portValueName = u"[SFTP] Port",
+    .defaultPort = 22,
+    .hostValueName = u"Hostname",
+    .transferSide = true,
+    .options = {{.name = u"Identity Filename", .isText = true, .textDefault = u""}},
+};
 SD_PROTOCOL_CREATE(CreateSftp, kSftp)
 }  // namespace
 

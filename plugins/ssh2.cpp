@@ -2,18 +2,23 @@
 #include "plugins/common/protocol_config.h"
 
 namespace {
-const plugin::ProtocolDescription kSsh2{u"SSH2",
-                                        u"[SSH2] Port",
-                                        22,
-                                        u"Hostname",
-                                        false,
-                                        {{u"Compression", false, 0, nullptr},
-                                         {u"Key Exchange", true, 0, u"curve25519-sha256"},
-                                         {u"Identity Filename", true, 0, u""}}};
+const plugin::ProtocolDescription kSsh2{
+    .protocolName = u"SSH2",
+    .portValueName = u"[SSH2] Port",
+    .defaultPort = 22,
+    .hostValueName = u"Hostname",
+    .options = {{.name = u"Compression", .numberDefault = 0},
+                {.name = u"Key Exchange", .isText = true, .textDefault = u"curve25519-sha256"},
+                {.name = u"Identity Filename", .isText = true, .textDefault = u""}},
+};
 const plugin::ProtocolDescription kSsh1{
-    u"SSH1", u"[SSH1] Port",
-    22,      u"Hostname",
-    false,   {{u"Cipher", true, 0, u"3DES"}, {u"Identity Filename", true, 0, u""}}};
+    .protocolName = u"SSH1",
+    .portValueName = u"[SSH1] Port",
+    .defaultPort = 22,
+    .hostValueName = u"Hostname",
+    .options = {{.name = u"Cipher", .isText = true, .textDefault = u"3DES"},
+                {.name = u"Identity Filename", .isText = true, .textDefault = u""}},
+};
 SD_PROTOCOL_CREATE(CreateSsh2, kSsh2)
 SD_PROTOCOL_CREATE(CreateSsh1, kSsh1)
 }  // namespace

@@ -3,12 +3,12 @@
 
 namespace {
 const plugin::ProtocolDescription kTapi{
-    u"TAPI",
-    nullptr,
-    0,
-    u"Phone Number",
-    false,
-    {{u"Modem", true, 0, u""}, {u"Country Code", false, 1, nullptr}, {u"Area Code", true, 0, u""}}};
+    .protocolName = u"TAPI",
+    .hostValueName = u"Phone Number",
+    .options = {{.name = u"Modem", .isText = true, .textDefault = u""},
+                {.name = u"Country Code", .numberDefault = 1},
+                {.name = u"Area Code", .isText = true, .textDefault = u""}},
+};
 SD_PROTOCOL_CREATE(CreateTapi, kTapi)
 }  // namespace
 

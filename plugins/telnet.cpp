@@ -3,12 +3,13 @@
 
 namespace {
 const plugin::ProtocolDescription kTelnet{
-    u"Telnet",
-    u"[Telnet] Port",
-    23,
-    u"Hostname",
-    false,
-    {{u"Force Character Mode", false, 0, nullptr}, {u"Terminal Type", true, 0, u"xterm"}}};
+    .protocolName = u"Telnet",
+    .portValueName = u"[Telnet] Port",
+    .defaultPort = 23,
+    .hostValueName = u"Hostname",
+    .options = {{.name = u"Force Character Mode", .numberDefault = 0},
+                {.name = u"Terminal Type", .isText = true, .textDefault = u"xterm"}},
+};
 SD_PROTOCOL_CREATE(CreateTelnet, kTelnet)
 }  // namespace
 

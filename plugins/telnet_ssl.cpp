@@ -3,12 +3,13 @@
 
 namespace {
 const plugin::ProtocolDescription kTelnetSsl{
-    u"Telnet/SSL",
-    u"[Telnet/SSL] Port",
-    992,
-    u"Hostname",
-    false,
-    {{u"Verify Server Certificate", false, 1, nullptr}, {u"Client Certificate", true, 0, u""}}};
+    .protocolName = u"Telnet/SSL",
+    .portValueName = u"[Telnet/SSL] Port",
+    .defaultPort = 992,
+    .hostValueName = u"Hostname",
+    .options = {{.name = u"Verify Server Certificate", .numberDefault = 1},
+                {.name = u"Client Certificate", .isText = true, .textDefault = u""}},
+};
 SD_PROTOCOL_CREATE(CreateTelnetSsl, kTelnetSsl)
 }  // namespace
 

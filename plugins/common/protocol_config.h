@@ -13,21 +13,23 @@
 namespace plugin {
 
 // One protocol-specific option: a number or a text, its value name and default.
+// Modules set them with designated initialisers, naming only what applies: a
+// number option leaves the text default unset, and a text option the number.
 struct ProtocolOption {
-    const char16_t* name;
-    bool isText;
-    int numberDefault;
-    const char16_t* textDefault;
+    const char16_t* name = nullptr;
+    bool isText = false;
+    int numberDefault = 0;
+    const char16_t* textDefault = nullptr;
 };
 
 struct ProtocolDescription {
-    const char16_t* protocolName;
+    const char16_t* protocolName = nullptr;
     // The stored port; null for protocols without one (serial lines, modems).
-    const char16_t* portValueName;
-    int defaultPort;
+    const char16_t* portValueName = nullptr;
+    int defaultPort = 0;
     // Where the "host" is kept: "Hostname", or the device / phone number value.
-    const char16_t* hostValueName;
-    bool transferSide;
+    const char16_t* hostValueName = nullptr;
+    bool transferSide = false;
     std::vector<ProtocolOption> options;
 };
 
