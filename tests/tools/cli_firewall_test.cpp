@@ -68,10 +68,10 @@ TEST_F(CliFirewall, BadInputIsRefusedAndChangesNothing) {
         {{"set", "Office", "Colour", "red"}, 2, "unknown firewall value 'Colour'"},
         {{"set", "a/b", "Firewall Port", "22"}, 2, "illegal character: ' / '"},
         {{"set", "  ", "Firewall Port", "22"}, 2, "must be specified"},
-        {{"set", "Office", "Firewall Password", "\xD0\xBF"}, 1, "cannot carry"},
-        {{"set", "Office", "Proxy Prompt", "two\nlines"}, 1, "could not be written"},
-        {{"--read-only", "set", "Office", "Firewall Port", "22"}, 1, "read-only"},
-        {{"--read-only", "rm", "Office"}, 1, "read-only"},
+        {{"set", "Office", "Firewall Password", "\xD0\xBF"}, 3, "cannot carry"},
+        {{"set", "Office", "Proxy Prompt", "two\nlines"}, 3, "could not be written"},
+        {{"--read-only", "set", "Office", "Firewall Port", "22"}, 3, "read-only"},
+        {{"--read-only", "rm", "Office"}, 3, "read-only"},
         {{"show"}, 2, ""},
     };
     for (const auto& c : cases) {

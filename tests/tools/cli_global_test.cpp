@@ -88,9 +88,9 @@ TEST_F(CliGlobal, RefusalsExitWithTheirStatusAndChangeNothing) {
              {{"global", "set", "Page Margins", "1,2"}, 2, "0.5,0.5,0.5,0.5"},
              {{"global", "set", "MRU Count"}, 2, "VALUE"},
              {{"global"}, 2, "subcommand"},
-             {{"global", "set", "Color Schemes", "x"}, 1, "cannot be set"},
-             {{"global", "set", "Selected Termcap Entries", "vt320"}, 1, "cannot be set"},
-             {{"--read-only", "global", "set", "Timeout", "1"}, 1, "read-only"},
+             {{"global", "set", "Color Schemes", "x"}, 3, "cannot be set"},
+             {{"global", "set", "Selected Termcap Entries", "vt320"}, 3, "cannot be set"},
+             {{"--read-only", "global", "set", "Timeout", "1"}, 3, "read-only"},
          }) {
         auto r = Run(c.args);
         EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;

@@ -108,7 +108,7 @@ TEST_F(CliHostileInput, HugeAndGarbageValueFilesAreReportedAndNeverOverwritten) 
     EXPECT_EQ(shown.status, 0);
     EXPECT_NE(shown.err.find("too large"), std::string::npos) << shown.err;
     const ProcessResult set = Run({"set", "Huge", "Idle Timeout", "5"});
-    EXPECT_EQ(set.status, 1);
+    EXPECT_EQ(set.status, 3);
     EXPECT_NE(set.err.find("Huge"), std::string::npos) << set.err;
     EXPECT_EQ(fs::file_size(huge), 100u * 1024 * 1024);
     std::string head(28, '\0');

@@ -115,7 +115,7 @@ TEST_F(CliPasswordStdin, LineEndingsAreStrippedAndAMissingLineRefused) {
              {"new", "--url", "sftp://ann@files.example", "--password-stdin"},
              {"secret", "encode", "--form", "scrambled", "--password-stdin"}}) {
         r = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), "");
-        EXPECT_EQ(r.status, 1) << args[0];
+        EXPECT_EQ(r.status, 3) << args[0];
         EXPECT_NE(r.err.find("standard input ended"), std::string::npos) << r.err;
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/files.example.ini"));

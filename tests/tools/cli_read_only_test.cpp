@@ -149,7 +149,7 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
         std::string name;
         for (const auto& arg : row.args) name += arg + " ";
         if (row.writes) {
-            EXPECT_EQ(r.status, 1) << name << r.out;
+            EXPECT_EQ(r.status, 3) << name << r.out;
             EXPECT_NE(r.err.find("read-only"), std::string::npos) << name << r.err;
         } else {
             EXPECT_EQ(r.status, 0) << name << r.err;

@@ -62,11 +62,11 @@ TEST_F(CliRegistry, StoreCommandsWorkOnTheRegistryKey) {
 
 TEST_F(CliRegistry, RefusalsAndUsageErrors) {
     Ok({"store", "set", "Global", "Port", "dword", "22"});
-    EXPECT_EQ(Run({"--read-only", "store", "set", "Global", "Port", "dword", "1"}).status, 1);
+    EXPECT_EQ(Run({"--read-only", "store", "set", "Global", "Port", "dword", "1"}).status, 3);
     std::filesystem::permissions(registry / "HKEY_CURRENT_USER.db",
                                  std::filesystem::perms::owner_read);
     auto refused = Run({"store", "set", "Global", "Port", "dword", "1"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 3);
     EXPECT_NE(refused.err.find("not writable"), std::string::npos) << refused.err;
     EXPECT_EQ(Run({"store", "get", "Global", "Port"}).out, "22\n");
 

@@ -63,7 +63,7 @@ TEST_F(CliSecret, UndecodableTextsAndBadUsage) {
     for (const std::string& text : {std::string("CAPI:00"), std::string("not hex at all"),
                                     std::string("u0011"), std::string("abc"), capi + "0"}) {
         auto r = Run({"decode", text});
-        EXPECT_EQ(r.status, 1) << text;
+        EXPECT_EQ(r.status, 3) << text;
         EXPECT_TRUE(r.out.empty()) << text;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
@@ -71,12 +71,12 @@ TEST_F(CliSecret, UndecodableTextsAndBadUsage) {
     // Another user's key (here: another key folder) cannot read the text.
     auto other = RunProcess(SESSIONDECK_CLI_PATH, {"secret", "decode", capi},
                             {"XDG_DATA_HOME=" + (dir / "other").string()});
-    EXPECT_EQ(other.status, 1);
+    EXPECT_EQ(other.status, 3);
     EXPECT_NE(other.err.find("data-protected"), std::string::npos) << other.err;
 
     // The scrambled form cannot carry text outside Windows-1252: refused, not garbled.
     auto wide = Run({"encode", "--form", "scrambled", "\xE2\x82\xAC\xE4\xB8\xAD"});  // "€中"
-    EXPECT_EQ(wide.status, 1);
+    EXPECT_EQ(wide.status, 3);
     EXPECT_TRUE(wide.out.empty());
 
     EXPECT_EQ(Run({"encode", "--form", "rot13", "x"}).status, 2);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/cli_config_test.h"
@@ -12,12 +13,20 @@ namespace {
 
 class CliSession : public CliConfigTest {
 protected:
-    // Exit status 1 and a one-line message holding `text`.
-    void Refused(std::vector<std::string> args, const std::string& text) {
+    // Exit status `status` and a one-line message holding `text`.
+    void Fails(int status, std::vector<std::string> args, const std::string& text) {
         auto r = Run(args);
-        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_EQ(r.status, status) << r.out;
         EXPECT_NE(r.err.find(text), std::string::npos) << r.err;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
+    }
+    // What the command names is not there: status 1.
+    void Missing(std::vector<std::string> args, const std::string& text) {
+        Fails(1, std::move(args), text);
+    }
+    // It is there but the command was not carried out: status 3.
+    void Refused(std::vector<std::string> args, const std::string& text) {
+        Fails(3, std::move(args), text);
     }
     void Session(const std::string& path) {
         Ok({"store", "set", "Sessions\\" + path, "Is Session", "dword", "1"});
@@ -47,14 +56,14 @@ TEST_F(CliSession, ListCopyRenameMoveRemove) {
     Ok({"rm", "Lab"});
     EXPECT_EQ(Ok({"ls"}), "Servers\\\ntop\ntop (2)\n");
 
-    Refused({"rm", "Lab"}, "no session or folder 'Lab'");
+    Missing({"rm", "Lab"}, "no session or folder 'Lab'");
     Refused({"ls", "top"}, "'top' is a session, not a folder");
     Refused({"rename", "top", "top (2)"}, "'top (2)' is already in use.");
     Refused({"rename", "top", "a|b"}, "illegal character: ' | '");
     Refused({"mkdir", "COM1"}, "reserved device name");
     Refused({"mkdir", "servers"}, "'servers' is already in use.");
     Refused({"cp", "Servers", "Servers"}, "could not be copied");
-    Refused({"move", "top", "--after", "nothing"}, "no session or folder 'nothing'");
+    Missing({"move", "top", "--after", "nothing"}, "no session or folder 'nothing'");
     EXPECT_EQ(Ok({"ls"}), "Servers\\\ntop\ntop (2)\n");
 }
 
@@ -63,7 +72,7 @@ TEST_F(CliSession, NewSetShowAndApplyDefault) {
     Ok({"new", "Lab\\one"});
     Ok({"new", "two"});
     Refused({"new", "Lab\\ONE"}, "'ONE' is already in use.");
-    Refused({"new", "nowhere\\x"}, "no session or folder 'nowhere'");
+    Missing({"new", "nowhere\\x"}, "no session or folder 'nowhere'");
     Ok({"set", "Lab\\one", "monitor password", "hunter2"});
     Ok({"set", "Lab\\one", "Idle Timeout", "5"});
     EXPECT_EQ(Run({"set", "Lab\\one", "Idle Timeout", "many"}).status, 2);
@@ -102,7 +111,7 @@ TEST_F(CliSession, NewWithConnectionUsesTheProtocolModules) {
     EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/files.ini").find("D:\"[FTP] Port\"=00000015"),
               std::string::npos);
 
-    Refused({"new", "x", "--protocol", "Gopher"}, "unknown protocol 'Gopher'");
+    Missing({"new", "x", "--protocol", "Gopher"}, "unknown protocol 'Gopher'");
     EXPECT_EQ(Run({"new", "y", "--protocol", "SSH2", "--port", "99999"}).status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/y.ini"));
 }
@@ -124,7 +133,7 @@ TEST_F(CliSession, NewFromUrlNamesTheSessionAfterItsHost) {
     EXPECT_NE(Ok({"show", "Lab\\files"}).find("\nUsername=anonymous\n"), std::string::npos);
 
     auto refused = Run({"new", "--url", "http://host.example/"});
-    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.status, 3);
     EXPECT_EQ(refused.err.find("sessiondeck: 0xe109000d "), 0u) << refused.err;
     Refused({"new", "--url", "sftp://other.example", "Lab\\files"}, "'files' is already in use.");
     EXPECT_EQ(Run({"new", "--url", "sftp://x", "--host", "y"}).status, 2);
@@ -159,7 +168,7 @@ TEST_F(CliSession, NewNamesAreTrimmedAndBlankNamesRefused) {
                                                {"new", "--url", "sftp://host.example", " "},
                                                {"rename", "y", " __FolderData__ "}}) {
         auto r = Run(command);
-        EXPECT_EQ(r.status, 1) << command[0] << " '" << command.back() << "': " << r.out;
+        EXPECT_EQ(r.status, 3) << command[0] << " '" << command.back() << "': " << r.out;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     }
     EXPECT_EQ(Ok({"ls", "-r"}), "Lab\\\nLab\\z\nDefault\ny\n") << "nothing was created";

@@ -51,7 +51,7 @@ TEST_F(CliStore, KindFilterAbsentValuesAndRefusalsExitWithOne) {
     EXPECT_EQ(Run({"store", "get", "Sessions\\Default", "Port", "--kind", "dword"}).out, "22\n");
 
     auto wrongKind = Run({"store", "get", "Sessions\\Default", "Port", "--kind", "string"});
-    EXPECT_EQ(wrongKind.status, 1);
+    EXPECT_EQ(wrongKind.status, 3);
     EXPECT_NE(wrongKind.err.find("is a dword, not a string"), std::string::npos) << wrongKind.err;
     EXPECT_EQ(std::count(wrongKind.err.begin(), wrongKind.err.end(), '\n'), 1) << "one line";
 
@@ -59,8 +59,8 @@ TEST_F(CliStore, KindFilterAbsentValuesAndRefusalsExitWithOne) {
     EXPECT_EQ(Run({"store", "rm", "Sessions\\Default", "Nope"}).status, 1);
     EXPECT_EQ(Run({"store", "rmkey", "Sessions", "Nope"}).status, 1);
     // A quote in a name cannot be written to a value file: refused, nothing written.
-    EXPECT_EQ(Run({"store", "set", "Sessions\\Default", "a\"b", "dword", "1"}).status, 1);
-    EXPECT_EQ(Run({"store", "set", "Sessions\\Default", "Text", "string", "two\nlines"}).status, 1);
+    EXPECT_EQ(Run({"store", "set", "Sessions\\Default", "a\"b", "dword", "1"}).status, 3);
+    EXPECT_EQ(Run({"store", "set", "Sessions\\Default", "Text", "string", "two\nlines"}).status, 3);
     EXPECT_EQ(Run({"store", "values", "Sessions\\Default"}).out, "Port\tdword\n");
 }
 
@@ -141,7 +141,7 @@ TEST_F(CliStore, ReadOnlyStoreChangesNothing) {
              {"--read-only", "store", "rmkey", "", "Global"},
          }) {
         auto r = Run(args);
-        EXPECT_EQ(r.status, 1) << ::testing::PrintToString(args);
+        EXPECT_EQ(r.status, 3) << ::testing::PrintToString(args);
         EXPECT_NE(r.err.find("read-only"), std::string::npos) << r.err;
     }
     EXPECT_EQ(ReadFileBytes(config / "Global.ini"), before);
@@ -151,7 +151,7 @@ TEST_F(CliStore, ReadOnlyStoreChangesNothing) {
     std::filesystem::permissions(config / "Global.ini", std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     auto r = Run({"store", "set", "Global", "A", "dword", "3"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 3);
     EXPECT_EQ(ReadFileBytes(config / "Global.ini"), before);
 }
 

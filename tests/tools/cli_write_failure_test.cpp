@@ -43,10 +43,10 @@ protected:
             kSetpriv, args,
             {"XDG_DATA_HOME=" + (dir / "data").string(), "HOME=" + dir.path().string()});
     }
-    // Exit status 1 with a reason on standard error holding `text`.
+    // Exit status 3 (refused) with a reason on standard error holding `text`.
     void Fails(const std::vector<std::string>& args, const std::string& text) {
         const auto r = AsNobody(args);
-        EXPECT_EQ(r.status, 1) << args[0] << ": " << r.out << r.err;
+        EXPECT_EQ(r.status, 3) << args[0] << ": " << r.out << r.err;
         EXPECT_NE(r.err.find(text), std::string::npos) << args[0] << ": " << r.err;
     }
     void Mode(const fs::path& path, fs::perms perms) { fs::permissions(dir / path, perms); }
@@ -64,7 +64,7 @@ TEST_F(CliWriteFailure, ReadOnlySessionsFolder) {
     Fails({"mkdir", "L"}, "could not be created");
     Fails({"set", "s1", "Rows", "30"}, "s1");
     const auto applied = AsNobody({"apply-default", "Rows", "40"});
-    EXPECT_EQ(applied.status, 1) << applied.out << applied.err;
+    EXPECT_EQ(applied.status, 3) << applied.out << applied.err;
     // Only Lab\a, in a folder of its own that can be written, took the change.
     EXPECT_EQ(applied.out, "updated 1 of 4 sessions\n");
     EXPECT_NE(applied.err.find("3 sessions could not be written"), std::string::npos)
@@ -84,7 +84,7 @@ TEST_F(CliWriteFailure, ReadOnlyValueFile) {
 TEST_F(CliWriteFailure, FirewallFolderThatCannotBeWritten) {
     Mode("Config/Firewalls", kReadOnlyFolder);
     const auto r = AsNobody({"firewall", "set", "Office", "Firewall Port", "99"});
-    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_EQ(r.status, 3) << r.out;
     EXPECT_NE(r.err.find("Office"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("line break"), std::string::npos) << "a reason that does not apply";
     Fails({"firewall", "set", "Home", "Firewall Port", "99"}, "Home");
@@ -95,7 +95,7 @@ TEST_F(CliWriteFailure, FirewallFolderThatCannotBeWritten) {
 TEST_F(CliWriteFailure, UnreadableFolderIsNeitherListedAsEmptyNorCopiedEmpty) {
     Mode("Config/Sessions/Lab", fs::perms::none);
     const auto listed = AsNobody({"ls", "-r"});
-    EXPECT_EQ(listed.status, 1);
+    EXPECT_EQ(listed.status, 3);
     EXPECT_NE(listed.out.find("Lab\\\n"), std::string::npos) << "the rest is still listed";
     EXPECT_NE(listed.out.find("s1\n"), std::string::npos) << listed.out;
     EXPECT_NE(listed.err.find("'Lab'"), std::string::npos) << listed.err;

@@ -33,7 +33,8 @@ constexpr const char* kDescription =
     "person: PATH: why\"; without it, only what is left for a person gets that line and nothing "
     "is changed. The last line is the summary.\n"
     "Exit status: 0 when nothing was found, or when --repair left nothing for a person; 1 when "
-    "something was found and is still there; 2 for a usage error.";
+    "something was found and is still there; 2 for a usage error; 3 when --repair is refused "
+    "on a read-only store.";
 
 std::string Summary(const StoreCheckResult& result, bool repair) {
     const size_t total = result.findings.size();
@@ -50,7 +51,7 @@ std::string Summary(const StoreCheckResult& result, bool repair) {
 
 int RunCheck(GlobalOptions& options, bool repair) {
     if (repair && options.readOnly)
-        throw Failure(kNotFound,
+        throw Failure(kRefused,
                       "the store is open read-only (--read-only); --repair changed nothing");
     PrepareHost(options);
     StoreCheckOptions checkOptions;
@@ -77,7 +78,7 @@ int RunCheck(GlobalOptions& options, bool repair) {
         }
     }
     std::cout << Summary(result, repair) << '\n';
-    return result.IsClean() ? kOk : kNotFound;
+    return result.IsClean() ? kOk : kFindingsLeft;
 }
 
 }  // namespace

@@ -13,8 +13,26 @@
 
 namespace cli {
 
-// The exit-status contract that scripts rely on.
-enum ExitCode : int { kOk = 0, kNotFound = 1, kUsage = 2 };
+// The exit-status contract that scripts rely on; the top-level --help and the
+// README list it. "Not found" and "refused" are apart so that a script can
+// tell "create it first" from "it is there, but this cannot be done to it".
+enum ExitCode : int {
+    kOk = 0,
+    // What the command names is not there: a session or folder, a key or
+    // value, a firewall, a file type, a protocol or its module.
+    kNotFound = 1,
+    // `check` only: findings remain in the store.
+    kFindingsLeft = 1,
+    // The command line itself is wrong: an unknown flag, a missing argument,
+    // a value that is not of the setting's kind.
+    kUsage = 2,
+    // The command was understood and its target is there, but it was not
+    // carried out: a name in use, reserved or empty, a read-only store, an
+    // entry of the other kind (a folder, not a session), a text the stored
+    // form cannot carry, or a write or read the store failed. A write that
+    // failed always ends here, never with kOk.
+    kRefused = 3,
+};
 
 // Thrown inside the host (never across the library) to end a command with a
 // one-line message on standard error and the given exit status.

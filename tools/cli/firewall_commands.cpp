@@ -108,7 +108,7 @@ void SetMember(FirewallConfig& firewall, int member, const std::string& text) {
             const auto back = DecodeScrambledString(EncodeScrambledString(value.str()).str());
             if (!back || *back != value)
                 throw Failure(
-                    kNotFound,
+                    kRefused,
                     "the stored password form cannot carry this text; nothing was changed");
             firewall.SetFirewallPassword(value);
             break;
@@ -118,7 +118,7 @@ void SetMember(FirewallConfig& firewall, int member, const std::string& text) {
 
 void RequireWritable(const GlobalOptions& options) {
     if (options.readOnly)
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
 }
 
 // ---- the commands ----------------------------------------------------------
@@ -146,9 +146,9 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     RequireWritable(options);
     VReportMessageParams report;
     if (!SaveFirewall(firewall.Get(), false, nullptr, &report))
-        throw Failure(kNotFound, "firewall '" + ToUtf8(name) + "' could not be saved: " +
-                                     ReportText(report, "it is not writable") +
-                                     "; nothing was changed");
+        throw Failure(kRefused, "firewall '" + ToUtf8(name) + "' could not be saved: " +
+                                    ReportText(report, "it is not writable") +
+                                    "; nothing was changed");
 
     // The store writes when its keys close and drops what it cannot write
     // (a text holding a line break, a read-only file): read the value back so
@@ -161,13 +161,13 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
         // The store refuses texts holding a line break; anything else that drops a change is
         // the store's own failure, and naming line breaks then would mislead.
         const bool lineBreak = args[2].find_first_of("\r\n") != std::string::npos;
-        throw Failure(kNotFound, "the change to '" + args[1] + "' of firewall '" + ToUtf8(name) +
-                                     "' could not be written to " + DescribeStore(options) + " (" +
-                                     (lineBreak ? std::string("texts must not hold line breaks")
-                                                : ReportText(report,
-                                                             "the store did not keep it; is the "
-                                                             "folder writable?")) +
-                                     ")");
+        throw Failure(kRefused, "the change to '" + args[1] + "' of firewall '" + ToUtf8(name) +
+                                    "' could not be written to " + DescribeStore(options) + " (" +
+                                    (lineBreak ? std::string("texts must not hold line breaks")
+                                               : ReportText(report,
+                                                            "the store did not keep it; is the "
+                                                            "folder writable?")) +
+                                    ")");
     }
 }
 
@@ -177,7 +177,7 @@ void RunRemove(GlobalOptions& options, const std::string& nameText) {
     if (!FirewallExists(name)) throw Failure(kNotFound, "no firewall '" + ToUtf8(name) + "'");
     RequireWritable(options);
     if (!RemoveFirewall(name))
-        throw Failure(kNotFound, "could not delete all of firewall '" + ToUtf8(name) + "'");
+        throw Failure(kRefused, "could not delete all of firewall '" + ToUtf8(name) + "'");
 }
 
 }  // namespace

@@ -70,23 +70,23 @@ void RunSet(GlobalOptions& options, const GlobalArgs& args) {
                                       "'; its current value, in the same form, is '" +
                                       (before ? ToUtf8(before->value) : std::string()) + "'");
         case GlobalOptionSetResult::kNotSettable:
-            throw Failure(kNotFound, "'" + args.name +
-                                         "' cannot be set from the command line: it is reset "
-                                         "whenever the options load, or has no text form");
+            throw Failure(kRefused, "'" + args.name +
+                                        "' cannot be set from the command line: it is reset "
+                                        "whenever the options load, or has no text form");
     }
     if (options.readOnly) {
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
     }
     {
         VProfileStore store(false);
         VProfileKey key(store.GetRootKey(), kGlobalKeyName);
         if (!key.IsWritable())
-            throw Failure(kNotFound, "'Global' is not writable; nothing was changed");
+            throw Failure(kRefused, "'Global' is not writable; nothing was changed");
     }
     if (!config.Save())
-        throw Failure(kNotFound, "the change to '" + args.name + "' could not be written to " +
-                                     DescribeStore(options) + ": " +
-                                     ReportText(config.GetSaveReport(), "the store refused it"));
+        throw Failure(kRefused, "the change to '" + args.name + "' could not be written to " +
+                                    DescribeStore(options) + ": " +
+                                    ReportText(config.GetSaveReport(), "the store refused it"));
 
     // The store drops what it cannot write when it closes; read the options
     // back so that a lost change is reported rather than passed over.
@@ -97,8 +97,8 @@ void RunSet(GlobalOptions& options, const GlobalArgs& args) {
     const auto wanted = FindText(config, name);
     const auto found = wanted ? FindText(*stored, wanted->name) : std::nullopt;
     if (!wanted || !found || found->value != wanted->value) {
-        throw Failure(kNotFound, "the change to '" + args.name + "' could not be written to " +
-                                     DescribeStore(options));
+        throw Failure(kRefused, "the change to '" + args.name + "' could not be written to " +
+                                    DescribeStore(options));
     }
 }
 

@@ -24,7 +24,11 @@ int main(int argc, char** argv) {
     cli::GlobalOptions options;
     CLI::App app(
         "sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
-        "Exit status: 0 success, 1 absent value or key or a refused change, 2 usage error.\n"
+        "Exit status: 0 success; 1 not found (no such session, folder, key, value, firewall, "
+        "file type or protocol; for check, findings remain); 2 usage error; 3 refused (a name "
+        "in use or not allowed, a read-only store, an entry of the other kind, a text the "
+        "stored form cannot carry, or a write or read the store failed: nothing was changed "
+        "that the message does not name).\n"
         "Give passwords with --password-stdin (set, new, firewall set, secret encode), never "
         "as arguments: other users can read a process's arguments.",
         "sessiondeck");
@@ -40,7 +44,7 @@ int main(int argc, char** argv) {
                    "$XDG_CONFIG_HOME/sessiondeck/registry)");
     app.add_flag("--read-only", options.readOnly,
                  "Open the store read-only: nothing is ever written, and commands that would "
-                 "change it exit 1");
+                 "change it exit 3");
     cli::AddStoreCommands(app, options);
     cli::AddSecretCommands(app, options);
     cli::AddFirewallCommands(app, options);
@@ -69,7 +73,7 @@ int main(int argc, char** argv) {
         return e.code();
     } catch (const std::exception& e) {
         std::cerr << "sessiondeck: " << e.what() << '\n';
-        return cli::kNotFound;
+        return cli::kRefused;
     }
     return cli::kOk;
 }

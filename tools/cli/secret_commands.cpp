@@ -60,11 +60,11 @@ void RunEncode(const std::string& form, const std::string& text) {
         stored = EncodeScrambledString(value);
     } else if (form == "blowfish") {
         stored = VBlowfishString(value, kBlowfishKindCurrent).Encode();
-        if (!stored) throw Failure(kNotFound, "no random bytes are available to encode the text");
+        if (!stored) throw Failure(kRefused, "no random bytes are available to encode the text");
     } else if (form == "capi") {
         VReportMessageParams report;
         stored = EncodeCapiString(value, report);
-        if (!stored) throw Failure(kNotFound, "the text cannot be protected: " + Reason(report));
+        if (!stored) throw Failure(kRefused, "the text cannot be protected: " + Reason(report));
     } else {
         throw Failure(kUsage, "unknown form '" + form + "': use scrambled, blowfish or capi");
     }
@@ -73,7 +73,7 @@ void RunEncode(const std::string& form, const std::string& text) {
     std::string failure;
     const auto back = DecodeAnyForm(*stored, failure);
     if (!back || *back != value)
-        throw Failure(kNotFound,
+        throw Failure(kRefused,
                       "the " + form + " form cannot carry this text; nothing was encoded");
     std::cout << ToUtf8(*stored) << '\n';
 }
@@ -81,7 +81,7 @@ void RunEncode(const std::string& form, const std::string& text) {
 void RunDecode(const std::string& text) {
     std::string failure;
     const auto value = DecodeAnyForm(FromUtf8(text).str(), failure);
-    if (!value) throw Failure(kNotFound, failure);
+    if (!value) throw Failure(kRefused, failure);
     std::cout << ToUtf8(*value) << '\n';
 }
 

@@ -49,8 +49,8 @@ std::string ReadSecretFromStdin(const std::string& what) {
         const ssize_t n = read(STDIN_FILENO, &c, 1);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0)
-            throw Failure(kNotFound, "the " + what + " could not be read from standard input: " +
-                                         std::strerror(errno));
+            throw Failure(kRefused, "the " + what + " could not be read from standard input: " +
+                                        std::strerror(errno));
         if (n == 0) break;
         if (c == '\n') {
             ended = true;
@@ -59,8 +59,8 @@ std::string ReadSecretFromStdin(const std::string& what) {
         line += c;
     }
     if (!ended && line.empty())
-        throw Failure(kNotFound, "--password-stdin: standard input ended before a line with the " +
-                                     what + "; nothing was changed");
+        throw Failure(kRefused, "--password-stdin: standard input ended before a line with the " +
+                                    what + "; nothing was changed");
     if (!line.empty() && line.back() == '\r') line.pop_back();
     return line;
 }

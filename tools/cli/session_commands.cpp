@@ -45,7 +45,7 @@ SessionDatabase Database(const GlobalOptions& options) {
 
 void RequireWritable(const GlobalOptions& options) {
     if (options.readOnly)
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
 }
 
 // A session path as typed: names joined by "\", none of them empty. Trailing
@@ -56,17 +56,17 @@ VUnicodeString ParsePath(const std::string& text) {
     const VUnicodeString path = FromUtf8(trimmed);
     if (path.str().find(u"\\\\") != std::u16string::npos ||
         (!path.IsEmpty() && path.str()[0] == u'\\'))
-        throw Failure(kNotFound, "'" + text + "' is not a session path (an empty name)");
+        throw Failure(kRefused, "'" + text + "' is not a session path (an empty name)");
     return path;
 }
 
 // A name that is about to be created or given, as it will be stored: without leading and
 // trailing blanks (which a file name would keep invisibly), refused when nothing is left.
 VUnicodeString ParseNewName(const VUnicodeString& typed) {
-    if (auto refusal = CheckSessionName(typed.str())) throw Failure(kNotFound, ToUtf8(*refusal));
+    if (auto refusal = CheckSessionName(typed.str())) throw Failure(kRefused, ToUtf8(*refusal));
     const VUnicodeString name = TrimSessionName(typed.str());
     if (name.IsEmpty())
-        throw Failure(kNotFound, "'" + ToUtf8(typed) + "' is no name: it is empty once trimmed");
+        throw Failure(kRefused, "'" + ToUtf8(typed) + "' is no name: it is empty once trimmed");
     return name;
 }
 
@@ -96,12 +96,12 @@ void RequireExisting(const VUnicodeString& path) {
 void RequireFolder(const SessionDatabase& db, const VUnicodeString& path) {
     RequireExisting(path);
     if (!path.IsEmpty() && !db.IsFolder(path))
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a session, not a folder");
+        throw Failure(kRefused, "'" + ToUtf8(path) + "' is a session, not a folder");
 }
 
 void RequireFreeName(const VUnicodeString& folder, const VUnicodeString& name) {
     if (SessionDatabase::IsNameInUse(folder, name))
-        throw Failure(kNotFound, "'" + ToUtf8(name) + "' is already in use.");
+        throw Failure(kRefused, "'" + ToUtf8(name) + "' is already in use.");
 }
 
 using SessionPointer = VUnknownPointer<ISessionConfig>;
@@ -208,7 +208,7 @@ SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& type
         IsDefaultSession(typed) ? VUnicodeString(kDefaultSessionName) : typed;
     if (!IsDefaultSession(path)) RequireExisting(path);
     auto session = SessionPointer::Adopt(db.Lookup(path));
-    if (!session) throw Failure(kNotFound, "'" + ToUtf8(path) + "' is a folder, not a session");
+    if (!session) throw Failure(kRefused, "'" + ToUtf8(path) + "' is a folder, not a session");
     if (const std::string reason = UnreadReason(path); !reason.empty())
         std::cerr << "warning: " << reason << '\n';
     return session;
@@ -299,9 +299,9 @@ void RunList(GlobalOptions& options, const std::string& folderText, bool recursi
     RequireFolder(db, folder);
     if (const int unreadable = ListFolder(options, db, folder, recursive)) {
         std::cout.flush();
-        throw Failure(kNotFound, std::to_string(unreadable) +
-                                     (unreadable == 1 ? " folder" : " folders") +
-                                     " could not be read; the listing is incomplete");
+        throw Failure(kRefused, std::to_string(unreadable) +
+                                    (unreadable == 1 ? " folder" : " folders") +
+                                    " could not be read; the listing is incomplete");
     }
 }
 
@@ -309,7 +309,7 @@ void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString typed = ParsePath(pathText);
-    if (typed.IsEmpty()) throw Failure(kNotFound, "the root folder always exists");
+    if (typed.IsEmpty()) throw Failure(kRefused, "the root folder always exists");
     VUnicodeString parent;
     VUnicodeString name;
     const VUnicodeString path = NewItemPath(typed, parent, name);
@@ -317,8 +317,8 @@ void RunMakeFolder(GlobalOptions& options, const std::string& pathText) {
     RequireFreeName(parent, name);
     RequireWritable(options);
     if (!db.InsertFolder(parent, name, {}, true))
-        throw Failure(kNotFound, "folder '" + ToUtf8(path) + "' could not be created: " +
-                                     WriteFailure(db, "the store refused to create it"));
+        throw Failure(kRefused, "folder '" + ToUtf8(path) + "' could not be created: " +
+                                    WriteFailure(db, "the store refused to create it"));
 }
 
 void RunCopy(GlobalOptions& options, const std::string& pathText, const std::string& targetText) {
@@ -326,7 +326,7 @@ void RunCopy(GlobalOptions& options, const std::string& pathText, const std::str
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
     const VUnicodeString target = ParsePath(targetText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be copied");
+    if (path.IsEmpty()) throw Failure(kRefused, "the root folder cannot be copied");
     RequireExisting(path);
     RequireFolder(db, target);
     RequireWritable(options);
@@ -337,18 +337,18 @@ void RunCopy(GlobalOptions& options, const std::string& pathText, const std::str
     if (db.IsFolder(path)) folders.Add(path);
     for (const VUnicodeString& folder : folders) {
         if (const std::string reason = UnreadableFolderReason(options, folder); !reason.empty())
-            throw Failure(kNotFound, "folder '" + ToUtf8(folder) + "' could not be read (" +
-                                         reason + "); nothing was copied");
+            throw Failure(kRefused, "folder '" + ToUtf8(folder) + "' could not be read (" + reason +
+                                        "); nothing was copied");
     }
     const VUnicodeString copied = db.Copy(path, target, true, {}, true);
     if (copied.IsEmpty()) {
         const bool below = db.IsFolder(path) && (target.EqualsNoCase(path.str()) ||
                                                  target.str().starts_with(path.str() + u"\\"));
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be copied into '" +
-                                     ToUtf8(target) + "' (" +
-                                     (below ? std::string("a folder cannot go below itself")
-                                            : WriteFailure(db, "the store refused the copy")) +
-                                     ")");
+        throw Failure(kRefused, "'" + ToUtf8(path) + "' could not be copied into '" +
+                                    ToUtf8(target) + "' (" +
+                                    (below ? std::string("a folder cannot go below itself")
+                                           : WriteFailure(db, "the store refused the copy")) +
+                                    ")");
     }
     std::cout << ToUtf8(copied) << '\n';
 }
@@ -357,7 +357,7 @@ void RunRename(GlobalOptions& options, const std::string& pathText, const std::s
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be renamed");
+    if (path.IsEmpty()) throw Failure(kRefused, "the root folder cannot be renamed");
     RequireExisting(path);
     const VUnicodeString folder = SessionDatabase::ParentPath(path);
     const VUnicodeString oldName = SessionDatabase::LeafName(path);
@@ -365,8 +365,8 @@ void RunRename(GlobalOptions& options, const std::string& pathText, const std::s
     if (!oldName.EqualsNoCase(newName.str())) RequireFreeName(folder, newName);
     RequireWritable(options);
     if (!db.Rename(folder, oldName, newName))
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be renamed: " +
-                                     WriteFailure(db, "the store refused the rename"));
+        throw Failure(kRefused, "'" + ToUtf8(path) + "' could not be renamed: " +
+                                    WriteFailure(db, "the store refused the rename"));
 }
 
 void RunMove(GlobalOptions& options, const std::string& pathText, const std::string& before,
@@ -374,7 +374,7 @@ void RunMove(GlobalOptions& options, const std::string& pathText, const std::str
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be moved");
+    if (path.IsEmpty()) throw Failure(kRefused, "the root folder cannot be moved");
     if (before.empty() == after.empty())
         throw Failure(kUsage, "give exactly one of --before and --after");
     RequireExisting(path);
@@ -383,25 +383,25 @@ void RunMove(GlobalOptions& options, const std::string& pathText, const std::str
         SessionDatabase::JoinPath(SessionDatabase::ParentPath(path), target);
     RequireExisting(targetPath);
     if (db.IsFolder(targetPath) != db.IsFolder(path))
-        throw Failure(kNotFound, "'" + ToUtf8(target) +
-                                     "' is not of the same kind: folders and sessions are "
-                                     "ordered apart");
+        throw Failure(kRefused, "'" + ToUtf8(target) +
+                                    "' is not of the same kind: folders and sessions are "
+                                    "ordered apart");
     RequireWritable(options);
     if (db.Reorder(path, target, !after.empty()).IsEmpty())
-        throw Failure(kNotFound, "'" + ToUtf8(path) + "' could not be moved: " +
-                                     WriteFailure(db, "the store refused the new order"));
+        throw Failure(kRefused, "'" + ToUtf8(path) + "' could not be moved: " +
+                                    WriteFailure(db, "the store refused the new order"));
 }
 
 void RunRemove(GlobalOptions& options, const std::string& pathText) {
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString path = ParsePath(pathText);
-    if (path.IsEmpty()) throw Failure(kNotFound, "the root folder cannot be removed");
+    if (path.IsEmpty()) throw Failure(kRefused, "the root folder cannot be removed");
     RequireExisting(path);
     RequireWritable(options);
     if (!db.Remove(path))
-        throw Failure(kNotFound, "could not delete all of '" + ToUtf8(path) +
-                                     "': " + WriteFailure(db, "the store refused to delete it"));
+        throw Failure(kRefused, "could not delete all of '" + ToUtf8(path) +
+                                    "': " + WriteFailure(db, "the store refused to delete it"));
 }
 
 void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
@@ -456,7 +456,7 @@ void ApplyConnection(ISessionConfig& session, const std::array<std::string, 4>& 
         config = session.GetTermConnectConfig();
         if (config == nullptr) config = session.GetTransferConnectConfig();
         if (config == nullptr && (!host.empty() || !portText.empty() || !user.empty()))
-            throw Failure(kNotFound, "the default session has no connection; give --protocol");
+            throw Failure(kRefused, "the default session has no connection; give --protocol");
     }
     if (!portText.empty()) {
         std::size_t used = 0;
@@ -498,7 +498,7 @@ void InsertNewSession(const SessionDatabase& db, const VUnicodeString& folder,
     const bool inserted = db.InsertSession(folder, name, &session, {}, true);
     // A store that drops what it cannot write leaves no session behind: look, rather than trust.
     if (!inserted || !SessionDatabase::Exists(path) || db.IsFolder(path))
-        throw Failure(kNotFound,
+        throw Failure(kRefused,
                       "session '" + ToUtf8(path) + "' could not be created: " +
                           WriteFailure(db, "the store did not write it (is the folder writable?)"));
 }
@@ -515,11 +515,11 @@ void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const st
     VReportMessageParams report;
     const SessionPointer session =
         SessionPointer::Adopt(CreateSessionConfig(FromUtf8(url).c_str(), transferType, report));
-    if (!session) throw Failure(kNotFound, DescribeReport(report));
+    if (!session) throw Failure(kRefused, DescribeReport(report));
     if (password) {
         ConnectConfig* transfer = session->GetTransferConnectConfig();
         if (transfer == nullptr)
-            throw Failure(kNotFound, "the session made of '" + url + "' has no connection");
+            throw Failure(kRefused, "the session made of '" + url + "' has no connection");
         transfer->SetPassword(FromUtf8(*password).c_str());
         transfer->SetPasswordValid(!password->empty());
     }
@@ -527,7 +527,7 @@ void RunNewFromUrl(GlobalOptions& options, const std::string& pathText, const st
     VUnicodeString path = ParsePath(pathText);
     if (path.IsEmpty()) {
         const VUnicodeString host = dynamic_cast<SessionConfig&>(*session).HostAddress();
-        if (host.IsEmpty()) throw Failure(kNotFound, "'" + url + "' names no host; give PATH");
+        if (host.IsEmpty()) throw Failure(kRefused, "'" + url + "' names no host; give PATH");
         path = SessionDatabase::GetUniqueSessionName(NameFromHost(host));
     }
     VUnicodeString folder;
@@ -545,7 +545,7 @@ void RunNew(GlobalOptions& options, const std::string& pathText,
     PrepareSessionHost(options);
     const SessionDatabase db = Database(options);
     const VUnicodeString typed = ParsePath(pathText);
-    if (typed.IsEmpty()) throw Failure(kNotFound, "a session needs a name");
+    if (typed.IsEmpty()) throw Failure(kRefused, "a session needs a name");
     VUnicodeString folder;
     VUnicodeString name;
     NewItemPath(typed, folder, name);
@@ -561,7 +561,7 @@ void RunNew(GlobalOptions& options, const std::string& pathText,
         ConnectConfig* config = session->GetTermConnectConfig();
         if (config == nullptr) config = session->GetTransferConnectConfig();
         if (config == nullptr)
-            throw Failure(kNotFound,
+            throw Failure(kRefused,
                           "the session has no connection to take a password; give "
                           "--protocol");
         config->SetPassword(FromUtf8(*password).c_str());
@@ -576,12 +576,12 @@ void RunSet(GlobalOptions& options, const std::array<std::string, 3>& args) {
     const VUnicodeString path = ParsePath(args[0]);
     const SessionPointer session = LoadSession(db, path);
     if (const std::string reason = UnreadReason(path); !reason.empty())
-        throw Failure(kNotFound, reason + "; nothing was changed");
+        throw Failure(kRefused, reason + "; nothing was changed");
     SetSetting(*session, args[1], args[2]);
     RequireWritable(options);
     if (!db.Save(session.Get(), true))
-        throw Failure(kNotFound, "session '" + ToUtf8(path) + "' could not be saved: " +
-                                     WriteFailure(db, "it is read-only") + "; nothing was changed");
+        throw Failure(kRefused, "session '" + ToUtf8(path) + "' could not be saved: " +
+                                    WriteFailure(db, "it is read-only") + "; nothing was changed");
 }
 
 void RunApplyDefault(GlobalOptions& options, const std::string& name, const std::string& value) {
@@ -619,7 +619,7 @@ void RunApplyDefault(GlobalOptions& options, const std::string& name, const std:
         if (tally.failed > 0)
             message = std::to_string(tally.failed) +
                       (tally.failed == 1 ? " session" : " sessions") + " could not be written: ";
-        throw Failure(kNotFound, message + failure);
+        throw Failure(kRefused, message + failure);
     }
 }
 
@@ -666,7 +666,7 @@ void AddSessionCommands(CLI::App& app, GlobalOptions& options) {
         "(implicit) and SFTP; ssh, telnet and the like SFTP) or for a plain host name (reached "
         "with the default session's transfer protocol); PATH then defaults to the host's name, "
         "made unique at the root, and the new path is printed. A URL the library refuses exits "
-        "1 with the report's id (0x%08x) and text. Names are stored without leading and "
+        "3 with the report's id (0x%08x) and text. Names are stored without leading and "
         "trailing blanks. Give a password with --password-stdin, never in the URL: the line "
         "read replaces any password the URL holds (write the URL as sftp://user@host)");
     newCmd->add_option("PATH", created->path, "Session path (required without --url)");

@@ -105,9 +105,9 @@ std::string Describe(const VUnicodeString& key) {
 // than pretend: a read-only store accepts changes and silently drops them.
 void RequireWritable(const GlobalOptions& options, VProfileKey& key, const VUnicodeString& path) {
     if (options.readOnly)
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
     if (!key.IsWritable())
-        throw Failure(kNotFound, Describe(path) + " is not writable; nothing was changed");
+        throw Failure(kRefused, Describe(path) + " is not writable; nothing was changed");
 }
 
 void PrintValueText(const StoredValue& v) {
@@ -195,7 +195,7 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
     }
     if (!accepted) {
         throw Failure(
-            kNotFound,
+            kRefused,
             "the store refused value '" + args.name + "': " +
                 (options.registry.empty()
                      ? "names must not hold '\"', CR or LF, and texts must not hold CR or LF"
@@ -207,8 +207,8 @@ void RunSet(GlobalOptions& options, const SetArgs& args) {
     auto key = OpenKey(check, path);
     StoredValue stored;
     if (!QueryAs(*key, name, kind, stored)) {
-        throw Failure(kNotFound, "the change to '" + args.name + "' in " + Describe(path) +
-                                     " could not be written to " + DescribeStore(options));
+        throw Failure(kRefused, "the change to '" + args.name + "' in " + Describe(path) +
+                                    " could not be written to " + DescribeStore(options));
     }
 }
 
@@ -224,8 +224,8 @@ void RunGet(GlobalOptions& options, const std::string& keyText, const std::strin
     if (!value) throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
     if (kind >= 0) {
         if (value->kind != kind) {
-            throw Failure(kNotFound, "value '" + nameText + "' in " + Describe(path) + " is a " +
-                                         kKindNames[value->kind] + ", not a " + kindText);
+            throw Failure(kRefused, "value '" + nameText + "' in " + Describe(path) + " is a " +
+                                        kKindNames[value->kind] + ", not a " + kindText);
         }
     }
     PrintValueText(*value);
@@ -297,16 +297,16 @@ void RunRemoveValue(GlobalOptions& options, const std::string& keyText,
     if (!tooLarge && !ReadValue(*key, name))
         throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
     if (tooLarge && options.readOnly)
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
     if (!tooLarge) RequireWritable(options, *key, path);
     if (!key->DeleteValue(name.c_str()))
-        throw Failure(kNotFound, "the store refused to delete '" + nameText + "'");
+        throw Failure(kRefused, "the store refused to delete '" + nameText + "'");
     if (!key->Flush()) {
         if (tooLarge && key->GetReport().GetMessageId() == ENOENT)
             throw Failure(kNotFound, "no value '" + nameText + "' in " + Describe(path));
-        throw Failure(kNotFound, "could not remove '" + nameText + "' from " + Describe(path) +
-                                     ": " +
-                                     ToUtf8(VUnicodeString(key->GetReport().GetTextSingleLine())));
+        throw Failure(kRefused, "could not remove '" + nameText + "' from " + Describe(path) +
+                                    ": " +
+                                    ToUtf8(VUnicodeString(key->GetReport().GetTextSingleLine())));
     }
 }
 
@@ -320,9 +320,9 @@ void RunRemoveKey(GlobalOptions& options, const std::string& keyText, const std:
     if (!key->SubKeyExists(name.c_str()))
         throw Failure(kNotFound, "no key '" + nameText + "' in " + Describe(path));
     if (options.readOnly)
-        throw Failure(kNotFound, "the store is open read-only (--read-only); nothing was changed");
+        throw Failure(kRefused, "the store is open read-only (--read-only); nothing was changed");
     if (!key->DeleteSubKey(name.c_str())) {
-        throw Failure(kNotFound, "could not delete all of '" + nameText + "' in " + Describe(path));
+        throw Failure(kRefused, "could not delete all of '" + nameText + "' in " + Describe(path));
     }
 }
 

@@ -23,7 +23,7 @@ void RunParse(GlobalOptions& options, const UrlParseArgs& args) {
     URL url(GetDefaultAnonymousPassword().c_str());
     VReportMessageParams report;
     if (!url.ParseAppUrl(FromUtf8(args.url).c_str(), report)) {
-        throw Failure(kNotFound, DescribeReport(report));
+        throw Failure(kRefused, DescribeReport(report));
     }
 
     bool isDefault = false;
@@ -62,7 +62,7 @@ void AddUrlCommands(CLI::App& app, GlobalOptions& options) {
         "password, object (the path without its leading '/'), transfer_type (-1 none, 1 ASCII, "
         "2 binary). %XX escapes are decoded, one character per escape. Only the schemes "
         "sessions are made from are accepted: ftp, ftps, sftp, ssh, ssh1, ssh2, telnet, rlogin. "
-        "Exit status 1 for a URL the library refuses, with the report's id (0x%08x) and text "
+        "Exit status 3 for a URL the library refuses, with the report's id (0x%08x) and text "
         "on standard error.");
     parse->add_option("URL", args->url, "The URL, e.g. ssh2://user@host:2222/dir")->required();
     parse->add_flag("--json", args->json, "Print one JSON object with the same names instead");
