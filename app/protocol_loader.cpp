@@ -136,109 +136,137 @@ void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, Product prod
     }
 }
 
-// Loads built-in row `rowIndex` for `product` from `folder` (null: register
-// "None" for the product). True when a row was added; its index goes to
-// `addedRow`.
-bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, Product product, VAppFnTable& fns,
-                     int& addedRow, bool& exitApplication, bool& offerDownload) {
-    addedRow = -1;
-    exitApplication = false;
+// Adds the "None" row of `product`, which an integrated host shows beside
+// the protocols of each side.
+void AddNoneRow(Product product) {
     ConnectProtocolTableElement element;
-    ConnectProtocolTable& table = GetConnectProtocolTable();
-
-    if (!folder) {
-        element.protocolName = ConnectConfigPtr::kNoneProtocol;
-        element.Create = &NoneConfig::Create;
-        element.productId = ProductId(product);
-        addedRow = table.Add(element);
-        return true;
-    }
-
-    const BuiltinProtocolRow& row = kBuiltinRows[rowIndex];
-    element.dllPath = JoinFolder(*folder, row.moduleFile);
-    element.protocolName = row.protocolName;
+    element.protocolName = ConnectConfigPtr::kNoneProtocol;
+    element.Create = &NoneConfig::Create;
     element.productId = ProductId(product);
+    GetConnectProtocolTable().Add(element);
+}
 
+// Whether this installation offers the row's protocol at all: a FIPS
+// installation leaves out the protocols it must not offer, and SSH1 is
+// offered only where the protocol folder holds "SSH1.enable".
+bool IsRowOffered(const BuiltinProtocolRow& row, const VUnicodeString& folder) {
+    const VUnicodeString name(row.protocolName);
     if (GetPolicyBool(u"Enable FIPS Mode", false)) {
-        for (const char16_t* name : kNonFipsProtocols) {
-            if (element.protocolName == name) return false;
+        for (const char16_t* excluded : kNonFipsProtocols) {
+            if (name == excluded) return false;
         }
     }
-    if (element.protocolName == u"SSH1" &&
-        !platform::GetFileStatus(NativePath(JoinFolder(*folder, u"SSH1.enable"))).exists)
-        return false;
+    return name != u"SSH1" ||
+           platform::GetFileStatus(NativePath(JoinFolder(folder, u"SSH1.enable"))).exists;
+}
 
-    VReportMessageParams moduleReport;
-    VDynamicLibrary library;
+// What loading one module came to: 0 when `element` is filled and `library`
+// holds the module, else the message id of the failure.
+struct ModuleLoad {
     uint32_t status = 0;
+    // The interface version the module answered; null when it was not asked.
     const VGuid* moduleGuid = nullptr;
+    // The module's own report when its LoadProtocol refused the row.
+    VReportMessageParams moduleReport;
+};
+
+// Opens the element's module, checks its interface version and has it fill
+// the element. Nothing a module throws crosses into the host.
+ModuleLoad LoadRowModule(VAppFnTable& fns, const BuiltinProtocolRow& row,
+                         ConnectProtocolTableElement& element, VDynamicLibrary& library) {
+    ModuleLoad load;
     try {
-        if (!(element.moduleHandle && element.GetProtocolGuid)) {
-            const platform::FileStatus file = platform::GetFileStatus(NativePath(element.dllPath));
-            if (element.dllPath.IsEmpty() || !file.exists || file.isFolder) {
-                status = kMsgDllDoesNotExist;
-            } else {
-                std::string error;
-                if (!library.Open(NativePath(element.dllPath), error)) {
-                    status = kMsgDllEntryPointFailed;
-                } else {
-                    element.GetProtocolGuid = reinterpret_cast<GetProtocolGuidFunction>(
-                        library.Symbol(kGetProtocolGuidExport, error));
-                    if (!element.GetProtocolGuid) status = kMsgDllEntryPointFailed;
-                }
-            }
+        const platform::FileStatus file = platform::GetFileStatus(NativePath(element.dllPath));
+        if (element.dllPath.IsEmpty() || !file.exists || file.isFolder) {
+            load.status = kMsgDllDoesNotExist;
+            return load;
         }
-        if (status == kMsgDllDoesNotExist) return false;
-        if (status == 0) {
-            moduleGuid = element.GetProtocolGuid();
-            if (!moduleGuid || !(*moduleGuid == *row.expectedGuid)) {
-                status = kMsgDllGuidMismatch;
-            } else {
-                std::string error;
-                element.LoadProtocol = reinterpret_cast<LoadProtocolFunction>(
-                    library.Symbol(kLoadProtocolExport, error));
-                if (!element.LoadProtocol) {
-                    status = kMsgDllEntryPointFailed;
-                } else if (!element.LoadProtocol(fns, &element, &moduleReport)) {
-                    status = moduleReport.GetMessageId();
-                    // A module that fails without saying why still fails.
-                    if (status == 0) status = kMsgDllEntryPointFailed;
-                }
-            }
+        std::string error;
+        if (!library.Open(NativePath(element.dllPath), error)) {
+            load.status = kMsgDllEntryPointFailed;
+            return load;
+        }
+        element.GetProtocolGuid = reinterpret_cast<GetProtocolGuidFunction>(
+            library.Symbol(kGetProtocolGuidExport, error));
+        if (!element.GetProtocolGuid) {
+            load.status = kMsgDllEntryPointFailed;
+            return load;
+        }
+        load.moduleGuid = element.GetProtocolGuid();
+        if (!load.moduleGuid || !(*load.moduleGuid == *row.expectedGuid)) {
+            load.status = kMsgDllGuidMismatch;
+            return load;
+        }
+        element.LoadProtocol =
+            reinterpret_cast<LoadProtocolFunction>(library.Symbol(kLoadProtocolExport, error));
+        if (!element.LoadProtocol) {
+            load.status = kMsgDllEntryPointFailed;
+        } else if (!element.LoadProtocol(fns, &element, &load.moduleReport)) {
+            load.status = load.moduleReport.GetMessageId();
+            // A module that fails without saying why still fails.
+            if (load.status == 0) load.status = kMsgDllEntryPointFailed;
         }
     } catch (...) {
-        // Nothing a module throws may cross into the host.
-        status = kMsgDllLoadException;
+        load.status = kMsgDllLoadException;
     }
+    return load;
+}
 
-    if (status == 0) {
-        element.moduleHandle = library.Release();
-        addedRow = table.Add(element);
-    } else {
-        moduleReport.SetMessageId(status);
-        if (offerDownload) {
-            const VUnicodeString rowProduct = GetProductDisplayName(product);
-            if (status == kMsgDllGuidMismatch && rowProduct != HostProductName(fns)) {
-                const VGuid foreignGuid = moduleGuid ? *moduleGuid : *row.expectedGuid;
-                OfferDownload(fns, row, product, element.dllPath, foreignGuid, offerDownload,
-                              exitApplication);
-            } else {
-                VReportMessageParams box(kMsgProtocolDllLoadFailed);
-                box.AddInsert(element.dllPath.c_str());
-                box.AddInsert(rowProduct.c_str());
-                box.AddInsert(element.protocolName.c_str());
-                box.AddInsert(moduleReport.GetText());
-                GetPrompt().ShowMessage(box.GetText(), GetAppName(), VPromptButtons::kOk,
-                                        VPromptIcon::kExclamation);
-            }
-        }
-        // `library` unloads the module as it goes out of scope.
+// Tells the user that a present module could not be loaded: a sibling's
+// module of another version gets the download offer, anything else a message
+// naming the module, the product, the protocol and the reason.
+void ReportRowFailure(VAppFnTable& fns, const BuiltinProtocolRow& row, Product product,
+                      const ConnectProtocolTableElement& element, ModuleLoad& load,
+                      bool& offerDownload, bool& exitApplication) {
+    load.moduleReport.SetMessageId(load.status);
+    const VUnicodeString rowProduct = GetProductDisplayName(product);
+    if (load.status == kMsgDllGuidMismatch && rowProduct != HostProductName(fns)) {
+        const VGuid foreignGuid = load.moduleGuid ? *load.moduleGuid : *row.expectedGuid;
+        OfferDownload(fns, row, product, element.dllPath, foreignGuid, offerDownload,
+                      exitApplication);
+        return;
     }
+    VReportMessageParams box(kMsgProtocolDllLoadFailed);
+    box.AddInsert(element.dllPath.c_str());
+    box.AddInsert(rowProduct.c_str());
+    box.AddInsert(element.protocolName.c_str());
+    box.AddInsert(load.moduleReport.GetText());
+    GetPrompt().ShowMessage(box.GetText(), GetAppName(), VPromptButtons::kOk,
+                            VPromptIcon::kExclamation);
+}
 
-    if (addedRow >= 0 &&
-        (element.protocolName.EqualsNoCase(u"SSH2") || element.protocolName.EqualsNoCase(u"SFTP")))
+// Adds a loaded row to the table, keeping its module loaded; the last "SSH2"
+// or "SFTP" row added provides the global options' SSH pages.
+void AddLoadedRow(ConnectProtocolTableElement& element, VDynamicLibrary& library) {
+    element.moduleHandle = library.Release();
+    GetConnectProtocolTable().Add(element);
+    if (element.protocolName.EqualsNoCase(u"SSH2") || element.protocolName.EqualsNoCase(u"SFTP"))
         SetGlobalPagesHook(element.globalPages);
-    return addedRow >= 0;
+}
+
+// Loads built-in row `rowIndex` for `product` from `folder`. True when a row
+// was added. A missing module is passed over in silence; any other failure is
+// reported when `offerDownload` allows, and may ask the host to end.
+bool LoadProtocolRow(const VUnicodeString& folder, int rowIndex, Product product, VAppFnTable& fns,
+                     bool& exitApplication, bool& offerDownload) {
+    exitApplication = false;
+    const BuiltinProtocolRow& row = kBuiltinRows[rowIndex];
+    if (!IsRowOffered(row, folder)) return false;
+
+    ConnectProtocolTableElement element;
+    element.dllPath = JoinFolder(folder, row.moduleFile);
+    element.protocolName = row.protocolName;
+    element.productId = ProductId(product);
+    VDynamicLibrary library;
+    ModuleLoad load = LoadRowModule(fns, row, element, library);
+    if (load.status == 0) {
+        AddLoadedRow(element, library);
+        return true;
+    }
+    if (load.status != kMsgDllDoesNotExist && offerDownload)
+        ReportRowFailure(fns, row, product, element, load, offerDownload, exitApplication);
+    // `library` unloads the module as it goes out of scope.
+    return false;
 }
 
 // Loads every built-in row of `product`; LoadProductConnectionProtocolDlls's work.
@@ -250,10 +278,9 @@ int LoadProductRows(Product product, const char16_t* folder, VAppFnTable& fns,
     for (int i = 0; i < static_cast<int>(std::size(kBuiltinRows)); ++i) {
         const uint64_t started = CurrentFileTime();
         if (kBuiltinRows[i].product != product) continue;
-        int addedRow = -1;
         bool exitApplication = false;
         const bool added =
-            LoadProtocolRow(&folderText, i, product, fns, addedRow, exitApplication, offerDownload);
+            LoadProtocolRow(folderText, i, product, fns, exitApplication, offerDownload);
         if (exitApplication) {
             report = VReportMessageParams(kMsgExitApplication);
             return 0;
@@ -326,11 +353,7 @@ bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t*
     }
 
     if (LoadProductRows(sibling, folder, fns, progress, offerDownload, report) > 0) {
-        for (Product side : {product, sibling}) {
-            int addedRow = -1;
-            bool exitApplication = false;
-            LoadProtocolRow(nullptr, -1, side, fns, addedRow, exitApplication, offerDownload);
-        }
+        for (Product side : {product, sibling}) AddNoneRow(side);
         return true;
     }
     if (report.GetMessageId() == kMsgExitApplication) return false;
