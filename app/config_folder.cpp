@@ -142,8 +142,9 @@ VUnicodeString GetAppConfigPathAlpha() {
 
 VUnicodeString GetAppConfigPathUnderExe(const char16_t* exeFolder) {
     const VUnicodeString config = Join(VUnicodeString(exeFolder), u"Config");
-    // The folder backend writes the key "Global" as "Global.ini", and store names compare
-    // without case: a folder the library filled itself must count, whatever case the file has.
+    // The folder backend writes the key "Global" as "Global.ini"; a folder copied through a
+    // file system that ignores case may spell it otherwise, and still counts as one the
+    // library filled, whatever case the file has.
     std::vector<platform::FolderEntry> entries;
     if (!platform::ListFolder(Native(config), entries)) return {};
     for (const platform::FolderEntry& entry : entries) {

@@ -63,8 +63,10 @@ private:
 // closes it.
 
 // The stored bars' names in the store's value order, with "Default" appended
-// when no bar has that name (compared without regard to case, as the store
-// compares names).
+// when no bar has that name. The name is compared without regard to case, so
+// that a bar stored as "default" is not listed beside a second "Default" that
+// the registry store would read as the same value (the INI store compares
+// names exactly).
 SESSIONDECK_API VStringArray GetButtonBarNames(VProfileStoreFactory* factory = nullptr);
 // A new bar (one reference, the caller's) loaded from the store; a bar that
 // is not stored comes back with ten empty buttons.

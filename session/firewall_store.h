@@ -54,8 +54,10 @@ SESSIONDECK_API bool RemoveFirewall(const VUnicodeString& name,
 // The firewall properties dialog's check of a name the user typed: why the
 // trimmed name cannot be used, or null when it can. `currentName` is the
 // firewall's name before editing, empty when creating one; another firewall
-// of the name is refused when creating and when the name changes (a change of
-// case alone is no change, since the store compares names without case).
+// of the name is refused when creating and when the name changes. A change of
+// case alone is not checked: the name found would be the firewall's own in a
+// store that compares names without case (the registry), and the INI store,
+// which compares them exactly, has no other firewall of that spelling to find.
 SESSIONDECK_API std::optional<VUnicodeString> ValidateFirewallName(
     std::u16string_view name, std::u16string_view currentName,
     VProfileStoreFactory* factory = nullptr);

@@ -34,8 +34,10 @@ FirewallPointer LoadExisting(const VUnicodeString& name, bool readOnly) {
     return firewall;
 }
 
-// The member a value name stands for (compared without case, as the store
-// compares names); a usage error listing the names otherwise.
+// The member a value name stands for, found without regard to case so that
+// the user need not type the record's spelling (the member is still saved
+// under its own name: the INI store compares names exactly); a usage error
+// listing the names otherwise.
 int FindMember(const FirewallConfig& firewall, const std::string& text) {
     const VUnicodeString name = FromUtf8(text);
     std::string known;

@@ -214,10 +214,13 @@ SessionPointer LoadSession(const SessionDatabase& db, const VUnicodeString& type
     return session;
 }
 
-// Sets the setting of that value name (compared without case, as the store
-// compares names) from its text form. Both connections keep the host and the user under the same
-// value names, and the side saved last writes its own: a value name is set in every setting that
-// has it, or the other side would write the old value back over the new one.
+// Sets the setting of that value name from its text form. The name is found
+// without regard to case, so that the user need not type the record's
+// spelling; the setting is still saved under its own name, since the INI store
+// compares names exactly. Both connections keep the host and the user under
+// the same value names, and the side saved last writes its own: a value name
+// is set in every setting that has it, or the other side would write the old
+// value back over the new one.
 void SetSetting(ISessionConfig& session, const std::string& nameText, const std::string& text) {
     const VUnicodeString name = FromUtf8(nameText);
     const VUnicodeString value = FromUtf8(text);
