@@ -70,7 +70,8 @@ public:
     // The identity of the regular file at `path`, or nullopt.
     std::optional<FileIdentity> Identity(std::string_view path);
     // The entries of the folder at `path` ("" for the root), "." and ".."
-    // left out.
+    // left out. 0, or the errno of a folder that could not be listed whole
+    // (ENOENT when there is none); `entries` is then empty.
     int List(std::string_view path, std::vector<StoreEntry>& entries);
 
     struct ReplaceOptions {

@@ -2,6 +2,7 @@
 #include "profile/ini_store.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 #include <unordered_set>
 
@@ -37,7 +38,12 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
         // Links, FIFOs, devices and sockets are never listed: the store does
         // not follow or open them (`sessiondeck check` reports them).
         std::vector<platform::StoreEntry> entries;
-        key.m_folder->List(key.RelativePath(), entries);
+        // A key without a folder (a session, kept in its value file alone)
+        // has no sub-keys. Any other failure lists nothing, and the key's
+        // report says why: through the store an unreadable folder would
+        // otherwise look empty, and a listing or a copy would pass over it.
+        const int error = key.m_folder->List(key.RelativePath(), entries);
+        if (error != 0 && error != ENOENT && error != ENOTDIR) key.Fail(error);
         std::unordered_set<std::u16string> taken;
         for (const platform::StoreEntry& entry : entries) {
             if (entry.kind != platform::EntryKind::kFolder) continue;

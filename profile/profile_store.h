@@ -65,7 +65,9 @@ public:
     // with SubKeyExists on the parent.
     virtual VProfilePrivateKey* OpenSubKey(const char16_t* name,
                                            const VSecurityDescriptor* descriptor) = 0;
-    // values true: value names; false: sub-key names. Owned by the caller.
+    // values true: value names; false: sub-key names. Owned by the caller. A
+    // key whose sub-keys could not be listed lists none, and GetReport() holds
+    // the failure (a system error code, e.g. EACCES).
     virtual VProfilePrivateKeyIterator* CreateIterator(bool values) = 0;
     // Reads the key's values now, for a caller about to read them anyway, so
     // that a backend need not look the key up twice. By default nothing.

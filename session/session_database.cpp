@@ -192,7 +192,17 @@ ProfileFolderData::ProfileFolderData(VProfileKey& folderKey, int flag) : m_flag(
     std::vector<std::u16string> sessionNames;
     std::vector<std::u16string> folderNames;
     {
+        // The key's report tells whether the listing failed; what it held
+        // before is given back when it did not.
+        const VReportMessageParams earlier = folderKey.GetReport();
+        folderKey.GetReport() = VReportMessageParams();
         VProfileKeyIterator it(folderKey, false);
+        if (folderKey.GetReport().GetMessageId() != 0) {
+            m_listed = false;
+            m_report = folderKey.GetReport();
+        } else {
+            folderKey.GetReport() = earlier;
+        }
         VUnicodeString name;
         while (it.Next(name)) {
             if (IsHiddenChild(name.str())) continue;
@@ -207,7 +217,7 @@ ProfileFolderData::ProfileFolderData(VProfileKey& folderKey, int flag) : m_flag(
     }
     const bool sessionsChanged = Reconcile(sessionList.Get().str(), sessionNames, m_sessions);
     const bool foldersChanged = Reconcile(folderList.Get().str(), folderNames, m_folders);
-    if ((sessionsChanged || foldersChanged) && !(m_flag & kSessionDatabaseReadOnly))
+    if ((sessionsChanged || foldersChanged) && m_listed && !(m_flag & kSessionDatabaseReadOnly))
         Write(folderKey);
 }
 
@@ -313,13 +323,17 @@ void SessionDatabase::EnumAllSessions(SessionEnumCallback callback, void* contex
 void SessionDatabase::GetSessionList(const VUnicodeString& folder, VStringArray& out) const {
     VProfileStore store(IsReadOnly());
     VProfileKey key(store.GetRootKey(), KeyPath(folder));
-    out = ProfileFolderData(key, m_flag).Sessions();
+    ProfileFolderData order(key, m_flag);
+    m_report = order.IsListed() ? VReportMessageParams() : order.GetReport();
+    out = order.Sessions();
 }
 
 void SessionDatabase::GetFolderList(const VUnicodeString& folder, VStringArray& out) const {
     VProfileStore store(IsReadOnly());
     VProfileKey key(store.GetRootKey(), KeyPath(folder));
-    out = ProfileFolderData(key, m_flag).Folders();
+    ProfileFolderData order(key, m_flag);
+    m_report = order.IsListed() ? VReportMessageParams() : order.GetReport();
+    out = order.Folders();
 }
 
 bool SessionDatabase::IsExpanded(const VUnicodeString& path) const {

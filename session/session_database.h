@@ -46,7 +46,9 @@ class SESSIONDECK_API ProfileFolderData : public VProfileRecord<ProfileFolderDat
 public:
     // Gathers the children of `folderKey`, loads "__FolderData__" and
     // reconciles both lists; a list that changed is written back unless `flag`
-    // holds kSessionDatabaseReadOnly.
+    // holds kSessionDatabaseReadOnly. When the store could not list the
+    // folder, both lists are empty, nothing is written back (the record would
+    // lose every name), and GetReport() says why.
     ProfileFolderData(VProfileKey& folderKey, int flag);
 
     VStringArray& Sessions() { return m_sessions; }
@@ -58,6 +60,8 @@ public:
     // (GetReport says why).
     bool Write(VProfileKey& folderKey);
     const VReportMessageParams& GetReport() const { return m_report; }
+    // False when the store could not list the folder's children.
+    bool IsListed() const { return m_listed; }
 
     VProfile2<VUnicodeString, VProfileSz> sessionList;
     VProfile2<VUnicodeString, VProfileSz> folderList;
@@ -71,6 +75,7 @@ private:
     VStringArray m_sessions;
     VStringArray m_folders;
     int m_flag;
+    bool m_listed = true;
     mutable VReportMessageParams m_report;
 };
 
@@ -114,6 +119,10 @@ public:
     bool IsEmpty() const;
 
     static void EnumAllSessions(SessionEnumCallback callback, void* context);
+    // The folder's sessions or sub-folders in their order. A folder the store
+    // could not list gives an empty list, and GetReport() then holds the
+    // system error code (EACCES...) with its text; else GetReport() is clear,
+    // so that a caller can tell an unreadable folder from an empty one.
     void GetSessionList(const VUnicodeString& folder, VStringArray& out) const;
     void GetFolderList(const VUnicodeString& folder, VStringArray& out) const;
     bool IsExpanded(const VUnicodeString& path) const;

@@ -1,8 +1,12 @@
 // The session tree on real configuration folders: order records, copy, rename, reorder, removal,
 // unique names and the apply-to-all walk with read-only session files.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "profile/ini_store.h"
@@ -363,4 +367,74 @@ TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
     EXPECT_EQ(ReadFileBytes(drive / "login.txt"), "first");
     EXPECT_EQ(ReadFileBytes(drive / "login (2).txt"), "second");
     EXPECT_EQ(ReadFileBytes(dir / "home/login.txt"), "first");
+}
+
+namespace {
+
+// Hands the tree under `top` to `uid`, so that a child running as that user
+// is bound by the modes the test sets, as the owner.
+void ChownTree(const std::filesystem::path& top, uid_t uid) {
+    ASSERT_EQ(::lchown(top.c_str(), uid, uid), 0);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(top))
+        ASSERT_EQ(::lchown(entry.path().c_str(), uid, uid), 0) << entry.path();
+}
+
+// Runs `check` in a child process, as the unprivileged user when the test
+// runs as root (root lists any folder whatever its mode), and returns its
+// exit status: 0 when every expectation held, else the number of the first
+// that failed.
+int RunAsOwner(const std::function<int()>& check) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
+        ::_exit(check());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace
+
+// A folder the store cannot list is reported, not taken for an empty one, and
+// its order record is never rewritten from the empty listing.
+TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
+    MakeSession(u"Lab\\s1");
+    MakeSession(u"Lab\\s2");
+    MakeSession(u"top");
+    SetOrder(u"Lab", u"s2:s1", u"");
+    ASSERT_EQ(Sessions(u"Lab"), u"s2|s1|");
+    const std::filesystem::path lab = dir / "Config/Sessions/Lab";
+    if (::geteuid() == 0) {
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        ChownTree(dir / "Config", 65534);
+    }
+
+    // Mode 000: nothing below can be reached. Mode 0300: the order record can
+    // be read and written, but the folder cannot be listed.
+    for (const auto mode : {std::filesystem::perms::none, std::filesystem::perms::owner_write |
+                                                              std::filesystem::perms::owner_exec}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        std::filesystem::permissions(lab, mode);
+        const int failed = RunAsOwner([&] {
+            VStringArray out;
+            db.GetSessionList(VUnicodeString(u"Lab"), out);
+            if (db.GetReport().GetMessageId() != EACCES) return 1;
+            if (!out.IsEmpty()) return 2;
+            db.GetFolderList(VUnicodeString(u"Lab"), out);
+            if (db.GetReport().GetMessageId() != EACCES) return 3;
+            if (!out.IsEmpty()) return 4;
+            // A folder that lists clears the report.
+            db.GetFolderList(VUnicodeString(), out);
+            if (db.GetReport().GetMessageId() != 0) return 5;
+            if (out.GetSize() != 1 || out[0] != u"Lab") return 6;
+            return 0;
+        });
+        EXPECT_EQ(failed, 0);
+        std::filesystem::permissions(lab, std::filesystem::perms::owner_all);
+        EXPECT_EQ(Stored(u"Sessions\\Lab\\__FolderData__", u"Session List"), u"s2:s1");
+    }
+    EXPECT_EQ(Sessions(u"Lab"), u"s2|s1|");
 }

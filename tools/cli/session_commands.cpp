@@ -8,7 +8,6 @@
 #include <cerrno>
 
 #include <cstdio>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -251,44 +250,36 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
         throw Failure(kUsage, "no session value '" + nameText + "' (see 'sessiondeck show PATH')");
 }
 
-// Why a folder of a configuration folder cannot be listed (the system's text), or empty when it
-// can. A folder the store cannot list looks empty through the store, so without this a listing
-// or a copy would pass over everything in it without a word. The registry store lists what it
-// holds.
-std::string UnreadableFolderReason(const GlobalOptions& options, const VUnicodeString& folder) {
-    if (!options.registry.empty() || options.configFolder.empty()) return {};
-    std::string native = options.configFolder + "/" + ToUtf8(SessionDatabase::KeyPath(folder));
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
-    std::error_code error;
-    std::filesystem::directory_iterator listing(native, error);
-    if (!error || error == std::errc::no_such_file_or_directory ||
-        error == std::errc::not_a_directory)
-        return {};
-    return error.message();
+// Why the store could not list the folder (the system's text), or empty when it could. A folder
+// the store cannot list has no children through it, so without this a listing or a copy would
+// pass over everything in it without a word.
+std::string UnreadableFolderReason(const SessionDatabase& db, const VUnicodeString& folder) {
+    VStringArray children;
+    db.GetFolderList(folder, children);
+    if (db.GetReport().GetMessageId() == 0) return {};
+    return ReportText(db.GetReport(), "the store could not list it");
 }
 
 // ---- the commands ------------------------------------------------------------
 
 // Prints the folder's children; returns how many folders (this one or below) could not be read,
 // each named on standard error.
-int ListFolder(const GlobalOptions& options, const SessionDatabase& db,
-               const VUnicodeString& folder, bool recursive) {
+int ListFolder(const SessionDatabase& db, const VUnicodeString& folder, bool recursive) {
     int unreadable = 0;
-    if (const std::string reason = UnreadableFolderReason(options, folder); !reason.empty()) {
-        std::cerr << "warning: folder '" << (folder.IsEmpty() ? "" : ToUtf8(folder))
-                  << "' could not be read (" << reason << "); its contents are not listed\n";
-        ++unreadable;
-    }
     VStringArray folders;
     VStringArray sessions;
     db.GetFolderList(folder, folders);
+    if (db.GetReport().GetMessageId() != 0) {
+        std::cerr << "warning: folder '" << ToUtf8(folder) << "' could not be read ("
+                  << ReportText(db.GetReport(), "the store could not list it")
+                  << "); its contents are not listed\n";
+        ++unreadable;
+    }
     db.GetSessionList(folder, sessions);
     for (const VUnicodeString& name : folders) {
         const VUnicodeString path = SessionDatabase::JoinPath(folder, name);
         std::cout << ToUtf8(recursive ? path : name) << "\\\n";
-        if (recursive) unreadable += ListFolder(options, db, path, true);
+        if (recursive) unreadable += ListFolder(db, path, true);
     }
     for (const VUnicodeString& name : sessions)
         std::cout << ToUtf8(recursive ? SessionDatabase::JoinPath(folder, name) : name) << '\n';
@@ -300,7 +291,7 @@ void RunList(GlobalOptions& options, const std::string& folderText, bool recursi
     const SessionDatabase db = Database(options);
     const VUnicodeString folder = ParsePath(folderText);
     RequireFolder(db, folder);
-    if (const int unreadable = ListFolder(options, db, folder, recursive)) {
+    if (const int unreadable = ListFolder(db, folder, recursive)) {
         std::cout.flush();
         throw Failure(kRefused, std::to_string(unreadable) +
                                     (unreadable == 1 ? " folder" : " folders") +
@@ -339,7 +330,7 @@ void RunCopy(GlobalOptions& options, const std::string& pathText, const std::str
     db.ExpandPaths(VStringArray{path}, sessions, folders);
     if (db.IsFolder(path)) folders.Add(path);
     for (const VUnicodeString& folder : folders) {
-        if (const std::string reason = UnreadableFolderReason(options, folder); !reason.empty())
+        if (const std::string reason = UnreadableFolderReason(db, folder); !reason.empty())
             throw Failure(kRefused, "folder '" + ToUtf8(folder) + "' could not be read (" + reason +
                                         "); nothing was copied");
     }
