@@ -397,8 +397,8 @@ int RunAsOwner(const std::function<int()>& check) {
 
 }  // namespace
 
-// A folder the store cannot list is reported, not taken for an empty one, and
-// its order record is never rewritten from the empty listing.
+// A folder the store cannot list is reported, not taken for an empty one, the
+// report clears once a folder lists again, and the folder's order survives.
 TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
     MakeSession(u"Lab\\s1");
     MakeSession(u"Lab\\s2");
@@ -412,8 +412,8 @@ TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
         ChownTree(dir / "Config", 65534);
     }
 
-    // Mode 000: nothing below can be reached. Mode 0300: the order record can
-    // be read and written, but the folder cannot be listed.
+    // Mode 000: nothing below can be reached. Mode 0300: what is below can be
+    // reached by name, but the folder cannot be listed.
     for (const auto mode : {std::filesystem::perms::none, std::filesystem::perms::owner_write |
                                                               std::filesystem::perms::owner_exec}) {
         SCOPED_TRACE(static_cast<int>(mode));
