@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/export.h"
+
 // The SQLite handles are only named here, so that a host including the store's
 // headers needs no SQLite header; registry_hive.cpp includes the real one.
 struct sqlite3;
@@ -57,7 +59,7 @@ inline constexpr uint32_t kDatatypeMismatch = 1629;
 // same hive file.
 //
 // Used by one thread at a time, as every store handle is.
-class VRegistryHive {
+class SESSIONDECK_API VRegistryHive {
 public:
     using KeyId = int64_t;
     static constexpr KeyId kNoKey = 0;
