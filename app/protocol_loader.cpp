@@ -49,6 +49,7 @@ struct LoaderState {
     std::mutex lock;
     PolicyLookup policy;
     VUnicodeString folder;
+    std::vector<ProtocolLoadFailure> failures;
 };
 
 LoaderState& State() {
@@ -137,6 +138,26 @@ void OfferDownload(VAppFnTable& fns, const BuiltinProtocolRow& row, int productI
     }
 }
 
+// Keeps why a module failed, with the loader's own text, for the host to show.
+void RecordLoadFailure(const ConnectProtocolTableElement& element, uint32_t status,
+                       const std::string& systemText, VReportMessageParams& moduleReport) {
+    ProtocolLoadFailure failure{element.protocolName, element.dllPath, status,
+                                VUnicodeString::FromUtf8(systemText)};
+    if (failure.systemText.IsEmpty()) failure.systemText = moduleReport.GetTextSingleLine();
+    std::lock_guard lock(State().lock);
+    State().failures.push_back(std::move(failure));
+}
+
+// Whether an earlier load filled the table from modules: then loading again
+// would only repeat every row.
+bool TableHoldsLoadedModules() {
+    const ConnectProtocolTable& table = GetConnectProtocolTable();
+    for (int i = 0; i < table.GetSize(); ++i) {
+        if (table[i].moduleHandle) return true;
+    }
+    return false;
+}
+
 // Loads built-in row `rowIndex` for `productId` from `folder` (null: register
 // "None" for the product). True when a row was added; its index goes to
 // `addedRow`.
@@ -172,6 +193,7 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
     VReportMessageParams moduleReport;
     VDynamicLibrary library;
     uint32_t status = 0;
+    std::string systemText;  // the loader's own explanation, kept for the host
     const VGuid* moduleGuid = nullptr;
     try {
         if (!(element.moduleHandle && element.GetProtocolGuid)) {
@@ -179,12 +201,11 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
             if (element.dllPath.IsEmpty() || !file.exists || file.isFolder) {
                 status = kMsgDllDoesNotExist;
             } else {
-                std::string error;
-                if (!library.Open(NativePath(element.dllPath), error)) {
+                if (!library.Open(NativePath(element.dllPath), systemText)) {
                     status = kMsgDllEntryPointFailed;
                 } else {
                     element.GetProtocolGuid = reinterpret_cast<GetProtocolGuidFunction>(
-                        library.Symbol(kGetProtocolGuidExport, error));
+                        library.Symbol(kGetProtocolGuidExport, systemText));
                     if (!element.GetProtocolGuid) status = kMsgDllEntryPointFailed;
                 }
             }
@@ -195,9 +216,8 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
             if (!moduleGuid || !(*moduleGuid == *row.expectedGuid)) {
                 status = kMsgDllGuidMismatch;
             } else {
-                std::string error;
                 element.LoadProtocol = reinterpret_cast<LoadProtocolFunction>(
-                    library.Symbol(kLoadProtocolExport, error));
+                    library.Symbol(kLoadProtocolExport, systemText));
                 if (!element.LoadProtocol) {
                     status = kMsgDllEntryPointFailed;
                 } else if (!element.LoadProtocol(fns, &element, &moduleReport)) {
@@ -217,6 +237,7 @@ bool LoadProtocolRow(const VUnicodeString* folder, int rowIndex, int productId, 
         addedRow = table.Add(element);
     } else {
         moduleReport.SetMessageId(status);
+        RecordLoadFailure(element, status, systemText, moduleReport);
         if (offerDownload) {
             const VUnicodeString rowProduct = GetProductDisplayName(productId);
             if (status == kMsgDllGuidMismatch && rowProduct != HostProductName(fns)) {
@@ -263,6 +284,11 @@ bool GetPolicyBool(std::u16string_view name, bool defaultValue) {
     return value.value_or(defaultValue);
 }
 
+std::vector<ProtocolLoadFailure> GetProtocolLoadFailures() {
+    std::lock_guard lock(State().lock);
+    return State().failures;
+}
+
 VUnicodeString GetProtocolFolder() {
     std::lock_guard lock(State().lock);
     return State().folder;
@@ -297,15 +323,28 @@ int LoadProductConnectionProtocolDlls(int productId, const char16_t* folder, VAp
     report = VReportMessageParams(kMsgNoProtocolDlls);
     report.AddInsert(folderText.c_str());
     report.AddInsert(GetAppName().c_str());
+    // The text names only the folder; the third insert says, module by
+    // module, what the system answered, for a host that shows details.
+    VUnicodeString details;
+    for (const ProtocolLoadFailure& failure : GetProtocolLoadFailures()) {
+        if (failure.protocolName.IsEmpty() || failure.systemText.IsEmpty()) continue;
+        details += failure.modulePath + u": " + failure.systemText + u"\r\n";
+    }
+    report.AddInsert(details.c_str());
     return 0;
 }
 
 bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t* folder,
                                 ProtocolProgressFunction progress, bool& offerDownload,
                                 VReportMessageParams& report) {
+    if (TableHoldsLoadedModules()) {
+        report = VReportMessageParams();
+        return true;
+    }
     {
         std::lock_guard lock(State().lock);
         State().folder = VUnicodeString(folder);
+        State().failures.clear();
     }
     if (LoadProductConnectionProtocolDlls(productId, folder, fns, progress, offerDownload,
                                           report) == 0)
