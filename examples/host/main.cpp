@@ -37,11 +37,11 @@ void PrintTree(const SessionDatabase& db, const VUnicodeString& folder, int dept
     VStringArray folders, sessions;
     db.GetFolderList(folder, folders);
     db.GetSessionList(folder, sessions);
-    for (int i = 0; i < folders.GetSize(); ++i) {
+    for (size_t i = 0; i < folders.GetSize(); ++i) {
         std::printf("%*s[%s]\n", depth * 2, "", folders[i].ToUtf8().c_str());
         PrintTree(db, SessionDatabase::JoinPath(folder, folders[i]), depth + 1);
     }
-    for (int i = 0; i < sessions.GetSize(); ++i)
+    for (size_t i = 0; i < sessions.GetSize(); ++i)
         std::printf("%*s%s\n", depth * 2, "", sessions[i].ToUtf8().c_str());
 }
 
