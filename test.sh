@@ -21,5 +21,13 @@ for preset in default asan; do
   ctest --preset "$preset" -j "$jobs"
 done
 
+# The installed package, as a host developer meets it: only what the install
+# needs is built, then the example host is built against it both ways.
+echo "== release: install and build the example host against it"
+cmake --preset release >/dev/null
+cmake --build --preset release -j "$jobs" --target SessionDeck60U protocol_modules sessiondeck \
+  sd_public_headers
+./scripts/check-install.sh build/release
+
 echo "== fuzz: ${fuzz_seconds} s per target"
 FUZZ_SEED=${FUZZ_SEED:-1} ./fuzz/run.sh "$fuzz_seconds"

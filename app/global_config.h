@@ -33,10 +33,10 @@ inline constexpr char16_t kGlobalKeyName[] = u"Global";
 // nothing.
 template <class Owner, class Setting, class Default, bool Persisted>
 struct GlobalOptionEntry : VProfileMember<Owner, Setting, Default> {
-    constexpr GlobalOptionEntry(Setting Owner::*member, const char16_t* name,
-                                const char16_t* transferName, Default defaultValue)
-        : VProfileMember<Owner, Setting, Default>(member, name, defaultValue),
-          transferName(transferName) {}
+    constexpr GlobalOptionEntry(Setting Owner::*memberPointer, const char16_t* valueName,
+                                const char16_t* transferValueName, Default defaultFor)
+        : VProfileMember<Owner, Setting, Default>(memberPointer, valueName, defaultFor),
+          transferName(transferValueName) {}
 
     static constexpr bool kPersisted = Persisted;
     const char16_t* transferName;  // null: both hosts use `name`

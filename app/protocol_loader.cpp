@@ -48,6 +48,7 @@ struct LoaderState {
     std::mutex lock;
     PolicyLookup policy;
     VUnicodeString folder;
+    std::vector<ProtocolLoadFailure> failures;
 };
 
 LoaderState& State() {
@@ -146,6 +147,26 @@ void AddNoneRow(Product product) {
     GetConnectProtocolTable().Add(element);
 }
 
+// Keeps why a module failed, with the loader's own text, for the host to show.
+void RecordLoadFailure(const ConnectProtocolTableElement& element, uint32_t status,
+                       const std::string& systemText, VReportMessageParams& moduleReport) {
+    ProtocolLoadFailure failure{element.protocolName, element.dllPath, status,
+                                VUnicodeString::FromUtf8(systemText)};
+    if (failure.systemText.IsEmpty()) failure.systemText = moduleReport.GetTextSingleLine();
+    std::lock_guard lock(State().lock);
+    State().failures.push_back(std::move(failure));
+}
+
+// Whether an earlier load filled the table from modules: then loading again
+// would only repeat every row.
+bool TableHoldsLoadedModules() {
+    const ConnectProtocolTable& table = GetConnectProtocolTable();
+    for (int i = 0; i < table.GetSize(); ++i) {
+        if (table[i].moduleHandle) return true;
+    }
+    return false;
+}
+
 // Whether this installation offers the row's protocol at all: a FIPS
 // installation leaves out the protocols it must not offer, and SSH1 is
 // offered only where the protocol folder holds "SSH1.enable".
@@ -166,6 +187,8 @@ struct ModuleLoad {
     uint32_t status = 0;
     // The interface version the module answered; null when it was not asked.
     const VGuid* moduleGuid = nullptr;
+    // The loader's own explanation (dlerror), kept for the host.
+    std::string systemText;
     // The module's own report when its LoadProtocol refused the row.
     VReportMessageParams moduleReport;
 };
@@ -181,13 +204,12 @@ ModuleLoad LoadRowModule(VAppFnTable& fns, const BuiltinProtocolRow& row,
             load.status = kMsgDllDoesNotExist;
             return load;
         }
-        std::string error;
-        if (!library.Open(NativePath(element.dllPath), error)) {
+        if (!library.Open(NativePath(element.dllPath), load.systemText)) {
             load.status = kMsgDllEntryPointFailed;
             return load;
         }
         element.GetProtocolGuid = reinterpret_cast<GetProtocolGuidFunction>(
-            library.Symbol(kGetProtocolGuidExport, error));
+            library.Symbol(kGetProtocolGuidExport, load.systemText));
         if (!element.GetProtocolGuid) {
             load.status = kMsgDllEntryPointFailed;
             return load;
@@ -197,8 +219,8 @@ ModuleLoad LoadRowModule(VAppFnTable& fns, const BuiltinProtocolRow& row,
             load.status = kMsgDllGuidMismatch;
             return load;
         }
-        element.LoadProtocol =
-            reinterpret_cast<LoadProtocolFunction>(library.Symbol(kLoadProtocolExport, error));
+        element.LoadProtocol = reinterpret_cast<LoadProtocolFunction>(
+            library.Symbol(kLoadProtocolExport, load.systemText));
         if (!element.LoadProtocol) {
             load.status = kMsgDllEntryPointFailed;
         } else if (!element.LoadProtocol(fns, &element, &load.moduleReport)) {
@@ -218,7 +240,6 @@ ModuleLoad LoadRowModule(VAppFnTable& fns, const BuiltinProtocolRow& row,
 void ReportRowFailure(VAppFnTable& fns, const BuiltinProtocolRow& row, Product product,
                       const ConnectProtocolTableElement& element, ModuleLoad& load,
                       bool& offerDownload, bool& exitApplication) {
-    load.moduleReport.SetMessageId(load.status);
     const VUnicodeString rowProduct = GetProductDisplayName(product);
     if (load.status == kMsgDllGuidMismatch && rowProduct != HostProductName(fns)) {
         const VGuid foreignGuid = load.moduleGuid ? *load.moduleGuid : *row.expectedGuid;
@@ -263,7 +284,10 @@ bool LoadProtocolRow(const VUnicodeString& folder, int rowIndex, Product product
         AddLoadedRow(element, library);
         return true;
     }
-    if (load.status != kMsgDllDoesNotExist && offerDownload)
+    if (load.status == kMsgDllDoesNotExist) return false;
+    load.moduleReport.SetMessageId(load.status);
+    RecordLoadFailure(element, load.status, load.systemText, load.moduleReport);
+    if (offerDownload)
         ReportRowFailure(fns, row, product, element, load, offerDownload, exitApplication);
     // `library` unloads the module as it goes out of scope.
     return false;
@@ -292,6 +316,14 @@ int LoadProductRows(Product product, const char16_t* folder, VAppFnTable& fns,
     report = VReportMessageParams(kMsgNoProtocolDlls);
     report.AddInsert(folderText.c_str());
     report.AddInsert(GetAppName().c_str());
+    // The text names only the folder; the third insert says, module by
+    // module, what the system answered, for a host that shows details.
+    VUnicodeString details;
+    for (const ProtocolLoadFailure& failure : GetProtocolLoadFailures()) {
+        if (failure.protocolName.IsEmpty() || failure.systemText.IsEmpty()) continue;
+        details += failure.modulePath + u": " + failure.systemText + u"\r\n";
+    }
+    report.AddInsert(details.c_str());
     return 0;
 }
 
@@ -316,6 +348,11 @@ bool GetPolicyBool(std::u16string_view name, bool defaultValue) {
     return value.value_or(defaultValue);
 }
 
+std::vector<ProtocolLoadFailure> GetProtocolLoadFailures() {
+    std::lock_guard lock(State().lock);
+    return State().failures;
+}
+
 VUnicodeString GetProtocolFolder() {
     std::lock_guard lock(State().lock);
     return State().folder;
@@ -336,9 +373,14 @@ int LoadProductConnectionProtocolDlls(int productId, const char16_t* folder, VAp
 bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t* folder,
                                 ProtocolProgressFunction progress, bool& offerDownload,
                                 VReportMessageParams& report) {
+    if (TableHoldsLoadedModules()) {
+        report = VReportMessageParams();
+        return true;
+    }
     {
         std::lock_guard lock(State().lock);
         State().folder = VUnicodeString(folder);
+        State().failures.clear();
     }
     const Product product = ToProduct(productId);
     if (LoadProductRows(product, folder, fns, progress, offerDownload, report) == 0) return false;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "foundation/export.h"
 #include "foundation/product.h"
@@ -33,14 +34,31 @@ SESSIONDECK_API std::span<const BuiltinProtocolRow> GetBuiltinProtocolList();
 // Loads the host's product and, when a sibling stands beside it, the
 // sibling's; in that integrated case a "None" row follows for each. False
 // when nothing of the host's product loaded or the user chose to leave from a
-// download offer; `report` then says why.
+// download offer; `report` then says why, and GetProtocolLoadFailures what
+// the system said of each module. Once modules are loaded, a further call
+// changes nothing and answers true with an empty report, whatever folder or
+// product it names: rows are never removed, so loading again would only
+// repeat them.
 SESSIONDECK_API bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId,
                                                 const char16_t* folder,
                                                 ProtocolProgressFunction progress,
                                                 bool& offerDownload, VReportMessageParams& report);
 
+// One module that was found but failed to load during the last
+// LoadConnectionProtocolDlls: its row's protocol, the module's path, the
+// status that became the report's id, and the system's own words (the
+// dynamic loader's text, or the module's report when the loader had none).
+struct ProtocolLoadFailure {
+    VUnicodeString protocolName;
+    VUnicodeString modulePath;
+    uint32_t status;
+    VUnicodeString systemText;
+};
+SESSIONDECK_API std::vector<ProtocolLoadFailure> GetProtocolLoadFailures();
+
 // Loads every built-in row of `productId` from `folder` and returns how many
-// were added. 0 comes with the report 0xE1090018 (nothing loaded) or
+// were added. 0 comes with the report 0xE1090018 (nothing loaded; its third
+// insert lists each failed module's path and system text, one per line) or
 // 0xE1090017 (the user chose to leave the application).
 SESSIONDECK_API int LoadProductConnectionProtocolDlls(int productId, const char16_t* folder,
                                                       VAppFnTable& fns,

@@ -54,3 +54,9 @@ void VDynamicLibrary::Close() {
         m_handle = nullptr;
     }
 }
+
+std::string SharedObjectPathOf(const void* address) {
+    Dl_info info{};
+    if (!address || dladdr(address, &info) == 0 || !info.dli_fname) return {};
+    return info.dli_fname;
+}

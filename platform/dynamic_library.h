@@ -39,3 +39,7 @@ public:
 private:
     void* m_handle = nullptr;
 };
+
+// The file of the loaded shared object (the library or program) that holds
+// `address`, as the loader reports it; empty when the loader cannot tell.
+std::string SharedObjectPathOf(const void* address);

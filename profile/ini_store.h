@@ -47,7 +47,7 @@ SESSIONDECK_API const char* DescribeIniStop(VIniStop stop);
 
 // ---- Store and factory --------------------------------------------------------
 
-class VIniFileStore : public VProfilePrivateStore {
+class SESSIONDECK_API VIniFileStore : public VProfilePrivateStore {
 public:
     explicit VIniFileStore(const VUnicodeString& folder);
     VProfilePrivateKey* OpenRootKey(bool readOnly) override;

@@ -400,9 +400,11 @@ struct VProfileNoDefault {};
 
 template <class Owner, class Setting, class Default>
 struct VProfileMember {
-    constexpr VProfileMember(Setting Owner::*member, const char16_t* name,
-                             Default defaultValue = {})
-        : member(member), name(name), defaultValue(defaultValue) {}
+    // Parameters are named apart from the members so hosts building with
+    // -Wshadow see no warning from this header.
+    constexpr VProfileMember(Setting Owner::*memberPointer, const char16_t* valueName,
+                             Default defaultFor = {})
+        : member(memberPointer), name(valueName), defaultValue(defaultFor) {}
 
     Setting Owner::*member;
     const char16_t* name;

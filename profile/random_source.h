@@ -3,6 +3,7 @@
 
 #include <cstddef>
 
+#include "foundation/export.h"
 #include "foundation/unknown.h"
 
 // A reference-counted source of random bytes. Encoders take one so that tests
@@ -17,7 +18,7 @@ public:
 };
 
 // Random bytes from the operating system's cryptographic random source.
-class VCapiRandomSource : public VUnknown<IRandomSource> {
+class SESSIONDECK_API VCapiRandomSource : public VUnknown<IRandomSource> {
 public:
     // A new source holding its first reference.
     static VUnknownPointer<IRandomSource> Create();

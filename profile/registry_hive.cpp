@@ -3,6 +3,7 @@
 #include "profile/registry_hive.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

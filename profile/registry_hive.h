@@ -1,8 +1,6 @@
 // VRegistryHive: one registry hive (a tree of keys with typed values) kept in an SQLite database.
 #pragma once
 
-#include <sqlite3.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -10,6 +8,13 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "foundation/export.h"
+
+// The SQLite handles are only named here, so that a host including the store's
+// headers needs no SQLite header; registry_hive.cpp includes the real one.
+struct sqlite3;
+struct sqlite3_stmt;
 
 // Registry value types, with the numbers the registry gives them.
 enum VRegistryType : uint32_t {
@@ -54,7 +59,7 @@ inline constexpr uint32_t kDatatypeMismatch = 1629;
 // same hive file.
 //
 // Used by one thread at a time, as every store handle is.
-class VRegistryHive {
+class SESSIONDECK_API VRegistryHive {
 public:
     using KeyId = int64_t;
     static constexpr KeyId kNoKey = 0;

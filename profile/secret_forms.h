@@ -28,9 +28,10 @@ inline constexpr size_t kScrambledMaxBytes = 1023;
 
 // Four key bytes: the low bytes of four values of the C runtime's rand(),
 // which is seeded with the current time once per process.
-VScrambleKey MakeScrambleKey();
+SESSIONDECK_API VScrambleKey MakeScrambleKey();
 SESSIONDECK_API VUnicodeString EncodeScrambledString(std::u16string_view value);
-VUnicodeString EncodeScrambledString(std::u16string_view value, const VScrambleKey& key);
+SESSIONDECK_API VUnicodeString EncodeScrambledString(std::u16string_view value,
+                                                     const VScrambleKey& key);
 // A character that is not a hex digit counts as 0 and either case is read; a
 // lone last digit is ignored. Null when a text that is not empty holds fewer
 // than 4 bytes (no whole key) or more than kScrambledMaxBytes bytes.
@@ -52,21 +53,22 @@ enum VBlowfishCipherKind : int {
 
 // The program's fixed keys and initial vectors of the inner (A) and outer (B)
 // layer. Changing any of them makes every stored Blowfish text unreadable.
-extern const std::array<uint8_t, 16> kBlowfishKeyA;
-extern const std::array<uint8_t, 16> kBlowfishKeyB;
-extern const std::array<uint8_t, 8> kBlowfishInitialVectorA;
-extern const std::array<uint8_t, 8> kBlowfishInitialVectorB;
+SESSIONDECK_API extern const std::array<uint8_t, 16> kBlowfishKeyA;
+SESSIONDECK_API extern const std::array<uint8_t, 16> kBlowfishKeyB;
+SESSIONDECK_API extern const std::array<uint8_t, 8> kBlowfishInitialVectorA;
+SESSIONDECK_API extern const std::array<uint8_t, 8> kBlowfishInitialVectorB;
 
 // The random bytes are taken in this order: the padding of I, the 4 bytes
 // before it in O, the 4 bytes after it. A kind other than 0, 1 or 2 writes the
 // empty text. Null only when the random source fails.
-std::optional<VUnicodeString> EncodeBlowfishText(std::u16string_view value, int kind,
-                                                 IRandomSource& random);
+SESSIONDECK_API std::optional<VUnicodeString> EncodeBlowfishText(std::u16string_view value,
+                                                                 int kind, IRandomSource& random);
 // Without the leading "u" the value is read as 8-bit Windows-1252 text. Null
 // for an odd number of digits, a character that is not a hex digit, fewer than
 // 8 bytes, a partial block, or no terminating 0 in the inner block. The empty
 // text, and any text for a kind other than 0, 1 or 2, reads as the empty value.
-std::optional<VUnicodeString> DecodeBlowfishText(std::u16string_view text, int kind);
+SESSIONDECK_API std::optional<VUnicodeString> DecodeBlowfishText(std::u16string_view text,
+                                                                 int kind);
 
 // A plain value with the cipher kind and random source that its Blowfish form
 // is written with. Assigning a value keeps the kind and the source.
