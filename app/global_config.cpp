@@ -6,7 +6,6 @@
 #include <type_traits>
 
 #include "app/init.h"
-#include "app/setting_text.h"
 #include "data/log_file.h"
 #include "foundation/critical_section.h"
 #include "platform/window_messages.h"
@@ -78,10 +77,18 @@ bool SameSchemes(const ProfileColorSchemeList& a, const ProfileColorSchemeList& 
     return true;
 }
 
-template <class T>
-void Clamp(VProfile<T>& setting, T low, T high) {
-    if (setting.Get() > high) setting = high;
-    if (setting.Get() < low) setting = low;
+// The setting's text, empty when it has none.
+std::u16string TextOf(const VProfileData& setting) {
+    return setting.Text().value_or(std::u16string());
+}
+
+// Sets an option from its text as `global set` does, or says why not.
+GlobalOptionSetResult SetFromText(VProfileData& setting, const VSettingLimits& limits,
+                                  std::u16string_view text) {
+    // An option reset whenever the options load would never be seen again.
+    if (limits.resetOnLoad || setting.IsReadOnly() || setting.Kind() == SettingKind::kNone)
+        return GlobalOptionSetResult::kNotSettable;
+    return setting.SetText(text) ? GlobalOptionSetResult::kSet : GlobalOptionSetResult::kBadValue;
 }
 
 }  // namespace
@@ -110,18 +117,17 @@ GlobalConfig::GlobalConfig(VProfileKey* key) {
 GlobalConfig::~GlobalConfig() = default;
 
 void GlobalConfig::ApplyRules(bool termcap) {
-    if (termcap) {
-        selectedTermcapEntries = VStringArray();
-        enableTermcapEditing = false;
-    }
-    Clamp(statusIndicatorWidth, 1, 10);
-    if (minTabWidth.Get() < 20) minTabWidth = 20;
+    ForEachOption([&](const auto& entry) {
+        auto& setting = this->*entry.member;
+        using Setting = std::remove_cvref_t<decltype(setting)>;
+        // Only settings that take their value type can be reset; the table marks no other.
+        if constexpr (requires(Setting& s, const typename Setting::value_type& v) { s = v; }) {
+            if (termcap && entry.limits.resetOnLoad) setting = entry.DefaultFor(*this);
+        }
+        VApplyLimits(setting, entry.limits);
+    });
+    // Raw output goes to the printer itself, not through the printer port.
     if (useRawMode.Get() != 0) usePrinterPort = 0;
-    Clamp(viewLeftMargin, 0, 1024);
-    Clamp(mruCount, 0, 9);
-    Clamp(maxColumns, 132, 1024);
-    const int type = transferType.Get();
-    if (type != 1 && type != 2 && type != 3) transferType = 3;
 }
 
 void GlobalConfig::Merge(VProfileKey* key) {
@@ -196,26 +202,24 @@ std::vector<GlobalOptionText> GlobalConfig::DescribeOptions() const {
                 const auto& member = setting.*e.member;
                 std::remove_cvref_t<decltype(member)> fresh;
                 fresh.Init(nullptr, member.GetName(), e.DefaultFor(setting));
-                options.push_back({member.GetName(), SettingText(member),
-                                   SettingText(fresh) == SettingText(member), true});
+                options.push_back(
+                    {member.GetName(), TextOf(member), TextOf(fresh) == TextOf(member), true});
             });
         } else {
             Setting fresh;
             InitSetting(fresh, entry, nullptr, name, *this);
             bool isDefault = false;
-            bool settable = true;
+            // The two lists show only names: the schemes and tasks themselves decide.
             if constexpr (kIs<Setting, ProfileColorSchemeList>) {
                 isDefault = SameSchemes(fresh, setting);
-                settable = false;
             } else if constexpr (kIs<Setting, SynchronizeProfile>) {
                 isDefault = fresh == setting;
-                settable = false;
             } else {
-                isDefault = SettingText(fresh) == SettingText(setting);
-                settable = &setting != static_cast<const void*>(&selectedTermcapEntries) &&
-                           &setting != static_cast<const void*>(&enableTermcapEditing);
+                isDefault = TextOf(fresh) == TextOf(setting);
             }
-            options.push_back({name, SettingText(setting), isDefault, settable});
+            const bool settable = !entry.limits.resetOnLoad && !setting.IsReadOnly() &&
+                                  setting.Kind() != SettingKind::kNone;
+            options.push_back({name, TextOf(setting), isDefault, settable});
         }
     });
     return options;
@@ -226,23 +230,6 @@ GlobalOptionSetResult GlobalConfig::SetOptionText(std::u16string_view name,
     auto attempt = [&](bool exact) {
         auto matches = [&](const VUnicodeString& candidate) {
             return exact ? candidate == name : candidate.EqualsNoCase(name);
-        };
-        auto set = [&](auto& setting) {
-            using Setting = std::remove_cvref_t<decltype(setting)>;
-            if constexpr (kIs<Setting, ProfileColorSchemeList> ||
-                          kIs<Setting, SynchronizeProfile>) {
-                return GlobalOptionSetResult::kNotSettable;
-            } else {
-                // Both are reset whenever the options load: a stored value
-                // would never be seen.
-                if (static_cast<void*>(&setting) == &selectedTermcapEntries ||
-                    static_cast<void*>(&setting) == &enableTermcapEditing)
-                    return GlobalOptionSetResult::kNotSettable;
-                if (!SettingFromText(setting, text)) return GlobalOptionSetResult::kBadValue;
-                // Keep what a later load would correct out of the store.
-                ApplyRules(false);
-                return GlobalOptionSetResult::kSet;
-            }
         };
         GlobalOptionSetResult result = GlobalOptionSetResult::kUnknownName;
         bool found = false;
@@ -255,13 +242,15 @@ GlobalOptionSetResult GlobalConfig::SetOptionText(std::u16string_view name,
                     auto& member = setting.*e.member;
                     if (found || !matches(member.GetName())) return;
                     found = true;
-                    result = set(member);
+                    result = SetFromText(member, e.limits, text);
                 });
             } else if (matches(VUnicodeString(entry.NameFor(m_transferHost)))) {
                 found = true;
-                result = set(setting);
+                result = SetFromText(setting, entry.limits, text);
             }
         });
+        // Keep what a later load would correct out of the store.
+        if (result == GlobalOptionSetResult::kSet) ApplyRules(false);
         return result;
     };
     const GlobalOptionSetResult exact = attempt(true);

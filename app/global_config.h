@@ -32,11 +32,23 @@ inline constexpr char16_t kGlobalKeyName[] = u"Global";
 // take what their own Init takes: the serial port its port name, the others
 // nothing.
 template <class Owner, class Setting, class Default, bool Persisted>
-struct GlobalOptionEntry : VProfileMember<Owner, Setting, Default> {
+struct GlobalOptionEntry
+    : VProfileMember<Owner, Setting, Default>,
+      VSettingLimitsChain<GlobalOptionEntry<Owner, Setting, Default, Persisted>> {
+    // Parameters are named apart from the members so hosts building with
+    // -Wshadow see no warning from this header.
     constexpr GlobalOptionEntry(Setting Owner::*memberPointer, const char16_t* valueName,
                                 const char16_t* transferValueName, Default defaultFor)
         : VProfileMember<Owner, Setting, Default>(memberPointer, valueName, defaultFor),
           transferName(transferValueName) {}
+
+    // The limits chain gives back the whole entry, the transfer name included.
+    using Chain = VSettingLimitsChain<GlobalOptionEntry>;
+    using Chain::AtLeast;
+    using Chain::Label;
+    using Chain::OneOf;
+    using Chain::Range;
+    using Chain::ResetOnLoad;
 
     static constexpr bool kPersisted = Persisted;
     const char16_t* transferName;  // null: both hosts use `name`
@@ -137,8 +149,9 @@ public:
     // Takes each value `key` holds as the current value and its checkpoint,
     // then corrects values out of range again.
     void Merge(VProfileKey* key);
-    // The corrections applied after loading. With `termcap` the termcap list
-    // is emptied and termcap editing switched off as well.
+    // The corrections applied after loading: every number back inside its
+    // table limits, and the rules between options. With `termcap` the options
+    // the table resets on load take their defaults as well.
     void ApplyRules(bool termcap);
 
     bool IsAlwaysOpaque() const;
@@ -159,9 +172,8 @@ public:
 
     // Every option in table order as text (the serial port's settings one by
     // one), and setting one by name (exact, else without regard to case). A
-    // set value is an edit: Save writes it. The termcap options are reset at
-    // every load, and the colour scheme list and the sync profile have no
-    // text form; those are not settable.
+    // set value is an edit: Save writes it. Options the table resets on load,
+    // and settings whose text is read only, are not settable.
     std::vector<GlobalOptionText> DescribeOptions() const;
     GlobalOptionSetResult SetOptionText(std::u16string_view name, std::u16string_view text);
 
@@ -376,11 +388,11 @@ public:
                WINDOWPLACEMENT{}),
         Option(&GlobalConfig::synchronizeWindowPlacement, u"Synchronize Window Placement",
                WINDOWPLACEMENT{}),
-        Option(&GlobalConfig::statusIndicatorWidth, u"Status Indicator Width", 2),
-        Option(&GlobalConfig::minTabWidth, u"Min Tab Width", 40),
-        Option(&GlobalConfig::viewLeftMargin, u"View Left Margin", 3),
-        Option(&GlobalConfig::mruCount, u"MRU Count", 4),
-        Option(&GlobalConfig::maxColumns, u"Max Columns", 132),
+        Option(&GlobalConfig::statusIndicatorWidth, u"Status Indicator Width", 2).Range(1, 10),
+        Option(&GlobalConfig::minTabWidth, u"Min Tab Width", 40).AtLeast(20),
+        Option(&GlobalConfig::viewLeftMargin, u"View Left Margin", 3).Range(0, 1024),
+        Option(&GlobalConfig::mruCount, u"MRU Count", 4).Range(0, 9),
+        Option(&GlobalConfig::maxColumns, u"Max Columns", 132).Range(132, 1024),
         Option(&GlobalConfig::maxScrollbackBufferSize, u"Max Scrollback Buffer Size", 128000),
         Option(&GlobalConfig::maxChatWindowHistory, u"Max Chat Window History", 200),
         Option(&GlobalConfig::autoReconnectInterval, u"Auto Reconnect Interval", 5),
@@ -414,7 +426,7 @@ public:
         Option(&GlobalConfig::ansiColorRgb, u"ANSI Color RGB", kAnsiColors),
         Option(&GlobalConfig::ferrivoToolbarTheme, u"Ferrivo Toolbar Theme", 4),
         Option(&GlobalConfig::vetralonToolbarTheme, u"Vetralon Toolbar Theme", 4),
-        Option(&GlobalConfig::transferType, u"Transfer Type", 3),
+        Option(&GlobalConfig::transferType, u"Transfer Type", 3).OneOf({1, 2, 3}, 3),
         Option(&GlobalConfig::timeout, u"Timeout", 180),
         Option(&GlobalConfig::logBufferSize, u"Log Buffer Size", 500),
         Option(&GlobalConfig::receiveBufferSize, u"Receive Buffer Size", -1),
@@ -441,8 +453,8 @@ public:
         HostOption(&GlobalConfig::updatePromptDate, u"Vetra Update Prompt Date",
                    u"FRV Update Prompt Date", [](const auto& self) { return self.GetBuildTime(); }),
         Option(&GlobalConfig::usePrinterPort, u"Use Printer Port", 0),
-        Option(&GlobalConfig::selectedTermcapEntries, u"Selected Termcap Entries"),
-        Option(&GlobalConfig::enableTermcapEditing, u"Enable Termcap Editing", false),
+        Option(&GlobalConfig::selectedTermcapEntries, u"Selected Termcap Entries").ResetOnLoad(),
+        Option(&GlobalConfig::enableTermcapEditing, u"Enable Termcap Editing", false).ResetOnLoad(),
         Option(&GlobalConfig::showQuickConnectDialog, u"Show Quick Connect Dialog", 0),
         Option(&GlobalConfig::pasteOnMiddleButton, u"Paste On Middle Button", 0),
         Option(&GlobalConfig::showConnectionClosedDialog, u"Show Connection Closed Dialog", 0),

@@ -23,6 +23,7 @@ set(SESSIONDECK_PUBLIC_HEADERS
   profile/secret_forms.h
   profile/secret_settings.h
   profile/security_descriptor.h
+  profile/text_form.h
   data/binary_records.h
   data/color_scheme.h
   data/keymap.h

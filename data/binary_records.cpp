@@ -176,3 +176,126 @@ VLogFont MakeLogFont(std::u16string_view face, int points) {
 VLogFont DefaultPrinterFont() {
     return MakeLogFont(u"Courier New", 10);
 }
+
+// ---- Text forms ------------------------------------------------------------
+
+std::u16string VProfileTextForm<WINDOWPLACEMENT>::Format(const WINDOWPLACEMENT& p) {
+    return textform::JoinNumbers(
+        {int64_t{p.length}, int64_t{p.flags}, int64_t{p.showCmd}, int64_t{p.ptMinPosition.x},
+         int64_t{p.ptMinPosition.y}, int64_t{p.ptMaxPosition.x}, int64_t{p.ptMaxPosition.y},
+         int64_t{p.rcNormalPosition.left}, int64_t{p.rcNormalPosition.top},
+         int64_t{p.rcNormalPosition.right}, int64_t{p.rcNormalPosition.bottom}});
+}
+
+bool VProfileTextForm<WINDOWPLACEMENT>::Parse(std::u16string_view text, WINDOWPLACEMENT& value) {
+    const auto parts = textform::Split(text, u',');
+    if (parts.size() != 11) return false;
+    uint32_t head[3];
+    int32_t rest[8];
+    for (size_t i = 0; i < parts.size(); ++i) {
+        if (i < 3) {
+            const auto number = textform::ParseAs<uint32_t>(parts[i]);
+            if (!number) return false;
+            head[i] = *number;
+        } else {
+            const auto number = textform::ParseAs<int32_t>(parts[i]);
+            if (!number) return false;
+            rest[i - 3] = *number;
+        }
+    }
+    value = WINDOWPLACEMENT{head[0],
+                            head[1],
+                            head[2],
+                            {rest[0], rest[1]},
+                            {rest[2], rest[3]},
+                            {rest[4], rest[5], rest[6], rest[7]}};
+    return true;
+}
+
+std::u16string VProfileTextForm<VMarginData>::Format(const VMarginData& m) {
+    return textform::FormatDouble(m.left) + u"," + textform::FormatDouble(m.top) + u"," +
+           textform::FormatDouble(m.right) + u"," + textform::FormatDouble(m.bottom);
+}
+
+bool VProfileTextForm<VMarginData>::Parse(std::u16string_view text, VMarginData& value) {
+    const auto parts = textform::Split(text, u',');
+    if (parts.size() != 4) return false;
+    double values[4];
+    for (size_t i = 0; i < 4; ++i) {
+        const auto number = textform::ParseDouble(parts[i]);
+        if (!number) return false;
+        values[i] = *number;
+    }
+    value = VMarginData{values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+std::u16string VProfileTextForm<CustomColors>::Format(const CustomColors& value) {
+    std::u16string text;
+    for (ColorRef color : value.colors) {
+        if (!text.empty()) text += u',';
+        text += textform::Hex32(color);
+    }
+    return text;
+}
+
+bool VProfileTextForm<CustomColors>::Parse(std::u16string_view text, CustomColors& value) {
+    const auto parts = textform::Split(text, u',');
+    if (parts.size() != CustomColors::kCount) return false;
+    CustomColors table;
+    for (size_t i = 0; i < parts.size(); ++i) {
+        const auto color = textform::ParseAs<uint32_t>(parts[i]);
+        if (!color) return false;
+        table.colors[i] = *color;
+    }
+    value = table;
+    return true;
+}
+
+std::u16string VProfileTextForm<VLogFont>::Format(const VLogFont& f) {
+    return textform::JoinNumbers(
+               {int64_t{f.pointSize}, int64_t{f.height}, int64_t{f.width}, int64_t{f.escapement},
+                int64_t{f.orientation}, int64_t{f.weight}, int64_t{f.italic}, int64_t{f.underline},
+                int64_t{f.strikeOut}, int64_t{f.charSet}, int64_t{f.outPrecision},
+                int64_t{f.clipPrecision}, int64_t{f.quality}, int64_t{f.pitchAndFamily}}) +
+           u"," + std::u16string(f.Face());
+}
+
+bool VProfileTextForm<VLogFont>::Parse(std::u16string_view text, VLogFont& value) {
+    constexpr size_t kNumbers = 14;
+    const auto parts = textform::Split(text, u',', kNumbers + 1);
+    if (parts.size() != kNumbers + 1 || parts.back().size() >= VLogFont::kFaceSize ||
+        textform::HoldsLineBreak(parts.back()))
+        return false;
+    int32_t wide[6];
+    uint8_t bytes[8];
+    for (size_t i = 0; i < kNumbers; ++i) {
+        if (i < 6) {
+            const auto number = textform::ParseAs<int32_t>(parts[i]);
+            if (!number) return false;
+            wide[i] = *number;
+        } else {
+            const auto number = textform::ParseAs<uint8_t>(parts[i]);
+            if (!number) return false;
+            bytes[i - 6] = *number;
+        }
+    }
+    VLogFont font;
+    font.pointSize = wide[0];
+    font.height = wide[1];
+    font.width = wide[2];
+    font.escapement = wide[3];
+    font.orientation = wide[4];
+    font.weight = wide[5];
+    font.italic = bytes[0];
+    font.underline = bytes[1];
+    font.strikeOut = bytes[2];
+    font.charSet = bytes[3];
+    font.outPrecision = bytes[4];
+    font.clipPrecision = bytes[5];
+    font.quality = bytes[6];
+    font.pitchAndFamily = bytes[7];
+    font.SetFace(parts.back());
+    value = font;
+    return true;
+}

@@ -45,6 +45,13 @@ struct SESSIONDECK_API VProfileBinaryTraits<WINDOWPLACEMENT> {
     static void FromBytes(const uint8_t* bytes, WINDOWPLACEMENT& value);
 };
 
+template <>
+struct SESSIONDECK_API VProfileTextForm<WINDOWPLACEMENT> {
+    static constexpr SettingKind kKind = SettingKind::kRecord;
+    static std::u16string Format(const WINDOWPLACEMENT& value);
+    static bool Parse(std::u16string_view text, WINDOWPLACEMENT& value);
+};
+
 // Page margins in inches: 32 bytes, four IEEE doubles.
 struct VMarginData {
     double left = 0.5;
@@ -61,6 +68,13 @@ struct SESSIONDECK_API VProfileBinaryTraits<VMarginData> {
     static void FromBytes(const uint8_t* bytes, VMarginData& value);
 };
 
+template <>
+struct SESSIONDECK_API VProfileTextForm<VMarginData> {
+    static constexpr SettingKind kKind = SettingKind::kRecord;
+    static std::u16string Format(const VMarginData& value);
+    static bool Parse(std::u16string_view text, VMarginData& value);
+};
+
 // The sixteen colours of a colour picker's custom row: 64 bytes.
 struct CustomColors {
     static constexpr int kCount = 16;
@@ -73,6 +87,13 @@ struct SESSIONDECK_API VProfileBinaryTraits<CustomColors> {
     static constexpr uint32_t kSize = 64;
     static void ToBytes(const CustomColors& value, uint8_t* bytes);
     static void FromBytes(const uint8_t* bytes, CustomColors& value);
+};
+
+template <>
+struct SESSIONDECK_API VProfileTextForm<CustomColors> {
+    static constexpr SettingKind kKind = SettingKind::kRecord;
+    static std::u16string Format(const CustomColors& value);
+    static bool Parse(std::u16string_view text, CustomColors& value);
 };
 
 // A font: the desktop's logical font description followed by the point size
@@ -114,6 +135,13 @@ struct SESSIONDECK_API VProfileBinaryTraits<VLogFont> {
     static constexpr uint32_t kSize = 96;
     static void ToBytes(const VLogFont& value, uint8_t* bytes);
     static void FromBytes(const uint8_t* bytes, VLogFont& value);
+};
+
+template <>
+struct SESSIONDECK_API VProfileTextForm<VLogFont> {
+    static constexpr SettingKind kKind = SettingKind::kRecord;
+    static std::u16string Format(const VLogFont& value);
+    static bool Parse(std::u16string_view text, VLogFont& value);
 };
 
 // The largest point size a stored font size is taken at.

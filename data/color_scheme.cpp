@@ -106,6 +106,15 @@ bool SameScheme(const ColorSchemeValue& a, const ColorSchemeValue& b) {
 
 ProfileColorSchemeList::~ProfileColorSchemeList() = default;
 
+std::optional<std::u16string> ProfileColorSchemeList::Text() const {
+    std::u16string text;
+    for (size_t i = 0; i < GetCount(); ++i) {
+        if (i) text += u';';
+        text += GetAt(i).GetName().str();
+    }
+    return text;
+}
+
 ColorSchemeValue ProfileColorSchemeList::MakeScheme(const VUnicodeString& name,
                                                     const ColorScheme& scheme) {
     ColorSchemeValue value;

@@ -84,6 +84,11 @@ public:
     void Checkpoint() override;
     void Rollback() override;
 
+    // The scheme names joined with ";", read only: a scheme has no one-line form.
+    SettingKind Kind() const override { return SettingKind::kList; }
+    std::optional<std::u16string> Text() const override;
+    bool IsReadOnly() const override { return true; }
+
     // Names compare without regard to case.
     bool Exists(std::u16string_view name) const;
     // The scheme of that name, else "Monochrome". When neither is in the list

@@ -128,6 +128,15 @@ bool Exchange(Io& io, const std::u16string& prefix, SynchronizeTask& task) {
 
 SynchronizeProfile::~SynchronizeProfile() = default;
 
+std::optional<std::u16string> SynchronizeProfile::Text() const {
+    std::u16string text;
+    for (size_t i = 0; i < m_tasks.GetSize(); ++i) {
+        if (i) text += u';';
+        text += m_tasks[i].name.str();
+    }
+    return text;
+}
+
 void SynchronizeProfile::Init(VProfileKey* key, const VUnicodeString& name) {
     SetName(name);
     m_tasks.RemoveAll();

@@ -62,6 +62,11 @@ public:
     void Checkpoint() override;
     void Rollback() override { m_tasks = m_checkpoint; }
 
+    // The task names joined with ";", read only: a task has no one-line form.
+    SettingKind Kind() const override { return SettingKind::kList; }
+    std::optional<std::u16string> Text() const override;
+    bool IsReadOnly() const override { return true; }
+
     const VArray<SynchronizeTask>& GetTasks() const { return m_tasks; }
     VArray<SynchronizeTask>& GetTasks() { return m_tasks; }
     const VArray<SynchronizeTask>& GetCheckpoint() const { return m_checkpoint; }

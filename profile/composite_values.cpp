@@ -336,3 +336,12 @@ bool VProfileMultiLineString::Init(VProfileKey* key, const VUnicodeString& name,
     Value().RemoveAll();
     return Base::Init(key, name, defaultLines);
 }
+
+std::optional<std::u16string> VProfileBlob::Text() const {
+    return textform::FormatBytes(m_data);
+}
+
+bool VProfileBlob::SetText(std::u16string_view text) {
+    const auto bytes = textform::ParseBytes(text);
+    return bytes && SetData(bytes->data(), bytes->size());
+}

@@ -43,7 +43,9 @@ public:
     VUnicodeString Format() const { return FormatState(); }
     // Sets the structure from its text form, as an edit (the checkpoint
     // stays); false, with nothing changed, for a text not in the form.
-    bool SetText(std::u16string_view text);
+    bool SetText(std::u16string_view text) override;
+    SettingKind Kind() const override { return SettingKind::kRecord; }
+    std::optional<std::u16string> Text() const override { return FormatState(); }
 
 protected:
     virtual std::u16string FormatState() const = 0;
@@ -129,6 +131,11 @@ public:
     void Checkpoint() override;
     void Rollback() override;
     void ApplyDelta(const VProfileData* other) override;
+
+    // Lower-case hexadecimal, two digits a byte.
+    SettingKind Kind() const override { return SettingKind::kBytes; }
+    std::optional<std::u16string> Text() const override;
+    bool SetText(std::u16string_view text) override;
 
     const std::vector<uint8_t>& GetData() const { return m_data; }
     // False, with the block unchanged, for a block larger than the store's

@@ -86,6 +86,52 @@ void VProfileData::PreSave(VProfileKey*, bool) {}
 bool VProfileData::IsUnsaved() const {
     return m_unsaved;
 }
+SettingKind VProfileData::Kind() const {
+    return SettingKind::kNone;
+}
+std::optional<std::u16string> VProfileData::Text() const {
+    return std::nullopt;
+}
+bool VProfileData::SetText(std::u16string_view) {
+    return false;
+}
+bool VProfileData::HasSecret() const {
+    return false;
+}
+bool VProfileData::IsReadOnly() const {
+    return false;
+}
+
+// ---- Text forms of strings and string lists ---------------------------------
+
+std::u16string VProfileTextForm<VUnicodeString>::Format(const VUnicodeString& value) {
+    return value.str();
+}
+
+bool VProfileTextForm<VUnicodeString>::Parse(std::u16string_view text, VUnicodeString& value) {
+    if (textform::HoldsLineBreak(text)) return false;
+    value = VUnicodeString(text);
+    return true;
+}
+
+std::u16string VProfileTextForm<VStringArray>::Format(const VStringArray& value) {
+    std::u16string text;
+    for (size_t i = 0; i < value.GetSize(); ++i) {
+        if (i) text += u';';
+        text += value[i].str();
+    }
+    return text;
+}
+
+bool VProfileTextForm<VStringArray>::Parse(std::u16string_view text, VStringArray& value) {
+    if (textform::HoldsLineBreak(text)) return false;
+    VStringArray items;
+    if (!text.empty()) {
+        for (auto item : textform::Split(text, u';')) items.Add(VUnicodeString(item));
+    }
+    value = std::move(items);
+    return true;
+}
 
 void VProfileData::TraceSave(bool force, bool differs) const {
     const auto sink = CurrentTraceSink();

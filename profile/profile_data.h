@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <type_traits>
 #include <utility>
@@ -15,6 +17,7 @@
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
+#include "profile/text_form.h"
 
 // Turns text (for instance from a command line or an import) into a value of
 // each stored kind. Supplied by whoever calls Parse; every operation reports
@@ -69,6 +72,19 @@ public:
     // values it no longer uses).
     virtual void PreSave(VProfileKey* key, bool force);
     virtual bool IsUnsaved() const;
+
+    // The setting's text form (see profile/text_form.h): what it holds, its current value as
+    // one line (none for a setting without a text form, and never for a secret), and setting
+    // it from that line as an edit (the checkpoint stays): false, with nothing changed, when
+    // the text is not in the form or the setting takes no text.
+    virtual SettingKind Kind() const;
+    virtual std::optional<std::u16string> Text() const;
+    virtual bool SetText(std::u16string_view text);
+    // A secret is never shown, only whether it holds a value.
+    bool IsSecret() const { return Kind() == SettingKind::kSecret; }
+    virtual bool HasSecret() const;
+    // A setting whose text is shown but cannot be set (a list of stored records).
+    virtual bool IsReadOnly() const;
 
     const VUnicodeString& GetName() const { return m_sharedName ? *m_sharedName : m_name; }
     // Keeps the name's storage when it is set again to the same length.
@@ -267,6 +283,34 @@ public:
         if (const auto* same = dynamic_cast<const VProfile*>(other)) m_value = same->m_value;
     }
 
+    SettingKind Kind() const override {
+        if constexpr (std::is_same_v<T, bool>) return SettingKind::kBool;
+        if constexpr (std::is_same_v<T, int>) return SettingKind::kInteger;
+        return SettingKind::kUnsigned;
+    }
+    std::optional<std::u16string> Text() const override {
+        if constexpr (std::is_same_v<T, bool>) return m_value ? u"true" : u"false";
+        return textform::Widen(std::to_string(m_value));
+    }
+    bool SetText(std::u16string_view text) override {
+        if constexpr (std::is_same_v<T, bool>) {
+            if (text == u"true" || text == u"1") {
+                m_value = true;
+            } else if (text == u"false" || text == u"0") {
+                m_value = false;
+            } else {
+                return false;
+            }
+        } else {
+            // An unsigned long keeps only the 32 bits that the store holds.
+            using Stored = std::conditional_t<std::is_same_v<T, int>, int32_t, uint32_t>;
+            const auto value = textform::ParseAs<Stored>(text);
+            if (!value) return false;
+            m_value = static_cast<T>(*value);
+        }
+        return true;
+    }
+
     T Get() const { return m_value; }
     operator T() const { return m_value; }
     T GetPrevVal() const { return m_prev; }
@@ -288,6 +332,30 @@ private:
 };
 
 // ---- VProfile2<T, S>: a setting that is itself a T, stored through policy S --
+
+// The text form of a value type held by VProfile2. Without a specialisation the
+// setting has none; a specialisation gives kKind and
+//   static std::u16string Format(const T&);
+//   static bool Parse(std::u16string_view, T&);  // false, with the value unchanged
+// and must be declared before the setting type is first used.
+template <class T>
+struct VProfileTextForm {
+    static constexpr SettingKind kKind = SettingKind::kNone;
+};
+
+template <>
+struct SESSIONDECK_API VProfileTextForm<VUnicodeString> {
+    static constexpr SettingKind kKind = SettingKind::kText;
+    static std::u16string Format(const VUnicodeString& value);
+    static bool Parse(std::u16string_view text, VUnicodeString& value);
+};
+
+template <>
+struct SESSIONDECK_API VProfileTextForm<VStringArray> {
+    static constexpr SettingKind kKind = SettingKind::kList;
+    static std::u16string Format(const VStringArray& value);
+    static bool Parse(std::u16string_view text, VStringArray& value);
+};
 
 template <class T, class S>
 class SESSIONDECK_API VProfile2 : public S, public T {
@@ -357,6 +425,25 @@ public:
         if (const auto* same = dynamic_cast<const VProfile2*>(other)) Value() = same->Get();
     }
 
+    SettingKind Kind() const override { return VProfileTextForm<T>::kKind; }
+    std::optional<std::u16string> Text() const override {
+        if constexpr (VProfileTextForm<T>::kKind == SettingKind::kNone) {
+            return std::nullopt;
+        } else {
+            return VProfileTextForm<T>::Format(Get());
+        }
+    }
+    bool SetText(std::u16string_view text) override {
+        if constexpr (VProfileTextForm<T>::kKind == SettingKind::kNone) {
+            return false;
+        } else {
+            T parsed = Get();
+            if (!VProfileTextForm<T>::Parse(text, parsed)) return false;
+            Value() = std::move(parsed);
+            return true;
+        }
+    }
+
     const T& Get() const { return *this; }
     const T& GetPrevVal() const { return m_prev; }
 
@@ -399,7 +486,7 @@ private:
 struct VProfileNoDefault {};
 
 template <class Owner, class Setting, class Default>
-struct VProfileMember {
+struct VProfileMember : VSettingLimitsChain<VProfileMember<Owner, Setting, Default>> {
     // Parameters are named apart from the members so hosts building with
     // -Wshadow see no warning from this header.
     constexpr VProfileMember(Setting Owner::*memberPointer, const char16_t* valueName,
@@ -409,6 +496,7 @@ struct VProfileMember {
     Setting Owner::*member;
     const char16_t* name;
     Default defaultValue;
+    VSettingLimits limits;
 
     // Deduced, so that an entry may name a composite member without a
     // value_type as long as nothing asks for its default.
@@ -500,6 +588,26 @@ template <std::size_t K, class Table>
 using VProfileTableEntry =
     std::remove_cvref_t<decltype(std::declval<const Table&>().template Get<K>())>;
 
+// What a member table says about one member, for hosts that list or edit a record's settings.
+struct VSettingDescription {
+    const char16_t* name = nullptr;
+    SettingKind kind = SettingKind::kNone;
+    VSettingLimits limits;
+};
+
+// Puts a number setting back inside its entry's limits; other settings have none to keep.
+template <class Setting>
+void VApplyLimits(Setting& setting, const VSettingLimits& limits) {
+    if constexpr (std::is_base_of_v<VProfileDword, Setting>) {
+        using T = typename Setting::value_type;
+        if constexpr (!std::is_same_v<T, bool>) {
+            if (!limits.Constrains()) return;
+            const auto fitted = limits.Fit(static_cast<int64_t>(setting.Get()));
+            if (fitted != static_cast<int64_t>(setting.Get())) setting = static_cast<T>(fitted);
+        }
+    }
+}
+
 // Builds a record's member table.
 template <class... Members>
 constexpr VProfileTable<Members...> VProfileMembers(Members... members) {
@@ -575,6 +683,37 @@ public:
             if (i++ == index) found = &(self.*entry.member);
         });
         return found;
+    }
+    // The description of entry `index`; kind kNone and no name outside the table.
+    VSettingDescription Describe(int index) const {
+        VSettingDescription description;
+        int i = 0;
+        Record::_profileOffsets.ForEach([&](const auto& entry) {
+            if (i++ != index) return;
+            description.name = entry.name;
+            description.kind = (ConstSelf().*entry.member).Kind();
+            description.limits = entry.limits;
+        });
+        return description;
+    }
+    // Corrects every member to its entry's limits, as a load does.
+    void ApplyLimits() {
+        ForEachEntry([&](const auto& entry) { VApplyLimits(Self().*entry.member, entry.limits); });
+    }
+
+protected:
+    // Assigns every member of the table from `other`: value, checkpoint and unsaved flag. A
+    // copy constructor calls it, so that a member added to the table is copied without a line
+    // of its own. Members that cannot be made empty (no default constructor) or cannot be
+    // assigned (a connection bound to its owner) are left out: the compiler makes a copy
+    // constructor build the former itself, and the latter need the copy's own binding.
+    void CopyMembersFrom(const Record& other) {
+        ForEachEntry([&](const auto& entry) {
+            using Setting = std::remove_cvref_t<decltype(other.*entry.member)>;
+            if constexpr (std::is_default_constructible_v<Setting> &&
+                          std::is_copy_assignable_v<Setting>)
+                Self().*entry.member = other.*entry.member;
+        });
     }
 
 protected:

@@ -17,6 +17,9 @@
 // A stored text that does not decode is treated like a missing one: the
 // setting takes its default and counts as unsaved, so the next Save replaces
 // the damaged text with a readable one.
+//
+// None of them has a text to show (Text() is empty): hosts ask HasSecret().
+// SetText takes any text as the new plain value.
 
 // The scrambled form.
 class SESSIONDECK_API VProfileEncodedString : public VProfile2<VUnicodeString, VProfileSz> {
@@ -27,6 +30,14 @@ public:
         Value() = value;
         return *this;
     }
+
+    SettingKind Kind() const override { return SettingKind::kSecret; }
+    std::optional<std::u16string> Text() const override { return std::nullopt; }
+    bool SetText(std::u16string_view text) override {
+        Value() = text;
+        return true;
+    }
+    bool HasSecret() const override { return !Get().IsEmpty(); }
 
     void Save(VProfileKey* key, bool force) override;
 
@@ -48,6 +59,14 @@ public:
         Value() = value;  // keeps the value's kind and random source
         return *this;
     }
+
+    SettingKind Kind() const override { return SettingKind::kSecret; }
+    std::optional<std::u16string> Text() const override { return std::nullopt; }
+    bool SetText(std::u16string_view text) override {
+        *this = text;
+        return true;
+    }
+    bool HasSecret() const override { return !VUnicodeString(Get()).IsEmpty(); }
 
     bool Init(VProfileKey* key);
     bool Init(VProfileKey* key, const VUnicodeString& defaultValue);
@@ -86,6 +105,14 @@ public:
         Value() = value;
         return *this;
     }
+
+    SettingKind Kind() const override { return SettingKind::kSecret; }
+    std::optional<std::u16string> Text() const override { return std::nullopt; }
+    bool SetText(std::u16string_view text) override {
+        Value() = text;
+        return true;
+    }
+    bool HasSecret() const override { return !Get().IsEmpty(); }
 
     // As VProfile2's, but each starts with a fresh report, also when there is
     // no key to load from.

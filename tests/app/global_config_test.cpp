@@ -9,7 +9,6 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
-#include "app/setting_text.h"
 #include "platform/window_messages.h"
 #include "profile/ini_store.h"
 #include "support/memory_store.h"
@@ -360,11 +359,11 @@ TEST_F(GlobalOptions, OpacityAndOptionsByText) {
                                     u"120,-16,0,0,0,700,1,0,0,0,3,2,1,49,Lucida, Sans"),
               R::kSet);
     EXPECT_EQ(config->printerFont.Get().Face(), u"Lucida, Sans");
-    EXPECT_EQ(SettingText(config->printerFont), u"120,-16,0,0,0,700,1,0,0,0,3,2,1,49,Lucida, Sans");
+    EXPECT_EQ(config->printerFont.Text(), u"120,-16,0,0,0,700,1,0,0,0,3,2,1,49,Lucida, Sans");
     EXPECT_EQ(config->SetOptionText(u"Printer Font v2", u"120,-16,0,0,0,700,256,0,0,0,3,2,1,49,X"),
               R::kBadValue);
     EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0a0B"), R::kSet);
-    EXPECT_EQ(SettingText(config->frvCustomToolbarData), u"0a0b");
+    EXPECT_EQ(config->frvCustomToolbarData.Text(), u"0a0b");
     EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0g"), R::kBadValue);
 }
 

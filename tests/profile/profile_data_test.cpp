@@ -599,3 +599,66 @@ TEST_F(StoreTest, RecordApplyDeltaCopiesExactlyTheChangedMembers) {
 }
 
 }  // namespace
+
+namespace {
+
+struct LimitedRecord : VProfileRecord<LimitedRecord> {
+    VProfile<int> count;
+    VProfile<int> width;
+    VProfile<int> mode;
+    VProfile<unsigned int> size;
+    VProfile<bool> flag;
+    StringSetting name;
+
+    static constexpr auto _profileOffsets = VProfileMembers(
+        VProfileMember(&LimitedRecord::count, u"Count", 4).Range(0, 9).Label(u"Recent items"),
+        VProfileMember(&LimitedRecord::width, u"Width", 40).AtLeast(20),
+        VProfileMember(&LimitedRecord::mode, u"Mode", 3).OneOf({1, 2, 3}, 3),
+        VProfileMember(&LimitedRecord::size, u"Size", 132u).Range(132, 1024),
+        VProfileMember(&LimitedRecord::flag, u"Flag", false).ResetOnLoad(),
+        VProfileMember(&LimitedRecord::name, u"Name"));
+};
+
+}  // namespace
+
+TEST_F(StoreTest, RecordLimitsCorrectNumbersAndDescribeEachMember) {
+    LimitedRecord record;
+    record.Load(nullptr);
+    struct Row {
+        VProfileData* setting;
+        const char16_t* text;
+        const char16_t* kept;
+    };
+    // Each number just inside, just outside and far outside its limits.
+    for (const Row& row : std::vector<Row>{{&record.count, u"9", u"9"},
+                                           {&record.count, u"10", u"9"},
+                                           {&record.count, u"-1", u"0"},
+                                           {&record.width, u"20", u"20"},
+                                           {&record.width, u"19", u"20"},
+                                           {&record.width, u"2147483647", u"2147483647"},
+                                           {&record.mode, u"2", u"2"},
+                                           {&record.mode, u"0", u"3"},
+                                           {&record.mode, u"4", u"3"},
+                                           {&record.size, u"4294967295", u"1024"},
+                                           {&record.size, u"131", u"132"}}) {
+        const std::u16string_view text(row.text);
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        ASSERT_TRUE(row.setting->SetText(text));
+        record.ApplyLimits();
+        EXPECT_EQ(row.setting->Text(), row.kept);
+    }
+    // Only numbers are corrected.
+    ASSERT_TRUE(record.name.SetText(u"-5"));
+    record.ApplyLimits();
+    EXPECT_EQ(record.name.Get(), u"-5");
+
+    const VSettingDescription count = record.Describe(0);
+    EXPECT_EQ(std::u16string_view(count.name), u"Count");
+    EXPECT_EQ(count.kind, SettingKind::kInteger);
+    EXPECT_TRUE(count.limits.hasRange);
+    EXPECT_EQ(std::u16string_view(count.limits.label), u"Recent items");
+    EXPECT_EQ(record.Describe(4).kind, SettingKind::kBool);
+    EXPECT_TRUE(record.Describe(4).limits.resetOnLoad);
+    EXPECT_FALSE(record.Describe(5).limits.Constrains());
+    EXPECT_EQ(record.Describe(6).name, nullptr) << "outside the table";
+}

@@ -13,6 +13,7 @@
 #include "session/connect_protocol_table.h"
 #include "session/session_config.h"
 #include "support/memory_store.h"
+#include "support/record_members.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -335,4 +336,29 @@ TEST_F(Sessions, LogFileTakesTheSessionsCustomMessagesNameAndHost) {
     log.LogDisconnect();
     log.Close();
     EXPECT_EQ(ReadFileBytes(dir.path() / "web.log"), "up Web fe80__1\r\n");
+}
+
+TEST_F(Sessions, CopyCarriesEveryMemberOfTheTable) {
+    SessionPtr session = Load(u"Orig");
+    auto& record = static_cast<SessionConfig::Record&>(*session);
+    const auto defaults = test_support::ShownMembers(record);
+    // Every member that takes a text; the connections and the terminal settings take none.
+    EXPECT_GT(test_support::ChangeEveryMember(record), 60);
+    const auto changed = test_support::ShownMembers(record);
+
+    SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
+    const auto copied = test_support::ShownMembers(static_cast<SessionConfig::Record&>(*copy));
+    ASSERT_EQ(copied.size(), changed.size());
+    for (size_t i = 0; i < changed.size(); ++i) {
+        const VUnicodeString name = record.Lookup(static_cast<int>(i))->GetName();
+        SCOPED_TRACE(std::string(name.str().begin(), name.str().end()));
+        if (record.Lookup(static_cast<int>(i))->Kind() != SettingKind::kNone) {
+            EXPECT_NE(changed[i], defaults[i]);
+        }
+        EXPECT_EQ(copied[i], changed[i]);
+    }
+    // The checkpoint travels too: the copy counts as changed, and rolls back to the defaults.
+    EXPECT_TRUE(copy->IsModified());
+    copy->Rollback();
+    EXPECT_EQ(test_support::ShownMembers(static_cast<SessionConfig::Record&>(*copy)), defaults);
 }

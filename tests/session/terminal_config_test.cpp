@@ -12,6 +12,7 @@
 #include "foundation/messages.h"
 #include "session/terminal_config.h"
 #include "support/memory_store.h"
+#include "support/record_members.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -200,4 +201,18 @@ TEST(TerminalConfigHelpers, XtermPositionsAndLineDrawingFonts) {
     EXPECT_FALSE(config.IsUnicodeLineDrawValid(MakeLogFont(u"Terminal", 12)));
     EXPECT_TRUE(config.IsUnicodeLineDrawValid(MakeLogFont(u"VT100", 12)));
     EXPECT_TRUE(config.IsUnicodeLineDrawValid(MakeLogFont(u"Courier New", 12)));
+}
+
+TEST_F(TerminalConfigTest, CopyCarriesEveryMemberOfTheTable) {
+    TerminalConfig config = Load();
+    const auto defaults = test_support::ShownMembers(config);
+    EXPECT_GT(test_support::ChangeEveryMember(config), 20);
+    const auto changed = test_support::ShownMembers(config);
+    const TerminalConfig copy(config);
+    ASSERT_EQ(test_support::ShownMembers(copy), changed);
+    for (size_t i = 0; i < changed.size(); ++i) {
+        if (config.Lookup(static_cast<int>(i))->Kind() != SettingKind::kNone) {
+            EXPECT_NE(changed[i], defaults[i]) << "member " << i;
+        }
+    }
 }

@@ -17,11 +17,9 @@
 #include <vector>
 
 #include "app/create_session.h"
-#include "app/setting_text.h"
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
 #include "profile/ini_store.h"
-#include "profile/secret_settings.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
@@ -131,45 +129,11 @@ std::vector<VProfileData*> Settings(ISessionConfig& session) {
 }
 
 // Stored secrets are never shown, only whether there is one.
-std::optional<bool> SecretIsSet(const VProfileData& setting) {
-    if (auto* encoded = dynamic_cast<const VProfileEncodedString*>(&setting))
-        return !encoded->Get().IsEmpty();
-    if (auto* capi = dynamic_cast<const VProfileCapiString*>(&setting))
-        return !capi->Get().IsEmpty();
-    if (auto* blowfish = dynamic_cast<const VProfileBlowfishString*>(&setting))
-        return !VUnicodeString(blowfish->Get()).IsEmpty();
-    return std::nullopt;
-}
-
-template <class T, class F>
-bool TryAs(VProfileData& setting, F& action) {
-    auto* typed = dynamic_cast<T*>(&setting);
-    if (typed) action(*typed);
-    return typed != nullptr;
-}
-
-// Tries each setting type that has a text form (the derived types first);
-// `action` gets the typed setting.
-template <class F>
-bool WithTypedSetting(VProfileData& setting, F&& action) {
-    using Text = VProfile2<VUnicodeString, VProfileSz>;
-    using List = VProfile2<VStringArray, VProfileMultiSz>;
-    return TryAs<VProfileWindowPlacement>(setting, action) ||
-           TryAs<VProfileMargins>(setting, action) || TryAs<ProfileLogFont>(setting, action) ||
-           TryAs<VProfileTextState>(setting, action) || TryAs<VProfileBlob>(setting, action) ||
-           TryAs<VProfileCustomColors>(setting, action) || TryAs<VProfile<bool>>(setting, action) ||
-           TryAs<VProfile<int>>(setting, action) ||
-           TryAs<VProfile<unsigned int>>(setting, action) ||
-           TryAs<VProfile<unsigned long>>(setting, action) || TryAs<Text>(setting, action) ||
-           TryAs<List>(setting, action);
-}
-
-std::string ShowSetting(VProfileData& setting) {
-    if (auto secret = SecretIsSet(setting)) return *secret ? "(set)" : "(unset)";
-    std::u16string text;
-    if (!WithTypedSetting(setting, [&](auto& typed) { text = SettingText(typed); }))
-        return "(no text form)";
-    return ToUtf8(VUnicodeString(text));
+std::string ShowSetting(const VProfileData& setting) {
+    if (setting.IsSecret()) return setting.HasSecret() ? "(set)" : "(unset)";
+    const auto text = setting.Text();
+    if (!text) return "(no text form)";
+    return ToUtf8(VUnicodeString(*text));
 }
 
 // Why the store would not read the session's value file (empty when it did):
@@ -226,21 +190,7 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
     bool found = false;
     for (VProfileData* setting : Settings(session)) {
         if (!setting->GetName().EqualsNoCase(name.str())) continue;
-        bool ok = false;
-        if (auto* encoded = dynamic_cast<VProfileEncodedString*>(setting)) {
-            *encoded = value.str();
-            ok = true;
-        } else if (auto* capi = dynamic_cast<VProfileCapiString*>(setting)) {
-            *capi = value.str();
-            ok = true;
-        } else if (auto* blowfish = dynamic_cast<VProfileBlowfishString*>(setting)) {
-            *blowfish = value.str();
-            ok = true;
-        } else {
-            WithTypedSetting(*setting,
-                             [&](auto& typed) { ok = SettingFromText(typed, value.str()); });
-        }
-        if (!ok)
+        if (!setting->SetText(value.str()))
             throw Failure(kUsage, "'" + text + "' is not a value of '" +
                                       ToUtf8(setting->GetName()) + "'; its current value is '" +
                                       ShowSetting(*setting) + "'");
