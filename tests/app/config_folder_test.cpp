@@ -10,7 +10,9 @@
 #include "app/init.h"
 #include "foundation/messages.h"
 #include "platform/version_record.h"
+#include "support/library_host.h"
 #include "support/memory_store.h"
+#include "support/scoped_env.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
@@ -177,7 +179,7 @@ TEST(ConfigFolder, MigrationUtilityFailures) {
 
 TEST(ConfigFolder, RememberedPathAndTheIntegratedSibling) {
     TempDir dir;
-    setenv("SESSIONDECK_REGISTRY_DIR", (dir / "registry").c_str(), 1);
+    ScopedEnv env("SESSIONDECK_REGISTRY_DIR", (dir / "registry").string());
     SessionDeckDllInit(u"Vetralon", nullptr);
     SetCurrentAppProductID(ProductId(Product::Vetralon));
     EXPECT_TRUE(GetAppConfigPath(u"Vetralon").IsEmpty());
@@ -212,7 +214,6 @@ TEST(ConfigFolder, RememberedPathAndTheIntegratedSibling) {
     }
     EXPECT_EQ(GetAppConfigPathAlpha(), u"/shared");
     EXPECT_EQ(GetAppConfigPath(u"Vetralon"), u"/shared");
-    unsetenv("SESSIONDECK_REGISTRY_DIR");
 }
 
 TEST(ConfigFolder, ValidationCreatesTheFolderOrSaysWhy) {
@@ -247,20 +248,12 @@ TEST(ConfigFolder, ValidationCreatesTheFolderOrSaysWhy) {
     EXPECT_FALSE(ConfigFolderDialog(U(dir.path()), u"T").DoModal());
 }
 
-MemoryStoreFactory* g_memory = nullptr;
-VProfileStoreFactory* Memory() {
-    return g_memory;
-}
-
 TEST(ConfigFolder, U3CopyRunsTheRegisteredStepsAndRewritesTheGlobalOptions) {
-    MemoryStoreFactory memory;
-    g_memory = &memory;
-    SessionDeckDllInitProfileFactory(&Memory);
-    SessionDeckDllInit(u"Vetralon", nullptr);
+    LibraryHost library;
+    MemoryStoreFactory& memory = library.memory;
     GlobalConfig* config = nullptr;
-    ResetGlobalConfig(config);
     GetGlobalConfig(config);
-    setenv("U3_APP_DATA_PATH", "/media/u3/data", 1);
+    ScopedEnv env("U3_APP_DATA_PATH", "/media/u3/data");
     config->menuToolbarFile = u"/media/u3/data/bar.mnu";
     config->errorSoundFile = u"/snd/error.wav";
     // Steps stay registered for the life of the process, so the step is
@@ -277,16 +270,13 @@ TEST(ConfigFolder, U3CopyRunsTheRegisteredStepsAndRewritesTheGlobalOptions) {
     EXPECT_EQ(memory.Find(u"Global", u"Menu Toolbar File")->string, u"%u3data%/bar.mnu");
     ASSERT_NE(memory.Find(u"Global", u"Error Sound File"), nullptr);
     EXPECT_TRUE(memory.Find(u"Global", u"Error Sound File")->string.IsEmpty());
-    unsetenv("U3_APP_DATA_PATH");
-    ResetGlobalConfig(config);
-    g_memory = nullptr;
 }
 
 TEST(ConfigFolder, U3DataForm) {
-    setenv("U3_APP_DATA_PATH", "/media/u3/data/", 1);
+    ScopedEnv env("U3_APP_DATA_PATH", "/media/u3/data/");
     EXPECT_EQ(ToU3DataForm(u"/media/u3/data/menus/bar.mnu"), u"%u3data%/menus/bar.mnu");
     EXPECT_EQ(ToU3DataForm(u"/media/u3/database/x"), u"/media/u3/database/x");
     EXPECT_EQ(ToU3DataForm(u"/other/x"), u"/other/x");
-    unsetenv("U3_APP_DATA_PATH");
+    env.Unset("U3_APP_DATA_PATH");
     EXPECT_EQ(ToU3DataForm(u"/media/u3/data/x"), u"/media/u3/data/x");
 }

@@ -5,54 +5,24 @@
 #include <filesystem>
 
 #include "app/create_session.h"
-#include "app/global_config.h"
-#include "app/init.h"
-#include "app/protocol_loader.h"
 #include "data/file_types.h"
 #include "foundation/messages.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
-#include "support/memory_store.h"
-#include "support/scripted_prompt.h"
-#include "support/temp_dir.h"
+#include "support/library_host.h"
 
 namespace {
-
-MemoryStoreFactory* g_store = nullptr;
-VProfileStoreFactory* Store() {
-    return g_store;
-}
 
 using Session = VUnknownPointer<SessionConfig>;
 
 class AdHocSessions : public ::testing::Test {
 protected:
     void SetUp() override {
-        g_store = &memory;
-        SessionDeckDllInitProfileFactory(&Store);
-        SessionDeckDllInit(u"Ferrivo", nullptr);
         GlobalConfig* config = nullptr;
-        ResetGlobalConfig(config);
         GetGlobalConfig(config);
         config->anonymousPassword = u"guest@example.org";
-        GetConnectProtocolTable().ResetForTesting();
-        for (const char* name : {"SFTP.so", "FTP.so", "FTPSSL.so"})
-            std::filesystem::copy_file(std::filesystem::path(SESSIONDECK_PROTOCOL_DIR) / name,
-                                       modules / name);
-        VAppFnTable fns;
-        VReportMessageParams loadReport;
-        bool offerDownload = false;
-        ScriptedPrompt prompt;
         ASSERT_TRUE(
-            LoadConnectionProtocolDlls(fns, ProductId(Product::Ferrivo),
-                                       VUnicodeString::FromUtf8(modules.path().string()).c_str(),
-                                       nullptr, offerDownload, loadReport));
-    }
-    void TearDown() override {
-        GetConnectProtocolTable().ResetForTesting();
-        GlobalConfig* config = nullptr;
-        ResetGlobalConfig(config);
-        g_store = nullptr;
+            library.LoadProtocols(ProductId(Product::Ferrivo), {"SFTP.so", "FTP.so", "FTPSSL.so"}));
     }
     // Makes the default session's transfer protocol `protocol`.
     void DefaultTransfer(const char16_t* protocol) {
@@ -67,8 +37,8 @@ protected:
             dynamic_cast<SessionConfig*>(CreateSessionConfig(text, transferType, report)));
     }
 
-    MemoryStoreFactory memory;
-    TempDir modules;
+    LibraryHost library{u"Ferrivo"};
+    MemoryStoreFactory& memory = library.memory;
     int transferType = 0;
     VReportMessageParams report;
 };

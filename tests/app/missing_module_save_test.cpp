@@ -7,21 +7,11 @@
 #include <map>
 #include <string>
 
-#include "app/global_config.h"
-#include "app/init.h"
-#include "app/protocol_loader.h"
-#include "session/connect_protocol_table.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
-#include "support/memory_store.h"
-#include "support/temp_dir.h"
+#include "support/library_host.h"
 
 namespace {
-
-MemoryStoreFactory* g_store = nullptr;
-VProfileStoreFactory* Store() {
-    return g_store;
-}
 
 using Session = VUnknownPointer<SessionConfig>;
 constexpr const char16_t* kKey = u"Sessions\\web";
@@ -41,40 +31,18 @@ bool SameValue(const MemoryValue& a, const MemoryValue& b) {
 
 class MissingModule : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_store = &memory;
-        SessionDeckDllInitProfileFactory(&Store);
-    }
-    void TearDown() override {
-        GetConnectProtocolTable().ResetForTesting();
-        GlobalConfig* config = nullptr;
-        ResetGlobalConfig(config);
-        g_store = nullptr;
-    }
     // Starts anew as `host`, with only `modules` in its protocol folder.
     void BecomeHost(const char16_t* host, int product, std::initializer_list<const char*> modules) {
-        SessionDeckDllInit(host, nullptr);
-        GlobalConfig* config = nullptr;
-        ResetGlobalConfig(config);
-        GetConnectProtocolTable().ResetForTesting();
-        TempDir& folder = folders.emplace_back();
-        for (const char* name : modules)
-            std::filesystem::copy_file(std::filesystem::path(SESSIONDECK_PROTOCOL_DIR) / name,
-                                       folder / name);
-        VAppFnTable fns;
-        VReportMessageParams report;
-        bool offerDownload = false;
-        ASSERT_TRUE(LoadConnectionProtocolDlls(
-            fns, product, VUnicodeString::FromUtf8(folder.path().string()).c_str(), nullptr,
-            offerDownload, report));
+        library.Become(host);
+        ASSERT_TRUE(library.LoadProtocols(product, modules));
     }
     Session Lookup() {
         SessionDatabase db;
         return Session::Adopt(dynamic_cast<SessionConfig*>(db.Lookup(VUnicodeString(u"web"))));
     }
 
-    MemoryStoreFactory memory;
-    std::list<TempDir> folders;
+    LibraryHost library;
+    MemoryStoreFactory& memory = library.memory;
 };
 
 }  // namespace

@@ -11,7 +11,7 @@
 #include "app/siblings.h"
 #include "platform/process.h"
 #include "platform/version_record.h"
-#include "support/memory_store.h"
+#include "support/library_host.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
@@ -48,26 +48,11 @@ struct SiblingsTest : ::testing::Test {
     }
 };
 
-MemoryStoreFactory* g_memory = nullptr;
-VProfileStoreFactory* Memory() {
-    return g_memory;
-}
-
 // The shared global options over a fresh in-memory store.
 struct WithGlobalOptions : ::testing::Test {
-    MemoryStoreFactory memory;
+    LibraryHost library;
     GlobalConfig* config = nullptr;
-    void SetUp() override {
-        g_memory = &memory;
-        SessionDeckDllInitProfileFactory(&Memory);
-        SessionDeckDllInit(u"Vetralon", nullptr);
-        ResetGlobalConfig(config);
-        GetGlobalConfig(config);
-    }
-    void TearDown() override {
-        ResetGlobalConfig(config);
-        g_memory = nullptr;
-    }
+    void SetUp() override { GetGlobalConfig(config); }
 };
 
 }  // namespace

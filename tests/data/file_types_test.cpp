@@ -9,41 +9,23 @@
 #include "data/file_types.h"
 #include "platform/file_associations.h"
 #include "support/memory_store.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-// Points the association lookup at folders of the test's own; restores the
-// environment afterwards.
+// Points the association lookup at folders of the test's own.
 class ScopedDesktop {
 public:
     explicit ScopedDesktop(const std::filesystem::path& root) {
-        for (const char* name : kNames) {
-            const char* old = std::getenv(name);
-            m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-        }
-        Set("XDG_DATA_HOME", root / "home-data");
-        Set("XDG_DATA_DIRS", root / "data");
-        Set("XDG_CONFIG_HOME", root / "config");
-        Set("XDG_CONFIG_DIRS", root / "etc");
-    }
-    ~ScopedDesktop() {
-        for (const auto& [name, value] : m_saved) {
-            if (value) {
-                setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                unsetenv(name.c_str());
-            }
-        }
+        m_env.Set("XDG_DATA_HOME", (root / "home-data").string())
+            .Set("XDG_DATA_DIRS", (root / "data").string())
+            .Set("XDG_CONFIG_HOME", (root / "config").string())
+            .Set("XDG_CONFIG_DIRS", (root / "etc").string());
     }
 
 private:
-    static void Set(const char* name, const std::filesystem::path& value) {
-        setenv(name, value.c_str(), 1);
-    }
-    static constexpr const char* kNames[] = {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME",
-                                             "XDG_CONFIG_DIRS"};
-    std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
+    ScopedEnv m_env;
 };
 
 void Write(const std::filesystem::path& file, const std::string& text) {

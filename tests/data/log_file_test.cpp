@@ -6,6 +6,7 @@
 
 #include "data/log_file.h"
 #include "foundation/messages.h"
+#include "support/scoped_env.h"
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
@@ -33,7 +34,7 @@ struct ExpandCase {
 };
 
 TEST(LogFileNameTest, PatternTable) {
-    setenv("SD_LOG_TEST_DIR", "/var/tmp", 1);
+    ScopedEnv env("SD_LOG_TEST_DIR", "/var/tmp");
     const ExpandCase cases[] = {
         {u"%Y-%M-%D_%h%m%s.log", nullptr, u"", u"2024-03-05_090703.log", 0, nullptr},
         {u"%t|%%|100%%", nullptr, u"", u"042|%|100%", 0, nullptr},
@@ -68,16 +69,15 @@ TEST(LogFileNameTest, PatternTable) {
             EXPECT_EQ(VUnicodeString(report.GetInserts()[0]), c.insert);
         }
     }
-    unsetenv("SD_LOG_TEST_DIR");
 }
 
 TEST(LogFileNameTest, PortableDriveFoldersAndCurrentTime) {
-    setenv("U3_APP_DATA_PATH", "/media/u3/data", 1);
-    setenv("U3_DEVICE_DOCUMENT_PATH", "/media/u3/docs", 1);
-    EXPECT_EQ(LogFile::Expand(u"%U3DATA%/a|%u3doc%/b", nullptr, &kWhen, {}),
-              u"/media/u3/data/a|/media/u3/docs/b");
-    unsetenv("U3_APP_DATA_PATH");
-    unsetenv("U3_DEVICE_DOCUMENT_PATH");
+    {
+        ScopedEnv env("U3_APP_DATA_PATH", "/media/u3/data");
+        env.Set("U3_DEVICE_DOCUMENT_PATH", "/media/u3/docs");
+        EXPECT_EQ(LogFile::Expand(u"%U3DATA%/a|%u3doc%/b", nullptr, &kWhen, {}),
+                  u"/media/u3/data/a|/media/u3/docs/b");
+    }
     // Off the drive the token is just an unknown one.
     EXPECT_TRUE(LogFile::Expand(u"%u3data%/a", nullptr, &kWhen, {}).IsEmpty());
     // Without a time the current UTC time is used: four digits of year.

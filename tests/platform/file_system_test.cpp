@@ -10,6 +10,7 @@
 
 #include "platform/environment.h"
 #include "platform/file_system.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -57,10 +58,10 @@ TEST(PlatformFiles, WritableFolderIsCreatedAndLeftEmpty) {
 }
 
 TEST(PlatformEnvironment, EmptyVariableCountsAsUnset) {
-    ::setenv("SESSIONDECK_TEST_VARIABLE", "", 1);
+    ScopedEnv env("SESSIONDECK_TEST_VARIABLE", "");
     EXPECT_EQ(platform::NonEmptyEnvironmentVariable("SESSIONDECK_TEST_VARIABLE"), std::nullopt);
-    ::setenv("SESSIONDECK_TEST_VARIABLE", "/x", 1);
+    env.Set("SESSIONDECK_TEST_VARIABLE", "/x");
     EXPECT_EQ(platform::NonEmptyEnvironmentVariable("SESSIONDECK_TEST_VARIABLE"), "/x");
-    ::unsetenv("SESSIONDECK_TEST_VARIABLE");
+    env.Unset("SESSIONDECK_TEST_VARIABLE");
     EXPECT_EQ(platform::NonEmptyEnvironmentVariable("SESSIONDECK_TEST_VARIABLE"), std::nullopt);
 }

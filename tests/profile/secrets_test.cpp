@@ -361,13 +361,13 @@ TEST(CapiString, KeyFileIsNeverLoosenedReplacedOrGuessed) {
 
 TEST(CapiString, KeyFolderFallsBackToHome) {
     ScopedKeyFolder env;
-    setenv("HOME", (env.dir() / "home").c_str(), 1);
+    env.env().Set("HOME", (env.dir() / "home").string());
     for (const char* xdg : {"", "relative/data"}) {
-        setenv("XDG_DATA_HOME", xdg, 1);
+        env.env().Set("XDG_DATA_HOME", xdg);
         VReportMessageParams report;
         ASSERT_TRUE(EncodeCapiString(u"v", report)) << xdg;
     }
-    unsetenv("XDG_DATA_HOME");
+    env.env().Unset("XDG_DATA_HOME");
     VReportMessageParams report;
     const auto text = EncodeCapiString(u"v", report);
     ASSERT_TRUE(text);

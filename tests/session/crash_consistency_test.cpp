@@ -21,6 +21,7 @@
 
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "workers/worker_store.h"
 
@@ -98,18 +99,9 @@ class CrashConsistency : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CrashConsistency, EverySaveIsFoundWholeAfterTheWriterIsKilled) {
     const std::string kind = GetParam();
-    // A SIGKILL tests the process dying, not the machine losing power, so the
-    // disk's own flushing is not under test; on a tmpfs each save's fsync is
-    // free and a trial takes milliseconds instead of a disk's flush times.
-    const char* oldTmp = std::getenv("TMPDIR");
-    const std::string restore = oldTmp ? oldTmp : "";
-    if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-    TempDir dir;
-    if (oldTmp) {
-        setenv("TMPDIR", restore.c_str(), 1);
-    } else {
-        unsetenv("TMPDIR");
-    }
+    // On a tmpfs a trial takes milliseconds instead of a disk's flush times.
+    const auto fast = MakeTempDirInMemory();
+    const TempDir& dir = *fast;
     g_factory = worker::MakeFactory(kind, dir.path());
     SetProfileStoreFactoryGetter(Factory);
     std::set<std::u16string> all;

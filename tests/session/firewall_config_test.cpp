@@ -3,40 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "foundation/istring.h"
+#include "profile/ini_store.h"
 #include "profile/secret_forms.h"
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
 #include "session/remote_host_config.h"
+#include "support/golden.h"
 #include "support/memory_store.h"
 #include "support/scripted_prompt.h"
-#include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 namespace {
-
-// Points the data-protection key at a folder of the test's own.
-class KeyFolder {
-public:
-    KeyFolder() {
-        if (const char* old = std::getenv("XDG_DATA_HOME")) m_old = old;
-        setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1);
-    }
-    ~KeyFolder() {
-        if (m_old)
-            setenv("XDG_DATA_HOME", m_old->c_str(), 1);
-        else
-            unsetenv("XDG_DATA_HOME");
-    }
-
-private:
-    TempDir m_dir;
-    std::optional<std::string> m_old;
-};
 
 class Firewalls : public ::testing::Test {
 protected:
@@ -56,7 +37,7 @@ protected:
         return FirewallConfig(name, &key);
     }
 
-    KeyFolder keys;
+    ScopedKeyFolder keys;
     MemoryStoreFactory factory;
 };
 
@@ -96,16 +77,18 @@ TEST_F(Firewalls, NullKeyGivesDefaultsAndSaveWritesSevenValuesInOrder) {
     EXPECT_EQ(firewall.GetFirewallHostname().str(), "");
     EXPECT_EQ(firewall.GetStoredPassword(), u"");
 
+    {
+        // The seven values in order, as a value file holds them.
+        TempDir dir;
+        VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
+        FirewallConfig fresh(u"Office", nullptr);
+        ASSERT_TRUE(SaveFirewall(&fresh, false, &ini));
+        ExpectMatchesGolden("session/new-firewall.ini",
+                            ReadFileBytes(dir / "Firewalls/Office.ini"));
+    }
     firewall.SetFirewallHostname(u"gate\u00e9.example");
     firewall.SetFirewallPassword(u"s3cret");
     ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));
-    std::vector<std::string> names;
-    for (const auto& name : factory.ValueNames(u"Firewalls\\Office"))
-        names.push_back(name.ToUtf8());
-    EXPECT_EQ(names, (std::vector<std::string>{"Firewall Type", "Firewall Address", "Firewall Port",
-                                               "Proxy Prompt", "Proxy Command", "Firewall User",
-                                               "Firewall Password"}));
-    EXPECT_EQ(factory.Find(u"Firewalls\\Office", u"Firewall Port")->kind, kValueKindDword);
     EXPECT_EQ(DecodeScrambledString(Stored(u"Firewalls\\Office", u"Firewall Password")),
               VUnicodeString(u"s3cret"));
 

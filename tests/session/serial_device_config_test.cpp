@@ -1,13 +1,17 @@
 // Serial port settings: prefixed names, flow-dependent defaults, merging.
 #include <gtest/gtest.h>
 
+#include "profile/ini_store.h"
 #include "session/serial_device_config.h"
+#include "support/golden.h"
 #include "support/memory_store.h"
+#include "support/temp_dir.h"
 
 TEST(SerialDeviceConfig, DefaultsAreWrittenUnderPrefixedNames) {
-    MemoryStoreFactory factory;
+    TempDir dir;
+    VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
     {
-        VProfileStore store(false, &factory);
+        VProfileStore store(false, &ini);
         VProfileKey key(store.GetRootKey(), u"Global");
         VSerialDeviceConfig port(&key, u"Printer ", u"Printer Port");
         EXPECT_EQ(port.baudRate.Get(), 38400);
@@ -17,14 +21,9 @@ TEST(SerialDeviceConfig, DefaultsAreWrittenUnderPrefixedNames) {
         EXPECT_TRUE(port.ctsFlow.Get());
         EXPECT_EQ(port.rtsFlowControl.Get(), 2);
         port.Save(&key, false);
+        ASSERT_TRUE(key.Flush());
     }
-    EXPECT_EQ(
-        factory.WrittenNames(),
-        (std::vector<VUnicodeString>{
-            u"Printer Baud Rate", u"Printer Parity", u"Printer Stop Bits", u"Printer Data Bits",
-            u"Printer DSR Flow", u"Printer DTR Flow Control", u"Printer CTS Flow",
-            u"Printer RTS Flow Control", u"Printer XON Flow", u"Printer Port"}));
-    EXPECT_EQ(factory.Find(u"Global", u"Printer Port")->kind, kValueKindString);
+    ExpectMatchesGolden("session/serial-defaults.ini", ReadFileBytes(dir / "Global.ini"));
 }
 
 TEST(SerialDeviceConfig, ControlLineDefaultsFollowTheStoredFlows) {

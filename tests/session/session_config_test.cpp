@@ -2,19 +2,18 @@
 // and copies.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 
-#include "app/global_config.h"
-#include "app/init.h"
 #include "data/log_file.h"
+#include "profile/ini_store.h"
 #include "profile/secret_forms.h"
-#include "session/connect_protocol_table.h"
 #include "session/session_config.h"
+#include "support/golden.h"
+#include "support/library_host.h"
 #include "support/memory_store.h"
 #include "support/record_members.h"
 #include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 namespace {
 
@@ -50,11 +49,6 @@ void AddRow(int product, const char16_t* name) {
     GetConnectProtocolTable().Add(row);
 }
 
-VProfileStoreFactory* g_factory = nullptr;
-VProfileStoreFactory* CurrentFactory() {
-    return g_factory;
-}
-
 struct SessionDeleter {
     void operator()(SessionConfig* session) const { session->Release(); }
 };
@@ -62,20 +56,6 @@ using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
 
 class Sessions : public ::testing::Test {
 protected:
-    void SetUp() override {
-        g_factory = &memory;
-        SessionDeckDllInitProfileFactory(&CurrentFactory);
-        SessionDeckDllInit(u"Vetralon", nullptr);
-        GlobalConfig* none = nullptr;
-        ResetGlobalConfig(none);
-        GetConnectProtocolTable().ResetForTesting();
-    }
-    void TearDown() override {
-        GetConnectProtocolTable().ResetForTesting();
-        GlobalConfig* none = nullptr;
-        ResetGlobalConfig(none);
-        g_factory = nullptr;
-    }
     // A session loaded from "Sessions\<name>" after `fill` wrote into that key.
     template <class Fill>
     SessionPtr Load(const char16_t* name, Fill fill) {
@@ -93,34 +73,26 @@ protected:
         session.Save(&key, force);
     }
 
-    MemoryStoreFactory memory;
+    LibraryHost library;
+    MemoryStoreFactory& memory = library.memory;
 };
 
 }  // namespace
 
-TEST_F(Sessions, NewSessionListsItsValuesInTableOrder) {
+TEST_F(Sessions, NewSessionValueFileIsTheGoldenOne) {
+    // The value file of a new session: every value in table order (the plain settings, the two
+    // protocol names, the terminal's and the printer port's), with its kind and default bytes.
+    TempDir dir;
+    VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
     SessionPtr session(new SessionConfig(u"New", nullptr));
     EXPECT_FALSE(session->IsPersistent());
-    SaveTo(*session, u"New");
-    const auto names = memory.ValueNames(u"Sessions\\New");
-    // 77 plain settings, the two protocol names, the 80 terminal settings
-    // and the printer port's ten.
-    ASSERT_EQ(names.size(), 169u);
-    EXPECT_EQ(names[0], u"Is Session");
-    EXPECT_EQ(names[1], u"Protocol Name");
-    EXPECT_EQ(names[2], u"Transfer Protocol Name");
-    EXPECT_EQ(names[3], u"ANSI Color");
-    EXPECT_EQ(names[82], u"User Font Map");
-    EXPECT_EQ(names[83], u"Use Title Bar");
-    EXPECT_EQ(names[124], u"Use Printer Port");
-    EXPECT_EQ(names[125], u"Printer Baud Rate");
-    EXPECT_EQ(names[134], u"Printer Port");
-    EXPECT_EQ(names[135], u"Eject Page Interval");
-    EXPECT_EQ(names[168], u"Filenames Always Use UTF8");
-    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Is Session")->dword, 1u);
-    EXPECT_EQ(memory.Find(u"Sessions\\New", u"ZModem Receive Command")->string, u"rz\\r");
-    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Printer Font v2")->binary.size(), 96u);
-    EXPECT_EQ(memory.Find(u"Sessions\\New", u"Description")->kind, kValueKindStringArray);
+    {
+        VProfileStore store(false, &ini);
+        VProfileKey key(store.GetRootKey(), u"Sessions\\New");
+        session->Save(&key, false);
+        ASSERT_TRUE(key.Flush());
+    }
+    ExpectMatchesGolden("session/new-session.ini", ReadFileBytes(dir / "Sessions/New.ini"));
 }
 
 TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
@@ -213,11 +185,7 @@ TEST_F(Sessions, ViewStatesStartFromTheGlobalOnesExceptForTheDefaultSession) {
 }
 
 TEST_F(Sessions, DataProtectedLoginScriptIsRewrittenScrambled) {
-    TempDir dir;
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::optional<std::string> saved = old ? std::optional<std::string>(old) : std::nullopt;
-    setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
-
+    ScopedKeyFolder keys;
     VReportMessageParams report;
     const auto capi = EncodeCapiString(u"login\\r", report);
     ASSERT_TRUE(capi);
@@ -227,11 +195,6 @@ TEST_F(Sessions, DataProtectedLoginScriptIsRewrittenScrambled) {
     const VUnicodeString stored = memory.Find(u"Sessions\\Script", u"Login Script")->string;
     EXPECT_FALSE(std::u16string_view(stored).starts_with(u"CAPI:"));
     EXPECT_EQ(DecodeScrambledString(stored.str()), VUnicodeString(u"login\\r"));
-
-    if (saved)
-        setenv("XDG_DATA_HOME", saved->c_str(), 1);
-    else
-        unsetenv("XDG_DATA_HOME");
 }
 
 TEST_F(Sessions, DefaultSessionComesIntoBeingOnFirstUseOnly) {

@@ -13,6 +13,7 @@
 #include "session/button_bar.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -355,9 +356,10 @@ TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
         c.SetString(u"User Font Map",
                     VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
     }
-    setenv("U3_APP_DATA_PATH", drive.c_str(), 1);
-    SessionConfig::CopySessionFilesAndUpdatePaths();
-    unsetenv("U3_APP_DATA_PATH");
+    {
+        ScopedEnv env("U3_APP_DATA_PATH", drive.string());
+        SessionConfig::CopySessionFilesAndUpdatePaths();
+    }
 
     EXPECT_EQ(Stored(u"Sessions\\a", u"Script Filename"), u"%u3data%/login.txt");
     EXPECT_EQ(Stored(u"Sessions\\a", u"Keymap Filename"), u"/nowhere/x.key");

@@ -149,6 +149,11 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     EXPECT_EQ(found.Count(StoreFindingOutcome::kRepairable), 8u) << Describe(found);
     EXPECT_TRUE(Has(found, K::kValueFileDamaged, S + "bad.ini", "at line 3"));
     EXPECT_TRUE(Has(found, K::kSymbolicLink, S + "linkdir", (dir / "outside").string()));
+    // A leftover names its writer, so a person can tell whether it is still at work.
+    EXPECT_TRUE(Has(found, K::kTemporaryFile, S + deadTemp,
+                    "written by process " + std::to_string(dead) + ", which has ended"));
+    EXPECT_TRUE(Has(found, K::kTemporaryFile, S + liveTemp,
+                    "written by process " + std::to_string(live) + ", still running"));
     // A run without repair changes nothing.
     EXPECT_TRUE(fs::exists(config / "Sessions" / deadTemp));
     EXPECT_EQ(ReadFileBytes(config / "Sessions/__FolderData__.ini"),

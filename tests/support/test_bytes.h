@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 using Bytes = std::vector<uint8_t>;
@@ -52,27 +53,17 @@ inline Bytes FromHex(std::u16string_view hex) {
     return FromHex<char16_t>(hex);
 }
 
-// Points the protection key (and the home folder it falls back to) at a folder of the test's own,
-// and puts the environment back afterwards.
+// Points the protection key at a folder of the test's own; env() changes more variables (HOME, to
+// test the fall-back) and puts them back with the rest.
 class ScopedKeyFolder {
 public:
-    ScopedKeyFolder() { setenv("XDG_DATA_HOME", (m_dir / "data").c_str(), 1); }
-    ~ScopedKeyFolder() {
-        for (auto& [name, value] : m_saved)
-            value ? setenv(name, value->c_str(), 1) : unsetenv(name);
-    }
-    ScopedKeyFolder(const ScopedKeyFolder&) = delete;
-    ScopedKeyFolder& operator=(const ScopedKeyFolder&) = delete;
+    ScopedKeyFolder() { m_env.Set("XDG_DATA_HOME", (m_dir / "data").string()); }
 
     const TempDir& dir() const { return m_dir; }
+    ScopedEnv& env() { return m_env; }
     std::filesystem::path KeyFile() const { return m_dir / "data/sessiondeck/protect.key"; }
 
 private:
-    static std::optional<std::string> Get(const char* name) {
-        const char* value = std::getenv(name);
-        return value ? std::optional<std::string>(value) : std::nullopt;
-    }
     TempDir m_dir;
-    std::pair<const char*, std::optional<std::string>> m_saved[2] = {
-        {"XDG_DATA_HOME", Get("XDG_DATA_HOME")}, {"HOME", Get("HOME")}};
+    ScopedEnv m_env;
 };

@@ -11,7 +11,7 @@ namespace {
 
 class CliData : public ::testing::Test {
 protected:
-    // The association folders are the test's own: empty unless it writes a tree there.
+    // The association folders are the test's own and empty: the built-in list is used.
     ProcessResult Run(std::vector<std::string> args) {
         args.insert(args.begin(), {"--config", config.string()});
         return RunProcess(
@@ -19,10 +19,6 @@ protected:
             {"XDG_DATA_HOME=" + (dir / "home").string(), "XDG_DATA_DIRS=" + (dir / "data").string(),
              "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(),
              "XDG_CONFIG_DIRS=" + (dir / "etc").string()});
-    }
-    void Write(const std::string& relative, const std::string& text) {
-        std::filesystem::create_directories((dir / relative).parent_path());
-        WriteFileBytes(dir / relative, text);
     }
     TempDir dir;
     std::filesystem::path config = dir / "Config";
@@ -62,27 +58,6 @@ TEST_F(CliData, FileTypeWithoutADesktopUsesTheBuiltInListAndStoresIt) {
     EXPECT_EQ(Run({"filetype"}).status, 2);
 }
 
-TEST_F(CliData, FileTypeFromADesktopTree) {
-    Write("data/mime/globs2", "50:application/x-shellscript:*.sh\n");
-    Write("data/mime/subclasses", "application/x-shellscript text/plain\n");
-    Write("data/mime/application/x-shellscript.xml",
-          "<mime-type><comment>Shell script</comment></mime-type>");
-    Write("data/applications/mimeinfo.cache",
-          "[MIME Cache]\napplication/x-shellscript=ed.desktop;\n");
-    Write("data/applications/ed.desktop", "[Desktop Entry]\nExec=/usr/bin/ed %f\n");
-    auto r = Run({"filetype", "SH"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Type Name\tShell script\n"
-              "Extensions\tsh\n"
-              "Application\t/usr/bin/ed\n"
-              "Icon File\tapplication-x-shellscript\n"
-              "Icon Index\t0\n"
-              "Transfer Type\tASCII\n"
-              "Remote Open Action\tPrompt for open action\n");
-    EXPECT_EQ(Run({"filetype", "txt"}).status, 1) << "the tree has no txt";
-}
-
 TEST_F(CliData, TimeZoneListAndConversions) {
     auto r = Run({"tz", "list"});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -96,12 +71,11 @@ TEST_F(CliData, TimeZoneListAndConversions) {
     EXPECT_GT(count, 300);
     EXPECT_TRUE(berlin);
 
+    // Both directions, told apart by the trailing Z; the rules themselves are test_data's.
     EXPECT_EQ(Run({"tz", "convert", "Europe/Berlin", "2026-03-29T03:30:00"}).out,
               "2026-03-29T01:30:00Z\n");
     EXPECT_EQ(Run({"tz", "convert", "Europe/Berlin", "2026-10-25T01:30:00Z"}).out,
               "2026-10-25T02:30:00\n");
-    EXPECT_EQ(Run({"tz", "convert", "America/New_York", "2026-01-15T12:00:00"}).out,
-              "2026-01-15T17:00:00Z\n");
 
     r = Run({"tz", "convert", "Mars/Olympus", "2026-01-01T00:00:00"});
     EXPECT_EQ(r.status, 2);

@@ -17,6 +17,7 @@
 
 #include "profile/ini_store_private.h"
 #include "support/cli_sandbox.h"
+#include "support/scoped_env.h"
 
 namespace {
 
@@ -35,15 +36,7 @@ protected:
     // A SIGKILL tests the process dying, not the machine losing power, so the
     // configuration folder lives on /dev/shm where the host's flushes are free.
     void SetUp() override {
-        const char* oldTmp = std::getenv("TMPDIR");
-        const std::string restore = oldTmp ? oldTmp : "";
-        if (access("/dev/shm", W_OK) == 0) setenv("TMPDIR", "/dev/shm", 1);
-        m_fast = std::make_unique<TempDir>();
-        if (oldTmp) {
-            setenv("TMPDIR", restore.c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
+        m_fast = MakeTempDirInMemory();
         config = m_fast->path() / "Config";
         pristine = m_fast->path() / "Pristine";
     }

@@ -35,26 +35,19 @@ bool IsHex(const std::string& text, bool upper) {
 }  // namespace
 
 TEST_F(CliSecret, EveryFormRoundTrips) {
-    const std::string value = "pa ss\xC3\xA9";  // "pa ssé": six characters, all Windows-1252
-
+    // The layout of each form is test_profile's; here: each form is chosen by --form, printed as
+    // one line and read back by decode, which tells the form from the text.
+    const std::string value = "pa ss\xC3\xA9";  // "pa ssé": all Windows-1252
     const std::string scrambled = Line({"encode", "--form", "scrambled", value});
-    EXPECT_EQ(scrambled.size(), 8u + 2 * 6);
     EXPECT_TRUE(IsHex(scrambled, false)) << scrambled;
-
     const std::string blowfish = Line({"encode", "--form", "blowfish", value});
-    // 6 characters and a terminator: 14 bytes, padded to 16, plus 8: "u" and 48 digits.
-    ASSERT_EQ(blowfish.size(), 49u);
-    EXPECT_EQ(blowfish[0], 'u');
-    EXPECT_TRUE(IsHex(blowfish.substr(1), false)) << blowfish;
-
+    EXPECT_EQ(blowfish.rfind("u", 0), 0u) << blowfish;
     const std::string capi = Line({"encode", "--form", "capi", value});
-    ASSERT_EQ(capi.rfind("CAPI:", 0), 0u) << capi;
-    EXPECT_TRUE(IsHex(capi.substr(5), true)) << capi;
+    EXPECT_EQ(capi.rfind("CAPI:", 0), 0u) << capi;
     EXPECT_TRUE(std::filesystem::exists(dir / "data/sessiondeck/protect.key"));
 
     for (const std::string& stored : {scrambled, blowfish, capi})
         EXPECT_EQ(Line({"decode", stored}), value) << stored;
-    EXPECT_NE(Line({"encode", "--form", "blowfish", value}), blowfish) << "fresh random bytes";
     EXPECT_EQ(Line({"decode", "00000000616263"}), "abc") << "a fixed scrambled text";
 }
 
