@@ -19,6 +19,8 @@
 #include "profile/profile_data.h"
 #include "session/session_config.h"
 
+namespace sessiondeck {
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -326,3 +328,5 @@ bool ConfigFolderDialog::DoModal() {
         }
     }
 }
+
+}  // namespace sessiondeck

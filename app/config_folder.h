@@ -11,6 +11,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/registry_store.h"
 
+namespace sessiondeck {
+
 // The configuration format identifiers a folder's "Global" key may hold in
 // "Version": the previous and the current one.
 inline constexpr char16_t kConfigFormatPrevious[] = u"0311ABC6-1CDD-46fc-A08A-0D7C00242FCA";
@@ -99,3 +101,5 @@ private:
     VUnicodeString m_path;
     VUnicodeString m_title;
 };
+
+}  // namespace sessiondeck

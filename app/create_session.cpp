@@ -10,6 +10,8 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 namespace {
 
 using SessionPointer = VUnknownPointer<SessionConfig>;
@@ -114,3 +116,5 @@ ISessionConfig* CreateSessionConfig(const char16_t* text, int& transferType,
     session->SetInitialDirectory(connection.path.c_str());
     return session.Detach();
 }
+
+}  // namespace sessiondeck

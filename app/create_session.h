@@ -6,6 +6,8 @@
 #include "foundation/report.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 class ISessionConfig;
 
 // A new session named `name` loaded from `key` (null: all defaults). The
@@ -25,3 +27,5 @@ SESSIONDECK_API ISessionConfig* CreateSessionConfig(const char16_t* name, VProfi
 // transfer protocol's module is not loaded. On success `report` is cleared.
 SESSIONDECK_API ISessionConfig* CreateSessionConfig(const char16_t* text, int& transferType,
                                                     VReportMessageParams& report);
+
+}  // namespace sessiondeck

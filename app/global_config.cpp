@@ -10,6 +10,8 @@
 #include "foundation/critical_section.h"
 #include "platform/window_messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // Created when the library is loaded and never destroyed, so that a record
@@ -121,7 +123,7 @@ void GlobalConfig::ApplyRules(bool termcap) {
         auto& setting = this->*entry.member;
         using Setting = std::remove_cvref_t<decltype(setting)>;
         // Only settings that take their value type can be reset; the table marks no other.
-        if constexpr (requires(Setting& s, const typename Setting::value_type& v) { s = v; }) {
+        if constexpr (requires(Setting & s, const typename Setting::value_type& v) { s = v; }) {
             if (termcap && entry.limits.resetOnLoad) setting = entry.DefaultFor(*this);
         }
         VApplyLimits(setting, entry.limits);
@@ -350,3 +352,5 @@ void ResetGlobalConfig(GlobalConfig*& config) {
 GlobalConfig* CreateGlobalConfig(VProfileKey* key) {
     return new GlobalConfig(key);
 }
+
+}  // namespace sessiondeck

@@ -21,6 +21,8 @@
 #include "profile/profile_store.h"
 #include "session/serial_device_config.h"
 
+namespace sessiondeck {
+
 // The identifier of the current configuration format, kept in "Version".
 inline constexpr char16_t kCurrentConfigVersion[] = u"7B2F2717-85C8-4729-8394-3B7697039CEB";
 inline constexpr char16_t kGlobalKeyName[] = u"Global";
@@ -637,3 +639,5 @@ SESSIONDECK_API void ReloadGlobalConfig(GlobalConfig*& config);
 SESSIONDECK_API void ResetGlobalConfig(GlobalConfig*& config);
 // A new record of the caller's own (one reference), not the shared instance.
 SESSIONDECK_API GlobalConfig* CreateGlobalConfig(VProfileKey* key);
+
+}  // namespace sessiondeck

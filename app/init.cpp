@@ -8,6 +8,8 @@
 #include "platform/file_system.h"
 #include "platform/version_record.h"
 
+namespace sessiondeck {
+
 namespace {
 
 struct ProcessState {
@@ -180,3 +182,5 @@ void SessionDeckProcessDetach() {
     s.detachHooks.clear();
     for (auto it = hooks.rbegin(); it != hooks.rend(); ++it) (*it)();
 }
+
+}  // namespace sessiondeck

@@ -13,6 +13,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 using VProfileStoreFactoryGetter = VProfileStoreFactory* (*)();
 using VReportMessageRouterGetter = VReportMessageRouter* (*)();
 
@@ -82,3 +84,5 @@ SESSIONDECK_API const VArray<VAccelerator>& GetSessionDeckAccelerators();
 // so tests can run them explicitly.
 SESSIONDECK_API bool SessionDeckProcessAttach();
 SESSIONDECK_API void SessionDeckProcessDetach();
+
+}  // namespace sessiondeck

@@ -10,6 +10,8 @@
 #define SESSIONDECK_PROTOCOL_INSTALL_PATH ""
 #endif
 
+namespace sessiondeck {
+
 std::string ChooseProtocolFolder(const std::string& libraryPath, const std::string& installFolder) {
     if (!libraryPath.empty()) {
         const std::filesystem::path libraryFolder =
@@ -30,3 +32,5 @@ VUnicodeString GetInstalledProtocolFolder() {
     return VUnicodeString::FromUtf8(
         ChooseProtocolFolder(library, SESSIONDECK_PROTOCOL_INSTALL_PATH).c_str());
 }
+
+}  // namespace sessiondeck

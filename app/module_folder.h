@@ -6,6 +6,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // The folder to hand to LoadConnectionProtocolDlls: the first that exists of
 // the modules' folder beside the loaded library (lib/sessiondeck/protocols
 // when the library was installed, plugins/ inside a build tree) and the folder
@@ -19,3 +21,5 @@ SESSIONDECK_API VUnicodeString GetInstalledProtocolFolder();
 // loader could not tell) and the configured `installFolder`.
 SESSIONDECK_API std::string ChooseProtocolFolder(const std::string& libraryPath,
                                                  const std::string& installFolder);
+
+}  // namespace sessiondeck

@@ -17,6 +17,8 @@
 #include "profile/profile_store.h"
 #include "session/connect_config.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr BuiltinProtocolRow kBuiltinRows[] = {
@@ -404,3 +406,5 @@ bool LoadConnectionProtocolDlls(VAppFnTable& fns, int productId, const char16_t*
         false);
     return true;
 }
+
+}  // namespace sessiondeck

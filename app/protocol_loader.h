@@ -15,6 +15,8 @@
 #include "foundation/unicode_string.h"
 #include "session/connect_protocol_table.h"
 
+namespace sessiondeck {
+
 // Called once per row of a loaded product, after the attempt, with the time
 // taken before it (100-nanosecond intervals since 1601, as the hosts keep
 // time) and the row's protocol name.
@@ -81,3 +83,5 @@ SESSIONDECK_API bool GetPolicyBool(std::u16string_view name, bool defaultValue);
 // download must match.
 SESSIONDECK_API VUnicodeString BuildProductDownloadUrl(const VUnicodeString& product,
                                                        const VGuid& guid);
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 #include "app/init.h"
 #include "session/session_host.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // Every question about the global options builds the shared configuration
@@ -69,7 +71,7 @@ public:
     const VUnicodeString& AppName() override { return GetAppName(); }
     VUnicodeString HostExecutableFolder() override { return GetHostExecutableFolder(); }
     VUnicodeString ToU3DataForm(const VUnicodeString& path) override {
-        return ::ToU3DataForm(path);
+        return sessiondeck::ToU3DataForm(path);
     }
 };
 
@@ -80,3 +82,5 @@ void InstallAppSessionHost() {
     static auto* host = new AppSessionHost;
     SetSessionHost(host);
 }
+
+}  // namespace sessiondeck

@@ -18,6 +18,8 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 
+namespace sessiondeck {
+
 namespace {
 
 VUnicodeString PathIfPresent(ClientApplication app) {
@@ -194,3 +196,5 @@ void GetSpecialFunctions(const char16_t* folder, const char16_t* library) {
 VSpecialFunction GetSpecialFunction(SpecialFunction which) {
     return Specials().entries[static_cast<size_t>(which)];
 }
+
+}  // namespace sessiondeck

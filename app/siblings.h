@@ -8,6 +8,8 @@
 #include "foundation/product.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // Presence, as recorded by SessionDeckDllInitClientApplications.
 SESSIONDECK_API bool IsVetraInstalled();
 SESSIONDECK_API bool IsVetralonOrVetraInstalled();
@@ -95,3 +97,5 @@ private:
     VDDEString m_service;
     VDDEString m_topic;
 };
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include "foundation/export.h"
 #include "sessiondeck_version.h"
 
+namespace sessiondeck {
+
 struct SessionDeckVersion {
     int major;
     int minor;
@@ -17,3 +19,5 @@ struct SessionDeckVersion {
 SESSIONDECK_API SessionDeckVersion GetSessionDeckVersion();
 // The same as text, "major.minor.patch".
 SESSIONDECK_API const char* GetSessionDeckVersionString();
+
+}  // namespace sessiondeck

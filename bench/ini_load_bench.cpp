@@ -10,6 +10,8 @@
 #include "bench/query_values.h"
 #include "profile/ini_store.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

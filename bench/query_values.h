@@ -6,6 +6,8 @@
 
 #include "profile/profile_store.h"
 
+using namespace sessiondeck;
+
 // Reads names[i] as a DWORD, string, binary or string array by i % 4 (the
 // order the fixtures write them in) and returns how many were found.
 inline size_t QueryAllValues(VProfileKey& key, const std::vector<VUnicodeString>& names) {

@@ -13,6 +13,8 @@
 #include "bench/query_values.h"
 #include "profile/registry_store.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

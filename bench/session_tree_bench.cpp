@@ -26,6 +26,8 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -23,6 +23,8 @@
 #include "session/session_database.h"
 #include "session/terminal_config.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace bench {

@@ -7,6 +7,8 @@
 
 #include "foundation/unicode_string.h"
 
+using namespace sessiondeck;
+
 namespace bench {
 
 // Sessions are kept in folders of this many, as users with thousands of

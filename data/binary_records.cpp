@@ -3,6 +3,8 @@
 
 #include <bit>
 
+namespace sessiondeck {
+
 namespace {
 
 // Little-endian reading and writing at a moving offset.
@@ -299,3 +301,5 @@ bool VProfileTextForm<VLogFont>::Parse(std::u16string_view text, VLogFont& value
     value = font;
     return true;
 }
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 #include "foundation/export.h"
 #include "profile/profile_data.h"
 
+namespace sessiondeck {
+
 // Every record here is a file format: each field is written at a fixed offset
 // as a little-endian value of fixed width, whatever the host's byte order or
 // the compiler's padding.
@@ -168,3 +170,5 @@ public:
 using VProfileWindowPlacement = VProfile2<WINDOWPLACEMENT, VProfileBinary>;
 using VProfileMargins = VProfile2<VMarginData, VProfileBinary>;
 using VProfileCustomColors = VProfile2<CustomColors, VProfileBinary>;
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+namespace sessiondeck {
+
 const std::array<const char16_t*, kColorAttributeCount> kColorAttributeNames = {
     u"Normal", u"Bold",       u"Underline",       u"Bold Underline",
     u"Blink",  u"Blink Bold", u"Blink Underline", u"Blink Bold Underline"};
@@ -213,3 +215,5 @@ ColorSchemeValue ProfileColorSchemeList::Find(std::u16string_view name) const {
     if (index < 0) return MakeScheme(kMonochromeSchemeName, MonochromeScheme());
     return m_schemes[static_cast<size_t>(index)];
 }
+
+}  // namespace sessiondeck

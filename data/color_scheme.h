@@ -10,6 +10,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 // Colours are 0x00BBGGRR: red in the low byte, the top byte always 0.
 using ColorRef = uint32_t;
 
@@ -120,3 +122,5 @@ inline constexpr char16_t kColorSchemesKeyName[] = u"Color Schemes";
 inline constexpr char16_t kMonochromeSchemeName[] = u"Monochrome";
 inline constexpr char16_t kTraditionalSchemeName[] = u"Traditional";
 inline constexpr char16_t kWindowsSchemeName[] = u"Windows";
+
+}  // namespace sessiondeck

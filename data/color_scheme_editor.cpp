@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace sessiondeck {
+
 namespace {
 
 // The dialog texts are printf-style with one string; only "%s" is replaced.
@@ -125,3 +127,5 @@ bool ColorSchemePage::Delete(size_t index, const Confirm& confirm) {
     m_list.RemoveAt(index);
     return true;
 }
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // The colour shown for a selection whose combinations disagree.
 inline constexpr ColorRef kMixedSelectionColor = 0xC0C0C0;
 
@@ -97,3 +99,5 @@ inline constexpr char16_t kEditColorSchemeCommand[] = u"&Edit...";
 inline constexpr char16_t kDeleteColorSchemeCommand[] = u"&Delete";
 inline constexpr char16_t kDeleteColorSchemeQuestion[] =
     u"Sessions using this color scheme will default to Monochrome\n\nDo you still want to delete?";
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 #include "foundation/report.h"
 #include "platform/file_associations.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr size_t kStoredElements = 6;
@@ -355,3 +357,5 @@ void FileTypeManager::ReloadDefinitions() {
     VProfileKey key(store.GetRootKey(), kFileTypesKeyName);
     Load(key, associations);
 }
+
+}  // namespace sessiondeck

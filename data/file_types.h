@@ -10,6 +10,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 namespace platform {
 class FileAssociations;
 }
@@ -107,3 +109,5 @@ private:
 SESSIONDECK_API bool DefinitionFromAssociation(const platform::FileAssociations& associations,
                                                const char16_t* extension,
                                                FileTypeDefinition& definition);
+
+}  // namespace sessiondeck

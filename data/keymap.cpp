@@ -8,6 +8,8 @@
 #include "foundation/message_format.h"
 #include "foundation/messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // ---- tables -------------------------------------------------------------------------
@@ -508,3 +510,5 @@ void ProfileKeymap::Checkpoint() {
 void ProfileKeymap::ApplyDelta(const VProfileData* other) {
     if (const auto* same = dynamic_cast<const ProfileKeymap*>(other)) m_value = same->m_value;
 }
+
+}  // namespace sessiondeck

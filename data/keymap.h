@@ -11,6 +11,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 // A key index: the virtual-key code in the low 8 bits plus these modifier bits.
 inline constexpr int kKeyExtended = 0x100;
 inline constexpr int kKeyCtrl = 0x200;
@@ -149,3 +151,5 @@ private:
     Keymap m_value;
     Keymap m_prev;
 };
+
+}  // namespace sessiondeck

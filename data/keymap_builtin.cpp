@@ -6,6 +6,8 @@
 #include "data/keymap.h"
 #include "foundation/message_format.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr int N = 0;
@@ -280,3 +282,5 @@ void Keymap::LoadMardell() {
         }
     }
 }
+
+}  // namespace sessiondeck

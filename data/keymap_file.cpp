@@ -12,6 +12,8 @@
 #include "platform/process.h"
 #include "platform/system_messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // A key map file's text: a byte-order mark selects UTF-8 or UTF-16, else the
@@ -88,3 +90,5 @@ bool Keymap::Save(const VUnicodeString& fileName, bool unicode) {
     }
     return platform::WriteFileAtomically(platform::ToNativeSeparators(fileName.ToUtf8()), bytes);
 }
+
+}  // namespace sessiondeck

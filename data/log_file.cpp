@@ -12,6 +12,8 @@
 #include "platform/file_system.h"
 #include "platform/system_messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // ExpandEnvironmentStrings wrote into a buffer of this many characters; a
@@ -358,3 +360,5 @@ void LogFile::Fail(const VUnicodeString& text) {
     m_lastError = text;
     if (!m_quiet) GetPrompt().ShowMessage(text, {}, VPromptButtons::kOk, VPromptIcon::kError);
 }
+
+}  // namespace sessiondeck

@@ -14,6 +14,8 @@
 #include "foundation/unicode_string.h"
 #include "platform/output_file.h"
 
+namespace sessiondeck {
+
 // Expands a log file name pattern: environment variables ("%TEMP%"), then the
 // portable-drive folders ("%u3data%", "%u3doc%") when the application runs
 // from such a drive, then the tokens %Y %M %D %h %m %s %t (the time, UTC now
@@ -130,3 +132,5 @@ private:
     Escape m_escape = Escape::kNone;
     VUnicodeString m_lastError;
 };
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 
 #include "foundation/message_format.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // The value names, each written once: Exchange below walks them for loading
@@ -186,3 +188,5 @@ void SynchronizeProfile::Checkpoint() {
     if (IsModified()) m_unsaved = true;
     m_checkpoint = m_tasks;
 }
+
+}  // namespace sessiondeck

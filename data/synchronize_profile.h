@@ -10,6 +10,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 struct SESSIONDECK_API SynchronizeSource {
     VUnicodeString session;  // the saved session's name
     VUnicodeString path;
@@ -83,3 +85,5 @@ private:
 
 // The name the global configuration keeps its profile under.
 inline constexpr char16_t kQuickSyncProfileName[] = u"QuickSync";
+
+}  // namespace sessiondeck

@@ -15,6 +15,8 @@
 
 #include "foundation/message_format.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr int64_t kMsPerMinute = 60 * 1000;
@@ -440,3 +442,5 @@ bool TimeZone::UtcToLocal(const char16_t* identifier, const SYSTEMTIME& utc,
     local = FromMs(ToMs(utc) + raw + dst);
     return true;
 }
+
+}  // namespace sessiondeck

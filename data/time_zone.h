@@ -8,6 +8,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // A calendar time, field for field as the hosts exchange it. wDayOfWeek is 0
 // for Sunday; conversions fill it in and ignore it on input.
 struct SYSTEMTIME {
@@ -97,3 +99,5 @@ private:
 
 // A valid calendar time (fields in range, the day existing in its month).
 SESSIONDECK_API bool IsValidSystemTime(const SYSTEMTIME& time);
+
+}  // namespace sessiondeck

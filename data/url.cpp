@@ -9,6 +9,8 @@
 #include "data/file_types.h"
 #include "foundation/messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 struct SchemeRow {
@@ -307,3 +309,5 @@ void URL::ParseTransferType() {
         m_password = m_anonymousPassword;
     }
 }
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 #include "foundation/report.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // Scheme ids; a name that is none of the known schemes has kUrlSchemeUnknown.
 enum : uint32_t {
     kUrlSchemeFtp = 0,
@@ -94,3 +96,5 @@ private:
     bool m_isDefaultPort = false;
     VUnicodeString m_schemeName;
 };
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 
 #include "foundation/unknown.h"
 
+namespace sessiondeck {
+
 class IBuffer : public IVUnknown {
 public:
     static constexpr VGuid IID = {0x5d1e0001, 0x0000, 0x0000, {0xc0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -35,3 +37,5 @@ public:
 private:
     std::vector<uint8_t> m_bytes;
 };
+
+}  // namespace sessiondeck

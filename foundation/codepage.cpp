@@ -6,6 +6,8 @@
 
 #include <memory>
 
+namespace sessiondeck {
+
 namespace {
 
 struct ConverterCloser {
@@ -99,3 +101,5 @@ std::u16string Utf16BytesToUtf16(std::string_view bytes, bool bigEndian) {
     }
     return out;
 }
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 
 #include "foundation/export.h"
 
+namespace sessiondeck {
+
 // The system 8-bit code page is Windows-1252; this is the one place that knows it.
 SESSIONDECK_API std::u16string AnsiToUtf16(std::string_view ansi);
 SESSIONDECK_API std::string Utf16ToAnsi(std::u16string_view text);
@@ -17,3 +19,5 @@ SESSIONDECK_API std::string Utf16ToUtf8(std::u16string_view text);
 
 // UTF-16 with the given byte order, as read from a file; an odd trailing byte is dropped.
 SESSIONDECK_API std::u16string Utf16BytesToUtf16(std::string_view bytes, bool bigEndian);
+
+}  // namespace sessiondeck

@@ -12,6 +12,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // The only exception the library raises: an index outside 0 to size-1.
 class SESSIONDECK_API VArrayOutOfRange : public std::out_of_range {
 public:
@@ -148,3 +150,5 @@ struct VUnicodeStringHash {
         return std::hash<std::u16string>()(s.str());
     }
 };
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 
 #include <mutex>
 
+namespace sessiondeck {
+
 class VCriticalSection {
 public:
     void Lock() { m_mutex.lock(); }
@@ -25,3 +27,5 @@ private:
     // code it calls.
     std::recursive_mutex m_mutex;
 };
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include <string>
 #include <type_traits>
 
+namespace sessiondeck {
+
 namespace hex_digits_detail {
 
 inline constexpr std::array<int8_t, 128> kValues = [] {
@@ -63,3 +65,5 @@ inline std::string HexDword(uint32_t value, bool upper = false) {
     AppendHexDword(text, value, upper);
     return text;
 }
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 class IString {
 public:
     virtual void Set(const char16_t* text, size_t length) = 0;
@@ -27,3 +29,5 @@ public:
 private:
     VUnicodeString& m_target;
 };
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include "foundation/codepage.h"
 #include "foundation/messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 VReportMessageParams LoadFailure(uint32_t id, std::u16string_view fileName,
@@ -72,3 +74,5 @@ VReportMessageParams LoadLibraryFunctions(std::u16string_view fileName,
     rows.push_back({nullptr, nullptr, 0});
     return LoadLibraryFunctions(fileName, rows.data(), library);
 }
+
+}  // namespace sessiondeck

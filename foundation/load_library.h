@@ -7,6 +7,8 @@
 #include "foundation/report.h"
 #include "platform/dynamic_library.h"
 
+namespace sessiondeck {
+
 // One entry point to resolve: its exported name and where its address goes.
 // A table ends with a row whose name is null.
 struct VLibraryFunction {
@@ -52,3 +54,5 @@ VReportMessageParams LoadLibraryFunctions(std::u16string_view fileName,
 VReportMessageParams LoadLibraryFunctions(std::u16string_view fileName,
                                           const VLibraryFunctionEx* table,
                                           VDynamicLibrary& library);
+
+}  // namespace sessiondeck

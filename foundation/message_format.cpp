@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <map>
 
+namespace sessiondeck {
+
 namespace {
 
 // Larger widths or precisions are refused: they would only ever come from a
@@ -414,3 +416,5 @@ std::optional<std::u16string> FormatMessageStringV(std::u16string_view format, v
     if (!valid) return std::nullopt;
     return FormatMessageString(format, list);
 }
+
+}  // namespace sessiondeck

@@ -13,6 +13,8 @@
 
 #include "foundation/export.h"
 
+namespace sessiondeck {
+
 // One argument of a formatting call: a string or a number. Which one an insert
 // must be is given by its conversion (%1 and %1!s! take strings, %1!d! numbers).
 using MessageArgument = std::variant<std::u16string_view, int64_t, uint64_t>;
@@ -58,3 +60,5 @@ std::u16string FormatMessageText(std::u16string_view format, const Args&... args
     auto text = FormatMessageString(format, list);
     return text ? *text : std::u16string(format);
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace sessiondeck {
+
 namespace {
 
 // Joins string literals at compile time, so the feedback address is written
@@ -131,3 +133,5 @@ const char16_t* LookupLibraryMessage(uint32_t id) {
 VModuleHandle GetLibraryMessageModule() {
     return &kLibraryModule;
 }
+
+}  // namespace sessiondeck

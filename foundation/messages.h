@@ -7,6 +7,8 @@
 #include "foundation/export.h"
 #include "foundation/report.h"
 
+namespace sessiondeck {
+
 // ---- id layout --------------------------------------------------------------
 // Bits 31-30 severity, 29 customer flag (set for program messages, clear for
 // system error codes), 28 reserved, 27-16 facility, 15-0 code.
@@ -96,3 +98,5 @@ SESSIONDECK_API std::span<const VLibraryMessage> LibraryMessages();
 
 // The text of one of the library's messages; null when the table lacks the id.
 SESSIONDECK_API const char16_t* LookupLibraryMessage(uint32_t id);
+
+}  // namespace sessiondeck

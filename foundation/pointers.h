@@ -3,6 +3,8 @@
 
 #include <memory>
 
+namespace sessiondeck {
+
 // Owns a plain object; deletes it when it goes out of scope.
 template <class T>
 class VPodPointer {
@@ -30,3 +32,5 @@ public:
     using VPodPointer<T>::VPodPointer;
     using VPodPointer<T>::operator=;
 };
+
+}  // namespace sessiondeck

@@ -2,6 +2,8 @@
 // exchange.
 #pragma once
 
+namespace sessiondeck {
+
 // The numbers are kept as they are: the protocol table hands them to modules,
 // and hosts pass them through the exported entry points as plain ints.
 enum class Product : int {
@@ -30,3 +32,5 @@ constexpr Product ToProduct(int productId) {
     }
     return Product::None;
 }
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+namespace sessiondeck {
+
 namespace {
 
 class DismissingPrompt final : public IPrompt {
@@ -55,3 +57,5 @@ IPrompt& GetPrompt() {
 IPrompt* SetPrompt(IPrompt* prompt) {
     return g_prompt.exchange(prompt);
 }
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // The buttons a message box offers.
 enum class VPromptButtons { kOk, kOkCancel, kYesNo, kYesNoCancel };
 
@@ -68,3 +70,5 @@ SESSIONDECK_API IPrompt& GetPrompt();
 // the one it replaces (null for the built-in default). Null restores the
 // built-in default.
 SESSIONDECK_API IPrompt* SetPrompt(IPrompt* prompt);
+
+}  // namespace sessiondeck

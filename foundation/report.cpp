@@ -7,6 +7,8 @@
 #include "foundation/message_format.h"
 #include "foundation/report_text.h"
 
+namespace sessiondeck {
+
 VReportMessageParams::VReportMessageParams() : VReportMessageParams(0) {}
 
 VReportMessageParams::VReportMessageParams(uint32_t id, VModuleHandle module)
@@ -197,3 +199,5 @@ int ReportMessageCopy(int32_t kind, const IReportMessageParams& report) {
     copy->Assign(report);
     return ReportMessageAndRelease(kind, copy);
 }
+
+}  // namespace sessiondeck

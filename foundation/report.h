@@ -11,6 +11,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // A message table: the texts one module owns, looked up by id. The library has
 // its own; a host registers its table as the "main module" so that its ids
 // (facility 0x104) resolve. Lookup returns null for an id the table lacks.
@@ -129,3 +131,5 @@ SESSIONDECK_API int ReportMessageCopy(int32_t kind, const IReportMessageParams& 
 using ReportRouterGetter = VReportMessageRouter* (*)();
 SESSIONDECK_API void SetReportRouterGetter(ReportRouterGetter getter);
 SESSIONDECK_API VReportMessageRouter* GetReportRouter();
+
+}  // namespace sessiondeck

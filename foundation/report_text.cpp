@@ -10,6 +10,8 @@
 #include "foundation/messages.h"
 #include "platform/system_messages.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // The status numbers the fall-back text quotes for a failed lookup. They keep
@@ -89,3 +91,5 @@ std::u16string ResolveReportText(uint32_t id, VModuleHandle module,
                                                     int64_t{moduleError}, int64_t{hostError}};
     return FormatFound(kFallbackFormat, fallbackArgs, singleLine);
 }
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 
 #include "foundation/report.h"
 
+namespace sessiondeck {
+
 // Registers the host's own message table, searched as the process's main
 // module when the report's module lacks an id. Null unregisters it.
 SESSIONDECK_API void SetHostMessageModule(VModuleHandle module);
@@ -16,3 +18,5 @@ SESSIONDECK_API void SetHostMessageModule(VModuleHandle module);
 // "Could not retrieve the error text" text.
 std::u16string ResolveReportText(uint32_t id, VModuleHandle module,
                                  const std::vector<std::u16string>& inserts, bool singleLine);
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr std::u16string_view kReservedDeviceNames[] = {
@@ -20,3 +22,5 @@ bool IsReservedDeviceName(std::u16string_view name) {
     return std::any_of(std::begin(kReservedDeviceNames), std::end(kReservedDeviceNames),
                        [&](std::u16string_view reserved) { return EqualsNoCase(name, reserved); });
 }
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 
 #include "foundation/unknown.h"
 
+namespace sessiondeck {
+
 class ISynchObject : public IVUnknown {
 public:
     static constexpr VGuid IID = {
@@ -10,3 +12,5 @@ public:
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
 };
+
+}  // namespace sessiondeck

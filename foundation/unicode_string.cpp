@@ -5,6 +5,8 @@
 
 #include "foundation/codepage.h"
 
+namespace sessiondeck {
+
 namespace {
 
 inline char16_t FoldCodeUnit(char16_t c) {
@@ -46,3 +48,5 @@ std::string VUnicodeString::ToUtf8() const {
 std::string VUnicodeString::ToAnsi() const {
     return Utf16ToAnsi(m_text);
 }
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 
 #include "foundation/export.h"
 
+namespace sessiondeck {
+
 // Case-insensitive comparison used throughout the store: the common length is
 // compared code unit by code unit with case folding, then the shorter string
 // comes first. Returns <0, 0 or >0.
@@ -46,8 +48,12 @@ public:
     operator std::u16string_view() const { return m_text; }
     char16_t operator[](size_t index) const { return m_text[index]; }
 
-    int CompareNoCase(std::u16string_view other) const { return ::CompareNoCase(m_text, other); }
-    bool EqualsNoCase(std::u16string_view other) const { return ::EqualsNoCase(m_text, other); }
+    int CompareNoCase(std::u16string_view other) const {
+        return sessiondeck::CompareNoCase(m_text, other);
+    }
+    bool EqualsNoCase(std::u16string_view other) const {
+        return sessiondeck::EqualsNoCase(m_text, other);
+    }
 
     VUnicodeString& operator+=(std::u16string_view more) {
         m_text += more;
@@ -95,3 +101,5 @@ public:
 private:
     std::string m_text;
 };
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace sessiondeck {
+
 // A 16-byte interface identifier.
 struct VGuid {
     uint32_t data1;
@@ -125,3 +127,5 @@ public:
 private:
     T* m_object = nullptr;
 };
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 #include "session/session_database.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 MemoryStoreFactory* g_factory = nullptr;

@@ -12,6 +12,8 @@
 
 #include "foundation/codepage.h"
 
+using namespace sessiondeck;
+
 // An invariant the parser must keep. libFuzzer records the input that breaks
 // it, exactly as for a crash, so it is an abort and never a quiet return.
 #define FUZZ_CHECK(condition)                                                                      \

@@ -5,6 +5,8 @@
 #include "fuzz/fuzz_support.h"
 #include "profile/ini_store_private.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 using Map = VIniFileKey::Map;

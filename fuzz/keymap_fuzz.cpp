@@ -5,6 +5,8 @@
 #include "foundation/messages.h"
 #include "fuzz/fuzz_support.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 void WriteInput(const std::filesystem::path& file, std::string_view bytes) {

@@ -5,6 +5,8 @@
 #include "foundation/messages.h"
 #include "fuzz/fuzz_support.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 bool HasPercent(std::u16string_view text) {

@@ -7,6 +7,8 @@
 #include "fuzz/fuzz_support.h"
 #include "profile/secret_forms.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Predictable bytes, so that a value re-encoded here is the same on every run.

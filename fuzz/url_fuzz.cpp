@@ -6,6 +6,8 @@
 #include "foundation/messages.h"
 #include "fuzz/fuzz_support.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 bool IsPlain(char16_t c) {

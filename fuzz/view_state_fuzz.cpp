@@ -2,6 +2,8 @@
 #include "fuzz/fuzz_support.h"
 #include "profile/composite_values.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 bool SameState(const VProfileListViewState& a, const VProfileListViewState& b) {

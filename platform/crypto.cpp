@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace sessiondeck {
+
 static_assert(VBlowfishKeySchedule::kBlockSize == BLOWFISH_BLOCK_SIZE);
 static_assert(VBlowfishKeySchedule::kMinKeySize == BLOWFISH_MIN_KEY_SIZE);
 static_assert(VBlowfishKeySchedule::kMaxKeySize == BLOWFISH_MAX_KEY_SIZE);
@@ -109,3 +111,5 @@ std::optional<std::vector<uint8_t>> CryptoOpenSecretBox(const uint8_t* key, cons
     }
     return plain;
 }
+
+}  // namespace sessiondeck

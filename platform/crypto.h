@@ -11,6 +11,8 @@
 
 struct blowfish_ctx;
 
+namespace sessiondeck {
+
 // One Blowfish key schedule. Blocks are 8 bytes in the cipher's standard order:
 // bytes 0-3 are the left half and bytes 4-7 the right half, each a big-endian
 // 32-bit word. Other word orders are the caller's business (swap around the call).
@@ -64,3 +66,5 @@ std::optional<std::vector<uint8_t>> CryptoSealSecretBox(const uint8_t* key, cons
 // Null, with the reason in English, when the blob is too short or fails authentication.
 std::optional<std::vector<uint8_t>> CryptoOpenSecretBox(const uint8_t* key, const uint8_t* blob,
                                                         size_t size, std::string& reason);
+
+}  // namespace sessiondeck

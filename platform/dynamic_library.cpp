@@ -3,6 +3,8 @@
 
 #include <dlfcn.h>
 
+namespace sessiondeck {
+
 namespace {
 
 std::string TakeLoaderError(const char* fallback) {
@@ -60,3 +62,5 @@ std::string SharedObjectPathOf(const void* address) {
     if (!address || dladdr(address, &info) == 0 || !info.dli_fname) return {};
     return info.dli_fname;
 }
+
+}  // namespace sessiondeck

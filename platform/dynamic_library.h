@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace sessiondeck {
+
 // Owns one loaded module; the module is unloaded when the object is destroyed
 // or closed. Move-only, so exactly one owner unloads it.
 class VDynamicLibrary {
@@ -43,3 +45,5 @@ private:
 // The file of the loaded shared object (the library or program) that holds
 // `address`, as the loader reports it; empty when the loader cannot tell.
 std::string SharedObjectPathOf(const void* address);
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <ctime>
 
+namespace sessiondeck {
+
 namespace platform {
 
 std::string ExpandEnvironmentStrings(std::string_view text) {
@@ -78,3 +80,5 @@ CalendarTime CurrentTime(bool local) {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace sessiondeck {
+
 namespace platform {
 
 // "%NAME%" becomes the variable's value. An unknown variable, an empty name
@@ -44,3 +46,5 @@ struct CalendarTime {
 CalendarTime CurrentTime(bool local);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

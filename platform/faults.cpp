@@ -5,6 +5,8 @@
 #include <atomic>
 #include <mutex>
 
+namespace sessiondeck {
+
 namespace platform {
 
 namespace {
@@ -55,3 +57,5 @@ int CheckFault(FaultPoint point) {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

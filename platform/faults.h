@@ -2,6 +2,8 @@
 // time.
 #pragma once
 
+namespace sessiondeck {
+
 namespace platform {
 
 // The calls that can be made to fail. Every write path of the configuration
@@ -31,3 +33,5 @@ int FaultPointCalls(FaultPoint point);
 int CheckFault(FaultPoint point);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include <set>
 #include <sstream>
 
+namespace sessiondeck {
+
 namespace platform {
 namespace {
 
@@ -367,3 +369,5 @@ bool FileAssociations::DerivesFromText(const std::string& mimeType) const {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sessiondeck {
+
 namespace platform {
 
 // What the desktop says about one extension. Texts are UTF-8.
@@ -72,3 +74,5 @@ private:
 std::string ExecutableOfExecLine(std::string_view exec);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

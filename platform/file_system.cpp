@@ -20,6 +20,8 @@
 #include "platform/store_folder.h"
 #include "platform/write_batch.h"
 
+namespace sessiondeck {
+
 namespace fs = std::filesystem;
 
 namespace platform {
@@ -448,3 +450,5 @@ std::optional<long> TemporaryFileOwner(std::string_view name) {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

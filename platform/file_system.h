@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sessiondeck {
+
 // Paths are UTF-8 (the native narrow form on POSIX). Nothing here throws: every
 // failure comes back as a false result or an empty answer.
 namespace platform {
@@ -146,3 +148,5 @@ private:
 };
 
 }  // namespace platform
+
+}  // namespace sessiondeck

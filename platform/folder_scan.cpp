@@ -13,6 +13,8 @@
 #include <cerrno>
 #include <deque>
 
+namespace sessiondeck {
+
 namespace platform {
 namespace {
 
@@ -112,3 +114,5 @@ int ScanFolderTree(const std::string& folder, FolderScan& scan) {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 
 #include "platform/file_system.h"
 
+namespace sessiondeck {
+
 // How it works: every path is resolved one component at a time from a
 // descriptor of the scanned folder, each component opened with O_NOFOLLOW, so
 // a symbolic link anywhere on the way is refused rather than followed, and a
@@ -54,3 +56,5 @@ struct FolderScan {
 int ScanFolderTree(const std::string& folder, FolderScan& scan);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

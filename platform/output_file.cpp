@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace sessiondeck {
+
 namespace platform {
 
 int OutputFile::Open(const std::filesystem::path& file, Mode mode) {
@@ -45,3 +47,5 @@ void OutputFile::Close() {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <filesystem>
 
+namespace sessiondeck {
+
 namespace platform {
 
 // Errors are errno values (0 for success), for SystemErrorDescription.
@@ -34,3 +36,5 @@ private:
 };
 
 }  // namespace platform
+
+}  // namespace sessiondeck

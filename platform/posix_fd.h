@@ -14,6 +14,8 @@
 #include "platform/faults.h"
 #include "platform/file_system.h"
 
+namespace sessiondeck {
+
 namespace platform {
 
 // Closes its descriptor on every path out of a function.
@@ -91,3 +93,5 @@ ReadResult ReadOpened(Fd fd, std::string_view name, std::string& bytes, uint64_t
                       std::optional<FileIdentity>* identity, std::optional<FileStatus>* status);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

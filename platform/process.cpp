@@ -15,6 +15,8 @@
 
 extern char** environ;
 
+namespace sessiondeck {
+
 std::vector<std::string> SplitArgumentString(std::string_view text) {
     std::vector<std::string> arguments;
     std::string current;
@@ -156,3 +158,5 @@ bool IsProcessAlive(long pid) {
     // EPERM: it runs, under another user.
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sessiondeck {
+
 // Splits an argument string the way a Windows program splits its command line,
 // so hosts can pass the same argument text on every platform: white space
 // separates arguments outside double quotes; 2n backslashes before a quote
@@ -45,3 +47,5 @@ long CurrentProcessId();
 // Whether a process with this id runs on this machine (one of another user
 // counts too). False for ids that cannot be a process (0 and below).
 bool IsProcessAlive(long pid);
+
+}  // namespace sessiondeck

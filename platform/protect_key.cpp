@@ -11,6 +11,8 @@
 
 #include "platform/crypto.h"
 
+namespace sessiondeck {
+
 namespace {
 
 std::string Quoted(const std::filesystem::path& path) {
@@ -170,3 +172,5 @@ bool LoadProtectKey(bool create, VProtectKey& key, std::string& reason) {
     }
     return false;
 }
+
+}  // namespace sessiondeck

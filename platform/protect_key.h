@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <string>
 
+namespace sessiondeck {
+
 inline constexpr size_t kProtectKeySize = 32;
 using VProtectKey = std::array<uint8_t, kProtectKeySize>;
 
@@ -21,3 +23,5 @@ std::filesystem::path ProtectKeyPath();
 // random key is written with mode 0600 (missing folders are made 0700). False
 // with an English reason naming the file otherwise.
 bool LoadProtectKey(bool create, VProtectKey& key, std::string& reason);
+
+}  // namespace sessiondeck

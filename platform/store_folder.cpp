@@ -25,6 +25,8 @@
 #include "platform/process.h"
 #include "platform/write_batch.h"
 
+namespace sessiondeck {
+
 namespace platform {
 
 namespace {
@@ -732,3 +734,5 @@ StoreFolder::Lock::~Lock() {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

@@ -12,6 +12,8 @@
 
 #include "platform/file_system.h"
 
+namespace sessiondeck {
+
 // How it works
 //
 // A StoreFolder holds a descriptor of the configuration folder (which itself
@@ -170,3 +172,5 @@ bool CommitStoreBatch(int& failures);
 void CommitStoreBatchIfFull();
 
 }  // namespace platform
+
+}  // namespace sessiondeck

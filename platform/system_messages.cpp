@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstring>
 
+namespace sessiondeck {
+
 std::optional<std::string> SystemErrorDescription(uint32_t code) {
     if (code > static_cast<uint32_t>(INT_MAX)) return std::nullopt;
     // strerrordesc_np, unlike strerror, answers null for a number it does not
@@ -13,3 +15,5 @@ std::optional<std::string> SystemErrorDescription(uint32_t code) {
     if (!text) return std::nullopt;
     return std::string(text);
 }
+
+}  // namespace sessiondeck

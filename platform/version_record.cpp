@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace sessiondeck {
+
 namespace {
 
 // Parses "M.m.b.r" at the start of `text`; the record must end at NUL, a line
@@ -78,3 +80,5 @@ std::optional<VFileVersion> ReadFileVersion(const std::string& path) {
     ::close(fd);
     return found;
 }
+
+}  // namespace sessiondeck

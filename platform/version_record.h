@@ -16,6 +16,8 @@
 #include <optional>
 #include <string>
 
+namespace sessiondeck {
+
 struct VFileVersion {
     uint16_t major = 0;
     uint16_t minor = 0;
@@ -35,3 +37,5 @@ std::optional<VFileVersion> ReadFileVersion(const std::string& path);
     [[gnu::used]] static const char sessiondeck_version_record[] =                         \
         "@(#)SessionDeckFileVersion " SESSIONDECK_VERSION_STRINGIFY(major) "." SESSIONDECK_VERSION_STRINGIFY( \
             minor) "." SESSIONDECK_VERSION_STRINGIFY(build) "." SESSIONDECK_VERSION_STRINGIFY(revision)
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <string>
 
+namespace sessiondeck {
+
 namespace platform {
 namespace {
 
@@ -50,3 +52,5 @@ bool QueryFontSmoothing(bool&) {
 }
 
 }  // namespace platform
+
+}  // namespace sessiondeck

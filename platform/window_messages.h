@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace sessiondeck {
+
 namespace platform {
 
 // The first and last numbers handed out, the range the desktop reserves for
@@ -22,3 +24,5 @@ uint32_t RegisterWindowMessage(std::u16string_view name);
 bool QueryFontSmoothing(bool& enabled);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

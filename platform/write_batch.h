@@ -1,6 +1,8 @@
 // Batched atomic replacement of files: one flush to disk for many files.
 #pragma once
 
+namespace sessiondeck {
+
 namespace platform {
 
 // Makes many replacements on one thread cheap enough for walks over every
@@ -39,3 +41,5 @@ void SetWriteBatchOpen(bool open);
 void AddWriteBatchFailures(int failures);
 
 }  // namespace platform
+
+}  // namespace sessiondeck

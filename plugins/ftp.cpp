@@ -1,6 +1,8 @@
 // FTP.so: plain FTP.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kFtp{
     .protocolName = u"FTP",

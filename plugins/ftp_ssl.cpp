@@ -1,6 +1,8 @@
 // FTPSSL.so: FTP over TLS, implicit (its own port) and explicit (AUTH TLS on the FTP port).
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kImplicit{
     .protocolName = u"FTP/SSL (implicit)",

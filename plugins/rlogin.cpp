@@ -1,6 +1,8 @@
 // RLogin.so: remote login.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kRLogin{
     .protocolName = u"RLogin",

@@ -1,6 +1,8 @@
 // Serial.so: a local serial line; its "host" is the device.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kSerial{
     .protocolName = u"Serial",

@@ -1,6 +1,8 @@
 // SFTP.so: file transfer over SSH2.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kSftp{
     .protocolName = u"SFTP",

@@ -1,6 +1,8 @@
 // SSH2.so: the SSH2 protocol and its predecessor SSH1, which share one module.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kSsh2{
     .protocolName = u"SSH2",

@@ -1,6 +1,8 @@
 // TAPI.so: dial-up through a modem; its "host" is the phone number.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kTapi{
     .protocolName = u"TAPI",

@@ -1,6 +1,8 @@
 // Telnet.so: plain Telnet.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kTelnet{
     .protocolName = u"Telnet",

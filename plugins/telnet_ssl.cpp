@@ -1,6 +1,8 @@
 // TelnetSSL.so: Telnet over TLS.
 #include "plugins/common/protocol_config.h"
 
+using namespace sessiondeck;
+
 namespace {
 const plugin::ProtocolDescription kTelnetSsl{
     .protocolName = u"Telnet/SSL",

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace sessiondeck {
+
 bool VBlowfishCbc::Key(const uint8_t* iv, const uint8_t* key, size_t keySize) {
     std::memset(m_chain, 0, sizeof m_chain);
     if (!iv || !m_schedule.SetKey(key, keySize)) return false;
@@ -70,3 +72,5 @@ bool VDeprecatedCipherBlowfish::SetKey(const uint8_t* iv, const uint8_t* key, si
     m_keySize = keySize;
     return Key(iv, key, keySize);
 }
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 
 #include "platform/crypto.h"
 
+namespace sessiondeck {
+
 // A block cipher in CBC mode. Only whole blocks are processed: Encrypt and
 // Decrypt handle the smaller of the two sizes rounded down to a multiple of the
 // block size, and return that count. The chaining value carries over from one
@@ -99,3 +101,5 @@ public:
     VDeprecatedCipherBlowfishSSH1()
         : VDeprecatedCipherBlowfish(VBlowfishWordOrder::kLittleEndianSwapped) {}
 };
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 #include <limits>
 #include <typeinfo>
 
+namespace sessiondeck {
+
 namespace {
 
 // Reads decimal numbers the way the stored forms were read with sscanf's %d
@@ -345,3 +347,5 @@ bool VProfileBlob::SetText(std::u16string_view text) {
     const auto bytes = textform::ParseBytes(text);
     return bytes && SetData(bytes->data(), bytes->size());
 }
+
+}  // namespace sessiondeck

@@ -12,6 +12,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/profile_data.h"
 
+namespace sessiondeck {
+
 // A structure stored as a string. The structure is what callers read and
 // change; its text form is made from it whenever change tracking looks, so
 // the text is what Save, IsModified, Checkpoint and Rollback compare, and a
@@ -167,3 +169,5 @@ public:
     // emptied first here too, then loaded or set to the default.
     bool Init(VProfileKey* key, const VUnicodeString& name, const VStringArray& defaultLines);
 };
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 
 #include "profile/ini_store_private.h"
 
+namespace sessiondeck {
+
 namespace fs = std::filesystem;
 using namespace ini_format;
 
@@ -594,3 +596,5 @@ VProfilePrivateKey* VIniFileKey::OpenSubKey(const char16_t* name,
 VProfilePrivateKeyIterator* VIniFileKey::CreateIterator(bool values) {
     return new Iterator(*this, values);
 }
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 
 #include "profile/ini_store_private.h"
 
+namespace sessiondeck {
+
 // ---- Iterator -------------------------------------------------------------------
 
 namespace {
@@ -119,3 +121,5 @@ VIniParseResult VIniFileStoreFactory::ReadLoadResult(const VUnicodeString& keyPa
     key->Prefetch();
     return key->GetLoadResult();
 }
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 // ---- Value-file reading --------------------------------------------------------
 
 // Why reading a value file stopped. Everything before the stop is kept;
@@ -69,3 +71,5 @@ public:
 private:
     VUnicodeString m_folder;
 };
+
+}  // namespace sessiondeck

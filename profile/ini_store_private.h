@@ -20,6 +20,8 @@
 #include "profile/profile_store.h"
 #include "profile/security_descriptor.h"
 
+namespace sessiondeck {
+
 // ---- Keys ---------------------------------------------------------------------
 
 // A key of the INI backend. Its values live in the value file P.ini beside
@@ -244,3 +246,5 @@ private:
     bool m_createExclusive = false;
     bool m_updateOnly = false;
 };
+
+}  // namespace sessiondeck

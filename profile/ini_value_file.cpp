@@ -10,6 +10,8 @@
 #include "foundation/hex_digits.h"
 #include "profile/ini_store_private.h"
 
+namespace sessiondeck {
+
 namespace ini_format {
 
 constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
@@ -495,3 +497,5 @@ std::string VIniFileKey::BuildValueFile(const Map& map) {
     }
     return file;
 }
+
+}  // namespace sessiondeck

@@ -15,6 +15,8 @@
 #include "profile/ini_store.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 // ---- Stored values -----------------------------------------------------------
 
 // One stored value. The getters and setters of the base class refuse; each
@@ -168,3 +170,5 @@ std::unique_ptr<VIniFileData> MakeData(int kind, uint32_t number, std::basic_str
                                        FieldEncoding encoding);
 
 }  // namespace ini_format
+
+}  // namespace sessiondeck

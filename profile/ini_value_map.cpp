@@ -6,6 +6,8 @@
 
 #include "profile/ini_store_private.h"
 
+namespace sessiondeck {
+
 using namespace ini_format;
 
 namespace {
@@ -198,3 +200,5 @@ void VIniFileKey::Map::WriteValue(size_t index, std::string& file) const {
             ->Write(file, name);
     }
 }
+
+}  // namespace sessiondeck

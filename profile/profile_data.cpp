@@ -10,6 +10,8 @@
 #include <string>
 #include <unordered_map>
 
+namespace sessiondeck {
+
 namespace {
 
 std::mutex g_traceMutex;
@@ -217,3 +219,5 @@ bool VProfileMultiSz::ParseValue(const VString& text, IParser* parser, IReportMe
                                  VStringArray& value) {
     return parser->ParseList(text, value, !m_skipEmptyItems, &report);
 }
+
+}  // namespace sessiondeck

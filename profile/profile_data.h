@@ -19,6 +19,8 @@
 #include "profile/profile_store.h"
 #include "profile/text_form.h"
 
+namespace sessiondeck {
+
 // Turns text (for instance from a command line or an import) into a value of
 // each stored kind. Supplied by whoever calls Parse; every operation reports
 // its failure through `report` and returns false, leaving `value` as it was.
@@ -735,3 +737,5 @@ private:
     Record& Self() { return static_cast<Record&>(*this); }
     const Record& ConstSelf() const { return static_cast<const Record&>(*this); }
 };
+
+}  // namespace sessiondeck

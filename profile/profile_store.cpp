@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+namespace sessiondeck {
+
 namespace {
 
 std::atomic<ProfileStoreFactoryGetter> g_factoryGetter{nullptr};
@@ -111,3 +113,5 @@ std::optional<long> TemporaryKeyOwner(std::u16string_view name) {
     }
     return pid;
 }
+
+}  // namespace sessiondeck

@@ -11,6 +11,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/security_descriptor.h"
 
+namespace sessiondeck {
+
 // Value kinds, as NextValue reports them and as every stored value has one.
 enum VProfileValueKind : int {
     kValueKindForeign = -1,  // a registry type the store does not read
@@ -283,3 +285,5 @@ public:
 private:
     VProfilePrivateKeyIterator* m_iterator;
 };
+
+}  // namespace sessiondeck

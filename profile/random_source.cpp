@@ -3,6 +3,8 @@
 
 #include "platform/crypto.h"
 
+namespace sessiondeck {
+
 VUnknownPointer<IRandomSource> VCapiRandomSource::Create() {
     return VUnknownPointer<IRandomSource>::Adopt(new VCapiRandomSource());
 }
@@ -10,3 +12,5 @@ VUnknownPointer<IRandomSource> VCapiRandomSource::Create() {
 bool VCapiRandomSource::Fill(void* buffer, size_t size) {
     return CryptoRandomBytes(buffer, size);
 }
+
+}  // namespace sessiondeck

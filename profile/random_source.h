@@ -6,6 +6,8 @@
 #include "foundation/export.h"
 #include "foundation/unknown.h"
 
+namespace sessiondeck {
+
 // A reference-counted source of random bytes. Encoders take one so that tests
 // can hand in a predictable source.
 class IRandomSource : public IVUnknown {
@@ -27,3 +29,5 @@ public:
 protected:
     VCapiRandomSource() = default;
 };
+
+}  // namespace sessiondeck

@@ -17,6 +17,8 @@
 #include "foundation/unicode_string.h"
 #include "platform/file_system.h"
 
+namespace sessiondeck {
+
 namespace fs = std::filesystem;
 using namespace registry_error;
 
@@ -908,3 +910,5 @@ std::string VRegistryHive::IntegrityCheck() {
         &result, nullptr);
     return result;
 }
+
+}  // namespace sessiondeck

@@ -16,6 +16,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace sessiondeck {
+
 // Registry value types, with the numbers the registry gives them.
 enum VRegistryType : uint32_t {
     kRegNone = 0,
@@ -197,3 +199,5 @@ private:
     bool m_poolable = true;  // false for a file read as unchanging
     sqlite3_stmt* m_statements[kStatementCount] = {};
 };
+
+}  // namespace sessiondeck

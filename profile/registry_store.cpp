@@ -9,6 +9,8 @@
 #include "platform/environment.h"
 #include "platform/system_messages.h"
 
+namespace sessiondeck {
+
 using namespace registry_error;
 namespace fs = std::filesystem;
 
@@ -573,3 +575,5 @@ void FindMakerRegistryRoot(VRegistryRoot& root, VUnicodeString& path, const fs::
     root = VRegistryRoot::CurrentUser;
     path = u"SOFTWARE\\Norvik";
 }
+
+}  // namespace sessiondeck

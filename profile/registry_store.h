@@ -18,6 +18,8 @@
 #include "profile/registry_hive.h"
 #include "profile/security_descriptor.h"
 
+namespace sessiondeck {
+
 // The predefined roots the store can be opened under; each is one hive file
 // in the registry folder.
 enum class VRegistryRoot { CurrentUser, LocalMachine };
@@ -232,3 +234,5 @@ private:
 // VRegistryStore.
 SESSIONDECK_API void FindMakerRegistryRoot(VRegistryRoot& root, VUnicodeString& path,
                                            const std::filesystem::path& folder = {});
+
+}  // namespace sessiondeck

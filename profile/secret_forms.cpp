@@ -16,6 +16,8 @@
 #include "platform/protect_key.h"
 #include "profile/cipher.h"
 
+namespace sessiondeck {
+
 const std::array<uint8_t, 16> kBlowfishKeyA = {0x3f, 0xe0, 0xd3, 0x06, 0xef, 0x1d, 0x42, 0x75,
                                                0xd0, 0x5a, 0xd0, 0x67, 0x9a, 0xe4, 0x59, 0xb7};
 const std::array<uint8_t, 16> kBlowfishKeyB = {0x93, 0x9d, 0x4d, 0x51, 0x8d, 0x28, 0x3f, 0xd1,
@@ -315,3 +317,5 @@ std::optional<VUnicodeString> DecodeCapiString(std::u16string_view text,
     CryptoWipe(plain->data(), plain->size());
     return VUnicodeString(std::move(result));
 }
+
+}  // namespace sessiondeck

@@ -12,6 +12,8 @@
 #include "foundation/unknown.h"
 #include "profile/random_source.h"
 
+namespace sessiondeck {
+
 // ---- scrambled form ---------------------------------------------------------
 //
 // Eight hex digits of four key bytes, then per UTF-16 code unit its low byte
@@ -117,3 +119,5 @@ SESSIONDECK_API std::optional<VUnicodeString> EncodeCapiString(std::u16string_vi
 // Never creates a key: a missing key file is a failure like a refused one.
 SESSIONDECK_API std::optional<VUnicodeString> DecodeCapiString(std::u16string_view text,
                                                                VReportMessageParams& report);
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 
 #include <optional>
 
+namespace sessiondeck {
+
 namespace {
 
 // The stored text under `name`, or null when there is none.
@@ -189,3 +191,5 @@ bool VProfileEncodedStringFromCapi::Init(VProfileKey* key, const VUnicodeString&
     }
     return result;
 }
+
+}  // namespace sessiondeck

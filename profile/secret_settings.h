@@ -10,6 +10,8 @@
 #include "profile/random_source.h"
 #include "profile/secret_forms.h"
 
+namespace sessiondeck {
+
 // All three settings track changes on the plain value: a value that did not
 // change is not written again, although every save of a changed (or unsaved)
 // value writes a different text, since each form mixes in fresh random bytes.
@@ -161,3 +163,5 @@ private:
     bool m_protectedText = false;  // the last load read a "CAPI:" text
     bool m_unreadable = false;     // ... that could not be decoded
 };
+
+}  // namespace sessiondeck

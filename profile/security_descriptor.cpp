@@ -3,6 +3,8 @@
 
 #include "foundation/hex_digits.h"
 
+namespace sessiondeck {
+
 namespace {
 constexpr char16_t kPrefix[] = u"SD:";
 }  // namespace
@@ -29,3 +31,5 @@ std::optional<VSecurityDescriptor> VSecurityDescriptor::FromText(const VStringAr
     }
     return VSecurityDescriptor(std::move(bytes));
 }
+
+}  // namespace sessiondeck

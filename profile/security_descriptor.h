@@ -9,6 +9,8 @@
 #include "foundation/containers.h"
 #include "foundation/export.h"
 
+namespace sessiondeck {
+
 // The store treats descriptors as opaque bytes. Its text form (used where a
 // descriptor is kept as a string-array value) is one element: "SD:" followed
 // by the bytes in lower-case hexadecimal.
@@ -29,3 +31,5 @@ public:
 private:
     std::vector<uint8_t> m_bytes;
 };
+
+}  // namespace sessiondeck

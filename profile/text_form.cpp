@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdio>
 
+namespace sessiondeck {
+
 namespace textform {
 namespace {
 
@@ -122,3 +124,5 @@ std::optional<std::vector<uint8_t>> ParseBytes(std::u16string_view text) {
 }
 
 }  // namespace textform
+
+}  // namespace sessiondeck

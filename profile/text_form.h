@@ -13,6 +13,8 @@
 
 #include "foundation/export.h"
 
+namespace sessiondeck {
+
 // What a setting holds, as far as a host that shows or edits it by name cares. Each setting
 // answers for itself (VProfileData::Kind), and each kind has one text form (Text/SetText):
 //
@@ -148,3 +150,5 @@ SESSIONDECK_API std::u16string FormatBytes(const std::vector<uint8_t>& bytes);
 SESSIONDECK_API std::optional<std::vector<uint8_t>> ParseBytes(std::u16string_view text);
 
 }  // namespace textform
+
+}  // namespace sessiondeck

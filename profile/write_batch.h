@@ -3,6 +3,8 @@
 
 #include "platform/write_batch.h"
 
+namespace sessiondeck {
+
 // Held around a walk that writes many keys and never reads one back (the
 // apply-to-all operations): the INI backend then flushes the walk's value files
 // to disk together instead of one by one, which is what makes such a walk over
@@ -20,3 +22,5 @@ public:
 private:
     platform::WriteBatch m_files;
 };
+
+}  // namespace sessiondeck

@@ -6,6 +6,8 @@
 
 #include "data/keymap.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr char16_t kEscape = u'\\';
@@ -145,3 +147,5 @@ bool DeleteButtonMap(const char16_t* name, VProfileStoreFactory* factory) {
     if (!bars.QueryStringArray(name, lines)) return false;
     return bars.DeleteValue(name);
 }
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include "foundation/unknown.h"
 #include "profile/profile_data.h"
 
+namespace sessiondeck {
+
 // Every button bar is a string-array value of this key, named by the bar.
 inline constexpr const char16_t* kButtonBarKeyName = u"ButtonBar";
 // The bar a session shows unless it names another; always offered.
@@ -77,3 +79,5 @@ SESSIONDECK_API UserButtonMap* GetButtonMap(const VUnicodeString& name,
 SESSIONDECK_API bool SaveButtonMap(UserButtonMap* map, VProfileStoreFactory* factory = nullptr);
 // Removes the bar's value. False when the store refused or had no such bar.
 SESSIONDECK_API bool DeleteButtonMap(const char16_t* name, VProfileStoreFactory* factory = nullptr);
+
+}  // namespace sessiondeck

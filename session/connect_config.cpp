@@ -6,6 +6,8 @@
 
 #include "foundation/message_format.h"
 
+namespace sessiondeck {
+
 namespace {
 
 std::mutex g_traceLock;
@@ -320,3 +322,5 @@ VProfileData* ConnectConfigPtr::Lookup(int index) const {
     return index == 0 ? const_cast<VProfile2<VUnicodeString, VProfileSz>*>(&m_protocolName)
                       : nullptr;
 }
+
+}  // namespace sessiondeck

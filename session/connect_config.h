@@ -14,6 +14,8 @@
 #include "session/firewall_config.h"
 #include "session/remote_host_config.h"
 
+namespace sessiondeck {
+
 class FirewallConfig;
 
 // A window of the host's toolkit, passed through without being looked at.
@@ -262,3 +264,5 @@ private:
 // Where the debug diagnostics of protocol handling go (an unknown stored
 // protocol name, for instance). Empty by default: nothing reaches the user.
 SESSIONDECK_API void SetProtocolTraceSink(ProfileTraceSink sink);
+
+}  // namespace sessiondeck

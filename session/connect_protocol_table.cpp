@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+namespace sessiondeck {
+
 namespace {
 
 void* NoSessionPages() {
@@ -80,3 +82,5 @@ GlobalPagesFunction GetGlobalPagesHook() {
 void SetGlobalPagesHook(GlobalPagesFunction hook) {
     g_globalPagesHook = hook;
 }
+
+}  // namespace sessiondeck

@@ -11,6 +11,8 @@
 #include "foundation/unicode_string.h"
 #include "foundation/unknown.h"
 
+namespace sessiondeck {
+
 class ConnectConfig;
 class ICommonConfig;
 class VProfileKey;
@@ -116,3 +118,5 @@ inline bool IsTerminalProduct(Product product) {
 inline bool IsTransferProduct(Product product) {
     return product == Product::Ferrivo;
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 
 #include "foundation/prompt.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr std::array<FirewallTypeInfo, 12> kFirewallTypes = {{
@@ -149,3 +151,5 @@ std::optional<VUnicodeString> CheckFirewallName(std::u16string_view name) {
     if (name == u"." || name == u"..") return illegal(u'.');
     return std::nullopt;
 }
+
+}  // namespace sessiondeck

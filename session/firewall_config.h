@@ -14,6 +14,8 @@
 #include "profile/profile_data.h"
 #include "profile/secret_settings.h"
 
+namespace sessiondeck {
+
 // What protocol code in the host sees of a firewall. The 8-bit results are the
 // stored texts in the system code page.
 class IFirewallUI : public IVUnknown {
@@ -162,3 +164,5 @@ SESSIONDECK_API VUnicodeString TrimFirewallName(std::u16string_view name);
 // characters, \ / : * ? " < > |, and the names "." and ".." whose dot would
 // climb out of the store).
 SESSIONDECK_API std::optional<VUnicodeString> CheckFirewallName(std::u16string_view name);
+
+}  // namespace sessiondeck

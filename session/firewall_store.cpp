@@ -1,6 +1,8 @@
 // The named firewalls under "Firewalls": each operation opens the store, works and closes it.
 #include "session/firewall_store.h"
 
+namespace sessiondeck {
+
 namespace {
 
 VUnicodeString KeyPath(const VUnicodeString& name) {
@@ -91,3 +93,5 @@ void SerializeFirewallNames(IBuffer* buffer) {
     const uint8_t end[2] = {0, 0};
     buffer->Append(end, 2);
 }
+
+}  // namespace sessiondeck

@@ -11,6 +11,8 @@
 #include "profile/profile_store.h"
 #include "session/firewall_config.h"
 
+namespace sessiondeck {
+
 // Every firewall is the sub-key of this key named by the firewall's name.
 inline constexpr const char16_t* kFirewallsKeyName = u"Firewalls";
 
@@ -61,3 +63,5 @@ SESSIONDECK_API bool RemoveFirewall(const VUnicodeString& name,
 SESSIONDECK_API std::optional<VUnicodeString> ValidateFirewallName(
     std::u16string_view name, std::u16string_view currentName,
     VProfileStoreFactory* factory = nullptr);
+
+}  // namespace sessiondeck

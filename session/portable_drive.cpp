@@ -8,6 +8,8 @@
 #include "session/session_database.h"
 #include "session/session_host.h"
 
+namespace sessiondeck {
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -85,3 +87,5 @@ void SessionConfig::CopySessionFilesAndUpdatePaths() {
         session->Release();
     }
 }
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace sessiondeck {
+
 RemoteHostConfig::RemoteHostConfig(VProfileKey* key) {
     uint32_t useFirewall = 0;
     m_keyUsesFirewall = key && key->QueryDword(u"Use Firewall", useFirewall) && useFirewall != 0;
@@ -23,3 +25,5 @@ bool RemoteHostConfig::QueryInterface(const VGuid& iid, void** object) {
 VUnicodeString RemoteHostConfig::DefaultFirewallName(const RemoteHostConfig& record) {
     return record.m_keyUsesFirewall ? kTerminalFirewallName : kNoFirewallName;
 }
+
+}  // namespace sessiondeck

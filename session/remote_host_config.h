@@ -6,6 +6,8 @@
 #include "foundation/unknown.h"
 #include "profile/profile_data.h"
 
+namespace sessiondeck {
+
 // An object that can make an independent copy of itself.
 class IClonable : public IVUnknown {
 public:
@@ -74,3 +76,5 @@ public:
                                        &RemoteHostConfig::DefaultFirewallName),
                         VProfileMember(&RemoteHostConfig::m_username, u"Username"));
 };
+
+}  // namespace sessiondeck

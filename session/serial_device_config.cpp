@@ -1,6 +1,8 @@
 // Loading and merging the settings of a serial port under their prefixed names.
 #include "session/serial_device_config.h"
 
+namespace sessiondeck {
+
 VSerialDeviceConfig::VSerialDeviceConfig(VProfileKey* key, const VUnicodeString& prefix,
                                          const VUnicodeString& portName) {
     Init(key, prefix, portName);
@@ -19,3 +21,5 @@ void VSerialDeviceConfig::Init(VProfileKey* key, const VUnicodeString& prefix,
 void VSerialDeviceConfig::Merge(VProfileKey* key) {
     ForEachEntry([&](const auto& entry) { (this->*entry.member).Init(key); });
 }
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 // A serial port's settings as one record. Each value name is the record's
 // prefix followed directly by the base name of the table below ("Printer " +
 // "Baud Rate" = "Printer Baud Rate"); the port itself is stored under a name
@@ -60,3 +62,5 @@ private:
     VUnicodeString m_prefix;
     VUnicodeString m_portName;
 };
+
+}  // namespace sessiondeck

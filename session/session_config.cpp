@@ -13,6 +13,8 @@
 #include "session/firewall_store.h"
 #include "session/session_host.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr int kIdleTimeoutUnset = 300;
@@ -457,3 +459,5 @@ LogFileOptions SessionConfig::GetLoggingOptions() const {
     options.logOnlyCustom = logOnlyCustom.Get();
     return options;
 }
+
+}  // namespace sessiondeck

@@ -17,6 +17,8 @@
 #include "session/serial_device_config.h"
 #include "session/terminal_config.h"
 
+namespace sessiondeck {
+
 struct LogFileOptions;
 
 // What a host sees of a saved session. The order of the operations is the
@@ -426,3 +428,5 @@ private:
     int GlobalCharacterSendDelay(int withoutKey) const;
     WINDOWPLACEMENT DefaultRemoteFramePlacement() const;
 };
+
+}  // namespace sessiondeck

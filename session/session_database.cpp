@@ -11,6 +11,8 @@
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 
+namespace sessiondeck {
+
 namespace {
 
 constexpr std::u16string_view kIllegalSessionNameCharacters = u"\\/:*?\"<>|";
@@ -778,7 +780,7 @@ bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& p
 // ---- firewalls ------------------------------------------------------------------------
 
 bool SessionDatabase::FirewallExists(const VUnicodeString& name) {
-    return ::FirewallExists(name);
+    return sessiondeck::FirewallExists(name);
 }
 
 void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
@@ -786,23 +788,25 @@ void SessionDatabase::GetSerializedFirewallNames(IBuffer* buffer) {
 }
 
 bool SessionDatabase::SaveFirewall(FirewallConfig* firewall, bool force) const {
-    return !IsReadOnly() && ::SaveFirewall(firewall, force);
+    return !IsReadOnly() && sessiondeck::SaveFirewall(firewall, force);
 }
 
 // ---- button bars ------------------------------------------------------------------------
 
 VStringArray SessionDatabase::GetButtonBarNames() const {
-    return ::GetButtonBarNames();
+    return sessiondeck::GetButtonBarNames();
 }
 
 UserButtonMap* SessionDatabase::GetButtonMap(const VUnicodeString& name) const {
-    return ::GetButtonMap(name);
+    return sessiondeck::GetButtonMap(name);
 }
 
 bool SessionDatabase::SaveButtonMap(UserButtonMap* map) const {
-    return !IsReadOnly() && ::SaveButtonMap(map);
+    return !IsReadOnly() && sessiondeck::SaveButtonMap(map);
 }
 
 bool SessionDatabase::DeleteButtonMap(const char16_t* name) const {
-    return !IsReadOnly() && ::DeleteButtonMap(name);
+    return !IsReadOnly() && sessiondeck::DeleteButtonMap(name);
 }
+
+}  // namespace sessiondeck

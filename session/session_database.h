@@ -13,6 +13,8 @@
 #include "profile/profile_data.h"
 #include "profile/profile_store.h"
 
+namespace sessiondeck {
+
 class FirewallConfig;
 class ISessionConfig;
 class UserButtonMap;
@@ -239,3 +241,5 @@ private:
     int m_flag;
     mutable VReportMessageParams m_report;
 };
+
+}  // namespace sessiondeck

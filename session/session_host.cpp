@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+namespace sessiondeck {
+
 namespace {
 
 class NoHost final : public ISessionHost {
@@ -37,3 +39,5 @@ ISessionHost& GetSessionHost() {
     static auto* none = new NoHost;
     return *none;
 }
+
+}  // namespace sessiondeck

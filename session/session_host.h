@@ -8,6 +8,8 @@
 #include "data/binary_records.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 // The session layer sits below the global configuration and the
 // initialisation state of app/, yet a session's defaults come from them. So
 // app/ installs an implementation of this interface when the library is
@@ -50,3 +52,5 @@ void SetSessionHost(ISessionHost* host);
 // The installed host; without one, a stand-in that knows no global options,
 // no emulation table, an empty name and folder, and leaves paths unchanged.
 ISessionHost& GetSessionHost();
+
+}  // namespace sessiondeck

@@ -40,6 +40,8 @@
 #include "profile/registry_store.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 namespace {
 
 using Outcome = StoreFindingOutcome;
@@ -868,3 +870,5 @@ StoreCheckResult CheckRegistryStore(VRegistryRoot root, const VUnicodeString& ba
     }
     return result;
 }
+
+}  // namespace sessiondeck

@@ -10,6 +10,8 @@
 #include "foundation/export.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 enum class VRegistryRoot;
 
 // What a finding is about. Each kind is either repaired by a repair run or
@@ -81,3 +83,5 @@ SESSIONDECK_API StoreCheckResult CheckRegistryStore(VRegistryRoot root,
                                                     const VUnicodeString& basePath,
                                                     const std::filesystem::path& registryFolder,
                                                     const StoreCheckOptions& options);
+
+}  // namespace sessiondeck

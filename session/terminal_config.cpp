@@ -10,6 +10,8 @@
 #include "platform/file_system.h"
 #include "session/session_host.h"
 
+namespace sessiondeck {
+
 namespace {
 
 static_assert(TerminalConfig::GetMemberCount() == 80);
@@ -219,3 +221,5 @@ bool TerminalConfig::ParseXtermPosition(const VUnicodeString& text, int& value, 
 bool TerminalConfig::IsValidTermcap(const VUnicodeString& name) const {
     return IsListedTermcap(name);
 }
+
+}  // namespace sessiondeck

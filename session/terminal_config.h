@@ -12,6 +12,8 @@
 #include "foundation/unicode_string.h"
 #include "profile/profile_data.h"
 
+namespace sessiondeck {
+
 // "Emulation": loads a stored name and replaces what no emulation of this run
 // knows. The replacement counts as a default, so the next save writes it.
 class SESSIONDECK_API TerminalEmulationSetting : public VProfile2<VUnicodeString, VProfileSz> {
@@ -279,3 +281,5 @@ private:
     std::array<char16_t, kFontMapSize + 1> m_fontMap{};
     VReportMessageParams m_fontMapReport;
 };
+
+}  // namespace sessiondeck

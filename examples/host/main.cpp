@@ -16,6 +16,9 @@
 #include <memory>
 #include <string>
 
+// Everything the library declares lives in namespace sessiondeck.
+using namespace sessiondeck;
+
 namespace {
 
 std::unique_ptr<VIniFileStoreFactory> g_factory;  // the host owns its factory
@@ -77,8 +80,9 @@ int main(int argc, char** argv) {
     VAppFnTable fns;
     fns.GetProductName = &ProductName;
     bool offerDownload = false;
-    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon), GetInstalledProtocolFolder().c_str(),
-                                    nullptr, offerDownload, report))
+    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon),
+                                    GetInstalledProtocolFolder().c_str(), nullptr, offerDownload,
+                                    report))
         return Fail("protocols", &report);
     std::printf("%d protocols\n", GetConnectProtocolTable().GetSize());
 

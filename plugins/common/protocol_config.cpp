@@ -4,6 +4,8 @@
 #include "foundation/messages.h"
 #include "session/firewall_store.h"
 
+using namespace sessiondeck;
+
 namespace plugin {
 
 namespace {

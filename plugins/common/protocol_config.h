@@ -8,6 +8,8 @@
 #include "profile/secret_settings.h"
 #include "session/connect_config.h"
 
+using namespace sessiondeck;
+
 #define SD_PROTOCOL_EXPORT extern "C" __attribute__((visibility("default")))
 
 namespace plugin {

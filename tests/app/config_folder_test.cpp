@@ -16,6 +16,8 @@
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 VUnicodeString U(const std::filesystem::path& path) {

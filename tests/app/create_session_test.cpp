@@ -11,6 +11,8 @@
 #include "session/session_database.h"
 #include "support/library_host.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 using Session = VUnknownPointer<SessionConfig>;

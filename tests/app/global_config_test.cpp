@@ -14,6 +14,8 @@
 #include "support/golden.h"
 #include "support/library_host.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 using ConfigPtr = VUnknownPointer<GlobalConfig>;

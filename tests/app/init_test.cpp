@@ -8,6 +8,8 @@
 #include "platform/version_record.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 std::vector<std::u16string> EmulationNames() {

@@ -13,6 +13,8 @@
 #include "foundation/messages.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -112,7 +114,8 @@ TEST_F(ModuleLoading, AbsentModulesAreNoFailureAndEachLoadStartsAfresh) {
 // Loading a second time, even from another folder or for another product,
 // keeps the rows of the first load and their indices.
 TEST_F(ModuleLoading, SecondLoadAddsNothing) {
-    ASSERT_TRUE(Load(SESSIONDECK_PROTOCOL_DIR, ProductId(Product::Vetralon))) << Utf8(report.GetText());
+    ASSERT_TRUE(Load(SESSIONDECK_PROTOCOL_DIR, ProductId(Product::Vetralon)))
+        << Utf8(report.GetText());
     const ConnectProtocolTable& table = GetConnectProtocolTable();
     std::vector<std::u16string> first;
     for (int i = 0; i < table.GetSize(); ++i) first.push_back(table[i].protocolName.str());

@@ -13,6 +13,8 @@
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -15,6 +15,8 @@
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // A sibling executable: a shell script that records its arguments one per

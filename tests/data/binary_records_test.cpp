@@ -8,6 +8,8 @@
 #include "data/binary_records.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 template <class T>

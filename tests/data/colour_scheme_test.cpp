@@ -13,6 +13,8 @@
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 Bytes SchemeBytes(const ColorScheme& scheme) {

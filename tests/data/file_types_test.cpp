@@ -12,6 +12,8 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Points the association lookup at folders of the test's own.

@@ -8,6 +8,8 @@
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 constexpr int kF1 = 0x70;

@@ -10,6 +10,8 @@
 #include "support/scripted_prompt.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 const SYSTEMTIME kWhen = [] {

@@ -13,6 +13,8 @@
 #include "profile/composite_values.h"
 #include "profile/secret_settings.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 struct TextCase {

@@ -10,6 +10,8 @@
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 SynchronizeTask MakeTask(const char16_t* name, int type, int master, int sources, int targets) {

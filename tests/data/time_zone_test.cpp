@@ -7,6 +7,8 @@
 
 #include "data/time_zone.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute = 0, int second = 0) {

@@ -8,6 +8,8 @@
 #include "data/url.h"
 #include "foundation/messages.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 constexpr char16_t kAnon[] = u"me@example.org";

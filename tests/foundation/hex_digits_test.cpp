@@ -7,6 +7,8 @@
 
 #include "foundation/hex_digits.h"
 
+using namespace sessiondeck;
+
 TEST(HexFormatter, BytesAndDwordsAsDigits) {
     const std::vector<uint8_t> bytes = {0x00, 0x09, 0x0a, 0x7f, 0x80, 0xa5, 0xff};
     std::string lower = "x";  // appends, keeping what was there

@@ -6,6 +6,8 @@
 #include "foundation/load_library.h"
 #include "foundation/messages.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 using AddFunction = int (*)(int, int);

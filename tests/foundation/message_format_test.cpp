@@ -8,6 +8,8 @@
 #include "foundation/codepage.h"
 #include "foundation/message_format.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 MessageArgument S(std::u16string_view text) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace sessiondeck;
+
 namespace {
 
 // The numbers cross module boundaries and are stored, so they are pinned here

@@ -4,6 +4,8 @@
 #include "foundation/prompt.h"
 #include "support/scripted_prompt.h"
 
+using namespace sessiondeck;
+
 TEST(Prompt, DefaultDismissesAndInstalledPromptIsAskedUntilRemoved) {
     IPrompt& builtIn = GetPrompt();
     EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kOk, VPromptIcon::kError),

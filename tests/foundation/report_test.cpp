@@ -11,6 +11,8 @@
 #include "foundation/report_text.h"
 #include "support/golden.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 std::string Utf8(const char16_t* text) {

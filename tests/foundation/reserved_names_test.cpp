@@ -4,6 +4,8 @@
 #include "foundation/codepage.h"
 #include "foundation/reserved_names.h"
 
+using namespace sessiondeck;
+
 TEST(IsReservedDeviceName, WholeNameCaseInsensitive) {
     const std::pair<const char16_t*, bool> cases[] = {
         {u"CON", true},      {u"con", true},    {u"Prn", true},      {u"aux", true},

@@ -5,6 +5,8 @@
 #include "foundation/containers.h"
 #include "foundation/unicode_string.h"
 
+using namespace sessiondeck;
+
 TEST(CompareNoCase, CommonLengthThenShorterFirst) {
     EXPECT_EQ(CompareNoCase(u"abc", u"ABC"), 0);
     EXPECT_LT(CompareNoCase(u"ab", u"ABC"), 0);

@@ -8,6 +8,8 @@
 #include "app/module_folder.h"
 #include "app/protocol_loader.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 const char16_t* ProductName() {
@@ -38,8 +40,8 @@ extern "C" __attribute__((visibility("default"))) int RunEmbeddedHost(const char
     fns.GetProductName = &ProductName;
     bool offer = false;
     VReportMessageParams report;
-    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon), folder.c_str(), nullptr, offer,
-                                    report)) {
+    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon), folder.c_str(), nullptr,
+                                    offer, report)) {
         std::string text = VUnicodeString(report.GetText()).ToUtf8();
         for (const ProtocolLoadFailure& failure : GetProtocolLoadFailures())
             text += failure.modulePath.ToUtf8() + ": " + failure.systemText.ToUtf8() + "\n";
@@ -49,8 +51,8 @@ extern "C" __attribute__((visibility("default"))) int RunEmbeddedHost(const char
     const int rows = GetConnectProtocolTable().GetSize();
     if (rows != 6 || !GetProtocolLoadFailures().empty())
         return Fail(message, size, "rows: " + std::to_string(rows));
-    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon), folder.c_str(), nullptr, offer,
-                                    report) ||
+    if (!LoadConnectionProtocolDlls(fns, ProductId(Product::Vetralon), folder.c_str(), nullptr,
+                                    offer, report) ||
         GetConnectProtocolTable().GetSize() != rows)
         return Fail(message, size, "a second load changed the table");
     std::snprintf(message, size, "%d rows from %s", rows, expectedFolder);

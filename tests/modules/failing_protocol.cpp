@@ -4,6 +4,8 @@
 #include "foundation/messages.h"
 #include "session/connect_config.h"
 
+using namespace sessiondeck;
+
 #define SD_EXPORT extern "C" __attribute__((visibility("default")))
 
 #ifdef SD_FAILING_WRONG_GUID

@@ -13,6 +13,8 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 TEST(PlatformFiles, RegularFilesAndEntriesFollowOrKeepLinks) {

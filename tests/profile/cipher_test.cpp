@@ -8,6 +8,8 @@
 #include "profile/random_source.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Swaps the bytes within each 32-bit word of a block.

@@ -8,6 +8,8 @@
 #include "profile/composite_values.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 using Column = VProfileListViewState::ColumnInfo;

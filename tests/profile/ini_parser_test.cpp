@@ -10,6 +10,8 @@
 #include "profile/ini_store_private.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Each value as one line: kind letter, name, then its content (DWORD in eight

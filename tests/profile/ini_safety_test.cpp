@@ -17,6 +17,8 @@
 #include "profile/write_batch.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -13,6 +13,8 @@
 #include "store_contract.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

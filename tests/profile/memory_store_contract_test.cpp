@@ -5,6 +5,8 @@
 #include "store_contract.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class MemoryBackend : public StoreBackend {

@@ -9,6 +9,8 @@
 #include "profile/profile_data.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 struct Margins {
@@ -27,7 +29,7 @@ struct Packed {
 }  // namespace
 
 template <>
-struct VProfileBinaryTraits<Packed> {
+struct sessiondeck::VProfileBinaryTraits<Packed> {
     static constexpr uint32_t kSize = 5;
     static void ToBytes(const Packed& value, uint8_t* bytes) {
         bytes[0] = value.flag;

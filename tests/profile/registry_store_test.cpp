@@ -14,6 +14,8 @@
 #include "store_contract.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 using namespace registry_error;
 

@@ -10,6 +10,8 @@
 #include "support/memory_store.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class SecretSettings : public ::testing::Test {

@@ -9,6 +9,8 @@
 #include "profile/secret_forms.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Hands out 0x00, 0x01, 0x02, ... and records the size of every request.

@@ -10,6 +10,8 @@
 
 #include "profile/profile_store.h"
 
+using namespace sessiondeck;
+
 // One backend under test: a fresh, empty store, alive as long as this object.
 class StoreBackend {
 public:

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace sessiondeck;
+
 std::string StoreBackendName(const testing::TestParamInfo<StoreBackendParam>& info) {
     return info.param.name;
 }

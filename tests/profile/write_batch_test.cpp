@@ -10,6 +10,8 @@
 #include "profile/ini_store.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,8 @@
 #include "session/button_bar.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class ButtonBars : public ::testing::Test {

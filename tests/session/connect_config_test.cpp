@@ -5,6 +5,8 @@
 #include "session/connect_config.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // A protocol configuration with one stored value, the host, which it also

@@ -27,6 +27,8 @@
 
 extern char** environ;
 
+using namespace sessiondeck;
+
 namespace {
 
 std::unique_ptr<VProfileStoreFactory> g_factory;

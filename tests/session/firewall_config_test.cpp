@@ -17,6 +17,8 @@
 #include "support/scripted_prompt.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class Firewalls : public ::testing::Test {

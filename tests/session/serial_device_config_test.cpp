@@ -7,6 +7,8 @@
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 TEST(SerialDeviceConfig, DefaultsAreWrittenUnderPrefixedNames) {
     TempDir dir;
     VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));

@@ -15,6 +15,8 @@
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // A protocol configuration keeping a host and a user under value names of its

@@ -16,6 +16,8 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 VProfileStoreFactory* g_factory = nullptr;

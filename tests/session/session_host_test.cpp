@@ -11,6 +11,8 @@
 #include "session/terminal_config.h"
 #include "support/memory_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class FakeHost final : public ISessionHost {

@@ -18,6 +18,8 @@
 #include "session/session_database.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -18,6 +18,8 @@
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class TerminalConfigTest : public ::testing::Test {

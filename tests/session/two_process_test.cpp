@@ -22,6 +22,8 @@
 #include "support/temp_dir.h"
 #include "workers/worker_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 namespace fs = std::filesystem;

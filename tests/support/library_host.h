@@ -19,6 +19,8 @@
 #include "support/memory_store.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 class LibraryHost {
 public:
     explicit LibraryHost(const char16_t* host = u"Vetralon",

@@ -9,6 +9,8 @@
 
 #include "platform/system_messages.h"
 
+using namespace sessiondeck;
+
 struct MemoryNode {
     VUnicodeString name;
     std::vector<std::pair<VUnicodeString, MemoryValue>> values;

@@ -9,6 +9,8 @@
 
 #include "profile/profile_store.h"
 
+using namespace sessiondeck;
+
 // One stored value; only the field of its kind is meaningful.
 struct MemoryValue {
     int kind = kValueKindDword;

@@ -8,6 +8,8 @@
 
 #include "profile/profile_data.h"
 
+using namespace sessiondeck;
+
 namespace test_support {
 
 // A text in the setting's form that differs from its current value; none for a setting that

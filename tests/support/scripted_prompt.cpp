@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace sessiondeck;
+
 namespace {
 
 const char* KindName(PromptQuestion::Kind kind) {

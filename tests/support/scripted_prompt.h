@@ -8,6 +8,8 @@
 
 #include "foundation/prompt.h"
 
+using namespace sessiondeck;
+
 // One question as the prompt received it; only the fields of its kind are set.
 struct PromptQuestion {
     enum Kind { kMessage, kOptionalMessage, kText, kFolder, kFile };

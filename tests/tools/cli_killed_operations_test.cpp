@@ -19,6 +19,8 @@
 #include "support/cli_sandbox.h"
 #include "support/scoped_env.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 namespace fs = std::filesystem;

@@ -7,6 +7,8 @@
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class CliRegistry : public ::testing::Test {

@@ -36,6 +36,8 @@
 #include "session/session_database.h"
 #include "workers/worker_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 std::unique_ptr<VProfileStoreFactory> g_factory;

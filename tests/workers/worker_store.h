@@ -12,6 +12,8 @@
 #include "profile/profile_store.h"
 #include "profile/registry_store.h"
 
+using namespace sessiondeck;
+
 namespace worker {
 
 // How many sessions the crash writer keeps rewriting, named "S0" to "S7".

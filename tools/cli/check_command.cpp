@@ -8,6 +8,8 @@
 #include "profile/registry_store.h"
 #include "session/store_check.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

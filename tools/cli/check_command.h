@@ -6,6 +6,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `check` to `app`; it runs with `options`.

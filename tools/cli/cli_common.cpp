@@ -11,6 +11,8 @@
 #include "profile/ini_store.h"
 #include "profile/registry_store.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

@@ -11,6 +11,8 @@
 #include "profile/profile_store.h"
 #include "profile/registry_store.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // The exit-status contract that scripts rely on; the top-level --help and the

@@ -9,6 +9,8 @@
 #include "data/file_types.h"
 #include "data/time_zone.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `filetype EXT` to `app`.

@@ -11,6 +11,8 @@
 #include "session/firewall_store.h"
 #include "tools/cli/secret_input.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

@@ -8,6 +8,8 @@
 
 #include "app/global_config.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

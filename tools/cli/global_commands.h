@@ -5,6 +5,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `global show [--json]` and `global set NAME VALUE` to `app`.

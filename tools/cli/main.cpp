@@ -18,6 +18,8 @@
 #include "tools/cli/url_commands.h"
 #include "tools/cli/where_command.h"
 
+using namespace sessiondeck;
+
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
 
 int main(int argc, char** argv) {

@@ -11,6 +11,8 @@
 #include "app/protocol_loader.h"
 #include "app/siblings.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace cli {

@@ -8,6 +8,8 @@
 #include "foundation/product.h"
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // The protocol folder beside the running executable: "plugins" of the build

@@ -11,6 +11,8 @@
 #include "profile/secret_forms.h"
 #include "tools/cli/secret_input.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

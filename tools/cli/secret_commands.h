@@ -5,6 +5,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `secret encode` and `secret decode` to `app`. They work on their

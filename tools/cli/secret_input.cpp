@@ -10,6 +10,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

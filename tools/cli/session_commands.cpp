@@ -26,6 +26,8 @@
 #include "tools/cli/protocol_loading.h"
 #include "tools/cli/secret_input.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

@@ -5,6 +5,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `ls`, `show`, `new`, `mkdir`, `cp`, `rename`, `move`, `rm`, `set` and

@@ -12,6 +12,8 @@
 
 #include "foundation/hex_digits.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

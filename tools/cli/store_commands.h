@@ -6,6 +6,8 @@
 
 #include "tools/cli/cli_common.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 
 // Adds `store` and its sub-commands to `app`; they run with `options`.

@@ -8,6 +8,8 @@
 #include "app/siblings.h"
 #include "data/url.h"
 
+using namespace sessiondeck;
+
 namespace cli {
 namespace {
 

@@ -4,6 +4,8 @@
 
 #include <iostream>
 
+using namespace sessiondeck;
+
 namespace cli {
 
 void AddWhereCommand(CLI::App& app, GlobalOptions& options) {
