@@ -5,15 +5,57 @@
 #include "session/session_database.h"
 
 namespace {
-constexpr const char16_t* kCaption = u"SessionDeck";
 // Searched in this order; the first found is the one reported.
 constexpr std::u16string_view kForbiddenCharacters = u"\\/:*?\"<>|";
 }  // namespace
 
+namespace {
+SessionTreeOptions TreeOptionsFrom(const GlobalConfig& config) {
+    SessionTreeOptions options;
+    options.sortAlphabetical = config.sortAlphabetical.Get() != 0;
+    options.showTerminalOnlySessions = config.showTerminalOnlySessions.Get();
+    options.showTransferOnlySessions = config.showTransferOnlySessions.Get();
+    return options;
+}
+}  // namespace
+
 SessionDeckModel::SessionDeckModel(IPrompt& prompt, const SessionDeckHost& host,
                                    const SessionTreeOptions& options)
-    : m_prompt(prompt), m_tree(host, options), m_selection(m_tree) {
+    : m_prompt(prompt),
+      m_ownConfig(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))),
+      m_config(m_ownConfig.Get()),
+      m_tree(host, options),
+      m_selection(m_tree) {
+    m_config->sortAlphabetical = options.sortAlphabetical ? 1 : 0;
+    m_config->showTerminalOnlySessions = options.showTerminalOnlySessions;
+    m_config->showTransferOnlySessions = options.showTransferOnlySessions;
+    m_config->saveConnectDialogFolderState = 0;
+    m_showDescriptions = m_config->showDetailsOnConnectDialog.Get();
+    UseDefaultServices();
     m_tree.Fill();
+}
+
+SessionDeckModel::SessionDeckModel(IPrompt& prompt, const SessionDeckHost& host,
+                                   GlobalConfig& config, const SessionDeckParams& params,
+                                   const SessionDeckServices& services)
+    : m_prompt(prompt),
+      m_config(&config),
+      m_params(params),
+      m_services(services),
+      m_tree(host, TreeOptionsFrom(config)),
+      m_selection(m_tree) {
+    if (m_params.multiSelectBrowseMode) m_params.browseMode = true;
+    m_showDescriptions = config.showDetailsOnConnectDialog.Get();
+    UseDefaultServices();
+    Open();
+}
+
+SessionDeckModel::~SessionDeckModel() = default;
+
+void SessionDeckModel::UseDefaultServices() {
+    if (!m_services.launcher) m_services.launcher = &m_defaultLauncher;
+    if (!m_services.shortcuts) m_services.shortcuts = &m_defaultShortcuts;
+    if (!m_services.clipboard) m_services.clipboard = &m_defaultClipboard;
 }
 
 TreeNodeId SessionDeckModel::TargetFolder() const {
@@ -58,12 +100,13 @@ void SessionDeckModel::ReportDatabaseFailure(const SessionDatabase& db, const ch
     VReportMessageParams report(db.GetReport());
     VUnicodeString text = report.GetMessageId() != 0 ? VUnicodeString(report.GetText()) : fallback;
     if (text.IsEmpty()) text = fallback;
-    m_prompt.ShowMessage(text, kCaption, VPromptButtons::kOk, VPromptIcon::kExclamation);
+    m_prompt.ShowMessage(text, m_params.applicationName, VPromptButtons::kOk,
+                         VPromptIcon::kExclamation);
 }
 
 SessionDeckModel::EditResult SessionDeckModel::Refuse(const VUnicodeString& text,
                                                       VPromptIcon icon) {
-    m_prompt.ShowMessage(text, kCaption, VPromptButtons::kOk, icon);
+    m_prompt.ShowMessage(text, m_params.applicationName, VPromptButtons::kOk, icon);
     return EditResult::kEditAgain;
 }
 
@@ -153,8 +196,8 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
 }
 
 bool SessionDeckModel::Delete() {
-    if (m_prompt.ShowMessage(u"Are you sure you want to delete the selected item(s)?", kCaption,
-                             VPromptButtons::kYesNo,
+    if (m_prompt.ShowMessage(u"Are you sure you want to delete the selected item(s)?",
+                             m_params.applicationName, VPromptButtons::kYesNo,
                              VPromptIcon::kExclamation) != VPromptAnswer::kYes)
         return false;
     for (TreeNodeId node : m_selection.AsSelected()) {
