@@ -24,10 +24,15 @@ public:
     void Save(VProfileKey* key, bool) override { key->SetString(u"Hostname", m_host.c_str()); }
     int CanConnect() const override { return !m_needsHost || !m_host.IsEmpty(); }
     VUnicodeString GetHostname() override { return m_host; }
-    void SetHostname(const char16_t* host) override { m_host = host; }
+    void SetHostname(const char16_t* host) override {
+        m_host = host;
+        m_modified = true;
+    }
+    bool IsModified() const override { return m_modified; }
 
 private:
     bool m_needsHost;
+    bool m_modified = false;
     VUnicodeString m_host;
 };
 
@@ -371,6 +376,196 @@ TEST_F(DeckDialog, KeysAndAccelerators) {
     EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
     EXPECT_EQ(SessionDeckToolbar(true).front().id, C::kNewSession);
     EXPECT_EQ(SessionDeckToolbar(false).size(), 17u);
+}
+
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessions) {
+    for (int i = 0; i < 21; ++i)
+        MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
+    MakeSession(u"N\\only");
+    struct Row {
+        int sessions;
+        bool warned;
+        VPromptAnswer answer;
+        bool checked;
+        int result;
+    } rows[] = {
+        {20, false, VPromptAnswer::kOk, false, 1},
+        {21, true, VPromptAnswer::kCancel, false, 0},
+        {21, true, VPromptAnswer::kOk, true, 1},
+        {21, false, VPromptAnswer::kOk, false, 1},  // suppressed by the row before
+    };
+    for (const auto& row : rows) {
+        auto deck = Open();
+        deck->Selection().ClearSelection();
+        const TreeNodeId folder = deck->Tree().FindPath(u"M");
+        deck->Tree().Expand(folder);
+        const auto& children = deck->Tree().Node(folder).children;
+        for (int i = 0; i < row.sessions; ++i) deck->Selection().SetSelected(children[i], true);
+        if (row.warned) prompt.AnswerButton(row.answer, row.checked);
+        const size_t asked = prompt.Questions().size();
+        deck->Connect();
+        ASSERT_EQ(prompt.Questions().size(), asked + (row.warned ? 1 : 0)) << row.sessions;
+        if (row.warned) {
+            EXPECT_EQ(prompt.Questions().back().text,
+                      u"You have selected more than 20 sessions to open.");
+            EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
+        }
+        EXPECT_EQ(deck->Result(), row.result);
+        EXPECT_EQ(deck->Chosen().size(), row.result == 1 ? size_t(row.sessions) : 0u);
+    }
+    EXPECT_EQ(config->suppressMultipleSessionsWarning.Get(), 1);
+}
+
+TEST_F(DeckDialog, ConnectAsksForAMissingHostName) {
+    MakeSession(u"nohost", u"SSH2", u"", u"");
+    for (bool answer : {false, true}) {
+        auto deck = Open();
+        deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
+        if (answer)
+            prompt.AnswerText(u" h.example ");
+        else
+            prompt.AnswerCancel();
+        deck->RunCommand(C::kConnectButton);
+        EXPECT_EQ(prompt.Questions().back().caption, u"Enter Hostname");
+        EXPECT_EQ(prompt.Questions().back().label,
+                  u"Please enter a hostname for this session :\nnohost");
+        EXPECT_EQ(deck->Result(), answer ? 1 : 0);
+        EXPECT_EQ(deck->PathResults().GetSize(), answer ? 1u : 0u);
+    }
+    // The host name reaches the session that is handed to the host. (Whether it also survives
+    // a reload is not checked here: with this fake protocol it does not yet, see docs/ui.md.)
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
+    prompt.AnswerText(u"h2");
+    deck->Connect();
+    ASSERT_EQ(deck->Chosen().size(), 1u);
+    EXPECT_EQ(deck->Chosen()[0]->GetTermConnectConfig()->GetHostname(), u"h2");
+}
+
+TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
+    MakeSession(u"F\\serial", u"Serial", u"None", u"");
+    MakeSession(u"F\\both");
+    struct Row {
+        const char* name;
+        int product;
+        const char16_t* session;
+        int command;
+        int result;
+        SessionDeckPendingLaunch::Kind pending;
+        size_t chosen;
+        const char16_t* launchedNow;  // null: nothing
+    } rows[] = {
+        {"serial in the transfer host", 6, u"F\\serial", C::kConnectButton, 0,
+         SessionDeckPendingLaunch::Kind::kNone, 0, u"terminal /opt/sibling /S \"F\\serial\""},
+        {"terminal from the transfer host", 6, u"F\\both", C::kConnectTerminal, 2,
+         SessionDeckPendingLaunch::Kind::kTerminal, 0, nullptr},
+        {"transfer from the transfer host", 6, u"F\\both", C::kConnectFileTransfer, 1,
+         SessionDeckPendingLaunch::Kind::kNone, 1, nullptr},
+        {"both from the terminal host", 3, u"F\\both", C::kConnectBoth, 1,
+         SessionDeckPendingLaunch::Kind::kTransfer, 1, nullptr},
+        {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer, 2,
+         SessionDeckPendingLaunch::Kind::kTransfer, 0, nullptr},
+    };
+    for (const auto& row : rows) {
+        launcher.launches.clear();
+        auto deck = Open({row.product, true, true, true, true});
+        deck->Selection().SelectOnly(deck->Tree().FindPath(row.session));
+        deck->RunCommand(row.command);
+        EXPECT_EQ(deck->Result(), row.result) << row.name;
+        EXPECT_EQ(deck->Chosen().size(), row.chosen) << row.name;
+        EXPECT_EQ(deck->PendingLaunch().kind, row.pending) << row.name;
+        EXPECT_EQ(launcher.launches.size(), row.launchedNow ? 1u : 0u) << row.name;
+        if (row.launchedNow && !launcher.launches.empty()) {
+            EXPECT_EQ(launcher.launches[0], row.launchedNow) << row.name;
+        }
+        deck->Destroy();
+        if (row.pending != SessionDeckPendingLaunch::Kind::kNone) {
+            ASSERT_EQ(launcher.launches.size(), 1u) << "performed when the dialog goes";
+            EXPECT_EQ(launcher.launches[0],
+                      (row.pending == SessionDeckPendingLaunch::Kind::kTerminal ? u"terminal "
+                                                                                : u"transfer ") +
+                          std::u16string(u"/opt/sibling /S \"F\\both\""));
+        }
+    }
+}
+
+TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
+    MakeSession(u"F\\New");
+    MakeSession(u"F\\New (1)");
+    config->newSessionUsesWizard = 0;
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal");
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New"));
+    const TreeNodeId node = deck->NewSession();
+    ASSERT_NE(node, kNoNode);
+    EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (2)"));
+    EXPECT_EQ(callbacks.propertiesCalls.back(), u"New (2)+new");
+    EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
+
+    callbacks.propertiesResult = 0;
+    EXPECT_EQ(deck->NewSession(), kNoNode);
+    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (3)")) << "a cancelled dialog stores nothing";
+
+    config->newSessionUsesWizard = 1;
+    callbacks.wizardKeeps = false;
+    callbacks.propertiesResult = 1;
+    EXPECT_NE(deck->NewSession(), kNoNode);
+    EXPECT_EQ(callbacks.wizardProduct, 3);
+    EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (3)"));
+
+    // Properties that rename the session rename it in the database and the tree.
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New (1)"));
+    callbacks.rename = u"Zeta";
+    deck->RunCommand(C::kMenuProperties);
+    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (1)"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\Zeta"));
+    EXPECT_EQ(SelectedPaths(*deck), u"F\\Zeta|");
+    const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"F")).children;
+    EXPECT_EQ(deck->Tree().Node(children.back()).label, u"Zeta") << "moved to its sorted place";
+
+    deck->RunCommand(C::kQuickConnect);
+    EXPECT_EQ(callbacks.quickConnectFolders, std::vector<std::u16string>{u"F"});
+    EXPECT_EQ(deck->Result(), 0) << "the host returned no session";
+}
+
+TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
+    MakeSession(u"F\\a");
+    MakeSession(u"F\\b");
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F"));
+    prompt.AnswerText(u"  ");  // empty after trimming: refused, asked again
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerText(u" Mine ");
+    deck->RunCommand(C::kCreateShortcut);
+    ASSERT_EQ(shortcuts.written.size(), 1u);
+    EXPECT_EQ(shortcuts.written[0], u"Mine=/S \"F\\a\" /S \"F\\b\" ");
+    EXPECT_EQ(prompt.Questions()[0].initial, u"Vetralon sessions");
+    EXPECT_EQ(prompt.Questions()[1].text,
+              u"Shortcut name error.\n\nShortcut name must be non-empty.");
+
+    shortcuts.succeed = false;
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\a"));
+    prompt.AnswerText(u"a");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    deck->RunCommand(C::kCreateShortcut);
+    EXPECT_EQ(prompt.Questions()[3].initial, u"a");
+    EXPECT_EQ(prompt.Questions().back().text, u"ERROR: creation of shortcut failed");
+
+    const auto folder = dir / "Desktop";
+    std::filesystem::create_directories(folder);
+    DesktopFileShortcutWriter writer(u"/usr/bin/session deck",
+                                     VUnicodeString::FromUtf8(folder.string()));
+    ASSERT_TRUE(writer.Write(u"Mine", u"/S \"F\\a\" /S \"100%$\" "));
+    std::ifstream in(folder / "Mine.desktop");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" "
+                              "\"100%%\\\\$\"\n"),
+              std::string::npos)
+        << text.str();
+    EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
 }
 
 }  // namespace

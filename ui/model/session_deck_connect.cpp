@@ -9,7 +9,8 @@ constexpr size_t kMultiConnectLimit = 20;
 constexpr const char16_t* kConnectionPage = u"Connection+";
 
 bool NeedsHostname(ConnectConfig* config, const VUnicodeString& protocol, bool terminal) {
-    if (!config || !config->GetHostname().IsEmpty()) return false;
+    // A session without a protocol on this side has nothing to connect to.
+    if (!config || protocol.IsEmpty() || !config->GetHostname().IsEmpty()) return false;
     if (!terminal) return protocol.str() != u"None";
     return protocol.str() != u"TAPI" && protocol.str() != u"Serial" && protocol.str() != u"None";
 }
