@@ -568,4 +568,95 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
     EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
 }
 
+class RecordingTimer : public ISessionDeckTimer {
+public:
+    void Start(unsigned id, unsigned ms) override {
+        events.push_back("start " + std::to_string(id) + " " + std::to_string(ms));
+    }
+    void Stop(unsigned id) override { events.push_back("stop " + std::to_string(id)); }
+    std::vector<std::string> events;
+};
+
+TEST_F(DeckDialog, ClipboardAndDrag) {
+    MakeSession(u"P\\Q\\s");
+    MakeSession(u"P\\t");
+    auto deck = Open();
+    auto& tree = deck->Tree();
+    // A cut folder pasted into its own sub-folder is refused and nothing moves.
+    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    ASSERT_TRUE(deck->Cut());
+    EXPECT_TRUE(tree.Node(tree.FindPath(u"P")).cut);
+    deck->Selection().SelectOnly(tree.FindPath(u"P\\Q"));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_EQ(prompt.Questions().back().text, u"Cannot copy or move a parent folder into a child");
+    EXPECT_TRUE(SessionDatabase::Exists(u"P\\Q\\s"));
+    // Pasting the cut onto its own node cancels it.
+    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_FALSE(deck->IsClipboardFilled());
+    EXPECT_FALSE(tree.Node(tree.FindPath(u"P")).cut);
+    // A copied session pasted into its own folder gets a free name.
+    deck->Selection().SelectOnly(tree.FindPath(u"P\\t"));
+    ASSERT_TRUE(deck->Copy());
+    EXPECT_TRUE(deck->Paste());
+    VStringArray names;
+    SessionDatabase().GetSessionList(u"P", names);
+    EXPECT_EQ(names.GetSize(), 2u);
+    EXPECT_EQ(deck->Selection().AsSelected().size(), 1u);
+    EXPECT_NE(deck->Tree().Path(deck->Selection().AsSelected()[0]), u"P\\t");
+    // After the source went, the record is refused and Paste disabled.
+    ASSERT_TRUE(SessionDatabase().Remove(u"P\\t"));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_EQ(prompt.Questions().back().text, u"Item 't' is no longer available for pasting");
+    EXPECT_FALSE(deck->Enabling().paste);
+}
+
+TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
+    MakeSession(u"A\\x");
+    MakeSession(u"A\\y");
+    MakeFolder(u"B");
+    MakeSession(u"C\\z");
+    RecordingTimer timer;
+    SessionDeckParams params;
+    auto deck = std::make_unique<SessionDeckModel>(
+        prompt, SessionDeckHost{3, true, true, true, false}, *config, params,
+        SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, &timer});
+    auto& tree = deck->Tree();
+    const TreeNodeId a = tree.FindPath(u"A");
+    ASSERT_TRUE(deck->BeginDrag(a));
+    EXPECT_EQ(deck->DragRecord().second, u"Sessions");
+    struct Row {
+        const char16_t* over;
+        KeyModifiers keys;
+        DropEffect effect;
+    } rows[] = {
+        {u"B", {}, DropEffect::kCopy},
+        {u"B", {true, false, false}, DropEffect::kCopy},
+        {u"B", {false, false, true}, DropEffect::kMove},
+        {u"B", {true, false, true}, DropEffect::kNone},
+        {u"A", {}, DropEffect::kNone},     // onto itself
+        {u"A\\x", {}, DropEffect::kNone},  // inside itself
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(deck->DragOver(tree.FindPath(row.over), 5, 16, row.keys), row.effect)
+            << VUnicodeString(row.over).ToUtf8();
+    // Held over a collapsed folder, the hover timer opens it.
+    const TreeNodeId c = tree.FindPath(u"C");
+    tree.Collapse(c);
+    timer.events.clear();
+    deck->DragOver(c, 5, 16, {});
+    deck->DragOver(c, 6, 16, {});
+    EXPECT_EQ(timer.events, std::vector<std::string>{"start 2 750"});
+    deck->OnTimer(SessionDeckModel::kHoverTimerId);
+    EXPECT_TRUE(tree.Node(c).expanded);
+    // Alt moves the folder into B.
+    deck->DragOver(tree.FindPath(u"B"), 5, 16, {false, false, true});
+    EXPECT_NE(deck->Drop({false, false, true}), kNoNode);
+    EXPECT_TRUE(SessionDatabase::Exists(u"B\\A\\y"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"A"));
+    EXPECT_EQ(tree.FindChild(tree.Root(), u"A"), kNoNode);
+}
+
 }  // namespace
