@@ -51,7 +51,11 @@ bool OpenWithDesktop(const char* target) {
     char program[] = "xdg-open";
     std::string copy = target;
     char* argv[] = {program, copy.data(), nullptr};
-    return posix_spawnp(&child, program, nullptr, nullptr, argv, environ) == 0;
+    if (posix_spawnp(&child, program, nullptr, nullptr, argv, environ) != 0) return false;
+    // xdg-open hands the document over and exits at once; reaping it here leaves no zombie.
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void OpenHelp(VWindow*, unsigned, unsigned long) {
