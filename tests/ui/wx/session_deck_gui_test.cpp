@@ -309,4 +309,62 @@ TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
     EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
 }
 
+TEST_F(SessionDeckGuiTest, AltFMakesANewFolderThatEscapeStillStores) {
+    struct {
+        bool editOpened = false;
+        wxString editText;
+        bool nodeShown = false;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Servers")));
+        wxUIActionSimulator sim;
+        sim.Char('F', wxMOD_ALT);  // through the library's accelerator table
+        Settle();
+        seen.editOpened = tree->GetEditControl() != nullptr;
+        if (seen.editOpened) seen.editText = tree->GetEditControl()->GetValue();
+        Screenshot(dialog, "new_folder_editing");
+        sim.Char(WXK_ESCAPE);
+        Settle(500);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        seen.nodeShown = servers.IsOk() && FindItem(tree, servers, "New Folder").IsOk();
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_TRUE(seen.editOpened);
+    EXPECT_EQ(seen.editText, "New Folder");
+    EXPECT_TRUE(seen.nodeShown);
+    EXPECT_TRUE(SessionDatabase().IsFolder(u"Servers\\New Folder"));
+}
+
+// Opening the GUI on a store of the previous format loads everything once and moves "Version"
+// on; any other "Version" is left alone.
+TEST_F(SessionDeckGuiTest, InitGuiUpgradesOnlyThePreviousConfigurationVersion) {
+    const struct {
+        const char16_t* stored;
+        const char16_t* after;
+    } cases[] = {
+        {u"0311ABC6-1CDD-46fc-A08A-0D7C00242FCA", kCurrentConfigVersion},
+        {u"0311abc6-1cdd-46fc-a08a-0d7c00242fca", u"0311abc6-1cdd-46fc-a08a-0d7c00242fca"},
+        {u"11111111-2222-3333-4444-555555555555", u"11111111-2222-3333-4444-555555555555"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(VUnicodeString(c.stored).ToUtf8());
+        GlobalConfig* config = nullptr;
+        GetGlobalConfig(config);
+        config->version = VUnicodeString(c.stored);
+        ASSERT_TRUE(config->Save(true));
+        ReloadGlobalConfig(config);
+        SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_TRUE(IsSessionDeckWindowClassRegistered());
+        ReloadGlobalConfig(config);  // what the store now holds
+        EXPECT_EQ(config->version.Get().str(), std::u16string_view(c.after));
+    }
+    // The sessions are still there and still load.
+    VUnknownPointer<ISessionConfig> web1 =
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1"));
+    ASSERT_TRUE(web1);
+    EXPECT_TRUE(web1->CanConnectTerminalConfig());
+}
+
 }  // namespace
