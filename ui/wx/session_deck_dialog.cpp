@@ -134,6 +134,7 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
     m_tree->Bind(wxEVT_TREE_ITEM_COLLAPSED, &SessionDeckDialog::OnCollapsed, this);
     m_tree->Bind(wxEVT_TREE_BEGIN_LABEL_EDIT, &SessionDeckDialog::OnBeginEdit, this);
     m_tree->Bind(wxEVT_TREE_END_LABEL_EDIT, &SessionDeckDialog::OnEndEdit, this);
+    m_tree->Bind(wxEVT_TREE_ITEM_GETTOOLTIP, &SessionDeckDialog::OnToolTip, this);
     m_tree->SetFocus();
 }
 
@@ -169,6 +170,14 @@ void SessionDeckDialog::BuildControls() {
         this, deck_ids::kTree, wxDefaultPosition, wxDefaultSize,
         wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_EDIT_LABELS | wxTR_MULTIPLE | wxBORDER_THEME);
     m_tree->SetName("SessionTree");
+    // "Connect Dialog Font": face name, then a point size (10 when absent).
+    if (m_config && !m_config->connectDialogFont.Get().IsEmpty()) {
+        const wxString spec = ToWx(m_config->connectDialogFont.Get());
+        const wxString face = spec.BeforeFirst(',').Strip(wxString::both);
+        long points = 0;
+        if (!spec.AfterFirst(',').Strip(wxString::both).ToLong(&points) || points <= 0) points = 10;
+        m_tree->SetFont(wxFont(wxFontInfo(static_cast<double>(points)).FaceName(face)));
+    }
 
     const wxSize iconSize = FromDIP(wxSize(16, 16));
     auto* images = new wxImageList(iconSize.x, iconSize.y, true, 3);
@@ -492,6 +501,18 @@ void SessionDeckDialog::OnCollapsed(wxTreeEvent& event) {
     if (node == kNoNode) return;
     m_model.Tree().Collapse(node);
     ShowSelection();
+}
+
+void SessionDeckDialog::OnToolTip(wxTreeEvent& event) {
+    // Sessions show their description while descriptions are on and no label is edited;
+    // folders show none. An empty text shows no tooltip.
+    event.SetToolTip(wxString());
+    if (!m_config || !m_config->showDetailsOnConnectDialog.Get() || m_tree->GetEditControl())
+        return;
+    const TreeNodeId node = NodeOf(event.GetItem());
+    if (node == kNoNode || !m_model.Tree().IsSession(node)) return;
+    if (ISessionConfig* session = m_model.Tree().Session(node))
+        event.SetToolTip(ToWx(session->GetSessionDeckDescription()));
 }
 
 void SessionDeckDialog::StartEdit(TreeNodeId node) {

@@ -107,6 +107,7 @@ private:
     void OnCollapsed(wxTreeEvent& event);
     void OnBeginEdit(wxTreeEvent& event);
     void OnEndEdit(wxTreeEvent& event);
+    void OnToolTip(wxTreeEvent& event);
 
     void OnConnect();
     void OnQuickConnect();

@@ -367,4 +367,35 @@ TEST_F(SessionDeckGuiTest, InitGuiUpgradesOnlyThePreviousConfigurationVersion) {
     EXPECT_TRUE(web1->CanConnectTerminalConfig());
 }
 
+TEST_F(SessionDeckGuiTest, HoveringShowsASessionsDescriptionOnlyWhileDescriptionsAreOn) {
+    for (const bool descriptions : {true, false}) {
+        SCOPED_TRACE(descriptions ? "descriptions on" : "descriptions off");
+        GlobalConfig* config = nullptr;
+        GetGlobalConfig(config);
+        config->showDetailsOnConnectDialog = descriptions;
+        wxString overSession = "unset", overFolder = "unset";
+        Driver driver([&](wxDialog* dialog) {
+            wxTreeCtrl* tree = TreeOf(dialog);
+            const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+            tree->Expand(servers);
+            Settle();
+            wxUIActionSimulator sim;
+            sim.MouseMove(LabelCentre(tree, FindItem(tree, servers, "web1")));
+            Settle();
+            overSession = tree->GetToolTipText();
+            sim.MouseMove(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
+            Settle();
+            overFolder = tree->GetToolTipText();
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+        if (descriptions) {
+            EXPECT_TRUE(overSession.StartsWith("Hostname: web1.example.net")) << overSession;
+        } else {
+            EXPECT_EQ(overSession, "");
+        }
+        EXPECT_EQ(overFolder, "");
+    }
+}
+
 }  // namespace
