@@ -26,18 +26,26 @@ enum GuiExit : int { kChosen = 0, kClosed = 1, kUsage = 2, kNoDisplay = 3 };
 
 bool g_transferHost = false;
 
-// One line per session: PATH, PROTOCOL, HOST, PORT and USER separated by tabs; the connection
-// is the side this host opens (terminal, or file transfer for the transfer host).
+// One line per session: PATH, PROTOCOL, HOST, PORT and USER separated by tabs. The side is the
+// one this host opens (terminal, or file transfer for the transfer host), unless only the other
+// side names a host, as in a quick-connect session made from a URL.
 void PrintSession(ISessionConfig& session) {
+    bool transfer = g_transferHost;
+    ConnectConfig* own =
+        transfer ? session.GetTransferConnectConfig() : session.GetTermConnectConfig();
+    ConnectConfig* other =
+        transfer ? session.GetTermConnectConfig() : session.GetTransferConnectConfig();
+    if ((!own || own->GetHostname().IsEmpty()) && other && !other->GetHostname().IsEmpty()) {
+        transfer = !transfer;
+        own = other;
+    }
     const VUnicodeString protocol =
-        g_transferHost ? session.GetTransferProtocol() : session.GetTerminalProtocol();
-    ConnectConfig* config =
-        g_transferHost ? session.GetTransferConnectConfig() : session.GetTermConnectConfig();
+        transfer ? session.GetTransferProtocol() : session.GetTerminalProtocol();
     std::string host, port, user;
-    if (config) {
-        host = config->GetHostname().ToUtf8();
-        port = std::to_string(config->GetPort());
-        user = config->GetUsername().ToUtf8();
+    if (own) {
+        host = own->GetHostname().ToUtf8();
+        port = std::to_string(own->GetPort());
+        user = own->GetUsername().ToUtf8();
     }
     std::cout << session.GetSessionPath().ToUtf8() << '\t' << protocol.ToUtf8() << '\t' << host
               << '\t' << port << '\t' << user << '\n';
