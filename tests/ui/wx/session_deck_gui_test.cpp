@@ -13,11 +13,13 @@
 #include <wx/uiaction.h>
 #include <wx/utils.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/global_config.h"
 #include "profile/profile_store.h"
@@ -441,6 +443,42 @@ TEST_F(SessionDeckGuiTest, EnterAndDoubleClickOnAFolderToggleItWithoutClosing) {
     EXPECT_TRUE(seen.expandedByDoubleClick);
     EXPECT_TRUE(seen.stillOpen);
     EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+}
+
+TEST_F(SessionDeckGuiTest, ShiftClickAndShiftArrowsSelectRangesFromTheAnchor) {
+    std::vector<wxString> afterClick, afterShiftUp, afterDown;
+    auto selectedLabels = [](wxTreeCtrl* tree) {
+        wxArrayTreeItemIds items;
+        tree->GetSelections(items);
+        std::vector<wxString> labels;
+        for (size_t i = 0; i < items.size(); ++i) labels.push_back(tree->GetItemText(items[i]));
+        std::sort(labels.begin(), labels.end());
+        return labels;
+    };
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        tree->Expand(servers);
+        Settle();
+        Click(LabelCentre(tree, FindItem(tree, servers, "files")));
+        Click(LabelCentre(tree, FindItem(tree, servers, "web1")), WXK_SHIFT);
+        afterClick = selectedLabels(tree);
+        Screenshot(dialog, "shift_range");
+        wxUIActionSimulator sim;
+        sim.Char(WXK_UP, wxMOD_SHIFT);
+        Settle();
+        afterShiftUp = selectedLabels(tree);
+        sim.Char(WXK_DOWN);
+        Settle();
+        afterDown = selectedLabels(tree);
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(afterClick, (std::vector<wxString>{"files", "releases", "web1"}));
+    // The anchor stays at "files"; the caret moves up from "web1".
+    EXPECT_EQ(afterShiftUp, (std::vector<wxString>{"files", "releases"}));
+    // A plain arrow selects the new caret alone.
+    EXPECT_EQ(afterDown, (std::vector<wxString>{"web1"}));
 }
 
 }  // namespace
