@@ -45,6 +45,8 @@ const std::vector<SessionDeckAccelerator>& SessionDeckAccelerators() {
         {'V', false, true, C::kMenuPaste},
         {'X', false, true, C::kMenuCut},
         {'X', true, false, C::kConnectFileTransfer},
+        {SessionDeckKey::kUp, true, false, C::kMoveUp},
+        {SessionDeckKey::kDown, true, false, C::kMoveDown},
     };
     return table;
 }

@@ -30,6 +30,9 @@ inline constexpr int kMenuDelete = 2106;
 inline constexpr int kMenuNewFolder = 2107;
 inline constexpr int kMenuCreateShortcut = 2109;
 inline constexpr int kToggleSortOrder = 2111;
+// Alt+Up and Alt+Down: the selected entry one place up or down in user-arranged order.
+inline constexpr int kMoveUp = 2112;
+inline constexpr int kMoveDown = 2113;
 inline constexpr int kToggleDescriptions = 32771;
 inline constexpr int kConnectTerminal = 32772;
 inline constexpr int kConnectFileTransfer = 32773;
@@ -73,6 +76,8 @@ namespace SessionDeckKey {
 inline constexpr uint32_t kEnter = 0x110001;
 inline constexpr uint32_t kDelete = 0x110002;
 inline constexpr uint32_t kF2 = 0x110003;
+inline constexpr uint32_t kUp = 0x110004;
+inline constexpr uint32_t kDown = 0x110005;
 }  // namespace SessionDeckKey
 
 struct SessionDeckAccelerator {

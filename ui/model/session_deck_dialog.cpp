@@ -34,6 +34,11 @@ void SessionDeckModel::Open() {
 }
 
 void SessionDeckModel::Refill() {
+    if (m_filterShown) {
+        // The matches again under the new options; clearing the filter refills as usual.
+        ShowFilterMatches();
+        return;
+    }
     m_editing = kNoNode;
     m_newFolderPending = false;
     m_cutNode = kNoNode;
@@ -62,6 +67,11 @@ void SessionDeckModel::OnOpenInTabCheckBox(bool checked) {
 }
 
 void SessionDeckModel::SaveState() {
+    if (m_filterShown) {
+        // The filtered tree is not the user's: what is kept is the tree from before it.
+        SaveState(m_unfiltered);
+        return;
+    }
     const auto selected = m_selection.AsSelected();
     if (!selected.empty() && !m_params.browseMode) {
         const TreeNodeId first = selected.front();
@@ -78,6 +88,27 @@ void SessionDeckModel::SaveState() {
         for (TreeNodeId node : m_tree.AllNodes())
             if (node != m_tree.Root() && m_tree.IsFolder(node))
                 db.IsExpanded(m_tree.Path(node), m_tree.Node(node).expanded);
+    }
+}
+
+void SessionDeckModel::SaveState(const TreeSnapshot& state) {
+    if (!state.selected.empty() && !m_params.browseMode) {
+        const VUnicodeString& first = state.selected.front();
+        bool open = false;
+        for (const auto& [path, expanded] : state.folders)
+            if (path.str() == first.str()) open = expanded;  // the root too, as above
+        m_config->connectExpandPath = first;
+        m_config->isExpanded = open ? 1 : 0;
+        if (m_config->autoSaveOptions.Get() != 0 && !m_config->Save()) {
+            VReportMessageParams report(m_config->GetSaveReport());
+            ShowWarning(VUnicodeString(u"ERROR: Unable to save the options.\n\n") +
+                        VUnicodeString(report.GetText()));
+        }
+    }
+    if (m_config->saveConnectDialogFolderState.Get() != 0) {
+        SessionDatabase db;
+        for (const auto& [path, expanded] : state.folders)
+            if (!path.IsEmpty()) db.IsExpanded(path, expanded);  // the root keeps no state
     }
 }
 
@@ -117,6 +148,10 @@ void SessionDeckModel::ToggleTransferSessions() {
 }
 
 void SessionDeckModel::RefillKeepingView() {
+    if (m_filterShown) {
+        ShowFilterMatches();
+        return;
+    }
     // The open folders and the selection by path, found again after the refill.
     const auto selected = m_selection.AsSelected();
     const VUnicodeString selectedPath =
@@ -328,6 +363,10 @@ std::optional<VUnicodeString> SessionDeckModel::Tooltip(TreeNodeId node, size_t 
 bool SessionDeckModel::OnKey(uint32_t key, bool alt, bool ctrl) {
     if (m_editing != kNoNode) return false;  // the edit box has the keys
     if (key == SessionDeckKey::kEnter && !alt && !ctrl) {
+        if (m_filterShown) {
+            OnFilterEnter();  // the matches are what the user wants to reach
+            return true;
+        }
         const auto selected = m_selection.AsSelected();
         if (selected.size() == 1 && m_tree.IsFolder(selected.front())) {
             m_tree.Toggle(selected.front());
@@ -353,6 +392,10 @@ bool SessionDeckModel::RunCommand(int id) {
         case C::kConnectButton:
         case C::kMenuConnect:
             Connect();
+            break;
+        case C::kMoveUp:
+        case C::kMoveDown:
+            MoveSelected(id == C::kMoveUp);
             break;
         case C::kQuickConnect:
         case C::kMenuQuickConnect:

@@ -12,6 +12,7 @@
 #include "ui/model/multi_sel_tree.h"
 #include "ui/model/session_deck_commands.h"
 #include "ui/model/session_deck_services.h"
+#include "ui/model/session_filter_index.h"
 
 class SessionDatabase;
 
@@ -199,6 +200,36 @@ public:
     static constexpr unsigned kHoverTimerId = 2;
     static constexpr unsigned kHoverMilliseconds = 750;
 
+    // ---- filter ----
+    enum class FilterState {
+        kOff,      // no filter: the tree as the dialog fills it
+        kShown,    // the tree shows the matches
+        kPending,  // the index is still being read; the tree is unchanged until it is ready
+    };
+    // Starts reading the filter index on its own thread (once per dialog; SetFilter starts it
+    // too). `readyOnAnyThread` is called on the index's thread when it is ready: a view posts
+    // it to its own thread and calls ApplyPendingFilter there.
+    void StartFilterIndex(std::function<void()> readyOnAnyThread = {});
+    const SessionFilterIndex& FilterIndex() const { return *m_filterIndex; }
+    // Shows only the sessions whose name, host, user or description contains `text` (without
+    // case), with their folders open; the first match becomes the selection. An empty text
+    // gives back the open folders and the selection from before the filter. Reads the index
+    // only, never the store.
+    FilterState SetFilter(const VUnicodeString& text);
+    // Shows a pending filter once the index is ready; the state it is then in.
+    FilterState ApplyPendingFilter();
+    FilterState Filter() const;
+    const VUnicodeString& FilterText() const { return m_filterText; }
+    // Enter in the filter box: the normal Connect of what is selected.
+    void OnFilterEnter() { Connect(); }
+
+    // ---- keyboard moves ----
+    // Moves the one selected session or folder one place up or down among the entries of its
+    // kind in user-arranged order, in the database first and then in the tree. False, with
+    // nothing changed, in alphabetical order, at the end of its kind, for the root or for
+    // several selected nodes; a database refusal is reported.
+    bool MoveSelected(bool up);
+
     // "New" or "New Folder" with " (1)", " (2)"... until no entry of the folder has the name.
     static VUnicodeString UniqueName(const VUnicodeString& folderPath, const VUnicodeString& base);
 
@@ -222,6 +253,19 @@ private:
     // The label of the entry a new child goes before, empty for the end.
     VUnicodeString BeforeLabel(TreeNodeId parent, TreeItemKind kind, const VUnicodeString& name,
                                TreeNodeId self) const;
+
+    // The tree as it was before the filter showed its matches, by path.
+    struct TreeSnapshot {
+        // Every folder, the root first (its path empty), and whether it was open.
+        std::vector<std::pair<VUnicodeString, bool>> folders;
+        std::vector<VUnicodeString> selected;  // in display order
+        VUnicodeString caret;
+        bool hasCaret = false;
+    };
+    TreeSnapshot Snapshot() const;
+    void SaveState(const TreeSnapshot& state);
+    void ShowFilterMatches();
+    void RestoreUnfiltered();
 
     IPrompt& m_prompt;
     VUnknownPointer<GlobalConfig> m_ownConfig;  // when the caller gave none
@@ -248,4 +292,10 @@ private:
     TreeNodeId m_dropHighlight = kNoNode;
     DropPosition m_dropPosition = DropPosition::kOn;
     bool m_hoverTimerRunning = false;
+    VUnicodeString m_filterText;
+    bool m_filterShown = false;
+    bool m_filterPending = false;
+    TreeSnapshot m_unfiltered;
+    // Last, so that its thread is stopped and joined before anything else goes.
+    std::unique_ptr<SessionFilterIndex> m_filterIndex = std::make_unique<SessionFilterIndex>();
 };

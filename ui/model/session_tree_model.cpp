@@ -53,6 +53,13 @@ void SessionTreeModel::Clear() {
     m_root = kNoNode;
 }
 
+void SessionTreeModel::ResetToRoot() {
+    Clear();
+    m_root = Insert(kNoNode, TreeItemKind::kFolder, VUnicodeString(kRootLabel));
+    auto& root = Node(m_root);
+    root.loaded = root.expanded = root.everExpanded = true;
+}
+
 void SessionTreeModel::Fill() {
     Clear();
     m_root = Insert(kNoNode, TreeItemKind::kFolder, VUnicodeString(kRootLabel));
@@ -187,8 +194,11 @@ TreeNodeId SessionTreeModel::Insert(TreeNodeId parent, TreeItemKind kind,
     m_nodes.push_back(std::move(node));
     if (IsValid(parent)) {
         auto& siblings = Node(parent).children;
-        auto at = std::find(siblings.begin(), siblings.end(), before);
-        siblings.insert(at, id);
+        // Appending is the common case (a folder's sessions in order); no search for it.
+        if (before == kNoNode)
+            siblings.push_back(id);
+        else
+            siblings.insert(std::find(siblings.begin(), siblings.end(), before), id);
     }
     return id;
 }

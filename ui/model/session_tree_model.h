@@ -75,6 +75,9 @@ public:
     void Fill();
     // Removes every node, the root included.
     void Clear();
+    // Removes every node and inserts the root alone, marked loaded and expanded: the caller
+    // inserts what it shows (the filter's matches) without the database being read.
+    void ResetToRoot();
 
     TreeNodeId Root() const { return m_root; }
     bool IsValid(TreeNodeId id) const;
