@@ -613,6 +613,35 @@ TEST_F(DeckDialog, ClipboardAndDrag) {
     EXPECT_FALSE(deck->Enabling().paste);
 }
 
+// Two dialogs (two processes on one configuration) share the system clipboard: a record the
+// first cut is pasted by the second, which never cut or copied anything itself.
+TEST_F(DeckDialog, PasteOfARecordAnotherDialogCut) {
+    MakeSession(u"A\\s");
+    MakeSession(u"B\\t");
+    ProcessFolderTreeClipboard shared;
+    auto open = [&] {
+        return std::make_unique<SessionDeckModel>(
+            prompt, SessionDeckHost{3, true, true, true, false}, *config, SessionDeckParams{},
+            SessionDeckServices{&callbacks, &launcher, &shortcuts, &shared, nullptr});
+    };
+    auto first = open();
+    first->Selection().SelectOnly(first->Tree().FindPath(u"A\\s"));
+    ASSERT_TRUE(first->Cut());
+    auto second = open();
+    second->Selection().SelectOnly(second->Tree().FindPath(u"B"));
+    EXPECT_FALSE(second->Enabling().paste);
+    EXPECT_FALSE(second->Paste()) << "pasted without knowing the clipboard holds a record";
+    second->OnClipboardRecordAvailable();
+    EXPECT_TRUE(second->Enabling().paste);
+    EXPECT_TRUE(second->Paste());
+    EXPECT_TRUE(SessionDatabase::Exists(u"B\\s"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"A\\s"));
+    // The record still names the moved source: a second paste is refused, not a copy of nothing.
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(second->Paste());
+    EXPECT_FALSE(SessionDatabase::Exists(u"B\\s (1)"));
+}
+
 TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
     MakeSession(u"A\\x");
     MakeSession(u"A\\y");

@@ -121,6 +121,9 @@ public:
     SessionDeckControls Controls() const;
     bool ShowDescriptions() const { return m_showDescriptions; }
     bool IsClipboardFilled() const { return m_clipboardFilled; }
+    // The view found a "FolderTree" record on the clipboard, perhaps another process's:
+    // Paste becomes possible (it still refuses a record whose source is gone).
+    void OnClipboardRecordAvailable() { m_clipboardFilled = true; }
     // Removes every node and fills the tree again as the dialog does when it opens.
     void Refill();
     // Writes the path to show next time and, when folder states are kept, every folder's
