@@ -84,7 +84,7 @@ int SessionDeckQuickConnectDialog(const char16_t* folderPath, ISessionConfig** s
     return dialog.ShowModal() == wxID_OK && *session ? 1 : 2;
 }
 
-int SessionDeckSessionSettingsView(ISessionConfig* session, int /*isNew*/) {
+int SessionDeckSessionSettingsView(ISessionConfig* session, int isNew) {
     if (!session) return 2;
     wxDialog dialog(nullptr, wxID_ANY, "Session settings (read-only)", wxDefaultPosition,
                     wxDefaultSize, wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER);
@@ -99,8 +99,12 @@ int SessionDeckSessionSettingsView(ISessionConfig* session, int /*isNew*/) {
     AddRow(list, "Description", Text(session->GetSessionDeckDescription()));
     auto* sizer = new wxBoxSizer(wxVERTICAL);
     sizer->Add(list, 1, wxEXPAND | wxALL, dialog.FromDIP(8));
-    sizer->Add(dialog.CreateStdDialogButtonSizer(wxCLOSE), 0, wxEXPAND | wxALL, dialog.FromDIP(8));
+    // A new session made from the Default one is accepted as shown (OK) or dropped (Cancel):
+    // until the options pages exist that is all a user can decide here.
+    sizer->Add(dialog.CreateStdDialogButtonSizer(isNew ? wxOK | wxCANCEL : wxCLOSE), 0,
+               wxEXPAND | wxALL, dialog.FromDIP(8));
     dialog.SetSizerAndFit(sizer);
+    if (isNew) return dialog.ShowModal() == wxID_OK ? 1 : 2;
     dialog.SetEscapeId(wxID_CLOSE);
     dialog.Bind(
         wxEVT_BUTTON, [&](wxCommandEvent&) { dialog.EndModal(wxID_CLOSE); }, wxID_CLOSE);

@@ -8,6 +8,7 @@
 // `session`) and the answer is 1; Cancel answers 2. Matches SessionDeckQuickConnectCallback.
 SESSIONDECK_UI_API int SessionDeckQuickConnectDialog(const char16_t* folderPath,
                                                      ISessionConfig** session);
-// Shows the session's connection settings read-only and answers 2 (nothing to save). Matches
+// Shows the session's connection settings read-only and answers 2 (nothing to save); for a
+// new session (isNew 1) OK accepts it as shown and answers 1. Matches
 // SessionDeckSessionPropertiesCallback.
 SESSIONDECK_UI_API int SessionDeckSessionSettingsView(ISessionConfig* session, int isNew);

@@ -5,8 +5,11 @@
 #include <wx/artprov.h>
 #include <wx/button.h>
 #include <wx/imaglist.h>
+#include <wx/menu.h>
+#include <wx/settings.h>
 #include <wx/sizer.h>
 #include <wx/statline.h>
+#include <wx/stdpaths.h>
 
 #include "app/global_config.h"
 #include "app/init.h"
@@ -25,55 +28,59 @@ private:
     TreeNodeId m_node;
 };
 
-SessionTreeOptions OptionsFrom(GlobalConfig* config) {
-    SessionTreeOptions options;
-    if (!config) return options;
-    options.sortAlphabetical = config->sortAlphabetical.Get() != 0;
-    options.showTerminalOnlySessions = config->showTerminalOnlySessions.Get();
-    options.showTransferOnlySessions = config->showTransferOnlySessions.Get();
-    return options;
-}
-
 GlobalConfig* SharedConfig() {
     GlobalConfig* config = nullptr;
     GetGlobalConfig(config);
     return config;
 }
 
-struct ToolDef {
-    int id;
-    const char* art;  // 0 for a separator
-    const char* tip;
-};
+// The picture of each toolbar command.
+const char* ToolArt(int id) {
+    namespace C = SessionDeckCommand;
+    switch (id) {
+        case C::kConnect:
+            return wxART_GO_FORWARD;
+        case C::kQuickConnect:
+            return wxART_EXECUTABLE_FILE;
+        case C::kNewSession:
+            return wxART_NEW;
+        case C::kCut:
+            return wxART_CUT;
+        case C::kCopy:
+            return wxART_COPY;
+        case C::kPaste:
+            return wxART_PASTE;
+        case C::kDelete:
+            return wxART_DELETE;
+        case C::kProperties:
+            return wxART_REPORT_VIEW;
+        case C::kNewFolder:
+            return wxART_NEW_DIR;
+        case C::kCreateShortcut:
+            return wxART_ADD_BOOKMARK;
+        default:
+            return wxART_HELP;
+    }
+}
 
-// The toolbar in its order; 0 marks a separator.
-constexpr ToolDef kTools[] = {
-    {deck_ids::kToolConnect, wxART_GO_FORWARD, "Connect"},
-    {deck_ids::kToolQuickConnect, wxART_EXECUTABLE_FILE, "Quick Connect"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolNewSession, wxART_NEW, "New Session"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolCut, wxART_CUT, "Cut"},
-    {deck_ids::kToolCopy, wxART_COPY, "Copy"},
-    {deck_ids::kToolPaste, wxART_PASTE, "Paste"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolDelete, wxART_DELETE, "Delete"},
-    {deck_ids::kToolProperties, wxART_REPORT_VIEW, "Properties"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolNewFolder, wxART_NEW_DIR, "New Folder"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolShortcut, wxART_ADD_BOOKMARK, "Create Shortcut"},
-    {0, nullptr, nullptr},
-    {deck_ids::kToolHelp, wxART_HELP, "Help"},
-};
+// Pixels from the top or bottom edge within which a drag scrolls the tree.
+constexpr int kAutoScrollEdge = 10;
 
-int KeyCodeOf(char16_t key) {
-    if (key == kAccelKeyF2) return WXK_F2;
-    if (key == kAccelKeyEnter) return WXK_RETURN;
-    return static_cast<int>(key);
+SessionDeckParams ParamsFrom(const SessionDeckMode& mode, const wxString& title) {
+    SessionDeckParams params;
+    params.title = FromWx(title);
+    params.firstFlag = mode.firstFlag;
+    params.secondFlag = mode.secondFlag;
+    params.browseMode = mode.browse || mode.multiBrowse;
+    params.multiSelectBrowseMode = mode.multiBrowse;
+    params.browsePath = mode.browsePath;
+    params.applicationCommandLine = FromWx(wxStandardPaths::Get().GetExecutablePath());
+    return params;
 }
 
 }  // namespace
+
+namespace C = SessionDeckCommand;
 
 SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
                                      const SessionDeckMode& mode,
@@ -84,49 +91,53 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
       m_callbacks(callbacks),
       m_config(SharedConfig()),
       m_prompt(this),
-      m_model(m_prompt, SessionDeckHost::FromLibrary(), OptionsFrom(m_config)) {
+      m_hostCallbacks(callbacks, this),
+      m_timer([this](unsigned id) { OnTimer(id); }) {
     if (m_mode.multiBrowse) m_mode.browse = true;
+    SessionDeckServices services;
+    services.callbacks = &m_hostCallbacks;
+    services.clipboard = &m_clipboard;
+    services.timer = &m_timer;
+    if (m_config) {
+        m_model =
+            std::make_unique<SessionDeckModel>(m_prompt, SessionDeckHost::FromLibrary(), *m_config,
+                                               ParamsFrom(m_mode, title), services);
+    } else {
+        // Without a global configuration the dialog still shows the tree with default options.
+        m_model = std::make_unique<SessionDeckModel>(m_prompt, SessionDeckHost::FromLibrary(),
+                                                     SessionTreeOptions());
+    }
     BuildControls();
-    SelectStartNode();
+    // A record another process put on the clipboard can be pasted here too.
+    if (WxFolderTreeClipboard::HasRecord()) m_model->OnClipboardRecordAvailable();
     Rebuild();
 
-    // The library's accelerators; while a label is edited the char hook keeps them away.
-    std::vector<wxAcceleratorEntry> entries;
-    for (const VAccelerator& accel : GetSessionDeckAccelerators()) {
-        int flags = 0;
-        if (accel.modifiers & VAccelerator::kAlt) flags |= wxACCEL_ALT;
-        if (accel.modifiers & VAccelerator::kCtrl) flags |= wxACCEL_CTRL;
-        if (accel.modifiers & VAccelerator::kShift) flags |= wxACCEL_SHIFT;
-        entries.emplace_back(flags, KeyCodeOf(accel.key), accel.command);
-    }
-    if (!entries.empty()) SetAcceleratorTable(wxAcceleratorTable(entries.size(), entries.data()));
-
-    using namespace deck_ids;
-    auto on = [this](int id, void (SessionDeckDialog::*handler)()) {
-        Bind(
-            wxEVT_MENU, [this, handler](wxCommandEvent&) { (this->*handler)(); }, id);
-        Bind(
-            wxEVT_TOOL, [this, handler](wxCommandEvent&) { (this->*handler)(); }, id);
-    };
-    on(kToolConnect, &SessionDeckDialog::OnConnect);
-    on(kCmdConnect, &SessionDeckDialog::OnConnect);
-    on(kToolQuickConnect, &SessionDeckDialog::OnQuickConnect);
-    on(kCmdQuickConnect, &SessionDeckDialog::OnQuickConnect);
-    on(kToolProperties, &SessionDeckDialog::OnProperties);
-    on(kCmdProperties, &SessionDeckDialog::OnProperties);
-    on(kToolDelete, &SessionDeckDialog::OnDelete);
-    on(kCmdDelete, &SessionDeckDialog::OnDelete);
-    on(kToolNewFolder, &SessionDeckDialog::OnNewFolder);
-    on(kCmdNewFolder, &SessionDeckDialog::OnNewFolder);
-    on(kCmdRename, &SessionDeckDialog::OnRename);
-    on(kToolHelp, &SessionDeckDialog::OnHelp);
+    // Every command, whatever sent it, goes to the model.
+    Bind(wxEVT_MENU, [this](wxCommandEvent& event) { Run(event.GetId()); });
+    Bind(wxEVT_TOOL, [this](wxCommandEvent& event) { Run(event.GetId()); });
     Bind(
-        wxEVT_BUTTON, [this](wxCommandEvent&) { OnConnect(); }, kConnectButton);
-    Bind(wxEVT_BUTTON, &SessionDeckDialog::OnCancel, this, wxID_CANCEL);
-    Bind(wxEVT_CHECKBOX, &SessionDeckDialog::OnCheckBox, this);
+        wxEVT_BUTTON, [this](wxCommandEvent&) { Run(C::kConnectButton); },
+        deck_ids::kConnectButton);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { Run(C::kCloseButton); }, wxID_CANCEL);
+    Bind(wxEVT_CHECKBOX, [this](wxCommandEvent& event) {
+        if (event.GetId() == deck_ids::kShowOnStartup)
+            m_model->OnStartupCheckBox(event.IsChecked());
+        if (event.GetId() == deck_ids::kOpenInTab) m_model->OnOpenInTabCheckBox(event.IsChecked());
+    });
     Bind(wxEVT_CHAR_HOOK, &SessionDeckDialog::OnCharHook, this);
+    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
+        if (event.GetActive() && !m_finished && WxFolderTreeClipboard::HasRecord()) {
+            m_model->OnClipboardRecordAvailable();
+            UpdateEnabling();
+        }
+        event.Skip();
+    });
 
     m_tree->Bind(wxEVT_LEFT_DOWN, &SessionDeckDialog::OnLeftDown, this);
+    m_tree->Bind(wxEVT_LEFT_UP, &SessionDeckDialog::OnLeftUp, this);
+    m_tree->Bind(wxEVT_MOTION, &SessionDeckDialog::OnMotion, this);
+    m_tree->Bind(wxEVT_MOUSE_CAPTURE_LOST, &SessionDeckDialog::OnCaptureLost, this);
     m_tree->Bind(wxEVT_LEFT_DCLICK, &SessionDeckDialog::OnLeftDoubleClick, this);
     m_tree->Bind(wxEVT_RIGHT_DOWN, &SessionDeckDialog::OnRightDown, this);
     m_tree->Bind(wxEVT_KEY_DOWN, &SessionDeckDialog::OnTreeKey, this);
@@ -135,6 +146,9 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
     m_tree->Bind(wxEVT_TREE_BEGIN_LABEL_EDIT, &SessionDeckDialog::OnBeginEdit, this);
     m_tree->Bind(wxEVT_TREE_END_LABEL_EDIT, &SessionDeckDialog::OnEndEdit, this);
     m_tree->Bind(wxEVT_TREE_ITEM_GETTOOLTIP, &SessionDeckDialog::OnToolTip, this);
+    // The tree's own drag detection would start a drag the model knows nothing of.
+    m_tree->Bind(wxEVT_TREE_BEGIN_DRAG, [](wxTreeEvent& event) { event.Veto(); });
+    m_filter->Bind(wxEVT_TEXT, &SessionDeckDialog::OnFilterText, this);
     m_tree->SetFocus();
 }
 
@@ -142,6 +156,7 @@ SessionDeckDialog::~SessionDeckDialog() {
     // The tree's items point at nothing the model owns, but their deletion must not reach the
     // handlers of a half-destroyed dialog.
     m_syncing = true;
+    if (m_tree->HasCapture()) m_tree->ReleaseMouse();
 }
 
 void SessionDeckDialog::BuildToolbar() {
@@ -149,16 +164,15 @@ void SessionDeckDialog::BuildToolbar() {
                               wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
     const wxSize size = FromDIP(wxSize(16, 16));
     m_toolbar->SetToolBitmapSize(size);
-    // In browse mode nothing is connected: Connect, Quick Connect and their separator go.
-    const size_t first = m_mode.browse ? 3 : 0;
-    for (size_t i = first; i < std::size(kTools); ++i) {
-        const ToolDef& tool = kTools[i];
-        if (tool.id == 0) {
+    for (const SessionDeckToolbarButton& button : SessionDeckToolbar(m_mode.browse)) {
+        if (button.id == 0) {
             m_toolbar->AddSeparator();
             continue;
         }
-        m_toolbar->AddTool(tool.id, tool.tip,
-                           wxArtProvider::GetBitmapBundle(tool.art, wxART_TOOLBAR, size), tool.tip);
+        const wxString tip = ToWx(button.tooltip);
+        m_toolbar->AddTool(button.id, tip,
+                           wxArtProvider::GetBitmapBundle(ToolArt(button.id), wxART_TOOLBAR, size),
+                           tip);
     }
     m_toolbar->Realize();
 }
@@ -166,6 +180,11 @@ void SessionDeckDialog::BuildToolbar() {
 void SessionDeckDialog::BuildControls() {
     BuildToolbar();
     auto* line = new wxStaticLine(this, deck_ids::kEtchedLine);
+    m_filter = new wxSearchCtrl(this, deck_ids::kFilterBox, wxString(), wxDefaultPosition,
+                                wxDefaultSize, wxTE_PROCESS_ENTER);
+    m_filter->SetDescriptiveText("Filter sessions (Ctrl+F)");
+    m_filter->ShowCancelButton(true);
+    m_filter->Bind(wxEVT_SEARCH_CANCEL, [this](wxCommandEvent&) { m_filter->Clear(); });
     m_tree = new wxTreeCtrl(
         this, deck_ids::kTree, wxDefaultPosition, wxDefaultSize,
         wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_EDIT_LABELS | wxTR_MULTIPLE | wxBORDER_THEME);
@@ -187,17 +206,16 @@ void SessionDeckDialog::BuildControls() {
     images->Add(wxArtProvider::GetBitmap(wxART_NORMAL_FILE, wxART_OTHER, iconSize));
     m_tree->AssignImageList(images);
 
+    const SessionDeckControls controls = m_model->Controls();
     m_showOnStartup = new wxCheckBox(this, deck_ids::kShowOnStartup, "&Show dialog on startup");
     m_openInTab = new wxCheckBox(this, deck_ids::kOpenInTab, "&Open in a tab");
-    if (m_config) {
-        m_showOnStartup->SetValue(m_config->showConnectDialog.Get() != 0);
-        m_openInTab->SetValue(m_config->openSessionsInTab.Get());
-    }
-    m_connect = new wxButton(this, deck_ids::kConnectButton, m_mode.browse ? "OK" : "&Connect");
-    m_close = new wxButton(this, wxID_CANCEL, m_mode.browse ? "Cancel" : "Close");
+    m_showOnStartup->SetValue(controls.startupChecked);
+    m_openInTab->SetValue(controls.openInTabChecked);
+    m_connect = new wxButton(this, deck_ids::kConnectButton, ToWx(controls.connectText));
+    m_close = new wxButton(this, wxID_CANCEL, ToWx(controls.closeText));
     m_connect->SetDefault();
-    if (m_mode.browse) m_showOnStartup->Hide();
-    if (m_mode.secondFlag) m_openInTab->Hide();
+    if (!controls.startupVisible) m_showOnStartup->Hide();
+    if (!controls.openInTabVisible) m_openInTab->Hide();
 
     auto* checks = new wxBoxSizer(wxVERTICAL);
     checks->Add(m_showOnStartup, 0, wxBOTTOM, FromDIP(4));
@@ -212,35 +230,18 @@ void SessionDeckDialog::BuildControls() {
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(m_toolbar, 0, wxEXPAND);
     top->Add(line, 0, wxEXPAND | wxTOP, 2);
+    top->Add(m_filter, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(7));
     top->Add(m_tree, 1, wxEXPAND | wxALL, FromDIP(7));
     top->Add(bottom, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(7));
     SetSizer(top);
 
     // The size a first opening gets, and the least the layout needs.
-    SetSize(ConvertDialogToPixels(wxSize(250, 215)));
+    SetSize(ConvertDialogToPixels(wxSize(250, 230)));
     const int buttonsWidth = m_showOnStartup->GetBestSize().x + m_connect->GetBestSize().x +
                              m_close->GetBestSize().x + ConvertDialogToPixels(wxSize(16, 0)).x;
     SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(225, 0)).x, buttonsWidth),
-                      ConvertDialogToPixels(wxSize(0, 125)).y));
+                      ConvertDialogToPixels(wxSize(0, 140)).y));
     if (m_mode.firstFlag) SetWindowStyleFlag(GetWindowStyleFlag() | wxSYSTEM_MENU);
-}
-
-void SessionDeckDialog::SelectStartNode() {
-    SessionTreeModel& tree = m_model.Tree();
-    VUnicodeString path = m_mode.browse ? m_mode.browsePath : VUnicodeString();
-    bool expand = false;
-    if (!m_mode.browse && m_config) {
-        path = m_config->connectExpandPath.Get();
-        expand = m_config->isExpanded.Get() != 0;
-    }
-    const TreeNodeId node = path.IsEmpty() ? kNoNode : tree.FindPath(path);
-    if (node != kNoNode) {
-        m_model.Selection().SelectOnly(node);
-        if (expand && tree.IsFolder(node)) tree.Expand(node);
-    } else if (!m_mode.multiBrowse) {
-        m_model.Selection().SelectOnly(tree.Root());
-    }
-    tree.Expand(tree.Root());
 }
 
 wxTreeItemId SessionDeckDialog::ItemOf(TreeNodeId node) const {
@@ -254,8 +255,12 @@ TreeNodeId SessionDeckDialog::NodeOf(const wxTreeItemId& item) const {
     return data ? data->Node() : kNoNode;
 }
 
+bool SessionDeckDialog::IsHoverTimerRunning() const {
+    return m_timer.IsRunning(SessionDeckModel::kHoverTimerId);
+}
+
 wxTreeItemId SessionDeckDialog::AddNode(const wxTreeItemId& parent, TreeNodeId node) {
-    SessionTreeModel& tree = m_model.Tree();
+    SessionTreeModel& tree = m_model->Tree();
     const SessionTreeNode& n = tree.Node(node);
     const wxString label = ToWx(n.label);
     wxTreeItemId item = parent.IsOk()
@@ -269,11 +274,12 @@ wxTreeItemId SessionDeckDialog::AddNode(const wxTreeItemId& parent, TreeNodeId n
 }
 
 void SessionDeckDialog::AddChildren(const wxTreeItemId& item, TreeNodeId node) {
-    SessionTreeModel& tree = m_model.Tree();
+    SessionTreeModel& tree = m_model->Tree();
     for (TreeNodeId child : tree.Node(node).children) AddNode(item, child);
     if (tree.IsFolder(node))
         m_tree->SetItemHasChildren(item,
                                    tree.HasExpander(node) || !tree.Node(node).children.empty());
+    // A cut entry is drawn dimmed until it is pasted or the cut is given up.
     if (tree.Node(node).cut) m_tree->SetItemTextColour(item, *wxLIGHT_GREY);
     if (tree.Node(node).expanded) m_tree->Expand(item);
 }
@@ -283,8 +289,10 @@ void SessionDeckDialog::Rebuild() {
     m_tree->Freeze();
     m_tree->DeleteAllItems();
     m_items.clear();
-    const TreeNodeId root = m_model.Tree().Root();
+    const TreeNodeId root = m_model->Tree().Root();
     if (root != kNoNode) AddNode(wxTreeItemId(), root);
+    if (const wxTreeItemId target = ItemOf(m_model->DropHighlight()); target.IsOk())
+        m_tree->SetItemDropHighlight(target, true);
     m_tree->Thaw();
     m_syncing = false;
     ShowSelection();
@@ -293,57 +301,109 @@ void SessionDeckDialog::Rebuild() {
 void SessionDeckDialog::ShowSelection() {
     m_syncing = true;
     for (const auto& [node, item] : m_items) {
-        const bool selected = m_model.Tree().Node(node).selected;
+        const bool selected = m_model->Tree().Node(node).selected;
         if (m_tree->IsSelected(item) != selected) m_tree->SelectItem(item, selected);
     }
-    const wxTreeItemId caret = ItemOf(m_model.Selection().Caret());
+    const wxTreeItemId caret = ItemOf(m_model->Selection().Caret());
     if (caret.IsOk()) {
         m_tree->SetFocusedItem(caret);
-        m_tree->EnsureVisible(caret);
+        if (!m_dragging) m_tree->EnsureVisible(caret);
     }
     m_syncing = false;
     UpdateEnabling();
 }
 
-// Until the model decides enabling, the view enables only what the model can carry out, so no
-// control promises a command that does nothing.
 void SessionDeckDialog::UpdateEnabling() {
-    SessionTreeModel& tree = m_model.Tree();
-    const auto selected = m_model.Selection().AsSelected();
-    const bool one = selected.size() == 1;
-    const bool oneSession = one && tree.IsSession(selected.front());
-    const bool anyNonRoot = std::any_of(selected.begin(), selected.end(),
-                                        [&](TreeNodeId node) { return node != tree.Root(); });
-    bool connectable = false;
-    for (TreeNodeId node : selected) {
-        if (tree.IsFolder(node)) {
-            connectable = true;
-            break;
-        }
-        ISessionConfig* session = tree.Session(node);
-        if (session && (tree.Host().IsTransferHost() ? session->CanConnectTransferConfig()
-                                                     : session->CanConnectTerminalConfig())) {
-            connectable = true;
-            break;
-        }
+    const SessionDeckEnabling on = m_model->Enabling();
+    m_connect->Enable(on.connectButton);
+    auto tool = [this](int id, bool enabled) {
+        if (m_toolbar->FindById(id)) m_toolbar->EnableTool(id, enabled);
+    };
+    tool(C::kConnect, on.toolbarConnect);
+    tool(C::kQuickConnect, m_callbacks.quickConnect != nullptr);
+    tool(C::kNewSession, m_callbacks.properties != nullptr);
+    tool(C::kCut, on.cut);
+    tool(C::kCopy, on.copy);
+    tool(C::kPaste, on.paste);
+    tool(C::kDelete, on.deleteItems);
+    tool(C::kProperties, on.properties && m_callbacks.properties != nullptr);
+    tool(C::kCreateShortcut, on.createShortcut);
+    tool(C::kHelp, m_callbacks.help != nullptr);
+}
+
+void SessionDeckDialog::Run(int command) {
+    if (m_finished) return;
+    if (m_tree->GetEditControl()) return;  // the edit box has the dialog until it ends
+    const bool handled = m_model->RunCommand(command);
+    if (handled) AfterModelChange();
+}
+
+void SessionDeckDialog::AfterModelChange() {
+    if (m_finished) return;
+    if (m_model->Result() != 0) {
+        Finish();
+        return;
     }
-    bool connectButton = connectable;
-    if (m_mode.multiBrowse)
-        connectButton = connectable && !selected.empty();
-    else if (m_mode.browse)
-        connectButton = oneSession && connectable;
-    m_connect->Enable(connectButton);
-    if (!m_mode.browse) m_toolbar->EnableTool(deck_ids::kToolConnect, connectable);
-    m_toolbar->EnableTool(deck_ids::kToolDelete, anyNonRoot);
-    m_toolbar->EnableTool(deck_ids::kToolProperties,
-                          oneSession && m_callbacks.properties != nullptr);
-    if (!m_mode.browse)
-        m_toolbar->EnableTool(deck_ids::kToolQuickConnect, m_callbacks.quickConnect != nullptr);
-    m_toolbar->EnableTool(deck_ids::kToolHelp, m_callbacks.help != nullptr);
-    // Not carried out yet: clipboard, new session and shortcuts.
-    for (int id : {deck_ids::kToolCut, deck_ids::kToolCopy, deck_ids::kToolPaste,
-                   deck_ids::kToolNewSession, deck_ids::kToolShortcut})
-        m_toolbar->EnableTool(id, false);
+    Rebuild();
+    const TreeNodeId editing = m_model->EditingNode();
+    if (editing != kNoNode && !m_tree->GetEditControl()) StartEdit(editing);
+}
+
+void SessionDeckDialog::Finish() {
+    m_finished = true;
+    if (m_dragging) EndDrag(false, {});
+    m_chosen = m_model->Chosen();
+    m_paths.clear();
+    for (const VUnicodeString& path : m_model->PathResults()) m_paths.push_back(path);
+    const int result = m_model->Result();
+    // Saves the state and starts a sibling launch the model scheduled.
+    m_model->Destroy();
+    EndModal(result == 1 ? wxID_OK : wxID_CANCEL);
+}
+
+void SessionDeckDialog::ShowContextMenu(const wxPoint& where) {
+    if (WxFolderTreeClipboard::HasRecord()) m_model->OnClipboardRecordAvailable();
+    const std::vector<SessionDeckMenuItem> items = m_model->ContextMenu();
+    if (items.empty()) return;
+    wxMenu menu;
+    for (const SessionDeckMenuItem& item : items) {
+        if (item.IsSeparator()) {
+            menu.AppendSeparator();
+            continue;
+        }
+        const bool toggle = item.id == C::kToggleSortOrder || item.id == C::kToggleDescriptions ||
+                            item.id == C::kToggleTerminalSessions ||
+                            item.id == C::kToggleTransferSessions;
+        wxMenuItem* entry = toggle ? menu.AppendCheckItem(item.id, ToWx(item.text))
+                                   : menu.Append(item.id, ToWx(item.text));
+        if (toggle) entry->Check(item.checked);
+        entry->Enable(item.enabled);
+    }
+    const int chosen = m_tree->GetPopupMenuSelectionFromUser(menu, where);
+    if (chosen != wxID_NONE) Run(chosen);
+}
+
+uint32_t SessionDeckDialog::ModelKey(const wxKeyEvent& event) {
+    const int code = event.GetKeyCode();
+    switch (code) {
+        case WXK_RETURN:
+        case WXK_NUMPAD_ENTER:
+            return SessionDeckKey::kEnter;
+        case WXK_DELETE:
+        case WXK_NUMPAD_DELETE:
+            return SessionDeckKey::kDelete;
+        case WXK_F2:
+            return SessionDeckKey::kF2;
+        case WXK_UP:
+            return SessionDeckKey::kUp;
+        case WXK_DOWN:
+            return SessionDeckKey::kDown;
+        default:
+            break;
+    }
+    if (code >= 'A' && code <= 'Z') return static_cast<uint32_t>(code);
+    if (code >= 'a' && code <= 'z') return static_cast<uint32_t>(code - 'a' + 'A');
+    return 0;
 }
 
 TreeNodeId SessionDeckDialog::HitNode(const wxPoint& point, bool labelOnly) const {
@@ -369,8 +429,100 @@ void SessionDeckDialog::OnLeftDown(wxMouseEvent& event) {
     }
     const TreeNodeId node = HitNode(event.GetPosition(), true);
     if (node == kNoNode) return;  // clicks beside the nodes change nothing
-    m_model.Selection().Click(node, {event.ControlDown(), event.ShiftDown(), event.AltDown()});
+    m_model->Selection().Click(node, {event.ControlDown(), event.ShiftDown(), event.AltDown()});
+    m_pressNode = node;
+    m_pressPoint = event.GetPosition();
     ShowSelection();
+}
+
+void SessionDeckDialog::OnMotion(wxMouseEvent& event) {
+    event.Skip();
+    const KeyModifiers keys{event.ControlDown(), event.ShiftDown(), event.AltDown()};
+    if (m_dragging) {
+        DragTo(event.GetPosition(), keys);
+        return;
+    }
+    if (m_pressNode == kNoNode || !event.LeftIsDown()) {
+        m_pressNode = kNoNode;
+        return;
+    }
+    const wxPoint moved = event.GetPosition() - m_pressPoint;
+    const int threshold = wxSystemSettings::GetMetric(wxSYS_DRAG_X, this);
+    if (std::abs(moved.x) <= threshold && std::abs(moved.y) <= threshold) return;
+    const TreeNodeId node = m_pressNode;
+    m_pressNode = kNoNode;
+    if (!m_model->BeginDrag(node)) return;
+    m_dragging = true;
+    m_tree->CaptureMouse();
+    m_tree->SetCursor(wxCursor(wxCURSOR_HAND));
+    DragTo(event.GetPosition(), keys);
+}
+
+void SessionDeckDialog::DragTo(const wxPoint& point, const KeyModifiers& keys) {
+    // Near the top or bottom edge the tree scrolls by a row, so a drop target out of sight
+    // can be reached.
+    const int height = m_tree->GetClientSize().y;
+    wxTreeItemId under = m_tree->HitTest(point);
+    if (under.IsOk() && point.y < kAutoScrollEdge) {
+        const wxTreeItemId above = m_tree->GetPrevVisible(under);
+        if (above.IsOk()) m_tree->ScrollTo(above);
+    } else if (under.IsOk() && point.y > height - kAutoScrollEdge) {
+        const wxTreeItemId below = m_tree->GetNextVisible(under);
+        if (below.IsOk()) m_tree->EnsureVisible(below);
+    }
+    int flags = 0;
+    under = m_tree->HitTest(point, flags);
+    const TreeNodeId node = NodeOf(under);
+    const TreeNodeId before = m_model->DropHighlight();
+    DropEffect effect = DropEffect::kNone;
+    if (node == kNoNode) {
+        m_model->DragLeave();
+    } else {
+        wxRect row;
+        m_tree->GetBoundingRect(under, row);
+        effect = m_model->DragOver(node, point.y - row.y, row.height, keys);
+    }
+    if (before != m_model->DropHighlight()) {
+        if (const wxTreeItemId old = ItemOf(before); old.IsOk())
+            m_tree->SetItemDropHighlight(old, false);
+        if (const wxTreeItemId now = ItemOf(m_model->DropHighlight()); now.IsOk())
+            m_tree->SetItemDropHighlight(now, true);
+    }
+    m_tree->SetCursor(wxCursor(effect == DropEffect::kNone ? wxCURSOR_NO_ENTRY : wxCURSOR_HAND));
+}
+
+void SessionDeckDialog::EndDrag(bool drop, const KeyModifiers& keys) {
+    m_dragging = false;
+    if (m_tree->HasCapture()) m_tree->ReleaseMouse();
+    m_tree->SetCursor(wxNullCursor);
+    if (drop) {
+        m_model->Drop(keys);
+    } else {
+        m_model->DragLeave();
+        m_model->Drop(keys);  // nothing under the pointer: the drag ends without an effect
+    }
+    if (!m_finished) AfterModelChange();
+}
+
+void SessionDeckDialog::OnLeftUp(wxMouseEvent& event) {
+    m_pressNode = kNoNode;
+    if (!m_dragging) {
+        event.Skip();
+        return;
+    }
+    EndDrag(true, {event.ControlDown(), event.ShiftDown(), event.AltDown()});
+}
+
+void SessionDeckDialog::OnCaptureLost(wxMouseCaptureLostEvent&) {
+    if (m_dragging) EndDrag(false, {});
+}
+
+void SessionDeckDialog::OnTimer(unsigned id) {
+    m_model->OnTimer(id);
+    if (id == SessionDeckModel::kHoverTimerId) {
+        // The hovered folder may have opened: draw it without losing the drag.
+        Rebuild();
+    }
 }
 
 void SessionDeckDialog::OnLeftDoubleClick(wxMouseEvent& event) {
@@ -379,25 +531,22 @@ void SessionDeckDialog::OnLeftDoubleClick(wxMouseEvent& event) {
         event.Skip();
         return;
     }
-    if (m_model.Tree().IsFolder(node)) {
-        m_model.Tree().Toggle(node);
-        Rebuild();
-    } else {
-        OnConnect();
-    }
+    m_model->OnDoubleClick(node);
+    AfterModelChange();
 }
 
 void SessionDeckDialog::OnRightDown(wxMouseEvent& event) {
     const TreeNodeId node = HitNode(event.GetPosition(), true);
     if (node == kNoNode) return;
-    m_model.Selection().RightClick(node);
+    m_model->Selection().RightClick(node);
     ShowSelection();
+    ShowContextMenu(event.GetPosition());
 }
 
 void SessionDeckDialog::OnTreeKey(wxKeyEvent& event) {
     const KeyModifiers keys{event.ControlDown(), event.ShiftDown(), event.AltDown()};
     auto move = [&](TreeKey key) {
-        m_model.Selection().KeyDown(key, keys);
+        m_model->Selection().KeyDown(key, keys);
         ShowSelection();
     };
     switch (event.GetKeyCode()) {
@@ -413,29 +562,14 @@ void SessionDeckDialog::OnTreeKey(wxKeyEvent& event) {
         case WXK_END:
             move(TreeKey::kEnd);
             return;
-        case WXK_DELETE:
-            OnDelete();
-            return;
-        case WXK_RETURN:
-        case WXK_NUMPAD_ENTER: {
-            if (event.AltDown()) break;
-            const auto selected = m_model.Selection().AsSelected();
-            if (selected.size() == 1 && m_model.Tree().IsFolder(selected.front())) {
-                m_model.Tree().Toggle(selected.front());
-                Rebuild();
-            } else {
-                OnConnect();
-            }
-            return;
-        }
         case WXK_LEFT:
         case WXK_RIGHT: {
             // Expanding and collapsing go through the tree's events to the model; the tree's
             // own handling would move its selection behind the model's back.
-            const TreeNodeId caret = m_model.Selection().Caret();
+            const TreeNodeId caret = m_model->Selection().Caret();
             const wxTreeItemId item = ItemOf(caret);
-            if (!item.IsOk() || !m_model.Tree().IsFolder(caret)) return;
-            const bool expanded = m_model.Tree().Node(caret).expanded;
+            if (!item.IsOk() || !m_model->Tree().IsFolder(caret)) return;
+            const bool expanded = m_model->Tree().Node(caret).expanded;
             if (event.GetKeyCode() == WXK_RIGHT && !expanded) m_tree->Expand(item);
             if (event.GetKeyCode() == WXK_LEFT && expanded) m_tree->Collapse(item);
             return;
@@ -452,17 +586,16 @@ void SessionDeckDialog::OnTreeKey(wxKeyEvent& event) {
 }
 
 void SessionDeckDialog::OnCharHook(wxKeyEvent& event) {
+    const int code = event.GetKeyCode();
     // While a label is edited its keys are the edit box's: Escape cancels the edit and Enter
     // ends it, instead of closing the dialog or pressing Connect, and no accelerator fires.
     if (m_tree->GetEditControl() != nullptr) {
-        const TreeNodeId node = m_model.EditingNode();
-        const wxTreeItemId item = ItemOf(node);
-        if (item.IsOk() && event.GetKeyCode() == WXK_ESCAPE) {
+        const wxTreeItemId item = ItemOf(m_model->EditingNode());
+        if (item.IsOk() && code == WXK_ESCAPE) {
             m_tree->EndEditLabel(item, true);
             return;
         }
-        if (item.IsOk() &&
-            (event.GetKeyCode() == WXK_RETURN || event.GetKeyCode() == WXK_NUMPAD_ENTER)) {
+        if (item.IsOk() && (code == WXK_RETURN || code == WXK_NUMPAD_ENTER)) {
             m_tree->EndEditLabel(item, false);
             return;
         }
@@ -470,20 +603,72 @@ void SessionDeckDialog::OnCharHook(wxKeyEvent& event) {
         event.Skip();
         return;
     }
+    if (m_dragging) {
+        if (code == WXK_ESCAPE) EndDrag(false, {});
+        return;
+    }
+    const bool alt = event.AltDown();
+    const bool ctrl = event.ControlDown();
+    if (ctrl && !alt && (code == 'F' || code == 'f')) {
+        m_filter->SetFocus();
+        m_filter->SelectAll();
+        return;
+    }
+    wxWindow* focus = FindFocus();
+    const bool inFilter = focus && (focus == m_filter || focus->GetParent() == m_filter);
+    if (inFilter) {
+        if (code == WXK_ESCAPE && !m_filter->IsEmpty()) {
+            m_filter->Clear();  // clears the filter; Escape in an empty box closes as usual
+            return;
+        }
+        if (code == WXK_RETURN || code == WXK_NUMPAD_ENTER) {
+            m_model->OnFilterEnter();
+            AfterModelChange();
+            return;
+        }
+        if (code == WXK_DOWN) {
+            m_tree->SetFocus();  // from the filter on to its matches
+            return;
+        }
+        event.Skip();  // the box's own typing
+        return;
+    }
+    if (code == WXK_MENU || (code == WXK_F10 && event.ShiftDown() && !alt && !ctrl)) {
+        const wxTreeItemId caret = ItemOf(m_model->Selection().Caret());
+        wxRect row;
+        if (caret.IsOk() && m_tree->GetBoundingRect(caret, row, true))
+            ShowContextMenu(row.GetPosition() + wxPoint(0, row.height));
+        else
+            ShowContextMenu(wxPoint(0, 0));
+        return;
+    }
+    // Arrows without Alt move in the tree; Enter only reaches the model while the tree has the
+    // focus, so that a focused button still presses itself.
+    const bool treeFocused = focus == m_tree;
+    const uint32_t key = ModelKey(event);
+    const bool arrow = key == SessionDeckKey::kUp || key == SessionDeckKey::kDown;
+    const bool enter = key == SessionDeckKey::kEnter;
+    if (key != 0 && !(arrow && !alt) && (!enter || treeFocused || alt) &&
+        !(key < 0x110000 && !alt && !ctrl)) {
+        if (m_model->OnKey(key, alt, ctrl)) {
+            AfterModelChange();
+            return;
+        }
+    }
     event.Skip();
 }
 
 void SessionDeckDialog::OnExpanding(wxTreeEvent& event) {
     if (m_syncing) return;
     const TreeNodeId node = NodeOf(event.GetItem());
-    if (node == kNoNode || !m_model.Tree().IsFolder(node)) return;
-    const bool firstLoad = !m_model.Tree().Node(node).loaded;
+    if (node == kNoNode || !m_model->Tree().IsFolder(node)) return;
+    const bool firstLoad = !m_model->Tree().Node(node).loaded;
     if (firstLoad) wxBeginBusyCursor();
-    m_model.Tree().Expand(node);
+    m_model->Tree().Expand(node);
     m_syncing = true;
     m_tree->DeleteChildren(event.GetItem());
     for (auto it = m_items.begin(); it != m_items.end();) {
-        if (it->first != node && m_model.Tree().IsAncestor(node, it->first)) {
+        if (it->first != node && m_model->Tree().IsAncestor(node, it->first)) {
             it = m_items.erase(it);
         } else {
             ++it;
@@ -499,20 +684,29 @@ void SessionDeckDialog::OnCollapsed(wxTreeEvent& event) {
     if (m_syncing) return;
     const TreeNodeId node = NodeOf(event.GetItem());
     if (node == kNoNode) return;
-    m_model.Tree().Collapse(node);
+    m_model->Tree().Collapse(node);
     ShowSelection();
 }
 
 void SessionDeckDialog::OnToolTip(wxTreeEvent& event) {
-    // Sessions show their description while descriptions are on and no label is edited;
-    // folders show none. An empty text shows no tooltip.
-    event.SetToolTip(wxString());
-    if (!m_config || !m_config->showDetailsOnConnectDialog.Get() || m_tree->GetEditControl())
-        return;
-    const TreeNodeId node = NodeOf(event.GetItem());
-    if (node == kNoNode || !m_model.Tree().IsSession(node)) return;
-    if (ISessionConfig* session = m_model.Tree().Session(node))
-        event.SetToolTip(ToWx(session->GetSessionDeckDescription()));
+    // An empty text shows no tooltip.
+    const auto text =
+        m_tree->GetEditControl() ? std::nullopt : m_model->Tooltip(NodeOf(event.GetItem()));
+    event.SetToolTip(text ? ToWx(*text) : wxString());
+}
+
+void SessionDeckDialog::OnFilterText(wxCommandEvent&) {
+    if (m_finished) return;
+    // The index is read on its own thread; when it is ready the pending filter is shown here.
+    m_model->StartFilterIndex([this] {
+        CallAfter([this] {
+            if (m_finished) return;
+            m_model->ApplyPendingFilter();
+            Rebuild();
+        });
+    });
+    m_model->SetFilter(FromWx(m_filter->GetValue()));
+    Rebuild();
 }
 
 void SessionDeckDialog::StartEdit(TreeNodeId node) {
@@ -526,125 +720,21 @@ void SessionDeckDialog::StartEdit(TreeNodeId node) {
 void SessionDeckDialog::OnBeginEdit(wxTreeEvent& event) {
     // Only the model starts an edit, and never of the root.
     const TreeNodeId node = NodeOf(event.GetItem());
-    if (m_syncing || node == kNoNode || node != m_model.EditingNode() ||
-        node == m_model.Tree().Root())
+    if (m_syncing || node == kNoNode || node != m_model->EditingNode() ||
+        node == m_model->Tree().Root())
         event.Veto();
 }
 
 void SessionDeckDialog::OnEndEdit(wxTreeEvent& event) {
     // The model rebuilds the node itself, so the tree's own relabelling is always refused.
     event.Veto();
-    if (m_syncing || m_model.EditingNode() == kNoNode) return;
+    if (m_syncing || m_model->EditingNode() == kNoNode) return;
     std::optional<VUnicodeString> text;
     if (!event.IsEditCancelled()) text = FromWx(event.GetLabel());
     // The tree is still inside its edit box's handler: redraw once it has returned.
     CallAfter([this, text] {
-        const auto result = m_model.EndLabelEdit(text);
+        const auto result = m_model->EndLabelEdit(text);
         Rebuild();
-        if (result == SessionDeckModel::EditResult::kEditAgain) StartEdit(m_model.EditingNode());
+        if (result == SessionDeckModel::EditResult::kEditAgain) StartEdit(m_model->EditingNode());
     });
-}
-
-void SessionDeckDialog::OnConnect() {
-    SessionTreeModel& tree = m_model.Tree();
-    VMultiSelTreeCtrl& selection = m_model.Selection();
-    if (!m_connect->IsEnabled()) return;
-    // TODO(model): the host-name prompt, the warning over 20 sessions and launching the
-    // sibling application belong to the model's Connect, which does not exist yet.
-    m_paths.clear();
-    for (TreeNodeId node : selection.TopMost()) m_paths.push_back(tree.Path(node));
-    m_chosen.clear();
-    for (TreeNodeId node : selection.Sessions()) {
-        ISessionConfig* session = tree.Session(node);
-        if (!session) continue;
-        const bool keep = tree.Host().IsTerminalHost()   ? session->CanConnectTerminalConfig()
-                          : tree.Host().IsTransferHost() ? session->CanConnectTransferConfig()
-                                                         : false;
-        if (keep) m_chosen.emplace_back(session);
-    }
-    SaveState();
-    EndModal(wxID_OK);
-}
-
-void SessionDeckDialog::OnQuickConnect() {
-    if (m_mode.browse || !m_callbacks.quickConnect) return;
-    const TreeNodeId folder = m_model.TargetFolder();
-    ISessionConfig* session = nullptr;
-    const VUnicodeString path = m_model.Tree().Path(folder);
-    if (m_callbacks.quickConnect(path.c_str(), &session) == 1 && session) {
-        m_chosen.clear();
-        m_chosen.push_back(VUnknownPointer<ISessionConfig>::Adopt(session));
-        SaveState();
-        EndModal(wxID_OK);
-    } else if (session) {
-        session->Release();
-    }
-}
-
-void SessionDeckDialog::OnProperties() {
-    const auto selected = m_model.Selection().AsSelected();
-    if (selected.size() != 1 || !m_model.Tree().IsSession(selected.front()) ||
-        !m_callbacks.properties)
-        return;
-    ISessionConfig* session = m_model.Tree().Session(selected.front());
-    if (!session) {
-        m_prompt.ShowMessage(u"Unable to load the session configuration.", u"SessionDeck",
-                             VPromptButtons::kOk, VPromptIcon::kExclamation);
-        return;
-    }
-    if (m_callbacks.properties(session, 0) != 1) return;
-    SessionDatabase db(m_model.Tree().Options().sortAlphabetical ? 1 : 0);
-    if (!db.Save(session, false)) {
-        m_prompt.ShowMessage(u"The session could not be saved.", u"SessionDeck",
-                             VPromptButtons::kOk, VPromptIcon::kExclamation);
-    }
-    UpdateEnabling();
-}
-
-void SessionDeckDialog::OnDelete() {
-    m_model.Delete();
-    Rebuild();
-}
-
-void SessionDeckDialog::OnNewFolder() {
-    const TreeNodeId node = m_model.NewFolder();
-    Rebuild();
-    StartEdit(node);
-}
-
-void SessionDeckDialog::OnRename() {
-    if (!m_model.BeginRename()) return;
-    ShowSelection();
-    StartEdit(m_model.EditingNode());
-}
-
-void SessionDeckDialog::OnHelp() {
-    if (m_callbacks.help) m_callbacks.help(reinterpret_cast<VWindow*>(this), 11, 0);
-}
-
-void SessionDeckDialog::OnCheckBox(wxCommandEvent& event) {
-    if (!m_config) return;
-    if (event.GetId() == deck_ids::kShowOnStartup) {
-        m_config->showConnectDialog = event.IsChecked() ? 1 : 0;
-        // The two start-up dialogs exclude each other.
-        if (event.IsChecked()) m_config->showQuickConnectDialog = 0;
-    } else if (event.GetId() == deck_ids::kOpenInTab) {
-        m_config->openSessionsInTab = event.IsChecked();
-    }
-}
-
-void SessionDeckDialog::OnCancel(wxCommandEvent&) {
-    SaveState();
-    EndModal(wxID_CANCEL);
-}
-
-void SessionDeckDialog::SaveState() {
-    if (!m_config || m_mode.browse) return;
-    const auto selected = m_model.Selection().AsSelected();
-    if (selected.empty()) return;
-    SessionTreeModel& tree = m_model.Tree();
-    m_config->connectExpandPath = tree.Path(selected.front());
-    m_config->isExpanded =
-        tree.IsFolder(selected.front()) && tree.Node(selected.front()).expanded ? 1 : 0;
-    if (m_config->autoSaveOptions.Get() != 0) m_config->Save();
 }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <vector>
 
 #include <wx/checkbox.h>
 #include <wx/dialog.h>
+#include <wx/srchctrl.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
 
@@ -15,49 +17,20 @@
 #include "ui/model/session_deck_model.h"
 #include "ui/wx/session_deck_ui.h"
 #include "ui/wx/wx_prompt.h"
+#include "ui/wx/wx_services.h"
 
 class GlobalConfig;
 
-// Control and command ids the dialog and its tests share.
+// Control ids the dialog and its tests share; commands use SessionDeckCommand's ids.
 namespace deck_ids {
-inline constexpr int kTree = 1036;
-inline constexpr int kConnectButton = 1044;
+inline constexpr int kTree = SessionDeckCommand::kTree;
+inline constexpr int kConnectButton = SessionDeckCommand::kConnectButton;
+inline constexpr int kShowOnStartup = SessionDeckCommand::kStartupCheckBox;
+inline constexpr int kOpenInTab = SessionDeckCommand::kOpenInTabCheckBox;
 inline constexpr int kEtchedLine = 1347;
-inline constexpr int kShowOnStartup = 1339;
-inline constexpr int kOpenInTab = 4002;
 inline constexpr int kToolbar = 1200;
-inline constexpr int kToolConnect = 2000;
-inline constexpr int kToolQuickConnect = 2001;
-inline constexpr int kToolProperties = 2002;
-inline constexpr int kToolCut = 2003;
-inline constexpr int kToolCopy = 2004;
-inline constexpr int kToolPaste = 2005;
-inline constexpr int kToolDelete = 2006;
-inline constexpr int kToolNewFolder = 2007;
-inline constexpr int kToolNewSession = 2008;
-inline constexpr int kToolShortcut = 2009;
-inline constexpr int kToolHelp = 2010;
-inline constexpr int kCmdNewSession = 2101;
-inline constexpr int kCmdProperties = 2102;
-inline constexpr int kCmdCut = 2103;
-inline constexpr int kCmdCopy = 2104;
-inline constexpr int kCmdPaste = 2105;
-inline constexpr int kCmdDelete = 2106;
-inline constexpr int kCmdNewFolder = 2107;
-inline constexpr int kCmdShortcut = 2109;
-inline constexpr int kCmdToggleOrder = 2111;
-inline constexpr int kCmdConnect = 32777;
-inline constexpr int kCmdConnectTerminal = 32772;
-inline constexpr int kCmdConnectTransfer = 32773;
-inline constexpr int kCmdQuickConnect = 32924;
-inline constexpr int kCmdRename = 32922;
+inline constexpr int kFilterBox = 1201;
 }  // namespace deck_ids
-
-struct SessionDeckCallbacks {
-    SessionDeckQuickConnectCallback quickConnect = nullptr;
-    SessionDeckSessionPropertiesCallback properties = nullptr;
-    SessionDeckHelpCallback help = nullptr;
-};
 
 struct SessionDeckMode {
     bool firstFlag = false;
@@ -77,15 +50,17 @@ public:
     std::vector<VUnknownPointer<ISessionConfig>>& Chosen() { return m_chosen; }
     const std::vector<VUnicodeString>& ChosenPaths() const { return m_paths; }
 
-    SessionDeckModel& Model() { return m_model; }
+    SessionDeckModel& Model() { return *m_model; }
     wxTreeCtrl* Tree() const { return m_tree; }
+    wxSearchCtrl* FilterBox() const { return m_filter; }
     // The tree item that draws a node; invalid when the node is not drawn.
     wxTreeItemId ItemOf(TreeNodeId node) const;
+    TreeNodeId NodeOf(const wxTreeItemId& item) const;
+    bool IsHoverTimerRunning() const;
 
 private:
     void BuildToolbar();
     void BuildControls();
-    void SelectStartNode();
 
     // Draws the whole model again: nodes, expansion, selection and caret.
     void Rebuild();
@@ -94,11 +69,24 @@ private:
     // Draws the model's selection and caret, then updates what is enabled.
     void ShowSelection();
     void UpdateEnabling();
-    TreeNodeId NodeOf(const wxTreeItemId& item) const;
     TreeNodeId HitNode(const wxPoint& point, bool labelOnly) const;
     void StartEdit(TreeNodeId node);
 
+    // Runs a command of the toolbar, a menu, a button or the accelerator table in the model,
+    // then shows what it changed or ends the dialog when the model has a result.
+    void Run(int command);
+    // After any change in the model: the dialog ends, or the tree is redrawn (and an edit the
+    // model started is opened).
+    void AfterModelChange();
+    void Finish();
+    void ShowContextMenu(const wxPoint& where);
+    // The model's key for a wx key event, 0 for a key the model does not know.
+    static uint32_t ModelKey(const wxKeyEvent& event);
+
     void OnLeftDown(wxMouseEvent& event);
+    void OnLeftUp(wxMouseEvent& event);
+    void OnMotion(wxMouseEvent& event);
+    void OnCaptureLost(wxMouseCaptureLostEvent& event);
     void OnLeftDoubleClick(wxMouseEvent& event);
     void OnRightDown(wxMouseEvent& event);
     void OnTreeKey(wxKeyEvent& event);
@@ -108,25 +96,24 @@ private:
     void OnBeginEdit(wxTreeEvent& event);
     void OnEndEdit(wxTreeEvent& event);
     void OnToolTip(wxTreeEvent& event);
+    void OnFilterText(wxCommandEvent& event);
+    void OnTimer(unsigned id);
 
-    void OnConnect();
-    void OnQuickConnect();
-    void OnProperties();
-    void OnDelete();
-    void OnNewFolder();
-    void OnRename();
-    void OnHelp();
-    void OnCheckBox(wxCommandEvent& event);
-    void OnCancel(wxCommandEvent& event);
-    void SaveState();
+    // Drag and drop inside the tree.
+    void DragTo(const wxPoint& point, const KeyModifiers& keys);
+    void EndDrag(bool drop, const KeyModifiers& keys);
 
     SessionDeckMode m_mode;
     SessionDeckCallbacks m_callbacks;
     GlobalConfig* m_config = nullptr;
     WxPrompt m_prompt;
-    SessionDeckModel m_model;
+    WxHostCallbacks m_hostCallbacks;
+    WxFolderTreeClipboard m_clipboard;
+    WxSessionDeckTimer m_timer;
+    std::unique_ptr<SessionDeckModel> m_model;
 
     wxToolBar* m_toolbar = nullptr;
+    wxSearchCtrl* m_filter = nullptr;
     wxTreeCtrl* m_tree = nullptr;
     wxCheckBox* m_showOnStartup = nullptr;
     wxCheckBox* m_openInTab = nullptr;
@@ -135,6 +122,12 @@ private:
 
     std::map<TreeNodeId, wxTreeItemId> m_items;
     bool m_syncing = false;  // the view is redrawing: tree events are its own echo
+    bool m_finished = false;
+
+    // A press on a node that may become a drag once the pointer moves far enough.
+    TreeNodeId m_pressNode = kNoNode;
+    wxPoint m_pressPoint;
+    bool m_dragging = false;
 
     std::vector<VUnknownPointer<ISessionConfig>> m_chosen;
     std::vector<VUnicodeString> m_paths;
