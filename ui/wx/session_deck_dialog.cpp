@@ -107,9 +107,9 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
         m_model = std::make_unique<SessionDeckModel>(m_prompt, SessionDeckHost::FromLibrary(),
                                                      SessionTreeOptions());
     }
+    // The root is always shown open; the model leaves that to the view.
+    m_model->Tree().Expand(m_model->Tree().Root());
     BuildControls();
-    // A record another process put on the clipboard can be pasted here too.
-    if (WxFolderTreeClipboard::HasRecord()) m_model->OnClipboardRecordAvailable();
     Rebuild();
 
     // Every command, whatever sent it, goes to the model.
@@ -126,14 +126,9 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
         if (event.GetId() == deck_ids::kOpenInTab) m_model->OnOpenInTabCheckBox(event.IsChecked());
     });
     Bind(wxEVT_CHAR_HOOK, &SessionDeckDialog::OnCharHook, this);
-    Bind(wxEVT_ACTIVATE, [this](wxActivateEvent& event) {
-        if (event.GetActive() && !m_finished && WxFolderTreeClipboard::HasRecord()) {
-            m_model->OnClipboardRecordAvailable();
-            UpdateEnabling();
-        }
-        event.Skip();
-    });
 
+    // The tree comes first in the tab order, so the dialog opens with the focus in it.
+    m_filter->MoveAfterInTabOrder(m_tree);
     m_tree->Bind(wxEVT_LEFT_DOWN, &SessionDeckDialog::OnLeftDown, this);
     m_tree->Bind(wxEVT_LEFT_UP, &SessionDeckDialog::OnLeftUp, this);
     m_tree->Bind(wxEVT_MOTION, &SessionDeckDialog::OnMotion, this);
@@ -149,6 +144,14 @@ SessionDeckDialog::SessionDeckDialog(wxWindow* parent, const wxString& title,
     // The tree's own drag detection would start a drag the model knows nothing of.
     m_tree->Bind(wxEVT_TREE_BEGIN_DRAG, [](wxTreeEvent& event) { event.Veto(); });
     m_filter->Bind(wxEVT_TEXT, &SessionDeckDialog::OnFilterText, this);
+    // GTK's search entry turns Enter into a search event before the dialog sees the key.
+    auto filterEnter = [this](wxCommandEvent&) {
+        if (m_finished) return;
+        m_model->OnFilterEnter();
+        AfterModelChange();
+    };
+    m_filter->Bind(wxEVT_SEARCH, filterEnter);
+    m_filter->Bind(wxEVT_TEXT_ENTER, filterEnter);
     m_tree->SetFocus();
 }
 
@@ -236,11 +239,11 @@ void SessionDeckDialog::BuildControls() {
     SetSizer(top);
 
     // The size a first opening gets, and the least the layout needs.
-    SetSize(ConvertDialogToPixels(wxSize(250, 230)));
+    SetSize(ConvertDialogToPixels(wxSize(250, 215)));
     const int buttonsWidth = m_showOnStartup->GetBestSize().x + m_connect->GetBestSize().x +
                              m_close->GetBestSize().x + ConvertDialogToPixels(wxSize(16, 0)).x;
     SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(225, 0)).x, buttonsWidth),
-                      ConvertDialogToPixels(wxSize(0, 140)).y));
+                      ConvertDialogToPixels(wxSize(0, 125)).y));
     if (m_mode.firstFlag) SetWindowStyleFlag(GetWindowStyleFlag() | wxSYSTEM_MENU);
 }
 
@@ -334,6 +337,12 @@ void SessionDeckDialog::UpdateEnabling() {
 void SessionDeckDialog::Run(int command) {
     if (m_finished) return;
     if (m_tree->GetEditControl()) return;  // the edit box has the dialog until it ends
+    // A record another process put on the clipboard can be pasted here too. The clipboard is
+    // asked only now: asking it runs a nested event loop, which must not happen while input
+    // such as a click is being delivered.
+    if ((command == C::kPaste || command == C::kMenuPaste) && !m_model->IsClipboardFilled() &&
+        WxFolderTreeClipboard::HasRecord())
+        m_model->OnClipboardRecordAvailable();
     const bool handled = m_model->RunCommand(command);
     if (handled) AfterModelChange();
 }
@@ -518,11 +527,14 @@ void SessionDeckDialog::OnCaptureLost(wxMouseCaptureLostEvent&) {
 }
 
 void SessionDeckDialog::OnTimer(unsigned id) {
+    const TreeNodeId hovered = m_model->DropHighlight();
     m_model->OnTimer(id);
-    if (id == SessionDeckModel::kHoverTimerId) {
-        // The hovered folder may have opened: draw it without losing the drag.
-        Rebuild();
-    }
+    // The hovered folder may have opened. Only its rows are added: a redraw of the whole tree
+    // would take the mouse capture from the drag.
+    const wxTreeItemId item = ItemOf(hovered);
+    if (item.IsOk() && m_model->Tree().IsFolder(hovered) &&
+        m_model->Tree().Node(hovered).expanded && !m_tree->IsExpanded(item))
+        m_tree->Expand(item);
 }
 
 void SessionDeckDialog::OnLeftDoubleClick(wxMouseEvent& event) {
