@@ -32,7 +32,7 @@ for op in "${operations[@]}"; do
   extra=(--benchmark_min_time=0.01)
   echo "-- $op" >&2
   "${nice_cmd[@]}" "$bench" --data="$data" --size="$size" --big="$big" \
-    --benchmark_filter="^$op\$" --benchmark_format=csv "${extra[@]}" 2>/dev/null |
+    --benchmark_filter="^$op/" --benchmark_format=csv "${extra[@]}" 2>/dev/null |
     awk -F, -v op="$op" '
       NR == 1 { gsub(/"/, ""); for (i = 1; i <= NF; ++i) col[$i] = i; next }
       { gsub(/"/, ""); print op, $col["real_time"], $col["cpu_time"], $col["peak_MB"], $col["error_occurred"] == "" ? "ok" : $col["error_occurred"] }' \
