@@ -59,7 +59,6 @@ void SessionDeckModel::ShowFilterMatches() {
     m_cutNode = kNoNode;
     DragLeave();
     m_dragSource = kNoNode;
-    m_selection.ClearSelection();
 
     const SessionFilterIndex& index = *m_filterIndex;
     const auto& folders = index.Folders();
@@ -98,13 +97,14 @@ void SessionDeckModel::ShowFilterMatches() {
         }
     };
     if (!folders.empty() && folderShown[0]) insert(0, m_tree.Root());
-    // The first match in display order, so that Enter connects it.
-    for (TreeNodeId node : m_tree.VisibleNodes())
-        if (m_tree.IsSession(node)) {
-            firstSession = node;
-            break;
-        }
-    if (firstSession != kNoNode) m_selection.SelectOnly(firstSession);
+    // Every folder is open and each one's sub-folders come before its sessions, so the first
+    // session inserted is the first in display order: Enter connects it.
+    if (firstSession != kNoNode) {
+        m_selection.SetSelected(firstSession, true);  // the new nodes are all unselected
+        m_selection.SetCaret(firstSession);
+    } else {
+        m_selection.ClearSelection();  // tells the owner, as every other outcome does
+    }
 }
 
 void SessionDeckModel::RestoreUnfiltered() {

@@ -10,18 +10,6 @@
 
 namespace {
 
-// The same question SessionDatabase::HasMatchingProtocol answers, asked of a key that is
-// already open: a session's file is read once for everything the index wants of it.
-bool HasOwnProtocol(VProfileKey& key, bool terminal) {
-    VUnicodeString name;
-    if (!key.QueryString(
-            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
-            name))
-        return false;
-    ConnectConfigPtr::ValidateProtocolName(terminal, name);
-    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
-}
-
 // Adds a folded text to a field, one line per distinct text.
 void AddText(std::u16string& field, const VUnicodeString& text) {
     if (text.IsEmpty()) return;
@@ -112,8 +100,8 @@ void SessionFilterIndex::ReadFolder(std::stop_token& stop, int folder, std::vect
             entry.folder = folder;
             entry.name = name;
             entry.foldedName = FoldNoCase(name.str());
-            entry.terminalProtocol = HasOwnProtocol(key, true);
-            entry.transferProtocol = HasOwnProtocol(key, false);
+            entry.terminalProtocol = SessionTreeModel::HasOwnProtocol(key, true);
+            entry.transferProtocol = SessionTreeModel::HasOwnProtocol(key, false);
             auto* config = new SessionConfig(name, &key);
             for (ConnectConfig* side :
                  {config->GetTermConnectConfig(), config->GetTransferConnectConfig()}) {

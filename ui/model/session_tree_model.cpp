@@ -102,15 +102,15 @@ bool SessionTreeModel::HasExpander(TreeNodeId id) const {
     return !node.everExpanded || !node.children.empty();
 }
 
-bool SessionTreeModel::Shows(const VUnicodeString& folderPath, const VUnicodeString& name) const {
-    if (folderPath.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) return false;
-    const bool terminal = m_host.IsTerminalHost();
-    const bool override =
-        terminal ? m_options.showTransferOnlySessions : m_options.showTerminalOnlySessions;
-    if (override) return true;
-    const unsigned mode =
-        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode;
-    return SessionDatabase().HasMatchingProtocol(mode, SessionDatabase::JoinPath(folderPath, name));
+bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal) {
+    // SessionDatabase::HasMatchingProtocol's rule, asked of a key that is already open.
+    VUnicodeString name;
+    if (!key.QueryString(
+            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
+            name))
+        return false;
+    ConnectConfigPtr::ValidateProtocolName(terminal, name);
+    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
 }
 
 void SessionTreeModel::LoadSessions(TreeNodeId folder) {
@@ -119,11 +119,37 @@ void SessionTreeModel::LoadSessions(TreeNodeId folder) {
     const VUnicodeString path = Path(folder);
     VStringArray sessions;
     SessionDatabase().GetSessionList(path, sessions);
-    for (const auto& name : sessions) {
-        if (!Shows(path, name)) continue;
-        Insert(folder, TreeItemKind::kSession, name,
-               InsertionPoint(folder, TreeItemKind::kSession, name));
+    std::vector<const VUnicodeString*> shown;
+    {
+        const bool terminal = m_host.IsTerminalHost();
+        const bool all =
+            terminal ? m_options.showTransferOnlySessions : m_options.showTerminalOnlySessions;
+        // One store and one folder key for the whole folder: opening the store again for each
+        // session's protocol would cost more than reading the session.
+        VProfileStore store(true);
+        VProfileKey folderKey(store.GetRootKey(), SessionDatabase::KeyPath(path));
+        for (const auto& name : sessions) {
+            if (path.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) continue;
+            if (!all) {
+                VProfileKey key(folderKey, name);
+                if (!HasOwnProtocol(key, terminal)) continue;
+            }
+            shown.push_back(&name);
+        }
     }
+    // A folder without sessions yet takes them in order at its end; looking for each one's
+    // place would cost a pass over the folder per session.
+    bool append = true;
+    for (TreeNodeId child : Node(folder).children)
+        if (Node(child).kind == TreeItemKind::kSession) append = false;
+    if (append && m_options.sortAlphabetical)
+        std::stable_sort(shown.begin(), shown.end(),
+                         [](const VUnicodeString* a, const VUnicodeString* b) {
+                             return a->CompareNoCase(b->str()) < 0;
+                         });
+    for (const VUnicodeString* name : shown)
+        Insert(folder, TreeItemKind::kSession, *name,
+               append ? kNoNode : InsertionPoint(folder, TreeItemKind::kSession, *name));
 }
 
 void SessionTreeModel::Expand(TreeNodeId folder) {

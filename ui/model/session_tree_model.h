@@ -10,6 +10,8 @@
 #include "foundation/unknown.h"
 #include "session/session_config.h"
 
+class VProfileKey;
+
 // What the dialog needs to know about its host; the dialog asks the library once and the tests
 // state it outright, so that no rule depends on what happens to be installed on the machine.
 struct SessionDeckHost {
@@ -123,6 +125,10 @@ public:
     // Moves a node among its siblings to before `before` (the end when kNoNode).
     void MoveBefore(TreeNodeId id, TreeNodeId before);
 
+    // Whether the session at `key` stores a terminal (or transfer) protocol of its own, not
+    // "None": the product filter's question.
+    static bool HasOwnProtocol(VProfileKey& key, bool terminal);
+
     // The session of a session node, loaded once through the database; null for a folder or a
     // session that does not load.
     ISessionConfig* Session(TreeNodeId id);
@@ -136,7 +142,6 @@ public:
 
 private:
     void FillFolders(TreeNodeId node, const VUnicodeString& path);
-    bool Shows(const VUnicodeString& folderPath, const VUnicodeString& name) const;
     void Collect(TreeNodeId id, bool visibleOnly, std::vector<TreeNodeId>& out) const;
 
     SessionDeckHost m_host;
