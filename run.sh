@@ -3,22 +3,29 @@
 # configuration folder: the one named by $SESSIONDECK_CONFIG, else a demo
 # folder inside the build tree. With arguments, runs `sessiondeck ARGS...`;
 # without, sets up a small demo (global options, a firewall, a few folders and
-# sessions of different protocols) once and shows it.
+# sessions of different protocols) once and shows it. `./run.sh gui [ARGS...]` sets up the
+# same demo and opens it in the desktop host, sessiondeck-gui ARGS.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 cmake --preset default >/dev/null
-cmake --build --preset default -j "$(nproc)" --target sessiondeck >/dev/null
+gui=0
+if [ "${1:-}" = gui ]; then
+  gui=1
+  shift
+fi
+targets=(sessiondeck)
+[ "$gui" = 1 ] && targets+=(sessiondeck-gui)
+cmake --build --preset default -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 cli=build/default/tools/sessiondeck
 export SESSIONDECK_CONFIG="${SESSIONDECK_CONFIG:-$PWD/build/demo/Config}"
 
-if [ $# -gt 0 ]; then
+if [ "$gui" = 0 ] && [ $# -gt 0 ]; then
   exec "$cli" "$@"
 fi
 
-echo "-- where the host settles its configuration folder"
-"$cli" where
+make_demo() {
 if [ ! -e "$SESSIONDECK_CONFIG/Global.ini" ]; then
   # The first change to the global options writes every default once, with the
   # configuration format identifier.
@@ -39,6 +46,16 @@ if [ ! -e "$SESSIONDECK_CONFIG/Sessions" ]; then
   "$cli" set 'Servers\web1' "Title Bar" "Web server"
   "$cli" move 'Servers\files' --before web1
 fi
+}
+
+if [ "$gui" = 1 ]; then
+  make_demo >/dev/null
+  exec build/default/tools/sessiondeck-gui "$@"
+fi
+
+echo "-- where the host settles its configuration folder"
+"$cli" where
+make_demo
 echo "-- the session tree (folders end in a backslash)"
 "$cli" ls -r
 echo "-- keys of the root"

@@ -260,6 +260,15 @@ void Generate(const Workload& workload) {
         VProfileKey folder(sessions, folders.back());
         WriteFolder(folder, names);
     }
+    if (workload.bigFolder > 0) {
+        platform::WriteBatch batch;
+        std::vector<std::pair<std::string, int>> names;
+        for (int i = 0; i < workload.bigFolder; ++i)
+            names.emplace_back(Numbered("big-%06d", i), workload.size + i);
+        folders.push_back(VUnicodeString(kBigFolder));
+        VProfileKey folder(sessions, folders.back());
+        WriteFolder(folder, names);
+    }
     {
         platform::WriteBatch batch;
         for (const VUnicodeString& name : folders) {
@@ -269,8 +278,9 @@ void Generate(const Workload& workload) {
     }
     ProfileFolderData(sessions, 0).Write(sessions);
 
-    ConvertTree(workload.SessionsFolder(), workload.KeyFileFolder());
-    std::ofstream(workload.root / kCompleteMarker) << workload.size << '\n';
+    if (workload.bigFolder == 0) ConvertTree(workload.SessionsFolder(), workload.KeyFileFolder());
+    std::ofstream(workload.root / kCompleteMarker)
+        << workload.size << ' ' << workload.bigFolder << '\n';
 }
 
 }  // namespace
@@ -303,10 +313,14 @@ VUnicodeString SessionPath(int index) {
 }
 
 Workload EnsureWorkload(const fs::path& root, int size) {
-    Workload workload{root, size};
-    int stored = -1;
-    std::ifstream(root / kCompleteMarker) >> stored;
-    if (stored != size) Generate(workload);
+    return EnsureWorkload(root, size, 0);
+}
+
+Workload EnsureWorkload(const fs::path& root, int size, int bigFolder) {
+    Workload workload{root, size, bigFolder};
+    int stored = -1, storedBig = 0;
+    std::ifstream(root / kCompleteMarker) >> stored >> storedBig;
+    if (stored != size || storedBig != bigFolder) Generate(workload);
     UseConfigFolder(workload.ConfigFolder());
     return workload;
 }

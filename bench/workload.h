@@ -18,6 +18,8 @@ inline constexpr int kSessionsPerFolder = 100;
 // unique-name benchmark, beside the N sessions of the groups.
 inline constexpr int kNumberedHosts = 500;
 inline constexpr const char16_t* kNumberedHostsFolder = u"Hosts";
+// The session manager's workload adds one folder this large beside the groups.
+inline constexpr const char16_t* kBigFolder = u"Big";
 
 // One generated workload: `<root>/config` is the configuration folder,
 // `<root>/keyfiles` the same sessions as key files (one group "Session" each,
@@ -25,13 +27,15 @@ inline constexpr const char16_t* kNumberedHostsFolder = u"Hosts";
 struct Workload {
     std::filesystem::path root;
     int size = 0;
+    // Sessions in the one large folder kBigFolder of the session manager's workload (0: none).
+    int bigFolder = 0;
 
     std::filesystem::path ConfigFolder() const { return root / "config"; }
     std::filesystem::path SessionsFolder() const { return root / "config" / "Sessions"; }
     std::filesystem::path KeyFileFolder() const { return root / "keyfiles"; }
     // Every session of the tree: the groups', the numbered hosts' and the
     // default session.
-    int SessionCount() const { return size + kNumberedHosts + 1; }
+    int SessionCount() const { return size + kNumberedHosts + 1 + bigFolder; }
 };
 
 // Starts the library as a terminal host over `configFolder` (protocol modules
@@ -44,5 +48,9 @@ VUnicodeString SessionPath(int index);
 // Makes `root` hold the workload of `size` sessions unless a complete one is
 // already there; returns it. Aborts with a message when it cannot be built.
 Workload EnsureWorkload(const std::filesystem::path& root, int size);
+
+// As EnsureWorkload, with `bigFolder` more sessions ("big-000000"...) in the one folder
+// kBigFolder, and no key-file copies (the session manager's benchmarks need no peer).
+Workload EnsureWorkload(const std::filesystem::path& root, int size, int bigFolder);
 
 }  // namespace bench

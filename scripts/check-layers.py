@@ -11,7 +11,15 @@ layers may include them.
 Prints each violation as "FILE:LINE: LAYER includes HIGHER-LAYER/header.h"
 and exits 1; exits 0 with a one-line summary when there is none. Includes
 whose first component names no layer (relative ones such as "support/...")
-are not checked. Standard library only.
+are not checked.
+
+The toolkit stays in its own corner: an include of a wxWidgets header
+(<wx/...> or "wx/...") is allowed only under ui/wx/ and in the view tests
+under tests/ui/wx/, so the dialog models in ui/model/ and the core library
+build and test without a display. Each such include is printed as
+"FILE:LINE: LAYER includes toolkit header wx/...". The checker's own
+fixtures (tests/fixtures/) are data for it, not sources of this tree.
+Standard library only.
 """
 
 import os
@@ -29,6 +37,13 @@ PLUGINS_INCLUDED_FROM = RANK["tools"]
 
 SOURCE_SUFFIXES = (".h", ".hpp", ".hh", ".c", ".cc", ".cpp", ".cxx", ".inc")
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+ANY_INCLUDE = re.compile(r'^\s*#\s*include\s*[<"]([^">]+)[">]')
+TOOLKIT_ALLOWED = ("ui/wx/", "tests/ui/wx/")
+CHECKER_FIXTURES = "tests/fixtures/"
+
+
+def may_include_toolkit(relative):
+    return relative.startswith(TOOLKIT_ALLOWED) or relative.startswith(CHECKER_FIXTURES)
 
 
 def may_include(layer, target):
@@ -61,6 +76,12 @@ def main():
         checked += 1
         with open(os.path.join(root, relative), encoding="utf-8", errors="replace") as source:
             for number, line in enumerate(source, 1):
+                any_match = ANY_INCLUDE.match(line)
+                if any_match and any_match.group(1).startswith("wx/") \
+                        and not may_include_toolkit(relative):
+                    print(f"{relative}:{number}: {layer} includes toolkit header {any_match.group(1)}")
+                    violations += 1
+                    continue
                 match = INCLUDE.match(line)
                 if not match:
                     continue
@@ -72,7 +93,8 @@ def main():
                     print(f"{relative}:{number}: {layer} includes {header}")
                     violations += 1
     if violations:
-        print(f"check-layers: {violations} include(s) reach a higher layer", file=sys.stderr)
+        print(f"check-layers: {violations} include(s) reach a higher layer or a toolkit",
+              file=sys.stderr)
         return 1
     print(f"check-layers: {checked} files, every include points down the layer order")
     return 0

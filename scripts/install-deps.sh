@@ -14,6 +14,9 @@ packages=(
   libsqlite3-dev
   python3  # scripts/check-layers.py, run by test.sh and CTest
   libglib2.0-dev  # the benchmarks' peer (GLib key files); bench/ only
+  libwxgtk3.2-dev  # the session manager's views (ui/wx) and sessiondeck-gui
+  xvfb xauth xdotool  # the views' tests run on a virtual display
+  libx11-dev  # the views' tests read their screenshots back from the X server
 )
 
 missing=()

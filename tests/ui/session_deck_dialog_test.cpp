@@ -1,0 +1,691 @@
+// The session manager dialog model: opening and saving its state, enabling, pop-up menus,
+// tooltips, keys, connecting and the other commands, on real configuration folders.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "session/connect_protocol_table.h"
+#include "support/scripted_prompt.h"
+#include "ui/model/session_deck_model.h"
+#include "ui/ui_fixture.h"
+
+namespace {
+
+namespace C = SessionDeckCommand;
+
+// A protocol that connects once it has a host name (Serial needs none), kept under "Hostname".
+class FakeProtocol : public NoneConfig {
+public:
+    FakeProtocol(VProfileKey* key, bool needsHost) : m_needsHost(needsHost) {
+        if (key) key->QueryString(u"Hostname", m_host);
+    }
+    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeProtocol(*this); }
+    void Save(VProfileKey* key, bool) override { key->SetString(u"Hostname", m_host.c_str()); }
+    int CanConnect() const override { return !m_needsHost || !m_host.IsEmpty(); }
+    VUnicodeString GetHostname() override { return m_host; }
+    void SetHostname(const char16_t* host) override {
+        m_host = host;
+        m_modified = true;
+    }
+    bool IsModified() const override { return m_modified; }
+
+private:
+    bool m_needsHost;
+    bool m_modified = false;
+    VUnicodeString m_host;
+};
+
+void AddProtocol(int product, const char16_t* name,
+                 ConnectConfig* (*create)(VProfileKey*, ICommonConfig*)) {
+    ConnectProtocolTableElement row;
+    row.productId = product;
+    row.protocolName = name;
+    row.Create = create;
+    GetConnectProtocolTable().Add(row);
+}
+
+class RecordingLauncher : public ISiblingLauncher {
+public:
+    bool LaunchTerminalApp(const VUnicodeString& line) override {
+        launches.push_back(u"terminal " + line.str());
+        return true;
+    }
+    bool LaunchFileTransferApp(const VUnicodeString& line) override {
+        launches.push_back(u"transfer " + line.str());
+        return true;
+    }
+    std::vector<std::u16string> launches;
+};
+
+class ScriptedCallbacks : public ISessionDeckHostCallbacks {
+public:
+    int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
+        quickConnectFolders.push_back(folder.str());
+        return 0;
+    }
+    int SessionProperties(ISessionConfig* session, int isNew) override {
+        if (rename) session->SetSessionName(rename);
+        propertiesCalls.push_back(session->GetSessionName().str() + (isNew ? u"+new" : u""));
+        return propertiesResult;
+    }
+    void Help(unsigned command, unsigned long) override { helpCommand = command; }
+    int NewSessionWizard(ISessionConfig*, int productId, bool& useWizard) override {
+        wizardProduct = productId;
+        useWizard = wizardKeeps;
+        return kWizardFinish;
+    }
+    std::vector<std::u16string> quickConnectFolders, propertiesCalls;
+    int propertiesResult = 1;
+    const char16_t* rename = nullptr;
+    unsigned helpCommand = 0;
+    int wizardProduct = 0;
+    bool wizardKeeps = true;
+};
+
+class RecordingShortcuts : public IShortcutWriter {
+public:
+    bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
+        written.push_back(label.str() + u"=" + arguments.str());
+        return succeed;
+    }
+    std::vector<std::u16string> written;
+    bool succeed = true;
+};
+
+class DeckDialog : public UiStoreTest {
+protected:
+    DeckDialog() : config(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))) {
+        config->saveConnectDialogFolderState = 0;
+        config->autoSaveOptions = 0;
+        GetConnectProtocolTable().ResetForTesting();
+        auto withHost = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new FakeProtocol(key, true);
+        };
+        AddProtocol(3, u"SSH2", withHost);
+        AddProtocol(6, u"SFTP", withHost);
+        AddProtocol(3, u"Serial", [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new FakeProtocol(key, false);
+        });
+    }
+    ~DeckDialog() override { GetConnectProtocolTable().ResetForTesting(); }
+    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = {3, true, true, true, false},
+                                           SessionDeckParams params = {}) {
+        params.applicationCommandLine = u"/opt/sibling";
+        params.applicationName = u"Vetralon";
+        return std::make_unique<SessionDeckModel>(
+            prompt, host, *config, params,
+            SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, nullptr});
+    }
+    static std::vector<int> Ids(const std::vector<SessionDeckMenuItem>& items) {
+        std::vector<int> ids;
+        for (const auto& item : items) ids.push_back(item.id);
+        return ids;
+    }
+    static const SessionDeckMenuItem* Item(const std::vector<SessionDeckMenuItem>& items, int id) {
+        for (const auto& item : items)
+            if (item.id == id) return &item;
+        return nullptr;
+    }
+    std::u16string SelectedPaths(SessionDeckModel& deck) {
+        return Paths(deck.Tree(), deck.Selection().AsSelected());
+    }
+
+    ScriptedPrompt prompt;
+    VUnknownPointer<GlobalConfig> config;
+    RecordingLauncher launcher;
+    ScriptedCallbacks callbacks;
+    RecordingShortcuts shortcuts;
+};
+
+TEST_F(DeckDialog, OpeningSelectsTheSavedPathOrFallsBack) {
+    MakeSession(u"F\\G\\s");
+    MakeSession(u"top");
+    struct Row {
+        const char16_t* savedPath;
+        bool browse, multi;
+        const char16_t* browsePath;
+        const char16_t* selected;
+        bool connectButton;
+    } rows[] = {
+        {u"F\\G\\s", false, false, u"", u"F\\G\\s|", true},
+        {u"F\\gone", false, false, u"", u"|", true},      // deleted meanwhile: the root
+        {u"top", true, false, u"F\\G", u"F\\G|", false},  // single browse wants a session
+        {u"top", true, true, u"", u"", false},  // multi-select browse: nothing, OK disabled
+    };
+    for (const auto& row : rows) {
+        config->connectExpandPath = VUnicodeString(row.savedPath);
+        SessionDeckParams params;
+        params.browseMode = row.browse;
+        params.multiSelectBrowseMode = row.multi;
+        params.browsePath = row.browsePath;
+        auto deck = Open({3, true, true, true, false}, params);
+        EXPECT_EQ(SelectedPaths(*deck), row.selected) << VUnicodeString(row.savedPath).ToUtf8();
+        EXPECT_EQ(deck->Enabling().connectButton, row.connectButton)
+            << VUnicodeString(row.savedPath).ToUtf8();
+    }
+}
+
+TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
+    MakeSession(u"A\\B\\s");
+    MakeFolder(u"C");
+    config->saveConnectDialogFolderState = 1;
+    {
+        auto deck = Open();
+        deck->Tree().Expand(deck->Tree().FindPath(u"A\\B"));
+        deck->Selection().SelectOnly(deck->Tree().FindPath(u"A"));
+        deck->OnStartupCheckBox(true);
+        deck->OnOpenInTabCheckBox(true);
+        deck->Destroy();
+    }
+    EXPECT_EQ(config->connectExpandPath.Get(), u"A");
+    EXPECT_EQ(config->isExpanded.Get(), 1);
+    EXPECT_EQ(config->showConnectDialog.Get(), 1);
+    EXPECT_EQ(config->showQuickConnectDialog.Get(), 0);
+    EXPECT_TRUE(config->openSessionsInTab.Get());
+    EXPECT_TRUE(SessionDatabase().IsExpanded(u"A\\B"));
+    EXPECT_FALSE(SessionDatabase().IsExpanded(u"C"));
+
+    config->connectExpandPath = VUnicodeString(u"C");
+    auto deck = Open();
+    EXPECT_TRUE(deck->Tree().Node(deck->Tree().FindChild(deck->Tree().Root(), u"A")).expanded);
+    EXPECT_NE(deck->Tree().FindChild(deck->Tree().FindPath(u"A\\B"), u"s"), kNoNode)
+        << "a folder opened from the database has its sessions";
+}
+
+TEST_F(DeckDialog, SortToggleSavesStateClearsPasteAndRefills) {
+    MakeSession(u"b");
+    MakeSession(u"a");
+    SetOrder(u"", u"b:a:", u"");
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"b"));
+    ASSERT_TRUE(deck->Copy());
+    EXPECT_TRUE(deck->Enabling().paste);
+    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().Root()).children), u"a|b|");
+    EXPECT_TRUE(deck->RunCommand(C::kToggleSortOrder));
+    EXPECT_EQ(config->sortAlphabetical.Get(), 0);
+    EXPECT_EQ(config->connectExpandPath.Get(), u"b") << "state saved before the refill";
+    EXPECT_FALSE(deck->Enabling().paste);
+    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().Root()).children), u"b|a|");
+    EXPECT_EQ(SelectedPaths(*deck), u"b|");
+    auto menu = deck->ContextMenu();
+    EXPECT_TRUE(Item(menu, C::kToggleSortOrder)->checked);
+}
+
+TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
+    MakeSession(u"F\\s");
+    MakeSession(u"t");
+    struct Row {
+        const char* name;
+        SessionDeckHost host;
+        bool browse;
+        bool firstFlag;
+        std::vector<const char16_t*> select;
+        std::vector<int> ids;
+    } rows[] = {
+        {"terminal session",
+         {3, true, true, true, true},
+         false,
+         false,
+         {u"t"},
+         {32772, 32773, 32774, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 32775, 0,
+          2102}},
+        {"transfer session, sibling integrated",
+         {6, true, true, true, true},
+         false,
+         false,
+         {u"t"},
+         {32772, 32773, 32774, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 32776, 0,
+          2102}},
+        {"browse session, not integrated",
+         {3, true, true, true, false},
+         true,
+         false,
+         {u"t"},
+         {2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 0, 2102}},
+        {"folder with the system menu",
+         {3, true, true, true, true},
+         false,
+         true,
+         {u"F"},
+         {32777, 32924, 0, 2101, 2107, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771}},
+        {"folder in browse mode",
+         {3},
+         true,
+         false,
+         {u"F"},
+         {32924, 0, 2101, 2107, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771}},
+        {"two nodes",
+         {6, true, true, true, true},
+         false,
+         false,
+         {u"F", u"t"},
+         {32777, 0, 2101, 2107, 0, 2106, 2109, 0, 2111, 32771}},
+        {"nothing", {3}, false, false, {}, {}},
+    };
+    for (const auto& row : rows) {
+        SessionDeckParams params;
+        params.browseMode = row.browse;
+        params.firstFlag = row.firstFlag;
+        auto deck = Open(row.host, params);
+        deck->Selection().ClearSelection();
+        for (auto path : row.select)
+            deck->Selection().SetSelected(deck->Tree().FindPath(path), true);
+        const auto menu = deck->ContextMenu();
+        EXPECT_EQ(Ids(menu), row.ids) << row.name;
+        if (const auto* connect = Item(menu, C::kMenuConnect)) {
+            EXPECT_EQ(connect->text, row.host.IsTransferHost() ? u"&Connect Sessions\tAlt+C"
+                                                               : u"&Connect in Tabs\tAlt+C")
+                << row.name;
+        }
+        if (const auto* paste = Item(menu, C::kMenuPaste)) {
+            EXPECT_FALSE(paste->enabled);
+        }
+        if (const auto* sibling = Item(menu, C::kToggleTransferSessions)) {
+            EXPECT_TRUE(sibling->checked) << "checked by the option, on by default";
+        }
+        if (const auto* descriptions = Item(menu, C::kToggleDescriptions)) {
+            EXPECT_TRUE(descriptions->checked);
+        }
+    }
+}
+
+TEST_F(DeckDialog, EnablingFollowsTheSelection) {
+    MakeSession(u"F\\s");
+    MakeSession(u"t");
+    MakeSession(u"serial", u"Serial", u"", u"");
+    auto deck = Open({3, true, false, false, false});
+    auto& tree = deck->Tree();
+    struct Row {
+        std::vector<const char16_t*> select;
+        bool connect, cut, del, properties, shortcut, terminal, transfer;
+    } rows[] = {
+        {{}, false, false, false, false, false, false, false},
+        {{u""}, true, false, false, false, false, false, false},  // the root
+        {{u"F"}, true, true, true, false, false, false, false},
+        {{u"t"}, true, true, true, true, true, true, false},  // no transfer application
+        {{u"t", u"F\\s"}, true, false, true, false, true, false, false},
+    };
+    for (const auto& row : rows) {
+        deck->Selection().ClearSelection();
+        for (auto path : row.select) deck->Selection().SetSelected(tree.FindPath(path), true);
+        const auto on = deck->Enabling();
+        const std::string name =
+            row.select.empty() ? "none" : VUnicodeString(row.select[0]).ToUtf8();
+        EXPECT_EQ(on.toolbarConnect, row.connect) << name;
+        EXPECT_EQ(on.connectButton, row.connect) << name;
+        EXPECT_EQ(on.cut, row.cut) << name;
+        EXPECT_EQ(on.copy, row.cut) << name;
+        EXPECT_EQ(on.deleteItems, row.del) << name;
+        EXPECT_EQ(on.properties, row.properties) << name;
+        EXPECT_EQ(on.createShortcut, row.shortcut) << name;
+        EXPECT_EQ(on.connectTerminal, row.terminal) << name;
+        EXPECT_EQ(on.connectFileTransfer, row.transfer) << name;
+    }
+    SessionDeckParams browse;
+    browse.browseMode = true;
+    auto single = Open({3, true, false, false, false}, browse);
+    single->Selection().SelectOnly(single->Tree().FindPath(u"F"));
+    EXPECT_FALSE(single->Enabling().connectButton) << "single browse mode wants a session";
+    EXPECT_FALSE(single->Enabling().toolbarConnect);
+    single->Selection().SelectOnly(single->Tree().FindPath(u"t"));
+    EXPECT_TRUE(single->Enabling().connectButton);
+}
+
+TEST_F(DeckDialog, TooltipsAreCutWithDots) {
+    MakeSession(u"F\\s");
+    auto deck = Open();
+    const TreeNodeId s = deck->Tree().FindPath(u"F\\s");
+    const auto full = deck->Tooltip(s);
+    ASSERT_TRUE(full.has_value());
+    ASSERT_GT(full->Length(), 6u);
+    const auto cut = deck->Tooltip(s, 6);
+    EXPECT_EQ(cut->str(), full->str().substr(0, 2) + u"...");
+    EXPECT_EQ(deck->Tooltip(s, 3)->str(), full->str().substr(0, 2)) << "no room for dots";
+    EXPECT_EQ(deck->Tooltip(s, full->Length() + 1)->str(), full->str()) << "fits exactly";
+    EXPECT_FALSE(deck->Tooltip(deck->Tree().FindPath(u"F")).has_value()) << "folders have none";
+    deck->RunCommand(C::kToggleDescriptions);
+    EXPECT_FALSE(deck->Tooltip(s).has_value());
+    EXPECT_FALSE(config->showDetailsOnConnectDialog.Get());
+}
+
+TEST_F(DeckDialog, KeysAndAccelerators) {
+    MakeSession(u"F\\s");
+    auto deck = Open();
+    const TreeNodeId folder = deck->Tree().FindPath(u"F");
+    deck->Tree().Collapse(folder);
+    deck->Selection().SelectOnly(folder);
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0) << "Enter on a folder does not close the dialog";
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+
+    EXPECT_EQ(SessionDeckAcceleratorCommand('c', true, false), C::kMenuConnect);
+    EXPECT_EQ(SessionDeckAcceleratorCommand('C', false, true), C::kMenuCopy);
+    EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false), C::kRename);
+    EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kEnter, true, false),
+              C::kMenuProperties);
+    EXPECT_EQ(SessionDeckAcceleratorCommand('X', true, false), C::kConnectFileTransfer);
+    EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
+
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\s"));
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_EQ(deck->Result(), 1) << "Enter on a session connects";
+    ASSERT_EQ(deck->Chosen().size(), 1u);
+    EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
+    EXPECT_EQ(SessionDeckToolbar(true).front().id, C::kNewSession);
+    EXPECT_EQ(SessionDeckToolbar(false).size(), 17u);
+}
+
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessions) {
+    for (int i = 0; i < 21; ++i)
+        MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
+    MakeSession(u"N\\only");
+    struct Row {
+        int sessions;
+        bool warned;
+        VPromptAnswer answer;
+        bool checked;
+        int result;
+    } rows[] = {
+        {20, false, VPromptAnswer::kOk, false, 1},
+        {21, true, VPromptAnswer::kCancel, false, 0},
+        {21, true, VPromptAnswer::kOk, true, 1},
+        {21, false, VPromptAnswer::kOk, false, 1},  // suppressed by the row before
+    };
+    for (const auto& row : rows) {
+        auto deck = Open();
+        deck->Selection().ClearSelection();
+        const TreeNodeId folder = deck->Tree().FindPath(u"M");
+        deck->Tree().Expand(folder);
+        const auto& children = deck->Tree().Node(folder).children;
+        for (int i = 0; i < row.sessions; ++i) deck->Selection().SetSelected(children[i], true);
+        if (row.warned) prompt.AnswerButton(row.answer, row.checked);
+        const size_t asked = prompt.Questions().size();
+        deck->Connect();
+        ASSERT_EQ(prompt.Questions().size(), asked + (row.warned ? 1 : 0)) << row.sessions;
+        if (row.warned) {
+            EXPECT_EQ(prompt.Questions().back().text,
+                      u"You have selected more than 20 sessions to open.");
+            EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
+        }
+        EXPECT_EQ(deck->Result(), row.result);
+        EXPECT_EQ(deck->Chosen().size(), row.result == 1 ? size_t(row.sessions) : 0u);
+    }
+    EXPECT_EQ(config->suppressMultipleSessionsWarning.Get(), 1);
+}
+
+TEST_F(DeckDialog, ConnectAsksForAMissingHostName) {
+    MakeSession(u"nohost", u"SSH2", u"", u"");
+    for (bool answer : {false, true}) {
+        auto deck = Open();
+        deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
+        if (answer)
+            prompt.AnswerText(u" h.example ");
+        else
+            prompt.AnswerCancel();
+        deck->RunCommand(C::kConnectButton);
+        EXPECT_EQ(prompt.Questions().back().caption, u"Enter Hostname");
+        EXPECT_EQ(prompt.Questions().back().label,
+                  u"Please enter a hostname for this session :\nnohost");
+        EXPECT_EQ(deck->Result(), answer ? 1 : 0);
+        EXPECT_EQ(deck->PathResults().GetSize(), answer ? 1u : 0u);
+    }
+    // The host name reaches the session that is handed to the host. (Whether it also survives
+    // a reload is not checked here: with this fake protocol it does not yet, see docs/ui.md.)
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
+    prompt.AnswerText(u"h2");
+    deck->Connect();
+    ASSERT_EQ(deck->Chosen().size(), 1u);
+    EXPECT_EQ(deck->Chosen()[0]->GetTermConnectConfig()->GetHostname(), u"h2");
+}
+
+TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
+    MakeSession(u"F\\serial", u"Serial", u"None", u"");
+    MakeSession(u"F\\both");
+    struct Row {
+        const char* name;
+        int product;
+        const char16_t* session;
+        int command;
+        int result;
+        SessionDeckPendingLaunch::Kind pending;
+        size_t chosen;
+        const char16_t* launchedNow;  // null: nothing
+    } rows[] = {
+        {"serial in the transfer host", 6, u"F\\serial", C::kConnectButton, 0,
+         SessionDeckPendingLaunch::Kind::kNone, 0, u"terminal /opt/sibling /S \"F\\serial\""},
+        {"terminal from the transfer host", 6, u"F\\both", C::kConnectTerminal, 2,
+         SessionDeckPendingLaunch::Kind::kTerminal, 0, nullptr},
+        {"transfer from the transfer host", 6, u"F\\both", C::kConnectFileTransfer, 1,
+         SessionDeckPendingLaunch::Kind::kNone, 1, nullptr},
+        {"both from the terminal host", 3, u"F\\both", C::kConnectBoth, 1,
+         SessionDeckPendingLaunch::Kind::kTransfer, 1, nullptr},
+        {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer, 2,
+         SessionDeckPendingLaunch::Kind::kTransfer, 0, nullptr},
+    };
+    for (const auto& row : rows) {
+        launcher.launches.clear();
+        auto deck = Open({row.product, true, true, true, true});
+        deck->Selection().SelectOnly(deck->Tree().FindPath(row.session));
+        deck->RunCommand(row.command);
+        EXPECT_EQ(deck->Result(), row.result) << row.name;
+        EXPECT_EQ(deck->Chosen().size(), row.chosen) << row.name;
+        EXPECT_EQ(deck->PendingLaunch().kind, row.pending) << row.name;
+        EXPECT_EQ(launcher.launches.size(), row.launchedNow ? 1u : 0u) << row.name;
+        if (row.launchedNow && !launcher.launches.empty()) {
+            EXPECT_EQ(launcher.launches[0], row.launchedNow) << row.name;
+        }
+        deck->Destroy();
+        if (row.pending != SessionDeckPendingLaunch::Kind::kNone) {
+            ASSERT_EQ(launcher.launches.size(), 1u) << "performed when the dialog goes";
+            EXPECT_EQ(launcher.launches[0],
+                      (row.pending == SessionDeckPendingLaunch::Kind::kTerminal ? u"terminal "
+                                                                                : u"transfer ") +
+                          std::u16string(u"/opt/sibling /S \"F\\both\""));
+        }
+    }
+}
+
+TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
+    MakeSession(u"F\\New");
+    MakeSession(u"F\\New (1)");
+    config->newSessionUsesWizard = 0;
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal");
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New"));
+    const TreeNodeId node = deck->NewSession();
+    ASSERT_NE(node, kNoNode);
+    EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (2)"));
+    EXPECT_EQ(callbacks.propertiesCalls.back(), u"New (2)+new");
+    EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
+
+    callbacks.propertiesResult = 0;
+    EXPECT_EQ(deck->NewSession(), kNoNode);
+    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (3)")) << "a cancelled dialog stores nothing";
+
+    config->newSessionUsesWizard = 1;
+    callbacks.wizardKeeps = false;
+    callbacks.propertiesResult = 1;
+    EXPECT_NE(deck->NewSession(), kNoNode);
+    EXPECT_EQ(callbacks.wizardProduct, 3);
+    EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (3)"));
+
+    // Properties that rename the session rename it in the database and the tree.
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New (1)"));
+    callbacks.rename = u"Zeta";
+    deck->RunCommand(C::kMenuProperties);
+    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (1)"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\Zeta"));
+    EXPECT_EQ(SelectedPaths(*deck), u"F\\Zeta|");
+    const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"F")).children;
+    EXPECT_EQ(deck->Tree().Node(children.back()).label, u"Zeta") << "moved to its sorted place";
+
+    deck->RunCommand(C::kQuickConnect);
+    EXPECT_EQ(callbacks.quickConnectFolders, std::vector<std::u16string>{u"F"});
+    EXPECT_EQ(deck->Result(), 0) << "the host returned no session";
+}
+
+TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
+    MakeSession(u"F\\a");
+    MakeSession(u"F\\b");
+    auto deck = Open();
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F"));
+    prompt.AnswerText(u"  ");  // empty after trimming: refused, asked again
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerText(u" Mine ");
+    deck->RunCommand(C::kCreateShortcut);
+    ASSERT_EQ(shortcuts.written.size(), 1u);
+    EXPECT_EQ(shortcuts.written[0], u"Mine=/S \"F\\a\" /S \"F\\b\" ");
+    EXPECT_EQ(prompt.Questions()[0].initial, u"Vetralon sessions");
+    EXPECT_EQ(prompt.Questions()[1].text,
+              u"Shortcut name error.\n\nShortcut name must be non-empty.");
+
+    shortcuts.succeed = false;
+    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\a"));
+    prompt.AnswerText(u"a");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    deck->RunCommand(C::kCreateShortcut);
+    EXPECT_EQ(prompt.Questions()[3].initial, u"a");
+    EXPECT_EQ(prompt.Questions().back().text, u"ERROR: creation of shortcut failed");
+
+    const auto folder = dir / "Desktop";
+    std::filesystem::create_directories(folder);
+    DesktopFileShortcutWriter writer(u"/usr/bin/session deck",
+                                     VUnicodeString::FromUtf8(folder.string()));
+    ASSERT_TRUE(writer.Write(u"Mine", u"/S \"F\\a\" /S \"100%$\" "));
+    std::ifstream in(folder / "Mine.desktop");
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_NE(text.str().find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" "
+                              "\"100%%\\\\$\"\n"),
+              std::string::npos)
+        << text.str();
+    EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
+}
+
+class RecordingTimer : public ISessionDeckTimer {
+public:
+    void Start(unsigned id, unsigned ms) override {
+        events.push_back("start " + std::to_string(id) + " " + std::to_string(ms));
+    }
+    void Stop(unsigned id) override { events.push_back("stop " + std::to_string(id)); }
+    std::vector<std::string> events;
+};
+
+TEST_F(DeckDialog, ClipboardAndDrag) {
+    MakeSession(u"P\\Q\\s");
+    MakeSession(u"P\\t");
+    auto deck = Open();
+    auto& tree = deck->Tree();
+    // A cut folder pasted into its own sub-folder is refused and nothing moves.
+    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    ASSERT_TRUE(deck->Cut());
+    EXPECT_TRUE(tree.Node(tree.FindPath(u"P")).cut);
+    deck->Selection().SelectOnly(tree.FindPath(u"P\\Q"));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_EQ(prompt.Questions().back().text, u"Cannot copy or move a parent folder into a child");
+    EXPECT_TRUE(SessionDatabase::Exists(u"P\\Q\\s"));
+    // Pasting the cut onto its own node cancels it.
+    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_FALSE(deck->IsClipboardFilled());
+    EXPECT_FALSE(tree.Node(tree.FindPath(u"P")).cut);
+    // A copied session pasted into its own folder gets a free name.
+    deck->Selection().SelectOnly(tree.FindPath(u"P\\t"));
+    ASSERT_TRUE(deck->Copy());
+    EXPECT_TRUE(deck->Paste());
+    VStringArray names;
+    SessionDatabase().GetSessionList(u"P", names);
+    EXPECT_EQ(names.GetSize(), 2u);
+    EXPECT_EQ(deck->Selection().AsSelected().size(), 1u);
+    EXPECT_NE(deck->Tree().Path(deck->Selection().AsSelected()[0]), u"P\\t");
+    // After the source went, the record is refused and Paste disabled.
+    ASSERT_TRUE(SessionDatabase().Remove(u"P\\t"));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(deck->Paste());
+    EXPECT_EQ(prompt.Questions().back().text, u"Item 't' is no longer available for pasting");
+    EXPECT_FALSE(deck->Enabling().paste);
+}
+
+// Two dialogs (two processes on one configuration) share the system clipboard: a record the
+// first cut is pasted by the second, which never cut or copied anything itself.
+TEST_F(DeckDialog, PasteOfARecordAnotherDialogCut) {
+    MakeSession(u"A\\s");
+    MakeSession(u"B\\t");
+    ProcessFolderTreeClipboard shared;
+    auto open = [&] {
+        return std::make_unique<SessionDeckModel>(
+            prompt, SessionDeckHost{3, true, true, true, false}, *config, SessionDeckParams{},
+            SessionDeckServices{&callbacks, &launcher, &shortcuts, &shared, nullptr});
+    };
+    auto first = open();
+    first->Selection().SelectOnly(first->Tree().FindPath(u"A\\s"));
+    ASSERT_TRUE(first->Cut());
+    auto second = open();
+    second->Selection().SelectOnly(second->Tree().FindPath(u"B"));
+    EXPECT_FALSE(second->Enabling().paste);
+    EXPECT_FALSE(second->Paste()) << "pasted without knowing the clipboard holds a record";
+    second->OnClipboardRecordAvailable();
+    EXPECT_TRUE(second->Enabling().paste);
+    EXPECT_TRUE(second->Paste());
+    EXPECT_TRUE(SessionDatabase::Exists(u"B\\s"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"A\\s"));
+    // A cut record is used once: a second paste does nothing.
+    EXPECT_FALSE(second->Enabling().paste);
+    EXPECT_FALSE(second->Paste());
+    EXPECT_FALSE(SessionDatabase::Exists(u"B\\s (1)"));
+}
+
+TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
+    MakeSession(u"A\\x");
+    MakeSession(u"A\\y");
+    MakeFolder(u"B");
+    MakeSession(u"C\\z");
+    RecordingTimer timer;
+    SessionDeckParams params;
+    auto deck = std::make_unique<SessionDeckModel>(
+        prompt, SessionDeckHost{3, true, true, true, false}, *config, params,
+        SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, &timer});
+    auto& tree = deck->Tree();
+    const TreeNodeId a = tree.FindPath(u"A");
+    ASSERT_TRUE(deck->BeginDrag(a));
+    EXPECT_EQ(deck->DragRecord().second, u"Sessions");
+    struct Row {
+        const char16_t* over;
+        KeyModifiers keys;
+        DropEffect effect;
+    } rows[] = {
+        {u"B", {}, DropEffect::kCopy},
+        {u"B", {true, false, false}, DropEffect::kCopy},
+        {u"B", {false, false, true}, DropEffect::kMove},
+        {u"B", {true, false, true}, DropEffect::kNone},
+        {u"A", {}, DropEffect::kNone},     // onto itself
+        {u"A\\x", {}, DropEffect::kNone},  // inside itself
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(deck->DragOver(tree.FindPath(row.over), 5, 16, row.keys), row.effect)
+            << VUnicodeString(row.over).ToUtf8();
+    // Held over a collapsed folder, the hover timer opens it.
+    const TreeNodeId c = tree.FindPath(u"C");
+    tree.Collapse(c);
+    timer.events.clear();
+    deck->DragOver(c, 5, 16, {});
+    deck->DragOver(c, 6, 16, {});
+    EXPECT_EQ(timer.events, std::vector<std::string>{"start 2 750"});
+    deck->OnTimer(SessionDeckModel::kHoverTimerId);
+    EXPECT_TRUE(tree.Node(c).expanded);
+    // Alt moves the folder into B.
+    deck->DragOver(tree.FindPath(u"B"), 5, 16, {false, false, true});
+    EXPECT_NE(deck->Drop({false, false, true}), kNoNode);
+    EXPECT_TRUE(SessionDatabase::Exists(u"B\\A\\y"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"A"));
+    EXPECT_EQ(tree.FindChild(tree.Root(), u"A"), kNoNode);
+}
+
+}  // namespace

@@ -1,0 +1,61 @@
+// The configuration-folder fixture of the dialog model tests.
+#include "ui/ui_fixture.h"
+
+#include "profile/profile_store.h"
+
+namespace {
+VProfileStoreFactory* g_factory = nullptr;
+VProfileStoreFactory* TestFactory() {
+    return g_factory;
+}
+}  // namespace
+
+UiStoreTest::UiStoreTest() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
+    previous = GetProfileStoreFactoryGetter();
+    g_factory = &factory;
+    SetProfileStoreFactoryGetter(TestFactory);
+}
+
+UiStoreTest::~UiStoreTest() {
+    SetProfileStoreFactoryGetter(previous);
+    g_factory = nullptr;
+}
+
+void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* terminal,
+                              const char16_t* transfer, const char16_t* host) {
+    VProfileStore store;
+    VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
+    key.SetDword(u"Is Session", 1);
+    key.SetString(u"Hostname", host);
+    if (*terminal) key.SetString(u"Protocol Name", terminal);
+    if (*transfer) key.SetString(u"Transfer Protocol Name", transfer);
+}
+
+void UiStoreTest::MakeFolder(const std::u16string& path) {
+    ASSERT_TRUE(SessionDatabase().InsertFolder(SessionDatabase::ParentPath(VUnicodeString(path)),
+                                               SessionDatabase::LeafName(VUnicodeString(path)),
+                                               VUnicodeString(), true));
+}
+
+void UiStoreTest::SetOrder(const std::u16string& folder, const char16_t* sessions,
+                           const char16_t* folders) {
+    VProfileStore store;
+    VProfileKey key(store.GetRootKey(),
+                    SessionDatabase::KeyPath(VUnicodeString(folder)) + u"\\__FolderData__");
+    key.SetString(u"Session List", sessions);
+    key.SetString(u"Folder List", folders);
+}
+
+std::u16string UiStoreTest::Labels(const SessionTreeModel& tree,
+                                   const std::vector<TreeNodeId>& ids) {
+    std::u16string text;
+    for (TreeNodeId id : ids) text += tree.Node(id).label.str() + u"|";
+    return text;
+}
+
+std::u16string UiStoreTest::Paths(const SessionTreeModel& tree,
+                                  const std::vector<TreeNodeId>& ids) {
+    std::u16string text;
+    for (TreeNodeId id : ids) text += tree.Path(id).str() + u"|";
+    return text;
+}

@@ -1,0 +1,183 @@
+// The harness of the session manager's tests on a real display (Xvfb): a fixture with a
+// configuration folder and the reference protocols, synthetic input helpers, a driver that runs
+// steps inside the dialog's modal loop, and screenshots read back from the X server.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <wx/app.h>
+#include <wx/button.h>
+#include <wx/dialog.h>
+#include <wx/image.h>
+#include <wx/timer.h>
+#include <wx/toolbar.h>
+#include <wx/treectrl.h>
+#include <wx/uiaction.h>
+#include <wx/utils.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/global_config.h"
+#include "profile/profile_store.h"
+#include "session/session_config.h"
+#include "session/session_database.h"
+#include "support/temp_dir.h"
+#include "tools/cli/cli_common.h"
+#include "tools/cli/protocol_loading.h"
+#include "ui/wx/session_deck_ui.h"
+
+// Xlib last: its macros (Status, None, Bool) would clash with the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+inline void Settle(int milliseconds = 300) {
+    for (int waited = 0; waited < milliseconds; waited += 20) {
+        wxTheApp->Yield(true);
+        wxMilliSleep(20);
+    }
+}
+
+inline wxTreeItemId FindItem(wxTreeCtrl* tree, const wxTreeItemId& from, const wxString& label) {
+    if (tree->GetItemText(from) == label) return from;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(from, cookie); child.IsOk();
+         child = tree->GetNextChild(from, cookie)) {
+        if (wxTreeItemId found = FindItem(tree, child, label); found.IsOk()) return found;
+    }
+    return wxTreeItemId();
+}
+
+inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxTreeItemId& item) {
+    wxRect rect;
+    tree->GetBoundingRect(item, rect, true);
+    return tree->ClientToScreen(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
+}
+
+inline void Click(const wxPoint& point, int modifier = 0) {
+    wxUIActionSimulator sim;
+    sim.MouseMove(point);
+    Settle(100);
+    if (modifier) sim.KeyDown(modifier);
+    sim.MouseClick();
+    if (modifier) sim.KeyUp(modifier);
+    Settle();
+}
+
+inline void ClickWindow(wxWindow* window) {
+    const wxRect rect = window->GetScreenRect();
+    Click(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
+}
+
+// Saves what the screen shows of `window` as build/screenshots/NAME.png. The pixels are read
+// from the X server (the root window holds every mapped window's contents), since GTK 3 gives
+// wxWidgets no way to read a window back.
+inline void Screenshot(wxWindow* window, const std::string& name) {
+    Settle(100);
+    const wxRect rect = window->GetScreenRect();
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    XImage* pixels = XGetImage(display, DefaultRootWindow(display), rect.x, rect.y,
+                               static_cast<unsigned>(rect.width),
+                               static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+    ASSERT_NE(pixels, nullptr);
+    wxImage image(rect.width, rect.height);
+    for (int y = 0; y < rect.height; ++y) {
+        for (int x = 0; x < rect.width; ++x) {
+            const unsigned long pixel = XGetPixel(pixels, x, y);
+            image.SetRGB(x, y, (pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
+        }
+    }
+    XDestroyImage(pixels);
+    XCloseDisplay(display);
+    const std::filesystem::path folder = SESSIONDECK_SCREENSHOT_DIR;
+    std::filesystem::create_directories(folder);
+    EXPECT_TRUE(image.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG));
+}
+
+// Runs `drive` once the dialog's modal loop is running; whatever happens, the dialog is closed
+// afterwards so that a failing step cannot leave the test waiting forever.
+class Driver {
+public:
+    explicit Driver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
+        m_timer.StartOnce(300);
+    }
+
+private:
+    void Run() {
+        wxDialog* dialog = nullptr;
+        for (wxWindow* window : wxTopLevelWindows) {
+            if (window->GetName() == "SessionDeck") dialog = dynamic_cast<wxDialog*>(window);
+        }
+        ASSERT_NE(dialog, nullptr) << "the session manager did not open";
+        Settle();
+        m_drive(dialog);
+        if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+    }
+
+    std::function<void(wxDialog*)> m_drive;
+    wxTimer m_timer;
+};
+
+class SessionDeckGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static bool started = false;
+        if (!started) {
+            static int argc = 1;
+            static char name[] = "test_ui_wx";
+            static char* argv[] = {name, nullptr};
+            wxApp::SetInstance(new wxApp());
+            const char* display = std::getenv("DISPLAY");
+            if (!display || !*display) {
+                // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a
+                // display reports these tests as not run instead of failed or passed.
+                std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
+                std::_Exit(77);
+            }
+            started = wxEntryStart(argc, argv);
+            wxInitAllImageHandlers();
+        }
+        ASSERT_TRUE(started) << "no display: run the gui tests under xvfb-run";
+    }
+
+    void SetUp() override {
+        options.configFolder = (dir / "Config").string();
+        options.appName = "Vetralon";
+        cli::InitialiseHost(options);
+        const auto loaded = cli::EnsureProtocolsLoaded(options, 3);
+        ASSERT_TRUE(loaded.loaded) << loaded.report;
+        GlobalConfig* config = nullptr;
+        ReloadGlobalConfig(config);
+        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Servers", u"", true));
+        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Lab", u"", true));
+        MakeSession(u"Servers\\web1", u"web1.example.net");
+        MakeSession(u"Servers\\files", u"files.example.net");
+        MakeSession(u"Servers\\releases", u"releases.example.net");
+        MakeSession(u"Lab\\router", u"192.0.2.1");
+        SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
+    }
+
+    void TearDown() override { CleanupSessionDeckSessionConfigs(); }
+
+    void MakeSession(const std::u16string& path, const char16_t* host) {
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
+        key.SetDword(u"Is Session", 1);
+        key.SetString(u"Hostname", host);
+        key.SetString(u"Protocol Name", u"SSH2");
+    }
+
+    TempDir dir;
+    cli::GlobalOptions options;
+};
+
+inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
+    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(1036));
+}

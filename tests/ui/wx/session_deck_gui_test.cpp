@@ -1,0 +1,307 @@
+// The session manager on a real display (Xvfb): the dialog is opened through the exported entry
+// points on a configuration folder made for each test, and driven with synthetic input as a
+// user would drive it. Every test saves a screenshot under the build folder.
+#include "ui/wx/gui_fixture.h"
+
+namespace {
+
+TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
+    bool bothSelected = false, connectToolEnabled = false;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        ASSERT_NE(tree, nullptr);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        ASSERT_TRUE(servers.IsOk());
+        tree->Expand(servers);  // loads the folder's sessions through the model
+        Settle();
+        const wxTreeItemId web1 = FindItem(tree, servers, "web1");
+        const wxTreeItemId releases = FindItem(tree, servers, "releases");
+        ASSERT_TRUE(web1.IsOk() && releases.IsOk());
+        Click(LabelCentre(tree, web1));
+        Click(LabelCentre(tree, releases), WXK_CONTROL);
+        wxArrayTreeItemIds selected;
+        tree->GetSelections(selected);
+        bothSelected = selected.size() == 2 && tree->IsSelected(web1) &&
+                       tree->IsSelected(releases) && !tree->IsSelected(servers);
+        auto* toolbar = dynamic_cast<wxToolBar*>(dialog->FindWindow(1200));
+        connectToolEnabled = toolbar && toolbar->GetToolEnabled(2000);
+        Screenshot(dialog, "connect_two_sessions");
+        ClickWindow(dialog->FindWindow(1044));
+    });
+    const int result = ShowSessionDeck(u"Connect", true, false);
+    EXPECT_TRUE(bothSelected);
+    EXPECT_TRUE(connectToolEnabled);
+    ASSERT_EQ(result, 1);
+    ASSERT_EQ(GetSessionDeckSessionConfigCount(), 2u);
+    std::u16string paths;
+    for (unsigned i = 0; i < 2; ++i) {
+        VUnknownPointer<ISessionConfig> session =
+            VUnknownPointer<ISessionConfig>::Adopt(GetSessionDeckSessionConfig(i));
+        ASSERT_TRUE(session);
+        paths += session->GetSessionPath().str() + u"|";
+    }
+    // In display order; "files" sits between them and was not clicked.
+    EXPECT_EQ(paths, u"Servers\\releases|Servers\\web1|");
+    EXPECT_EQ(GetSessionDeckSessionConfig(2), nullptr);
+}
+
+TEST_F(SessionDeckGuiTest, CloseChoosesNothingEvenWithASessionSelected) {
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        tree->Expand(servers);
+        Settle();
+        Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
+        Screenshot(dialog, "close");
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+}
+
+TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
+    struct {
+        wxString okLabel, cancelLabel;
+        bool okEnabledAtStart = true, startupBoxShown = true, connectToolPresent = true;
+        bool okEnabledAfterClicks = false;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        wxWindow* ok = dialog->FindWindow(1044);
+        seen.okLabel = ok->GetLabel();
+        seen.cancelLabel = dialog->FindWindow(wxID_CANCEL)->GetLabel();
+        seen.okEnabledAtStart = ok->IsEnabled();
+        seen.startupBoxShown = dialog->FindWindow(1339)->IsShown();
+        auto* toolbar = dynamic_cast<wxToolBar*>(dialog->FindWindow(1200));
+        seen.connectToolPresent = toolbar && toolbar->FindById(2000) != nullptr;
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Servers")));
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")), WXK_CONTROL);
+        seen.okEnabledAfterClicks = ok->IsEnabled();
+        Screenshot(dialog, "browse_multi");
+        ClickWindow(ok);
+    });
+    VArray<VUnicodeString> paths;
+    EXPECT_EQ(ShowSessionDeckMultiSelectBrowseMode(u"Pick sessions", paths), 1);
+    EXPECT_EQ(seen.okLabel, "OK");
+    EXPECT_EQ(seen.cancelLabel, "Cancel");
+    EXPECT_FALSE(seen.okEnabledAtStart) << "nothing is selected at first in this mode";
+    EXPECT_FALSE(seen.startupBoxShown);
+    EXPECT_FALSE(seen.connectToolPresent);
+    EXPECT_TRUE(seen.okEnabledAfterClicks);
+    std::u16string joined;
+    for (const VUnicodeString& path : paths) joined += path.str() + u"|";
+    EXPECT_EQ(joined, u"Lab|Servers|");
+}
+
+TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
+    struct {
+        bool editOpened = false, escapeClosedEdit = false, dialogStayed = false;
+        wxString labelAfterEscape, labelAfterEnter;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        ASSERT_NE(tree, nullptr);
+        const wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
+        ASSERT_TRUE(lab.IsOk());
+        tree->Expand(lab);
+        Settle();
+        const wxTreeItemId router = FindItem(tree, lab, "router");
+        ASSERT_TRUE(router.IsOk());
+        Click(LabelCentre(tree, router));
+        wxUIActionSimulator sim;
+        sim.Char(WXK_F2);
+        Settle();
+        seen.editOpened = tree->GetEditControl() != nullptr;
+        sim.Text("abandoned");
+        Settle();
+        sim.Char(WXK_ESCAPE);
+        Settle();
+        seen.escapeClosedEdit = tree->GetEditControl() == nullptr;
+        seen.dialogStayed = dialog->IsModal();
+        seen.labelAfterEscape = tree->GetItemText(FindItem(tree, tree->GetRootItem(), "router"));
+
+        sim.Char(WXK_F2);
+        Settle();
+        sim.Text("gateway");
+        Settle();
+        Screenshot(dialog, "rename_editing");
+        sim.Char(WXK_RETURN);
+        Settle(500);
+        const wxTreeItemId renamed = FindItem(tree, tree->GetRootItem(), "gateway");
+        if (renamed.IsOk()) seen.labelAfterEnter = tree->GetItemText(renamed);
+        Screenshot(dialog, "rename_done");
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_TRUE(seen.editOpened);
+    EXPECT_TRUE(seen.escapeClosedEdit);
+    EXPECT_TRUE(seen.dialogStayed) << "Escape in the edit box closed the dialog";
+    EXPECT_EQ(seen.labelAfterEscape, "router");
+    EXPECT_EQ(seen.labelAfterEnter, "gateway");
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\router"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
+}
+
+TEST_F(SessionDeckGuiTest, AltFMakesANewFolderThatEscapeStillStores) {
+    struct {
+        bool editOpened = false;
+        wxString editText;
+        bool nodeShown = false;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Servers")));
+        wxUIActionSimulator sim;
+        sim.Char('F', wxMOD_ALT);  // through the library's accelerator table
+        Settle();
+        seen.editOpened = tree->GetEditControl() != nullptr;
+        if (seen.editOpened) seen.editText = tree->GetEditControl()->GetValue();
+        Screenshot(dialog, "new_folder_editing");
+        sim.Char(WXK_ESCAPE);
+        Settle(500);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        seen.nodeShown = servers.IsOk() && FindItem(tree, servers, "New Folder").IsOk();
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_TRUE(seen.editOpened);
+    EXPECT_EQ(seen.editText, "New Folder");
+    EXPECT_TRUE(seen.nodeShown);
+    EXPECT_TRUE(SessionDatabase().IsFolder(u"Servers\\New Folder"));
+}
+
+// Opening the GUI on a store of the previous format loads everything once and moves "Version"
+// on; any other "Version" is left alone.
+TEST_F(SessionDeckGuiTest, InitGuiUpgradesOnlyThePreviousConfigurationVersion) {
+    const struct {
+        const char16_t* stored;
+        const char16_t* after;
+    } cases[] = {
+        {u"0311ABC6-1CDD-46fc-A08A-0D7C00242FCA", kCurrentConfigVersion},
+        {u"0311abc6-1cdd-46fc-a08a-0d7c00242fca", u"0311abc6-1cdd-46fc-a08a-0d7c00242fca"},
+        {u"11111111-2222-3333-4444-555555555555", u"11111111-2222-3333-4444-555555555555"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(VUnicodeString(c.stored).ToUtf8());
+        GlobalConfig* config = nullptr;
+        GetGlobalConfig(config);
+        config->version = VUnicodeString(c.stored);
+        ASSERT_TRUE(config->Save(true));
+        ReloadGlobalConfig(config);
+        SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
+        EXPECT_TRUE(IsSessionDeckWindowClassRegistered());
+        ReloadGlobalConfig(config);  // what the store now holds
+        EXPECT_EQ(config->version.Get().str(), std::u16string_view(c.after));
+    }
+    // The sessions are still there and still load.
+    VUnknownPointer<ISessionConfig> web1 =
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1"));
+    ASSERT_TRUE(web1);
+    EXPECT_TRUE(web1->CanConnectTerminalConfig());
+}
+
+TEST_F(SessionDeckGuiTest, HoveringShowsASessionsDescriptionOnlyWhileDescriptionsAreOn) {
+    for (const bool descriptions : {true, false}) {
+        SCOPED_TRACE(descriptions ? "descriptions on" : "descriptions off");
+        GlobalConfig* config = nullptr;
+        GetGlobalConfig(config);
+        config->showDetailsOnConnectDialog = descriptions;
+        wxString overSession = "unset", overFolder = "unset";
+        Driver driver([&](wxDialog* dialog) {
+            wxTreeCtrl* tree = TreeOf(dialog);
+            const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+            tree->Expand(servers);
+            Settle();
+            wxUIActionSimulator sim;
+            sim.MouseMove(LabelCentre(tree, FindItem(tree, servers, "web1")));
+            Settle();
+            overSession = tree->GetToolTipText();
+            sim.MouseMove(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
+            Settle();
+            overFolder = tree->GetToolTipText();
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+        if (descriptions) {
+            EXPECT_TRUE(overSession.StartsWith("Hostname: web1.example.net")) << overSession;
+        } else {
+            EXPECT_EQ(overSession, "");
+        }
+        EXPECT_EQ(overFolder, "");
+    }
+}
+
+TEST_F(SessionDeckGuiTest, EnterAndDoubleClickOnAFolderToggleItWithoutClosing) {
+    struct {
+        bool expandedByEnter = false, collapsedByEnter = false, expandedByDoubleClick = false;
+        bool stillOpen = false;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
+        Click(LabelCentre(tree, lab));
+        wxUIActionSimulator sim;
+        sim.Char(WXK_RETURN);
+        Settle();
+        lab = FindItem(tree, tree->GetRootItem(), "Lab");  // the view may have redrawn
+        seen.expandedByEnter = tree->IsExpanded(lab) && FindItem(tree, lab, "router").IsOk();
+        sim.Char(WXK_RETURN);
+        Settle();
+        lab = FindItem(tree, tree->GetRootItem(), "Lab");
+        seen.collapsedByEnter = !tree->IsExpanded(lab);
+        sim.MouseMove(LabelCentre(tree, lab));
+        Settle(100);
+        sim.MouseDblClick();
+        Settle();
+        lab = FindItem(tree, tree->GetRootItem(), "Lab");
+        seen.expandedByDoubleClick = tree->IsExpanded(lab);
+        seen.stillOpen = dialog->IsModal();
+        Screenshot(dialog, "folder_toggled");
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_TRUE(seen.expandedByEnter);
+    EXPECT_TRUE(seen.collapsedByEnter);
+    EXPECT_TRUE(seen.expandedByDoubleClick);
+    EXPECT_TRUE(seen.stillOpen);
+    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+}
+
+TEST_F(SessionDeckGuiTest, ShiftClickAndShiftArrowsSelectRangesFromTheAnchor) {
+    std::vector<wxString> afterClick, afterShiftUp, afterDown;
+    auto selectedLabels = [](wxTreeCtrl* tree) {
+        wxArrayTreeItemIds items;
+        tree->GetSelections(items);
+        std::vector<wxString> labels;
+        for (size_t i = 0; i < items.size(); ++i) labels.push_back(tree->GetItemText(items[i]));
+        std::sort(labels.begin(), labels.end());
+        return labels;
+    };
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+        tree->Expand(servers);
+        Settle();
+        Click(LabelCentre(tree, FindItem(tree, servers, "files")));
+        Click(LabelCentre(tree, FindItem(tree, servers, "web1")), WXK_SHIFT);
+        afterClick = selectedLabels(tree);
+        Screenshot(dialog, "shift_range");
+        wxUIActionSimulator sim;
+        sim.Char(WXK_UP, wxMOD_SHIFT);
+        Settle();
+        afterShiftUp = selectedLabels(tree);
+        sim.Char(WXK_DOWN);
+        Settle();
+        afterDown = selectedLabels(tree);
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(afterClick, (std::vector<wxString>{"files", "releases", "web1"}));
+    // The anchor stays at "files"; the caret moves up from "web1".
+    EXPECT_EQ(afterShiftUp, (std::vector<wxString>{"files", "releases"}));
+    // A plain arrow selects the new caret alone.
+    EXPECT_EQ(afterDown, (std::vector<wxString>{"web1"}));
+}
+
+}  // namespace

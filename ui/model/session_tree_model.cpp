@@ -1,0 +1,327 @@
+// The session manager's tree: filling, lazy session loading, filtering and node bookkeeping.
+#include "ui/model/session_tree_model.h"
+
+#include <algorithm>
+#include <cassert>
+
+#include "app/init.h"
+#include "app/siblings.h"
+#include "session/connect_config.h"
+#include "session/session_database.h"
+
+SessionDeckHost SessionDeckHost::FromLibrary() {
+    SessionDeckHost host;
+    host.productId = GetCurrentAppProductID();
+    host.terminalAppInstalled = IsVetralonOrVetraInstalled();
+    host.transferAppInstalled = IsFerrivoInstalled();
+    // The library has no separate launch check for the transfer application: being able to
+    // launch it means it is installed.
+    host.canLaunchFileTransferApp = host.transferAppInstalled;
+    host.integrated = IsIntegrated();
+    return host;
+}
+
+SessionTreeModel::SessionTreeModel(const SessionDeckHost& host, const SessionTreeOptions& options)
+    : m_host(host), m_options(options) {
+    m_nodes.emplace_back();  // handle 0 stands for "no node"
+}
+
+bool SessionTreeModel::IsValid(TreeNodeId id) const {
+    return id != kNoNode && id < m_nodes.size() && m_nodes[id] != nullptr;
+}
+
+const SessionTreeNode& SessionTreeModel::Node(TreeNodeId id) const {
+    assert(IsValid(id));
+    return *m_nodes[id];
+}
+
+SessionTreeNode& SessionTreeModel::Node(TreeNodeId id) {
+    assert(IsValid(id));
+    return *m_nodes[id];
+}
+
+bool SessionTreeModel::IsFolder(TreeNodeId id) const {
+    return IsValid(id) && Node(id).kind == TreeItemKind::kFolder;
+}
+
+bool SessionTreeModel::IsSession(TreeNodeId id) const {
+    return IsValid(id) && Node(id).kind == TreeItemKind::kSession;
+}
+
+void SessionTreeModel::Clear() {
+    if (IsValid(m_root)) Remove(m_root);
+    m_root = kNoNode;
+}
+
+void SessionTreeModel::ResetToRoot() {
+    Clear();
+    m_root = Insert(kNoNode, TreeItemKind::kFolder, VUnicodeString(kRootLabel));
+    auto& root = Node(m_root);
+    root.loaded = root.expanded = root.everExpanded = true;
+}
+
+void SessionTreeModel::Fill() {
+    Clear();
+    m_root = Insert(kNoNode, TreeItemKind::kFolder, VUnicodeString(kRootLabel));
+    FillFolders(m_root, VUnicodeString());
+}
+
+void SessionTreeModel::FillFolders(TreeNodeId node, const VUnicodeString& path) {
+    VStringArray folders;
+    SessionDatabase().GetFolderList(path, folders);
+    for (const auto& name : folders) {
+        const TreeNodeId child = Insert(node, TreeItemKind::kFolder, name,
+                                        InsertionPoint(node, TreeItemKind::kFolder, name));
+        FillFolders(child, SessionDatabase::JoinPath(path, name));
+    }
+}
+
+VUnicodeString SessionTreeModel::Path(TreeNodeId id) const {
+    std::vector<const VUnicodeString*> labels;
+    for (TreeNodeId at = id; IsValid(at) && at != m_root; at = Node(at).parent)
+        labels.push_back(&Node(at).label);
+    VUnicodeString path;
+    for (auto it = labels.rbegin(); it != labels.rend(); ++it) {
+        if (!path.IsEmpty()) path += u'\\';
+        path += **it;
+    }
+    return path;
+}
+
+int SessionTreeModel::Image(TreeNodeId id) const {
+    return IsFolder(id) ? kImageFolderClosed : kImageSession;
+}
+
+int SessionTreeModel::SelectedImage(TreeNodeId id) const {
+    return IsFolder(id) ? kImageFolderOpen : kImageSession;
+}
+
+bool SessionTreeModel::HasExpander(TreeNodeId id) const {
+    if (!IsFolder(id)) return false;
+    const auto& node = Node(id);
+    return !node.everExpanded || !node.children.empty();
+}
+
+bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal) {
+    // SessionDatabase::HasMatchingProtocol's rule, asked of a key that is already open.
+    VUnicodeString name;
+    if (!key.QueryString(
+            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
+            name))
+        return false;
+    ConnectConfigPtr::ValidateProtocolName(terminal, name);
+    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
+}
+
+void SessionTreeModel::LoadSessions(TreeNodeId folder) {
+    if (!IsFolder(folder) || Node(folder).loaded) return;
+    Node(folder).loaded = true;
+    const VUnicodeString path = Path(folder);
+    VStringArray sessions;
+    SessionDatabase().GetSessionList(path, sessions);
+    std::vector<const VUnicodeString*> shown;
+    {
+        const bool terminal = m_host.IsTerminalHost();
+        const bool all =
+            terminal ? m_options.showTransferOnlySessions : m_options.showTerminalOnlySessions;
+        // One store and one folder key for the whole folder: opening the store again for each
+        // session's protocol would cost more than reading the session.
+        VProfileStore store(true);
+        VProfileKey folderKey(store.GetRootKey(), SessionDatabase::KeyPath(path));
+        for (const auto& name : sessions) {
+            if (path.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) continue;
+            if (!all) {
+                VProfileKey key(folderKey, name);
+                if (!HasOwnProtocol(key, terminal)) continue;
+            }
+            shown.push_back(&name);
+        }
+    }
+    // A folder without sessions yet takes them in order at its end; looking for each one's
+    // place would cost a pass over the folder per session.
+    bool append = true;
+    for (TreeNodeId child : Node(folder).children)
+        if (Node(child).kind == TreeItemKind::kSession) append = false;
+    if (append && m_options.sortAlphabetical)
+        std::stable_sort(shown.begin(), shown.end(),
+                         [](const VUnicodeString* a, const VUnicodeString* b) {
+                             return a->CompareNoCase(b->str()) < 0;
+                         });
+    for (const VUnicodeString* name : shown)
+        Insert(folder, TreeItemKind::kSession, *name,
+               append ? kNoNode : InsertionPoint(folder, TreeItemKind::kSession, *name));
+}
+
+void SessionTreeModel::Expand(TreeNodeId folder) {
+    if (!IsFolder(folder)) return;
+    LoadSessions(folder);
+    Node(folder).expanded = true;
+    Node(folder).everExpanded = true;
+}
+
+void SessionTreeModel::Collapse(TreeNodeId folder) {
+    if (!IsFolder(folder)) return;
+    Node(folder).expanded = false;
+    std::vector<TreeNodeId> inside;
+    for (TreeNodeId child : Node(folder).children) Collect(child, false, inside);
+    for (TreeNodeId id : inside) Node(id).selected = false;
+}
+
+void SessionTreeModel::Toggle(TreeNodeId folder) {
+    if (!IsFolder(folder)) return;
+    if (Node(folder).expanded)
+        Collapse(folder);
+    else
+        Expand(folder);
+}
+
+bool SessionTreeModel::IsAncestor(TreeNodeId ancestor, TreeNodeId node) const {
+    if (!IsValid(node)) return false;
+    for (TreeNodeId at = Node(node).parent; IsValid(at); at = Node(at).parent)
+        if (at == ancestor) return true;
+    return false;
+}
+
+TreeNodeId SessionTreeModel::FindChild(TreeNodeId folder, std::u16string_view label) const {
+    if (!IsFolder(folder)) return kNoNode;
+    // An exact match wins over one that differs in case: two names that differ only in case
+    // may both exist in a configuration folder on Linux.
+    TreeNodeId loose = kNoNode;
+    for (TreeNodeId child : Node(folder).children) {
+        if (Node(child).label.str() == label) return child;
+        if (loose == kNoNode && Node(child).label.EqualsNoCase(label)) loose = child;
+    }
+    return loose;
+}
+
+TreeNodeId SessionTreeModel::FindPath(const VUnicodeString& path) {
+    TreeNodeId at = m_root;
+    if (!IsValid(at)) return kNoNode;
+    const std::u16string& text = path.str();
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(u'\\', start);
+        if (end == std::u16string::npos) end = text.size();
+        Expand(at);
+        at = FindChild(at, std::u16string_view(text).substr(start, end - start));
+        if (at == kNoNode) return kNoNode;
+        start = end + 1;
+    }
+    return at;
+}
+
+TreeNodeId SessionTreeModel::Insert(TreeNodeId parent, TreeItemKind kind,
+                                    const VUnicodeString& label, TreeNodeId before) {
+    auto node = std::make_unique<SessionTreeNode>();
+    node->kind = kind;
+    node->label = label;
+    node->parent = parent;
+    const auto id = static_cast<TreeNodeId>(m_nodes.size());
+    m_nodes.push_back(std::move(node));
+    if (IsValid(parent)) {
+        auto& siblings = Node(parent).children;
+        // Appending is the common case (a folder's sessions in order); no search for it.
+        if (before == kNoNode)
+            siblings.push_back(id);
+        else
+            siblings.insert(std::find(siblings.begin(), siblings.end(), before), id);
+    }
+    return id;
+}
+
+TreeNodeId SessionTreeModel::InsertionPoint(TreeNodeId parent, TreeItemKind kind,
+                                            const VUnicodeString& label) const {
+    if (!IsValid(parent)) return kNoNode;
+    for (TreeNodeId child : Node(parent).children) {
+        const auto& node = Node(child);
+        if (node.kind == kind) {
+            if (m_options.sortAlphabetical && node.label.CompareNoCase(label) > 0) return child;
+        } else if (kind == TreeItemKind::kFolder) {
+            return child;  // the first session: folders come first
+        }
+    }
+    return kNoNode;
+}
+
+TreeNodeId SessionTreeModel::InsertFolderSubtree(TreeNodeId parent, const VUnicodeString& label,
+                                                 TreeNodeId before) {
+    const TreeNodeId folder = Insert(parent, TreeItemKind::kFolder, label, before);
+    const VUnicodeString path = Path(folder);
+    FillFolders(folder, path);
+    // Folders the database remembers as open are shown open again, with their sessions.
+    std::vector<TreeNodeId> nodes;
+    Collect(folder, false, nodes);
+    for (TreeNodeId id : nodes)
+        if (IsFolder(id) && SessionDatabase().IsExpanded(Path(id))) Expand(id);
+    return folder;
+}
+
+void SessionTreeModel::Remove(TreeNodeId id) {
+    if (!IsValid(id)) return;
+    std::vector<TreeNodeId> nodes;
+    Collect(id, false, nodes);
+    const TreeNodeId parent = Node(id).parent;
+    if (IsValid(parent)) {
+        auto& siblings = Node(parent).children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
+    }
+    for (TreeNodeId node : nodes) m_nodes[node].reset();
+    if (id == m_root) m_root = kNoNode;
+}
+
+void SessionTreeModel::Relabel(TreeNodeId id, const VUnicodeString& label) {
+    if (!IsValid(id)) return;
+    Node(id).label = label;
+    Node(id).session.Reset();  // its path changed with it
+}
+
+void SessionTreeModel::MoveBefore(TreeNodeId id, TreeNodeId before) {
+    if (!IsValid(id) || id == before) return;
+    const TreeNodeId parent = Node(id).parent;
+    if (!IsValid(parent)) return;
+    auto& siblings = Node(parent).children;
+    siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
+    siblings.insert(std::find(siblings.begin(), siblings.end(), before), id);
+}
+
+ISessionConfig* SessionTreeModel::Session(TreeNodeId id) {
+    if (!IsSession(id)) return nullptr;
+    auto& node = Node(id);
+    if (!node.session)
+        node.session = VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(Path(id)));
+    return node.session.Get();
+}
+
+void SessionTreeModel::Collect(TreeNodeId id, bool visibleOnly,
+                               std::vector<TreeNodeId>& out) const {
+    out.push_back(id);
+    const auto& node = Node(id);
+    if (visibleOnly && !node.expanded) return;
+    for (TreeNodeId child : node.children) Collect(child, visibleOnly, out);
+}
+
+std::vector<TreeNodeId> SessionTreeModel::VisibleNodes() const {
+    std::vector<TreeNodeId> out;
+    if (IsValid(m_root)) Collect(m_root, true, out);
+    return out;
+}
+
+std::vector<TreeNodeId> SessionTreeModel::AllNodes() const {
+    std::vector<TreeNodeId> out;
+    if (IsValid(m_root)) Collect(m_root, false, out);
+    return out;
+}
+
+TreeNodeId SessionTreeModel::NextSibling(TreeNodeId id) const {
+    if (!IsValid(id) || !IsValid(Node(id).parent)) return kNoNode;
+    const auto& siblings = Node(Node(id).parent).children;
+    auto at = std::find(siblings.begin(), siblings.end(), id);
+    return (at == siblings.end() || at + 1 == siblings.end()) ? kNoNode : *(at + 1);
+}
+
+TreeNodeId SessionTreeModel::PreviousSibling(TreeNodeId id) const {
+    if (!IsValid(id) || !IsValid(Node(id).parent)) return kNoNode;
+    const auto& siblings = Node(Node(id).parent).children;
+    auto at = std::find(siblings.begin(), siblings.end(), id);
+    return (at == siblings.begin() || at == siblings.end()) ? kNoNode : *(at - 1);
+}

@@ -1,0 +1,49 @@
+// The session manager's entry points, exported by SessionDeckUI60U. A host initialises the
+// library (SessionDeckDllInit), then SessionDeckDllInitGUI once, then shows the dialog as often
+// as it likes and reads the sessions the user chose. This header names no toolkit type, so a
+// host need not include wxWidgets to call it; the library brings wxWidgets up itself when the
+// host has not.
+#pragma once
+
+#include "foundation/containers.h"
+#include "foundation/unicode_string.h"
+
+class ISessionConfig;
+struct VWindow;
+
+#define SESSIONDECK_UI_API __attribute__((visibility("default")))
+
+// The host's quick-connect dialog: fills `session` (one reference, the dialog's) with a new
+// session for the folder at `folderPath` and answers 1, or answers anything else to do nothing.
+using SessionDeckQuickConnectCallback = int (*)(const char16_t* folderPath,
+                                                ISessionConfig** session);
+// The host's session options: 1 when the user confirmed the changes to `session`.
+using SessionDeckSessionPropertiesCallback = int (*)(ISessionConfig* session, int isNew);
+// The host's help, opened over `window` (the dialog) with command 11 and data 0.
+using SessionDeckHelpCallback = void (*)(VWindow* window, unsigned command, unsigned long data);
+
+// The pieces of a window class a host would register; here only `iconFile` (an image the
+// dialog shows as its icon, empty for none) is used.
+SESSIONDECK_UI_API void SessionDeckDllInitGUI(const char* iconFile,
+                                              SessionDeckQuickConnectCallback quickConnect,
+                                              SessionDeckSessionPropertiesCallback properties,
+                                              SessionDeckHelpCallback help);
+
+// Shows the dialog; 1 when the user chose sessions (read them with the functions below), 2 on
+// Close, Escape or a scheduled launch of the sibling application. The three Show functions
+// answer -1, showing nothing, when there is no display to open the dialog on.
+SESSIONDECK_UI_API int ShowSessionDeck(const char16_t* title, bool firstFlag, bool secondFlag);
+// Browses for one session or folder, starting at `path`; on 1 `path` is the chosen path.
+SESSIONDECK_UI_API int ShowSessionDeckBrowseMode(const char16_t* title, VUnicodeString& path);
+// Browses for several; on 1 the chosen paths are appended to `paths`.
+SESSIONDECK_UI_API int ShowSessionDeckMultiSelectBrowseMode(const char16_t* title,
+                                                            VArray<VUnicodeString>& paths);
+
+SESSIONDECK_UI_API unsigned GetSessionDeckSessionConfigCount();
+// One reference for the caller, who releases it; null when `index` is out of range.
+SESSIONDECK_UI_API ISessionConfig* GetSessionDeckSessionConfig(unsigned index);
+SESSIONDECK_UI_API void CleanupSessionDeckSessionConfigs();
+
+// Whether SessionDeckDllInitGUI found the window class registered (always, on this platform,
+// once it ran).
+SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();

@@ -1,0 +1,119 @@
+// Message boxes and pickers for the library's questions.
+#include "ui/wx/wx_prompt.h"
+
+#include <wx/checkbox.h>
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/msgdlg.h>
+#include <wx/richmsgdlg.h>
+#include <wx/textdlg.h>
+
+wxString ToWx(const VUnicodeString& text) {
+    return wxString::FromUTF8(text.ToUtf8());
+}
+
+VUnicodeString FromWx(const wxString& text) {
+    return VUnicodeString::FromUtf8(std::string(text.utf8_str()));
+}
+
+namespace {
+
+long Style(VPromptButtons buttons, VPromptIcon icon) {
+    long style = 0;
+    switch (buttons) {
+        case VPromptButtons::kOk:
+            style = wxOK;
+            break;
+        case VPromptButtons::kOkCancel:
+            style = wxOK | wxCANCEL;
+            break;
+        case VPromptButtons::kYesNo:
+            style = wxYES_NO;
+            break;
+        case VPromptButtons::kYesNoCancel:
+            style = wxYES_NO | wxCANCEL;
+            break;
+    }
+    switch (icon) {
+        case VPromptIcon::kNone:
+            break;
+        case VPromptIcon::kExclamation:
+            style |= wxICON_WARNING;
+            break;
+        case VPromptIcon::kQuestion:
+            style |= wxICON_QUESTION;
+            break;
+        case VPromptIcon::kInformation:
+            style |= wxICON_INFORMATION;
+            break;
+        case VPromptIcon::kError:
+            style |= wxICON_ERROR;
+            break;
+    }
+    return style;
+}
+
+// A box closed by its window's close button answers wxID_CANCEL even where the box has no
+// Cancel; the library's rule (Cancel, else No, else OK) decides instead.
+VPromptAnswer Answer(int id, VPromptButtons buttons) {
+    switch (id) {
+        case wxID_OK:
+            return VPromptAnswer::kOk;
+        case wxID_YES:
+            return VPromptAnswer::kYes;
+        case wxID_NO:
+            return VPromptAnswer::kNo;
+        case wxID_CANCEL:
+            return buttons == VPromptButtons::kOkCancel || buttons == VPromptButtons::kYesNoCancel
+                       ? VPromptAnswer::kCancel
+                       : DismissedAnswer(buttons);
+        default:
+            return DismissedAnswer(buttons);
+    }
+}
+
+}  // namespace
+
+VPromptAnswer WxPrompt::ShowMessage(const VUnicodeString& text, const VUnicodeString& caption,
+                                    VPromptButtons buttons, VPromptIcon icon) {
+    wxMessageDialog box(m_parent, ToWx(text), ToWx(caption), Style(buttons, icon));
+    return Answer(box.ShowModal(), buttons);
+}
+
+VPromptCheckedAnswer WxPrompt::ShowOptionalMessage(const VUnicodeString& text,
+                                                   const VUnicodeString& caption,
+                                                   VPromptButtons buttons, VPromptIcon icon,
+                                                   const VUnicodeString& checkLabel) {
+    wxRichMessageDialog box(m_parent, ToWx(text), ToWx(caption), Style(buttons, icon));
+    box.ShowCheckBox(ToWx(checkLabel), false);
+    const int id = box.ShowModal();
+    return {Answer(id, buttons), box.IsCheckBoxChecked()};
+}
+
+std::optional<VUnicodeString> WxPrompt::AskText(const VUnicodeString& caption,
+                                                const VUnicodeString& label,
+                                                const VUnicodeString& initial, bool password) {
+    long style = wxOK | wxCANCEL | wxCENTRE;
+    if (password) style |= wxTE_PASSWORD;
+    wxTextEntryDialog box(m_parent, ToWx(label), ToWx(caption), ToWx(initial), style);
+    if (box.ShowModal() != wxID_OK) return std::nullopt;
+    return FromWx(box.GetValue());
+}
+
+std::optional<VUnicodeString> WxPrompt::AskFolder(const VUnicodeString& caption,
+                                                  const VUnicodeString& initialFolder) {
+    wxDirDialog box(m_parent, ToWx(caption), ToWx(initialFolder));
+    if (box.ShowModal() != wxID_OK) return std::nullopt;
+    return FromWx(box.GetPath());
+}
+
+std::optional<VUnicodeString> WxPrompt::AskFile(const VUnicodeString& caption,
+                                                const VUnicodeString& initialPath,
+                                                const VUnicodeString& filter, bool save) {
+    const wxString filterText =
+        filter.IsEmpty() ? wxString(wxFileSelectorDefaultWildcardStr) : ToWx(filter);
+    const long style = save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
+    wxFileDialog box(m_parent, ToWx(caption), wxEmptyString, ToWx(initialPath), filterText, style);
+    if (box.ShowModal() != wxID_OK) return std::nullopt;
+    return FromWx(box.GetPath());
+}

@@ -1,0 +1,33 @@
+// IPrompt as wxWidgets message boxes and pickers, opened over one parent window.
+#pragma once
+
+#include <wx/window.h>
+
+#include "foundation/prompt.h"
+
+wxString ToWx(const VUnicodeString& text);
+VUnicodeString FromWx(const wxString& text);
+
+class WxPrompt : public IPrompt {
+public:
+    explicit WxPrompt(wxWindow* parent = nullptr) : m_parent(parent) {}
+    void SetParent(wxWindow* parent) { m_parent = parent; }
+
+    VPromptAnswer ShowMessage(const VUnicodeString& text, const VUnicodeString& caption,
+                              VPromptButtons buttons, VPromptIcon icon) override;
+    VPromptCheckedAnswer ShowOptionalMessage(const VUnicodeString& text,
+                                             const VUnicodeString& caption, VPromptButtons buttons,
+                                             VPromptIcon icon,
+                                             const VUnicodeString& checkLabel) override;
+    std::optional<VUnicodeString> AskText(const VUnicodeString& caption,
+                                          const VUnicodeString& label,
+                                          const VUnicodeString& initial, bool password) override;
+    std::optional<VUnicodeString> AskFolder(const VUnicodeString& caption,
+                                            const VUnicodeString& initialFolder) override;
+    std::optional<VUnicodeString> AskFile(const VUnicodeString& caption,
+                                          const VUnicodeString& initialPath,
+                                          const VUnicodeString& filter, bool save) override;
+
+private:
+    wxWindow* m_parent;
+};
