@@ -25,6 +25,8 @@
 #include "session/session_database.h"
 #include "ui/model/session_deck_model.h"
 
+using namespace sessiondeck;
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -89,7 +91,7 @@ void WarmUp(const fs::path& root) {
 
 SessionDeckHost TerminalHost() {
     SessionDeckHost host;
-    host.productId = 3;
+    host.product = Product::Vetralon;
     return host;
 }
 

@@ -6,6 +6,8 @@
 
 #include "ui/model/folder_tree_record.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {

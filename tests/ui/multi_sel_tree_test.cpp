@@ -4,6 +4,8 @@
 #include "ui/model/multi_sel_tree.h"
 #include "ui/ui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // Root, folder F (with a, b and sub-folder G holding g), then top-level sessions s1..s3; every
@@ -19,7 +21,7 @@ protected:
     TreeNodeId N(const char16_t* path) { return tree.FindPath(path); }
     std::u16string Selected() { return Labels(tree, sel.AsSelected()); }
 
-    SessionTreeModel tree{SessionDeckHost{3}, {}};
+    SessionTreeModel tree{SessionDeckHost{Product::Vetralon}, {}};
     int changes = 0;
     VMultiSelTreeCtrl sel{tree, [this] { ++changes; }};
 };

@@ -6,12 +6,15 @@
 #include "ui/model/session_deck_model.h"
 #include "ui/ui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class DeckCommands : public UiStoreTest {
 protected:
     std::unique_ptr<SessionDeckModel> Open() {
-        return std::make_unique<SessionDeckModel>(prompt, SessionDeckHost{3}, SessionTreeOptions{});
+        return std::make_unique<SessionDeckModel>(prompt, SessionDeckHost{Product::Vetralon},
+                                                  SessionTreeOptions{});
     }
     ScriptedPrompt prompt;
 };

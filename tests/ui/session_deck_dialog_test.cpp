@@ -10,6 +10,8 @@
 #include "ui/model/session_deck_model.h"
 #include "ui/ui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 namespace C = SessionDeckCommand;
@@ -109,7 +111,8 @@ protected:
         });
     }
     ~DeckDialog() override { GetConnectProtocolTable().ResetForTesting(); }
-    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = {3, true, true, true, false},
+    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = {Product::Vetralon, true, true,
+                                                                   true, false},
                                            SessionDeckParams params = {}) {
         params.applicationCommandLine = u"/opt/sibling";
         params.applicationName = u"Vetralon";
@@ -159,7 +162,7 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathOrFallsBack) {
         params.browseMode = row.browse;
         params.multiSelectBrowseMode = row.multi;
         params.browsePath = row.browsePath;
-        auto deck = Open({3, true, true, true, false}, params);
+        auto deck = Open({Product::Vetralon, true, true, true, false}, params);
         EXPECT_EQ(SelectedPaths(*deck), row.selected) << VUnicodeString(row.savedPath).ToUtf8();
         EXPECT_EQ(deck->Enabling().connectButton, row.connectButton)
             << VUnicodeString(row.savedPath).ToUtf8();
@@ -224,44 +227,44 @@ TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
         std::vector<int> ids;
     } rows[] = {
         {"terminal session",
-         {3, true, true, true, true},
+         {Product::Vetralon, true, true, true, true},
          false,
          false,
          {u"t"},
          {32772, 32773, 32774, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 32775, 0,
           2102}},
         {"transfer session, sibling integrated",
-         {6, true, true, true, true},
+         {Product::Ferrivo, true, true, true, true},
          false,
          false,
          {u"t"},
          {32772, 32773, 32774, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 32776, 0,
           2102}},
         {"browse session, not integrated",
-         {3, true, true, true, false},
+         {Product::Vetralon, true, true, true, false},
          true,
          false,
          {u"t"},
          {2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771, 0, 2102}},
         {"folder with the system menu",
-         {3, true, true, true, true},
+         {Product::Vetralon, true, true, true, true},
          false,
          true,
          {u"F"},
          {32777, 32924, 0, 2101, 2107, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771}},
         {"folder in browse mode",
-         {3},
+         {Product::Vetralon},
          true,
          false,
          {u"F"},
          {32924, 0, 2101, 2107, 0, 2103, 2104, 2105, 0, 2106, 32922, 2109, 0, 2111, 32771}},
         {"two nodes",
-         {6, true, true, true, true},
+         {Product::Ferrivo, true, true, true, true},
          false,
          false,
          {u"F", u"t"},
          {32777, 0, 2101, 2107, 0, 2106, 2109, 0, 2111, 32771}},
-        {"nothing", {3}, false, false, {}, {}},
+        {"nothing", {Product::Vetralon}, false, false, {}, {}},
     };
     for (const auto& row : rows) {
         SessionDeckParams params;
@@ -294,7 +297,7 @@ TEST_F(DeckDialog, EnablingFollowsTheSelection) {
     MakeSession(u"F\\s");
     MakeSession(u"t");
     MakeSession(u"serial", u"Serial", u"", u"");
-    auto deck = Open({3, true, false, false, false});
+    auto deck = Open({Product::Vetralon, true, false, false, false});
     auto& tree = deck->Tree();
     struct Row {
         std::vector<const char16_t*> select;
@@ -324,7 +327,7 @@ TEST_F(DeckDialog, EnablingFollowsTheSelection) {
     }
     SessionDeckParams browse;
     browse.browseMode = true;
-    auto single = Open({3, true, false, false, false}, browse);
+    auto single = Open({Product::Vetralon, true, false, false, false}, browse);
     single->Selection().SelectOnly(single->Tree().FindPath(u"F"));
     EXPECT_FALSE(single->Enabling().connectButton) << "single browse mode wants a session";
     EXPECT_FALSE(single->Enabling().toolbarConnect);
@@ -468,7 +471,7 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
     };
     for (const auto& row : rows) {
         launcher.launches.clear();
-        auto deck = Open({row.product, true, true, true, true});
+        auto deck = Open({ToProduct(row.product), true, true, true, true});
         deck->Selection().SelectOnly(deck->Tree().FindPath(row.session));
         deck->RunCommand(row.command);
         EXPECT_EQ(deck->Result(), row.result) << row.name;
@@ -621,7 +624,8 @@ TEST_F(DeckDialog, PasteOfARecordAnotherDialogCut) {
     ProcessFolderTreeClipboard shared;
     auto open = [&] {
         return std::make_unique<SessionDeckModel>(
-            prompt, SessionDeckHost{3, true, true, true, false}, *config, SessionDeckParams{},
+            prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, *config,
+            SessionDeckParams{},
             SessionDeckServices{&callbacks, &launcher, &shortcuts, &shared, nullptr});
     };
     auto first = open();
@@ -650,7 +654,7 @@ TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
     RecordingTimer timer;
     SessionDeckParams params;
     auto deck = std::make_unique<SessionDeckModel>(
-        prompt, SessionDeckHost{3, true, true, true, false}, *config, params,
+        prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, *config, params,
         SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, &timer});
     auto& tree = deck->Tree();
     const TreeNodeId a = tree.FindPath(u"A");

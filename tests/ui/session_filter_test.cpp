@@ -12,6 +12,8 @@
 #include "ui/model/session_deck_model.h"
 #include "ui/ui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 namespace C = SessionDeckCommand;
@@ -81,7 +83,7 @@ protected:
 
     std::unique_ptr<SessionDeckModel> Open(SessionTreeOptions options = {false, true, true}) {
         auto deck = std::make_unique<SessionDeckModel>(
-            prompt, SessionDeckHost{3, true, true, true, false}, options);
+            prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, options);
         deck->Tree().Expand(deck->Tree().FindPath(VUnicodeString(u"Web")));
         deck->Selection().SelectOnly(deck->Tree().FindPath(VUnicodeString(u"Web\\web02")));
         return deck;

@@ -5,11 +5,13 @@
 #include "ui/model/session_tree_model.h"
 #include "ui/ui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 class TreeModel : public UiStoreTest {
 protected:
-    SessionDeckHost Terminal() const { return SessionDeckHost{3}; }
+    SessionDeckHost Terminal() const { return SessionDeckHost{Product::Vetralon}; }
 };
 
 TEST_F(TreeModel, FillInsertsFoldersOnlyAndLoadsSessionsOnFirstExpand) {
@@ -54,15 +56,15 @@ TEST_F(TreeModel, ProductFilterAndOverrides) {
     MakeSession(u"xferonly", u"None", u"FTP");
     MakeSession(u"unknown", u"Gopher", u"");
     struct Row {
-        int product;
+        Product product;
         bool showTerminalOnly, showTransferOnly;
         const char16_t* shown;
     } rows[] = {
-        {3, true, false, u"Sessions|both|termonly|"},
-        {1, false, false, u"Sessions|both|termonly|"},
-        {3, false, true, u"Sessions|both|termonly|unknown|xferonly|"},
-        {6, false, true, u"Sessions|both|xferonly|"},
-        {6, true, false, u"Sessions|both|termonly|unknown|xferonly|"},
+        {Product::Vetralon, true, false, u"Sessions|both|termonly|"},
+        {Product::Vetra, false, false, u"Sessions|both|termonly|"},
+        {Product::Vetralon, false, true, u"Sessions|both|termonly|unknown|xferonly|"},
+        {Product::Ferrivo, false, true, u"Sessions|both|xferonly|"},
+        {Product::Ferrivo, true, false, u"Sessions|both|termonly|unknown|xferonly|"},
     };
     for (const auto& row : rows) {
         SessionTreeModel tree(SessionDeckHost{row.product},
@@ -70,7 +72,7 @@ TEST_F(TreeModel, ProductFilterAndOverrides) {
         tree.Fill();
         tree.Expand(tree.Root());
         EXPECT_EQ(Labels(tree, tree.VisibleNodes()), row.shown)
-            << "product " << row.product << " terminal-only " << row.showTerminalOnly
+            << "product " << ProductId(row.product) << " terminal-only " << row.showTerminalOnly
             << " transfer-only " << row.showTransferOnly;
     }
 }

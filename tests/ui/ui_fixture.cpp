@@ -3,6 +3,8 @@
 
 #include "profile/profile_store.h"
 
+using namespace sessiondeck;
+
 namespace {
 VProfileStoreFactory* g_factory = nullptr;
 VProfileStoreFactory* TestFactory() {

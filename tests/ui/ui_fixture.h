@@ -12,6 +12,8 @@
 #include "support/temp_dir.h"
 #include "ui/model/session_tree_model.h"
 
+using namespace sessiondeck;
+
 class UiStoreTest : public ::testing::Test {
 protected:
     UiStoreTest();

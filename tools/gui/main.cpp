@@ -20,6 +20,8 @@
 #include "ui/wx/host_dialogs.h"
 #include "ui/wx/session_deck_ui.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 enum GuiExit : int { kChosen = 0, kClosed = 1, kUsage = 2, kNoDisplay = 3 };
@@ -144,7 +146,7 @@ int main(int argc, char** argv) {
     try {
         options.appName = g_transferHost ? "Ferrivo" : "Vetralon";
         const cli::ProtocolLoadResult loaded = cli::EnsureProtocolsLoaded(
-            options, g_transferHost ? kProductFerrivo : kProductVetralon);
+            options, g_transferHost ? Product::Ferrivo : Product::Vetralon);
         if (!loaded.loaded) {
             std::cerr << "sessiondeck-gui: the protocol modules did not load"
                       << (loaded.report.empty() ? "" : ": " + loaded.report) << '\n';

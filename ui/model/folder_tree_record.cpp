@@ -1,6 +1,8 @@
 // Encoding and decoding of the "FolderTree" clipboard and drag record.
 #include "ui/model/folder_tree_record.h"
 
+namespace sessiondeck {
+
 namespace {
 
 void PutU32(uint8_t* at, uint32_t value) {
@@ -56,3 +58,5 @@ std::optional<FolderTreeRecord> FolderTreeRecord::Decode(std::span<const uint8_t
     record.move = GetU32(data.data() + kMoveOffset) != 0;
     return record;
 }
+
+}  // namespace sessiondeck

@@ -9,6 +9,8 @@
 
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 inline constexpr const char16_t* kFolderTreeFormatName = u"FolderTree";
 
 struct FolderTreeRecord {
@@ -33,3 +35,5 @@ struct FolderTreeRecord {
     // Null unless the data is exactly one record whose strings both end inside their fields.
     static std::optional<FolderTreeRecord> Decode(std::span<const uint8_t> data);
 };
+
+}  // namespace sessiondeck

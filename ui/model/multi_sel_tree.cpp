@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+namespace sessiondeck {
+
 VMultiSelTreeCtrl::VMultiSelTreeCtrl(SessionTreeModel& tree, std::function<void()> changed)
     : m_tree(tree), m_changed(std::move(changed)) {}
 
@@ -172,3 +174,5 @@ std::vector<TreeNodeId> VMultiSelTreeCtrl::Sessions() {
     }
     return out;
 }
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 
 #include "ui/model/session_tree_model.h"
 
+namespace sessiondeck {
+
 // Modifier keys held during a click or key press.
 struct KeyModifiers {
     bool ctrl = false;
@@ -67,3 +69,5 @@ private:
     TreeNodeId m_caret = kNoNode;
     TreeNodeId m_anchor = kNoNode;
 };
+
+}  // namespace sessiondeck

@@ -3,6 +3,8 @@
 #include "session/session_database.h"
 #include "ui/model/session_deck_model.h"
 
+namespace sessiondeck {
+
 namespace {
 bool IsInside(const VUnicodeString& path, const VUnicodeString& folder) {
     // Without case, as the store compares names.
@@ -268,3 +270,5 @@ TreeNodeId SessionDeckModel::Drop(KeyModifiers keys) {
     if (placed != kNoNode) m_selection.SelectOnly(placed);
     return placed;
 }
+
+}  // namespace sessiondeck

@@ -1,6 +1,8 @@
 // The toolbar and the accelerator table of the session manager.
 #include "ui/model/session_deck_commands.h"
 
+namespace sessiondeck {
+
 namespace C = SessionDeckCommand;
 
 std::vector<SessionDeckToolbarButton> SessionDeckToolbar(bool browseMode) {
@@ -57,3 +59,5 @@ int SessionDeckAcceleratorCommand(uint32_t key, bool alt, bool ctrl) {
         if (entry.key == key && entry.alt == alt && entry.ctrl == ctrl) return entry.command;
     return 0;
 }
+
+}  // namespace sessiondeck

@@ -7,6 +7,8 @@
 
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 namespace SessionDeckCommand {
 // Toolbar buttons.
 inline constexpr int kConnect = 2000;
@@ -91,3 +93,5 @@ struct SessionDeckAccelerator {
 const std::vector<SessionDeckAccelerator>& SessionDeckAccelerators();
 // The command of a key with its modifiers, 0 when the table has none.
 int SessionDeckAcceleratorCommand(uint32_t key, bool alt, bool ctrl);
+
+}  // namespace sessiondeck

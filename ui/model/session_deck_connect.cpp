@@ -4,6 +4,8 @@
 #include "session/session_database.h"
 #include "ui/model/session_deck_model.h"
 
+namespace sessiondeck {
+
 namespace {
 constexpr size_t kMultiConnectLimit = 20;
 constexpr const char16_t* kConnectionPage = u"Connection+";
@@ -167,8 +169,8 @@ TreeNodeId SessionDeckModel::NewSession() {
         result = m_services.callbacks->SessionProperties(session.Get(), 1);
     } else {
         bool useWizard = true;
-        result = m_services.callbacks->NewSessionWizard(session.Get(), m_tree.Host().productId,
-                                                        useWizard);
+        result = m_services.callbacks->NewSessionWizard(
+            session.Get(), ProductId(m_tree.Host().product), useWizard);
         if (result == ISessionDeckHostCallbacks::kWizardFinish) {
             m_config->newSessionUsesWizard = useWizard ? 1 : 0;
             result = useWizard ? 1 : m_services.callbacks->SessionProperties(session.Get(), 1);
@@ -294,3 +296,5 @@ void SessionDeckModel::ShowWarning(const VUnicodeString& text) {
     m_prompt.ShowMessage(text, m_params.applicationName, VPromptButtons::kOk,
                          VPromptIcon::kExclamation);
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include "session/session_database.h"
 #include "ui/model/session_deck_model.h"
 
+namespace sessiondeck {
+
 namespace C = SessionDeckCommand;
 
 void SessionDeckModel::Open() {
@@ -468,3 +470,5 @@ bool SessionDeckModel::RunCommand(int id) {
     }
     return true;
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 #include "session/session_database.h"
 #include "ui/model/session_deck_model.h"
 
+namespace sessiondeck {
+
 void SessionDeckModel::StartFilterIndex(std::function<void()> readyOnAnyThread) {
     m_filterIndex->Start(std::move(readyOnAnyThread));
 }
@@ -167,3 +169,5 @@ bool SessionDeckModel::MoveSelected(bool up) {
     m_selection.SelectOnly(node);
     return true;
 }
+
+}  // namespace sessiondeck

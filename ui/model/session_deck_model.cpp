@@ -4,6 +4,8 @@
 #include "foundation/reserved_names.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 namespace {
 // Searched in this order; the first found is the one reported.
 constexpr std::u16string_view kForbiddenCharacters = u"\\/:*?\"<>|";
@@ -219,3 +221,5 @@ bool SessionDeckModel::Delete() {
     }
     return true;
 }
+
+}  // namespace sessiondeck

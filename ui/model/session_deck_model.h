@@ -14,6 +14,8 @@
 #include "ui/model/session_deck_services.h"
 #include "ui/model/session_filter_index.h"
 
+namespace sessiondeck {
+
 class SessionDatabase;
 
 // How the dialog was opened.
@@ -302,3 +304,5 @@ private:
     // Last, so that its thread is stopped and joined before anything else goes.
     std::unique_ptr<SessionFilterIndex> m_filterIndex = std::make_unique<SessionFilterIndex>();
 };
+
+}  // namespace sessiondeck

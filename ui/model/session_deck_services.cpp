@@ -11,12 +11,14 @@
 
 #include "app/siblings.h"
 
+namespace sessiondeck {
+
 bool LibrarySiblingLauncher::LaunchTerminalApp(const VUnicodeString& commandLine) {
-    return ::LaunchTerminalApp(commandLine.c_str());
+    return sessiondeck::LaunchTerminalApp(commandLine.c_str());
 }
 
 bool LibrarySiblingLauncher::LaunchFileTransferApp(const VUnicodeString& commandLine) {
-    return ::LaunchFileTransferApp(commandLine.c_str());
+    return sessiondeck::LaunchFileTransferApp(commandLine.c_str());
 }
 
 bool ProcessFolderTreeClipboard::Put(const std::array<uint8_t, FolderTreeRecord::kSize>& bytes) {
@@ -134,3 +136,5 @@ bool DesktopFileShortcutWriter::Write(const VUnicodeString& label,
                                  std::filesystem::perm_options::add, error);
     return !error;
 }
+
+}  // namespace sessiondeck

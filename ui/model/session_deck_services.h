@@ -13,6 +13,8 @@
 #include "session/session_config.h"
 #include "ui/model/folder_tree_record.h"
 
+namespace sessiondeck {
+
 // The three callbacks a host hands the dialog, plus the new-session wizard it may run.
 class ISessionDeckHostCallbacks {
 public:
@@ -97,3 +99,5 @@ public:
     virtual void Start(unsigned id, unsigned milliseconds) = 0;
     virtual void Stop(unsigned id) = 0;
 };
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // Adds a folded text to a field, one line per distinct text.
@@ -156,3 +158,5 @@ bool SessionFilterIndex::Shows(const Session& session, const SessionDeckHost& ho
     if (override) return true;
     return terminal ? session.terminalProtocol : session.transferProtocol;
 }
+
+}  // namespace sessiondeck

@@ -15,6 +15,8 @@
 #include "foundation/unicode_string.h"
 #include "ui/model/session_tree_model.h"
 
+namespace sessiondeck {
+
 class SessionFilterIndex {
 public:
     // A folder of the store, the root being entry 0 with an empty path.
@@ -88,3 +90,5 @@ private:
     mutable std::condition_variable_any m_readyChanged;
     std::jthread m_thread;  // last: stopped and joined before the members it fills go away
 };
+
+}  // namespace sessiondeck

@@ -9,9 +9,11 @@
 #include "session/connect_config.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 SessionDeckHost SessionDeckHost::FromLibrary() {
     SessionDeckHost host;
-    host.productId = GetCurrentAppProductID();
+    host.product = ToProduct(GetCurrentAppProductID());
     host.terminalAppInstalled = IsVetralonOrVetraInstalled();
     host.transferAppInstalled = IsFerrivoInstalled();
     // The library has no separate launch check for the transfer application: being able to
@@ -325,3 +327,5 @@ TreeNodeId SessionTreeModel::PreviousSibling(TreeNodeId id) const {
     auto at = std::find(siblings.begin(), siblings.end(), id);
     return (at == siblings.begin() || at == siblings.end()) ? kNoNode : *(at - 1);
 }
+
+}  // namespace sessiondeck

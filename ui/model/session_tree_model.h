@@ -6,24 +6,29 @@
 #include <memory>
 #include <vector>
 
+#include "foundation/product.h"
 #include "foundation/unicode_string.h"
 #include "foundation/unknown.h"
 #include "session/session_config.h"
+
+namespace sessiondeck {
 
 class VProfileKey;
 
 // What the dialog needs to know about its host; the dialog asks the library once and the tests
 // state it outright, so that no rule depends on what happens to be installed on the machine.
 struct SessionDeckHost {
-    // Product ids 1 and 3 are terminal hosts, 6 the transfer host; any other id is neither.
-    int productId = 3;
+    // Vetra and Vetralon are terminal hosts, Ferrivo the transfer host; any other is neither.
+    Product product = Product::Vetralon;
     bool terminalAppInstalled = false;  // either terminal application
     bool transferAppInstalled = false;  // the transfer application
     bool canLaunchFileTransferApp = false;
     bool integrated = false;  // the host and its sibling share one installation
 
-    bool IsTerminalHost() const { return productId == 1 || productId == 3; }
-    bool IsTransferHost() const { return productId == 6; }
+    bool IsTerminalHost() const {
+        return product == Product::Vetra || product == Product::Vetralon;
+    }
+    bool IsTransferHost() const { return product == Product::Ferrivo; }
 
     // The host as the library sees it: the current product id and the sibling checks.
     static SessionDeckHost FromLibrary();
@@ -149,3 +154,5 @@ private:
     std::vector<std::unique_ptr<SessionTreeNode>> m_nodes;  // index = handle; 0 is never used
     TreeNodeId m_root = kNoNode;
 };
+
+}  // namespace sessiondeck

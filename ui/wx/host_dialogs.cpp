@@ -13,6 +13,8 @@
 #include "session/session_config.h"
 #include "ui/wx/wx_prompt.h"
 
+namespace sessiondeck {
+
 namespace {
 
 wxString Text(const VUnicodeString& text) {
@@ -111,3 +113,5 @@ int SessionDeckSessionSettingsView(ISessionConfig* session, int isNew) {
     dialog.ShowModal();
     return 2;
 }
+
+}  // namespace sessiondeck

@@ -4,6 +4,8 @@
 
 #include "ui/wx/session_deck_ui.h"
 
+namespace sessiondeck {
+
 // A quick-connect dialog: a URL or host name becomes an ad-hoc session (one reference in
 // `session`) and the answer is 1; Cancel answers 2. Matches SessionDeckQuickConnectCallback.
 SESSIONDECK_UI_API int SessionDeckQuickConnectDialog(const char16_t* folderPath,
@@ -12,3 +14,5 @@ SESSIONDECK_UI_API int SessionDeckQuickConnectDialog(const char16_t* folderPath,
 // new session (isNew 1) OK accepts it as shown and answers 1. Matches
 // SessionDeckSessionPropertiesCallback.
 SESSIONDECK_UI_API int SessionDeckSessionSettingsView(ISessionConfig* session, int isNew);
+
+}  // namespace sessiondeck

@@ -16,6 +16,8 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // The tree item's link back to its model node.
@@ -750,3 +752,5 @@ void SessionDeckDialog::OnEndEdit(wxTreeEvent& event) {
         if (result == SessionDeckModel::EditResult::kEditAgain) StartEdit(m_model->EditingNode());
     });
 }
+
+}  // namespace sessiondeck

@@ -19,6 +19,8 @@
 #include "ui/wx/wx_prompt.h"
 #include "ui/wx/wx_services.h"
 
+namespace sessiondeck {
+
 class GlobalConfig;
 
 // Control ids the dialog and its tests share; commands use SessionDeckCommand's ids.
@@ -132,3 +134,5 @@ private:
     std::vector<VUnknownPointer<ISessionConfig>> m_chosen;
     std::vector<VUnicodeString> m_paths;
 };
+
+}  // namespace sessiondeck

@@ -15,6 +15,8 @@
 #include "session/session_database.h"
 #include "ui/wx/session_deck_dialog.h"
 
+namespace sessiondeck {
+
 namespace {
 
 // The configuration format that predates the current one; opening a store in it once loads
@@ -148,3 +150,5 @@ ISessionConfig* GetSessionDeckSessionConfig(unsigned index) {
 void CleanupSessionDeckSessionConfigs() {
     State().chosen.clear();
 }
+
+}  // namespace sessiondeck

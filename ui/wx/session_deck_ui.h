@@ -8,6 +8,8 @@
 #include "foundation/containers.h"
 #include "foundation/unicode_string.h"
 
+namespace sessiondeck {
+
 class ISessionConfig;
 struct VWindow;
 
@@ -47,3 +49,5 @@ SESSIONDECK_UI_API void CleanupSessionDeckSessionConfigs();
 // Whether SessionDeckDllInitGUI found the window class registered (always, on this platform,
 // once it ran).
 SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();
+
+}  // namespace sessiondeck

@@ -8,6 +8,8 @@
 #include <wx/richmsgdlg.h>
 #include <wx/textdlg.h>
 
+namespace sessiondeck {
+
 wxString ToWx(const VUnicodeString& text) {
     return wxString::FromUTF8(text.ToUtf8());
 }
@@ -117,3 +119,5 @@ std::optional<VUnicodeString> WxPrompt::AskFile(const VUnicodeString& caption,
     if (box.ShowModal() != wxID_OK) return std::nullopt;
     return FromWx(box.GetPath());
 }
+
+}  // namespace sessiondeck

@@ -5,6 +5,8 @@
 
 #include "foundation/prompt.h"
 
+namespace sessiondeck {
+
 wxString ToWx(const VUnicodeString& text);
 VUnicodeString FromWx(const wxString& text);
 
@@ -31,3 +33,5 @@ public:
 private:
     wxWindow* m_parent;
 };
+
+}  // namespace sessiondeck

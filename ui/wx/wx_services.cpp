@@ -3,6 +3,8 @@
 
 #include <wx/clipbrd.h>
 
+namespace sessiondeck {
+
 wxDataFormat FolderTreeDataFormat() {
     static const wxDataFormat format(wxString("FolderTree"));
     return format;
@@ -71,3 +73,5 @@ int WxHostCallbacks::NewSessionWizard(ISessionConfig*, int, bool& useWizard) {
     useWizard = false;
     return kWizardFinish;
 }
+
+}  // namespace sessiondeck

@@ -13,6 +13,8 @@
 #include "ui/model/session_deck_services.h"
 #include "ui/wx/session_deck_ui.h"
 
+namespace sessiondeck {
+
 // The clipboard format another process looks for; the bytes are the 1048-byte record.
 wxDataFormat FolderTreeDataFormat();
 
@@ -71,3 +73,5 @@ private:
     SessionDeckCallbacks m_callbacks;
     wxWindow* m_window;
 };
+
+}  // namespace sessiondeck

@@ -36,6 +36,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+using namespace sessiondeck;
+
 inline void Settle(int milliseconds = 300) {
     for (int waited = 0; waited < milliseconds; waited += 20) {
         wxTheApp->Yield(true);
@@ -151,7 +153,7 @@ protected:
         options.configFolder = (dir / "Config").string();
         options.appName = "Vetralon";
         cli::InitialiseHost(options);
-        const auto loaded = cli::EnsureProtocolsLoaded(options, 3);
+        const auto loaded = cli::EnsureProtocolsLoaded(options, Product::Vetralon);
         ASSERT_TRUE(loaded.loaded) << loaded.report;
         GlobalConfig* config = nullptr;
         ReloadGlobalConfig(config);

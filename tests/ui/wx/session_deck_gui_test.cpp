@@ -3,6 +3,8 @@
 // user would drive it. Every test saves a screenshot under the build folder.
 #include "ui/wx/gui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {

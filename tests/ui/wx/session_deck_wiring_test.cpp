@@ -6,6 +6,8 @@
 
 #include "ui/wx/gui_fixture.h"
 
+using namespace sessiondeck;
+
 namespace {
 
 // The ids the dialog gives its controls and commands.
