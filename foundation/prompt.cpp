@@ -49,6 +49,10 @@ VPromptAnswer DismissedAnswer(VPromptButtons buttons) {
     return VPromptAnswer::kCancel;
 }
 
+IPrompt& GetDismissingPrompt() {
+    return g_dismissing;
+}
+
 IPrompt& GetPrompt() {
     IPrompt* installed = g_prompt.load();
     return installed ? *installed : g_dismissing;

@@ -70,5 +70,8 @@ SESSIONDECK_API IPrompt& GetPrompt();
 // the one it replaces (null for the built-in default). Null restores the
 // built-in default.
 SESSIONDECK_API IPrompt* SetPrompt(IPrompt* prompt);
+// The built-in prompt that answers every question as dismissed, for code that
+// must run unattended whatever prompt the host installed.
+SESSIONDECK_API IPrompt& GetDismissingPrompt();
 
 }  // namespace sessiondeck

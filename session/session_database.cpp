@@ -767,6 +767,10 @@ bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& p
     if (path.IsEmpty()) return false;
     VProfileStore store(true);
     VProfileKey key(store.GetRootKey(), KeyPath(path));
+    return HasMatchingProtocol(mode, key);
+}
+
+bool SessionDatabase::HasMatchingProtocol(unsigned mode, VProfileKey& key) {
     const bool terminal = mode == ConnectConfigPtr::kTerminalMode;
     VUnicodeString name;
     if (!key.QueryString(

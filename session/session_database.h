@@ -206,6 +206,9 @@ public:
     // Whether the session stores a terminal (mode 0) or transfer (mode 1)
     // protocol of its own: a recognised name other than "None".
     bool HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const;
+    // The same rule asked of a session's key that is already open (a caller
+    // walking a folder opens the store once, not once per session).
+    static bool HasMatchingProtocol(unsigned mode, VProfileKey& key);
 
     static bool FirewallExists(const VUnicodeString& name);
     // "None", then every stored firewall, as a string array: each name in

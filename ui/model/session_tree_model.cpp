@@ -105,14 +105,8 @@ bool SessionTreeModel::HasExpander(TreeNodeId id) const {
 }
 
 bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal) {
-    // SessionDatabase::HasMatchingProtocol's rule, asked of a key that is already open.
-    VUnicodeString name;
-    if (!key.QueryString(
-            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
-            name))
-        return false;
-    ConnectConfigPtr::ValidateProtocolName(terminal, name);
-    return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);
+    return SessionDatabase::HasMatchingProtocol(
+        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode, key);
 }
 
 void SessionTreeModel::LoadSessions(TreeNodeId folder) {
