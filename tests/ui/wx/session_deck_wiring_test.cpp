@@ -62,13 +62,14 @@ TEST_F(SessionDeckGuiTest, CutDimsTheSessionAndPasteMovesItIntoTheClickedFolder)
         const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
         tree->Expand(servers);
         Settle();
-        const wxTreeItemId normal = FindItem(tree, servers, "files");
         Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
         wxUIActionSimulator sim;
         sim.Char('x', wxMOD_CONTROL);
         Settle();
+        // The cut redrew the tree, so every item found before it is gone: look both up again.
         const wxTreeItemId web1 = FindItem(tree, tree->GetRootItem(), "web1");
-        ASSERT_TRUE(web1.IsOk());
+        const wxTreeItemId normal = FindItem(tree, tree->GetRootItem(), "files");
+        ASSERT_TRUE(web1.IsOk() && normal.IsOk());
         seen.dimmed = tree->GetItemTextColour(web1) != tree->GetItemTextColour(normal);
         seen.pasteEnabledAfterCut = toolbar->GetToolEnabled(kPasteTool);
         seen.recordSize = ClipboardRecordSize();
