@@ -59,9 +59,13 @@ ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, int product,
     result.folder = folder.empty() ? FindProtocolFolder() : folder;
     g_product = product;
     SetCurrentAppProductID(product);
-    // This host stands for both applications of an integrated installation.
-    if (product == kProductVetralon) SetClientApplicationPresent(ClientApplication::Ferrivo, true);
-    if (product == kProductFerrivo) SetClientApplicationPresent(ClientApplication::Vetralon, true);
+    // This host stands for both applications of an integrated installation, itself included:
+    // without its own mark a Connect of one session would hand it to the sibling instead of
+    // returning it to the host.
+    if (product == kProductVetralon || product == kProductFerrivo) {
+        SetClientApplicationPresent(ClientApplication::Vetralon, true);
+        SetClientApplicationPresent(ClientApplication::Ferrivo, true);
+    }
 
     VAppFnTable fns;
     fns.GetProductName = &HostProductName;

@@ -199,8 +199,16 @@ TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
         seen.hostMatched = SettleUntil([&] { return Shows(tree, "router"); }, 3000) &&
                            !FindItem(tree, tree->GetRootItem(), "web1").IsOk();
         Screenshot(dialog, "filter_host");
+        // Enter in the box connects the selected first match, as Connect does.
+        sim.Char(WXK_RETURN);
+        Settle(500);
     });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 1) << "Enter did not connect the match";
+    ASSERT_EQ(GetSessionDeckSessionConfigCount(), 1u);
+    EXPECT_EQ(VUnknownPointer<ISessionConfig>::Adopt(GetSessionDeckSessionConfig(0))
+                  ->GetSessionPath()
+                  .str(),
+              u"Lab\\router");
     EXPECT_TRUE(seen.focused) << "Ctrl+F did not reach the filter box";
     EXPECT_TRUE(seen.webShown);
     EXPECT_TRUE(seen.routerHidden);
