@@ -61,9 +61,13 @@ ProtocolLoadResult EnsureProtocolsLoaded(GlobalOptions& options, Product product
     result.folder = folder.empty() ? FindProtocolFolder() : folder;
     g_product = product;
     SetCurrentAppProductID(ProductId(product));
-    // This host stands for both applications of an integrated installation.
-    if (product == Product::Vetralon) SetClientApplicationPresent(ClientApplication::Ferrivo, true);
-    if (product == Product::Ferrivo) SetClientApplicationPresent(ClientApplication::Vetralon, true);
+    // This host stands for both applications of an integrated installation, itself included:
+    // without its own mark a Connect of one session would hand it to the sibling instead of
+    // returning it to the host.
+    if (product == Product::Vetralon || product == Product::Ferrivo) {
+        SetClientApplicationPresent(ClientApplication::Vetralon, true);
+        SetClientApplicationPresent(ClientApplication::Ferrivo, true);
+    }
 
     VAppFnTable fns;
     fns.GetProductName = &HostProductName;

@@ -64,13 +64,14 @@ TEST_F(SessionDeckGuiTest, CutDimsTheSessionAndPasteMovesItIntoTheClickedFolder)
         const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
         tree->Expand(servers);
         Settle();
-        const wxTreeItemId normal = FindItem(tree, servers, "files");
         Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
         wxUIActionSimulator sim;
         sim.Char('x', wxMOD_CONTROL);
         Settle();
+        // The cut redrew the tree, so every item found before it is gone: look both up again.
         const wxTreeItemId web1 = FindItem(tree, tree->GetRootItem(), "web1");
-        ASSERT_TRUE(web1.IsOk());
+        const wxTreeItemId normal = FindItem(tree, tree->GetRootItem(), "files");
+        ASSERT_TRUE(web1.IsOk() && normal.IsOk());
         seen.dimmed = tree->GetItemTextColour(web1) != tree->GetItemTextColour(normal);
         seen.pasteEnabledAfterCut = toolbar->GetToolEnabled(kPasteTool);
         seen.recordSize = ClipboardRecordSize();
@@ -90,47 +91,86 @@ TEST_F(SessionDeckGuiTest, CutDimsTheSessionAndPasteMovesItIntoTheClickedFolder)
     EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
 }
 
-TEST_F(SessionDeckGuiTest, DraggingOntoACollapsedFolderOpensItOnlyAfterTheHoverDelay) {
+// The labels of the children `parent` shows, in order.
+std::vector<wxString> ChildLabels(wxTreeCtrl* tree, const wxTreeItemId& parent) {
+    std::vector<wxString> labels;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(parent, cookie); child.IsOk();
+         child = tree->GetNextChild(parent, cookie))
+        labels.push_back(tree->GetItemText(child));
+    return labels;
+}
+
+// Presses on `from` and moves in steps, as a hand would, to `to`, holding `modifier` (a key
+// code, 0 for none) from the press on. The button stays down.
+void DragBetween(const wxPoint& from, const wxPoint& to, int modifier) {
+    wxUIActionSimulator sim;
+    sim.MouseMove(from);
+    Settle(100);
+    if (modifier) sim.KeyDown(modifier);
+    sim.MouseDown();
+    Settle(100);
+    for (int step = 1; step <= 8; ++step) {
+        sim.MouseMove(from + (to - from) * step / 8);
+        Settle(40);
+    }
+}
+
+void Release(int modifier) {
+    wxUIActionSimulator sim;
+    sim.MouseUp();
+    if (modifier) sim.KeyUp(modifier);
+    Settle(500);
+}
+
+// A plain drag copies (the session stays where it was), Alt+drag moves; both land in the
+// folder the hover opened, in the store and in the drawn tree.
+TEST_F(SessionDeckGuiTest, DraggingOntoACollapsedFolderOpensItAfterTheHoverDelayAndDropsIntoIt) {
     struct {
         bool openEarly = true, openAfterDelay = false, routerShown = false;
+        std::vector<wxString> labAfterCopy, serversAfterCopy, labAfterMove, serversAfterMove;
     } seen;
     Driver driver([&](wxDialog* dialog) {
         wxTreeCtrl* tree = TreeOf(dialog);
-        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-        tree->Expand(servers);
+        auto find = [&](const wxString& label) {
+            return FindItem(tree, tree->GetRootItem(), label);
+        };
+        tree->Expand(find("Servers"));
         Settle();
-        const wxPoint from = LabelCentre(tree, FindItem(tree, servers, "releases"));
-        const wxPoint to = LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab"));
-        wxUIActionSimulator sim;
-        sim.MouseMove(from);
-        Settle(100);
-        sim.MouseDown();
-        Settle(100);
-        // In steps, as a hand would move, so that the drag starts and passes other rows.
-        for (int step = 1; step <= 8; ++step) {
-            sim.MouseMove(from + (to - from) * step / 8);
-            Settle(40);
-        }
-        const wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
-        seen.openEarly = tree->IsExpanded(lab);
-        SettleUntil([&] { return tree->IsExpanded(FindItem(tree, tree->GetRootItem(), "Lab")); },
-                    2000);
-        seen.openAfterDelay = tree->IsExpanded(FindItem(tree, tree->GetRootItem(), "Lab"));
+        const wxPoint from = LabelCentre(tree, find("releases"));
+        DragBetween(from, LabelCentre(tree, find("Lab")), 0);
+        seen.openEarly = tree->IsExpanded(find("Lab"));
+        SettleUntil([&] { return tree->IsExpanded(find("Lab")); }, 2000);
+        seen.openAfterDelay = tree->IsExpanded(find("Lab"));
         seen.routerShown = Shows(tree, "router");
         Screenshot(dialog, "drag_hover_opened");
-        sim.MouseMove(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
+        wxUIActionSimulator().MouseMove(LabelCentre(tree, find("Lab")));
         Settle(100);
-        sim.MouseUp();
-        Settle(500);
-        Screenshot(dialog, "drag_dropped");
+        Release(0);
+        Screenshot(dialog, "drag_copied");
+        seen.labAfterCopy = ChildLabels(tree, find("Lab"));
+        seen.serversAfterCopy = ChildLabels(tree, find("Servers"));
+
+        DragBetween(LabelCentre(tree, find("web1")), LabelCentre(tree, find("Lab")), WXK_ALT);
+        Release(WXK_ALT);
+        Screenshot(dialog, "drag_moved");
+        seen.labAfterMove = ChildLabels(tree, find("Lab"));
+        seen.serversAfterMove = ChildLabels(tree, find("Servers"));
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
     });
     EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
     EXPECT_FALSE(seen.openEarly) << "the folder opened before the hover delay";
     EXPECT_TRUE(seen.openAfterDelay);
     EXPECT_TRUE(seen.routerShown);
-    // The release over the folder does not yet move the session under synthetic input (see
-    // docs/ui.md); the model's drop itself is tested in test_ui.
+    using Labels = std::vector<wxString>;
+    EXPECT_EQ(seen.labAfterCopy, (Labels{"releases", "router"}));
+    EXPECT_EQ(seen.serversAfterCopy, (Labels{"files", "releases", "web1"}));
+    EXPECT_EQ(seen.labAfterMove, (Labels{"releases", "router", "web1"}));
+    EXPECT_EQ(seen.serversAfterMove, (Labels{"files", "releases"}));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\releases"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Servers\\releases"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\web1"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
 }
 
 TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
@@ -161,8 +201,16 @@ TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
         seen.hostMatched = SettleUntil([&] { return Shows(tree, "router"); }, 3000) &&
                            !FindItem(tree, tree->GetRootItem(), "web1").IsOk();
         Screenshot(dialog, "filter_host");
+        // Enter in the box connects the selected first match, as Connect does.
+        sim.Char(WXK_RETURN);
+        Settle(500);
     });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 1) << "Enter did not connect the match";
+    ASSERT_EQ(GetSessionDeckSessionConfigCount(), 1u);
+    EXPECT_EQ(VUnknownPointer<ISessionConfig>::Adopt(GetSessionDeckSessionConfig(0))
+                  ->GetSessionPath()
+                  .str(),
+              u"Lab\\router");
     EXPECT_TRUE(seen.focused) << "Ctrl+F did not reach the filter box";
     EXPECT_TRUE(seen.webShown);
     EXPECT_TRUE(seen.routerHidden);
