@@ -123,8 +123,10 @@ void GlobalConfig::ApplyRules(bool termcap) {
         auto& setting = this->*entry.member;
         using Setting = std::remove_cvref_t<decltype(setting)>;
         // Only settings that take their value type can be reset; the table marks no other.
-        if constexpr (requires(Setting & s, const typename Setting::value_type& v) { s = v; }) {
-            if (termcap && entry.limits.resetOnLoad) setting = entry.DefaultFor(*this);
+        if constexpr (requires { typename Setting::value_type; }) {
+            if constexpr (std::is_assignable_v<Setting&, const typename Setting::value_type&>) {
+                if (termcap && entry.limits.resetOnLoad) setting = entry.DefaultFor(*this);
+            }
         }
         VApplyLimits(setting, entry.limits);
     });
