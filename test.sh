@@ -29,6 +29,7 @@ done
 echo "== release: install and build the example host against it"
 cmake --preset release >/dev/null
 cmake --build --preset release -j "$jobs" --target SessionDeck60U protocol_modules sessiondeck \
+  SessionDeckUI60U sessiondeck-gui \
   sd_public_headers
 ./scripts/check-install.sh build/release
 
