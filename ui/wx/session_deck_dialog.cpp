@@ -196,10 +196,11 @@ void SessionDeckDialog::BuildControls() {
     m_tree->SetName("SessionTree");
     // "Connect Dialog Font": face name, then a point size (10 when absent).
     if (m_config && !m_config->connectDialogFont.Get().IsEmpty()) {
-        const wxString spec = ToWx(m_config->connectDialogFont.Get());
-        const wxString face = spec.BeforeFirst(',').Strip(wxString::both);
+        const wxString fontText = ToWx(m_config->connectDialogFont.Get());
+        const wxString face = fontText.BeforeFirst(',').Strip(wxString::both);
         long points = 0;
-        if (!spec.AfterFirst(',').Strip(wxString::both).ToLong(&points) || points <= 0) points = 10;
+        if (!fontText.AfterFirst(',').Strip(wxString::both).ToLong(&points) || points <= 0)
+            points = 10;
         m_tree->SetFont(wxFont(wxFontInfo(static_cast<double>(points)).FaceName(face)));
     }
 
