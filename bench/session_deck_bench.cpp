@@ -9,7 +9,6 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -31,12 +30,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void ReportPeakMemory(benchmark::State& state) {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
 // Every file of a folder (not below it), read whole; `read` false only lists them.
 int64_t ReadFolderFiles(const std::string& folder, bool read) {
     DIR* dir = ::opendir(folder.c_str());
@@ -45,7 +38,7 @@ int64_t ReadFolderFiles(const std::string& folder, bool read) {
     int64_t files = 0;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
-        if (!name.ends_with(".ini") || name == "__FolderData__.ini") continue;
+        if (!bench::IsSessionFile(name)) continue;
         ++files;
         if (!read) continue;
         const int fd = ::openat(::dirfd(dir), entry->d_name, O_RDONLY | O_CLOEXEC);
@@ -56,12 +49,6 @@ int64_t ReadFolderFiles(const std::string& folder, bool read) {
     }
     ::closedir(dir);
     return files;
-}
-
-// Reads every file once, untimed, so that no operation pays the disk for the ones after it.
-void WarmUp(const fs::path& root) {
-    for (const auto& entry : fs::recursive_directory_iterator(root))
-        if (entry.is_directory()) ReadFolderFiles(entry.path().string(), true);
 }
 
 SessionDeckHost TerminalHost() {
@@ -96,7 +83,7 @@ void ListFolders(SessionDatabase& db, const VUnicodeString& path, int64_t& count
 
 // The floor: the library's listing of every folder of the tree.
 void BM_FloorFolderListing(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     SessionDatabase db;
     for (auto _ : state) {
         int64_t folders = 0;
@@ -105,11 +92,11 @@ void BM_FloorFolderListing(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("the listing missed folders");
         benchmark::DoNotOptimize(folders);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_OpenDialog(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     // Nothing in these benchmarks asks the user; an answer that declines is the safe one.
     IPrompt& prompt = GetDismissingPrompt();
     auto config = DialogConfig();
@@ -120,24 +107,24 @@ void BM_OpenDialog(benchmark::State& state, bench::Workload workload) {
         if (selected.size() != 1 || deck.Tree().Path(selected.front()).str() != first.str())
             state.SkipWithError("the first selection was not restored");
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 // ---- the large folder -----------------------------------------------------------------
 
 void BM_FloorReadBigFolder(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     const std::string folder =
         (workload.SessionsFolder() / VUnicodeString(bench::kBigFolder).ToUtf8()).string();
     for (auto _ : state) {
         if (ReadFolderFiles(folder, true) != workload.bigFolder)
             state.SkipWithError("the folder's files were not all read");
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_ExpandBigFolder(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     // Nothing in these benchmarks asks the user; an answer that declines is the safe one.
     IPrompt& prompt = GetDismissingPrompt();
     auto config = DialogConfig();
@@ -157,27 +144,27 @@ void BM_ExpandBigFolder(benchmark::State& state, bench::Workload workload) {
         deck.reset();
         state.ResumeTiming();
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 // ---- the filter -----------------------------------------------------------------------
 
 void BM_IndexBuild(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     for (auto _ : state) {
         SessionFilterIndex index;
         index.BuildNow();
         if (index.Sessions().size() != static_cast<size_t>(workload.SessionCount() - 1))
             state.SkipWithError("the index missed sessions");
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 // One keystroke once the index is ready: the tree rebuilt from the matches. `texts` are typed
 // in turn, so that every keystroke changes what is shown.
 void FilterKeystrokes(benchmark::State& state, bench::Workload workload,
                       std::vector<const char16_t*> texts) {
-    WarmUp(workload.SessionsFolder());
+    bench::WarmUp(workload.SessionsFolder());
     // Nothing in these benchmarks asks the user; an answer that declines is the safe one.
     IPrompt& prompt = GetDismissingPrompt();
     auto config = DialogConfig();
@@ -197,7 +184,7 @@ void FilterKeystrokes(benchmark::State& state, bench::Workload workload,
     }
     state.counters["shown"] =
         benchmark::Counter(static_cast<double>(shown), benchmark::Counter::kAvgIterations);
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 // A typical narrowing keystroke: a few hundred matches by name and host.

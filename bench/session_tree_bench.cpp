@@ -10,7 +10,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <glib.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,16 +30,6 @@ using namespace sessiondeck;
 namespace fs = std::filesystem;
 
 namespace {
-
-void ReportPeakMemory(benchmark::State& state) {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
-
-bool EndsWith(std::string_view text, std::string_view end) {
-    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 // Walks a folder tree with readdir and stat, calling `file` for every file.
 template <class F>
@@ -63,46 +52,27 @@ void WalkTree(const std::string& folder, F&& file) {
     for (const std::string& sub : folders) WalkTree(sub, file);
 }
 
-bool IsSessionFile(std::string_view name) {
-    return EndsWith(name, ".ini") && name != "__FolderData__.ini";
-}
-
-// Reads every file below `root` once, untimed. The page cache of this
-// machine does not keep a large workload between runs, so without this the
-// first operation to read the files would pay the disk and the ones after it
-// would not: every operation starts from the files in memory instead.
-void WarmUp(const std::string& root) {
-    std::vector<char> buffer(1 << 16);
-    WalkTree(root, [&](const std::string& path, std::string_view) {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
-        while (::read(fd, buffer.data(), buffer.size()) > 0) {
-        }
-        ::close(fd);
-    });
-}
-
 // ---- floors and the peer --------------------------------------------------------------
 
 void BM_FloorDirectoryWalk(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder().string());
+    bench::WarmUp(workload.SessionsFolder());
     const std::string root = workload.SessionsFolder().string();
     for (auto _ : state) {
         int64_t files = 0;
         WalkTree(root, [&](const std::string&, std::string_view) { ++files; });
         benchmark::DoNotOptimize(files);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_FloorReadAll(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder().string());
+    bench::WarmUp(workload.SessionsFolder());
     const std::string root = workload.SessionsFolder().string();
     std::vector<char> buffer(1 << 16);
     for (auto _ : state) {
         int64_t sessions = 0, bytes = 0;
         WalkTree(root, [&](const std::string& path, std::string_view name) {
-            if (!IsSessionFile(name)) return;
+            if (!bench::IsSessionFile(name)) return;
             const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
             if (fd < 0) return;
             ssize_t n;
@@ -114,16 +84,16 @@ void BM_FloorReadAll(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("the walk missed session files");
         benchmark::DoNotOptimize(bytes);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_PeerKeyFileLoadAll(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.KeyFileFolder().string());
+    bench::WarmUp(workload.KeyFileFolder());
     const std::string root = workload.KeyFileFolder().string();
     for (auto _ : state) {
         int64_t sessions = 0, values = 0;
         WalkTree(root, [&](const std::string& path, std::string_view name) {
-            if (!EndsWith(name, ".keyfile")) return;
+            if (!name.ends_with(".keyfile")) return;
             GKeyFile* file = g_key_file_new();
             if (g_key_file_load_from_file(file, path.c_str(), G_KEY_FILE_NONE, nullptr)) {
                 gsize count = 0;
@@ -142,14 +112,14 @@ void BM_PeerKeyFileLoadAll(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("the peer missed session files");
         benchmark::DoNotOptimize(values);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 // ---- the library ----------------------------------------------------------------------
 
 // The whole tree in stored order, folder by folder, as the session manager fills it.
 void BM_ListTree(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder().string());
+    bench::WarmUp(workload.SessionsFolder());
     SessionDatabase database;
     for (auto _ : state) {
         VStringArray sessions, folders;
@@ -158,7 +128,7 @@ void BM_ListTree(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("the listing missed sessions");
         benchmark::DoNotOptimize(sessions);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 struct LoadCount {
@@ -177,7 +147,7 @@ void LoadSessionFully(VProfileKey& key, const VUnicodeString& path, const VUnico
 }
 
 void BM_LoadAllSessions(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder().string());
+    bench::WarmUp(workload.SessionsFolder());
     for (auto _ : state) {
         LoadCount count;
         SessionDatabase::EnumAllSessions(&LoadSessionFully, &count);
@@ -185,7 +155,7 @@ void BM_LoadAllSessions(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("sessions were not loaded");
         benchmark::DoNotOptimize(count.rows);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_LoadOneSession(benchmark::State& state, bench::Workload workload) {
@@ -200,7 +170,7 @@ void BM_LoadOneSession(benchmark::State& state, bench::Workload workload) {
         benchmark::DoNotOptimize(static_cast<SessionConfig*>(session)->terminal.rows.Get());
         session->Release();
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_SaveOneValue(benchmark::State& state, bench::Workload workload) {
@@ -217,11 +187,11 @@ void BM_SaveOneValue(benchmark::State& state, bench::Workload workload) {
         if (!database.Save(session, false)) state.SkipWithError("the session was not saved");
     }
     session->Release();
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_ApplyDeltaToAll(benchmark::State& state, bench::Workload workload) {
-    WarmUp(workload.SessionsFolder().string());
+    bench::WarmUp(workload.SessionsFolder());
     SessionDatabase database;
     auto* delta = static_cast<SessionConfig*>(database.Lookup(VUnicodeString(u"Default")));
     int round = 0;
@@ -233,7 +203,7 @@ void BM_ApplyDeltaToAll(benchmark::State& state, bench::Workload workload) {
             state.SkipWithError("not every session was updated");
     }
     delta->Release();
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_UniqueSessionName(benchmark::State& state, bench::Workload) {
@@ -246,7 +216,7 @@ void BM_UniqueSessionName(benchmark::State& state, bench::Workload) {
         const VUnicodeString name = SessionDatabase::GetUniqueSessionName(base);
         if (name.str() != expected) state.SkipWithError("an unexpected free name");
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 void BM_LoadGlobalConfig(benchmark::State& state, bench::Workload) {
@@ -255,7 +225,7 @@ void BM_LoadGlobalConfig(benchmark::State& state, bench::Workload) {
         ReloadGlobalConfig(global);
         benchmark::DoNotOptimize(global);
     }
-    ReportPeakMemory(state);
+    bench::ReportPeakMemory(state);
 }
 
 std::vector<int> ParseSizes(std::string_view text) {

@@ -1,7 +1,11 @@
 // Building the scale workloads through the library itself, and their key-file copies for the peer.
 #include "bench/workload.h"
 
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <glib.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +32,29 @@ using namespace sessiondeck;
 namespace fs = std::filesystem;
 
 namespace bench {
+
+void ReportPeakMemory(benchmark::State& state) {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    state.counters["peak_MB"] = static_cast<double>(usage.ru_maxrss) / 1024.0;
+}
+
+bool IsSessionFile(std::string_view name) {
+    return name.ends_with(".ini") && name != "__FolderData__.ini";
+}
+
+void WarmUp(const fs::path& root) {
+    std::vector<char> buffer(1 << 16);
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(root, error)) {
+        if (!entry.is_regular_file()) continue;
+        const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        while (::read(fd, buffer.data(), buffer.size()) > 0) {
+        }
+        ::close(fd);
+    }
+}
 
 namespace {
 

@@ -4,12 +4,29 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "foundation/unicode_string.h"
 
 using namespace sessiondeck;
 
+namespace benchmark {
+class State;
+}
+
 namespace bench {
+
+// Sets the counter "peak_MB" to the process's peak resident memory so far.
+void ReportPeakMemory(benchmark::State& state);
+
+// Whether a file name is a session's value file (not a folder's order record).
+bool IsSessionFile(std::string_view name);
+
+// Reads every file below `root` once, untimed. The page cache of this machine
+// does not keep a large workload between runs, so without this the first
+// operation to read the files would pay the disk and the ones after it would
+// not: every operation starts from the files in memory instead.
+void WarmUp(const std::filesystem::path& root);
 
 // Sessions are kept in folders of this many, as users with thousands of
 // servers group them.
