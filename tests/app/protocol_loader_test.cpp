@@ -1,12 +1,16 @@
 // Loading the real protocol modules from folders on disk: which rows load for a host, the policy
-// and SSH1 rules, the failure boxes and the download offer, and protocol switching over them.
+// and SSH1 rules, the failure boxes and the download offer, protocol switching over them, what a
+// host learns when modules fail (the system's own text), that loading twice adds nothing, and
+// where the library looks for its installed modules.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "app/init.h"
+#include "app/module_folder.h"
 #include "app/protocol_loader.h"
 #include "foundation/messages.h"
 #include "session/connect_config.h"
@@ -63,6 +67,10 @@ protected:
     bool Load(int product = ProductId(Product::Vetralon)) {
         return LoadConnectionProtocolDlls(fns, product, Folder().c_str(), &Progress, offer, report);
     }
+    bool LoadFrom(const fs::path& from, int product) {
+        const VUnicodeString text = VUnicodeString::FromUtf8(from.string());
+        return LoadConnectionProtocolDlls(fns, product, text.c_str(), &Progress, offer, report);
+    }
     VUnicodeString Folder() const { return VUnicodeString::FromUtf8(folder.path().string()); }
     static std::vector<std::u16string> TableRows() {
         std::vector<std::u16string> rows;
@@ -80,6 +88,10 @@ protected:
 };
 
 using Rows = std::vector<std::u16string>;
+
+std::string ToUtf8Text(const VUnicodeString& text) {
+    return text.ToUtf8();
+}
 
 }  // namespace
 
@@ -209,4 +221,110 @@ TEST_F(ProtocolLoading, SwitchingBetweenRealModulesKeepsHostUserAndAChosenPort) 
     EXPECT_EQ(terminal->GetHostname(), u"example.net");
     terminal.SetProtocol(u"Serial", &common);
     EXPECT_EQ(terminal->GetPort(), -1);
+}
+
+// Each way a present module can fail keeps the words that explain it, both in
+// the failure list and in the third insert of the "nothing loaded" report.
+TEST_F(ProtocolLoading, FailedModulesKeepTheSystemsExplanation) {
+    offer = false;  // no boxes: the host reads the report
+    struct Case {
+        const char* name;
+        std::string source;  // a module to copy as SSH2.so, or empty for garbage bytes
+        uint32_t status;
+        std::string expectedText;
+    } cases[] = {
+        {"not a shared object", "", kMsgDllEntryPointFailed, "SSH2.so: "},
+        {"entry point missing",
+         std::string(SESSIONDECK_FAILING_PROTOCOL_DIR) + "/no_load_export.so",
+         kMsgDllEntryPointFailed, "LoadProtocol"},
+        {"foreign interface", std::string(SESSIONDECK_FAILING_PROTOCOL_DIR) + "/wrong_guid.so",
+         kMsgDllGuidMismatch, "GUID stored in the DLL does not match"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GetConnectProtocolTable().ResetForTesting();
+        const fs::path module = folder / "SSH2.so";
+        if (c.source.empty()) {
+            std::ofstream(module, std::ios::binary | std::ios::trunc) << "no ELF here";
+        } else {
+            fs::copy_file(c.source, module, fs::copy_options::overwrite_existing);
+        }
+        EXPECT_FALSE(LoadFrom(folder.path(), ProductId(Product::Ssh2Only)));
+        EXPECT_EQ(report.GetMessageId(), kMsgNoProtocolDlls);
+
+        const std::vector<ProtocolLoadFailure> failures = GetProtocolLoadFailures();
+        ASSERT_EQ(failures.size(), 1u);
+        EXPECT_EQ(failures[0].protocolName, u"SSH2");
+        EXPECT_EQ(ToUtf8Text(failures[0].modulePath), module.string());
+        EXPECT_EQ(failures[0].status, c.status);
+        EXPECT_NE(ToUtf8Text(failures[0].systemText).find(c.expectedText), std::string::npos)
+            << ToUtf8Text(failures[0].systemText);
+
+        // The message text stays as it is; the details ride in insert 3.
+        ASSERT_EQ(report.GetInsertCount(), 3u);
+        const std::string details = VUnicodeString(report.GetInserts()[2]).ToUtf8();
+        EXPECT_NE(details.find(module.string() + ": "), std::string::npos) << details;
+        EXPECT_NE(details.find(ToUtf8Text(failures[0].systemText)), std::string::npos) << details;
+    }
+}
+
+// A module that is simply absent is not a failure to explain, and a new load
+// forgets the failures of the one before.
+TEST_F(ProtocolLoading, AbsentModulesAreNoFailureAndEachLoadStartsAfresh) {
+    offer = false;  // no boxes: the host reads the report
+    std::ofstream(folder / "SSH2.so", std::ios::binary) << "junk";
+    EXPECT_FALSE(LoadFrom(folder.path(), ProductId(Product::Ssh2Only)));
+    EXPECT_EQ(GetProtocolLoadFailures().size(), 1u);
+
+    fs::remove(folder / "SSH2.so");
+    EXPECT_FALSE(LoadFrom(folder.path(), ProductId(Product::Ssh2Only)));
+    EXPECT_TRUE(GetProtocolLoadFailures().empty());
+    ASSERT_EQ(report.GetInsertCount(), 3u);
+    EXPECT_EQ(std::u16string(report.GetInserts()[2]), u"");
+}
+
+// Loading a second time, even from another folder or for another product,
+// keeps the rows of the first load and their indices.
+TEST_F(ProtocolLoading, SecondLoadAddsNothing) {
+    offer = false;  // no boxes: the host reads the report
+    ASSERT_TRUE(LoadFrom(SESSIONDECK_PROTOCOL_DIR, ProductId(Product::Vetralon)))
+        << ToUtf8Text(report.GetText());
+    const ConnectProtocolTable& table = GetConnectProtocolTable();
+    std::vector<std::u16string> first;
+    for (int i = 0; i < table.GetSize(); ++i) first.push_back(table[i].protocolName.str());
+    ASSERT_GE(first.size(), 6u);
+
+    report = VReportMessageParams(kMsgNoProtocolDlls);
+    EXPECT_TRUE(LoadFrom(SESSIONDECK_PROTOCOL_DIR, ProductId(Product::Vetralon)));
+    EXPECT_EQ(report.GetMessageId(), 0u);
+    EXPECT_TRUE(LoadFrom(folder.path(), ProductId(Product::Ferrivo)));
+    std::vector<std::u16string> after;
+    for (int i = 0; i < table.GetSize(); ++i) after.push_back(table[i].protocolName.str());
+    EXPECT_EQ(after, first);
+    EXPECT_EQ(GetProtocolFolder(), VUnicodeString::FromUtf8(SESSIONDECK_PROTOCOL_DIR));
+}
+
+// The installed layout beside the library wins, then a build tree's plugins
+// folder, then the configured install folder; a file of the right name is
+// not a folder.
+TEST(ProtocolFolderLookup, PrefersTheFolderBesideTheLibrary) {
+    TempDir root;
+    const fs::path lib = root.path() / "lib";
+    const std::string library = (lib / "libSessionDeck60U.so").string();
+    const std::string configured = "/configured/protocols";
+    fs::create_directories(lib);
+
+    EXPECT_EQ(ChooseProtocolFolder(library, configured), configured);
+    EXPECT_EQ(ChooseProtocolFolder("", configured), configured);
+
+    std::ofstream(lib / "plugins") << "a file, not a folder";
+    EXPECT_EQ(ChooseProtocolFolder(library, configured), configured);
+    fs::remove(lib / "plugins");
+
+    fs::create_directories(lib / "plugins");
+    EXPECT_EQ(ChooseProtocolFolder(library, configured), (lib / "plugins").string());
+
+    fs::create_directories(lib / "sessiondeck" / "protocols");
+    EXPECT_EQ(ChooseProtocolFolder(library, configured),
+              (lib / "sessiondeck" / "protocols").string());
 }
