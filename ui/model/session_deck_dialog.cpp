@@ -225,59 +225,68 @@ SessionDeckEnabling SessionDeckModel::Enabling() {
 namespace {
 using Items = std::vector<SessionDeckMenuItem>;
 
+// Items that stand in more than one menu, with one text each.
+const SessionDeckMenuItem kConnectInTabs{C::kMenuConnect, u"&Connect in Tabs\tAlt+C"};
+const SessionDeckMenuItem kNewSession{C::kMenuNewSession, u"&New Session\tAlt+N"};
+const SessionDeckMenuItem kNewFolder{C::kMenuNewFolder, u"New &Folder\tAlt+F"};
+const SessionDeckMenuItem kCut{C::kMenuCut, u"Cu&t\tCtrl+X"};
+const SessionDeckMenuItem kCopy{C::kMenuCopy, u"&Copy\tCtrl+C"};
+const SessionDeckMenuItem kPaste{C::kMenuPaste, u"&Paste\tCtrl+V"};
+const SessionDeckMenuItem kDelete{C::kMenuDelete, u"&Delete\tDel"};
+const SessionDeckMenuItem kRename{C::kRename, u"Rena&me\tAlt+M"};
+const SessionDeckMenuItem kShortcut{C::kMenuCreateShortcut, u"Cr&eate Desktop Shortcut\tAlt+E"};
+const SessionDeckMenuItem kUserArranged{C::kToggleSortOrder, u"User &Arranged Tree\tAlt+A"};
+// The session menu's item has its own mnemonic; the others have none.
+const SessionDeckMenuItem kDescriptions{C::kToggleDescriptions, u"Show Descriptions"};
+const SessionDeckMenuItem kTerminalSessions{C::kToggleTerminalSessions, u"&Show Terminal Sessions"};
+const SessionDeckMenuItem kTransferSessions{C::kToggleTransferSessions, u"&Show Transfer Sessions"};
+const SessionDeckMenuItem kSeparator{};
+
 const Items kSessionMenu = {
     {C::kConnectTerminal, u"Connect T&erminal\tAlt+T"},
     {C::kConnectFileTransfer, u"Connect &File Transfer\tAlt+X"},
     {C::kConnectBoth, u"Connect &Both"},
-    {},
-    {C::kMenuCut, u"Cu&t\tCtrl+X"},
-    {C::kMenuCopy, u"&Copy\tCtrl+C"},
-    {C::kMenuPaste, u"&Paste\tCtrl+V"},
-    {},
-    {C::kMenuDelete, u"&Delete\tDel"},
-    {C::kRename, u"Rena&me\tAlt+M"},
-    {C::kMenuCreateShortcut, u"Cr&eate Desktop Shortcut\tAlt+E"},
-    {},
-    {C::kToggleSortOrder, u"User &Arranged Tree\tAlt+A"},
+    kSeparator,
+    kCut,
+    kCopy,
+    kPaste,
+    kSeparator,
+    kDelete,
+    kRename,
+    kShortcut,
+    kSeparator,
+    kUserArranged,
     {C::kToggleDescriptions, u"Sho&w Descriptions"},
-    {C::kToggleTerminalSessions, u"&Show Terminal Sessions"},
-    {C::kToggleTransferSessions, u"&Show Transfer Sessions"},
-    {},
+    kTerminalSessions,
+    kTransferSessions,
+    kSeparator,
     {C::kMenuProperties, u"P&roperties\tAlt+Enter"},
 };
 
 const Items kFolderMenu = {
-    {C::kMenuConnect, u"&Connect in Tabs\tAlt+C"},
+    kConnectInTabs,
     {C::kMenuQuickConnect, u"&Quick Connect\tAlt+Q"},
-    {},
-    {C::kMenuNewSession, u"&New Session\tAlt+N"},
-    {C::kMenuNewFolder, u"New &Folder\tAlt+F"},
-    {},
-    {C::kMenuCut, u"Cu&t\tCtrl+X"},
-    {C::kMenuCopy, u"&Copy\tCtrl+C"},
-    {C::kMenuPaste, u"&Paste\tCtrl+V"},
-    {},
-    {C::kMenuDelete, u"&Delete\tDel"},
-    {C::kRename, u"Rena&me\tAlt+M"},
-    {C::kMenuCreateShortcut, u"Cr&eate Desktop Shortcut\tAlt+E"},
-    {},
-    {C::kToggleSortOrder, u"User &Arranged Tree\tAlt+A"},
-    {C::kToggleDescriptions, u"Show Descriptions"},
-    {C::kToggleTerminalSessions, u"&Show Terminal Sessions"},
-    {C::kToggleTransferSessions, u"&Show Transfer Sessions"},
+    kSeparator,
+    kNewSession,
+    kNewFolder,
+    kSeparator,
+    kCut,
+    kCopy,
+    kPaste,
+    kSeparator,
+    kDelete,
+    kRename,
+    kShortcut,
+    kSeparator,
+    kUserArranged,
+    kDescriptions,
+    kTerminalSessions,
+    kTransferSessions,
 };
 
 const Items kMultipleMenu = {
-    {C::kMenuConnect, u"&Connect in Tabs\tAlt+C"},
-    {},
-    {C::kMenuNewSession, u"&New Session\tAlt+N"},
-    {C::kMenuNewFolder, u"New &Folder\tAlt+F"},
-    {},
-    {C::kMenuDelete, u"&Delete\tDel"},
-    {C::kMenuCreateShortcut, u"Cr&eate Desktop Shortcut\tAlt+E"},
-    {},
-    {C::kToggleSortOrder, u"User &Arranged Tree\tAlt+A"},
-    {C::kToggleDescriptions, u"Show Descriptions"},
+    kConnectInTabs, kSeparator, kNewSession, kNewFolder,    kSeparator,
+    kDelete,        kShortcut,  kSeparator,  kUserArranged, kDescriptions,
 };
 
 void RemoveIds(Items& items, std::initializer_list<int> ids) {
