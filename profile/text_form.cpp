@@ -3,7 +3,8 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+
+#include "foundation/hex_digits.h"
 
 namespace sessiondeck {
 
@@ -77,9 +78,9 @@ std::optional<double> ParseDouble(std::u16string_view text) {
 }
 
 std::u16string Hex32(uint32_t value) {
-    char buffer[11];
-    std::snprintf(buffer, sizeof buffer, "0x%08X", value);
-    return Widen(buffer);
+    std::u16string text = u"0x";
+    AppendHexDword(text, value, /*upper=*/true);
+    return text;
 }
 
 std::u16string JoinNumbers(std::initializer_list<int64_t> numbers) {
@@ -96,27 +97,17 @@ bool HoldsLineBreak(std::u16string_view text) {
 }
 
 std::u16string FormatBytes(const std::vector<uint8_t>& bytes) {
-    static const char16_t digits[] = u"0123456789abcdef";
     std::u16string text;
-    for (uint8_t b : bytes) {
-        text += digits[b >> 4];
-        text += digits[b & 15];
-    }
+    AppendHex(text, bytes.data(), bytes.size());
     return text;
 }
 
 std::optional<std::vector<uint8_t>> ParseBytes(std::u16string_view text) {
-    auto digit = [](char16_t c) -> int {
-        if (c >= u'0' && c <= u'9') return c - u'0';
-        if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-        if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-        return -1;
-    };
     if (text.size() % 2 != 0) return std::nullopt;
     std::vector<uint8_t> bytes;
     for (std::size_t i = 0; i < text.size(); i += 2) {
-        const int high = digit(text[i]);
-        const int low = digit(text[i + 1]);
+        const int high = HexDigitValue(text[i]);
+        const int low = HexDigitValue(text[i + 1]);
         if (high < 0 || low < 0) return std::nullopt;
         bytes.push_back(static_cast<uint8_t>(high * 16 + low));
     }
