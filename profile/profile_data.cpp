@@ -84,6 +84,9 @@ void VProfileData::ClearUnsaved() {
 VProfileData* VProfileData::Lookup(int) const {
     return const_cast<VProfileData*>(this);
 }
+VSettingDescription VProfileData::Describe(int) const {
+    return {};
+}
 void VProfileData::PreSave(VProfileKey*, bool) {}
 bool VProfileData::IsUnsaved() const {
     return m_unsaved;

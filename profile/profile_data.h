@@ -46,6 +46,13 @@ inline constexpr uint32_t kParseTakeTextAsIs = 0xE104004B;
 using ProfileTraceSink = std::function<void(std::u16string_view)>;
 SESSIONDECK_API void SetProfileTraceSink(ProfileTraceSink sink);
 
+// What a member table says about one member, for hosts that list or edit a record's settings.
+struct VSettingDescription {
+    const char16_t* name = nullptr;
+    SettingKind kind = SettingKind::kNone;
+    VSettingLimits limits;
+};
+
 // The base of every setting and every record: the value name and whether the
 // current value may differ from what the store holds.
 class SESSIONDECK_API VProfileData {
@@ -70,6 +77,9 @@ public:
     // A single setting is its own only member. Const for the sake of callers
     // that only read, but hands out the member for change.
     virtual VProfileData* Lookup(int index) const;
+    // What the table says about member `index` (name, kind, limits); kind kNone and no name for
+    // a setting, a record without a table, or an index outside it.
+    virtual VSettingDescription Describe(int index) const;
     // What a record does before its members save (for instance removing
     // values it no longer uses).
     virtual void PreSave(VProfileKey* key, bool force);
@@ -590,13 +600,6 @@ template <std::size_t K, class Table>
 using VProfileTableEntry =
     std::remove_cvref_t<decltype(std::declval<const Table&>().template Get<K>())>;
 
-// What a member table says about one member, for hosts that list or edit a record's settings.
-struct VSettingDescription {
-    const char16_t* name = nullptr;
-    SettingKind kind = SettingKind::kNone;
-    VSettingLimits limits;
-};
-
 // Puts a number setting back inside its entry's limits; other settings have none to keep.
 template <class Setting>
 void VApplyLimits(Setting& setting, const VSettingLimits& limits) {
@@ -687,7 +690,7 @@ public:
         return found;
     }
     // The description of entry `index`; kind kNone and no name outside the table.
-    VSettingDescription Describe(int index) const {
+    VSettingDescription Describe(int index) const override {
         VSettingDescription description;
         int i = 0;
         Record::_profileOffsets.ForEach([&](const auto& entry) {

@@ -23,6 +23,7 @@
 #include "session/connect_config.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "session/setting_lookup.h"
 #include "tools/cli/protocol_loading.h"
 #include "tools/cli/secret_input.h"
 
@@ -105,28 +106,11 @@ void RequireFreeName(const VUnicodeString& folder, const VUnicodeString& name) {
 
 using SessionPointer = VUnknownPointer<ISessionConfig>;
 
-// Every setting of a record, nested records (the terminal settings, the
-// printer port) flattened, in table order; a connection contributes its
-// protocol name and then the settings of its current protocol.
-void CollectSettings(VProfileData& record, std::vector<VProfileData*>& out) {
-    for (int i = 0;; ++i) {
-        VProfileData* member = record.Lookup(i);
-        if (!member) return;
-        if (auto* holder = dynamic_cast<ConnectConfigPtr*>(member)) {
-            out.push_back(holder->Lookup(0));
-            if (ConnectConfig* config = *holder) CollectSettings(*config, out);
-        } else if (member->Lookup(0) == member) {
-            out.push_back(member);
-        } else {
-            CollectSettings(*member, out);
-        }
-    }
-}
-
 std::vector<VProfileData*> Settings(ISessionConfig& session) {
     std::vector<VProfileData*> out;
-    CollectSettings(static_cast<SessionConfig::Record&>(dynamic_cast<SessionConfig&>(session)),
-                    out);
+    for (const FoundSetting& found : CollectSettings(
+             static_cast<SessionConfig::Record&>(dynamic_cast<SessionConfig&>(session))))
+        out.push_back(found.setting);
     return out;
 }
 

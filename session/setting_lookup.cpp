@@ -1,0 +1,46 @@
+#include "session/setting_lookup.h"
+
+#include "foundation/unicode_string.h"
+#include "session/connect_config.h"
+
+namespace sessiondeck {
+namespace {
+
+void Collect(VProfileData& record, std::vector<FoundSetting>& out) {
+    for (int i = 0;; ++i) {
+        VProfileData* member = record.Lookup(i);
+        if (!member) return;
+        if (auto* holder = dynamic_cast<ConnectConfigPtr*>(member)) {
+            out.push_back({holder->Lookup(0), {}});
+            if (ConnectConfig* config = *holder) Collect(*config, out);
+        } else if (member->Lookup(0) == member) {
+            out.push_back({member, record.Describe(i)});
+        } else {
+            Collect(*member, out);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<FoundSetting> CollectSettings(VProfileData& record) {
+    std::vector<FoundSetting> out;
+    Collect(record, out);
+    for (FoundSetting& found : out) {
+        if (!found.description.name) found.description.name = found.setting->GetName().c_str();
+        if (found.description.kind == SettingKind::kNone)
+            found.description.kind = found.setting->Kind();
+    }
+    return out;
+}
+
+FoundSetting FindSetting(VProfileData& record, std::u16string_view name) {
+    const auto all = CollectSettings(record);
+    for (const FoundSetting& found : all)
+        if (found.setting->GetName().str() == name) return found;
+    for (const FoundSetting& found : all)
+        if (EqualsNoCase(found.setting->GetName().str(), name)) return found;
+    return {};
+}
+
+}  // namespace sessiondeck
