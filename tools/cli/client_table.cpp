@@ -179,13 +179,6 @@ Expansion ExpandClientTemplate(const std::string& text, const ClientValues& valu
     return result;
 }
 
-std::vector<std::string> TemplatePlaceholders(const std::string& text) {
-    // Every known placeholder with a value, so that the expansion reaches each word.
-    ClientValues all;
-    for (const std::string& name : ClientPlaceholderNames()) all[name] = "x";
-    return ExpandClientTemplate(text, all).used;
-}
-
 std::string TemplateProgram(const std::string& text) {
     std::vector<Word> words;
     SplitWords(text, words);

@@ -55,9 +55,6 @@ struct Expansion {
 
 Expansion ExpandClientTemplate(const std::string& text, const ClientValues& values);
 
-// The placeholders a template names (an invalid template names none it could not parse).
-std::vector<std::string> TemplatePlaceholders(const std::string& text);
-
 // The program a template runs: its first word, or empty.
 std::string TemplateProgram(const std::string& text);
 

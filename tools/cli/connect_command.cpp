@@ -292,7 +292,12 @@ ConnectPlan PlanConnection(GlobalOptions& options, const std::string& pathText, 
 
     const FirewallRoute route = RouteThroughFirewall(config);
     if (!route.refusal.empty()) throw Failure(kNotFound, route.refusal);
-    const std::vector<std::string> used = TemplatePlaceholders(chosen->text);
+    // A template at fault is named as such before anything is said of its placeholders.
+    ClientValues every;
+    for (const std::string& name : ClientPlaceholderNames()) every[name] = "x";
+    const Expansion trial = ExpandClientTemplate(chosen->text, every);
+    if (!trial.error.empty()) throw Failure(kRefused, trial.error);
+    const std::vector<std::string>& used = trial.used;
     if (!route.name.empty()) {
         if (std::find(used.begin(), used.end(), route.placeholder) == used.end())
             throw Failure(kNotFound, TemplateProgram(chosen->text) +
