@@ -1,7 +1,11 @@
-// The desktop host, run as a real process: what it prints for /S, how it refuses bad arguments,
-// and that it says so, with its own status, when there is no display for the dialog.
+// The desktop host, run as a real process: what it prints for /S --print, the terminal it opens
+// to connect, how it refuses bad arguments, and that it says so, with its own status, when there
+// is no display for the dialog.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,9 +41,11 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
         std::string out;
     };
     const Case cases[] = {
-        {{"/S", "Servers\\web1"}, 0, "Servers\\web1\tSSH2\tweb1.example.net\t22\tadmin\n"},
+        {{"--print", "/S", "Servers\\web1"},
+         0,
+         "Servers\\web1\tSSH2\tweb1.example.net\t22\tadmin\n"},
         // The transfer host prints the transfer side of the same kind of line.
-        {{"--transfer", "/S", "Servers\\releases"},
+        {{"--print", "--transfer", "/S", "Servers\\releases"},
          0,
          "Servers\\releases\tSFTP\treleases.example.net\t2222\tdeploy\n"},
         {{"/S", "Servers\\missing"}, 1, ""},
@@ -57,6 +63,37 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
             EXPECT_FALSE(r.err.empty());
         }
     }
+}
+
+TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
+    // A stand-in terminal that records its arguments, one per line.
+    const std::filesystem::path record = dir / "terminal-args";
+    const std::filesystem::path terminal = dir / "terminal";
+    WriteFileBytes(terminal, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                 record.string() + ".tmp\" && mv \"" + record.string() +
+                                 ".tmp\" \"" + record.string() + "\"\n");
+    std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+    std::vector<std::string> env = {"XDG_DATA_HOME=" + (dir / "data").string(),
+                                    "DISPLAY=", "TERMINAL=" + terminal.string()};
+    const std::string config = (dir / "Config").string();
+    const ProcessResult r =
+        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    // The terminal is not waited for: give it a moment to write.
+    for (int i = 0; i < 100 && !std::filesystem::exists(record); ++i) usleep(20000);
+    const std::string cli =
+        std::filesystem::path(SESSIONDECK_GUI_PATH).parent_path().string() + "/sessiondeck";
+    EXPECT_EQ(ReadFileBytes(record),
+              "-e\n" + cli + "\n--config\n" + config + "\nconnect\nServers\\web1\n");
+
+    // No terminal at all: a clear message and a status of its own.
+    env = {"XDG_DATA_HOME=" + (dir / "data").string(),
+           "DISPLAY=", "TERMINAL=", "PATH=" + (dir / "empty").string()};
+    const ProcessResult none =
+        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"}, env);
+    EXPECT_EQ(none.status, 4);
+    EXPECT_NE(none.err.find("no terminal"), std::string::npos) << none.err;
 }
 
 TEST_F(GuiHost, WithoutADisplayTheDialogIsRefusedWithItsOwnStatus) {
