@@ -66,32 +66,55 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
 }
 
 TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
-    // A stand-in terminal that records its arguments, one per line.
-    const std::filesystem::path record = dir / "terminal-args";
-    const std::filesystem::path terminal = dir / "terminal";
-    WriteFileBytes(terminal, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
-                                 record.string() + ".tmp\" && mv \"" + record.string() +
-                                 ".tmp\" \"" + record.string() + "\"\n");
-    std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
-    std::vector<std::string> env = {"XDG_DATA_HOME=" + (dir / "data").string(),
-                                    "DISPLAY=", "TERMINAL=" + terminal.string()};
     const std::string config = (dir / "Config").string();
-    const ProcessResult r =
-        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"}, env);
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "");
-    // The terminal is not waited for: give it a moment to write.
-    for (int i = 0; i < 100 && !std::filesystem::exists(record); ++i) usleep(20000);
     const std::string cli =
         std::filesystem::path(SESSIONDECK_GUI_PATH).parent_path().string() + "/sessiondeck";
-    EXPECT_EQ(ReadFileBytes(record),
-              "-e\n" + cli + "\n--config\n" + config + "\nconnect\nServers\\web1\n");
+    // Stand-in terminals that record their arguments, one per line: one without tabs, and
+    // terminals known to have them, which get the session in a new tab.
+    struct Case {
+        std::string terminal;
+        std::vector<std::string> args;  // after --config
+        std::string before;             // the terminal's words before the command
+        std::string command;
+    };
+    const Case cases[] = {
+        {"xterm", {"/S", "Servers\\web1"}, "-e\n", "connect\nServers\\web1\n"},
+        {"gnome-terminal", {"/S", "Servers\\web1"}, "--tab\n--\n", "connect\nServers\\web1\n"},
+        {"konsole",
+         {"--transfer", "/S", "Servers\\releases"},
+         "--new-tab\n-e\n",
+         "connect\n--transfer\nServers\\releases\n"},
+        {"xfce4-terminal.wrapper",
+         {"/S", "Servers\\releases"},
+         "--tab\n-x\n",
+         "connect\nServers\\releases\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.terminal);
+        const std::filesystem::path record = dir / (c.terminal + "-args");
+        const std::filesystem::path terminal = dir / c.terminal;
+        WriteFileBytes(terminal, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                     record.string() + ".tmp\" && mv \"" + record.string() +
+                                     ".tmp\" \"" + record.string() + "\"\n");
+        std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+        std::vector<std::string> args = {"--config", config};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = RunProcess(SESSIONDECK_GUI_PATH, args,
+                                           {"XDG_DATA_HOME=" + (dir / "data").string(),
+                                            "DISPLAY=", "TERMINAL=" + terminal.string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "");
+        // The terminal is not waited for: give it a moment to write.
+        for (int i = 0; i < 100 && !std::filesystem::exists(record); ++i) usleep(20000);
+        EXPECT_EQ(ReadFileBytes(record),
+                  c.before + cli + "\n--config\n" + config + "\n" + c.command);
+    }
 
     // No terminal at all: a clear message and a status of its own.
-    env = {"XDG_DATA_HOME=" + (dir / "data").string(),
-           "DISPLAY=", "TERMINAL=", "PATH=" + (dir / "empty").string()};
     const ProcessResult none =
-        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"}, env);
+        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"},
+                   {"XDG_DATA_HOME=" + (dir / "data").string(),
+                    "DISPLAY=", "TERMINAL=", "PATH=" + (dir / "empty").string()});
     EXPECT_EQ(none.status, 4);
     EXPECT_NE(none.err.find("no terminal"), std::string::npos) << none.err;
 }

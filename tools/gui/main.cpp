@@ -83,22 +83,51 @@ void OpenHelp(VWindow*, unsigned, unsigned long) {
 bool g_print = false;
 std::string g_configFolder;
 
-// The terminal to open: $TERMINAL, else the desktop's x-terminal-emulator; empty when neither.
-std::string FindTerminal() {
-    if (const char* chosen = std::getenv("TERMINAL"); chosen && *chosen) return chosen;
-    return cli::FindProgram("x-terminal-emulator") ? "x-terminal-emulator" : std::string();
+// A terminal's name without its folder or Debian's ".wrapper".
+std::string TerminalName(const std::string& program) {
+    std::string name = program.substr(program.rfind('/') + 1);
+    if (name.size() > 8 && name.compare(name.size() - 8, 8, ".wrapper") == 0)
+        name.resize(name.size() - 8);
+    return name;
 }
 
-// Starts `TERMINAL -e sessiondeck --config DIR connect [--transfer] PATH`, not waited for: the
-// window lives on after this host exits.
+// The words before the command: for the terminals known to have tabs, those that put it into a
+// new tab of the window already open (Connect in Tabs); any other terminal gets a window of its
+// own per session with "-e".
+std::vector<std::string> TerminalCommandWords(const std::string& terminal) {
+    const std::string name = TerminalName(terminal);
+    if (name == "gnome-terminal") return {"--tab", "--"};
+    if (name == "konsole") return {"--new-tab", "-e"};
+    if (name == "xfce4-terminal" || name == "mate-terminal") return {"--tab", "-x"};
+    if (name == "terminator") return {"--new-tab", "-x"};
+    return {"-e"};
+}
+
+// The terminal to open: $TERMINAL, else the desktop's x-terminal-emulator, which is run as the
+// terminal it stands for when that one has tabs; empty when there is none.
+std::string FindTerminal() {
+    if (const char* chosen = std::getenv("TERMINAL"); chosen && *chosen) return chosen;
+    const std::optional<std::string> alternative = cli::FindProgram("x-terminal-emulator");
+    if (!alternative) return {};
+    char real[4096];
+    if (const char* resolved = realpath(alternative->c_str(), real)) {
+        const std::string name = TerminalName(resolved);
+        if (TerminalCommandWords(name).size() > 1 && cli::FindProgram(name)) return name;
+    }
+    return "x-terminal-emulator";
+}
+
+// Starts `TERMINAL -e sessiondeck --config DIR connect [--transfer] PATH` (or the terminal's
+// words for a new tab), not waited for: the window lives on after this host exits.
 bool ConnectInTerminal(const std::string& terminal, ISessionConfig& session) {
     char self[4096];
     const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
     if (length <= 0) return false;
     std::string cliPath(self, static_cast<size_t>(length));
     cliPath = cliPath.substr(0, cliPath.rfind('/') + 1) + "sessiondeck";
-    std::vector<std::string> words = {terminal,   "-e",           cliPath,
-                                      "--config", g_configFolder, "connect"};
+    std::vector<std::string> words = {terminal};
+    for (const std::string& word : TerminalCommandWords(terminal)) words.push_back(word);
+    words.insert(words.end(), {cliPath, "--config", g_configFolder, "connect"});
     if (g_transferHost) words.push_back("--transfer");
     words.push_back(session.GetSessionPath().ToUtf8());
     std::vector<char*> argv;
@@ -171,8 +200,9 @@ int main(int argc, char** argv) {
     CLI::App app(
         "sessiondeck-gui: the SessionDeck session manager on the desktop.\n"
         "Connect opens each chosen session in a terminal window ($TERMINAL, else "
-        "x-terminal-emulator) running 'sessiondeck connect', and exits 0; with --print it prints "
-        "one line per chosen session instead, PATH<TAB>PROTOCOL<TAB>HOST<TAB>PORT<TAB>USER. Close "
+        "x-terminal-emulator; a new tab where the terminal has tabs) running 'sessiondeck "
+        "connect', and exits 0; with --print it prints one line per chosen session instead, "
+        "PATH<TAB>PROTOCOL<TAB>HOST<TAB>PORT<TAB>USER. Close "
         "exits 1. /S \"PATH\" connects (or prints) that session without showing the dialog. Exit "
         "status 2 is a usage error, 3 no display to show the dialog on, 4 no terminal to "
         "connect in.",
