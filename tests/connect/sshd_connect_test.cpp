@@ -4,6 +4,7 @@
 // Where the machine cannot run a server, the tests skip and say why.
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -92,6 +93,9 @@ protected:
         WriteFileBytes(dir / "authorized_keys",
                        ReadFileBytes(dir / "id_plain.pub") + ReadFileBytes(dir / "id_locked.pub"));
         port = FreePort();
+        if (const passwd* me = getpwuid(getuid())) user = me->pw_name;
+        // StrictModes is off because the test's folder lies below the shared /tmp, whose mode
+        // sshd would hold against the authorized keys. Root may log in with a key only.
         WriteFileBytes(dir / "sshd_config",
                        "Port " + std::to_string(port) + "\nListenAddress 127.0.0.1\nHostKey " +
                            (dir / "host_key").string() + "\nPidFile " +
@@ -101,8 +105,8 @@ protected:
                            "PasswordAuthentication no\nKbdInteractiveAuthentication no\n"
                            "UsePAM no\nStrictModes no\nAllowTcpForwarding yes\nPrintMotd no\n"
                            "Subsystem sftp internal-sftp\nLogLevel VERBOSE\n");
-        StartSshd();
-        if (sshd <= 0) GTEST_SKIP() << why;
+        if (!StartSshd()) GTEST_SKIP() << why;
+        ASSERT_GT(sshd, 0) << "the throwaway sshd did not start: " << why;
 
         // The client's own configuration: the server's key known in advance, and nothing read
         // from or written to the user's ~/.ssh or an agent.
@@ -131,16 +135,27 @@ protected:
         ASSERT_EQ(r.status, 0) << r.err;
     }
 
-    // sshd wants its privilege-separation folder, /run/sshd, which only the system's own start
-    // of the service makes. Without it, the server runs in a mount namespace of its own where
-    // /run is a folder of the test's, so that no system folder is made or changed.
-    void StartSshd() {
+    // sshd run as root wants its privilege-separation folder, /run/sshd, which only the system's
+    // own start of the service makes. Without it, the server runs in a mount namespace of its
+    // own where /run is a folder of the test's, so that no system folder is made or changed.
+    // False (skip) only when this machine cannot give sshd what it needs; a server that then
+    // does not listen is a failure of the test, with sshd's log.
+    bool StartSshd() {
         const std::string sshdCommand = "exec /usr/sbin/sshd -D -f " +
                                         (dir / "sshd_config").string() + " -E " +
                                         (dir / "sshd.log").string();
-        if (fs::is_directory("/run/sshd")) {
+        if (getuid() != 0 || fs::is_directory("/run/sshd")) {
             sshd = StartProcess("/bin/sh", {"-c", sshdCommand});
         } else {
+            const ProcessResult probe = RunProcess(
+                "/usr/bin/unshare", {"--mount", "--propagation", "private", "/bin/true"});
+            if (probe.status != 0) {
+                why =
+                    "cannot run a throwaway sshd here: /run/sshd does not exist and no private "
+                    "mount namespace can be made for one (" +
+                    probe.err + ")";
+                return false;
+            }
             fs::create_directories(dir / "run" / "sshd");
             chmod((dir / "run").c_str(), 0755);
             chmod((dir / "run" / "sshd").c_str(), 0755);
@@ -149,12 +164,10 @@ protected:
                 {"--mount", "--propagation", "private", "/bin/sh", "-c",
                  "mount --bind " + (dir / "run").string() + " /run && " + sshdCommand});
         }
-        if (sshd > 0 && WaitListening(port, sshd)) return;
+        if (sshd > 0 && WaitListening(port, sshd)) return true;
         Stop(sshd);
-        why =
-            "cannot start a throwaway sshd here (needs /run/sshd or a private mount "
-            "namespace): " +
-            ReadFileBytes(dir / "sshd.log");
+        why = ReadFileBytes(dir / "sshd.log");
+        return true;
     }
 
     ProcessResult Cli(std::vector<std::string> args, const std::optional<std::string>& input = {}) {
@@ -171,16 +184,17 @@ protected:
         all.insert(all.end(), args.begin(), args.end());
         return RunProcess(SESSIONDECK_CLI_PATH, all, Env(), input);
     }
-    // A session of the throwaway server as root, with that key file.
+    // A session of the throwaway server as this user, with that key file.
     void NewSession(const std::string& path, const std::string& protocol, const fs::path& key) {
         Cli({"new", path, "--protocol", protocol, "--host", "127.0.0.1", "--port",
-             std::to_string(port), "--user", "root"});
+             std::to_string(port), "--user", user});
         Cli({"set", path, "Identity Filename", key.string()});
     }
 
     static constexpr const char* kPassphrase = "Sd-Pass phrase-7f3a";
     TempDir dir;
     int port = 0;
+    std::string user = "root";
     pid_t sshd = -1;
     pid_t proxy = -1;
     std::string why;
@@ -192,7 +206,7 @@ TEST_F(SshdConnect, AnSsh2SessionRunsARemoteCommandThroughTheRealSsh) {
     NewSession("Lab\\web", "SSH2", dir / "id_plain");
     const ProcessResult plan = Cli({"connect", "Lab\\web", "--dry-run"});
     EXPECT_EQ(plan.out, "ssh\n-F\n" + (dir / "ssh_config").string() + "\n-T\n-p\n" +
-                            std::to_string(port) + "\n-l\nroot\n-i\n" +
+                            std::to_string(port) + "\n-l\n" + user + "\n-i\n" +
                             (dir / "id_plain").string() + "\n--\n127.0.0.1\n");
     // The remote shell reads its commands from standard input; the arithmetic shows that the
     // server ran them (ssh does not echo its input).
@@ -264,7 +278,7 @@ TEST_F(SshdConnect, ASocksFirewallCarriesTheConnectionThroughTheProxy) {
         StartProcess("/usr/bin/ssh",
                      {"-F", (dir / "ssh_config").string(), "-i", (dir / "id_plain").string(), "-p",
                       std::to_string(port), "-N", "-v", "-E", (dir / "proxy.log").string(), "-D",
-                      "127.0.0.1:" + std::to_string(socksPort), "root@127.0.0.1"},
+                      "127.0.0.1:" + std::to_string(socksPort), user + "@127.0.0.1"},
                      Env());
     ASSERT_TRUE(WaitListening(socksPort, proxy)) << ReadFileBytes(dir / "proxy.log");
     Cli({"firewall", "set", "Tunnel", "Firewall Type", "SOCKSv5"});
