@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds, and runs the command-line host on a
 # configuration folder: the one named by $SESSIONDECK_CONFIG, else a demo
-# folder inside the build tree. With arguments, runs `sessiondeck ARGS...`;
-# without, sets up a small demo (global options, a firewall, a few folders and
-# sessions of different protocols) once and shows it. `./run.sh gui [ARGS...]` sets up the
-# same demo and opens it in the desktop host, sessiondeck-gui ARGS.
+# folder inside the build tree. With arguments, runs `sessiondeck ARGS...` (the
+# demo folder is set up first); without, sets up a small demo (global options, a
+# firewall, a few folders and sessions of different protocols) once and shows it.
+# `./run.sh gui [ARGS...]` sets up the same demo and opens it in the desktop host,
+# sessiondeck-gui ARGS.
 set -euo pipefail
 cd "$(dirname "$0")"
 ./scripts/install-deps.sh
@@ -19,11 +20,8 @@ targets=(sessiondeck)
 cmake --build --preset default -j "$(nproc)" --target "${targets[@]}" >/dev/null
 
 cli=build/default/tools/sessiondeck
+own_config=${SESSIONDECK_CONFIG:+1}
 export SESSIONDECK_CONFIG="${SESSIONDECK_CONFIG:-$PWD/build/demo/Config}"
-
-if [ "$gui" = 0 ] && [ $# -gt 0 ]; then
-  exec "$cli" "$@"
-fi
 
 make_demo() {
 if [ ! -e "$SESSIONDECK_CONFIG/Global.ini" ]; then
@@ -47,6 +45,13 @@ if [ ! -e "$SESSIONDECK_CONFIG/Sessions" ]; then
   "$cli" move 'Servers\files' --before web1
 fi
 }
+
+# A command runs on the demo folder (made first, so that `./run.sh connect 'Servers\web1'
+# --dry-run` has its session on a fresh clone), or on the caller's own folder as it is.
+if [ "$gui" = 0 ] && [ $# -gt 0 ]; then
+  [ -n "$own_config" ] || make_demo >/dev/null
+  exec "$cli" "$@"
+fi
 
 if [ "$gui" = 1 ]; then
   make_demo >/dev/null

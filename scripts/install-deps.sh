@@ -17,6 +17,9 @@ packages=(
   libwxgtk3.2-dev  # the session manager's views (ui/wx) and sessiondeck-gui
   xvfb xauth xdotool  # the views' tests run on a virtual display
   libx11-dev  # the views' tests read their screenshots back from the X server
+  # `sessiondeck connect` is tested against the real clients: a throwaway sshd of the test's
+  # own, ssh and sftp, and nc for the SOCKS and HTTP firewalls' ProxyCommand.
+  openssh-server openssh-client netcat-openbsd
 )
 
 missing=()

@@ -121,6 +121,7 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
         {{"check"}, false},
         {{"check", "--repair"}, true},
         {{"url", "parse", "sftp://ann@host.example"}, false},
+        {{"connect", "Lab\\one", "--dry-run"}, false},
     };
 
     // Every command the host lists, and every command of a group, has a row: a new command

@@ -1,7 +1,11 @@
-// The desktop host, run as a real process: what it prints for /S, how it refuses bad arguments,
-// and that it says so, with its own status, when there is no display for the dialog.
+// The desktop host, run as a real process: what it prints for /S --print, the terminal it opens
+// to connect, how it refuses bad arguments, and that it says so, with its own status, when there
+// is no display for the dialog.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -37,9 +41,11 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
         std::string out;
     };
     const Case cases[] = {
-        {{"/S", "Servers\\web1"}, 0, "Servers\\web1\tSSH2\tweb1.example.net\t22\tadmin\n"},
+        {{"--print", "/S", "Servers\\web1"},
+         0,
+         "Servers\\web1\tSSH2\tweb1.example.net\t22\tadmin\n"},
         // The transfer host prints the transfer side of the same kind of line.
-        {{"--transfer", "/S", "Servers\\releases"},
+        {{"--print", "--transfer", "/S", "Servers\\releases"},
          0,
          "Servers\\releases\tSFTP\treleases.example.net\t2222\tdeploy\n"},
         {{"/S", "Servers\\missing"}, 1, ""},
@@ -57,6 +63,60 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
             EXPECT_FALSE(r.err.empty());
         }
     }
+}
+
+TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
+    const std::string config = (dir / "Config").string();
+    const std::string cli =
+        std::filesystem::path(SESSIONDECK_GUI_PATH).parent_path().string() + "/sessiondeck";
+    // Stand-in terminals that record their arguments, one per line: one without tabs, and
+    // terminals known to have them, which get the session in a new tab.
+    struct Case {
+        std::string terminal;
+        std::vector<std::string> args;  // after --config
+        std::string before;             // the terminal's words before the command
+        std::string command;
+    };
+    const Case cases[] = {
+        {"xterm", {"/S", "Servers\\web1"}, "-e\n", "connect\nServers\\web1\n"},
+        {"gnome-terminal", {"/S", "Servers\\web1"}, "--tab\n--\n", "connect\nServers\\web1\n"},
+        {"konsole",
+         {"--transfer", "/S", "Servers\\releases"},
+         "--new-tab\n-e\n",
+         "connect\n--transfer\nServers\\releases\n"},
+        {"xfce4-terminal.wrapper",
+         {"/S", "Servers\\releases"},
+         "--tab\n-x\n",
+         "connect\nServers\\releases\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.terminal);
+        const std::filesystem::path record = dir / (c.terminal + "-args");
+        const std::filesystem::path terminal = dir / c.terminal;
+        WriteFileBytes(terminal, "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"" +
+                                     record.string() + ".tmp\" && mv \"" + record.string() +
+                                     ".tmp\" \"" + record.string() + "\"\n");
+        std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
+        std::vector<std::string> args = {"--config", config};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ProcessResult r = RunProcess(SESSIONDECK_GUI_PATH, args,
+                                           {"XDG_DATA_HOME=" + (dir / "data").string(),
+                                            "DISPLAY=", "TERMINAL=" + terminal.string()});
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, "");
+        // The terminal is not waited for: give it a moment to write.
+        for (int i = 0; i < 100 && !std::filesystem::exists(record); ++i) usleep(20000);
+        EXPECT_EQ(ReadFileBytes(record),
+                  c.before + cli + "\n--config\n" + config + "\n" + c.command);
+    }
+
+    // No terminal at all: a clear message and a status of its own.
+    const ProcessResult none =
+        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"},
+                   {"XDG_DATA_HOME=" + (dir / "data").string(),
+                    "DISPLAY=", "TERMINAL=", "PATH=" + (dir / "empty").string()});
+    EXPECT_EQ(none.status, 4);
+    EXPECT_NE(none.err.find("no terminal"), std::string::npos) << none.err;
 }
 
 TEST_F(GuiHost, WithoutADisplayTheDialogIsRefusedWithItsOwnStatus) {

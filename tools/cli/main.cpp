@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <exception>
 #include <iostream>
+#include <optional>
 
 #include "platform/version_record.h"
 #include "tools/cli/check_command.h"
 #include "tools/cli/cli_common.h"
+#include "tools/cli/connect_command.h"
 #include "tools/cli/data_commands.h"
 #include "tools/cli/firewall_commands.h"
 #include "tools/cli/global_commands.h"
@@ -23,6 +25,8 @@ using namespace sessiondeck;
 SESSIONDECK_VERSION_RECORD(6, 0, 0, 0);
 
 int main(int argc, char** argv) {
+    // Run by ssh as its SSH_ASKPASS program for `connect`: answer the prompt and nothing else.
+    if (const std::optional<int> status = cli::RunAskpassIfAsked(argc, argv)) return *status;
     cli::GlobalOptions options;
     CLI::App app(
         "sessiondeck: inspect and change SessionDeck configuration stores and sessions.\n"
@@ -58,6 +62,7 @@ int main(int argc, char** argv) {
     cli::AddProtocolsCommand(app, options);
     cli::AddSessionCommands(app, options);
     cli::AddUrlCommands(app, options);
+    cli::AddConnectCommand(app, options);
 
     try {
         app.parse(argc, argv);

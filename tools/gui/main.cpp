@@ -3,9 +3,11 @@
 // loads the protocol modules as the command-line host does.
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -16,6 +18,7 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "tools/cli/cli_common.h"
+#include "tools/cli/client_table.h"
 #include "tools/cli/protocol_loading.h"
 #include "ui/wx/host_dialogs.h"
 #include "ui/wx/session_deck_ui.h"
@@ -24,7 +27,7 @@ using namespace sessiondeck;
 
 namespace {
 
-enum GuiExit : int { kChosen = 0, kClosed = 1, kUsage = 2, kNoDisplay = 3 };
+enum GuiExit : int { kChosen = 0, kClosed = 1, kUsage = 2, kNoDisplay = 3, kNoTerminal = 4 };
 
 bool g_transferHost = false;
 
@@ -74,6 +77,88 @@ void OpenHelp(VWindow*, unsigned, unsigned long) {
         std::cerr << "sessiondeck-gui: no desktop handler to open " SESSIONDECK_DOCS_DIR "/ui.md\n";
 }
 
+// ---- Connect: each chosen session in a terminal window ---------------------------------------
+// The terminal runs the command-line host's `connect`, which hands the session to the system's
+// own client. --print keeps the picker's lines for scripts instead.
+bool g_print = false;
+std::string g_configFolder;
+
+// A terminal's name without its folder or Debian's ".wrapper".
+std::string TerminalName(const std::string& program) {
+    std::string name = program.substr(program.rfind('/') + 1);
+    if (name.size() > 8 && name.compare(name.size() - 8, 8, ".wrapper") == 0)
+        name.resize(name.size() - 8);
+    return name;
+}
+
+// The words before the command: for the terminals known to have tabs, those that put it into a
+// new tab of the window already open (Connect in Tabs); any other terminal gets a window of its
+// own per session with "-e".
+std::vector<std::string> TerminalCommandWords(const std::string& terminal) {
+    const std::string name = TerminalName(terminal);
+    if (name == "gnome-terminal") return {"--tab", "--"};
+    if (name == "konsole") return {"--new-tab", "-e"};
+    if (name == "xfce4-terminal" || name == "mate-terminal") return {"--tab", "-x"};
+    if (name == "terminator") return {"--new-tab", "-x"};
+    return {"-e"};
+}
+
+// The terminal to open: $TERMINAL, else the desktop's x-terminal-emulator, which is run as the
+// terminal it stands for when that one has tabs; empty when there is none.
+std::string FindTerminal() {
+    if (const char* chosen = std::getenv("TERMINAL"); chosen && *chosen) return chosen;
+    const std::optional<std::string> alternative = cli::FindProgram("x-terminal-emulator");
+    if (!alternative) return {};
+    char real[4096];
+    if (const char* resolved = realpath(alternative->c_str(), real)) {
+        const std::string name = TerminalName(resolved);
+        if (TerminalCommandWords(name).size() > 1 && cli::FindProgram(name)) return name;
+    }
+    return "x-terminal-emulator";
+}
+
+// Starts `TERMINAL -e sessiondeck --config DIR connect [--transfer] PATH` (or the terminal's
+// words for a new tab), not waited for: the window lives on after this host exits.
+bool ConnectInTerminal(const std::string& terminal, ISessionConfig& session) {
+    char self[4096];
+    const ssize_t length = readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0) return false;
+    std::string cliPath(self, static_cast<size_t>(length));
+    cliPath = cliPath.substr(0, cliPath.rfind('/') + 1) + "sessiondeck";
+    std::vector<std::string> words = {terminal};
+    for (const std::string& word : TerminalCommandWords(terminal)) words.push_back(word);
+    words.insert(words.end(), {cliPath, "--config", g_configFolder, "connect"});
+    if (g_transferHost) words.push_back("--transfer");
+    words.push_back(session.GetSessionPath().ToUtf8());
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawnp(&child, terminal.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        std::cerr << "sessiondeck-gui: cannot start the terminal '" << terminal << "'\n";
+        return false;
+    }
+    return true;
+}
+
+// What Connect does with the chosen sessions: prints them (--print) or opens each in a terminal.
+int UseChosen(const std::vector<ISessionConfig*>& sessions) {
+    if (g_print) {
+        for (ISessionConfig* session : sessions) PrintSession(*session);
+        return kChosen;
+    }
+    const std::string terminal = FindTerminal();
+    if (terminal.empty()) {
+        std::cerr << "sessiondeck-gui: no terminal to connect in: set TERMINAL or install one "
+                     "that provides x-terminal-emulator (or use --print)\n";
+        return kNoTerminal;
+    }
+    bool all = true;
+    for (ISessionConfig* session : sessions) all = ConnectInTerminal(terminal, *session) && all;
+    return all ? kChosen : kNoTerminal;
+}
+// ---- end of Connect ----------------------------------------------------------------------------
+
 // "/S PATH" is not an option CLI11 understands: take it out before parsing.
 std::optional<std::string> TakeSessionArgument(std::vector<std::string>& args, bool& bad) {
     for (size_t i = 0; i < args.size(); ++i) {
@@ -91,14 +176,14 @@ std::optional<std::string> TakeSessionArgument(std::vector<std::string>& args, b
 
 int ShowChosen() {
     const unsigned count = GetSessionDeckSessionConfigCount();
+    std::vector<ISessionConfig*> chosen;
     for (unsigned i = 0; i < count; ++i) {
-        ISessionConfig* session = GetSessionDeckSessionConfig(i);
-        if (!session) continue;
-        PrintSession(*session);
-        session->Release();
+        if (ISessionConfig* session = GetSessionDeckSessionConfig(i)) chosen.push_back(session);
     }
+    const int result = UseChosen(chosen);
+    for (ISessionConfig* session : chosen) session->Release();
     CleanupSessionDeckSessionConfigs();
-    return kChosen;
+    return result;
 }
 
 }  // namespace
@@ -114,9 +199,13 @@ int main(int argc, char** argv) {
     std::string title = "Connect";
     CLI::App app(
         "sessiondeck-gui: the SessionDeck session manager on the desktop.\n"
-        "Connect prints one line per chosen session, PATH<TAB>PROTOCOL<TAB>HOST<TAB>PORT<TAB>USER, "
-        "and exits 0; Close exits 1. /S \"PATH\" prints that session without showing the "
-        "dialog. Exit status 2 is a usage error, 3 no display to show the dialog on.",
+        "Connect opens each chosen session in a terminal window ($TERMINAL, else "
+        "x-terminal-emulator; a new tab where the terminal has tabs) running 'sessiondeck "
+        "connect', and exits 0; with --print it prints one line per chosen session instead, "
+        "PATH<TAB>PROTOCOL<TAB>HOST<TAB>PORT<TAB>USER. Close "
+        "exits 1. /S \"PATH\" connects (or prints) that session without showing the dialog. Exit "
+        "status 2 is a usage error, 3 no display to show the dialog on, 4 no terminal to "
+        "connect in.",
         "sessiondeck-gui");
     app.add_option("--config", options.configFolder,
                    "Configuration folder (default: $SESSIONDECK_CONFIG, else "
@@ -129,6 +218,8 @@ int main(int argc, char** argv) {
     app.add_flag("--browse-multi", browseMulti,
                  "Browse for several sessions and folders; prints one chosen path a line");
     app.add_option("--title", title, "The dialog's caption");
+    app.add_flag("--print", g_print,
+                 "Print the chosen sessions, one line each, instead of connecting them");
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -164,8 +255,8 @@ int main(int argc, char** argv) {
             std::cerr << "sessiondeck-gui: no session '" << *sessionPath << "'\n";
             return kClosed;
         }
-        PrintSession(*session);
-        return kChosen;
+        g_configFolder = options.configFolder;
+        return UseChosen({session.Get()});
     }
 
     SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
@@ -182,6 +273,7 @@ int main(int argc, char** argv) {
         result = ShowSessionDeckBrowseMode(caption.c_str(), path);
         if (result == 1) std::cout << path.ToUtf8() << '\n';
     } else {
+        g_configFolder = options.configFolder;
         result = ShowSessionDeck(caption.c_str(), true, false);
         if (result == 1) return ShowChosen();
     }
