@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "data/synchronize_profile.h"
-#include "profile/ini_store.h"
 #include "support/memory_store.h"
-#include "support/temp_dir.h"
 
 using namespace sessiondeck;
 
@@ -246,24 +244,4 @@ TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
     factory.ClearWrites();
     Save(factory, profile);
     EXPECT_TRUE(factory.Writes().empty());
-}
-
-TEST(SynchronizeProfile, RoundTripsThroughAnIniFolder) {
-    TempDir dir;
-    VIniFileStoreFactory factory(VUnicodeString::FromUtf8((dir / "cfg").string()));
-    SynchronizeProfile profile;
-    profile.SetName(u"QuickSync");
-    profile.GetTasks().Add(MakeTask(u"T", 1, 1, 1, 1));
-    Save(factory, profile);
-    EXPECT_EQ(ReadFileBytes(dir / "cfg/Global/QuickSync.ini"),
-              "\xEF\xBB\xBF"
-              "S:\"Task[0].Name\"=T\r\n"
-              "D:\"Task[0].Type\"=00000001\r\n"
-              "D:\"Task[0].MasterOverwrites\"=00000001\r\n"
-              "S:\"Task[0].Source[0].Session\"=srca\r\n"
-              "S:\"Task[0].Source[0].Path\"=/from/a\r\n"
-              "D:\"Task[0].Source[0].Recurse\"=00000000\r\n"
-              "S:\"Task[0].Target[0].Session\"=dsta\r\n"
-              "S:\"Task[0].Target[0].Path\"=/to/a\r\n");
-    EXPECT_EQ(Load(factory), profile);
 }
