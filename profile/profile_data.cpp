@@ -87,6 +87,9 @@ VProfileData* VProfileData::Lookup(int) const {
 VSettingDescription VProfileData::Describe(int) const {
     return {};
 }
+VProfileData* VProfileData::CurrentRecord() const {
+    return nullptr;
+}
 void VProfileData::PreSave(VProfileKey*, bool) {}
 bool VProfileData::IsUnsaved() const {
     return m_unsaved;

@@ -80,6 +80,10 @@ public:
     // What the table says about member `index` (name, kind, limits); kind kNone and no name for
     // a setting, a record without a table, or an index outside it.
     virtual VSettingDescription Describe(int index) const;
+    // The one record in use of several that this member holds (a connection: the configuration
+    // of its current protocol), so a walk over settings reaches it without knowing the member's
+    // type; none for every other setting or record.
+    virtual VProfileData* CurrentRecord() const;
     // What a record does before its members save (for instance removing
     // values it no longer uses).
     virtual void PreSave(VProfileKey* key, bool force);

@@ -318,6 +318,10 @@ void ConnectConfigPtr::ApplyDelta(const VProfileData* other) {
     current->ApplyDelta(source->Current());
 }
 
+VProfileData* ConnectConfigPtr::CurrentRecord() const {
+    return Current();
+}
+
 VProfileData* ConnectConfigPtr::Lookup(int index) const {
     return index == 0 ? const_cast<VProfile2<VUnicodeString, VProfileSz>*>(&m_protocolName)
                       : nullptr;

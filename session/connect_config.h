@@ -216,6 +216,8 @@ public:
     void ClearUnsaved() override;
     // 0 is the protocol name setting; nothing else is a member.
     VProfileData* Lookup(int index) const override;
+    // The current protocol's configuration, or none.
+    VProfileData* CurrentRecord() const override;
 
     VUnicodeString Protocol() const { return m_protocolName.Get(); }
     bool ProtocolWasBlank() const { return m_protocolWasBlank; }

@@ -1,24 +1,23 @@
 #include "session/setting_lookup.h"
 
 #include "foundation/unicode_string.h"
-#include "session/connect_config.h"
 
 namespace sessiondeck {
 namespace {
 
+// A member that is its own only member is a setting; any other is a record to walk. A record that
+// holds one record in use of several (a connection) contributes that one after its own members.
 void Collect(VProfileData& record, std::vector<FoundSetting>& out) {
     for (int i = 0;; ++i) {
         VProfileData* member = record.Lookup(i);
-        if (!member) return;
-        if (auto* holder = dynamic_cast<ConnectConfigPtr*>(member)) {
-            out.push_back({holder->Lookup(0), {}});
-            if (ConnectConfig* config = *holder) Collect(*config, out);
-        } else if (member->Lookup(0) == member) {
+        if (!member) break;
+        if (member->Lookup(0) == member) {
             out.push_back({member, record.Describe(i)});
         } else {
             Collect(*member, out);
         }
     }
+    if (VProfileData* current = record.CurrentRecord()) Collect(*current, out);
 }
 
 }  // namespace

@@ -314,25 +314,12 @@ TEST_F(GlobalOptions, OpacityAndOptionsByText) {
     EXPECT_EQ(config->SetOptionText(u"Log Error Text Color", u"-1"), R::kBadValue);
     EXPECT_EQ(config->SetOptionText(u"Connected Color", u"0xFFFFFFFF"), R::kSet);
     EXPECT_EQ(config->connectedColor.Get(), -1);
+    // Each kind's text form is the setting's own (test_data); here, that a set goes through it and
+    // marks the option changed.
     EXPECT_EQ(config->SetOptionText(u"Page Margins", u"1,2,3"), R::kBadValue);
-    EXPECT_EQ(config->SetOptionText(u"Page Margins", u"1,2,3,inf"), R::kBadValue);
-    EXPECT_EQ(config->SetOptionText(u"Printer Name", u"two\nlines"), R::kBadValue);
-    EXPECT_EQ(config->SetOptionText(u"Local ListView State", u"1,2,3"), R::kBadValue);
     EXPECT_EQ(config->SetOptionText(u"Remote ExplorerFrame State", u"0,5,6"), R::kSet);
     EXPECT_EQ(config->remoteExplorerFrameState.f2, 5);
     EXPECT_TRUE(config->remoteExplorerFrameState.IsModified());
-    EXPECT_EQ(config->SetOptionText(u"Window Placement", u"44,0,3,0,0,-1,-1,10,20,30,40"), R::kSet);
-    EXPECT_EQ(config->windowPlacement.Get().rcNormalPosition, (VRect{10, 20, 30, 40}));
-    EXPECT_EQ(config->SetOptionText(u"Printer Font v2",
-                                    u"120,-16,0,0,0,700,1,0,0,0,3,2,1,49,Lucida, Sans"),
-              R::kSet);
-    EXPECT_EQ(config->printerFont.Get().Face(), u"Lucida, Sans");
-    EXPECT_EQ(config->printerFont.Text(), u"120,-16,0,0,0,700,1,0,0,0,3,2,1,49,Lucida, Sans");
-    EXPECT_EQ(config->SetOptionText(u"Printer Font v2", u"120,-16,0,0,0,700,256,0,0,0,3,2,1,49,X"),
-              R::kBadValue);
-    EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0a0B"), R::kSet);
-    EXPECT_EQ(config->frvCustomToolbarData.Text(), u"0a0b");
-    EXPECT_EQ(config->SetOptionText(u"FRV Custom Toolbar Data", u"0g"), R::kBadValue);
 }
 
 TEST_F(GlobalOptions, SaveReportsAFailedWrite) {

@@ -1,12 +1,10 @@
-// Records stored as binary values: pinned bytes, byte-exact round trips, and loading through a
-// store.
+// Records stored as binary values: pinned bytes and byte-exact round trips.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "data/binary_records.h"
-#include "support/memory_store.h"
 
 using namespace sessiondeck;
 
@@ -72,60 +70,19 @@ TEST(BinaryRecords, FontLayout) {
     EXPECT_EQ(font.Face().size(), 31u) << "the face keeps its terminator";
 }
 
+// Loading a stored value into these records (a short value overlays the default, a long one is
+// refused) is the binary setting's rule, tested once in test_profile.
 TEST(BinaryRecords, EveryRecordRoundTripsByteExactly) {
-    for (size_t size : {44u, 32u, 64u, 96u}) {
-        const std::string ramp = Ramp(size);
-        switch (size) {
-            case 44:
-                EXPECT_EQ(Bytes(FromBytes<WINDOWPLACEMENT>(ramp)), ramp);
-                break;
-            case 32:
-                EXPECT_EQ(Bytes(FromBytes<VMarginData>(ramp)), ramp);
-                break;
-            case 64:
-                EXPECT_EQ(Bytes(FromBytes<CustomColors>(ramp)), ramp);
-                break;
-            case 96:
-                // A face filling all 32 units comes back unchanged too.
-                EXPECT_EQ(Bytes(FromBytes<VLogFont>(ramp)), ramp);
-                break;
-        }
-    }
+    EXPECT_EQ(Bytes(FromBytes<WINDOWPLACEMENT>(Ramp(44))), Ramp(44));
+    EXPECT_EQ(Bytes(FromBytes<VMarginData>(Ramp(32))), Ramp(32));
+    EXPECT_EQ(Bytes(FromBytes<CustomColors>(Ramp(64))), Ramp(64));
+    // A face filling all 32 units comes back unchanged too.
+    EXPECT_EQ(Bytes(FromBytes<VLogFont>(Ramp(96))), Ramp(96));
+
     CustomColors colors;
     colors.colors[0] = 0x00112233;
     colors.colors[15] = 0x00FFFFFF;
     const std::string bytes = Bytes(colors);
     EXPECT_EQ(bytes.substr(0, 4), Le32(0x00112233));
     EXPECT_EQ(bytes.substr(60), Le32(0x00FFFFFF));
-}
-
-TEST(BinaryRecords, SettingsStoreTheExactBytesAndOverlayShortValues) {
-    MemoryStoreFactory factory;
-    {
-        VProfileStore store(false, &factory);
-        VProfileKey key(store.GetRootKey(), u"Global");
-        VProfileWindowPlacement placement;
-        placement.Init(&key, u"Window Placement", WINDOWPLACEMENT{});
-        placement.Save(&key, false);
-        const std::string shortValue = Le32(44) + Le32(2);  // length and flags only
-        key.SetBinary(u"Short", shortValue.data(), 8);
-        const std::string longValue(33, 'x');
-        key.SetBinary(u"Long Margins", longValue.data(), 33);
-    }
-    const MemoryValue* stored = factory.Find(u"Global", u"Window Placement");
-    ASSERT_NE(stored, nullptr);
-    EXPECT_EQ(std::string(stored->binary.begin(), stored->binary.end()), Bytes(WINDOWPLACEMENT{}));
-
-    VProfileStore store(true, &factory);
-    VProfileKey key(store.GetRootKey(), u"Global");
-    VProfileWindowPlacement placement;
-    placement.Init(&key, u"Short", WINDOWPLACEMENT{});
-    WINDOWPLACEMENT expected;
-    expected.flags = 2;
-    EXPECT_EQ(placement.Get(), expected) << "the rest keeps the default";
-
-    VProfileMargins margins;
-    margins.Init(&key, u"Long Margins", VMarginData{1, 2, 3, 4});
-    EXPECT_EQ(margins.Get(), (VMarginData{1, 2, 3, 4}));
-    EXPECT_TRUE(margins.IsUnsaved());
 }

@@ -8,9 +8,7 @@
 
 #include "data/color_scheme.h"
 #include "data/color_scheme_editor.h"
-#include "profile/ini_store.h"
 #include "support/memory_store.h"
-#include "support/temp_dir.h"
 #include "support/test_bytes.h"
 
 using namespace sessiondeck;
@@ -89,24 +87,6 @@ TEST(ColorScheme, RecordBytesAreExactLittleEndian) {
               "00010101" + Repeat("56341200", 8) + Repeat("efcdab00", 8));
 
     // The list tests below store and load these bytes through the store.
-}
-
-TEST(ColorScheme, ConstructorsAndEqualityCoverEveryField) {
-    // The default's exact fields are pinned by the byte test above.
-    const ColorScheme plain;
-    EXPECT_EQ(plain, ColorScheme(0x000000, 0xFFFFFF));
-
-    std::vector<void (*)(ColorScheme&)> changes = {
-        [](ColorScheme& s) { s.advanced = 1; },      [](ColorScheme& s) { s.overstrikeBold = 0; },
-        [](ColorScheme& s) { s.showUnderline = 0; }, [](ColorScheme& s) { s.enableBlink = 0; },
-        [](ColorScheme& s) { s.foreground[0] = 1; }, [](ColorScheme& s) { s.foreground[7] = 1; },
-        [](ColorScheme& s) { s.background[0] = 0; }, [](ColorScheme& s) { s.background[7] = 0; },
-    };
-    for (size_t i = 0; i < changes.size(); ++i) {
-        ColorScheme changed;
-        changes[i](changed);
-        EXPECT_FALSE(changed == plain) << "change " << i;
-    }
 }
 
 TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
@@ -295,25 +275,6 @@ TEST(ColorSchemeList, CheckpointRollbackAndModified) {
 
     EXPECT_THROW(list.GetAt(8), VArray<ColorSchemeValue>::OutOfRange);
     EXPECT_THROW(list.RemoveAt(8), VArray<ColorSchemeValue>::OutOfRange);
-}
-
-TEST(ColorSchemeList, IniFileHoldsTheExactRecord) {
-    TempDir dir;
-    VIniFileStoreFactory factory(VUnicodeString::FromUtf8((dir / "cfg").string()));
-    {
-        VProfileStore store(&factory);
-        VProfileKey global(store.GetRootKey(), u"Global");
-        ProfileColorSchemeList list;
-        list.Add(ProfileColorSchemeList::MakeScheme(u"Traditional", ColorScheme(0x00FF00, 0)));
-        list.Save(&global, false);
-    }
-    const std::string green = " 00 ff 00 00";
-    const std::string black = " 00 00 00 00";
-    EXPECT_EQ(ReadFileBytes(dir / "cfg/Global/Color Schemes.ini"),
-              "\xEF\xBB\xBF"
-              "B:\"Traditional\"=00000044\r\n"
-              " 00 01 01 01" +
-                  Repeat(green, 7) + "\r\n" + green + Repeat(black, 7) + "\r\n" + black + "\r\n");
 }
 
 TEST(ColorSchemeEditor, RowsMapToCombinations) {

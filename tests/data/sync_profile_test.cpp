@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "data/synchronize_profile.h"
-#include "profile/ini_store.h"
 #include "support/memory_store.h"
-#include "support/temp_dir.h"
 
 using namespace sessiondeck;
 
@@ -218,23 +216,6 @@ TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
     EXPECT_EQ(assigned.GetName(), u"QuickSync");
     EXPECT_EQ(assigned.GetCheckpoint(), profile.GetCheckpoint());
 
-    // Each field counts as a change.
-    std::vector<void (*)(SynchronizeTask&)> changes = {
-        [](SynchronizeTask& t) { t.name = u"x"; },
-        [](SynchronizeTask& t) { t.type = 9; },
-        [](SynchronizeTask& t) { t.masterOverwrites = 0; },
-        [](SynchronizeTask& t) { t.sources[1].session = u"x"; },
-        [](SynchronizeTask& t) { t.sources[1].recurse = 0; },
-        [](SynchronizeTask& t) { t.targets[0].path = u"x"; },
-        [](SynchronizeTask& t) { t.targets.Add({}); },
-    };
-    for (size_t i = 0; i < changes.size(); ++i) {
-        changes[i](profile.GetTasks()[0]);
-        EXPECT_TRUE(profile.IsModified()) << "change " << i;
-        profile.Rollback();
-        EXPECT_FALSE(profile.IsModified()) << "change " << i;
-    }
-
     // A checkpointed change is no longer "modified" but is still written.
     profile.GetTasks()[1].name = u"Renamed";
     profile.Checkpoint();
@@ -246,24 +227,4 @@ TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
     factory.ClearWrites();
     Save(factory, profile);
     EXPECT_TRUE(factory.Writes().empty());
-}
-
-TEST(SynchronizeProfile, RoundTripsThroughAnIniFolder) {
-    TempDir dir;
-    VIniFileStoreFactory factory(VUnicodeString::FromUtf8((dir / "cfg").string()));
-    SynchronizeProfile profile;
-    profile.SetName(u"QuickSync");
-    profile.GetTasks().Add(MakeTask(u"T", 1, 1, 1, 1));
-    Save(factory, profile);
-    EXPECT_EQ(ReadFileBytes(dir / "cfg/Global/QuickSync.ini"),
-              "\xEF\xBB\xBF"
-              "S:\"Task[0].Name\"=T\r\n"
-              "D:\"Task[0].Type\"=00000001\r\n"
-              "D:\"Task[0].MasterOverwrites\"=00000001\r\n"
-              "S:\"Task[0].Source[0].Session\"=srca\r\n"
-              "S:\"Task[0].Source[0].Path\"=/from/a\r\n"
-              "D:\"Task[0].Source[0].Recurse\"=00000000\r\n"
-              "S:\"Task[0].Target[0].Session\"=dsta\r\n"
-              "S:\"Task[0].Target[0].Path\"=/to/a\r\n");
-    EXPECT_EQ(Load(factory), profile);
 }

@@ -2,14 +2,12 @@
 // routing.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <set>
 
 #include "foundation/codepage.h"
 #include "foundation/messages.h"
 #include "foundation/report.h"
 #include "foundation/report_text.h"
-#include "support/golden.h"
 
 using namespace sessiondeck;
 
@@ -95,23 +93,17 @@ protected:
 
 }  // namespace
 
-TEST(LibraryMessages, TableHoldsExactlyTheLibrarysIdsAndTexts) {
-    // The ids and texts are a fixed table: kept as a golden file, one message a line, with each
-    // CR and LF written as \r and \n.
-    std::string table;
+// The texts themselves live in one table; what every row must be is checked here.
+TEST(LibraryMessages, EveryRowIsALibraryErrorFoundByItsId) {
+    std::set<uint32_t> ids;
     for (const VLibraryMessage& m : LibraryMessages()) {
+        EXPECT_TRUE(ids.insert(m.id).second) << std::hex << m.id << " twice";
         EXPECT_EQ(LookupLibraryMessage(m.id), m.text);
         EXPECT_FALSE(IsSystemErrorCode(m.id));
         EXPECT_EQ(MessageFacility(m.id), kLibraryMessageFacility);
         EXPECT_NE(MessageSeverity(m.id), VMessageSeverity::Success);
-        char id[16];
-        std::snprintf(id, sizeof id, "%08X\t", m.id);
-        std::string text = Utf8(m.text);
-        for (size_t at = 0; (at = text.find_first_of("\r\n", at)) != std::string::npos; at += 2)
-            text.replace(at, 1, text[at] == '\r' ? "\\r" : "\\n");
-        table += id + text + "\n";
     }
-    ExpectMatchesGolden("foundation/library-messages.txt", table);
+    EXPECT_GT(ids.size(), 20u);
     EXPECT_EQ(LookupLibraryMessage(0xE1090004), nullptr);  // a warning code, not an error code
     EXPECT_EQ(LookupLibraryMessage(kMsgHostLibraryLoadFailed), nullptr);
     EXPECT_STREQ(GetLibraryMessageModule()->fileName, "libSessionDeck60U.so");

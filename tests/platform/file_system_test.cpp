@@ -1,12 +1,14 @@
 // The platform's small file and environment questions that the layers above ask instead of
 // calling the system: regular files, entries that are links, a folder proven writable.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <string>
 
 #include "platform/environment.h"
 #include "platform/file_system.h"
@@ -38,6 +40,29 @@ TEST(PlatformFiles, RegularFilesAndEntriesFollowOrKeepLinks) {
         EXPECT_EQ(platform::EntryExists(dir.path() / row.name), row.entry) << row.name;
     }
     EXPECT_FALSE(platform::IsRegularFile(""));
+}
+
+TEST(PlatformFiles, WritesFollowLinksAndSpecialFilesAreNotRead) {
+    TempDir dir;
+    const fs::path real = dir.path() / "real.ini", link = dir.path() / "link.ini";
+    std::ofstream(real) << "old";
+    fs::create_symlink(real, link);
+    EXPECT_TRUE(platform::WriteFileAtomically(link, "new"));
+    EXPECT_TRUE(fs::is_symlink(link));
+    std::string bytes;
+    EXPECT_TRUE(platform::ReadWholeFile(real, bytes));
+    EXPECT_EQ(bytes, "new");
+
+    ASSERT_EQ(::mkfifo((dir.path() / "fifo").c_str(), 0600), 0);
+    bytes = "left";
+    EXPECT_FALSE(platform::ReadWholeFile(dir.path() / "fifo", bytes));  // and does not hang
+    EXPECT_TRUE(bytes.empty());
+
+    EXPECT_TRUE(platform::RemoveFile(dir.path() / "never-was"));
+    EXPECT_TRUE(platform::RemoveFolderTree(dir.path() / "never-was"));
+    fs::create_directory(dir.path() / "folder");
+    EXPECT_FALSE(platform::RemoveFile(dir.path() / "folder"));
+    EXPECT_FALSE(platform::WriteFileAtomically(dir.path() / "no/such/folder.ini", "x"));
 }
 
 TEST(PlatformFiles, WritableFolderIsCreatedAndLeftEmpty) {

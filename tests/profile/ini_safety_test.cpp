@@ -195,6 +195,9 @@ TEST_F(IniSafety, LinksAndSpecialFilesNeverLeadOutside) {
     EXPECT_FALSE(sessions.MoveSubKey(u"linked", u"moved"));
     EXPECT_FALSE(sessions.CopySubKey(u"LinkedFolder", u"copied"));
     EXPECT_FALSE(sessions.SubKeyExists(u"pipe"));
+    // Removing a key folder that is a link removes the link, not what it points at.
+    EXPECT_TRUE(sessions.DeleteSubKey(u"LinkedFolder"));
+    EXPECT_FALSE(fs::exists(fs::symlink_status(Root() / "Sessions" / "LinkedFolder")));
 
     EXPECT_EQ(Snapshot(Outside()), outside);
     struct stat st {};

@@ -483,39 +483,6 @@ TEST_F(IniSafetyTest, TextTheFormatCannotHoldIsRefused) {
     EXPECT_EQ(ReadFileBytes(Path("L.ini")), "S:\"s\"=old\r\n");
 }
 
-TEST_F(IniSafetyTest, FileCallsStayOnTheirSideOfLinksAndSpecialFiles) {
-    const fs::path real = m_dir / "real.ini", link = m_dir / "link.ini";
-    WriteFileBytes(real, "old");
-    fs::create_symlink(real, link);
-    EXPECT_TRUE(platform::WriteFileAtomically(link, "new"));
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ReadFileBytes(real), "new");
-
-    // Removing a key folder that is a link removes the link, not what it points at.
-    WriteFileBytes(m_dir / "elsewhere/keep.ini", "x");
-    fs::create_directories(Path("P"));
-    fs::create_directory_symlink(m_dir / "elsewhere", Path("P/Linked"));
-    VProfileStore store(&m_factory);
-    VProfileKey key(store.GetRootKey(), u"P");
-    EXPECT_TRUE(key.DeleteSubKey(u"Linked"));
-    EXPECT_FALSE(fs::exists(Path("P/Linked")));
-    EXPECT_TRUE(fs::exists(m_dir / "elsewhere/keep.ini"));
-
-    // A FIFO where a value file belongs is not read (and does not hang).
-    ASSERT_EQ(::mkfifo(Path("Fifo.ini").c_str(), 0600), 0);
-    std::string bytes = "left";
-    EXPECT_FALSE(platform::ReadWholeFile(Path("Fifo.ini"), bytes));
-    EXPECT_TRUE(bytes.empty());
-    VProfileKey fifoKey(store.GetRootKey(), u"Fifo");
-    uint32_t v = 0;
-    EXPECT_FALSE(fifoKey.QueryDword(u"v", v));
-
-    EXPECT_TRUE(platform::RemoveFile(m_dir / "never-was"));
-    EXPECT_TRUE(platform::RemoveFolderTree(m_dir / "never-was"));
-    EXPECT_FALSE(platform::RemoveFile(m_dir / "elsewhere"));
-    EXPECT_FALSE(platform::WriteFileAtomically(m_dir / "no/such/folder.ini", "x"));
-}
-
 TEST_F(IniSafetyTest, HandlesOnOneKeyKeepEachOthersChanges) {
     WriteFileBytes(Path("K.ini"),
                    kBom + "D:\"a\"=00000001\r\nD:\"b\"=00000001\r\nD:\"c\"=00000001\r\n");

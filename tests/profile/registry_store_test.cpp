@@ -449,24 +449,6 @@ TEST_F(RegistryStoreTest, MoveAndCopyCarryEveryRegistryTypeAndKeySecurity) {
     EXPECT_EQ(OpenHive()->IntegrityCheck(), "ok");
 }
 
-TEST_F(RegistryStoreTest, ReadOnlyStoreRefusesWholeKeyChangesAsAccessDenied) {
-    {
-        VProfileStore store(&m_factory);
-        VProfileKey key(store.GetRootKey(), u"A");
-        ASSERT_TRUE(key.SetDword(u"v", 1));
-    }
-    VProfileStore store(true, &m_factory);
-    VProfileKey& root = store.GetRootKey();
-    EXPECT_FALSE(root.MoveSubKey(u"A", u"B"));
-    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
-    EXPECT_FALSE(root.CopySubKey(u"A", u"B"));
-    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
-    EXPECT_FALSE(root.Flush());
-    EXPECT_EQ(root.GetReport().GetMessageId(), kAccessDenied);
-    EXPECT_TRUE(root.SubKeyExists(u"A"));
-    EXPECT_FALSE(root.SubKeyExists(u"B"));
-}
-
 TEST_F(RegistryStoreTest, FlushTellsTheFirstFailedWriteOnce) {
     VProfileStore store(&m_factory);
     VProfileKey key(store.GetRootKey(), u"K");

@@ -36,22 +36,6 @@ TEST_F(CliFirewall, SetShowListRemoveRoundTrip) {
     EXPECT_EQ(Run({"firewall", "show", "Office"}).status, 1);
 }
 
-TEST_F(CliFirewall, DataProtectedPasswordIsRewrittenScrambledOnShow) {
-    std::string capi = Ok({"secret", "encode", "--form", "capi", "pw1"});
-    capi.pop_back();
-    Ok({"store", "set", "Firewalls\\Gate", "Firewall Password", "string", capi});
-
-    EXPECT_NE(Ok({"--read-only", "firewall", "show", "Gate"}).find("Firewall Password=(set)"),
-              std::string::npos);
-    EXPECT_EQ(Ok({"store", "get", "Firewalls\\Gate", "Firewall Password"}), capi + "\n");
-
-    Ok({"firewall", "show", "Gate"});
-    std::string scrambled = Ok({"store", "get", "Firewalls\\Gate", "Firewall Password"});
-    scrambled.pop_back();
-    EXPECT_NE(scrambled.rfind("CAPI:", 0), 0u) << scrambled;
-    EXPECT_EQ(Ok({"secret", "decode", scrambled}), "pw1\n");
-}
-
 TEST_F(CliFirewall, BadInputIsRefusedAndChangesNothing) {
     Ok({"firewall", "set", "Office", "Firewall Port", "8080"});
     const std::string before = ReadFileBytes(dir / "Config/Firewalls/Office.ini");

@@ -14,37 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/cli_sandbox.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-class CliHostileInput : public ::testing::Test {
+// Every place the host may write (home, configuration and data folders) is inside the sandbox,
+// so the sandbox shows anything written anywhere.
+class CliHostileInput : public CliSandboxTest {
 protected:
-    // Every place the host may write (home, configuration and data folders)
-    // is inside the sandbox, so the sandbox shows anything written anywhere.
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", config.string()});
-        ProcessResult result =
-            RunProcess(SESSIONDECK_CLI_PATH, args,
-                       {"HOME=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "xdg").string(),
-                        "XDG_DATA_HOME=" + (dir / "data").string()});
-        EXPECT_NE(result.status, -1) << "crashed: " << args[2];
-        return result;
-    }
-    // Path and bytes of every file and folder in the sandbox.
-    std::map<std::string, std::string> Snapshot() {
-        std::map<std::string, std::string> files;
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir.path())) {
-            const std::string path = fs::relative(entry.path(), dir.path()).string();
-            files[path] = entry.is_regular_file() ? ReadFileBytes(entry.path()) : "<folder>";
-        }
-        return files;
-    }
-    TempDir dir;
-    fs::path config = dir / "Config";
+    std::map<std::string, std::string> Snapshot() const { return sandbox::Snapshot(dir.path()); }
 };
 
 TEST_F(CliHostileInput, HostileNamesAreRefusedAndWriteNothing) {

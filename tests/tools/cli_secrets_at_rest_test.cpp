@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/cli_sandbox.h"
 
 namespace {
 
@@ -23,23 +22,15 @@ std::string Utf16Le(const std::string& ascii) {
     return out;
 }
 
-class CliSecretsAtRest : public ::testing::Test {
+class CliSecretsAtRest : public CliSandboxTest {
 protected:
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        ProcessResult result =
-            RunProcess(SESSIONDECK_CLI_PATH, args,
-                       {"HOME=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "xdg").string(),
-                        "XDG_DATA_HOME=" + (dir / "data").string()});
-        output += result.out + result.err;
-        return result;
-    }
+    // The output of a command that must succeed; everything it printed is kept in `output`.
     std::string Ok(std::vector<std::string> args) {
         const ProcessResult result = Run(args);
-        EXPECT_EQ(result.status, 0) << args[2] << ": " << result.err;
+        output += result.out + result.err;
+        EXPECT_EQ(result.status, 0) << args[0] << ": " << result.err;
         return result.out;
     }
-    TempDir dir;
     std::string output;  // everything every command printed
 };
 

@@ -3,22 +3,12 @@
 
 #include <nlohmann/json.hpp>
 
-#include "support/run_process.h"
-#include "support/temp_dir.h"
+#include "support/cli_config_test.h"
 
 namespace {
 
-class CliStore : public ::testing::Test {
+class CliStore : public CliConfigTest {
 protected:
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", config.string()});
-        return RunProcess(SESSIONDECK_CLI_PATH, args);
-    }
-    void Ok(std::vector<std::string> args) {
-        auto r = Run(args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-    TempDir dir;
     std::filesystem::path config = dir / "Config";
 };
 
@@ -132,22 +122,11 @@ TEST_F(CliStore, RemovingValuesAndKeys) {
     EXPECT_EQ(Run({"store", "keys", "Sessions"}).out, "");
 }
 
-TEST_F(CliStore, ReadOnlyStoreChangesNothing) {
+// A value file without write permission is never replaced (the owner-write bit decides, so
+// this holds for root too). --read-only over every command is cli_read_only_test's.
+TEST_F(CliStore, ValueFileWithoutWritePermissionIsNeverReplaced) {
     Ok({"store", "set", "Global", "A", "dword", "1"});
     const std::string before = ReadFileBytes(config / "Global.ini");
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"--read-only", "store", "set", "Global", "A", "dword", "2"},
-             {"--read-only", "store", "rm", "Global", "A"},
-             {"--read-only", "store", "rmkey", "", "Global"},
-         }) {
-        auto r = Run(args);
-        EXPECT_EQ(r.status, 3) << ::testing::PrintToString(args);
-        EXPECT_NE(r.err.find("read-only"), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(ReadFileBytes(config / "Global.ini"), before);
-    EXPECT_EQ(Run({"--read-only", "store", "get", "Global", "A"}).out, "1\n");
-
-    // A value file without write permission is never replaced.
     std::filesystem::permissions(config / "Global.ini", std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
     auto r = Run({"store", "set", "Global", "A", "dword", "3"});
