@@ -181,8 +181,12 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
         deck->Selection().SelectOnly(deck->Tree().FindPath(u"A"));
         deck->OnStartupCheckBox(true);
         deck->OnOpenInTabCheckBox(true);
+        EXPECT_EQ(deck->Controls().width, 0) << "nothing kept yet: the view's default size";
+        deck->SetWindowRect({10, 20, 510, 420});
         deck->Destroy();
     }
+    EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
+    EXPECT_EQ(config->connectDialogSize.Get().showCmd, 1u) << "the rest of the record stays";
     EXPECT_EQ(config->connectExpandPath.Get(), u"A");
     EXPECT_EQ(config->isExpanded.Get(), 1);
     EXPECT_EQ(config->showConnectDialog.Get(), 1);
@@ -193,6 +197,12 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
 
     config->connectExpandPath = VUnicodeString(u"C");
     auto deck = Open();
+    EXPECT_EQ(deck->Controls().width, 500);
+    EXPECT_EQ(deck->Controls().height, 400);
+    // A window that ends minimised gives no rectangle, and the kept size stays.
+    deck->SetWindowRect({});
+    deck->Destroy();
+    EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
     EXPECT_TRUE(deck->Tree().Node(deck->Tree().FindChild(deck->Tree().Root(), u"A")).expanded);
     EXPECT_NE(deck->Tree().FindChild(deck->Tree().FindPath(u"A\\B"), u"s"), kNoNode)
         << "a folder opened from the database has its sessions";

@@ -64,6 +64,10 @@ struct SessionDeckControls {
     bool openInTabVisible = true;
     VUnicodeString connectText;  // "&Connect" or "OK"
     VUnicodeString closeText;    // "Close" or "Cancel"
+    // The size the dialog had when it last closed ("Connect Dialog Size"); 0 and 0 when none
+    // was kept, and the view takes its default size.
+    int width = 0;
+    int height = 0;
 };
 
 // A launch of a sibling application that runs when the dialog is destroyed.
@@ -131,8 +135,12 @@ public:
     // Writes the path to show next time and, when folder states are kept, every folder's
     // expanded state.
     void SaveState();
-    // The dialog window goes away: state saved, a scheduled launch performed.
+    // The dialog window goes away: its place kept (when the view gave it), state saved, a
+    // scheduled launch performed.
     void Destroy();
+    // Where the window is as the dialog ends, in screen pixels; Destroy keeps it in "Connect
+    // Dialog Size". An empty rectangle (a minimised or maximised window) keeps what was there.
+    void SetWindowRect(const VRect& rect) { m_windowRect = rect; }
     void OnStartupCheckBox(bool checked);
     void OnOpenInTabCheckBox(bool checked);
 
@@ -292,6 +300,7 @@ private:
     std::vector<VUnknownPointer<ISessionConfig>> m_chosen;
     VStringArray m_pathResults;
     SessionDeckPendingLaunch m_pendingLaunch;
+    VRect m_windowRect;
     // Drag state: the source, the node under the pointer and where in its row.
     TreeNodeId m_dragSource = kNoNode;
     TreeNodeId m_dropHighlight = kNoNode;

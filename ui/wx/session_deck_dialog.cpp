@@ -241,12 +241,17 @@ void SessionDeckDialog::BuildControls() {
     top->Add(bottom, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(7));
     SetSizer(top);
 
-    // The size a first opening gets, and the least the layout needs.
-    SetSize(ConvertDialogToPixels(wxSize(250, 215)));
+    // The least the layout needs, and the size it had when it last closed (never below the
+    // least) or, the first time, the default size.
     const int buttonsWidth = m_showOnStartup->GetBestSize().x + m_connect->GetBestSize().x +
                              m_close->GetBestSize().x + ConvertDialogToPixels(wxSize(16, 0)).x;
     SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(225, 0)).x, buttonsWidth),
                       ConvertDialogToPixels(wxSize(0, 125)).y));
+    if (controls.width > 0 && controls.height > 0)
+        SetSize(wxSize(std::max(controls.width, GetMinSize().x),
+                       std::max(controls.height, GetMinSize().y)));
+    else
+        SetSize(ConvertDialogToPixels(wxSize(250, 215)));
     if (m_mode.firstFlag) SetWindowStyleFlag(GetWindowStyleFlag() | wxSYSTEM_MENU);
 }
 
@@ -368,7 +373,13 @@ void SessionDeckDialog::Finish() {
     m_paths.clear();
     for (const VUnicodeString& path : m_model->PathResults()) m_paths.push_back(path);
     const int result = m_model->Result();
-    // Saves the state and starts a sibling launch the model scheduled.
+    // A minimised or maximised window has no size of its own to keep.
+    if (!IsIconized() && !IsMaximized()) {
+        const wxRect rect = GetRect();
+        m_model->SetWindowRect(
+            {rect.GetLeft(), rect.GetTop(), rect.GetRight() + 1, rect.GetBottom() + 1});
+    }
+    // Keeps the size, saves the state and starts a sibling launch the model scheduled.
     m_model->Destroy();
     EndModal(result == 1 ? wxID_OK : wxID_CANCEL);
 }

@@ -47,18 +47,35 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
     EXPECT_EQ(GetSessionDeckSessionConfig(2), nullptr);
 }
 
-TEST_F(SessionDeckGuiTest, CloseChoosesNothingEvenWithASessionSelected) {
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-        tree->Expand(servers);
-        Settle();
-        Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
-        Screenshot(dialog, "close");
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+// Close ends the dialog with nothing chosen, even with a session selected; the size the dialog
+// had is kept and given back the next time.
+TEST_F(SessionDeckGuiTest, CloseChoosesNothingAndTheDialogOpensAtTheSizeItClosedAt) {
+    wxSize first, second;
+    const wxSize chosen(640, 520);
+    for (wxSize* seen : {&first, &second}) {
+        Driver driver([&](wxDialog* dialog) {
+            *seen = dialog->GetSize();
+            if (seen == &first) {
+                wxTreeCtrl* tree = TreeOf(dialog);
+                const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+                tree->Expand(servers);
+                Settle();
+                Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
+                dialog->SetSize(chosen);
+                Settle();
+                Screenshot(dialog, "close");
+            }
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+        EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+    }
+    EXPECT_NE(first, chosen);
+    EXPECT_EQ(second, chosen);
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
+    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
 }
 
 TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
