@@ -104,9 +104,9 @@ bool SessionTreeModel::HasExpander(TreeNodeId id) const {
     return !node.everExpanded || !node.children.empty();
 }
 
-bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal) {
+bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal, bool alone) {
     return SessionDatabase::HasMatchingProtocol(
-        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode, key);
+        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode, key, alone);
 }
 
 void SessionTreeModel::LoadSessions(TreeNodeId folder) {
@@ -128,7 +128,7 @@ void SessionTreeModel::LoadSessions(TreeNodeId folder) {
             if (path.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) continue;
             if (!all) {
                 VProfileKey key(folderKey, name);
-                if (!HasOwnProtocol(key, terminal)) continue;
+                if (!HasOwnProtocol(key, terminal, true)) continue;
             }
             shown.push_back(&name);
         }

@@ -132,7 +132,8 @@ public:
 
     // Whether the session at `key` stores a terminal (or transfer) protocol of its own, not
     // "None": the product filter's question.
-    static bool HasOwnProtocol(VProfileKey& key, bool terminal);
+    // `alone`: the key is asked nothing else (the store then reads only that value).
+    static bool HasOwnProtocol(VProfileKey& key, bool terminal, bool alone = false);
 
     // The session of a session node, loaded once through the database; null for a folder or a
     // session that does not load.
