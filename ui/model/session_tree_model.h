@@ -153,6 +153,10 @@ private:
     SessionDeckHost m_host;
     SessionTreeOptions m_options;
     std::vector<std::unique_ptr<SessionTreeNode>> m_nodes;  // index = handle; 0 is never used
+    // Storage of removed nodes, given to the next ones inserted (under new handles): a filter
+    // keystroke replaces the whole tree, and allocating and freeing every node and label again
+    // each time was most of its cost.
+    std::vector<std::unique_ptr<SessionTreeNode>> m_spare;
     TreeNodeId m_root = kNoNode;
 };
 
