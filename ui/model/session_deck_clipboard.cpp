@@ -126,6 +126,7 @@ TreeNodeId SessionDeckModel::CopyOrMove(TreeNodeId source, TreeNodeId targetFold
     }
     SessionDatabase db;
     VUnicodeString newPath;
+    OutdateFilterIndex();
     if (move && !taken) {
         // The store moves the entry whole, so a failure cannot leave it half copied.
         newPath = db.MoveTo(sourcePath, targetPath, before, true);
@@ -253,6 +254,7 @@ TreeNodeId SessionDeckModel::Drop(KeyModifiers keys) {
     if (node == source) return kNoNode;
     if (folder == m_tree.Node(source).parent) {
         SessionDatabase db;
+        OutdateFilterIndex();
         if (db.Reorder(m_tree.Path(source), m_tree.Node(node).label, after).IsEmpty()) {
             ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
             return kNoNode;

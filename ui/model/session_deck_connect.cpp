@@ -73,6 +73,7 @@ bool SessionDeckModel::ValidateForConnect(TreeNodeId node, bool& canTerminal, bo
         if (!typed || TrimSessionName(typed->str()).IsEmpty()) return false;
         SetTypedHostname(*session, *config, TrimSessionName(typed->str()));
         SessionDatabase db;
+        OutdateFilterIndex();
         if (!db.Save(session, false)) {
             ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
             return false;
@@ -212,6 +213,7 @@ TreeNodeId SessionDeckModel::NewSession() {
     const VUnicodeString finalName =
         session->GetSessionName().IsEmpty() ? name : session->GetSessionName();
     const bool wasLoaded = m_tree.Node(folder).loaded;
+    OutdateFilterIndex();
     if (!db.InsertSession(folderPath, finalName, session.Get(),
                           BeforeLabel(folder, TreeItemKind::kSession, finalName, kNoNode), true)) {
         ReportDatabaseFailure(db, u"ERROR: Could not add a new session to the database.");
@@ -247,6 +249,7 @@ void SessionDeckModel::Properties() {
         return;
     }
     SessionDatabase db;
+    OutdateFilterIndex();
     if (!db.Save(session, false)) {
         ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
         m_tree.Node(node).session.Reset();

@@ -219,9 +219,10 @@ public:
         kShown,    // the tree shows the matches
         kPending,  // the index is still being read; the tree is unchanged until it is ready
     };
-    // Starts reading the filter index on its own thread (once per dialog; SetFilter starts it
-    // too). `readyOnAnyThread` is called on the index's thread when it is ready: a view posts
-    // it to its own thread and calls ApplyPendingFilter there.
+    // Starts reading the filter index on its own thread (once per dialog, and again after the
+    // dialog changed the store; SetFilter starts it too). `readyOnAnyThread` is called on the
+    // index's thread when it is ready: a view posts it to its own thread and calls
+    // ApplyPendingFilter there. The callback is kept for the index read after a change.
     void StartFilterIndex(std::function<void()> readyOnAnyThread = {});
     const SessionFilterIndex& FilterIndex() const { return *m_filterIndex; }
     // Shows only the sessions whose name, host, user or description contains `text` (without
@@ -279,6 +280,10 @@ private:
     void SaveState(const TreeSnapshot& state);
     void ShowFilterMatches();
     void RestoreUnfiltered();
+    // The dialog is about to write the store (a name, an order, a session's values, a copy,
+    // a move or a removal): the index read before it no longer says what the store holds, so
+    // the next filter reads it again.
+    void OutdateFilterIndex();
 
     IPrompt& m_prompt;
     VUnknownPointer<GlobalConfig> m_ownConfig;  // when the caller gave none
@@ -310,6 +315,7 @@ private:
     bool m_filterShown = false;
     bool m_filterPending = false;
     TreeSnapshot m_unfiltered;
+    std::function<void()> m_filterReady;
     // Last, so that its thread is stopped and joined before anything else goes.
     std::unique_ptr<SessionFilterIndex> m_filterIndex = std::make_unique<SessionFilterIndex>();
 };
