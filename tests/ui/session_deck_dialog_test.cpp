@@ -713,4 +713,51 @@ TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
     EXPECT_EQ(tree.FindChild(tree.Root(), u"A"), kNoNode);
 }
 
+TEST_F(DeckDialog, DropsBetweenRowsInUserArrangedOrderDrawALineAndReorder) {
+    MakeFolder(u"F");
+    for (const char16_t* name : {u"a", u"b", u"c"}) MakeSession(name);
+    SetOrder(u"", u"a:b:c:", u"F:");
+    config->sortAlphabetical = 0;
+    auto deck = Open();
+    auto& tree = deck->Tree();
+    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"a")));
+    // Rows 16 pixels high: within 3 of the top is above, within 3 of the bottom below.
+    struct Row {
+        const char16_t* over;
+        int y;
+        std::optional<bool> lineBelow;  // none: no line
+    } rows[] = {
+        {u"c", 0, false},  {u"c", 3, false},
+        {u"c", 8, false},  // a session's middle: the drop goes above it
+        {u"c", 12, false}, {u"c", 13, true},
+        {u"c", 15, true},  {u"F", 8, {}},  // a folder's middle: into it, the row highlighted
+        {u"F", 14, {}},  // beside a folder: folders and sessions keep separate orders
+        {u"a", 14, {}},  // beside itself
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(VUnicodeString(row.over).ToUtf8() + " at " + std::to_string(row.y));
+        deck->DragOver(tree.FindPath(row.over), row.y, 16, {false, false, true});
+        const auto line = deck->InsertionLine();
+        ASSERT_EQ(line.has_value(), row.lineBelow.has_value());
+        if (!line) continue;
+        EXPECT_EQ(line->node, tree.FindPath(row.over));
+        EXPECT_EQ(line->below, *row.lineBelow);
+    }
+    deck->DragOver(tree.FindPath(u"c"), 14, 16, {false, false, true});
+    EXPECT_NE(deck->Drop({false, false, true}), kNoNode);
+    EXPECT_FALSE(deck->InsertionLine()) << "the drag ended";
+    EXPECT_EQ(Labels(tree, tree.Node(tree.Root()).children), u"F|b|c|a|");
+    auto reopened = Open();
+    reopened->Tree().Expand(reopened->Tree().Root());
+    EXPECT_EQ(Labels(reopened->Tree(), reopened->Tree().Node(reopened->Tree().Root()).children),
+              u"F|b|c|a|")
+        << "the order is stored";
+    // Alphabetical order has no places between rows.
+    config->sortAlphabetical = 1;
+    auto sorted = Open();
+    ASSERT_TRUE(sorted->BeginDrag(sorted->Tree().FindPath(u"a")));
+    sorted->DragOver(sorted->Tree().FindPath(u"c"), 0, 16, {false, false, true});
+    EXPECT_FALSE(sorted->InsertionLine());
+}
+
 }  // namespace

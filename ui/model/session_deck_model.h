@@ -79,6 +79,11 @@ struct SessionDeckPendingLaunch {
 // Where a dragged entry would land in user-arranged order.
 enum class DropPosition { kAbove, kOn, kBelow };
 enum class DropEffect { kNone, kCopy, kMove };
+// The line a view draws between rows while a drop would go above or below `node`.
+struct DropLine {
+    TreeNodeId node = kNoNode;
+    bool below = false;
+};
 
 class SessionDeckModel {
 public:
@@ -210,6 +215,10 @@ public:
     void OnTimer(unsigned id);
     bool IsDragging() const { return m_dragSource != kNoNode; }
     TreeNodeId DropHighlight() const { return m_dropHighlight; }
+    // Where the last DragOver would drop between rows (user-arranged order, within 3 pixels of
+    // a row's edge, with an effect): the view draws a line there instead of highlighting the
+    // row. Nothing when the drop goes onto or into the row, or nowhere.
+    std::optional<DropLine> InsertionLine() const;
     static constexpr unsigned kHoverTimerId = 2;
     static constexpr unsigned kHoverMilliseconds = 750;
 
@@ -310,6 +319,7 @@ private:
     TreeNodeId m_dragSource = kNoNode;
     TreeNodeId m_dropHighlight = kNoNode;
     DropPosition m_dropPosition = DropPosition::kOn;
+    DropEffect m_dropEffect = DropEffect::kNone;  // of the last DragOver
     bool m_hoverTimerRunning = false;
     VUnicodeString m_filterText;
     bool m_filterShown = false;
