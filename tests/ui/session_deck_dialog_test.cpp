@@ -373,8 +373,9 @@ TEST_F(DeckDialog, KeysAndAccelerators) {
     EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
     EXPECT_TRUE(deck->Tree().Node(folder).expanded);
     EXPECT_EQ(deck->Result(), 0) << "Enter on a folder does not close the dialog";
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    deck->OnDoubleClick(folder);  // a double click toggles a folder the same way
     EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0);
 
     EXPECT_EQ(SessionDeckAcceleratorCommand('c', true, false), C::kMenuConnect);
     EXPECT_EQ(SessionDeckAcceleratorCommand('C', false, true), C::kMenuCopy);
@@ -385,6 +386,11 @@ TEST_F(DeckDialog, KeysAndAccelerators) {
     EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
 
     deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\s"));
+    auto clicked = Open();
+    const TreeNodeId session = clicked->Tree().FindPath(u"F\\s");
+    clicked->Selection().SelectOnly(session);
+    clicked->OnDoubleClick(session);
+    EXPECT_EQ(clicked->Result(), 1) << "a double click on a session connects";
     EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
     EXPECT_EQ(deck->Result(), 1) << "Enter on a session connects";
     ASSERT_EQ(deck->Chosen().size(), 1u);

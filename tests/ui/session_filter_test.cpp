@@ -204,15 +204,6 @@ TEST_F(DeckFilter, ClearingGivesBackTheOpenFoldersAndSelectionFromBefore) {
     EXPECT_FALSE(deck->Tree().Node(deck->Tree().FindPath(VUnicodeString(u"Db"))).loaded);
 }
 
-TEST_F(DeckFilter, EnterConnectsTheSelectedMatch) {
-    auto deck = Open();
-    Filtered(*deck, u"MY.DC2");
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_EQ(deck->Result(), 1);
-    ASSERT_EQ(deck->Chosen().size(), 1u);
-    EXPECT_EQ(deck->Chosen().front()->GetSessionPath().str(), u"Db\\mysql");
-}
-
 TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
     MakeFolder(u"Bulk");
     for (int i = 0; i < 300; ++i)
