@@ -354,6 +354,7 @@ TEST_F(DeckDialog, TooltipsAreCutWithDots) {
     const auto full = deck->Tooltip(s);
     ASSERT_TRUE(full.has_value());
     ASSERT_GT(full->Length(), 6u);
+    EXPECT_NE(full->str().find(u"example"), std::u16string::npos) << "the host is described";
     const auto cut = deck->Tooltip(s, 6);
     EXPECT_EQ(cut->str(), full->str().substr(0, 2) + u"...");
     EXPECT_EQ(deck->Tooltip(s, 3)->str(), full->str().substr(0, 2)) << "no room for dots";
@@ -383,6 +384,7 @@ TEST_F(DeckDialog, KeysAndAccelerators) {
     EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kEnter, true, false),
               C::kMenuProperties);
     EXPECT_EQ(SessionDeckAcceleratorCommand('X', true, false), C::kConnectFileTransfer);
+    EXPECT_EQ(SessionDeckAcceleratorCommand('F', true, false), C::kMenuNewFolder);
     EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
 
     deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\s"));
