@@ -273,19 +273,7 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
         m_map = std::make_unique<Map>();
         m_loadResult = {};  // says where this load stopped, not an earlier one
         std::string bytes;
-        // The status of the file read stands for the one FileStatus would
-        // take: a load then costs no separate look at the file.
-        std::optional<platform::FileStatus> status;
-        const platform::ReadResult result =
-            IsRoot() ? platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes,
-                                              kMaxValueFileSize, &m_loadedIdentity, &status)
-            : m_parentFolder
-                ? platform::StoreFolder::ReadAt(*m_parentFolder, m_leaf + ".ini", bytes,
-                                                kMaxValueFileSize, &m_loadedIdentity, &status)
-                : m_folder->Read(RelativePath({}, ".ini"), bytes, kMaxValueFileSize,
-                                 &m_loadedIdentity, &status);
-        if (!m_fileStatus && status) m_fileStatus = status;
-        switch (result) {
+        switch (ReadValueFile(bytes, &m_loadedIdentity)) {
             case platform::ReadResult::kRead:
                 m_loadResult = m_map->Parse(std::move(bytes));
                 break;
@@ -299,6 +287,22 @@ VIniFileKey::Map& VIniFileKey::LoadedMap() {
         m_modified = false;
     }
     return *m_map;
+}
+
+platform::ReadResult VIniFileKey::ReadValueFile(std::string& bytes,
+                                                std::optional<platform::FileIdentity>* identity) {
+    // The status of the file read stands for the one FileStatus would take: a load then
+    // costs no separate look at the file.
+    std::optional<platform::FileStatus> status;
+    const platform::ReadResult result =
+        IsRoot() ? platform::ReadFileUpTo(NativePath({}, ".ini").c_str(), bytes, kMaxValueFileSize,
+                                          identity, &status)
+        : m_parentFolder
+            ? platform::StoreFolder::ReadAt(*m_parentFolder, m_leaf + ".ini", bytes,
+                                            kMaxValueFileSize, identity, &status)
+            : m_folder->Read(RelativePath({}, ".ini"), bytes, kMaxValueFileSize, identity, &status);
+    if (!m_fileStatus && status) m_fileStatus = status;
+    return result;
 }
 
 const platform::FileStatus& VIniFileKey::FileStatus() {
@@ -353,6 +357,24 @@ bool VIniFileKey::QueryString(const char16_t* name, VUnicodeString& value) {
     const Map& map = LoadedMap();
     const std::optional<size_t> index = map.Find(name);
     return index && map.GetString(*index, value);
+}
+
+bool VIniFileKey::QueryOneString(const char16_t* name, VUnicodeString& value) {
+    if (!name) return false;
+    // Values read already, or set through this handle, answer as for any query.
+    if (m_map) return QueryString(name, value);
+    std::string bytes;
+    std::optional<platform::FileIdentity> identity;  // only a loaded map's matters
+    switch (ReadValueFile(bytes, &identity)) {
+        case platform::ReadResult::kRead:
+            return Map::FindString(bytes, name, value);
+        case platform::ReadResult::kTooLarge:
+            m_report.SetMessageId(EFBIG);  // as a load would say
+            return false;
+        case platform::ReadResult::kUnreadable:
+            return false;
+    }
+    return false;
 }
 
 bool VIniFileKey::QueryDword(const char16_t* name, uint32_t& value) {

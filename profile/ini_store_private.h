@@ -45,6 +45,11 @@ public:
 
         // Reads a whole value file (any of the four encodings) into an empty map.
         VIniParseResult Parse(std::string bytes);
+        // What a map that parsed `bytes` would answer to GetString for `name`, found by the
+        // same parser without building the map: for a single question to a file, building
+        // the map (every name copied and hashed) costs more than reading the file.
+        static bool FindString(std::string_view bytes, std::u16string_view name,
+                               VUnicodeString& value);
 
         // The position of `name` (exact, case-sensitive compare), if it has one.
         std::optional<size_t> Find(std::u16string_view name) const;
@@ -147,6 +152,7 @@ public:
     bool QueryStringArray(const char16_t* name, VStringArray& value) override;
     bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) override;
     bool QueryString(const char16_t* name, VUnicodeString& value) override;
+    bool QueryOneString(const char16_t* name, VUnicodeString& value) override;
     bool QueryDword(const char16_t* name, uint32_t& value) override;
     bool QueryStringByName(const VUnicodeString& name, VUnicodeString& value) override;
     bool QueryDwordByName(const VUnicodeString& name, uint32_t& value) override;
@@ -209,6 +215,10 @@ private:
     int MoveOrCopy(const char16_t* from, const char16_t* to, bool copy);
 
     Map& LoadedMap();
+    // Reads the key's value file into `bytes` (up to the size limit), noting its status when
+    // none was known yet.
+    platform::ReadResult ReadValueFile(std::string& bytes,
+                                       std::optional<platform::FileIdentity>* identity);
     bool QueryDword(std::u16string_view name, uint32_t& value);
     const platform::FileStatus& FileStatus();
     // The native path of P (or of P\subKey), with `suffix` appended.

@@ -479,6 +479,45 @@ VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
     });
 }
 
+namespace {
+
+// The last value named `name` in `text` when it is a string (a later value of the same name
+// replaces an earlier one in a map too), decoded as the map decodes it.
+template <class Char>
+bool FindStringIn(std::basic_string_view<Char> text, std::u16string_view name,
+                  FieldEncoding encoding, VUnicodeString& value) {
+    std::optional<FileValue<Char>> last;
+    std::u16string decoded;  // reused: most names then cost no allocation
+    ParseValues(text, [&](const FileValue<Char>& found) {
+        if constexpr (std::is_same_v<Char, char>) {
+            // ASCII names, nearly all of them, compare without decoding.
+            if (IsAscii(found.name)) {
+                if (found.name.size() == name.size() &&
+                    std::equal(found.name.begin(), found.name.end(), name.begin()))
+                    last = found;
+                return;
+            }
+        }
+        DecodeFieldInto(decoded, found.name, encoding);
+        if (decoded == name) last = found;
+    });
+    if (!last || last->kind != kValueKindString) return false;
+    DecodeFieldInto(value.str(), last->text, encoding);
+    return true;
+}
+
+}  // namespace
+
+bool VIniFileKey::Map::FindString(std::string_view source, std::u16string_view name,
+                                  VUnicodeString& value) {
+    if (source.substr(0, 2) == "\xFF\xFE" || source.substr(0, 2) == "\xFE\xFF") {
+        const std::u16string text = Utf16BytesToUtf16(source.substr(2), source[0] == '\xFE');
+        return FindStringIn(std::u16string_view(text), name, FieldEncoding::Utf16, value);
+    }
+    const bool utf8 = source.substr(0, 3) == kUtf8Mark;
+    return FindStringIn(utf8 ? source.substr(3) : source, name, ByteEncoding(utf8), value);
+}
+
 // ---- Parsing and building value files ---------------------------------------------
 
 VIniParseResult VIniFileKey::ParseValueFile(std::string_view bytes, Map& map) {

@@ -49,6 +49,12 @@ public:
     virtual bool QueryDwordByName(const VUnicodeString& name, uint32_t& value) {
         return QueryDword(name.c_str(), value);
     }
+    // The same answer as QueryString, for a caller that asks the key this one question: a
+    // backend may find the value without keeping the key's others (by default it asks
+    // QueryString).
+    virtual bool QueryOneString(const char16_t* name, VUnicodeString& value) {
+        return QueryString(name, value);
+    }
     virtual bool SetSecurityDescriptor(const char16_t* name,
                                        const VSecurityDescriptor& descriptor) = 0;
     virtual bool SetStringArray(const char16_t* name, const VStringArray& value) = 0;
@@ -203,6 +209,10 @@ public:
         return m_key->QueryString(name, v);
     }
     bool QueryDword(const char16_t* name, uint32_t& v) { return m_key->QueryDword(name, v); }
+    // For one question to a key that is asked nothing else: see VProfilePrivateKey.
+    bool QueryOneString(const char16_t* name, VUnicodeString& v) {
+        return m_key->QueryOneString(name, v);
+    }
     bool QueryString(const VUnicodeString& name, VUnicodeString& v) {
         return m_key->QueryStringByName(name, v);
     }

@@ -770,12 +770,12 @@ bool SessionDatabase::HasMatchingProtocol(unsigned mode, const VUnicodeString& p
     return HasMatchingProtocol(mode, key);
 }
 
-bool SessionDatabase::HasMatchingProtocol(unsigned mode, VProfileKey& key) {
+bool SessionDatabase::HasMatchingProtocol(unsigned mode, VProfileKey& key, bool alone) {
     const bool terminal = mode == ConnectConfigPtr::kTerminalMode;
+    const char16_t* valueName =
+        terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName;
     VUnicodeString name;
-    if (!key.QueryString(
-            terminal ? ConnectConfigPtr::kTerminalValueName : ConnectConfigPtr::kTransferValueName,
-            name))
+    if (!(alone ? key.QueryOneString(valueName, name) : key.QueryString(valueName, name)))
         return false;
     ConnectConfigPtr::ValidateProtocolName(terminal, name);
     return !name.IsEmpty() && !name.EqualsNoCase(ConnectConfigPtr::kNoneProtocol);

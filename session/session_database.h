@@ -208,7 +208,9 @@ public:
     bool HasMatchingProtocol(unsigned mode, const VUnicodeString& path) const;
     // The same rule asked of a session's key that is already open (a caller
     // walking a folder opens the store once, not once per session).
-    static bool HasMatchingProtocol(unsigned mode, VProfileKey& key);
+    // `alone`: the key is asked nothing else, so the store need not keep the session's
+    // other values (see VProfileKey::QueryOneString).
+    static bool HasMatchingProtocol(unsigned mode, VProfileKey& key, bool alone = false);
 
     static bool FirewallExists(const VUnicodeString& name);
     // "None", then every stored firewall, as a string array: each name in

@@ -230,6 +230,59 @@ TEST_F(IniStoreTest, RewritesUtf8WhateverTheEncodingRead) {
     }
 }
 
+// A single question answered without the key's map must give the map's answer, whatever the
+// file holds: each file is asked through a fresh key both ways.
+TEST_F(IniStoreTest, OneStringQueryAnswersAsTheMapDoes) {
+    std::string le = "\xFF\xFE";
+    for (char16_t c : std::u16string_view(u"S:\"P\"=\u20ac\r\nS:\"n\u00e9\"=x\r\n")) {
+        le += static_cast<char>(c & 0xFF);
+        le += static_cast<char>(c >> 8);
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char16_t* asked;
+    } files[] = {
+        {"plain", "D:\"Is Session\"=00000001\r\nS:\"P\"=SSH2\r\nS:\"Q\"=x\r\n", u"P"},
+        {"bom", kBom + "S:\"P\"=\xE2\x82\xAC\r\n", u"P"},
+        {"ansi", "S:\"P\"=\x80\r\n", u"P"},
+        {"utf16", le, u"P"},
+        {"utf16 name", le, u"n\u00e9"},
+        {"utf8 name", kBom + "S:\"n\xC3\xA9\"=y\r\n", u"n\u00e9"},
+        {"later wins", "S:\"P\"=old\r\nS:\"P\"=new\r\n", u"P"},
+        {"later is a number", "S:\"P\"=old\r\nD:\"P\"=00000001\r\n", u"P"},
+        {"a number only", "D:\"P\"=00000001\r\n", u"P"},
+        {"other case", "S:\"p\"=x\r\n", u"P"},
+        {"after arrays", "Z:\"A\"=00000001\r\n S:\"P\"=not a value\r\nS:\"P\"=v\r\n", u"P"},
+        {"damage after", "S:\"P\"=kept\r\ngarbage\r\nS:\"P\"=never read\r\n", u"P"},
+        {"damage before", "garbage\r\nS:\"P\"=never read\r\n", u"P"},
+        {"empty", "", u"P"},
+    };
+    for (const auto& file : files) {
+        SCOPED_TRACE(file.name);
+        const std::string key = std::string("k") + std::to_string(&file - files);
+        WriteFileBytes(Path(key + ".ini"), file.bytes);
+        VProfileStore store(true, &Factory());
+        VProfileKey mapped(store.GetRootKey(), VUnicodeString::FromUtf8(key));
+        VProfileKey alone(store.GetRootKey(), VUnicodeString::FromUtf8(key));
+        VUnicodeString fromMap(u"unset"), fromFile(u"unset");
+        const bool inMap = mapped.QueryString(file.asked, fromMap);
+        EXPECT_EQ(alone.QueryOneString(file.asked, fromFile), inMap);
+        EXPECT_EQ(fromFile, fromMap);
+    }
+    // A handle that changed the value answers with its change, not the file's.
+    WriteFileBytes(Path("changed.ini"), "S:\"P\"=file\r\n");
+    VProfileStore store(&Factory());
+    VProfileKey key(store.GetRootKey(), u"changed");
+    ASSERT_TRUE(key.SetString(u"P", u"set"));
+    VUnicodeString value;
+    ASSERT_TRUE(key.QueryOneString(u"P", value));
+    EXPECT_EQ(value, VUnicodeString(u"set"));
+    // A missing file answers nothing.
+    VProfileKey missing(store.GetRootKey(), u"missing");
+    EXPECT_FALSE(missing.QueryOneString(u"P", value));
+}
+
 TEST_F(IniStoreTest, IsSessionIsAnsweredFromTheFileAlone) {
     WriteFileBytes(Path("S/Garbage.ini"), "\x01\x02 not a value file");
     fs::create_directories(Path("S/Folder.ini"));

@@ -28,7 +28,7 @@ void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* termin
     VProfileStore store;
     VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
     key.SetDword(u"Is Session", 1);
-    key.SetString(u"Hostname", host);
+    if (host) key.SetString(u"Hostname", host);
     if (*terminal) key.SetString(u"Protocol Name", terminal);
     if (*transfer) key.SetString(u"Transfer Protocol Name", transfer);
 }

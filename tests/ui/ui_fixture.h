@@ -19,7 +19,8 @@ protected:
     UiStoreTest();
     ~UiStoreTest() override;
 
-    // A session with the given terminal and transfer protocols ("" leaves the value out).
+    // A session with the given terminal and transfer protocols ("" leaves the value out) and
+    // host (null leaves it out).
     void MakeSession(const std::u16string& path, const char16_t* terminal = u"SSH2",
                      const char16_t* transfer = u"SFTP", const char16_t* host = u"example");
     void MakeFolder(const std::u16string& path);

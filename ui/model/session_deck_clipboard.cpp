@@ -126,6 +126,7 @@ TreeNodeId SessionDeckModel::CopyOrMove(TreeNodeId source, TreeNodeId targetFold
     }
     SessionDatabase db;
     VUnicodeString newPath;
+    OutdateFilterIndex();
     if (move && !taken) {
         // The store moves the entry whole, so a failure cannot leave it half copied.
         newPath = db.MoveTo(sourcePath, targetPath, before, true);
@@ -210,13 +211,26 @@ DropEffect SessionDeckModel::DragOver(TreeNodeId node, int y, int rowHeight, Key
         else if (y >= rowHeight - 3)
             m_dropPosition = DropPosition::kBelow;
     }
-    return DragEffect(node, keys);
+    m_dropEffect = DragEffect(node, keys);
+    return m_dropEffect;
+}
+
+std::optional<DropLine> SessionDeckModel::InsertionLine() const {
+    if (!m_tree.IsValid(m_dropHighlight) || m_dropEffect == DropEffect::kNone ||
+        m_tree.Options().sortAlphabetical || m_dropHighlight == m_dragSource)
+        return std::nullopt;
+    // The middle of a folder's row drops into the folder; the middle of a session's row drops
+    // above the session, as Drop places it.
+    if (m_dropPosition == DropPosition::kOn && m_tree.IsFolder(m_dropHighlight))
+        return std::nullopt;
+    return DropLine{m_dropHighlight, m_dropPosition == DropPosition::kBelow};
 }
 
 void SessionDeckModel::DragLeave() {
     if (m_hoverTimerRunning && m_services.timer) m_services.timer->Stop(kHoverTimerId);
     m_hoverTimerRunning = false;
     m_dropHighlight = kNoNode;
+    m_dropEffect = DropEffect::kNone;
 }
 
 void SessionDeckModel::OnTimer(unsigned id) {
@@ -253,6 +267,7 @@ TreeNodeId SessionDeckModel::Drop(KeyModifiers keys) {
     if (node == source) return kNoNode;
     if (folder == m_tree.Node(source).parent) {
         SessionDatabase db;
+        OutdateFilterIndex();
         if (db.Reorder(m_tree.Path(source), m_tree.Node(node).label, after).IsEmpty()) {
             ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
             return kNoNode;

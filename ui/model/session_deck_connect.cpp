@@ -1,7 +1,11 @@
 // Connecting (in the host or in its sibling), Quick Connect, New Session, Properties, Create
 // Shortcut and Help of the session manager.
+#include <algorithm>
+
 #include "session/connect_config.h"
+#include "session/session_config.h"
 #include "session/session_database.h"
+#include "session/setting_lookup.h"
 #include "ui/model/session_deck_model.h"
 
 namespace sessiondeck {
@@ -15,6 +19,31 @@ bool NeedsHostname(ConnectConfig* config, const VUnicodeString& protocol, bool t
     if (!config || protocol.IsEmpty() || !config->GetHostname().IsEmpty()) return false;
     if (!terminal) return protocol.str() != u"None";
     return protocol.str() != u"TAPI" && protocol.str() != u"Serial" && protocol.str() != u"None";
+}
+
+// Gives the side `config` the typed host, and every other setting of the session stored under
+// the same value name the same text. Both connections of a session share one value file, so
+// the side saved last would otherwise write its own (empty) host back over the typed one.
+void SetTypedHostname(ISessionConfig& session, ConnectConfig& config, const VUnicodeString& host) {
+    std::vector<std::pair<VProfileData*, std::optional<std::u16string>>> before;
+    for (const FoundSetting& found : CollectSettings(config))
+        before.emplace_back(found.setting, found.setting->Text());
+    config.SetHostname(host.c_str());
+    // The value name is the protocol's to choose ("Hostname", a device, a phone number): it is
+    // whichever of its settings the host went into.
+    std::vector<VUnicodeString> names;
+    for (const auto& [setting, text] : before)
+        if (setting->Text() != text) names.push_back(setting->GetName());
+    auto* record = dynamic_cast<SessionConfig*>(&session);
+    if (!record || names.empty()) return;
+    for (const FoundSetting& found :
+         CollectSettings(static_cast<SessionConfig::Record&>(*record))) {
+        const bool same = std::any_of(names.begin(), names.end(), [&](const VUnicodeString& name) {
+            return name.str() == found.setting->GetName().str();
+        });
+        if (same && found.setting->Text() != std::optional<std::u16string>(host.str()))
+            found.setting->SetText(host.str());
+    }
 }
 }  // namespace
 
@@ -42,8 +71,9 @@ bool SessionDeckModel::ValidateForConnect(TreeNodeId node, bool& canTerminal, bo
                              VUnicodeString(), false);
         // OK stays disabled while the box is empty, so an empty answer is no answer.
         if (!typed || TrimSessionName(typed->str()).IsEmpty()) return false;
-        config->SetHostname(TrimSessionName(typed->str()).c_str());
+        SetTypedHostname(*session, *config, TrimSessionName(typed->str()));
         SessionDatabase db;
+        OutdateFilterIndex();
         if (!db.Save(session, false)) {
             ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
             return false;
@@ -183,6 +213,7 @@ TreeNodeId SessionDeckModel::NewSession() {
     const VUnicodeString finalName =
         session->GetSessionName().IsEmpty() ? name : session->GetSessionName();
     const bool wasLoaded = m_tree.Node(folder).loaded;
+    OutdateFilterIndex();
     if (!db.InsertSession(folderPath, finalName, session.Get(),
                           BeforeLabel(folder, TreeItemKind::kSession, finalName, kNoNode), true)) {
         ReportDatabaseFailure(db, u"ERROR: Could not add a new session to the database.");
@@ -218,6 +249,7 @@ void SessionDeckModel::Properties() {
         return;
     }
     SessionDatabase db;
+    OutdateFilterIndex();
     if (!db.Save(session, false)) {
         ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
         m_tree.Node(node).session.Reset();

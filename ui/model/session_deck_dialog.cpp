@@ -55,6 +55,14 @@ SessionDeckControls SessionDeckModel::Controls() const {
     controls.openInTabVisible = !m_params.secondFlag;
     controls.connectText = m_params.browseMode ? u"OK" : u"&Connect";
     controls.closeText = m_params.browseMode ? u"Cancel" : u"Close";
+    const VRect& normal = m_config->connectDialogSize.Get().rcNormalPosition;
+    const int width = normal.right - normal.left;
+    const int height = normal.bottom - normal.top;
+    // Either side 0 (never kept) or a rectangle turned inside out is no size to open at.
+    if (width > 0 && height > 0) {
+        controls.width = width;
+        controls.height = height;
+    }
     return controls;
 }
 
@@ -115,6 +123,12 @@ void SessionDeckModel::SaveState(const TreeSnapshot& state) {
 }
 
 void SessionDeckModel::Destroy() {
+    // Kept before the state, whose save writes the options when they are saved automatically.
+    if (m_windowRect.right > m_windowRect.left && m_windowRect.bottom > m_windowRect.top) {
+        WINDOWPLACEMENT placement = m_config->connectDialogSize.Get();
+        placement.rcNormalPosition = m_windowRect;
+        m_config->connectDialogSize = placement;
+    }
     SaveState();
     const SessionDeckPendingLaunch launch = m_pendingLaunch;
     m_pendingLaunch = {};

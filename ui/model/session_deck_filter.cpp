@@ -8,7 +8,13 @@
 namespace sessiondeck {
 
 void SessionDeckModel::StartFilterIndex(std::function<void()> readyOnAnyThread) {
-    m_filterIndex->Start(std::move(readyOnAnyThread));
+    if (readyOnAnyThread) m_filterReady = std::move(readyOnAnyThread);
+    m_filterIndex->Start(m_filterReady);
+}
+
+void SessionDeckModel::OutdateFilterIndex() {
+    // An index never started has read nothing yet; one under way stops at its next session.
+    if (m_filterIndex->Started()) m_filterIndex = std::make_unique<SessionFilterIndex>();
 }
 
 SessionDeckModel::FilterState SessionDeckModel::Filter() const {
@@ -161,6 +167,7 @@ bool SessionDeckModel::MoveSelected(bool up) {
     if (!m_tree.IsValid(neighbour) || m_tree.Node(neighbour).kind != m_tree.Node(node).kind)
         return false;
     SessionDatabase db;
+    OutdateFilterIndex();
     if (db.Reorder(m_tree.Path(node), m_tree.Node(neighbour).label, !up).IsEmpty()) {
         ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
         return false;

@@ -156,6 +156,7 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
     m_editing = kNoNode;
 
     SessionDatabase db;
+    OutdateFilterIndex();
     if (m_newFolderPending) {
         m_newFolderPending = false;
         const TreeItemKind kind = TreeItemKind::kFolder;
@@ -205,6 +206,7 @@ bool SessionDeckModel::Delete() {
     for (TreeNodeId node : m_selection.AsSelected()) {
         if (node == m_tree.Root() || !m_tree.IsValid(node)) continue;  // inside one deleted
         SessionDatabase db;
+        OutdateFilterIndex();
         if (!db.Remove(m_tree.Path(node))) {
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");

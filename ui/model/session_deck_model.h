@@ -64,6 +64,10 @@ struct SessionDeckControls {
     bool openInTabVisible = true;
     VUnicodeString connectText;  // "&Connect" or "OK"
     VUnicodeString closeText;    // "Close" or "Cancel"
+    // The size the dialog had when it last closed ("Connect Dialog Size"); 0 and 0 when none
+    // was kept, and the view takes its default size.
+    int width = 0;
+    int height = 0;
 };
 
 // A launch of a sibling application that runs when the dialog is destroyed.
@@ -75,6 +79,11 @@ struct SessionDeckPendingLaunch {
 // Where a dragged entry would land in user-arranged order.
 enum class DropPosition { kAbove, kOn, kBelow };
 enum class DropEffect { kNone, kCopy, kMove };
+// The line a view draws between rows while a drop would go above or below `node`.
+struct DropLine {
+    TreeNodeId node = kNoNode;
+    bool below = false;
+};
 
 class SessionDeckModel {
 public:
@@ -131,8 +140,12 @@ public:
     // Writes the path to show next time and, when folder states are kept, every folder's
     // expanded state.
     void SaveState();
-    // The dialog window goes away: state saved, a scheduled launch performed.
+    // The dialog window goes away: its place kept (when the view gave it), state saved, a
+    // scheduled launch performed.
     void Destroy();
+    // Where the window is as the dialog ends, in screen pixels; Destroy keeps it in "Connect
+    // Dialog Size". An empty rectangle (a minimised or maximised window) keeps what was there.
+    void SetWindowRect(const VRect& rect) { m_windowRect = rect; }
     void OnStartupCheckBox(bool checked);
     void OnOpenInTabCheckBox(bool checked);
 
@@ -202,6 +215,10 @@ public:
     void OnTimer(unsigned id);
     bool IsDragging() const { return m_dragSource != kNoNode; }
     TreeNodeId DropHighlight() const { return m_dropHighlight; }
+    // Where the last DragOver would drop between rows (user-arranged order, within 3 pixels of
+    // a row's edge, with an effect): the view draws a line there instead of highlighting the
+    // row. Nothing when the drop goes onto or into the row, or nowhere.
+    std::optional<DropLine> InsertionLine() const;
     static constexpr unsigned kHoverTimerId = 2;
     static constexpr unsigned kHoverMilliseconds = 750;
 
@@ -211,9 +228,10 @@ public:
         kShown,    // the tree shows the matches
         kPending,  // the index is still being read; the tree is unchanged until it is ready
     };
-    // Starts reading the filter index on its own thread (once per dialog; SetFilter starts it
-    // too). `readyOnAnyThread` is called on the index's thread when it is ready: a view posts
-    // it to its own thread and calls ApplyPendingFilter there.
+    // Starts reading the filter index on its own thread (once per dialog, and again after the
+    // dialog changed the store; SetFilter starts it too). `readyOnAnyThread` is called on the
+    // index's thread when it is ready: a view posts it to its own thread and calls
+    // ApplyPendingFilter there. The callback is kept for the index read after a change.
     void StartFilterIndex(std::function<void()> readyOnAnyThread = {});
     const SessionFilterIndex& FilterIndex() const { return *m_filterIndex; }
     // Shows only the sessions whose name, host, user or description contains `text` (without
@@ -271,6 +289,10 @@ private:
     void SaveState(const TreeSnapshot& state);
     void ShowFilterMatches();
     void RestoreUnfiltered();
+    // The dialog is about to write the store (a name, an order, a session's values, a copy,
+    // a move or a removal): the index read before it no longer says what the store holds, so
+    // the next filter reads it again.
+    void OutdateFilterIndex();
 
     IPrompt& m_prompt;
     VUnknownPointer<GlobalConfig> m_ownConfig;  // when the caller gave none
@@ -292,15 +314,18 @@ private:
     std::vector<VUnknownPointer<ISessionConfig>> m_chosen;
     VStringArray m_pathResults;
     SessionDeckPendingLaunch m_pendingLaunch;
+    VRect m_windowRect;
     // Drag state: the source, the node under the pointer and where in its row.
     TreeNodeId m_dragSource = kNoNode;
     TreeNodeId m_dropHighlight = kNoNode;
     DropPosition m_dropPosition = DropPosition::kOn;
+    DropEffect m_dropEffect = DropEffect::kNone;  // of the last DragOver
     bool m_hoverTimerRunning = false;
     VUnicodeString m_filterText;
     bool m_filterShown = false;
     bool m_filterPending = false;
     TreeSnapshot m_unfiltered;
+    std::function<void()> m_filterReady;
     // Last, so that its thread is stopped and joined before anything else goes.
     std::unique_ptr<SessionFilterIndex> m_filterIndex = std::make_unique<SessionFilterIndex>();
 };

@@ -104,9 +104,9 @@ bool SessionTreeModel::HasExpander(TreeNodeId id) const {
     return !node.everExpanded || !node.children.empty();
 }
 
-bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal) {
+bool SessionTreeModel::HasOwnProtocol(VProfileKey& key, bool terminal, bool alone) {
     return SessionDatabase::HasMatchingProtocol(
-        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode, key);
+        terminal ? ConnectConfigPtr::kTerminalMode : ConnectConfigPtr::kTransferMode, key, alone);
 }
 
 void SessionTreeModel::LoadSessions(TreeNodeId folder) {
@@ -128,7 +128,7 @@ void SessionTreeModel::LoadSessions(TreeNodeId folder) {
             if (path.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) continue;
             if (!all) {
                 VProfileKey key(folderKey, name);
-                if (!HasOwnProtocol(key, terminal)) continue;
+                if (!HasOwnProtocol(key, terminal, true)) continue;
             }
             shown.push_back(&name);
         }
@@ -208,9 +208,15 @@ TreeNodeId SessionTreeModel::FindPath(const VUnicodeString& path) {
 
 TreeNodeId SessionTreeModel::Insert(TreeNodeId parent, TreeItemKind kind,
                                     const VUnicodeString& label, TreeNodeId before) {
-    auto node = std::make_unique<SessionTreeNode>();
+    std::unique_ptr<SessionTreeNode> node;
+    if (m_spare.empty()) {
+        node = std::make_unique<SessionTreeNode>();
+    } else {
+        node = std::move(m_spare.back());
+        m_spare.pop_back();
+    }
     node->kind = kind;
-    node->label = label;
+    node->label = label;  // into the spare label's storage when it is large enough
     node->parent = parent;
     const auto id = static_cast<TreeNodeId>(m_nodes.size());
     m_nodes.push_back(std::move(node));
@@ -261,7 +267,16 @@ void SessionTreeModel::Remove(TreeNodeId id) {
         auto& siblings = Node(parent).children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
     }
-    for (TreeNodeId node : nodes) m_nodes[node].reset();
+    m_spare.reserve(m_spare.size() + nodes.size());
+    for (TreeNodeId node : nodes) {
+        std::unique_ptr<SessionTreeNode>& gone = m_nodes[node];
+        // Back to a new node's state, keeping the label's and the children's storage; the
+        // session is released now, as a removed node's always was.
+        gone->children.clear();
+        gone->loaded = gone->expanded = gone->everExpanded = gone->selected = gone->cut = false;
+        gone->session.Reset();
+        m_spare.push_back(std::move(gone));
+    }
     if (id == m_root) m_root = kNoNode;
 }
 

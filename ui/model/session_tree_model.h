@@ -132,7 +132,8 @@ public:
 
     // Whether the session at `key` stores a terminal (or transfer) protocol of its own, not
     // "None": the product filter's question.
-    static bool HasOwnProtocol(VProfileKey& key, bool terminal);
+    // `alone`: the key is asked nothing else (the store then reads only that value).
+    static bool HasOwnProtocol(VProfileKey& key, bool terminal, bool alone = false);
 
     // The session of a session node, loaded once through the database; null for a folder or a
     // session that does not load.
@@ -152,6 +153,10 @@ private:
     SessionDeckHost m_host;
     SessionTreeOptions m_options;
     std::vector<std::unique_ptr<SessionTreeNode>> m_nodes;  // index = handle; 0 is never used
+    // Storage of removed nodes, given to the next ones inserted (under new handles): a filter
+    // keystroke replaces the whole tree, and allocating and freeing every node and label again
+    // each time was most of its cost.
+    std::vector<std::unique_ptr<SessionTreeNode>> m_spare;
     TreeNodeId m_root = kNoNode;
 };
 

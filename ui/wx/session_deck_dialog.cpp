@@ -211,6 +211,12 @@ void SessionDeckDialog::BuildControls() {
     images->Add(wxArtProvider::GetBitmap(wxART_FOLDER_OPEN, wxART_OTHER, iconSize));
     images->Add(wxArtProvider::GetBitmap(wxART_NORMAL_FILE, wxART_OTHER, iconSize));
     m_tree->AssignImageList(images);
+    // A child window rather than drawing on the tree: the tree repaints itself whenever it
+    // likes, and a line drawn outside its paint would be left behind or lost.
+    m_dropLine =
+        new wxWindow(m_tree, deck_ids::kDropLine, wxDefaultPosition, wxSize(1, FromDIP(2)));
+    m_dropLine->SetBackgroundColour(wxSystemSettings::GetColour(wxSYS_COLOUR_WINDOWTEXT));
+    m_dropLine->Hide();
 
     const SessionDeckControls controls = m_model->Controls();
     m_showOnStartup = new wxCheckBox(this, deck_ids::kShowOnStartup, "&Show dialog on startup");
@@ -241,12 +247,17 @@ void SessionDeckDialog::BuildControls() {
     top->Add(bottom, 0, wxEXPAND | wxLEFT | wxRIGHT | wxBOTTOM, FromDIP(7));
     SetSizer(top);
 
-    // The size a first opening gets, and the least the layout needs.
-    SetSize(ConvertDialogToPixels(wxSize(250, 215)));
+    // The least the layout needs, and the size it had when it last closed (never below the
+    // least) or, the first time, the default size.
     const int buttonsWidth = m_showOnStartup->GetBestSize().x + m_connect->GetBestSize().x +
                              m_close->GetBestSize().x + ConvertDialogToPixels(wxSize(16, 0)).x;
     SetMinSize(wxSize(std::max(ConvertDialogToPixels(wxSize(225, 0)).x, buttonsWidth),
                       ConvertDialogToPixels(wxSize(0, 125)).y));
+    if (controls.width > 0 && controls.height > 0)
+        SetSize(wxSize(std::max(controls.width, GetMinSize().x),
+                       std::max(controls.height, GetMinSize().y)));
+    else
+        SetSize(ConvertDialogToPixels(wxSize(250, 215)));
     if (m_mode.firstFlag) SetWindowStyleFlag(GetWindowStyleFlag() | wxSYSTEM_MENU);
 }
 
@@ -368,7 +379,13 @@ void SessionDeckDialog::Finish() {
     m_paths.clear();
     for (const VUnicodeString& path : m_model->PathResults()) m_paths.push_back(path);
     const int result = m_model->Result();
-    // Saves the state and starts a sibling launch the model scheduled.
+    // A minimised or maximised window has no size of its own to keep.
+    if (!IsIconized() && !IsMaximized()) {
+        const wxRect rect = GetRect();
+        m_model->SetWindowRect(
+            {rect.GetLeft(), rect.GetTop(), rect.GetRight() + 1, rect.GetBottom() + 1});
+    }
+    // Keeps the size, saves the state and starts a sibling launch the model scheduled.
     m_model->Destroy();
     EndModal(result == 1 ? wxID_OK : wxID_CANCEL);
 }
@@ -377,8 +394,12 @@ void SessionDeckDialog::ShowContextMenu(const wxPoint& where) {
     if (WxFolderTreeClipboard::HasRecord()) m_model->OnClipboardRecordAvailable();
     const std::vector<SessionDeckMenuItem> items = m_model->ContextMenu();
     if (items.empty()) return;
+    // wx refuses menu ids from 0x7fff up, where several of the model's commands are: the
+    // menu numbers its items by position and the choice is mapped back to the command.
+    constexpr int kFirstMenuId = 1;
     wxMenu menu;
-    for (const SessionDeckMenuItem& item : items) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        const SessionDeckMenuItem& item = items[i];
         if (item.IsSeparator()) {
             menu.AppendSeparator();
             continue;
@@ -386,13 +407,14 @@ void SessionDeckDialog::ShowContextMenu(const wxPoint& where) {
         const bool toggle = item.id == C::kToggleSortOrder || item.id == C::kToggleDescriptions ||
                             item.id == C::kToggleTerminalSessions ||
                             item.id == C::kToggleTransferSessions;
-        wxMenuItem* entry = toggle ? menu.AppendCheckItem(item.id, ToWx(item.text))
-                                   : menu.Append(item.id, ToWx(item.text));
+        const int id = kFirstMenuId + static_cast<int>(i);
+        wxMenuItem* entry =
+            toggle ? menu.AppendCheckItem(id, ToWx(item.text)) : menu.Append(id, ToWx(item.text));
         if (toggle) entry->Check(item.checked);
         entry->Enable(item.enabled);
     }
-    const int chosen = m_tree->GetPopupMenuSelectionFromUser(menu, where);
-    if (chosen != wxID_NONE) Run(chosen);
+    const int chosen = m_tree->GetPopupMenuSelectionFromUser(menu, where) - kFirstMenuId;
+    if (chosen >= 0 && static_cast<size_t>(chosen) < items.size()) Run(items[chosen].id);
 }
 
 uint32_t SessionDeckDialog::ModelKey(const wxKeyEvent& event) {
@@ -494,17 +516,33 @@ void SessionDeckDialog::DragTo(const wxPoint& point, const KeyModifiers& keys) {
         m_tree->GetBoundingRect(under, row);
         effect = m_model->DragOver(node, point.y - row.y, row.height, keys);
     }
-    if (before != m_model->DropHighlight()) {
-        if (const wxTreeItemId old = ItemOf(before); old.IsOk())
-            m_tree->SetItemDropHighlight(old, false);
-        if (const wxTreeItemId now = ItemOf(m_model->DropHighlight()); now.IsOk())
-            m_tree->SetItemDropHighlight(now, true);
-    }
+    // A drop between rows shows as a line there; one onto or into a row as the row lit.
+    const std::optional<DropLine> line = m_model->InsertionLine();
+    if (const wxTreeItemId old = ItemOf(before); old.IsOk() && before != m_model->DropHighlight())
+        m_tree->SetItemDropHighlight(old, false);
+    if (const wxTreeItemId now = ItemOf(m_model->DropHighlight()); now.IsOk())
+        m_tree->SetItemDropHighlight(now, !line);
+    ShowDropLine(line);
     m_tree->SetCursor(wxCursor(effect == DropEffect::kNone ? wxCURSOR_NO_ENTRY : wxCURSOR_HAND));
+}
+
+void SessionDeckDialog::ShowDropLine(const std::optional<DropLine>& line) {
+    wxRect row;
+    const wxTreeItemId item = line ? ItemOf(line->node) : wxTreeItemId();
+    if (!item.IsOk() || !m_tree->GetBoundingRect(item, row)) {
+        m_dropLine->Hide();
+        return;
+    }
+    const int thickness = m_dropLine->GetSize().y;
+    const int y = line->below ? row.GetBottom() + 1 - thickness / 2 : row.y - thickness / 2;
+    m_dropLine->SetSize(row.x, std::max(0, y), m_tree->GetClientSize().x - row.x, thickness);
+    m_dropLine->Show();
+    m_dropLine->Raise();
 }
 
 void SessionDeckDialog::EndDrag(bool drop, const KeyModifiers& keys) {
     m_dragging = false;
+    m_dropLine->Hide();
     if (m_tree->HasCapture()) m_tree->ReleaseMouse();
     m_tree->SetCursor(wxNullCursor);
     if (drop) {

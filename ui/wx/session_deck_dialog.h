@@ -32,6 +32,7 @@ inline constexpr int kOpenInTab = SessionDeckCommand::kOpenInTabCheckBox;
 inline constexpr int kEtchedLine = 1347;
 inline constexpr int kToolbar = 1200;
 inline constexpr int kFilterBox = 1201;
+inline constexpr int kDropLine = 1202;  // the line between rows while a drop would go there
 }  // namespace deck_ids
 
 struct SessionDeckMode {
@@ -104,6 +105,8 @@ private:
     // Drag and drop inside the tree.
     void DragTo(const wxPoint& point, const KeyModifiers& keys);
     void EndDrag(bool drop, const KeyModifiers& keys);
+    // Shows the line between rows where the model says a drop would go, or hides it.
+    void ShowDropLine(const std::optional<DropLine>& line);
 
     SessionDeckMode m_mode;
     SessionDeckCallbacks m_callbacks;
@@ -117,6 +120,7 @@ private:
     wxToolBar* m_toolbar = nullptr;
     wxSearchCtrl* m_filter = nullptr;
     wxTreeCtrl* m_tree = nullptr;
+    wxWindow* m_dropLine = nullptr;  // a thin child of the tree, shown over it during a drag
     wxCheckBox* m_showOnStartup = nullptr;
     wxCheckBox* m_openInTab = nullptr;
     wxButton* m_connect = nullptr;

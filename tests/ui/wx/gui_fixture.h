@@ -9,6 +9,7 @@
 #include <wx/button.h>
 #include <wx/dialog.h>
 #include <wx/image.h>
+#include <wx/math.h>
 #include <wx/timer.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
@@ -76,12 +77,17 @@ inline void ClickWindow(wxWindow* window) {
     Click(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
 }
 
-// Saves what the screen shows of `window` as build/screenshots/NAME.png. The pixels are read
-// from the X server (the root window holds every mapped window's contents), since GTK 3 gives
-// wxWidgets no way to read a window back.
+// Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png and so on
+// when the display is scaled, as with GDK_SCALE=2). The pixels are read from the X server (the
+// root window holds every mapped window's contents), since GTK 3 gives wxWidgets no way to read
+// a window back. wx gives places and sizes in logical pixels; the X server holds device pixels,
+// the scale factor more of them each way.
 inline void Screenshot(wxWindow* window, const std::string& name) {
     Settle(100);
-    const wxRect rect = window->GetScreenRect();
+    const double scale = window->GetContentScaleFactor();
+    const wxRect logical = window->GetScreenRect();
+    const wxRect rect(wxRound(logical.x * scale), wxRound(logical.y * scale),
+                      wxRound(logical.width * scale), wxRound(logical.height * scale));
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XImage* pixels = XGetImage(display, DefaultRootWindow(display), rect.x, rect.y,
@@ -99,7 +105,9 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
     XCloseDisplay(display);
     const std::filesystem::path folder = SESSIONDECK_SCREENSHOT_DIR;
     std::filesystem::create_directories(folder);
-    EXPECT_TRUE(image.SaveFile((folder / (name + ".png")).string(), wxBITMAP_TYPE_PNG));
+    const std::string suffix =
+        scale == 1.0 ? "" : "@" + wxString::FromDouble(scale).ToStdString() + "x";
+    EXPECT_TRUE(image.SaveFile((folder / (name + suffix + ".png")).string(), wxBITMAP_TYPE_PNG));
 }
 
 // Runs `drive` once the dialog's modal loop is running; whatever happens, the dialog is closed

@@ -47,18 +47,35 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
     EXPECT_EQ(GetSessionDeckSessionConfig(2), nullptr);
 }
 
-TEST_F(SessionDeckGuiTest, CloseChoosesNothingEvenWithASessionSelected) {
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-        tree->Expand(servers);
-        Settle();
-        Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
-        Screenshot(dialog, "close");
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+// Close ends the dialog with nothing chosen, even with a session selected; the size the dialog
+// had is kept and given back the next time.
+TEST_F(SessionDeckGuiTest, CloseChoosesNothingAndTheDialogOpensAtTheSizeItClosedAt) {
+    wxSize first, second;
+    const wxSize chosen(640, 520);
+    for (wxSize* seen : {&first, &second}) {
+        Driver driver([&](wxDialog* dialog) {
+            *seen = dialog->GetSize();
+            if (seen == &first) {
+                wxTreeCtrl* tree = TreeOf(dialog);
+                const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
+                tree->Expand(servers);
+                Settle();
+                Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
+                dialog->SetSize(chosen);
+                Settle();
+                Screenshot(dialog, "close");
+            }
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+        EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+    }
+    EXPECT_NE(first, chosen);
+    EXPECT_EQ(second, chosen);
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
+    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
 }
 
 TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
@@ -145,34 +162,6 @@ TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
     EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
 }
 
-TEST_F(SessionDeckGuiTest, AltFMakesANewFolderThatEscapeStillStores) {
-    struct {
-        bool editOpened = false;
-        wxString editText;
-        bool nodeShown = false;
-    } seen;
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Servers")));
-        wxUIActionSimulator sim;
-        sim.Char('F', wxMOD_ALT);  // through the library's accelerator table
-        Settle();
-        seen.editOpened = tree->GetEditControl() != nullptr;
-        if (seen.editOpened) seen.editText = tree->GetEditControl()->GetValue();
-        Screenshot(dialog, "new_folder_editing");
-        sim.Char(WXK_ESCAPE);
-        Settle(500);
-        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-        seen.nodeShown = servers.IsOk() && FindItem(tree, servers, "New Folder").IsOk();
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_TRUE(seen.editOpened);
-    EXPECT_EQ(seen.editText, "New Folder");
-    EXPECT_TRUE(seen.nodeShown);
-    EXPECT_TRUE(SessionDatabase().IsFolder(u"Servers\\New Folder"));
-}
-
 // Opening the GUI on a store of the previous format loads everything once and moves "Version"
 // on; any other "Version" is left alone.
 TEST_F(SessionDeckGuiTest, InitGuiUpgradesOnlyThePreviousConfigurationVersion) {
@@ -201,109 +190,6 @@ TEST_F(SessionDeckGuiTest, InitGuiUpgradesOnlyThePreviousConfigurationVersion) {
         VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1"));
     ASSERT_TRUE(web1);
     EXPECT_TRUE(web1->CanConnectTerminalConfig());
-}
-
-TEST_F(SessionDeckGuiTest, HoveringShowsASessionsDescriptionOnlyWhileDescriptionsAreOn) {
-    for (const bool descriptions : {true, false}) {
-        SCOPED_TRACE(descriptions ? "descriptions on" : "descriptions off");
-        GlobalConfig* config = nullptr;
-        GetGlobalConfig(config);
-        config->showDetailsOnConnectDialog = descriptions;
-        wxString overSession = "unset", overFolder = "unset";
-        Driver driver([&](wxDialog* dialog) {
-            wxTreeCtrl* tree = TreeOf(dialog);
-            const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-            tree->Expand(servers);
-            Settle();
-            wxUIActionSimulator sim;
-            sim.MouseMove(LabelCentre(tree, FindItem(tree, servers, "web1")));
-            Settle();
-            overSession = tree->GetToolTipText();
-            sim.MouseMove(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
-            Settle();
-            overFolder = tree->GetToolTipText();
-            ClickWindow(dialog->FindWindow(wxID_CANCEL));
-        });
-        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-        if (descriptions) {
-            EXPECT_TRUE(overSession.StartsWith("Hostname: web1.example.net")) << overSession;
-        } else {
-            EXPECT_EQ(overSession, "");
-        }
-        EXPECT_EQ(overFolder, "");
-    }
-}
-
-TEST_F(SessionDeckGuiTest, EnterAndDoubleClickOnAFolderToggleItWithoutClosing) {
-    struct {
-        bool expandedByEnter = false, collapsedByEnter = false, expandedByDoubleClick = false;
-        bool stillOpen = false;
-    } seen;
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
-        Click(LabelCentre(tree, lab));
-        wxUIActionSimulator sim;
-        sim.Char(WXK_RETURN);
-        Settle();
-        lab = FindItem(tree, tree->GetRootItem(), "Lab");  // the view may have redrawn
-        seen.expandedByEnter = tree->IsExpanded(lab) && FindItem(tree, lab, "router").IsOk();
-        sim.Char(WXK_RETURN);
-        Settle();
-        lab = FindItem(tree, tree->GetRootItem(), "Lab");
-        seen.collapsedByEnter = !tree->IsExpanded(lab);
-        sim.MouseMove(LabelCentre(tree, lab));
-        Settle(100);
-        sim.MouseDblClick();
-        Settle();
-        lab = FindItem(tree, tree->GetRootItem(), "Lab");
-        seen.expandedByDoubleClick = tree->IsExpanded(lab);
-        seen.stillOpen = dialog->IsModal();
-        Screenshot(dialog, "folder_toggled");
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_TRUE(seen.expandedByEnter);
-    EXPECT_TRUE(seen.collapsedByEnter);
-    EXPECT_TRUE(seen.expandedByDoubleClick);
-    EXPECT_TRUE(seen.stillOpen);
-    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
-}
-
-TEST_F(SessionDeckGuiTest, ShiftClickAndShiftArrowsSelectRangesFromTheAnchor) {
-    std::vector<wxString> afterClick, afterShiftUp, afterDown;
-    auto selectedLabels = [](wxTreeCtrl* tree) {
-        wxArrayTreeItemIds items;
-        tree->GetSelections(items);
-        std::vector<wxString> labels;
-        for (size_t i = 0; i < items.size(); ++i) labels.push_back(tree->GetItemText(items[i]));
-        std::sort(labels.begin(), labels.end());
-        return labels;
-    };
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-        tree->Expand(servers);
-        Settle();
-        Click(LabelCentre(tree, FindItem(tree, servers, "files")));
-        Click(LabelCentre(tree, FindItem(tree, servers, "web1")), WXK_SHIFT);
-        afterClick = selectedLabels(tree);
-        Screenshot(dialog, "shift_range");
-        wxUIActionSimulator sim;
-        sim.Char(WXK_UP, wxMOD_SHIFT);
-        Settle();
-        afterShiftUp = selectedLabels(tree);
-        sim.Char(WXK_DOWN);
-        Settle();
-        afterDown = selectedLabels(tree);
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_EQ(afterClick, (std::vector<wxString>{"files", "releases", "web1"}));
-    // The anchor stays at "files"; the caret moves up from "web1".
-    EXPECT_EQ(afterShiftUp, (std::vector<wxString>{"files", "releases"}));
-    // A plain arrow selects the new caret alone.
-    EXPECT_EQ(afterDown, (std::vector<wxString>{"web1"}));
 }
 
 }  // namespace
