@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/global_config.h"
 #include "app/init.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
@@ -101,6 +102,28 @@ int ShowChosen() {
     return kChosen;
 }
 
+// ==== Global Options (opt-frame) ====
+// Global Options on the configuration folder: OK saves them (0), Cancel leaves them (1).
+int RunGlobalOptions() {
+    void* dialog = nullptr;
+    const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr,
+                                               nullptr, nullptr, &dialog);
+    if (result < 0) {
+        std::cerr << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
+        return kNoDisplay;
+    }
+    if (result != 1) return kClosed;
+    if (!SaveGlobalConfig(false)) {
+        GlobalConfig* config = nullptr;
+        GetGlobalConfig(config);
+        std::cerr << "sessiondeck-gui: the global options were not saved: "
+                  << cli::ReportText(config->GetSaveReport(), "the store refused it") << '\n';
+        return kClosed;
+    }
+    return kChosen;
+}
+// ==== end of Global Options (opt-frame) ====
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,6 +152,12 @@ int main(int argc, char** argv) {
     app.add_flag("--browse-multi", browseMulti,
                  "Browse for several sessions and folders; prints one chosen path a line");
     app.add_option("--title", title, "The dialog's caption");
+    // ==== Global Options (opt-frame) ====
+    bool globalOptions = false;
+    app.add_flag("--options", globalOptions,
+                 "Open Global Options on the configuration folder; OK saves them and exits 0, "
+                 "Cancel exits 1");
+    // ==== end of Global Options (opt-frame) ====
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -170,6 +199,9 @@ int main(int argc, char** argv) {
 
     SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
                           &OpenHelp);
+    // ==== Global Options (opt-frame) ====
+    if (globalOptions) return RunGlobalOptions();
+    // ==== end of Global Options (opt-frame) ====
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);
     int result = 0;
     if (browseMulti) {

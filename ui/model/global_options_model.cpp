@@ -162,6 +162,10 @@ GlobalOptionsModel::GlobalOptionsModel(GlobalConfig& config, const GlobalOptions
             for (OptionPage* page : m_protocolPages->TopLevel()) m_frame.AddPage(page);
         }
     }
+    for (const FoundSetting& found : CollectSettings(m_config)) {
+        if (found.setting->IsReadOnly() || found.setting->IsSecret()) continue;
+        if (auto text = found.setting->Text()) m_before.emplace_back(found.setting, *text);
+    }
     SeedPageStateMap(StateMap(), m_frame.TopLevelPages(),
                      m_config.globalOptionsTreeState.Get().str(),
                      m_config.globalOptionsTreeSelected.Get().str());
@@ -181,6 +185,12 @@ bool GlobalOptionsModel::Ok() {
             m_config.globalOptionsTreeSelected = VUnicodeString(persisted.selected);
     }
     return true;
+}
+
+void GlobalOptionsModel::Cancel() {
+    m_frame.Cancel();
+    for (const auto& [setting, text] : m_before)
+        if (setting->Text() != text) setting->SetText(text);
 }
 
 std::function<bool()>& GlobalOptionsModel::EditDefaultSessionHook() {

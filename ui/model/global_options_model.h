@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "foundation/prompt.h"
 #include "ui/model/option_page_model.h"
@@ -63,7 +65,8 @@ public:
 
     // OK through the frame; on success the tree state goes into the global configuration.
     bool Ok();
-    void Cancel() { m_frame.Cancel(); }
+    // Cancel: the values pages wrote while the dialog was open are put back.
+    void Cancel();
 
     // The Default Session page's Edit button: edits the Default session. Session Options fills
     // this in; until then the button does nothing. True when the session was changed.
@@ -83,6 +86,8 @@ private:
     std::unique_ptr<OptionPageTree> m_protocolPages;
     const OptionPageSet* m_protocolSet = nullptr;
     OptionPageSet m_shown;
+    // Every setting's text when the dialog was made, for Cancel.
+    std::vector<std::pair<VProfileData*, std::u16string>> m_before;
 };
 
 }  // namespace sessiondeck

@@ -1,6 +1,9 @@
 // Drawing an OptionPage from its description and moving values between controls and model.
 #include "ui/wx/option_page_view.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
@@ -46,6 +49,13 @@ std::u16string ColourToText(const wxColour& colour) {
     return textform::Widen(std::to_string(bgr));
 }
 
+// The face up to its terminating 0. VLogFont::Face is not exported from the core library, so the
+// view reads the array itself.
+std::u16string_view FaceOf(const VLogFont& font) {
+    const std::u16string_view all(font.faceName.data(), font.faceName.size());
+    return all.substr(0, std::min(all.find(u'\0'), all.size()));
+}
+
 }  // namespace
 
 wxFont FontFromText(const std::u16string& text) {
@@ -53,7 +63,7 @@ wxFont FontFromText(const std::u16string& text) {
     if (!VProfileTextForm<VLogFont>::Parse(text, font)) return wxFont();
     const int points = font.pointSize > 0 ? (font.pointSize + 5) / 10 : 10;
     wxFontInfo info(points);
-    info.FaceName(Wx(font.Face()));
+    info.FaceName(Wx(FaceOf(font)));
     if (font.italic) info.Italic();
     if (font.underline) info.Underlined();
     if (font.strikeOut) info.Strikethrough();

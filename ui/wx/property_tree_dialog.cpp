@@ -243,7 +243,7 @@ bool PropertyTreeDialog::RequestNode(PropertyNodeId node) {
 
 void PropertyTreeDialog::PressOk() {
     StoreCurrent();
-    if (m_model.Ok()) {
+    if (DoOk()) {
         EndModal(wxID_OK);
         return;
     }
@@ -251,7 +251,7 @@ void PropertyTreeDialog::PressOk() {
 }
 
 void PropertyTreeDialog::PressCancel() {
-    m_model.Cancel();
+    DoCancel();
     EndModal(wxID_CANCEL);
 }
 

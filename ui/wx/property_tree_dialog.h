@@ -78,6 +78,13 @@ public:
     void SetCaption(std::u16string_view text) override;
     void FocusTree() override;
 
+protected:
+    // What OK asks before the dialog ends; an owner that keeps more than the pages (Global
+    // Options' tree state, Session Options' checks) overrides it and calls this one first.
+    virtual bool DoOk() { return m_model.Ok(); }
+    // What Cancel does before the dialog ends.
+    virtual void DoCancel() { m_model.Cancel(); }
+
 private:
     void OnSelChanging(wxTreeEvent& event);
     void OnExpanded(wxTreeEvent& event);
