@@ -103,7 +103,8 @@ int ShowChosen() {
 }
 
 // ==== Global Options (opt-frame) ====
-// Global Options on the configuration folder: OK saves them (0), Cancel leaves them (1).
+// Global Options on the configuration folder: OK saves them (0); Cancel, or OK with nothing
+// changed, writes nothing (1).
 int RunGlobalOptions() {
     void* dialog = nullptr;
     const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr,
@@ -113,9 +114,14 @@ int RunGlobalOptions() {
         return kNoDisplay;
     }
     if (result != 1) return kClosed;
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    // OK without a change writes nothing, and a run that wrote nothing does not report success.
+    if (!config->IsModified()) {
+        std::cerr << "sessiondeck-gui: no option was changed; nothing was written\n";
+        return kClosed;
+    }
     if (!SaveGlobalConfig(false)) {
-        GlobalConfig* config = nullptr;
-        GetGlobalConfig(config);
         std::cerr << "sessiondeck-gui: the global options were not saved: "
                   << cli::ReportText(config->GetSaveReport(), "the store refused it") << '\n';
         return kClosed;
@@ -155,8 +161,8 @@ int main(int argc, char** argv) {
     // ==== Global Options (opt-frame) ====
     bool globalOptions = false;
     app.add_flag("--options", globalOptions,
-                 "Open Global Options on the configuration folder; OK saves them and exits 0, "
-                 "Cancel exits 1");
+                 "Open Global Options on the configuration folder; OK saves the changed options "
+                 "and exits 0, Cancel (or OK without a change) exits 1");
     // ==== end of Global Options (opt-frame) ====
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");

@@ -11,6 +11,7 @@
 #include <wx/dirdlg.h>
 #include <wx/filedlg.h>
 #include <wx/fontpicker.h>
+#include <wx/gbsizer.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -92,8 +93,17 @@ OptionPageView::OptionPageView(wxWindow* parent, OptionPage& page)
 
 void OptionPageView::Build() {
     auto* top = new wxBoxSizer(wxVERTICAL);
-    auto* grid = new wxFlexGridSizer(2, FromDIP(wxSize(8, 6)));
-    grid->AddGrowableCol(1, 1);
+    // Two columns, labels and controls; check boxes and notes span both, so a long one does not
+    // push every control to the right.
+    auto* grid = new wxGridBagSizer(FromDIP(6), FromDIP(8));
+    int line = 0;
+    auto cell = [&](wxWindow* window, int column, int flags) {
+        grid->Add(window, wxGBPosition(line, column), wxDefaultSpan, flags);
+    };
+    auto cellSizer = [&](wxSizer* sizer, int flags) {
+        grid->Add(sizer, wxGBPosition(line, 1), wxDefaultSpan, flags);
+    };
+    auto wide = [&](wxWindow* window) { grid->Add(window, wxGBPosition(line, 0), wxGBSpan(1, 2)); };
     m_rows.resize(m_page.ControlCount());
     const int gap = FromDIP(6);
 
@@ -101,21 +111,23 @@ void OptionPageView::Build() {
         const OptionControl& control = m_page.Control(i);
         Row& row = m_rows[i];
         const wxString label = Wx(m_page.Label(i));
-        auto labelled = [&](wxWindow* window, int proportion = 0) {
-            grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-            grid->Add(window, proportion, wxEXPAND);
+        auto labelText = [&] {
+            cell(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
+        };
+        auto labelled = [&](wxWindow* window) {
+            labelText();
+            cell(window, 1, wxEXPAND);
         };
         switch (control.kind) {
             case OptionControlKind::kCheck:
                 row.check = new wxCheckBox(this, wxID_ANY, label);
-                grid->Add(row.check, 0, wxALIGN_CENTER_VERTICAL);
-                grid->AddSpacer(0);
+                wide(row.check);
                 break;
             case OptionControlKind::kNumber:
                 row.text = new wxTextCtrl(this, wxID_ANY);
                 row.text->SetMinSize(wxSize(FromDIP(100), -1));
-                grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(row.text, 0);
+                labelText();
+                cell(row.text, 1, 0);
                 break;
             case OptionControlKind::kText:
                 row.text = new wxTextCtrl(this, wxID_ANY);
@@ -127,14 +139,14 @@ void OptionPageView::Build() {
                 labelled(row.text);
                 break;
             case OptionControlKind::kSecret: {
-                auto* line = new wxBoxSizer(wxHORIZONTAL);
+                auto* box = new wxBoxSizer(wxHORIZONTAL);
                 row.text = new wxTextCtrl(this, wxID_ANY, wxString(), wxDefaultPosition,
                                           wxDefaultSize, wxTE_PASSWORD);
                 row.secretState = new wxStaticText(this, wxID_ANY, wxString());
-                line->Add(row.text, 1, wxRIGHT, gap);
-                line->Add(row.secretState, 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(line, 0, wxEXPAND);
+                box->Add(row.text, 1, wxRIGHT, gap);
+                box->Add(row.secretState, 0, wxALIGN_CENTER_VERTICAL);
+                labelText();
+                cellSizer(box, wxEXPAND);
                 break;
             }
             case OptionControlKind::kChoice: {
@@ -142,27 +154,27 @@ void OptionPageView::Build() {
                 for (const char16_t* choice : control.choices) choices.Add(Wx(choice));
                 row.choice =
                     new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, choices);
-                grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(row.choice, 0);
+                labelText();
+                cell(row.choice, 1, 0);
                 break;
             }
             case OptionControlKind::kFile:
             case OptionControlKind::kFolder: {
-                auto* line = new wxBoxSizer(wxHORIZONTAL);
+                auto* box = new wxBoxSizer(wxHORIZONTAL);
                 row.text = new wxTextCtrl(this, wxID_ANY);
                 auto* browse = new wxButton(this, wxID_ANY, "...", wxDefaultPosition,
                                             wxSize(FromDIP(32), -1), wxBU_EXACTFIT);
                 browse->Bind(wxEVT_BUTTON, [this, i](wxCommandEvent&) { Pick(i); });
-                line->Add(row.text, 1, wxRIGHT, gap / 2);
-                line->Add(browse, 0);
-                grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(line, 0, wxEXPAND);
+                box->Add(row.text, 1, wxRIGHT, gap / 2);
+                box->Add(browse, 0);
+                labelText();
+                cellSizer(box, wxEXPAND);
                 break;
             }
             case OptionControlKind::kColour:
                 row.colour = new wxColourPickerCtrl(this, wxID_ANY);
-                grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
-                grid->Add(row.colour, 0);
+                labelText();
+                cell(row.colour, 1, 0);
                 break;
             case OptionControlKind::kFont:
                 row.font = new wxFontPickerCtrl(this, wxID_ANY);
@@ -173,11 +185,19 @@ void OptionPageView::Build() {
             case OptionControlKind::kNote: {
                 auto* note = new wxStaticText(this, wxID_ANY, label);
                 note->Wrap(FromDIP(440));
-                grid->Add(note, 0);
-                grid->AddSpacer(0);
+                wide(note);
                 break;
             }
         }
+        ++line;
+    }
+    // A page of nothing but check boxes and notes still has the two columns (their span).
+    if (line > 0) grid->AddGrowableCol(1, 1);
+    // Each control is named after its setting, so a host or test finds it without knowing the
+    // page's layout.
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const char16_t* setting = m_page.Control(i).setting;
+        if (wxWindow* window = ControlWindow(i); window && setting) window->SetName(Wx(setting));
     }
     top->Add(grid, 0, wxEXPAND | wxALL, FromDIP(4));
     SetSizer(top);

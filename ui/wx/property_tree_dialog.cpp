@@ -41,6 +41,7 @@ PropertyCaptionBar::PropertyCaptionBar(wxWindow* parent)
 
 void PropertyCaptionBar::SetText(const wxString& text) {
     m_text = text;
+    SetLabel(text);  // what screen readers and tests read; the bar draws m_text itself
     Refresh();
 }
 
@@ -53,7 +54,7 @@ void PropertyCaptionBar::OnPaint(wxPaintEvent&) {
     dc.SetFont(GetFont());
     dc.SetTextForeground(wxSystemSettings::GetColour(wxSYS_COLOUR_CAPTIONTEXT));
     const wxSize extent = dc.GetTextExtent(m_text);
-    dc.DrawText(m_text, 0, (size.y - extent.y) / 2);
+    dc.DrawText(m_text, FromDIP(4), (size.y - extent.y) / 2);
 }
 
 // ---- Frame -------------------------------------------------------------------
@@ -72,6 +73,7 @@ PropertyTreeDialog::PropertyTreeDialog(wxWindow* parent, PropertyTreeModel& mode
     m_tree = new wxTreeCtrl(
         this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(180, 420)),
         wxTR_HAS_BUTTONS | wxTR_LINES_AT_ROOT | wxTR_HIDE_ROOT | wxTR_SINGLE | wxBORDER_THEME);
+    m_tree->SetName("PropertyTree");
     m_tree->AddRoot(wxString());
     left->Add(m_tree, 1, wxEXPAND);
     columns->Add(left, 0, wxEXPAND | wxALL, FromDIP(8));
@@ -79,8 +81,10 @@ PropertyTreeDialog::PropertyTreeDialog(wxWindow* parent, PropertyTreeModel& mode
     auto* right = new wxBoxSizer(wxVERTICAL);
     right->AddSpacer(GetCharHeight() + FromDIP(4));
     m_caption = new PropertyCaptionBar(this);
+    m_caption->SetName("PropertyCaption");
     right->Add(m_caption, 0, wxEXPAND | wxBOTTOM, FromDIP(6));
-    m_pageArea = new wxPanel(this, wxID_ANY);
+    m_pageArea = new wxPanel(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxTAB_TRAVERSAL,
+                             "PropertyPage");
     m_pageArea->SetMinSize(FromDIP(wxSize(480, 420)));
     m_pageArea->SetSizer(new wxBoxSizer(wxVERTICAL));
     right->Add(m_pageArea, 1, wxEXPAND);
