@@ -121,7 +121,7 @@ TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
 
 TEST_F(GuiHost, WithoutADisplayTheDialogIsRefusedWithItsOwnStatus) {
     for (const std::vector<std::string>& args :
-         {std::vector<std::string>{}, {"--browse", "Servers"}, {"--browse-multi"}}) {
+         {std::vector<std::string>{}, {"--browse", "Servers"}, {"--browse-multi"}, {"--options"}}) {
         SCOPED_TRACE(testing::PrintToString(args));
         const ProcessResult r = Gui(args, true);
         EXPECT_EQ(r.status, 3) << r.err;

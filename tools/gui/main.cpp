@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/global_config.h"
 #include "app/init.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
@@ -186,6 +187,34 @@ int ShowChosen() {
     return result;
 }
 
+// ==== Global Options (opt-frame) ====
+// Global Options on the configuration folder: OK saves them (0); Cancel, or OK with nothing
+// changed, writes nothing (1).
+int RunGlobalOptions() {
+    void* dialog = nullptr;
+    const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr,
+                                               nullptr, nullptr, &dialog);
+    if (result < 0) {
+        std::cerr << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
+        return kNoDisplay;
+    }
+    if (result != 1) return kClosed;
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    // OK without a change writes nothing, and a run that wrote nothing does not report success.
+    if (!config->IsModified()) {
+        std::cerr << "sessiondeck-gui: no option was changed; nothing was written\n";
+        return kClosed;
+    }
+    if (!SaveGlobalConfig(false)) {
+        std::cerr << "sessiondeck-gui: the global options were not saved: "
+                  << cli::ReportText(config->GetSaveReport(), "the store refused it") << '\n';
+        return kClosed;
+    }
+    return kChosen;
+}
+// ==== end of Global Options (opt-frame) ====
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -220,6 +249,12 @@ int main(int argc, char** argv) {
     app.add_option("--title", title, "The dialog's caption");
     app.add_flag("--print", g_print,
                  "Print the chosen sessions, one line each, instead of connecting them");
+    // ==== Global Options (opt-frame) ====
+    bool globalOptions = false;
+    app.add_flag("--options", globalOptions,
+                 "Open Global Options on the configuration folder; OK saves the changed options "
+                 "and exits 0, Cancel (or OK without a change) exits 1");
+    // ==== end of Global Options (opt-frame) ====
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");
         std::vector<std::string> reversed(args.rbegin(), args.rend());
@@ -261,6 +296,9 @@ int main(int argc, char** argv) {
 
     SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
                           &OpenHelp);
+    // ==== Global Options (opt-frame) ====
+    if (globalOptions) return RunGlobalOptions();
+    // ==== end of Global Options (opt-frame) ====
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);
     int result = 0;
     if (browseMulti) {

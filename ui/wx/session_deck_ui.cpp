@@ -13,6 +13,7 @@
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "ui/wx/global_options_dialog.h"  // Global Options (opt-frame)
 #include "ui/wx/session_deck_dialog.h"
 
 namespace sessiondeck {
@@ -150,5 +151,35 @@ ISessionConfig* GetSessionDeckSessionConfig(unsigned index) {
 void CleanupSessionDeckSessionConfigs() {
     State().chosen.clear();
 }
+
+// ==== Global Options (opt-frame) ====
+
+int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, bool*,
+                            FileTypeManager* fileTypes, IconManager* icons, void** dialog) {
+    if (dialog) *dialog = nullptr;
+    if (!EnsureToolkit()) return -1;
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    if (!config) return -1;
+    const SessionDeckHost installed = SessionDeckHost::FromLibrary();
+    GlobalOptionsHost host;
+    host.terminalInstalled = installed.terminalAppInstalled || installed.IsTerminalHost();
+    host.transferInstalled = installed.transferAppInstalled || installed.IsTransferHost();
+    host.fileTypeManagers = fileTypes && icons;
+    WxPrompt prompt;
+    GlobalOptionsModel model(*config, host, prompt);
+    int result = 2;
+    {
+        GlobalOptionsDialog window(nullptr, model);
+        prompt.SetParent(&window);
+        if (!State().iconFile.empty()) window.SetIcon(wxIcon(State().iconFile, wxBITMAP_TYPE_ANY));
+        if (dialog) *dialog = &window;
+        result = window.ShowModal() == wxID_OK ? 1 : 2;
+        if (dialog) *dialog = nullptr;
+    }
+    return result;
+}
+
+// ==== end of Global Options (opt-frame) ====
 
 }  // namespace sessiondeck

@@ -50,4 +50,21 @@ SESSIONDECK_UI_API void CleanupSessionDeckSessionConfigs();
 // once it ran).
 SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();
 
+// ==== Global Options (opt-frame) ====
+class FileTypeManager;
+class IconManager;
+
+// Shows Global Options over the process's global configuration, edited in place (saving it is
+// the caller's business: SaveGlobalConfig). 1 on OK, 2 on Cancel (what pages wrote is put
+// back), -1 without a display. The colour scheme name, the three General flags, the colour
+// schemes value, the printing flag and the file types out-flag are accepted and not used yet.
+// File Types is shown only when both managers are given. While the dialog runs `*dialog` (when
+// given) holds it; it is null again when the function returns.
+SESSIONDECK_UI_API int ShowGlobalOptionsDialog(const char16_t* colorSchemeName, bool generalFlag1,
+                                               bool generalFlag2, bool generalFlag3,
+                                               unsigned colorSchemesValue, bool printingFlag,
+                                               bool* fileTypesChanged, FileTypeManager* fileTypes,
+                                               IconManager* icons, void** dialog);
+// ==== end of Global Options (opt-frame) ====
+
 }  // namespace sessiondeck

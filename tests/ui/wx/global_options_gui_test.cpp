@@ -1,0 +1,198 @@
+// Global Options on a real display (Xvfb): opened through the exported entry point over the
+// configuration folder made for each test, one value typed as a user would, then OK or Cancel,
+// and the configuration file compared line by line with what it held before.
+#include <fstream>
+#include <set>
+
+#include <wx/textctrl.h>
+
+#include "ui/wx/global_options_dialog.h"
+#include "ui/wx/gui_fixture.h"
+
+using namespace sessiondeck;
+
+namespace {
+
+std::vector<std::string> LinesOf(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The value file of the global options: the one file (not folder) in the configuration folder
+// whose name starts with "Global"; the store picks the extension.
+std::filesystem::path GlobalFileIn(const std::filesystem::path& folder) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.is_regular_file() && entry.path().filename().string().starts_with("Global"))
+            return entry.path();
+    }
+    return {};
+}
+
+// Runs `drive` inside Global Options' modal loop; the dialog is cancelled afterwards if the
+// steps left it open, so a failing step cannot hang the test.
+class OptionsDriver {
+public:
+    explicit OptionsDriver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
+        m_timer.StartOnce(300);
+    }
+    wxDialog* seen = nullptr;
+
+private:
+    void Run() {
+        for (wxWindow* window : wxTopLevelWindows) {
+            if (window->GetName() == kGlobalOptionsWindowName) {
+                seen = dynamic_cast<wxDialog*>(window);
+            }
+        }
+        ASSERT_NE(seen, nullptr) << "Global Options did not open";
+        Settle();
+        m_drive(seen);
+        if (seen->IsModal()) seen->EndModal(wxID_CANCEL);
+    }
+
+    std::function<void(wxDialog*)> m_drive;
+    wxTimer m_timer;
+};
+
+// Shows the General page and replaces the recent-list size with `typed`, by keyboard.
+void TypeRecentListSize(wxDialog* dialog, const char* typed, wxString& shownBefore) {
+    auto* found = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+    ASSERT_NE(found, nullptr);
+    const wxTreeItemId general = FindItem(found, found->GetRootItem(), "General");
+    ASSERT_TRUE(general.IsOk());
+    Click(LabelCentre(found, general));
+    auto* size = dynamic_cast<wxTextCtrl*>(dialog->FindWindow("MRU Count"));
+    ASSERT_NE(size, nullptr) << "the General page is not on show";
+    shownBefore = size->GetValue();
+    ClickWindow(size);
+    wxUIActionSimulator sim;
+    sim.Char('a', wxMOD_CONTROL);
+    sim.Text(typed);
+    Settle();
+}
+
+// Every item of the tree in the order it shows them, once all are expanded.
+void CollectItems(wxTreeCtrl* tree, const wxTreeItemId& from, std::vector<wxTreeItemId>& items) {
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(from, cookie); child.IsOk();
+         child = tree->GetNextChild(from, cookie)) {
+        items.push_back(child);
+        CollectItems(tree, child, items);
+    }
+}
+
+int ShowOptions(void** held) {
+    return ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
+                                   nullptr, held);
+}
+
+TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesTheSavedFileInTheTypedValueOnly) {
+    // A file holding every option, as a configuration in use does.
+    ASSERT_TRUE(SaveGlobalConfig(true));
+    const std::filesystem::path file = GlobalFileIn(dir / "Config");
+    ASSERT_FALSE(file.empty());
+    const std::vector<std::string> before = LinesOf(file);
+
+    void* held = nullptr;
+    bool heldWhileOpen = false;
+    wxString shownBefore;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        heldWhileOpen = held == dialog;
+        TypeRecentListSize(dialog, "7", shownBefore);
+        Screenshot(dialog, "global-options");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    EXPECT_EQ(ShowOptions(&held), 1);
+    EXPECT_TRUE(heldWhileOpen) << "the dialog pointer did not hold the dialog while it ran";
+    EXPECT_EQ(held, nullptr);
+    EXPECT_EQ(shownBefore, "4") << "the page did not show the stored value";
+    ASSERT_TRUE(SaveGlobalConfig(false));
+
+    const std::vector<std::string> after = LinesOf(file);
+    ASSERT_EQ(after.size(), before.size());
+    std::vector<std::pair<std::string, std::string>> changed;
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        if (after[i] != before[i]) changed.emplace_back(before[i], after[i]);
+    }
+    ASSERT_EQ(changed.size(), 1u);
+    EXPECT_NE(changed[0].second.find("MRU Count"), std::string::npos) << changed[0].second;
+    EXPECT_NE(changed[0].second.find('7'), std::string::npos) << changed[0].second;
+}
+
+TEST_F(SessionDeckGuiTest, GlobalOptionsCancelLeavesTheOptionsAsTheyWere) {
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    ASSERT_NE(config, nullptr);
+    const int stored = config->mruCount.Get();
+    bool stillOpen = false;
+    wxString shownBefore;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        TypeRecentListSize(dialog, "3", shownBefore);
+        // Leaving the page writes the typed value into the options; Cancel must undo it.
+        wxUIActionSimulator sim;
+        sim.Char(WXK_TAB, wxMOD_CONTROL);
+        Settle();
+        stillOpen = dialog->IsModal();
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowOptions(nullptr), 2);
+    EXPECT_TRUE(stillOpen) << "Ctrl+Tab ended the dialog";
+    GetGlobalConfig(config);
+    EXPECT_EQ(config->mruCount.Get(), stored);
+}
+
+TEST_F(SessionDeckGuiTest, GlobalOptionsCtrlTabVisitsEveryPageAndWrapsToTheFirst) {
+    struct Visit {
+        void* id = nullptr;
+        wxString item, caption;
+        bool pageShown = false;
+    };
+    std::vector<Visit> visits;
+    wxString first, afterWrap;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+        wxWindow* caption = dialog->FindWindow("PropertyCaption");
+        wxWindow* area = dialog->FindWindow("PropertyPage");
+        ASSERT_TRUE(tree && caption && area);
+        tree->ExpandAll();
+        Settle();
+        std::vector<wxTreeItemId> items;
+        CollectItems(tree, tree->GetRootItem(), items);
+        ASSERT_FALSE(items.empty());
+        first = tree->GetItemText(tree->GetSelection());
+        wxUIActionSimulator sim;
+        for (std::size_t step = 0; step < items.size(); ++step) {
+            const wxTreeItemId selected = tree->GetSelection();
+            Visit visit{selected.GetID(), tree->GetItemText(selected), caption->GetLabel()};
+            for (wxWindow* page : area->GetChildren()) visit.pageShown |= page->IsShown();
+            visits.push_back(visit);
+            Screenshot(dialog, "global-options-page-" + std::to_string(step));
+            sim.Char(WXK_TAB, wxMOD_CONTROL);
+            Settle();
+        }
+        afterWrap = tree->GetItemText(tree->GetSelection());
+    });
+    EXPECT_EQ(ShowOptions(nullptr), 2);
+    // The fixture's host has both applications: General, Default Session, the Terminal and
+    // File Transfer subtrees and Firewall.
+    ASSERT_GE(visits.size(), 10u);
+    std::set<void*> distinctItems;
+    for (const Visit& visit : visits) {
+        EXPECT_TRUE(visit.pageShown) << visit.item << " shows no page";
+        EXPECT_FALSE(visit.caption.empty()) << visit.item;
+        distinctItems.insert(visit.id);
+    }
+    EXPECT_EQ(distinctItems.size(), visits.size()) << "a step stayed on a page or came back early";
+    // Firewall is the last node, so the step after it wraps to General, the first.
+    const auto firewall = std::find_if(visits.begin(), visits.end(),
+                                       [](const Visit& visit) { return visit.item == "Firewall"; });
+    ASSERT_NE(firewall, visits.end());
+    const auto next = firewall + 1 == visits.end() ? visits.begin() : firewall + 1;
+    EXPECT_EQ(next->item, "General");
+    EXPECT_EQ(afterWrap, first);
+}
+
+}  // namespace

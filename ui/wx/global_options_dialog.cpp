@@ -1,0 +1,32 @@
+// Global Options on wxWidgets.
+#include "ui/wx/global_options_dialog.h"
+
+#include <wx/button.h>
+#include <wx/sizer.h>
+
+#include "ui/wx/option_page_view.h"
+
+namespace sessiondeck {
+
+GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& model)
+    : PropertyTreeDialog(parent, model.Frame(),
+                         [this](wxWindow* pageParent, PropertyTreePage* page) {
+                             return MakePage(pageParent, page);
+                         }),
+      m_options(model) {
+    SetName(kGlobalOptionsWindowName);
+}
+
+wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page) {
+    auto* optionPage = dynamic_cast<OptionPage*>(page);
+    if (!optionPage || page->Caption() != global_pages::kDefaultSession) return nullptr;
+    auto* view = new OptionPageView(parent, *optionPage);
+    auto* edit = new wxButton(view, wxID_ANY, "&Edit Default Session...");
+    edit->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { m_options.EditDefaultSession(); });
+    // Without Session Options in this build there is nothing the button could open.
+    edit->Enable(static_cast<bool>(GlobalOptionsModel::EditDefaultSessionHook()));
+    view->GetSizer()->Add(edit, 0, wxLEFT | wxTOP, view->FromDIP(4));
+    return view;
+}
+
+}  // namespace sessiondeck

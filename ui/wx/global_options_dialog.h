@@ -1,0 +1,27 @@
+// Global Options on wxWidgets: the frame over GlobalOptionsModel, with the Default Session
+// page's Edit button.
+#pragma once
+
+#include "ui/model/global_options_model.h"
+#include "ui/wx/property_tree_dialog.h"
+
+namespace sessiondeck {
+
+// The dialog's window name, by which hosts and tests find it.
+inline constexpr const char* kGlobalOptionsWindowName = "GlobalOptions";
+
+class GlobalOptionsDialog : public PropertyTreeDialog {
+public:
+    GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& model);
+    GlobalOptionsModel& Options() { return m_options; }
+
+protected:
+    bool DoOk() override { return m_options.Ok(); }
+    void DoCancel() override { m_options.Cancel(); }
+
+private:
+    wxWindow* MakePage(wxWindow* parent, PropertyTreePage* page);
+    GlobalOptionsModel& m_options;
+};
+
+}  // namespace sessiondeck
