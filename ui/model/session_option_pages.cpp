@@ -93,7 +93,7 @@ const std::array<OptionPageDescription, 16>& Pages() {
         // kMappedKeys
         Page(u"Mapped Keys\nMapped Keys",
              {Number(u"Map Delete", u"Map &Delete"), Number(u"Map Backspace", u"Map &Backspace"),
-              Control(K::kMultiLine, u"Keymap v2", u"Key &map:")}),
+              Text(u"Keymap Name", u"Current key&map:")}),
         // kEmulationAdvanced
         Page(u"Advanced\nAdvanced Emulation",
              {Check(u"Use Answerback", u"Send &answerback"), Text(u"Answerback", u"Answerback:"),

@@ -172,8 +172,10 @@ std::vector<std::u16string> RowNames(bool terminal) {
     const ConnectProtocolTable& table = GetConnectProtocolTable();
     for (int row = 0; row < table.GetSize(); ++row) {
         const Product product = ToProduct(table[row].productId);
+        const std::u16string& name = table[row].protocolName.str();
+        if (EqualsNoCase(name, ConnectConfigPtr::kNoneProtocol)) continue;
         if (terminal ? IsTerminalProduct(product) : IsTransferProduct(product))
-            names.push_back(table[row].protocolName.str());
+            names.push_back(name);
     }
     return names;
 }
