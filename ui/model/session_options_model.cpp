@@ -36,11 +36,6 @@ std::u16string Number(int64_t value) {
     return text;
 }
 
-bool IsNumberKind(SettingKind kind) {
-    return kind == SettingKind::kInteger || kind == SettingKind::kUnsigned ||
-           kind == SettingKind::kBool;
-}
-
 }  // namespace
 
 // ---- the page binding ------------------------------------------------------------------
@@ -54,111 +49,86 @@ SessionOptionsHost SessionOptionsHost::FromLibrary() {
     return host;
 }
 
-SessionOptionsPage::SessionOptionsPage(const OptionPageDescription& description, Resolver resolver,
-                                       IPrompt& prompt, bool readOnly)
-    : PropertyTreePage(description.caption),
-      m_description(&description),
-      m_resolver(std::move(resolver)),
-      m_prompt(prompt),
-      m_readOnly(readOnly) {}
-
-const OptionControl* SessionOptionsPage::ControlOf(std::u16string_view setting) const {
-    for (const OptionControl& control : m_description->controls)
-        if (control.setting && setting == control.setting) return &control;
-    return nullptr;
-}
-
-VProfileData* SessionOptionsPage::Setting(std::u16string_view setting) const {
-    const OptionControl* control = ControlOf(setting);
-    VProfileData* record = m_resolver(control ? control->record : OptionRecord::kSession);
-    return record ? FindSetting(*record, setting).setting : nullptr;
-}
-
-std::optional<std::u16string> SessionOptionsPage::Stored(std::u16string_view setting) const {
-    VProfileData* found = Setting(setting);
-    if (!found) return std::nullopt;
-    if (found->IsSecret()) return std::u16string();
-    auto text = found->Text();
-    const OptionControl* control = ControlOf(setting);
-    if (text && control && control->kind == OptionControlKind::kCheck)
-        return (*text == u"0" || *text == u"false") ? u"0" : u"1";
-    return text;
-}
-
-std::u16string SessionOptionsPage::Value(std::u16string_view setting) const {
-    const auto found = m_values.find(setting);
-    return found == m_values.end() ? std::u16string() : found->second;
-}
-
-void SessionOptionsPage::SetValue(std::u16string_view setting, std::u16string_view text) {
-    if (ControlOf(setting)) m_values[std::u16string(setting)] = std::u16string(text);
+SessionOptionsPage::SessionOptionsPage(const OptionPageDescription& description,
+                                       OptionRecordResolver resolver, IPrompt& prompt,
+                                       bool readOnly)
+    : OptionPage(description, std::move(resolver), prompt) {
+    this->readOnly = readOnly;
 }
 
 bool SessionOptionsPage::Activate() {
-    m_values.clear();
-    for (const OptionControl& control : m_description->controls) {
-        if (!control.setting) continue;
-        m_values[control.setting] = Stored(control.setting).value_or(u"");
-    }
+    OptionPage::Activate();
     if (m_loader) m_loader(*this);
     return true;
 }
 
-bool SessionOptionsPage::Validate() {
-    m_handled.clear();
-    m_ruleWrites.clear();
-    if (m_rules && !m_rules(*this)) return false;
-    // Every control is checked before any is written, so a refusal leaves the record whole.
-    struct Write {
-        VProfileData* setting;
-        std::u16string text;
-    };
-    std::vector<Write> writes;
-    for (auto& [setting, text] : m_ruleWrites) writes.push_back({setting, text});
-    for (const OptionControl& control : m_description->controls) {
-        if (!control.setting || m_handled.count(control.setting)) continue;
-        const auto shown = m_values.find(std::u16string_view(control.setting));
-        if (shown == m_values.end()) continue;
-        VProfileData* setting = Setting(control.setting);
-        if (!setting || setting->IsReadOnly()) continue;
-        const FoundSetting found = FindSetting(*m_resolver(control.record), control.setting);
-        if (setting->IsSecret()) {
-            if (!shown->second.empty()) writes.push_back({setting, shown->second});
-            continue;
-        }
-        if (Stored(control.setting) == shown->second) continue;
-        if (found.description.limits.resetOnLoad) continue;
-        if (IsNumberKind(setting->Kind())) {
-            int64_t number = 0;
-            const VSettingLimits& limits = found.description.limits;
-            if (!ParseInteger(shown->second, number) ||
-                (limits.hasRange && (number < limits.low || number > limits.high))) {
-                const int64_t low = limits.hasRange ? limits.low : INT32_MIN;
-                const int64_t high = limits.hasRange ? limits.high : INT32_MAX;
-                m_prompt.ShowMessage(
-                    u"Please enter a value between " + Number(low) + u" and " + Number(high) + u".",
-                    TreeLabel(), VPromptButtons::kOk, VPromptIcon::kExclamation);
-                return false;
-            }
-        }
-        writes.push_back({setting, shown->second});
+std::u16string SessionOptionsPage::Value(std::u16string_view setting) const {
+    const int index = IndexOf(setting);
+    if (index < 0) return {};
+    const OptionControlValue& value = OptionPage::Value(static_cast<size_t>(index));
+    switch (Control(static_cast<size_t>(index)).kind) {
+        case OptionControlKind::kCheck:
+            return value.checked ? u"1" : u"0";
+        case OptionControlKind::kChoice:
+            return Number(value.choice);
+        default:
+            return value.text;
     }
-    if (m_readOnly) return true;
-    for (const Write& write : writes) {
-        if (!write.setting->SetText(write.text)) {
-            m_prompt.ShowMessage(u"'" + write.text + u"' is not a valid value for " +
-                                     write.setting->GetName().str() + u".",
-                                 TreeLabel(), VPromptButtons::kOk, VPromptIcon::kExclamation);
-            return false;
+}
+
+void SessionOptionsPage::SetValue(std::u16string_view setting, std::u16string_view text) {
+    const int index = IndexOf(setting);
+    if (index < 0) return;
+    OptionControlValue& value = OptionPage::Value(static_cast<size_t>(index));
+    switch (Control(static_cast<size_t>(index)).kind) {
+        case OptionControlKind::kCheck:
+            value.checked = text == u"1";
+            break;
+        case OptionControlKind::kChoice: {
+            int64_t choice = -1;
+            value.choice = ParseInteger(text, choice) ? static_cast<int>(choice) : -1;
+            break;
         }
+        case OptionControlKind::kSecret:
+            value.text = text;
+            value.secretEdited = true;
+            break;
+        default:
+            value.text = text;
     }
-    return true;
+}
+
+VProfileData* SessionOptionsPage::SettingNamed(std::u16string_view setting) const {
+    const int index = IndexOf(setting);
+    VProfileData* record =
+        Record(index >= 0 ? Control(static_cast<size_t>(index)).record : OptionRecord::kSession);
+    return record ? FindSetting(*record, setting).setting : nullptr;
+}
+
+std::optional<std::u16string> SessionOptionsPage::Stored(std::u16string_view setting) const {
+    VProfileData* found = SettingNamed(setting);
+    if (!found || found->IsSecret()) return std::nullopt;
+    auto text = found->Text();
+    if (text && found->Kind() == SettingKind::kBool) return *text == u"true" ? u"1" : u"0";
+    return text;
+}
+
+bool SessionOptionsPage::RefuseAt(std::u16string_view setting, const std::u16string& message,
+                                  std::u16string_view caption) {
+    if (caption.empty()) {
+        Refuse(IndexOf(setting), message);
+    } else {
+        Prompt().ShowMessage(message, VUnicodeString(caption), VPromptButtons::kOk,
+                             VPromptIcon::kExclamation);
+    }
+    return false;
 }
 
 // ---- the Connection page ---------------------------------------------------------------
 
-SessionConnectPage::SessionConnectPage(SessionOptionsModel& owner, bool multiple, Resolver resolver,
-                                       IPrompt& prompt, bool readOnly)
+SessionConnectPage::SessionConnectPage(SessionOptionsModel& owner, bool multiple,
+                                       OptionRecordResolver resolver, IPrompt& prompt,
+                                       bool readOnly)
     : SessionOptionsPage(SessionOptionPage(SessionPageId::kConnection), std::move(resolver), prompt,
                          readOnly),
       m_owner(owner),
@@ -200,11 +170,8 @@ void SessionConnectPage::ChooseTransferProtocol(std::u16string_view name) {
     m_owner.ChangeProtocol(false, name);
 }
 
-bool SessionConnectPage::Activate() {
-    return SessionOptionsPage::Activate();
-}
-
 bool SessionConnectPage::Validate() {
+    if (readOnly) return true;
     const VUnicodeString caption = m_owner.Caption();
     const VUnicodeString path = m_owner.Session().GetSessionPath();
     // A session not stored yet (no path) has no folder whose names could collide.

@@ -22,6 +22,7 @@
 #include "foundation/prompt.h"
 #include "foundation/unicode_string.h"
 #include "session/option_page.h"
+#include "ui/model/option_page_model.h"
 #include "ui/model/property_tree.h"
 #include "ui/model/session_option_pages.h"
 
@@ -42,62 +43,56 @@ struct SessionOptionsHost {
     static SessionOptionsHost FromLibrary();
 };
 
-// One page of the dialog bound to its settings. It keeps what its controls show as text, keyed
-// by setting name: Activate loads them from the records, Validate checks them (the page's own
-// rules first, then each setting's kind and range) and writes only what changed.
-class SessionOptionsPage : public PropertyTreePage {
+// One page of the dialog: an OptionPage (bound to its settings, checked by kind and range) with
+// the page's own rules, and access to its controls by setting name for those rules.
+class SessionOptionsPage : public OptionPage {
 public:
-    using Resolver = std::function<VProfileData*(OptionRecord)>;
     using Rules = std::function<bool(SessionOptionsPage&)>;
+    using Hook = std::function<void(SessionOptionsPage&)>;
 
-    SessionOptionsPage(const OptionPageDescription& description, Resolver resolver, IPrompt& prompt,
-                       bool readOnly);
+    SessionOptionsPage(const OptionPageDescription& description, OptionRecordResolver resolver,
+                       IPrompt& prompt, bool readOnly);
 
-    const OptionPageDescription& Description() const { return *m_description; }
     bool Activate() override;
-    bool Validate() override;
 
-    // What the control of `setting` shows; empty when the page has no such control.
+    // What the control of `setting` shows, as text ("1"/"0" for a check box, the index for a
+    // choice); empty when the page has no such control.
     std::u16string Value(std::u16string_view setting) const;
-    // What the user typed or chose, as the control's text ("1"/"0" for a check box).
+    // What the user typed or chose, in the same form.
     void SetValue(std::u16string_view setting, std::u16string_view text);
-    // The value the record holds now.
+    // The value the record holds now ("1"/"0" for a flag), whether or not the page shows it.
     std::optional<std::u16string> Stored(std::u16string_view setting) const;
+    // The setting itself, for a rule that writes a form of its own.
+    VProfileData* SettingNamed(std::u16string_view setting) const;
 
+    // Run after the controls passed their kind and range checks; false keeps the page.
     void SetRules(Rules rules) { m_rules = std::move(rules); }
-    // Runs at the end of Activate, for pages that show a setting in a form of their own.
-    void SetLoader(std::function<void(SessionOptionsPage&)> loader) {
-        m_loader = std::move(loader);
+    // Run at the end of Activate, for pages that show a setting in a form of their own.
+    void SetLoader(Hook loader) { m_loader = std::move(loader); }
+    // Run after the page's values were written.
+    void SetAfterWrite(Hook afterWrite) { m_afterWrite = std::move(afterWrite); }
+    // Shows `message` with the page's caption (or `caption`), keeping the focus on `setting`.
+    bool RefuseAt(std::u16string_view setting, const std::u16string& message,
+                  std::u16string_view caption = {});
+    using OptionPage::Prompt;
+
+protected:
+    bool CheckPage() override { return !m_rules || m_rules(*this); }
+    void OnWritten() override {
+        if (m_afterWrite) m_afterWrite(*this);
     }
-    // A rule's own write, made with the others once every check passed.
-    void WriteLater(VProfileData* setting, std::u16string text) {
-        m_ruleWrites.push_back({setting, std::move(text)});
-    }
-    IPrompt& Prompt() { return m_prompt; }
-    // Lets a rule write a setting of another control's record itself (the window position).
-    VProfileData* Setting(std::u16string_view setting) const;
-    // Controls whose text a rule has written itself; the binding leaves them alone.
-    void Handled(std::u16string_view setting) { m_handled.emplace(setting); }
 
 private:
-    const OptionControl* ControlOf(std::u16string_view setting) const;
-
-    const OptionPageDescription* m_description;
-    Resolver m_resolver;
-    IPrompt& m_prompt;
-    bool m_readOnly;
     Rules m_rules;
-    std::function<void(SessionOptionsPage&)> m_loader;
-    std::vector<std::pair<VProfileData*, std::u16string>> m_ruleWrites;
-    std::map<std::u16string, std::u16string, std::less<>> m_values;
-    std::set<std::u16string, std::less<>> m_handled;
+    Hook m_loader;
+    Hook m_afterWrite;
 };
 
 // The Connection page in both forms: the session's name and its protocol choices, which are not
 // settings, besides its bound controls.
 class SessionConnectPage : public SessionOptionsPage {
 public:
-    SessionConnectPage(SessionOptionsModel& owner, bool multiple, Resolver resolver,
+    SessionConnectPage(SessionOptionsModel& owner, bool multiple, OptionRecordResolver resolver,
                        IPrompt& prompt, bool readOnly);
 
     bool Multiple() const { return m_multiple; }
@@ -111,7 +106,6 @@ public:
     void ChooseTerminalProtocol(std::u16string_view name);
     void ChooseTransferProtocol(std::u16string_view name);
 
-    bool Activate() override;
     bool Validate() override;
 
 private:

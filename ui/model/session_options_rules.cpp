@@ -23,13 +23,6 @@ constexpr char16_t kCuaWarning[] =
     u"Warning: Turning on CUA copy and paste will disable your ability to send ctrl-a, ctrl-c, "
     u"ctrl-f, and ctrl-v to the remote host.  Most UNIX users should leave this option off.";
 
-bool Refuse(SessionOptionsPage& page, std::u16string_view text, std::u16string_view caption = {}) {
-    page.Prompt().ShowMessage(VUnicodeString(text),
-                              VUnicodeString(caption.empty() ? page.TreeLabel() : caption),
-                              VPromptButtons::kOk, VPromptIcon::kExclamation);
-    return false;
-}
-
 bool IsDecimal(std::u16string_view text, bool allowSign) {
     if (allowSign && !text.empty() && (text[0] == u'-' || text[0] == u'+')) text.remove_prefix(1);
     if (text.empty() || text.size() > 9) return false;
@@ -52,15 +45,16 @@ std::filesystem::path ToPath(std::u16string_view text) {
 bool TerminalRules(SessionOptionsPage& page) {
     const bool idle = page.Value(u"Idle Check") == u"1";
     if (idle && page.Value(u"Idle String").empty())
-        return Refuse(page, u"The anti-idle string must contain at least one character.");
+        return page.RefuseAt(u"Idle String",
+                             u"The anti-idle string must contain at least one character.");
     if (idle) {
         const std::u16string interval = page.Value(u"Idle Timeout");
         if (!IsDecimal(interval, false) || ToNumber(interval) < 10 || ToNumber(interval) > 9999999)
-            return Refuse(page, u"Please enter a value between 10 and 9999999.");
+            return page.RefuseAt(u"Idle Timeout", u"Please enter a value between 10 and 9999999.");
     }
     // Said once, as the option goes on: it takes keys away from the remote programs.
     if (page.Value(u"CUA Copy Paste") == u"1" && page.Stored(u"CUA Copy Paste") != u"1") {
-        page.Prompt().ShowMessage(kCuaWarning, VUnicodeString(page.TreeLabel()),
+        page.Prompt().ShowMessage(kCuaWarning, VUnicodeString(page.CaptionText()),
                                   VPromptButtons::kOk, VPromptIcon::kExclamation);
     }
     return true;
@@ -70,15 +64,17 @@ bool EmulationRules(SessionOptionsPage& page, int maxColumns) {
     const std::u16string columns = page.Value(u"Cols");
     if (!IsDecimal(columns, false) || ToNumber(columns) < 20 || ToNumber(columns) > maxColumns) {
         const std::u16string max = FormatMessageText(u"%1!d!", maxColumns);
-        return Refuse(page, LibraryMessageText(kMsgColumnsOutOfRange, max));
+        return page.RefuseAt(u"Cols", LibraryMessageText(kMsgColumnsOutOfRange, max));
     }
     if (page.Value(u"Use Alternate Keyboard") == u"1") {
         const std::u16string file = page.Value(u"Keymap Filename");
         if (TrimSessionName(file).IsEmpty())
-            return Refuse(page, u"Custom keymap filename cannot be empty.", u"Keymap Error");
+            return page.RefuseAt(u"Keymap Filename", u"Custom keymap filename cannot be empty.",
+                                 u"Keymap Error");
         std::error_code error;
         if (!std::filesystem::is_regular_file(ToPath(file), error))
-            return Refuse(page, u"Keymap filename not found.", u"Keymap Error");
+            return page.RefuseAt(u"Keymap Filename", u"Keymap filename not found.",
+                                 u"Keymap Error");
     }
     return true;
 }
@@ -91,41 +87,49 @@ bool LogFileRules(SessionOptionsPage& page) {
     const size_t slash = name.rfind(u'/');
     const std::u16string leaf = slash == std::u16string::npos ? name : name.substr(slash + 1);
     if (leaf.find_first_of(kIllegalFileNameCharacters) != std::u16string::npos)
-        return Refuse(page, kLogNameIllegal);
-    if (TrimSessionName(leaf).IsEmpty()) return Refuse(page, u"Invalid log file specified.");
+        return page.RefuseAt(u"Log Filename", kLogNameIllegal);
+    if (TrimSessionName(leaf).IsEmpty())
+        return page.RefuseAt(u"Log Filename", u"Invalid log file specified.");
     // A folder holding substitution tokens (%H, %S...) is only known when the log opens.
     if (slash != std::u16string::npos && slash > 0) {
         const std::u16string folder = name.substr(0, slash);
         std::error_code error;
         if (folder.find(u'%') == std::u16string::npos &&
             !std::filesystem::is_directory(ToPath(folder), error))
-            return Refuse(page, u"Invalid log file path specified.");
+            return page.RefuseAt(u"Log Filename", u"Invalid log file path specified.");
     }
     return true;
 }
 
 // "12" is 12 from the left (or top) edge, "-12" 12 from the right (or bottom) one, "-0" the
 // right edge itself: the sign is kept apart from the number in "... Relative ..." values.
-bool PositionRule(SessionOptionsPage& page, const char16_t* position, const char16_t* relative) {
+bool PositionRule(SessionOptionsPage& page, const char16_t* position) {
     const std::u16string text = TrimSessionName(page.Value(position)).str();
-    if (!IsDecimal(text, true)) return Refuse(page, FormatMessageText(kPositionNotInteger, text));
-    page.Handled(position);
-    VProfileData* value = page.Setting(position);
-    VProfileData* from = page.Setting(relative);
-    if (!value || !from) return true;
-    const bool fromEnd = text[0] == u'-';
-    const std::u16string digits = (text[0] == u'-' || text[0] == u'+') ? text.substr(1) : text;
-    const std::u16string number = FormatMessageText(u"%1!d!", ToNumber(digits));
-    const std::u16string side = fromEnd ? u"0" : u"1";
-    page.WriteLater(value, number);
-    page.WriteLater(from, side);
+    if (!IsDecimal(text, true))
+        return page.RefuseAt(position, FormatMessageText(kPositionNotInteger, text));
     return true;
 }
 
+// The binding wrote the text as a signed number; the stored form is the distance and the side.
+void WritePosition(SessionOptionsPage& page, const char16_t* position, const char16_t* relative) {
+    const std::u16string text = TrimSessionName(page.Value(position)).str();
+    VProfileData* value = page.SettingNamed(position);
+    VProfileData* from = page.SettingNamed(relative);
+    if (!value || !from || !IsDecimal(text, true)) return;
+    const bool fromEnd = text[0] == u'-';
+    const std::u16string digits = (text[0] == u'-' || text[0] == u'+') ? text.substr(1) : text;
+    value->SetText(FormatMessageText(u"%1!d!", ToNumber(digits)));
+    from->SetText(fromEnd ? u"0" : u"1");
+}
+
 void LoadPosition(SessionOptionsPage& page, const char16_t* position, const char16_t* relative) {
-    const std::u16string number = page.Value(position);
-    if (page.Stored(relative) == u"0" && !number.empty() && number[0] != u'-')
-        page.SetValue(position, u"-" + number);
+    const int index = page.IndexOf(position);
+    if (index < 0) return;
+    OptionControlValue& value = page.OptionPage::Value(static_cast<size_t>(index));
+    if (page.Stored(relative) == u"0" && !value.text.empty() && value.text[0] != u'-') {
+        value.text = u"-" + value.text;
+        value.loaded = value.text;
+    }
 }
 
 }  // namespace
@@ -140,8 +144,11 @@ void SessionOptionsModel::InstallRules() {
     if (SessionOptionsPage* page = Page(SessionPageId::kLogFile)) page->SetRules(LogFileRules);
     if (SessionOptionsPage* page = Page(SessionPageId::kWindow)) {
         page->SetRules([](SessionOptionsPage& p) {
-            return PositionRule(p, u"X Position", u"X Position Relative Left") &&
-                   PositionRule(p, u"Y Position", u"Y Position Relative Top");
+            return PositionRule(p, u"X Position") && PositionRule(p, u"Y Position");
+        });
+        page->SetAfterWrite([](SessionOptionsPage& p) {
+            WritePosition(p, u"X Position", u"X Position Relative Left");
+            WritePosition(p, u"Y Position", u"Y Position Relative Top");
         });
         page->SetLoader([](SessionOptionsPage& p) {
             LoadPosition(p, u"X Position", u"X Position Relative Left");
