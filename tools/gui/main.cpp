@@ -101,6 +101,58 @@ int ShowChosen() {
     return kChosen;
 }
 
+// ---- Session Options ------------------------------------------------------------------------
+
+// The session manager's Properties and New Session: Session Options on the session; the manager
+// saves (and renames) what comes back with OK.
+int EditSessionProperties(ISessionConfig* session, int) {
+    const int result = ShowSessionOptionsDialog(session, 0);
+    return result < 0 ? 2 : result;
+}
+
+std::string ReportText(const SessionDatabase& database) {
+    VReportMessageParams report = database.GetReport();
+    return VUnicodeString(report.GetText()).ToUtf8();
+}
+
+// --edit PATH: Session Options on one stored session, saved on OK (renamed when the user gave it
+// a new name). Exit 0 only when the session was written.
+int EditOneSession(const std::string& given) {
+    const VUnicodeString path = VUnicodeString::FromUtf8(given);
+    const SessionDatabase database;
+    if (path.IsEmpty() || !SessionDatabase::Exists(path) || database.IsFolder(path)) {
+        std::cerr << "sessiondeck-gui: no session '" << given << "'\n";
+        return kClosed;
+    }
+    VUnknownPointer<ISessionConfig> session =
+        VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(path));
+    if (!session) {
+        std::cerr << "sessiondeck-gui: cannot load the session '" << given << "'\n";
+        return kClosed;
+    }
+    const VUnicodeString oldName = session->GetSessionName();
+    const int result = ShowSessionOptionsDialog(session.Get(), 0);
+    DeleteSessionOptionsStateMap();
+    if (result < 0) {
+        std::cerr << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
+        return kNoDisplay;
+    }
+    if (result != 1) return kClosed;
+    if (!database.Save(session.Get(), session->IsDefaultSession())) {
+        std::cerr << "sessiondeck-gui: the session could not be saved: " << ReportText(database)
+                  << '\n';
+        return kClosed;
+    }
+    const VUnicodeString newName = session->GetSessionName();
+    if (newName != oldName &&
+        !database.Rename(SessionDatabase::ParentPath(path), oldName, newName)) {
+        std::cerr << "sessiondeck-gui: the session was saved but not renamed: "
+                  << ReportText(database) << '\n';
+        return kClosed;
+    }
+    return kChosen;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -129,12 +181,18 @@ int main(int argc, char** argv) {
     app.add_flag("--browse-multi", browseMulti,
                  "Browse for several sessions and folders; prints one chosen path a line");
     app.add_option("--title", title, "The dialog's caption");
+    std::optional<std::string> editPath;
+    app.add_option("--edit", editPath,
+                   "Open Session Options for the session at PATH and save it on OK (exit 0); "
+                   "Cancel exits 1");
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
         if (browse && browseMulti)
             throw CLI::ValidationError("--browse", "excludes --browse-multi");
+        if (editPath && (browse || browseMulti || sessionPath))
+            throw CLI::ValidationError("--edit", "excludes --browse, --browse-multi and /S");
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
         return kChosen;
@@ -168,8 +226,9 @@ int main(int argc, char** argv) {
         return kChosen;
     }
 
-    SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
+    SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &EditSessionProperties,
                           &OpenHelp);
+    if (editPath) return EditOneSession(*editPath);
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);
     int result = 0;
     if (browseMulti) {

@@ -291,9 +291,9 @@ const std::vector<std::unique_ptr<SessionOptionsPage>>& SessionOptionsModel::Pro
     return m_protocolPages[static_cast<size_t>(row)];
 }
 
-VUnicodeString SessionOptionsModel::Caption() const {
-    VUnicodeString caption = VUnicodeString(u"Session Options - ") + m_session.GetSessionName();
-    if (m_mode == 2) caption += u" (Read Only)";
+VUnicodeString SessionOptionsModel::CaptionFor(const ISessionConfig& session, int mode) {
+    VUnicodeString caption = VUnicodeString(u"Session Options - ") + session.GetSessionName();
+    if (mode == 2) caption += u" (Read Only)";
     return caption;
 }
 

@@ -125,7 +125,8 @@ public:
     SessionOptionsModel& operator=(const SessionOptionsModel&) = delete;
 
     // "Session Options - NAME", with " (Read Only)" in mode 2.
-    VUnicodeString Caption() const;
+    VUnicodeString Caption() const { return CaptionFor(m_session, m_mode); }
+    static VUnicodeString CaptionFor(const ISessionConfig& session, int mode);
     bool ReadOnly() const { return m_mode != 0; }
     int Mode() const { return m_mode; }
 

@@ -2,6 +2,11 @@
 // the sessions the last dialog chose.
 #include "ui/wx/session_deck_ui.h"
 
+#include "ui/model/default_session_edit.h"
+#include "ui/model/session_options_model.h"
+#include "ui/wx/session_options_dialog.h"
+#include "ui/wx/wx_prompt.h"
+
 #include <wx/app.h>
 #include <wx/icon.h>
 #include <wx/init.h>
@@ -149,6 +154,31 @@ ISessionConfig* GetSessionDeckSessionConfig(unsigned index) {
 
 void CleanupSessionDeckSessionConfigs() {
     State().chosen.clear();
+}
+
+// ---- Session Options ------------------------------------------------------------------------
+
+int ShowSessionOptionsDialog(ISessionConfig* session, int mode) {
+    if (!EnsureToolkit()) return -1;
+    return RunSessionOptionsDialog(nullptr, session, mode);
+}
+
+void DeleteSessionOptionsStateMap() {
+    SessionOptionsModel::DeleteStateMap();
+}
+
+int EditDefaultSessionOptions() {
+    if (!EnsureToolkit()) return -1;
+    WxPrompt prompt;
+    const DefaultSessionEdit edit = EditDefaultSession(
+        prompt, u"Global Options",
+        [](ISessionConfig& session) { return RunSessionOptionsDialog(nullptr, &session, 0); },
+        [](ISessionConfig* delta) {
+            GlobalChangeTally tally;
+            RunApplyDefaultToAll(nullptr, delta, tally.visited, tally.updated);
+            return tally;
+        });
+    return edit.dialogResult;
 }
 
 }  // namespace sessiondeck

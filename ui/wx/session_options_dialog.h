@@ -1,0 +1,21 @@
+// Session Options on wxWidgets: the option frame over SessionOptionsModel, with the Connection
+// page's name and protocol choices drawn above its bound controls.
+#pragma once
+
+class wxWindow;
+
+namespace sessiondeck {
+
+class ISessionConfig;
+
+// Shows Session Options for `session` (mode 2: read-only) and answers 1 for OK, 2 for Cancel.
+// On OK the session holds the changes and, when the user renamed it, its new name; saving it is
+// the caller's business. wxWidgets must be running.
+int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode);
+
+// Applies the Default session's changes (`delta`, checkpointed before them) to every session on
+// a worker thread while a progress dialog shows sessions done / total and keeps the window
+// responsive; answers the walk's tally through `visited` and `updated`.
+void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited, int& updated);
+
+}  // namespace sessiondeck
