@@ -1,0 +1,208 @@
+// Global Options: the page set for the installed applications, the protocol modules' pages,
+// the pages' own messages, and the tree state across dialogs and in the global configuration.
+#include <gtest/gtest.h>
+
+#include "app/global_config.h"
+#include "session/connect_protocol_table.h"
+#include "support/scripted_prompt.h"
+#include "ui/model/global_options_model.h"
+
+namespace {
+
+// The tree labels, children in brackets.
+std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
+    std::u16string out;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (i) out += u",";
+        out += pages[i]->TreeLabel();
+        if (!pages[i]->Children().empty()) out += u"[" + Outline(pages[i]->Children()) + u"]";
+    }
+    return out;
+}
+
+// Records the frame sees nothing: the tests drive the model alone.
+class NullView : public IPropertyTreeView {
+public:
+    void SetTitle(std::u16string_view) override {}
+    void InsertNode(PropertyNodeId, PropertyNodeId, PropertyNodeId, std::u16string_view) override {}
+    void DeleteNode(PropertyNodeId) override {}
+    void SelectNode(PropertyNodeId) override {}
+    void ExpandNode(PropertyNodeId, bool) override {}
+    void ShowPage(PropertyTreePage*) override {}
+    void SetCaption(std::u16string_view) override {}
+    void FocusTree() override {}
+};
+
+class GlobalOptions : public ::testing::Test {
+protected:
+    GlobalOptions() : configRef(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))) {
+        GlobalOptionsModel::DeleteStateMap();
+        previousHook = GetGlobalPagesHook();
+        SetGlobalPagesHook(nullptr);
+    }
+    ~GlobalOptions() override {
+        SetGlobalPagesHook(previousHook);
+        GlobalOptionsModel::DeleteStateMap();
+    }
+    static constexpr GlobalOptionsHost kEverything{true, true, true};
+    VUnknownPointer<GlobalConfig> configRef;
+    GlobalConfig& config = *configRef;
+    ScriptedPrompt prompt;
+    NullView view;
+    GlobalPagesFunction previousHook = nullptr;
+};
+
+TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
+    const std::u16string terminal =
+        u"Terminal[Appearance[ANSI Color,Color Schemes],Tabs,Printing[Advanced],Web "
+        u"Browser,Advanced]";
+    const std::u16string transferStart = u"File Transfer[Options[Advanced],View,FTP,Sound";
+    struct Case {
+        GlobalOptionsHost host;
+        std::u16string outline;
+    };
+    const std::vector<Case> cases = {
+        {{true, true, true},
+         u"General[Default Session]," + terminal + u"," + transferStart + u",File Types],Firewall"},
+        {{true, true, false},
+         u"General[Default Session]," + terminal + u"," + transferStart + u"],Firewall"},
+        {{false, true, true},
+         u"General[Default Session]," + transferStart + u",File Types],Firewall"},
+        {{true, false, true}, u"General[Default Session]," + terminal + u",Firewall"},
+        {{false, false, false}, u"General[Default Session],Firewall"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(VUnicodeString(c.outline).ToUtf8());
+        GlobalOptionsModel model(config, c.host, prompt);
+        EXPECT_EQ(Outline(model.Frame().TopLevelPages()), c.outline);
+        EXPECT_EQ(model.Frame().Title(), u"Global Options");
+        EXPECT_EQ(model.ProtocolPageSet(), nullptr);
+    }
+}
+
+const OptionPageSet kModulePages{{{u"SSH2\nSSH2 Global", 0, {}, {}}}};
+void* gHookDialog = nullptr;
+int gHookFlags = 0;
+void* ModuleGlobalPages(void* dialog, int flags) {
+    gHookDialog = dialog;
+    gHookFlags = flags;
+    return const_cast<OptionPageSet*>(&kModulePages);
+}
+
+TEST_F(GlobalOptions, TheGlobalPagesHookAddsTheModulesPagesAfterTheLibrarys) {
+    SetGlobalPagesHook(&ModuleGlobalPages);
+    GlobalOptionsModel model(config, kEverything, prompt);
+    EXPECT_EQ(gHookDialog, static_cast<IPropertyTreeDialog*>(&model.Frame()));
+    EXPECT_EQ(gHookFlags, 1);
+    EXPECT_EQ(model.ProtocolPageSet(), &kModulePages);
+    ASSERT_EQ(model.Frame().TopLevelPages().size(), 5u);
+    EXPECT_EQ(model.Frame().TopLevelPages()[3]->Caption(), global_pages::kFirewall);
+    EXPECT_EQ(model.Frame().TopLevelPages()[4]->Caption(), u"SSH2\nSSH2 Global");
+}
+
+TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
+    struct Case {
+        const char16_t* page;
+        std::vector<std::pair<const char16_t*, std::u16string>> texts;
+        std::vector<std::pair<const char16_t*, bool>> checks;
+        std::u16string message;
+        const char16_t* focus;
+    };
+    const bool transfer = config.IsTransferHost();
+    const char16_t* useAuto = transfer ? u"Use Auto Session FRV" : u"Use Auto Session";
+    const char16_t* autoName = transfer ? u"Auto Session Name FRV" : u"Auto Session Name";
+    const std::vector<Case> cases = {
+        {global_pages::kDefaultSession,
+         {{autoName, u""}},
+         {{useAuto, true}},
+         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox.",
+         autoName},
+        {global_pages::kWebBrowser,
+         {{u"HTTP Browser Application", u"  "}},
+         {{u"HTTP Use Registry Entry", false}},
+         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application",
+         u"HTTP Browser Application"},
+        {global_pages::kFtp,
+         {{u"Send Buffer Size", u"100"}},
+         {},
+         u"Please enter a buffer size between 512 and 1048576.",
+         u"Send Buffer Size"},
+        {global_pages::kGeneral,
+         {{u"MRU Count", u"12"}},
+         {},
+         u"Please enter a value between 0 and 9.",
+         u"MRU Count"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        OptionPage* page = model.Pages().Find(c.page);
+        ASSERT_NE(page, nullptr);
+        ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(page)));
+        for (const auto& [name, text] : c.texts) page->Value(page->IndexOf(name)).text = text;
+        for (const auto& [name, on] : c.checks) page->Value(page->IndexOf(name)).checked = on;
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_FALSE(model.Ok());
+        EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kOpen);
+        ASSERT_FALSE(prompt.Questions().empty());
+        EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
+        EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
+        EXPECT_EQ(page->FocusControl(), page->IndexOf(c.focus));
+        EXPECT_FALSE(config.IsModified());
+        model.Frame().Close();
+    }
+}
+
+TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyWhenChanged) {
+    config.Checkpoint();
+    {
+        // Opened and OKed untouched: nothing is written, the tree strings included.
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kGeneral);
+        ASSERT_TRUE(model.Ok());
+        EXPECT_FALSE(config.IsModified());
+        model.Frame().Close();
+    }
+    {
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        PropertyTreePage* ftp = model.Pages().Find(global_pages::kFtp);
+        ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(ftp)));
+        ASSERT_TRUE(model.Ok());
+        EXPECT_EQ(config.globalOptionsTreeSelected.Get().str(), u"File Transfer+FTP+");
+        EXPECT_NE(config.globalOptionsTreeState.Get().str().find(u"File Transfer+FTP+=1"),
+                  std::u16string::npos);
+        model.Frame().Close();
+    }
+    {
+        // The same process reopens at the same page, from the map.
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
+        model.Cancel();
+        model.Frame().Close();
+    }
+    // A new process (an empty map) reopens there from the configuration's strings.
+    GlobalOptionsModel::DeleteStateMap();
+    GlobalOptionsModel model(config, kEverything, prompt);
+    model.Frame().Open(&view);
+    EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
+    model.Frame().Close();
+}
+
+TEST_F(GlobalOptions, DefaultSessionEditGoesToTheHookWhenThereIsOne) {
+    GlobalOptionsModel model(config, kEverything, prompt);
+    auto& hook = GlobalOptionsModel::EditDefaultSessionHook();
+    const auto saved = hook;
+    hook = nullptr;
+    EXPECT_FALSE(model.EditDefaultSession());
+    int calls = 0;
+    hook = [&] { return ++calls == 1; };
+    EXPECT_TRUE(model.EditDefaultSession());
+    EXPECT_EQ(calls, 1);
+    hook = saved;
+}
+
+}  // namespace
