@@ -1,6 +1,7 @@
 // Session Options pages of the reference protocol modules, built from their descriptions.
 #include "plugins/common/session_pages.h"
 
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -9,20 +10,27 @@ namespace plugin {
 
 namespace {
 
+// Texts made from a description live as long as the pages pointing at them (the process); a
+// deque keeps them in place while more are added. Build runs under SessionPages' lock.
+const char16_t* Keep(std::u16string text) {
+    static std::deque<std::u16string> texts;
+    return texts.emplace_back(std::move(text)).c_str();
+}
+
 OptionPageSet Build(const ProtocolDescription& description) {
     const OptionRecord record = description.transferSide ? OptionRecord::kTransferConnection
                                                          : OptionRecord::kTerminalConnection;
     OptionPageDescription page;
     // "SSH2\nSSH2": the protocol's name labels the node and the caption bar alike.
-    static std::map<const ProtocolDescription*, std::u16string> captions;
-    std::u16string& caption = captions[&description];
-    caption = std::u16string(description.protocolName) + u"\n" + description.protocolName;
-    page.caption = caption.c_str();
+    page.caption =
+        Keep(std::u16string(description.protocolName) + u"\n" + description.protocolName);
     const bool hostIsName = std::u16string_view(description.hostValueName) == u"Hostname";
-    page.controls.push_back({.kind = OptionControlKind::kText,
-                             .record = record,
-                             .setting = description.hostValueName,
-                             .label = hostIsName ? u"&Hostname:" : description.hostValueName});
+    page.controls.push_back(
+        {.kind = OptionControlKind::kText,
+         .record = record,
+         .setting = description.hostValueName,
+         .label =
+             hostIsName ? u"&Hostname:" : Keep(std::u16string(description.hostValueName) + u":")});
     if (description.portValueName) {
         page.controls.push_back({.kind = OptionControlKind::kNumber,
                                  .record = record,
@@ -57,7 +65,7 @@ OptionPageSet Build(const ProtocolDescription& description) {
             {.kind = option.isText ? OptionControlKind::kText : OptionControlKind::kNumber,
              .record = record,
              .setting = option.name,
-             .label = option.name});
+             .label = Keep(std::u16string(option.name) + u":")});
     }
     return OptionPageSet{{std::move(page)}};
 }

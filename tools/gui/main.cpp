@@ -110,47 +110,25 @@ int EditSessionProperties(ISessionConfig* session, int) {
     return result < 0 ? 2 : result;
 }
 
-std::string ReportText(const SessionDatabase& database) {
-    VReportMessageParams report = database.GetReport();
-    return VUnicodeString(report.GetText()).ToUtf8();
-}
-
 // --edit PATH: Session Options on one stored session, saved on OK (renamed when the user gave it
 // a new name). Exit 0 only when the session was written.
 int EditOneSession(const std::string& given) {
-    const VUnicodeString path = VUnicodeString::FromUtf8(given);
-    const SessionDatabase database;
-    if (path.IsEmpty() || !SessionDatabase::Exists(path) || database.IsFolder(path)) {
-        std::cerr << "sessiondeck-gui: no session '" << given << "'\n";
-        return kClosed;
-    }
-    VUnknownPointer<ISessionConfig> session =
-        VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(path));
-    if (!session) {
-        std::cerr << "sessiondeck-gui: cannot load the session '" << given << "'\n";
-        return kClosed;
-    }
-    const VUnicodeString oldName = session->GetSessionName();
-    const int result = ShowSessionOptionsDialog(session.Get(), 0);
+    VUnicodeString error;
+    const int result = EditStoredSession(VUnicodeString::FromUtf8(given), error);
     DeleteSessionOptionsStateMap();
-    if (result < 0) {
-        std::cerr << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
-        return kNoDisplay;
+    switch (result) {
+        case 1:
+            return kChosen;
+        case 2:
+            return kClosed;
+        case -1:
+            std::cerr
+                << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
+            return kNoDisplay;
+        default:
+            std::cerr << "sessiondeck-gui: " << error.ToUtf8() << '\n';
+            return kClosed;
     }
-    if (result != 1) return kClosed;
-    if (!database.Save(session.Get(), session->IsDefaultSession())) {
-        std::cerr << "sessiondeck-gui: the session could not be saved: " << ReportText(database)
-                  << '\n';
-        return kClosed;
-    }
-    const VUnicodeString newName = session->GetSessionName();
-    if (newName != oldName &&
-        !database.Rename(SessionDatabase::ParentPath(path), oldName, newName)) {
-        std::cerr << "sessiondeck-gui: the session was saved but not renamed: "
-                  << ReportText(database) << '\n';
-        return kClosed;
-    }
-    return kChosen;
 }
 
 }  // namespace

@@ -2,10 +2,8 @@
 // the sessions the last dialog chose.
 #include "ui/wx/session_deck_ui.h"
 
-#include "ui/model/default_session_edit.h"
 #include "ui/model/session_options_model.h"
 #include "ui/wx/session_options_dialog.h"
-#include "ui/wx/wx_prompt.h"
 
 #include <wx/app.h>
 #include <wx/icon.h>
@@ -169,16 +167,11 @@ void DeleteSessionOptionsStateMap() {
 
 int EditDefaultSessionOptions() {
     if (!EnsureToolkit()) return -1;
-    WxPrompt prompt;
-    const DefaultSessionEdit edit = EditDefaultSession(
-        prompt, u"Global Options",
-        [](ISessionConfig& session) { return RunSessionOptionsDialog(nullptr, &session, 0); },
-        [](ISessionConfig* delta) {
-            GlobalChangeTally tally;
-            RunApplyDefaultToAll(nullptr, delta, tally.visited, tally.updated);
-            return tally;
-        });
-    return edit.dialogResult;
+    return RunDefaultSessionEdit(nullptr).dialogResult;
+}
+
+int EditStoredSession(const VUnicodeString& path, VUnicodeString& error) {
+    return RunStoredSessionEdit(path, error, [] { return EnsureToolkit(); });
 }
 
 }  // namespace sessiondeck

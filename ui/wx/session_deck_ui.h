@@ -62,5 +62,9 @@ SESSIONDECK_UI_API void DeleteSessionOptionsStateMap();
 // after OK with changes the question whether to apply them to every session, applied with a
 // progress dialog, then the read-only tally. 1 on OK, 2 on Cancel, -1 without a display.
 SESSIONDECK_UI_API int EditDefaultSessionOptions();
+// Session Options on the stored session at `path`, saved (and renamed when the user gave it a
+// new name) on OK: 1 when it was written, 2 on Cancel, -1 without a display, 0 when the path
+// names no session or the store refused; `error` then says why.
+SESSIONDECK_UI_API int EditStoredSession(const VUnicodeString& path, VUnicodeString& error);
 
 }  // namespace sessiondeck

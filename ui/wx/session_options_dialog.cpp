@@ -2,6 +2,7 @@
 // apply-to-all.
 #include "ui/wx/session_options_dialog.h"
 
+#include <wx/app.h>
 #include <wx/choice.h>
 #include <wx/progdlg.h>
 #include <wx/sizer.h>
@@ -11,7 +12,8 @@
 
 #include "app/global_config.h"
 #include "session/session_config.h"
-#include "ui/model/default_session_edit.h"
+#include "session/session_database.h"
+#include "ui/model/global_options_model.h"
 #include "ui/model/property_tree_model.h"
 #include "ui/model/session_options_model.h"
 #include "ui/wx/option_page_view.h"
@@ -50,10 +52,11 @@ public:
             m_transfer = AddChoice(
                 grid, page.Multiple() ? "File transfer p&rotocol:" : "&Protocol:", m_transferNames,
                 false);
-        sizer->Add(grid, 0, wxEXPAND | wxBOTTOM, FromDIP(8));
+        sizer->Add(grid, 0, wxEXPAND | wxLEFT | wxRIGHT | wxTOP, FromDIP(4));
         m_bound = new OptionPageView(this, page);
         sizer->Add(m_bound, 1, wxEXPAND);
         SetSizer(sizer);
+        AlignLabelColumns(grid);
         if (page.readOnly) {
             m_name->SetEditable(false);
             if (m_terminal) m_terminal->Disable();
@@ -81,6 +84,32 @@ public:
     }
 
 private:
+    // The name and protocol rows and the bound rows below are two grids; one width for both
+    // label columns lines their fields up as if they were one.
+    void AlignLabelColumns(wxFlexGridSizer* own) {
+        std::vector<wxWindow*> labels;
+        auto collect = [&labels](wxSizer* grid) {
+            const wxSizerItemList& items = grid->GetChildren();
+            size_t index = 0;
+            for (wxSizerItem* item : items) {
+                if (index++ % 2 != 0) continue;
+                if (auto* label = dynamic_cast<wxStaticText*>(item->GetWindow()))
+                    labels.push_back(label);
+            }
+        };
+        collect(own);
+        for (wxWindow* child : m_bound->GetChildren()) {
+            wxSizer* grid = child->GetContainingSizer();
+            if (dynamic_cast<wxFlexGridSizer*>(grid)) {
+                collect(grid);
+                break;
+            }
+        }
+        int width = 0;
+        for (wxWindow* label : labels) width = std::max(width, label->GetBestSize().x);
+        for (wxWindow* label : labels) label->SetMinSize(wxSize(width, -1));
+    }
+
     wxChoice* AddChoice(wxFlexGridSizer* grid, const wxString& label,
                         const std::vector<std::u16string>& names, bool terminal) {
         grid->Add(new wxStaticText(this, wxID_ANY, label), 0, wxALIGN_CENTER_VERTICAL);
@@ -113,6 +142,17 @@ private:
     std::vector<std::u16string> m_transferNames;
     OptionPageView* m_bound = nullptr;
 };
+
+// Global Options' "Default Session" page edits the Default session through this hook; it is
+// filled in when the library loads, so the page's Edit button works in every host.
+const bool kDefaultSessionHookInstalled = [] {
+    GlobalOptionsModel::EditDefaultSessionHook() = [] {
+        const DefaultSessionEdit edit =
+            RunDefaultSessionEdit(wxTheApp ? wxTheApp->GetTopWindow() : nullptr);
+        return edit.dialogResult == 1 && edit.saved;
+    };
+    return true;
+}();
 
 }  // namespace
 
@@ -163,6 +203,46 @@ void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited,
     progress.Update(100);
     visited = tally.visited;
     updated = tally.updated;
+}
+
+DefaultSessionEdit RunDefaultSessionEdit(wxWindow* parent) {
+    WxPrompt prompt(parent);
+    return EditDefaultSession(
+        prompt, u"Global Options",
+        [parent](ISessionConfig& session) { return RunSessionOptionsDialog(parent, &session, 0); },
+        [parent](ISessionConfig* delta) {
+            GlobalChangeTally tally;
+            RunApplyDefaultToAll(parent, delta, tally.visited, tally.updated);
+            return tally;
+        });
+}
+
+int RunStoredSessionEdit(const VUnicodeString& path, VUnicodeString& error,
+                         const std::function<bool()>& ensureToolkit) {
+    const SessionDatabase database;
+    auto refused = [&](const char16_t* what) {
+        VReportMessageParams report = database.GetReport();
+        error = VUnicodeString(what) + path;
+        if (report.GetMessageId() != 0) error += VUnicodeString(u": ") + report.GetText();
+        return 0;
+    };
+    if (path.IsEmpty() || !SessionDatabase::Exists(path) || database.IsFolder(path)) {
+        error = VUnicodeString(u"no session '") + path + u"'";
+        return 0;
+    }
+    VUnknownPointer<ISessionConfig> session =
+        VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(path));
+    if (!session) return refused(u"cannot load the session ");
+    if (!ensureToolkit()) return -1;
+    const VUnicodeString oldName = session->GetSessionName();
+    const int result = RunSessionOptionsDialog(nullptr, session.Get(), 0);
+    if (result != 1) return 2;
+    if (!database.Save(session.Get(), session->IsDefaultSession()))
+        return refused(u"the session could not be saved: ");
+    const VUnicodeString newName = session->GetSessionName();
+    if (newName != oldName && !database.Rename(SessionDatabase::ParentPath(path), oldName, newName))
+        return refused(u"the session was saved but not renamed: ");
+    return 1;
 }
 
 }  // namespace sessiondeck
