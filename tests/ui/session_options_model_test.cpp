@@ -163,6 +163,39 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
     EXPECT_EQ(prompt.Questions().size(), 2u);
 }
 
+// The tree's selection goes to the global record after OK and comes back in the next dialog;
+// a page the session manager asks for ("Connection+" for a new session) beats what this process
+// remembers.
+TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
+    MakeSession(u"s", u"SSH2", u"FTP");
+    auto selected = [] {
+        std::u16string out;
+        for (const auto& [caption, state] : SessionOptionsModel::PageStateMap())
+            if (state.selected) out += caption + u";";
+        return out;
+    };
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
+    Open(u"s");
+    EXPECT_EQ(selected(),
+              std::u16string(SessionOptionPage(SessionPageId::kAppearance).caption) + u";");
+
+    // The user picked Log File and pressed OK.
+    auto& map = SessionOptionsModel::PageStateMap();
+    for (auto& entry : map) entry.second.selected = false;
+    map[std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption)].selected = true;
+    model->PersistTreeState();
+    EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
+
+    // Same process, no request: the map's selection stays.
+    Open(u"s");
+    EXPECT_EQ(selected(),
+              std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption) + u";");
+    // The manager asks for the Connection page.
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
+    Open(u"s");
+    EXPECT_EQ(selected(), std::u16string(model->ConnectPage().Caption()) + u";");
+}
+
 TEST_F(SessionOptionsTest, ProtocolPageWritesOnlyWhatChangedAndRefusesBadNumbers) {
     MakeSession(u"s");
     SessionOptionsModel& options = Open(u"s");

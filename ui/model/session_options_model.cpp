@@ -11,6 +11,7 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "session/setting_lookup.h"
+#include "ui/model/property_tree_model.h"
 #include "ui/model/session_name_rules.h"
 
 namespace sessiondeck {
@@ -218,6 +219,38 @@ SessionOptionsModel::SessionOptionsModel(IPropertyTreeDialog& frame, IPrompt& pr
     m_protocolShown.assign(m_protocolPages.size(), false);
     AddPages();
     InstallRules();
+    SeedTreeState();
+}
+
+namespace {
+// The "Session Options Tree Selected" this process last read or wrote. When the stored string
+// differs, someone asked for a page (the session manager asks for "Connection+" while it opens a
+// new session) and that request beats the selection this process remembers.
+std::u16string& LastTreeSelected() {
+    static std::u16string selected;
+    return selected;
+}
+}  // namespace
+
+void SessionOptionsModel::SeedTreeState() {
+    PropertyPageStateMap& map = m_frame.PageStateMap();
+    const std::u16string selected = m_global.sessionOptionsTreeSelected.Get().str();
+    if (selected != LastTreeSelected())
+        for (auto& entry : map) entry.second.selected = false;
+    LastTreeSelected() = selected;
+    SeedPageStateMap(map, m_topLevel, m_global.sessionOptionsTreeState.Get().str(), selected);
+}
+
+void SessionOptionsModel::PersistTreeState() {
+    const std::u16string stored = m_global.sessionOptionsTreeState.Get().str();
+    const PersistedTreeState persisted =
+        PersistPageStateMap(m_frame.PageStateMap(), m_topLevel, stored);
+    if (persisted.state != stored)
+        m_global.sessionOptionsTreeState = VUnicodeString(persisted.state);
+    if (!persisted.selected.empty() &&
+        persisted.selected != m_global.sessionOptionsTreeSelected.Get().str())
+        m_global.sessionOptionsTreeSelected = VUnicodeString(persisted.selected);
+    LastTreeSelected() = m_global.sessionOptionsTreeSelected.Get().str();
 }
 
 SessionOptionsModel::~SessionOptionsModel() = default;
@@ -249,12 +282,15 @@ void SessionOptionsModel::AddPages() {
     m_connect = std::make_unique<SessionConnectPage>(
         *this, both, [this](OptionRecord record) { return Resolve(record); }, m_prompt, ReadOnly());
     m_frame.AddPage(m_connect.get());
+    m_topLevel.push_back(m_connect.get());
     auto add = [&](SessionPageId id, PropertyTreePage* parent) {
         auto& page = m_pages[id] = MakePage(SessionOptionPage(id));
-        if (parent)
+        if (parent) {
             parent->AddChild(page.get());
-        else
+        } else {
             m_frame.AddPage(page.get());
+            m_topLevel.push_back(page.get());
+        }
         return page.get();
     };
     if (!m_scriptingDisabled) add(SessionPageId::kLogonScripts, m_connect.get());

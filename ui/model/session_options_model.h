@@ -172,6 +172,10 @@ public:
     const SessionOptionsHost& Host() const { return m_host; }
     IPropertyTreeDialog& Frame() { return m_frame; }
 
+    // After OK: the tree's expansion and selection go to the global "Session Options Tree
+    // State" and "... Selected", which the next process starts from.
+    void PersistTreeState();
+
     // The page state map of Session Options, kept for the life of the process.
     static PropertyPageStateMap& PageStateMap();
     static void DeleteStateMap();
@@ -179,6 +183,8 @@ public:
 private:
     void AddPages();
     void InstallRules();
+    // Seeds the state map from the global strings before the frame opens.
+    void SeedTreeState();
     std::unique_ptr<SessionOptionsPage> MakePage(const OptionPageDescription& description);
     VProfileData* Resolve(OptionRecord record) const;
     void ShowMarkedUnselected(PropertyTreePage* page);
@@ -199,6 +205,7 @@ private:
     int m_sftpRow = -1;
 
     std::unique_ptr<SessionConnectPage> m_connect;
+    std::vector<PropertyTreePage*> m_topLevel;
     std::map<SessionPageId, std::unique_ptr<SessionOptionsPage>> m_pages;
     std::vector<std::vector<std::unique_ptr<SessionOptionsPage>>> m_protocolPages;
     std::set<int> m_protocolMade;

@@ -178,6 +178,10 @@ int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode)
     model.Opened();
     if (mode == 2) dialog.CallAfter([&model] { model.ReadOnlyPrompt(); });
     const int result = dialog.ShowModal() == wxID_OK ? 1 : 2;
+    if (result == 1) model.PersistTreeState();
+    // The tree strings and a "do not show again" answer are the global record's; only what
+    // changed is written.
+    SaveGlobalConfig(false);
     if (result == 1 && mode == 0) {
         const std::u16string name = model.ChosenName();
         if (!name.empty() && name != session->GetSessionName().str())
