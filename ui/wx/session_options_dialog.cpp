@@ -192,15 +192,18 @@ int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode)
 
 void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited, int& updated) {
     DefaultSessionApply apply(delta);
-    wxProgressDialog progress("Default Session", "Applying the changes to every session...", 100,
-                              parent, wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
+    wxProgressDialog progress("Default Session", "Counting the sessions...", 100, parent,
+                              wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
     // The walk runs on its own thread; this loop only draws its count and keeps the events of
     // the window flowing.
     while (!apply.Finished()) {
         const int total = apply.Total();
         const int done = apply.Done();
         const int percent = total > 0 ? std::min(99, done * 100 / total) : 0;
-        progress.Update(percent, wxString::Format("%d of %d sessions", done, total));
+        progress.Update(percent, total > 0 ? wxString::Format("Applying the changes to every "
+                                                              "session: %d of %d done",
+                                                              done, total)
+                                           : wxString("Counting the sessions..."));
         wxMilliSleep(40);
     }
     const GlobalChangeTally tally = apply.Wait();

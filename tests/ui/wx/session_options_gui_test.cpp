@@ -205,4 +205,58 @@ TEST_F(SessionOptionsGuiTest, CancelAndBadPathsLeaveTheStoreAsItWas) {
     DeleteSessionOptionsStateMap();
 }
 
+// Global Options' Default Session edit: Session Options on the Default session, Yes to applying
+// the change everywhere, then the walk over a thousand sessions behind the progress dialog.
+// The dialog's timer keeps firing during the walk (the window is not frozen) and every session
+// ends with the new value.
+TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWindowStaysLive) {
+    constexpr int kSessions = 1000;
+    for (int i = 0; i < kSessions; ++i)
+        MakeSession(u"Many\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str(), u"h");
+    MessageRecorder recorder;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeIn(dialog);
+        ASSERT_NE(tree, nullptr);
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Emulation")));
+        wxTextCtrl* columns = FieldBeside(dialog, "Columns:");
+        ASSERT_NE(columns, nullptr);
+        TypeInto(columns, "100");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    // Watches for the progress dialog while the walk runs.
+    int ticksWithProgress = 0;
+    bool screenshotTaken = false;
+    wxTimer watch;
+    watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* window : wxTopLevelWindows) {
+            if (window->GetLabel() != "Default Session" || !window->IsShown()) continue;
+            // Once it has been on show a while: a fresh window has not drawn itself yet.
+            if (++ticksWithProgress == 10 && !screenshotTaken) {
+                screenshotTaken = true;
+                Screenshot(window, "default_session_progress");
+            }
+        }
+    });
+    watch.Start(50);
+    EXPECT_EQ(EditDefaultSessionOptions(), 1);
+    watch.Stop();
+    DeleteSessionOptionsStateMap();
+
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_TRUE(recorder.messages[0].Contains("ALL of your sessions"))
+        << recorder.messages[0].utf8_string();
+    EXPECT_GE(ticksWithProgress, 2);
+    int updated = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions")) {
+        if (entry.path().extension() != ".ini" || entry.path().stem() == "__FolderData__") continue;
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        if (text.str().find("D:\"Cols\"=00000064") != std::string::npos) ++updated;
+    }
+    // Every session and the Default session itself.
+    EXPECT_EQ(updated, kSessions + 4 + 1);
+}
+
 }  // namespace
