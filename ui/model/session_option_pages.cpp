@@ -42,6 +42,15 @@ OptionControl File(const char16_t* setting, const char16_t* label, const char16_
     return control;
 }
 
+// The log is a file the terminal writes: a save picker offering "session.log".
+OptionControl LogFile() {
+    OptionControl control =
+        File(u"Log Filename", u"&Log file name:", kSelectLogFileTitle, kLogFileFilter);
+    control.pickerSaves = true;
+    control.pickerDefault = kDefaultLogFileName;
+    return control;
+}
+
 OptionPageDescription Page(const char16_t* caption, std::vector<OptionControl> controls) {
     return {.caption = caption, .controls = std::move(controls)};
 }
@@ -120,8 +129,7 @@ const std::array<OptionPageDescription, 16>& Pages() {
               Text(u"Title Bar", u"Title bar:")}),
         // kLogFile
         Page(u"Log File",
-             {File(u"Log Filename", u"&Log file name:", kSelectLogFileTitle, kLogFileFilter),
-              Check(u"Start Log Upon Connect", u"&Start log upon connect"),
+             {LogFile(), Check(u"Start Log Upon Connect", u"&Start log upon connect"),
               Check(u"Raw Log", u"&Raw log"), Check(u"Log Multiple Sessions", u"Append to &file"),
               Text(u"Custom Log Message Connect", u"On &connect:"),
               Text(u"Custom Log Message Disconnect", u"On &disconnect:"),

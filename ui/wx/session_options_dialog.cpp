@@ -214,6 +214,8 @@ void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited,
 
 DefaultSessionEdit RunDefaultSessionEdit(wxWindow* parent) {
     WxPrompt prompt(parent);
+    // Yes changes every session for good; Enter must not do it.
+    prompt.SetNoDefault(true);
     return EditDefaultSession(
         prompt, u"Global Options",
         [parent](ISessionConfig& session) { return RunSessionOptionsDialog(parent, &session, 0); },

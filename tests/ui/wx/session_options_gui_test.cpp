@@ -24,12 +24,14 @@ public:
     MessageRecorder() { Register(); }
     ~MessageRecorder() override { Unregister(); }
     std::vector<wxString> messages;
+    std::vector<long> styles;
 
 protected:
     int Enter(wxDialog* dialog) override {
         auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box) return wxID_NONE;
         messages.push_back(box->GetMessage());
+        styles.push_back(box->GetMessageDialogStyle());
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
     void Exit(wxDialog*) override {}
@@ -245,6 +247,7 @@ TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWin
     ASSERT_EQ(recorder.messages.size(), 1u);
     EXPECT_TRUE(recorder.messages[0].Contains("ALL of your sessions"))
         << recorder.messages[0].utf8_string();
+    EXPECT_TRUE(recorder.styles[0] & wxNO_DEFAULT) << "Enter would apply it everywhere";
     EXPECT_GE(ticksWithProgress, 2);
     int updated = 0;
     for (const auto& entry :
