@@ -207,6 +207,26 @@ TEST_F(SessionOptionsGuiTest, CancelAndBadPathsLeaveTheStoreAsItWas) {
     DeleteSessionOptionsStateMap();
 }
 
+TEST_F(SessionOptionsGuiTest, ANewNameOnTheConnectionPageRenamesTheStoredSession) {
+    const auto folder = dir / "Config" / "Sessions" / "Servers";
+    OptionsDriver driver([&](wxDialog* dialog) {
+        wxTextCtrl* name = FieldBeside(dialog, "Name:");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->GetValue(), "web1");
+        TypeInto(name, "web9");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    VUnicodeString error;
+    EXPECT_EQ(EditStoredSession(u"Servers\\web1", error), 1) << error.ToUtf8();
+    DeleteSessionOptionsStateMap();
+    EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
+    ASSERT_TRUE(std::filesystem::exists(folder / "web9.ini"));
+    VUnknownPointer<ISessionConfig> renamed =
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web9"));
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->GetTermConnectConfig()->GetHostname(), u"web1.example.net");
+}
+
 // Global Options' Default Session edit: Session Options on the Default session, Yes to applying
 // the change everywhere, then the walk over a thousand sessions behind the progress dialog.
 // The dialog's timer keeps firing during the walk (the window is not frozen) and every session
