@@ -1,5 +1,6 @@
 // FTP.so: plain FTP.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -15,4 +16,4 @@ const plugin::ProtocolDescription kFtp{
 SD_PROTOCOL_CREATE(CreateFtp, kFtp)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kFtp, &CreateFtp})
+SD_PROTOCOL_MODULE({&kFtp, &CreateFtp, &plugin::SessionPagesOf<kFtp>})

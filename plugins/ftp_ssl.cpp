@@ -1,5 +1,6 @@
 // FTPSSL.so: FTP over TLS, implicit (its own port) and explicit (AUTH TLS on the FTP port).
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -26,4 +27,5 @@ SD_PROTOCOL_CREATE(CreateImplicit, kImplicit)
 SD_PROTOCOL_CREATE(CreateExplicit, kExplicit)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kImplicit, &CreateImplicit}, {&kExplicit, &CreateExplicit})
+SD_PROTOCOL_MODULE({&kImplicit, &CreateImplicit, &plugin::SessionPagesOf<kImplicit>},
+                   {&kExplicit, &CreateExplicit, &plugin::SessionPagesOf<kExplicit>})

@@ -1,5 +1,6 @@
 // RLogin.so: remote login.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -14,4 +15,4 @@ const plugin::ProtocolDescription kRLogin{
 SD_PROTOCOL_CREATE(CreateRLogin, kRLogin)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kRLogin, &CreateRLogin})
+SD_PROTOCOL_MODULE({&kRLogin, &CreateRLogin, &plugin::SessionPagesOf<kRLogin>})

@@ -1,5 +1,6 @@
 // Serial.so: a local serial line; its "host" is the device.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -15,4 +16,4 @@ const plugin::ProtocolDescription kSerial{
 SD_PROTOCOL_CREATE(CreateSerial, kSerial)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kSerial, &CreateSerial})
+SD_PROTOCOL_MODULE({&kSerial, &CreateSerial, &plugin::SessionPagesOf<kSerial>})

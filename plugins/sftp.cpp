@@ -1,5 +1,6 @@
 // SFTP.so: file transfer over SSH2.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -15,4 +16,4 @@ const plugin::ProtocolDescription kSftp{
 SD_PROTOCOL_CREATE(CreateSftp, kSftp)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kSftp, &CreateSftp})
+SD_PROTOCOL_MODULE({&kSftp, &CreateSftp, &plugin::SessionPagesOf<kSftp>})

@@ -1,5 +1,6 @@
 // SSH2.so: the SSH2 protocol and its predecessor SSH1, which share one module.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -25,4 +26,5 @@ SD_PROTOCOL_CREATE(CreateSsh2, kSsh2)
 SD_PROTOCOL_CREATE(CreateSsh1, kSsh1)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kSsh2, &CreateSsh2}, {&kSsh1, &CreateSsh1})
+SD_PROTOCOL_MODULE({&kSsh2, &CreateSsh2, &plugin::SessionPagesOf<kSsh2>},
+                   {&kSsh1, &CreateSsh1, &plugin::SessionPagesOf<kSsh1>})

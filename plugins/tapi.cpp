@@ -1,5 +1,6 @@
 // TAPI.so: dial-up through a modem; its "host" is the phone number.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -14,4 +15,4 @@ const plugin::ProtocolDescription kTapi{
 SD_PROTOCOL_CREATE(CreateTapi, kTapi)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kTapi, &CreateTapi})
+SD_PROTOCOL_MODULE({&kTapi, &CreateTapi, &plugin::SessionPagesOf<kTapi>})

@@ -1,5 +1,6 @@
 // Telnet.so: plain Telnet.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -15,4 +16,4 @@ const plugin::ProtocolDescription kTelnet{
 SD_PROTOCOL_CREATE(CreateTelnet, kTelnet)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kTelnet, &CreateTelnet})
+SD_PROTOCOL_MODULE({&kTelnet, &CreateTelnet, &plugin::SessionPagesOf<kTelnet>})

@@ -1,5 +1,6 @@
 // TelnetSSL.so: Telnet over TLS.
 #include "plugins/common/protocol_config.h"
+#include "plugins/common/session_pages.h"
 
 using namespace sessiondeck;
 
@@ -15,4 +16,4 @@ const plugin::ProtocolDescription kTelnetSsl{
 SD_PROTOCOL_CREATE(CreateTelnetSsl, kTelnetSsl)
 }  // namespace
 
-SD_PROTOCOL_MODULE({&kTelnetSsl, &CreateTelnetSsl})
+SD_PROTOCOL_MODULE({&kTelnetSsl, &CreateTelnetSsl, &plugin::SessionPagesOf<kTelnetSsl>})

@@ -49,6 +49,10 @@ struct OptionControl {
     std::vector<const char16_t*> choices = {};
     const char16_t* pickerTitle = nullptr;   // kFile and kFolder
     const char16_t* pickerFilter = nullptr;  // kFile: "Name (*.x)|*.x|All Files (*.*)|*.*||"
+    // kFile: a file the program writes (a log), picked with a save dialog that offers
+    // `pickerDefault` when the field is empty.
+    bool pickerSaves = false;
+    const char16_t* pickerDefault = nullptr;
 };
 
 struct OptionPageDescription {

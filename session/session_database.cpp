@@ -728,14 +728,24 @@ bool SessionDatabase::Save(ISessionConfig* session, bool saveDefault) const {
     return key.Flush() || Refuse(m_report, key.GetReport());
 }
 
-GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta) const {
+GlobalChangeTally SessionDatabase::EnumAndApplyDelta(ISessionConfig* delta,
+                                                     const SessionWalkProgress& progress) const {
     VProfileStore store(IsReadOnly());
     VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
-    return DoEnumAndApplyDelta(sessions, delta);
+    return DoEnumAndApplyDelta(sessions, delta, progress);
 }
 
-GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
-                                                       ISessionConfig* delta) const {
+int SessionDatabase::CountAllSessions() {
+    int count = 0;
+    VProfileStore store(true);
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    WalkSessions(sessions, VUnicodeString(),
+                 [&](VProfileKey&, const VUnicodeString&, const VUnicodeString&) { ++count; });
+    return count;
+}
+
+GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta,
+                                                       const SessionWalkProgress& progress) const {
     GlobalChangeTally tally;
     m_report = VReportMessageParams();
     const auto* changes = dynamic_cast<const SessionConfig*>(delta);
@@ -744,6 +754,14 @@ GlobalChangeTally SessionDatabase::DoEnumAndApplyDelta(VProfileKey& key,
         key, VUnicodeString(),
         [&](VProfileKey& sessionKey, const VUnicodeString& path, const VUnicodeString& name) {
             ++tally.visited;
+            // Told after the session, whichever way it went.
+            struct Report {
+                const SessionWalkProgress& progress;
+                int visited;
+                ~Report() {
+                    if (progress) progress(visited);
+                }
+            } report{progress, tally.visited};
             if (!changes || IsReadOnly() || !sessionKey.IsWritable()) return;
             auto* session = new SessionConfig(name, &sessionKey);
             session->SetSessionPath(path);

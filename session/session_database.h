@@ -2,6 +2,8 @@
 // reorder, removal, apply-to-all, and the firewall helpers that live beside it.
 #pragma once
 
+#include <functional>
+
 #include <optional>
 #include <string_view>
 
@@ -89,6 +91,9 @@ struct GlobalChangeTally {
     // in `updated`); the database's report says why the last one failed.
     int failed = 0;
 };
+
+// Told the number of sessions visited so far by the walks that change every session.
+using SessionWalkProgress = std::function<void(int visited)>;
 
 // Called for every session by EnumAllSessions.
 using SessionEnumCallback = void (*)(VProfileKey& key, const VUnicodeString& path,
@@ -200,8 +205,14 @@ public:
     // Carries the members changed in `delta` (a session checkpointed before
     // the change) over to every writable session and saves it; read-only
     // session files are counted but left alone.
-    GlobalChangeTally EnumAndApplyDelta(ISessionConfig* delta) const;
-    GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta) const;
+    // `progress`, when given, is called after each session with the number visited so far, on
+    // the calling thread (a host runs the walk off its user-interface thread and shows it).
+    GlobalChangeTally EnumAndApplyDelta(ISessionConfig* delta,
+                                        const SessionWalkProgress& progress = {}) const;
+    GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta,
+                                          const SessionWalkProgress& progress = {}) const;
+    // How many sessions the store holds, every folder included (the Default session is one).
+    static int CountAllSessions();
 
     // Whether the session stores a terminal (mode 0) or transfer (mode 1)
     // protocol of its own: a recognised name other than "None".

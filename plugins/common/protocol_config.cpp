@@ -169,6 +169,7 @@ bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams
     for (const ProtocolEntry& entry : entries) {
         if (element->protocolName == entry.description->protocolName) {
             element->Create = entry.create;
+            if (entry.sessionPages) element->sessionPages = entry.sessionPages;
             return true;
         }
     }

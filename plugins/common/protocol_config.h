@@ -142,6 +142,8 @@ private:
 struct ProtocolEntry {
     const ProtocolDescription* description;
     ConnectConfigCreateFunction create;
+    // The row's Session Options pages (plugin::SessionPagesOf); null keeps the table's default.
+    SessionPagesFunction sessionPages = nullptr;
 };
 
 // LoadProtocol's work for a module serving `entries`: fills the row named

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "app/global_config.h"
+#include "session/session_config.h"
 #include "tests/ui/option_page_tables.h"
 #include "ui/model/global_options_model.h"
+#include "ui/model/session_option_pages.h"
 
 using namespace sessiondeck;
 
@@ -20,11 +22,29 @@ std::vector<std::u16string> CheckGlobalOptionPages() {
                             });
 }
 
+// The library's Session Options pages bind to the session record only (the connection pages
+// come from the protocol modules and are walked with them in the Session Options tests).
+std::vector<std::u16string> CheckSessionOptionPages() {
+    auto session = VUnknownPointer<ISessionConfig>::Adopt(new SessionConfig(u"Walk", nullptr));
+    OptionPageSet set;
+    for (SessionPageId id : AllSessionOptionPages()) set.pages.push_back(SessionOptionPage(id));
+    // The window position fields are texts ("-0" is the right edge) that the Window page's rule
+    // turns into a number and a side: walked as the numbers they store.
+    for (OptionPageDescription& page : set.pages)
+        for (OptionControl& control : page.controls)
+            if (control.setting && std::u16string_view(control.setting).ends_with(u" Position"))
+                control.kind = OptionControlKind::kNumber;
+    return CheckOptionPages(set, [&](OptionRecord record) -> VProfileData* {
+        return record == OptionRecord::kSession ? dynamic_cast<VProfileData*>(session.Get())
+                                                : nullptr;
+    });
+}
+
 }  // namespace
 
 const std::vector<OptionPageTableRow>& AllOptionPageTables() {
     static const std::vector<OptionPageTableRow> rows = {
-        {"Global Options", &CheckGlobalOptionPages},
+        {"Global Options", &CheckGlobalOptionPages}, {"Session Options", &CheckSessionOptionPages},
         // Session Options and the new-session wizard add their tables here.
     };
     return rows;

@@ -215,6 +215,36 @@ int RunGlobalOptions() {
 }
 // ==== end of Global Options (opt-frame) ====
 
+// ---- Session Options ------------------------------------------------------------------------
+
+// The session manager's Properties and New Session: Session Options on the session; the manager
+// saves (and renames) what comes back with OK.
+int EditSessionProperties(ISessionConfig* session, int) {
+    const int result = ShowSessionOptionsDialog(session, 0);
+    return result < 0 ? 2 : result;
+}
+
+// --edit PATH: Session Options on one stored session, saved on OK (renamed when the user gave it
+// a new name). Exit 0 only when the session was written.
+int EditOneSession(const std::string& given) {
+    VUnicodeString error;
+    const int result = EditStoredSession(VUnicodeString::FromUtf8(given), error);
+    DeleteSessionOptionsStateMap();
+    switch (result) {
+        case 1:
+            return kChosen;
+        case 2:
+            return kClosed;
+        case -1:
+            std::cerr
+                << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
+            return kNoDisplay;
+        default:
+            std::cerr << "sessiondeck-gui: " << error.ToUtf8() << '\n';
+            return kClosed;
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -255,12 +285,19 @@ int main(int argc, char** argv) {
                  "Open Global Options on the configuration folder; OK saves the changed options "
                  "and exits 0, Cancel (or OK without a change) exits 1");
     // ==== end of Global Options (opt-frame) ====
+
+    std::optional<std::string> editPath;
+    app.add_option("--edit", editPath,
+                   "Open Session Options for the session at PATH and save it on OK (exit 0); "
+                   "Cancel exits 1");
     try {
         if (badSession) throw CLI::ValidationError("/S", "needs a session path");
         std::vector<std::string> reversed(args.rbegin(), args.rend());
         app.parse(reversed);
         if (browse && browseMulti)
             throw CLI::ValidationError("--browse", "excludes --browse-multi");
+        if (editPath && (browse || browseMulti || sessionPath))
+            throw CLI::ValidationError("--edit", "excludes --browse, --browse-multi and /S");
     } catch (const CLI::CallForHelp&) {
         std::cout << app.help();
         return kChosen;
@@ -294,11 +331,13 @@ int main(int argc, char** argv) {
         return UseChosen({session.Get()});
     }
 
-    SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
+    SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &EditSessionProperties,
                           &OpenHelp);
     // ==== Global Options (opt-frame) ====
     if (globalOptions) return RunGlobalOptions();
     // ==== end of Global Options (opt-frame) ====
+
+    if (editPath) return EditOneSession(*editPath);
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);
     int result = 0;
     if (browseMulti) {

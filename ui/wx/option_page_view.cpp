@@ -277,8 +277,11 @@ void OptionPageView::Pick(std::size_t index) {
         wxDirDialog picker(this, title, text->GetValue());
         if (picker.ShowModal() == wxID_OK) text->ChangeValue(picker.GetPath());
     } else {
-        wxFileDialog picker(this, title, wxString(), text->GetValue(),
-                            PickerFilter(control.pickerFilter), wxFD_OPEN);
+        const wxString current = text->GetValue().empty() && control.pickerDefault
+                                     ? Wx(control.pickerDefault)
+                                     : text->GetValue();
+        wxFileDialog picker(this, title, wxString(), current, PickerFilter(control.pickerFilter),
+                            control.pickerSaves ? wxFD_SAVE : wxFD_OPEN);
         if (picker.ShowModal() == wxID_OK) text->ChangeValue(picker.GetPath());
     }
 }

@@ -2,6 +2,9 @@
 // the sessions the last dialog chose.
 #include "ui/wx/session_deck_ui.h"
 
+#include "ui/model/session_options_model.h"
+#include "ui/wx/session_options_dialog.h"
+
 #include <wx/app.h>
 #include <wx/icon.h>
 #include <wx/init.h>
@@ -181,5 +184,25 @@ int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, b
 }
 
 // ==== end of Global Options (opt-frame) ====
+
+// ---- Session Options ------------------------------------------------------------------------
+
+int ShowSessionOptionsDialog(ISessionConfig* session, int mode) {
+    if (!EnsureToolkit()) return -1;
+    return RunSessionOptionsDialog(nullptr, session, mode);
+}
+
+void DeleteSessionOptionsStateMap() {
+    SessionOptionsModel::DeleteStateMap();
+}
+
+int EditDefaultSessionOptions() {
+    if (!EnsureToolkit()) return -1;
+    return RunDefaultSessionEdit(nullptr).dialogResult;
+}
+
+int EditStoredSession(const VUnicodeString& path, VUnicodeString& error) {
+    return RunStoredSessionEdit(path, error, [] { return EnsureToolkit(); });
+}
 
 }  // namespace sessiondeck

@@ -67,4 +67,21 @@ SESSIONDECK_UI_API int ShowGlobalOptionsDialog(const char16_t* colorSchemeName, 
                                                IconManager* icons, void** dialog);
 // ==== end of Global Options (opt-frame) ====
 
+// ---- Session Options ------------------------------------------------------------------------
+
+// Shows Session Options for `session` (mode 2: read-only, the session is locked elsewhere): 1 on
+// OK (the session holds the changes and, when renamed, its new name; the caller saves it), 2 on
+// Cancel, -1 when there is no display.
+SESSIONDECK_UI_API int ShowSessionOptionsDialog(ISessionConfig* session, int mode);
+// Empties Session Options' page state map; hosts call it at shutdown.
+SESSIONDECK_UI_API void DeleteSessionOptionsStateMap();
+// What Global Options' "Default Session" page runs: Session Options on the Default session, and
+// after OK with changes the question whether to apply them to every session, applied with a
+// progress dialog, then the read-only tally. 1 on OK, 2 on Cancel, -1 without a display.
+SESSIONDECK_UI_API int EditDefaultSessionOptions();
+// Session Options on the stored session at `path`, saved (and renamed when the user gave it a
+// new name) on OK: 1 when it was written, 2 on Cancel, -1 without a display, 0 when the path
+// names no session or the store refused; `error` then says why.
+SESSIONDECK_UI_API int EditStoredSession(const VUnicodeString& path, VUnicodeString& error);
+
 }  // namespace sessiondeck

@@ -78,7 +78,9 @@ VPromptAnswer Answer(int id, VPromptButtons buttons) {
 
 VPromptAnswer WxPrompt::ShowMessage(const VUnicodeString& text, const VUnicodeString& caption,
                                     VPromptButtons buttons, VPromptIcon icon) {
-    wxMessageDialog box(m_parent, ToWx(text), ToWx(caption), Style(buttons, icon));
+    long style = Style(buttons, icon);
+    if (m_noDefault && (style & wxYES_NO)) style |= wxNO_DEFAULT;
+    wxMessageDialog box(m_parent, ToWx(text), ToWx(caption), style);
     return Answer(box.ShowModal(), buttons);
 }
 

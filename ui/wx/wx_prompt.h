@@ -14,6 +14,8 @@ class WxPrompt : public IPrompt {
 public:
     explicit WxPrompt(wxWindow* parent = nullptr) : m_parent(parent) {}
     void SetParent(wxWindow* parent) { m_parent = parent; }
+    // Yes/No questions default to No: for a question whose Yes cannot be undone.
+    void SetNoDefault(bool noDefault) { m_noDefault = noDefault; }
 
     VPromptAnswer ShowMessage(const VUnicodeString& text, const VUnicodeString& caption,
                               VPromptButtons buttons, VPromptIcon icon) override;
@@ -32,6 +34,7 @@ public:
 
 private:
     wxWindow* m_parent;
+    bool m_noDefault = false;
 };
 
 }  // namespace sessiondeck

@@ -1,0 +1,110 @@
+// Editing the Default session and carrying its changes to every session: the question, the walk
+// on its own thread with its count, read-only sessions counted and left alone.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "ui/model/default_session_edit.h"
+#include "ui/session_options_fixture.h"
+
+using namespace sessiondeck;
+
+namespace {
+
+class DefaultSessionEditTest : public SessionOptionsTest {
+protected:
+    std::string File(const char* relative) const {
+        std::ifstream in(dir / "Config" / "Sessions" / relative);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+    // Session Options on the Default session: the user sets the columns and presses OK.
+    int ChangeColumns(ISessionConfig& edited, const char16_t* columns) {
+        RecordingFrame defaultFrame;
+        SessionOptionsModel options(defaultFrame, prompt, *config, edited, {}, 0, 132);
+        defaultFrame.Open();
+        options.Opened();
+        SessionOptionsPage& emulation = *options.Page(SessionPageId::kEmulation);
+        emulation.Activate();
+        emulation.SetValue(u"Cols", columns);
+        return emulation.Validate() ? 1 : 2;
+    }
+};
+
+TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionAndReadOnlyOnesCounted) {
+    MakeSession(u"a");
+    MakeSession(u"F\\b");
+    MakeSession(u"F\\locked");
+    const auto locked = dir / "Config" / "Sessions" / "F" / "locked.ini";
+    const std::string lockedBefore = File("F/locked.ini");
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+
+    int walked = 0;
+    prompt.AnswerButton(VPromptAnswer::kYes);
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    const DefaultSessionEdit edit = EditDefaultSession(
+        prompt, u"Global Options", [&](ISessionConfig& s) { return ChangeColumns(s, u"100"); },
+        [&](ISessionConfig* delta) {
+            DefaultSessionApply apply(delta);
+            const GlobalChangeTally tally = apply.Wait();
+            EXPECT_TRUE(apply.Finished());
+            walked = apply.Done();
+            EXPECT_EQ(apply.Total(), apply.Done());
+            return tally;
+        });
+    EXPECT_EQ(edit.dialogResult, 1);
+    EXPECT_TRUE(edit.asked);
+    EXPECT_TRUE(edit.applied);
+    EXPECT_TRUE(edit.saved);
+    // a, F\b, F\locked and Default itself.
+    EXPECT_EQ(walked, 4);
+    EXPECT_EQ(edit.tally.visited, 4);
+    EXPECT_EQ(edit.tally.updated, 3);
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
+    EXPECT_EQ(prompt.Questions()[0].icon, VPromptIcon::kQuestion);
+    EXPECT_EQ(prompt.Questions()[0].text,
+              u"Do you want to apply the changes that you made to the default session to ALL of "
+              u"your sessions?\r\n\r\nWARNING: There is no UNDO for this change.");
+    EXPECT_EQ(prompt.Questions()[1].text,
+              u"Of your 4 sessions, 1 could not be updated because they are currently "
+              u"read-only.");
+    EXPECT_NE(File("a.ini").find("D:\"Cols\"=00000064"), std::string::npos) << File("a.ini");
+    EXPECT_NE(File("F/b.ini").find("D:\"Cols\"=00000064"), std::string::npos);
+    EXPECT_EQ(File("F/locked.ini"), lockedBefore);
+    EXPECT_NE(File("Default.ini").find("D:\"Cols\"=00000064"), std::string::npos);
+}
+
+TEST_F(DefaultSessionEditTest, NoQuestionWithoutChangeAndNoWalkOnNo) {
+    MakeSession(u"a");
+    const std::string before = File("a.ini");
+    int walks = 0;
+    auto apply = [&](ISessionConfig*) {
+        ++walks;
+        return GlobalChangeTally{};
+    };
+    // Cancelled, and OK without a change: nothing asked.
+    EXPECT_EQ(EditDefaultSession(
+                  prompt, u"G", [](ISessionConfig&) { return 2; }, apply)
+                  .asked,
+              false);
+    EXPECT_FALSE(EditDefaultSession(
+                     prompt, u"G", [](ISessionConfig&) { return 1; }, apply)
+                     .asked);
+    // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
+    prompt.AnswerButton(VPromptAnswer::kNo);
+    const DefaultSessionEdit edit = EditDefaultSession(
+        prompt, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, u"90"); }, apply);
+    EXPECT_TRUE(edit.asked);
+    EXPECT_FALSE(edit.applied);
+    EXPECT_TRUE(edit.saved);
+    EXPECT_EQ(walks, 0);
+    EXPECT_EQ(File("a.ini"), before);
+    EXPECT_NE(File("Default.ini").find("D:\"Cols\"=0000005a"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,373 @@
+// Session Options on real configuration folders with the reference protocol modules: the page
+// set for each combination of installed applications and protocols, protocol switching, the
+// read-only mode, the binding of controls to settings and the pages' rules.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "session/setting_lookup.h"
+#include "ui/model/session_option_pages.h"
+#include "ui/session_options_fixture.h"
+
+using namespace sessiondeck;
+
+namespace {
+
+constexpr char16_t kTerminalTree[] =
+    u"Terminal(Emulation(Modes,Emacs,Mapped Keys,Advanced),Appearance(Window),Log File,"
+    u"Printing(Advanced),X/Y/Zmodem) ";
+constexpr char16_t kTransferTree[] = u"File Transfer(FTP/SFTP) ";
+
+TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
+    struct Case {
+        const char16_t* terminal;
+        const char16_t* transfer;
+        SessionOptionsHost installed;
+        bool multiple;
+        std::u16string tree;
+        const char16_t* terminalAfter;
+        const char16_t* transferAfter;
+    };
+    const SessionOptionsHost both{true, true, true, true};
+    const SessionOptionsHost terminalOnly{true, false, true, false};
+    const SessionOptionsHost transferOnly{false, true, false, true};
+    const Case rows[] = {
+        // SSH2 and SFTP share their pages: only SSH2's show.
+        {u"SSH2", u"SFTP", both, true,
+         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree + kTransferTree,
+         u"SSH2", u"SFTP"},
+        {u"Telnet", u"FTP", both, true,
+         std::u16string(u"Connection(Logon Scripts,Telnet,FTP) ") + kTerminalTree + kTransferTree,
+         u"Telnet", u"FTP"},
+        {u"SSH2", u"None", both, true,
+         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
+        // No terminal protocol: no Terminal pages, and no logon script to run.
+        {u"None", u"SFTP", both, true, std::u16string(u"Connection(SFTP) ") + kTransferTree,
+         u"None", u"SFTP"},
+        // An application that is not installed takes its side's protocol to None.
+        {u"SSH2", u"SFTP", terminalOnly, false,
+         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
+        {u"SSH2", u"FTP", transferOnly, false, std::u16string(u"Connection(FTP) ") + kTransferTree,
+         u"None", u"FTP"},
+    };
+    for (const Case& row : rows) {
+        SCOPED_TRACE(VUnicodeString(std::u16string(row.terminal) + u"/" + row.transfer).ToUtf8());
+        MakeSession(u"s", row.terminal, row.transfer);
+        SessionOptionsModel& options = Open(u"s", row.installed);
+        EXPECT_EQ(frame.Tree(), row.tree);
+        EXPECT_EQ(options.ConnectPage().Multiple(), row.multiple);
+        EXPECT_EQ(session->GetTerminalProtocol(), row.terminalAfter);
+        EXPECT_EQ(session->GetTransferProtocol(), row.transferAfter);
+        // One slot per protocol table row; a row's pages are made only when first shown.
+        EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
+    }
+}
+
+TEST_F(SessionOptionsTest, ScriptingDisabledLeavesOutLogonScripts) {
+    MakeSession(u"s");
+    config->scriptingDisabled = true;
+    Open(u"s");
+    EXPECT_EQ(frame.Tree().substr(0, 17), u"Connection(SSH2) ");
+}
+
+TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
+    MakeSession(u"s", u"SSH2", u"FTP");
+    SessionOptionsModel& options = Open(u"s");
+    SessionConnectPage& connect = options.ConnectPage();
+    struct Step {
+        bool terminal;
+        const char16_t* protocol;
+        std::u16string connection;  // the Connection node with its children
+        bool terminalTree;
+        bool transferTree;
+    };
+    const Step steps[] = {
+        // The modules' pages keep the order in which they were first made.
+        {true, u"Telnet", u"Connection(Logon Scripts,FTP,Telnet) ", true, true},
+        // A serial line leaves the transfer side nothing to connect through.
+        {true, u"Serial", u"Connection(Logon Scripts,Serial) ", true, true},
+        // SSH2 shows its own pages only: the transfer side's stay hidden until a protocol
+        // other than SSH2 or SFTP brings them back.
+        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, true},
+        // SFTP next to SSH2 keeps the shared SSH2 pages and shows no second set.
+        {false, u"SFTP", u"Connection(Logon Scripts,SSH2) ", true, true},
+        {true, u"TAPI", u"Connection(Logon Scripts,TAPI) ", true, true},
+        {true, u"Telnet", u"Connection(Logon Scripts,Telnet,SFTP) ", true, true},
+        {true, u"None", u"Connection(SFTP) ", false, true},
+        {false, u"None", u"Connection ", false, false},
+        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(VUnicodeString(step.protocol).ToUtf8());
+        if (step.terminal)
+            connect.ChooseTerminalProtocol(step.protocol);
+        else
+            connect.ChooseTransferProtocol(step.protocol);
+        const std::u16string tree = frame.Tree();
+        EXPECT_EQ(frame.Node(&connect) + u" ", step.connection);
+        EXPECT_EQ(tree.find(u"Terminal(") != std::u16string::npos, step.terminalTree)
+            << VUnicodeString(tree).ToUtf8();
+        EXPECT_EQ(tree.find(u"File Transfer(") != std::u16string::npos, step.transferTree);
+    }
+    EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
+    EXPECT_EQ(session->GetTransferProtocol(), u"None");
+    // A page made once is shown again, not made twice.
+    EXPECT_EQ(options.ProtocolPages(Row(u"SSH2")).size(), 1u);
+    EXPECT_FALSE(options.UpdatingProtocols());
+}
+
+TEST_F(SessionOptionsTest, PagesComingWithAProtocolDoNotTakeTheSelection) {
+    MakeSession(u"s", u"SSH2", u"FTP");
+    SessionOptionsModel& options = Open(u"s");
+    options.ConnectPage().ChooseTerminalProtocol(u"Telnet");
+    // The user left the Telnet page selected in an earlier dialog.
+    SessionOptionsModel::PageStateMap()[u"SSH2\nSSH2"].selected = true;
+    options.ConnectPage().ChooseTerminalProtocol(u"SSH2");
+    EXPECT_FALSE(SessionOptionsModel::PageStateMap()[u"SSH2\nSSH2"].selected);
+    EXPECT_FALSE(options.ProtocolPages(Row(u"SSH2"))[0]->selected);
+}
+
+TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
+    MakeSession(u"Servers\\web1");
+    EXPECT_EQ(Open(u"Servers\\web1").Caption(), u"Session Options - web1");
+
+    SessionOptionsModel& locked = Open(u"Servers\\web1", {}, 2);
+    EXPECT_EQ(locked.Caption(), u"Session Options - web1 (Read Only)");
+    prompt.AnswerButton(VPromptAnswer::kOk, false);
+    locked.ReadOnlyPrompt();
+    prompt.AnswerButton(VPromptAnswer::kOk, true);
+    locked.ReadOnlyPrompt();
+    // Suppressed from now on: no third question.
+    locked.ReadOnlyPrompt();
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    const PromptQuestion& asked = prompt.Questions()[0];
+    EXPECT_EQ(asked.kind, PromptQuestion::kOptionalMessage);
+    EXPECT_EQ(asked.icon, VPromptIcon::kInformation);
+    EXPECT_EQ(asked.text,
+              u"The Sessions Options that you are opening are being used by a locked session.  "
+              u"You will not be able to save changes to the session.");
+    EXPECT_EQ(asked.checkLabel, u"Do not show this message again");
+    EXPECT_EQ(config->suppressReadOnlySessionOptionsWarning.Get(), 1);
+
+    // Nothing the user does reaches the session.
+    SessionOptionsPage& emulation = *locked.Page(SessionPageId::kEmulation);
+    emulation.Activate();
+    emulation.SetValue(u"Cols", u"100");
+    EXPECT_TRUE(emulation.Validate());
+    locked.ConnectPage().ChooseTerminalProtocol(u"Telnet");
+    EXPECT_FALSE(session->IsModified());
+    EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
+    // Mode 0 never asks.
+    Open(u"Servers\\web1").ReadOnlyPrompt();
+    EXPECT_EQ(prompt.Questions().size(), 2u);
+}
+
+// The tree's selection goes to the global record after OK and comes back in the next dialog;
+// a page the session manager asks for ("Connection+" for a new session) beats what this process
+// remembers.
+TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
+    MakeSession(u"s", u"SSH2", u"FTP");
+    auto selected = [] {
+        std::u16string out;
+        for (const auto& [caption, state] : SessionOptionsModel::PageStateMap())
+            if (state.selected) out += caption + u";";
+        return out;
+    };
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
+    Open(u"s");
+    EXPECT_EQ(selected(),
+              std::u16string(SessionOptionPage(SessionPageId::kAppearance).caption) + u";");
+
+    // The user picked Log File and pressed OK.
+    auto& map = SessionOptionsModel::PageStateMap();
+    for (auto& entry : map) entry.second.selected = false;
+    map[std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption)].selected = true;
+    model->PersistTreeState();
+    EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
+
+    // Same process, no request: the map's selection stays.
+    Open(u"s");
+    EXPECT_EQ(selected(),
+              std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption) + u";");
+    // The manager asks for the Connection page.
+    config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
+    Open(u"s");
+    EXPECT_EQ(selected(), std::u16string(model->ConnectPage().Caption()) + u";");
+}
+
+TEST_F(SessionOptionsTest, ProtocolPageWritesOnlyWhatChangedAndRefusesBadNumbers) {
+    MakeSession(u"s");
+    SessionOptionsModel& options = Open(u"s");
+    SessionOptionsPage& ssh2 = *options.ProtocolPages(Row(u"SSH2"))[0];
+    EXPECT_EQ(ssh2.Caption(), u"SSH2\nSSH2");
+    ASSERT_TRUE(ssh2.Activate());
+    EXPECT_EQ(ssh2.Value(u"Hostname"), u"example");
+    EXPECT_EQ(ssh2.Value(u"[SSH2] Port"), u"22");
+    session->Checkpoint();
+    ssh2.SetValue(u"[SSH2] Port", u"2x2");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(ssh2.Validate());
+    EXPECT_FALSE(session->IsModified());
+    ssh2.SetValue(u"[SSH2] Port", u"2222");
+    EXPECT_TRUE(ssh2.Validate());
+    EXPECT_EQ(session->GetTermConnectConfig()->GetPort(), 2222);
+    EXPECT_EQ(session->GetTermConnectConfig()->GetHostname(), u"example");
+    EXPECT_TRUE(session->IsModified());
+}
+
+// Each rule of the pages: the values typed, and the message (empty: accepted).
+TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
+    MakeSession(u"s");
+    MakeSession(u"taken");
+    const std::filesystem::path keymap = dir / "my.key";
+    std::ofstream(keymap) << "\n";
+    const std::u16string keymapPath = VUnicodeString::FromUtf8(keymap.string()).str();
+    const std::u16string folder = VUnicodeString::FromUtf8(dir.path().string()).str();
+    struct Case {
+        SessionPageId page;
+        std::vector<std::pair<const char16_t*, std::u16string>> values;
+        std::u16string message;
+    };
+    const std::u16string columns =
+        u"Please enter an integer between 20 and 132.\r\n\r\nThe maximum number of columns can "
+        u"be set up to 1024 on\r\nthe Appearance page in the Global Options dialog.";
+    const Case rows[] = {
+        {SessionPageId::kEmulation, {{u"Cols", u"19"}}, columns},
+        {SessionPageId::kEmulation, {{u"Cols", u"133"}}, columns},
+        {SessionPageId::kEmulation, {{u"Cols", u"132"}}, u""},
+        {SessionPageId::kEmulation,
+         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", u" "}},
+         u"Custom keymap filename cannot be empty."},
+        {SessionPageId::kEmulation,
+         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", folder + u"/none.key"}},
+         u"Keymap filename not found."},
+        {SessionPageId::kEmulation,
+         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", keymapPath}},
+         u""},
+        {SessionPageId::kTerminal,
+         {{u"Idle Check", u"1"}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}},
+         u"The anti-idle string must contain at least one character."},
+        {SessionPageId::kTerminal,
+         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}},
+         u"Please enter a value between 10 and 9999999."},
+        {SessionPageId::kTerminal,
+         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}},
+         u"Please enter a value between 10 and 9999999."},
+        {SessionPageId::kTerminal,
+         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}},
+         u""},
+        // Off, the string and interval do not matter.
+        {SessionPageId::kTerminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, u""},
+        {SessionPageId::kLogFile,
+         {{u"Log Filename", folder + u"/a?b.log"}},
+         u"The log filename cannot contain any of the following illegal characters:\n\n\t\\ / : "
+         u"* ? \" < > |"},
+        {SessionPageId::kLogFile,
+         {{u"Log Filename", folder + u"/missing/x.log"}},
+         u"Invalid log file path specified."},
+        {SessionPageId::kLogFile,
+         {{u"Log Filename", folder + u"/"}},
+         u"Invalid log file specified."},
+        {SessionPageId::kLogFile, {{u"Log Filename", folder + u"/%H/session.log"}}, u""},
+        {SessionPageId::kWindow,
+         {{u"X Position", u"1O"}},
+         u"Invalid initial position. '1O' is not an integer.\n\nUse positive values to offset "
+         u"window from left or top edge of screen.\nUse negative values (including '-0') to "
+         u"offset window from right or bottom edge of screen.\n"},
+        {SessionPageId::kWindow, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, u""},
+    };
+    for (const Case& row : rows) {
+        SCOPED_TRACE(VUnicodeString(row.values[0].second).ToUtf8());
+        SessionOptionsModel& options = Open(u"s");
+        SessionOptionsPage& page = *options.Page(row.page);
+        page.Activate();
+        for (const auto& [setting, text] : row.values) page.SetValue(setting, text);
+        if (!row.message.empty()) prompt.AnswerButton(VPromptAnswer::kOk);
+        const size_t before = prompt.Questions().size();
+        EXPECT_EQ(page.Validate(), row.message.empty());
+        if (row.message.empty()) {
+            EXPECT_EQ(prompt.Questions().size(), before);
+        } else {
+            ASSERT_EQ(prompt.Questions().size(), before + 1);
+            EXPECT_EQ(prompt.Questions().back().text, row.message);
+        }
+    }
+    // "-0" is the right edge: the position 0 measured from the right.
+    EXPECT_EQ(session->GetTermConnectConfig() != nullptr, true);
+    auto* concrete = dynamic_cast<SessionConfig*>(session.get());
+    ASSERT_NE(concrete, nullptr);
+    EXPECT_EQ(concrete->terminal.xPositionRelativeLeft.Get(), 0);
+    EXPECT_EQ(concrete->terminal.yPosition.Get(), 40);
+    EXPECT_EQ(concrete->terminal.yPositionRelativeTop.Get(), 1);
+    // Shown again as the user wrote it.
+    SessionOptionsPage& window = *model->Page(SessionPageId::kWindow);
+    window.Activate();
+    EXPECT_EQ(window.Value(u"X Position"), u"-0");
+}
+
+TEST_F(SessionOptionsTest, ConnectionPageRulesAndCuaWarning) {
+    MakeSession(u"Servers\\web1", u"SSH2", u"SFTP");
+    MakeSession(u"Servers\\web2");
+    SessionOptionsModel& options = Open(u"Servers\\web1");
+    SessionConnectPage& connect = options.ConnectPage();
+    connect.Activate();
+    connect.SetName(u"WEB2");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(connect.Validate());
+    EXPECT_EQ(prompt.Questions().back().text, u"'WEB2' is already in use.");
+    EXPECT_EQ(prompt.Questions().back().icon, VPromptIcon::kExclamation);
+    connect.SetName(u" Web1 ");
+    connect.ChooseTerminalProtocol(u"None");
+    connect.ChooseTransferProtocol(u"None");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(connect.Validate());
+    EXPECT_EQ(prompt.Questions().back().text, u"Both selected protocols cannot be 'None'.");
+    connect.ChooseTransferProtocol(u"FTP");
+    EXPECT_TRUE(connect.Validate());
+    EXPECT_EQ(options.ChosenName(), u"Web1");
+
+    // Turning CUA on warns once and is kept; leaving it on says nothing more.
+    connect.ChooseTerminalProtocol(u"SSH2");
+    SessionOptionsPage& terminal = *options.Page(SessionPageId::kTerminal);
+    terminal.Activate();
+    terminal.SetValue(u"CUA Copy Paste", u"1");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_TRUE(terminal.Validate());
+    EXPECT_NE(prompt.Questions().back().text.str().find(u"Turning on CUA copy and paste"),
+              std::u16string::npos);
+    const size_t asked = prompt.Questions().size();
+    terminal.Activate();
+    EXPECT_TRUE(terminal.Validate());
+    EXPECT_EQ(prompt.Questions().size(), asked);
+}
+
+// The modules' pages bind to the connection records, which only exist with the modules loaded;
+// the library's own pages are walked with the other tables in option_page_tables_test.cpp.
+TEST_F(SessionOptionsTest, EveryModulePageControlNamesARealSettingThatFitsIt) {
+    MakeSession(u"s", u"SSH2", u"FTP");
+    Open(u"s");
+    const ConnectProtocolTable& table = GetConnectProtocolTable();
+    int modulesWithPages = 0;
+    for (int row = 0; row < table.GetSize(); ++row) {
+        const auto* set = static_cast<const OptionPageSet*>(table[row].sessionPages());
+        if (!set) continue;
+        SCOPED_TRACE(VUnicodeString(table[row].protocolName).ToUtf8());
+        ++modulesWithPages;
+        const bool transfer = IsTransferProduct(ToProduct(table[row].productId));
+        if (transfer)
+            dynamic_cast<SessionConfig*>(session.get())
+                ->SetTransferProtocol(table[row].protocolName.c_str());
+        else
+            session->SetTerminalProtocol(table[row].protocolName.c_str());
+        VProfileData* record =
+            transfer ? session->GetTransferConnectConfig() : session->GetTermConnectConfig();
+        const auto problems = CheckOptionPages(*set, [&](OptionRecord) { return record; });
+        std::string text;
+        for (const auto& problem : problems) text += VUnicodeString(problem).ToUtf8() + "\n";
+        EXPECT_TRUE(problems.empty()) << text;
+    }
+    EXPECT_EQ(modulesWithPages, 6);
+}
+
+}  // namespace

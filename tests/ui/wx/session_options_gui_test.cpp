@@ -1,0 +1,285 @@
+// Session Options on a real display (Xvfb), opened as sessiondeck-gui --edit opens it: through
+// EditStoredSession on a stored session of the test's configuration folder, driven with
+// synthetic clicks and keys. Message boxes are answered by a modal-dialog hook that keeps what
+// they said, so a refusal is seen without a native box blocking the test.
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
+#include <wx/textctrl.h>
+
+#include <fstream>
+#include <sstream>
+
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+
+#include "ui/wx/gui_fixture.h"
+
+using namespace sessiondeck;
+
+namespace {
+
+// Answers every message box with OK (Yes for a question) and keeps its text.
+class MessageRecorder : public wxModalDialogHook {
+public:
+    MessageRecorder() { Register(); }
+    ~MessageRecorder() override { Unregister(); }
+    std::vector<wxString> messages;
+    std::vector<long> styles;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
+        if (!box) return wxID_NONE;
+        messages.push_back(box->GetMessage());
+        styles.push_back(box->GetMessageDialogStyle());
+        return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+template <typename T>
+T* FindChild(wxWindow* window, const std::function<bool(T*)>& matches = nullptr) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (auto* found = dynamic_cast<T*>(child); found && (!matches || matches(found)))
+            return found;
+        if (T* found = FindChild<T>(child, matches)) return found;
+    }
+    return nullptr;
+}
+
+// The text box the user sees to the right of the label `label` on the page on show.
+wxTextCtrl* FieldBeside(wxWindow* dialog, const wxString& label) {
+    auto* text = FindChild<wxStaticText>(dialog, [&](wxStaticText* t) {
+        return t->IsShownOnScreen() && t->GetLabelText() == label;
+    });
+    if (!text || !text->GetContainingSizer()) return nullptr;
+    const wxSizerItemList& items = text->GetContainingSizer()->GetChildren();
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if ((*it)->GetWindow() != text) continue;
+        if (++it == items.end()) return nullptr;
+        return dynamic_cast<wxTextCtrl*>((*it)->GetWindow());
+    }
+    return nullptr;
+}
+
+wxTreeCtrl* TreeIn(wxWindow* dialog) {
+    return FindChild<wxTreeCtrl>(dialog);
+}
+
+// Runs `drive` on the Session Options window once its modal loop runs; the window is cancelled
+// afterwards if the steps left it open.
+class OptionsDriver {
+public:
+    explicit OptionsDriver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
+        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
+        m_timer.StartOnce(300);
+    }
+
+private:
+    void Run() {
+        wxDialog* dialog = nullptr;
+        for (wxWindow* window : wxTopLevelWindows)
+            if (window->GetLabel().StartsWith("Session Options"))
+                dialog = dynamic_cast<wxDialog*>(window);
+        ASSERT_NE(dialog, nullptr) << "Session Options did not open";
+        Settle();
+        m_drive(dialog);
+        if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+    }
+
+    std::function<void(wxDialog*)> m_drive;
+    wxTimer m_timer;
+};
+
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    // The store ends its lines with CR LF; the CR is kept out of the comparison's report.
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+class SessionOptionsGuiTest : public SessionDeckGuiTest {
+protected:
+    std::filesystem::path SessionFile() const {
+        return dir / "Config" / "Sessions" / "Servers" / "web1.ini";
+    }
+    // Replaces what the control shows as a user would: click into it, select all, type.
+    static void TypeInto(wxTextCtrl* text, const char* typed) {
+        ClickWindow(text);
+        text->SelectAll();
+        wxUIActionSimulator().Text(typed);
+        Settle();
+    }
+};
+
+TEST_F(SessionOptionsGuiTest, PortEditedOnTheConnectionPageIsTheOnlyValueSaved) {
+    // The fixture writes three values by hand; saving once gives the file every setting in the
+    // library's own form, as any session saved by a dialog has.
+    {
+        const SessionDatabase database;
+        VUnknownPointer<ISessionConfig> session =
+            VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(u"Servers\\web1"));
+        ASSERT_TRUE(session);
+        ASSERT_TRUE(database.Save(session.Get(), false));
+    }
+    const std::vector<std::string> before = Lines(SessionFile());
+    ASSERT_GT(before.size(), 100u);
+    MessageRecorder recorder;
+    wxString caption, pageAfterRefusal, shownPort;
+    size_t messagesAfterRefusal = 0;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        caption = dialog->GetTitle();
+        wxTreeCtrl* tree = TreeIn(dialog);
+        ASSERT_NE(tree, nullptr);
+        Screenshot(dialog, "session_options_connection");
+        const wxTreeItemId ssh2 = FindItem(tree, tree->GetRootItem(), "SSH2");
+        ASSERT_TRUE(ssh2.IsOk()) << "no SSH2 page below Connection";
+        Click(LabelCentre(tree, ssh2));
+        wxTextCtrl* text = FieldBeside(dialog, "Port:");
+        ASSERT_NE(text, nullptr);
+        shownPort = text->GetValue();
+
+        // Not a number: trying another page keeps this one, with a message.
+        TypeInto(text, "22x");
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Terminal")));
+        messagesAfterRefusal = recorder.messages.size();
+        pageAfterRefusal = tree->GetItemText(tree->GetSelection());
+        EXPECT_TRUE(text->IsShownOnScreen());
+
+        TypeInto(text, "2222");
+        Screenshot(dialog, "session_options");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    VUnicodeString error;
+    const int result = EditStoredSession(u"Servers\\web1", error);
+    DeleteSessionOptionsStateMap();
+
+    EXPECT_EQ(caption, "Session Options - web1");
+    EXPECT_EQ(shownPort, "22");
+    EXPECT_EQ(messagesAfterRefusal, 1u);
+    EXPECT_EQ(pageAfterRefusal, "SSH2");
+    ASSERT_EQ(result, 1) << error.ToUtf8();
+
+    // Line by line, only the port differs, and it holds 2222 (0x8ae).
+    const std::vector<std::string> after = Lines(SessionFile());
+    ASSERT_EQ(after.size(), before.size());
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
+    ASSERT_EQ(changed.size(), 1u) << ::testing::PrintToString(changed);
+    EXPECT_EQ(changed[0], "D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae");
+}
+
+TEST_F(SessionOptionsGuiTest, CancelAndBadPathsLeaveTheStoreAsItWas) {
+    const std::vector<std::string> before = Lines(SessionFile());
+    OptionsDriver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeIn(dialog);
+        ASSERT_NE(tree, nullptr);
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "SSH2")));
+        wxTextCtrl* text = FieldBeside(dialog, "Port:");
+        ASSERT_NE(text, nullptr);
+        TypeInto(text, "2022");
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    VUnicodeString error;
+    EXPECT_EQ(EditStoredSession(u"Servers\\web1", error), 2);
+    EXPECT_EQ(Lines(SessionFile()), before);
+
+    // No window opens for these: the path names no session.
+    const struct {
+        const char16_t* path;
+        const char* said;
+    } refused[] = {
+        {u"Servers\\nothing", "no session 'Servers\\nothing'"},
+        {u"Servers", "no session 'Servers'"},
+        {u"", "no session ''"},
+    };
+    for (const auto& row : refused) {
+        SCOPED_TRACE(row.said);
+        error = VUnicodeString();
+        EXPECT_EQ(EditStoredSession(row.path, error), 0);
+        EXPECT_EQ(error.ToUtf8(), row.said);
+    }
+    DeleteSessionOptionsStateMap();
+}
+
+TEST_F(SessionOptionsGuiTest, ANewNameOnTheConnectionPageRenamesTheStoredSession) {
+    const auto folder = dir / "Config" / "Sessions" / "Servers";
+    OptionsDriver driver([&](wxDialog* dialog) {
+        wxTextCtrl* name = FieldBeside(dialog, "Name:");
+        ASSERT_NE(name, nullptr);
+        EXPECT_EQ(name->GetValue(), "web1");
+        TypeInto(name, "web9");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    VUnicodeString error;
+    EXPECT_EQ(EditStoredSession(u"Servers\\web1", error), 1) << error.ToUtf8();
+    DeleteSessionOptionsStateMap();
+    EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
+    ASSERT_TRUE(std::filesystem::exists(folder / "web9.ini"));
+    VUnknownPointer<ISessionConfig> renamed =
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web9"));
+    ASSERT_TRUE(renamed);
+    EXPECT_EQ(renamed->GetTermConnectConfig()->GetHostname(), u"web1.example.net");
+}
+
+// Global Options' Default Session edit: Session Options on the Default session, Yes to applying
+// the change everywhere, then the walk over a thousand sessions behind the progress dialog.
+// The dialog's timer keeps firing during the walk (the window is not frozen) and every session
+// ends with the new value.
+TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWindowStaysLive) {
+    constexpr int kSessions = 1000;
+    for (int i = 0; i < kSessions; ++i)
+        MakeSession(u"Many\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str(), u"h");
+    MessageRecorder recorder;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeIn(dialog);
+        ASSERT_NE(tree, nullptr);
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Emulation")));
+        wxTextCtrl* columns = FieldBeside(dialog, "Columns:");
+        ASSERT_NE(columns, nullptr);
+        TypeInto(columns, "100");
+        ClickWindow(dialog->FindWindow(wxID_OK));
+    });
+    // Watches for the progress dialog while the walk runs.
+    int ticksWithProgress = 0;
+    bool screenshotTaken = false;
+    wxTimer watch;
+    watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+        for (wxWindow* window : wxTopLevelWindows) {
+            if (window->GetLabel() != "Default Session" || !window->IsShown()) continue;
+            // Once it has been on show a while: a fresh window has not drawn itself yet.
+            if (++ticksWithProgress == 10 && !screenshotTaken) {
+                screenshotTaken = true;
+                Screenshot(window, "default_session_progress");
+            }
+        }
+    });
+    watch.Start(50);
+    EXPECT_EQ(EditDefaultSessionOptions(), 1);
+    watch.Stop();
+    DeleteSessionOptionsStateMap();
+
+    ASSERT_EQ(recorder.messages.size(), 1u);
+    EXPECT_TRUE(recorder.messages[0].Contains("ALL of your sessions"))
+        << recorder.messages[0].utf8_string();
+    EXPECT_TRUE(recorder.styles[0] & wxNO_DEFAULT) << "Enter would apply it everywhere";
+    EXPECT_GE(ticksWithProgress, 2);
+    int updated = 0;
+    for (const auto& entry :
+         std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions")) {
+        if (entry.path().extension() != ".ini" || entry.path().stem() == "__FolderData__") continue;
+        std::ifstream in(entry.path());
+        std::stringstream text;
+        text << in.rdbuf();
+        if (text.str().find("D:\"Cols\"=00000064") != std::string::npos) ++updated;
+    }
+    // Every session and the Default session itself.
+    EXPECT_EQ(updated, kSessions + 4 + 1);
+}
+
+}  // namespace

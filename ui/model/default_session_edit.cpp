@@ -1,0 +1,75 @@
+// The Default session's edit and its apply-to-all.
+#include "ui/model/default_session_edit.h"
+
+#include "foundation/message_format.h"
+#include "foundation/messages.h"
+#include "session/session_config.h"
+#include "ui/model/session_name_rules.h"
+
+namespace sessiondeck {
+
+DefaultSessionApply::DefaultSessionApply(ISessionConfig* delta) : m_delta(delta) {
+    if (m_delta) m_delta->AddRef();
+    m_thread = std::jthread([this] {
+        m_total = SessionDatabase::CountAllSessions();
+        m_tally = SessionDatabase().EnumAndApplyDelta(m_delta, [this](int visited) {
+            m_done = visited;
+            // A session added meanwhile must not show more than all done.
+            if (visited > m_total) m_total = visited;
+        });
+        m_finished = true;
+    });
+}
+
+DefaultSessionApply::~DefaultSessionApply() {
+    if (m_thread.joinable()) m_thread.join();
+    if (m_delta) m_delta->Release();
+}
+
+GlobalChangeTally DefaultSessionApply::Wait() {
+    if (m_thread.joinable()) m_thread.join();
+    return m_tally;
+}
+
+bool AskApplyDefaultToAll(IPrompt& prompt, const VUnicodeString& caption) {
+    // No is what a dismissed box answers: there is no undo for the change.
+    return prompt.ShowMessage(LibraryMessageText(kMsgApplyDefaultToAll), caption,
+                              VPromptButtons::kYesNo,
+                              VPromptIcon::kQuestion) == VPromptAnswer::kYes;
+}
+
+void ReportApplyTally(IPrompt& prompt, const VUnicodeString& caption,
+                      const GlobalChangeTally& tally) {
+    if (tally.visited == tally.updated) return;
+    const std::u16string seen = FormatMessageText(u"%1!d!", tally.visited);
+    const std::u16string skipped = FormatMessageText(u"%1!d!", tally.visited - tally.updated);
+    prompt.ShowMessage(LibraryMessageText(kMsgSessionsReadOnlyNotUpdated, seen, skipped), caption,
+                       VPromptButtons::kOk, VPromptIcon::kExclamation);
+}
+
+DefaultSessionEdit EditDefaultSession(
+    IPrompt& prompt, const VUnicodeString& caption,
+    const std::function<int(ISessionConfig& session)>& dialog,
+    const std::function<GlobalChangeTally(ISessionConfig* delta)>& apply) {
+    DefaultSessionEdit edit;
+    const SessionDatabase database;
+    ISessionConfig* session = database.Lookup(SessionConfig::kDefaultSessionName);
+    if (!session) return edit;
+    if (auto* concrete = dynamic_cast<SessionConfig*>(session)) concrete->IsDefaultSession(1);
+    session->Checkpoint();
+    edit.dialogResult = dialog(*session);
+    if (edit.dialogResult == 1 && session->IsModified()) {
+        edit.asked = true;
+        if (AskApplyDefaultToAll(prompt, caption)) {
+            edit.applied = true;
+            edit.tally = apply(session);
+            ReportApplyTally(prompt, caption, edit.tally);
+        }
+        // Saved after the walk, which reads the changes as changes against the checkpoint.
+        edit.saved = database.Save(session, true);
+    }
+    session->Release();
+    return edit;
+}
+
+}  // namespace sessiondeck
