@@ -169,6 +169,8 @@ bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams
     for (const ProtocolEntry& entry : entries) {
         if (element->protocolName == entry.description->protocolName) {
             element->Create = entry.create;
+            if (WizardPageFunction wizard = RememberedWizardPage(entry.description))
+                element->wizardPage = wizard;
             return true;
         }
     }
