@@ -170,6 +170,8 @@ int main(int argc, char** argv) {
 
     SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &SessionDeckSessionSettingsView,
                           &OpenHelp);
+    // New Session runs the library's wizard while "New Session Uses Wizard" is on.
+    SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);
     int result = 0;
     if (browseMulti) {

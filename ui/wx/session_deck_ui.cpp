@@ -13,6 +13,7 @@
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "ui/wx/new_session_wizard.h"
 #include "ui/wx/session_deck_dialog.h"
 
 namespace sessiondeck {
@@ -90,7 +91,7 @@ void SessionDeckDllInitGUI(const char* iconFile, SessionDeckQuickConnectCallback
                            SessionDeckSessionPropertiesCallback properties,
                            SessionDeckHelpCallback help) {
     UiState& state = State();
-    state.callbacks = {quickConnect, properties, help};
+    state.callbacks = {quickConnect, properties, help, state.callbacks.newSessionWizard};
     state.iconFile = iconFile ? wxString::FromUTF8(iconFile) : wxString();
     // There is no window class to register on this platform; the dialog always exists.
     state.windowClassRegistered = true;
@@ -149,6 +150,21 @@ ISessionConfig* GetSessionDeckSessionConfig(unsigned index) {
 
 void CleanupSessionDeckSessionConfigs() {
     State().chosen.clear();
+}
+
+// ---- The new-session wizard ----
+
+void SessionDeckSetNewSessionWizard(SessionDeckNewSessionWizardCallback wizard) {
+    State().callbacks.newSessionWizard = wizard;
+}
+
+int ShowNewSessionWizard(ISessionConfig* session, int productId, VWindow* parent, bool* useWizard) {
+    if (!session || !EnsureToolkit()) return NewSessionWizardModel::kCancelResult;
+    bool use = true;
+    const int result =
+        RunNewSessionWizard(reinterpret_cast<wxWindow*>(parent), session, productId, use);
+    if (useWizard && result == NewSessionWizardModel::kFinishResult) *useWizard = use;
+    return result;
 }
 
 }  // namespace sessiondeck
