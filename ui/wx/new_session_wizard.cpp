@@ -56,7 +56,9 @@ NewSessionWizardDialog::NewSessionWizardDialog(wxWindow* parent, NewSessionWizar
 
     auto* top = new wxBoxSizer(wxVERTICAL);
     auto* body = new wxBoxSizer(wxHORIZONTAL);
-    body->Add(new wxStaticBitmap(this, wxID_ANY, WizardBitmap(this, pageSize.y)), 0, wxEXPAND);
+    // The band runs the page's full height, its borders included, down to the line above the
+    // buttons.
+    body->Add(new wxStaticBitmap(this, wxID_ANY, WizardBitmap(this, pageSize.y + 2 * gap)), 0);
     m_page = new wxPanel(this, wxID_ANY);
     m_page->SetMinSize(wxSize(pageSize.x - FromDIP(110), pageSize.y));
     body->Add(m_page, 1, wxEXPAND | wxALL, gap);
