@@ -123,7 +123,7 @@ struct VLogFont {
     int32_t pointSize = 0;  // tenths of a point
 
     // The face up to its terminating 0.
-    std::u16string_view Face() const;
+    SESSIONDECK_API std::u16string_view Face() const;
     // Copies at most 31 units of `face` and terminates it.
     constexpr void SetFace(std::u16string_view face) {
         faceName = {};

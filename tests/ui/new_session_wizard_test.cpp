@@ -118,13 +118,13 @@ protected:
         return ids;
     }
     static void Type(Wizard& wizard, std::u16string_view setting, std::u16string text) {
-        for (WizardField& field : wizard.Fields()) {
-            if (field.control->setting == setting) {
-                field.text = std::move(text);
-                return;
-            }
+        OptionPage* page = wizard.ProtocolPage();
+        const int index = page ? page->IndexOf(setting) : -1;
+        if (index < 0) {
+            ADD_FAILURE() << "no control for the setting";
+            return;
         }
-        ADD_FAILURE() << "no field for the setting";
+        page->Value(index).text = std::move(text);
     }
     static std::u16string Setting(VProfileData* record, std::u16string_view name) {
         if (!record) return u"<no record>";
@@ -267,7 +267,7 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
             }
             // The first control of every protocol page is where to connect.
             if (wizard->Current().kind == WizardPageKind::kProtocol)
-                wizard->Fields().at(0).text = u"host.example";
+                wizard->ProtocolPage()->Value(0).text = u"host.example";
             ASSERT_TRUE(wizard->Next());
             EXPECT_EQ(wizard->CurrentId(), step.then);
             visited.push_back(wizard->CurrentId());
@@ -345,11 +345,14 @@ TEST_F(WizardTest, ProtocolPageRefusesABadNumberAndWritesTheConnection) {
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(wizard->Next());
         EXPECT_EQ(wizard->CurrentId(), IdOf(u"SSH2"));
-        EXPECT_EQ(prompt.Questions().back().text.str(), u"Please enter an integer.");
+        // The option pages' own refusal, naming the range the setting takes.
+        EXPECT_TRUE(
+            prompt.Questions().back().text.str().starts_with(u"Please enter a value between"))
+            << prompt.Questions().back().text.ToUtf8();
         // Nothing of a refused page reaches the session.
         EXPECT_EQ(Setting(Session().GetTermConnectConfig(), u"Hostname"), u"");
     }
-    Type(*wizard, u"[SSH2] Port", u" 2222 ");
+    Type(*wizard, u"[SSH2] Port", u"2222");
     ASSERT_TRUE(wizard->Next());
     ConnectConfig* connection = Session().GetTermConnectConfig();
     EXPECT_EQ(Setting(connection, u"Hostname"), u"server.example");
@@ -357,9 +360,9 @@ TEST_F(WizardTest, ProtocolPageRefusesABadNumberAndWritesTheConnection) {
     EXPECT_EQ(Setting(connection, u"[SSH2] Port"), u"2222");
     // Back shows what was stored.
     ASSERT_TRUE(wizard->Back());
-    ASSERT_EQ(wizard->Fields().size(), 3u);
-    EXPECT_EQ(wizard->Fields()[0].text, u"server.example");
-    EXPECT_EQ(wizard->Fields()[1].text, u"2222");
+    ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
+    EXPECT_EQ(wizard->ProtocolPage()->Value(0).text, u"server.example");
+    EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");
 }
 
 TEST_F(WizardTest, FinishRefusesBadNamesWithTheirMessages) {
@@ -436,7 +439,7 @@ TEST_F(WizardTest, FinishedSessionIsStoredWithTheEnteredValues) {
     auto wizard = Open(3, {true, false, false});
     ASSERT_TRUE(wizard->SelectName(u"Serial"));
     ASSERT_TRUE(wizard->Next());
-    ASSERT_EQ(wizard->Fields().size(), 2u);  // device and speed, no port or user
+    ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 2u);  // device and speed, no port or user
     Type(*wizard, u"Com Port", u"/dev/ttyUSB0");
     Type(*wizard, u"Baud Rate", u"115200");
     ASSERT_TRUE(wizard->Next());

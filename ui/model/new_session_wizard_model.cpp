@@ -263,7 +263,8 @@ bool NewSessionWizardModel::Next() {
             break;
         }
         case WizardPageKind::kProtocol: {
-            if (!StoreFields()) return false;
+            // A refused value keeps the page, with nothing of it written.
+            if (!m_protocolPage || !m_protocolPage->Validate()) return false;
             const bool transferRow = IsTransferProduct(ToProduct(m_table[page.row].productId));
             next = transferRow ? GetFinishPage() : GetNextID();
             break;
@@ -287,10 +288,14 @@ bool NewSessionWizardModel::Back() {
 
 void NewSessionWizardModel::Show(long id) {
     m_current = id;
-    m_fields.clear();
+    m_protocolPage.reset();
     FillChoices();
     const WizardPage& page = Current();
-    if (page.kind == WizardPageKind::kProtocol) LoadFields();
+    if (page.kind == WizardPageKind::kProtocol) {
+        m_protocolPage = std::make_unique<OptionPage>(
+            *page.description, [this](OptionRecord record) { return RecordOf(record); }, m_prompt);
+        m_protocolPage->Activate();
+    }
     if (page.kind == WizardPageKind::kFinish) {
         // Coming back with a different host gives a new default, unless the user typed a name.
         const std::u16string suggested = DefaultName();
@@ -320,8 +325,8 @@ NewSessionWizardModel::ButtonMasks NewSessionWizardModel::Buttons() const {
     return masks;
 }
 
-VProfileData* NewSessionWizardModel::RecordOf(const OptionControl& control) const {
-    switch (control.record) {
+VProfileData* NewSessionWizardModel::RecordOf(OptionRecord record) const {
+    switch (record) {
         case OptionRecord::kTerminalConnection:
             return m_session.GetTermConnectConfig();
         case OptionRecord::kTransferConnection:
@@ -331,70 +336,6 @@ VProfileData* NewSessionWizardModel::RecordOf(const OptionControl& control) cons
         default:
             return nullptr;
     }
-}
-
-void NewSessionWizardModel::LoadFields() {
-    const WizardPage& page = Current();
-    for (const OptionControl& control : page.description->controls) {
-        WizardField field{.control = &control};
-        VProfileData* record = RecordOf(control);
-        if (control.setting && record) {
-            const FoundSetting found = FindSetting(*record, control.setting);
-            if (found.setting && !found.setting->IsSecret()) {
-                field.text = found.setting->Text().value_or(u"");
-                field.checked = !field.text.empty() && field.text != u"0";
-            }
-        }
-        m_fields.push_back(std::move(field));
-    }
-}
-
-bool NewSessionWizardModel::StoreFields() {
-    // Every value is checked before any is written, so a refused page changes nothing.
-    struct Write {
-        VProfileData* setting;
-        std::u16string text;
-    };
-    std::vector<Write> writes;
-    for (const WizardField& field : m_fields) {
-        const OptionControl& control = *field.control;
-        if (!control.setting || control.kind == OptionControlKind::kNote) continue;
-        VProfileData* record = RecordOf(control);
-        const FoundSetting found = record ? FindSetting(*record, control.setting) : FoundSetting{};
-        const std::u16string label =
-            control.label ? std::u16string(control.label) : std::u16string(control.setting);
-        if (!found.setting)
-            return Refuse(u"The session has no setting \"" + std::u16string(control.setting) +
-                              u"\" for this page.",
-                          VPromptIcon::kError);
-        std::u16string text = field.text;
-        if (control.kind == OptionControlKind::kCheck) {
-            text = field.checked ? u"1" : u"0";
-        } else if (control.kind == OptionControlKind::kNumber) {
-            text = Trimmed(text);
-            const std::string digits = VUnicodeString(text).ToUtf8();
-            int64_t value = 0;
-            const auto [end, error] =
-                std::from_chars(digits.data(), digits.data() + digits.size(), value);
-            if (digits.empty() || error != std::errc() || end != digits.data() + digits.size())
-                return Refuse(u"Please enter an integer.");
-            const VSettingLimits& limits = found.description.limits;
-            if (limits.hasRange && (value < limits.low || value > limits.high))
-                return Refuse(u"Please enter a value between " + ToText(limits.low) + u" and " +
-                              ToText(limits.high) + u".");
-            text = ToText(value);
-        } else if (control.kind == OptionControlKind::kSecret && text.empty()) {
-            continue;  // a password left empty keeps the stored one
-        }
-        if (found.setting->Text().value_or(u"") == text) continue;
-        writes.push_back({found.setting, std::move(text)});
-    }
-    for (const Write& write : writes) {
-        if (!write.setting->SetText(write.text))
-            return Refuse(u"The value \"" + write.text + u"\" of " +
-                          std::u16string(write.setting->GetName().str()) + u" is not valid.");
-    }
-    return true;
 }
 
 std::u16string NewSessionWizardModel::DefaultName() const {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "session/connect_protocol_table.h"
 #include "session/option_page.h"
 #include "session/session_config.h"
+#include "ui/model/option_page_model.h"
 
 namespace sessiondeck {
 
@@ -31,13 +33,6 @@ enum class WizardPageKind {
     kTransferProtocol,  // the transfer side's list, "None" for a terminal-only session
     kProtocol,          // a protocol module's page
     kFinish,            // name and description
-};
-
-// One control of a protocol page and what it shows: a text, or the state of a check box.
-struct WizardField {
-    const OptionControl* control = nullptr;
-    std::u16string text = {};
-    bool checked = false;
 };
 
 struct WizardPage {
@@ -112,9 +107,10 @@ public:
     void SetDoNotUseWizard(bool checked) { m_doNotUse = checked; }
     bool UseWizard() const { return !m_doNotUse; }
 
-    // The controls of the current protocol page, with what they show.
-    std::vector<WizardField>& Fields() { return m_fields; }
-    const std::vector<WizardField>& Fields() const { return m_fields; }
+    // The current protocol page, bound to the session's connections and loaded from them; null
+    // on the other pages. Next checks it against the settings' kinds and ranges and writes it.
+    OptionPage* ProtocolPage() { return m_protocolPage.get(); }
+    const OptionPage* ProtocolPage() const { return m_protocolPage.get(); }
 
     // The finish page's two fields.
     std::u16string name;
@@ -159,10 +155,8 @@ private:
     // The rows' names of `product` in table order, "None" left out when `withNone` is false.
     std::vector<std::u16string> RowNames(int product, bool withNone) const;
     std::u16string Chosen() const;
-    // The connection record a control's values live in; null when the side has none.
-    VProfileData* RecordOf(const OptionControl& control) const;
-    void LoadFields();
-    bool StoreFields();
+    // The record a protocol page's control lives in; null when the side has no connection.
+    VProfileData* RecordOf(OptionRecord record) const;
     bool Refuse(const std::u16string& text, VPromptIcon icon = VPromptIcon::kExclamation);
     // Sets the side's protocol of a list page's choice.
     void ApplyChoice(WizardPageKind kind, const std::u16string& choice);
@@ -185,7 +179,7 @@ private:
     bool m_doNotUse = false;
     std::vector<std::u16string> m_choices;
     int m_selection = -1;
-    std::vector<WizardField> m_fields;
+    std::unique_ptr<OptionPage> m_protocolPage;
     bool m_nameFilled = false;
 };
 

@@ -14,6 +14,7 @@
 #include <wx/textctrl.h>
 
 #include "session/setting_lookup.h"
+#include "ui/wx/option_page_view.h"
 
 namespace sessiondeck {
 
@@ -95,7 +96,7 @@ void NewSessionWizardDialog::ShowPage() {
     m_doNotUse = nullptr;
     m_name = nullptr;
     m_description = nullptr;
-    m_fields.clear();
+    m_protocolView = nullptr;
     const int gap = FromDIP(8);
     const int wrap = m_page->GetMinSize().x;
     auto* sizer = new wxBoxSizer(wxVERTICAL);
@@ -139,39 +140,11 @@ void NewSessionWizardDialog::ShowPage() {
         case WizardPageKind::kProtocol: {
             if (page.description->caption)
                 Text(m_page, sizer, page.description->caption, gap)->Wrap(wrap);
-            auto* grid = new wxFlexGridSizer(2, gap / 2, gap);
-            grid->AddGrowableCol(1);
-            int id = kFieldId;
-            for (const WizardField& field : m_model.Fields()) {
-                const OptionControl& control = *field.control;
-                wxWindow* window = nullptr;
-                if (control.kind == OptionControlKind::kCheck) {
-                    grid->AddSpacer(0);
-                    auto* check =
-                        new wxCheckBox(m_page, id, Wx(control.label ? control.label : u""));
-                    check->SetValue(field.checked);
-                    window = check;
-                } else {
-                    std::u16string label = control.label ? control.label : u"";
-                    if (label.empty() && control.setting)
-                        label = std::u16string(control.setting) + u":";
-                    grid->Add(new wxStaticText(m_page, wxID_ANY, Wx(label)), 0,
-                              wxALIGN_CENTER_VERTICAL);
-                    if (control.kind == OptionControlKind::kNote) {
-                        window = new wxStaticText(m_page, id, Wx(field.text));
-                    } else {
-                        const long style =
-                            control.kind == OptionControlKind::kSecret ? wxTE_PASSWORD : 0;
-                        window = new wxTextCtrl(m_page, id, Wx(field.text), wxDefaultPosition,
-                                                wxDefaultSize, style);
-                    }
-                }
-                grid->Add(window, 1, wxEXPAND);
-                m_fields.push_back(window);
-                if (!first) first = window;
-                ++id;
-            }
-            sizer->Add(grid, 0, wxEXPAND);
+            m_protocolView = new OptionPageView(m_page, *m_model.ProtocolPage());
+            m_protocolView->LoadFromPage();
+            sizer->Add(m_protocolView, 0, wxEXPAND);
+            for (std::size_t i = 0; !first && i < m_model.ProtocolPage()->ControlCount(); ++i)
+                first = m_protocolView->ControlWindow(i);
             break;
         }
         case WizardPageKind::kFinish:
@@ -199,13 +172,7 @@ void NewSessionWizardDialog::TakeValues() {
     if (m_choice && m_choice->GetSelection() != wxNOT_FOUND)
         m_model.Select(m_choice->GetSelection());
     if (m_doNotUse) m_model.SetDoNotUseWizard(m_doNotUse->GetValue());
-    std::vector<WizardField>& fields = m_model.Fields();
-    for (size_t i = 0; i < fields.size() && i < m_fields.size(); ++i) {
-        if (auto* check = dynamic_cast<wxCheckBox*>(m_fields[i]))
-            fields[i].checked = check->GetValue();
-        else if (auto* text = dynamic_cast<wxTextCtrl*>(m_fields[i]))
-            fields[i].text = FromWx(text->GetValue()).str();
-    }
+    if (m_protocolView) m_protocolView->StoreToPage();
     if (m_name) m_model.name = FromWx(m_name->GetValue()).str();
     if (m_description) m_model.description = FromWx(m_description->GetValue()).str();
 }
@@ -230,7 +197,10 @@ void NewSessionWizardDialog::OnBack() {
 
 void NewSessionWizardDialog::OnNext() {
     TakeValues();
-    if (m_model.Next()) ShowPage();
+    if (m_model.Next())
+        ShowPage();
+    else if (m_protocolView)
+        m_protocolView->FocusRefused();
 }
 
 void NewSessionWizardDialog::OnFinish() {

@@ -17,6 +17,10 @@ class wxPanel;
 class wxTextCtrl;
 
 namespace sessiondeck {
+class OptionPageView;
+}
+
+namespace sessiondeck {
 
 class NewSessionWizardDialog : public wxDialog {
 public:
@@ -28,8 +32,6 @@ public:
     static constexpr int kBackId = 12323;
     static constexpr int kNextId = 12324;
     static constexpr int kFinishId = 12325;
-    // A protocol page's controls are kFieldId, kFieldId + 1, ... in the page's order.
-    static constexpr int kFieldId = 13000;
 
     // The model must have its pages (InitPages) and outlive the dialog.
     NewSessionWizardDialog(wxWindow* parent, NewSessionWizardModel& model);
@@ -52,7 +54,8 @@ private:
     wxCheckBox* m_doNotUse = nullptr;
     wxTextCtrl* m_name = nullptr;
     wxTextCtrl* m_description = nullptr;
-    std::vector<wxWindow*> m_fields;
+    // The protocol page, drawn by the option pages' own view.
+    OptionPageView* m_protocolView = nullptr;
 };
 
 // Runs the wizard for `session` (a SessionConfig) over `parent`: kFinishResult when the user

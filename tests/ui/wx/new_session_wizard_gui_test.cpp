@@ -32,6 +32,21 @@ T* Control(wxDialog* wizard, int id) {
     return dynamic_cast<T*>(wizard->FindWindow(id));
 }
 
+// The text boxes on show, in the order the page made them (the window tree's order).
+void CollectTextBoxes(wxWindow* window, std::vector<wxTextCtrl*>& boxes) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (auto* box = dynamic_cast<wxTextCtrl*>(child); box && box->IsShownOnScreen())
+            boxes.push_back(box);
+        CollectTextBoxes(child, boxes);
+    }
+}
+
+std::vector<wxTextCtrl*> TextBoxes(wxWindow* window) {
+    std::vector<wxTextCtrl*> boxes;
+    CollectTextBoxes(window, boxes);
+    return boxes;
+}
+
 void PressEnter() {
     wxUIActionSimulator sim;
     sim.Char(WXK_RETURN);
@@ -47,7 +62,7 @@ std::u16string StoredSetting(VProfileData* record, std::u16string_view name) {
 struct WizardCase {
     const char* name;
     const char* terminal;
-    std::vector<std::pair<int, const char*>> fields;  // offset from kFieldId, text typed
+    std::vector<std::pair<int, const char*>> fields;  // text box of the page, text typed
     const char* transfer;
     const char* sessionName;
     std::vector<std::pair<std::u16string, std::u16string>> terminalValues;
@@ -95,16 +110,15 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             ClickWindow(wizard->FindWindow(W::kNextId));
 
             // The protocol's own page: the first field typed, the others filled in.
-            auto* first = Control<wxTextCtrl>(wizard, W::kFieldId);
-            ASSERT_NE(first, nullptr) << "no protocol page";
+            const std::vector<wxTextCtrl*> boxes = TextBoxes(wizard);
+            ASSERT_EQ(boxes.size(), c.fields.size()) << "no protocol page, or not its controls";
+            wxTextCtrl* first = boxes[c.fields.front().first];
             ClickWindow(first);
             first->SelectAll();
             wxUIActionSimulator().Text(c.fields.front().second);
             Settle();
             for (size_t i = 1; i < c.fields.size(); ++i) {
-                auto* field = Control<wxTextCtrl>(wizard, W::kFieldId + c.fields[i].first);
-                ASSERT_NE(field, nullptr);
-                field->SetValue(c.fields[i].second);
+                boxes[c.fields[i].first]->SetValue(c.fields[i].second);
             }
             EXPECT_EQ(first->GetValue(), c.fields.front().second);
             if (ssh) Screenshot(wizard, "new-session-wizard-ssh2");
