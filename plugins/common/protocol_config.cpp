@@ -170,6 +170,8 @@ bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams
         if (element->protocolName == entry.description->protocolName) {
             element->Create = entry.create;
             if (entry.sessionPages) element->sessionPages = entry.sessionPages;
+            if (WizardPageFunction wizard = RememberedWizardPage(entry.description))
+                element->wizardPage = wizard;
             return true;
         }
     }

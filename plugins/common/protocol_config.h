@@ -153,11 +153,17 @@ bool RegisterProtocol(ConnectProtocolTableElement* element, IReportMessageParams
 
 }  // namespace plugin
 
-// Defines the Create function of one description.
+// The page functions of the rows (plugins/common/wizard_pages.h), which RegisterProtocol fills in.
+#include "plugins/common/wizard_pages.h"
+
+// Defines the Create function of one description, and notes its wizard page function for the
+// row that RegisterProtocol fills.
 #define SD_PROTOCOL_CREATE(function, description)                      \
     static ConnectConfig* function(VProfileKey* key, ICommonConfig*) { \
         return new plugin::ProtocolConfig(description, key);           \
-    }
+    }                                                                  \
+    [[maybe_unused]] const bool function##PagesNoted =                 \
+        plugin::RememberWizardPage(&description, &plugin::WizardPageOf<description>);
 
 // The two exports every module has.
 #define SD_PROTOCOL_MODULE(...)                                                              \

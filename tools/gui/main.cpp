@@ -333,6 +333,8 @@ int main(int argc, char** argv) {
 
     SessionDeckDllInitGUI(nullptr, &SessionDeckQuickConnectDialog, &EditSessionProperties,
                           &OpenHelp);
+    // New Session runs the library's wizard while "New Session Uses Wizard" is on.
+    SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
     // ==== Global Options (opt-frame) ====
     if (globalOptions) return RunGlobalOptions();
     // ==== end of Global Options (opt-frame) ====

@@ -17,6 +17,7 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "ui/wx/global_options_dialog.h"  // Global Options (opt-frame)
+#include "ui/wx/new_session_wizard.h"
 #include "ui/wx/session_deck_dialog.h"
 
 namespace sessiondeck {
@@ -94,7 +95,7 @@ void SessionDeckDllInitGUI(const char* iconFile, SessionDeckQuickConnectCallback
                            SessionDeckSessionPropertiesCallback properties,
                            SessionDeckHelpCallback help) {
     UiState& state = State();
-    state.callbacks = {quickConnect, properties, help};
+    state.callbacks = {quickConnect, properties, help, state.callbacks.newSessionWizard};
     state.iconFile = iconFile ? wxString::FromUTF8(iconFile) : wxString();
     // There is no window class to register on this platform; the dialog always exists.
     state.windowClassRegistered = true;
@@ -203,6 +204,21 @@ int EditDefaultSessionOptions() {
 
 int EditStoredSession(const VUnicodeString& path, VUnicodeString& error) {
     return RunStoredSessionEdit(path, error, [] { return EnsureToolkit(); });
+}
+
+// ---- The new-session wizard ----
+
+void SessionDeckSetNewSessionWizard(SessionDeckNewSessionWizardCallback wizard) {
+    State().callbacks.newSessionWizard = wizard;
+}
+
+int ShowNewSessionWizard(ISessionConfig* session, int productId, VWindow* parent, bool* useWizard) {
+    if (!session || !EnsureToolkit()) return NewSessionWizardModel::kCancelResult;
+    bool use = true;
+    const int result =
+        RunNewSessionWizard(reinterpret_cast<wxWindow*>(parent), session, productId, use);
+    if (useWizard && result == NewSessionWizardModel::kFinishResult) *useWizard = use;
+    return result;
 }
 
 }  // namespace sessiondeck

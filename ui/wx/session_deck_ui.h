@@ -46,6 +46,23 @@ SESSIONDECK_UI_API unsigned GetSessionDeckSessionConfigCount();
 SESSIONDECK_UI_API ISessionConfig* GetSessionDeckSessionConfig(unsigned index);
 SESSIONDECK_UI_API void CleanupSessionDeckSessionConfigs();
 
+// ---- The new-session wizard ----
+
+// What the dialog runs for New Session while "New Session Uses Wizard" is on: kFinish (12325)
+// when the user finished, `session` then holds the new session and *useWizard the choice for next
+// time; anything else leaves the session unmade. Without one New Session opens the
+// session-properties callback.
+using SessionDeckNewSessionWizardCallback = int (*)(ISessionConfig* session, int productId,
+                                                    VWindow* parent, bool* useWizard);
+inline constexpr int kSessionDeckWizardFinish = 12325;
+// Registers the host's wizard (null: none); kept across SessionDeckDllInitGUI.
+SESSIONDECK_UI_API void SessionDeckSetNewSessionWizard(SessionDeckNewSessionWizardCallback wizard);
+// The library's own wizard, which a host may register: the protocol lists of the installed
+// applications, each chosen protocol's page from its module, and the session's name. `parent`
+// may be null.
+SESSIONDECK_UI_API int ShowNewSessionWizard(ISessionConfig* session, int productId, VWindow* parent,
+                                            bool* useWizard);
+
 // Whether SessionDeckDllInitGUI found the window class registered (always, on this platform,
 // once it ran).
 SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();

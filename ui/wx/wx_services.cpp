@@ -69,9 +69,14 @@ void WxHostCallbacks::Help(unsigned command, unsigned long data) {
     if (m_callbacks.help) m_callbacks.help(reinterpret_cast<VWindow*>(m_window), command, data);
 }
 
-int WxHostCallbacks::NewSessionWizard(ISessionConfig*, int, bool& useWizard) {
-    useWizard = false;
-    return kWizardFinish;
+int WxHostCallbacks::NewSessionWizard(ISessionConfig* session, int productId, bool& useWizard) {
+    if (!m_callbacks.newSessionWizard) {
+        useWizard = false;
+        return kWizardFinish;
+    }
+    const int result = m_callbacks.newSessionWizard(
+        session, productId, reinterpret_cast<VWindow*>(m_window), &useWizard);
+    return result == kSessionDeckWizardFinish ? kWizardFinish : result;
 }
 
 }  // namespace sessiondeck

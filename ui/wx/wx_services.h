@@ -55,10 +55,11 @@ struct SessionDeckCallbacks {
     SessionDeckQuickConnectCallback quickConnect = nullptr;
     SessionDeckSessionPropertiesCallback properties = nullptr;
     SessionDeckHelpCallback help = nullptr;
+    SessionDeckNewSessionWizardCallback newSessionWizard = nullptr;
 };
 
-// The three callbacks a host registered, as the model asks for them. The hosts of this
-// library have no new-session wizard, so the wizard step hands over to the properties dialog.
+// The callbacks a host registered, as the model asks for them. Without a registered wizard the
+// wizard step hands over to the properties dialog.
 class WxHostCallbacks : public ISessionDeckHostCallbacks {
 public:
     WxHostCallbacks(const SessionDeckCallbacks& callbacks, wxWindow* window)
