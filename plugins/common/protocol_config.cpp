@@ -106,6 +106,21 @@ VProfileData* ProtocolConfig::Lookup(int index) const {
     return settings[static_cast<size_t>(index)];
 }
 
+// A port is a TCP port: the option pages and `sessiondeck set` refuse anything else instead of
+// offering the whole int range.
+VSettingDescription ProtocolConfig::Describe(int index) const {
+    const VProfileData* setting = Lookup(index);
+    if (!setting) return {};
+    VSettingDescription description{setting->GetName().c_str(), setting->Kind(), {}};
+    if (setting == &m_port) {
+        description.limits.hasRange = true;
+        description.limits.low = 1;
+        description.limits.high = 65535;
+        description.limits.fallback = m_description->defaultPort;
+    }
+    return description;
+}
+
 void ProtocolConfig::SaveToMap(ConnectCarryMap& map) {
     map.SetAt(kCarryHost, static_cast<VUnicodeString*>(&m_host));
     map.SetAt(kCarryUser, static_cast<VUnicodeString*>(&m_user));

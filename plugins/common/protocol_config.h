@@ -58,6 +58,7 @@ public:
     void Rollback() override;
     void ApplyDelta(const VProfileData* other) override;
     VProfileData* Lookup(int index) const override;
+    VSettingDescription Describe(int index) const override;
 
     ConnectConfig* Clone(ICommonConfig*) const override { return new ProtocolConfig(*this); }
     void SaveToMap(ConnectCarryMap& map) override;

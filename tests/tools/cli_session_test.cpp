@@ -114,6 +114,15 @@ TEST_F(CliSession, NewWithConnectionUsesTheProtocolModules) {
     Missing({"new", "x", "--protocol", "Gopher"}, "unknown protocol 'Gopher'");
     EXPECT_EQ(Run({"new", "y", "--protocol", "SSH2", "--port", "99999"}).status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/y.ini"));
+    // A port set later is held to the same range, and a refusal leaves the file as it was.
+    for (const char* bad : {"0", "65536"}) {
+        const auto result = Run({"set", "web", "[SSH2] Port", bad});
+        EXPECT_EQ(result.status, 2) << bad;
+        EXPECT_NE(result.err.find("(from 1 to 65535); its current value is '2222'"),
+                  std::string::npos)
+            << result.err;
+    }
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/web.ini"), web);
 }
 
 TEST_F(CliSession, NewFromUrlNamesTheSessionAfterItsHost) {

@@ -340,14 +340,13 @@ TEST_F(WizardTest, ProtocolPageRefusesABadNumberAndWritesTheConnection) {
     // The page comes with the connection's values.
     Type(*wizard, u"Hostname", u"server.example");
     Type(*wizard, u"Username", u"alice");
-    for (const char16_t* bad : {u"", u"22x", u"port"}) {
+    for (const char16_t* bad : {u"", u"22x", u"port", u"0", u"65536"}) {
         Type(*wizard, u"[SSH2] Port", bad);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(wizard->Next());
         EXPECT_EQ(wizard->CurrentId(), IdOf(u"SSH2"));
-        // The option pages' own refusal, naming the range the setting takes.
-        EXPECT_TRUE(
-            prompt.Questions().back().text.str().starts_with(u"Please enter a value between"))
+        // The option pages' own refusal, naming the range of a TCP port.
+        EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.")
             << prompt.Questions().back().text.ToUtf8();
         // Nothing of a refused page reaches the session.
         EXPECT_EQ(Setting(Session().GetTermConnectConfig(), u"Hostname"), u"");

@@ -6,6 +6,7 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 
 #include <cstdio>
 #include <iostream>
@@ -174,12 +175,39 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
     const VUnicodeString name = FromUtf8(nameText);
     const VUnicodeString value = FromUtf8(text);
     bool found = false;
-    for (VProfileData* setting : Settings(session)) {
+    for (const FoundSetting& each : CollectSettings(
+             static_cast<SessionConfig::Record&>(dynamic_cast<SessionConfig&>(session)))) {
+        VProfileData* setting = each.setting;
         if (!setting->GetName().EqualsNoCase(name.str())) continue;
+        const std::string before = ShowSetting(*setting);
+        const std::optional<std::u16string> old = setting->Text();
         if (!setting->SetText(value.str()))
             throw Failure(kUsage, "'" + text + "' is not a value of '" +
                                       ToUtf8(setting->GetName()) + "'; its current value is '" +
-                                      ShowSetting(*setting) + "'");
+                                      before + "'");
+        // A number the table limits is refused rather than stored and quietly corrected by the
+        // next load.
+        const VSettingLimits& limits = each.description.limits;
+        const std::optional<std::u16string> now = setting->Text();
+        int64_t number = 0;
+        const std::string digits = now ? ToUtf8(VUnicodeString(now->c_str())) : std::string();
+        const auto [end, error] =
+            std::from_chars(digits.data(), digits.data() + digits.size(), number);
+        if (limits.Constrains() && error == std::errc() && end == digits.data() + digits.size() &&
+            limits.Fit(number) != number) {
+            if (old) setting->SetText(*old);
+            std::string allowed;
+            if (limits.hasRange) {
+                allowed =
+                    "from " + std::to_string(limits.low) + " to " + std::to_string(limits.high);
+            } else {
+                for (std::size_t i = 0; i < limits.choiceCount; ++i)
+                    allowed += (i ? ", " : "one of ") + std::to_string(limits.choices[i]);
+            }
+            throw Failure(kUsage, "'" + text + "' is out of range for '" +
+                                      ToUtf8(setting->GetName()) + "' (" + allowed +
+                                      "); its current value is '" + before + "'");
+        }
         found = true;
     }
     if (!found)
