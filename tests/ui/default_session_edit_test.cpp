@@ -107,4 +107,36 @@ TEST_F(DefaultSessionEditTest, NoQuestionWithoutChangeAndNoWalkOnNo) {
     EXPECT_NE(File("Default.ini").find("D:\"Cols\"=0000005a"), std::string::npos);
 }
 
+// Writes that failed are told apart from read-only sessions, so a full disk is not reported as
+// harmless.
+TEST_F(DefaultSessionEditTest, FailedWritesAreReportedApartFromReadOnlySessions) {
+    struct Row {
+        GlobalChangeTally tally;
+        std::vector<std::u16string> messages;
+    };
+    const Row rows[] = {
+        {{4, 4, 0}, {}},
+        {{3, 4, 0},
+         {u"Of your 4 sessions, 1 could not be updated because they are currently read-only."}},
+        {{1, 4, 2},
+         {u"Of your 4 sessions, 1 could not be updated because they are currently read-only.",
+          u"The change could not be written to 2 of your 4 sessions (the disk may be full, or "
+          u"their files may not be writable); those sessions keep their old settings."}},
+    };
+    // Each row changes the columns anew, or OK would have nothing to apply.
+    const char16_t* columns[] = {u"101", u"102", u"103"};
+    for (size_t r = 0; r < std::size(rows); ++r) {
+        const Row& row = rows[r];
+        ScriptedPrompt answers;
+        answers.AnswerButton(VPromptAnswer::kYes);
+        for (size_t i = 0; i < row.messages.size(); ++i) answers.AnswerButton(VPromptAnswer::kOk);
+        EditDefaultSession(
+            answers, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, columns[r]); },
+            [&](ISessionConfig*) { return row.tally; });
+        ASSERT_EQ(answers.Questions().size(), row.messages.size() + 1);
+        for (size_t i = 0; i < row.messages.size(); ++i)
+            EXPECT_EQ(answers.Questions()[i + 1].text, row.messages[i]);
+    }
+}
+
 }  // namespace

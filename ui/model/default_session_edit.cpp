@@ -40,11 +40,23 @@ bool AskApplyDefaultToAll(IPrompt& prompt, const VUnicodeString& caption) {
 
 void ReportApplyTally(IPrompt& prompt, const VUnicodeString& caption,
                       const GlobalChangeTally& tally) {
-    if (tally.visited == tally.updated) return;
+    // A write that failed is not a read-only session: telling the user it was would hide a full
+    // disk behind a harmless message.
+    const int readOnly = tally.visited - tally.updated - tally.failed;
     const std::u16string seen = FormatMessageText(u"%1!d!", tally.visited);
-    const std::u16string skipped = FormatMessageText(u"%1!d!", tally.visited - tally.updated);
-    prompt.ShowMessage(LibraryMessageText(kMsgSessionsReadOnlyNotUpdated, seen, skipped), caption,
-                       VPromptButtons::kOk, VPromptIcon::kExclamation);
+    if (readOnly > 0) {
+        const std::u16string skipped = FormatMessageText(u"%1!d!", readOnly);
+        prompt.ShowMessage(LibraryMessageText(kMsgSessionsReadOnlyNotUpdated, seen, skipped),
+                           caption, VPromptButtons::kOk, VPromptIcon::kExclamation);
+    }
+    if (tally.failed > 0) {
+        prompt.ShowMessage(
+            FormatMessageText(u"The change could not be written to %1!d! of your %2!d! sessions "
+                              u"(the disk may be full, or their files may not be writable); "
+                              u"those sessions keep their old settings.",
+                              tally.failed, tally.visited),
+            caption, VPromptButtons::kOk, VPromptIcon::kError);
+    }
 }
 
 DefaultSessionEdit EditDefaultSession(
@@ -67,6 +79,11 @@ DefaultSessionEdit EditDefaultSession(
         }
         // Saved after the walk, which reads the changes as changes against the checkpoint.
         edit.saved = database.Save(session, true);
+        if (!edit.saved)
+            prompt.ShowMessage(
+                u"The Default session could not be saved (the disk may be full, or "
+                u"its file may not be writable); its changes are lost.",
+                caption, VPromptButtons::kOk, VPromptIcon::kError);
     }
     session->Release();
     return edit;

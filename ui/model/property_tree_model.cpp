@@ -388,8 +388,9 @@ PersistedTreeState PersistPageStateMap(const PropertyPageStateMap& stateMap,
         if (state.selected && persisted.selected.empty()) persisted.selected = entry.path;
     }
     for (const auto& [path, expanded] : ParseEntries(previousState)) {
-        const bool present = std::any_of(flat.begin(), flat.end(),
-                                         [&](const PagePath& entry) { return entry.path == path; });
+        const bool present =
+            std::any_of(flat.begin(), flat.end(),
+                        [&wanted = path](const PagePath& entry) { return entry.path == wanted; });
         if (!present) append(path, expanded);
     }
     return persisted;
