@@ -30,31 +30,12 @@ std::filesystem::path GlobalFileIn(const std::filesystem::path& folder) {
     return {};
 }
 
-// Runs `drive` inside Global Options' modal loop; the dialog is cancelled afterwards if the
-// steps left it open, so a failing step cannot hang the test.
-class OptionsDriver {
+// Runs `drive` inside Global Options' modal loop (cancelled afterwards if left open).
+class OptionsDriver : public Driver {
 public:
-    explicit OptionsDriver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
-        m_timer.StartOnce(300);
-    }
-    wxDialog* seen = nullptr;
-
-private:
-    void Run() {
-        for (wxWindow* window : wxTopLevelWindows) {
-            if (window->GetName() == kGlobalOptionsWindowName) {
-                seen = dynamic_cast<wxDialog*>(window);
-            }
-        }
-        ASSERT_NE(seen, nullptr) << "Global Options did not open";
-        Settle();
-        m_drive(seen);
-        if (seen->IsModal()) seen->EndModal(wxID_CANCEL);
-    }
-
-    std::function<void(wxDialog*)> m_drive;
-    wxTimer m_timer;
+    explicit OptionsDriver(std::function<void(wxDialog*)> drive)
+        : Driver([](const wxWindow& w) { return w.GetName() == kGlobalOptionsWindowName; },
+                 "Global Options", std::move(drive)) {}
 };
 
 // Shows the General page and replaces the recent-list size with `typed`, by keyboard.

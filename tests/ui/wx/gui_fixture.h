@@ -110,11 +110,17 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
     EXPECT_TRUE(image.SaveFile((folder / (name + suffix + ".png")).string(), wxBITMAP_TYPE_PNG));
 }
 
-// Runs `drive` once the dialog's modal loop is running; whatever happens, the dialog is closed
-// afterwards so that a failing step cannot leave the test waiting forever.
+// Runs `drive` once a dialog's modal loop is running (the session manager unless `which` picks
+// another top-level window); whatever happens, the dialog is closed afterwards so that a failing
+// step cannot leave the test waiting forever.
 class Driver {
 public:
-    explicit Driver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
+    using Match = std::function<bool(const wxWindow&)>;
+    explicit Driver(std::function<void(wxDialog*)> drive)
+        : Driver([](const wxWindow& w) { return w.GetName() == "SessionDeck"; },
+                 "the session manager", std::move(drive)) {}
+    Driver(Match which, std::string what, std::function<void(wxDialog*)> drive)
+        : m_which(std::move(which)), m_what(std::move(what)), m_drive(std::move(drive)) {
         m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
         m_timer.StartOnce(300);
     }
@@ -123,14 +129,16 @@ private:
     void Run() {
         wxDialog* dialog = nullptr;
         for (wxWindow* window : wxTopLevelWindows) {
-            if (window->GetName() == "SessionDeck") dialog = dynamic_cast<wxDialog*>(window);
+            if (m_which(*window)) dialog = dynamic_cast<wxDialog*>(window);
         }
-        ASSERT_NE(dialog, nullptr) << "the session manager did not open";
+        ASSERT_NE(dialog, nullptr) << m_what << " did not open";
         Settle();
         m_drive(dialog);
         if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
     }
 
+    Match m_which;
+    std::string m_what;
     std::function<void(wxDialog*)> m_drive;
     wxTimer m_timer;
 };

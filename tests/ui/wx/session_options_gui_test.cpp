@@ -4,17 +4,16 @@
 // they said, so a refusal is seen without a native box blocking the test.
 #include <wx/modalhook.h>
 #include <wx/msgdlg.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
 #include <wx/textctrl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-
 #include <fstream>
 #include <sstream>
-
-#include <wx/sizer.h>
-#include <wx/stattext.h>
 
 #include "ui/wx/gui_fixture.h"
 
@@ -70,29 +69,12 @@ wxTreeCtrl* TreeIn(wxWindow* dialog) {
     return FindChild<wxTreeCtrl>(dialog);
 }
 
-// Runs `drive` on the Session Options window once its modal loop runs; the window is cancelled
-// afterwards if the steps left it open.
-class OptionsDriver {
+// Runs `drive` inside Session Options' modal loop (cancelled afterwards if left open).
+class OptionsDriver : public Driver {
 public:
-    explicit OptionsDriver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
-        m_timer.StartOnce(300);
-    }
-
-private:
-    void Run() {
-        wxDialog* dialog = nullptr;
-        for (wxWindow* window : wxTopLevelWindows)
-            if (window->GetLabel().StartsWith("Session Options"))
-                dialog = dynamic_cast<wxDialog*>(window);
-        ASSERT_NE(dialog, nullptr) << "Session Options did not open";
-        Settle();
-        m_drive(dialog);
-        if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
-    }
-
-    std::function<void(wxDialog*)> m_drive;
-    wxTimer m_timer;
+    explicit OptionsDriver(std::function<void(wxDialog*)> drive)
+        : Driver([](const wxWindow& w) { return w.GetLabel().StartsWith("Session Options"); },
+                 "Session Options", std::move(drive)) {}
 };
 
 std::vector<std::string> Lines(const std::filesystem::path& file) {
