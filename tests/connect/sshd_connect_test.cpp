@@ -89,7 +89,7 @@ protected:
         }
         Keygen(dir / "host_key", "");
         Keygen(dir / "id_plain", "");
-        Keygen(dir / "id_locked", kPassphrase);
+        Keygen(dir / "id_locked", keyPassphrase);
         WriteFileBytes(dir / "authorized_keys",
                        ReadFileBytes(dir / "id_plain.pub") + ReadFileBytes(dir / "id_locked.pub"));
         port = FreePort();
@@ -191,7 +191,10 @@ protected:
         Cli({"set", path, "Identity Filename", key.string()});
     }
 
-    static constexpr const char* kPassphrase = "Sd-Pass phrase-7f3a";
+    // Each test process has its own: ctest runs these tests side by side, and the key made by
+    // another test's set-up (ssh-keygen takes the passphrase as an argument) must not be taken
+    // for the host showing this test's secret.
+    const std::string keyPassphrase = "Sd-Pass phrase-" + std::to_string(getpid());
     TempDir dir;
     int port = 0;
     std::string user = "root";
@@ -230,7 +233,7 @@ TEST_F(SshdConnect, AnSftpSessionListsItsInitialDirectoryInBatchMode) {
 
 TEST_F(SshdConnect, AskpassDeliversTheStoredPassphraseAndNoProcessShowsIt) {
     NewSession("Lab\\locked", "SSH2", dir / "id_locked");
-    Cli({"set", "Lab\\locked", "Password", "--password-stdin"}, std::string(kPassphrase) + "\n");
+    Cli({"set", "Lab\\locked", "Password", "--password-stdin"}, keyPassphrase + "\n");
 
     RunningProcess client(SESSIONDECK_CLI_PATH,
                           {"--config", (dir / "Config").string(), "connect", "Lab\\locked"}, Env());
@@ -247,7 +250,7 @@ TEST_F(SshdConnect, AskpassDeliversTheStoredPassphraseAndNoProcessShowsIt) {
             const std::string name = entry.path().filename().string();
             if (name.find_first_not_of("0123456789") != std::string::npos) continue;
             const std::string view = ProcessView(entry.path());
-            EXPECT_EQ(view.find(kPassphrase), std::string::npos)
+            EXPECT_EQ(view.find(keyPassphrase), std::string::npos)
                 << "process " << name << " shows the secret";
             if (view.find("id_locked") != std::string::npos &&
                 view.find("SSH_ASKPASS=") != std::string::npos)

@@ -11,6 +11,7 @@
 #include "session/connect_config.h"
 #include "session/session_database.h"
 #include "session/setting_lookup.h"
+#include "ui/model/session_name_rules.h"
 
 namespace sessiondeck {
 
@@ -356,14 +357,12 @@ std::u16string NewSessionWizardModel::DefaultName() const {
 
 bool NewSessionWizardModel::Finish() {
     if (m_pages.empty() || Current().kind != WizardPageKind::kFinish) return false;
-    if (auto why = CheckSessionName(name)) return Refuse(why->str());
-    const VUnicodeString trimmed = TrimSessionName(name);
+    // The same name rules and messages as Session Options' Connection page.
     const VUnicodeString folder = SessionDatabase::ParentPath(m_session.GetSessionPath());
-    if (SessionDatabase::IsNameInUse(folder, trimmed)) {
-        VReportMessageParams report(kMsgNameInUse);
-        report.AddInsert(trimmed.c_str());
-        return Refuse(Trimmed(report.GetText()));
-    }
+    if (const SessionNameCheck check = CheckSessionNameInFolder(name, folder, {}); !check)
+        return Refuse(check.message,
+                      check.warning ? VPromptIcon::kExclamation : VPromptIcon::kError);
+    const VUnicodeString trimmed = TrimSessionName(name);
     m_session.SetSessionName(trimmed);
     m_session.SetSessionPath(SessionDatabase::JoinPath(folder, trimmed));
     VStringArray lines;
