@@ -1,6 +1,7 @@
 #include "session/setting_lookup.h"
 
 #include "foundation/unicode_string.h"
+#include "profile/text_form.h"
 
 namespace sessiondeck {
 namespace {
@@ -40,6 +41,18 @@ FoundSetting FindSetting(VProfileData& record, std::u16string_view name) {
     for (const FoundSetting& found : all)
         if (EqualsNoCase(found.setting->GetName().str(), name)) return found;
     return {};
+}
+
+bool IsOutsideLimits(const FoundSetting& found, std::u16string_view text) {
+    const VSettingLimits& limits = found.description.limits;
+    if (!found.setting || !limits.Constrains()) return false;
+    std::optional<int64_t> number;
+    if (found.setting->Kind() == SettingKind::kInteger) {
+        if (const auto value = textform::ParseAs<int32_t>(text)) number = *value;
+    } else if (found.setting->Kind() == SettingKind::kUnsigned) {
+        if (const auto value = textform::ParseAs<uint32_t>(text)) number = *value;
+    }
+    return number && limits.Fit(*number) != *number;
 }
 
 }  // namespace sessiondeck

@@ -48,12 +48,6 @@ std::optional<std::u16string> ToText(const SettingValue& value) {
     return joined;
 }
 
-std::optional<int64_t> NumberOf(const SettingValue& value) {
-    if (const auto* number = std::get_if<int32_t>(&value)) return *number;
-    if (const auto* number = std::get_if<uint32_t>(&value)) return *number;
-    return std::nullopt;
-}
-
 }  // namespace
 
 std::optional<SettingValue> GetSettingValue(VProfileData& record, std::u16string_view name) {
@@ -95,11 +89,10 @@ SettingValueResult SetSettingValue(VProfileData& record, std::u16string_view nam
     if (!alternative || found.setting->IsReadOnly() || found.description.limits.resetOnLoad)
         return SettingValueResult::kNotSettable;
     if (value.index() != *alternative) return SettingValueResult::kWrongKind;
-    const VSettingLimits& limits = found.description.limits;
-    if (const auto number = NumberOf(value); number && limits.Fit(*number) != *number)
-        return SettingValueResult::kOutOfRange;
     const std::optional<std::u16string> text = ToText(value);
-    if (!text || !found.setting->SetText(*text)) return SettingValueResult::kRefused;
+    if (!text) return SettingValueResult::kRefused;
+    if (IsOutsideLimits(found, *text)) return SettingValueResult::kOutOfRange;
+    if (!found.setting->SetText(*text)) return SettingValueResult::kRefused;
     return SettingValueResult::kSet;
 }
 

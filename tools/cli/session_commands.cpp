@@ -6,7 +6,6 @@
 #include <array>
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 
 #include <cstdio>
 #include <iostream>
@@ -180,22 +179,10 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
         VProfileData* setting = each.setting;
         if (!setting->GetName().EqualsNoCase(name.str())) continue;
         const std::string before = ShowSetting(*setting);
-        const std::optional<std::u16string> old = setting->Text();
-        if (!setting->SetText(value.str()))
-            throw Failure(kUsage, "'" + text + "' is not a value of '" +
-                                      ToUtf8(setting->GetName()) + "'; its current value is '" +
-                                      before + "'");
         // A number the table limits is refused rather than stored and quietly corrected by the
         // next load.
-        const VSettingLimits& limits = each.description.limits;
-        const std::optional<std::u16string> now = setting->Text();
-        int64_t number = 0;
-        const std::string digits = now ? ToUtf8(VUnicodeString(now->c_str())) : std::string();
-        const auto [end, error] =
-            std::from_chars(digits.data(), digits.data() + digits.size(), number);
-        if (limits.Constrains() && error == std::errc() && end == digits.data() + digits.size() &&
-            limits.Fit(number) != number) {
-            if (old) setting->SetText(*old);
+        if (IsOutsideLimits(each, value.str())) {
+            const VSettingLimits& limits = each.description.limits;
             std::string allowed;
             if (limits.hasRange) {
                 allowed =
@@ -208,6 +195,10 @@ void SetSetting(ISessionConfig& session, const std::string& nameText, const std:
                                       ToUtf8(setting->GetName()) + "' (" + allowed +
                                       "); its current value is '" + before + "'");
         }
+        if (!setting->SetText(value.str()))
+            throw Failure(kUsage, "'" + text + "' is not a value of '" +
+                                      ToUtf8(setting->GetName()) + "'; its current value is '" +
+                                      before + "'");
         found = true;
     }
     if (!found)
