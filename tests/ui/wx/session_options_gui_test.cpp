@@ -69,6 +69,17 @@ wxTreeCtrl* TreeIn(wxWindow* dialog) {
     return FindChild<wxTreeCtrl>(dialog);
 }
 
+// Shows the page named `page` with a click in the tree, and answers the text box beside
+// `label` on it; null when the page or the box is not there.
+wxTextCtrl* FieldOnPage(wxWindow* dialog, const char* page, const wxString& label) {
+    wxTreeCtrl* tree = TreeIn(dialog);
+    if (!tree) return nullptr;
+    const wxTreeItemId item = FindItem(tree, tree->GetRootItem(), page);
+    if (!item.IsOk()) return nullptr;
+    Click(LabelCentre(tree, item));
+    return FieldBeside(dialog, label);
+}
+
 // Runs `drive` inside Session Options' modal loop (cancelled afterwards if left open).
 class OptionsDriver : public Driver {
 public:
@@ -163,10 +174,7 @@ TEST_F(SessionOptionsGuiTest, PortEditedOnTheConnectionPageIsTheOnlyValueSaved) 
 TEST_F(SessionOptionsGuiTest, CancelAndBadPathsLeaveTheStoreAsItWas) {
     const std::vector<std::string> before = Lines(SessionFile());
     OptionsDriver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeIn(dialog);
-        ASSERT_NE(tree, nullptr);
-        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "SSH2")));
-        wxTextCtrl* text = FieldBeside(dialog, "Port:");
+        wxTextCtrl* text = FieldOnPage(dialog, "SSH2", "Port:");
         ASSERT_NE(text, nullptr);
         TypeInto(text, "2022");
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
@@ -225,10 +233,7 @@ TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWin
         MakeSession(u"Many\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str(), u"h");
     MessageRecorder recorder;
     OptionsDriver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeIn(dialog);
-        ASSERT_NE(tree, nullptr);
-        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Emulation")));
-        wxTextCtrl* columns = FieldBeside(dialog, "Columns:");
+        wxTextCtrl* columns = FieldOnPage(dialog, "Emulation", "Columns:");
         ASSERT_NE(columns, nullptr);
         TypeInto(columns, "100");
         ClickWindow(dialog->FindWindow(wxID_OK));
