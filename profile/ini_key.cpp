@@ -398,7 +398,9 @@ bool VIniFileKey::QueryDword(std::u16string_view name, uint32_t& value) {
     // of value files. Once they are read (see Prefetch), the value itself
     // answers, as for any other name.
     if (!m_map && name == u"Is Session") {
-        if (FileStatus().exists && !FileStatus().isFolder && !FileStatus().special) {
+        if (m_listedAsSession.value_or(false) ||
+            (!m_listedAsSession && FileStatus().exists && !FileStatus().isFolder &&
+             !FileStatus().special)) {
             value = 1;
             return true;
         }
@@ -611,6 +613,8 @@ VProfilePrivateKey* VIniFileKey::OpenSubKey(const char16_t* name,
     if (std::u16string_view(name).find(u'\\') == std::u16string_view::npos) {
         key->m_parentFolder = OwnFolder();
         if (key->m_parentFolder) key->m_leaf = VUnicodeString(name).ToUtf8();
+        const auto listed = m_listedValueFiles.lock();
+        if (listed && key->m_parentFolder) key->m_listedAsSession = listed->contains(key->m_leaf);
     }
     return key;
 }

@@ -47,7 +47,10 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
         const int error = key.m_folder->List(key.RelativePath(), entries);
         if (error != 0 && error != ENOENT && error != ENOTDIR) key.Fail(error);
         std::unordered_set<std::u16string> taken;
+        auto valueFiles = std::make_shared<std::unordered_set<std::string>>();
         for (const platform::StoreEntry& entry : entries) {
+            if (entry.kind == platform::EntryKind::kFile && entry.name.ends_with(".ini"))
+                valueFiles->insert(entry.name.substr(0, entry.name.size() - 4));
             if (entry.kind != platform::EntryKind::kFolder) continue;
             VUnicodeString name = VUnicodeString::FromUtf8(entry.name);
             if (IsListableName(entry.name, name) && taken.insert(name.str()).second)
@@ -63,6 +66,8 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
             if (IsListableName(stem, name) && taken.insert(name.str()).second)
                 m_names.Add(std::move(name));
         }
+        m_valueFiles = std::move(valueFiles);
+        key.m_listedValueFiles = m_valueFiles;
     }
     std::sort(m_names.begin(), m_names.end(), NameBefore);
 }

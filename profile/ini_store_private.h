@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/containers.h"
@@ -139,6 +140,9 @@ public:
         bool m_values;  // false: sub-keys, which NextValue gives as kValueKindSubKey
         VStringArray m_names;
         size_t m_next = 0;
+        // The on-disk stems of the regular value files the listing saw; the key sees them
+        // only while this iterator lives (see m_listedValueFiles).
+        std::shared_ptr<const std::unordered_set<std::string>> m_valueFiles;
     };
 
     // The root key of a configuration folder (a native path, not empty: the
@@ -232,6 +236,13 @@ private:
     bool m_modified = false;
     bool m_readOnly;
     std::optional<platform::FileStatus> m_fileStatus;  // of P.ini, taken once
+    // While an iterator lists this key's sub-keys: the stems of the regular "NAME.ini" files
+    // the listing saw. A sub-key opened meanwhile learns from it whether it is a session
+    // without a status call of its own, which would double the system calls of listing a
+    // folder of ten thousand sessions.
+    std::weak_ptr<const std::unordered_set<std::string>> m_listedValueFiles;
+    // Set on a sub-key opened during a listing: whether its value file was listed.
+    std::optional<bool> m_listedAsSession;
     // Of the value file this handle's map was read from; nullopt when none was read.
     std::optional<platform::FileIdentity> m_loadedIdentity;
     VReportMessageParams m_report;
