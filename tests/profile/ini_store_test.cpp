@@ -125,12 +125,12 @@ TEST_F(IniStoreTest, WritesValueFilesExactly) {
              "Z:\"Z\"=00000003\r\n \r\n x y\r\n \r\nZ:\"None\"=00000000\r\n"},
         {"security descriptors as their text form", "",
          [](VProfileKey& key) {
-             const VSecurityDescriptor descriptor(std::vector<uint8_t>{0x01, 0xab});
-             EXPECT_FALSE(key.SetKeySecurity(descriptor));
-             key.SetSecurityDescriptor(u"SD", descriptor);
+             EXPECT_FALSE(key.SetKeySecurity(VSecurityDescriptor()));
+             key.SetSecurityDescriptor(u"SD",
+                                       VSecurityDescriptor(std::vector<uint8_t>{0x10, 0xab}));
              key.SetStringArray(u"NotSD", VStringArray{u"plain"});
          },
-         kBom + "Z:\"SD\"=00000001\r\n SD:01ab\r\nZ:\"NotSD\"=00000001\r\n plain\r\n"},
+         kBom + "Z:\"SD\"=00000001\r\n SD:10ab\r\nZ:\"NotSD\"=00000001\r\n plain\r\n"},
         // A later duplicate put "a" back in its first place; case makes another value.
         {"rewrites keep file positions",
          "D:\"a\"=00000001\nS:\"b\"=two\nD:\"A\"=00000003\nD:\"a\"=0000000A\n",
@@ -171,6 +171,14 @@ TEST_F(IniStoreTest, WritesValueFilesExactly) {
     }
     // Values live beside a key's folder, never inside it.
     EXPECT_FALSE(fs::exists(Path("K0")));
+
+    // A descriptor reads back from its text; other arrays are no descriptor.
+    VProfileStore store(true, &m_factory);
+    VProfileKey key(store.GetRootKey(), u"K2");
+    VSecurityDescriptor back;
+    EXPECT_TRUE(key.QuerySecurityDescriptor(u"SD", back));
+    EXPECT_EQ(back, VSecurityDescriptor(std::vector<uint8_t>{0x10, 0xab}));
+    EXPECT_FALSE(key.QuerySecurityDescriptor(u"NotSD", back));
 }
 
 TEST_F(IniStoreTest, OnlyModifiedWritableHandlesRewrite) {

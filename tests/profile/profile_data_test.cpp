@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "profile/profile_data.h"
+#include "profile/text_form.h"
 #include "support/memory_store.h"
 
 using namespace sessiondeck;
@@ -169,6 +170,7 @@ TYPED_TEST(SettingRules, CheckpointRollbackAndDelta) {
     reread.ApplyDelta(&source);
     EXPECT_TRUE(reread.Get() == C::Third());
     EXPECT_TRUE(reread.GetPrevVal() == C::Other());
+    EXPECT_TRUE(reread.IsModified());
     EXPECT_FALSE(reread.IsUnsaved());
     EXPECT_EQ(reread.GetName().ToUtf8(), "Value");
     typename C::ForeignSetting foreign;
@@ -397,6 +399,7 @@ TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     ASSERT_EQ(DemoRecord::GetMemberCount(), 6);
     for (int i = 0; i < DemoRecord::GetMemberCount(); ++i)
         EXPECT_EQ(record.Lookup(i)->GetName(), names[i]);
+    EXPECT_EQ(record.Lookup(-1), nullptr);
     EXPECT_EQ(record.Lookup(6), nullptr);
 
     // Loaded records share their members' names; renaming one member of a copy leaves every
@@ -511,6 +514,16 @@ TEST_F(StoreTest, RecordLimitsCorrectNumbersAndDescribeEachMember) {
     EXPECT_TRUE(record.Describe(4).limits.resetOnLoad);
     EXPECT_FALSE(record.Describe(5).limits.Constrains());
     EXPECT_EQ(record.Describe(6).name, nullptr) << "outside the table";
+}
+
+// The text forms the record members of the layers above are shown and set in.
+TEST(TextForms, NumberListsAndBytes) {
+    EXPECT_EQ(textform::JoinNumbers({-1, 0, 4294967295}), u"-1,0,4294967295");
+    EXPECT_EQ(textform::JoinNumbers({}), u"");
+    const std::vector<uint8_t> bytes{0x10, 0xab, 0x00};
+    EXPECT_EQ(textform::ParseBytes(u"10aB00"), bytes);
+    EXPECT_EQ(textform::ParseBytes(textform::FormatBytes(bytes)), bytes);
+    for (const char16_t* bad : {u"1", u"1g", u"g1"}) EXPECT_FALSE(textform::ParseBytes(bad));
 }
 
 }  // namespace

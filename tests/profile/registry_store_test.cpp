@@ -187,6 +187,16 @@ TEST_F(RegistryStoreTest, HiveMarkedReadOnlyOpensReadOnlyAndIsLeftAlone) {
     }
     EXPECT_EQ(ReadFileBytes(Hive()), before);
 
+    // An empty file is no hive yet: a writable open makes it one.
+    const fs::path empty = m_dir / "empty" / "HKEY_CURRENT_USER.db";
+    WriteFileBytes(empty, "");
+    {
+        VRegistryStoreFactory factory(VRegistryRoot::CurrentUser, u"S", empty.parent_path());
+        VProfileStore store(&factory);
+        EXPECT_TRUE(VProfileKey(store.GetRootKey(), u"K").SetDword(u"v", 1));
+    }
+    EXPECT_GT(fs::file_size(empty), 0u);
+
     // A file that is no hive is never overwritten.
     const fs::path machine = Folder() / "HKEY_LOCAL_MACHINE.db";
     WriteFileBytes(machine, "not a database");
