@@ -193,24 +193,6 @@ TEST(IniParser, ReadsValuesAndStopsWhereTheFileStopsMakingSense) {
     }
 }
 
-TEST(IniParser, WhatIsWrittenReadsBackUnchanged) {
-    VIniFileKey::Map map;
-    map.Set(u"d", std::make_unique<VIniFileDataDword>(0xDEADBEEF));
-    map.Set(u"s", std::make_unique<VIniFileDataString>(u" lead and trail \u00e9 "));
-    map.Set(u"gone", nullptr);
-    std::vector<uint8_t> bytes(100);
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(255 - i);
-    map.Set(u"b", std::make_unique<VIniFileDataBinary>(bytes));
-    map.Set(u"z", std::make_unique<VIniFileDataStringSz>(VStringArray{u"", u"\U0001F600"}));
-    const std::string file = VIniFileKey::BuildValueFile(map);
-
-    VIniFileKey::Map back;
-    const VIniParseResult result = VIniFileKey::ParseValueFile(file, back);
-    EXPECT_EQ(result.stop, VIniStop::EndOfFile);
-    EXPECT_EQ(Render(back), Render(map));
-    EXPECT_EQ(VIniFileKey::BuildValueFile(back), file);
-}
-
 TEST(IniParser, ManyValuesKeepTheirPlacesAndLookupsThroughGrowth) {
     // Enough names to grow the lookup table several times; every third name
     // comes back later with a new value, which must land in its first place.
