@@ -53,6 +53,8 @@ struct OptionControl {
     // `pickerDefault` when the field is empty.
     bool pickerSaves = false;
     const char16_t* pickerDefault = nullptr;
+    // kChoice over a number setting: the number the first choice stores (the others follow).
+    int choiceBase = 0;
 };
 
 struct OptionPageDescription {

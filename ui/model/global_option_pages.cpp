@@ -26,6 +26,12 @@ OptionControl Folder(const char16_t* setting, const char16_t* label, const char1
 OptionControl File(const char16_t* setting, const char16_t* label, const char16_t* filter) {
     return {K::kFile, G, setting, label, {}, u"Select a file", filter};
 }
+OptionControl Choice(const char16_t* setting, const char16_t* label,
+                     std::vector<const char16_t*> choices, int base = 0) {
+    OptionControl control{K::kChoice, G, setting, label, std::move(choices)};
+    control.choiceBase = base;
+    return control;
+}
 OptionControl Note(const char16_t* text) {
     return {K::kNote, OptionRecord::kNone, nullptr, text};
 }
@@ -157,7 +163,7 @@ OptionPageSet MakeTable(bool transferHost) {
         global_pages::kFileTransfer,
         0,
         {
-            Number(u"Transfer Type", u"&Transfer type (1 ASCII, 2 binary, 3 automatic):"),
+            Choice(u"Transfer Type", u"&Transfer type:", {u"ASCII", u"Binary", u"Automatic"}, 1),
             Folder(u"Default Download Directory", u"&Download folder:",
                    u"Select a folder to be used as the download directory:"),
             Folder(u"Initial Local Folder", u"&Local folder:", u"Select a local folder:"),
@@ -196,7 +202,8 @@ OptionPageSet MakeTable(bool transferHost) {
             {global_pages::kFtp,
              0,
              {
-                 Number(u"Data Connection Type", u"&Data connection type:"),
+                 Choice(u"Data Connection Type", u"&Data connection type:",
+                        {u"Active (PORT)", u"Passive (PASV)", u"Passive, then active"}),
                  Number(u"Receive Buffer Size", u"&Receive buffer size (-1: system):"),
                  Number(u"Send Buffer Size", u"&Send buffer size (-1: system):"),
                  Text(u"Anonymous Password", u"&Anonymous password:"),

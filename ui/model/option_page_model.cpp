@@ -114,9 +114,10 @@ bool OptionPage::Activate() {
                 break;
             case OptionControlKind::kChoice:
                 if (IsNumberKind(kind)) {
-                    const auto number = textform::ParseNumber(text, 0, INT32_MAX);
-                    if (number && *number < static_cast<int64_t>(control.choices.size()))
-                        value.choice = static_cast<int>(*number);
+                    const auto number = textform::ParseNumber(text, INT32_MIN, INT32_MAX);
+                    const int64_t index = number ? *number - control.choiceBase : -1;
+                    if (index >= 0 && index < static_cast<int64_t>(control.choices.size()))
+                        value.choice = static_cast<int>(index);
                 } else {
                     for (std::size_t c = 0; c < control.choices.size(); ++c)
                         if (text == control.choices[c]) value.choice = static_cast<int>(c);
@@ -175,7 +176,7 @@ bool OptionPage::CheckControl(std::size_t index, std::optional<std::u16string>& 
             if (value.choice < 0 || value.choice >= static_cast<int>(control.choices.size()) ||
                 Number(value.choice) == value.loaded)
                 return true;
-            text = IsNumberKind(kind) ? Number(value.choice)
+            text = IsNumberKind(kind) ? Number(value.choice + control.choiceBase)
                                       : std::u16string(control.choices[value.choice]);
             return true;
         case OptionControlKind::kNumber:
@@ -319,13 +320,14 @@ std::u16string Misfit(const OptionControl& control, const FoundSetting& found) {
     const SettingKind kind = KindOf(found);
     const VSettingLimits& limits = found.description.limits;
     if (found.setting->IsReadOnly()) return u"the setting cannot be set";
-    const auto fitsIndices = [&](std::size_t count) {
-        if (limits.hasRange && (limits.low != 0 || limits.high != static_cast<int64_t>(count) - 1))
-            return false;
+    // Whether the setting takes exactly the numbers base .. base + count - 1.
+    const auto fitsIndices = [&](std::size_t count, int64_t base = 0) {
+        const int64_t last = base + static_cast<int64_t>(count) - 1;
+        if (limits.hasRange && (limits.low != base || limits.high != last)) return false;
         if (limits.choiceCount > 0) {
             if (limits.choiceCount != count) return false;
-            for (std::size_t i = 0; i < count; ++i)
-                if (limits.Fit(static_cast<int64_t>(i)) != static_cast<int64_t>(i)) return false;
+            for (int64_t n = base; n <= last; ++n)
+                if (limits.Fit(n) != n) return false;
         }
         return true;
     };
@@ -342,7 +344,7 @@ std::u16string Misfit(const OptionControl& control, const FoundSetting& found) {
             if (control.choices.empty()) return u"a choice without choices";
             if (kind == SettingKind::kText) return {};
             if (IsNumberKind(kind)) {
-                if (fitsIndices(control.choices.size())) return {};
+                if (fitsIndices(control.choices.size(), control.choiceBase)) return {};
                 return u"the choices do not match the setting's range";
             }
             break;
