@@ -11,7 +11,8 @@ const plugin::ProtocolDescription kFtp{
     .defaultPort = 21,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options = {{.name = u"Passive Mode", .numberDefault = 1}},
+    .options =
+        {{.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true}},
 };
 SD_PROTOCOL_CREATE(CreateFtp, kFtp)
 }  // namespace

@@ -11,8 +11,12 @@ const plugin::ProtocolDescription kImplicit{
     .defaultPort = 990,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options = {{.name = u"Passive Mode", .numberDefault = 1},
-                {.name = u"Verify Server Certificate", .numberDefault = 1}},
+    .options =
+        {{.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true},
+         {.name = u"Verify Server Certificate",
+          .numberDefault = 1,
+          .label = u"&Verify the server's certificate",
+          .isFlag = true}},
 };
 const plugin::ProtocolDescription kExplicit{
     .protocolName = u"FTP/SSL (explicit)",
@@ -20,8 +24,12 @@ const plugin::ProtocolDescription kExplicit{
     .defaultPort = 21,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options = {{.name = u"Passive Mode", .numberDefault = 1},
-                {.name = u"Verify Server Certificate", .numberDefault = 1}},
+    .options =
+        {{.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true},
+         {.name = u"Verify Server Certificate",
+          .numberDefault = 1,
+          .label = u"&Verify the server's certificate",
+          .isFlag = true}},
 };
 SD_PROTOCOL_CREATE(CreateImplicit, kImplicit)
 SD_PROTOCOL_CREATE(CreateExplicit, kExplicit)

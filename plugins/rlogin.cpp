@@ -10,7 +10,7 @@ const plugin::ProtocolDescription kRLogin{
     .portValueName = u"[RLogin] Port",
     .defaultPort = 513,
     .hostValueName = u"Hostname",
-    .options = {{.name = u"Terminal Speed", .numberDefault = 38400}},
+    .options = {{.name = u"Terminal Speed", .numberDefault = 38400, .label = u"Terminal &speed:"}},
 };
 SD_PROTOCOL_CREATE(CreateRLogin, kRLogin)
 }  // namespace

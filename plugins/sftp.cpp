@@ -11,7 +11,11 @@ const plugin::ProtocolDescription kSftp{
     .defaultPort = 22,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options = {{.name = u"Identity Filename", .isText = true, .textDefault = u""}},
+    .options = {{.name = u"Identity Filename",
+                 .isText = true,
+                 .textDefault = u"",
+                 .label = u"&Identity file (private key):",
+                 .isFile = true}},
 };
 SD_PROTOCOL_CREATE(CreateSftp, kSftp)
 }  // namespace

@@ -8,9 +8,10 @@ namespace {
 const plugin::ProtocolDescription kTapi{
     .protocolName = u"TAPI",
     .hostValueName = u"Phone Number",
-    .options = {{.name = u"Modem", .isText = true, .textDefault = u""},
-                {.name = u"Country Code", .numberDefault = 1},
-                {.name = u"Area Code", .isText = true, .textDefault = u""}},
+    .options =
+        {{.name = u"Modem", .isText = true, .textDefault = u"", .label = u"&Modem:"},
+         {.name = u"Country Code", .numberDefault = 1, .label = u"C&ountry code:"},
+         {.name = u"Area Code", .isText = true, .textDefault = u"", .label = u"&Area code:"}},
 };
 SD_PROTOCOL_CREATE(CreateTapi, kTapi)
 }  // namespace

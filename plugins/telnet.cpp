@@ -10,8 +10,14 @@ const plugin::ProtocolDescription kTelnet{
     .portValueName = u"[Telnet] Port",
     .defaultPort = 23,
     .hostValueName = u"Hostname",
-    .options = {{.name = u"Force Character Mode", .numberDefault = 0},
-                {.name = u"Terminal Type", .isText = true, .textDefault = u"xterm"}},
+    .options = {{.name = u"Force Character Mode",
+                 .numberDefault = 0,
+                 .label = u"&Force character mode",
+                 .isFlag = true},
+                {.name = u"Terminal Type",
+                 .isText = true,
+                 .textDefault = u"xterm",
+                 .label = u"&Terminal type:"}},
 };
 SD_PROTOCOL_CREATE(CreateTelnet, kTelnet)
 }  // namespace

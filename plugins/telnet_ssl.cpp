@@ -10,8 +10,15 @@ const plugin::ProtocolDescription kTelnetSsl{
     .portValueName = u"[Telnet/SSL] Port",
     .defaultPort = 992,
     .hostValueName = u"Hostname",
-    .options = {{.name = u"Verify Server Certificate", .numberDefault = 1},
-                {.name = u"Client Certificate", .isText = true, .textDefault = u""}},
+    .options = {{.name = u"Verify Server Certificate",
+                 .numberDefault = 1,
+                 .label = u"&Verify the server's certificate",
+                 .isFlag = true},
+                {.name = u"Client Certificate",
+                 .isText = true,
+                 .textDefault = u"",
+                 .label = u"&Client certificate:",
+                 .isFile = true}},
 };
 SD_PROTOCOL_CREATE(CreateTelnetSsl, kTelnetSsl)
 }  // namespace

@@ -22,6 +22,13 @@ struct ProtocolOption {
     bool isText = false;
     int numberDefault = 0;
     const char16_t* textDefault = nullptr;
+    // How Session Options shows it: its label (with the "&" of its access key), and for a
+    // number a check box (0 or 1) or a list of the names of 0, 1, 2...; for a text a file
+    // picker. Without a label the value name is shown.
+    const char16_t* label = nullptr;
+    bool isFlag = false;
+    std::vector<const char16_t*> choices = {};
+    bool isFile = false;
 };
 
 struct ProtocolDescription {

@@ -61,11 +61,19 @@ OptionPageSet Build(const ProtocolDescription& description) {
                                  .label = u"&Anonymous login"});
     }
     for (const ProtocolOption& option : description.options) {
+        OptionControlKind kind =
+            option.isText ? OptionControlKind::kText : OptionControlKind::kNumber;
+        if (option.isFlag) kind = OptionControlKind::kCheck;
+        if (!option.choices.empty()) kind = OptionControlKind::kChoice;
+        if (option.isFile) kind = OptionControlKind::kFile;
         page.controls.push_back(
-            {.kind = option.isText ? OptionControlKind::kText : OptionControlKind::kNumber,
+            {.kind = kind,
              .record = record,
              .setting = option.name,
-             .label = Keep(std::u16string(option.name) + u":")});
+             .label = option.label ? option.label : Keep(std::u16string(option.name) + u":"),
+             .choices = option.choices,
+             .pickerTitle = option.isFile ? u"Select a file" : nullptr,
+             .pickerFilter = option.isFile ? u"All files (*)|*||" : nullptr});
     }
     return OptionPageSet{{std::move(page)}};
 }
