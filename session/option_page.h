@@ -41,6 +41,14 @@ enum class OptionRecord {
     kNone,                // a note
 };
 
+// Where a choice's names come from: its own list, or names the user defines elsewhere (a
+// text setting then stores the chosen name).
+enum class OptionChoiceSource {
+    kFixed,         // OptionControl::choices
+    kFirewalls,     // "None" and the defined firewalls
+    kColorSchemes,  // the global options' colour schemes
+};
+
 struct OptionControl {
     OptionControlKind kind = OptionControlKind::kText;
     OptionRecord record = OptionRecord::kSession;
@@ -55,6 +63,7 @@ struct OptionControl {
     const char16_t* pickerDefault = nullptr;
     // kChoice over a number setting: the number the first choice stores (the others follow).
     int choiceBase = 0;
+    OptionChoiceSource choiceSource = OptionChoiceSource::kFixed;
 };
 
 struct OptionPageDescription {

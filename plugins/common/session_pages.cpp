@@ -46,10 +46,11 @@ OptionPageSet Build(const ProtocolDescription& description) {
          .record = record,
          .setting = description.transferSide ? kTransferPasswordName : kPasswordName,
          .label = u"Pass&word:"});
-    page.controls.push_back({.kind = OptionControlKind::kText,
+    page.controls.push_back({.kind = OptionControlKind::kChoice,
                              .record = record,
                              .setting = u"Firewall Name",
-                             .label = u"&Firewall:"});
+                             .label = u"&Firewall:",
+                             .choiceSource = OptionChoiceSource::kFirewalls});
     if (description.transferSide) {
         page.controls.push_back({.kind = OptionControlKind::kText,
                                  .record = record,

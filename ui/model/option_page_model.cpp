@@ -5,11 +5,39 @@
 #include <limits>
 #include <optional>
 
+#include "app/global_config.h"
 #include "profile/text_form.h"
+#include "session/firewall_store.h"
+#include "session/remote_host_config.h"
 
 namespace sessiondeck {
 
 namespace {
+
+// A choice control's names: its own, or the defined names of its source as they are now.
+std::vector<std::u16string> ChoiceNames(const OptionControl& control) {
+    std::vector<std::u16string> names;
+    switch (control.choiceSource) {
+        case OptionChoiceSource::kFixed:
+            for (const char16_t* choice : control.choices) names.emplace_back(choice);
+            break;
+        case OptionChoiceSource::kFirewalls:
+            names.emplace_back(RemoteHostConfig::kNoFirewallName);
+            for (const VUnicodeString& name : GetFirewallNames())
+                if (!name.EqualsNoCase(RemoteHostConfig::kNoFirewallName))
+                    names.push_back(name.str());
+            break;
+        case OptionChoiceSource::kColorSchemes: {
+            GlobalConfig* config = nullptr;  // the library's instance, not a reference of ours
+            GetGlobalConfig(config);
+            if (!config) break;
+            for (size_t s = 0; s < config->colorSchemes.GetCount(); ++s)
+                names.push_back(config->colorSchemes.GetAt(s).GetName().str());
+            break;
+        }
+    }
+    return names;
+}
 
 bool IsNumberKind(SettingKind kind) {
     return kind == SettingKind::kInteger || kind == SettingKind::kUnsigned;
@@ -64,7 +92,8 @@ OptionPage::OptionPage(const OptionPageDescription& description, OptionRecordRes
       m_description(description),
       m_resolver(std::move(resolver)),
       m_prompt(prompt),
-      m_values(description.controls.size()) {}
+      m_values(description.controls.size()),
+      m_choices(description.controls.size()) {}
 
 OptionPage::~OptionPage() = default;
 
@@ -98,6 +127,7 @@ bool OptionPage::Activate() {
         const OptionControl& control = m_description.controls[i];
         OptionControlValue& value = m_values[i];
         value = OptionControlValue{};
+        if (control.kind == OptionControlKind::kChoice) m_choices[i] = ChoiceNames(control);
         const FoundSetting found = Setting(i);
         if (!found.setting) continue;
         value.bound = true;
@@ -119,8 +149,15 @@ bool OptionPage::Activate() {
                     if (index >= 0 && index < static_cast<int64_t>(control.choices.size()))
                         value.choice = static_cast<int>(index);
                 } else {
-                    for (std::size_t c = 0; c < control.choices.size(); ++c)
-                        if (text == control.choices[c]) value.choice = static_cast<int>(c);
+                    std::vector<std::u16string>& names = m_choices[i];
+                    for (std::size_t c = 0; c < names.size(); ++c)
+                        if (text == names[c]) value.choice = static_cast<int>(c);
+                    // A name the list lacks (a firewall deleted meanwhile) stays what it is.
+                    if (value.choice < 0 && !text.empty() &&
+                        control.choiceSource != OptionChoiceSource::kFixed) {
+                        names.push_back(text);
+                        value.choice = static_cast<int>(names.size()) - 1;
+                    }
                 }
                 value.loaded = Number(value.choice);
                 break;
@@ -173,11 +210,11 @@ bool OptionPage::CheckControl(std::size_t index, std::optional<std::u16string>& 
             return true;
         }
         case OptionControlKind::kChoice:
-            if (value.choice < 0 || value.choice >= static_cast<int>(control.choices.size()) ||
+            if (value.choice < 0 || value.choice >= static_cast<int>(m_choices[index].size()) ||
                 Number(value.choice) == value.loaded)
                 return true;
             text = IsNumberKind(kind) ? Number(value.choice + control.choiceBase)
-                                      : std::u16string(control.choices[value.choice]);
+                                      : m_choices[index][value.choice];
             return true;
         case OptionControlKind::kNumber:
         case OptionControlKind::kColour: {
@@ -341,6 +378,9 @@ std::u16string Misfit(const OptionControl& control, const FoundSetting& found) {
             if (IsNumberKind(kind)) return {};
             break;
         case OptionControlKind::kChoice:
+            if (control.choiceSource != OptionChoiceSource::kFixed)
+                return kind == SettingKind::kText ? std::u16string()
+                                                  : u"a list of defined names needs a text setting";
             if (control.choices.empty()) return u"a choice without choices";
             if (kind == SettingKind::kText) return {};
             if (IsNumberKind(kind)) {

@@ -50,6 +50,9 @@ public:
     FoundSetting Setting(std::size_t index) const;
     // The control's text: its own label, else the setting's label, else the value name.
     std::u16string Label(std::size_t index) const;
+    // A choice's names as loaded (a defined list is read again on every Activate; a stored name
+    // it lacks is kept at its end, so showing the page never changes the setting).
+    const std::vector<std::u16string>& Choices(std::size_t index) const { return m_choices[index]; }
 
     // Loads every control from its setting; true (a page never refuses to come on show).
     bool Activate() override;
@@ -84,6 +87,7 @@ private:
     OptionRecordResolver m_resolver;
     IPrompt& m_prompt;
     std::vector<OptionControlValue> m_values;
+    std::vector<std::vector<std::u16string>> m_choices;
     int m_focus = -1;
 };
 

@@ -29,6 +29,12 @@ OptionControl Choice(const char16_t* setting, const char16_t* label,
     control.choices = std::move(choices);
     return control;
 }
+// A choice among names the user defines elsewhere; the setting stores the name.
+OptionControl Defined(const char16_t* setting, const char16_t* label, OptionChoiceSource source) {
+    OptionControl control = Control(K::kChoice, setting, label);
+    control.choiceSource = source;
+    return control;
+}
 OptionControl Folder(const char16_t* setting, const char16_t* label, const char16_t* title) {
     OptionControl control = Control(K::kFolder, setting, label);
     control.pickerTitle = title;
@@ -111,14 +117,15 @@ const std::array<OptionPageDescription, 16>& Pages() {
               Check(u"Use Word Delimiter Chars", u"Use &word delimiters"),
               Text(u"Word Delimiter Chars", u"Word delimiters:")}),
         // kAppearance
-        Page(u"Appearance\nWindow and Text Appearance",
-             {Text(u"Color Scheme", u"Current &color scheme:"),
-              Control(K::kFont, u"Normal Font v2", u"&Font"),
-              Check(u"Use Narrow Font", u"Use &narrow font"),
-              Check(u"Blinking Cursor", u"&Blinking cursor"),
-              Choice(u"Cursor Style", u"Cursor &style:", {u"Block", u"Underline", u"Vertical Bar"}),
-              Check(u"Use Cursor Color", u"Use &cursor color"),
-              Control(K::kColour, u"Cursor Color", u"Cursor color")}),
+        Page(
+            u"Appearance\nWindow and Text Appearance",
+            {Defined(u"Color Scheme", u"Current &color scheme:", OptionChoiceSource::kColorSchemes),
+             Control(K::kFont, u"Normal Font v2", u"&Font"),
+             Check(u"Use Narrow Font", u"Use &narrow font"),
+             Check(u"Blinking Cursor", u"&Blinking cursor"),
+             Choice(u"Cursor Style", u"Cursor &style:", {u"Block", u"Underline", u"Vertical Bar"}),
+             Check(u"Use Cursor Color", u"Use &cursor color"),
+             Control(K::kColour, u"Cursor Color", u"Cursor color")}),
         // kWindow: the two position fields are the page's own texts ("-0" is the right edge).
         Page(u"Window\nSession Window",
              {Check(u"Use Position", u"Use &initial position"), Text(u"X Position", u"&X:"),

@@ -150,10 +150,8 @@ void OptionPageView::Build() {
                 break;
             }
             case OptionControlKind::kChoice: {
-                wxArrayString choices;
-                for (const char16_t* choice : control.choices) choices.Add(Wx(choice));
-                row.choice =
-                    new wxChoice(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, choices);
+                // Filled from the page on every load: a list of defined names can change.
+                row.choice = new wxChoice(this, wxID_ANY);
                 labelText();
                 cell(row.choice, 1, 0);
                 break;
@@ -219,7 +217,12 @@ void OptionPageView::LoadFromPage() {
         const OptionControl& control = m_page.Control(i);
         if (wxWindow* window = ControlWindow(i)) window->Enable(value.bound && !m_page.readOnly);
         if (row.check) row.check->SetValue(value.checked);
-        if (row.choice) row.choice->SetSelection(value.choice < 0 ? wxNOT_FOUND : value.choice);
+        if (row.choice) {
+            wxArrayString names;
+            for (const std::u16string& name : m_page.Choices(i)) names.Add(Wx(name));
+            if (row.choice->GetStrings() != names) row.choice->Set(names);
+            row.choice->SetSelection(value.choice < 0 ? wxNOT_FOUND : value.choice);
+        }
         if (control.kind == OptionControlKind::kSecret) {
             row.text->ChangeValue(wxString());
             row.secretState->SetLabel(value.secretSet ? "(saved)" : "(none)");
