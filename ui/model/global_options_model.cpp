@@ -6,6 +6,8 @@
 #include "foundation/messages.h"
 #include "profile/text_form.h"
 #include "session/connect_protocol_table.h"
+#include "ui/model/color_schemes_model.h"
+#include "ui/model/firewall_list_model.h"
 
 namespace sessiondeck {
 
@@ -130,8 +132,13 @@ bool StoredStringsMatch(const PropertyPageStateMap& map,
 }  // namespace
 
 GlobalOptionsModel::GlobalOptionsModel(GlobalConfig& config, const GlobalOptionsHost& host,
-                                       IPrompt& prompt)
-    : m_config(config), m_prompt(prompt), m_frame(kGlobalOptionsTitle, StateMap()) {
+                                       IPrompt& prompt, std::u16string_view colorScheme)
+    : m_config(config),
+      m_prompt(prompt),
+      m_frame(kGlobalOptionsTitle, StateMap()),
+      m_firewalls(std::make_unique<FirewallListModel>(prompt, kGlobalOptionsTitle)),
+      m_colorSchemes(
+          std::make_unique<ColorSchemesModel>(config, prompt, kGlobalOptionsTitle, colorScheme)) {
     m_shown = ShownPages(GlobalOptionPageTable(config.IsTransferHost()), host);
     const OptionRecordResolver resolver = [this](OptionRecord record) -> VProfileData* {
         return record == OptionRecord::kGlobal ? &m_config : nullptr;
@@ -184,6 +191,7 @@ bool GlobalOptionsModel::Ok() {
         if (!persisted.selected.empty())
             m_config.globalOptionsTreeSelected = VUnicodeString(persisted.selected);
     }
+    m_colorSchemes->Commit();
     return true;
 }
 

@@ -158,7 +158,7 @@ void CleanupSessionDeckSessionConfigs() {
 
 // ==== Global Options (opt-frame) ====
 
-int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, bool*,
+int ShowGlobalOptionsDialog(const char16_t* colorScheme, bool, bool, bool, unsigned, bool, bool*,
                             FileTypeManager* fileTypes, IconManager* icons, void** dialog) {
     if (dialog) *dialog = nullptr;
     if (!EnsureToolkit()) return -1;
@@ -171,7 +171,9 @@ int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, b
     host.transferInstalled = installed.transferAppInstalled || installed.IsTransferHost();
     host.fileTypeManagers = fileTypes && icons;
     WxPrompt prompt;
-    GlobalOptionsModel model(*config, host, prompt);
+    GlobalOptionsModel model(
+        *config, host, prompt,
+        colorScheme ? std::u16string_view(colorScheme) : std::u16string_view());
     int result = 2;
     {
         GlobalOptionsDialog window(nullptr, model);

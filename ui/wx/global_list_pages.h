@@ -1,0 +1,48 @@
+// The list pages of Global Options on wxWidgets: thin views over the page models of ui/model
+// (firewalls, colour schemes, ANSI colours, file types). Each is a list and its buttons; every
+// button goes to the model, which asks its questions through the dialog's prompt.
+#pragma once
+
+#include <wx/panel.h>
+
+#include "ui/model/firewall_list_model.h"
+#include "ui/wx/property_tree_dialog.h"
+
+class wxButton;
+class wxListBox;
+
+namespace sessiondeck {
+
+// Window names by which tests find the pages' controls.
+inline constexpr const char* kFirewallListName = "FirewallList";
+
+class FirewallPageView : public wxPanel, public IPropertyPageWindow {
+public:
+    FirewallPageView(wxWindow* parent, FirewallListModel& model);
+
+    wxListBox* List() const { return m_list; }
+    // What the buttons do (the editor opens modally for Add and Edit).
+    void PressAdd();
+    void PressEdit();
+    void PressDelete();
+
+    void LoadFromPage() override {
+        m_model.Reload();
+        Fill();
+    }
+    void StoreToPage() override {}
+    void FocusRefused() override {}
+
+private:
+    void Fill();
+    void EnableButtons();
+    // Runs the editor over `fields`; true when the model saved them.
+    bool RunEditor(FirewallFields fields, const std::u16string& currentName);
+
+    FirewallListModel& m_model;
+    wxListBox* m_list = nullptr;
+    wxButton* m_edit = nullptr;
+    wxButton* m_delete = nullptr;
+};
+
+}  // namespace sessiondeck
