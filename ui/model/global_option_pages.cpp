@@ -206,9 +206,7 @@ OptionPageSet MakeTable(bool transferHost) {
                  File(u"Transfer Complete Sound File", u"&Transfer complete:", kSoundFilter),
                  File(u"Error Sound File", u"&Error:", kSoundFilter),
              }},
-            {global_pages::kFileTypes,
-             0,
-             {Note(u"File type definitions are listed and edited here in a later version.")}},
+            {global_pages::kFileTypes, 0, {}},
         },
     };
 

@@ -2,7 +2,9 @@
 #include "ui/wx/global_list_pages.h"
 
 #include <wx/button.h>
+#include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/clrpicker.h>
 #include <wx/dialog.h>
 #include <wx/listbox.h>
 #include <wx/sizer.h>
@@ -21,6 +23,15 @@ wxString Wx(std::u16string_view text) {
 }
 std::u16string Text(const wxString& text) {
     return FromWx(text).str();
+}
+
+// 0x00BBGGRR and wxColour, both ways.
+wxColour ToColour(ColorRef color) {
+    return wxColour(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
+}
+ColorRef FromColour(const wxColour& colour) {
+    return static_cast<ColorRef>(colour.Red()) | static_cast<ColorRef>(colour.Green()) << 8 |
+           static_cast<ColorRef>(colour.Blue()) << 16;
 }
 
 // The firewall editor: name, type, host, port, user, password, proxy prompt and command. OK hands
@@ -123,6 +134,8 @@ wxBoxSizer* ListWithButtons(wxWindow* page, wxWindow* list,
 
 }  // namespace
 
+using Layer = ColorSchemesModel::Layer;
+
 // ---- Firewall ----------------------------------------------------------------
 
 FirewallPageView::FirewallPageView(wxWindow* parent, FirewallListModel& model)
@@ -193,6 +206,117 @@ void FirewallPageView::PressDelete() {
     if (index == wxNOT_FOUND) return;
     m_model.Delete(static_cast<std::size_t>(index));
     Fill();
+}
+
+// ---- Color Schemes -----------------------------------------------------------
+
+ColorSchemesPageView::ColorSchemesPageView(wxWindow* parent, ColorSchemesModel& model)
+    : wxPanel(parent), m_model(model) {
+    m_list = new wxListBox(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(260, 160)), 0, nullptr,
+                           wxLB_SINGLE);
+    m_list->SetName(kColorSchemeListName);
+    auto* add = new wxButton(this, wxID_ANY, "&New...");
+    m_delete = new wxButton(this, wxID_ANY, Wx(kDeleteColorSchemeCommand));
+    add->SetName("ColorSchemeNew");
+    m_delete->SetName("ColorSchemeDelete");
+    m_advanced = new wxCheckBox(this, wxID_ANY, "&Advanced (a colour for every attribute)");
+    m_advanced->SetName("ColorSchemeAdvanced");
+    m_rows = new wxPanel(this);
+    m_rows->SetSizer(new wxFlexGridSizer(3, FromDIP(wxSize(8, 4))));
+
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(new wxStaticText(this, wxID_ANY, "&Color schemes:"), 0, wxBOTTOM, FromDIP(4));
+    top->Add(ListWithButtons(this, m_list, {add, m_delete}), 0, wxEXPAND | wxBOTTOM, FromDIP(8));
+    top->Add(m_advanced, 0, wxBOTTOM, FromDIP(6));
+    top->Add(m_rows, 1, wxEXPAND);
+    SetSizer(top);
+
+    add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressNew(); });
+    m_delete->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressDelete(); });
+    m_list->Bind(wxEVT_LISTBOX, [this](wxCommandEvent&) {
+        m_model.Select(m_list->GetSelection());
+        FillRows();
+    });
+    m_advanced->Bind(wxEVT_CHECKBOX, [this](wxCommandEvent&) {
+        m_model.SetAdvanced(m_advanced->GetValue());
+        FillRows();
+    });
+    Fill();
+}
+
+void ColorSchemesPageView::Fill() {
+    m_list->Clear();
+    for (const std::u16string& name : m_model.Names()) m_list->Append(Wx(name));
+    if (m_model.Current() >= 0) m_list->SetSelection(m_model.Current());
+    FillRows();
+}
+
+void ColorSchemesPageView::FillRows() {
+    m_delete->Enable(m_model.CanDelete());
+    m_advanced->SetValue(m_model.IsAdvanced());
+    m_advanced->Enable(m_model.CanEdit());
+    m_rows->DestroyChildren();
+    wxSizer* grid = m_rows->GetSizer();
+    grid->Clear();
+    grid->Add(new wxStaticText(m_rows, wxID_ANY, wxString()));
+    grid->Add(new wxStaticText(m_rows, wxID_ANY, "Foreground"));
+    grid->Add(new wxStaticText(m_rows, wxID_ANY, "Background"));
+    const std::vector<std::u16string> rows = m_model.Rows();
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        grid->Add(new wxStaticText(m_rows, wxID_ANY, Wx(rows[row])), 0, wxALIGN_CENTER_VERTICAL);
+        for (Layer layer : {Layer::Foreground, Layer::Background}) {
+            const int r = static_cast<int>(row);
+            auto* picker =
+                new wxColourPickerCtrl(m_rows, wxID_ANY, ToColour(m_model.RowColor(r, layer)));
+            picker->SetName(
+                wxString::Format("ColorScheme%s%d", layer == Layer::Foreground ? "Fg" : "Bg", r));
+            picker->Enable(m_model.CanEdit());
+            picker->Bind(wxEVT_COLOURPICKER_CHANGED, [this, r, layer](wxColourPickerEvent& event) {
+                m_model.SetRowColor(r, layer, FromColour(event.GetColour()));
+            });
+            grid->Add(picker);
+        }
+    }
+    m_rows->Layout();
+    Layout();
+}
+
+void ColorSchemesPageView::PressNew() {
+    if (m_model.New() >= 0) Fill();
+}
+
+void ColorSchemesPageView::PressDelete() {
+    if (m_model.Delete()) Fill();
+}
+
+// ---- ANSI Color --------------------------------------------------------------
+
+AnsiColorPageView::AnsiColorPageView(wxWindow* parent, ColorSchemesModel& model)
+    : wxPanel(parent), m_model(model) {
+    auto* grid = new wxFlexGridSizer(4, FromDIP(wxSize(8, 6)));
+    const auto& names = ColorSchemesModel::AnsiNames();
+    for (int i = 0; i < ColorSchemesModel::kAnsiCount; ++i) {
+        grid->Add(new wxStaticText(this, wxID_ANY, Wx(names[static_cast<std::size_t>(i)])), 0,
+                  wxALIGN_CENTER_VERTICAL);
+        auto* picker = new wxColourPickerCtrl(this, wxID_ANY, ToColour(m_model.AnsiColor(i)));
+        picker->SetName(wxString::Format("AnsiColor%d", i));
+        picker->Bind(wxEVT_COLOURPICKER_CHANGED, [this, i](wxColourPickerEvent& event) {
+            m_model.SetAnsiColor(i, FromColour(event.GetColour()));
+        });
+        grid->Add(picker);
+        m_pickers.push_back(picker);
+    }
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(new wxStaticText(this, wxID_ANY,
+                              "The colours terminals show for the sixteen ANSI colour numbers:"),
+             0, wxBOTTOM, FromDIP(8));
+    top->Add(grid, 0);
+    SetSizer(top);
+}
+
+void AnsiColorPageView::LoadFromPage() {
+    for (int i = 0; i < ColorSchemesModel::kAnsiCount; ++i)
+        m_pickers[static_cast<std::size_t>(i)]->SetColour(ToColour(m_model.AnsiColor(i)));
 }
 
 }  // namespace sessiondeck

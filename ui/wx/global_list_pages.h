@@ -3,18 +3,24 @@
 // button goes to the model, which asks its questions through the dialog's prompt.
 #pragma once
 
+#include <vector>
+
 #include <wx/panel.h>
 
+#include "ui/model/color_schemes_model.h"
 #include "ui/model/firewall_list_model.h"
 #include "ui/wx/property_tree_dialog.h"
 
 class wxButton;
+class wxCheckBox;
+class wxColourPickerCtrl;
 class wxListBox;
 
 namespace sessiondeck {
 
 // Window names by which tests find the pages' controls.
 inline constexpr const char* kFirewallListName = "FirewallList";
+inline constexpr const char* kColorSchemeListName = "ColorSchemeList";
 
 class FirewallPageView : public wxPanel, public IPropertyPageWindow {
 public:
@@ -43,6 +49,45 @@ private:
     wxListBox* m_list = nullptr;
     wxButton* m_edit = nullptr;
     wxButton* m_delete = nullptr;
+};
+
+// The scheme list with New and Delete, and the colours of the scheme on show: a foreground and a
+// background picker per attribute row, and the switch between two and eight rows.
+class ColorSchemesPageView : public wxPanel, public IPropertyPageWindow {
+public:
+    ColorSchemesPageView(wxWindow* parent, ColorSchemesModel& model);
+
+    wxListBox* List() const { return m_list; }
+    void PressNew();
+    void PressDelete();
+
+    void LoadFromPage() override { Fill(); }
+    void StoreToPage() override {}
+    void FocusRefused() override {}
+
+private:
+    void Fill();
+    void FillRows();
+
+    ColorSchemesModel& m_model;
+    wxListBox* m_list = nullptr;
+    wxButton* m_delete = nullptr;
+    wxCheckBox* m_advanced = nullptr;
+    wxPanel* m_rows = nullptr;
+};
+
+// The sixteen colours of the ANSI palette, a picker each.
+class AnsiColorPageView : public wxPanel, public IPropertyPageWindow {
+public:
+    AnsiColorPageView(wxWindow* parent, ColorSchemesModel& model);
+
+    void LoadFromPage() override;
+    void StoreToPage() override {}
+    void FocusRefused() override {}
+
+private:
+    ColorSchemesModel& m_model;
+    std::vector<wxColourPickerCtrl*> m_pickers;
 };
 
 }  // namespace sessiondeck

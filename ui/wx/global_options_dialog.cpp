@@ -21,6 +21,10 @@ GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& m
 wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page) {
     if (page->Caption() == global_pages::kFirewall)
         return new FirewallPageView(parent, m_options.Firewalls());
+    if (page->Caption() == global_pages::kColorSchemes)
+        return new ColorSchemesPageView(parent, m_options.ColorSchemes());
+    if (page->Caption() == global_pages::kAnsiColor)
+        return new AnsiColorPageView(parent, m_options.ColorSchemes());
     auto* optionPage = dynamic_cast<OptionPage*>(page);
     if (!optionPage || page->Caption() != global_pages::kDefaultSession) return nullptr;
     auto* view = new OptionPageView(parent, *optionPage);
