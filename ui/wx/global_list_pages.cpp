@@ -1,12 +1,15 @@
 // The list pages of Global Options on wxWidgets.
 #include "ui/wx/global_list_pages.h"
 
+#include <algorithm>
+
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
 #include <wx/clrpicker.h>
 #include <wx/dialog.h>
 #include <wx/listbox.h>
+#include <wx/listctrl.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -247,7 +250,10 @@ ColorSchemesPageView::ColorSchemesPageView(wxWindow* parent, ColorSchemesModel& 
 void ColorSchemesPageView::Fill() {
     m_list->Clear();
     for (const std::u16string& name : m_model.Names()) m_list->Append(Wx(name));
-    if (m_model.Current() >= 0) m_list->SetSelection(m_model.Current());
+    if (m_model.Current() >= 0) {
+        m_list->SetSelection(m_model.Current());
+        m_list->EnsureVisible(m_model.Current());
+    }
     FillRows();
 }
 
@@ -317,6 +323,73 @@ AnsiColorPageView::AnsiColorPageView(wxWindow* parent, ColorSchemesModel& model)
 void AnsiColorPageView::LoadFromPage() {
     for (int i = 0; i < ColorSchemesModel::kAnsiCount; ++i)
         m_pickers[static_cast<std::size_t>(i)]->SetColour(ToColour(m_model.AnsiColor(i)));
+}
+
+// ---- File Types --------------------------------------------------------------
+
+FileTypesPageView::FileTypesPageView(wxWindow* parent, FileTypesModel& model)
+    : wxPanel(parent), m_model(model) {
+    m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(330, 320)),
+                            wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_THEME);
+    m_list->SetName(kFileTypeListName);
+    m_list->AppendColumn("Extension", wxLIST_FORMAT_LEFT, FromDIP(80));
+    m_list->AppendColumn("Type", wxLIST_FORMAT_LEFT, FromDIP(150));
+    m_list->AppendColumn("Transfer", wxLIST_FORMAT_LEFT, FromDIP(90));
+    auto* add = new wxButton(this, wxID_ANY, "&Add...");
+    m_delete = new wxButton(this, wxID_ANY, "&Delete");
+    auto* restore = new wxButton(this, wxID_ANY, "&Restore Defaults");
+    add->SetName("FileTypeAdd");
+    m_delete->SetName("FileTypeDelete");
+    restore->SetName("FileTypeRestore");
+    auto* top = new wxBoxSizer(wxVERTICAL);
+    top->Add(new wxStaticText(this, wxID_ANY, "&File types:"), 0, wxBOTTOM, FromDIP(4));
+    top->Add(ListWithButtons(this, m_list, {add, m_delete, restore}), 1, wxEXPAND);
+    SetSizer(top);
+
+    add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressAdd(); });
+    m_delete->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressDelete(); });
+    restore->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressRestore(); });
+    m_list->Bind(wxEVT_LIST_ITEM_SELECTED,
+                 [this](wxListEvent&) { m_delete->Enable(Selected() >= 0); });
+    m_list->Bind(wxEVT_LIST_ITEM_DESELECTED,
+                 [this](wxListEvent&) { m_delete->Enable(Selected() >= 0); });
+    Fill(-1);
+}
+
+long FileTypesPageView::Selected() const {
+    return m_list->GetNextItem(-1, wxLIST_NEXT_ALL, wxLIST_STATE_SELECTED);
+}
+
+void FileTypesPageView::Fill(int row) {
+    m_list->DeleteAllItems();
+    const auto& rows = m_model.Rows();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const long item = m_list->InsertItem(static_cast<long>(i), Wx(rows[i].extension));
+        m_list->SetItem(item, 1, Wx(rows[i].typeName));
+        m_list->SetItem(item, 2, Wx(rows[i].transfer));
+    }
+    if (row >= 0 && row < m_list->GetItemCount()) {
+        m_list->SetItemState(row, wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED,
+                             wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
+        m_list->EnsureVisible(row);
+    }
+    m_delete->Enable(Selected() >= 0);
+}
+
+void FileTypesPageView::PressAdd() {
+    const int row = m_model.Add();
+    if (row >= 0) Fill(row);
+}
+
+void FileTypesPageView::PressDelete() {
+    const long row = Selected();
+    if (row < 0) return;
+    if (m_model.Delete(static_cast<std::size_t>(row)))
+        Fill(std::min<int>(static_cast<int>(row), static_cast<int>(m_model.Rows().size()) - 1));
+}
+
+void FileTypesPageView::PressRestore() {
+    if (m_model.RestoreDefaults()) Fill(-1);
 }
 
 }  // namespace sessiondeck

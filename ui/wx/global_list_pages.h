@@ -8,6 +8,7 @@
 #include <wx/panel.h>
 
 #include "ui/model/color_schemes_model.h"
+#include "ui/model/file_types_model.h"
 #include "ui/model/firewall_list_model.h"
 #include "ui/wx/property_tree_dialog.h"
 
@@ -15,12 +16,14 @@ class wxButton;
 class wxCheckBox;
 class wxColourPickerCtrl;
 class wxListBox;
+class wxListCtrl;
 
 namespace sessiondeck {
 
 // Window names by which tests find the pages' controls.
 inline constexpr const char* kFirewallListName = "FirewallList";
 inline constexpr const char* kColorSchemeListName = "ColorSchemeList";
+inline constexpr const char* kFileTypeListName = "FileTypeList";
 
 class FirewallPageView : public wxPanel, public IPropertyPageWindow {
 public:
@@ -88,6 +91,30 @@ public:
 private:
     ColorSchemesModel& m_model;
     std::vector<wxColourPickerCtrl*> m_pickers;
+};
+
+// Every extension with its type and transfer type; Add, Delete and Restore Defaults.
+class FileTypesPageView : public wxPanel, public IPropertyPageWindow {
+public:
+    FileTypesPageView(wxWindow* parent, FileTypesModel& model);
+
+    wxListCtrl* List() const { return m_list; }
+    void PressAdd();
+    void PressDelete();
+    void PressRestore();
+
+    void LoadFromPage() override { Fill(-1); }
+    void StoreToPage() override {}
+    void FocusRefused() override {}
+
+private:
+    // Fills the list and selects `row` (none: -1).
+    void Fill(int row);
+    long Selected() const;
+
+    FileTypesModel& m_model;
+    wxListCtrl* m_list = nullptr;
+    wxButton* m_delete = nullptr;
 };
 
 }  // namespace sessiondeck

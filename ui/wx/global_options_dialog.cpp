@@ -23,6 +23,8 @@ wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page
         return new FirewallPageView(parent, m_options.Firewalls());
     if (page->Caption() == global_pages::kColorSchemes)
         return new ColorSchemesPageView(parent, m_options.ColorSchemes());
+    if (page->Caption() == global_pages::kFileTypes && m_options.FileTypes())
+        return new FileTypesPageView(parent, *m_options.FileTypes());
     if (page->Caption() == global_pages::kAnsiColor)
         return new AnsiColorPageView(parent, m_options.ColorSchemes());
     auto* optionPage = dynamic_cast<OptionPage*>(page);
