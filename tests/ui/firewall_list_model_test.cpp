@@ -95,6 +95,13 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheStoreCannotTake) {
     EXPECT_EQ(lab->GetStoredPort(), 8080);
     EXPECT_EQ(lab->GetStoredPassword().str(), u"s3cret");
     EXPECT_EQ(lab->GetStoredUsername().str(), u"ann");
+
+    // A change of case alone leaves one firewall, not the old beside the new.
+    fields = model.Fields(0);
+    ASSERT_TRUE(fields);
+    fields->name = u"LAB";
+    ASSERT_TRUE(model.Save(*fields, u"Lab"));
+    EXPECT_EQ(model.Names(), Names{u"LAB"});
 }
 
 TEST_F(FirewallPage, DeleteAsksAndOnlyYesDeletes) {

@@ -156,12 +156,22 @@ bool FirewallListModel::Save(const FirewallFields& fields, const std::u16string&
         Reload();
         return false;
     }
-    // The old name goes only once the new one is safely stored: a failure leaves the old.
-    if (renamed && !EqualsNoCase(name.str(), currentName) &&
-        !RemoveFirewall(VUnicodeString(currentName), m_factory))
-        Report(Quoted(u"The firewall was saved as '%s', but the old name could not be deleted.",
-                      name.str()));
+    // The old name goes only once the new one is safely stored: a failure leaves the old. A
+    // change of case alone is one key in a store that compares names without case and two in
+    // one that does not; only when the store lists both is the old one a key of its own.
     Reload();
+    const auto listed = [this](const std::u16string& wanted) {
+        return std::find(m_names.begin(), m_names.end(), wanted) != m_names.end();
+    };
+    const bool oldIsOwnKey = EqualsNoCase(name.str(), currentName)
+                                 ? listed(name.str()) && listed(currentName)
+                                 : FirewallExists(VUnicodeString(currentName), m_factory);
+    if (renamed && oldIsOwnKey) {
+        if (!RemoveFirewall(VUnicodeString(currentName), m_factory))
+            Report(Quoted(u"The firewall was saved as '%s', but the old name could not be deleted.",
+                          name.str()));
+        Reload();
+    }
     return true;
 }
 
