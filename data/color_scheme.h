@@ -29,7 +29,9 @@ struct SESSIONDECK_API ColorScheme {
     // The same foreground and background for all eight combinations.
     ColorScheme(ColorRef foreground, ColorRef background);
 
-    friend bool operator==(const ColorScheme& a, const ColorScheme& b);
+    // Exported by itself: a friend does not take the struct's visibility, and code outside the
+    // library that copies a ColorSchemeValue needs it for the setting's virtual functions.
+    friend SESSIONDECK_API bool operator==(const ColorScheme& a, const ColorScheme& b);
     friend bool operator!=(const ColorScheme& a, const ColorScheme& b) { return !(a == b); }
 
     uint8_t advanced = 0;

@@ -330,12 +330,13 @@ bool FileTypeManager::SetRemoteFileOpenAction(int index, int action) {
     return definition != nullptr;
 }
 
-void FileTypeManager::StoreDefinitions() {
+bool FileTypeManager::StoreDefinitions(VReportMessageParams* report) {
     VProfileStore store(false, m_factory);
     VProfileKey key(store.GetRootKey(), kFileTypesKeyName);
+    bool written = key.IsWritable();
     for (const FileTypeDefinition* definition : m_definitions) {
         if (definition->stored)
-            key.SetStringArray(definition->typeName.c_str(), definition->ToStoredForm());
+            written &= key.SetStringArray(definition->typeName.c_str(), definition->ToStoredForm());
     }
     // Collect first: deleting while iterating would disturb the iteration.
     VStringArray stale;
@@ -347,7 +348,18 @@ void FileTypeManager::StoreDefinitions() {
             if (FindFileTypeIndex(name.c_str(), false) < 0) stale.Add(name);
         }
     }
-    for (const VUnicodeString& name : stale) key.DeleteValue(name.c_str());
+    for (const VUnicodeString& name : stale) written &= key.DeleteValue(name.c_str());
+    // The folder backend writes when the handle closes; flushing now is how a failed write
+    // reaches the caller.
+    written &= key.Flush();
+    if (!written && report) *report = key.GetReport();
+    return written;
+}
+
+void FileTypeManager::RestoreDefaults() {
+    RemoveAll();
+    const platform::FileAssociations associations;
+    Seed(associations);
 }
 
 void FileTypeManager::ReloadDefinitions() {

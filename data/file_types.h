@@ -84,8 +84,13 @@ public:
     bool SetRemoteFileOpenAction(int index, int action);
 
     // Writes every stored definition and deletes the values of names no
-    // definition has any more.
-    void StoreDefinitions();
+    // definition has any more. False when the store refused a write or could
+    // not keep it (`report`, when given, says why); the definitions in memory
+    // are kept either way.
+    bool StoreDefinitions(VReportMessageParams* report = nullptr);
+    // Replaces every definition with the ones the first run seeds from the
+    // desktop's file associations; nothing is written until StoreDefinitions.
+    void RestoreDefaults();
     // Empties the manager and loads it from the store again.
     void ReloadDefinitions();
 

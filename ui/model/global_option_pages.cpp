@@ -90,12 +90,8 @@ OptionPageSet MakeTable(bool transferHost) {
             Colour(u"New Input Color", u"&New input:"),
         },
         {
-            {u"ANSI Color",
-             0,
-             {Note(u"The sixteen ANSI colours are edited with the colour scheme editor.")}},
-            {u"Color Schemes\nColor Schemes",
-             0,
-             {Note(u"Colour schemes are listed and edited here in a later version.")}},
+            {global_pages::kAnsiColor, 0, {}},
+            {global_pages::kColorSchemes, 0, {}},
         },
     };
     OptionPageDescription printing{
@@ -217,17 +213,13 @@ OptionPageSet MakeTable(bool transferHost) {
                  File(u"Transfer Complete Sound File", u"&Transfer complete:", kSoundFilter),
                  File(u"Error Sound File", u"&Error:", kSoundFilter),
              }},
-            {global_pages::kFileTypes,
-             0,
-             {Note(u"File type definitions are listed and edited here in a later version.")}},
+            {global_pages::kFileTypes, 0, {}},
         },
     };
 
-    OptionPageDescription firewall{
-        global_pages::kFirewall,
-        0,
-        {Note(u"Firewalls are listed and edited here in a later version.")},
-    };
+    // The list pages (firewalls, colour schemes, ANSI colours, file types) bind no setting: their
+    // page models in GlobalOptionsModel hold what they edit, and the views draw them.
+    OptionPageDescription firewall{global_pages::kFirewall, 0, {}};
     return OptionPageSet{{general, terminal, transfer, firewall}};
 }
 

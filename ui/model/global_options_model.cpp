@@ -6,6 +6,9 @@
 #include "foundation/messages.h"
 #include "profile/text_form.h"
 #include "session/connect_protocol_table.h"
+#include "ui/model/color_schemes_model.h"
+#include "ui/model/file_types_model.h"
+#include "ui/model/firewall_list_model.h"
 
 namespace sessiondeck {
 
@@ -130,9 +133,17 @@ bool StoredStringsMatch(const PropertyPageStateMap& map,
 }  // namespace
 
 GlobalOptionsModel::GlobalOptionsModel(GlobalConfig& config, const GlobalOptionsHost& host,
-                                       IPrompt& prompt)
-    : m_config(config), m_prompt(prompt), m_frame(kGlobalOptionsTitle, StateMap()) {
+                                       IPrompt& prompt, std::u16string_view colorScheme,
+                                       FileTypeManager* fileTypes)
+    : m_config(config),
+      m_prompt(prompt),
+      m_frame(kGlobalOptionsTitle, StateMap()),
+      m_firewalls(std::make_unique<FirewallListModel>(prompt, kGlobalOptionsTitle)),
+      m_colorSchemes(
+          std::make_unique<ColorSchemesModel>(config, prompt, kGlobalOptionsTitle, colorScheme)) {
     m_shown = ShownPages(GlobalOptionPageTable(config.IsTransferHost()), host);
+    if (fileTypes && host.transferInstalled && host.fileTypeManagers)
+        m_fileTypes = std::make_unique<FileTypesModel>(*fileTypes, prompt, kGlobalOptionsTitle);
     const OptionRecordResolver resolver = [this](OptionRecord record) -> VProfileData* {
         return record == OptionRecord::kGlobal ? &m_config : nullptr;
     };
@@ -175,6 +186,7 @@ GlobalOptionsModel::~GlobalOptionsModel() = default;
 
 bool GlobalOptionsModel::Ok() {
     if (!m_frame.Ok()) return false;
+    if (m_fileTypes && !m_fileTypes->Commit()) return false;
     const std::u16string storedState = m_config.globalOptionsTreeState.Get().str();
     const std::u16string storedSelected = m_config.globalOptionsTreeSelected.Get().str();
     if (!StoredStringsMatch(StateMap(), m_frame.TopLevelPages(), storedState, storedSelected)) {
@@ -184,11 +196,13 @@ bool GlobalOptionsModel::Ok() {
         if (!persisted.selected.empty())
             m_config.globalOptionsTreeSelected = VUnicodeString(persisted.selected);
     }
+    m_colorSchemes->Commit();
     return true;
 }
 
 void GlobalOptionsModel::Cancel() {
     m_frame.Cancel();
+    if (m_fileTypes) m_fileTypes->Cancel();
     for (const auto& [setting, text] : m_before)
         if (setting->Text() != text) setting->SetText(text);
 }

@@ -16,6 +16,10 @@
 namespace sessiondeck {
 
 class GlobalConfig;
+class ColorSchemesModel;
+class FileTypeManager;
+class FileTypesModel;
+class FirewallListModel;
 
 inline constexpr const char16_t* kGlobalOptionsTitle = u"Global Options";
 
@@ -29,6 +33,8 @@ inline constexpr const char16_t* kFileTransfer = u"File Transfer\nFile Transfer"
 inline constexpr const char16_t* kFtp = u"FTP\nFTP";
 inline constexpr const char16_t* kFileTypes = u"File Types\nFile Types";
 inline constexpr const char16_t* kFirewall = u"Firewall\nFirewall";
+inline constexpr const char16_t* kAnsiColor = u"ANSI Color";
+inline constexpr const char16_t* kColorSchemes = u"Color Schemes\nColor Schemes";
 }  // namespace global_pages
 
 // Every page of Global Options, in tree order, with the value names of the host kind (a
@@ -50,8 +56,11 @@ inline constexpr int kMaxFtpBufferSize = 1048576;
 
 class GlobalOptionsModel {
 public:
-    // Edits `config` in place (saving it is the caller's business).
-    GlobalOptionsModel(GlobalConfig& config, const GlobalOptionsHost& host, IPrompt& prompt);
+    // Edits `config` in place (saving it is the caller's business). `colorScheme` names the
+    // scheme the Color Schemes page shows first; `fileTypes` is what the File Types page edits
+    // (the page is there only when the host says both managers were given).
+    GlobalOptionsModel(GlobalConfig& config, const GlobalOptionsHost& host, IPrompt& prompt,
+                       std::u16string_view colorScheme = {}, FileTypeManager* fileTypes = nullptr);
     ~GlobalOptionsModel();
     GlobalOptionsModel(const GlobalOptionsModel&) = delete;
     GlobalOptionsModel& operator=(const GlobalOptionsModel&) = delete;
@@ -60,12 +69,22 @@ public:
     // The library's pages (the protocol modules' are in ProtocolPages).
     const OptionPageTree& Pages() const { return *m_pages; }
     const OptionPageTree* ProtocolPages() const { return m_protocolPages.get(); }
+    // The Firewall page's list (its writes go to the store at once).
+    FirewallListModel& Firewalls() { return *m_firewalls; }
+    // The Color Schemes and ANSI Color pages' copy of the schemes and palette (OK commits it).
+    ColorSchemesModel& ColorSchemes() { return *m_colorSchemes; }
+    // The File Types page's rows and commands; null without the page.
+    FileTypesModel* FileTypes() { return m_fileTypes.get(); }
     // What the global pages hook returned (null: no hook, or it gave none).
     const OptionPageSet* ProtocolPageSet() const { return m_protocolSet; }
 
-    // OK through the frame; on success the tree state goes into the global configuration.
+    // OK through the frame; then changed file types are stored (a failure is reported and keeps
+    // the dialog open), and the tree state, the colour schemes and the ANSI palette go into the
+    // global configuration.
     bool Ok();
-    // Cancel: the values pages wrote while the dialog was open are put back.
+    // Cancel: the values pages wrote while the dialog was open are put back; edited colour
+    // schemes are dropped and the file types are read back from the store. Firewalls were written
+    // when their editor was confirmed and stay.
     void Cancel();
 
     // The Default Session page's Edit button: edits the Default session. Session Options fills
@@ -86,6 +105,9 @@ private:
     std::unique_ptr<OptionPageTree> m_protocolPages;
     const OptionPageSet* m_protocolSet = nullptr;
     OptionPageSet m_shown;
+    std::unique_ptr<FirewallListModel> m_firewalls;
+    std::unique_ptr<ColorSchemesModel> m_colorSchemes;
+    std::unique_ptr<FileTypesModel> m_fileTypes;
     // Every setting's text when the dialog was made, for Cancel.
     std::vector<std::pair<VProfileData*, std::u16string>> m_before;
 };

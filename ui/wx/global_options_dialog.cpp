@@ -4,6 +4,7 @@
 #include <wx/button.h>
 #include <wx/sizer.h>
 
+#include "ui/wx/global_list_pages.h"
 #include "ui/wx/option_page_view.h"
 
 namespace sessiondeck {
@@ -18,6 +19,14 @@ GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& m
 }
 
 wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page) {
+    if (page->Caption() == global_pages::kFirewall)
+        return new FirewallPageView(parent, m_options.Firewalls());
+    if (page->Caption() == global_pages::kColorSchemes)
+        return new ColorSchemesPageView(parent, m_options.ColorSchemes());
+    if (page->Caption() == global_pages::kFileTypes && m_options.FileTypes())
+        return new FileTypesPageView(parent, *m_options.FileTypes());
+    if (page->Caption() == global_pages::kAnsiColor)
+        return new AnsiColorPageView(parent, m_options.ColorSchemes());
     auto* optionPage = dynamic_cast<OptionPage*>(page);
     if (!optionPage || page->Caption() != global_pages::kDefaultSession) return nullptr;
     auto* view = new OptionPageView(parent, *optionPage);

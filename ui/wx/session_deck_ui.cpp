@@ -16,6 +16,7 @@
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "ui/model/file_types_model.h"    // Global Options (opt-frame)
 #include "ui/wx/global_options_dialog.h"  // Global Options (opt-frame)
 #include "ui/wx/new_session_wizard.h"
 #include "ui/wx/session_deck_dialog.h"
@@ -158,8 +159,9 @@ void CleanupSessionDeckSessionConfigs() {
 
 // ==== Global Options (opt-frame) ====
 
-int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, bool*,
-                            FileTypeManager* fileTypes, IconManager* icons, void** dialog) {
+int ShowGlobalOptionsDialog(const char16_t* colorScheme, bool, bool, bool, unsigned, bool,
+                            bool* fileTypesChanged, FileTypeManager* fileTypes, IconManager* icons,
+                            void** dialog) {
     if (dialog) *dialog = nullptr;
     if (!EnsureToolkit()) return -1;
     GlobalConfig* config = nullptr;
@@ -171,7 +173,9 @@ int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, b
     host.transferInstalled = installed.transferAppInstalled || installed.IsTransferHost();
     host.fileTypeManagers = fileTypes && icons;
     WxPrompt prompt;
-    GlobalOptionsModel model(*config, host, prompt);
+    GlobalOptionsModel model(*config, host, prompt,
+                             colorScheme ? std::u16string_view(colorScheme) : std::u16string_view(),
+                             host.fileTypeManagers ? fileTypes : nullptr);
     int result = 2;
     {
         GlobalOptionsDialog window(nullptr, model);
@@ -181,6 +185,7 @@ int ShowGlobalOptionsDialog(const char16_t*, bool, bool, bool, unsigned, bool, b
         result = window.ShowModal() == wxID_OK ? 1 : 2;
         if (dialog) *dialog = nullptr;
     }
+    if (fileTypesChanged) *fileTypesChanged = model.FileTypes() && model.FileTypes()->Stored();
     return result;
 }
 

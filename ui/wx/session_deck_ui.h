@@ -73,9 +73,10 @@ class IconManager;
 
 // Shows Global Options over the process's global configuration, edited in place (saving it is
 // the caller's business: SaveGlobalConfig). 1 on OK, 2 on Cancel (what pages wrote is put
-// back), -1 without a display. The colour scheme name, the three General flags, the colour
-// schemes value, the printing flag and the file types out-flag are accepted and not used yet.
-// File Types is shown only when both managers are given. While the dialog runs `*dialog` (when
+// back), -1 without a display. The colour scheme name picks the scheme the Color Schemes page
+// shows first; `*fileTypesChanged` (when given) tells whether OK stored changed file types. The
+// three General flags, the colour schemes value and the printing flag are accepted and not used
+// yet. File Types is shown only when both managers are given. While the dialog runs `*dialog` (when
 // given) holds it; it is null again when the function returns.
 SESSIONDECK_UI_API int ShowGlobalOptionsDialog(const char16_t* colorSchemeName, bool generalFlag1,
                                                bool generalFlag2, bool generalFlag3,

@@ -4,8 +4,14 @@
 #include <fstream>
 #include <set>
 
+#include <wx/listbox.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
+#include "session/firewall_config.h"
+#include "session/firewall_store.h"
+#include "ui/wx/global_list_pages.h"
 #include "ui/wx/global_options_dialog.h"
 #include "ui/wx/gui_fixture.h"
 
@@ -174,6 +180,63 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsCtrlTabVisitsEveryPageAndWrapsToTheFirst
     const auto next = firewall + 1 == visits.end() ? visits.begin() : firewall + 1;
     EXPECT_EQ(next->item, "General");
     EXPECT_EQ(afterWrap, first);
+}
+
+// Answers every message box with Yes (OK where there is no Yes) and keeps its text.
+class YesToEveryBox : public wxModalDialogHook {
+public:
+    YesToEveryBox() { Register(); }
+    ~YesToEveryBox() override { Unregister(); }
+    std::vector<wxString> messages;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
+        if (!box) return wxID_NONE;
+        messages.push_back(box->GetMessage());
+        return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
+    }
+    void Exit(wxDialog*) override {}
+};
+
+TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndDeletesOnYes) {
+    for (const char16_t* name : {u"Office", u"Lab"}) {
+        auto firewall = VUnknownPointer<FirewallConfig>::Adopt(
+            new FirewallConfig(VUnicodeString(name), nullptr));
+        firewall->SetFirewallType(VUnicodeString(u"HTTP"));
+        ASSERT_TRUE(SaveFirewall(firewall.Get(), true));
+    }
+    YesToEveryBox boxes;
+    std::vector<wxString> listed, listedAfter;
+    OptionsDriver driver([&](wxDialog* dialog) {
+        auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+        ASSERT_NE(tree, nullptr);
+        const wxTreeItemId item = FindItem(tree, tree->GetRootItem(), "Firewall");
+        ASSERT_TRUE(item.IsOk());
+        Click(LabelCentre(tree, item));
+        auto* list = dynamic_cast<wxListBox*>(dialog->FindWindow(kFirewallListName));
+        ASSERT_NE(list, nullptr) << "the Firewall page is not on show";
+        for (unsigned i = 0; i < list->GetCount(); ++i) listed.push_back(list->GetString(i));
+        const int lab = list->FindString("Lab");
+        ASSERT_NE(lab, wxNOT_FOUND);
+        list->SetSelection(lab);
+        list->SetFocus();
+        Settle();
+        Screenshot(dialog, "global-options-firewall");
+        ClickWindow(dialog->FindWindow("FirewallDelete"));
+        Settle();
+        for (unsigned i = 0; i < list->GetCount(); ++i) listedAfter.push_back(list->GetString(i));
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowOptions(nullptr), 2);
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, (std::vector<wxString>{"Lab", "Office"}));
+    ASSERT_EQ(boxes.messages.size(), 1u);
+    EXPECT_EQ(boxes.messages[0], "Do you want to delete the specified firewall?");
+    EXPECT_EQ(listedAfter, std::vector<wxString>{"Office"});
+    // A firewall is deleted when the question is answered, whatever ends the dialog.
+    EXPECT_FALSE(FirewallExists(VUnicodeString(u"Lab")));
+    EXPECT_TRUE(FirewallExists(VUnicodeString(u"Office")));
 }
 
 }  // namespace

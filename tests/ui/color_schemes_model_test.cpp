@@ -1,0 +1,130 @@
+// The Color Schemes and ANSI Color pages of Global Options on a real configuration folder: the
+// scheme shown first, New with its refusal, Delete answered both ways, editing colours, and OK
+// and Cancel.
+#include <gtest/gtest.h>
+
+#include "app/global_config.h"
+#include "support/scripted_prompt.h"
+#include "ui/model/color_schemes_model.h"
+#include "ui/model/global_options_model.h"
+#include "ui/ui_fixture.h"
+
+namespace {
+
+using Layer = ColorSchemesModel::Layer;
+
+class ColorSchemesPage : public UiStoreTest {
+protected:
+    ColorSchemesPage() { GlobalOptionsModel::DeleteStateMap(); }
+    ~ColorSchemesPage() override { GlobalOptionsModel::DeleteStateMap(); }
+
+    // The configuration as the folder holds it now.
+    static VUnknownPointer<GlobalConfig> Stored() {
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(), u"Global");
+        return VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(&key));
+    }
+    static constexpr GlobalOptionsHost kTerminal{true, false, false};
+    static std::u16string Current(const ColorSchemesModel& model) {
+        return model.Names()[static_cast<std::size_t>(model.Current())];
+    }
+
+    VUnknownPointer<GlobalConfig> config = Stored();
+    ScriptedPrompt prompt;
+};
+
+TEST_F(ColorSchemesPage, TheHostsSchemeIsShownFirstElseMonochrome) {
+    const std::vector<std::pair<const char16_t*, std::u16string>> cases = {
+        {u"Traditional", u"Traditional"},
+        {u"traditional", u"Traditional"},
+        {u"No such scheme", u"Monochrome"},
+        {u"", u"Monochrome"},
+    };
+    for (const auto& [asked, shown] : cases) {
+        SCOPED_TRACE(VUnicodeString(asked).ToUtf8());
+        GlobalOptionsModel model(*config, kTerminal, prompt, asked);
+        EXPECT_EQ(Current(model.ColorSchemes()), shown);
+    }
+}
+
+TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
+    const std::size_t builtIn = config->colorSchemes.GetCount();
+    const ColorRef ansiRed = config->ansiColorRgb.Get().colors[1];
+    {
+        GlobalOptionsModel options(*config, kTerminal, prompt, u"Monochrome");
+        ColorSchemesModel& model = options.ColorSchemes();
+        EXPECT_TRUE(model.CanEdit());
+        EXPECT_FALSE(model.CanDelete());
+        EXPECT_FALSE(model.Delete());  // a built-in scheme: not even asked
+        EXPECT_TRUE(prompt.Questions().empty());
+
+        prompt.AnswerText(VUnicodeString(u"MONOCHROME"));
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_EQ(model.New(), -1);
+        ASSERT_EQ(prompt.Questions().size(), 2u);
+        EXPECT_EQ(prompt.Questions()[0].label.str(), u"&Color scheme name:");
+        EXPECT_EQ(prompt.Questions()[1].text.str(), u"'MONOCHROME' already exists.");
+
+        prompt.AnswerText(VUnicodeString(u"  Night "));
+        prompt.AnswerText(VUnicodeString(u"Dusk"));
+        ASSERT_EQ(model.New(), static_cast<int>(builtIn));
+        ASSERT_EQ(model.New(), static_cast<int>(builtIn) + 1);
+        EXPECT_EQ(Current(model), u"Dusk");
+        EXPECT_TRUE(model.CanDelete());
+
+        prompt.AnswerButton(VPromptAnswer::kNo);
+        EXPECT_FALSE(model.Delete());
+        EXPECT_EQ(model.Names().size(), builtIn + 2);
+        EXPECT_EQ(prompt.Questions().back().text.str(),
+                  u"Sessions using this color scheme will default to Monochrome\n\nDo you still "
+                  u"want to delete?");
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_TRUE(model.Delete());
+        EXPECT_EQ(model.Names().size(), builtIn + 1);
+        EXPECT_EQ(Current(model), u"Night");
+
+        EXPECT_TRUE(model.SetRowColor(1, Layer::Foreground, 0x00FF00));
+        EXPECT_TRUE(model.SetRowColor(0, Layer::Background, 0x202020));
+        EXPECT_EQ(model.RowColor(1, Layer::Foreground), 0x00FF00u);
+        EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
+        model.SetAnsiColor(1, 0x0000C0);
+
+        // Nothing reaches the configuration before OK.
+        EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
+        ASSERT_TRUE(options.Ok());
+    }
+    EXPECT_TRUE(config->colorSchemes.Exists(u"Night"));
+    ASSERT_TRUE(config->Save());
+
+    const VUnknownPointer<GlobalConfig> stored = Stored();
+    ASSERT_TRUE(stored->colorSchemes.Exists(u"Night"));
+    EXPECT_FALSE(stored->colorSchemes.Exists(u"Dusk"));
+    const ColorScheme night = stored->colorSchemes.Find(u"Night").Get();
+    EXPECT_EQ(night.foreground[1], 0x00FF00u);  // Bold
+    EXPECT_EQ(night.background[0], 0x202020u);  // Normal
+    EXPECT_EQ(stored->ansiColorRgb.Get().colors[1], 0x0000C0u);
+    EXPECT_NE(ansiRed, 0x0000C0u);
+}
+
+TEST_F(ColorSchemesPage, CancelDropsEveryChangeAndWindowsKeepsTheDesktopsColours) {
+    const std::u16string before = *config->colorSchemes.Text();
+    const CustomColors ansi = config->ansiColorRgb.Get();
+    GlobalOptionsModel options(*config, kTerminal, prompt, u"Windows");
+    ColorSchemesModel& model = options.ColorSchemes();
+    EXPECT_FALSE(model.CanEdit());
+    EXPECT_FALSE(model.SetRowColor(0, Layer::Foreground, 0x00FF00));
+
+    model.Select(0);
+    prompt.AnswerText(VUnicodeString(u"Night"));
+    ASSERT_GE(model.New(), 0);
+    model.SetRowColor(0, Layer::Foreground, 0x00FF00);
+    model.SetAnsiColor(0, 0x111111);
+    EXPECT_TRUE(model.IsModified());
+    options.Cancel();
+
+    EXPECT_EQ(*config->colorSchemes.Text(), before);
+    EXPECT_TRUE(config->ansiColorRgb.Get() == ansi);
+    EXPECT_FALSE(config->colorSchemes.IsModified());
+}
+
+}  // namespace
