@@ -1,6 +1,6 @@
 // The session manager on a real display (Xvfb): the dialog is opened through the exported entry
 // points on a configuration folder made for each test, and driven with synthetic input as a
-// user would drive it. Every test saves a screenshot under the build folder.
+// user would drive it; the editing commands and the filter are in session_deck_wiring_test.cpp.
 #include "ui/wx/gui_fixture.h"
 
 using namespace sessiondeck;
@@ -47,37 +47,6 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
     EXPECT_EQ(GetSessionDeckSessionConfig(2), nullptr);
 }
 
-// Close ends the dialog with nothing chosen, even with a session selected; the size the dialog
-// had is kept and given back the next time.
-TEST_F(SessionDeckGuiTest, CloseChoosesNothingAndTheDialogOpensAtTheSizeItClosedAt) {
-    wxSize first, second;
-    const wxSize chosen(640, 520);
-    for (wxSize* seen : {&first, &second}) {
-        Driver driver([&](wxDialog* dialog) {
-            *seen = dialog->GetSize();
-            if (seen == &first) {
-                wxTreeCtrl* tree = TreeOf(dialog);
-                const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-                tree->Expand(servers);
-                Settle();
-                Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
-                dialog->SetSize(chosen);
-                Settle();
-                Screenshot(dialog, "close");
-            }
-            ClickWindow(dialog->FindWindow(wxID_CANCEL));
-        });
-        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-        EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
-    }
-    EXPECT_NE(first, chosen);
-    EXPECT_EQ(second, chosen);
-    GlobalConfig* config = nullptr;
-    GetGlobalConfig(config);
-    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
-    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
-}
-
 TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
     struct {
         wxString okLabel, cancelLabel;
@@ -110,56 +79,6 @@ TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsT
     std::u16string joined;
     for (const VUnicodeString& path : paths) joined += path.str() + u"|";
     EXPECT_EQ(joined, u"Lab|Servers|");
-}
-
-TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
-    struct {
-        bool editOpened = false, escapeClosedEdit = false, dialogStayed = false;
-        wxString labelAfterEscape, labelAfterEnter;
-    } seen;
-    Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
-        ASSERT_NE(tree, nullptr);
-        const wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
-        ASSERT_TRUE(lab.IsOk());
-        tree->Expand(lab);
-        Settle();
-        const wxTreeItemId router = FindItem(tree, lab, "router");
-        ASSERT_TRUE(router.IsOk());
-        Click(LabelCentre(tree, router));
-        wxUIActionSimulator sim;
-        sim.Char(WXK_F2);
-        Settle();
-        seen.editOpened = tree->GetEditControl() != nullptr;
-        sim.Text("abandoned");
-        Settle();
-        sim.Char(WXK_ESCAPE);
-        Settle();
-        seen.escapeClosedEdit = tree->GetEditControl() == nullptr;
-        seen.dialogStayed = dialog->IsModal();
-        seen.labelAfterEscape = tree->GetItemText(FindItem(tree, tree->GetRootItem(), "router"));
-
-        sim.Char(WXK_F2);
-        Settle();
-        sim.Text("gateway");
-        Settle();
-        Screenshot(dialog, "rename_editing");
-        sim.Char(WXK_RETURN);
-        Settle(500);
-        const wxTreeItemId renamed = FindItem(tree, tree->GetRootItem(), "gateway");
-        if (renamed.IsOk()) seen.labelAfterEnter = tree->GetItemText(renamed);
-        Screenshot(dialog, "rename_done");
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-    EXPECT_TRUE(seen.editOpened);
-    EXPECT_TRUE(seen.escapeClosedEdit);
-    EXPECT_TRUE(seen.dialogStayed) << "Escape in the edit box closed the dialog";
-    EXPECT_EQ(seen.labelAfterEscape, "router");
-    EXPECT_EQ(seen.labelAfterEnter, "gateway");
-    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway"));
-    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\router"));
-    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
 }
 
 // Opening the GUI on a store of the previous format loads everything once and moves "Version"
