@@ -1,6 +1,6 @@
 // The session manager on a real display (Xvfb): the dialog is opened through the exported entry
 // points on a configuration folder made for each test, and driven with synthetic input as a
-// user would drive it; the editing commands and the filter are in session_deck_wiring_test.cpp.
+// user would drive it; the context menus and the filter are in session_deck_wiring_test.cpp.
 #include "ui/wx/gui_fixture.h"
 
 using namespace sessiondeck;
@@ -79,6 +79,76 @@ TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsT
     std::u16string joined;
     for (const VUnicodeString& path : paths) joined += path.str() + u"|";
     EXPECT_EQ(joined, u"Lab|Servers|");
+}
+
+// F2 rename in place, then Close: nothing is chosen although a session is selected, and the
+// size the dialog had is kept and given back the next time.
+TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameEnterStoresTheNewOneAndCloseKeepsTheSize) {
+    struct {
+        bool editOpened = false, escapeClosedEdit = false, dialogStayed = false;
+        wxString labelAfterEscape, labelAfterEnter;
+        wxSize first, second;
+    } seen;
+    const wxSize chosen(640, 520);
+    Driver driver([&](wxDialog* dialog) {
+        seen.first = dialog->GetSize();
+        wxTreeCtrl* tree = TreeOf(dialog);
+        ASSERT_NE(tree, nullptr);
+        const wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
+        ASSERT_TRUE(lab.IsOk());
+        tree->Expand(lab);
+        Settle();
+        const wxTreeItemId router = FindItem(tree, lab, "router");
+        ASSERT_TRUE(router.IsOk());
+        Click(LabelCentre(tree, router));
+        wxUIActionSimulator sim;
+        sim.Char(WXK_F2);
+        Settle();
+        seen.editOpened = tree->GetEditControl() != nullptr;
+        sim.Text("abandoned");
+        Settle();
+        sim.Char(WXK_ESCAPE);
+        Settle();
+        seen.escapeClosedEdit = tree->GetEditControl() == nullptr;
+        seen.dialogStayed = dialog->IsModal();
+        seen.labelAfterEscape = tree->GetItemText(FindItem(tree, tree->GetRootItem(), "router"));
+
+        sim.Char(WXK_F2);
+        Settle();
+        sim.Text("gateway");
+        Settle();
+        sim.Char(WXK_RETURN);
+        Settle(500);
+        const wxTreeItemId renamed = FindItem(tree, tree->GetRootItem(), "gateway");
+        if (renamed.IsOk()) seen.labelAfterEnter = tree->GetItemText(renamed);
+        dialog->SetSize(chosen);
+        Settle();
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
+    EXPECT_TRUE(seen.editOpened);
+    EXPECT_TRUE(seen.escapeClosedEdit);
+    EXPECT_TRUE(seen.dialogStayed) << "Escape in the edit box closed the dialog";
+    EXPECT_EQ(seen.labelAfterEscape, "router");
+    EXPECT_EQ(seen.labelAfterEnter, "gateway");
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\router"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
+
+    {
+        Driver again([&](wxDialog* dialog) {
+            seen.second = dialog->GetSize();
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    }
+    EXPECT_NE(seen.first, chosen);
+    EXPECT_EQ(seen.second, chosen);
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
+    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
 }
 
 // Opening the GUI on a store of the previous format loads everything once and moves "Version"
