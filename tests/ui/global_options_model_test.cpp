@@ -127,11 +127,6 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
          {},
          u"Please enter a buffer size between 512 and 1048576.",
          u"Send Buffer Size"},
-        {global_pages::kGeneral,
-         {{u"MRU Count", u"12"}},
-         {},
-         u"Please enter a value between 0 and 9.",
-         u"MRU Count"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
@@ -191,23 +186,6 @@ TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyW
     EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
     model.Frame().Close();
 }
-
-TEST_F(GlobalOptions, DefaultSessionEditGoesToTheHookWhenThereIsOne) {
-    GlobalOptionsModel model(config, kEverything, prompt);
-    auto& hook = GlobalOptionsModel::EditDefaultSessionHook();
-    const auto saved = hook;
-    hook = nullptr;
-    EXPECT_FALSE(model.EditDefaultSession());
-    int calls = 0;
-    hook = [&] { return ++calls == 1; };
-    EXPECT_TRUE(model.EditDefaultSession());
-    EXPECT_EQ(calls, 1);
-    hook = saved;
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(GlobalOptions, CancelPutsBackWhatPagesWroteWhileTheDialogWasOpen) {
     config.Checkpoint();

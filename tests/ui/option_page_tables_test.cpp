@@ -4,7 +4,6 @@
 
 #include "app/global_config.h"
 #include "session/session_config.h"
-#include "tests/ui/option_page_tables.h"
 #include "ui/model/global_options_model.h"
 #include "ui/model/session_option_pages.h"
 
@@ -42,19 +41,15 @@ std::vector<std::u16string> CheckSessionOptionPages() {
 
 }  // namespace
 
-const std::vector<OptionPageTableRow>& AllOptionPageTables() {
-    static const std::vector<OptionPageTableRow> rows = {
-        {"Global Options", &CheckGlobalOptionPages}, {"Session Options", &CheckSessionOptionPages},
-        // Session Options and the new-session wizard add their tables here.
-    };
-    return rows;
-}
-
 TEST(OptionPageTables, EveryControlNamesARealSettingThatFitsIt) {
-    ASSERT_FALSE(AllOptionPageTables().empty());
-    for (const OptionPageTableRow& row : AllOptionPageTables()) {
-        SCOPED_TRACE(row.name);
-        const auto problems = row.check();
+    const struct {
+        const char* name;
+        std::vector<std::u16string> (*check)();
+    } tables[] = {{"Global Options", &CheckGlobalOptionPages},
+                  {"Session Options", &CheckSessionOptionPages}};
+    for (const auto& table : tables) {
+        SCOPED_TRACE(table.name);
+        const auto problems = table.check();
         std::string text;
         for (const auto& problem : problems) text += VUnicodeString(problem).ToUtf8() + "\n";
         EXPECT_TRUE(problems.empty()) << text;

@@ -48,11 +48,6 @@ TEST_F(DeckCommands, RenameRules) {
          u"Rename error.\n\nName must be non-empty.", u"abc"},
         {u"a|b/c", SessionDeckModel::EditResult::kEditAgain,
          u"Rename error.\n\nName cannot contain: ' / '", u"abc"},
-        {u"CON", SessionDeckModel::EditResult::kEditAgain,
-         u"CON is a reserved device name on Windows and cannot be used as a session name.", u"abc"},
-        {u"com3", SessionDeckModel::EditResult::kEditAgain,
-         u"com3 is a reserved device name on Windows and cannot be used as a session name.",
-         u"abc"},
         {u"OTHER", SessionDeckModel::EditResult::kEditAgain, u"'OTHER' is already in use.", u"abc"},
         {u"abc", SessionDeckModel::EditResult::kDone, nullptr, u"abc"},  // unchanged
     };

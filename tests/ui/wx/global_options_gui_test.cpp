@@ -76,7 +76,10 @@ int ShowOptions(void** held) {
                                    nullptr, held);
 }
 
-TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesTheSavedFileInTheTypedValueOnly) {
+// A value typed and OK change the saved file in that one line; then Ctrl+Tab visits every node
+// (each shows a page and its caption; Firewall is last and the step after it is General), and a
+// value typed and left with Ctrl+Tab is taken back by Cancel.
+TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCtrlTabThenCancelNothing) {
     // A file holding every option, as a configuration in use does.
     ASSERT_TRUE(SaveGlobalConfig(true));
     const std::filesystem::path file = GlobalFileIn(dir / "Config");
@@ -86,18 +89,19 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesTheSavedFileInTheTypedValueOnly
     void* held = nullptr;
     bool heldWhileOpen = false;
     wxString shownBefore;
-    OptionsDriver driver([&](wxDialog* dialog) {
-        heldWhileOpen = held == dialog;
-        TypeRecentListSize(dialog, "7", shownBefore);
-        Screenshot(dialog, "global-options");
-        ClickWindow(dialog->FindWindow(wxID_OK));
-    });
-    EXPECT_EQ(ShowOptions(&held), 1);
+    {
+        OptionsDriver driver([&](wxDialog* dialog) {
+            heldWhileOpen = held == dialog;
+            TypeRecentListSize(dialog, "7", shownBefore);
+            Screenshot(dialog, "global-options");
+            ClickWindow(dialog->FindWindow(wxID_OK));
+        });
+        EXPECT_EQ(ShowOptions(&held), 1);
+    }
     EXPECT_TRUE(heldWhileOpen) << "the dialog pointer did not hold the dialog while it ran";
     EXPECT_EQ(held, nullptr);
     EXPECT_EQ(shownBefore, "4") << "the page did not show the stored value";
     ASSERT_TRUE(SaveGlobalConfig(false));
-
     const std::vector<std::string> after = LinesOf(file);
     ASSERT_EQ(after.size(), before.size());
     std::vector<std::pair<std::string, std::string>> changed;
@@ -107,31 +111,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesTheSavedFileInTheTypedValueOnly
     ASSERT_EQ(changed.size(), 1u);
     EXPECT_NE(changed[0].second.find("MRU Count"), std::string::npos) << changed[0].second;
     EXPECT_NE(changed[0].second.find('7'), std::string::npos) << changed[0].second;
-}
 
-TEST_F(SessionDeckGuiTest, GlobalOptionsCancelLeavesTheOptionsAsTheyWere) {
-    GlobalConfig* config = nullptr;
-    GetGlobalConfig(config);
-    ASSERT_NE(config, nullptr);
-    const int stored = config->mruCount.Get();
-    bool stillOpen = false;
-    wxString shownBefore;
-    OptionsDriver driver([&](wxDialog* dialog) {
-        TypeRecentListSize(dialog, "3", shownBefore);
-        // Leaving the page writes the typed value into the options; Cancel must undo it.
-        wxUIActionSimulator sim;
-        sim.Char(WXK_TAB, wxMOD_CONTROL);
-        Settle();
-        stillOpen = dialog->IsModal();
-        ClickWindow(dialog->FindWindow(wxID_CANCEL));
-    });
-    EXPECT_EQ(ShowOptions(nullptr), 2);
-    EXPECT_TRUE(stillOpen) << "Ctrl+Tab ended the dialog";
-    GetGlobalConfig(config);
-    EXPECT_EQ(config->mruCount.Get(), stored);
-}
-
-TEST_F(SessionDeckGuiTest, GlobalOptionsCtrlTabVisitsEveryPageAndWrapsToTheFirst) {
     struct Visit {
         void* id = nullptr;
         wxString item, caption;
@@ -139,30 +119,40 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsCtrlTabVisitsEveryPageAndWrapsToTheFirst
     };
     std::vector<Visit> visits;
     wxString first, afterWrap;
-    OptionsDriver driver([&](wxDialog* dialog) {
-        auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
-        wxWindow* caption = dialog->FindWindow("PropertyCaption");
-        wxWindow* area = dialog->FindWindow("PropertyPage");
-        ASSERT_TRUE(tree && caption && area);
-        tree->ExpandAll();
-        Settle();
-        std::vector<wxTreeItemId> items;
-        CollectItems(tree, tree->GetRootItem(), items);
-        ASSERT_FALSE(items.empty());
-        first = tree->GetItemText(tree->GetSelection());
-        wxUIActionSimulator sim;
-        for (std::size_t step = 0; step < items.size(); ++step) {
-            const wxTreeItemId selected = tree->GetSelection();
-            Visit visit{selected.GetID(), tree->GetItemText(selected), caption->GetLabel()};
-            for (wxWindow* page : area->GetChildren()) visit.pageShown |= page->IsShown();
-            visits.push_back(visit);
-            Screenshot(dialog, "global-options-page-" + std::to_string(step));
+    bool stillOpen = false;
+    {
+        OptionsDriver driver([&](wxDialog* dialog) {
+            auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+            wxWindow* caption = dialog->FindWindow("PropertyCaption");
+            wxWindow* area = dialog->FindWindow("PropertyPage");
+            ASSERT_TRUE(tree && caption && area);
+            tree->ExpandAll();
+            Settle();
+            std::vector<wxTreeItemId> items;
+            CollectItems(tree, tree->GetRootItem(), items);
+            ASSERT_FALSE(items.empty());
+            first = tree->GetItemText(tree->GetSelection());
+            wxUIActionSimulator sim;
+            for (std::size_t step = 0; step < items.size(); ++step) {
+                const wxTreeItemId selected = tree->GetSelection();
+                Visit visit{selected.GetID(), tree->GetItemText(selected), caption->GetLabel()};
+                for (wxWindow* page : area->GetChildren()) visit.pageShown |= page->IsShown();
+                visits.push_back(visit);
+                Screenshot(dialog, "global-options-page-" + std::to_string(step));
+                sim.Char(WXK_TAB, wxMOD_CONTROL);
+                Settle(150);
+            }
+            afterWrap = tree->GetItemText(tree->GetSelection());
+
+            // Leaving the page writes the typed value into the options; Cancel must undo it.
+            TypeRecentListSize(dialog, "3", shownBefore);
             sim.Char(WXK_TAB, wxMOD_CONTROL);
             Settle();
-        }
-        afterWrap = tree->GetItemText(tree->GetSelection());
-    });
-    EXPECT_EQ(ShowOptions(nullptr), 2);
+            stillOpen = dialog->IsModal();
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowOptions(nullptr), 2);
+    }
     // The fixture's host has both applications: General, Default Session, the Terminal and
     // File Transfer subtrees and Firewall.
     ASSERT_GE(visits.size(), 10u);
@@ -173,13 +163,17 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsCtrlTabVisitsEveryPageAndWrapsToTheFirst
         distinctItems.insert(visit.id);
     }
     EXPECT_EQ(distinctItems.size(), visits.size()) << "a step stayed on a page or came back early";
-    // Firewall is the last node, so the step after it wraps to General, the first.
     const auto firewall = std::find_if(visits.begin(), visits.end(),
                                        [](const Visit& visit) { return visit.item == "Firewall"; });
     ASSERT_NE(firewall, visits.end());
     const auto next = firewall + 1 == visits.end() ? visits.begin() : firewall + 1;
     EXPECT_EQ(next->item, "General");
     EXPECT_EQ(afterWrap, first);
+    EXPECT_TRUE(stillOpen) << "Ctrl+Tab ended the dialog";
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    ASSERT_NE(config, nullptr);
+    EXPECT_EQ(config->mruCount.Get(), 7) << "Cancel kept the value typed before it";
 }
 
 // Answers every message box with Yes (OK where there is no Yes) and keeps its text.

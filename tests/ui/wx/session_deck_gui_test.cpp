@@ -1,6 +1,6 @@
 // The session manager on a real display (Xvfb): the dialog is opened through the exported entry
 // points on a configuration folder made for each test, and driven with synthetic input as a
-// user would drive it. Every test saves a screenshot under the build folder.
+// user would drive it; the context menus and the filter are in session_deck_wiring_test.cpp.
 #include "ui/wx/gui_fixture.h"
 
 using namespace sessiondeck;
@@ -47,37 +47,6 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
     EXPECT_EQ(GetSessionDeckSessionConfig(2), nullptr);
 }
 
-// Close ends the dialog with nothing chosen, even with a session selected; the size the dialog
-// had is kept and given back the next time.
-TEST_F(SessionDeckGuiTest, CloseChoosesNothingAndTheDialogOpensAtTheSizeItClosedAt) {
-    wxSize first, second;
-    const wxSize chosen(640, 520);
-    for (wxSize* seen : {&first, &second}) {
-        Driver driver([&](wxDialog* dialog) {
-            *seen = dialog->GetSize();
-            if (seen == &first) {
-                wxTreeCtrl* tree = TreeOf(dialog);
-                const wxTreeItemId servers = FindItem(tree, tree->GetRootItem(), "Servers");
-                tree->Expand(servers);
-                Settle();
-                Click(LabelCentre(tree, FindItem(tree, servers, "web1")));
-                dialog->SetSize(chosen);
-                Settle();
-                Screenshot(dialog, "close");
-            }
-            ClickWindow(dialog->FindWindow(wxID_CANCEL));
-        });
-        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
-        EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
-    }
-    EXPECT_NE(first, chosen);
-    EXPECT_EQ(second, chosen);
-    GlobalConfig* config = nullptr;
-    GetGlobalConfig(config);
-    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
-    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
-}
-
 TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
     struct {
         wxString okLabel, cancelLabel;
@@ -112,12 +81,17 @@ TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsT
     EXPECT_EQ(joined, u"Lab|Servers|");
 }
 
-TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
+// F2 rename in place, then Close: nothing is chosen although a session is selected, and the
+// size the dialog had is kept and given back the next time.
+TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameEnterStoresTheNewOneAndCloseKeepsTheSize) {
     struct {
         bool editOpened = false, escapeClosedEdit = false, dialogStayed = false;
         wxString labelAfterEscape, labelAfterEnter;
+        wxSize first, second;
     } seen;
+    const wxSize chosen(640, 520);
     Driver driver([&](wxDialog* dialog) {
+        seen.first = dialog->GetSize();
         wxTreeCtrl* tree = TreeOf(dialog);
         ASSERT_NE(tree, nullptr);
         const wxTreeItemId lab = FindItem(tree, tree->GetRootItem(), "Lab");
@@ -143,15 +117,16 @@ TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
         Settle();
         sim.Text("gateway");
         Settle();
-        Screenshot(dialog, "rename_editing");
         sim.Char(WXK_RETURN);
         Settle(500);
         const wxTreeItemId renamed = FindItem(tree, tree->GetRootItem(), "gateway");
         if (renamed.IsOk()) seen.labelAfterEnter = tree->GetItemText(renamed);
-        Screenshot(dialog, "rename_done");
+        dialog->SetSize(chosen);
+        Settle();
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
     });
     EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_EQ(GetSessionDeckSessionConfigCount(), 0u);
     EXPECT_TRUE(seen.editOpened);
     EXPECT_TRUE(seen.escapeClosedEdit);
     EXPECT_TRUE(seen.dialogStayed) << "Escape in the edit box closed the dialog";
@@ -160,6 +135,20 @@ TEST_F(SessionDeckGuiTest, F2RenameEscapeKeepsTheNameAndEnterStoresTheNewOne) {
     EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway"));
     EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\router"));
     EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\abandoned"));
+
+    {
+        Driver again([&](wxDialog* dialog) {
+            seen.second = dialog->GetSize();
+            ClickWindow(dialog->FindWindow(wxID_CANCEL));
+        });
+        EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    }
+    EXPECT_NE(seen.first, chosen);
+    EXPECT_EQ(seen.second, chosen);
+    GlobalConfig* config = nullptr;
+    GetGlobalConfig(config);
+    const VRect kept = config->connectDialogSize.Get().rcNormalPosition;
+    EXPECT_EQ(wxSize(kept.right - kept.left, kept.bottom - kept.top), chosen);
 }
 
 // Opening the GUI on a store of the previous format loads everything once and moves "Version"
