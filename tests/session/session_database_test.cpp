@@ -324,18 +324,15 @@ TEST_F(SessionTree, ReadOnlyDatabaseWritesNothingAndHelpersForward) {
     EXPECT_FALSE(db.HasMatchingProtocol(0, VUnicodeString(u"odd")));
     EXPECT_FALSE(db.HasMatchingProtocol(0, VUnicodeString(u"missing")));
 
+    // Button bars go through the database's store, and a read-only one refuses to change them.
     UserButtonMap* bar = db.GetButtonMap(VUnicodeString(u"Tools"));
-    UserButtonMap::Item item;
-    item.text3 = VUnicodeString(u"ls, -l");
-    ASSERT_TRUE(bar->SetItem(0, item));
+    ASSERT_TRUE(bar->SetItem(0, UserButtonMap::Item{}));
     EXPECT_FALSE(readOnly.SaveButtonMap(bar));
-    EXPECT_EQ(Join(db.GetButtonBarNames()), u"Default|");
     EXPECT_TRUE(db.SaveButtonMap(bar));
     bar->Release();
     EXPECT_EQ(Join(readOnly.GetButtonBarNames()), u"Tools|Default|");
     EXPECT_FALSE(readOnly.DeleteButtonMap(u"Tools"));
     EXPECT_TRUE(db.DeleteButtonMap(u"Tools"));
-    EXPECT_EQ(Join(db.GetButtonBarNames()), u"Default|");
 }
 
 TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
