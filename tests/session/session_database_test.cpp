@@ -193,25 +193,35 @@ TEST_F(SessionTree, CopyOfAFolderTakesItsSubtreeOrderAndExpandedState) {
     EXPECT_EQ(Join(folders), u"Work|Work\\Deep|");
 }
 
-TEST_F(SessionTree, SetAllSkipsReadOnlySessionFilesAndCountsThem) {
+// Both walks over every session skip read-only session files, change nothing in them, and count.
+TEST_F(SessionTree, ApplyToAllSkipsReadOnlySessionFilesAndCountsThem) {
     for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
     EXPECT_FALSE(db.HasChildren(VUnicodeString(u"F\\d")));
-    std::filesystem::permissions(dir / "Config/Sessions/b.ini", std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
-    std::filesystem::permissions(dir / "Config/Sessions/F/e.ini",
-                                 std::filesystem::perms::owner_write,
-                                 std::filesystem::perm_options::remove);
+    for (auto file : {"Config/Sessions/b.ini", "Config/Sessions/F/e.ini"})
+        std::filesystem::permissions(dir / file, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
     const std::string before = ReadFileBytes(dir / "Config/Sessions/b.ini");
 
-    const GlobalChangeTally tally = db.EnumAndSetAllBoolValues(VUnicodeString(u"Flag"), true);
+    GlobalChangeTally tally = db.EnumAndSetAllBoolValues(VUnicodeString(u"Flag"), true);
     EXPECT_EQ(tally.updated, 3);
     EXPECT_EQ(tally.visited, 5);
+    {
+        VProfileStore store;
+        VProfileKey d(store.GetRootKey(), u"Sessions\\F\\d");
+        uint32_t flag = 0;
+        EXPECT_TRUE(d.QueryDword(u"Flag", flag) && flag == 1u);
+    }
+
+    VUnknownPointer<ISessionConfig> defaults =
+        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
+    defaults->Checkpoint();
+    dynamic_cast<SessionConfig&>(*defaults).logFilename = VUnicodeString(u"/tmp/%S.log");
+    tally = db.EnumAndApplyDelta(defaults.Get());
+    EXPECT_EQ(tally.visited, 6);  // the default session is one of them
+    EXPECT_EQ(tally.updated, 4);
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Log Filename"), u"/tmp/%S.log");
+    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Hostname"), u"example");
     EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/b.ini"), before);
-    VProfileStore store;
-    VProfileKey d(store.GetRootKey(), u"Sessions\\F\\d");
-    uint32_t flag = 0;
-    EXPECT_TRUE(d.QueryDword(u"Flag", flag));
-    EXPECT_EQ(flag, 1u);
 }
 
 TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
@@ -275,24 +285,6 @@ TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
     EXPECT_TRUE(db.Save(again.Get(), false));
     EXPECT_EQ(std::filesystem::last_write_time(dir / "Config/Sessions/F/s.ini"), written);
     EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/F/s.ini"), saved);
-}
-
-TEST_F(SessionTree, ApplyDeltaUpdatesWritableSessionsOnly) {
-    for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
-    for (auto file : {"Config/Sessions/b.ini", "Config/Sessions/F/e.ini"})
-        std::filesystem::permissions(dir / file, std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::remove);
-    VUnknownPointer<ISessionConfig> defaults =
-        VUnknownPointer<ISessionConfig>::Adopt(db.Lookup(VUnicodeString(u"Default")));
-    defaults->Checkpoint();
-    dynamic_cast<SessionConfig&>(*defaults).logFilename = VUnicodeString(u"/tmp/%S.log");
-
-    const GlobalChangeTally tally = db.EnumAndApplyDelta(defaults.Get());
-    EXPECT_EQ(tally.visited, 6);  // the default session is one of them
-    EXPECT_EQ(tally.updated, 4);
-    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Log Filename"), u"/tmp/%S.log");
-    EXPECT_EQ(Stored(u"Sessions\\F\\d", u"Hostname"), u"example");
-    EXPECT_EQ(Stored(u"Sessions\\b", u"Log Filename"), u"<absent>");
 }
 
 TEST_F(SessionTree, ReadOnlyDatabaseWritesNothingAndHelpersForward) {
