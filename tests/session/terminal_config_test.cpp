@@ -75,6 +75,23 @@ TEST_F(TerminalConfigTest, EmulationDecidesColoursFontsAndKeyMap) {
     EXPECT_EQ(vt220.useAlternateKeyboard.Get(), 1) << "a map other than Default is in use";
 }
 
+// The installed application host answers which names are emulations (SessionHostTest checks the
+// rule with a host of its own).
+TEST_F(TerminalConfigTest, TheInstalledHostDecidesWhichEmulationsItOffers) {
+    const auto loaded = [&](const char16_t* stored) {
+        PutString(u"Emulation", stored);
+        return Load().emulation.Get().str();
+    };
+    EXPECT_EQ(loaded(u"Mardell"), u"Mardell");
+    EXPECT_EQ(loaded(u"dumb-term"), u"VT100");
+    GlobalConfig* global = nullptr;
+    GetGlobalConfig(global);
+    global->selectedTermcapEntries = VStringArray{u"dumb-term"};
+    EXPECT_EQ(loaded(u"dumb-term"), u"dumb-term") << "a listed terminal type is an emulation";
+    SessionDeckDllInit(u"Vetra", nullptr);
+    EXPECT_EQ(loaded(u"Mardell"), u"VT100") << "not offered by this host";
+}
+
 TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
     PutDword(u"Enable 80/132 Column Switching", 0);
     PutDword(u"Sync View Rows", 0);
