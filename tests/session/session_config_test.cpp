@@ -228,6 +228,11 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     EXPECT_EQ(anonymous->IsAnonymousLogin(), 1);
     anonymous->SetTransferProtocol(u"SFTP");
     EXPECT_EQ(anonymous->IsAnonymousLogin(), 0);
+    auto named = Load(u"Named", [](VProfileKey& key) {
+        key.SetString(u"Transfer Protocol Name", u"FTP");
+        key.SetString(u"Fake User", u"joe");
+    });
+    EXPECT_EQ(named->IsAnonymousLogin(), 0);
 
     // The copy has connections of its own.
     SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));
