@@ -88,10 +88,6 @@ TEST(LogFileNameTest, PortableDriveFoldersAndCurrentTime) {
     EXPECT_GE(std::stoi(year.ToUtf8()), 2024);
 }
 
-std::string ReadLog(const std::filesystem::path& file) {
-    return ReadFileBytes(file);
-}
-
 TEST(LogFileTest, CreateAppendAndPlainFiltering) {
     TempDir dir;
     VUnicodeString name = VUnicodeString::FromUtf8((dir / "s.log").string());
@@ -107,14 +103,14 @@ TEST(LogFileTest, CreateAppendAndPlainFiltering) {
         log.Write("\x1b[", 2);
         log.Write("2Jz", 3);
     }
-    EXPECT_EQ(ReadLog(dir / "s.log"), "old\nared!\r\nz");
+    EXPECT_EQ(ReadFileBytes(dir / "s.log"), "old\nared!\r\nz");
     {
         LogFile log;
         ASSERT_TRUE(log.Open(name, LogFile::kRaw, cancelled, true));
         EXPECT_TRUE(log.IsRaw());
         log.Write("\x1b[0m\0x", 6);
     }
-    EXPECT_EQ(ReadLog(dir / "s.log"), std::string("\x1b[0m\0x", 6));
+    EXPECT_EQ(ReadFileBytes(dir / "s.log"), std::string("\x1b[0m\0x", 6));
 }
 
 TEST(LogFileTest, CustomMessages) {
@@ -129,7 +125,7 @@ TEST(LogFileTest, CustomMessages) {
     log.Write("o\r\n", 3);
     log.LogDisconnect();
     log.Close();
-    EXPECT_EQ(ReadLog(dir / "c.log"), "+ Lab on h_1\r\n[h_1] one\r\n[h_1] two\r\n- Lab\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "c.log"), "+ Lab on h_1\r\n[h_1] one\r\n[h_1] two\r\n- Lab\r\n");
 
     // Only the custom messages; a bad token is written as it stands.
     log.SetLoggingOptions({u"up %q", {}, u"> ", u"Lab", u"h", true});
@@ -138,7 +134,7 @@ TEST(LogFileTest, CustomMessages) {
     log.Write("data\n", 5);
     log.LogDisconnect();
     log.Close();
-    EXPECT_EQ(ReadLog(dir / "c.log"), "up %q\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "c.log"), "up %q\r\n");
 }
 
 TEST(LogFileTest, PromptAndFailures) {

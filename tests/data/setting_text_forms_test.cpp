@@ -150,15 +150,6 @@ TEST(SettingTextForms, EveryKindReadsBackItsTextAndRefusesOthersUnchanged) {
     }
 }
 
-TEST(SettingTextForms, SetTextIsAnEditTheCheckpointKeeps) {
-    VProfile<int> number;
-    number.Init(nullptr, u"N", 5);
-    ASSERT_TRUE(number.SetText(u"6"));
-    EXPECT_TRUE(number.IsModified());
-    number.Rollback();
-    EXPECT_EQ(number.Text(), u"5");
-}
-
 TEST(SettingTextForms, SecretsAreNeverShownAndTakeAnyText) {
     std::vector<std::pair<const char*, std::unique_ptr<VProfileData>>> secrets;
     secrets.emplace_back("scrambled", std::make_unique<VProfileEncodedString>());

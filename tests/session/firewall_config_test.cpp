@@ -71,16 +71,10 @@ TEST_F(Firewalls, TypeTableNumbersNamesAndCaseSensitiveLookups) {
     EXPECT_EQ(c.GetFirewallTypeDisplayName(), u"HTTP (Basic username/password)");
 }
 
-TEST_F(Firewalls, NullKeyGivesDefaultsAndSaveWritesSevenValuesInOrder) {
+TEST_F(Firewalls, NewFirewallWritesItsDefaultsAndAReloadRewritesNothing) {
     FirewallConfig firewall(u"Office", nullptr);
-    EXPECT_EQ(firewall.GetFirewallType(), u"None");
-    EXPECT_EQ(firewall.GetFirewallTypeDisplayName(), u"None");
-    EXPECT_EQ(firewall.GetFirewallPort(), 1080);
-    EXPECT_EQ(firewall.GetFirewallHostname().str(), "");
-    EXPECT_EQ(firewall.GetStoredPassword(), u"");
-
     {
-        // The seven values in order, as a value file holds them.
+        // The defaults in order, as a value file holds them.
         TempDir dir;
         VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
         FirewallConfig fresh(u"Office", nullptr);
@@ -158,11 +152,8 @@ TEST_F(Firewalls, MissingCredentialsArePromptedOnceAndKeptForTheProcess) {
     prompt.AnswerText(u"pw");
     EXPECT_EQ(Credential(firewall, true), "pw");
     ASSERT_EQ(prompt.Questions().size(), 3u);
-    EXPECT_EQ(prompt.Questions()[0].kind, PromptQuestion::kText);
-    EXPECT_EQ(prompt.Questions()[0].label, u"&Username:");
     EXPECT_FALSE(prompt.Questions()[0].password);
-    EXPECT_EQ(prompt.Questions()[2].label, u"&Password:");
-    EXPECT_TRUE(prompt.Questions()[2].password);
+    EXPECT_TRUE(prompt.Questions()[2].password) << "the password is asked for hidden";
 
     // A copy carries the entered values; stored values win; types without
     // credentials never ask. (Another question would fail the script.)
@@ -185,37 +176,33 @@ TEST_F(Firewalls, RemoteHostFirewallNameDefaultsFromUseFirewall) {
     off.SetDword(u"Use Firewall", 0);
     named.SetDword(u"Use Firewall", 1);
     named.SetString(u"Firewall Name", u"Office");
-    named.SetString(u"Hostname", u"h1");
     EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"DefaultTerminalFirewall");
     EXPECT_EQ(RemoteHostConfig(&off).GetFirewallName(), u"None");
 
-    RemoteHostConfig host(&named);
-    EXPECT_EQ(host.GetFirewallName(), u"Office");
-    void* clonable = nullptr;
-    ASSERT_TRUE(host.QueryInterface(IClonable::IID, &clonable));
-    auto* clone = static_cast<RemoteHostConfig*>(static_cast<IClonable*>(clonable)->Clone());
-    host.Release();  // the reference QueryInterface added
-    EXPECT_EQ(clone->GetHostname(), u"h1");
-    EXPECT_EQ(clone->Release(), 0);
+    EXPECT_EQ(RemoteHostConfig(&named).GetFirewallName(), u"Office");
 }
 
-TEST_F(Firewalls, NameValidationMessages) {
-    auto check = [&](std::u16string_view name, std::u16string_view current) {
-        const auto message = ValidateFirewallName(name, current, &factory);
-        return message ? message->ToUtf8() : std::string("ok");
-    };
-    EXPECT_EQ(check(u"  \t", u""), "The firewall name must be specified");
-    EXPECT_EQ(check(u"a/b", u""), "The firewall name contains an illegal character: ' / '");
-    EXPECT_EQ(check(u"x:y", u""), "The firewall name contains an illegal character: ' : '");
-    EXPECT_EQ(check(u"..", u""), "The firewall name contains an illegal character: ' . '");
-    EXPECT_EQ(check(u"Office", u""), "ok");
-
+TEST_F(Firewalls, NameValidation) {
     FirewallConfig office(u"Office", nullptr);
     ASSERT_TRUE(SaveFirewall(&office, false, &factory));
-    EXPECT_EQ(check(u" office ", u""), "The firewall name 'office' already exists");
-    EXPECT_EQ(check(u"Office", u"Home"), "The firewall name 'Office' already exists");
-    EXPECT_EQ(check(u"OFFICE", u"Office"), "ok") << "a change of case is no rename";
-    EXPECT_EQ(check(u"Home", u"Office"), "ok");
+    const struct {
+        const char16_t *name, *current;
+        const char* message;
+    } rows[] = {
+        {u"  \t", u"", "The firewall name must be specified"},
+        {u"a/b", u"", "The firewall name contains an illegal character: ' / '"},
+        {u"x:y", u"", "The firewall name contains an illegal character: ' : '"},
+        {u"..", u"", "The firewall name contains an illegal character: ' . '"},
+        {u" office ", u"", "The firewall name 'office' already exists"},
+        {u"Office", u"Home", "The firewall name 'Office' already exists"},
+        {u"OFFICE", u"Office", "ok"},  // a change of case is no rename
+        {u"Home", u"Office", "ok"},
+    };
+    for (const auto& row : rows) {
+        const auto message = ValidateFirewallName(row.name, row.current, &factory);
+        EXPECT_EQ(message ? message->ToUtf8() : "ok", row.message)
+            << VUnicodeString(row.name).ToUtf8();
+    }
 }
 
 TEST_F(Firewalls, StoreHelpersListLoadAndRemove) {
@@ -233,9 +220,7 @@ TEST_F(Firewalls, StoreHelpersListLoadAndRemove) {
     EXPECT_TRUE(FirewallExists(u"alpha", &factory));
     EXPECT_EQ(LoadFirewall(u"Gamma", false, &factory), nullptr);
 
-    auto loaded = VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(u"Alpha", false, &factory));
-    ASSERT_TRUE(loaded);
-    EXPECT_EQ(loaded->GetFirewallPort(), 1080);
+    EXPECT_TRUE(VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(u"Alpha", false, &factory)));
 
     EXPECT_TRUE(RemoveFirewall(u"Alpha", &factory));
     EXPECT_FALSE(RemoveFirewall(u"Alpha", &factory));

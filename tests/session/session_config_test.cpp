@@ -152,40 +152,6 @@ TEST_F(Sessions, LoadBringsValuesIntoRange) {
     EXPECT_EQ(stored->idleTimeout.Get(), 9999999);
 }
 
-TEST_F(Sessions, SendDelaysOfAnOlderKeyComeFromTheGlobalOptions) {
-    {
-        VProfileStore store(false, &memory);
-        VProfileKey global(store.GetRootKey(), u"Global");
-        global.SetDword(u"Line Send Delay", 40);
-        global.SetDword(u"Character Send Delay", 7);
-    }
-    auto older = Load(u"Older", [](VProfileKey& key) { key.SetDword(u"Line Send Delay", 2); });
-    EXPECT_EQ(older->lineSendDelay.Get(), 2);
-    EXPECT_EQ(older->characterSendDelay.Get(), 7);
-    SessionPtr fresh(new SessionConfig(u"Fresh", nullptr));
-    EXPECT_EQ(fresh->lineSendDelay.Get(), 5);
-    EXPECT_EQ(fresh->characterSendDelay.Get(), 0);
-}
-
-TEST_F(Sessions, ViewStatesStartFromTheGlobalOnesExceptForTheDefaultSession) {
-    {
-        VProfileStore store(false, &memory);
-        VProfileKey global(store.GetRootKey(), u"Global");
-        global.SetString(u"Remote ExplorerFrame State", u"0,500,300");
-        global.SetString(u"Remote ListView State", u"2,3,4,5,1,10,1,20");
-    }
-    auto plain = Load(u"Plain");
-    EXPECT_EQ(plain->remoteExplorerFrameState.Format().str(), u"0,500,300");
-    EXPECT_EQ(plain->remoteListViewState.Format().str(), u"2,3,4,5,1,10,1,20");
-    EXPECT_FALSE(plain->IsModified());
-
-    auto defaults = Load(u"default");
-    EXPECT_TRUE(defaults->IsDefaultLike());
-    EXPECT_EQ(defaults->remoteExplorerFrameState.Format().str(), u"1,-1,-1");
-    EXPECT_EQ(defaults->remoteListViewState.Format().str(), u"1,1,1,0,0");
-    EXPECT_EQ(defaults->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
-}
-
 TEST_F(Sessions, DataProtectedLoginScriptIsRewrittenScrambled) {
     ScopedKeyFolder keys;
     VReportMessageParams report;
@@ -212,7 +178,7 @@ TEST_F(Sessions, DefaultSessionComesIntoBeingOnFirstUseOnly) {
     EXPECT_FALSE(second->IsPersistent());
 }
 
-TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
+TEST_F(Sessions, ModeFlagsAndDeltasCarryOnlyWhatChanged) {
     auto session = Load(u"Orig", [](VProfileKey& key) {
         key.SetDword(u"Log Mode", 1);
         key.SetDword(u"Log Multiple Sessions", 1);
@@ -220,22 +186,17 @@ TEST_F(Sessions, CloneCopiesAndChangesTrackPerMember) {
     EXPECT_EQ(session->GetMode(), 1 | 8);
     session->titleBar = VUnicodeString(u"changed");
     EXPECT_TRUE(session->GetShiftForcesLocalMouse());
+    session->Checkpoint();
     session->SetShiftForcesLocalMouse(false);
-    SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
-    EXPECT_EQ(copy->titleBar.Get(), u"changed");
-    EXPECT_FALSE(copy->GetShiftForcesLocalMouse());
-    EXPECT_TRUE(copy->IsModified());
-    EXPECT_EQ(copy->GetSessionPath(), u"Orig");
+    session->paperSize = 9;
+    session->terminal.rows = 50;
 
-    // Only what changed in the copy travels to another session.
+    // Only what changed since the checkpoint travels to another session.
     auto other = Load(u"Other", [](VProfileKey& key) { key.SetString(u"Printer Name", u"lp0"); });
-    copy->Rollback();
-    copy->paperSize = 9;
-    copy->terminal.rows = 50;
-    other->ApplyDelta(copy.get());
+    other->ApplyDelta(session.get());
     EXPECT_EQ(other->paperSize.Get(), 9);
     EXPECT_EQ(other->terminal.rows.Get(), 50);
-    EXPECT_TRUE(other->GetShiftForcesLocalMouse());
+    EXPECT_FALSE(other->GetShiftForcesLocalMouse());
     EXPECT_EQ(other->printerName.Get(), u"lp0");
     EXPECT_EQ(other->titleBar.Get(), u"");
 }
@@ -267,6 +228,11 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     EXPECT_EQ(anonymous->IsAnonymousLogin(), 1);
     anonymous->SetTransferProtocol(u"SFTP");
     EXPECT_EQ(anonymous->IsAnonymousLogin(), 0);
+    auto named = Load(u"Named", [](VProfileKey& key) {
+        key.SetString(u"Transfer Protocol Name", u"FTP");
+        key.SetString(u"Fake User", u"joe");
+    });
+    EXPECT_EQ(named->IsAnonymousLogin(), 0);
 
     // The copy has connections of its own.
     SessionPtr copy(static_cast<SessionConfig*>(serial->Clone()));

@@ -77,6 +77,7 @@ TEST_F(SessionHostTest, SessionDefaultsComeFromTheInstalledHost) {
     EXPECT_EQ(session->remoteListViewState.Format().str(), u"2,3,4,5,1,10,1,20");
     EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.x, 12);
     EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.y, 34);
+    EXPECT_FALSE(session->IsModified());
     // "Vetra" in the host's name makes it a terminal host: the terminal side is the relevant one.
     session->SetRelevantProtocol(u"Telnet");
     EXPECT_EQ(session->GetTerminalProtocol().str(), u"Telnet");
@@ -84,12 +85,24 @@ TEST_F(SessionHostTest, SessionDefaultsComeFromTheInstalledHost) {
     session->SetRelevantProtocol(u"SFTP");
     EXPECT_EQ(session->GetTransferProtocol().str(), u"SFTP") << "a transfer host sets its own side";
     EXPECT_EQ(session->GetTerminalProtocol().str(), u"Telnet");
-}
 
-TEST_F(SessionHostTest, SessionWithoutKeyNeverAsksForTheGlobalSendDelays) {
+    // An older key's own delay stands; the other still comes from the host.
+    VProfileStore store(false, &memory);
+    VProfileKey older(store.GetRootKey(), u"Sessions\\Older");
+    older.SetDword(u"Line Send Delay", 2);
+    SessionPtr olderSession(new SessionConfig(u"Older", &older));
+    EXPECT_EQ(olderSession->lineSendDelay.Get(), 2);
+    EXPECT_EQ(olderSession->characterSendDelay.Get(), 9);
+
+    // A session without a key, and the default session's view states, never take the host's.
     SessionPtr fresh(new SessionConfig(u"Fresh", nullptr));
     EXPECT_EQ(fresh->lineSendDelay.Get(), 5);
     EXPECT_EQ(fresh->characterSendDelay.Get(), 0);
+    auto defaults = LoadStored(u"default");
+    EXPECT_TRUE(defaults->IsDefaultLike());
+    EXPECT_EQ(defaults->remoteExplorerFrameState.Format().str(), u"1,-1,-1");
+    EXPECT_EQ(defaults->remoteListViewState.Format().str(), u"1,1,1,0,0");
+    EXPECT_EQ(defaults->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
 }
 
 TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
@@ -97,9 +110,9 @@ TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
         const char16_t* stored;
         const char16_t* loaded;
     } rows[] = {
-        {u"Mardell", u"Mardell"},  // the host's table offers it
-        {u"my-term", u"my-term"},  // a termcap entry the host selects
-        {u"other-term", u"VT100"},
+        {u"Mardell", u"Mardell"},                         // the host's table offers it
+        {u"my-term", u"my-term"},                         // a termcap entry the host selects
+        {u"other-term", u"VT100"}, {u"vt220", u"VT100"},  // names compare exactly
         {u"SCO-ANSI", u"SCOANSI"},
     };
     for (const auto& row : rows)
