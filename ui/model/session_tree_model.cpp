@@ -25,21 +25,32 @@ SessionDeckHost SessionDeckHost::FromLibrary() {
 
 SessionTreeModel::SessionTreeModel(const SessionDeckHost& host, const SessionTreeOptions& options)
     : m_host(host), m_options(options) {
-    m_nodes.emplace_back();  // handle 0 stands for "no node"
+    m_slots.emplace_back();  // slot 0 stands for "no node"
 }
 
+namespace {
+uint32_t SlotOf(TreeNodeId id) {
+    return static_cast<uint32_t>(id);
+}
+uint32_t GenerationOf(TreeNodeId id) {
+    return static_cast<uint32_t>(id >> 32);
+}
+}  // namespace
+
 bool SessionTreeModel::IsValid(TreeNodeId id) const {
-    return id != kNoNode && id < m_nodes.size() && m_nodes[id] != nullptr;
+    const uint32_t slot = SlotOf(id);
+    return slot != 0 && slot < m_slots.size() && m_slots[slot].live &&
+           m_slots[slot].generation == GenerationOf(id);
 }
 
 const SessionTreeNode& SessionTreeModel::Node(TreeNodeId id) const {
     assert(IsValid(id));
-    return *m_nodes[id];
+    return *m_slots[SlotOf(id)].node;
 }
 
 SessionTreeNode& SessionTreeModel::Node(TreeNodeId id) {
     assert(IsValid(id));
-    return *m_nodes[id];
+    return *m_slots[SlotOf(id)].node;
 }
 
 bool SessionTreeModel::IsFolder(TreeNodeId id) const {
@@ -208,18 +219,22 @@ TreeNodeId SessionTreeModel::FindPath(const VUnicodeString& path) {
 
 TreeNodeId SessionTreeModel::Insert(TreeNodeId parent, TreeItemKind kind,
                                     const VUnicodeString& label, TreeNodeId before) {
-    std::unique_ptr<SessionTreeNode> node;
-    if (m_spare.empty()) {
-        node = std::make_unique<SessionTreeNode>();
+    uint32_t slot = 0;
+    if (m_freeSlots.empty()) {
+        slot = static_cast<uint32_t>(m_slots.size());
+        m_slots.push_back(Slot{std::make_unique<SessionTreeNode>()});
     } else {
-        node = std::move(m_spare.back());
-        m_spare.pop_back();
+        slot = m_freeSlots.back();
+        m_freeSlots.pop_back();
     }
-    node->kind = kind;
-    node->label = label;  // into the spare label's storage when it is large enough
-    node->parent = parent;
-    const auto id = static_cast<TreeNodeId>(m_nodes.size());
-    m_nodes.push_back(std::move(node));
+    Slot& taken = m_slots[slot];
+    taken.live = true;
+    ++taken.generation;  // an old handle of this slot stays invalid
+    SessionTreeNode& node = *taken.node;
+    node.kind = kind;
+    node.label = label;  // into the removed node's label storage when it is large enough
+    node.parent = parent;
+    const TreeNodeId id = (static_cast<TreeNodeId>(taken.generation) << 32) | slot;
     if (IsValid(parent)) {
         auto& siblings = Node(parent).children;
         // Appending is the common case (a folder's sessions in order); no search for it.
@@ -267,15 +282,17 @@ void SessionTreeModel::Remove(TreeNodeId id) {
         auto& siblings = Node(parent).children;
         siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
     }
-    m_spare.reserve(m_spare.size() + nodes.size());
+    m_freeSlots.reserve(m_freeSlots.size() + nodes.size());
     for (TreeNodeId node : nodes) {
-        std::unique_ptr<SessionTreeNode>& gone = m_nodes[node];
+        Slot& slot = m_slots[SlotOf(node)];
+        SessionTreeNode& gone = *slot.node;
         // Back to a new node's state, keeping the label's and the children's storage; the
         // session is released now, as a removed node's always was.
-        gone->children.clear();
-        gone->loaded = gone->expanded = gone->everExpanded = gone->selected = gone->cut = false;
-        gone->session.Reset();
-        m_spare.push_back(std::move(gone));
+        gone.children.clear();
+        gone.loaded = gone.expanded = gone.everExpanded = gone.selected = gone.cut = false;
+        gone.session.Reset();
+        slot.live = false;
+        m_freeSlots.push_back(SlotOf(node));
     }
     if (id == m_root) m_root = kNoNode;
 }

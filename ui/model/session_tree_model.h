@@ -37,7 +37,9 @@ struct SessionDeckHost {
 // The tree item record's kind, with the numbers the dialog stores for it.
 enum class TreeItemKind { kSession = 1, kFolder = 2 };
 
-using TreeNodeId = uint32_t;
+// A node's slot in the low 32 bits and the slot's generation above them: a slot is used again
+// once its node is removed, under a new generation, so an old handle never finds the new node.
+using TreeNodeId = uint64_t;
 inline constexpr TreeNodeId kNoNode = 0;
 
 // Image indices of the tree's image list.
@@ -68,8 +70,8 @@ struct SessionTreeOptions {
     bool showTransferOnlySessions = true;
 };
 
-// Node handles stay valid until the node is removed; a removed handle is never reused, so a
-// stale handle (a clipboard record's, say) finds nothing instead of another node.
+// Node handles stay valid until the node is removed; a removed handle never becomes valid
+// again, so a stale handle (a clipboard record's, say) finds nothing instead of another node.
 class SessionTreeModel {
 public:
     SessionTreeModel(const SessionDeckHost& host, const SessionTreeOptions& options);
@@ -152,11 +154,16 @@ private:
 
     SessionDeckHost m_host;
     SessionTreeOptions m_options;
-    std::vector<std::unique_ptr<SessionTreeNode>> m_nodes;  // index = handle; 0 is never used
-    // Storage of removed nodes, given to the next ones inserted (under new handles): a filter
-    // keystroke replaces the whole tree, and allocating and freeing every node and label again
-    // each time was most of its cost.
-    std::vector<std::unique_ptr<SessionTreeNode>> m_spare;
+    struct Slot {
+        std::unique_ptr<SessionTreeNode> node;
+        uint32_t generation = 0;
+        bool live = false;
+    };
+    std::vector<Slot> m_slots;  // slot 0 is never used: handle 0 is kNoNode
+    // Slots of removed nodes, with the node's storage (label, children) kept for the next node
+    // inserted: a filter keystroke replaces the whole tree, and allocating every node and label
+    // again (and growing the table by every node) each time was most of its cost.
+    std::vector<uint32_t> m_freeSlots;
     TreeNodeId m_root = kNoNode;
 };
 
