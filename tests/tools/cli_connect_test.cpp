@@ -153,14 +153,11 @@ TEST_F(CliConnect, HostileHostNamesStayOneArgumentThatCannotBeAnOption) {
     for (const std::string& host : hostile) {
         SCOPED_TRACE(host);
         const std::string ssh = "Lab\\ssh" + std::to_string(n);
-        const std::string telnet = "Lab\\telnet" + std::to_string(n);
         const std::string ftp = "Lab\\ftp" + std::to_string(n++);
         // "--host=" keeps a leading '-' from being read as an option of `new` itself.
         New(ssh, {"--protocol", "SSH2", "--host=" + host});
-        New(telnet, {"--protocol", "Telnet", "--host=" + host});
         New(ftp, {"--protocol", "FTP", "--host=" + host});
         EXPECT_EQ(DryRun(ssh), (Argv{"ssh", "--", host}));
-        EXPECT_EQ(DryRun(telnet), (Argv{"telnet", "--", host}));
         // lftp takes the host inside a URL, where a leading '-' cannot start an option.
         EXPECT_EQ(DryRun(ftp, true), (Argv{"lftp", "ftp://" + host}));
     }

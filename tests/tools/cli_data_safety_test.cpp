@@ -132,17 +132,14 @@ TEST_F(CliLinks, AFolderLinkedOutsideIsNeverChangedThrough) {
     fs::create_directories(outside);
     makeOutside();
     const auto before = Snapshot(outside);
+    // Where links lead is the store's rule (test_profile); here, one command of each kind the
+    // host runs through the link: a walk, a write below it, a rename, removals and a copy in.
     for (const std::vector<std::string>& command :
-         std::vector<std::vector<std::string>>{{"ls"},
-                                               {"ls", "-r"},
-                                               {"apply-default", "Rows", "50"},
-                                               {"set", "Linked\\S", "Cols", "132"},
+         std::vector<std::vector<std::string>>{{"apply-default", "Rows", "50"},
                                                {"set", "Linked\\Deeper\\T", "Cols", "132"},
                                                {"rename", "Linked\\S", "U"},
-                                               {"rm", "Linked\\S"},
                                                {"rm", "Linked\\Deeper"},
                                                {"cp", "Here", "Linked"},
-                                               {"new", "Linked\\New"},
                                                {"rm", "Linked"}}) {
         SCOPED_TRACE(::testing::PrintToString(command));
         makeOutside();
@@ -160,16 +157,11 @@ TEST_F(CliNames, ReservedNamesAreRefusedAndChangeNothing) {
     const std::string listing = Run({"ls", "-r"}).out;
     const auto before = Snapshot(sessions());
     for (const std::vector<std::string>& command :
-         std::vector<std::vector<std::string>>{{"new", "__FolderData__"},
+         std::vector<std::vector<std::string>>{{"new", "X\\__FolderData__"},
                                                {"mkdir", "__FolderData__"},
-                                               {"new", "X\\__FolderData__"},
-                                               {"mkdir", "X\\__FolderData__"},
-                                               {"rename", "B", "__FolderData__"},
                                                {"rename", "X\\inner", "__FolderData__"},
                                                {"rename", "X", "_@@TMP@@_"},
-                                               {"rename", "B", "_@@TMP@@_1_1"},
                                                {"new", "_@@TMP@@_12_1"},
-                                               {"mkdir", "_@@TMP@@_12_1"},
                                                {"cp", "B", "_@@TMP@@_"}}) {
         SCOPED_TRACE(::testing::PrintToString(command));
         const ProcessResult result = Run(command);

@@ -55,7 +55,6 @@ TEST_F(CliData, FileTypeWithoutADesktopUsesTheBuiltInListAndStoresIt) {
     EXPECT_NE(r.err.find("no file type holds the extension 'nosuchext'"), std::string::npos)
         << r.err;
     EXPECT_EQ(Run({"filetype", "."}).status, 2);
-    EXPECT_EQ(Run({"filetype"}).status, 2);
 }
 
 TEST_F(CliData, TimeZoneListAndConversions) {
@@ -76,16 +75,4 @@ TEST_F(CliData, TimeZoneListAndConversions) {
               "2026-03-29T01:30:00Z\n");
     EXPECT_EQ(Run({"tz", "convert", "Europe/Berlin", "2026-10-25T01:30:00Z"}).out,
               "2026-10-25T02:30:00\n");
-
-    r = Run({"tz", "convert", "Mars/Olympus", "2026-01-01T00:00:00"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("unknown time zone 'Mars/Olympus'"), std::string::npos) << r.err;
-    for (const char* bad :
-         {"2026-02-30T00:00:00", "yesterday", "2026-01-01 00:00:00", "2026-01-01T24:00:00"}) {
-        r = Run({"tz", "convert", "Europe/Berlin", bad});
-        EXPECT_EQ(r.status, 2) << bad;
-        EXPECT_NE(r.err.find("is not a time of the form YYYY-MM-DDTHH:MM:SS"), std::string::npos)
-            << r.err;
-    }
-    EXPECT_NE(Run({"tz", "--help"}).out.find("convert"), std::string::npos);
 }

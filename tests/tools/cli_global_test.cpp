@@ -90,32 +90,3 @@ TEST_F(CliGlobal, SetChangesOnlyThatValue) {
     ASSERT_EQ(Run({"global", "set", "Timeout", "60"}).status, 0);
     EXPECT_EQ(ReadFileBytes(config / "Global.ini"), expected);
 }
-
-TEST_F(CliGlobal, RefusalsExitWithTheirStatusAndChangeNothing) {
-    ASSERT_EQ(Run({"global", "set", "Paper Size", "9"}).status, 0);
-    const std::string before = ReadFileBytes(config / "Global.ini");
-    struct Case {
-        std::vector<std::string> args;
-        int status;
-        std::string message;
-    };
-    for (const Case& c : std::vector<Case>{
-             {{"global", "set", "No Such Option", "1"}, 2, "no global option"},
-             {{"global", "set", "MRU Count", "many"}, 2, "is not a value of 'MRU Count'"},
-             {{"global", "set", "Page Margins", "1,2"}, 2, "0.5,0.5,0.5,0.5"},
-             {{"global", "set", "MRU Count"}, 2, "VALUE"},
-             {{"global"}, 2, "subcommand"},
-             {{"global", "set", "Color Schemes", "x"}, 3, "cannot be set"},
-             {{"global", "set", "Selected Termcap Entries", "vt320"}, 3, "cannot be set"},
-             {{"--read-only", "global", "set", "Timeout", "1"}, 3, "read-only"},
-         }) {
-        auto r = Run(c.args);
-        EXPECT_EQ(r.status, c.status) << ::testing::PrintToString(c.args) << r.err;
-        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(ReadFileBytes(config / "Global.ini"), before);
-
-    auto help = RunProcess(SESSIONDECK_CLI_PATH, {"global", "set", "--help"});
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("only what changed is written"), std::string::npos) << help.out;
-}

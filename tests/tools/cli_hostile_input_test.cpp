@@ -34,9 +34,10 @@ TEST_F(CliHostileInput, HostileNamesAreRefusedAndWriteNothing) {
     const std::string longName(300, 'n');
     std::string longWide;
     for (int i = 0; i < 100; ++i) longWide += "\xE2\x82\xAC";  // 300 bytes in UTF-8
-    const std::vector<std::string> names = {
-        "..",  ".",    "../escape", "a/b", "..\\..\\x", "CON",  "nul",  "a:b",    "a*b",
-        "a?b", "a\"b", "a<b",       "a>b", "a|b",       "a\nb", "a\tb", longName, longWide};
+    // Which names are refused is the library's rule; these are one of each kind: a path step, a
+    // separator, a device name, a character of the list, a control character, too long.
+    const std::vector<std::string> names = {"..",  "../escape", "..\\..\\x", "nul",
+                                            "a|b", "a\nb",      longName,    longWide};
     for (const std::string& name : names) {
         SCOPED_TRACE("name '" + name + "'");
         for (const std::vector<std::string>& command :

@@ -120,7 +120,4 @@ TEST_F(CliPasswordStdin, LineEndingsAreStrippedAndAMissingLineRefused) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions/files.example.ini"));
     EXPECT_EQ(Decoded("Sessions\\web", "Password"), "pw") << "unchanged";
-    EXPECT_EQ(Run({"set", "web", "Password", "x", "--password-stdin"}).status, 2)
-        << "a value in the arguments and one on standard input";
-    EXPECT_EQ(Run({"set", "web", "Password"}).status, 2) << "no value at all";
 }

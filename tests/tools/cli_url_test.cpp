@@ -35,16 +35,3 @@ TEST_F(CliUrl, ParsePrintsThePartsInOrderAsTextOrJson) {
               "  \"password\": \"me@example.org\",\n  \"object\": \"\",\n"
               "  \"transfer_type\": -1\n}\n");
 }
-
-TEST_F(CliUrl, RefusedUrlsGiveTheReportIdAndText) {
-    auto r = Run({"url", "parse", "http://host"});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find("0xe109000d The URL protocol 'http' is not supported."), std::string::npos)
-        << r.err;
-    r = Run({"url", "parse", "--json", "ssh2://h:22x"});
-    EXPECT_EQ(r.status, 3);
-    EXPECT_NE(r.err.find("0xe109000c The specified URL has an invalid syntax."), std::string::npos)
-        << r.err;
-    EXPECT_EQ(Run({"url", "parse"}).status, 2);
-}

@@ -46,7 +46,6 @@ TEST_F(CliWhere, RulesInTheHostsOrder) {
     r = Run({"--registry", "HKCU\\SOFTWARE\\Norvik", "where"});
     ASSERT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("chosen by: --registry\n"), std::string::npos);
-    EXPECT_EQ(Run({"--registry", "HKCU\\X", "--config", "/c", "where"}).status, 2);
 }
 
 TEST_F(CliWhere, MigratedFolderIsFollowedAndAnUnmigratedOneFlagged) {
@@ -85,12 +84,11 @@ TEST_F(CliWhere, ConfigBesideTheExecutableCountsWhateverTheCaseOfGlobalIni) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, (dir / "xdg/sessiondeck/Config").string() + "\nchosen by: default\n")
         << "an empty Config folder does not count";
-    for (const char* name : {"global.ini", "Global.ini"}) {
-        WriteFileBytes(dir / "bin/Config" / name, "");
-        r = RunProcess(host.string(), {"where"}, env);
-        EXPECT_EQ(r.out.rfind(beside, 0), 0u) << name << ": " << r.out << r.err;
-        std::filesystem::remove(dir / "bin/Config" / name);
-    }
+    // Which names of the global key count is test_app's; here, that the host asks.
+    WriteFileBytes(dir / "bin/Config/global.ini", "");
+    r = RunProcess(host.string(), {"where"}, env);
+    EXPECT_EQ(r.out.rfind(beside, 0), 0u) << r.out << r.err;
+    std::filesystem::remove(dir / "bin/Config/global.ini");
     // What the host itself writes there makes the folder count.
     ASSERT_EQ(
         RunProcess(host.string(),
