@@ -113,6 +113,10 @@ bool ColorSchemePage::CanDelete(std::u16string_view name) {
 int ColorSchemePage::AddNew(const VUnicodeString& name, VUnicodeString& refusal) {
     refusal.Empty();
     if (name.IsEmpty()) return -1;
+    if (name.str().find_first_of(u"\"\r\n") != std::u16string::npos) {
+        refusal = VUnicodeString(kColorSchemeNameRefused);
+        return -1;
+    }
     if (m_list.Exists(name)) {
         refusal = FormatWithName(kColorSchemeExistsFormat, name);
         return -1;

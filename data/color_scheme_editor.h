@@ -95,6 +95,10 @@ inline constexpr char16_t kColorSchemeTitleFormat[] = u"Color Scheme: %s";
 inline constexpr char16_t kNewColorSchemeTitle[] = u"New Color Scheme";
 inline constexpr char16_t kNewColorSchemeNameLabel[] = u"&Color scheme name:";
 inline constexpr char16_t kColorSchemeExistsFormat[] = u"'%s' already exists.";
+// The value files keep each scheme under its name in quotes, one per line: such a name could
+// not be stored.
+inline constexpr char16_t kColorSchemeNameRefused[] =
+    u"A color scheme name cannot contain '\"' or a line break.";
 inline constexpr char16_t kEditColorSchemeCommand[] = u"&Edit...";
 inline constexpr char16_t kDeleteColorSchemeCommand[] = u"&Delete";
 inline constexpr char16_t kDeleteColorSchemeQuestion[] =

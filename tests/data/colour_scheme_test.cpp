@@ -358,6 +358,10 @@ TEST(ColorSchemePage, AddAndDelete) {
     EXPECT_EQ(refusal, u"'black / CYAN' already exists.");
     EXPECT_EQ(page.AddNew(u"", refusal), -1);
     EXPECT_TRUE(refusal.IsEmpty());
+    for (const char16_t* unstorable : {u"say \"hi\"", u"two\nlines", u"cr\r"}) {
+        EXPECT_EQ(page.AddNew(unstorable, refusal), -1);
+        EXPECT_EQ(refusal, VUnicodeString(kColorSchemeNameRefused));
+    }
     EXPECT_EQ(list.GetCount(), 8u);
     ASSERT_EQ(page.AddNew(u"Mine", refusal), 8);
     EXPECT_TRUE(refusal.IsEmpty());
