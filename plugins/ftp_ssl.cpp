@@ -5,18 +5,22 @@
 using namespace sessiondeck;
 
 namespace {
+// Both kinds of FTP over TLS take the same options.
+std::vector<plugin::ProtocolOption> TlsOptions() {
+    return {
+        {.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true},
+        {.name = u"Verify Server Certificate",
+         .numberDefault = 1,
+         .label = u"&Verify the server's certificate",
+         .isFlag = true}};
+}
 const plugin::ProtocolDescription kImplicit{
     .protocolName = u"FTP/SSL (implicit)",
     .portValueName = u"[FTP/SSL implicit] Port",
     .defaultPort = 990,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options =
-        {{.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true},
-         {.name = u"Verify Server Certificate",
-          .numberDefault = 1,
-          .label = u"&Verify the server's certificate",
-          .isFlag = true}},
+    .options = TlsOptions(),
 };
 const plugin::ProtocolDescription kExplicit{
     .protocolName = u"FTP/SSL (explicit)",
@@ -24,12 +28,7 @@ const plugin::ProtocolDescription kExplicit{
     .defaultPort = 21,
     .hostValueName = u"Hostname",
     .transferSide = true,
-    .options =
-        {{.name = u"Passive Mode", .numberDefault = 1, .label = u"&Passive mode", .isFlag = true},
-         {.name = u"Verify Server Certificate",
-          .numberDefault = 1,
-          .label = u"&Verify the server's certificate",
-          .isFlag = true}},
+    .options = TlsOptions(),
 };
 SD_PROTOCOL_CREATE(CreateImplicit, kImplicit)
 SD_PROTOCOL_CREATE(CreateExplicit, kExplicit)

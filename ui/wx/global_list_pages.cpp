@@ -21,13 +21,6 @@ namespace sessiondeck {
 
 namespace {
 
-wxString Wx(std::u16string_view text) {
-    return ToWx(VUnicodeString(text));
-}
-std::u16string Text(const wxString& text) {
-    return FromWx(text).str();
-}
-
 // 0x00BBGGRR and wxColour, both ways.
 wxColour ToColour(ColorRef color) {
     return wxColour(color & 0xFF, (color >> 8) & 0xFF, (color >> 16) & 0xFF);
@@ -90,18 +83,18 @@ public:
 
     // What OK does: true when the model saved the fields (the dialog then ends).
     bool PressOk() {
-        m_fields.name = Text(m_name->GetValue());
+        m_fields.name = FromWxText(m_name->GetValue());
         const int type = m_type->GetSelection();
         const auto table = GetFirewallTypeTable();
         m_fields.type = type >= 0 && static_cast<std::size_t>(type) < table.size()
                             ? table[static_cast<std::size_t>(type)].storedName
                             : u"";
-        m_fields.host = Text(m_host->GetValue());
-        m_fields.port = Text(m_port->GetValue());
-        m_fields.user = Text(m_user->GetValue());
-        m_fields.password = Text(m_password->GetValue());
-        m_fields.prompt = Text(m_prompt->GetValue());
-        m_fields.command = Text(m_command->GetValue());
+        m_fields.host = FromWxText(m_host->GetValue());
+        m_fields.port = FromWxText(m_port->GetValue());
+        m_fields.user = FromWxText(m_user->GetValue());
+        m_fields.password = FromWxText(m_password->GetValue());
+        m_fields.prompt = FromWxText(m_prompt->GetValue());
+        m_fields.command = FromWxText(m_command->GetValue());
         if (!m_model.Save(m_fields, m_current)) return false;
         EndModal(wxID_OK);
         return true;

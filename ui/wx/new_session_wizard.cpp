@@ -15,14 +15,11 @@
 
 #include "session/setting_lookup.h"
 #include "ui/wx/option_page_view.h"
+#include "ui/wx/wx_prompt.h"
 
 namespace sessiondeck {
 
 namespace {
-
-wxString Wx(std::u16string_view text) {
-    return ToWx(VUnicodeString(text));
-}
 
 // The wizard bitmap: a band of colour with the new-document art on it, drawn rather than shipped
 // so that it follows the theme's art and the screen's scale.

@@ -24,13 +24,6 @@ namespace sessiondeck {
 
 namespace {
 
-wxString Wx(std::u16string_view text) {
-    return ToWx(VUnicodeString(text));
-}
-std::u16string FromWxText(const wxString& text) {
-    return FromWx(text).str();
-}
-
 // The pickers take "Name|pattern|Name|pattern"; the tables may end the list with "||".
 wxString PickerFilter(const char16_t* filter) {
     wxString text = filter ? Wx(filter) : wxString("All files (*)|*");

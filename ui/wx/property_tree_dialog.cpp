@@ -14,10 +14,6 @@ namespace sessiondeck {
 
 namespace {
 
-wxString Wx(std::u16string_view text) {
-    return ToWx(VUnicodeString(text));
-}
-
 // The item data that ties a tree item to the model's node.
 class NodeData : public wxTreeItemData {
 public:

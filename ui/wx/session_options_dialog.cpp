@@ -24,9 +24,6 @@ namespace sessiondeck {
 
 namespace {
 
-wxString Wx(std::u16string_view text) {
-    return wxString::FromUTF8(VUnicodeString(text).ToUtf8());
-}
 std::u16string FromWx(const wxString& text) {
     return VUnicodeString::FromUtf8(text.utf8_string()).str();
 }

@@ -18,6 +18,14 @@ VUnicodeString FromWx(const wxString& text) {
     return VUnicodeString::FromUtf8(std::string(text.utf8_str()));
 }
 
+wxString Wx(std::u16string_view text) {
+    return ToWx(VUnicodeString(text));
+}
+
+std::u16string FromWxText(const wxString& text) {
+    return FromWx(text).str();
+}
+
 namespace {
 
 long Style(VPromptButtons buttons, VPromptIcon icon) {

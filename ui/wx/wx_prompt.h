@@ -3,12 +3,18 @@
 
 #include <wx/window.h>
 
+#include <string>
+#include <string_view>
+
 #include "foundation/prompt.h"
 
 namespace sessiondeck {
 
 wxString ToWx(const VUnicodeString& text);
 VUnicodeString FromWx(const wxString& text);
+// The same for the models' std::u16string texts.
+wxString Wx(std::u16string_view text);
+std::u16string FromWxText(const wxString& text);
 
 class WxPrompt : public IPrompt {
 public:
