@@ -2,6 +2,8 @@
 // apply-to-all.
 #include "ui/wx/session_options_dialog.h"
 
+#include <memory>
+
 #include <wx/app.h>
 #include <wx/choice.h>
 #include <wx/progdlg.h>
@@ -14,8 +16,10 @@
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "ui/model/global_options_model.h"
+#include "ui/model/mapped_keys_model.h"
 #include "ui/model/property_tree_model.h"
 #include "ui/model/session_options_model.h"
+#include "ui/wx/mapped_keys_page.h"
 #include "ui/wx/option_page_view.h"
 #include "ui/wx/property_tree_dialog.h"
 #include "ui/wx/wx_prompt.h"
@@ -166,16 +170,27 @@ int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode)
     for (PropertyTreePage* page : frame.TopLevelPages())
         if (auto* option = dynamic_cast<OptionPage*>(page))
             option->messageCaption = model.Caption();
-    PropertyTreeDialog dialog(parent, frame, [&model](wxWindow* area, PropertyTreePage* page) {
+    // The key list edits a copy of the session's key map, which only OK hands to the session.
+    std::unique_ptr<MappedKeysModel> keys;
+    if (auto* concrete = dynamic_cast<SessionConfig*>(session))
+        keys = std::make_unique<MappedKeysModel>(concrete->terminal, prompt, model.Caption().str(),
+                                                 mode == 2);
+    PropertyTreeDialog dialog(parent, frame, [&](wxWindow* area, PropertyTreePage* page) {
         if (page == &model.ConnectPage())
             return static_cast<wxWindow*>(new ConnectPageWindow(area, model.ConnectPage(), model));
-        return static_cast<wxWindow*>(new OptionPageView(area, *static_cast<OptionPage*>(page)));
+        auto* option = static_cast<OptionPage*>(page);
+        if (keys && page == model.Page(SessionPageId::kMappedKeys))
+            return static_cast<wxWindow*>(new MappedKeysPageView(area, *option, *keys));
+        return static_cast<wxWindow*>(new OptionPageView(area, *option));
     });
     prompt.SetParent(&dialog);
     model.Opened();
     if (mode == 2) dialog.CallAfter([&model] { model.ReadOnlyPrompt(); });
     const int result = dialog.ShowModal() == wxID_OK ? 1 : 2;
-    if (result == 1) model.PersistTreeState();
+    if (result == 1) {
+        model.PersistTreeState();
+        if (keys) keys->Apply();
+    }
     // The tree strings and a "do not show again" answer are the global record's; only what
     // changed is written.
     SaveGlobalConfig(false);
