@@ -350,9 +350,9 @@ bool FileTypeManager::RenameType(int index, const char16_t* name) {
     const VUnicodeString trimmed = Trimmed(name);
     if (trimmed.IsEmpty()) return false;
     if (trimmed == definition->typeName) return true;
-    // The store may compare value names without regard to case: a rename in case only could
-    // leave the old value beside the new one, and the next load would merge them.
-    if (trimmed.EqualsNoCase(definition->typeName.str())) return false;
+    // Any definition of that name without regard to case refuses it, this one too: the store
+    // may compare value names without regard to case, so a rename in case only could leave the
+    // old value beside the new one, and the next load would merge them.
     if (FindFileTypeIndex(trimmed.c_str(), false) >= 0) return false;
     definition->typeName = trimmed;
     return true;

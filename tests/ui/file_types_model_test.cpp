@@ -170,7 +170,8 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     EXPECT_TRUE(model.ChooseIcon(fields, u"/usr/share/icons/zed.png", 3));
     EXPECT_EQ(fields.iconIndex, 3);
 
-    // Each refusal leaves the definition as it was, even with other fields changed beside it.
+    // Each refusal leaves the definition as it was, even with the name and other fields changed
+    // beside it.
     struct Refusal {
         const char* what;
         std::function<void(FileTypeFields&)> change;
@@ -191,6 +192,7 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     for (const Refusal& r : refusals) {
         SCOPED_TRACE(r.what);
         FileTypeFields refused = fields;
+        refused.typeName = u"Zed renamed";
         refused.application = u"/usr/bin/zed %1";
         r.change(refused);
         prompt.AnswerButton(VPromptAnswer::kOk);
