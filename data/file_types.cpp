@@ -330,6 +330,34 @@ bool FileTypeManager::SetRemoteFileOpenAction(int index, int action) {
     return definition != nullptr;
 }
 
+bool FileTypeManager::SetApplication(int index, const char16_t* application) {
+    FileTypeDefinition* definition = Find(index);
+    if (definition) definition->application = VUnicodeString(application ? application : u"");
+    return definition != nullptr;
+}
+
+bool FileTypeManager::SetIcon(int index, const char16_t* iconFile, int iconIndex) {
+    FileTypeDefinition* definition = Find(index);
+    if (!definition) return false;
+    definition->iconFile = VUnicodeString(iconFile ? iconFile : u"");
+    definition->iconIndex = iconIndex;
+    return true;
+}
+
+bool FileTypeManager::RenameType(int index, const char16_t* name) {
+    FileTypeDefinition* definition = Find(index);
+    if (!definition || !name) return false;
+    const VUnicodeString trimmed = Trimmed(name);
+    if (trimmed.IsEmpty()) return false;
+    if (trimmed == definition->typeName) return true;
+    // Any definition of that name without regard to case refuses it, this one too: the store
+    // may compare value names without regard to case, so a rename in case only could leave the
+    // old value beside the new one, and the next load would merge them.
+    if (FindFileTypeIndex(trimmed.c_str(), false) >= 0) return false;
+    definition->typeName = trimmed;
+    return true;
+}
+
 bool FileTypeManager::StoreDefinitions(VReportMessageParams* report) {
     VProfileStore store(false, m_factory);
     VProfileKey key(store.GetRootKey(), kFileTypesKeyName);

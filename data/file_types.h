@@ -82,6 +82,13 @@ public:
     bool SetItemData(int index, int itemData);
     bool SetTransferType(int index, int transferType);
     bool SetRemoteFileOpenAction(int index, int action);
+    bool SetApplication(int index, const char16_t* application);
+    bool SetIcon(int index, const char16_t* iconFile, int iconIndex);
+    // Gives the definition at `index` the trimmed `name`. Refused (false) outside the range, for
+    // a blank name, for a name another definition has without regard to case (the next load
+    // would merge the two) and for a change in case only (the store may keep value names without
+    // regard to case, so the old value could stay beside the new one).
+    bool RenameType(int index, const char16_t* name);
 
     // Writes every stored definition and deletes the values of names no
     // definition has any more. False when the store refused a write or could

@@ -1,9 +1,12 @@
 // The File Types page of Global Options on a real configuration folder (and a desktop without
-// file associations): adding with its refusals, deleting and restoring answered both ways, OK
-// storing, Cancel reading back, and a store that refuses the write.
+// file associations): adding with its refusals, editing a definition with its refusals, deleting
+// and restoring answered both ways, OK storing, Cancel reading back, and a store that refuses the
+// write.
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
+#include <memory>
 
 #include "app/global_config.h"
 #include "data/file_types.h"
@@ -129,6 +132,118 @@ TEST_F(FileTypesPage, RestoreAsksAndCancelReadsTheStoreBack) {
     EXPECT_EQ(manager.FindExtension(u"ww"), nullptr);
     EXPECT_EQ(model.Rows().size(), before);
     EXPECT_FALSE(model.Stored());
+}
+
+TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMessages) {
+    FileTypeManager manager;
+    {
+        FileTypesModel setup(manager, prompt, u"Global Options");
+        for (const char16_t* extension : {u"zz", u"zy"}) {
+            ScriptAdd(extension, u"Zed file", false);
+            ASSERT_GE(setup.Add(), 0);
+        }
+        ScriptAdd(u"ww", u"Double file", false);
+        ASSERT_GE(setup.Add(), 0);
+        ASSERT_TRUE(setup.Commit());
+    }
+    auto options = std::make_unique<GlobalOptionsModel>(*config, kTransfer, prompt,
+                                                        std::u16string_view{}, &manager);
+    FileTypesModel& model = *options->FileTypes();
+    auto rowOf = [](const FileTypesModel& model, const std::u16string& extension) {
+        for (std::size_t row = 0; row < model.Rows().size(); ++row)
+            if (model.Rows()[row].extension == extension) return row;
+        ADD_FAILURE() << "no row for the extension";
+        return std::size_t{0};
+    };
+    EXPECT_FALSE(model.Fields(model.Rows().size()).has_value());
+    const std::size_t zy = rowOf(model, u"zy");
+    const FileTypeFields original = *model.Fields(zy);
+    EXPECT_EQ(original.typeName, u"Zed file");
+    EXPECT_EQ(original.transferType, kTransferTypeGlobal);
+    EXPECT_EQ(original.remoteOpenAction, kRemoteOpenPrompt);
+
+    // The icon chooser giving back the icon the definition has changes nothing.
+    FileTypeFields fields = original;
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(model.ChooseIcon(fields, original.iconFile, original.iconIndex));
+    EXPECT_EQ(LastMessage(), u"The default icon was not changed!");
+    EXPECT_TRUE(model.ChooseIcon(fields, u"/usr/share/icons/zed.png", 3));
+    EXPECT_EQ(fields.iconIndex, 3);
+
+    // Each refusal leaves the definition as it was, even with the name and other fields changed
+    // beside it.
+    struct Refusal {
+        const char* what;
+        std::function<void(FileTypeFields&)> change;
+        std::u16string message;
+    };
+    const std::vector<Refusal> refusals = {
+        {"blank name", [](FileTypeFields& f) { f.typeName = u"  "; },
+         u"The type name was not changed!"},
+        {"another type's name", [](FileTypeFields& f) { f.typeName = u"DOUBLE FILE"; },
+         u"The type name was not changed!"},
+        {"case only", [](FileTypeFields& f) { f.typeName = u"ZED FILE"; },
+         u"The type name was not changed!"},
+        {"unknown transfer", [](FileTypeFields& f) { f.transferType = 7; },
+         u"The transfer type was not changed!"},
+        {"unknown open action", [](FileTypeFields& f) { f.remoteOpenAction = 3; },
+         u"The remote file open action was not changed!"},
+    };
+    for (const Refusal& r : refusals) {
+        SCOPED_TRACE(r.what);
+        FileTypeFields refused = fields;
+        refused.typeName = u"Zed renamed";
+        refused.application = u"/usr/bin/zed %1";
+        r.change(refused);
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_FALSE(model.Edit(zy, refused));
+        EXPECT_EQ(LastMessage(), r.message);
+        EXPECT_EQ(manager.FindExtension(u"zz")->typeName.str(), u"Zed file");
+        EXPECT_TRUE(manager.FindExtension(u"zz")->application.IsEmpty());
+        EXPECT_TRUE(manager.FindExtension(u"zz")->iconFile.IsEmpty());
+        EXPECT_FALSE(model.IsModified());
+    }
+
+    const std::size_t questions = prompt.Questions().size();
+    fields.typeName = u"  Zed document ";
+    fields.transferType = kTransferTypeAscii;
+    fields.application = u"/usr/bin/zed %1";
+    fields.remoteOpenAction = kRemoteOpenSaveToDisk;
+    ASSERT_TRUE(model.Edit(zy, fields));
+    EXPECT_EQ(prompt.Questions().size(), questions);
+    // Both extensions show the one definition's new name and transfer type, in their places.
+    for (const std::u16string extension : {u"zz", u"zy"}) {
+        const FileTypeRow& row = model.Rows()[rowOf(model, extension)];
+        EXPECT_EQ(row.typeName, u"Zed document");
+        EXPECT_EQ(row.transfer, u"ASCII");
+    }
+    EXPECT_EQ(rowOf(model, u"zy"), zy);
+    EXPECT_EQ(FileTypeManager().FindExtension(u"zz")->typeName.str(), u"Zed file");
+
+    ASSERT_TRUE(options->Ok());
+    options.reset();
+    const FileTypeManager stored;
+    const FileTypeDefinition* zed = stored.FindExtension(u"ZY");
+    ASSERT_NE(zed, nullptr);
+    EXPECT_EQ(zed->typeName.str(), u"Zed document");
+    EXPECT_EQ(zed->transferType, kTransferTypeAscii);
+    EXPECT_EQ(zed->application.str(), u"/usr/bin/zed %1");
+    EXPECT_EQ(zed->remoteOpenAction, kRemoteOpenSaveToDisk);
+    EXPECT_EQ(zed->iconFile.str(), u"/usr/share/icons/zed.png");
+    EXPECT_EQ(zed->iconIndex, 3);
+    EXPECT_EQ(zed->extensions.GetSize(), 2u);
+    // The value under the old name went with the rename.
+    EXPECT_EQ(stored.FindFileTypeIndex(u"Zed file", false), -1);
+
+    // A later edit that is cancelled is dropped with the dialog.
+    GlobalOptionsModel again(*config, kTransfer, prompt, {}, &manager);
+    const std::size_t ww = rowOf(*again.FileTypes(), u"ww");
+    FileTypeFields binary = *again.FileTypes()->Fields(ww);
+    binary.transferType = kTransferTypeBinary;
+    ASSERT_TRUE(again.FileTypes()->Edit(ww, binary));
+    EXPECT_EQ(manager.FindExtension(u"ww")->transferType, kTransferTypeBinary);
+    again.Cancel();
+    EXPECT_EQ(manager.FindExtension(u"ww")->transferType, kTransferTypeGlobal);
 }
 
 TEST_F(FileTypesPage, AStoreThatRefusesTheWriteIsReportedAndTheEditsKept) {

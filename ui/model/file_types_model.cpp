@@ -1,6 +1,8 @@
 // The Global Options File Types page: the manager's definitions as rows, and its commands.
 #include "ui/model/file_types_model.h"
 
+#include <algorithm>
+
 #include "data/file_types.h"
 
 namespace sessiondeck {
@@ -90,6 +92,103 @@ bool FileTypesModel::RestoreDefaults() {
     m_manager.RestoreDefaults();
     m_modified = true;
     Fill();
+    return true;
+}
+
+const std::vector<FileTypeChoice>& FileTypesModel::TransferChoices() {
+    static const std::vector<FileTypeChoice> choices = [] {
+        std::vector<FileTypeChoice> list;
+        for (int value :
+             {kTransferTypeGlobal, kTransferTypeAscii, kTransferTypeBinary, kTransferTypePrompt})
+            list.push_back({value, TransferTypeText(value)});
+        return list;
+    }();
+    return choices;
+}
+
+const std::vector<FileTypeChoice>& FileTypesModel::OpenActionChoices() {
+    static const std::vector<FileTypeChoice> choices = [] {
+        std::vector<FileTypeChoice> list;
+        for (int value : {kRemoteOpenPrompt, kRemoteOpenOpen, kRemoteOpenSaveToDisk})
+            list.push_back({value, RemoteOpenActionText(value)});
+        return list;
+    }();
+    return choices;
+}
+
+std::optional<FileTypeFields> FileTypesModel::Fields(std::size_t row) const {
+    if (row >= m_rows.size()) return std::nullopt;
+    const FileTypeDefinition* definition = m_manager.Definition(m_rowDefinition[row]);
+    if (!definition) return std::nullopt;
+    return FileTypeFields{definition->typeName.str(),    definition->transferType,
+                          definition->application.str(), definition->remoteOpenAction,
+                          definition->iconFile.str(),    definition->iconIndex};
+}
+
+bool FileTypesModel::ChooseIcon(FileTypeFields& fields, const std::u16string& iconFile,
+                                int iconIndex) const {
+    if (iconFile == fields.iconFile && iconIndex == fields.iconIndex) {
+        Report(kIconNotChangedMessage);
+        return false;
+    }
+    fields.iconFile = iconFile;
+    fields.iconIndex = iconIndex;
+    return true;
+}
+
+bool FileTypesModel::Edit(std::size_t row, const FileTypeFields& fields) {
+    const std::optional<FileTypeFields> before = Fields(row);
+    if (!before) return false;
+    auto listed = [](const std::vector<FileTypeChoice>& choices, int value) {
+        return std::any_of(choices.begin(), choices.end(),
+                           [value](const FileTypeChoice& c) { return c.value == value; });
+    };
+    // Everything that can be refused is checked before anything changes, so a refusal leaves
+    // the definition as it was.
+    if (!listed(TransferChoices(), fields.transferType)) {
+        Report(kTransferTypeNotChangedMessage);
+        return false;
+    }
+    if (!listed(OpenActionChoices(), fields.remoteOpenAction)) {
+        Report(kOpenActionNotChangedMessage);
+        return false;
+    }
+    const int index = m_rowDefinition[row];
+    if (fields.typeName != before->typeName &&
+        !m_manager.RenameType(index, fields.typeName.c_str())) {
+        Report(kTypeNameNotChangedMessage);
+        return false;
+    }
+    // The setters fail only for an index out of range, which the row check above rules out;
+    // each still says which field it could not change.
+    bool changed = fields.typeName != before->typeName;
+    auto apply = [&](bool differs, const auto& set, const char16_t* message) {
+        if (!differs) return;
+        if (set())
+            changed = true;
+        else
+            Report(message);
+    };
+    apply(
+        fields.transferType != before->transferType,
+        [&] { return m_manager.SetTransferType(index, fields.transferType); },
+        kTransferTypeNotChangedMessage);
+    apply(
+        fields.application != before->application,
+        [&] { return m_manager.SetApplication(index, fields.application.c_str()); },
+        kApplicationNotChangedMessage);
+    apply(
+        fields.remoteOpenAction != before->remoteOpenAction,
+        [&] { return m_manager.SetRemoteFileOpenAction(index, fields.remoteOpenAction); },
+        kOpenActionNotChangedMessage);
+    apply(
+        fields.iconFile != before->iconFile || fields.iconIndex != before->iconIndex,
+        [&] { return m_manager.SetIcon(index, fields.iconFile.c_str(), fields.iconIndex); },
+        kIconNotChangedMessage);
+    if (changed) {
+        m_modified = true;
+        Fill();
+    }
     return true;
 }
 

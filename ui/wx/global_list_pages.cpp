@@ -11,6 +11,7 @@
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
+#include <wx/spinctrl.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
@@ -115,6 +116,144 @@ private:
     wxTextCtrl* m_password = nullptr;
     wxTextCtrl* m_prompt = nullptr;
     wxTextCtrl* m_command = nullptr;
+};
+
+// The icon chooser: the file that holds the icon and the icon's index in it.
+class FileTypeIconChooser : public wxDialog {
+public:
+    FileTypeIconChooser(wxWindow* parent, const std::u16string& file, int index)
+        : wxDialog(parent, wxID_ANY, "Change Icon") {
+        SetName("FileTypeIconChooser");
+        auto* grid = new wxFlexGridSizer(2, FromDIP(wxSize(8, 6)));
+        grid->AddGrowableCol(1);
+        grid->Add(new wxStaticText(this, wxID_ANY, "Icon &file:"), 0, wxALIGN_CENTER_VERTICAL);
+        m_file =
+            new wxTextCtrl(this, wxID_ANY, Wx(file), wxDefaultPosition, FromDIP(wxSize(260, -1)));
+        m_file->SetName("FileTypeIconFile");
+        grid->Add(m_file, 1, wxEXPAND);
+        grid->Add(new wxStaticText(this, wxID_ANY, "Icon &index:"), 0, wxALIGN_CENTER_VERTICAL);
+        m_index = new wxSpinCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
+                                 wxSP_ARROW_KEYS, -65535, 65535, index);
+        m_index->SetName("FileTypeIconIndex");
+        grid->Add(m_index, 0);
+        auto* top = new wxBoxSizer(wxVERTICAL);
+        top->Add(grid, 1, wxEXPAND | wxALL, FromDIP(10));
+        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, FromDIP(8));
+        SetSizerAndFit(top);
+        CentreOnParent();
+    }
+    std::u16string File() const { return FromWxText(m_file->GetValue()); }
+    int Index() const { return m_index->GetValue(); }
+
+private:
+    wxTextCtrl* m_file = nullptr;
+    wxSpinCtrl* m_index = nullptr;
+};
+
+// The file type editor: type name, transfer type, application, remote open action and icon. OK
+// hands the fields to the model, which refuses (and says why) or keeps them in the manager's
+// memory; the dialog stays open on a refusal.
+class FileTypeEditor : public wxDialog {
+public:
+    FileTypeEditor(wxWindow* parent, FileTypesModel& model, std::size_t row, FileTypeFields fields)
+        : wxDialog(parent, wxID_ANY, "Edit File Type", wxDefaultPosition, wxDefaultSize,
+                   wxDEFAULT_DIALOG_STYLE | wxRESIZE_BORDER),
+          m_model(model),
+          m_row(row),
+          m_fields(std::move(fields)) {
+        SetName("FileTypeEditor");
+        auto* grid = new wxFlexGridSizer(2, FromDIP(wxSize(8, 6)));
+        grid->AddGrowableCol(1);
+        auto label = [&](const char* text) {
+            grid->Add(new wxStaticText(this, wxID_ANY, text), 0, wxALIGN_CENTER_VERTICAL);
+        };
+        auto choice = [&](const std::vector<FileTypeChoice>& choices, int value, const char* name) {
+            auto* control = new wxChoice(this, wxID_ANY);
+            control->SetName(name);
+            for (const FileTypeChoice& c : choices) {
+                control->Append(Wx(c.text));
+                if (c.value == value) control->SetSelection(control->GetCount() - 1);
+            }
+            grid->Add(control, 1, wxEXPAND);
+            return control;
+        };
+        label("&Type name:");
+        m_name = new wxTextCtrl(this, wxID_ANY, Wx(m_fields.typeName), wxDefaultPosition,
+                                FromDIP(wxSize(260, -1)));
+        m_name->SetName("FileTypeName");
+        grid->Add(m_name, 1, wxEXPAND);
+        label("T&ransfer type:");
+        m_transfer =
+            choice(FileTypesModel::TransferChoices(), m_fields.transferType, "FileTypeTransfer");
+        label("&Application:");
+        m_application = new wxTextCtrl(this, wxID_ANY, Wx(m_fields.application));
+        m_application->SetName("FileTypeApplication");
+        m_application->SetHint("(%1 is the file itself)");
+        grid->Add(m_application, 1, wxEXPAND);
+        label("Remote &open action:");
+        m_action = choice(FileTypesModel::OpenActionChoices(), m_fields.remoteOpenAction,
+                          "FileTypeOpenAction");
+        label("Icon:");
+        auto* iconRow = new wxBoxSizer(wxHORIZONTAL);
+        m_icon = new wxStaticText(this, wxID_ANY, wxString());
+        m_icon->SetName("FileTypeIcon");
+        auto* change = new wxButton(this, wxID_ANY, "&Change Icon...");
+        change->SetName("FileTypeChangeIcon");
+        iconRow->Add(m_icon, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(8));
+        iconRow->Add(change, 0);
+        grid->Add(iconRow, 1, wxEXPAND);
+        ShowIcon();
+
+        auto* top = new wxBoxSizer(wxVERTICAL);
+        top->Add(grid, 1, wxEXPAND | wxALL, FromDIP(10));
+        top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, FromDIP(8));
+        SetSizerAndFit(top);
+        change->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressChangeIcon(); });
+        Bind(
+            wxEVT_BUTTON, [this](wxCommandEvent&) { PressOk(); }, wxID_OK);
+        CentreOnParent();
+    }
+
+    void PressChangeIcon() {
+        FileTypeIconChooser chooser(this, m_fields.iconFile, m_fields.iconIndex);
+        if (chooser.ShowModal() != wxID_OK) return;
+        if (m_model.ChooseIcon(m_fields, chooser.File(), chooser.Index())) ShowIcon();
+    }
+
+    // What OK does: true when the model took the fields (the dialog then ends).
+    bool PressOk() {
+        auto chosen = [](wxChoice* control, const std::vector<FileTypeChoice>& choices) {
+            const int at = control->GetSelection();
+            return at >= 0 && static_cast<std::size_t>(at) < choices.size()
+                       ? choices[static_cast<std::size_t>(at)].value
+                       : -1;
+        };
+        m_fields.typeName = FromWxText(m_name->GetValue());
+        m_fields.transferType = chosen(m_transfer, FileTypesModel::TransferChoices());
+        m_fields.application = FromWxText(m_application->GetValue());
+        m_fields.remoteOpenAction = chosen(m_action, FileTypesModel::OpenActionChoices());
+        if (!m_model.Edit(m_row, m_fields)) return false;
+        EndModal(wxID_OK);
+        return true;
+    }
+
+private:
+    void ShowIcon() {
+        m_icon->SetLabel(m_fields.iconFile.empty()
+                             ? wxString("(none)")
+                             : Wx(m_fields.iconFile) +
+                                   wxString::Format(", %d", m_fields.iconIndex));
+        Layout();
+    }
+
+    FileTypesModel& m_model;
+    std::size_t m_row;
+    FileTypeFields m_fields;
+    wxTextCtrl* m_name = nullptr;
+    wxChoice* m_transfer = nullptr;
+    wxTextCtrl* m_application = nullptr;
+    wxChoice* m_action = nullptr;
+    wxStaticText* m_icon = nullptr;
 };
 
 // A list on the left and a column of buttons on its right.
@@ -329,23 +468,25 @@ FileTypesPageView::FileTypesPageView(wxWindow* parent, FileTypesModel& model)
     m_list->AppendColumn("Type", wxLIST_FORMAT_LEFT, FromDIP(150));
     m_list->AppendColumn("Transfer", wxLIST_FORMAT_LEFT, FromDIP(90));
     auto* add = new wxButton(this, wxID_ANY, "&Add...");
+    m_edit = new wxButton(this, wxID_ANY, "&Edit...");
     m_delete = new wxButton(this, wxID_ANY, "&Delete");
     auto* restore = new wxButton(this, wxID_ANY, "&Restore Defaults");
     add->SetName("FileTypeAdd");
+    m_edit->SetName("FileTypeEdit");
     m_delete->SetName("FileTypeDelete");
     restore->SetName("FileTypeRestore");
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(new wxStaticText(this, wxID_ANY, "&File types:"), 0, wxBOTTOM, FromDIP(4));
-    top->Add(ListWithButtons(this, m_list, {add, m_delete, restore}), 1, wxEXPAND);
+    top->Add(ListWithButtons(this, m_list, {add, m_edit, m_delete, restore}), 1, wxEXPAND);
     SetSizer(top);
 
     add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressAdd(); });
+    m_edit->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressEdit(); });
     m_delete->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressDelete(); });
     restore->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressRestore(); });
-    m_list->Bind(wxEVT_LIST_ITEM_SELECTED,
-                 [this](wxListEvent&) { m_delete->Enable(Selected() >= 0); });
-    m_list->Bind(wxEVT_LIST_ITEM_DESELECTED,
-                 [this](wxListEvent&) { m_delete->Enable(Selected() >= 0); });
+    m_list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) { EnableButtons(); });
+    m_list->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) { EnableButtons(); });
+    m_list->Bind(wxEVT_LIST_ITEM_ACTIVATED, [this](wxListEvent&) { PressEdit(); });
     Fill(-1);
 }
 
@@ -366,7 +507,22 @@ void FileTypesPageView::Fill(int row) {
                              wxLIST_STATE_SELECTED | wxLIST_STATE_FOCUSED);
         m_list->EnsureVisible(row);
     }
-    m_delete->Enable(Selected() >= 0);
+    EnableButtons();
+}
+
+void FileTypesPageView::EnableButtons() {
+    const bool any = Selected() >= 0;
+    m_edit->Enable(any);
+    m_delete->Enable(any);
+}
+
+void FileTypesPageView::PressEdit() {
+    const long row = Selected();
+    if (row < 0) return;
+    const auto fields = m_model.Fields(static_cast<std::size_t>(row));
+    if (!fields) return;
+    FileTypeEditor editor(this, m_model, static_cast<std::size_t>(row), *fields);
+    if (editor.ShowModal() == wxID_OK) Fill(static_cast<int>(row));
 }
 
 void FileTypesPageView::PressAdd() {

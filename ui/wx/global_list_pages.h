@@ -93,13 +93,16 @@ private:
     std::vector<wxColourPickerCtrl*> m_pickers;
 };
 
-// Every extension with its type and transfer type; Add, Delete and Restore Defaults.
+// Every extension with its type and transfer type; Add, Edit (also a double click), Delete and
+// Restore Defaults.
 class FileTypesPageView : public wxPanel, public IPropertyPageWindow {
 public:
     FileTypesPageView(wxWindow* parent, FileTypesModel& model);
 
     wxListCtrl* List() const { return m_list; }
     void PressAdd();
+    // Opens the editor ("FileTypeEditor") modally over the selected row's definition.
+    void PressEdit();
     void PressDelete();
     void PressRestore();
 
@@ -111,9 +114,11 @@ private:
     // Fills the list and selects `row` (none: -1).
     void Fill(int row);
     long Selected() const;
+    void EnableButtons();
 
     FileTypesModel& m_model;
     wxListCtrl* m_list = nullptr;
+    wxButton* m_edit = nullptr;
     wxButton* m_delete = nullptr;
 };
 
