@@ -10,6 +10,9 @@
 #include <wx/dialog.h>
 #include <wx/image.h>
 #include <wx/math.h>
+#include <wx/sizer.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/toolbar.h>
 #include <wx/treectrl.h>
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -195,6 +199,44 @@ protected:
     TempDir dir;
     cli::GlobalOptions options;
 };
+
+// The first window below `window` of type T that `matches` (any, without it).
+template <typename T>
+T* FindChild(wxWindow* window, const std::function<bool(T*)>& matches = nullptr) {
+    for (wxWindow* child : window->GetChildren()) {
+        if (auto* found = dynamic_cast<T*>(child); found && (!matches || matches(found)))
+            return found;
+        if (T* found = FindChild<T>(child, matches)) return found;
+    }
+    return nullptr;
+}
+
+// The text box the user sees to the right of the label `label` on the page on show.
+inline wxTextCtrl* FieldBeside(wxWindow* dialog, const wxString& label) {
+    auto* text = FindChild<wxStaticText>(dialog, [&](wxStaticText* t) {
+        return t->IsShownOnScreen() && t->GetLabelText() == label;
+    });
+    if (!text || !text->GetContainingSizer()) return nullptr;
+    const wxSizerItemList& items = text->GetContainingSizer()->GetChildren();
+    for (auto it = items.begin(); it != items.end(); ++it) {
+        if ((*it)->GetWindow() != text) continue;
+        if (++it == items.end()) return nullptr;
+        return dynamic_cast<wxTextCtrl*>((*it)->GetWindow());
+    }
+    return nullptr;
+}
+
+// A value file's lines; the store ends them with CR LF, and the CR is kept out of a
+// comparison's report.
+inline std::vector<std::string> Lines(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
 
 inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
     return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(1036));

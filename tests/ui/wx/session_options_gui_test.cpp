@@ -40,31 +40,6 @@ protected:
     void Exit(wxDialog*) override {}
 };
 
-template <typename T>
-T* FindChild(wxWindow* window, const std::function<bool(T*)>& matches = nullptr) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* found = dynamic_cast<T*>(child); found && (!matches || matches(found)))
-            return found;
-        if (T* found = FindChild<T>(child, matches)) return found;
-    }
-    return nullptr;
-}
-
-// The text box the user sees to the right of the label `label` on the page on show.
-wxTextCtrl* FieldBeside(wxWindow* dialog, const wxString& label) {
-    auto* text = FindChild<wxStaticText>(dialog, [&](wxStaticText* t) {
-        return t->IsShownOnScreen() && t->GetLabelText() == label;
-    });
-    if (!text || !text->GetContainingSizer()) return nullptr;
-    const wxSizerItemList& items = text->GetContainingSizer()->GetChildren();
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if ((*it)->GetWindow() != text) continue;
-        if (++it == items.end()) return nullptr;
-        return dynamic_cast<wxTextCtrl*>((*it)->GetWindow());
-    }
-    return nullptr;
-}
-
 wxTreeCtrl* TreeIn(wxWindow* dialog) {
     return FindChild<wxTreeCtrl>(dialog);
 }
@@ -87,17 +62,6 @@ public:
         : Driver([](const wxWindow& w) { return w.GetLabel().StartsWith("Session Options"); },
                  "Session Options", std::move(drive)) {}
 };
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    // The store ends its lines with CR LF; the CR is kept out of the comparison's report.
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
 
 class SessionOptionsGuiTest : public SessionDeckGuiTest {
 protected:

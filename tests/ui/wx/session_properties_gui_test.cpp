@@ -30,40 +30,6 @@ wxDialog* OpenSessionOptions() {
     return nullptr;
 }
 
-wxWindow* FindShown(wxWindow* window, const std::function<bool(wxWindow*)>& matches) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (child->IsShownOnScreen() && matches(child)) return child;
-        if (wxWindow* found = FindShown(child, matches)) return found;
-    }
-    return nullptr;
-}
-
-// The text box to the right of the label `label` on the page on show.
-wxTextCtrl* FieldBeside(wxWindow* dialog, const wxString& label) {
-    wxWindow* text = FindShown(dialog, [&](wxWindow* w) {
-        auto* t = dynamic_cast<wxStaticText*>(w);
-        return t && t->GetLabelText() == label;
-    });
-    if (!text || !text->GetContainingSizer()) return nullptr;
-    const wxSizerItemList& items = text->GetContainingSizer()->GetChildren();
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if ((*it)->GetWindow() != text) continue;
-        if (++it == items.end()) return nullptr;
-        return dynamic_cast<wxTextCtrl*>((*it)->GetWindow());
-    }
-    return nullptr;
-}
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
 // Waits (without blocking the event loop) until `done` holds or `seconds` have passed.
 bool SettleUntil(const std::function<bool()>& done, int seconds) {
     for (int waited = 0; waited < seconds * 1000 && !done(); waited += 100) Settle(100);
@@ -98,8 +64,7 @@ TEST_F(SessionDeckGuiTest, PropertiesOpensSessionOptionsOnTheSelectedSessionAndO
         opened = true;
         Settle();
         caption = dialog->GetTitle();
-        auto* tree = dynamic_cast<wxTreeCtrl*>(
-            FindShown(dialog, [](wxWindow* w) { return dynamic_cast<wxTreeCtrl*>(w) != nullptr; }));
+        auto* tree = FindChild<wxTreeCtrl>(dialog);
         ASSERT_NE(tree, nullptr);
         const wxTreeItemId ssh2 = FindItem(tree, tree->GetRootItem(), "SSH2");
         ASSERT_TRUE(ssh2.IsOk()) << "no SSH2 page below Connection";
