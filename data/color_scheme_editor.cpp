@@ -1,5 +1,6 @@
 // The colour-scheme editor and page rules: attribute rows, selection, swatch, enabled commands.
 #include "data/color_scheme_editor.h"
+#include "foundation/message_format.h"
 
 #include <algorithm>
 
@@ -9,10 +10,7 @@ namespace {
 
 // The dialog texts are printf-style with one string; only "%s" is replaced.
 VUnicodeString FormatWithName(std::u16string_view format, std::u16string_view name) {
-    std::u16string text(format);
-    const size_t at = text.find(u"%s");
-    if (at != std::u16string::npos) text.replace(at, 2, name);
-    return VUnicodeString(std::move(text));
+    return VUnicodeString(InsertName(format, name));
 }
 
 constexpr int kSimpleRowCount = 2;  // "Normal" and "Bold"

@@ -232,6 +232,13 @@ bool StartsInsert(std::u16string_view format, size_t pos) {
 // a lone CR or a lone LF) with one space each and drops the spaces left at the
 // end, so "Text.\r\n" becomes "Text.". Hard breaks asked for with %n, %r and
 // the text of inserts are kept as they are: they were requested explicitly.
+std::u16string InsertName(std::u16string_view format, std::u16string_view name) {
+    std::u16string text(format);
+    const size_t at = text.find(u"%s");
+    if (at != std::u16string::npos) text.replace(at, 2, name);
+    return text;
+}
+
 std::optional<std::u16string> FormatMessageString(std::u16string_view format,
                                                   const std::vector<MessageArgument>& args,
                                                   MessageFormatOptions options) {

@@ -37,6 +37,10 @@ SESSIONDECK_API std::optional<std::u16string> FormatMessageString(
 SESSIONDECK_API std::optional<std::u16string> FormatMessageStringV(std::u16string_view format,
                                                                    va_list args);
 
+// `format` with its first "%s" replaced by `name` (the texts that keep printf's placeholder
+// for one name); `format` itself when it has none.
+SESSIONDECK_API std::u16string InsertName(std::u16string_view format, std::u16string_view name);
+
 // Convenience for the library's own string building (value lines, numbered
 // names): formats or, when the call is invalid, returns the format itself.
 //

@@ -30,6 +30,12 @@ int CompareNoCase(std::u16string_view a, std::u16string_view b) {
     return a.size() < b.size() ? -1 : 1;
 }
 
+std::u16string_view TrimBlanks(std::u16string_view text, std::u16string_view blanks) {
+    const size_t first = text.find_first_not_of(blanks);
+    if (first == std::u16string_view::npos) return {};
+    return text.substr(first, text.find_last_not_of(blanks) - first + 1);
+}
+
 std::u16string FoldNoCase(std::u16string_view text) {
     std::u16string folded(text);
     for (char16_t& c : folded) c = FoldCodeUnit(c);

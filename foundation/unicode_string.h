@@ -21,6 +21,9 @@ inline bool EqualsNoCase(std::u16string_view a, std::u16string_view b) {
 // compare equal under CompareNoCase exactly when their folded forms are equal,
 // and folded forms compared code unit by code unit order as CompareNoCase does.
 SESSIONDECK_API std::u16string FoldNoCase(std::u16string_view text);
+// `text` without the characters of `blanks` at either end.
+SESSIONDECK_API std::u16string_view TrimBlanks(std::u16string_view text,
+                                               std::u16string_view blanks = u" \t");
 
 // A UTF-16 string value. Comparison operators are exact (code unit by code
 // unit); the NoCase members are the case-insensitive comparison above.

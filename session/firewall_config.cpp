@@ -28,10 +28,6 @@ constexpr std::array<FirewallTypeInfo, 12> kFirewallTypes = {{
 // configuration folder's file names (and Windows file names) refuse.
 constexpr std::u16string_view kIllegalNameCharacters = u"\\/:*?\"<>|";
 
-bool IsBlank(char16_t c) {
-    return c == u' ' || c == u'\t';
-}
-
 }  // namespace
 
 static_assert(FirewallConfig::GetMemberCount() == FirewallConfig::kMemberCount);
@@ -130,11 +126,7 @@ bool FirewallConfig::ObtainCredential(const VUnicodeString& stored, VUnicodeStri
 // ---- names -----------------------------------------------------------------
 
 VUnicodeString TrimFirewallName(std::u16string_view name) {
-    size_t begin = 0;
-    size_t end = name.size();
-    while (begin < end && IsBlank(name[begin])) ++begin;
-    while (end > begin && IsBlank(name[end - 1])) --end;
-    return VUnicodeString(name.substr(begin, end - begin));
+    return VUnicodeString(TrimBlanks(name));
 }
 
 std::optional<VUnicodeString> CheckFirewallName(std::u16string_view name) {

@@ -1,5 +1,6 @@
 // The named firewalls under "Firewalls": each operation opens the store, works and closes it.
 #include "session/firewall_store.h"
+#include "foundation/message_format.h"
 
 namespace sessiondeck {
 
@@ -70,9 +71,7 @@ std::optional<VUnicodeString> ValidateFirewallName(std::u16string_view name,
     if (auto refusal = CheckFirewallName(trimmed.str())) return refusal;
     const bool renamedOrNew = currentName.empty() || !EqualsNoCase(trimmed.str(), currentName);
     if (renamedOrNew && FirewallExists(trimmed, factory)) {
-        std::u16string text = u"The firewall name '%s' already exists";
-        text.replace(text.find(u"%s"), 2, trimmed.str());
-        return VUnicodeString(std::move(text));
+        return VUnicodeString(InsertName(u"The firewall name '%s' already exists", trimmed.str()));
     }
     return std::nullopt;
 }

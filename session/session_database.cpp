@@ -5,6 +5,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "foundation/message_format.h"
 #include "foundation/reserved_names.h"
 #include "profile/write_batch.h"
 #include "session/button_bar.h"
@@ -141,11 +142,7 @@ VUnicodeString NumberedName(const VUnicodeString& name, int number) {
 }  // namespace
 
 VUnicodeString TrimSessionName(std::u16string_view name) {
-    constexpr std::u16string_view kBlanks = u" \t\r\n\v\f\u00A0\u3000";
-    const size_t first = name.find_first_not_of(kBlanks);
-    if (first == std::u16string_view::npos) return VUnicodeString();
-    const size_t last = name.find_last_not_of(kBlanks);
-    return VUnicodeString(name.substr(first, last - first + 1));
+    return VUnicodeString(TrimBlanks(name, u" \t\r\n\v\f\u00A0\u3000"));
 }
 
 bool IsStoreReservedName(std::u16string_view name) {
@@ -167,10 +164,9 @@ std::optional<VUnicodeString> CheckSessionName(std::u16string_view given) {
         return VUnicodeString(std::move(text));
     }
     if (IsReservedDeviceName(name)) {
-        std::u16string text =
-            u"%s is a reserved device name on Windows and cannot be used as a session name.";
-        text.replace(text.find(u"%s"), 2, name);
-        return VUnicodeString(std::move(text));
+        return VUnicodeString(InsertName(
+            u"%s is a reserved device name on Windows and cannot be used as a session name.",
+            name));
     }
     // Not the page's rule, but a name the store cannot keep as a key (a
     // control character, "." or "..") would otherwise vanish silently.

@@ -43,9 +43,7 @@ int ColorSchemesModel::New() {
                          VUnicodeString(kNewColorSchemeNameLabel), VUnicodeString(), false);
     if (!answer) return -1;
     // Blanks around a name are a slip of the keyboard, never part of it.
-    std::u16string name = answer->str();
-    const auto first = name.find_first_not_of(u" \t");
-    name = first == name.npos ? u"" : name.substr(first, name.find_last_not_of(u" \t") - first + 1);
+    const std::u16string name(TrimBlanks(answer->str()));
     VUnicodeString refusal;
     ColorSchemePage page(m_list);
     const int index = page.AddNew(VUnicodeString(name), refusal);

@@ -11,12 +11,6 @@ namespace {
 
 constexpr const char16_t* kAddTitle = u"Add File Type";
 
-std::u16string Trimmed(std::u16string text) {
-    const auto first = text.find_first_not_of(u" \t");
-    if (first == text.npos) return {};
-    return text.substr(first, text.find_last_not_of(u" \t") - first + 1);
-}
-
 }  // namespace
 
 FileTypesModel::FileTypesModel(FileTypeManager& manager, IPrompt& prompt, std::u16string caption)
@@ -42,8 +36,9 @@ int FileTypesModel::Add() {
     const auto typed = m_prompt.AskText(VUnicodeString(kAddTitle), VUnicodeString(u"&Extension:"),
                                         VUnicodeString(), false);
     if (!typed) return -1;
-    std::u16string extension = Trimmed(typed->str());
-    if (!extension.empty() && extension.front() == u'.') extension = Trimmed(extension.substr(1));
+    std::u16string extension(TrimBlanks(typed->str()));
+    if (!extension.empty() && extension.front() == u'.')
+        extension = std::u16string(TrimBlanks(std::u16string_view(extension).substr(1)));
     if (extension.empty()) {
         Report(kBlankExtensionMessage);
         return -1;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "foundation/message_format.h"
 #include "profile/secret_forms.h"
 #include "profile/text_form.h"
 #include "session/firewall_config.h"
@@ -51,13 +52,6 @@ bool StoredAsWanted(const FirewallConfig& stored, const FirewallConfig& wanted) 
            stored.GetStoredPassword() == wanted.GetStoredPassword();
 }
 
-std::u16string Quoted(const std::u16string& format, const std::u16string& name) {
-    std::u16string text = format;
-    const auto at = text.find(u"%s");
-    if (at != text.npos) text.replace(at, 2, name);
-    return text;
-}
-
 }  // namespace
 
 FirewallListModel::FirewallListModel(IPrompt& prompt, std::u16string caption,
@@ -90,7 +84,7 @@ std::optional<FirewallFields> FirewallListModel::Fields(std::size_t index) {
     const FirewallPointer firewall =
         FirewallPointer::Adopt(LoadFirewall(VUnicodeString(m_names[index]), true, m_factory));
     if (!firewall) {
-        Report(Quoted(u"The firewall '%s' is no longer stored.", m_names[index]));
+        Report(InsertName(u"The firewall '%s' is no longer stored.", m_names[index]));
         Reload();
         return std::nullopt;
     }
@@ -152,7 +146,7 @@ bool FirewallListModel::Save(const FirewallFields& fields, const std::u16string&
                 why.pop_back();
         }
         if (why.empty()) why = u"the configuration folder did not keep it";
-        Report(Quoted(u"The firewall '%s' could not be saved: ", name.str()) + why + u".");
+        Report(InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why + u".");
         Reload();
         return false;
     }
@@ -168,8 +162,9 @@ bool FirewallListModel::Save(const FirewallFields& fields, const std::u16string&
                                  : FirewallExists(VUnicodeString(currentName), m_factory);
     if (renamed && oldIsOwnKey) {
         if (!RemoveFirewall(VUnicodeString(currentName), m_factory))
-            Report(Quoted(u"The firewall was saved as '%s', but the old name could not be deleted.",
-                          name.str()));
+            Report(InsertName(
+                u"The firewall was saved as '%s', but the old name could not be deleted.",
+                name.str()));
         Reload();
     }
     return true;
@@ -184,7 +179,7 @@ bool FirewallListModel::Delete(std::size_t index) {
     const bool removed = RemoveFirewall(VUnicodeString(name), m_factory);
     Reload();
     if (!removed || std::find(m_names.begin(), m_names.end(), name) != m_names.end()) {
-        Report(Quoted(u"The firewall '%s' could not be deleted.", name));
+        Report(InsertName(u"The firewall '%s' could not be deleted.", name));
         return false;
     }
     return true;
