@@ -80,6 +80,9 @@ public:
     // The built-in maps. Each starts from an empty map; `attachDefault` gives
     // it a default map as fallback (otherwise it has none).
     void LoadDefault();
+    // The built-in map of that name (any case), with the default map behind it where the map
+    // has one; false, loading nothing, for a name that is no built-in map's.
+    bool LoadBuiltin(std::u16string_view name);
     void LoadVT100(bool attachDefault, bool pfKeysOnKeypad);
     void LoadVT220(bool attachDefault);
     void LoadMardell();

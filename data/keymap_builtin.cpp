@@ -271,6 +271,31 @@ void Keymap::LoadWyse50(bool attachDefault) {
     AttachDefault(attachDefault);
 }
 
+bool Keymap::LoadBuiltin(std::u16string_view name) {
+    if (EqualsNoCase(name, u"Default")) {
+        LoadDefault();
+    } else if (EqualsNoCase(name, u"VT100")) {
+        LoadVT100(true, false);
+    } else if (EqualsNoCase(name, u"VT220")) {
+        LoadVT220(true);
+    } else if (EqualsNoCase(name, u"Linux")) {
+        LoadLinux(true);
+    } else if (EqualsNoCase(name, u"SCOANSI")) {
+        LoadSCOANSI(true);
+    } else if (EqualsNoCase(name, u"Wyse50")) {
+        LoadWyse50(true);
+    } else if (EqualsNoCase(name, u"Wyse60")) {
+        LoadWyse60(true);
+    } else if (EqualsNoCase(name, u"Xterm")) {
+        LoadXterm(true);
+    } else if (EqualsNoCase(name, u"Mardell")) {
+        LoadMardell();
+    } else {
+        return false;
+    }
+    return true;
+}
+
 void Keymap::LoadMardell() {
     LoadVT220(true);
     // Ctrl with F1 to F12 sends ESC O and a lower-case letter, Ctrl+Shift the

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "foundation/message_format.h"
 #include "session/terminal_config.h"
 
 namespace sessiondeck {
@@ -11,33 +12,6 @@ namespace sessiondeck {
 namespace {
 
 constexpr int kKeyModifiers = kKeyExtended | kKeyCtrl | kKeyShift | kKeyAlt;
-
-// Loads the built-in map of that name (any case) with the default map behind it; false for a
-// name that is not a built-in map's.
-bool LoadBuiltin(Keymap& map, std::u16string_view name) {
-    if (EqualsNoCase(name, u"Default")) {
-        map.LoadDefault();
-    } else if (EqualsNoCase(name, u"VT100")) {
-        map.LoadVT100(true, false);
-    } else if (EqualsNoCase(name, u"VT220")) {
-        map.LoadVT220(true);
-    } else if (EqualsNoCase(name, u"Linux")) {
-        map.LoadLinux(true);
-    } else if (EqualsNoCase(name, u"SCOANSI")) {
-        map.LoadSCOANSI(true);
-    } else if (EqualsNoCase(name, u"Wyse50")) {
-        map.LoadWyse50(true);
-    } else if (EqualsNoCase(name, u"Wyse60")) {
-        map.LoadWyse60(true);
-    } else if (EqualsNoCase(name, u"Xterm")) {
-        map.LoadXterm(true);
-    } else if (EqualsNoCase(name, u"Mardell")) {
-        map.LoadMardell();
-    } else {
-        return false;
-    }
-    return true;
-}
 
 // What a built-in map does for every key, its fallback's keys included, as a map of its own:
 // the session's copy must not depend on a fallback it does not store.
@@ -66,7 +40,7 @@ MappedKeysModel::MappedKeysModel(TerminalConfig& terminal, IPrompt& prompt, std:
     } else {
         Keymap builtin;
         m_builtinName = terminal.keymapName.Get().str();
-        if (!LoadBuiltin(builtin, m_builtinName)) {
+        if (!builtin.LoadBuiltin(m_builtinName)) {
             builtin.LoadDefault();
             m_builtinName = u"Default";
         }
@@ -136,8 +110,7 @@ MappedKeysModel::MapResult MappedKeysModel::MapKey(int index, std::u16string_vie
         return MapResult::kRefused;
     }
     if (m_map.GetKeyCode(index) != kKeyFunctionNone) {
-        std::u16string question = kKeyAlreadyMappedQuestion;
-        question.replace(question.find(u"%s"), 2, KeyLabel(index));
+        const std::u16string question = InsertName(kKeyAlreadyMappedQuestion, KeyLabel(index));
         if (m_prompt.ShowMessage(VUnicodeString(question), VUnicodeString(m_caption),
                                  VPromptButtons::kYesNo,
                                  VPromptIcon::kQuestion) != VPromptAnswer::kYes)
