@@ -481,11 +481,64 @@ VIniParseResult VIniFileKey::Map::ParseText(std::basic_string_view<Char> text) {
 
 namespace {
 
+// Where the header line of the last value named `name` starts (its type letter), or npos when
+// no line starts with one. Only for a name of ASCII characters without a quote or a line break:
+// such a name stands in the file as it is, so the header is the literal `X:"name"=` at the start
+// of a line, and nothing else in a file can look like it (array and binary lines start with a
+// blank; a string's text never holds a line break).
+template <class Char>
+size_t FindLastHeader(std::basic_string_view<Char> text, std::u16string_view name) {
+    std::basic_string<Char> pattern;
+    pattern.reserve(name.size() + 4);
+    pattern += Char(':');
+    pattern += Char('"');
+    for (char16_t c : name) pattern += static_cast<Char>(c);
+    pattern += Char('"');
+    pattern += Char('=');
+    size_t last = std::basic_string_view<Char>::npos;
+    for (size_t at = text.find(pattern); at != std::basic_string_view<Char>::npos;
+         at = text.find(pattern, at + 1)) {
+        if (at == 0) continue;
+        const size_t start = at - 1;
+        if (start == 0 || text[start - 1] == Char('\n') || text[start - 1] == Char('\r'))
+            last = start;
+    }
+    return last;
+}
+
+bool IsPlainAsciiName(std::u16string_view name) {
+    if (name.empty()) return false;
+    for (char16_t c : name)
+        if (c >= 0x80 || c == u'"' || c == u'\r' || c == u'\n') return false;
+    return true;
+}
+
 // The last value named `name` in `text` when it is a string (a later value of the same name
 // replaces an earlier one in a map too), decoded as the map decodes it.
 template <class Char>
 bool FindStringIn(std::basic_string_view<Char> text, std::u16string_view name,
                   FieldEncoding encoding, VUnicodeString& value) {
+    // The product filter asks every session of a folder for its protocol, which stands near the
+    // top of a file of a few hundred lines: parsing only the lines before the last header of the
+    // name, and that header's line, answers as parsing the whole file would when those lines
+    // parse cleanly (a stop before the header means the whole parse never reaches it).
+    if (IsPlainAsciiName(name)) {
+        const size_t header = FindLastHeader(text, name);
+        if (header == std::basic_string_view<Char>::npos) return false;
+        if (text[header] == Char('S') &&
+            ParseValues(text.substr(0, header), [](const FileValue<Char>&) {}).stop ==
+                VIniStop::EndOfFile) {
+            LineReader<Char> reader(text.substr(header));
+            std::basic_string_view<Char> line;
+            reader.Next(line);
+            std::optional<FileValue<Char>> found;
+            ParseValues(line, [&](const FileValue<Char>& one) { found = one; });
+            if (found && found->kind == kValueKindString) {
+                DecodeFieldInto(value.str(), found->text, encoding);
+                return true;
+            }
+        }
+    }
     std::optional<FileValue<Char>> last;
     std::u16string decoded;  // reused: most names then cost no allocation
     ParseValues(text, [&](const FileValue<Char>& found) {

@@ -231,6 +231,9 @@ TEST_F(IniStoreTest, OneStringQueryAnswersAsTheMapDoes) {
         {"after arrays", "Z:\"A\"=00000001\r\n S:\"P\"=not a value\r\nS:\"P\"=v\r\n", u"P"},
         {"damage after", "S:\"P\"=kept\r\ngarbage\r\nS:\"P\"=never read\r\n", u"P"},
         {"damage before", "garbage\r\nS:\"P\"=never read\r\n", u"P"},
+        {"binary cut short", "B:\"B\"=00000004\r\n 01 02\r\nS:\"P\"=v\r\n", u"P"},
+        {"header inside a text", "S:\"Q\"=aS:\"P\"=inside\r\n", u"P"},
+        {"lone CR", "S:\"A\"=1\rS:\"P\"=v\r", u"P"},
         {"empty", "", u"P"},
     };
     for (const auto& file : files) {
