@@ -495,9 +495,21 @@ size_t FindLastHeader(std::basic_string_view<Char> text, std::u16string_view nam
     for (char16_t c : name) pattern += static_cast<Char>(c);
     pattern += Char('"');
     pattern += Char('=');
+    // The C library's substring search skips ahead by the whole pattern where it can; the
+    // string's own find stops at every colon of the file.
+    auto find = [&](size_t from) -> size_t {
+        if constexpr (std::is_same_v<Char, char>) {
+            if (from >= text.size()) return std::string_view::npos;
+            const void* at =
+                ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
+            return at ? static_cast<size_t>(static_cast<const char*>(at) - text.data())
+                      : std::string_view::npos;
+        } else {
+            return text.find(pattern, from);
+        }
+    };
     size_t last = std::basic_string_view<Char>::npos;
-    for (size_t at = text.find(pattern); at != std::basic_string_view<Char>::npos;
-         at = text.find(pattern, at + 1)) {
+    for (size_t at = find(0); at != std::basic_string_view<Char>::npos; at = find(at + 1)) {
         if (at == 0) continue;
         const size_t start = at - 1;
         if (start == 0 || text[start - 1] == Char('\n') || text[start - 1] == Char('\r'))
