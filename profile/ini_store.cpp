@@ -57,11 +57,11 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
                 m_names.Add(std::move(name));
         }
         for (const platform::StoreEntry& entry : entries) {
-            if (entry.kind != platform::EntryKind::kFile || entry.name.size() < 4) continue;
+            // Only the extension the store opens: "F2.INI" (a copy from a system whose file
+            // names ignore case) would be listed and then never read, a session that looks
+            // like an empty folder. `sessiondeck check` names such files.
+            if (entry.kind != platform::EntryKind::kFile || !entry.name.ends_with(".ini")) continue;
             const std::string stem = entry.name.substr(0, entry.name.size() - 4);
-            if (!EqualsNoCase(VUnicodeString::FromUtf8(entry.name.substr(stem.size())).str(),
-                              u".ini"))
-                continue;
             VUnicodeString name = VUnicodeString::FromUtf8(stem);
             if (IsListableName(stem, name) && taken.insert(name.str()).second)
                 m_names.Add(std::move(name));

@@ -84,8 +84,14 @@ std::string Printable(std::string_view bytes) {
     return out;
 }
 
+// A value file's name as the store opens it: the extension in lower case.
 bool EndsWithIni(std::string_view name) {
-    return name.size() > 4 &&
+    return name.size() > 4 && name.ends_with(".ini");
+}
+
+// "F2.INI": a value file by its look, which the store never reads.
+bool EndsWithIniInOtherCase(std::string_view name) {
+    return name.size() > 4 && !EndsWithIni(name) &&
            EqualsNoCase(VUnicodeString::FromUtf8(name.substr(name.size() - 4)).str(), u".ini");
 }
 
@@ -546,6 +552,13 @@ private:
             return;
         }
         if (EndsWithIni(entry.name)) CheckValueFile(entry, path);
+        if (EndsWithIniInOtherCase(entry.name)) {
+            const std::string stem = entry.name.substr(0, entry.name.size() - 4);
+            m_findings.Left(
+                Kind::kUnusableName, path,
+                "the extension is not '.ini' in lower case, so the store never reads it",
+                "rename it to '" + Printable(stem) + ".ini' if no such file is beside it");
+        }
     }
 
     void CheckTemporaryFile(const platform::ScannedEntry& entry, const std::string& path,

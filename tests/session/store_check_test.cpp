@@ -101,6 +101,7 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     Write("Sessions/db.ini", Session("db"));
     Write("Sessions/CON.ini", Session("con"));       // reserved device name
     Write("Sessions/caf\xE9.ini", Session("cafe"));  // not UTF-8
+    Write("Sessions/F2.INI", Session("f2"));         // never read by the store
     Write("Sessions/__FolderData__.ini", Order("db:web:ghost:CON", "Servers"));
     Write("Sessions/Servers/a.ini", Session("a"));
     Write("Sessions/Servers/__FolderData__.ini", Order("a:gone:a", "a"));
@@ -134,7 +135,7 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
         {K::kUnusableName, "Sessions\\CON"},     {K::kValueFileDamaged, S + "bad.ini"},
         {K::kValueFileTooLarge, S + "huge.ini"}, {K::kSymbolicLink, S + "link.ini"},
         {K::kSymbolicLink, S + "linkdir"},       {K::kSpecialFile, S + "pipe.ini"},
-        {K::kTemporaryFile, S + liveTemp},
+        {K::kTemporaryFile, S + liveTemp},       {K::kUnusableName, S + "F2.INI"},
     };
 
     const StoreCheckResult found = Check(false);
