@@ -36,6 +36,7 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
         for (size_t i = 0; i < map.GetSize(); ++i) {
             if (map.Exists(i)) m_names.Add(VUnicodeString(std::u16string(map.GetName(i))));
         }
+        std::sort(m_names.begin(), m_names.end(), NameBefore);
     } else {
         // Links, FIFOs, devices and sockets are never listed: the store does
         // not follow or open them (`sessiondeck check` reports them).
@@ -46,30 +47,42 @@ VIniFileKey::Iterator::Iterator(VIniFileKey& key, bool values) : m_key(key), m_v
         // otherwise look empty, and a listing or a copy would pass over it.
         const int error = key.m_folder->List(key.RelativePath(), entries);
         if (error != 0 && error != ENOENT && error != ENOTDIR) key.Fail(error);
-        std::unordered_set<std::u16string> taken;
         auto valueFiles = std::make_shared<std::unordered_set<std::string>>();
-        for (const platform::StoreEntry& entry : entries) {
-            if (entry.kind == platform::EntryKind::kFile && entry.name.ends_with(".ini"))
-                valueFiles->insert(entry.name.substr(0, entry.name.size() - 4));
-            if (entry.kind != platform::EntryKind::kFolder) continue;
-            VUnicodeString name = VUnicodeString::FromUtf8(entry.name);
-            if (IsListableName(entry.name, name) && taken.insert(name.str()).second)
-                m_names.Add(std::move(name));
-        }
+        valueFiles->reserve(entries.size());
+        // Each listable name with whether it was seen as a value file.
+        std::vector<std::pair<VUnicodeString, bool>> found;
+        found.reserve(entries.size());
         for (const platform::StoreEntry& entry : entries) {
             // Only the extension the store opens: "F2.INI" (a copy from a system whose file
             // names ignore case) would be listed and then never read, a session that looks
             // like an empty folder. `sessiondeck check` names such files.
-            if (entry.kind != platform::EntryKind::kFile || !entry.name.ends_with(".ini")) continue;
-            const std::string stem = entry.name.substr(0, entry.name.size() - 4);
+            const bool file =
+                entry.kind == platform::EntryKind::kFile && entry.name.ends_with(".ini");
+            if (!file && entry.kind != platform::EntryKind::kFolder) continue;
+            std::string stem = file ? entry.name.substr(0, entry.name.size() - 4) : entry.name;
             VUnicodeString name = VUnicodeString::FromUtf8(stem);
-            if (IsListableName(stem, name) && taken.insert(name.str()).second)
-                m_names.Add(std::move(name));
+            if (IsListableName(stem, name)) found.emplace_back(std::move(name), file);
+            if (file) valueFiles->insert(std::move(stem));
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return NameBefore(a.first, b.first); });
+        // A folder and a value file of one name are one key.
+        for (auto& [name, file] : found) {
+            if (!m_hasValues.empty() && m_names[m_names.GetSize() - 1] == name) {
+                m_hasValues.back() = m_hasValues.back() || file;
+                continue;
+            }
+            m_names.Add(std::move(name));
+            m_hasValues.push_back(file);
         }
         m_valueFiles = std::move(valueFiles);
         key.m_listedValueFiles = m_valueFiles;
     }
-    std::sort(m_names.begin(), m_names.end(), NameBefore);
+}
+
+std::optional<bool> VIniFileKey::Iterator::LastHasOwnValues() const {
+    if (m_values || m_next == 0 || m_next > m_hasValues.size()) return std::nullopt;
+    return m_hasValues[m_next - 1];
 }
 
 bool VIniFileKey::Iterator::Next(VUnicodeString& name) {

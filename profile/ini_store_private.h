@@ -134,11 +134,13 @@ public:
         Iterator(VIniFileKey& key, bool values);
         bool NextValue(VUnicodeString& name, int& kind) override;
         bool Next(VUnicodeString& name) override;
+        std::optional<bool> LastHasOwnValues() const override;
 
     private:
         VIniFileKey& m_key;
         bool m_values;  // false: sub-keys, which NextValue gives as kValueKindSubKey
         VStringArray m_names;
+        std::vector<bool> m_hasValues;  // sub-keys: a value file of m_names[i]'s name was seen
         size_t m_next = 0;
         // The on-disk stems of the regular value files the listing saw; the key sees them
         // only while this iterator lives (see m_listedValueFiles).

@@ -28,6 +28,10 @@ public:
     virtual ~VProfilePrivateKeyIterator() = default;
     virtual bool NextValue(VUnicodeString& name, int& kind) = 0;
     virtual bool Next(VUnicodeString& name) = 0;
+    // Whether the sub-key Next gave last has values of its own, when the listing already knows
+    // (a folder store sees the value files as it lists); empty when only opening the key can
+    // tell.
+    virtual std::optional<bool> LastHasOwnValues() const { return std::nullopt; }
 };
 
 // What a backend implements for one key. Names are null-terminated UTF-16.
@@ -291,6 +295,7 @@ public:
 
     bool NextValue(VUnicodeString& name, int& kind) { return m_iterator->NextValue(name, kind); }
     bool Next(VUnicodeString& name) { return m_iterator->Next(name); }
+    std::optional<bool> LastHasOwnValues() const { return m_iterator->LastHasOwnValues(); }
 
 private:
     VProfilePrivateKeyIterator* m_iterator;

@@ -204,8 +204,15 @@ ProfileFolderData::ProfileFolderData(VProfileKey& folderKey, int flag) : m_flag(
         VUnicodeString name;
         while (it.Next(name)) {
             if (IsHiddenChild(name.str())) continue;
-            VProfileKey child(folderKey, name);
-            (SessionDatabase::IsFolder(child) ? folderNames : sessionNames).push_back(name.str());
+            // A folder store answers from its listing, which saves opening a key per child.
+            bool folder;
+            if (const std::optional<bool> ownValues = it.LastHasOwnValues()) {
+                folder = !*ownValues;
+            } else {
+                VProfileKey child(folderKey, name);
+                folder = SessionDatabase::IsFolder(child);
+            }
+            (folder ? folderNames : sessionNames).push_back(name.str());
         }
     }
     const bool stored = folderKey.SubKeyExists(kFolderDataKeyName);
