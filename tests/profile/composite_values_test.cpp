@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/codepage.h"
 #include "profile/composite_values.h"
 #include "support/memory_store.h"
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -66,67 +68,24 @@ TEST_F(CompositeValues, ListViewStateExactTexts) {
     EXPECT_EQ(Stored(u"Frame"), u"-1,2,2147483647");
 }
 
-// Table of stored texts: which load (and into what), and which leave the default.
-TEST_F(CompositeValues, ListViewStateParsing) {
-    struct Row {
-        std::u16string stored;
-        bool loads;
-        std::u16string canonical;  // the setting's text after loading
-    };
-    const std::vector<Row> rows = {
-        {u"1,2,3,4,0", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,0,trailing junk", true, u"1,2,3,4,0"},
-        {u" 1,+2, 3,4,0", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,1,10,1,100", true, u"1,2,3,4,1,10,1,100"},
-        // Fewer groups than h5: the groups present, h5 set to their number.
-        {u"1,2,3,4,3,10,1,100,20,2,200", true, u"1,2,3,4,2,10,1,100,20,2,200"},
-        {u"1,2,3,4,2,10,1,100,20,2", true, u"1,2,3,4,1,10,1,100"},
-        {u"1,2,3,4,2", true, u"1,2,3,4,0"},
-        // A group out of range ends the groups.
-        {u"1,2,3,4,2,10,256,100,20,2,200", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,2,10,1,100,2147483648,2,200", true, u"1,2,3,4,1,10,1,100"},
-        // More groups than h5: the rest is ignored.
-        {u"1,2,3,4,1,10,1,100,20,2,200", true, u"1,2,3,4,1,10,1,100"},
-        // Garbage: the default.
-        {u"", false, u""},
-        {u"1,2,3,4", false, u""},
-        {u",1,2,3,0", false, u""},
-        {u"1,2,3,4,", false, u""},
-        {u"1;2;3;4;0", false, u""},
-        {u"a,2,3,4,0", false, u""},
-        {u"1,2,-1,4,0", false, u""},
-        {u"1,2,4294967296,4,0", false, u""},
-        {u"2147483648,2,3,4,0", false, u""},
-        {u"1,2,3,4,-1", false, u""},
-        {u"1,2,99999999999999999999999999,4,0", false, u""},
-        {u"1,2,3,4,+", false, u""},
-    };
-    for (const Row& row : rows) {
-        PutText(u"State", row.stored);
-        VProfileListViewState state;
-        state.Init(&key, u"State", u"7,7,7,7,1,5,5,5");
-        SCOPED_TRACE(std::string(row.stored.begin(), row.stored.end()));
-        EXPECT_EQ(state.IsUnsaved(), !row.loads);
-        EXPECT_EQ(state.Get().str(), row.loads ? row.canonical : u"7,7,7,7,1,5,5,5");
-        EXPECT_EQ(state.Format().str(), state.Get().str());
-        EXPECT_EQ(static_cast<size_t>(state.h5), state.columns.GetSize());
-        EXPECT_FALSE(state.IsModified());
-    }
-
-    // Frames: all three numbers in range, or the default.
-    for (const auto& [stored, loads] :
-         std::vector<std::pair<std::u16string, bool>>{{u"4,5,6", true},
-                                                      {u"4,5,6,7", true},
-                                                      {u"4,5", false},
-                                                      {u"4,5,x", false},
-                                                      {u"4,5,-2147483649", false},
-                                                      {u"", false}}) {
-        PutText(u"Frame", stored);
+// Stored texts as a table (tests/golden/profile/composite-states.txt): what each loads as, or
+// the default; a loaded state holds its structure's own text and is not modified.
+TEST_F(CompositeValues, StoredStatesLoadAsTheTableSays) {
+    ExpectCaseFile("profile/composite-states.txt", [&](const std::vector<std::string>& fields) {
+        PutText(u"State", Utf8ToUtf16(fields[1]));
+        VProfileListViewState list;
         VProfileExplorerFrameState frame;
-        frame.Init(&key, u"Frame", u"1,1,1");
-        EXPECT_EQ(frame.Get().str(), loads ? u"4,5,6" : u"1,1,1");
-        EXPECT_EQ(frame.f3, loads ? 6 : 1);
-    }
+        const bool isFrame = fields[0] == "frame";
+        VProfileTextState& state = isFrame ? static_cast<VProfileTextState&>(frame) : list;
+        const std::u16string fallback = isFrame ? u"1,1,1" : u"7,7,7,7,1,5,5,5";
+        state.Init(&key, u"State", fallback);
+        EXPECT_EQ(state.Format().str(), state.Get().str());
+        EXPECT_EQ(static_cast<size_t>(list.h5), list.columns.GetSize());
+        EXPECT_FALSE(state.IsModified());
+        if (!state.IsUnsaved()) return Utf16ToUtf8(state.Get().str());
+        EXPECT_EQ(state.Get().str(), fallback);
+        return std::string("(default)");
+    });
 }
 
 // The structure is what changes; its text is what is tracked and written.
