@@ -1,11 +1,9 @@
-// Blowfish blocks and CBC ciphers against published vectors, the random source and the secret box.
+// Blowfish blocks and CBC ciphers against published vectors and CBC built by hand.
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "platform/crypto.h"
 #include "profile/cipher.h"
-#include "profile/random_source.h"
 #include "support/test_bytes.h"
 
 using namespace sessiondeck;
@@ -151,39 +149,4 @@ TEST(DeprecatedCipherBlowfish, HoldsItsKeySizeAndMovesWords) {
     Bytes out(8);
     deprecated.Encrypt(out.data(), 8, zero.data(), 8);
     EXPECT_EQ(out, FromHex("4597F94E78DD9861"));
-}
-
-TEST(CapiRandomSource, FillsWithFreshBytes) {
-    VUnknownPointer<IRandomSource> source = VCapiRandomSource::Create();
-    Bytes a(32, 0), b(32, 0);
-    ASSERT_TRUE(source->Fill(a.data(), a.size()));
-    ASSERT_TRUE(source->Fill(b.data(), b.size()));
-    EXPECT_NE(a, b);
-    EXPECT_NE(a, Bytes(32, 0));
-}
-
-TEST(SecretBox, SealsWithFreshNonceAndRefusesTampering) {
-    Bytes key(kSecretBoxKeySize, 9);
-    const Bytes plain = {'s', 0, 'e', 0, 0, 0};
-    auto blob = CryptoSealSecretBox(key.data(), plain.data(), plain.size());
-    ASSERT_TRUE(blob);
-    EXPECT_EQ(blob->size(), kSecretBoxNonceSize + kSecretBoxMacSize + plain.size());
-    auto again = CryptoSealSecretBox(key.data(), plain.data(), plain.size());
-    ASSERT_TRUE(again);
-    EXPECT_NE(*blob, *again);
-
-    std::string reason;
-    auto opened = CryptoOpenSecretBox(key.data(), blob->data(), blob->size(), reason);
-    ASSERT_TRUE(opened);
-    EXPECT_EQ(*opened, plain);
-
-    Bytes tampered = *blob;
-    tampered.back() ^= 1;
-    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), tampered.data(), tampered.size(), reason));
-    EXPECT_NE(reason.find("altered"), std::string::npos);
-    key[0] ^= 1;
-    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), blob->data(), blob->size(), reason));
-    EXPECT_FALSE(CryptoOpenSecretBox(key.data(), blob->data(),
-                                     kSecretBoxNonceSize + kSecretBoxMacSize - 1, reason));
-    EXPECT_NE(reason.find("too short"), std::string::npos);
 }

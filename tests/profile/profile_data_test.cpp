@@ -45,16 +45,6 @@ struct IntCase : Case<VProfile<int>, kValueKindDword, VProfile<unsigned int>> {
     static int Other() { return 42; }
     static int Third() { return 5; }
 };
-struct UintCase : Case<VProfile<unsigned int>, kValueKindDword, VProfile<int>> {
-    static unsigned Default() { return 0xFFFFFFFFu; }
-    static unsigned Other() { return 0; }
-    static unsigned Third() { return 9; }
-};
-struct UlongCase : Case<VProfile<unsigned long>, kValueKindDword, VProfile<unsigned int>> {
-    static unsigned long Default() { return 1; }
-    static unsigned long Other() { return 0x80000000ul; }
-    static unsigned long Third() { return 3; }
-};
 // A bool has two values only, so the third is the first again.
 struct BoolCase : Case<VProfile<bool>, kValueKindDword, VProfile<int>> {
     static bool Default() { return true; }
@@ -80,8 +70,7 @@ struct BinaryCase : Case<MarginsSetting, kValueKindBinary, StringSetting> {
 template <class C>
 class SettingRules : public StoreTest {};
 
-using AllKinds =
-    ::testing::Types<IntCase, UintCase, UlongCase, BoolCase, StringCase, ListCase, BinaryCase>;
+using AllKinds = ::testing::Types<IntCase, BoolCase, StringCase, ListCase, BinaryCase>;
 TYPED_TEST_SUITE(SettingRules, AllKinds);
 
 TYPED_TEST(SettingRules, LoadAndSaveRules) {
@@ -320,25 +309,15 @@ TEST(ParseSettings, EachKindAsksItsParserAndTakesTheResultAsStored) {
 TEST_F(StoreTest, SaveTraceNamesForceUnsavedAndChange) {
     std::vector<std::u16string> lines;
     SetProfileTraceSink([&](std::u16string_view line) { lines.emplace_back(line); });
-    struct Restore {
-        ~Restore() { SetProfileTraceSink(nullptr); }
-    } restore;
-
     VProfile<int> port;
     port.Init(&key, u"Port", 22);
     port.Save(&key, false);  // default: unsaved, unchanged
     port.Save(&key, false);  // nothing to write, nothing traced
     port = 2222;
     port.Save(&key, true);
-    StringSetting host;
-    host.Init(&key, u"Host Name", u"a");
-    host = u"b";
-    host.Checkpoint();
-    host.Save(&key, false);
     port.Save(nullptr, true);  // no key: nothing written, nothing traced
-
-    EXPECT_EQ(lines, (std::vector<std::u16string>{u"Save: 0 1 0 Port\n", u"Save: 1 0 1 Port\n",
-                                                  u"Save: 0 1 0 Host Name\n"}));
+    SetProfileTraceSink(nullptr);
+    EXPECT_EQ(lines, (std::vector<std::u16string>{u"Save: 0 1 0 Port\n", u"Save: 1 0 1 Port\n"}));
 }
 
 struct DemoRecord : VProfileRecord<DemoRecord> {
