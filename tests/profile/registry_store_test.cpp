@@ -14,6 +14,7 @@
 #include "profile/registry_store.h"
 #include "store_contract.h"
 #include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 using namespace sessiondeck;
 
@@ -45,13 +46,24 @@ protected:
         uint32_t error = 0;
         return VRegistryHive::Open(Hive(), true, error);
     }
-    std::vector<uint8_t> Stored(const char16_t* keyPath, const char16_t* name, uint32_t& type) {
+    // A stored value as "<registry type>:<bytes in hex>".
+    std::string Stored(const std::u16string& keyPath, const char16_t* name) {
         auto hive = OpenHive();
         VRegistryHive::KeyId key = 0;
         std::vector<uint8_t> data;
+        uint32_t type = 0;
         EXPECT_EQ(hive->FindKey(VRegistryHive::kRootKey, keyPath, key), kSuccess);
         EXPECT_EQ(hive->QueryValue(key, name, type, data), kSuccess);
-        return data;
+        return std::to_string(type) + ":" + Hex(data);
+    }
+    // The security bytes of a key, in hex.
+    std::string Security(const std::u16string& keyPath) {
+        auto hive = OpenHive();
+        VRegistryHive::KeyId key = 0;
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(hive->FindKey(VRegistryHive::kRootKey, keyPath, key), kSuccess);
+        EXPECT_EQ(hive->GetKeySecurity(key, bytes), kSuccess);
+        return Hex(bytes);
     }
 
     TempDir m_dir;
@@ -86,16 +98,12 @@ TEST_F(RegistryStoreTest, ValuesKeepTheirRegistryFormsAndReportEveryCall) {
         ASSERT_TRUE(key.SetStringArray(u"List", VStringArray{u"a", u"", u"b"}));
         ASSERT_TRUE(key.SetStringArray(u"None", VStringArray{}));
     }
-    uint32_t type = 0;
-    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"Port", type), (std::vector<uint8_t>{4, 3, 2, 1}));
-    EXPECT_EQ(type, kRegDword);
-    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"Host", type),
-              (std::vector<uint8_t>{'a', 0, 'b', 0, 0, 0}));
-    EXPECT_EQ(type, kRegSz);
-    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"List", type),
-              (std::vector<uint8_t>{'a', 0, 0, 0, 0, 0, 'b', 0, 0, 0, 0, 0}));
-    EXPECT_EQ(type, kRegMultiSz);
-    EXPECT_EQ(Stored(u"SOFTWARE\\Norvik\\K", u"None", type), (std::vector<uint8_t>{0, 0}));
+    // REG_DWORD 4, REG_SZ 1, REG_MULTI_SZ 7: little-endian, UTF-16 with terminators.
+    const std::u16string k = u"SOFTWARE\\Norvik\\K";
+    EXPECT_EQ(Stored(k, u"Port"), "4:04030201");
+    EXPECT_EQ(Stored(k, u"Host"), "1:610062000000");
+    EXPECT_EQ(Stored(k, u"List"), "7:610000000000620000000000");
+    EXPECT_EQ(Stored(k, u"None"), "7:0000");
 
     VProfileStore store(&m_factory);
     VProfileKey key(store.GetRootKey(), u"K");
@@ -408,24 +416,13 @@ TEST_F(RegistryStoreTest, MoveAndCopyCarryEveryRegistryTypeAndKeySecurity) {
     for (const char16_t* path : {u"SOFTWARE\\Norvik\\Copy", u"SOFTWARE\\Norvik\\Dst\\Moved"}) {
         SCOPED_TRACE(VUnicodeString(path).ToUtf8());
         const std::u16string base(path);
-        uint32_t type = 0;
-        EXPECT_EQ(Stored(path, u"Q", type), std::vector<uint8_t>(qword, qword + 8));
-        EXPECT_EQ(type, kRegQword);
-        EXPECT_EQ(Stored(path, u"X", type), (std::vector<uint8_t>{'%', 0, 0, 0}));
-        EXPECT_EQ(type, kRegExpandSz);
-        EXPECT_EQ(Stored(path, u"SD", type), inner.Bytes());
-        EXPECT_EQ(type, kRegBinary);
-        EXPECT_EQ(Stored((base + u"\\Inner").c_str(), u"D", type),
-                  (std::vector<uint8_t>{5, 0, 0, 0}));
-        auto hive = OpenHive();
-        for (const auto& [keyPath, security] :
-             {std::pair{base, fallback}, std::pair{base + u"\\Inner", inner}}) {
-            VRegistryHive::KeyId key = 0;
-            std::vector<uint8_t> bytes;
-            ASSERT_EQ(hive->FindKey(VRegistryHive::kRootKey, keyPath, key), kSuccess);
-            ASSERT_EQ(hive->GetKeySecurity(key, bytes), kSuccess);
-            EXPECT_EQ(bytes, security.Bytes());
-        }
+        // REG_QWORD 11, REG_EXPAND_SZ 2, REG_BINARY 3, REG_DWORD 4.
+        EXPECT_EQ(Stored(base, u"Q"), "11:0102030405060708");
+        EXPECT_EQ(Stored(base, u"X"), "2:25000000");
+        EXPECT_EQ(Stored(base, u"SD"), "3:07");
+        EXPECT_EQ(Stored(base + u"\\Inner", u"D"), "4:05000000");
+        EXPECT_EQ(Security(base), "0102");
+        EXPECT_EQ(Security(base + u"\\Inner"), "07");
     }
     // The folder made for the move has the store's default, until it is given another.
     VSecurityDescriptor made;
