@@ -27,17 +27,6 @@ TEST(Prompt, DefaultDismissesAndInstalledPromptIsAskedUntilRemoved) {
     {
         ScriptedPrompt script;
         EXPECT_EQ(&GetPrompt(), &script);
-        script.AnswerButton(VPromptAnswer::kYes, true);
-        script.AnswerText(u"/home/me");
-        const auto answer = GetPrompt().ShowOptionalMessage(
-            u"Remind me?", u"Update", VPromptButtons::kYesNo, VPromptIcon::kQuestion, u"Never");
-        EXPECT_EQ(answer.button, VPromptAnswer::kYes);
-        EXPECT_TRUE(answer.checked);
-        EXPECT_EQ(GetPrompt().AskFolder(u"Folder", u"/"), VUnicodeString(u"/home/me"));
-        ASSERT_EQ(script.Questions().size(), 2u);
-        EXPECT_EQ(script.Questions()[0].checkLabel, u"Never");
-        EXPECT_EQ(script.Questions()[1].kind, PromptQuestion::kFolder);
-        EXPECT_EQ(script.Questions()[1].initial, u"/");
     }
     EXPECT_EQ(&GetPrompt(), &builtIn) << "the previous prompt is back";
 }

@@ -294,34 +294,6 @@ TEST_P(ProfileStoreContract, ReadOnlyStoreChangesOnlyTheHandle) {
     EXPECT_FALSE(key.SubKeyExists(u"Child"));
 }
 
-namespace {
-VProfileStoreFactory* g_hostFactories[2];
-int g_getterCalls = 0;
-VProfileStoreFactory* AlternatingGetter() {
-    return g_hostFactories[g_getterCalls++ % 2];
-}
-}  // namespace
-
-TEST_P(ProfileStoreContract, StoreWithoutFactoryAsksTheHostGetterEachTime) {
-    std::unique_ptr<StoreBackend> second = GetParam().make();
-    g_hostFactories[0] = &Factory();
-    g_hostFactories[1] = &second->Factory();
-    g_getterCalls = 0;
-    const ProfileStoreFactoryGetter previous = GetProfileStoreFactoryGetter();
-    SetProfileStoreFactoryGetter(AlternatingGetter);
-    for (uint32_t i = 0; i < 2; ++i) {
-        VProfileStore store;  // first backend, then the second
-        EXPECT_TRUE(store.HasBackend());
-        ASSERT_TRUE(store.GetRootKey().SetDword(u"Which", i));
-    }
-    SetProfileStoreFactoryGetter(previous);
-    EXPECT_EQ(g_getterCalls, 2);
-
-    VProfileStore first(true, &Factory()), other(true, &second->Factory());
-    EXPECT_EQ(Dword(first.GetRootKey(), u"Which"), 0u);
-    EXPECT_EQ(Dword(other.GetRootKey(), u"Which"), 1u);
-}
-
 // ---- whole-key operations -------------------------------------------------------------
 
 TEST_P(ProfileStoreContract, MoveAndCopyCarryAWholeTreeAcrossParents) {
