@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "profile/ini_store_private.h"
 #include "store_contract.h"
+#include "support/profile_case_file.h"
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
 
@@ -212,39 +213,23 @@ TEST_F(IniStoreTest, OnlyModifiedWritableHandlesRewrite) {
 }
 
 // A single question answered without the key's map must give the map's answer, whatever the
-// file holds: each file is asked through a fresh key both ways.
+// file holds (tests/golden/profile/one-string-query.txt): each file is asked through a fresh key
+// both ways.
 TEST_F(IniStoreTest, OneStringQueryAnswersAsTheMapDoes) {
-    const std::string le = Utf16LeFile(u"S:\"P\"=\u20ac\r\nS:\"n\u00e9\"=x\r\n");
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char16_t* asked;
-    } files[] = {
-        {"plain", "D:\"Is Session\"=00000001\r\nS:\"P\"=SSH2\r\nS:\"Q\"=x\r\n", u"P"},
-        {"bom", kBom + "S:\"P\"=\xE2\x82\xAC\r\n", u"P"},
-        {"ansi", "S:\"P\"=\x80\r\n", u"P"},
-        {"utf16 name", le, u"n\u00e9"},
-        {"utf8 name", kBom + "S:\"n\xC3\xA9\"=y\r\n", u"n\u00e9"},
-        {"later wins", "S:\"P\"=old\r\nS:\"P\"=new\r\n", u"P"},
-        {"later is a number", "S:\"P\"=old\r\nD:\"P\"=00000001\r\n", u"P"},
-        {"other case", "S:\"p\"=x\r\n", u"P"},
-        {"after arrays", "Z:\"A\"=00000001\r\n S:\"P\"=not a value\r\nS:\"P\"=v\r\n", u"P"},
-        {"damage after", "S:\"P\"=kept\r\ngarbage\r\nS:\"P\"=never read\r\n", u"P"},
-        {"damage before", "garbage\r\nS:\"P\"=never read\r\n", u"P"},
-        {"empty", "", u"P"},
-    };
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.name);
-        const std::string key = std::string("k") + std::to_string(&file - files);
-        WriteFileBytes(Path(key + ".ini"), file.bytes);
+    int file = 0;
+    ExpectCaseFile("profile/one-string-query.txt", [&](const std::vector<std::string>& fields) {
+        const std::string key = "k" + std::to_string(file++);
+        WriteFileBytes(Path(key + ".ini"), fields[1]);
+        const VUnicodeString asked = VUnicodeString::FromUtf8(fields[2]);
         VProfileStore store(true, &m_factory);
         VProfileKey mapped(store.GetRootKey(), VUnicodeString::FromUtf8(key));
         VProfileKey alone(store.GetRootKey(), VUnicodeString::FromUtf8(key));
         VUnicodeString fromMap(u"unset"), fromFile(u"unset");
-        const bool inMap = mapped.QueryString(file.asked, fromMap);
-        EXPECT_EQ(alone.QueryOneString(file.asked, fromFile), inMap);
-        EXPECT_EQ(fromFile, fromMap);
-    }
+        const bool inMap = mapped.QueryString(asked.c_str(), fromMap);
+        EXPECT_EQ(alone.QueryOneString(asked.c_str(), fromFile), inMap) << fields[0];
+        EXPECT_EQ(fromFile, fromMap) << fields[0];
+        return inMap ? fromMap.ToUtf8() : std::string("(none)");
+    });
     // A handle that changed the value answers with its change, not the file's.
     WriteFileBytes(Path("changed.ini"), "S:\"P\"=file\r\n");
     VProfileStore store(&m_factory);
