@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -65,15 +66,6 @@ std::vector<std::u16string> SubKeyNames(VProfileKey& key) {
     return names;
 }
 
-std::string Utf16LeFile(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 // One configuration folder F = <temp>/cfg, with helpers to reach its files.
 class IniStoreTest : public testing::Test {
 protected:
@@ -90,29 +82,22 @@ INSTANTIATE_TEST_SUITE_P(Ini, ProfileStoreContract,
                          testing::Values(StoreBackendParam{.name = "Ini", .make = MakeIniBackend}),
                          StoreBackendName);
 
-// What a handle writes, byte for byte: the mark, CR LF, eight lower-case digits, 32 bytes to a
-// binary line, string arrays after every other kind, rewrites in the places the file gave.
+// What a handle writes, byte for byte (tests/golden/profile/value-files-written.txt): the mark,
+// CR LF, eight lower-case digits, 32 bytes to a binary line, string arrays after every other kind,
+// rewrites in the places the file gave (a later duplicate put "a" back in its first place; case
+// makes another value), and what followed damage dropped by the first real change.
 TEST_F(IniStoreTest, WritesValueFilesExactly) {
     std::vector<uint8_t> bytes33(33);
     for (size_t i = 0; i < bytes33.size(); ++i) bytes33[i] = static_cast<uint8_t>(i * 8);
-    std::string line32;
-    for (size_t i = 0; i < 32; ++i) line32 += " " + Hex(&bytes33[i], 1);
-    struct Case {
-        const char* what;
-        std::string before;  // the file beforehand; empty: none
-        std::function<void(VProfileKey&)> change;
-        std::string after;
-    };
-    const Case cases[] = {
-        {"documented example", "",
+    const auto addDword = [](VProfileKey& key) { key.SetDword(u"D", 1); };
+    const std::map<std::string, std::function<void(VProfileKey&)>> changes = {
+        {"documented example",
          [](VProfileKey& key) {
              key.SetStringArray(u"Selected Termcap Entries", VStringArray{u"first", u"second"});
              key.SetDword(u"Port", 22);
              key.SetString(u"Hostname", u"server1");
-         },
-         kBom + "D:\"Port\"=00000016\r\nS:\"Hostname\"=server1\r\n"
-                "Z:\"Selected Termcap Entries\"=00000002\r\n first\r\n second\r\n"},
-        {"edge values", "",
+         }},
+        {"edge values",
          [&](VProfileKey& key) {
              key.SetDword(u"Max", 0xFFFFFFFFu);
              key.SetBinary(u"B33", bytes33.data(), 33);
@@ -120,56 +105,40 @@ TEST_F(IniStoreTest, WritesValueFilesExactly) {
              key.SetString(u"Caf\u00e9", u"\u20ac 1");
              key.SetStringArray(u"Z", VStringArray{u"", u"x y", u""});
              key.SetStringArray(u"None", VStringArray{});
-         },
-         kBom + "D:\"Max\"=ffffffff\r\nB:\"B33\"=00000021\r\n" + line32 +
-             "\r\n 00\r\nB:\"B0\"=00000000\r\nS:\"Caf\xC3\xA9\"=\xE2\x82\xAC 1\r\n"
-             "Z:\"Z\"=00000003\r\n \r\n x y\r\n \r\nZ:\"None\"=00000000\r\n"},
-        {"security descriptors as their text form", "",
+         }},
+        {"security descriptors as their text form",
          [](VProfileKey& key) {
              EXPECT_FALSE(key.SetKeySecurity(VSecurityDescriptor()));
              key.SetSecurityDescriptor(u"SD",
                                        VSecurityDescriptor(std::vector<uint8_t>{0x10, 0xab}));
              key.SetStringArray(u"NotSD", VStringArray{u"plain"});
-         },
-         kBom + "Z:\"SD\"=00000001\r\n SD:10ab\r\nZ:\"NotSD\"=00000001\r\n plain\r\n"},
-        // A later duplicate put "a" back in its first place; case makes another value.
+         }},
         {"rewrites keep file positions",
-         "D:\"a\"=00000001\nS:\"b\"=two\nD:\"A\"=00000003\nD:\"a\"=0000000A\n",
          [](VProfileKey& key) {
              key.DeleteValue(u"a");
              key.SetString(u"new", u"n");
              key.SetDword(u"a", 5);
-         },
-         kBom + "D:\"a\"=00000005\r\nS:\"b\"=two\r\nD:\"A\"=00000003\r\nS:\"new\"=n\r\n"},
+         }},
         {"deleting everything leaves the mark",
-         kBom + "D:\"a\"=00000001\r\nZ:\"z\"=00000001\r\n x\r\n",
          [](VProfileKey& key) {
              key.DeleteValue(u"a");
              key.DeleteValue(u"z");
-         },
-         kBom},
-        {"utf16 read, utf8 written", Utf16LeFile(u"S:\"N\"=\u20ac\r\n"),
-         [](VProfileKey& key) { key.SetDword(u"D", 1); },
-         kBom + "S:\"N\"=\xE2\x82\xAC\r\nD:\"D\"=00000001\r\n"},
-        {"1252 read, utf8 written", "S:\"N\"=\x80\r\n",
-         [](VProfileKey& key) { key.SetDword(u"D", 1); },
-         kBom + "S:\"N\"=\xE2\x82\xAC\r\nD:\"D\"=00000001\r\n"},
-        // What followed damage is dropped by the first real change.
-        {"damaged tail", "D:\"Port\"=0000001F\nS:\"Host\"=h\n\n; comment\nD:\"Lost\"=00000001\n",
-         [](VProfileKey& key) { key.SetString(u"Host", u"h2"); },
-         kBom + "D:\"Port\"=0000001f\r\nS:\"Host\"=h2\r\n"},
+         }},
+        {"utf16 read, utf8 written", addDword},
+        {"1252 read, utf8 written", addDword},
+        {"damaged tail", [](VProfileKey& key) { key.SetString(u"Host", u"h2"); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string name = "K" + std::to_string(&c - cases);
-        if (!c.before.empty()) WriteFileBytes(Path(name + ".ini"), c.before);
+    int file = 0;
+    ExpectCaseFile("profile/value-files-written.txt", [&](const std::vector<std::string>& fields) {
+        const std::string name = "K" + std::to_string(file++);
+        if (!fields[1].empty()) WriteFileBytes(Path(name + ".ini"), fields[1]);
         {
             VProfileStore store(&m_factory);
             VProfileKey key(store.GetRootKey(), VUnicodeString::FromUtf8(name));
-            c.change(key);
+            changes.at(fields[0])(key);
         }
-        EXPECT_EQ(Bytes(name + ".ini"), c.after);
-    }
+        return Bytes(name + ".ini");
+    });
     // Values live beside a key's folder, never inside it.
     EXPECT_FALSE(fs::exists(Path("K0")));
 
