@@ -4,9 +4,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -343,33 +346,19 @@ TEST_P(ProfileStoreContract, RefusedMoveOrCopyChangesNothing) {
     FillTree(Factory(), u"S\\a");
     FillTree(Factory(), u"S\\b");
     const std::vector<std::u16string> before = Contents(Factory());
-    struct Case {
-        bool move;
-        const char16_t* from;
-        const char16_t* to;
-        int error;
-    };
-    const Case cases[] = {
-        {true, u"S\\missing", u"S\\c", ENOENT},
-        {false, u"S\\missing", u"S\\c", ENOENT},
-        {true, u"S\\a\\Inner\\Nope", u"T\\x", ENOENT},
-        {true, u"S\\a", u"S\\b", EEXIST},
-        {false, u"S\\a", u"S\\b", EEXIST},
-        {false, u"S\\a", u"S\\a", EEXIST},
-        {true, u"S\\a", u"S\\b\\Inner", EEXIST},
-        {true, u"S\\a", u"S\\a\\Inner\\Deeper\\x", EINVAL},
-        {false, u"S\\a", u"S\\a\\x", EINVAL},
-        {true, u"S", u"S\\b\\New", EINVAL},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << (c.move ? "move " : "copy ") << c.error);
+    // tests/golden/profile/refused-moves.txt: operation, from, to; the error reported.
+    ExpectCaseFile("profile/refused-moves.txt", [&](const std::vector<std::string>& fields) {
         VProfileStore store(&Factory());
         VProfileKey& root = store.GetRootKey();
-        EXPECT_FALSE(c.move ? root.MoveSubKey(c.from, c.to) : root.CopySubKey(c.from, c.to));
-        EXPECT_EQ(root.GetReport().GetMessageId(), static_cast<uint32_t>(c.error));
+        const VUnicodeString from = VUnicodeString::FromUtf8(fields[1]);
+        const VUnicodeString to = VUnicodeString::FromUtf8(fields[2]);
+        EXPECT_FALSE(fields[0] == "move" ? root.MoveSubKey(from.c_str(), to.c_str())
+                                         : root.CopySubKey(from.c_str(), to.c_str()));
         EXPECT_NE(root.GetReport().GetTextSingleLine(), std::u16string());
         EXPECT_EQ(Contents(Factory()), before);
-    }
+        const char* name = strerrorname_np(static_cast<int>(root.GetReport().GetMessageId()));
+        return std::string(name ? name : "no error");
+    });
 
     // "s\B" names "S\b" where names ignore case; elsewhere it is a free name.
     VProfileStore store(&Factory());
