@@ -6,9 +6,11 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/codepage.h"
 #include "profile/profile_data.h"
 #include "profile/text_form.h"
 #include "support/memory_store.h"
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -458,31 +460,12 @@ struct LimitedRecord : VProfileRecord<LimitedRecord> {
 TEST_F(StoreTest, RecordLimitsCorrectNumbersAndDescribeEachMember) {
     LimitedRecord record;
     record.Load(nullptr);
-    struct Row {
-        VProfileData* setting;
-        const char16_t* text;
-        const char16_t* kept;
-    };
-    // Each number just inside, just outside and far outside its limits; strings are never
-    // corrected.
-    for (const Row& row : std::vector<Row>{{&record.count, u"9", u"9"},
-                                           {&record.count, u"10", u"9"},
-                                           {&record.count, u"-1", u"0"},
-                                           {&record.width, u"20", u"20"},
-                                           {&record.width, u"19", u"20"},
-                                           {&record.width, u"2147483647", u"2147483647"},
-                                           {&record.mode, u"2", u"2"},
-                                           {&record.mode, u"0", u"3"},
-                                           {&record.mode, u"4", u"3"},
-                                           {&record.size, u"4294967295", u"1024"},
-                                           {&record.size, u"131", u"132"},
-                                           {&record.name, u"-5", u"-5"}}) {
-        const std::u16string_view text(row.text);
-        SCOPED_TRACE(std::string(text.begin(), text.end()));
-        ASSERT_TRUE(row.setting->SetText(text));
+    ExpectCaseFile("profile/record-limits.txt", [&](const std::vector<std::string>& fields) {
+        VProfileData* setting = record.Lookup(std::stoi(fields[0]));
+        EXPECT_TRUE(setting->SetText(Utf8ToUtf16(fields[1])));
         record.ApplyLimits();
-        EXPECT_EQ(row.setting->Text(), row.kept);
-    }
+        return Utf16ToUtf8(setting->Text().value_or(u"(no text)"));
+    });
     EXPECT_EQ(record.name.Get(), u"-5");
 
     const VSettingDescription count = record.Describe(0);
