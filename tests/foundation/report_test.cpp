@@ -230,22 +230,21 @@ TEST_F(ReportTest, InsertsCopiesAndFormattedInserts) {
 
 TEST_F(ReportTest, RoutingSetsKindAndReturnsTheAnswer) {
     VReportMessageParams report(kMsgNotAUrl);
-    // No router: nothing is shown and the id comes back.
+    // No router, or a getter that answers null: nothing is shown and the id comes back.
     EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
     EXPECT_EQ(report.GetKind(), kReportKindLibrary);
+    SetReportRouterGetter(&GetFakeRouter);
+    g_router = nullptr;
+    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
     EXPECT_EQ(router.calls, 0);
 
-    SetReportRouterGetter(&GetFakeRouter);
+    g_router = &router;
     router.answer = 6;
     EXPECT_EQ(ReportMessage(kReportKindFileTypeMemory, report), 6);
     EXPECT_EQ(router.calls, 1);
     EXPECT_EQ(router.seen, &report);
     EXPECT_EQ(router.kind, kReportKindFileTypeMemory);
     EXPECT_EQ(router.text, "The specified string is not a URL.\r\n");
-
-    // A getter that answers null is the same as no router.
-    g_router = nullptr;
-    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
 }
 
 TEST_F(ReportTest, HeapReportsLiveUntilTheLastReferenceGoes) {

@@ -35,20 +35,14 @@ std::optional<std::u16string> S(const std::optional<VUnicodeString>& value) {
     return value ? std::optional<std::u16string>(value->str()) : std::nullopt;
 }
 
+// The cipher of a kind, keyed as the inner (A) or outer (B) layer.
 std::unique_ptr<ICipher> CipherFor(int kind, bool inner) {
-    std::unique_ptr<ICipher> cipher;
-    if (kind == kBlowfishKindSSH1) {
-        cipher = std::make_unique<VDeprecatedCipherBlowfishSSH1>();
-    } else if (kind == kBlowfishKindDeprecated) {
-        cipher = std::make_unique<VDeprecatedCipherBlowfish>();
-    } else {
-        cipher = std::make_unique<VCipherBlowfish>();
-    }
-    if (inner) {
-        cipher->SetKey(kBlowfishInitialVectorA.data(), kBlowfishKeyA.data());
-    } else {
-        cipher->SetKey(kBlowfishInitialVectorB.data(), kBlowfishKeyB.data());
-    }
+    std::unique_ptr<ICipher> cipher(kind == kBlowfishKindSSH1 ? new VDeprecatedCipherBlowfishSSH1
+                                    : kind == kBlowfishKindDeprecated
+                                        ? static_cast<ICipher*>(new VDeprecatedCipherBlowfish)
+                                        : new VCipherBlowfish);
+    cipher->SetKey((inner ? kBlowfishInitialVectorA : kBlowfishInitialVectorB).data(),
+                   (inner ? kBlowfishKeyA : kBlowfishKeyB).data());
     return cipher;
 }
 
