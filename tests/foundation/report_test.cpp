@@ -8,6 +8,7 @@
 #include "foundation/messages.h"
 #include "foundation/report.h"
 #include "foundation/report_text.h"
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -109,56 +110,23 @@ TEST(LibraryMessages, EveryRowIsALibraryErrorFoundByItsId) {
     EXPECT_STREQ(GetLibraryMessageModule()->fileName, "libSessionDeck60U.so");
 }
 
+// tests/golden/foundation/report-texts.txt: the host's table registered, id, module, form,
+// inserts; the text.
 TEST_F(ReportTest, TextsResolveThroughTheFallBackOrder) {
-    // Id 0 is a system code: it formats as the system's success text.
-    VReportMessageParams empty;
-    EXPECT_EQ(empty.GetMessageId(), 0u);
-    EXPECT_EQ(Utf8(empty.GetText()), "Success\r\n");
-
-    // A library message with fewer inserts than placeholders: the call with
-    // inserts is invalid, so the text comes with all placeholders visible.
-    VReportMessageParams keymap(kMsgKeymapLoadFailed);
-    keymap.AddInsert(u"default.map");
-    EXPECT_EQ(Utf8(keymap.GetText()), "Unable to load keymap file: %1\r\n\r\n%2\r\n");
-    keymap.AddInsert(u"line 3: bad key");
-    EXPECT_EQ(Utf8(keymap.GetText()),
-              "Unable to load keymap file: default.map\r\n\r\nline 3: bad key\r\n");
-
-    // A system error code from the system's table, in both forms.
-    VReportMessageParams io(5);
-    EXPECT_EQ(Utf8(io.GetText()), "Input/output error\r\n");
-    EXPECT_EQ(Utf8(io.GetTextSingleLine()), "Input/output error");
-
-    // An id nobody holds: the fixed text, id in eight hex digits, and why each lookup failed.
-    EXPECT_EQ(Utf8(VReportMessageParams(0x7FFF).GetText()),
-              "Could not retrieve the error text for error code 0x00007fff.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
-    VReportMessageParams noModule(0xE10900FF, nullptr);
-    EXPECT_EQ(Utf8(noModule.GetText()),
-              "Could not retrieve the error text for error code 0xe10900ff.\r\n"
-              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
-    EXPECT_EQ(Utf8(noModule.GetTextSingleLine()),
-              "Could not retrieve the error text for error code 0xe10900ff. "
-              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
-
-    // The host's ids resolve from its table once it is registered.
-    VReportMessageParams loader(kMsgHostLibraryLoadFailed);
-    loader.AddInsert(u"ssh2.so");
-    loader.AddInsert("missing \xe9");
-    EXPECT_EQ(Utf8(loader.GetText()),
-              "Could not retrieve the error text for error code 0xe1040049.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
-    SetHostMessageModule(&kHostModule);
-    VReportMessageParams loader2(loader);
-    EXPECT_EQ(Utf8(loader2.GetText()), "Unable to load ssh2.so.\r\nmissing \xc3\xa9\r\n");
-    EXPECT_EQ(Utf8(VReportMessageParams(0xE10400FF).GetText()),
-              "Could not retrieve the error text for error code 0xe10400ff.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 317.");
-
-    // Inserts are placed as they are, never expanded again.
-    VReportMessageParams plain(kMsgWarningText);
-    plain.AddInsert(u"50%% done %2");
-    EXPECT_EQ(Utf8(plain.GetText()), "50%% done %2\r\n");
+    ExpectCaseFile("foundation/report-texts.txt", [](const std::vector<std::string>& fields) {
+        SetHostMessageModule(fields[0] == "yes" ? &kHostModule : nullptr);
+        const uint32_t id = static_cast<uint32_t>(std::stoul(fields[1], nullptr, 16));
+        VReportMessageParams report =
+            fields[2] == "none" ? VReportMessageParams(id, nullptr) : VReportMessageParams(id);
+        for (size_t i = 4; i < fields.size(); ++i) {
+            if (fields[i].starts_with("a:")) {
+                report.AddInsert(fields[i].substr(2).c_str());
+            } else {
+                report.AddInsert(Utf8ToUtf16(fields[i]).c_str());
+            }
+        }
+        return Utf8(fields[3] == "single" ? report.GetTextSingleLine() : report.GetText());
+    });
 }
 
 TEST_F(ReportTest, TextIsCachedUntilTheReportChanges) {
