@@ -8,14 +8,14 @@ using namespace sessiondeck;
 
 TEST(Prompt, DefaultDismissesAndInstalledPromptIsAskedUntilRemoved) {
     IPrompt& builtIn = GetPrompt();
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kOk, VPromptIcon::kError),
-              VPromptAnswer::kOk);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kOkCancel, VPromptIcon::kNone),
-              VPromptAnswer::kCancel);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kYesNo, VPromptIcon::kQuestion),
-              VPromptAnswer::kNo);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kYesNoCancel, VPromptIcon::kQuestion),
-              VPromptAnswer::kCancel);
+    using B = VPromptButtons;
+    using A = VPromptAnswer;
+    const std::pair<B, A> dismissed[] = {{B::kOk, A::kOk},
+                                         {B::kOkCancel, A::kCancel},
+                                         {B::kYesNo, A::kNo},
+                                         {B::kYesNoCancel, A::kCancel}};
+    for (const auto& [buttons, answer] : dismissed)
+        EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", buttons, VPromptIcon::kQuestion), answer);
     const auto optional = builtIn.ShowOptionalMessage(u"t", u"c", VPromptButtons::kYesNo,
                                                       VPromptIcon::kInformation, u"Don't ask");
     EXPECT_EQ(optional.button, VPromptAnswer::kNo);

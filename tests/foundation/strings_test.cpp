@@ -1,8 +1,7 @@
-// Strings, code-page conversions and the checked containers.
+// Strings and code-page conversions.
 #include <gtest/gtest.h>
 
 #include "foundation/codepage.h"
-#include "foundation/containers.h"
 #include "foundation/unicode_string.h"
 
 using namespace sessiondeck;
@@ -41,14 +40,4 @@ TEST(CodePage, Windows1252AndUtf8RoundTrips) {
                           "b"),
               u"a\uFFFDb");
     EXPECT_EQ(Utf16BytesToUtf16(std::string("\x00\x41\x00", 3), true), u"A");
-}
-
-TEST(VArray, CheckedAccessRaisesOutOfRange) {
-    VStringArray a{u"one", u"two"};
-    EXPECT_EQ(a[1], VUnicodeString(u"two"));
-    EXPECT_THROW(a[2], VArray<VUnicodeString>::OutOfRange);
-    EXPECT_THROW(a.RemoveAt(5), VArrayOutOfRange);
-    a.InsertAt(2, u"three");
-    EXPECT_EQ(a.GetSize(), 3u);
-    EXPECT_THROW(a.InsertAt(4, u"x"), VArrayOutOfRange);
 }

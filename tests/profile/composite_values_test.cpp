@@ -175,17 +175,3 @@ TEST_F(CompositeValues, BlobModifiedRulesAndStoredBytes) {
     VProfileBlob wrongKind;
     EXPECT_FALSE(wrongKind.Init(&key));
 }
-
-// A list of lines loads as stored; when absent it starts empty, whatever it held before.
-TEST_F(CompositeValues, MultiLineStringStartsEmpty) {
-    const VStringArray lines{u"first", u"", u"third"};
-    key.SetStringArray(u"Lines", lines);
-    for (const auto& [name, expected] :
-         {std::pair{u"Lines", lines}, std::pair{u"None", VStringArray{}}}) {
-        VProfileMultiLineString setting;
-        setting = VStringArray{u"left", u"over"};
-        ASSERT_TRUE(setting.Init(&key, name));
-        EXPECT_EQ(setting.Get(), expected);
-        EXPECT_EQ(setting.IsUnsaved(), expected.IsEmpty());
-    }
-}

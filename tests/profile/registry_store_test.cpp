@@ -287,29 +287,6 @@ TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
     EXPECT_FALSE(values.Next(name));
 }
 
-TEST_F(RegistryStoreTest, MakersKeyIsSearchedInOrder) {
-    VRegistryRoot root = VRegistryRoot::LocalMachine;
-    VUnicodeString path;
-    FindMakerRegistryRoot(root, path, Folder());
-    EXPECT_EQ(root, VRegistryRoot::CurrentUser);
-    EXPECT_EQ(path, u"SOFTWARE\\Norvik");
-    EXPECT_FALSE(fs::exists(Hive())) << "searching creates nothing";
-
-    auto create = [&](VRegistryRoot where, const char16_t* key) {
-        VRegistryStoreFactory factory(where, key, Folder());
-        VProfileStore store(&factory);
-        ASSERT_TRUE(store.GetRootKey().IsWritable());
-    };
-    create(VRegistryRoot::CurrentUser, u"SOFTWARE\\Halbrook Systems");
-    FindMakerRegistryRoot(root, path, Folder());
-    EXPECT_EQ(root, VRegistryRoot::CurrentUser);
-    EXPECT_EQ(path, u"SOFTWARE\\Halbrook Systems");
-    create(VRegistryRoot::LocalMachine, u"SOFTWARE\\Norvik");
-    FindMakerRegistryRoot(root, path, Folder());
-    EXPECT_EQ(root, VRegistryRoot::LocalMachine);
-    EXPECT_EQ(path, u"SOFTWARE\\Norvik");
-}
-
 TEST_F(RegistryStoreTest, KilledWriterLosesNothingItReportedDone) {
     int pipeFds[2];
     ASSERT_EQ(::pipe(pipeFds), 0);
