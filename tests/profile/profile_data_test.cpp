@@ -2,6 +2,7 @@
 // back, parse and take deltas.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,8 @@ protected:
     VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
 };
 
-// Default, Other and Third are three values of the setting's type; Foreign a setting of another
-// type, which ApplyDelta must ignore.
+// v holds three values of the setting's type: the default, another and a third; Foreign is a
+// setting of another type, which ApplyDelta must ignore.
 template <class S, int Kind, class Foreign>
 struct Case {
     using Setting = S;
@@ -42,30 +43,23 @@ struct Case {
 };
 
 struct IntCase : Case<VProfile<int>, kValueKindDword, VProfile<unsigned int>> {
-    static int Default() { return -7; }
-    static int Other() { return 42; }
-    static int Third() { return 5; }
+    static inline const std::array<int, 3> v{-7, 42, 5};
 };
 // A bool has two values only, so the third is the first again.
 struct BoolCase : Case<VProfile<bool>, kValueKindDword, VProfile<int>> {
-    static bool Default() { return true; }
-    static bool Other() { return false; }
-    static bool Third() { return true; }
+    static inline const std::array<bool, 3> v{true, false, true};
 };
+// The third differs from the second in case only.
 struct StringCase : Case<StringSetting, kValueKindString, ListSetting> {
-    static VUnicodeString Default() { return u"default"; }
-    static VUnicodeString Other() { return u"Other"; }
-    static VUnicodeString Third() { return u"other"; }  // differs from Other in case only
+    static inline const std::array<VUnicodeString, 3> v{u"default", u"Other", u"other"};
 };
 struct ListCase : Case<ListSetting, kValueKindStringArray, StringSetting> {
-    static VStringArray Default() { return {u"a", u"b"}; }
-    static VStringArray Other() { return {u"a", u"b", u""}; }
-    static VStringArray Third() { return {}; }
+    static inline const std::array<VStringArray, 3> v{
+        VStringArray{u"a", u"b"}, VStringArray{u"a", u"b", u""}, VStringArray{}};
 };
 struct BinaryCase : Case<MarginsSetting, kValueKindBinary, StringSetting> {
-    static Margins Default() { return {1, 2, 3, 4}; }
-    static Margins Other() { return {1, 2, 3, 5}; }
-    static Margins Third() { return {0, 0, 0, 0}; }
+    static inline const std::array<Margins, 3> v{Margins{1, 2, 3, 4}, Margins{1, 2, 3, 5},
+                                                 Margins{0, 0, 0, 0}};
 };
 
 template <class C>
@@ -80,14 +74,14 @@ TYPED_TEST(SettingRules, LoadAndSaveRules) {
     VProfileKey* key = &this->key;
     typename C::Setting s;
     s.SetName(u"Value");
-    s = C::Other();
+    s = C::v[1];
     EXPECT_FALSE(s.Init(nullptr));
     EXPECT_FALSE(s.Init(key));
-    EXPECT_TRUE(s.Get() == C::Other());  // a failed Init(key) changes nothing
+    EXPECT_TRUE(s.Get() == C::v[1]);  // a failed Init(key) changes nothing
 
     // A missing value takes the default, which the first save (only) writes, in its kind.
-    EXPECT_TRUE(s.Init(key, u"Value", C::Default()));
-    EXPECT_TRUE(s.Get() == C::Default());
+    EXPECT_TRUE(s.Init(key, u"Value", C::v[0]));
+    EXPECT_TRUE(s.Get() == C::v[0]);
     EXPECT_TRUE(s.IsUnsaved());
     EXPECT_FALSE(s.IsModified());
     s.Save(key, false);
@@ -98,13 +92,13 @@ TYPED_TEST(SettingRules, LoadAndSaveRules) {
 
     // Loaded and untouched: never written unless forced. A copy is the same setting.
     typename C::Setting loaded;
-    EXPECT_TRUE(loaded.Init(key, u"Value", C::Other()));
-    EXPECT_TRUE(loaded.Get() == C::Default());
+    EXPECT_TRUE(loaded.Init(key, u"Value", C::v[1]));
+    EXPECT_TRUE(loaded.Get() == C::v[0]);
     EXPECT_FALSE(loaded.IsUnsaved());
     loaded.Save(key, false);
     EXPECT_EQ(factory.WriteCount(u"Value"), 1);
     typename C::Setting copy(loaded);
-    EXPECT_TRUE(copy.GetPrevVal() == C::Default());
+    EXPECT_TRUE(copy.GetPrevVal() == C::v[0]);
     copy.Save(key, true);
     EXPECT_EQ(factory.WriteCount(u"Value"), 2);
 
@@ -115,58 +109,58 @@ TYPED_TEST(SettingRules, LoadAndSaveRules) {
         key->SetString(u"Value", u"1");
     }
     EXPECT_FALSE(s.Init(key));
-    EXPECT_TRUE(s.Init(key, u"Value", C::Third()));
-    EXPECT_TRUE(s.Get() == C::Third());
+    EXPECT_TRUE(s.Init(key, u"Value", C::v[2]));
+    EXPECT_TRUE(s.Get() == C::v[2]);
     EXPECT_TRUE(s.IsUnsaved());
 }
 
 TYPED_TEST(SettingRules, CheckpointRollbackAndDelta) {
     using C = TypeParam;
     typename C::Setting s;
-    s.Init(&this->key, u"Value", C::Default());
+    s.Init(&this->key, u"Value", C::v[0]);
     s.Save(&this->key, false);
     this->factory.ClearWrites();
 
-    s = C::Other();
+    s = C::v[1];
     EXPECT_TRUE(s.IsModified());
     s.Rollback();
-    EXPECT_TRUE(s.Get() == C::Default());
+    EXPECT_TRUE(s.Get() == C::v[0]);
     EXPECT_FALSE(s.IsModified());
 
     // A checkpointed change is no longer "modified" but is still written.
-    s = C::Other();
+    s = C::v[1];
     s.Checkpoint();
     EXPECT_FALSE(s.IsModified());
     EXPECT_TRUE(s.IsUnsaved());
-    s = C::Third();
+    s = C::v[2];
     s.Rollback();
-    EXPECT_TRUE(s.Get() == C::Other());  // the checkpoint, not the loaded value
+    EXPECT_TRUE(s.Get() == C::v[1]);  // the checkpoint, not the loaded value
 
     // Checkpointing an unchanged value does not make it unsaved.
     typename C::Setting clean;
-    clean.Init(&this->key, u"Value", C::Third());
+    clean.Init(&this->key, u"Value", C::v[2]);
     clean.Checkpoint();
     EXPECT_FALSE(clean.IsUnsaved());
 
     s.Save(&this->key, false);
     EXPECT_EQ(this->factory.WrittenNames(), std::vector<VUnicodeString>{u"Value"});
     typename C::Setting reread;
-    reread.Init(&this->key, u"Value", C::Default());
-    EXPECT_TRUE(reread.Get() == C::Other());
+    reread.Init(&this->key, u"Value", C::v[0]);
+    EXPECT_TRUE(reread.Get() == C::v[1]);
 
     // A delta brings the value only: neither the name nor the checkpoint.
     typename C::Setting source;
-    source.Init(nullptr, u"Elsewhere", C::Third());
+    source.Init(nullptr, u"Elsewhere", C::v[2]);
     reread.ApplyDelta(&source);
-    EXPECT_TRUE(reread.Get() == C::Third());
-    EXPECT_TRUE(reread.GetPrevVal() == C::Other());
+    EXPECT_TRUE(reread.Get() == C::v[2]);
+    EXPECT_TRUE(reread.GetPrevVal() == C::v[1]);
     EXPECT_TRUE(reread.IsModified());
     EXPECT_FALSE(reread.IsUnsaved());
     EXPECT_EQ(reread.GetName().ToUtf8(), "Value");
     typename C::ForeignSetting foreign;
     reread.ApplyDelta(&foreign);
     reread.ApplyDelta(nullptr);
-    EXPECT_TRUE(reread.Get() == C::Third());
+    EXPECT_TRUE(reread.Get() == C::v[2]);
 }
 
 TEST_F(StoreTest, DwordAndBinarySettingsStoreTheirExactBytes) {
