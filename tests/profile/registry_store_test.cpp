@@ -162,27 +162,21 @@ TEST_F(RegistryStoreTest, ForeignTypesEnumerateAsOtherAndReverseIterationDeletes
         const uint8_t qword[8] = {1};
         ASSERT_EQ(hive->SetValue(id, u"a", kRegQword, qword, sizeof qword), kSuccess);
     }
-    VProfileKeyIterator forward(key, true);
-    VUnicodeString name;
-    int kind = 0;
-    ASSERT_TRUE(forward.NextValue(name, kind));
-    EXPECT_EQ(name, u"a");
-    EXPECT_EQ(kind, kValueKindForeign);
+    EXPECT_EQ(Listing(key, true).front(),
+              (std::pair<std::u16string, int>{u"a", kValueKindForeign}));
     uint32_t size = 0;
     EXPECT_FALSE(key.QueryBinary(u"a", nullptr, size));
     EXPECT_EQ(key.GetReport().GetMessageId(), kDatatypeMismatch);
 
-    auto* backend = static_cast<VRegistryKey*>(key.OpenSubKey(u"", nullptr));
-    VRegistryKey::ReverseIterator reverse(*backend, true);
+    std::unique_ptr<VProfilePrivateKey> backend(key.OpenSubKey(u"", nullptr));
+    VRegistryKey::ReverseIterator reverse(static_cast<VRegistryKey&>(*backend), true);
     std::vector<std::u16string> order;
-    while (reverse.Next(name)) {
+    for (VUnicodeString name; reverse.Next(name);) {
         order.push_back(name.str());
         EXPECT_TRUE(key.DeleteValue(name.c_str()));
     }
-    delete backend;
     EXPECT_EQ(order, (std::vector<std::u16string>{u"c", u"b", u"a"}));
-    VProfileKeyIterator after(key, true);
-    EXPECT_FALSE(after.Next(name));
+    EXPECT_TRUE(Listing(key, true).empty());
 }
 
 TEST_F(RegistryStoreTest, HiveMarkedReadOnlyOpensReadOnlyAndIsLeftAlone) {
@@ -283,8 +277,7 @@ TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {
     EXPECT_EQ(b.GetReport().GetMessageId(), kKeyDeleted);
     // Made again, the key starts empty: its old values went with it.
     VProfileKey again(first.GetRootKey(), u"K");
-    VProfileKeyIterator values(again, true);
-    EXPECT_FALSE(values.Next(name));
+    EXPECT_TRUE(Listing(again, true).empty());
 }
 
 TEST_F(RegistryStoreTest, KilledWriterLosesNothingItReportedDone) {
