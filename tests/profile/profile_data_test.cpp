@@ -269,27 +269,22 @@ TEST(ParseSettings, EachKindAsksItsParserAndTakesTheResultAsStored) {
         EXPECT_FALSE(s.IsModified());
     }
 
+    // Numbers as 32 bits; a flag is never a number; lists skip empty items unless a derived
+    // setting says they matter; a binary record has no text form, whatever the parser could do.
     VReportMessageParams report;
     VProfile<int> negative;
-    EXPECT_TRUE(negative.Parse("4294967295", &parser, &report));
-    EXPECT_EQ(negative.Get(), -1);
-    // A bool setting parses as a flag, not as a number.
     VProfile<bool> flag;
-    EXPECT_FALSE(flag.Parse("1", &parser, &report));
-
-    // Lists skip empty items unless a derived setting says they matter.
     ListSetting list;
-    EXPECT_TRUE(list.Parse("a,,b", &parser, &report));
-    EXPECT_EQ(list.Get(), (VStringArray{u"a", u"b"}));
     struct Lines : ListSetting {
         Lines() { m_skipEmptyItems = false; }
     } lines;
-    EXPECT_TRUE(lines.Parse("a,,b", &parser, &report));
-    EXPECT_EQ(lines.Get(), (VStringArray{u"a", u"", u"b"}));
-
-    // A binary record has no text form, whatever the parser could do.
     MarginsSetting margins;
     margins.Init(nullptr, u"Margins", Margins{1, 2, 3, 4});
+    EXPECT_TRUE(negative.Parse("4294967295", &parser, &report) && negative.Get() == -1);
+    EXPECT_FALSE(flag.Parse("1", &parser, &report));
+    EXPECT_TRUE(list.Parse("a,,b", &parser, &report) && lines.Parse("a,,b", &parser, &report));
+    EXPECT_EQ(list.Get(), (VStringArray{u"a", u"b"}));
+    EXPECT_EQ(lines.Get(), (VStringArray{u"a", u"", u"b"}));
     EXPECT_FALSE(margins.Parse("1,2,3,4", &parser, &report));
     EXPECT_EQ(margins.Get(), (Margins{1, 2, 3, 4}));
 }
