@@ -1,4 +1,4 @@
-// Strings and code-page conversions.
+// Comparing and folding names without regard to case.
 #include <gtest/gtest.h>
 
 #include "foundation/codepage.h"
@@ -27,17 +27,4 @@ TEST(CompareNoCase, CommonLengthThenShorterFirst) {
         }
     }
     EXPECT_EQ(FoldNoCase(u"\U0001F600"), u"\U0001F600");
-}
-
-TEST(CodePage, Windows1252AndUtf8RoundTrips) {
-    // 0x80 is the euro sign in Windows-1252, not a C1 control.
-    EXPECT_EQ(AnsiToUtf16("\x80 caf\xe9"), u"\u20AC caf\u00E9");
-    EXPECT_EQ(Utf16ToAnsi(u"\u20AC caf\u00E9"), "\x80 caf\xe9");
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82\xAC"), u"\u20AC");
-    EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-    // Malformed UTF-8 is replaced, never dropped silently or read past.
-    EXPECT_EQ(Utf8ToUtf16("a\xFF"
-                          "b"),
-              u"a\uFFFDb");
-    EXPECT_EQ(Utf16BytesToUtf16(std::string("\x00\x41\x00", 3), true), u"A");
 }

@@ -58,14 +58,6 @@ ino_t Inode(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-std::vector<std::u16string> SubKeyNames(VProfileKey& key) {
-    VProfileKeyIterator it(key, false);
-    std::vector<std::u16string> names;
-    VUnicodeString name;
-    while (it.Next(name)) names.push_back(name.str());
-    return names;
-}
-
 // One configuration folder F = <temp>/cfg, with helpers to reach its files.
 class IniStoreTest : public testing::Test {
 protected:
@@ -238,6 +230,12 @@ TEST_F(IniStoreTest, IsSessionIsAnsweredFromTheFileAlone) {
     EXPECT_EQ(prefetched, "--0");
     VProfileKey real(store.GetRootKey(), u"S\\Real");
     EXPECT_EQ(ask(real, u"Is Session"), "1");  // the shortcut wins over the stored 0
+    // Keys opened while a listing of their folder lives take the listing's word for it.
+    VProfileKey parent(store.GetRootKey(), u"S");
+    VProfileKeyIterator listing(parent, false);
+    VProfileKey listedReal(parent, u"Real"), listedFolder(parent, u"Folder");
+    answers = ask(listedReal, u"Is Session");
+    EXPECT_EQ(answers + ask(listedFolder, u"Is Session"), "1-");
 }
 
 TEST_F(IniStoreTest, SubKeysAreFoldersAndIniFilesListedOnce) {

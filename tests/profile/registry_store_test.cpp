@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,11 +70,6 @@ protected:
     TempDir m_dir;
     VRegistryStoreFactory m_factory{VRegistryRoot::CurrentUser, u"SOFTWARE\\Norvik", Folder()};
 };
-
-std::optional<uint32_t> Dword(VProfileKey&& key, const char16_t* name) {
-    uint32_t value = 0;
-    return key.QueryDword(name, value) ? std::optional<uint32_t>(value) : std::nullopt;
-}
 
 // The exit status of a child process, or -1 when it did not exit.
 int ExitStatus(pid_t child) {

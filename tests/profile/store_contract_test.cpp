@@ -19,53 +19,31 @@ std::string StoreBackendName(const testing::TestParamInfo<StoreBackendParam>& in
 
 namespace {
 
-std::vector<std::u16string> Names(VProfileKey& key, bool values) {
-    VProfileKeyIterator it(key, values);
-    std::vector<std::u16string> names;
-    VUnicodeString name;
-    while (it.Next(name)) names.push_back(name.str());
-    return names;
-}
-
-std::optional<uint32_t> Dword(VProfileKey& key, const char16_t* name) {
-    uint32_t value = 0;
-    return key.QueryDword(name, value) ? std::optional<uint32_t>(value) : std::nullopt;
-}
-
-std::u16string Text(const std::string& ascii) {
-    return std::u16string(ascii.begin(), ascii.end());
-}
-
 // One value as text, its kind included, so that a changed byte shows.
 std::u16string ValueText(VProfileKey& key, const VUnicodeString& name, int kind) {
-    switch (kind) {
-        case kValueKindDword: {
-            uint32_t value = 0;
-            return key.QueryDword(name.c_str(), value) ? u"dword " + Text(std::to_string(value))
-                                                       : u"dword?";
-        }
-        case kValueKindString: {
-            VUnicodeString value;
-            return key.QueryString(name.c_str(), value) ? u"string " + value.str() : u"string?";
-        }
-        case kValueKindBinary: {
-            uint32_t size = 0;
-            if (!key.QueryBinary(name.c_str(), nullptr, size)) return u"binary?";
-            std::vector<uint8_t> bytes(size);
-            if (size && !key.QueryBinary(name.c_str(), bytes.data(), size)) return u"binary?";
-            std::u16string text = u"binary";
-            for (uint8_t byte : bytes) text += u" " + Text(std::to_string(byte));
-            return text;
-        }
-        case kValueKindStringArray: {
-            VStringArray value;
-            if (!key.QueryStringArray(name.c_str(), value)) return u"strings?";
-            std::u16string text = u"strings";
-            for (const VUnicodeString& element : value) text += u" [" + element.str() + u"]";
-            return text;
-        }
+    const auto number = [](uint32_t n) {
+        return VUnicodeString::FromUtf8(std::to_string(n)).str();
+    };
+    uint32_t value = 0, size = 0;
+    VUnicodeString text;
+    VStringArray array;
+    if (kind == kValueKindDword)
+        return key.QueryDword(name.c_str(), value) ? u"dword " + number(value) : u"dword?";
+    if (kind == kValueKindString)
+        return key.QueryString(name.c_str(), text) ? u"string " + text.str() : u"string?";
+    if (kind == kValueKindStringArray) {
+        if (!key.QueryStringArray(name.c_str(), array)) return u"strings?";
+        std::u16string out = u"strings";
+        for (const VUnicodeString& element : array) out += u" [" + element.str() + u"]";
+        return out;
     }
-    return u"kind " + Text(std::to_string(kind));
+    if (kind != kValueKindBinary || !key.QueryBinary(name.c_str(), nullptr, size))
+        return u"kind " + number(kind) + u"?";
+    std::vector<uint8_t> bytes(size);
+    if (size && !key.QueryBinary(name.c_str(), bytes.data(), size)) return u"binary?";
+    std::u16string out = u"binary";
+    for (uint8_t byte : bytes) out += u" " + number(byte);
+    return out;
 }
 
 // Everything at and below `key`, one line per key and per value, with paths
@@ -79,7 +57,7 @@ void Describe(VProfileKey& key, const std::u16string& path, std::vector<std::u16
         while (values.NextValue(name, kind))
             out.push_back(path + u":" + name.str() + u" = " + ValueText(key, name, kind));
     }
-    for (const std::u16string& child : Names(key, false)) {
+    for (const std::u16string& child : SubKeyNames(key)) {
         VProfileKey sub(key, child.c_str());
         Describe(sub, path + u"\\" + child, out);
     }
@@ -207,7 +185,7 @@ TEST_P(ProfileStoreContract, SubKeysOpenExistAndDeleteRecursively) {
     {
         VProfileKey a(root, u"A");
         EXPECT_TRUE(a.SubKeyExists(u"B"));
-        EXPECT_EQ(Names(a, false), (std::vector<std::u16string>{u"B", u"D"}));
+        EXPECT_EQ(SubKeyNames(a), (std::vector<std::u16string>{u"B", u"D"}));
     }
     EXPECT_TRUE(root.DeleteSubKey(u"A"));
     EXPECT_FALSE(root.SubKeyExists(u"A"));
@@ -244,7 +222,7 @@ TEST_P(ProfileStoreContract, IterationListsNamesCaseInsensitivelyAndEmptyKeysEnd
     VUnicodeString name;
     int kind = 0;
     while (values.NextValue(name, kind)) seen.emplace_back(name.str(), kind);
-    std::vector<std::u16string> subKeys = Names(key, false);
+    std::vector<std::u16string> subKeys = SubKeyNames(key);
     if (!GetParam().sortedNames) {
         std::sort(seen.begin(), seen.end(),
                   [](const auto& a, const auto& b) { return CompareNoCase(a.first, b.first) < 0; });
@@ -321,7 +299,7 @@ TEST_P(ProfileStoreContract, MoveAndCopyCarryAWholeTreeAcrossParents) {
     EXPECT_FALSE(check.GetRootKey().SubKeyExists(u"Sessions\\Folder A\\web"));
     EXPECT_TRUE(check.GetRootKey().SubKeyExists(u"Sessions\\Folder A\\other"));
     VProfileKey folderA(check.GetRootKey(), u"Sessions\\Folder A");
-    EXPECT_EQ(Names(folderA, false), std::vector<std::u16string>{u"other"});
+    EXPECT_EQ(SubKeyNames(folderA), std::vector<std::u16string>{u"other"});
 }
 
 TEST_P(ProfileStoreContract, CaseOnlyRenameKeepsTheTreeUnderItsNewName) {
@@ -330,7 +308,7 @@ TEST_P(ProfileStoreContract, CaseOnlyRenameKeepsTheTreeUnderItsNewName) {
     VProfileStore store(&Factory());
     VProfileKey sessions(store.GetRootKey(), u"Sessions");
     ASSERT_TRUE(sessions.MoveSubKey(u"web", u"WEB")) << sessions.GetReport().GetMessageId();
-    EXPECT_EQ(Names(sessions, false), std::vector<std::u16string>{u"WEB"});
+    EXPECT_EQ(SubKeyNames(sessions), std::vector<std::u16string>{u"WEB"});
     EXPECT_EQ(Contents(Factory(), u"Sessions\\WEB"), original);
 
     // Where names differ by case, both may exist, and then the name is taken.
@@ -338,7 +316,7 @@ TEST_P(ProfileStoreContract, CaseOnlyRenameKeepsTheTreeUnderItsNewName) {
         FillTree(Factory(), u"Sessions\\web");
         EXPECT_FALSE(sessions.MoveSubKey(u"web", u"WEB"));
         EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
-        EXPECT_EQ(Names(sessions, false), (std::vector<std::u16string>{u"WEB", u"web"}));
+        EXPECT_EQ(SubKeyNames(sessions), (std::vector<std::u16string>{u"WEB", u"web"}));
     }
 }
 
@@ -438,7 +416,7 @@ TEST_P(ProfileStoreContract, UpdateOnlyNeverBringsBackARemovedKey) {
     }
     VProfileStore after(true, &Factory());
     VProfileKey sessionsAfter(after.GetRootKey(), u"Sessions");
-    std::vector<std::u16string> left = Names(sessionsAfter, false);
+    std::vector<std::u16string> left = SubKeyNames(sessionsAfter);
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::u16string>{u"elsewhere", u"kept"}));
     EXPECT_EQ(Contents(Factory(), u"Sessions\\elsewhere"), moved);
