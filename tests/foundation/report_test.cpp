@@ -2,12 +2,11 @@
 // routing.
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "foundation/codepage.h"
 #include "foundation/messages.h"
 #include "foundation/report.h"
 #include "foundation/report_text.h"
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -93,72 +92,23 @@ protected:
 
 }  // namespace
 
-// The texts themselves live in one table; what every row must be is checked here.
-TEST(LibraryMessages, EveryRowIsALibraryErrorFoundByItsId) {
-    std::set<uint32_t> ids;
-    for (const VLibraryMessage& m : LibraryMessages()) {
-        EXPECT_TRUE(ids.insert(m.id).second) << std::hex << m.id << " twice";
-        EXPECT_EQ(LookupLibraryMessage(m.id), m.text);
-        EXPECT_FALSE(IsSystemErrorCode(m.id));
-        EXPECT_EQ(MessageFacility(m.id), kLibraryMessageFacility);
-        EXPECT_NE(MessageSeverity(m.id), VMessageSeverity::Success);
-    }
-    EXPECT_GT(ids.size(), 20u);
-    EXPECT_EQ(LookupLibraryMessage(0xE1090004), nullptr);  // a warning code, not an error code
-    EXPECT_EQ(LookupLibraryMessage(kMsgHostLibraryLoadFailed), nullptr);
-    EXPECT_STREQ(GetLibraryMessageModule()->fileName, "libSessionDeck60U.so");
-}
-
+// tests/golden/foundation/report-texts.txt: the host's table registered, id, module, form,
+// inserts; the text.
 TEST_F(ReportTest, TextsResolveThroughTheFallBackOrder) {
-    // Id 0 is a system code: it formats as the system's success text.
-    VReportMessageParams empty;
-    EXPECT_EQ(empty.GetMessageId(), 0u);
-    EXPECT_EQ(Utf8(empty.GetText()), "Success\r\n");
-
-    // A library message with fewer inserts than placeholders: the call with
-    // inserts is invalid, so the text comes with all placeholders visible.
-    VReportMessageParams keymap(kMsgKeymapLoadFailed);
-    keymap.AddInsert(u"default.map");
-    EXPECT_EQ(Utf8(keymap.GetText()), "Unable to load keymap file: %1\r\n\r\n%2\r\n");
-    keymap.AddInsert(u"line 3: bad key");
-    EXPECT_EQ(Utf8(keymap.GetText()),
-              "Unable to load keymap file: default.map\r\n\r\nline 3: bad key\r\n");
-
-    // A system error code from the system's table, in both forms.
-    VReportMessageParams io(5);
-    EXPECT_EQ(Utf8(io.GetText()), "Input/output error\r\n");
-    EXPECT_EQ(Utf8(io.GetTextSingleLine()), "Input/output error");
-
-    // An id nobody holds: the fixed text, id in eight hex digits, and why each lookup failed.
-    EXPECT_EQ(Utf8(VReportMessageParams(0x7FFF).GetText()),
-              "Could not retrieve the error text for error code 0x00007fff.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
-    VReportMessageParams noModule(0xE10900FF, nullptr);
-    EXPECT_EQ(Utf8(noModule.GetText()),
-              "Could not retrieve the error text for error code 0xe10900ff.\r\n"
-              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
-    EXPECT_EQ(Utf8(noModule.GetTextSingleLine()),
-              "Could not retrieve the error text for error code 0xe10900ff. "
-              "Status codes from FormatMessage were <Unknown Module>:1813 and 1813.");
-
-    // The host's ids resolve from its table once it is registered.
-    VReportMessageParams loader(kMsgHostLibraryLoadFailed);
-    loader.AddInsert(u"ssh2.so");
-    loader.AddInsert("missing \xe9");
-    EXPECT_EQ(Utf8(loader.GetText()),
-              "Could not retrieve the error text for error code 0xe1040049.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 1813.");
-    SetHostMessageModule(&kHostModule);
-    VReportMessageParams loader2(loader);
-    EXPECT_EQ(Utf8(loader2.GetText()), "Unable to load ssh2.so.\r\nmissing \xc3\xa9\r\n");
-    EXPECT_EQ(Utf8(VReportMessageParams(0xE10400FF).GetText()),
-              "Could not retrieve the error text for error code 0xe10400ff.\r\n"
-              "Status codes from FormatMessage were libSessionDeck60U.so:317 and 317.");
-
-    // Inserts are placed as they are, never expanded again.
-    VReportMessageParams plain(kMsgWarningText);
-    plain.AddInsert(u"50%% done %2");
-    EXPECT_EQ(Utf8(plain.GetText()), "50%% done %2\r\n");
+    ExpectCaseFile("foundation/report-texts.txt", [](const std::vector<std::string>& fields) {
+        SetHostMessageModule(fields[0] == "yes" ? &kHostModule : nullptr);
+        const uint32_t id = static_cast<uint32_t>(std::stoul(fields[1], nullptr, 16));
+        VReportMessageParams report =
+            fields[2] == "none" ? VReportMessageParams(id, nullptr) : VReportMessageParams(id);
+        for (size_t i = 4; i < fields.size(); ++i) {
+            if (fields[i].starts_with("a:")) {
+                report.AddInsert(fields[i].substr(2).c_str());
+            } else {
+                report.AddInsert(Utf8ToUtf16(fields[i]).c_str());
+            }
+        }
+        return Utf8(fields[3] == "single" ? report.GetTextSingleLine() : report.GetText());
+    });
 }
 
 TEST_F(ReportTest, TextIsCachedUntilTheReportChanges) {
@@ -204,84 +154,66 @@ TEST_F(ReportTest, InsertsCopiesAndFormattedInserts) {
     report.AddFormattedInsertF(u"%1!d! of %2 (0x%3!04X!)", 3, u"five", 0xABu);
     report.AddFormattedInsertF(u"gap %1 %3 100%%");  // invalid: placeholders stay, escapes apply
     ASSERT_EQ(report.GetInsertCount(), 4u);
-    const char16_t* const* inserts = std::as_const(report).GetInserts();
-    EXPECT_EQ(Utf8(inserts[0]), "Ferrivo");
-    EXPECT_EQ(Utf8(inserts[1]), "caf\xc3\xa9");
-    EXPECT_EQ(Utf8(inserts[2]), "3 of five (0x00AB)");
-    EXPECT_EQ(Utf8(inserts[3]), "gap %1 %3 100%");
-    EXPECT_EQ(inserts[4], nullptr);
+    std::string inserts;  // up to the null that ends them
+    for (const char16_t* const* insert = std::as_const(report).GetInserts(); *insert; ++insert)
+        inserts += Utf8(*insert) + "|";
+    EXPECT_EQ(inserts, "Ferrivo|caf\xc3\xa9|3 of five (0x00AB)|gap %1 %3 100%|");
 
+    // A copy has its own inserts and the kind; Assign takes id, module and inserts, not the kind.
     report.SetKind(7);
-    VReportMessageParams copy(report);
-    EXPECT_EQ(copy.GetMessageId(), kMsgLaunchFailed);
+    VReportMessageParams copy(report), target(kMsgNotAUrl);
+    EXPECT_NE(copy.GetInserts()[0], report.GetInserts()[0]);
     EXPECT_EQ(copy.GetKind(), 7);
-    EXPECT_NE(copy.GetInserts()[0], report.GetInserts()[0]);  // its own storage
-    EXPECT_EQ(Utf8(copy.GetText()),
-              "Ferrivo could not be launched from the following location:\r\ncaf\xc3\xa9\r\n");
-
-    // Assign copies id, module and inserts, not the kind.
-    VReportMessageParams target(kMsgNotAUrl);
-    target.SetKind(1);
     target.Assign(report);
-    EXPECT_EQ(target.GetMessageId(), kMsgLaunchFailed);
-    EXPECT_EQ(target.GetInsertCount(), 4u);
-    EXPECT_EQ(target.GetKind(), 1);
+    EXPECT_EQ(target.GetKind(), -1);
+    for (VReportMessageParams* r : {&copy, &target}) {
+        EXPECT_EQ(r->GetInsertCount(), 4u);
+        EXPECT_EQ(Utf8(r->GetText()),
+                  "Ferrivo could not be launched from the following location:\r\ncaf\xc3\xa9\r\n");
+    }
 }
 
 TEST_F(ReportTest, RoutingSetsKindAndReturnsTheAnswer) {
     VReportMessageParams report(kMsgNotAUrl);
-    // No router: nothing is shown and the id comes back.
+    // No router, or a getter that answers null: nothing is shown and the id comes back.
     EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
     EXPECT_EQ(report.GetKind(), kReportKindLibrary);
+    SetReportRouterGetter(&GetFakeRouter);
+    g_router = nullptr;
+    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
     EXPECT_EQ(router.calls, 0);
 
-    SetReportRouterGetter(&GetFakeRouter);
+    g_router = &router;
     router.answer = 6;
     EXPECT_EQ(ReportMessage(kReportKindFileTypeMemory, report), 6);
     EXPECT_EQ(router.calls, 1);
     EXPECT_EQ(router.seen, &report);
     EXPECT_EQ(router.kind, kReportKindFileTypeMemory);
     EXPECT_EQ(router.text, "The specified string is not a URL.\r\n");
-
-    // A getter that answers null is the same as no router.
-    g_router = nullptr;
-    EXPECT_EQ(ReportMessage(kReportKindLibrary, report), static_cast<int>(kMsgNotAUrl));
 }
 
+// A router may keep a report: it lives until the last reference goes. A copy lets the caller reuse
+// its own at once; without a router the one reference is released at once.
 TEST_F(ReportTest, HeapReportsLiveUntilTheLastReferenceGoes) {
     SetReportCreateFunction(&CreateCounted);
     SetReportRouterGetter(&GetFakeRouter);
     router.keep = true;
-
-    IReportMessageParams* report =
-        CreateReportMessageParams(kMsgNameInUse, GetLibraryMessageModule());
-    report->AddInsert(u"web1");
+    IReportMessageParams* report = CreateReportMessageParams(kMsgNotAUrl, nullptr);
     EXPECT_EQ(ReportMessageAndRelease(kReportKindLibrary, report), 42);
-    EXPECT_EQ(g_destroyed, 0);  // the router still holds it
-    EXPECT_EQ(Utf8(router.kept->GetText()), "'web1' is already in use.\r\n");
+    EXPECT_EQ(g_destroyed, 0);
     EXPECT_EQ(router.kept->Release(), 0);
     EXPECT_EQ(g_destroyed, 1);
 
-    // ReportMessageCopy hands the router a copy: the original may be reused at once.
     VReportMessageParams original(kMsgFolderNotValid);
     original.AddInsert(u"/srv/config");
     EXPECT_EQ(ReportMessageCopy(kReportKindLibrary, original), 42);
-    ASSERT_NE(router.kept, static_cast<IReportMessageParams*>(&original));
-    EXPECT_EQ(original.GetKind(), -1);  // the kind went to the copy
-    EXPECT_EQ(router.kept->GetKind(), kReportKindLibrary);
-    EXPECT_EQ(router.kept->GetModule(), original.GetModule());
     original.SetMessage(kMsgNotAUrl);
-    EXPECT_EQ(router.kept->GetMessageId(), kMsgFolderNotValid);
+    EXPECT_EQ(original.GetKind(), -1);  // the kind went to the copy
+    EXPECT_EQ(router.kind, kReportKindLibrary);
     EXPECT_EQ(Utf8(router.kept->GetTextSingleLine()),
               "The folder is not valid:  '/srv/config'  Please choose another folder.");
-    EXPECT_EQ(g_destroyed, 1);
     router.kept->Release();
-    EXPECT_EQ(g_destroyed, 2);
-
-    // Without a router the one reference is released at once.
     SetReportRouterGetter(nullptr);
-    EXPECT_EQ(ReportMessageAndRelease(kReportKindLibrary,
-                                      CreateReportMessageParams(kMsgNotAUrl, nullptr)),
-              static_cast<int>(kMsgNotAUrl));
+    ReportMessageAndRelease(kReportKindLibrary, CreateReportMessageParams(kMsgNotAUrl, nullptr));
     EXPECT_EQ(g_destroyed, 3);
 }

@@ -1,8 +1,7 @@
-// Strings, code-page conversions and the checked containers.
+// Comparing and folding names without regard to case.
 #include <gtest/gtest.h>
 
 #include "foundation/codepage.h"
-#include "foundation/containers.h"
 #include "foundation/unicode_string.h"
 
 using namespace sessiondeck;
@@ -28,27 +27,4 @@ TEST(CompareNoCase, CommonLengthThenShorterFirst) {
         }
     }
     EXPECT_EQ(FoldNoCase(u"\U0001F600"), u"\U0001F600");
-}
-
-TEST(CodePage, Windows1252AndUtf8RoundTrips) {
-    // 0x80 is the euro sign in Windows-1252, not a C1 control.
-    EXPECT_EQ(AnsiToUtf16("\x80 caf\xe9"), u"\u20AC caf\u00E9");
-    EXPECT_EQ(Utf16ToAnsi(u"\u20AC caf\u00E9"), "\x80 caf\xe9");
-    EXPECT_EQ(Utf8ToUtf16("\xE2\x82\xAC"), u"\u20AC");
-    EXPECT_EQ(Utf16ToUtf8(u"\U0001F600"), "\xF0\x9F\x98\x80");
-    // Malformed UTF-8 is replaced, never dropped silently or read past.
-    EXPECT_EQ(Utf8ToUtf16("a\xFF"
-                          "b"),
-              u"a\uFFFDb");
-    EXPECT_EQ(Utf16BytesToUtf16(std::string("\x00\x41\x00", 3), true), u"A");
-}
-
-TEST(VArray, CheckedAccessRaisesOutOfRange) {
-    VStringArray a{u"one", u"two"};
-    EXPECT_EQ(a[1], VUnicodeString(u"two"));
-    EXPECT_THROW(a[2], VArray<VUnicodeString>::OutOfRange);
-    EXPECT_THROW(a.RemoveAt(5), VArrayOutOfRange);
-    a.InsertAt(2, u"three");
-    EXPECT_EQ(a.GetSize(), 3u);
-    EXPECT_THROW(a.InsertAt(4, u"x"), VArrayOutOfRange);
 }

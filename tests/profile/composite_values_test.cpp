@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "foundation/codepage.h"
 #include "profile/composite_values.h"
 #include "support/memory_store.h"
+#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 
@@ -66,67 +68,24 @@ TEST_F(CompositeValues, ListViewStateExactTexts) {
     EXPECT_EQ(Stored(u"Frame"), u"-1,2,2147483647");
 }
 
-// Table of stored texts: which load (and into what), and which leave the default.
-TEST_F(CompositeValues, ListViewStateParsing) {
-    struct Row {
-        std::u16string stored;
-        bool loads;
-        std::u16string canonical;  // the setting's text after loading
-    };
-    const std::vector<Row> rows = {
-        {u"1,2,3,4,0", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,0,trailing junk", true, u"1,2,3,4,0"},
-        {u" 1,+2, 3,4,0", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,1,10,1,100", true, u"1,2,3,4,1,10,1,100"},
-        // Fewer groups than h5: the groups present, h5 set to their number.
-        {u"1,2,3,4,3,10,1,100,20,2,200", true, u"1,2,3,4,2,10,1,100,20,2,200"},
-        {u"1,2,3,4,2,10,1,100,20,2", true, u"1,2,3,4,1,10,1,100"},
-        {u"1,2,3,4,2", true, u"1,2,3,4,0"},
-        // A group out of range ends the groups.
-        {u"1,2,3,4,2,10,256,100,20,2,200", true, u"1,2,3,4,0"},
-        {u"1,2,3,4,2,10,1,100,2147483648,2,200", true, u"1,2,3,4,1,10,1,100"},
-        // More groups than h5: the rest is ignored.
-        {u"1,2,3,4,1,10,1,100,20,2,200", true, u"1,2,3,4,1,10,1,100"},
-        // Garbage: the default.
-        {u"", false, u""},
-        {u"1,2,3,4", false, u""},
-        {u",1,2,3,0", false, u""},
-        {u"1,2,3,4,", false, u""},
-        {u"1;2;3;4;0", false, u""},
-        {u"a,2,3,4,0", false, u""},
-        {u"1,2,-1,4,0", false, u""},
-        {u"1,2,4294967296,4,0", false, u""},
-        {u"2147483648,2,3,4,0", false, u""},
-        {u"1,2,3,4,-1", false, u""},
-        {u"1,2,99999999999999999999999999,4,0", false, u""},
-        {u"1,2,3,4,+", false, u""},
-    };
-    for (const Row& row : rows) {
-        PutText(u"State", row.stored);
-        VProfileListViewState state;
-        state.Init(&key, u"State", u"7,7,7,7,1,5,5,5");
-        SCOPED_TRACE(std::string(row.stored.begin(), row.stored.end()));
-        EXPECT_EQ(state.IsUnsaved(), !row.loads);
-        EXPECT_EQ(state.Get().str(), row.loads ? row.canonical : u"7,7,7,7,1,5,5,5");
-        EXPECT_EQ(state.Format().str(), state.Get().str());
-        EXPECT_EQ(static_cast<size_t>(state.h5), state.columns.GetSize());
-        EXPECT_FALSE(state.IsModified());
-    }
-
-    // Frames: all three numbers in range, or the default.
-    for (const auto& [stored, loads] :
-         std::vector<std::pair<std::u16string, bool>>{{u"4,5,6", true},
-                                                      {u"4,5,6,7", true},
-                                                      {u"4,5", false},
-                                                      {u"4,5,x", false},
-                                                      {u"4,5,-2147483649", false},
-                                                      {u"", false}}) {
-        PutText(u"Frame", stored);
+// Stored texts as a table (tests/golden/profile/composite-states.txt): what each loads as, or
+// the default; a loaded state holds its structure's own text and is not modified.
+TEST_F(CompositeValues, StoredStatesLoadAsTheTableSays) {
+    ExpectCaseFile("profile/composite-states.txt", [&](const std::vector<std::string>& fields) {
+        PutText(u"State", Utf8ToUtf16(fields[1]));
+        VProfileListViewState list;
         VProfileExplorerFrameState frame;
-        frame.Init(&key, u"Frame", u"1,1,1");
-        EXPECT_EQ(frame.Get().str(), loads ? u"4,5,6" : u"1,1,1");
-        EXPECT_EQ(frame.f3, loads ? 6 : 1);
-    }
+        const bool isFrame = fields[0] == "frame";
+        VProfileTextState& state = isFrame ? static_cast<VProfileTextState&>(frame) : list;
+        const std::u16string fallback = isFrame ? u"1,1,1" : u"7,7,7,7,1,5,5,5";
+        state.Init(&key, u"State", fallback);
+        EXPECT_EQ(state.Format().str(), state.Get().str());
+        EXPECT_EQ(static_cast<size_t>(list.h5), list.columns.GetSize());
+        EXPECT_FALSE(state.IsModified());
+        if (!state.IsUnsaved()) return Utf16ToUtf8(state.Get().str());
+        EXPECT_EQ(state.Get().str(), fallback);
+        return std::string("(default)");
+    });
 }
 
 // The structure is what changes; its text is what is tracked and written.
@@ -158,6 +117,7 @@ TEST_F(CompositeValues, TextStatesTrackTheirStructure) {
     other.Init(nullptr, u"State", u"0,0,0,0,1,9,8,7");
     state.ApplyDelta(&other);
     EXPECT_EQ(Columns(state), (std::vector<Column>{{9, 8, 7}}));
+    EXPECT_EQ(state.Get().str(), u"0,0,0,0,1,9,8,7") << "the text follows the structure";
     EXPECT_TRUE(state.IsModified());
     VProfileExplorerFrameState frame;
     frame.Init(nullptr, u"Frame", u"3,3,3");
@@ -174,20 +134,15 @@ TEST_F(CompositeValues, TextStatesTrackTheirStructure) {
 TEST_F(CompositeValues, BlobModifiedRulesAndStoredBytes) {
     VProfileBlob blob;
     ASSERT_TRUE(blob.Init(&key, u"Blob"));
-    EXPECT_FALSE(blob.HasCheckpoint());
     EXPECT_FALSE(blob.IsModified()) << "no checkpoint and no data";
     blob.Save(&key, false);
     EXPECT_EQ(factory.WriteCount(u"Blob"), 0) << "an absent block is not written";
 
-    const uint8_t bytes[] = {0, 1, 2, 0xff};
+    const uint8_t bytes[] = {0, 1, 2, 0xff}, sameSize[] = {0, 1, 2, 0xfe};
     blob.SetData(bytes, sizeof bytes);
     EXPECT_TRUE(blob.IsModified()) << "no checkpoint but data";
     blob.Save(&key, false);
-    ASSERT_NE(factory.Find(u"Global", u"Blob"), nullptr);
     EXPECT_EQ(factory.Find(u"Global", u"Blob")->binary, std::vector<uint8_t>(bytes, bytes + 4));
-    EXPECT_FALSE(blob.IsModified());
-
-    const uint8_t sameSize[] = {0, 1, 2, 0xfe};
     blob.SetData(sameSize, sizeof sameSize);
     EXPECT_TRUE(blob.IsModified()) << "one byte differs";
     blob.SetData(bytes, 3);
@@ -196,37 +151,11 @@ TEST_F(CompositeValues, BlobModifiedRulesAndStoredBytes) {
     EXPECT_EQ(blob.GetData(), std::vector<uint8_t>(bytes, bytes + 4));
     EXPECT_FALSE(blob.IsModified());
 
+    // An empty stored block is still a stored block; a value of another kind is none.
     blob.Empty();
-    blob.Checkpoint();
-    EXPECT_TRUE(blob.IsUnsaved()) << "checkpointing a change leaves it to be saved";
     blob.Save(&key, false);
-    EXPECT_TRUE(factory.Find(u"Global", u"Blob")->binary.empty());
-    EXPECT_EQ(factory.WriteCount(u"Blob"), 2);
-
-    VProfileBlob loaded, source;
-    loaded.Init(&key, u"Blob");
-    EXPECT_TRUE(loaded.HasCheckpoint()) << "an empty stored block is still a stored block";
-    source.SetData(bytes, 2);
-    loaded.ApplyDelta(&source);
-    EXPECT_EQ(loaded.GetData(), std::vector<uint8_t>(bytes, bytes + 2));
-    EXPECT_TRUE(loaded.IsModified());
-
-    // A stored value of another kind is no block.
+    VProfileBlob loaded, wrongKind;
+    EXPECT_TRUE(loaded.Init(&key, u"Blob") && loaded.HasCheckpoint());
     key.SetString(u"Text", u"abc");
-    VProfileBlob wrongKind;
     EXPECT_FALSE(wrongKind.Init(&key));
-}
-
-// A list of lines loads as stored; when absent it starts empty, whatever it held before.
-TEST_F(CompositeValues, MultiLineStringStartsEmpty) {
-    const VStringArray lines{u"first", u"", u"third"};
-    key.SetStringArray(u"Lines", lines);
-    for (const auto& [name, expected] :
-         {std::pair{u"Lines", lines}, std::pair{u"None", VStringArray{}}}) {
-        VProfileMultiLineString setting;
-        setting = VStringArray{u"left", u"over"};
-        ASSERT_TRUE(setting.Init(&key, name));
-        EXPECT_EQ(setting.Get(), expected);
-        EXPECT_EQ(setting.IsUnsaved(), expected.IsEmpty());
-    }
 }

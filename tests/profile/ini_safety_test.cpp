@@ -88,49 +88,34 @@ protected:
 // the injected error, and the folder is exactly as before (no temporary file,
 // no half-made copy or move).
 TEST_F(IniSafety, EveryWriteStepThatFailsIsReportedAndChangesNothing) {
-    struct Operation {
-        const char* name;
-        std::function<bool(VProfileKey& root)> run;
+    const auto flush = [](VProfileKey& root, const char16_t* path, bool exclusive, bool write) {
+        VProfileKey key(root, path);
+        if (exclusive) key.SetCreateExclusive();
+        if (write) key.SetDword(u"Rows", 99);
+        return key.Flush();
     };
-    const std::vector<Operation> operations = {
-        {"save a value",
-         [](VProfileKey& root) {
-             VProfileKey key(root, u"Sessions\\F\\a");
-             key.SetDword(u"Rows", 99);
-             return key.Flush();
-         }},
+    using Run = std::function<bool(VProfileKey&)>;
+    const std::pair<std::string, Run> operations[] = {
+        {"save a value", [&](VProfileKey& r) { return flush(r, u"Sessions\\F\\a", false, true); }},
         {"create a key exclusively",
-         [](VProfileKey& root) {
-             VProfileKey key(root, u"Sessions\\F\\new");
-             key.SetCreateExclusive();
-             key.SetDword(u"Is Session", 1);
-             return key.Flush();
-         }},
+         [&](VProfileKey& r) { return flush(r, u"Sessions\\F\\new", true, true); }},
         {"create a folder exclusively",
-         [](VProfileKey& root) {
-             VProfileKey key(root, u"Sessions\\G");
-             key.SetCreateExclusive();
-             return key.Flush();
-         }},
+         [&](VProfileKey& r) { return flush(r, u"Sessions\\G", true, false); }},
         {"move a folder",
-         [](VProfileKey& root) { return root.MoveSubKey(u"Sessions\\F", u"Sessions\\H"); }},
+         [](VProfileKey& r) { return r.MoveSubKey(u"Sessions\\F", u"Sessions\\H"); }},
         {"copy a folder",
-         [](VProfileKey& root) { return root.CopySubKey(u"Sessions\\F", u"Sessions\\C"); }},
+         [](VProfileKey& r) { return r.CopySubKey(u"Sessions\\F", u"Sessions\\C"); }},
         {"remove a folder",
-         [](VProfileKey& root) {
-             VProfileKey sessions(root, u"Sessions");
-             return sessions.DeleteSubKey(u"F");
-         }},
+         [](VProfileKey& r) { return VProfileKey(r, u"Sessions").DeleteSubKey(u"F"); }},
     };
     const platform::FaultPoint points[] = {
         platform::FaultPoint::kCreate,     platform::FaultPoint::kWrite,
         platform::FaultPoint::kSync,       platform::FaultPoint::kRename,
         platform::FaultPoint::kMakeFolder, platform::FaultPoint::kRemove,
     };
-    for (const Operation& operation : operations) {
+    for (const auto& [name, run] : operations) {
         for (platform::FaultPoint point : points) {
-            SCOPED_TRACE(std::string(operation.name) + ", fault at point " +
-                         std::to_string(static_cast<int>(point)));
+            SCOPED_TRACE(name + ", fault at point " + std::to_string(static_cast<int>(point)));
             fs::remove_all(Root());
             ASSERT_TRUE(Write(u"Sessions\\F\\a", {{u"Is Session", 1}, {u"Rows", 24}}));
             ASSERT_TRUE(Write(u"Sessions\\F\\b", {{u"Is Session", 1}, {u"Rows", 25}}));
@@ -144,19 +129,15 @@ TEST_F(IniSafety, EveryWriteStepThatFailsIsReportedAndChangesNothing) {
             uint32_t reported = 0;
             {
                 VProfileKey& root = store.GetRootKey();
-                ok = operation.run(root);
+                ok = run(root);
                 reported = root.GetReport().GetMessageId();
             }
             const bool reached = platform::FaultPointCalls(point) > 0;
             platform::ClearFaults();
-            if (!reached) {
-                EXPECT_TRUE(ok) << "an operation that met no fault must succeed";
-                continue;
-            }
-            EXPECT_FALSE(ok) << "a failed step must fail the operation";
+            EXPECT_EQ(ok, !reached) << "an operation fails exactly when one of its steps does";
+            if (!reached) continue;
             // Key handles report on themselves; the root reports moves and copies.
-            if (operation.name == std::string("move a folder") ||
-                operation.name == std::string("copy a folder")) {
+            if (name.starts_with("move") || name.starts_with("copy")) {
                 EXPECT_EQ(reported, static_cast<uint32_t>(ENOSPC));
             }
             EXPECT_EQ(Snapshot(Root()), before) << "the folder must be as it was";

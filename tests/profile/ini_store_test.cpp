@@ -6,12 +6,14 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "profile/ini_store_private.h"
 #include "store_contract.h"
+#include "support/profile_case_file.h"
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
 
@@ -56,23 +58,6 @@ ino_t Inode(const fs::path& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-std::vector<std::u16string> SubKeyNames(VProfileKey& key) {
-    VProfileKeyIterator it(key, false);
-    std::vector<std::u16string> names;
-    VUnicodeString name;
-    while (it.Next(name)) names.push_back(name.str());
-    return names;
-}
-
-std::string Utf16LeFile(std::u16string_view text) {
-    std::string bytes = "\xFF\xFE";
-    for (char16_t c : text) {
-        bytes += static_cast<char>(c & 0xFF);
-        bytes += static_cast<char>(c >> 8);
-    }
-    return bytes;
-}
-
 // One configuration folder F = <temp>/cfg, with helpers to reach its files.
 class IniStoreTest : public testing::Test {
 protected:
@@ -89,29 +74,22 @@ INSTANTIATE_TEST_SUITE_P(Ini, ProfileStoreContract,
                          testing::Values(StoreBackendParam{.name = "Ini", .make = MakeIniBackend}),
                          StoreBackendName);
 
-// What a handle writes, byte for byte: the mark, CR LF, eight lower-case digits, 32 bytes to a
-// binary line, string arrays after every other kind, rewrites in the places the file gave.
+// What a handle writes, byte for byte (tests/golden/profile/value-files-written.txt): the mark,
+// CR LF, eight lower-case digits, 32 bytes to a binary line, string arrays after every other kind,
+// rewrites in the places the file gave (a later duplicate put "a" back in its first place; case
+// makes another value), and what followed damage dropped by the first real change.
 TEST_F(IniStoreTest, WritesValueFilesExactly) {
     std::vector<uint8_t> bytes33(33);
     for (size_t i = 0; i < bytes33.size(); ++i) bytes33[i] = static_cast<uint8_t>(i * 8);
-    std::string line32;
-    for (size_t i = 0; i < 32; ++i) line32 += " " + Hex(&bytes33[i], 1);
-    struct Case {
-        const char* what;
-        std::string before;  // the file beforehand; empty: none
-        std::function<void(VProfileKey&)> change;
-        std::string after;
-    };
-    const Case cases[] = {
-        {"documented example", "",
+    const auto addDword = [](VProfileKey& key) { key.SetDword(u"D", 1); };
+    const std::map<std::string, std::function<void(VProfileKey&)>> changes = {
+        {"documented example",
          [](VProfileKey& key) {
              key.SetStringArray(u"Selected Termcap Entries", VStringArray{u"first", u"second"});
              key.SetDword(u"Port", 22);
              key.SetString(u"Hostname", u"server1");
-         },
-         kBom + "D:\"Port\"=00000016\r\nS:\"Hostname\"=server1\r\n"
-                "Z:\"Selected Termcap Entries\"=00000002\r\n first\r\n second\r\n"},
-        {"edge values", "",
+         }},
+        {"edge values",
          [&](VProfileKey& key) {
              key.SetDword(u"Max", 0xFFFFFFFFu);
              key.SetBinary(u"B33", bytes33.data(), 33);
@@ -119,56 +97,40 @@ TEST_F(IniStoreTest, WritesValueFilesExactly) {
              key.SetString(u"Caf\u00e9", u"\u20ac 1");
              key.SetStringArray(u"Z", VStringArray{u"", u"x y", u""});
              key.SetStringArray(u"None", VStringArray{});
-         },
-         kBom + "D:\"Max\"=ffffffff\r\nB:\"B33\"=00000021\r\n" + line32 +
-             "\r\n 00\r\nB:\"B0\"=00000000\r\nS:\"Caf\xC3\xA9\"=\xE2\x82\xAC 1\r\n"
-             "Z:\"Z\"=00000003\r\n \r\n x y\r\n \r\nZ:\"None\"=00000000\r\n"},
-        {"security descriptors as their text form", "",
+         }},
+        {"security descriptors as their text form",
          [](VProfileKey& key) {
              EXPECT_FALSE(key.SetKeySecurity(VSecurityDescriptor()));
              key.SetSecurityDescriptor(u"SD",
                                        VSecurityDescriptor(std::vector<uint8_t>{0x10, 0xab}));
              key.SetStringArray(u"NotSD", VStringArray{u"plain"});
-         },
-         kBom + "Z:\"SD\"=00000001\r\n SD:10ab\r\nZ:\"NotSD\"=00000001\r\n plain\r\n"},
-        // A later duplicate put "a" back in its first place; case makes another value.
+         }},
         {"rewrites keep file positions",
-         "D:\"a\"=00000001\nS:\"b\"=two\nD:\"A\"=00000003\nD:\"a\"=0000000A\n",
          [](VProfileKey& key) {
              key.DeleteValue(u"a");
              key.SetString(u"new", u"n");
              key.SetDword(u"a", 5);
-         },
-         kBom + "D:\"a\"=00000005\r\nS:\"b\"=two\r\nD:\"A\"=00000003\r\nS:\"new\"=n\r\n"},
+         }},
         {"deleting everything leaves the mark",
-         kBom + "D:\"a\"=00000001\r\nZ:\"z\"=00000001\r\n x\r\n",
          [](VProfileKey& key) {
              key.DeleteValue(u"a");
              key.DeleteValue(u"z");
-         },
-         kBom},
-        {"utf16 read, utf8 written", Utf16LeFile(u"S:\"N\"=\u20ac\r\n"),
-         [](VProfileKey& key) { key.SetDword(u"D", 1); },
-         kBom + "S:\"N\"=\xE2\x82\xAC\r\nD:\"D\"=00000001\r\n"},
-        {"1252 read, utf8 written", "S:\"N\"=\x80\r\n",
-         [](VProfileKey& key) { key.SetDword(u"D", 1); },
-         kBom + "S:\"N\"=\xE2\x82\xAC\r\nD:\"D\"=00000001\r\n"},
-        // What followed damage is dropped by the first real change.
-        {"damaged tail", "D:\"Port\"=0000001F\nS:\"Host\"=h\n\n; comment\nD:\"Lost\"=00000001\n",
-         [](VProfileKey& key) { key.SetString(u"Host", u"h2"); },
-         kBom + "D:\"Port\"=0000001f\r\nS:\"Host\"=h2\r\n"},
+         }},
+        {"utf16 read, utf8 written", addDword},
+        {"1252 read, utf8 written", addDword},
+        {"damaged tail", [](VProfileKey& key) { key.SetString(u"Host", u"h2"); }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        const std::string name = "K" + std::to_string(&c - cases);
-        if (!c.before.empty()) WriteFileBytes(Path(name + ".ini"), c.before);
+    int file = 0;
+    ExpectCaseFile("profile/value-files-written.txt", [&](const std::vector<std::string>& fields) {
+        const std::string name = "K" + std::to_string(file++);
+        if (!fields[1].empty()) WriteFileBytes(Path(name + ".ini"), fields[1]);
         {
             VProfileStore store(&m_factory);
             VProfileKey key(store.GetRootKey(), VUnicodeString::FromUtf8(name));
-            c.change(key);
+            changes.at(fields[0])(key);
         }
-        EXPECT_EQ(Bytes(name + ".ini"), c.after);
-    }
+        return Bytes(name + ".ini");
+    });
     // Values live beside a key's folder, never inside it.
     EXPECT_FALSE(fs::exists(Path("K0")));
 
@@ -212,42 +174,23 @@ TEST_F(IniStoreTest, OnlyModifiedWritableHandlesRewrite) {
 }
 
 // A single question answered without the key's map must give the map's answer, whatever the
-// file holds: each file is asked through a fresh key both ways.
+// file holds (tests/golden/profile/one-string-query.txt): each file is asked through a fresh key
+// both ways.
 TEST_F(IniStoreTest, OneStringQueryAnswersAsTheMapDoes) {
-    const std::string le = Utf16LeFile(u"S:\"P\"=\u20ac\r\nS:\"n\u00e9\"=x\r\n");
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char16_t* asked;
-    } files[] = {
-        {"plain", "D:\"Is Session\"=00000001\r\nS:\"P\"=SSH2\r\nS:\"Q\"=x\r\n", u"P"},
-        {"bom", kBom + "S:\"P\"=\xE2\x82\xAC\r\n", u"P"},
-        {"ansi", "S:\"P\"=\x80\r\n", u"P"},
-        {"utf16 name", le, u"n\u00e9"},
-        {"utf8 name", kBom + "S:\"n\xC3\xA9\"=y\r\n", u"n\u00e9"},
-        {"later wins", "S:\"P\"=old\r\nS:\"P\"=new\r\n", u"P"},
-        {"later is a number", "S:\"P\"=old\r\nD:\"P\"=00000001\r\n", u"P"},
-        {"other case", "S:\"p\"=x\r\n", u"P"},
-        {"after arrays", "Z:\"A\"=00000001\r\n S:\"P\"=not a value\r\nS:\"P\"=v\r\n", u"P"},
-        {"damage after", "S:\"P\"=kept\r\ngarbage\r\nS:\"P\"=never read\r\n", u"P"},
-        {"damage before", "garbage\r\nS:\"P\"=never read\r\n", u"P"},
-        {"binary cut short", "B:\"B\"=00000004\r\n 01 02\r\nS:\"P\"=v\r\n", u"P"},
-        {"header inside a text", "S:\"Q\"=aS:\"P\"=inside\r\n", u"P"},
-        {"lone CR", "S:\"A\"=1\rS:\"P\"=v\r", u"P"},
-        {"empty", "", u"P"},
-    };
-    for (const auto& file : files) {
-        SCOPED_TRACE(file.name);
-        const std::string key = std::string("k") + std::to_string(&file - files);
-        WriteFileBytes(Path(key + ".ini"), file.bytes);
+    int file = 0;
+    ExpectCaseFile("profile/one-string-query.txt", [&](const std::vector<std::string>& fields) {
+        const std::string key = "k" + std::to_string(file++);
+        WriteFileBytes(Path(key + ".ini"), fields[1]);
+        const VUnicodeString asked = VUnicodeString::FromUtf8(fields[2]);
         VProfileStore store(true, &m_factory);
         VProfileKey mapped(store.GetRootKey(), VUnicodeString::FromUtf8(key));
         VProfileKey alone(store.GetRootKey(), VUnicodeString::FromUtf8(key));
         VUnicodeString fromMap(u"unset"), fromFile(u"unset");
-        const bool inMap = mapped.QueryString(file.asked, fromMap);
-        EXPECT_EQ(alone.QueryOneString(file.asked, fromFile), inMap);
-        EXPECT_EQ(fromFile, fromMap);
-    }
+        const bool inMap = mapped.QueryString(asked.c_str(), fromMap);
+        EXPECT_EQ(alone.QueryOneString(asked.c_str(), fromFile), inMap) << fields[0];
+        EXPECT_EQ(fromFile, fromMap) << fields[0];
+        return inMap ? fromMap.ToUtf8() : std::string("(none)");
+    });
     // A handle that changed the value answers with its change, not the file's.
     WriteFileBytes(Path("changed.ini"), "S:\"P\"=file\r\n");
     VProfileStore store(&m_factory);
@@ -265,32 +208,34 @@ TEST_F(IniStoreTest, IsSessionIsAnsweredFromTheFileAlone) {
     fs::create_directories(Path("S/Folder.ini"));
     WriteFileBytes(Path("S/Real.ini"), "D:\"Is Session\"=00000000\r\n");
     VProfileStore store(true, &m_factory);
-    uint32_t v = 7;
-    {
-        VProfileKey key(store.GetRootKey(), u"S\\Garbage");
-        EXPECT_TRUE(key.QueryDword(u"Is Session", v));
-        EXPECT_EQ(v, 1u);
-        v = 7;
-        EXPECT_FALSE(key.QueryDword(u"is session", v));  // exact name only; this read the file
-        EXPECT_FALSE(key.QueryDword(u"Is Session", v));  // and once read, the file answers
-        EXPECT_EQ(v, 7u);
-    }
+    const auto ask = [](VProfileKey& key, const char16_t* name) {
+        uint32_t v = 7;
+        return key.QueryDword(name, v) ? std::to_string(v) : std::string("-");
+    };
+    VProfileKey garbage(store.GetRootKey(), u"S\\Garbage");
     VProfileKey folder(store.GetRootKey(), u"S\\Folder");
-    EXPECT_FALSE(folder.QueryDword(u"Is Session", v));
+    // The exact name only; asking another reads the file, and once read, the file answers.
+    std::string answers = ask(garbage, u"Is Session");
+    answers += ask(garbage, u"is session");
+    answers += ask(garbage, u"Is Session");
+    EXPECT_EQ(answers + ask(folder, u"Is Session"), "1---");
     // Values read ahead (as the walk over all sessions does) answer as values read for any
     // other reason.
-    for (const char16_t* name : {u"S\\Missing", u"S\\Garbage"}) {
+    std::string prefetched;
+    for (const char16_t* name : {u"S\\Missing", u"S\\Garbage", u"S\\Real"}) {
         VProfileKey key(store.GetRootKey(), name);
         key.Prefetch();
-        EXPECT_FALSE(key.QueryDword(u"Is Session", v));
+        prefetched += ask(key, u"Is Session");
     }
-    VProfileKey prefetched(store.GetRootKey(), u"S\\Real");
-    prefetched.Prefetch();
-    EXPECT_TRUE(prefetched.QueryDword(u"Is Session", v));
-    EXPECT_EQ(v, 0u);
+    EXPECT_EQ(prefetched, "--0");
     VProfileKey real(store.GetRootKey(), u"S\\Real");
-    EXPECT_TRUE(real.QueryDword(u"Is Session", v));
-    EXPECT_EQ(v, 1u);  // the shortcut wins over the stored 0
+    EXPECT_EQ(ask(real, u"Is Session"), "1");  // the shortcut wins over the stored 0
+    // Keys opened while a listing of their folder lives take the listing's word for it.
+    VProfileKey parent(store.GetRootKey(), u"S");
+    VProfileKeyIterator listing(parent, false);
+    VProfileKey listedReal(parent, u"Real"), listedFolder(parent, u"Folder");
+    answers = ask(listedReal, u"Is Session");
+    EXPECT_EQ(answers + ask(listedFolder, u"Is Session"), "1-");
 }
 
 TEST_F(IniStoreTest, SubKeysAreFoldersAndIniFilesListedOnce) {

@@ -130,32 +130,25 @@ TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
     key.SetString(u"NoPrefix", u"0011223344556677");
     key.SetString(u"Refused", u"CAPI:00112233445566778899");
     factory.ClearWrites();
-
     VProfileEncodedString scrambled;
-    ASSERT_TRUE(scrambled.Init(&key, u"Scrambled", u"d1"));
-    EXPECT_EQ(scrambled.Get().str(), u"d1");
-    EXPECT_TRUE(scrambled.IsUnsaved());
-
     VProfileBlowfishString blowfish(u"Blowfish", kBlowfishKindCurrent);
-    ASSERT_TRUE(blowfish.Init(&key, u"d2"));
-    EXPECT_EQ(blowfish.Get().str(), u"d2");
-    EXPECT_TRUE(blowfish.IsUnsaved());
-    EXPECT_FALSE(VProfileBlowfishString(u"Blowfish", 0).Init(&key)) << "no default: no load";
-
     VProfileCapiString noPrefix, refused;
+    ASSERT_TRUE(scrambled.Init(&key, u"Scrambled", u"d1"));
+    ASSERT_TRUE(blowfish.Init(&key, u"d2"));
     ASSERT_TRUE(noPrefix.Init(&key, u"NoPrefix", u"d3"));
-    EXPECT_EQ(noPrefix.Get().str(), u"d3");
-    EXPECT_TRUE(noPrefix.IsUnsaved());
-    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
     ASSERT_TRUE(refused.Init(&key, u"Refused", u"d4"));
-    EXPECT_EQ(refused.Get().str(), u"d4");
+    EXPECT_FALSE(VProfileBlowfishString(u"Blowfish", 0).Init(&key)) << "no default: no load";
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
     EXPECT_EQ(refused.GetReport().GetMessageId(), 0xE1040051u);
-    ASSERT_EQ(refused.GetReport().GetInsertCount(), 1u);
-
-    scrambled.Save(&key, false);
-    blowfish.Save(&key, false);
-    noPrefix.Save(&key, false);
-    refused.Save(&key, false);
+    EXPECT_EQ(refused.GetReport().GetInsertCount(), 1u);
+    for (VProfileData* setting :
+         std::initializer_list<VProfileData*>{&scrambled, &blowfish, &noPrefix, &refused}) {
+        EXPECT_TRUE(setting->IsUnsaved());
+        setting->Save(&key, false);
+    }
+    EXPECT_EQ(
+        scrambled.Get().str() + blowfish.Get().str() + noPrefix.Get().str() + refused.Get().str(),
+        u"d1d2d3d4");
     EXPECT_EQ(factory.Writes().size(), 4u);
     EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u) << "the save succeeded";
 
@@ -164,15 +157,11 @@ TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
     VProfileBlowfishString b2(u"Blowfish", kBlowfishKindCurrent);
     s2.Init(&key, u"Scrambled", u"");
     b2.Init(&key, u"");
-    EXPECT_EQ(s2.Get().str(), u"d1");
-    EXPECT_EQ(b2.Get().str(), u"d2");
-    key.SetString(u"Again", u"bad");
-    noPrefix.Init(&key, u"Again", u"");
-    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
     noPrefix.Init(&key, u"Refused", u"");
-    EXPECT_EQ(noPrefix.Get().str(), u"d4");
+    EXPECT_EQ(s2.Get().str() + b2.Get().str() + noPrefix.Get().str(), u"d1d2d4");
     EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u);
     // Neither an absent value nor a missing key is a failure.
+    key.SetString(u"Again", u"bad");
     for (VProfileKey* where : {&key, static_cast<VProfileKey*>(nullptr)}) {
         refused.Init(&key, u"Again", u"");
         refused.Init(where, u"Absent", u"d5");

@@ -5,8 +5,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "profile/profile_store.h"
 
@@ -51,3 +53,20 @@ protected:
 };
 
 std::string StoreBackendName(const testing::TestParamInfo<StoreBackendParam>& info);
+
+// The sub-keys of a key, in the order the store lists them.
+inline std::vector<std::u16string> SubKeyNames(VProfileKey& key) {
+    VProfileKeyIterator it(key, false);
+    std::vector<std::u16string> names;
+    for (VUnicodeString name; it.Next(name);) names.push_back(name.str());
+    return names;
+}
+
+// A DWORD value, or nothing when there is none of that name and kind.
+inline std::optional<uint32_t> Dword(VProfileKey& key, const char16_t* name) {
+    uint32_t value = 0;
+    return key.QueryDword(name, value) ? std::optional<uint32_t>(value) : std::nullopt;
+}
+inline std::optional<uint32_t> Dword(VProfileKey&& key, const char16_t* name) {
+    return Dword(key, name);
+}
