@@ -122,32 +122,24 @@ TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
 
 TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
     MemoryStoreFactory factory;
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), kKey);
-        key.SetString(u"Task[0].Name", u"Bare");
-        key.SetString(u"Task[0].Type", u"7");
-        key.SetString(u"Task[0].Source[0].Session", u"s");
-        key.SetString(u"Task[0].Target[0].Session", u"t");
-        key.SetDword(u"Task[0].Target[0].Path", 3);
-    }
-    SynchronizeProfile profile = Load(factory);
-    ASSERT_EQ(profile.GetTasks().GetSize(), 1u);
-    const SynchronizeTask& task = profile.GetTasks()[0];
+    VProfileStore store(&factory);
+    VProfileKey key(store.GetRootKey(), kKey);
+    for (const char16_t* name : {u"Task[0].Name", u"Task[0].Type", u"Task[0].Source[0].Session",
+                                 u"Task[0].Target[0].Session"})
+        key.SetString(name, u"7");
+    key.SetDword(u"Task[0].Target[0].Path", 3);
+    const SynchronizeTask task = Load(factory).GetTasks()[0];
     EXPECT_EQ(task.type, 0);
-    EXPECT_EQ(task.sources[0], (SynchronizeSource{u"s", u"", 0}));
-    EXPECT_EQ(task.targets[0], (SynchronizeTarget{u"t", u""}));
+    EXPECT_EQ(task.sources[0], (SynchronizeSource{u"7", u"", 0}));
+    EXPECT_EQ(task.targets[0], (SynchronizeTarget{u"7", u""}));
 }
 
 TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
     MemoryStoreFactory factory;
     SynchronizeProfile profile = TwoTasks();
     Save(factory, profile, true);
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), kKey);
-        key.SetString(u"Unrelated", u"kept");
-    }
+    VProfileStore store(&factory);
+    VProfileKey(store.GetRootKey(), kKey).SetString(u"Unrelated", u"kept");
 
     SynchronizeProfile shorter = Load(factory);
     shorter.GetTasks().RemoveAt(1);
@@ -177,8 +169,6 @@ TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
     factory.ClearWrites();
     Save(factory, profile);
     EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
-    Save(factory, profile, true);
-    EXPECT_EQ(factory.Writes().size(), 21u);
 
     // A copy is deep: changing it leaves the original alone, and it rolls back.
     SynchronizeProfile copy(profile);

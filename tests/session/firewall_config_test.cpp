@@ -80,10 +80,9 @@ TEST_F(Firewalls, NewFirewallWritesItsDefaultsAndAReloadRewritesNothing) {
     EXPECT_EQ(DecodeScrambledString(Stored(u"Firewalls\\Office", u"Firewall Password")),
               VUnicodeString(u"s3cret"));
 
-    const FirewallConfig loaded = Load(u"Office");
-    EXPECT_EQ(loaded.GetStoredPassword(), u"s3cret");
-    EXPECT_FALSE(loaded.IsModified());
-    FirewallConfig reread = loaded;
+    FirewallConfig reread = Load(u"Office");
+    EXPECT_EQ(reread.GetStoredPassword(), u"s3cret");
+    EXPECT_FALSE(reread.IsModified());
     EXPECT_EQ(reread.GetFirewallHostname().str(), "gate\xE9.example") << "system code page";
     factory.ClearWrites();
     SaveFirewall(&reread, false, &factory);

@@ -32,13 +32,11 @@ protected:
     }
     void PutDword(const char16_t* name, uint32_t value) {
         VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        key.SetDword(name, value);
+        VProfileKey(store.GetRootKey(), u"S").SetDword(name, value);
     }
     void PutString(const char16_t* name, const char16_t* value) {
         VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        key.SetString(name, value);
+        VProfileKey(store.GetRootKey(), u"S").SetString(name, value);
     }
     TerminalConfig Load() {
         VProfileStore store(&factory);
@@ -74,13 +72,12 @@ TEST_F(TerminalConfigTest, EmulationDecidesColoursFontsAndKeyMap) {
 }
 
 TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
-    PutDword(u"Enable 80/132 Column Switching", 0);
-    PutDword(u"Sync View Rows", 0);
-    PutDword(u"Sync View Cols", 0);
+    for (const char16_t* name : {u"Enable 80/132 Column Switching", u"Sync View Rows",
+                                 u"Sync View Cols", u"Use Alternate Keyboard"})
+        PutDword(name, 0);
     PutString(u"Font Family", u"Fixedsys");
     PutDword(u"Font Size", 9);
     PutString(u"Keymap Name", u"SCO-ANSI");
-    PutDword(u"Use Alternate Keyboard", 0);
     TerminalConfig config = Load();
     EXPECT_EQ(config.resizeMode.Get(), 2);
     EXPECT_EQ(config.narrowFont.Get().pointSize, 90);
