@@ -62,16 +62,8 @@ void Stop(pid_t& pid) {
     kill(pid, SIGTERM);
     for (int i = 0; i < 100 && waitpid(pid, nullptr, WNOHANG) == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (kill(pid, 0) == 0) {
-        kill(pid, SIGKILL);
-        waitpid(pid, nullptr, 0);
-    }
+    if (kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
     pid = -1;
-}
-
-// Everything a process shows of itself to other users: its arguments and its environment.
-std::string ProcessView(const fs::path& entry) {
-    return ReadFileBytes(entry / "cmdline") + "\n" + ReadFileBytes(entry / "environ");
 }
 
 class SshdConnect : public ::testing::Test {
@@ -238,7 +230,9 @@ TEST_F(SshdConnect, AskpassDeliversTheStoredPassphraseAndNoProcessShowsIt) {
         for (const auto& entry : fs::directory_iterator("/proc", ec)) {
             const std::string name = entry.path().filename().string();
             if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            const std::string view = ProcessView(entry.path());
+            // Everything a process shows of itself to other users.
+            const std::string view = ReadFileBytes(entry.path() / "cmdline") + "\n" +
+                                     ReadFileBytes(entry.path() / "environ");
             EXPECT_EQ(view.find(keyPassphrase), std::string::npos)
                 << "process " << name << " shows the secret";
             if (view.find("id_locked") != std::string::npos &&
