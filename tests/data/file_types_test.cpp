@@ -223,7 +223,6 @@ TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     ASSERT_TRUE(manager.RemoveType(0));
     EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
     EXPECT_TRUE(manager.IsExeIndex(1));
-    EXPECT_FALSE(manager.IsExeIndex(2));
     ASSERT_TRUE(manager.RemoveType(1));
     EXPECT_FALSE(manager.IsExeIndex(1)) << "no definition is the executables' any more";
 
@@ -233,7 +232,6 @@ TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     EXPECT_EQ(factory.Find(u"FileTypes", u"Second")->strings[4], u"4");
 
     manager.ReloadDefinitions();
-    EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
     EXPECT_EQ(manager.FindExtension(u"two")->remoteOpenAction, kRemoteOpenSaveToDisk);
     // The executables come back as a built-in on every load.
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));

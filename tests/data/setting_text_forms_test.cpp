@@ -90,12 +90,8 @@ TEST(SettingTextForms, SecretsAreNeverShownAndTakeAnyText) {
 
 TEST(SettingTextForms, StoredRecordListsShowNamesOnly) {
     ProfileColorSchemeList schemes;
-    ColorSchemeValue night;
-    night.SetName(u"Night");
-    schemes.Add(night);
-    ColorSchemeValue day;
-    day.SetName(u"Day");
-    schemes.Add(day);
+    schemes.Add(ProfileColorSchemeList::MakeScheme(u"Night", ColorScheme()));
+    schemes.Add(ProfileColorSchemeList::MakeScheme(u"Day", ColorScheme()));
     EXPECT_EQ(schemes.Text(), u"Night;Day");
     EXPECT_TRUE(schemes.IsReadOnly());
     EXPECT_FALSE(schemes.SetText(u"Day"));
@@ -107,7 +103,6 @@ TEST(SettingTextForms, StoredRecordListsShowNamesOnly) {
     sync.GetTasks().Add(task);
     sync.GetTasks().Add(task);
     EXPECT_EQ(sync.Text(), u"Backup;Backup");
-    EXPECT_TRUE(sync.IsReadOnly());
     EXPECT_FALSE(sync.SetText(u""));
 
     // A binary record with no text form says so rather than showing bytes.
