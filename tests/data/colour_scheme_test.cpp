@@ -192,17 +192,6 @@ TEST(ColorSchemeList, SaveDeletesRemovedSchemesOnly) {
     EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Stray"), nullptr);
 }
 
-TEST(ColorSchemeList, FindIgnoresCaseAndFallsBackToMonochrome) {
-    MemoryStoreFactory factory;
-    ProfileColorSchemeList list = LoadList(factory);
-    EXPECT_EQ(list.Find(u"Nowhere").GetName(), u"Monochrome");
-    EXPECT_EQ(list.Find(u"traditional").Get(), ColorScheme(0x00FF00, 0x000000));
-    EXPECT_FALSE(list.Exists(u"White/Black"));
-    // A list that never loaded has no Monochrome; Find still answers it.
-    ProfileColorSchemeList bare;
-    EXPECT_EQ(bare.Find(u"Missing").Get(), ColorScheme());
-}
-
 TEST(ColorSchemeList, CheckpointRollbackAndModified) {
     MemoryStoreFactory factory;
     ProfileColorSchemeList list = LoadList(factory);

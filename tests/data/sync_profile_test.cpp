@@ -159,29 +159,3 @@ TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
     EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
     EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
 }
-
-TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
-    MemoryStoreFactory factory;
-    SynchronizeProfile profile = TwoTasks();
-    Save(factory, profile, true);
-    profile = Load(factory);
-
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
-
-    // A copy is deep: changing it leaves the original alone, and it rolls back.
-    SynchronizeProfile copy(profile);
-    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
-    EXPECT_TRUE(copy.IsModified());
-    EXPECT_FALSE(profile.IsModified());
-    copy.Rollback();
-    EXPECT_EQ(copy, profile);
-
-    // A checkpointed change is no longer "modified" but is still written.
-    profile.GetTasks()[1].name = u"Renamed";
-    profile.Checkpoint();
-    EXPECT_FALSE(profile.IsModified());
-    Save(factory, profile);
-    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
-}

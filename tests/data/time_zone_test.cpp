@@ -87,26 +87,6 @@ TEST(TimeZones, AbbreviationsAndLabels) {
     EXPECT_EQ(Str(zones.Label(u"US/Eastern")), Str(zones.Label(u"America/New_York")));
 }
 
-TEST(TimeZones, BiasFollowsTheMode) {
-    TIME_ZONE_INFORMATION zone;
-    zone.Bias = 480;
-    zone.DaylightBias = -60;
-    long bias = 0;
-    // Without change dates there is only standard time, whatever the mode.
-    for (int mode : {0, 1, -1}) {
-        ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, mode));
-        EXPECT_EQ(bias, 480) << mode;
-    }
-    zone.DaylightDate = At(0, 3, 2, 2);   // second Sunday of March, 02:00
-    zone.StandardDate = At(0, 11, 1, 2);  // first Sunday of November, 02:00
-    for (const auto& [when, expected] :
-         {std::pair{At(2025, 7, 1, 12), 420}, {At(2025, 1, 15, 12), 480}}) {
-        ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, &when, &bias, -1));
-        EXPECT_EQ(bias, expected);
-    }
-    EXPECT_FALSE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, -1)) << "no time to decide by";
-}
-
 TEST(TimeZones, BerlinRuleConvertsAroundBothChanges) {
     const TIME_ZONE_INFORMATION berlin = Rule(u"Europe/Berlin");
     EXPECT_EQ(berlin.Bias + berlin.DaylightBias, -120);

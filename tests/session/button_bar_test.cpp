@@ -71,14 +71,3 @@ TEST_F(ButtonBars, DamagedLinesGiveEmptyButtonsAndExtraLinesAreNotParsed) {
     EXPECT_EQ(map.GetCount(), 10);
     EXPECT_EQ(map.Get().GetSize(), 12u) << "the stored lines are kept as they are";
 }
-
-TEST_F(ButtonBars, NamesAppendDefaultAndBarsCanBeDeleted) {
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Default"}));
-    PutLines(u"Tools", {u"MENU_COPY,,,,"});
-    PutLines(u"Admin", {});
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Tools", u"Admin", u"Default"}));
-    PutLines(u"DEFAULT", {});
-    EXPECT_TRUE(DeleteButtonMap(u"Tools", &factory));
-    EXPECT_FALSE(DeleteButtonMap(u"Tools", &factory));
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Admin", u"DEFAULT"}));
-}

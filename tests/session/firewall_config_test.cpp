@@ -158,17 +158,6 @@ TEST_F(Firewalls, MissingCredentialsArePromptedOnceAndKeptForTheProcess) {
     EXPECT_EQ(Credential(plain, true), "");
 }
 
-TEST_F(Firewalls, RemoteHostFirewallNameDefaultsFromUseFirewall) {
-    VProfileStore store(&factory);
-    VProfileKey on(store.GetRootKey(), u"Hosts\\On"), off(store.GetRootKey(), u"Hosts\\Off");
-    on.SetDword(u"Use Firewall", 1);
-    off.SetDword(u"Use Firewall", 0);
-    EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"DefaultTerminalFirewall");
-    EXPECT_EQ(RemoteHostConfig(&off).GetFirewallName(), u"None");
-    on.SetString(u"Firewall Name", u"Office");
-    EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"Office");
-}
-
 TEST_F(Firewalls, NameValidation) {
     FirewallConfig office(u"Office", nullptr);
     ASSERT_TRUE(SaveFirewall(&office, false, &factory));
