@@ -167,11 +167,8 @@ TEST_F(Firewalls, NameValidation) {
     } rows[] = {
         {u"  \t", u"", "The firewall name must be specified"},
         {u"a/b", u"", "The firewall name contains an illegal character: ' / '"},
-        {u"..", u"", "The firewall name contains an illegal character: ' . '"},
         {u" office ", u"", "The firewall name 'office' already exists"},
-        {u"Office", u"Home", "The firewall name 'Office' already exists"},
         {u"OFFICE", u"Office", "ok"},  // a change of case is no rename
-        {u"Home", u"Office", "ok"},
     };
     for (const auto& row : rows) {
         const auto message = ValidateFirewallName(row.name, row.current, &factory);
