@@ -146,25 +146,4 @@ TEST(KeymapTest, BuiltInMapsAndFallback) {
     EXPECT_EQ(copy.GetKeyCode(kKeymapSlots), 0);
 }
 
-TEST(KeymapTest, SessionSettingStoresTheFileLines) {
-    MemoryStoreFactory factory;
-    VProfileStore store(false, &factory);
-    VProfileKey key(store.GetRootKey(), u"Sessions\\s");
-    ASSERT_TRUE(key.SetStringArray(
-        u"Keymap v2", VStringArray{u"N VK_F1 MENU_COPY", u"N VK_F2", u"C VK_A \"x\""}));
-    ProfileKeymap setting;
-    setting.Init(&key, u"Keymap v2", Keymap());
-    EXPECT_EQ(setting.Get().GetKeyCode(kF1), Keymap::LookupCodeByName(u"MENU_COPY"));
-    EXPECT_EQ(setting.Get().GetKeyValue(kKeyCtrl | 'A'), u"x") << "after a damaged entry";
-
-    setting.Value().SetKeyCode(kF1, 0);
-    EXPECT_TRUE(setting.IsModified());
-    setting.Save(&key, false);
-    EXPECT_EQ(factory.Find(u"Sessions\\s", u"Keymap v2")->strings,
-              VStringArray{u"C\tVK_A                \t\"x\""});
-    factory.ClearWrites();
-    setting.Save(&key, false);
-    EXPECT_TRUE(factory.Writes().empty()) << "nothing changed since the save";
-}
-
 }  // namespace

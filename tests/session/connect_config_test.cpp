@@ -197,19 +197,3 @@ TEST_F(ConnectConfigs, CopiesCloneOnlyTheCurrentConfigAndDeltasNeedTheSameRow) {
     target.ApplyDelta(&telnet);  // another protocol: ignored
     EXPECT_EQ(target->GetHostname(), before);
 }
-
-TEST_F(ConnectConfigs, CommonConfigMakesSharedObjectsOncePerSideAndCopiesMakeTheirOwn) {
-    static int made;
-    made = 0;
-    auto make = [](int, bool) -> IClonable* { return ++made, new RemoteHostConfig(nullptr); };
-    IClonable* side = common.GetSideObject(true, 0, make);
-    IClonable* again = common.GetSideObject(true, 0, make);
-    IClonable* terminalSide = common.GetSideObject(false, 0, make);
-    EXPECT_EQ(side, again);
-    EXPECT_NE(side, terminalSide);
-    CommonConfig copy(common);
-    IClonable* copied = copy.GetSideObject(true, 0, make);
-    EXPECT_NE(copied, side);
-    EXPECT_EQ(made, 2) << "the copy clones, it does not make";
-    for (IClonable* object : {side, again, terminalSide, copied}) object->Release();
-}
