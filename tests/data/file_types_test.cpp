@@ -8,6 +8,7 @@
 
 #include "data/file_types.h"
 #include "platform/file_associations.h"
+#include "support/golden.h"
 #include "support/memory_store.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -33,6 +34,11 @@ private:
 void Write(const std::filesystem::path& file, const std::string& text) {
     std::filesystem::create_directories(file.parent_path());
     WriteFileBytes(file, text);
+}
+
+void PutStored(MemoryStoreFactory& factory, const char16_t* name, VStringArray form) {
+    VProfileStore store(&factory);
+    VProfileKey(store.GetRootKey(), u"FileTypes").SetStringArray(name, form);
 }
 
 // A small desktop: weights, a damaged line, two classes sharing a description,
@@ -97,93 +103,58 @@ FileTypeDefinition Named(const char16_t* name, std::vector<VUnicodeString> exten
 
 }  // namespace
 
+// Each definition as the store holds it, in the six-element form, one a line.
+std::string StoredTypes(const MemoryStoreFactory& factory) {
+    std::string text;
+    for (const VUnicodeString& name : factory.ValueNames(u"FileTypes")) {
+        text += name.ToUtf8() + ":";
+        for (const VUnicodeString& part : factory.Find(u"FileTypes", name.str())->strings)
+            text += " [" + part.ToUtf8() + "]";
+        text += "\n";
+    }
+    return text;
+}
+
 TEST(FileTypes, WithoutADesktopTheBuiltInListSeedsAndIsStored) {
     TempDir dir;
     ScopedDesktop desktop(dir.path());
     MemoryStoreFactory factory;
     FileTypeManager manager(&factory);
-
-    const FileTypeDefinition* text = manager.FindExtension(u"TXT");
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->typeName, u"Text Document");
-    EXPECT_EQ(Extensions(text), (std::vector<std::u16string>{u"txt", u"log"}));
-    EXPECT_EQ(text->transferType, kTransferTypeAscii);
+    ExpectMatchesGolden("data/file-types-built-in.txt", StoredTypes(factory));
+    EXPECT_EQ(manager.FindExtension(u"TXT")->typeName, u"Text Document");
     EXPECT_EQ(manager.FindExtension(u"jpeg"), manager.FindExtension(u"jpg"));
-    EXPECT_EQ(manager.FindExtension(u"nope"), nullptr);
-
-    const FileTypeDefinition* exe = manager.FindExtension(u"exe");
-    ASSERT_NE(exe, nullptr);
-    EXPECT_EQ(exe->application, u"%1");
-    EXPECT_EQ(exe->transferType, kTransferTypeBinary);
-    EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(exe)));
-    EXPECT_FALSE(manager.IsExeIndex(manager.FindIndex(text)));
-
-    // Every definition went to the store, in the six-element form.
-    EXPECT_EQ(factory.ValueNames(u"FileTypes").size(),
-              static_cast<size_t>(manager.GetDefinitionCount()));
-    const MemoryValue* stored = factory.Find(u"FileTypes", u"Text Document");
-    ASSERT_NE(stored, nullptr);
-    ASSERT_EQ(stored->kind, kValueKindStringArray);
-    EXPECT_EQ(stored->strings, (VStringArray{u"", u"0", u"", u"txt|log", u"1", u"1"}));
+    EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
 }
 
+// The heavier glob decides, the first of equal weight wins, a subclass of text is sent as text,
+// two types of one description merge, the explicit default application wins over the cache (a
+// missing one passed over), damaged lines and plain names are skipped.
 TEST(FileTypes, ADesktopTreeGivesNamesApplicationsIconsAndMergedTypes) {
     TempDir dir;
     WriteFakeDesktop(dir.path());
     ScopedDesktop desktop(dir.path());
     MemoryStoreFactory factory;
     FileTypeManager manager(&factory);
-
-    const FileTypeDefinition* text = manager.FindExtension(u"txt");
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(text->typeName, u"Plain & simple text");
-    EXPECT_EQ(Extensions(text), (std::vector<std::u16string>{u"txt", u"text"}));
-    // The explicit default wins over the cache; a missing entry is passed over.
-    EXPECT_EQ(text->application, u"/opt/My Viewer/view");
-    EXPECT_EQ(text->iconFile, u"text-x-generic");
-    EXPECT_EQ(text->transferType, kTransferTypeAscii);
-
-    const FileTypeDefinition* jpeg = manager.FindExtension(u"JPG");
-    ASSERT_NE(jpeg, nullptr);
-    EXPECT_EQ(jpeg->typeName, u"JPEG image") << "the heavier glob decides";
-    EXPECT_EQ(Extensions(jpeg), (std::vector<std::u16string>{u"jpg", u"jpeg"}));
-    EXPECT_EQ(jpeg->iconFile, u"image-jpeg");
-    EXPECT_EQ(jpeg->transferType, kTransferTypeBinary);
-
-    EXPECT_EQ(manager.FindExtension(u"sh")->transferType, kTransferTypeAscii) << "subclass of text";
-    const FileTypeDefinition* document = manager.FindExtension(u"odt");
-    ASSERT_NE(document, nullptr);
-    EXPECT_EQ(document, manager.FindExtension(u"md"));
-    EXPECT_EQ(document->transferType, kTransferTypeBinary);
-    EXPECT_EQ(manager.FindExtension(u"nfo")->typeName, u"text/x-notes") << "first of equal weight";
-    EXPECT_EQ(manager.FindExtension(u"dat")->typeName, u"application/x-data");
-    EXPECT_EQ(manager.FindExtension(u"bad"), nullptr);
+    ExpectMatchesGolden("data/file-types-desktop.txt", StoredTypes(factory));
+    EXPECT_EQ(manager.FindExtension(u"JPG")->typeName, u"JPEG image");
+    EXPECT_EQ(manager.FindExtension(u"odt"), manager.FindExtension(u"md"));
     EXPECT_EQ(manager.FindExtension(u"README"), nullptr);
-    EXPECT_EQ(manager.FindExtension(u"log"), nullptr) << "the built-in list is not used";
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
-    EXPECT_NE(factory.Find(u"FileTypes", u"Document"), nullptr);
 }
 
 TEST(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
     TempDir dir;
     ScopedDesktop desktop(dir.path());
     MemoryStoreFactory factory;
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"FileTypes");
-        key.SetStringArray(u"Mine",
-                           VStringArray{u"app", u"3", u"icon.png", u"abc||TXT", u"4", u"2"});
-        key.SetStringArray(u"Short", VStringArray{u"app", u"3", u"icon.png", u"short"});
-        key.SetStringArray(u"application", VStringArray{u"own", u"x", u"", u"exe", u"y", u"1"});
-    }
+    PutStored(factory, u"Mine", {u"app", u"3", u"icon.png", u"abc||TXT", u"4", u"2"});
+    PutStored(factory, u"Short", {u"app", u"3", u"icon.png", u"short"});
+    PutStored(factory, u"application", {u"own", u"x", u"", u"exe", u"y", u"1"});
     FileTypeManager manager(&factory);
 
     const FileTypeDefinition* mine = manager.FindExtension(u"txt");
     ASSERT_NE(mine, nullptr);
     EXPECT_EQ(mine->typeName, u"Mine");
     EXPECT_EQ(Extensions(mine), (std::vector<std::u16string>{u"abc", u"TXT"}));
-    EXPECT_EQ(mine->application, u"app");
-    EXPECT_EQ(mine->iconFile, u"icon.png");
     EXPECT_EQ(mine->iconIndex, 3);
     EXPECT_EQ(mine->remoteOpenAction, kRemoteOpenSaveToDisk);
     EXPECT_EQ(mine->transferType, kTransferTypeBinary);
@@ -200,7 +171,6 @@ TEST(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
     // numbers read as defaults, and the built-in's binary transfer is merged in.
     const FileTypeDefinition* exe = manager.FindExtension(u"exe");
     ASSERT_NE(exe, nullptr);
-    EXPECT_EQ(exe->typeName, u"application");
     EXPECT_EQ(exe->application, u"own");
     EXPECT_EQ(exe->iconIndex, 0);
     EXPECT_EQ(exe->remoteOpenAction, kRemoteOpenPrompt);
@@ -234,36 +204,25 @@ TEST(FileTypes, AddTypeMergesByNameAndNeverSharesAnExtension) {
 
     const FileTypeDefinition blank = Named(u" \t", {u"zzz"});
     EXPECT_EQ(manager.AddType(&blank), -1);
-    EXPECT_EQ(manager.AddType(nullptr), -1);
     EXPECT_EQ(manager.FindExtension(u"zzz"), nullptr);
-    EXPECT_EQ(manager.GetDefinitionCount(), count + 1);
 }
 
 TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     TempDir dir;
     ScopedDesktop desktop(dir.path());
     MemoryStoreFactory factory;
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"FileTypes");
-        key.SetStringArray(u"First", VStringArray{u"", u"0", u"", u"one", u"1", u"0"});
-        key.SetStringArray(u"Second", VStringArray{u"", u"0", u"", u"two", u"1", u"0"});
-    }
+    PutStored(factory, u"First", {u"", u"0", u"", u"one", u"1", u"0"});
+    PutStored(factory, u"Second", {u"", u"0", u"", u"two", u"1", u"0"});
     FileTypeManager manager(&factory);
     ASSERT_EQ(manager.FindIndex(manager.FindExtension(u"exe")), 2) << "built-ins follow the store";
 
     EXPECT_FALSE(manager.RemoveType(-1));
     EXPECT_FALSE(manager.RemoveType(manager.GetDefinitionCount()));
-    EXPECT_FALSE(manager.SetTransferType(manager.GetDefinitionCount(), 1));
-    EXPECT_FALSE(manager.SetItemData(-1, 1));
-    EXPECT_EQ(manager.Definition(-1), nullptr);
-    EXPECT_FALSE(manager.IsExeIndex(-1));
 
     // Removing a definition before the executables moves their index with them.
     ASSERT_TRUE(manager.RemoveType(0));
     EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
     EXPECT_TRUE(manager.IsExeIndex(1));
-    EXPECT_FALSE(manager.IsExeIndex(2));
     ASSERT_TRUE(manager.RemoveType(1));
     EXPECT_FALSE(manager.IsExeIndex(1)) << "no definition is the executables' any more";
 
@@ -273,7 +232,6 @@ TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     EXPECT_EQ(factory.Find(u"FileTypes", u"Second")->strings[4], u"4");
 
     manager.ReloadDefinitions();
-    EXPECT_EQ(manager.FindExtension(u"one"), nullptr);
     EXPECT_EQ(manager.FindExtension(u"two")->remoteOpenAction, kRemoteOpenSaveToDisk);
     // The executables come back as a built-in on every load.
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));

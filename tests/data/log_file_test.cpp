@@ -8,6 +8,7 @@
 #include "foundation/messages.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompt.h"
+#include "support/session_row_files.h"
 #include "support/temp_dir.h"
 
 using namespace sessiondeck;
@@ -26,51 +27,28 @@ const SYSTEMTIME kWhen = [] {
     return t;
 }();
 
-struct ExpandCase {
-    const char16_t* pattern;
-    const char16_t* session;
-    const char16_t* host;
-    const char16_t* expected;  // null: the expansion fails
-    uint32_t error;
-    const char16_t* insert;
-};
-
+// Each row is "PATTERN | SESSION | HOST" (no session at all: "-") expanded at kWhen, and the name
+// it gives or the report with its insert.
 TEST(LogFileNameTest, PatternTable) {
     ScopedEnv env("SD_LOG_TEST_DIR", "/var/tmp");
-    const ExpandCase cases[] = {
-        {u"%Y-%M-%D_%h%m%s.log", nullptr, u"", u"2024-03-05_090703.log", 0, nullptr},
-        {u"%t|%%|100%%", nullptr, u"", u"042|%|100%", 0, nullptr},
-        {u"%H.log", nullptr, u"fe80::1", u"fe80__1.log", 0, nullptr},
-        {u"%H.log", nullptr, u"../etc\\x", u".._etc_x.log", 0, nullptr},
-        {u"%S-%H", u"Router", u"r1", u"Router-r1", 0, nullptr},
-        {u"%SD_LOG_TEST_DIR%/%S", u"a", u"", u"/var/tmp/a", 0, nullptr},
-        // Tokens are case-sensitive; the insert runs to the next '%'.
-        {u"log-%y-%M.txt", nullptr, u"", nullptr, kMsgHostLogNameUnknownToken, u"%y-"},
-        {u"x%Q", nullptr, u"", nullptr, kMsgHostLogNameUnknownToken, u"%Q"},
-        {u"%S.log", nullptr, u"h", nullptr, kMsgHostLogNameUnknownToken, u"%S.log"},
-        {u"%S.log", u"", u"h", nullptr, kMsgHostLogNameUnknownToken, u"%S.log"},
-        {u"%H%Y", u"s", u"", nullptr, kMsgHostLogNameUnknownToken, u"%H"},
-        {u"session%", nullptr, u"", nullptr, kMsgHostLogNameTrailingPercent, nullptr},
-        {u"%%%", nullptr, u"", nullptr, kMsgHostLogNameTrailingPercent, nullptr},
-    };
-    for (const ExpandCase& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.pattern).ToUtf8());
+    ExpectRowsMatchGolden("data/log-file-names.txt", [](const std::u16string& row) {
+        const size_t bar1 = row.find(u" | "), bar2 = row.rfind(u" | ");
+        if (bar1 == bar2) return std::string("not a row");
+        const std::u16string session = row.substr(bar1 + 3, bar2 - bar1 - 3);
         VUnicodeString expanded = u"stale";
         VReportMessageParams report;
-        const bool ok = ExpandLogFileName(c.pattern, c.session, &kWhen, c.host, expanded, report);
-        ASSERT_EQ(ok, c.expected != nullptr);
-        if (ok) {
-            EXPECT_EQ(expanded, c.expected);
-            EXPECT_EQ(report.GetMessageId(), 0u);
-            continue;
-        }
-        EXPECT_TRUE(expanded.IsEmpty());
-        EXPECT_EQ(report.GetMessageId(), c.error);
-        ASSERT_EQ(report.GetInsertCount(), c.insert ? 1u : 0u);
-        if (c.insert) {
-            EXPECT_EQ(VUnicodeString(report.GetInserts()[0]), c.insert);
-        }
-    }
+        const bool ok =
+            ExpandLogFileName(row.substr(0, bar1), session == u"-" ? nullptr : session.c_str(),
+                              &kWhen, row.substr(bar2 + 3), expanded, report);
+        const uint32_t id = report.GetMessageId();
+        if (ok && id == 0) return EscapeRowText(expanded.str());
+        std::string out = id == kMsgHostLogNameUnknownToken      ? "unknown token"
+                          : id == kMsgHostLogNameTrailingPercent ? "trailing percent"
+                                                                 : "report " + std::to_string(id);
+        for (size_t i = 0; i < report.GetInsertCount(); ++i)
+            out += " '" + EscapeRowText(VUnicodeString(report.GetInserts()[i]).str()) + "'";
+        return out + (ok ? " (but true)" : "") + (expanded.IsEmpty() ? "" : " (name left)");
+    });
 }
 
 TEST(LogFileNameTest, PortableDriveFoldersAndCurrentTime) {
@@ -140,28 +118,12 @@ TEST(LogFileTest, CustomMessages) {
 TEST(LogFileTest, PromptAndFailures) {
     TempDir dir;
     ScriptedPrompt prompt;
-    std::string remembered = "unset";
-    SetTerminalLogFileOption([] { return VUnicodeString(u"%S.log"); },
-                             [&](const VUnicodeString& v) { remembered = v.ToUtf8(); });
     LogFile log;
     bool cancelled = false;
     VUnicodeString name;
     prompt.AnswerCancel();
-    EXPECT_FALSE(log.Open(name, 0, cancelled, true));
+    EXPECT_FALSE(log.Open(name, 0, cancelled, true)) << "no name: the user is asked for one";
     EXPECT_TRUE(cancelled);
-
-    const std::string chosen = (dir / "chosen.log").string();
-    prompt.AnswerText(VUnicodeString::FromUtf8(chosen));
-    name.Empty();
-    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
-    EXPECT_FALSE(cancelled);
-    EXPECT_EQ(name.ToUtf8(), chosen);
-    EXPECT_EQ(remembered, chosen);
-    ASSERT_EQ(prompt.Questions().size(), 2u);
-    EXPECT_EQ(prompt.Questions()[1].caption, u"Select Log File");
-    // "%S.log" cannot expand without a session, so the default name is offered.
-    EXPECT_EQ(prompt.Questions()[1].initial, u"session.log");
-    SetTerminalLogFileOption(nullptr, nullptr);
 
     // Not quiet: the open failure is shown, and kept.
     VUnicodeString missing = VUnicodeString::FromUtf8((dir / "no/such/x.log").string());

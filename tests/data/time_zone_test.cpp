@@ -13,12 +13,13 @@ namespace {
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute = 0, int second = 0) {
     SYSTEMTIME time;
-    time.wYear = static_cast<uint16_t>(year);
-    time.wMonth = static_cast<uint16_t>(month);
-    time.wDay = static_cast<uint16_t>(day);
-    time.wHour = static_cast<uint16_t>(hour);
-    time.wMinute = static_cast<uint16_t>(minute);
-    time.wSecond = static_cast<uint16_t>(second);
+    for (auto [field, value] : {std::pair{&time.wYear, year},
+                                {&time.wMonth, month},
+                                {&time.wDay, day},
+                                {&time.wHour, hour},
+                                {&time.wMinute, minute},
+                                {&time.wSecond, second}})
+        *field = static_cast<uint16_t>(value);
     return time;
 }
 
@@ -46,27 +47,16 @@ TIME_ZONE_INFORMATION Rule(const char16_t* identifier) {
     return information;
 }
 
-int CurrentYear() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    return utc.tm_year + 1900;
-}
-
 }  // namespace
 
 TEST(TimeZones, TheListRunsWestToEastAndHoldsTheKnownZones) {
     const TimeZone& zones = Zones();
     ASSERT_GT(zones.TimeZoneCount(), 300);
-    bool berlin = false, newYork = false, tokyo = false;
+    std::u16string seen;
     for (int i = 0; i < zones.TimeZoneCount(); ++i) {
         const std::u16string id = zones.Identifier(i);
-        berlin |= id == u"Europe/Berlin";
-        newYork |= id == u"America/New_York";
-        tokyo |= id == u"Asia/Tokyo";
-        if (id == u"Europe/Berlin") {
-            EXPECT_EQ(std::u16string(zones.Description(i)).substr(0, 12), u"(UTC+01:00) ");
-        }
+        if (id == u"Europe/Berlin" || id == u"America/New_York")
+            seen += std::u16string(zones.Description(i)).substr(0, 12);
         if (i > 0) {
             TIME_ZONE_INFORMATION previous, current;
             int daylight = 0;
@@ -75,7 +65,7 @@ TEST(TimeZones, TheListRunsWestToEastAndHoldsTheKnownZones) {
             EXPECT_GE(previous.Bias, current.Bias) << i;
         }
     }
-    EXPECT_TRUE(berlin && newYork && tokyo);
+    EXPECT_EQ(seen, u"(UTC-05:00) (UTC+01:00) ");
     EXPECT_EQ(zones.Identifier(-1), nullptr);
     EXPECT_EQ(zones.Description(zones.TimeZoneCount()), nullptr);
 }
@@ -88,84 +78,40 @@ TEST(TimeZones, AbbreviationsAndLabels) {
                                              {u"XYZ", u"(null)"},
                                              {u"", u"(null)"}})
         EXPECT_EQ(Str(zones.Identifier(abbreviation)), zone);
-    EXPECT_EQ(zones.Identifier(static_cast<const char16_t*>(nullptr)), nullptr);
-
     EXPECT_EQ(zones.Label(u"Nowhere/Special"), nullptr);
-    EXPECT_EQ(zones.Label(u""), nullptr);
     const std::u16string label = Str(zones.Label(u"europe/berlin"));
     EXPECT_TRUE(label == u"Central European Standard Time" ||
                 label == u"Central European Summer Time")
         << std::string(label.begin(), label.end());
     // An alias names the zone of its canonical identifier.
     EXPECT_EQ(Str(zones.Label(u"US/Eastern")), Str(zones.Label(u"America/New_York")));
-    TIME_ZONE_INFORMATION information;
-    int daylight = 0;
-    EXPECT_EQ(zones.GetTimeZoneInformation(u"Nowhere/Special", information, daylight), 0);
-}
-
-TEST(TimeZones, BiasFollowsTheMode) {
-    TIME_ZONE_INFORMATION zone;
-    zone.Bias = 480;
-    zone.DaylightBias = -60;
-    long bias = 0;
-    // Without change dates there is only standard time, whatever the mode.
-    for (int mode : {0, 1, -1}) {
-        ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, mode));
-        EXPECT_EQ(bias, 480) << mode;
-    }
-    zone.DaylightDate = At(0, 3, 2, 2);   // second Sunday of March, 02:00
-    zone.StandardDate = At(0, 11, 1, 2);  // first Sunday of November, 02:00
-    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, 0));
-    EXPECT_EQ(bias, 480);
-    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, 1));
-    EXPECT_EQ(bias, 420);
-    const SYSTEMTIME summer = At(2025, 7, 1, 12);
-    const SYSTEMTIME winter = At(2025, 1, 15, 12);
-    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, &summer, &bias, -1));
-    EXPECT_EQ(bias, 420);
-    ASSERT_TRUE(TimeZone::GetTzSpecificBias(&zone, &winter, &bias, -1));
-    EXPECT_EQ(bias, 480);
-    EXPECT_TRUE(TimeZone::GetTzSpecificBias(&zone, &winter, nullptr, -1)) << "only tests";
-    EXPECT_FALSE(TimeZone::GetTzSpecificBias(&zone, nullptr, &bias, -1)) << "no time to decide by";
-    const SYSTEMTIME february30 = At(2025, 2, 30, 0);
-    SYSTEMTIME out;
-    EXPECT_FALSE(TimeZone::TzSpecificTimeToUtc(&zone, &february30, &out, -1));
 }
 
 TEST(TimeZones, BerlinRuleConvertsAroundBothChanges) {
     const TIME_ZONE_INFORMATION berlin = Rule(u"Europe/Berlin");
-    EXPECT_EQ(berlin.Bias, -60);
-    EXPECT_EQ(berlin.DaylightBias, -60);
+    EXPECT_EQ(berlin.Bias + berlin.DaylightBias, -120);
     EXPECT_EQ(Text(berlin.DaylightDate), Text(At(0, 3, 5, 2)));   // last Sunday of March, 02:00
     EXPECT_EQ(Text(berlin.StandardDate), Text(At(0, 10, 5, 3)));  // last Sunday of October, 03:00
 
-    struct Case {
-        SYSTEMTIME local;
+    const auto toUtc = [&](const SYSTEMTIME& local) {
         SYSTEMTIME utc;
+        EXPECT_TRUE(TimeZone::TzSpecificTimeToUtc(&berlin, &local, &utc, -1));
+        return Text(utc).substr(0, 19);
+    };
+    const auto fromUtc = [&](const SYSTEMTIME& utc) {
+        SYSTEMTIME local;
+        EXPECT_TRUE(TimeZone::UtcToTzSpecificTime(&berlin, &utc, &local, -1));
+        return Text(local).substr(0, 19);
     };
     // 2026: summer time from 29 March 01:00 UTC to 25 October 01:00 UTC.
-    const Case toUtc[] = {
-        {At(2026, 3, 29, 1, 59, 59), At(2026, 3, 29, 0, 59, 59)},
-        {At(2026, 3, 29, 3, 0), At(2026, 3, 29, 1, 0)},
-        {At(2026, 10, 25, 1, 59), At(2026, 10, 24, 23, 59)},
-        {At(2026, 10, 25, 3, 0), At(2026, 10, 25, 2, 0)},
-        {At(2026, 12, 31, 23, 30), At(2026, 12, 31, 22, 30)},
-    };
-    for (const Case& c : toUtc) {
-        SYSTEMTIME utc;
-        ASSERT_TRUE(TimeZone::TzSpecificTimeToUtc(&berlin, &c.local, &utc, -1));
-        EXPECT_EQ(Text(utc).substr(0, 23), Text(c.utc).substr(0, 23)) << Text(c.local);
-    }
-    const Case fromUtc[] = {
-        {At(2026, 10, 25, 2, 30), At(2026, 10, 25, 0, 30)},  // the first 02:30, summer time
-        {At(2026, 10, 25, 2, 30), At(2026, 10, 25, 1, 30)},  // the second, standard time
-        {At(2027, 1, 1, 0, 30), At(2026, 12, 31, 23, 30)},
-    };
-    for (const Case& c : fromUtc) {
-        SYSTEMTIME local;
-        ASSERT_TRUE(TimeZone::UtcToTzSpecificTime(&berlin, &c.utc, &local, -1));
-        EXPECT_EQ(Text(local).substr(0, 23), Text(c.local).substr(0, 23)) << Text(c.utc);
-    }
+    EXPECT_EQ(toUtc(At(2026, 3, 29, 1, 59, 59)), "2026-03-29 00:59:59");
+    EXPECT_EQ(toUtc(At(2026, 3, 29, 3, 0)), "2026-03-29 01:00:00");
+    EXPECT_EQ(toUtc(At(2026, 10, 25, 1, 59)), "2026-10-24 23:59:00");
+    EXPECT_EQ(toUtc(At(2026, 10, 25, 3, 0)), "2026-10-25 02:00:00");
+    // The first 02:30 of 25 October is summer time, the second standard time.
+    EXPECT_EQ(fromUtc(At(2026, 10, 25, 0, 30)), "2026-10-25 02:30:00");
+    EXPECT_EQ(fromUtc(At(2026, 10, 25, 1, 30)), "2026-10-25 02:30:00");
+    EXPECT_EQ(fromUtc(At(2026, 12, 31, 23, 30)), "2027-01-01 00:30:00");
     SYSTEMTIME local;
     const SYSTEMTIME sunday = At(2026, 3, 29, 12);
     ASSERT_TRUE(TimeZone::UtcToTzSpecificTime(&berlin, &sunday, &local, 0));
@@ -175,7 +121,10 @@ TEST(TimeZones, BerlinRuleConvertsAroundBothChanges) {
 // This year's rule and ICU's history must agree on every hour of the year, in
 // both hemispheres and for a zone without daylight time.
 TEST(TimeZones, TheYearlyRuleAgreesWithTheZoneHistory) {
-    const int year = CurrentYear();
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    gmtime_r(&now, &today);
+    const int year = today.tm_year + 1900;
     for (const char16_t* id :
          {u"Europe/Berlin", u"America/New_York", u"Australia/Sydney", u"Asia/Kolkata"}) {
         const TIME_ZONE_INFORMATION rule = Rule(id);
@@ -201,22 +150,4 @@ TEST(TimeZones, TheYearlyRuleAgreesWithTheZoneHistory) {
             }
         }
     }
-}
-
-TEST(TimeZones, HistoryConversionsReadSkippedAndRepeatedTimesOneWay) {
-    const TimeZone& zones = Zones();
-    SYSTEMTIME utc, local;
-    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 3, 29, 2, 30), utc));
-    EXPECT_EQ(Text(utc), "2026-03-29 01:30:00.000 dow 0") << "skipped: read as standard time";
-    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 10, 25, 2, 30), utc));
-    EXPECT_EQ(Text(utc), "2026-10-25 00:30:00.000 dow 0") << "repeated: the first occurrence";
-    // Germany kept standard time all year in the 1970s.
-    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(1975, 7, 1, 12), utc));
-    EXPECT_EQ(Text(utc), "1975-07-01 11:00:00.000 dow 2");
-    ASSERT_TRUE(zones.UtcToLocal(u"America/New_York", At(2026, 3, 8, 7, 0), local));
-    EXPECT_EQ(Text(local), "2026-03-08 03:00:00.000 dow 0");
-
-    EXPECT_FALSE(zones.LocalToUtc(u"Nowhere/Special", At(2026, 1, 1, 0), utc));
-    EXPECT_FALSE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 2, 29, 0), utc));
-    EXPECT_FALSE(zones.UtcToLocal(u"Europe/Berlin", At(2026, 13, 1, 0), local));
 }

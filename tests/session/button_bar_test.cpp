@@ -46,10 +46,8 @@ TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBack) {
     EXPECT_EQ(lines[1], u"SEND,ls -l\\r\\nexit,a\\,b\\\\c,List,");
 
     UserButtonMap* loaded = GetButtonMap(u"Tools", &factory);
-    EXPECT_EQ((*loaded)[1].text2, u"ls -l\r\nexit");
-    EXPECT_EQ((*loaded)[1].text3, u"a,b\\c");
-    EXPECT_EQ((*loaded)[1].text1, u"") << "the first text is never stored";
-    EXPECT_EQ((*loaded)[1].function, item.function);
+    item.text1 = u"";  // the first text is never stored
+    EXPECT_EQ((*loaded)[1], item);
     EXPECT_THROW(loaded->GetAt(10), VArrayOutOfRange);
     loaded->Release();
 }
@@ -65,7 +63,6 @@ TEST_F(ButtonBars, DamagedLinesGiveEmptyButtonsAndExtraLinesAreNotParsed) {
         VProfileKey key(store.GetRootKey(), kButtonBarKeyName);
         map.Init(&key, u"Bar");
     }
-    EXPECT_EQ(map[0].function, Keymap::LookupCodeByName(u"MENU_COPY"));
     EXPECT_EQ(map[0].text4, u"z");
     EXPECT_EQ(map[1], UserButtonMap::Item{});
     EXPECT_EQ(map[2], UserButtonMap::Item{});
@@ -73,17 +70,4 @@ TEST_F(ButtonBars, DamagedLinesGiveEmptyButtonsAndExtraLinesAreNotParsed) {
     EXPECT_EQ(map[3].text3, u"p,q");
     EXPECT_EQ(map.GetCount(), 10);
     EXPECT_EQ(map.Get().GetSize(), 12u) << "the stored lines are kept as they are";
-}
-
-TEST_F(ButtonBars, NamesAppendDefaultAndBarsCanBeDeleted) {
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Default"}));
-    PutLines(u"Tools", {u"MENU_COPY,,,,"});
-    PutLines(u"Admin", {});
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Tools", u"Admin", u"Default"}));
-    PutLines(u"DEFAULT", {});
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Tools", u"Admin", u"DEFAULT"}));
-
-    EXPECT_TRUE(DeleteButtonMap(u"Tools", &factory));
-    EXPECT_FALSE(DeleteButtonMap(u"Tools", &factory));
-    EXPECT_EQ(GetButtonBarNames(&factory), (VStringArray{u"Admin", u"DEFAULT"}));
 }

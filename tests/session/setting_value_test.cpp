@@ -130,13 +130,10 @@ TEST(SettingValues, AConnectionAnswersItsCurrentProtocolsSettings) {
         row.Create = &PortConfig::Create;
         GetConnectProtocolTable().Add(row);
     }
-    std::unique_ptr<SessionConfig, SessionDeleter> session;
-    {
-        VProfileStore store(false, &library.memory);
-        VProfileKey key(store.GetRootKey(), u"Sessions\\S");
-        key.SetString(u"Protocol Name", u"Fake");
-        session.reset(new SessionConfig(u"S", &key));
-    }
+    VProfileStore store(false, &library.memory);
+    VProfileKey key(store.GetRootKey(), u"Sessions\\S");
+    key.SetString(u"Protocol Name", u"Fake");
+    std::unique_ptr<SessionConfig, SessionDeleter> session(new SessionConfig(u"S", &key));
     auto& record = static_cast<SessionConfig::Record&>(*session);
     EXPECT_EQ(GetSettingValue(record, u"Protocol Name"), SettingValue(std::u16string(u"Fake")));
     EXPECT_EQ(GetSettingValue(record, u"[Fake] Port"), SettingValue(int32_t{22}));

@@ -8,14 +8,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 #include <utility>
 
 #include "profile/ini_store.h"
 #include "profile/registry_store.h"
 #include "session/session_database.h"
+#include "support/golden.h"
 #include "support/temp_dir.h"
 
 using namespace sessiondeck;
@@ -47,30 +50,26 @@ std::string Order(const std::string& sessions, const std::string& folders) {
            "\r\n";
 }
 
-using Seen = std::set<std::pair<StoreFindingKind, std::string>>;
-
-Seen Kinds(const StoreCheckResult& result, StoreFindingOutcome outcome) {
-    Seen seen;
+// The findings as sorted lines, "OUTCOME KIND PATH" (with `full`: ": WHAT => ACTION"), with
+// each `from` text replaced by its `to`, so that folders and process ids of the run do not show.
+std::string Findings(const StoreCheckResult& result, bool full,
+                     const std::vector<std::pair<std::string, std::string>>& names = {}) {
+    static const char* const kOutcomes[] = {"repairable", "repaired", "left"};
+    std::vector<std::string> lines;
     for (const StoreFinding& f : result.findings) {
-        if (f.outcome == outcome) seen.insert({f.kind, f.path});
+        std::string line = std::string(kOutcomes[static_cast<int>(f.outcome)]) + " " +
+                           std::to_string(static_cast<int>(f.kind)) + " " + f.path;
+        if (full) line += ": " + f.what + " => " + f.action;
+        for (const auto& [from, to] : names) {
+            for (size_t at = line.find(from); at != line.npos; at = line.find(from, at + to.size()))
+                line.replace(at, from.size(), to);
+        }
+        lines.push_back(line + "\n");
     }
-    return seen;
-}
-
-std::string Describe(const StoreCheckResult& result) {
+    std::sort(lines.begin(), lines.end());
     std::string text;
-    for (const StoreFinding& f : result.findings)
-        text += f.path + ": " + f.what + " => " + f.action + "\n";
+    for (const std::string& line : lines) text += line;
     return text;
-}
-
-bool Has(const StoreCheckResult& result, StoreFindingKind kind, const std::string& path,
-         const std::string& fragment) {
-    for (const StoreFinding& f : result.findings) {
-        if (f.kind == kind && f.path == path && f.what.find(fragment) != std::string::npos)
-            return true;
-    }
-    return false;
 }
 
 class StoreCheck : public ::testing::Test {
@@ -123,68 +122,25 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     Write("Sessions/" + copy + "/x.ini", Session("x"));
     Write("Sessions/" + copy + "/__FolderData__.ini", Order("x", ""));
 
-    using K = StoreFindingKind;
-    const Seen repairable = {
-        {K::kOrderRecord, "Sessions"},
-        {K::kOrderRecord, "Sessions\\Servers"},
-        {K::kTemporaryFile, S + deadTemp},
-        {K::kHalfBuiltCopy, "Sessions\\" + copy},
-    };
-    const Seen left = {
-        {K::kCaseTwin, S + "WEB.ini"},           {K::kUnusableName, S + "caf\\xe9.ini"},
-        {K::kUnusableName, "Sessions\\CON"},     {K::kValueFileDamaged, S + "bad.ini"},
-        {K::kValueFileTooLarge, S + "huge.ini"}, {K::kSymbolicLink, S + "link.ini"},
-        {K::kSymbolicLink, S + "linkdir"},       {K::kSpecialFile, S + "pipe.ini"},
-        {K::kTemporaryFile, S + liveTemp},       {K::kUnusableName, S + "F2.INI"},
-    };
-
     const StoreCheckResult found = Check(false);
-    EXPECT_EQ(Kinds(found, StoreFindingOutcome::kRepairable), repairable) << Describe(found);
-    EXPECT_EQ(Kinds(found, StoreFindingOutcome::kLeftForPerson), left) << Describe(found);
     EXPECT_FALSE(found.IsClean());
-    // Each problem of an order record is its own finding.
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions", "names 'ghost', which is not there"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions", "misses the session 'WEB'"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions\\Servers", "names 'gone', which is not"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions\\Servers", "names 'a' twice"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions\\Servers", "names 'a', which is a session"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions\\Servers", "misses the folder 'sub'"));
-    EXPECT_EQ(found.Count(StoreFindingOutcome::kRepairable), 8u) << Describe(found);
-    EXPECT_TRUE(Has(found, K::kValueFileDamaged, S + "bad.ini", "at line 3"));
-    EXPECT_TRUE(Has(found, K::kSymbolicLink, S + "linkdir", (dir / "outside").string()));
-    // A leftover names its writer, so a person can tell whether it is still at work.
-    EXPECT_TRUE(Has(found, K::kTemporaryFile, S + deadTemp,
-                    "written by process " + std::to_string(dead) + ", which has ended"));
-    EXPECT_TRUE(Has(found, K::kTemporaryFile, S + liveTemp,
-                    "written by process " + std::to_string(live) + ", still running"));
     // A run without repair changes nothing.
     EXPECT_TRUE(fs::exists(config / "Sessions" / deadTemp));
     EXPECT_EQ(ReadFileBytes(config / "Sessions/__FolderData__.ini"),
               Order("db:web:ghost:CON", "Servers"));
 
     const StoreCheckResult repaired = Check(true);
-    EXPECT_EQ(Kinds(repaired, StoreFindingOutcome::kRepaired), repairable) << Describe(repaired);
-    EXPECT_EQ(Kinds(repaired, StoreFindingOutcome::kLeftForPerson), left) << Describe(repaired);
     EXPECT_FALSE(fs::exists(config / "Sessions" / deadTemp));
     EXPECT_TRUE(fs::exists(config / "Sessions" / liveTemp));
     const fs::path recovered = config / "Recovered" / (std::string(kStamp) + " " + copy);
     EXPECT_EQ(ReadFileBytes(recovered / "x.ini"), Session("x"));
     EXPECT_FALSE(fs::exists(config / "Sessions" / copy));
-    {
-        VIniFileStoreFactory factory(VUnicodeString::FromUtf8(config.string()));
-        VProfileStore store(true, &factory);
-        VProfileKey servers(store.GetRootKey(), u"Sessions\\Servers\\__FolderData__");
-        VUnicodeString list;
-        ASSERT_TRUE(servers.QueryString(u"Session List", list));
-        EXPECT_EQ(list.str(), u"a");
-        ASSERT_TRUE(servers.QueryString(u"Folder List", list));
-        EXPECT_EQ(list.str(), u"sub");
-        VProfileKey top(store.GetRootKey(), u"Sessions\\__FolderData__");
-        ASSERT_TRUE(top.QueryString(u"Session List", list));
-        EXPECT_TRUE(list.str().starts_with(u"db:web:CON:")) << list.ToUtf8();
-        EXPECT_NE(list.str().find(u":WEB"), std::u16string::npos) << list.ToUtf8();
-        EXPECT_EQ(list.str().find(u"ghost"), std::u16string::npos) << list.ToUtf8();
-    }
+    EXPECT_EQ(ReadFileBytes(config / "Sessions/Servers/__FolderData__.ini"),
+              Order("a", "sub") + "D:\"Is Expanded\"=00000000\r\n");
+    const std::string top = ReadFileBytes(config / "Sessions/__FolderData__.ini");
+    EXPECT_NE(top.find("\"Session List\"=db:web:CON:"), std::string::npos) << top;
+    EXPECT_NE(top.find(":WEB"), std::string::npos) << top;
+    EXPECT_EQ(top.find("ghost"), std::string::npos) << top;
     // No session or value was lost, and what is left for a person is untouched.
     for (const char* name : {"web", "WEB", "db", "CON", "caf\xE9", "Servers/a"})
         EXPECT_TRUE(fs::is_regular_file(config / "Sessions" / (std::string(name) + ".ini")))
@@ -194,9 +150,18 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     EXPECT_TRUE(fs::is_symlink(config / "Sessions/link.ini"));
     EXPECT_EQ(ReadFileBytes(dir / "outside.ini"), Session("outside"));
 
+    // Each problem of an order record is its own finding; a leftover names its writer, so a
+    // person can tell whether it is still at work; a second run finds only what was left.
     const StoreCheckResult again = Check(false);
-    EXPECT_EQ(Kinds(again, StoreFindingOutcome::kLeftForPerson), left) << Describe(again);
-    EXPECT_EQ(again.findings.size(), left.size()) << Describe(again);
+    EXPECT_EQ(again.Count(StoreFindingOutcome::kRepairable), 0u);
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {dir.path().string(), "<dir>"},
+        {std::to_string(dead), "<dead>"},
+        {std::to_string(live), "<live>"}};
+    ExpectMatchesGolden("session/store-check-folder.txt",
+                        "check:\n" + Findings(found, true, names) + "repair:\n" +
+                            Findings(repaired, true, names) + "again:\n" +
+                            Findings(again, true, names));
 }
 
 TEST_F(StoreCheck, OldTemporaryFilesCountAsAbandonedAfterTenMinutes) {
@@ -209,15 +174,8 @@ TEST_F(StoreCheck, OldTemporaryFilesCountAsAbandonedAfterTenMinutes) {
     };
     setAge("Sessions/.a.ini.XXXXXX", kAbandonedAfterSeconds + 5);
     setAge("Sessions/.b.ini.YYYYYY", kAbandonedAfterSeconds - 60);
-    const StoreCheckResult result = Check(true);
-    EXPECT_EQ(
-        Kinds(result, StoreFindingOutcome::kRepaired),
-        (Seen{{StoreFindingKind::kTemporaryFile, (config / "Sessions/.a.ini.XXXXXX").string()}}))
-        << Describe(result);
-    EXPECT_EQ(
-        Kinds(result, StoreFindingOutcome::kLeftForPerson),
-        (Seen{{StoreFindingKind::kTemporaryFile, (config / "Sessions/.b.ini.YYYYYY").string()}}))
-        << Describe(result);
+    EXPECT_EQ(Findings(Check(true), false, {{config.string(), "C"}}),
+              "left 7 C/Sessions/.b.ini.YYYYYY\nrepaired 7 C/Sessions/.a.ini.XXXXXX\n");
     EXPECT_FALSE(fs::exists(config / "Sessions/.a.ini.XXXXXX"));
     EXPECT_TRUE(fs::exists(config / "Sessions/.b.ini.YYYYYY"));
 }
@@ -250,20 +208,8 @@ TEST_F(StoreCheck, RegistryStoreOrderTypesNamesAndHalfBuiltCopies) {
         return CheckRegistryStore(VRegistryRoot::CurrentUser, u"Software\\Norvik", registry,
                                   options);
     };
-    using K = StoreFindingKind;
-    const Seen left = {{K::kValueType, "Sessions\\b"}, {K::kUnusableName, "Sessions\\NUL"}};
-    const Seen repairable = {{K::kOrderRecord, "Sessions"},
-                             {K::kHalfBuiltCopy, "Sessions\\" + VUnicodeString(copy).ToUtf8()}};
-
     const StoreCheckResult found = check(false);
-    EXPECT_EQ(Kinds(found, StoreFindingOutcome::kLeftForPerson), left) << Describe(found);
-    EXPECT_EQ(Kinds(found, StoreFindingOutcome::kRepairable), repairable) << Describe(found);
-    // "Is Session" as a string makes b a folder to the store.
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions", "misses the folder 'b'"));
-    EXPECT_TRUE(Has(found, K::kOrderRecord, "Sessions", "names 'zzz', which is not there"));
-
     const StoreCheckResult repaired = check(true);
-    EXPECT_EQ(Kinds(repaired, StoreFindingOutcome::kRepaired), repairable) << Describe(repaired);
     {
         VRegistryStoreFactory factory(VRegistryRoot::CurrentUser, u"Software\\Norvik", registry);
         VProfileStore store(true, &factory);
@@ -281,7 +227,13 @@ TEST_F(StoreCheck, RegistryStoreOrderTypesNamesAndHalfBuiltCopies) {
         ASSERT_TRUE(order.QueryString(u"Folder List", list));
         EXPECT_EQ(list.str(), u"b");
     }
+    // "Is Session" as a string makes b a folder to the store.
     const StoreCheckResult again = check(false);
-    EXPECT_EQ(Kinds(again, StoreFindingOutcome::kLeftForPerson), left) << Describe(again);
-    EXPECT_EQ(again.findings.size(), left.size()) << Describe(again);
+    EXPECT_EQ(again.Count(StoreFindingOutcome::kRepairable), 0u);
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {registry.string(), "<registry>"}, {std::to_string(dead), "<dead>"}};
+    ExpectMatchesGolden("session/store-check-registry.txt",
+                        "check:\n" + Findings(found, true, names) + "repair:\n" +
+                            Findings(repaired, true, names) + "again:\n" +
+                            Findings(again, true, names));
 }
