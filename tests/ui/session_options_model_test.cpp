@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "session/setting_lookup.h"
+#include "support/golden.h"
 #include "ui/model/session_option_pages.h"
 #include "ui/session_options_fixture.h"
 
@@ -216,7 +217,8 @@ TEST_F(SessionOptionsTest, ProtocolPageWritesOnlyWhatChangedAndRefusesBadNumbers
     EXPECT_TRUE(session->IsModified());
 }
 
-// Each rule of the pages: the values typed, and the message (empty: accepted).
+// Each rule of the pages: the values typed, and the message or "accepted"
+// (tests/golden/ui/session-page-rules.txt).
 TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     MakeSession(u"s");
     MakeSession(u"taken");
@@ -224,75 +226,58 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     std::ofstream(keymap) << "\n";
     const std::u16string keymapPath = VUnicodeString::FromUtf8(keymap.string()).str();
     const std::u16string folder = VUnicodeString::FromUtf8(dir.path().string()).str();
-    struct Case {
+    using Values = std::vector<std::pair<const char16_t*, std::u16string>>;
+    const auto emulation = SessionPageId::kEmulation, terminal = SessionPageId::kTerminal,
+               log = SessionPageId::kLogFile, place = SessionPageId::kWindow;
+    const std::u16string on = u"1";
+    struct Row {
         SessionPageId page;
-        std::vector<std::pair<const char16_t*, std::u16string>> values;
-        std::u16string message;
-    };
-    const std::u16string columns =
-        u"Please enter an integer between 20 and 132.\r\n\r\nThe maximum number of columns can "
-        u"be set up to 1024 on\r\nthe Appearance page in the Global Options dialog.";
-    const Case rows[] = {
-        {SessionPageId::kEmulation, {{u"Cols", u"19"}}, columns},
-        {SessionPageId::kEmulation, {{u"Cols", u"133"}}, columns},
-        {SessionPageId::kEmulation, {{u"Cols", u"132"}}, u""},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", u" "}},
-         u"Custom keymap filename cannot be empty."},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", folder + u"/none.key"}},
-         u"Keymap filename not found."},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", keymapPath}},
-         u""},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}},
-         u"The anti-idle string must contain at least one character."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}},
-         u"Please enter a value between 10 and 9999999."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}},
-         u"Please enter a value between 10 and 9999999."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}},
-         u""},
+        Values values;
+        bool refused = true;
+    } const rows[] = {
+        {emulation, {{u"Cols", u"19"}}},
+        {emulation, {{u"Cols", u"133"}}},
+        {emulation, {{u"Cols", u"132"}}, false},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", u" "}}},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/none.key"}}},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", keymapPath}}, false},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}}, false},
         // Off, the string and interval do not matter.
-        {SessionPageId::kTerminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, u""},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/a?b.log"}},
-         u"The log filename cannot contain any of the following illegal characters:\n\n\t\\ / : "
-         u"* ? \" < > |"},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/missing/x.log"}},
-         u"Invalid log file path specified."},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/"}},
-         u"Invalid log file specified."},
-        {SessionPageId::kLogFile, {{u"Log Filename", folder + u"/%H/session.log"}}, u""},
-        {SessionPageId::kWindow,
-         {{u"X Position", u"1O"}},
-         u"Invalid initial position. '1O' is not an integer.\n\nUse positive values to offset "
-         u"window from left or top edge of screen.\nUse negative values (including '-0') to "
-         u"offset window from right or bottom edge of screen.\n"},
-        {SessionPageId::kWindow, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, u""},
+        {terminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, false},
+        {log, {{u"Log Filename", folder + u"/a?b.log"}}},
+        {log, {{u"Log Filename", folder + u"/missing/x.log"}}},
+        {log, {{u"Log Filename", folder + u"/"}}},
+        {log, {{u"Log Filename", folder + u"/%H/session.log"}}, false},
+        {place, {{u"X Position", u"1O"}}},
+        {place, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, false},
     };
-    for (const Case& row : rows) {
-        SCOPED_TRACE(VUnicodeString(row.values[0].second).ToUtf8());
+    std::u16string text;
+    auto escaped = [](std::u16string text) {
+        for (size_t at = 0; (at = text.find_first_of(u"\r\n", at)) != text.npos; at += 2)
+            text.replace(at, 1, text[at] == u'\r' ? u"\\r" : u"\\n");
+        return text;
+    };
+    for (const Row& row : rows) {
         SessionOptionsModel& options = Open(u"s");
         SessionOptionsPage& page = *options.Page(row.page);
         page.Activate();
-        for (const auto& [setting, text] : row.values) page.SetValue(setting, text);
-        if (!row.message.empty()) prompt.AnswerButton(VPromptAnswer::kOk);
-        const size_t before = prompt.Questions().size();
-        EXPECT_EQ(page.Validate(), row.message.empty());
-        if (row.message.empty()) {
-            EXPECT_EQ(prompt.Questions().size(), before);
-        } else {
-            ASSERT_EQ(prompt.Questions().size(), before + 1);
-            EXPECT_EQ(prompt.Questions().back().text, row.message);
+        for (const auto& [setting, typed] : row.values) {
+            page.SetValue(setting, typed);
+            text += std::u16string(setting) + u"=" +
+                    (typed.starts_with(folder) ? u"<dir>" + typed.substr(folder.size()) : typed) +
+                    u" ";
         }
+        if (row.refused) prompt.AnswerButton(VPromptAnswer::kOk);
+        const size_t before = prompt.Questions().size();
+        EXPECT_EQ(page.Validate(), !row.refused) << VUnicodeString(text).ToUtf8();
+        ASSERT_EQ(prompt.Questions().size(), before + (row.refused ? 1 : 0));
+        text += row.refused ? u"-> " + escaped(prompt.Questions().back().text.str()) + u"\n"
+                            : u"-> accepted\n";
     }
+    ExpectMatchesGolden("ui/session-page-rules.txt", VUnicodeString(text).ToUtf8());
     // "-0" is the right edge: the position 0 measured from the right.
     EXPECT_EQ(session->GetTermConnectConfig() != nullptr, true);
     auto* concrete = dynamic_cast<SessionConfig*>(session.get());
