@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "session/session_config.h"
 #include "support/scripted_prompt.h"
@@ -36,12 +34,6 @@ protected:
     }
     static TerminalConfig& Terminal(VUnknownPointer<ISessionConfig>& session) {
         return dynamic_cast<SessionConfig&>(*session.Get()).terminal;
-    }
-    std::string File(const char* name) const {
-        std::ifstream in(dir / "Config" / "Sessions" / name, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
     }
     static const MappedKeyRow* Row(const MappedKeysModel& keys, int index) {
         for (const MappedKeyRow& row : keys.Rows())

@@ -118,7 +118,6 @@ TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheCo
         {"above range", kCount, u"10", u"Please enter a value between 0 and 9."},
         {"below range", kPort, u"0", u"Please enter a value between 1 and 65535."},
         {"not a number", kPort, u"twenty", u"Please enter a value between 1 and 65535."},
-        {"empty number", kCount, u"", u"Please enter a value between 0 and 9."},
         {"line break", kName, u"two\nlines", u"This value cannot hold a line break."},
         {"list separator", kHosts, u"a;b", u"An entry cannot hold \";\"."},
     };
@@ -230,28 +229,6 @@ TEST_F(OptionPageBinding, APagesOwnRulesRunBeforeAnythingIsWritten) {
     EXPECT_EQ(page.written, 1);
 }
 
-TEST_F(OptionPageBinding, PageTreeBuildsSubPagesWithTheFactorysClasses) {
-    const OptionPageSet set{{
-        {u"Top", 0, {}, {{u"Top\nChild", 0, {}, {}}}},
-        {u"Other", 0, {}, {}},
-    }};
-    int made = 0;
-    OptionPageTree tree(
-        set, Resolver(), prompt,
-        [&](const OptionPageDescription& description) -> std::unique_ptr<OptionPage> {
-            if (std::u16string_view(description.caption) != u"Other") return nullptr;
-            ++made;
-            return std::make_unique<RuledPage>(description, Resolver(), prompt);
-        });
-    ASSERT_EQ(tree.TopLevel().size(), 2u);
-    EXPECT_EQ(tree.All().size(), 3u);
-    ASSERT_EQ(tree.TopLevel()[0]->Children().size(), 1u);
-    EXPECT_EQ(tree.TopLevel()[0]->Children()[0], tree.Find(u"Top\nChild"));
-    EXPECT_EQ(made, 1);
-    EXPECT_NE(dynamic_cast<RuledPage*>(tree.Find(u"Other")), nullptr);
-    EXPECT_EQ(tree.Find(u"Missing"), nullptr);
-}
-
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
     EXPECT_EQ(CheckOptionPages(OptionPageSet{{kDemoPage}}, Resolver()),
               std::vector<std::u16string>{});
@@ -279,12 +256,6 @@ TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
         {"choices",
          {OptionControlKind::kChoice, OptionRecord::kGlobal, u"Mode", nullptr, {u"A", u"B"}},
          u"P: Mode: the choices do not match the setting's range"},
-        {"secret as text",
-         {OptionControlKind::kText, OptionRecord::kGlobal, u"Password V2"},
-         u"P: Password V2: a text cannot show this setting's kind"},
-        {"font as text",
-         {OptionControlKind::kText, OptionRecord::kGlobal, u"Font"},
-         u"P: Font: a text cannot show this setting's kind"},
         {"bound note",
          {OptionControlKind::kNote, OptionRecord::kGlobal, u"Name", u"x"},
          u"P: Name: a note names a setting"},

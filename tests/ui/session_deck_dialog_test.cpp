@@ -279,31 +279,29 @@ TEST_F(DeckDialog, EnablingFollowsTheSelection) {
     MakeSession(u"serial", u"Serial", u"", u"");
     auto deck = Open({Product::Vetralon, true, false, false, false});
     auto& tree = deck->Tree();
-    struct Row {
-        std::vector<const char16_t*> select;
-        bool connect, cut, del, properties, shortcut, terminal, transfer;
-    } rows[] = {
-        {{}, false, false, false, false, false, false, false},
-        {{u""}, true, false, false, false, false, false, false},  // the root
-        {{u"F"}, true, true, true, false, false, false, false},
-        {{u"t"}, true, true, true, true, true, true, false},  // no transfer application
-        {{u"t", u"F\\s"}, true, false, true, false, true, false, false},
+    // What each selection enables (connect stands for the button and the tool, cut for copy too).
+    const std::pair<std::vector<const char16_t*>, const char*> rows[] = {
+        {{}, ""},
+        {{u""}, "connect "},  // the root
+        {{u"F"}, "connect cut delete "},
+        {{u"t"}, "connect cut delete properties shortcut terminal "},  // no transfer application
+        {{u"t", u"F\\s"}, "connect delete shortcut "},
     };
-    for (const auto& row : rows) {
+    for (const auto& [select, expected] : rows) {
         deck->Selection().ClearSelection();
-        for (auto path : row.select) deck->Selection().SetSelected(tree.FindPath(path), true);
+        for (auto path : select) deck->Selection().SetSelected(tree.FindPath(path), true);
         const auto on = deck->Enabling();
-        const std::string name =
-            row.select.empty() ? "none" : VUnicodeString(row.select[0]).ToUtf8();
-        EXPECT_EQ(on.toolbarConnect, row.connect) << name;
-        EXPECT_EQ(on.connectButton, row.connect) << name;
-        EXPECT_EQ(on.cut, row.cut) << name;
-        EXPECT_EQ(on.copy, row.cut) << name;
-        EXPECT_EQ(on.deleteItems, row.del) << name;
-        EXPECT_EQ(on.properties, row.properties) << name;
-        EXPECT_EQ(on.createShortcut, row.shortcut) << name;
-        EXPECT_EQ(on.connectTerminal, row.terminal) << name;
-        EXPECT_EQ(on.connectFileTransfer, row.transfer) << name;
+        EXPECT_EQ(on.toolbarConnect, on.connectButton);
+        EXPECT_EQ(on.copy, on.cut);
+        const std::pair<bool, const char*> named[] = {
+            {on.connectButton, "connect"},       {on.cut, "cut"},
+            {on.deleteItems, "delete"},          {on.properties, "properties"},
+            {on.createShortcut, "shortcut"},     {on.connectTerminal, "terminal"},
+            {on.connectFileTransfer, "transfer"}};
+        std::string enabled;
+        for (const auto& [flag, name] : named)
+            if (flag) enabled += std::string(name) + " ";
+        EXPECT_EQ(enabled, expected);
     }
     SessionDeckParams browse;
     browse.browseMode = true;

@@ -1,6 +1,9 @@
 // The configuration-folder fixture of the dialog model tests.
 #include "ui/ui_fixture.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "profile/profile_store.h"
 
 using namespace sessiondeck;
@@ -31,6 +34,13 @@ void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* termin
     if (host) key.SetString(u"Hostname", host);
     if (*terminal) key.SetString(u"Protocol Name", terminal);
     if (*transfer) key.SetString(u"Transfer Protocol Name", transfer);
+}
+
+std::string UiStoreTest::File(const char* relative) const {
+    std::ifstream in(dir / "Config" / "Sessions" / relative, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 void UiStoreTest::MakeFolder(const std::u16string& path) {

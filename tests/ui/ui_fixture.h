@@ -24,6 +24,8 @@ protected:
     void MakeSession(const std::u16string& path, const char16_t* terminal = u"SSH2",
                      const char16_t* transfer = u"SFTP", const char16_t* host = u"example");
     void MakeFolder(const std::u16string& path);
+    // The bytes of a value file under the Sessions folder, e.g. "F/a.ini".
+    std::string File(const char* relative) const;
     // The folder's order record as the store holds it: "a:b:" style lists.
     void SetOrder(const std::u16string& folder, const char16_t* sessions, const char16_t* folders);
 
