@@ -231,16 +231,6 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     EXPECT_EQ(zed->extensions.GetSize(), 2u);
     // The value under the old name went with the rename.
     EXPECT_EQ(stored.FindFileTypeIndex(u"Zed file", false), -1);
-
-    // A later edit that is cancelled is dropped with the dialog.
-    GlobalOptionsModel again(*config, kTransfer, prompt, {}, &manager);
-    const std::size_t ww = rowOf(*again.FileTypes(), u"ww");
-    FileTypeFields binary = *again.FileTypes()->Fields(ww);
-    binary.transferType = kTransferTypeBinary;
-    ASSERT_TRUE(again.FileTypes()->Edit(ww, binary));
-    EXPECT_EQ(manager.FindExtension(u"ww")->transferType, kTransferTypeBinary);
-    again.Cancel();
-    EXPECT_EQ(manager.FindExtension(u"ww")->transferType, kTransferTypeGlobal);
 }
 
 TEST_F(FileTypesPage, AStoreThatRefusesTheWriteIsReportedAndTheEditsKept) {
