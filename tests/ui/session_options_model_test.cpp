@@ -15,54 +15,37 @@ using namespace sessiondeck;
 
 namespace {
 
-constexpr char16_t kTerminalTree[] =
-    u"Terminal(Emulation(Modes,Emacs,Mapped Keys,Advanced),Appearance(Window),Log File,"
-    u"Printing(Advanced),X/Y/Zmodem) ";
-constexpr char16_t kTransferTree[] = u"File Transfer(FTP/SFTP) ";
-
+// For each pair of protocols and installed applications (tests/golden/ui/session-page-sets.txt):
+// the tree, whether the Connection page offers both sides, and the protocols it leaves.
 TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
-    struct Case {
-        const char16_t* terminal;
-        const char16_t* transfer;
-        SessionOptionsHost installed;
-        bool multiple;
-        std::u16string tree;
-        const char16_t* terminalAfter;
-        const char16_t* transferAfter;
-    };
     const SessionOptionsHost both{true, true, true, true};
     const SessionOptionsHost terminalOnly{true, false, true, false};
     const SessionOptionsHost transferOnly{false, true, false, true};
-    const Case rows[] = {
-        // SSH2 and SFTP share their pages: only SSH2's show.
-        {u"SSH2", u"SFTP", both, true,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree + kTransferTree,
-         u"SSH2", u"SFTP"},
-        {u"Telnet", u"FTP", both, true,
-         std::u16string(u"Connection(Logon Scripts,Telnet,FTP) ") + kTerminalTree + kTransferTree,
-         u"Telnet", u"FTP"},
-        {u"SSH2", u"None", both, true,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
-        // No terminal protocol: no Terminal pages, and no logon script to run.
-        {u"None", u"SFTP", both, true, std::u16string(u"Connection(SFTP) ") + kTransferTree,
-         u"None", u"SFTP"},
-        // An application that is not installed takes its side's protocol to None.
-        {u"SSH2", u"SFTP", terminalOnly, false,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
-        {u"SSH2", u"FTP", transferOnly, false, std::u16string(u"Connection(FTP) ") + kTransferTree,
-         u"None", u"FTP"},
+    const struct {
+        const char16_t *terminal, *transfer;
+        SessionOptionsHost installed;
+        const char* name;
+    } rows[] = {
+        {u"SSH2", u"SFTP", both, "both"},
+        {u"Telnet", u"FTP", both, "both"},
+        {u"SSH2", u"None", both, "both"},
+        {u"None", u"SFTP", both, "both"},
+        {u"SSH2", u"SFTP", terminalOnly, "terminal"},
+        {u"SSH2", u"FTP", transferOnly, "transfer"},
     };
-    for (const Case& row : rows) {
-        SCOPED_TRACE(VUnicodeString(std::u16string(row.terminal) + u"/" + row.transfer).ToUtf8());
+    std::u16string text;
+    for (const auto& row : rows) {
         MakeSession(u"s", row.terminal, row.transfer);
         SessionOptionsModel& options = Open(u"s", row.installed);
-        EXPECT_EQ(frame.Tree(), row.tree);
-        EXPECT_EQ(options.ConnectPage().Multiple(), row.multiple);
-        EXPECT_EQ(session->GetTerminalProtocol(), row.terminalAfter);
-        EXPECT_EQ(session->GetTransferProtocol(), row.transferAfter);
+        text += std::u16string(row.terminal) + u"/" + row.transfer + u" " +
+                VUnicodeString::FromUtf8(row.name).str() + u": " + frame.Tree() +
+                (options.ConnectPage().Multiple() ? u"multiple " : u"") + u"-> " +
+                session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str() +
+                u"\n";
         // One slot per protocol table row; a row's pages are made only when first shown.
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
     }
+    ExpectMatchesGolden("ui/session-page-sets.txt", VUnicodeString(text).ToUtf8());
 }
 
 TEST_F(SessionOptionsTest, ScriptingDisabledLeavesOutLogonScripts) {
@@ -76,41 +59,22 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
     MakeSession(u"s", u"SSH2", u"FTP");
     SessionOptionsModel& options = Open(u"s");
     SessionConnectPage& connect = options.ConnectPage();
-    struct Step {
-        bool terminal;
-        const char16_t* protocol;
-        std::u16string connection;  // the Connection node with its children
-        bool terminalTree;
-        bool transferTree;
-    };
-    const Step steps[] = {
-        // The modules' pages keep the order in which they were first made.
-        {true, u"Telnet", u"Connection(Logon Scripts,FTP,Telnet) ", true, true},
-        // A serial line leaves the transfer side nothing to connect through.
-        {true, u"Serial", u"Connection(Logon Scripts,Serial) ", true, true},
-        // SSH2 shows its own pages only: the transfer side's stay hidden until a protocol
-        // other than SSH2 or SFTP brings them back.
-        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, true},
-        // SFTP next to SSH2 keeps the shared SSH2 pages and shows no second set.
-        {false, u"SFTP", u"Connection(Logon Scripts,SSH2) ", true, true},
-        {true, u"TAPI", u"Connection(Logon Scripts,TAPI) ", true, true},
-        {true, u"Telnet", u"Connection(Logon Scripts,Telnet,SFTP) ", true, true},
-        {true, u"None", u"Connection(SFTP) ", false, true},
-        {false, u"None", u"Connection ", false, false},
-        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, false},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(VUnicodeString(step.protocol).ToUtf8());
-        if (step.terminal)
-            connect.ChooseTerminalProtocol(step.protocol);
+    // Each choice in turn, and the tree after it (tests/golden/ui/session-protocol-steps.txt).
+    // The modules' pages keep the order in which they were first made; SSH2 shows its own pages
+    // only, and SFTP next to SSH2 keeps the shared SSH2 pages without a second set.
+    const std::pair<bool, const char16_t*> steps[] = {
+        {true, u"Telnet"}, {true, u"Serial"}, {true, u"SSH2"},  {false, u"SFTP"}, {true, u"TAPI"},
+        {true, u"Telnet"}, {true, u"None"},   {false, u"None"}, {true, u"SSH2"}};
+    std::u16string text;
+    for (const auto& [terminal, protocol] : steps) {
+        if (terminal)
+            connect.ChooseTerminalProtocol(protocol);
         else
-            connect.ChooseTransferProtocol(step.protocol);
-        const std::u16string tree = frame.Tree();
-        EXPECT_EQ(frame.Node(&connect) + u" ", step.connection);
-        EXPECT_EQ(tree.find(u"Terminal(") != std::u16string::npos, step.terminalTree)
-            << VUnicodeString(tree).ToUtf8();
-        EXPECT_EQ(tree.find(u"File Transfer(") != std::u16string::npos, step.transferTree);
+            connect.ChooseTransferProtocol(protocol);
+        text += (terminal ? u"terminal " : u"transfer ") + std::u16string(protocol) + u": " +
+                frame.Tree() + u"\n";
     }
+    ExpectMatchesGolden("ui/session-protocol-steps.txt", VUnicodeString(text).ToUtf8());
     EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
     EXPECT_EQ(session->GetTransferProtocol(), u"None");
     // A page made once is shown again, not made twice.
