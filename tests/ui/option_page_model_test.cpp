@@ -7,6 +7,7 @@
 
 #include "data/binary_records.h"
 #include "profile/secret_settings.h"
+#include "support/golden.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/option_page_model.h"
 
@@ -232,42 +233,26 @@ TEST_F(OptionPageBinding, APagesOwnRulesRunBeforeAnythingIsWritten) {
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
     EXPECT_EQ(CheckOptionPages(OptionPageSet{{kDemoPage}}, Resolver()),
               std::vector<std::u16string>{});
-    struct Case {
-        const char* name;
-        OptionControl control;
-        std::u16string problem;
+    // One misfit control per page; what the checker says is in
+    // tests/golden/ui/option-table-problems.txt.
+    using K = OptionControlKind;
+    const auto global = OptionRecord::kGlobal;
+    const OptionControl misfits[] = {
+        {K::kText, global, u"Nmae"},                           // missing
+        {K::kText, OptionRecord::kSession, u"Name"},           // its record is not there
+        {K::kText, global, u"name"},                           // case
+        {K::kNumber, global, u"Name"},                         // a number on a text
+        {K::kCheck, global, u"Count"},                         // a check box on a range
+        {K::kChoice, global, u"Mode", nullptr, {u"A", u"B"}},  // too few choices
+        {K::kNote, global, u"Name", u"x"},                     // a note bound to a setting
+        {K::kNumber, global, nullptr},                         // a number bound to nothing
     };
-    const std::vector<Case> cases = {
-        {"missing",
-         {OptionControlKind::kText, OptionRecord::kGlobal, u"Nmae"},
-         u"P: Nmae: no such setting"},
-        {"no record",
-         {OptionControlKind::kText, OptionRecord::kSession, u"Name"},
-         u"P: Name: its record is not there"},
-        {"case",
-         {OptionControlKind::kText, OptionRecord::kGlobal, u"name"},
-         u"P: name: the setting is spelled Name"},
-        {"number on text",
-         {OptionControlKind::kNumber, OptionRecord::kGlobal, u"Name"},
-         u"P: Name: a number cannot show this setting's kind"},
-        {"check on range",
-         {OptionControlKind::kCheck, OptionRecord::kGlobal, u"Count"},
-         u"P: Count: a check box cannot show this setting's kind"},
-        {"choices",
-         {OptionControlKind::kChoice, OptionRecord::kGlobal, u"Mode", nullptr, {u"A", u"B"}},
-         u"P: Mode: the choices do not match the setting's range"},
-        {"bound note",
-         {OptionControlKind::kNote, OptionRecord::kGlobal, u"Name", u"x"},
-         u"P: Name: a note names a setting"},
-        {"unbound",
-         {OptionControlKind::kNumber, OptionRecord::kGlobal, nullptr},
-         u"P: a number names no setting"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const OptionPageSet set{{{u"P", 0, {c.control}, {}}}};
-        EXPECT_EQ(CheckOptionPages(set, Resolver()), std::vector<std::u16string>{c.problem});
-    }
+    std::u16string text;
+    for (const OptionControl& control : misfits)
+        for (const auto& problem :
+             CheckOptionPages(OptionPageSet{{{u"P", 0, {control}, {}}}}, Resolver()))
+            text += problem + u"\n";
+    ExpectMatchesGolden("ui/option-table-problems.txt", VUnicodeString(text).ToUtf8());
     // Sub-pages are walked too; fitting colour and font controls pass.
     const OptionPageSet nested{{{u"P",
                                  0,
