@@ -17,39 +17,6 @@ namespace {
 
 namespace C = SessionDeckCommand;
 
-// A protocol that connects once it has a host name (Serial needs none), kept as a setting named
-// "Hostname" like the real modules keep it, so both sides of a session store it under one name.
-class FakeProtocol : public NoneConfig {
-public:
-    FakeProtocol(VProfileKey* key, bool needsHost) : m_needsHost(needsHost) {
-        m_host.Init(key, VUnicodeString(u"Hostname"), VUnicodeString());
-    }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeProtocol(*this); }
-    void Save(VProfileKey* key, bool force) override { m_host.Save(key, force); }
-    bool IsModified() const override { return m_host.IsModified(); }
-    void Checkpoint() override { m_host.Checkpoint(); }
-    void Rollback() override { m_host.Rollback(); }
-    VProfileData* Lookup(int index) const override {
-        return index == 0 ? const_cast<VProfile2<VUnicodeString, VProfileSz>*>(&m_host) : nullptr;
-    }
-    int CanConnect() const override { return !m_needsHost || !m_host.Get().IsEmpty(); }
-    VUnicodeString GetHostname() override { return m_host.Get(); }
-    void SetHostname(const char16_t* host) override { m_host = VUnicodeString(host); }
-
-private:
-    bool m_needsHost;
-    VProfile2<VUnicodeString, VProfileSz> m_host;
-};
-
-void AddProtocol(int product, const char16_t* name,
-                 ConnectConfig* (*create)(VProfileKey*, ICommonConfig*)) {
-    ConnectProtocolTableElement row;
-    row.productId = product;
-    row.protocolName = name;
-    row.Create = create;
-    GetConnectProtocolTable().Add(row);
-}
-
 class RecordingLauncher : public ISiblingLauncher {
 public:
     bool LaunchTerminalApp(const VUnicodeString& line) override {
@@ -103,15 +70,7 @@ protected:
     DeckDialog() : config(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))) {
         config->saveConnectDialogFolderState = 0;
         config->autoSaveOptions = 0;
-        GetConnectProtocolTable().ResetForTesting();
-        auto withHost = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-            return new FakeProtocol(key, true);
-        };
-        AddProtocol(3, u"SSH2", withHost);
-        AddProtocol(6, u"SFTP", withHost);
-        AddProtocol(3, u"Serial", [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-            return new FakeProtocol(key, false);
-        });
+        FakeProtocol::Install(true);
     }
     ~DeckDialog() override { GetConnectProtocolTable().ResetForTesting(); }
     std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = {Product::Vetralon, true, true,

@@ -19,36 +19,10 @@ namespace {
 
 namespace C = SessionDeckCommand;
 
-// A protocol that keeps its host and user under "Hostname" and "Username".
-class HostUserProtocol : public NoneConfig {
-public:
-    explicit HostUserProtocol(VProfileKey* key) {
-        if (!key) return;
-        key->QueryString(u"Hostname", m_host);
-        key->QueryString(u"Username", m_user);
-    }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new HostUserProtocol(*this); }
-    int CanConnect() const override { return !m_host.IsEmpty(); }
-    VUnicodeString GetHostname() override { return m_host; }
-    VUnicodeString GetUsername() override { return m_user; }
-
-private:
-    VUnicodeString m_host, m_user;
-};
-
 class DeckFilter : public UiStoreTest {
 protected:
     DeckFilter() {
-        GetConnectProtocolTable().ResetForTesting();
-        for (auto [product, name] : {std::pair{3, u"SSH2"}, std::pair{6, u"SFTP"}}) {
-            ConnectProtocolTableElement row;
-            row.productId = product;
-            row.protocolName = name;
-            row.Create = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-                return new HostUserProtocol(key);
-            };
-            GetConnectProtocolTable().Add(row);
-        }
+        FakeProtocol::Install(false);
         // Default at the top (never shown), a top-level session, an opened folder, a folder
         // never loaded with a sub-folder, and one side-only session of each kind.
         MakeSession(u"Default", u"SSH2", u"SFTP", u"default-host");

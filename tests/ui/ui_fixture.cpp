@@ -15,6 +15,25 @@ VProfileStoreFactory* TestFactory() {
 }
 }  // namespace
 
+void FakeProtocol::Install(bool withSerial) {
+    GetConnectProtocolTable().ResetForTesting();
+    auto add = [](int product, const char16_t* name, bool needsHost) {
+        ConnectProtocolTableElement row;
+        row.productId = product;
+        row.protocolName = name;
+        row.Create = needsHost ? [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new FakeProtocol(key, true);
+        }
+        : [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+              return new FakeProtocol(key, false);
+          };
+        GetConnectProtocolTable().Add(row);
+    };
+    add(3, u"SSH2", true);
+    add(6, u"SFTP", true);
+    if (withSerial) add(3, u"Serial", false);
+}
+
 UiStoreTest::UiStoreTest() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
     previous = GetProfileStoreFactoryGetter();
     g_factory = &factory;
