@@ -38,7 +38,6 @@ TEST_F(ColorSchemesPage, TheHostsSchemeIsShownFirstElseMonochrome) {
         {u"Traditional", u"Traditional"},
         {u"traditional", u"Traditional"},
         {u"No such scheme", u"Monochrome"},
-        {u"", u"Monochrome"},
     };
     for (const auto& [asked, shown] : cases) {
         SCOPED_TRACE(VUnicodeString(asked).ToUtf8());

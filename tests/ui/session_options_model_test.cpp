@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "session/setting_lookup.h"
+#include "support/golden.h"
 #include "ui/model/session_option_pages.h"
 #include "ui/session_options_fixture.h"
 
@@ -14,54 +15,37 @@ using namespace sessiondeck;
 
 namespace {
 
-constexpr char16_t kTerminalTree[] =
-    u"Terminal(Emulation(Modes,Emacs,Mapped Keys,Advanced),Appearance(Window),Log File,"
-    u"Printing(Advanced),X/Y/Zmodem) ";
-constexpr char16_t kTransferTree[] = u"File Transfer(FTP/SFTP) ";
-
+// For each pair of protocols and installed applications (tests/golden/ui/session-page-sets.txt):
+// the tree, whether the Connection page offers both sides, and the protocols it leaves.
 TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
-    struct Case {
-        const char16_t* terminal;
-        const char16_t* transfer;
-        SessionOptionsHost installed;
-        bool multiple;
-        std::u16string tree;
-        const char16_t* terminalAfter;
-        const char16_t* transferAfter;
-    };
     const SessionOptionsHost both{true, true, true, true};
     const SessionOptionsHost terminalOnly{true, false, true, false};
     const SessionOptionsHost transferOnly{false, true, false, true};
-    const Case rows[] = {
-        // SSH2 and SFTP share their pages: only SSH2's show.
-        {u"SSH2", u"SFTP", both, true,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree + kTransferTree,
-         u"SSH2", u"SFTP"},
-        {u"Telnet", u"FTP", both, true,
-         std::u16string(u"Connection(Logon Scripts,Telnet,FTP) ") + kTerminalTree + kTransferTree,
-         u"Telnet", u"FTP"},
-        {u"SSH2", u"None", both, true,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
-        // No terminal protocol: no Terminal pages, and no logon script to run.
-        {u"None", u"SFTP", both, true, std::u16string(u"Connection(SFTP) ") + kTransferTree,
-         u"None", u"SFTP"},
-        // An application that is not installed takes its side's protocol to None.
-        {u"SSH2", u"SFTP", terminalOnly, false,
-         std::u16string(u"Connection(Logon Scripts,SSH2) ") + kTerminalTree, u"SSH2", u"None"},
-        {u"SSH2", u"FTP", transferOnly, false, std::u16string(u"Connection(FTP) ") + kTransferTree,
-         u"None", u"FTP"},
+    const struct {
+        const char16_t *terminal, *transfer;
+        SessionOptionsHost installed;
+        const char* name;
+    } rows[] = {
+        {u"SSH2", u"SFTP", both, "both"},
+        {u"Telnet", u"FTP", both, "both"},
+        {u"SSH2", u"None", both, "both"},
+        {u"None", u"SFTP", both, "both"},
+        {u"SSH2", u"SFTP", terminalOnly, "terminal"},
+        {u"SSH2", u"FTP", transferOnly, "transfer"},
     };
-    for (const Case& row : rows) {
-        SCOPED_TRACE(VUnicodeString(std::u16string(row.terminal) + u"/" + row.transfer).ToUtf8());
+    std::u16string text;
+    for (const auto& row : rows) {
         MakeSession(u"s", row.terminal, row.transfer);
         SessionOptionsModel& options = Open(u"s", row.installed);
-        EXPECT_EQ(frame.Tree(), row.tree);
-        EXPECT_EQ(options.ConnectPage().Multiple(), row.multiple);
-        EXPECT_EQ(session->GetTerminalProtocol(), row.terminalAfter);
-        EXPECT_EQ(session->GetTransferProtocol(), row.transferAfter);
+        text += std::u16string(row.terminal) + u"/" + row.transfer + u" " +
+                VUnicodeString::FromUtf8(row.name).str() + u": " + frame.Tree() +
+                (options.ConnectPage().Multiple() ? u"multiple " : u"") + u"-> " +
+                session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str() +
+                u"\n";
         // One slot per protocol table row; a row's pages are made only when first shown.
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
     }
+    ExpectMatchesGolden("ui/session-page-sets.txt", VUnicodeString(text).ToUtf8());
 }
 
 TEST_F(SessionOptionsTest, ScriptingDisabledLeavesOutLogonScripts) {
@@ -75,41 +59,22 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
     MakeSession(u"s", u"SSH2", u"FTP");
     SessionOptionsModel& options = Open(u"s");
     SessionConnectPage& connect = options.ConnectPage();
-    struct Step {
-        bool terminal;
-        const char16_t* protocol;
-        std::u16string connection;  // the Connection node with its children
-        bool terminalTree;
-        bool transferTree;
-    };
-    const Step steps[] = {
-        // The modules' pages keep the order in which they were first made.
-        {true, u"Telnet", u"Connection(Logon Scripts,FTP,Telnet) ", true, true},
-        // A serial line leaves the transfer side nothing to connect through.
-        {true, u"Serial", u"Connection(Logon Scripts,Serial) ", true, true},
-        // SSH2 shows its own pages only: the transfer side's stay hidden until a protocol
-        // other than SSH2 or SFTP brings them back.
-        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, true},
-        // SFTP next to SSH2 keeps the shared SSH2 pages and shows no second set.
-        {false, u"SFTP", u"Connection(Logon Scripts,SSH2) ", true, true},
-        {true, u"TAPI", u"Connection(Logon Scripts,TAPI) ", true, true},
-        {true, u"Telnet", u"Connection(Logon Scripts,Telnet,SFTP) ", true, true},
-        {true, u"None", u"Connection(SFTP) ", false, true},
-        {false, u"None", u"Connection ", false, false},
-        {true, u"SSH2", u"Connection(Logon Scripts,SSH2) ", true, false},
-    };
-    for (const Step& step : steps) {
-        SCOPED_TRACE(VUnicodeString(step.protocol).ToUtf8());
-        if (step.terminal)
-            connect.ChooseTerminalProtocol(step.protocol);
+    // Each choice in turn, and the tree after it (tests/golden/ui/session-protocol-steps.txt).
+    // The modules' pages keep the order in which they were first made; SSH2 shows its own pages
+    // only, and SFTP next to SSH2 keeps the shared SSH2 pages without a second set.
+    const std::pair<bool, const char16_t*> steps[] = {
+        {true, u"Telnet"}, {true, u"Serial"}, {true, u"SSH2"},  {false, u"SFTP"}, {true, u"TAPI"},
+        {true, u"Telnet"}, {true, u"None"},   {false, u"None"}, {true, u"SSH2"}};
+    std::u16string text;
+    for (const auto& [terminal, protocol] : steps) {
+        if (terminal)
+            connect.ChooseTerminalProtocol(protocol);
         else
-            connect.ChooseTransferProtocol(step.protocol);
-        const std::u16string tree = frame.Tree();
-        EXPECT_EQ(frame.Node(&connect) + u" ", step.connection);
-        EXPECT_EQ(tree.find(u"Terminal(") != std::u16string::npos, step.terminalTree)
-            << VUnicodeString(tree).ToUtf8();
-        EXPECT_EQ(tree.find(u"File Transfer(") != std::u16string::npos, step.transferTree);
+            connect.ChooseTransferProtocol(protocol);
+        text += (terminal ? u"terminal " : u"transfer ") + std::u16string(protocol) + u": " +
+                frame.Tree() + u"\n";
     }
+    ExpectMatchesGolden("ui/session-protocol-steps.txt", VUnicodeString(text).ToUtf8());
     EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
     EXPECT_EQ(session->GetTransferProtocol(), u"None");
     // A page made once is shown again, not made twice.
@@ -216,7 +181,8 @@ TEST_F(SessionOptionsTest, ProtocolPageWritesOnlyWhatChangedAndRefusesBadNumbers
     EXPECT_TRUE(session->IsModified());
 }
 
-// Each rule of the pages: the values typed, and the message (empty: accepted).
+// Each rule of the pages: the values typed, and the message or "accepted"
+// (tests/golden/ui/session-page-rules.txt).
 TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     MakeSession(u"s");
     MakeSession(u"taken");
@@ -224,75 +190,58 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     std::ofstream(keymap) << "\n";
     const std::u16string keymapPath = VUnicodeString::FromUtf8(keymap.string()).str();
     const std::u16string folder = VUnicodeString::FromUtf8(dir.path().string()).str();
-    struct Case {
+    using Values = std::vector<std::pair<const char16_t*, std::u16string>>;
+    const auto emulation = SessionPageId::kEmulation, terminal = SessionPageId::kTerminal,
+               log = SessionPageId::kLogFile, place = SessionPageId::kWindow;
+    const std::u16string on = u"1";
+    struct Row {
         SessionPageId page;
-        std::vector<std::pair<const char16_t*, std::u16string>> values;
-        std::u16string message;
-    };
-    const std::u16string columns =
-        u"Please enter an integer between 20 and 132.\r\n\r\nThe maximum number of columns can "
-        u"be set up to 1024 on\r\nthe Appearance page in the Global Options dialog.";
-    const Case rows[] = {
-        {SessionPageId::kEmulation, {{u"Cols", u"19"}}, columns},
-        {SessionPageId::kEmulation, {{u"Cols", u"133"}}, columns},
-        {SessionPageId::kEmulation, {{u"Cols", u"132"}}, u""},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", u" "}},
-         u"Custom keymap filename cannot be empty."},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", folder + u"/none.key"}},
-         u"Keymap filename not found."},
-        {SessionPageId::kEmulation,
-         {{u"Use Alternate Keyboard", u"1"}, {u"Keymap Filename", keymapPath}},
-         u""},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}},
-         u"The anti-idle string must contain at least one character."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}},
-         u"Please enter a value between 10 and 9999999."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}},
-         u"Please enter a value between 10 and 9999999."},
-        {SessionPageId::kTerminal,
-         {{u"Idle Check", u"1"}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}},
-         u""},
+        Values values;
+        bool refused = true;
+    } const rows[] = {
+        {emulation, {{u"Cols", u"19"}}},
+        {emulation, {{u"Cols", u"133"}}},
+        {emulation, {{u"Cols", u"132"}}, false},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", u" "}}},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/none.key"}}},
+        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", keymapPath}}, false},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}}},
+        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}}, false},
         // Off, the string and interval do not matter.
-        {SessionPageId::kTerminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, u""},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/a?b.log"}},
-         u"The log filename cannot contain any of the following illegal characters:\n\n\t\\ / : "
-         u"* ? \" < > |"},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/missing/x.log"}},
-         u"Invalid log file path specified."},
-        {SessionPageId::kLogFile,
-         {{u"Log Filename", folder + u"/"}},
-         u"Invalid log file specified."},
-        {SessionPageId::kLogFile, {{u"Log Filename", folder + u"/%H/session.log"}}, u""},
-        {SessionPageId::kWindow,
-         {{u"X Position", u"1O"}},
-         u"Invalid initial position. '1O' is not an integer.\n\nUse positive values to offset "
-         u"window from left or top edge of screen.\nUse negative values (including '-0') to "
-         u"offset window from right or bottom edge of screen.\n"},
-        {SessionPageId::kWindow, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, u""},
+        {terminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, false},
+        {log, {{u"Log Filename", folder + u"/a?b.log"}}},
+        {log, {{u"Log Filename", folder + u"/missing/x.log"}}},
+        {log, {{u"Log Filename", folder + u"/"}}},
+        {log, {{u"Log Filename", folder + u"/%H/session.log"}}, false},
+        {place, {{u"X Position", u"1O"}}},
+        {place, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, false},
     };
-    for (const Case& row : rows) {
-        SCOPED_TRACE(VUnicodeString(row.values[0].second).ToUtf8());
+    std::u16string text;
+    auto escaped = [](std::u16string text) {
+        for (size_t at = 0; (at = text.find_first_of(u"\r\n", at)) != text.npos; at += 2)
+            text.replace(at, 1, text[at] == u'\r' ? u"\\r" : u"\\n");
+        return text;
+    };
+    for (const Row& row : rows) {
         SessionOptionsModel& options = Open(u"s");
         SessionOptionsPage& page = *options.Page(row.page);
         page.Activate();
-        for (const auto& [setting, text] : row.values) page.SetValue(setting, text);
-        if (!row.message.empty()) prompt.AnswerButton(VPromptAnswer::kOk);
-        const size_t before = prompt.Questions().size();
-        EXPECT_EQ(page.Validate(), row.message.empty());
-        if (row.message.empty()) {
-            EXPECT_EQ(prompt.Questions().size(), before);
-        } else {
-            ASSERT_EQ(prompt.Questions().size(), before + 1);
-            EXPECT_EQ(prompt.Questions().back().text, row.message);
+        for (const auto& [setting, typed] : row.values) {
+            page.SetValue(setting, typed);
+            text += std::u16string(setting) + u"=" +
+                    (typed.starts_with(folder) ? u"<dir>" + typed.substr(folder.size()) : typed) +
+                    u" ";
         }
+        if (row.refused) prompt.AnswerButton(VPromptAnswer::kOk);
+        const size_t before = prompt.Questions().size();
+        EXPECT_EQ(page.Validate(), !row.refused) << VUnicodeString(text).ToUtf8();
+        ASSERT_EQ(prompt.Questions().size(), before + (row.refused ? 1 : 0));
+        text += row.refused ? u"-> " + escaped(prompt.Questions().back().text.str()) + u"\n"
+                            : u"-> accepted\n";
     }
+    ExpectMatchesGolden("ui/session-page-rules.txt", VUnicodeString(text).ToUtf8());
     // "-0" is the right edge: the position 0 measured from the right.
     EXPECT_EQ(session->GetTermConnectConfig() != nullptr, true);
     auto* concrete = dynamic_cast<SessionConfig*>(session.get());

@@ -1,6 +1,9 @@
 // The configuration-folder fixture of the dialog model tests.
 #include "ui/ui_fixture.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "profile/profile_store.h"
 
 using namespace sessiondeck;
@@ -11,6 +14,25 @@ VProfileStoreFactory* TestFactory() {
     return g_factory;
 }
 }  // namespace
+
+void FakeProtocol::Install(bool withSerial) {
+    GetConnectProtocolTable().ResetForTesting();
+    auto add = [](int product, const char16_t* name, bool needsHost) {
+        ConnectProtocolTableElement row;
+        row.productId = product;
+        row.protocolName = name;
+        row.Create = needsHost ? [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new FakeProtocol(key, true);
+        }
+        : [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+              return new FakeProtocol(key, false);
+          };
+        GetConnectProtocolTable().Add(row);
+    };
+    add(3, u"SSH2", true);
+    add(6, u"SFTP", true);
+    if (withSerial) add(3, u"Serial", false);
+}
 
 UiStoreTest::UiStoreTest() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
     previous = GetProfileStoreFactoryGetter();
@@ -31,6 +53,13 @@ void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* termin
     if (host) key.SetString(u"Hostname", host);
     if (*terminal) key.SetString(u"Protocol Name", terminal);
     if (*transfer) key.SetString(u"Transfer Protocol Name", transfer);
+}
+
+std::string UiStoreTest::File(const char* relative) const {
+    std::ifstream in(dir / "Config" / "Sessions" / relative, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 void UiStoreTest::MakeFolder(const std::u16string& path) {

@@ -8,11 +8,43 @@
 #include <vector>
 
 #include "profile/ini_store.h"
+#include "session/connect_protocol_table.h"
 #include "session/session_database.h"
 #include "support/temp_dir.h"
 #include "ui/model/session_tree_model.h"
 
 using namespace sessiondeck;
+
+// A protocol that connects once it has a host name (unless told it needs none), kept as
+// "Hostname" and "Username" like the real modules keep them, so both sides of a session store
+// them under one name.
+class FakeProtocol : public NoneConfig {
+public:
+    FakeProtocol(VProfileKey* key, bool needsHost) : m_needsHost(needsHost) {
+        m_host.Init(key, VUnicodeString(u"Hostname"), VUnicodeString());
+        m_user.Init(key, VUnicodeString(u"Username"), VUnicodeString());
+    }
+    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeProtocol(*this); }
+    void Save(VProfileKey* key, bool force) override { m_host.Save(key, force); }
+    bool IsModified() const override { return m_host.IsModified(); }
+    void Checkpoint() override { m_host.Checkpoint(); }
+    void Rollback() override { m_host.Rollback(); }
+    VProfileData* Lookup(int index) const override {
+        return index == 0 ? const_cast<VProfile2<VUnicodeString, VProfileSz>*>(&m_host) : nullptr;
+    }
+    int CanConnect() const override { return !m_needsHost || !m_host.Get().IsEmpty(); }
+    VUnicodeString GetHostname() override { return m_host.Get(); }
+    VUnicodeString GetUsername() override { return m_user.Get(); }
+    void SetHostname(const char16_t* host) override { m_host = VUnicodeString(host); }
+
+    // A fresh protocol table with SSH2 and SFTP rows of this protocol (and, when asked, a
+    // Serial row that needs no host).
+    static void Install(bool withSerial);
+
+private:
+    bool m_needsHost;
+    VProfile2<VUnicodeString, VProfileSz> m_host, m_user;
+};
 
 class UiStoreTest : public ::testing::Test {
 protected:
@@ -24,6 +56,8 @@ protected:
     void MakeSession(const std::u16string& path, const char16_t* terminal = u"SSH2",
                      const char16_t* transfer = u"SFTP", const char16_t* host = u"example");
     void MakeFolder(const std::u16string& path);
+    // The bytes of a value file under the Sessions folder, e.g. "F/a.ini".
+    std::string File(const char* relative) const;
     // The folder's order record as the store holds it: "a:b:" style lists.
     void SetOrder(const std::u16string& folder, const char16_t* sessions, const char16_t* folders);
 

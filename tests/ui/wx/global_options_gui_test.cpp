@@ -5,8 +5,6 @@
 #include <set>
 
 #include <wx/listbox.h>
-#include <wx/modalhook.h>
-#include <wx/msgdlg.h>
 #include <wx/textctrl.h>
 
 #include "session/firewall_config.h"
@@ -18,13 +16,6 @@
 using namespace sessiondeck;
 
 namespace {
-
-std::vector<std::string> LinesOf(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
 
 // The value file of the global options: the one file (not folder) in the configuration folder
 // whose name starts with "Global"; the store picks the extension.
@@ -84,7 +75,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCtrlTabThen
     ASSERT_TRUE(SaveGlobalConfig(true));
     const std::filesystem::path file = GlobalFileIn(dir / "Config");
     ASSERT_FALSE(file.empty());
-    const std::vector<std::string> before = LinesOf(file);
+    const std::vector<std::string> before = Lines(file);
 
     void* held = nullptr;
     bool heldWhileOpen = false;
@@ -102,7 +93,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCtrlTabThen
     EXPECT_EQ(held, nullptr);
     EXPECT_EQ(shownBefore, "4") << "the page did not show the stored value";
     ASSERT_TRUE(SaveGlobalConfig(false));
-    const std::vector<std::string> after = LinesOf(file);
+    const std::vector<std::string> after = Lines(file);
     ASSERT_EQ(after.size(), before.size());
     std::vector<std::pair<std::string, std::string>> changed;
     for (std::size_t i = 0; i < after.size(); ++i) {
@@ -176,23 +167,6 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCtrlTabThen
     EXPECT_EQ(config->mruCount.Get(), 7) << "Cancel kept the value typed before it";
 }
 
-// Answers every message box with Yes (OK where there is no Yes) and keeps its text.
-class YesToEveryBox : public wxModalDialogHook {
-public:
-    YesToEveryBox() { Register(); }
-    ~YesToEveryBox() override { Unregister(); }
-    std::vector<wxString> messages;
-
-protected:
-    int Enter(wxDialog* dialog) override {
-        auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
-        if (!box) return wxID_NONE;
-        messages.push_back(box->GetMessage());
-        return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
-    }
-    void Exit(wxDialog*) override {}
-};
-
 TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndDeletesOnYes) {
     for (const char16_t* name : {u"Office", u"Lab"}) {
         auto firewall = VUnknownPointer<FirewallConfig>::Adopt(
@@ -200,7 +174,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndDe
         firewall->SetFirewallType(VUnicodeString(u"HTTP"));
         ASSERT_TRUE(SaveFirewall(firewall.Get(), true));
     }
-    YesToEveryBox boxes;
+    MessageRecorder boxes;
     std::vector<wxString> listed, listedAfter;
     OptionsDriver driver([&](wxDialog* dialog) {
         auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));

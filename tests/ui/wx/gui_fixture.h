@@ -10,6 +10,8 @@
 #include <wx/dialog.h>
 #include <wx/image.h>
 #include <wx/math.h>
+#include <wx/modalhook.h>
+#include <wx/msgdlg.h>
 #include <wx/sizer.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -241,3 +243,23 @@ inline std::vector<std::string> Lines(const std::filesystem::path& file) {
 inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
     return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(1036));
 }
+
+// Answers every message box with Yes (OK where there is no Yes) and keeps its text and style, so
+// a question or refusal is seen without a native box blocking the test.
+class MessageRecorder : public wxModalDialogHook {
+public:
+    MessageRecorder() { Register(); }
+    ~MessageRecorder() override { Unregister(); }
+    std::vector<wxString> messages;
+    std::vector<long> styles;
+
+protected:
+    int Enter(wxDialog* dialog) override {
+        auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
+        if (!box) return wxID_NONE;
+        messages.push_back(box->GetMessage());
+        styles.push_back(box->GetMessageDialogStyle());
+        return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
+    }
+    void Exit(wxDialog*) override {}
+};

@@ -67,9 +67,9 @@ void ChooseFromContextMenu(wxTreeCtrl* tree, const wxTreeItemId& item, char key)
     Settle(1500);
 }
 
-TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionIntoTheClickedFolder) {
+TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionAndF2RenamesInPlace) {
     struct {
-        bool dimmed = false, pasteEnabledAfterCut = false;
+        bool dimmed = false, pasteEnabledAfterCut = false, editOpened = false;
         size_t recordSize = 0;
     } seen;
     Driver driver([&](wxDialog* dialog) {
@@ -90,6 +90,16 @@ TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionIntoTheCl
         Screenshot(dialog, "cut_dimmed");
         ChooseFromContextMenu(tree, FindItem(tree, tree->GetRootItem(), "Lab"), 'p');  // "&Paste"
         Settle(500);
+        // F2 edits the pasted session's name in place; Enter stores it.
+        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "web1")));
+        wxUIActionSimulator sim;
+        sim.Char(WXK_F2);
+        Settle();
+        seen.editOpened = tree->GetEditControl() != nullptr;
+        sim.Text("gateway");
+        Settle();
+        sim.Char(WXK_RETURN);
+        Settle(500);
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
     });
     EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
@@ -97,8 +107,10 @@ TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionIntoTheCl
     EXPECT_TRUE(seen.pasteEnabledAfterCut);
     // What another process reads from the system clipboard: the whole record.
     EXPECT_EQ(seen.recordSize, 1048u);
-    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\web1"));
     EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
+    EXPECT_TRUE(seen.editOpened);
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway")) << "not pasted into Lab, or not renamed";
+    EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\web1"));
 }
 
 TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
