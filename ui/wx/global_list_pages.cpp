@@ -32,8 +32,8 @@ ColorRef FromColour(const wxColour& colour) {
 }
 
 // The firewall editor: name, type, host, port, user, password, proxy prompt and command. OK hands
-// the fields to the model, which refuses (and says why) or saves; the dialog stays open on a
-// refusal.
+// the fields to the model, which refuses (and says why) or puts them into the page's list; the
+// dialog stays open on a refusal.
 class FirewallEditor : public wxDialog {
 public:
     FirewallEditor(wxWindow* parent, FirewallListModel& model, FirewallFields fields,
@@ -82,7 +82,7 @@ public:
         CentreOnParent();
     }
 
-    // What OK does: true when the model saved the fields (the dialog then ends).
+    // What OK does: true when the model took the fields (the dialog then ends).
     bool PressOk() {
         m_fields.name = FromWxText(m_name->GetValue());
         const int type = m_type->GetSelection();
@@ -101,7 +101,7 @@ public:
         return true;
     }
 
-    // The name the firewall was saved under.
+    // The name the firewall is listed under.
     std::u16string SavedName() const { return TrimFirewallName(m_fields.name).str(); }
 
 private:
@@ -287,6 +287,9 @@ FirewallPageView::FirewallPageView(wxWindow* parent, FirewallListModel& model)
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(new wxStaticText(this, wxID_ANY, "&Firewalls:"), 0, wxBOTTOM, FromDIP(4));
     top->Add(ListWithButtons(this, m_list, {add, m_edit, m_delete}), 1, wxEXPAND);
+    m_pending = new wxStaticText(this, wxID_ANY, "");
+    m_pending->SetName("FirewallPending");
+    top->Add(m_pending, 0, wxTOP | wxEXPAND, FromDIP(6));
     SetSizer(top);
 
     add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressAdd(); });
@@ -298,11 +301,32 @@ FirewallPageView::FirewallPageView(wxWindow* parent, FirewallListModel& model)
 }
 
 void FirewallPageView::Fill() {
-    const wxString selected = m_list->GetStringSelection();
+    const int selected = m_list->GetSelection();
     m_list->Clear();
-    for (const std::u16string& name : m_model.Names()) m_list->Append(Wx(name));
-    if (!selected.empty()) m_list->SetStringSelection(selected);
+    const std::vector<std::u16string>& names = m_model.Names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        wxString label = Wx(names[i]);
+        switch (m_model.State(i)) {
+            case FirewallListModel::EntryState::kStored:
+                break;
+            case FirewallListModel::EntryState::kNew:
+                label += "  (new: saved on OK)";
+                break;
+            case FirewallListModel::EntryState::kChanged:
+                label += "  (changed: saved on OK)";
+                break;
+        }
+        m_list->Append(label);
+    }
+    if (selected != wxNOT_FOUND && static_cast<unsigned>(selected) < m_list->GetCount())
+        m_list->SetSelection(selected);
     if (m_list->GetSelection() == wxNOT_FOUND && m_list->GetCount() > 0) m_list->SetSelection(0);
+    wxString deleted;
+    for (const std::u16string& name : m_model.PendingDeletes())
+        deleted += (deleted.empty() ? "Deleted on OK: " : ", ") + Wx(name);
+    m_pending->SetLabel(deleted);
+    m_pending->Show(!deleted.empty());
+    Layout();
     EnableButtons();
 }
 
@@ -317,7 +341,9 @@ bool FirewallPageView::RunEditor(FirewallFields fields, const std::u16string& cu
     const bool saved = editor.ShowModal() == wxID_OK;
     Fill();
     if (saved) {
-        m_list->SetStringSelection(Wx(editor.SavedName()));
+        const std::vector<std::u16string>& names = m_model.Names();
+        const auto found = std::find(names.begin(), names.end(), editor.SavedName());
+        if (found != names.end()) m_list->SetSelection(static_cast<int>(found - names.begin()));
         EnableButtons();
     }
     return saved;

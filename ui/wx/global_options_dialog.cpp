@@ -18,9 +18,15 @@ GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& m
     SetName(kGlobalOptionsWindowName);
 }
 
+bool GlobalOptionsDialog::DoOk() {
+    if (m_options.Ok()) return true;
+    if (m_firewallPage) m_firewallPage->Redraw();
+    return false;
+}
+
 wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page) {
     if (page->Caption() == global_pages::kFirewall)
-        return new FirewallPageView(parent, m_options.Firewalls());
+        return m_firewallPage = new FirewallPageView(parent, m_options.Firewalls());
     if (page->Caption() == global_pages::kColorSchemes)
         return new ColorSchemesPageView(parent, m_options.ColorSchemes());
     if (page->Caption() == global_pages::kFileTypes && m_options.FileTypes())

@@ -7,6 +7,8 @@
 
 namespace sessiondeck {
 
+class FirewallPageView;
+
 // The dialog's window name, by which hosts and tests find it.
 inline constexpr const char* kGlobalOptionsWindowName = "GlobalOptions";
 
@@ -16,12 +18,14 @@ public:
     GlobalOptionsModel& Options() { return m_options; }
 
 protected:
-    bool DoOk() override { return m_options.Ok(); }
+    // A refused OK leaves the dialog open; the Firewall page then shows what is still pending.
+    bool DoOk() override;
     void DoCancel() override { m_options.Cancel(); }
 
 private:
     wxWindow* MakePage(wxWindow* parent, PropertyTreePage* page);
     GlobalOptionsModel& m_options;
+    FirewallPageView* m_firewallPage = nullptr;
 };
 
 }  // namespace sessiondeck
