@@ -37,16 +37,28 @@ MappedKeysModel::MappedKeysModel(TerminalConfig& terminal, IPrompt& prompt, std:
     : m_terminal(terminal), m_prompt(prompt), m_caption(std::move(caption)), m_readOnly(readOnly) {
     if (HasEntries(terminal.keymap.Get())) {
         m_map = terminal.keymap.Get();
+        Relist();
     } else {
-        Keymap builtin;
-        m_builtinName = terminal.keymapName.Get().str();
-        if (!builtin.LoadBuiltin(m_builtinName)) {
-            builtin.LoadDefault();
-            m_builtinName = u"Default";
-        }
-        m_map = Flattened(builtin);
+        ShowBuiltin(terminal.keymapName.Get().str());
     }
+}
+
+void MappedKeysModel::ShowBuiltin(std::u16string name) {
+    Keymap builtin;
+    if (!builtin.LoadBuiltin(name)) {
+        builtin.LoadDefault();
+        name = u"Default";
+    }
+    m_builtinName = std::move(name);
+    m_map = Flattened(builtin);
     Relist();
+}
+
+bool MappedKeysModel::FollowKeymapName() {
+    if (OwnMap() || m_changed) return false;
+    const std::u16string before = m_builtinName;
+    ShowBuiltin(m_terminal.keymapName.Get().str());
+    return m_builtinName != before;
 }
 
 std::vector<std::u16string> MappedKeysModel::KeyNames() {
