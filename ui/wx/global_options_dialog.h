@@ -7,8 +7,6 @@
 
 namespace sessiondeck {
 
-class FirewallPageView;
-
 // The dialog's window name, by which hosts and tests find it.
 inline constexpr const char* kGlobalOptionsWindowName = "GlobalOptions";
 
@@ -23,9 +21,11 @@ protected:
     void DoCancel() override { m_options.Cancel(); }
 
 private:
-    wxWindow* MakePage(wxWindow* parent, PropertyTreePage* page);
+    // Called while the frame opens, from the base class's constructor, before this class's
+    // members exist: it may use only what it is given.
+    static wxWindow* MakePage(GlobalOptionsModel& options, wxWindow* parent,
+                              PropertyTreePage* page);
     GlobalOptionsModel& m_options;
-    FirewallPageView* m_firewallPage = nullptr;
 };
 
 }  // namespace sessiondeck
