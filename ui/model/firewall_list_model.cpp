@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "foundation/message_format.h"
+#include "foundation/report_text.h"
 #include "profile/secret_forms.h"
 #include "profile/text_form.h"
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -126,7 +128,8 @@ std::optional<FirewallFields> FirewallListModel::Fields(std::size_t index) {
     const FirewallPointer firewall =
         FirewallPointer::Adopt(LoadFirewall(VUnicodeString(entry.stored), true, m_factory));
     if (!firewall) {
-        Report(InsertName(u"The firewall '%s' is no longer stored.", entry.stored));
+        Warn(m_prompt, InsertName(u"The firewall '%s' is no longer stored.", entry.stored),
+             m_caption);
         m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
         Relist();
         return std::nullopt;
@@ -192,11 +195,12 @@ bool FirewallListModel::Save(const FirewallFields& fields, const std::u16string&
     EnsureLoaded();
     Entry* self = currentName.empty() ? nullptr : Find(currentName);
     if (!currentName.empty() && !self) {
-        Report(InsertName(u"The firewall '%s' is no longer listed.", currentName));
+        Warn(m_prompt, InsertName(u"The firewall '%s' is no longer listed.", currentName),
+             m_caption);
         return false;
     }
     if (auto refusal = Check(fields, currentName)) {
-        Report(*refusal);
+        Warn(m_prompt, *refusal, m_caption);
         return false;
     }
     FirewallFields staged = fields;
@@ -267,17 +271,13 @@ bool FirewallListModel::WriteEntries() {
         const FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(name, true, m_factory));
         if (!saved || !stored || !StoredAsWanted(*stored, *write.firewall)) {
             std::u16string why;
-            if (report.GetMessageId() != 0) {
-                VReportMessageParams copy(report);
-                why = VUnicodeString(copy.GetTextSingleLine()).str();
-                while (!why.empty() &&
-                       (why.back() == u' ' || why.back() == u'\n' || why.back() == u'\r'))
-                    why.pop_back();
-            }
+            if (report.GetMessageId() != 0) why = ReportLine(report);
             if (why.empty()) why = u"the configuration folder did not keep it";
-            Report(
-                InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why +
-                u".\n\nThe changes not saved are kept while the dialog is open; OK tries again.");
+            Warn(m_prompt,
+                 InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why +
+                     u".\n\nThe changes not saved are kept while the dialog is open; OK tries "
+                     u"again.",
+                 m_caption);
             return false;
         }
         // The old key goes once no entry needs it (DeleteKeys).
@@ -310,17 +310,12 @@ bool FirewallListModel::DeleteKeys() {
         if (RemoveFirewall(VUnicodeString(name), m_factory) &&
             !FirewallExists(VUnicodeString(name), m_factory))
             continue;
-        Report(InsertName(u"The firewall '%s' could not be deleted.", name));
+        Warn(m_prompt, InsertName(u"The firewall '%s' could not be deleted.", name), m_caption);
         left.push_back(name);
         allDeleted = false;
     }
     m_deleted = std::move(left);
     return allDeleted;
-}
-
-void FirewallListModel::Report(const std::u16string& text) const {
-    m_prompt.ShowMessage(VUnicodeString(text), VUnicodeString(m_caption), VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
 }
 
 }  // namespace sessiondeck

@@ -102,7 +102,6 @@ private:
     bool NameTaken(const std::u16string& name, const Entry* self);
     bool WriteEntries();
     bool DeleteKeys();
-    void Report(const std::u16string& text) const;
 
     IPrompt& m_prompt;
     std::u16string m_caption;

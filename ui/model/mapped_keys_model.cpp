@@ -6,6 +6,7 @@
 
 #include "foundation/message_format.h"
 #include "session/terminal_config.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -107,18 +108,18 @@ MappedKeysModel::MapResult MappedKeysModel::MapKey(int index, std::u16string_vie
     if (m_readOnly) return MapResult::kRefused;
     const int code = Keymap::LookupCodeByName(VUnicodeString(function));
     if (index < 0 || index >= kKeymapSlots || code <= kKeyFunctionNone) {
-        Refuse(kKeyUnknown);
+        Warn(m_prompt, kKeyUnknown, m_caption);
         return MapResult::kRefused;
     }
     const bool takesValue = code <= kKeyFunctionLaunch;
     // An empty text would read as "no text" and the key would send its fallback's instead.
     if (takesValue && value.empty()) {
-        Refuse(kKeyValueMissing);
+        Warn(m_prompt, kKeyValueMissing, m_caption);
         return MapResult::kRefused;
     }
     // A key map entry is one line wherever it is stored.
     if (takesValue && value.find_first_of(u"\r\n") != value.npos) {
-        Refuse(kKeyValueHasLineBreak);
+        Warn(m_prompt, kKeyValueHasLineBreak, m_caption);
         return MapResult::kRefused;
     }
     if (m_map.GetKeyCode(index) != kKeyFunctionNone) {
@@ -148,11 +149,6 @@ bool MappedKeysModel::Remove(std::size_t row) {
 void MappedKeysModel::Apply() {
     if (m_readOnly || !m_changed) return;
     m_terminal.keymap = m_map;
-}
-
-void MappedKeysModel::Refuse(const std::u16string& text) {
-    m_prompt.ShowMessage(VUnicodeString(text), VUnicodeString(m_caption), VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
 }
 
 void MappedKeysModel::Relist() {

@@ -94,7 +94,6 @@ public:
     void Apply();
 
 private:
-    void Refuse(const std::u16string& text);
     void Relist();
     // Shows the built-in map `name` names (an unknown name: the default map).
     void ShowBuiltin(std::u16string name);
