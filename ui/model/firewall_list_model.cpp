@@ -273,6 +273,9 @@ bool FirewallListModel::WriteEntries() {
             std::u16string why;
             if (report.GetMessageId() != 0) why = ReportLine(report);
             if (why.empty()) why = u"the configuration folder did not keep it";
+            // The name rules ask what the store holds now, the firewalls written before this one
+            // included.
+            ListStored();
             Warn(m_prompt,
                  InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why +
                      u".\n\nThe changes not saved are kept while the dialog is open; OK tries "
@@ -288,10 +291,14 @@ bool FirewallListModel::WriteEntries() {
     return true;
 }
 
-bool FirewallListModel::DeleteKeys() {
+void FirewallListModel::ListStored() {
     m_storedNames.clear();
     for (const VUnicodeString& name : GetFirewallNames(m_factory))
         m_storedNames.push_back(name.str());
+}
+
+bool FirewallListModel::DeleteKeys() {
+    ListStored();
     const auto listed = [this](const std::u16string& name) {
         return std::find(m_storedNames.begin(), m_storedNames.end(), name) != m_storedNames.end();
     };

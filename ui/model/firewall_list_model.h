@@ -102,6 +102,8 @@ private:
     bool NameTaken(const std::u16string& name, const Entry* self);
     bool WriteEntries();
     bool DeleteKeys();
+    // Reads the stored keys' names into m_storedNames.
+    void ListStored();
 
     IPrompt& m_prompt;
     std::u16string m_caption;
