@@ -92,4 +92,12 @@ std::u16string ResolveReportText(uint32_t id, VModuleHandle module,
     return FormatFound(kFallbackFormat, fallbackArgs, singleLine);
 }
 
+std::u16string ReportLine(const VReportMessageParams& report) {
+    VReportMessageParams copy(report);
+    std::u16string line = copy.GetTextSingleLine();
+    const std::size_t end = line.find_last_not_of(u" \t\n\v\f\r");
+    line.erase(end == std::u16string::npos ? 0 : end + 1);
+    return line;
+}
+
 }  // namespace sessiondeck

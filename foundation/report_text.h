@@ -13,6 +13,11 @@ namespace sessiondeck {
 // module when the report's module lacks an id. Null unregisters it.
 SESSIONDECK_API void SetHostMessageModule(VModuleHandle module);
 
+// The report's text as one line (GetTextSingleLine) with the blanks at its end (spaces, tabs,
+// line breaks) cut: how a message quoting a report's reason shows it. The report itself is not
+// changed (its text is formed on a copy).
+SESSIONDECK_API std::u16string ReportLine(const VReportMessageParams& report);
+
 // The text of a report, never empty: the system's table (for system error
 // codes), the report's module, the host's module, and last the fixed
 // "Could not retrieve the error text" text.

@@ -1,5 +1,8 @@
 // The named firewalls under "Firewalls": each operation opens the store, works and closes it.
 #include "session/firewall_store.h"
+
+#include <cerrno>
+
 #include "foundation/message_format.h"
 
 namespace sessiondeck {
@@ -48,7 +51,11 @@ bool SaveFirewall(FirewallConfig* firewall, bool force, VProfileStoreFactory* fa
     if (!firewall || CheckFirewallName(firewall->GetFirewallName().str())) return false;
     VProfileStore store(false, factory);
     VProfileKey key(store.GetRootKey(), KeyPath(firewall->GetFirewallName()));
-    if (!key.IsWritable()) return false;
+    if (!key.IsWritable()) {
+        // The store refuses before the system is asked; say so as the system would.
+        if (report) *report = VReportMessageParams(static_cast<uint32_t>(EACCES));
+        return false;
+    }
     firewall->Save(&key, force);
     // The folder backend writes when the handle closes; flushing now is how a failed write
     // (a full disk, a folder that cannot be written) reaches the caller.
@@ -71,7 +78,7 @@ std::optional<VUnicodeString> ValidateFirewallName(std::u16string_view name,
     if (auto refusal = CheckFirewallName(trimmed.str())) return refusal;
     const bool renamedOrNew = currentName.empty() || !EqualsNoCase(trimmed.str(), currentName);
     if (renamedOrNew && FirewallExists(trimmed, factory)) {
-        return VUnicodeString(InsertName(u"The firewall name '%s' already exists", trimmed.str()));
+        return VUnicodeString(InsertName(kFirewallNameExists, trimmed.str()));
     }
     return std::nullopt;
 }

@@ -16,6 +16,9 @@ namespace sessiondeck {
 // Every firewall is the sub-key of this key named by the firewall's name.
 inline constexpr const char16_t* kFirewallsKeyName = u"Firewalls";
 
+// The refusal of a name another firewall has (%s: the trimmed name).
+inline constexpr const char16_t* kFirewallNameExists = u"The firewall name '%s' already exists";
+
 // Each operation opens its own store, through `factory` when given, else
 // through the host's factory getter, and closes it before returning.
 
@@ -41,9 +44,9 @@ SESSIONDECK_API FirewallConfig* LoadFirewall(const VUnicodeString& name, bool re
 
 // Saves the firewall into the key of its name, creating it when needed: all
 // members when `force`, else only those changed or never stored. False, with
-// nothing written, for an illegal name or a key that is not writable; false
-// too when the store reports that the write failed, with its report (an errno
-// and the system's text) in `report` when one is given.
+// nothing written, for an illegal name or a key that is not writable (EACCES
+// in `report`); false too when the store reports that the write failed, with
+// its report (an errno and the system's text) in `report` when one is given.
 SESSIONDECK_API bool SaveFirewall(FirewallConfig* firewall, bool force,
                                   VProfileStoreFactory* factory = nullptr,
                                   VReportMessageParams* report = nullptr);

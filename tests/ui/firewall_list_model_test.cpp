@@ -39,6 +39,7 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheStoreCannotTake) {
 
     ASSERT_TRUE(model.Save(Proxy(u"  Office  "), u""));
     EXPECT_EQ(model.Names(), Names{u"Office"});  // trimmed
+    ASSERT_TRUE(model.Commit());
     {
         VUnknownPointer<FirewallConfig> stored =
             VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(VUnicodeString(u"Office"), true));
@@ -82,12 +83,14 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheStoreCannotTake) {
     EXPECT_TRUE(fields->password.empty());
     fields->port = u"8080";
     ASSERT_TRUE(model.Save(*fields, u"Office"));
+    ASSERT_TRUE(model.Commit());
 
     // Renaming stores the new name with every value and deletes the old one.
     fields = model.Fields(0);
     ASSERT_TRUE(fields);
     fields->name = u"Lab";
     ASSERT_TRUE(model.Save(*fields, u"Office"));
+    ASSERT_TRUE(model.Commit());
     EXPECT_EQ(model.Names(), Names{u"Lab"});
     VUnknownPointer<FirewallConfig> lab =
         VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(VUnicodeString(u"Lab"), true));
@@ -101,6 +104,7 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheStoreCannotTake) {
     ASSERT_TRUE(fields);
     fields->name = u"LAB";
     ASSERT_TRUE(model.Save(*fields, u"Lab"));
+    ASSERT_TRUE(model.Commit());
     EXPECT_EQ(model.Names(), Names{u"LAB"});
 }
 
@@ -108,6 +112,7 @@ TEST_F(FirewallPage, DeleteAsksAndOnlyYesDeletes) {
     FirewallListModel model(prompt, u"Global Options");
     ASSERT_TRUE(model.Save(Proxy(u"A"), u""));
     ASSERT_TRUE(model.Save(Proxy(u"B"), u""));
+    ASSERT_TRUE(model.Commit());
     ASSERT_EQ(model.Names().size(), 2u);
 
     prompt.AnswerButton(VPromptAnswer::kNo);
@@ -122,6 +127,7 @@ TEST_F(FirewallPage, DeleteAsksAndOnlyYesDeletes) {
     EXPECT_TRUE(model.Delete(0));
     ASSERT_EQ(model.Names().size(), 1u);
     EXPECT_NE(model.Names()[0], deleted);
+    ASSERT_TRUE(model.Commit());
     EXPECT_FALSE(FirewallExists(VUnicodeString(deleted)));
 }
 
@@ -129,25 +135,26 @@ TEST_F(FirewallPage, AWriteTheStoreRefusesIsReportedAndLosesNothing) {
     MemoryStoreFactory memory;
     FirewallListModel model(prompt, u"Global Options", &memory);
     ASSERT_TRUE(model.Save(Proxy(u"Office"), u""));
+    ASSERT_TRUE(model.Commit());
 
     memory.FailWrites(ENOSPC);
     auto fields = model.Fields(0);
     ASSERT_TRUE(fields);
     fields->host = u"elsewhere.example";
+    ASSERT_TRUE(model.Save(*fields, u"Office"));
     prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(model.Save(*fields, u"Office"));
+    EXPECT_FALSE(model.Commit());
     ASSERT_EQ(prompt.Questions().size(), 1u);
     EXPECT_EQ(
         prompt.Questions()[0].text.str().rfind(u"The firewall 'Office' could not be saved", 0), 0u);
 
-    // A new firewall that could not be written is not listed; the old one is as it was.
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(model.Save(Proxy(u"Lab"), u""));
-    EXPECT_EQ(model.Names(), Names{u"Office"});
+    // The stored firewall is as it was; the edit is still pending.
     memory.FailWrites(0);
-    fields = model.Fields(0);
-    ASSERT_TRUE(fields);
-    EXPECT_EQ(fields->host, u"proxy.example");
+    VUnknownPointer<FirewallConfig> stored = VUnknownPointer<FirewallConfig>::Adopt(
+        LoadFirewall(VUnicodeString(u"Office"), true, &memory));
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->GetFirewallHostname().str(), "proxy.example");
+    EXPECT_EQ(model.State(0), FirewallListModel::EntryState::kChanged);
 }
 
 }  // namespace

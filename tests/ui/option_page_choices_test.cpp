@@ -64,6 +64,7 @@ TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
     office.type = u"HTTP";
     office.host = u"proxy.example";
     ASSERT_TRUE(firewalls.Save(office, u""));
+    ASSERT_TRUE(firewalls.Commit());
     ASSERT_TRUE(page.Activate());
     EXPECT_EQ(page.Choices(1), (std::vector<std::u16string>{u"None", u"Office", u"Gone"}));
 

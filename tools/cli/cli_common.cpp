@@ -1,13 +1,13 @@
 // Host set-up and helpers shared by the sessiondeck commands.
 #include "tools/cli/cli_common.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/config_folder.h"
 #include "app/init.h"
 #include "foundation/hex_digits.h"
+#include "foundation/report_text.h"
 #include "profile/ini_store.h"
 #include "profile/registry_store.h"
 
@@ -199,16 +199,13 @@ VUnicodeString FromUtf8(const std::string& text) {
 
 std::string ReportText(const VReportMessageParams& report, const std::string& otherwise) {
     if (report.GetMessageId() == 0) return otherwise;
-    VReportMessageParams copy(report);
-    std::string text = ToUtf8(VUnicodeString(copy.GetTextSingleLine()));
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+    const std::string text = ToUtf8(VUnicodeString(ReportLine(report)));
     return text.empty() ? otherwise : text;
 }
 
 std::string DescribeReport(VReportMessageParams& report) {
-    std::string text = ToUtf8(VUnicodeString(report.GetTextSingleLine()));
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-    return "0x" + HexDword(report.GetMessageId()) + " " + text;
+    return "0x" + HexDword(report.GetMessageId()) + " " +
+           ToUtf8(VUnicodeString(ReportLine(report)));
 }
 
 }  // namespace cli

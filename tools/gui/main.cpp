@@ -16,6 +16,7 @@
 #include "app/global_config.h"
 #include "app/init.h"
 #include "session/connect_config.h"
+#include "session/firewall_store.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
 #include "tools/cli/cli_common.h"
@@ -188,9 +189,27 @@ int ShowChosen() {
 }
 
 // ==== Global Options (opt-frame) ====
+// Every stored firewall with its values, to tell whether the dialog's OK wrote any (the Firewall
+// page writes them itself, not through the global configuration).
+std::string StoredFirewalls() {
+    std::string all;
+    for (const VUnicodeString& name : GetFirewallNames()) {
+        all += name.ToUtf8() + '\n';
+        auto firewall = VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(name, true));
+        if (!firewall) continue;
+        all += firewall->GetFirewallType().ToUtf8() + '\n' + firewall->GetFirewallHostname().str() +
+               '\n' + std::to_string(firewall->GetStoredPort()) + '\n' +
+               firewall->GetFirewallPrompt().str() + '\n' + firewall->GetFirewallCommand().str() +
+               '\n' + firewall->GetStoredUsername().ToUtf8() + '\n' +
+               firewall->GetStoredPassword().ToUtf8() + '\n';
+    }
+    return all;
+}
+
 // Global Options on the configuration folder: OK saves them (0); Cancel, or OK with nothing
 // changed, writes nothing (1).
 int RunGlobalOptions() {
+    const std::string firewallsBefore = StoredFirewalls();
     void* dialog = nullptr;
     const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr,
                                                nullptr, nullptr, &dialog);
@@ -203,6 +222,7 @@ int RunGlobalOptions() {
     GetGlobalConfig(config);
     // OK without a change writes nothing, and a run that wrote nothing does not report success.
     if (!config->IsModified()) {
+        if (StoredFirewalls() != firewallsBefore) return kChosen;
         std::cerr << "sessiondeck-gui: no option was changed; nothing was written\n";
         return kClosed;
     }

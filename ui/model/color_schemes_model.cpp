@@ -3,6 +3,7 @@
 #include "ui/model/color_schemes_model.h"
 
 #include "app/global_config.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -48,9 +49,7 @@ int ColorSchemesModel::New() {
     ColorSchemePage page(m_list);
     const int index = page.AddNew(VUnicodeString(name), refusal);
     if (index < 0) {
-        if (!refusal.IsEmpty())
-            m_prompt.ShowMessage(refusal, VUnicodeString(m_caption), VPromptButtons::kOk,
-                                 VPromptIcon::kExclamation);
+        if (!refusal.IsEmpty()) Warn(m_prompt, refusal, VUnicodeString(m_caption));
         return -1;
     }
     m_current = index;

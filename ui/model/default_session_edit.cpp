@@ -5,6 +5,7 @@
 #include "foundation/messages.h"
 #include "session/session_config.h"
 #include "ui/model/session_name_rules.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -46,8 +47,7 @@ void ReportApplyTally(IPrompt& prompt, const VUnicodeString& caption,
     const std::u16string seen = FormatMessageText(u"%1!d!", tally.visited);
     if (readOnly > 0) {
         const std::u16string skipped = FormatMessageText(u"%1!d!", readOnly);
-        prompt.ShowMessage(LibraryMessageText(kMsgSessionsReadOnlyNotUpdated, seen, skipped),
-                           caption, VPromptButtons::kOk, VPromptIcon::kExclamation);
+        Warn(prompt, LibraryMessageText(kMsgSessionsReadOnlyNotUpdated, seen, skipped), caption);
     }
     if (tally.failed > 0) {
         prompt.ShowMessage(

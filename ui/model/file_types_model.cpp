@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "data/file_types.h"
+#include "foundation/report_text.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -40,11 +42,11 @@ int FileTypesModel::Add() {
     if (!extension.empty() && extension.front() == u'.')
         extension = std::u16string(TrimBlanks(std::u16string_view(extension).substr(1)));
     if (extension.empty()) {
-        Report(kBlankExtensionMessage);
+        Warn(m_prompt, kBlankExtensionMessage, m_caption);
         return -1;
     }
     if (m_manager.FindExtension(extension.c_str())) {
-        Report(kFileTypeExistsMessage);
+        Warn(m_prompt, kFileTypeExistsMessage, m_caption);
         return -1;
     }
     const auto name = m_prompt.AskText(VUnicodeString(kAddTitle), VUnicodeString(u"&Type name:"),
@@ -58,7 +60,7 @@ int FileTypesModel::Add() {
     const int index = m_manager.AddType(&definition);
     const FileTypeDefinition* owner = m_manager.FindExtension(extension.c_str());
     if (index < 0 || !owner || owner != m_manager.Definition(index)) {
-        Report(kFileTypeNotAddedMessage);
+        Warn(m_prompt, kFileTypeNotAddedMessage, m_caption);
         return -1;
     }
     m_modified = true;
@@ -123,7 +125,7 @@ std::optional<FileTypeFields> FileTypesModel::Fields(std::size_t row) const {
 bool FileTypesModel::ChooseIcon(FileTypeFields& fields, const std::u16string& iconFile,
                                 int iconIndex) const {
     if (iconFile == fields.iconFile && iconIndex == fields.iconIndex) {
-        Report(kIconNotChangedMessage);
+        Warn(m_prompt, kIconNotChangedMessage, m_caption);
         return false;
     }
     fields.iconFile = iconFile;
@@ -141,17 +143,17 @@ bool FileTypesModel::Edit(std::size_t row, const FileTypeFields& fields) {
     // Everything that can be refused is checked before anything changes, so a refusal leaves
     // the definition as it was.
     if (!listed(TransferChoices(), fields.transferType)) {
-        Report(kTransferTypeNotChangedMessage);
+        Warn(m_prompt, kTransferTypeNotChangedMessage, m_caption);
         return false;
     }
     if (!listed(OpenActionChoices(), fields.remoteOpenAction)) {
-        Report(kOpenActionNotChangedMessage);
+        Warn(m_prompt, kOpenActionNotChangedMessage, m_caption);
         return false;
     }
     const int index = m_rowDefinition[row];
     if (fields.typeName != before->typeName &&
         !m_manager.RenameType(index, fields.typeName.c_str())) {
-        Report(kTypeNameNotChangedMessage);
+        Warn(m_prompt, kTypeNameNotChangedMessage, m_caption);
         return false;
     }
     // The setters fail only for an index out of range, which the row check above rules out;
@@ -162,7 +164,7 @@ bool FileTypesModel::Edit(std::size_t row, const FileTypeFields& fields) {
         if (set())
             changed = true;
         else
-            Report(message);
+            Warn(m_prompt, message, m_caption);
     };
     apply(
         fields.transferType != before->transferType,
@@ -191,13 +193,12 @@ bool FileTypesModel::Commit() {
     if (!m_modified) return true;
     VReportMessageParams report;
     if (!m_manager.StoreDefinitions(&report)) {
-        std::u16string why;
-        if (report.GetMessageId() != 0) why = VUnicodeString(report.GetTextSingleLine()).str();
-        while (!why.empty() && (why.back() == u' ' || why.back() == u'\n' || why.back() == u'\r'))
-            why.pop_back();
-        Report(u"The file type definitions could not be saved" +
-               (why.empty() ? std::u16string(u".") : u": " + why) +
-               u"\n\nThey are kept while the dialog is open; OK tries again.");
+        const std::u16string why = report.GetMessageId() != 0 ? ReportLine(report) : u"";
+        Warn(m_prompt,
+             u"The file type definitions could not be saved" +
+                 (why.empty() ? std::u16string(u".") : u": " + why) +
+                 u"\n\nThey are kept while the dialog is open; OK tries again.",
+             m_caption);
         return false;
     }
     m_modified = false;
@@ -210,11 +211,6 @@ void FileTypesModel::Cancel() {
     m_manager.ReloadDefinitions();
     m_modified = false;
     Fill();
-}
-
-void FileTypesModel::Report(const std::u16string& text) const {
-    m_prompt.ShowMessage(VUnicodeString(text), VUnicodeString(m_caption), VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
 }
 
 }  // namespace sessiondeck

@@ -96,7 +96,6 @@ public:
 
 private:
     void Fill();
-    void Report(const std::u16string& text) const;
 
     FileTypeManager& m_manager;
     IPrompt& m_prompt;

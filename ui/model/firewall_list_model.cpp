@@ -4,10 +4,12 @@
 #include <algorithm>
 
 #include "foundation/message_format.h"
+#include "foundation/report_text.h"
 #include "profile/secret_forms.h"
 #include "profile/text_form.h"
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -58,15 +60,48 @@ FirewallListModel::FirewallListModel(IPrompt& prompt, std::u16string caption,
                                      VProfileStoreFactory* factory)
     : m_prompt(prompt), m_caption(std::move(caption)), m_factory(factory) {}
 
-const std::vector<std::u16string>& FirewallListModel::Names() {
+void FirewallListModel::EnsureLoaded() {
     if (!m_loaded) Reload();
-    return m_names;
 }
 
 void FirewallListModel::Reload() {
     m_loaded = true;
+    m_entries.clear();
+    m_deleted.clear();
+    m_storedNames.clear();
+    for (const VUnicodeString& name : GetFirewallNames(m_factory)) {
+        m_storedNames.push_back(name.str());
+        m_entries.push_back({name.str(), name.str(), std::nullopt});
+    }
+    Relist();
+}
+
+void FirewallListModel::Relist() {
     m_names.clear();
-    for (const VUnicodeString& name : GetFirewallNames(m_factory)) m_names.push_back(name.str());
+    for (const Entry& entry : m_entries) m_names.push_back(entry.name);
+}
+
+const std::vector<std::u16string>& FirewallListModel::Names() {
+    EnsureLoaded();
+    return m_names;
+}
+
+FirewallListModel::EntryState FirewallListModel::State(std::size_t index) {
+    EnsureLoaded();
+    if (index >= m_entries.size()) return EntryState::kStored;
+    if (m_entries[index].stored.empty()) return EntryState::kNew;
+    return m_entries[index].pending ? EntryState::kChanged : EntryState::kStored;
+}
+
+bool FirewallListModel::HasPendingChanges() const {
+    return !m_deleted.empty() || std::any_of(m_entries.begin(), m_entries.end(),
+                                             [](const Entry& entry) { return entry.pending; });
+}
+
+FirewallListModel::Entry* FirewallListModel::Find(const std::u16string& name) {
+    for (Entry& entry : m_entries)
+        if (entry.name == name) return &entry;
+    return nullptr;
 }
 
 FirewallFields FirewallListModel::NewFields() const {
@@ -78,18 +113,29 @@ FirewallFields FirewallListModel::NewFields() const {
 }
 
 std::optional<FirewallFields> FirewallListModel::Fields(std::size_t index) {
-    if (index >= Names().size()) return std::nullopt;
+    EnsureLoaded();
+    if (index >= m_entries.size()) return std::nullopt;
+    const Entry& entry = m_entries[index];
+    if (entry.pending) {
+        FirewallFields fields = *entry.pending;
+        fields.passwordSet = fields.passwordEdited ? !fields.password.empty() : fields.passwordSet;
+        fields.password.clear();
+        fields.passwordEdited = false;
+        return fields;
+    }
     // Read only: opening the editor must not write (a data-protected password is rewritten by
     // a writable load).
     const FirewallPointer firewall =
-        FirewallPointer::Adopt(LoadFirewall(VUnicodeString(m_names[index]), true, m_factory));
+        FirewallPointer::Adopt(LoadFirewall(VUnicodeString(entry.stored), true, m_factory));
     if (!firewall) {
-        Report(InsertName(u"The firewall '%s' is no longer stored.", m_names[index]));
-        Reload();
+        Warn(m_prompt, InsertName(u"The firewall '%s' is no longer stored.", entry.stored),
+             m_caption);
+        m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+        Relist();
         return std::nullopt;
     }
     FirewallFields fields;
-    fields.name = m_names[index];
+    fields.name = entry.name;
     fields.type = TextMember(*firewall, FirewallConfig::kMemberType);
     fields.host = TextMember(*firewall, FirewallConfig::kMemberAddress);
     fields.port = textform::Widen(std::to_string(firewall->GetStoredPort()));
@@ -100,10 +146,39 @@ std::optional<FirewallFields> FirewallListModel::Fields(std::size_t index) {
     return fields;
 }
 
+bool FirewallListModel::NameTaken(const std::u16string& name, const Entry* self) {
+    const bool storedExactly =
+        std::find(m_storedNames.begin(), m_storedNames.end(), name) != m_storedNames.end();
+    // Asked once, and only when a spelling differing in case could matter: whether the store
+    // finds a key under this name (it may compare names without case).
+    std::optional<bool> storeFinds;
+    const auto finds = [&] {
+        if (!storeFinds) storeFinds = FirewallExists(VUnicodeString(name), m_factory);
+        return *storeFinds;
+    };
+    for (const Entry& entry : m_entries) {
+        if (&entry == self) continue;
+        if (entry.name == name) return true;
+        // An unrenamed stored entry that the store would find under this spelling.
+        if (EqualsNoCase(entry.name, name) && entry.stored == entry.name && !storedExactly &&
+            finds())
+            return true;
+    }
+    // A key the list knows nothing of: stored by someone else since the list was read.
+    const auto known = [&](const std::u16string& key) { return EqualsNoCase(key, name); };
+    const bool inList = std::any_of(m_entries.begin(), m_entries.end(),
+                                    [&](const Entry& entry) { return known(entry.stored); }) ||
+                        std::any_of(m_deleted.begin(), m_deleted.end(), known);
+    return !inList && finds();
+}
+
 std::optional<std::u16string> FirewallListModel::Check(const FirewallFields& fields,
-                                                       const std::u16string& currentName) const {
-    if (auto refusal = ValidateFirewallName(fields.name, currentName, m_factory))
-        return refusal->str();
+                                                       const std::u16string& currentName) {
+    EnsureLoaded();
+    const VUnicodeString name = TrimFirewallName(fields.name);
+    if (auto refusal = CheckFirewallName(name.str())) return refusal->str();
+    const Entry* self = currentName.empty() ? nullptr : Find(currentName);
+    if (NameTaken(name.str(), self)) return InsertName(kFirewallNameExists, name.str());
     if (!FindFirewallType(fields.type)) return u"Please choose a firewall type.";
     if (!ParsePort(fields.port))
         return u"Please enter a port between " + textform::Widen(std::to_string(kMinFirewallPort)) +
@@ -117,77 +192,137 @@ std::optional<std::u16string> FirewallListModel::Check(const FirewallFields& fie
 }
 
 bool FirewallListModel::Save(const FirewallFields& fields, const std::u16string& currentName) {
+    EnsureLoaded();
+    Entry* self = currentName.empty() ? nullptr : Find(currentName);
+    if (!currentName.empty() && !self) {
+        Warn(m_prompt, InsertName(u"The firewall '%s' is no longer listed.", currentName),
+             m_caption);
+        return false;
+    }
     if (auto refusal = Check(fields, currentName)) {
-        Report(*refusal);
+        Warn(m_prompt, *refusal, m_caption);
         return false;
     }
-    const VUnicodeString name = TrimFirewallName(fields.name);
-    FirewallPointer firewall;
-    if (!currentName.empty())
-        firewall =
-            FirewallPointer::Adopt(LoadFirewall(VUnicodeString(currentName), true, m_factory));
-    if (!firewall) firewall = FirewallPointer::Adopt(new FirewallConfig(name, nullptr));
-    const bool renamed = !currentName.empty() && name.str() != currentName;
-    firewall->SetFirewallName(name);
-    Apply(fields, *firewall);
-
-    VReportMessageParams report;
-    // A new key (a new firewall, or a new name) gets every value, not only the changed ones.
-    const bool force = currentName.empty() || renamed;
-    const bool saved = SaveFirewall(firewall.Get(), force, m_factory, &report);
-    const FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(name, true, m_factory));
-    if (!saved || !stored || !StoredAsWanted(*stored, *firewall)) {
-        std::u16string why;
-        if (report.GetMessageId() != 0) {
-            VReportMessageParams copy(report);
-            why = VUnicodeString(copy.GetTextSingleLine()).str();
-            while (!why.empty() &&
-                   (why.back() == u' ' || why.back() == u'\n' || why.back() == u'\r'))
-                why.pop_back();
-        }
-        if (why.empty()) why = u"the configuration folder did not keep it";
-        Report(InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why + u".");
-        Reload();
-        return false;
+    FirewallFields staged = fields;
+    staged.name = TrimFirewallName(fields.name).str();
+    // A password typed at an earlier edit stays unless this edit typed another.
+    if (!staged.passwordEdited && self && self->pending && self->pending->passwordEdited) {
+        staged.password = self->pending->password;
+        staged.passwordEdited = true;
     }
-    // The old name goes only once the new one is safely stored: a failure leaves the old. A
-    // change of case alone is one key in a store that compares names without case and two in
-    // one that does not; only when the store lists both is the old one a key of its own.
-    Reload();
-    const auto listed = [this](const std::u16string& wanted) {
-        return std::find(m_names.begin(), m_names.end(), wanted) != m_names.end();
-    };
-    const bool oldIsOwnKey = EqualsNoCase(name.str(), currentName)
-                                 ? listed(name.str()) && listed(currentName)
-                                 : FirewallExists(VUnicodeString(currentName), m_factory);
-    if (renamed && oldIsOwnKey) {
-        if (!RemoveFirewall(VUnicodeString(currentName), m_factory))
-            Report(InsertName(
-                u"The firewall was saved as '%s', but the old name could not be deleted.",
-                name.str()));
-        Reload();
+    if (self) {
+        self->name = staged.name;
+        self->pending = std::move(staged);
+    } else {
+        const std::u16string name = staged.name;
+        m_entries.push_back({name, u"", std::move(staged)});
     }
+    Relist();
     return true;
 }
 
 bool FirewallListModel::Delete(std::size_t index) {
-    if (index >= Names().size()) return false;
+    EnsureLoaded();
+    if (index >= m_entries.size()) return false;
     if (m_prompt.ShowMessage(VUnicodeString(kDeleteFirewallQuestion), VUnicodeString(m_caption),
                              VPromptButtons::kYesNo, VPromptIcon::kQuestion) != VPromptAnswer::kYes)
         return false;
-    const std::u16string name = m_names[index];
-    const bool removed = RemoveFirewall(VUnicodeString(name), m_factory);
+    if (!m_entries[index].stored.empty()) m_deleted.push_back(m_entries[index].stored);
+    m_entries.erase(m_entries.begin() + static_cast<std::ptrdiff_t>(index));
+    Relist();
+    return true;
+}
+
+bool FirewallListModel::Commit() {
+    if (!m_loaded || !HasPendingChanges()) return true;
+    if (!WriteEntries() || !DeleteKeys()) return false;
     Reload();
-    if (!removed || std::find(m_names.begin(), m_names.end(), name) != m_names.end()) {
-        Report(InsertName(u"The firewall '%s' could not be deleted.", name));
-        return false;
+    return true;
+}
+
+bool FirewallListModel::WriteEntries() {
+    // Every stored record an edit starts from is read before the first write: a write may
+    // replace a key another entry still has to be read from (two firewalls swapping names).
+    struct Write {
+        Entry* entry;
+        FirewallPointer firewall;
+        bool force;
+    };
+    std::vector<Write> writes;
+    for (Entry& entry : m_entries) {
+        if (!entry.pending) continue;
+        const VUnicodeString name(entry.name);
+        FirewallPointer firewall;
+        if (!entry.stored.empty())
+            firewall =
+                FirewallPointer::Adopt(LoadFirewall(VUnicodeString(entry.stored), true, m_factory));
+        if (!firewall) firewall = FirewallPointer::Adopt(new FirewallConfig(name, nullptr));
+        firewall->SetFirewallName(name);
+        Apply(*entry.pending, *firewall);
+        // A new key (a new firewall, or a new name) gets every value, not only the changed ones.
+        const bool force = entry.stored.empty() || entry.stored != entry.name;
+        writes.push_back({&entry, std::move(firewall), force});
+    }
+    for (Write& write : writes) {
+        Entry& entry = *write.entry;
+        const VUnicodeString name(entry.name);
+        VReportMessageParams report;
+        const bool saved = SaveFirewall(write.firewall.Get(), write.force, m_factory, &report);
+        const FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(name, true, m_factory));
+        if (!saved || !stored || !StoredAsWanted(*stored, *write.firewall)) {
+            std::u16string why;
+            if (report.GetMessageId() != 0) why = ReportLine(report);
+            if (why.empty()) why = u"the configuration folder did not keep it";
+            // The name rules ask what the store holds now, the firewalls written before this one
+            // included.
+            ListStored();
+            Warn(m_prompt,
+                 InsertName(u"The firewall '%s' could not be saved: ", name.str()) + why +
+                     u".\n\nThe changes not saved are kept while the dialog is open; OK tries "
+                     u"again.",
+                 m_caption);
+            return false;
+        }
+        // The old key goes once no entry needs it (DeleteKeys).
+        if (!entry.stored.empty() && entry.stored != entry.name) m_deleted.push_back(entry.stored);
+        entry.stored = entry.name;
+        entry.pending.reset();
     }
     return true;
 }
 
-void FirewallListModel::Report(const std::u16string& text) const {
-    m_prompt.ShowMessage(VUnicodeString(text), VUnicodeString(m_caption), VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
+void FirewallListModel::ListStored() {
+    m_storedNames.clear();
+    for (const VUnicodeString& name : GetFirewallNames(m_factory))
+        m_storedNames.push_back(name.str());
+}
+
+bool FirewallListModel::DeleteKeys() {
+    ListStored();
+    const auto listed = [this](const std::u16string& name) {
+        return std::find(m_storedNames.begin(), m_storedNames.end(), name) != m_storedNames.end();
+    };
+    // A change of case alone is one key in a store that compares names without case and two in
+    // one that does not; only when the store lists both spellings are they keys of their own.
+    const auto sameKey = [&](const std::u16string& a, const std::u16string& b) {
+        return a == b || (EqualsNoCase(a, b) && !(listed(a) && listed(b)));
+    };
+    bool allDeleted = true;
+    std::vector<std::u16string> left;
+    for (const std::u16string& name : m_deleted) {
+        const bool held = std::any_of(m_entries.begin(), m_entries.end(), [&](const Entry& entry) {
+            return sameKey(entry.name, name);
+        });
+        if (held || !FirewallExists(VUnicodeString(name), m_factory)) continue;
+        if (RemoveFirewall(VUnicodeString(name), m_factory) &&
+            !FirewallExists(VUnicodeString(name), m_factory))
+            continue;
+        Warn(m_prompt, InsertName(u"The firewall '%s' could not be deleted.", name), m_caption);
+        left.push_back(name);
+        allDeleted = false;
+    }
+    m_deleted = std::move(left);
+    return allDeleted;
 }
 
 }  // namespace sessiondeck

@@ -1,5 +1,5 @@
-// The Global Options Firewall page without a toolkit: the stored firewalls by name, and adding,
-// editing and deleting them through the library's firewall store.
+// The Global Options Firewall page without a toolkit: the firewalls by name, added, edited and
+// deleted in the page's own list and written to the library's firewall store on the dialog's OK.
 #pragma once
 
 #include <optional>
@@ -33,46 +33,85 @@ struct FirewallFields {
 inline constexpr int kMinFirewallPort = 1;
 inline constexpr int kMaxFirewallPort = 65535;
 
-// Firewalls are written to the store as soon as the editor is confirmed or a delete is answered
-// Yes, as sessions elsewhere name them: OK or Cancel of the dialog does not undo them.
+// How it works. The page edits its own list: Add, Edit and Delete change the list only, and
+// Commit (Global Options' OK) writes what changed, so Cancel leaves the store as it was. Each
+// entry remembers the stored key it came from (none for a new firewall) and, once edited, the
+// fields to write; deleted stored names wait in a list of their own. Commit reads every stored
+// record it needs before it writes anything, writes the edited entries (a new key with every
+// value), and only then deletes the keys no entry holds any longer, so a rename or a delete
+// followed by an add of the same name never loses the old firewall to a failed write. What a
+// failure left unwritten stays pending, and the next Commit tries it again.
 class FirewallListModel {
 public:
+    // How an entry of the list stands against the store.
+    enum class EntryState { kStored, kNew, kChanged };
+
     // `factory` null: the host's store. `caption` titles the messages.
     FirewallListModel(IPrompt& prompt, std::u16string caption,
                       VProfileStoreFactory* factory = nullptr);
 
-    // The names as stored, read again from the store.
+    // Drops every pending change and reads the names from the store again.
     void Reload();
-    // The names as last read (read on first use: the dialog may open before a store is set up
-    // and never show this page).
+    // The names the page shows: the stored ones with the pending changes applied (read on first
+    // use: the dialog may open before a store is set up and never show this page).
     const std::vector<std::u16string>& Names();
+    EntryState State(std::size_t index);
+    // The stored firewalls the next Commit deletes, in the order they were deleted.
+    const std::vector<std::u16string>& PendingDeletes() const { return m_deleted; }
+    bool HasPendingChanges() const;
 
-    // The fields of a new firewall (the record's defaults) / of the stored one at `index` (none
-    // when it has gone from the store meanwhile; the list is read again then).
+    // The fields of a new firewall (the record's defaults) / of the entry at `index`: its
+    // pending fields, else the stored ones (none when it has gone from the store meanwhile; the
+    // entry is dropped from the list then). The password is never handed out: `passwordSet`
+    // says whether one is stored or pending.
     FirewallFields NewFields() const;
     std::optional<FirewallFields> Fields(std::size_t index);
 
-    // Why the fields cannot be saved, or none: the name rules of the store (empty, illegal
-    // character, a name another firewall has), an unknown type, a port outside the range, a
-    // password the stored form cannot carry. `currentName` is empty for a new firewall.
+    // Why the fields cannot be saved, or none: the store's name rules (empty, illegal character)
+    // and a name another entry of the list has, an unknown type, a port outside the range, a
+    // password the stored form cannot carry. `currentName` is the entry's name as listed, empty
+    // for a new firewall. A name is another entry's when it is spelt the same, or when it differs
+    // in case only and the store would find that entry's key under it.
     std::optional<std::u16string> Check(const FirewallFields& fields,
-                                        const std::u16string& currentName) const;
+                                        const std::u16string& currentName);
 
-    // Checks the fields (a refusal is shown) and saves them; a renamed firewall's old key is
-    // deleted once the new one is stored. What the store really holds is read back: a write
-    // that did not arrive is reported. The list is read again either way. True when saved.
+    // Checks the fields (a refusal is shown) and puts them into the list: the entry listed as
+    // `currentName`, or a new one when it is empty. Nothing is written. True when taken.
     bool Save(const FirewallFields& fields, const std::u16string& currentName);
 
-    // Asks kDeleteFirewallQuestion and deletes the firewall at `index` on Yes. A delete the
-    // store refused is reported. True when it was deleted.
+    // Asks kDeleteFirewallQuestion and takes the entry at `index` off the list on Yes (a stored
+    // firewall is deleted by the next Commit). True when it was taken off.
     bool Delete(std::size_t index);
 
+    // Writes the pending changes to the store and reads the list back. A write the store refused
+    // or did not keep is reported with the store's reason; what was not written stays pending.
+    // True when nothing is left pending.
+    bool Commit();
+
 private:
-    void Report(const std::u16string& text) const;
+    struct Entry {
+        std::u16string name;    // as listed
+        std::u16string stored;  // the key it was read from; empty for a new firewall
+        std::optional<FirewallFields> pending;
+    };
+
+    void EnsureLoaded();
+    // Puts the entries' names into m_names.
+    void Relist();
+    Entry* Find(const std::u16string& name);
+    bool NameTaken(const std::u16string& name, const Entry* self);
+    bool WriteEntries();
+    bool DeleteKeys();
+    // Reads the stored keys' names into m_storedNames.
+    void ListStored();
 
     IPrompt& m_prompt;
     std::u16string m_caption;
     VProfileStoreFactory* m_factory;
+    std::vector<Entry> m_entries;
+    std::vector<std::u16string> m_deleted;
+    // The stored keys' names as last listed (the store's spelling).
+    std::vector<std::u16string> m_storedNames;
     std::vector<std::u16string> m_names;
     bool m_loaded = false;
 };

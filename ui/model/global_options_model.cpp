@@ -187,6 +187,7 @@ GlobalOptionsModel::~GlobalOptionsModel() = default;
 bool GlobalOptionsModel::Ok() {
     if (!m_frame.Ok()) return false;
     if (m_fileTypes && !m_fileTypes->Commit()) return false;
+    if (!m_firewalls->Commit()) return false;
     const std::u16string storedState = m_config.globalOptionsTreeState.Get().str();
     const std::u16string storedSelected = m_config.globalOptionsTreeSelected.Get().str();
     if (!StoredStringsMatch(StateMap(), m_frame.TopLevelPages(), storedState, storedSelected)) {

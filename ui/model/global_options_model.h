@@ -69,7 +69,7 @@ public:
     // The library's pages (the protocol modules' are in ProtocolPages).
     const OptionPageTree& Pages() const { return *m_pages; }
     const OptionPageTree* ProtocolPages() const { return m_protocolPages.get(); }
-    // The Firewall page's list (its writes go to the store at once).
+    // The Firewall page's list (written to the store by OK).
     FirewallListModel& Firewalls() { return *m_firewalls; }
     // The Color Schemes and ANSI Color pages' copy of the schemes and palette (OK commits it).
     ColorSchemesModel& ColorSchemes() { return *m_colorSchemes; }
@@ -78,13 +78,13 @@ public:
     // What the global pages hook returned (null: no hook, or it gave none).
     const OptionPageSet* ProtocolPageSet() const { return m_protocolSet; }
 
-    // OK through the frame; then changed file types are stored (a failure is reported and keeps
-    // the dialog open), and the tree state, the colour schemes and the ANSI palette go into the
-    // global configuration.
+    // OK through the frame; then changed file types and the Firewall page's changes are stored
+    // (a failure is reported and keeps the dialog open with what was not written), and the tree
+    // state, the colour schemes and the ANSI palette go into the global configuration.
     bool Ok();
     // Cancel: the values pages wrote while the dialog was open are put back; edited colour
-    // schemes are dropped and the file types are read back from the store. Firewalls were written
-    // when their editor was confirmed and stay.
+    // schemes are dropped, the file types are read back from the store and the Firewall page's
+    // changes are dropped unwritten.
     void Cancel();
 
     // The Default Session page's Edit button: edits the Default session. Session Options fills

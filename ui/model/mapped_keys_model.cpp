@@ -6,6 +6,7 @@
 
 #include "foundation/message_format.h"
 #include "session/terminal_config.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -37,16 +38,28 @@ MappedKeysModel::MappedKeysModel(TerminalConfig& terminal, IPrompt& prompt, std:
     : m_terminal(terminal), m_prompt(prompt), m_caption(std::move(caption)), m_readOnly(readOnly) {
     if (HasEntries(terminal.keymap.Get())) {
         m_map = terminal.keymap.Get();
+        Relist();
     } else {
-        Keymap builtin;
-        m_builtinName = terminal.keymapName.Get().str();
-        if (!builtin.LoadBuiltin(m_builtinName)) {
-            builtin.LoadDefault();
-            m_builtinName = u"Default";
-        }
-        m_map = Flattened(builtin);
+        ShowBuiltin(terminal.keymapName.Get().str());
     }
+}
+
+void MappedKeysModel::ShowBuiltin(std::u16string name) {
+    Keymap builtin;
+    if (!builtin.LoadBuiltin(name)) {
+        builtin.LoadDefault();
+        name = u"Default";
+    }
+    m_builtinName = std::move(name);
+    m_map = Flattened(builtin);
     Relist();
+}
+
+bool MappedKeysModel::FollowKeymapName() {
+    if (OwnMap() || m_changed) return false;
+    const std::u16string before = m_builtinName;
+    ShowBuiltin(m_terminal.keymapName.Get().str());
+    return m_builtinName != before;
 }
 
 std::vector<std::u16string> MappedKeysModel::KeyNames() {
@@ -95,18 +108,18 @@ MappedKeysModel::MapResult MappedKeysModel::MapKey(int index, std::u16string_vie
     if (m_readOnly) return MapResult::kRefused;
     const int code = Keymap::LookupCodeByName(VUnicodeString(function));
     if (index < 0 || index >= kKeymapSlots || code <= kKeyFunctionNone) {
-        Refuse(kKeyUnknown);
+        Warn(m_prompt, kKeyUnknown, m_caption);
         return MapResult::kRefused;
     }
     const bool takesValue = code <= kKeyFunctionLaunch;
     // An empty text would read as "no text" and the key would send its fallback's instead.
     if (takesValue && value.empty()) {
-        Refuse(kKeyValueMissing);
+        Warn(m_prompt, kKeyValueMissing, m_caption);
         return MapResult::kRefused;
     }
     // A key map entry is one line wherever it is stored.
     if (takesValue && value.find_first_of(u"\r\n") != value.npos) {
-        Refuse(kKeyValueHasLineBreak);
+        Warn(m_prompt, kKeyValueHasLineBreak, m_caption);
         return MapResult::kRefused;
     }
     if (m_map.GetKeyCode(index) != kKeyFunctionNone) {
@@ -136,11 +149,6 @@ bool MappedKeysModel::Remove(std::size_t row) {
 void MappedKeysModel::Apply() {
     if (m_readOnly || !m_changed) return;
     m_terminal.keymap = m_map;
-}
-
-void MappedKeysModel::Refuse(const std::u16string& text) {
-    m_prompt.ShowMessage(VUnicodeString(text), VUnicodeString(m_caption), VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
 }
 
 void MappedKeysModel::Relist() {

@@ -9,6 +9,13 @@
 // change to such a session copies that built-in map, with the default map's keys it falls back
 // on, into the session's own map; "Keymap Name" keeps the name the copy came from. Removing
 // every key of an own map therefore hands the session back to that built-in map.
+//
+// Following "Current keymap". The page's list is made when the dialog opens; when the user
+// names another map on the page while the dialog is open, the list shows that map the next time
+// the page comes on show (FollowKeymapName), as long as the list still shows a built-in map the
+// user has not changed. Edits already made on the list are kept (they are the user's work and
+// the name alone does not say to drop them), and a session's own map is what the session uses
+// whatever the name says, so it stays on show too.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +65,10 @@ public:
     // Whether the list differs from what the session held when the page opened.
     bool Changed() const { return m_changed; }
 
+    // As the page comes on show: a list still showing an unchanged built-in map shows the one
+    // "Keymap Name" names now. True when the list changed.
+    bool FollowKeymapName();
+
     // The key names the library knows, sorted, and the functions a key can do (the library's
     // table without "NONE", in table order).
     static std::vector<std::u16string> KeyNames();
@@ -83,8 +94,9 @@ public:
     void Apply();
 
 private:
-    void Refuse(const std::u16string& text);
     void Relist();
+    // Shows the built-in map `name` names (an unknown name: the default map).
+    void ShowBuiltin(std::u16string name);
 
     TerminalConfig& m_terminal;
     IPrompt& m_prompt;

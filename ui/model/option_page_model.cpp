@@ -9,6 +9,7 @@
 #include "profile/text_form.h"
 #include "session/firewall_store.h"
 #include "session/remote_host_config.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -176,9 +177,8 @@ bool OptionPage::Activate() {
 
 void OptionPage::Refuse(int control, const std::u16string& message) {
     m_focus = control;
-    m_prompt.ShowMessage(message,
-                         messageCaption.empty() ? std::u16string(CaptionText()) : messageCaption,
-                         VPromptButtons::kOk, VPromptIcon::kExclamation);
+    Warn(m_prompt, message,
+         messageCaption.empty() ? std::u16string(CaptionText()) : messageCaption);
 }
 
 // Checks one control; on success `text` is the setting's new text, or none when the control did

@@ -7,6 +7,7 @@
 #include "session/session_database.h"
 #include "session/setting_lookup.h"
 #include "ui/model/session_deck_model.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -313,8 +314,8 @@ void SessionDeckModel::CreateShortcut() {
         if (!typed) return;
         initial = TrimSessionName(typed->str());
         if (!initial.IsEmpty()) break;
-        m_prompt.ShowMessage(u"Shortcut name error.\n\nShortcut name must be non-empty.",
-                             u"Shortcut Name", VPromptButtons::kOk, VPromptIcon::kExclamation);
+        Warn(m_prompt, u"Shortcut name error.\n\nShortcut name must be non-empty.",
+             u"Shortcut Name");
     }
     if (!m_services.shortcuts->Write(initial, ShortcutArguments(paths)))
         ShowWarning(u"ERROR: creation of shortcut failed");
@@ -325,8 +326,7 @@ void SessionDeckModel::Help() {
 }
 
 void SessionDeckModel::ShowWarning(const VUnicodeString& text) {
-    m_prompt.ShowMessage(text, m_params.applicationName, VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
+    Warn(m_prompt, text, m_params.applicationName);
 }
 
 }  // namespace sessiondeck

@@ -3,6 +3,7 @@
 
 #include "foundation/reserved_names.h"
 #include "session/session_database.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -102,8 +103,7 @@ void SessionDeckModel::ReportDatabaseFailure(const SessionDatabase& db, const ch
     VReportMessageParams report(db.GetReport());
     VUnicodeString text = report.GetMessageId() != 0 ? VUnicodeString(report.GetText()) : fallback;
     if (text.IsEmpty()) text = fallback;
-    m_prompt.ShowMessage(text, m_params.applicationName, VPromptButtons::kOk,
-                         VPromptIcon::kExclamation);
+    Warn(m_prompt, text, m_params.applicationName);
 }
 
 SessionDeckModel::EditResult SessionDeckModel::Refuse(const VUnicodeString& text,

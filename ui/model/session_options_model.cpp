@@ -13,6 +13,7 @@
 #include "session/setting_lookup.h"
 #include "ui/model/property_tree_model.h"
 #include "ui/model/session_name_rules.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -119,8 +120,7 @@ bool SessionOptionsPage::RefuseAt(std::u16string_view setting, const std::u16str
     if (caption.empty()) {
         Refuse(IndexOf(setting), message);
     } else {
-        Prompt().ShowMessage(message, VUnicodeString(caption), VPromptButtons::kOk,
-                             VPromptIcon::kExclamation);
+        Warn(Prompt(), message, VUnicodeString(caption));
     }
     return false;
 }
@@ -181,8 +181,7 @@ bool SessionConnectPage::Validate() {
         return false;
     if (m_multiple && m_owner.TerminalRowName() == ConnectConfigPtr::kNoneProtocol &&
         m_owner.TransferRowName() == ConnectConfigPtr::kNoneProtocol) {
-        Prompt().ShowMessage(u"Both selected protocols cannot be 'None'.", caption,
-                             VPromptButtons::kOk, VPromptIcon::kExclamation);
+        Warn(Prompt(), u"Both selected protocols cannot be 'None'.", caption);
         return false;
     }
     return SessionOptionsPage::Validate();

@@ -7,6 +7,7 @@
 #include "session/session_database.h"
 #include "ui/model/session_name_rules.h"
 #include "ui/model/session_options_model.h"
+#include "ui/model/warning.h"
 
 namespace sessiondeck {
 
@@ -54,8 +55,7 @@ bool TerminalRules(SessionOptionsPage& page) {
     }
     // Said once, as the option goes on: it takes keys away from the remote programs.
     if (page.Value(u"CUA Copy Paste") == u"1" && page.Stored(u"CUA Copy Paste") != u"1") {
-        page.Prompt().ShowMessage(kCuaWarning, VUnicodeString(page.CaptionText()),
-                                  VPromptButtons::kOk, VPromptIcon::kExclamation);
+        Warn(page.Prompt(), kCuaWarning, VUnicodeString(page.CaptionText()));
     }
     return true;
 }

@@ -8,6 +8,7 @@
 #include <wx/choice.h>
 #include <wx/clrpicker.h>
 #include <wx/dialog.h>
+#include <wx/filedlg.h>
 #include <wx/listbox.h>
 #include <wx/listctrl.h>
 #include <wx/sizer.h>
@@ -32,8 +33,8 @@ ColorRef FromColour(const wxColour& colour) {
 }
 
 // The firewall editor: name, type, host, port, user, password, proxy prompt and command. OK hands
-// the fields to the model, which refuses (and says why) or saves; the dialog stays open on a
-// refusal.
+// the fields to the model, which refuses (and says why) or puts them into the page's list; the
+// dialog stays open on a refusal.
 class FirewallEditor : public wxDialog {
 public:
     FirewallEditor(wxWindow* parent, FirewallListModel& model, FirewallFields fields,
@@ -82,7 +83,7 @@ public:
         CentreOnParent();
     }
 
-    // What OK does: true when the model saved the fields (the dialog then ends).
+    // What OK does: true when the model took the fields (the dialog then ends).
     bool PressOk() {
         m_fields.name = FromWxText(m_name->GetValue());
         const int type = m_type->GetSelection();
@@ -101,7 +102,7 @@ public:
         return true;
     }
 
-    // The name the firewall was saved under.
+    // The name the firewall is listed under.
     std::u16string SavedName() const { return TrimFirewallName(m_fields.name).str(); }
 
 private:
@@ -130,7 +131,12 @@ public:
         m_file =
             new wxTextCtrl(this, wxID_ANY, Wx(file), wxDefaultPosition, FromDIP(wxSize(260, -1)));
         m_file->SetName("FileTypeIconFile");
-        grid->Add(m_file, 1, wxEXPAND);
+        auto* browse = new wxButton(this, wxID_ANY, "&Browse...");
+        browse->SetName("FileTypeIconBrowse");
+        auto* fileRow = new wxBoxSizer(wxHORIZONTAL);
+        fileRow->Add(m_file, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(6));
+        fileRow->Add(browse, 0);
+        grid->Add(fileRow, 1, wxEXPAND);
         grid->Add(new wxStaticText(this, wxID_ANY, "Icon &index:"), 0, wxALIGN_CENTER_VERTICAL);
         m_index = new wxSpinCtrl(this, wxID_ANY, wxEmptyString, wxDefaultPosition, wxDefaultSize,
                                  wxSP_ARROW_KEYS, -65535, 65535, index);
@@ -140,7 +146,17 @@ public:
         top->Add(grid, 1, wxEXPAND | wxALL, FromDIP(10));
         top->Add(CreateStdDialogButtonSizer(wxOK | wxCANCEL), 0, wxEXPAND | wxALL, FromDIP(8));
         SetSizerAndFit(top);
+        browse->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressBrowse(); });
+        // The file is what the user came to change.
+        m_file->SetFocus();
+        m_file->SelectAll();
         CentreOnParent();
+    }
+    void PressBrowse() {
+        wxFileDialog picker(this, "Choose an Icon File", wxString(), m_file->GetValue(),
+                            "Icons (*.ico;*.png;*.svg;*.xpm)|*.ico;*.png;*.svg;*.xpm|All files|*",
+                            wxFD_OPEN);
+        if (picker.ShowModal() == wxID_OK) m_file->SetValue(picker.GetPath());
     }
     std::u16string File() const { return FromWxText(m_file->GetValue()); }
     int Index() const { return m_index->GetValue(); }
@@ -195,9 +211,14 @@ public:
                           "FileTypeOpenAction");
         label("Icon:");
         auto* iconRow = new wxBoxSizer(wxHORIZONTAL);
-        m_icon = new wxStaticText(this, wxID_ANY, wxString());
+        // A long icon path is shortened in the middle rather than widening the dialog or being
+        // cut off at its end; the whole path is in the tooltip.
+        m_icon =
+            new wxStaticText(this, wxID_ANY, wxString(), wxDefaultPosition,
+                             FromDIP(wxSize(150, -1)), wxST_ELLIPSIZE_MIDDLE | wxST_NO_AUTORESIZE);
         m_icon->SetName("FileTypeIcon");
-        auto* change = new wxButton(this, wxID_ANY, "&Change Icon...");
+        // Alt+C is the stock Cancel button's.
+        auto* change = new wxButton(this, wxID_ANY, "Change &Icon...");
         change->SetName("FileTypeChangeIcon");
         iconRow->Add(m_icon, 1, wxALIGN_CENTER_VERTICAL | wxRIGHT, FromDIP(8));
         iconRow->Add(change, 0);
@@ -239,10 +260,12 @@ public:
 
 private:
     void ShowIcon() {
-        m_icon->SetLabel(m_fields.iconFile.empty()
-                             ? wxString("(none)")
-                             : Wx(m_fields.iconFile) +
-                                   wxString::Format(", %d", m_fields.iconIndex));
+        const wxString text =
+            m_fields.iconFile.empty()
+                ? wxString("(none)")
+                : Wx(m_fields.iconFile) + wxString::Format(", %d", m_fields.iconIndex);
+        m_icon->SetLabel(text);
+        m_icon->SetToolTip(text);
         Layout();
     }
 
@@ -287,6 +310,9 @@ FirewallPageView::FirewallPageView(wxWindow* parent, FirewallListModel& model)
     auto* top = new wxBoxSizer(wxVERTICAL);
     top->Add(new wxStaticText(this, wxID_ANY, "&Firewalls:"), 0, wxBOTTOM, FromDIP(4));
     top->Add(ListWithButtons(this, m_list, {add, m_edit, m_delete}), 1, wxEXPAND);
+    m_pending = new wxStaticText(this, wxID_ANY, "");
+    m_pending->SetName("FirewallPending");
+    top->Add(m_pending, 0, wxTOP | wxEXPAND, FromDIP(6));
     SetSizer(top);
 
     add->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressAdd(); });
@@ -298,11 +324,32 @@ FirewallPageView::FirewallPageView(wxWindow* parent, FirewallListModel& model)
 }
 
 void FirewallPageView::Fill() {
-    const wxString selected = m_list->GetStringSelection();
+    const int selected = m_list->GetSelection();
     m_list->Clear();
-    for (const std::u16string& name : m_model.Names()) m_list->Append(Wx(name));
-    if (!selected.empty()) m_list->SetStringSelection(selected);
+    const std::vector<std::u16string>& names = m_model.Names();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        wxString label = Wx(names[i]);
+        switch (m_model.State(i)) {
+            case FirewallListModel::EntryState::kStored:
+                break;
+            case FirewallListModel::EntryState::kNew:
+                label += "  (new: saved on OK)";
+                break;
+            case FirewallListModel::EntryState::kChanged:
+                label += "  (changed: saved on OK)";
+                break;
+        }
+        m_list->Append(label);
+    }
+    if (selected != wxNOT_FOUND && static_cast<unsigned>(selected) < m_list->GetCount())
+        m_list->SetSelection(selected);
     if (m_list->GetSelection() == wxNOT_FOUND && m_list->GetCount() > 0) m_list->SetSelection(0);
+    wxString deleted;
+    for (const std::u16string& name : m_model.PendingDeletes())
+        deleted += (deleted.empty() ? "Deleted on OK: " : ", ") + Wx(name);
+    m_pending->SetLabel(deleted);
+    m_pending->Show(!deleted.empty());
+    Layout();
     EnableButtons();
 }
 
@@ -317,7 +364,9 @@ bool FirewallPageView::RunEditor(FirewallFields fields, const std::u16string& cu
     const bool saved = editor.ShowModal() == wxID_OK;
     Fill();
     if (saved) {
-        m_list->SetStringSelection(Wx(editor.SavedName()));
+        const std::vector<std::u16string>& names = m_model.Names();
+        const auto found = std::find(names.begin(), names.end(), editor.SavedName());
+        if (found != names.end()) m_list->SetSelection(static_cast<int>(found - names.begin()));
         EnableButtons();
     }
     return saved;
@@ -464,9 +513,10 @@ FileTypesPageView::FileTypesPageView(wxWindow* parent, FileTypesModel& model)
     m_list = new wxListCtrl(this, wxID_ANY, wxDefaultPosition, FromDIP(wxSize(330, 320)),
                             wxLC_REPORT | wxLC_SINGLE_SEL | wxBORDER_THEME);
     m_list->SetName(kFileTypeListName);
-    m_list->AppendColumn("Extension", wxLIST_FORMAT_LEFT, FromDIP(80));
-    m_list->AppendColumn("Type", wxLIST_FORMAT_LEFT, FromDIP(150));
-    m_list->AppendColumn("Transfer", wxLIST_FORMAT_LEFT, FromDIP(90));
+    // The type names are the longest column; the transfer types are one short word.
+    m_list->AppendColumn("Extension", wxLIST_FORMAT_LEFT, FromDIP(75));
+    m_list->AppendColumn("Type", wxLIST_FORMAT_LEFT, FromDIP(175));
+    m_list->AppendColumn("Transfer", wxLIST_FORMAT_LEFT, FromDIP(70));
     auto* add = new wxButton(this, wxID_ANY, "&Add...");
     m_edit = new wxButton(this, wxID_ANY, "&Edit...");
     m_delete = new wxButton(this, wxID_ANY, "&Delete");

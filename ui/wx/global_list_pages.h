@@ -17,6 +17,7 @@ class wxCheckBox;
 class wxColourPickerCtrl;
 class wxListBox;
 class wxListCtrl;
+class wxStaticText;
 
 namespace sessiondeck {
 
@@ -35,21 +36,23 @@ public:
     void PressEdit();
     void PressDelete();
 
-    void LoadFromPage() override {
-        m_model.Reload();
-        Fill();
-    }
+    // The list as the model has it now (after the dialog's OK wrote some of it, or none).
+    void Redraw() { Fill(); }
+
+    // The list keeps its pending changes while other pages are shown.
+    void LoadFromPage() override { Fill(); }
     void StoreToPage() override {}
     void FocusRefused() override {}
 
 private:
     void Fill();
     void EnableButtons();
-    // Runs the editor over `fields`; true when the model saved them.
+    // Runs the editor over `fields`; true when the model took them.
     bool RunEditor(FirewallFields fields, const std::u16string& currentName);
 
     FirewallListModel& m_model;
     wxListBox* m_list = nullptr;
+    wxStaticText* m_pending = nullptr;
     wxButton* m_edit = nullptr;
     wxButton* m_delete = nullptr;
 };

@@ -11,27 +11,36 @@ namespace sessiondeck {
 
 GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& model)
     : PropertyTreeDialog(parent, model.Frame(),
-                         [this](wxWindow* pageParent, PropertyTreePage* page) {
-                             return MakePage(pageParent, page);
+                         [&model](wxWindow* pageParent, PropertyTreePage* page) {
+                             return MakePage(model, pageParent, page);
                          }),
       m_options(model) {
     SetName(kGlobalOptionsWindowName);
 }
 
-wxWindow* GlobalOptionsDialog::MakePage(wxWindow* parent, PropertyTreePage* page) {
+bool GlobalOptionsDialog::DoOk() {
+    if (m_options.Ok()) return true;
+    if (wxWindow* list = FindWindow(kFirewallListName))
+        if (auto* firewalls = dynamic_cast<FirewallPageView*>(list->GetParent()))
+            firewalls->Redraw();
+    return false;
+}
+
+wxWindow* GlobalOptionsDialog::MakePage(GlobalOptionsModel& options, wxWindow* parent,
+                                        PropertyTreePage* page) {
     if (page->Caption() == global_pages::kFirewall)
-        return new FirewallPageView(parent, m_options.Firewalls());
+        return new FirewallPageView(parent, options.Firewalls());
     if (page->Caption() == global_pages::kColorSchemes)
-        return new ColorSchemesPageView(parent, m_options.ColorSchemes());
-    if (page->Caption() == global_pages::kFileTypes && m_options.FileTypes())
-        return new FileTypesPageView(parent, *m_options.FileTypes());
+        return new ColorSchemesPageView(parent, options.ColorSchemes());
+    if (page->Caption() == global_pages::kFileTypes && options.FileTypes())
+        return new FileTypesPageView(parent, *options.FileTypes());
     if (page->Caption() == global_pages::kAnsiColor)
-        return new AnsiColorPageView(parent, m_options.ColorSchemes());
+        return new AnsiColorPageView(parent, options.ColorSchemes());
     auto* optionPage = dynamic_cast<OptionPage*>(page);
     if (!optionPage || page->Caption() != global_pages::kDefaultSession) return nullptr;
     auto* view = new OptionPageView(parent, *optionPage);
     auto* edit = new wxButton(view, wxID_ANY, "&Edit Default Session...");
-    edit->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { m_options.EditDefaultSession(); });
+    edit->Bind(wxEVT_BUTTON, [&options](wxCommandEvent&) { options.EditDefaultSession(); });
     // Without Session Options in this build there is nothing the button could open.
     edit->Enable(static_cast<bool>(GlobalOptionsModel::EditDefaultSessionHook()));
     view->GetSizer()->Add(edit, 0, wxLEFT | wxTOP, view->FromDIP(4));

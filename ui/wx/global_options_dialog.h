@@ -16,11 +16,15 @@ public:
     GlobalOptionsModel& Options() { return m_options; }
 
 protected:
-    bool DoOk() override { return m_options.Ok(); }
+    // A refused OK leaves the dialog open; the Firewall page then shows what is still pending.
+    bool DoOk() override;
     void DoCancel() override { m_options.Cancel(); }
 
 private:
-    wxWindow* MakePage(wxWindow* parent, PropertyTreePage* page);
+    // Called while the frame opens, from the base class's constructor, before this class's
+    // members exist: it may use only what it is given.
+    static wxWindow* MakePage(GlobalOptionsModel& options, wxWindow* parent,
+                              PropertyTreePage* page);
     GlobalOptionsModel& m_options;
 };
 

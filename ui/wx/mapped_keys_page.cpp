@@ -114,17 +114,30 @@ MappedKeysPageView::MappedKeysPageView(wxWindow* parent, OptionPage& page, Mappe
     column->Add(m_map, 0, wxEXPAND | wxBOTTOM, FromDIP(4));
     column->Add(m_remove, 0, wxEXPAND);
     row->Add(column, 0);
-    // A built-in map is the session's only until the first change copies it.
-    const std::u16string title = keys.OwnMap() ? u"Keys of this session's own map:"
-                                               : u"Keys of the built-in " + keys.BuiltinName() +
-                                                     u" map (a change makes a copy):";
-    GetSizer()->Add(new wxStaticText(this, wxID_ANY, Wx(title)), 0, wxLEFT | wxTOP, FromDIP(4));
+    m_title = new wxStaticText(this, wxID_ANY, "");
+    SetTitle();
+    GetSizer()->Add(m_title, 0, wxLEFT | wxTOP, FromDIP(4));
     GetSizer()->Add(row, 1, wxEXPAND | wxALL, FromDIP(4));
 
     m_map->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressMapKey(); });
     m_remove->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { PressRemove(); });
     m_list->Bind(wxEVT_LIST_ITEM_SELECTED, [this](wxListEvent&) { EnableButtons(); });
     m_list->Bind(wxEVT_LIST_ITEM_DESELECTED, [this](wxListEvent&) { EnableButtons(); });
+    Fill(-1);
+}
+
+void MappedKeysPageView::SetTitle() {
+    // A built-in map is the session's only until the first change copies it.
+    const std::u16string title = m_keys.OwnMap() ? u"Keys of this session's own map:"
+                                                 : u"Keys of the built-in " + m_keys.BuiltinName() +
+                                                       u" map (a change makes a copy):";
+    m_title->SetLabel(Wx(title));
+}
+
+void MappedKeysPageView::LoadFromPage() {
+    OptionPageView::LoadFromPage();
+    if (!m_keys.FollowKeymapName()) return;
+    SetTitle();
     Fill(-1);
 }
 

@@ -7,6 +7,7 @@
 
 class wxButton;
 class wxListCtrl;
+class wxStaticText;
 
 namespace sessiondeck {
 
@@ -24,13 +25,18 @@ public:
     void PressMapKey();
     void PressRemove();
 
+    // The bound controls, then the key list of the map "Current keymap" names now.
+    void LoadFromPage() override;
+
 private:
     void Fill(int selectIndex);
+    void SetTitle();
     void EnableButtons();
     int SelectedRow() const;
 
     MappedKeysModel& m_keys;
     wxListCtrl* m_list = nullptr;
+    wxStaticText* m_title = nullptr;
     wxButton* m_map = nullptr;
     wxButton* m_remove = nullptr;
 };

@@ -167,7 +167,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCtrlTabThen
     EXPECT_EQ(config->mruCount.Get(), 7) << "Cancel kept the value typed before it";
 }
 
-TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndDeletesOnYes) {
+TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndCancelUndoesADelete) {
     for (const char16_t* name : {u"Office", u"Lab"}) {
         auto firewall = VUnknownPointer<FirewallConfig>::Adopt(
             new FirewallConfig(VUnicodeString(name), nullptr));
@@ -202,8 +202,8 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsFirewallPageListsTheStoredFirewallsAndDe
     ASSERT_EQ(boxes.messages.size(), 1u);
     EXPECT_EQ(boxes.messages[0], "Do you want to delete the specified firewall?");
     EXPECT_EQ(listedAfter, std::vector<wxString>{"Office"});
-    // A firewall is deleted when the question is answered, whatever ends the dialog.
-    EXPECT_FALSE(FirewallExists(VUnicodeString(u"Lab")));
+    // The page's delete waits for the dialog's OK: Cancel leaves both stored.
+    EXPECT_TRUE(FirewallExists(VUnicodeString(u"Lab")));
     EXPECT_TRUE(FirewallExists(VUnicodeString(u"Office")));
 }
 
