@@ -9,7 +9,6 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
-#include "platform/window_messages.h"
 #include "profile/ini_store.h"
 #include "support/golden.h"
 #include "support/library_host.h"
@@ -274,10 +273,6 @@ TEST_F(GlobalOptions, SharedInstanceLifecycle) {
     EXPECT_FALSE(SaveGlobalConfig(false)) << "detaching drops the shared instance";
     SessionDeckProcessAttach();
     EXPECT_EQ(beforeDetach.Detach()->Release(), 0) << "the holder's reference was the last";
-
-    const uint32_t change = GlobalConfig::GetGlobalConfigChangeMessage();
-    EXPECT_NE(change, GlobalConfig::GetTraywardShowSelectionMessage());
-    EXPECT_EQ(platform::RegisterWindowMessage(u"NORVIK_SOFTWARE_GLOBAL_CONFIG_CHANGE"), change);
 }
 
 TEST_F(GlobalOptions, OpacityAndOptionsByText) {
@@ -295,9 +290,6 @@ TEST_F(GlobalOptions, OpacityAndOptionsByText) {
     EXPECT_EQ(config->SetOptionText(u"No Such Option", u"1"), R::kUnknownName);
     EXPECT_EQ(config->SetOptionText(u"Enable Termcap Editing", u"true"), R::kNotSettable);
     EXPECT_EQ(config->SetOptionText(u"Color Schemes", u""), R::kNotSettable);
-    EXPECT_EQ(config->SetOptionText(u"Selected Termcap Entries", u"vt320"), R::kNotSettable);
-    EXPECT_EQ(config->SetOptionText(u"Printer DSR Flow", u"true"), R::kSet);
-    EXPECT_TRUE(config->printerSerialPort.dsrFlow.Get());
     EXPECT_EQ(config->SetOptionText(u"Log Error Text Color", u"-1"), R::kBadValue);
     // Each kind's text form is the setting's own (test_data); here, that a set goes through it and
     // marks the option changed.

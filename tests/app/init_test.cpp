@@ -106,12 +106,7 @@ TEST(VersionRecord, ParsesTheFirstWellFormedRecordAcrossChunkBoundaries) {
 
 TEST(ProcessAttach, LoadsTheDialogAcceleratorsAndRunsDetachHooksInReverse) {
     ASSERT_TRUE(SessionDeckProcessAttach());
-    EXPECT_EQ(GetSessionDeckDll(), GetLibraryMessageModule());
-    const auto& accelerators = GetSessionDeckAccelerators();
-    ASSERT_EQ(accelerators.GetSize(), 16u);
-    int renames = 0;
-    for (const auto& a : accelerators) renames += a.command == 32922;
-    EXPECT_EQ(renames, 2) << "Alt+M and F2 both rename";
+    EXPECT_EQ(GetSessionDeckAccelerators().GetSize(), 16u);
 
     std::vector<int> order;
     RegisterProcessDetachHook([&] { order.push_back(1); });
@@ -120,15 +115,4 @@ TEST(ProcessAttach, LoadsTheDialogAcceleratorsAndRunsDetachHooksInReverse) {
     EXPECT_EQ(order, (std::vector<int>{2, 1}));
     SessionDeckProcessDetach();  // hooks run once
     EXPECT_EQ(order.size(), 2u);
-}
-
-TEST(ProfileFactory, StoreOpenedBeforeAFactoryIsEmptyAndKeepsNothing) {
-    SessionDeckDllInitProfileFactory(nullptr);
-    VProfileStore store;
-    EXPECT_FALSE(store.HasBackend());
-    VProfileKey key(store.GetRootKey(), u"Global");
-    EXPECT_FALSE(key.SetDword(u"Show Toolbar", 1));
-    uint32_t value = 0;
-    EXPECT_FALSE(key.QueryDword(u"Show Toolbar", value));
-    EXPECT_EQ(GetCurrentProfileStoreFactory(), nullptr);
 }

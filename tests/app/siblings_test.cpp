@@ -171,14 +171,3 @@ TEST(ExtractExecutablePath, QuotedExeOrWhole) {
     EXPECT_EQ(ExtractExecutablePath(u"\t/usr/bin/tool --flag \r\n"), u"/usr/bin/tool --flag");
     EXPECT_EQ(ExtractExecutablePath(nullptr), u"");
 }
-
-TEST(Services, MissingSoundsAndCompanionLibraryAreNoSuccess) {
-    EXPECT_FALSE(PlaySoundFile(u"", false));
-    EXPECT_FALSE(PlaySoundFile(nullptr, true));
-    EXPECT_FALSE(PlaySoundFile(u"%SESSIONDECK_NO_SUCH_VARIABLE%/none.wav", false));
-
-    // A library that is not there leaves every entry null, and later calls do
-    // not try again.
-    GetSpecialFunctions(u"/nonexistent", u"companion.so");
-    EXPECT_EQ(GetSpecialFunction(SpecialFunction::LaunchKeygenWizard), nullptr);
-}

@@ -1,5 +1,6 @@
 // `sessiondeck connect --dry-run`: the argument vector each protocol's client gets, hostile host
-// names kept to one argument after "--", the store's overrides, firewalls, and the refusals.
+// names kept to one argument after "--", the store's overrides and firewalls (refusals:
+// cli_exit_status_test.cpp).
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -10,22 +11,12 @@
 #include <vector>
 
 #include "support/cli_config_test.h"
+#include "support/cli_sandbox.h"
+#include "support/golden.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-std::vector<std::string> Words(const std::string& out) {
-    std::vector<std::string> words;
-    size_t start = 0;
-    while (start < out.size()) {
-        const size_t end = out.find('\n', start);
-        words.push_back(out.substr(start, end - start));
-        if (end == std::string::npos) break;
-        start = end + 1;
-    }
-    return words;
-}
 
 class CliConnect : public CliConfigTest {
 protected:
@@ -45,7 +36,7 @@ protected:
         if (transfer) args.push_back("--transfer");
         const ProcessResult r = Connect(args);
         EXPECT_EQ(r.status, 0) << r.err;
-        return Words(r.out);
+        return sandbox::Lines(r.out);
     }
     void Install(const std::string& program) {
         const fs::path file = bin / program;
@@ -69,77 +60,50 @@ using Argv = std::vector<std::string>;
 
 }  // namespace
 
+// The argument vectors, one case a line, are tests/golden/cli/connect-clients.txt.
 TEST_F(CliConnect, EveryProtocolGetsItsClientWithPortAndUserOnlyWhenTheyMatter) {
     struct Case {
-        std::vector<std::string> create;  // options of `new`
-        std::vector<std::pair<std::string, std::string>> values;
+        std::string protocol, host, port, user;
+        std::vector<std::string> values;  // "Name=Value", set after `new`
         bool transfer;
-        Argv argv;
     };
+    // The usual port is left to the client; another port and a key file are passed.
     const Case cases[] = {
-        {{"--protocol", "SSH2", "--host", "web1.example.net", "--user", "admin"},
-         {},
-         false,
-         {"ssh", "-l", "admin", "--", "web1.example.net"}},
-        // The usual port is left to the client; another port and a key file are passed.
-        {{"--protocol", "SSH2", "--host", "web1.example.net", "--port", "22"},
-         {},
-         false,
-         {"ssh", "--", "web1.example.net"}},
-        {{"--protocol", "SSH2", "--host", "h", "--port", "2222", "--user", "ann"},
-         {{"Identity Filename", "/keys/id ed25519"}},
-         false,
-         {"ssh", "-p", "2222", "-l", "ann", "-i", "/keys/id ed25519", "--", "h"}},
-        {{"--protocol", "SFTP", "--host", "files.example", "--port", "2200", "--user", "deploy"},
-         {{"Initial Directory", "/srv/releases"}},
-         true,
-         {"sftp", "-P", "2200", "-o", "User=deploy", "--", "files.example:/srv/releases"}},
-        {{"--protocol", "SFTP", "--host", "::1"},
-         {{"Initial Directory", "/srv"}},
-         true,
-         {"sftp", "--", "[::1]:/srv"}},
-        {{"--protocol", "Telnet", "--host", "192.0.2.1"}, {}, false, {"telnet", "--", "192.0.2.1"}},
-        {{"--protocol", "Telnet", "--host", "192.0.2.1", "--port", "2323", "--user", "op"},
-         {},
-         false,
-         {"telnet", "-l", "op", "--", "192.0.2.1", "2323"}},
-        {{"--protocol", "Telnet/SSL", "--host", "bbs.example", "--port", "992"},
-         {},
-         false,
-         {"telnet-ssl", "-z", "ssl", "--", "bbs.example"}},
-        {{"--protocol", "RLogin", "--host", "old.example", "--port", "1513", "--user", "bob"},
-         {},
-         false,
-         {"rlogin", "-l", "bob", "-p", "1513", "--", "old.example"}},
-        {{"--protocol", "Serial", "--host", "ttyUSB0"},
-         {},
-         false,
-         {"picocom", "-b", "38400", "-d", "8", "-y", "n", "-p", "1", "--", "/dev/ttyUSB0"}},
-        {{"--protocol", "Serial", "--host", "COM2"},
-         {{"Baud Rate", "9600"}, {"Data Bits", "7"}, {"Parity", "2"}, {"Stop Bits", "2"}},
-         false,
-         {"picocom", "-b", "9600", "-d", "7", "-y", "e", "-p", "2", "--", "/dev/ttyS1"}},
-        {{"--protocol", "FTP", "--host", "files.example.net", "--port", "2121"},
-         {},
-         true,
-         {"lftp", "-p", "2121", "ftp://files.example.net"}},
-        {{"--protocol", "FTP/SSL (implicit)", "--host", "f.example", "--user", "ann"},
-         {},
-         true,
-         {"lftp", "-u", "ann", "ftps://f.example"}},
-        {{"--protocol", "FTP/SSL (explicit)", "--host", "f.example", "--port", "21"},
-         {},
-         true,
-         {"lftp", "-e", "set ftp:ssl-force true", "ftp://f.example"}},
+        {"SSH2", "web1.example.net", "", "admin", {}, false},
+        {"SSH2", "web1.example.net", "22", "", {}, false},
+        {"SSH2", "h", "2222", "ann", {"Identity Filename=/keys/id ed25519"}, false},
+        {"SFTP", "files.example", "2200", "deploy", {"Initial Directory=/srv/releases"}, true},
+        {"SFTP", "::1", "", "", {"Initial Directory=/srv"}, true},
+        {"Telnet", "192.0.2.1", "", "", {}, false},
+        {"Telnet", "192.0.2.1", "2323", "op", {}, false},
+        {"Telnet/SSL", "bbs.example", "992", "", {}, false},
+        {"RLogin", "old.example", "1513", "bob", {}, false},
+        {"Serial", "ttyUSB0", "", "", {}, false},
+        {"Serial",
+         "COM2",
+         "",
+         "",
+         {"Baud Rate=9600", "Data Bits=7", "Parity=2", "Stop Bits=2"},
+         false},
+        {"FTP", "files.example.net", "2121", "", {}, true},
+        {"FTP/SSL (implicit)", "f.example", "", "ann", {}, true},
+        {"FTP/SSL (explicit)", "f.example", "21", "", {}, true},
     };
+    std::string argvs;
     int n = 0;
     for (const Case& c : cases) {
         const std::string path = "Lab\\s" + std::to_string(n++);
-        SCOPED_TRACE(path + " " + testing::PrintToString(c.create));
-        New(path, c.create);
-        for (const auto& [name, value] : c.values) Set(path, name, value);
-        EXPECT_EQ(DryRun(path, c.transfer), c.argv);
+        std::vector<std::string> create = {"--protocol", c.protocol, "--host", c.host};
+        if (!c.port.empty()) create.insert(create.end(), {"--port", c.port});
+        if (!c.user.empty()) create.insert(create.end(), {"--user", c.user});
+        New(path, create);
+        for (const std::string& v : c.values)
+            Set(path, v.substr(0, v.find('=')), v.substr(v.find('=') + 1));
+        argvs += c.protocol + " " + c.host + " " + c.port + " " + c.user + ":";
+        for (const std::string& word : DryRun(path, c.transfer)) argvs += " [" + word + "]";
+        argvs += "\n";
     }
+    ExpectMatchesGolden("cli/connect-clients.txt", argvs);
 }
 
 TEST_F(CliConnect, HostileHostNamesStayOneArgumentThatCannotBeAnOption) {
@@ -194,33 +158,6 @@ TEST_F(CliConnect, TheFirstInstalledClientWinsAndAMissingOneIsNamedWithItsPackag
     EXPECT_EQ(Connect({"Lab\\files", "--transfer"}).status, 0);
 }
 
-TEST_F(CliConnect, ProtocolsWithoutAClientAndBadPathsAreRefusedWithTheReason) {
-    New("Lab\\modem", {"--protocol", "TAPI", "--host", "5551234"});
-    New("Lab\\web", {"--protocol", "SSH2", "--host", "web.example"});
-    Ok({"set", "Lab\\web", "Transfer Protocol Name", "None"});
-    New("Lab\\nohost", {"--protocol", "SSH2"});
-    struct Case {
-        Argv args;
-        int status;
-        std::string says;
-    };
-    const Case cases[] = {
-        {{"Lab\\modem", "--dry-run"}, 1, "modem"},
-        {{"Lab\\web", "--transfer", "--dry-run"}, 1, "has no file-transfer connection"},
-        {{"Lab\\nohost", "--dry-run"}, 3, "names no host"},
-        {{"Lab\\missing", "--dry-run"}, 1, "no session 'Lab\\missing'"},
-        {{"Lab", "--dry-run"}, 3, "is a folder"},
-        {{"--dry-run"}, 2, "PATH"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const ProcessResult r = Connect(c.args);
-        EXPECT_EQ(r.status, c.status) << r.err;
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
-    }
-}
-
 TEST_F(CliConnect, TheStoreOverridesATemplateAndAddsOptionsOfTheUsersOwn) {
     New("Lab\\web", {"--protocol", "SSH2", "--host", "web.example", "--user", "admin"});
     StoreClient("SSH2 Options", "-F \"/etc/my ssh\" -o {user}");
@@ -251,73 +188,51 @@ TEST_F(CliConnect, TheStoreOverridesATemplateAndAddsOptionsOfTheUsersOwn) {
     EXPECT_EQ(DryRun("Lab\\modem"), (Argv{"dialer", "5551234"}));
 }
 
+// What each firewall becomes for each client (a ProxyCommand, a jump host or a refusal) is
+// tests/golden/cli/connect-firewalls.txt: exit status, output and errors of each dry run.
 TEST_F(CliConnect, FirewallsBecomeAProxyCommandOrAJumpHostOrARefusal) {
-    auto firewall = [&](const std::string& name,
-                        const std::vector<std::pair<std::string, std::string>>& values) {
-        for (const auto& [value, text] : values) Ok({"firewall", "set", name, value, text});
+    // The firewall's name, then "Value=Text" of each `firewall set`.
+    const std::vector<std::vector<std::string>> firewalls = {
+        {"Socks4", "Firewall Type=SOCKSv4", "Firewall Address=127.0.0.1"},
+        {"Socks5", "Firewall Type=SOCKSv5", "Firewall Address=proxy.example", "Firewall Port=1081"},
+        // A hostile address is quoted for the shell that ssh runs its ProxyCommand in.
+        {"Web", "Firewall Type=HTTP", "Firewall Address=p'x;touch sd-pwned;%h",
+         "Firewall Port=3128"},
+        {"Basic", "Firewall Type=HTTP_BASICAUTH", "Firewall Address=proxy.example",
+         "Firewall Port=8080", "Firewall User=ann"},
+        {"Gateway", "Firewall Type=Generic Proxy", "Firewall Address=gw.example",
+         "Firewall User=jump"},
+        {"Gateway2222", "Firewall Type=Generic Proxy", "Firewall Address=gw.example",
+         "Firewall Port=2222"},
+        {"Command", "Firewall Type=Generic Proxy",
+         "Proxy Command=corkscrew proxy.example 8080 %h %p"},
+        {"Auth5", "Firewall Type=SOCKSv5_USERPASS", "Firewall Address=p"},
+        {"FtpLogin", "Firewall Type=USER user@host port", "Firewall Address=p"},
     };
-    firewall("Socks4", {{"Firewall Type", "SOCKSv4"}, {"Firewall Address", "127.0.0.1"}});
-    firewall("Socks5", {{"Firewall Type", "SOCKSv5"},
-                        {"Firewall Address", "proxy.example"},
-                        {"Firewall Port", "1081"}});
-    // A hostile address is quoted for the shell that ssh runs its ProxyCommand in.
-    firewall("Web", {{"Firewall Type", "HTTP"},
-                     {"Firewall Address", "p'x;touch sd-pwned;%h"},
-                     {"Firewall Port", "3128"}});
-    firewall("Basic", {{"Firewall Type", "HTTP_BASICAUTH"},
-                       {"Firewall Address", "proxy.example"},
-                       {"Firewall Port", "8080"},
-                       {"Firewall User", "ann"}});
-    firewall("Gateway", {{"Firewall Type", "Generic Proxy"},
-                         {"Firewall Address", "gw.example"},
-                         {"Firewall User", "jump"}});
-    firewall("Gateway2222", {{"Firewall Type", "Generic Proxy"},
-                             {"Firewall Address", "gw.example"},
-                             {"Firewall Port", "2222"}});
-    firewall("Command", {{"Firewall Type", "Generic Proxy"},
-                         {"Proxy Command", "corkscrew proxy.example 8080 %h %p"}});
-    firewall("Auth5", {{"Firewall Type", "SOCKSv5_USERPASS"}, {"Firewall Address", "p"}});
-    firewall("FtpLogin", {{"Firewall Type", "USER user@host port"}, {"Firewall Address", "p"}});
-
-    struct Case {
-        std::string firewall;
-        std::string protocol;
-        int status;
-        std::string result;  // the ProxyCommand or jump words, or what the refusal says
-    };
-    const Case cases[] = {
-        {"Socks4", "SSH2", 0, "-o\nProxyCommand=nc -X 4 -x '127.0.0.1:1080' %h %p"},
-        {"Socks5", "SFTP", 0, "-o\nProxyCommand=nc -X 5 -x 'proxy.example:1081' %h %p"},
-        {"Web", "SSH2", 0,
-         "-o\nProxyCommand=nc -X connect -x 'p'\\''x;touch sd-pwned;%%h:3128' %h %p"},
-        {"Basic", "SSH2", 0,
-         "-o\nProxyCommand=nc -X connect -P 'ann' -x 'proxy.example:8080' %h %p"},
-        {"Gateway", "SSH2", 0, "-J\njump@gw.example"},
-        {"Gateway2222", "SFTP", 0, "-J\ngw.example:2222"},
-        {"Command", "SSH2", 0, "-o\nProxyCommand=corkscrew proxy.example 8080 %h %p"},
-        {"Auth5", "SSH2", 1, "cannot log in to a SOCKS 5 proxy"},
-        {"FtpLogin", "SSH2", 1, "FTP proxy login"},
-        {"Nowhere", "SSH2", 1, "firewall 'Nowhere', which does not exist"},
-        {"Socks4", "Telnet", 1, "telnet cannot go through firewall 'Socks4'"},
-    };
-    int n = 0;
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.firewall + " " + c.protocol);
-        const std::string path = "Lab\\fw" + std::to_string(n++);
-        New(path, {"--protocol", c.protocol, "--host", "target.example"});
-        Set(path, "Firewall Name", c.firewall);
-        const bool transfer = c.protocol == "SFTP";
-        Argv args = {path, "--dry-run"};
-        if (transfer) args.push_back("--transfer");
-        const ProcessResult r = Connect(args);
-        EXPECT_EQ(r.status, c.status) << r.err;
-        if (c.status == 0) {
-            const std::string program = transfer ? "sftp\n" : "ssh\n";
-            EXPECT_EQ(r.out, program + c.result + "\n--\ntarget.example\n");
-        } else {
-            EXPECT_NE(r.err.find(c.result), std::string::npos) << r.err;
+    for (const auto& f : firewalls) {
+        for (size_t i = 1; i < f.size(); ++i) {
+            const size_t eq = f[i].find('=');
+            Ok({"firewall", "set", f[0], f[i].substr(0, eq), f[i].substr(eq + 1)});
         }
     }
+    const std::pair<std::string, std::string> cases[] = {
+        {"Socks4", "SSH2"},   {"Socks5", "SFTP"},      {"Web", "SSH2"},      {"Basic", "SSH2"},
+        {"Gateway", "SSH2"},  {"Gateway2222", "SFTP"}, {"Command", "SSH2"},  {"Auth5", "SSH2"},
+        {"FtpLogin", "SSH2"}, {"Nowhere", "SSH2"},     {"Socks4", "Telnet"},
+    };
+    std::string results;
+    int n = 0;
+    for (const auto& [firewall, protocol] : cases) {
+        const std::string path = "Lab\\fw" + std::to_string(n++);
+        New(path, {"--protocol", protocol, "--host", "target.example"});
+        Set(path, "Firewall Name", firewall);
+        Argv args = {path, "--dry-run"};
+        if (protocol == "SFTP") args.push_back("--transfer");
+        const ProcessResult r = Connect(args);
+        results +=
+            firewall + " " + protocol + ": " + std::to_string(r.status) + "\n" + r.out + r.err;
+    }
+    ExpectMatchesGolden("cli/connect-firewalls.txt", results);
 }
 
 TEST_F(CliConnect, AStoredPasswordIsOfferedToSshThroughAskpassAndNeverPrinted) {

@@ -28,18 +28,19 @@ protected:
             MakeSession(std::string("Lab/") + name, std::string(name) + ".example");
         ASSERT_EQ(Run({"ls", "-r"}).status, 0);
     }
+    // The host with a time limit: a command that blocks is a failure of its own.
+    ProcessResult RunFor(int seconds, const std::vector<std::string>& command) {
+        return RunProcessFor(std::chrono::seconds(seconds), SESSIONDECK_CLI_PATH, Args(command),
+                             Env());
+    }
     // `set` and `apply-default` both fail, say so, and leave everything as it was.
     void ExpectWritesRefused() {
         const auto before = Snapshot(sessions());
-        auto run = [&](const std::vector<std::string>& command) {
-            return RunProcessFor(std::chrono::seconds(20), SESSIONDECK_CLI_PATH, Args(command),
-                                 Env());
-        };
-        const ProcessResult set = run({"set", "Lab\\a", "Cols", "132"});
+        const ProcessResult set = RunFor(20, {"set", "Lab\\a", "Cols", "132"});
         EXPECT_FALSE(set.timedOut);
         EXPECT_NE(set.status, 0) << "a set that could not be written exited 0";
         EXPECT_FALSE(set.err.empty());
-        const ProcessResult apply = run({"apply-default", "Rows", "50"});
+        const ProcessResult apply = RunFor(20, {"apply-default", "Rows", "50"});
         EXPECT_FALSE(apply.timedOut);
         EXPECT_NE(apply.status, 0) << apply.out;
         EXPECT_EQ(apply.out.find("updated 3 of 3"), std::string::npos) << apply.out;
@@ -63,17 +64,14 @@ TEST_F(CliWriteFailureOnDisk, AFifoForAValueFileIsRefusedPromptly) {
     ASSERT_EQ(mkfifo((sessions() / "Lab" / "a.ini").c_str(), 0600), 0);
     auto before = Snapshot(sessions());
     // Opening a FIFO to read it waits for a writer that never comes.
-    auto run = [&](const std::vector<std::string>& command) {
-        return RunProcessFor(std::chrono::seconds(5), SESSIONDECK_CLI_PATH, Args(command), Env());
-    };
-    const ProcessResult set = run({"set", "Lab\\a", "Cols", "132"});
+    const ProcessResult set = RunFor(5, {"set", "Lab\\a", "Cols", "132"});
     EXPECT_FALSE(set.timedOut) << "set blocked on the FIFO";
     EXPECT_NE(set.status, 0);
     EXPECT_FALSE(set.err.empty());
-    const ProcessResult list = run({"ls", "Lab"});
+    const ProcessResult list = RunFor(5, {"ls", "Lab"});
     EXPECT_FALSE(list.timedOut) << "ls blocked on the FIFO";
     const bool listed = Lines(list.out) == std::vector<std::string>{"a", "b", "c"};
-    const ProcessResult apply = run({"apply-default", "Rows", "50"});
+    const ProcessResult apply = RunFor(5, {"apply-default", "Rows", "50"});
     EXPECT_FALSE(apply.timedOut) << "apply-default blocked on the FIFO";
     // Whether a value file that is no file makes a session is the store's choice; a listed
     // session that could not be updated is never counted as updated.

@@ -147,8 +147,7 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
         std::vector<std::string> args{"--read-only"};
         args.insert(args.end(), row.args.begin(), row.args.end());
         const auto r = Run(args);
-        std::string name;
-        for (const auto& arg : row.args) name += arg + " ";
+        const std::string name = ::testing::PrintToString(row.args) + ": ";
         if (row.writes) {
             EXPECT_EQ(r.status, 3) << name << r.out;
             EXPECT_NE(r.err.find("read-only"), std::string::npos) << name << r.err;
@@ -156,13 +155,8 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
             EXPECT_EQ(r.status, 0) << name << r.err;
         }
         const auto after = Snapshot(dir / "Config");
-        for (const auto& [path, state] : after) {
-            const auto old = before.find(path);
-            EXPECT_TRUE(old != before.end()) << name << "created " << path;
-            if (old != before.end()) {
-                EXPECT_TRUE(old->second == state) << name << "changed " << path;
-            }
-        }
+        for (const auto& [path, state] : after)
+            EXPECT_TRUE(before.count(path) && before.at(path) == state) << name << path;
         for (const auto& [path, state] : before)
             EXPECT_TRUE(after.count(path)) << name << "removed " << path;
         if (after != before) break;  // one culprit is enough; the rest would repeat it
