@@ -52,6 +52,7 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"set", "top", "Password"},
         {"set", "top", "Password", "x", "--password-stdin"},
         // The store.
+        {"filetype", "."},
         {"store", "get", "Global", "Nope"},
         {"store", "rm", "Global", "Nope"},
         {"store", "rmkey", "Sessions", "Nope"},

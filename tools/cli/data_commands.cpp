@@ -19,11 +19,12 @@ std::string Text(const char16_t* text) {
 }
 
 void RunFileType(GlobalOptions& options, const std::string& extension) {
-    PrepareHost(options);
-    const FileTypeManager manager;
+    // A refused argument writes nothing: the first use of the file types seeds them.
     std::string wanted = extension;
     if (!wanted.empty() && wanted.front() == '.') wanted.erase(0, 1);
     if (wanted.empty()) throw Failure(kUsage, "the extension is empty");
+    PrepareHost(options);
+    const FileTypeManager manager;
     const FileTypeDefinition* definition = manager.FindExtension(FromUtf8(wanted).c_str());
     if (!definition) throw Failure(kNotFound, "no file type holds the extension '" + wanted + "'");
 
