@@ -159,3 +159,36 @@ TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
     EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
     EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
 }
+
+TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
+    MemoryStoreFactory factory;
+    SynchronizeProfile profile = TwoTasks();
+    Save(factory, profile, true);
+    profile = Load(factory);
+
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
+    Save(factory, profile, true);
+    EXPECT_EQ(factory.Writes().size(), 21u);
+
+    // A copy is deep: changing it leaves the original alone, and it rolls back.
+    SynchronizeProfile copy(profile);
+    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
+    EXPECT_TRUE(copy.IsModified());
+    EXPECT_FALSE(profile.IsModified());
+    copy.Rollback();
+    EXPECT_EQ(copy, profile);
+
+    // A checkpointed change is no longer "modified" but is still written.
+    profile.GetTasks()[1].name = u"Renamed";
+    profile.Checkpoint();
+    EXPECT_FALSE(profile.IsModified());
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_FALSE(factory.Writes().empty());
+    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
+    factory.ClearWrites();
+    Save(factory, profile);
+    EXPECT_TRUE(factory.Writes().empty());
+}

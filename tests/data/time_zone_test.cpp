@@ -151,3 +151,21 @@ TEST(TimeZones, TheYearlyRuleAgreesWithTheZoneHistory) {
         }
     }
 }
+
+TEST(TimeZones, HistoryConversionsReadSkippedAndRepeatedTimesOneWay) {
+    const TimeZone& zones = Zones();
+    SYSTEMTIME utc, local;
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 3, 29, 2, 30), utc));
+    EXPECT_EQ(Text(utc), "2026-03-29 01:30:00.000 dow 0") << "skipped: read as standard time";
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 10, 25, 2, 30), utc));
+    EXPECT_EQ(Text(utc), "2026-10-25 00:30:00.000 dow 0") << "repeated: the first occurrence";
+    // Germany kept standard time all year in the 1970s.
+    ASSERT_TRUE(zones.LocalToUtc(u"Europe/Berlin", At(1975, 7, 1, 12), utc));
+    EXPECT_EQ(Text(utc), "1975-07-01 11:00:00.000 dow 2");
+    ASSERT_TRUE(zones.UtcToLocal(u"America/New_York", At(2026, 3, 8, 7, 0), local));
+    EXPECT_EQ(Text(local), "2026-03-08 03:00:00.000 dow 0");
+
+    EXPECT_FALSE(zones.LocalToUtc(u"Nowhere/Special", At(2026, 1, 1, 0), utc));
+    EXPECT_FALSE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 2, 29, 0), utc));
+    EXPECT_FALSE(zones.UtcToLocal(u"Europe/Berlin", At(2026, 13, 1, 0), local));
+}

@@ -181,3 +181,21 @@ TEST_F(ConnectConfigs, CopiesCloneOnlyTheCurrentConfigAndDeltasNeedTheSameRow) {
     target.ApplyDelta(&telnet);  // another protocol: ignored
     EXPECT_EQ(target->GetHostname(), before);
 }
+
+TEST_F(ConnectConfigs, ValidateProtocolNameKeepsKnownNamesPerSideAndEmptiesOthers) {
+    std::u16string traced;
+    SetProtocolTraceSink([&](std::u16string_view text) { traced += text; });
+    VUnicodeString name = u"ssh2";
+    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(true, name));
+    EXPECT_EQ(name, u"ssh2");
+    name = u"ftp/ssl (EXPLICIT)";
+    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
+    name = u"None";
+    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
+    EXPECT_TRUE(traced.empty());
+    name = u"SSH2";
+    EXPECT_FALSE(ConnectConfigPtr::ValidateProtocolName(false, name));
+    EXPECT_TRUE(name.IsEmpty());
+    EXPECT_EQ(traced, u"Unknown protocol \"SSH2\" using default protocol.\n");
+    SetProtocolTraceSink(nullptr);
+}

@@ -206,3 +206,18 @@ TEST_F(Firewalls, SaveReportsAFailedWrite) {
     EXPECT_TRUE(SaveFirewall(&firewall, false, &factory, &clean));
     EXPECT_EQ(clean.GetMessageId(), 0u);
 }
+
+TEST_F(Firewalls, RemoteHostFirewallNameDefaultsFromUseFirewall) {
+    EXPECT_EQ(RemoteHostConfig(nullptr).GetFirewallName(), u"None");
+    VProfileStore store(&factory);
+    VProfileKey on(store.GetRootKey(), u"Hosts\\On"), off(store.GetRootKey(), u"Hosts\\Off"),
+        named(store.GetRootKey(), u"Hosts\\Named");
+    on.SetDword(u"Use Firewall", 1);
+    off.SetDword(u"Use Firewall", 0);
+    named.SetDword(u"Use Firewall", 1);
+    named.SetString(u"Firewall Name", u"Office");
+    EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"DefaultTerminalFirewall");
+    EXPECT_EQ(RemoteHostConfig(&off).GetFirewallName(), u"None");
+
+    EXPECT_EQ(RemoteHostConfig(&named).GetFirewallName(), u"Office");
+}

@@ -343,3 +343,38 @@ TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
     }
     EXPECT_EQ(Sessions(u"Lab"), u"s2|s1|");
 }
+
+TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
+    const auto drive = dir / "drive";
+    WriteFileBytes(dir / "home/login.txt", "first");
+    WriteFileBytes(dir / "other/login.txt", "second");
+    MakeSession(u"a");
+    MakeSession(u"F\\b");
+    MakeSession(u"c");
+    {
+        VProfileStore store;
+        VProfileKey a(store.GetRootKey(), u"Sessions\\a");
+        a.SetString(u"Script Filename",
+                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
+        a.SetString(u"Keymap Filename", u"/nowhere/x.key");
+        VProfileKey b(store.GetRootKey(), u"Sessions\\F\\b");
+        b.SetString(u"Script Filename",
+                    VUnicodeString::FromUtf8((dir / "other/login.txt").string()).c_str());
+        VProfileKey c(store.GetRootKey(), u"Sessions\\c");
+        c.SetString(u"User Font Map",
+                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
+    }
+    {
+        ScopedEnv env("U3_APP_DATA_PATH", drive.string());
+        SessionConfig::CopySessionFilesAndUpdatePaths();
+    }
+
+    EXPECT_EQ(Stored(u"Sessions\\a", u"Script Filename"), u"%u3data%/login.txt");
+    EXPECT_EQ(Stored(u"Sessions\\a", u"Keymap Filename"), u"/nowhere/x.key");
+    EXPECT_EQ(Stored(u"Sessions\\F\\b", u"Script Filename"), u"%u3data%/login (2).txt");
+    // The same file again goes to the copy already there.
+    EXPECT_EQ(Stored(u"Sessions\\c", u"User Font Map"), u"%u3data%/login.txt");
+    EXPECT_EQ(ReadFileBytes(drive / "login.txt"), "first");
+    EXPECT_EQ(ReadFileBytes(drive / "login (2).txt"), "second");
+    EXPECT_EQ(ReadFileBytes(dir / "home/login.txt"), "first");
+}
