@@ -367,6 +367,43 @@ TEST_F(StoreTest, RecordLimitsCorrectNumbersAndDescribeEachMember) {
     EXPECT_EQ(record.Describe(6).name, nullptr) << "outside the table";
 }
 
+constexpr uint32_t kBadString = 0xE1040001;
+
+// Strings: "!..." is rejected, "?..." is rejected with the take-as-is id, anything else is
+// accepted in angle brackets (so the parser's result can be told from the raw text). Numbers:
+// decimal. Lists: comma-separated. Flags: never.
+class ScriptedParser : public IParser {
+public:
+    bool ParseString(const VString& text, VUnicodeString& value,
+                     IReportMessageParams* report) override {
+        const bool takeAsIs = text.str().starts_with('?');
+        if (takeAsIs || text.str().starts_with('!')) {
+            if (report) report->SetMessage(takeAsIs ? kParseTakeTextAsIs : kBadString);
+            return false;
+        }
+        value = VUnicodeString::FromAnsi("<" + text.str() + ">");
+        return true;
+    }
+    bool ParseInteger(const VString& text, uint32_t& value, IReportMessageParams*) override {
+        value = static_cast<uint32_t>(std::stoul(text.str()));
+        return true;
+    }
+    bool ParseBool(const VString&, bool&, IReportMessageParams*) override { return false; }
+    bool ParseList(const VString& text, VStringArray& value, bool keepEmptyItems,
+                   IReportMessageParams*) override {
+        value = VStringArray{};
+        std::string item;
+        for (char c : text.str() + ",") {
+            if (c != ',') {
+                item += c;
+            } else if (keepEmptyItems || !item.empty()) {
+                value.Add(VUnicodeString::FromAnsi(std::exchange(item, {})));
+            }
+        }
+        return true;
+    }
+};
+
 // The text forms the record members of the layers above are shown and set in.
 TEST(TextForms, NumberListsAndBytes) {
     EXPECT_EQ(textform::JoinNumbers({-1, 0, 4294967295}), u"-1,0,4294967295");
@@ -378,3 +415,53 @@ TEST(TextForms, NumberListsAndBytes) {
 }
 
 }  // namespace
+
+TEST(ParseSettings, EachKindAsksItsParserAndTakesTheResultAsStored) {
+    ScriptedParser parser;
+    struct Row {
+        const char* text;
+        bool ok;
+        const char* value;  // afterwards
+        uint32_t reportId;  // afterwards
+    };
+    // Only the take-as-is id turns a rejected string into the text itself.
+    const Row rows[] = {{"host", true, "<host>", 0},
+                        {"?raw text", true, "?raw text", 0},
+                        {"!bad", false, "before", kBadString}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.text);
+        StringSetting s;
+        s.Init(nullptr, u"Name", u"before");
+        VReportMessageParams report;
+        EXPECT_EQ(s.Parse(row.text, &parser, &report), row.ok);
+        EXPECT_EQ(s.Get().ToUtf8(), row.value);
+        EXPECT_EQ(report.GetMessageId(), row.reportId);
+        // A parsed value is taken as the stored one: nothing left to save.
+        EXPECT_EQ(s.IsUnsaved(), !row.ok);
+        EXPECT_FALSE(s.IsModified());
+    }
+
+    VReportMessageParams report;
+    VProfile<int> negative;
+    EXPECT_TRUE(negative.Parse("4294967295", &parser, &report));
+    EXPECT_EQ(negative.Get(), -1);
+    // A bool setting parses as a flag, not as a number.
+    VProfile<bool> flag;
+    EXPECT_FALSE(flag.Parse("1", &parser, &report));
+
+    // Lists skip empty items unless a derived setting says they matter.
+    ListSetting list;
+    EXPECT_TRUE(list.Parse("a,,b", &parser, &report));
+    EXPECT_EQ(list.Get(), (VStringArray{u"a", u"b"}));
+    struct Lines : ListSetting {
+        Lines() { m_skipEmptyItems = false; }
+    } lines;
+    EXPECT_TRUE(lines.Parse("a,,b", &parser, &report));
+    EXPECT_EQ(lines.Get(), (VStringArray{u"a", u"", u"b"}));
+
+    // A binary record has no text form, whatever the parser could do.
+    MarginsSetting margins;
+    margins.Init(nullptr, u"Margins", Margins{1, 2, 3, 4});
+    EXPECT_FALSE(margins.Parse("1,2,3,4", &parser, &report));
+    EXPECT_EQ(margins.Get(), (Margins{1, 2, 3, 4}));
+}
