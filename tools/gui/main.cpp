@@ -15,6 +15,7 @@
 
 #include "app/global_config.h"
 #include "app/init.h"
+#include "data/file_types.h"
 #include "session/connect_config.h"
 #include "session/firewall_store.h"
 #include "session/session_config.h"
@@ -207,12 +208,18 @@ std::string StoredFirewalls() {
 }
 
 // Global Options on the configuration folder: OK saves them (0); Cancel, or OK with nothing
-// changed, writes nothing (1).
+// changed, writes no option (1). The first opening on a folder without file types seeds them,
+// as the first use of the transfer host does.
 int RunGlobalOptions() {
     const std::string firewallsBefore = StoredFirewalls();
     void* dialog = nullptr;
-    const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr,
-                                               nullptr, nullptr, &dialog);
+    // The File Types page edits the store's file types (seeded on first use, as the transfer
+    // host's own first use would) and stores them on OK.
+    FileTypeManager fileTypes;
+    IconManager icons;
+    bool fileTypesChanged = false;
+    const int result = ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false,
+                                               &fileTypesChanged, &fileTypes, &icons, &dialog);
     if (result < 0) {
         std::cerr << "sessiondeck-gui: cannot open a display for the dialog (is DISPLAY set?)\n";
         return kNoDisplay;
@@ -222,7 +229,7 @@ int RunGlobalOptions() {
     GetGlobalConfig(config);
     // OK without a change writes nothing, and a run that wrote nothing does not report success.
     if (!config->IsModified()) {
-        if (StoredFirewalls() != firewallsBefore) return kChosen;
+        if (StoredFirewalls() != firewallsBefore || fileTypesChanged) return kChosen;
         std::cerr << "sessiondeck-gui: no option was changed; nothing was written\n";
         return kClosed;
     }

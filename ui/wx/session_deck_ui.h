@@ -69,7 +69,16 @@ SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();
 
 // ==== Global Options (opt-frame) ====
 class FileTypeManager;
-class IconManager;
+
+// The host's icons for the File Types page. On this platform a file type's icon is a file the
+// page's chooser picks by path, so the page asks nothing of it; a host gives one, with a
+// FileTypeManager, to say that it keeps file types and wants the page.
+class SESSIONDECK_UI_API IconManager {
+public:
+    IconManager() = default;
+    IconManager(const IconManager&) = delete;
+    IconManager& operator=(const IconManager&) = delete;
+};
 
 // Shows Global Options over the process's global configuration, edited in place (saving it is
 // the caller's business: SaveGlobalConfig). 1 on OK, 2 on Cancel (what pages wrote is put
