@@ -250,4 +250,55 @@ TEST_F(MappedKeys, AWriteTheStoreRefusesIsReportedAndTheStoredMapKept) {
     EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"MENU_FIND");
 }
 
+// An unchanged built-in map follows a newly typed "Keymap Name"; edits and a session's own map
+// are kept, and OK after following hands nothing over.
+TEST_F(MappedKeys, TheListFollowsTheKeymapNameUntilTheUserEditsIt) {
+    enum class Before { kNothing, kEditKeys, kOwnMap };
+    const struct {
+        Before before;
+        const char16_t* typed;
+        bool follows;
+        const char16_t* shown;  // the built-in map on show afterwards; empty: the own map
+    } cases[] = {
+        {Before::kNothing, u"Xterm", true, u"Xterm"},
+        {Before::kNothing, u"Nonsense", true, u"Default"},
+        {Before::kNothing, u"VT220", false, u"VT220"},
+        {Before::kEditKeys, u"Xterm", false, u"VT220"},
+        {Before::kOwnMap, u"Xterm", false, u""},
+    };
+    const auto listed = [](const MappedKeysModel& keys) {
+        std::u16string out;
+        for (const MappedKeyRow& row : keys.Rows()) out += row.key + u"=" + row.action + u";";
+        return out;
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        const std::u16string path = u"s" + std::u16string(1, static_cast<char16_t>(u'0' + n++));
+        MakeKeymapSession(path, u"VT220");
+        auto session = Load(path.c_str());
+        ASSERT_TRUE(session);
+        TerminalConfig& terminal = Terminal(session);
+        if (c.before == Before::kOwnMap) {
+            Keymap own;
+            own.SetKeyCode(kF6 | kKeyAlt, Keymap::LookupCodeByName(VUnicodeString(u"MENU_FIND")));
+            terminal.keymap = own;
+        }
+        MappedKeysModel keys(terminal, prompt, u"S", false);
+        if (c.before == Before::kEditKeys)
+            ASSERT_EQ(keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u""), Result::kMapped);
+        const std::u16string before = listed(keys);
+        terminal.keymapName = VUnicodeString(c.typed);
+        EXPECT_EQ(keys.FollowKeymapName(), c.follows);
+        EXPECT_EQ(keys.BuiltinName(), c.shown);
+        // Followed, the list is what a page opened on the new name shows.
+        EXPECT_EQ(listed(keys),
+                  c.follows ? listed(MappedKeysModel(terminal, prompt, u"S", false)) : before);
+        if (c.follows) EXPECT_NE(listed(keys), before);
+        EXPECT_FALSE(c.follows && keys.Changed());
+        keys.Apply();
+        EXPECT_EQ(terminal.keymap.Get().EntryLines().empty(), c.before == Before::kNothing);
+    }
+}
+
 }  // namespace
