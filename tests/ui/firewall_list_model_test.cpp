@@ -133,14 +133,17 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
         Store(u"Office", store);
         Store(u"Lab", store);
         const std::string before = Stored(store);
-        FirewallListModel model(prompt, u"Global Options", store);
+        ScriptedPrompt asked;
+        FirewallListModel model(asked, u"Global Options", store);
         const std::u16string steps = VUnicodeString::FromUtf8(fields[1]).str() + u";";
         std::string out;
         for (std::size_t at = 0, end; (end = steps.find(u';', at)) != std::u16string::npos;
              at = end + 1) {
-            const std::u16string step = steps.substr(at, end - at);
-            const std::size_t asked = prompt.Questions().size();
-            prompt.AnswerButton(step[0] == u'-' ? VPromptAnswer::kYes : VPromptAnswer::kOk);
+            std::u16string step = steps.substr(at, end - at);
+            const bool refused = step.back() == u'?';
+            if (refused) step.pop_back();
+            if (step[0] == u'-' || refused)
+                asked.AnswerButton(refused ? VPromptAnswer::kOk : VPromptAnswer::kYes);
             bool taken = false;
             if (step[0] == u'+') {
                 taken = model.Save(Proxy(step.substr(1), u"new.example"), u"");
@@ -153,10 +156,8 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
                 edit->name = step.substr(arrow + 1);
                 taken = model.Save(*edit, step.substr(0, arrow));
             }
-            if (!taken && prompt.Questions().size() == asked + 1)
-                out = prompt.Questions().back().text.ToUtf8() + " => ";
-            else if (!taken)
-                return std::string("refused without a message");
+            if (taken == refused) return std::string(taken ? "taken" : "refused");
+            if (refused) out = asked.Questions().back().text.ToUtf8() + " => ";
         }
         // Nothing reaches the store before Commit.
         if (Stored(store) != before) return std::string("written before OK");
