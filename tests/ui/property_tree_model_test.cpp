@@ -222,35 +222,28 @@ TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
     RecordingView view;
     model.Open(&view);
 
-    struct Step {
-        PropertyTreeKey key;
-        bool shift;
-        PropertyTreePage* expected;
+    // Each step with Ctrl: "T" Tab, "t" Shift+Tab, "D" Page Down, "U" Page Up, "C" collapses
+    // Terminal (its sub-pages are skipped from then on); the page shown after each.
+    const std::pair<char, PropertyTreePage*> steps[] = {
+        {'t', &pages.transfer},  // previous from the first wraps
+        {'T', &pages.general},   // next from the last wraps
+        {'D', &pages.terminal}, {'D', &pages.emulation}, {'U', &pages.terminal},
+        {'C', nullptr},         {'T', &pages.transfer},  {'D', &pages.general},
+        {'U', &pages.transfer}, {'t', &pages.terminal},
     };
-    // Expanded: General, Terminal, Emulation, Appearance, Transfer.
-    const std::vector<Step> expandedSteps = {
-        {PropertyTreeKey::kTab, true, &pages.transfer},  // previous from the first wraps
-        {PropertyTreeKey::kTab, false, &pages.general},  // next from the last wraps
-        {PropertyTreeKey::kPageDown, false, &pages.terminal},
-        {PropertyTreeKey::kPageDown, false, &pages.emulation},
-        {PropertyTreeKey::kPageUp, false, &pages.terminal},
-    };
-    for (std::size_t i = 0; i < expandedSteps.size(); ++i) {
-        EXPECT_TRUE(model.OnKey(expandedSteps[i].key, true, expandedSteps[i].shift));
-        EXPECT_EQ(model.CurrentPage(), expandedSteps[i].expected) << "step " << i;
-        EXPECT_EQ(view.shown, expandedSteps[i].expected) << "step " << i;
-    }
-    // Collapsed, the sub-pages are skipped.
-    model.OnExpand(model.NodeOf(&pages.terminal), false);
-    const std::vector<Step> collapsedSteps = {
-        {PropertyTreeKey::kTab, false, &pages.transfer},
-        {PropertyTreeKey::kPageDown, false, &pages.general},
-        {PropertyTreeKey::kPageUp, false, &pages.transfer},
-        {PropertyTreeKey::kTab, true, &pages.terminal},
-    };
-    for (std::size_t i = 0; i < collapsedSteps.size(); ++i) {
-        EXPECT_TRUE(model.OnKey(collapsedSteps[i].key, true, collapsedSteps[i].shift));
-        EXPECT_EQ(model.CurrentPage(), collapsedSteps[i].expected) << "collapsed step " << i;
+    int step = 0;
+    for (const auto& [key, expected] : steps) {
+        SCOPED_TRACE(testing::Message() << "step " << step++ << " " << key);
+        if (key == 'C') {
+            model.OnExpand(model.NodeOf(&pages.terminal), false);
+            continue;
+        }
+        EXPECT_TRUE(model.OnKey(key == 'D'   ? PropertyTreeKey::kPageDown
+                                : key == 'U' ? PropertyTreeKey::kPageUp
+                                             : PropertyTreeKey::kTab,
+                                true, key == 't'));
+        EXPECT_EQ(model.CurrentPage(), expected);
+        EXPECT_EQ(view.shown, expected);
     }
 }
 
