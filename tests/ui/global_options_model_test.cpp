@@ -175,23 +175,4 @@ TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyW
     model.Frame().Close();
 }
 
-TEST_F(GlobalOptions, CancelPutsBackWhatPagesWroteWhileTheDialogWasOpen) {
-    config.Checkpoint();
-    GlobalOptionsModel model(config, kEverything, prompt);
-    model.Frame().Open(&view);
-    OptionPage* general = model.Pages().Find(global_pages::kGeneral);
-    ASSERT_EQ(model.Frame().CurrentPage(), general);
-    general->Value(general->IndexOf(u"MRU Count")).text = u"7";
-    // Leaving the page writes the value into the record...
-    ASSERT_TRUE(
-        model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(global_pages::kFtp))));
-    EXPECT_EQ(config.mruCount.Get(), 7);
-    // ...and Cancel takes it back.
-    model.Cancel();
-    EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kCancel);
-    EXPECT_EQ(config.mruCount.Get(), 4);
-    EXPECT_FALSE(config.IsModified());
-    model.Frame().Close();
-}
-
 }  // namespace

@@ -1,5 +1,5 @@
 // The option dialogs' frame: opening, selection with validation, the state map across dialogs,
-// showing and hiding pages while open, the wrapping keys, and the persisted tree strings.
+// showing and hiding pages while open, and the persisted tree strings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -212,39 +212,6 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     pages.transfer.validateAnswer = true;
     EXPECT_TRUE(model.Ok());
     EXPECT_EQ(model.Result(), PropertyTreeResult::kOk);
-}
-
-TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
-    PropertyPageStateMap map;
-    Pages pages;
-    PropertyTreeModel model(u"Options", map);
-    pages.AddTo(model);
-    RecordingView view;
-    model.Open(&view);
-
-    // Each step with Ctrl: "T" Tab, "t" Shift+Tab, "D" Page Down, "U" Page Up, "C" collapses
-    // Terminal (its sub-pages are skipped from then on); the page shown after each.
-    const std::pair<char, PropertyTreePage*> steps[] = {
-        {'t', &pages.transfer},  // previous from the first wraps
-        {'T', &pages.general},   // next from the last wraps
-        {'D', &pages.terminal}, {'D', &pages.emulation}, {'U', &pages.terminal},
-        {'C', nullptr},         {'T', &pages.transfer},  {'D', &pages.general},
-        {'U', &pages.transfer}, {'t', &pages.terminal},
-    };
-    int step = 0;
-    for (const auto& [key, expected] : steps) {
-        SCOPED_TRACE(testing::Message() << "step " << step++ << " " << key);
-        if (key == 'C') {
-            model.OnExpand(model.NodeOf(&pages.terminal), false);
-            continue;
-        }
-        EXPECT_TRUE(model.OnKey(key == 'D'   ? PropertyTreeKey::kPageDown
-                                : key == 'U' ? PropertyTreeKey::kPageUp
-                                             : PropertyTreeKey::kTab,
-                                true, key == 't'));
-        EXPECT_EQ(model.CurrentPage(), expected);
-        EXPECT_EQ(view.shown, expected);
-    }
 }
 
 TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
