@@ -80,13 +80,10 @@ TEST_F(DefaultSessionEditTest, NoQuestionWithoutChangeAndNoWalkOnNo) {
         return GlobalChangeTally{};
     };
     // Cancelled, and OK without a change: nothing asked.
-    EXPECT_EQ(EditDefaultSession(
-                  prompt, u"G", [](ISessionConfig&) { return 2; }, apply)
-                  .asked,
-              false);
-    EXPECT_FALSE(EditDefaultSession(
-                     prompt, u"G", [](ISessionConfig&) { return 1; }, apply)
-                     .asked);
+    for (const int result : {2, 1})
+        EXPECT_FALSE(EditDefaultSession(
+                         prompt, u"G", [&](ISessionConfig&) { return result; }, apply)
+                         .asked);
     // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
     prompt.AnswerButton(VPromptAnswer::kNo);
     const DefaultSessionEdit edit = EditDefaultSession(

@@ -222,13 +222,11 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     const FileTypeManager stored;
     const FileTypeDefinition* zed = stored.FindExtension(u"ZY");
     ASSERT_NE(zed, nullptr);
-    EXPECT_EQ(zed->typeName.str(), u"Zed document");
-    EXPECT_EQ(zed->transferType, kTransferTypeAscii);
-    EXPECT_EQ(zed->application.str(), u"/usr/bin/zed %1");
-    EXPECT_EQ(zed->remoteOpenAction, kRemoteOpenSaveToDisk);
-    EXPECT_EQ(zed->iconFile.str(), u"/usr/share/icons/zed.png");
-    EXPECT_EQ(zed->iconIndex, 3);
-    EXPECT_EQ(zed->extensions.GetSize(), 2u);
+    EXPECT_EQ(zed->typeName.str() + u"|" + zed->application.str() + u"|" + zed->iconFile.str(),
+              u"Zed document|/usr/bin/zed %1|/usr/share/icons/zed.png");
+    EXPECT_EQ((std::vector<int>{zed->transferType, zed->remoteOpenAction, zed->iconIndex,
+                                static_cast<int>(zed->extensions.GetSize())}),
+              (std::vector<int>{kTransferTypeAscii, kRemoteOpenSaveToDisk, 3, 2}));
     // The value under the old name went with the rename.
     EXPECT_EQ(stored.FindFileTypeIndex(u"Zed file", false), -1);
 }

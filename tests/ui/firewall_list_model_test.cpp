@@ -1,134 +1,198 @@
-// The Firewall page of Global Options on a real configuration folder: adding, the editor's
-// refusals, editing and renaming, deleting answered both ways, and a write the store dropped.
+// The Firewall page of Global Options: the editor's refusals, the name rules against the pending
+// list, what OK writes, passwords across edits, and writes the store refuses (nothing lost).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
+#include <filesystem>
+#include <functional>
 
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
 #include "support/memory_store.h"
+#include "support/profile_case_file.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/firewall_list_model.h"
 #include "ui/ui_fixture.h"
 
 namespace {
 
+using FirewallPointer = VUnknownPointer<FirewallConfig>;
 using Names = std::vector<std::u16string>;
 
 class FirewallPage : public UiStoreTest {
 protected:
-    FirewallFields Proxy(const std::u16string& name) {
+    FirewallFields Proxy(const std::u16string& name,
+                         const std::u16string& host = u"proxy.example") {
         FirewallFields fields = FirewallListModel(prompt, u"Global Options").NewFields();
         fields.name = name;
         fields.type = u"SOCKSv5_USERPASS";
-        fields.host = u"proxy.example";
+        fields.host = host;
         fields.port = u"3128";
         fields.user = u"ann";
         fields.password = u"s3cret";
         fields.passwordEdited = true;
         return fields;
     }
+    // Stored directly, with its name in its host so that the tests can tell them apart.
+    void Store(const std::u16string& name, VProfileStoreFactory* store = nullptr) {
+        FirewallPointer firewall =
+            FirewallPointer::Adopt(new FirewallConfig(VUnicodeString(name), nullptr));
+        firewall->SetFirewallType(VUnicodeString(u"HTTP"));
+        firewall->SetFirewallHostname(VUnicodeString(name + u".example"));
+        firewall->SetFirewallPassword(VUnicodeString(u"old"));
+        ASSERT_TRUE(SaveFirewall(firewall.Get(), true, store));
+    }
+    // "NAME=HOST" of every stored firewall, sorted, joined with ",".
+    static std::string Stored(VProfileStoreFactory* store = nullptr) {
+        std::vector<std::string> rows;
+        for (const VUnicodeString& name : GetFirewallNames(store)) {
+            FirewallPointer firewall = FirewallPointer::Adopt(LoadFirewall(name, true, store));
+            rows.push_back(name.ToUtf8() + "=" +
+                           (firewall ? firewall->GetFirewallHostname().str() : "?"));
+        }
+        std::sort(rows.begin(), rows.end());
+        std::string out;
+        for (const std::string& row : rows) out += (out.empty() ? "" : ",") + row;
+        return out;
+    }
+    static std::size_t IndexOf(FirewallListModel& model, const std::u16string& name) {
+        const auto& names = model.Names();
+        return std::find(names.begin(), names.end(), name) - names.begin();
+    }
     ScriptedPrompt prompt;
 };
 
-TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheStoreCannotTake) {
+TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheEditorCannotTake) {
     FirewallListModel model(prompt, u"Global Options");
-    EXPECT_EQ(model.Names(), Names{});
     EXPECT_EQ(model.NewFields().type, u"None");
     EXPECT_EQ(model.NewFields().port, u"1080");
-
     ASSERT_TRUE(model.Save(Proxy(u"  Office  "), u""));
     EXPECT_EQ(model.Names(), Names{u"Office"});  // trimmed
     ASSERT_TRUE(model.Commit());
-    {
-        VUnknownPointer<FirewallConfig> stored =
-            VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(VUnicodeString(u"Office"), true));
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(stored->GetIntFirewallType(), 4);
-        EXPECT_EQ(stored->GetStoredPort(), 3128);
-        EXPECT_EQ(stored->GetStoredPassword().str(), u"s3cret");
-    }
 
-    // The refusals: each leaves the store as it was and says why (the name rules are the
-    // library's; one of them shows they apply).
-    struct Case {
-        std::u16string name, port, type, current;
-        std::u16string message;
-    };
-    const std::vector<Case> cases = {
-        {u" Office", u"3128", u"HTTP", u"", u"The firewall name 'Office' already exists"},
-        {u"a/b", u"3128", u"HTTP", u"", u"The firewall name contains an illegal character: ' / '"},
-        {u"Lab", u"0", u"HTTP", u"", u"Please enter a port between 1 and 65535."},
-        {u"Lab", u"65536", u"HTTP", u"", u"Please enter a port between 1 and 65535."},
-        {u"Lab", u"80x", u"HTTP", u"", u"Please enter a port between 1 and 65535."},
-        {u"Lab", u"80", u"http", u"", u"Please choose a firewall type."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.message).ToUtf8());
-        FirewallFields fields = Proxy(c.name);
-        fields.port = c.port;
-        fields.type = c.type;
+    const std::pair<const char16_t*, const char16_t*> refused[] = {
+        {u"0", u"HTTP"}, {u"65536", u"HTTP"}, {u"80x", u"HTTP"}, {u"80", u"http"}};
+    for (const auto& [port, type] : refused) {
+        FirewallFields fields = Proxy(u"Lab");
+        fields.port = port;
+        fields.type = type;
         prompt.AnswerButton(VPromptAnswer::kOk);
-        EXPECT_FALSE(model.Save(fields, c.current));
-        ASSERT_FALSE(prompt.Questions().empty());
-        EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
+        EXPECT_FALSE(model.Save(fields, u""));
+        EXPECT_EQ(prompt.Questions().back().text.str(),
+                  *type == u'h' ? u"Please choose a firewall type."
+                                : u"Please enter a port between 1 and 65535.");
         EXPECT_EQ(model.Names(), Names{u"Office"});
     }
 
-    // Editing keeps the password unless it was edited, and a firewall keeps its own name.
+    // An edit keeps the password it did not type; a rename keeps every value.
     auto fields = model.Fields(0);
     ASSERT_TRUE(fields);
-    EXPECT_EQ(fields->host, u"proxy.example");
-    EXPECT_TRUE(fields->passwordSet);
-    EXPECT_TRUE(fields->password.empty());
+    EXPECT_TRUE(fields->passwordSet && fields->password.empty());
     fields->port = u"8080";
-    ASSERT_TRUE(model.Save(*fields, u"Office"));
-    ASSERT_TRUE(model.Commit());
-
-    // Renaming stores the new name with every value and deletes the old one.
-    fields = model.Fields(0);
-    ASSERT_TRUE(fields);
     fields->name = u"Lab";
     ASSERT_TRUE(model.Save(*fields, u"Office"));
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(model.Names(), Names{u"Lab"});
-    VUnknownPointer<FirewallConfig> lab =
-        VUnknownPointer<FirewallConfig>::Adopt(LoadFirewall(VUnicodeString(u"Lab"), true));
+    FirewallPointer lab = FirewallPointer::Adopt(LoadFirewall(VUnicodeString(u"Lab"), true));
     ASSERT_TRUE(lab);
+    EXPECT_EQ(lab->GetIntFirewallType(), 4);
     EXPECT_EQ(lab->GetStoredPort(), 8080);
-    EXPECT_EQ(lab->GetStoredPassword().str(), u"s3cret");
-    EXPECT_EQ(lab->GetStoredUsername().str(), u"ann");
+    EXPECT_EQ(lab->GetStoredPassword().str() + u"/" + lab->GetStoredUsername().str(),
+              u"s3cret/ann");
 
     // A change of case alone leaves one firewall, not the old beside the new.
     fields = model.Fields(0);
-    ASSERT_TRUE(fields);
     fields->name = u"LAB";
     ASSERT_TRUE(model.Save(*fields, u"Lab"));
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(model.Names(), Names{u"LAB"});
-}
-
-TEST_F(FirewallPage, DeleteAsksAndOnlyYesDeletes) {
-    FirewallListModel model(prompt, u"Global Options");
-    ASSERT_TRUE(model.Save(Proxy(u"A"), u""));
-    ASSERT_TRUE(model.Save(Proxy(u"B"), u""));
-    ASSERT_TRUE(model.Commit());
-    ASSERT_EQ(model.Names().size(), 2u);
 
     prompt.AnswerButton(VPromptAnswer::kNo);
     EXPECT_FALSE(model.Delete(0));
-    EXPECT_EQ(model.Names().size(), 2u);
-    ASSERT_EQ(prompt.Questions().size(), 1u);
-    EXPECT_EQ(prompt.Questions()[0].text.str(), u"Do you want to delete the specified firewall?");
-    EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
-
-    const std::u16string deleted = model.Names()[0];
+    EXPECT_EQ(prompt.Questions().back().text.str(),
+              u"Do you want to delete the specified firewall?");
+    EXPECT_EQ(prompt.Questions().back().buttons, VPromptButtons::kYesNo);
     prompt.AnswerButton(VPromptAnswer::kYes);
     EXPECT_TRUE(model.Delete(0));
-    ASSERT_EQ(model.Names().size(), 1u);
-    EXPECT_NE(model.Names()[0], deleted);
     ASSERT_TRUE(model.Commit());
-    EXPECT_FALSE(FirewallExists(VUnicodeString(deleted)));
+    EXPECT_EQ(Stored(), "");
+}
+
+TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
+    ExpectCaseFile("ui/firewall-name-steps.txt", [&](const std::vector<std::string>& fields) {
+        MemoryStoreFactory memory;
+        TempDir folder;
+        VIniFileStoreFactory ini(VUnicodeString::FromUtf8((folder / "Config").string()));
+        VProfileStoreFactory* store = fields[0] == "memory"
+                                          ? static_cast<VProfileStoreFactory*>(&memory)
+                                          : static_cast<VProfileStoreFactory*>(&ini);
+        Store(u"Office", store);
+        Store(u"Lab", store);
+        const std::string before = Stored(store);
+        ScriptedPrompt asked;
+        FirewallListModel model(asked, u"Global Options", store);
+        const std::u16string steps = VUnicodeString::FromUtf8(fields[1]).str() + u";";
+        std::string out;
+        for (std::size_t at = 0, end; (end = steps.find(u';', at)) != std::u16string::npos;
+             at = end + 1) {
+            std::u16string step = steps.substr(at, end - at);
+            const bool refused = step.back() == u'?';
+            if (refused) step.pop_back();
+            if (step[0] == u'-' || refused)
+                asked.AnswerButton(refused ? VPromptAnswer::kOk : VPromptAnswer::kYes);
+            bool taken = false;
+            if (step[0] == u'+') {
+                taken = model.Save(Proxy(step.substr(1), u"new.example"), u"");
+            } else if (step[0] == u'-') {
+                taken = model.Delete(IndexOf(model, step.substr(1)));
+            } else {
+                const std::size_t arrow = step.find(u'>');
+                auto edit = model.Fields(IndexOf(model, step.substr(0, arrow)));
+                if (!edit) return std::string("no such firewall");
+                edit->name = step.substr(arrow + 1);
+                taken = model.Save(*edit, step.substr(0, arrow));
+            }
+            if (taken == refused) return std::string(taken ? "taken" : "refused");
+            if (refused) out = asked.Questions().back().text.ToUtf8() + " => ";
+        }
+        // Nothing reaches the store before Commit.
+        if (Stored(store) != before) return std::string("written before OK");
+        if (!model.Commit() || model.HasPendingChanges()) return std::string("OK failed");
+        if (model.Names().size() != GetFirewallNames(store).GetSize())
+            return std::string("list and store differ");
+        return out + Stored(store);
+    });
+}
+
+// A password typed at one edit survives a later edit that typed none; a firewall deleted and
+// added again does not inherit the old one's.
+TEST_F(FirewallPage, APendingEditKeepsItsTypedPasswordAndAReAddGetsNoOldOne) {
+    Store(u"Office");
+    Store(u"Lab");
+    FirewallListModel model(prompt, u"Global Options");
+    for (const char16_t* password : {u"typed", u""}) {
+        auto fields = model.Fields(IndexOf(model, u"Office"));
+        ASSERT_TRUE(fields);
+        fields->password = password;
+        fields->passwordEdited = *password != 0;
+        ASSERT_TRUE(model.Save(*fields, u"Office"));
+    }
+    prompt.AnswerButton(VPromptAnswer::kYes);
+    ASSERT_TRUE(model.Delete(IndexOf(model, u"Lab")));
+    FirewallFields lab = Proxy(u"Lab");
+    lab.password.clear();
+    lab.passwordEdited = false;
+    ASSERT_TRUE(model.Save(lab, u""));
+    ASSERT_TRUE(model.Commit());
+    for (const auto& [name, password] : {std::pair{u"Office", u"typed"}, std::pair{u"Lab", u""}}) {
+        FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(VUnicodeString(name), true));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->GetStoredPassword().str(), password);
+    }
 }
 
 TEST_F(FirewallPage, AWriteTheStoreRefusesIsReportedAndLosesNothing) {
@@ -147,14 +211,77 @@ TEST_F(FirewallPage, AWriteTheStoreRefusesIsReportedAndLosesNothing) {
     ASSERT_EQ(prompt.Questions().size(), 1u);
     EXPECT_EQ(
         prompt.Questions()[0].text.str().rfind(u"The firewall 'Office' could not be saved", 0), 0u);
-
-    // The stored firewall is as it was; the edit is still pending.
     memory.FailWrites(0);
-    VUnknownPointer<FirewallConfig> stored = VUnknownPointer<FirewallConfig>::Adopt(
-        LoadFirewall(VUnicodeString(u"Office"), true, &memory));
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->GetFirewallHostname().str(), "proxy.example");
+    EXPECT_EQ(Stored(&memory), "Office=proxy.example");
     EXPECT_EQ(model.State(0), FirewallListModel::EntryState::kChanged);
+}
+
+// Runs `check` in a child process as the unprivileged user when the test runs as root (root
+// writes whatever the modes say) and returns its exit status: 0 when every check held.
+int RunAsNobody(const std::function<int()>& check) {
+    const pid_t child = ::fork();
+    if (child < 0) return -1;
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
+        ::_exit(check());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An OK the store refuses: the Firewalls folder is read-only to the user. The reason is the
+// store's, nothing stored changes, the changes stay pending, and OK once the folder is writable
+// again writes them.
+TEST_F(FirewallPage, AnOkTheStoreRefusesKeepsThePendingChangesAndLosesNothing) {
+    Store(u"Office");
+    const std::filesystem::path firewalls = dir / "Config" / "Firewalls";
+    ASSERT_TRUE(std::filesystem::is_directory(firewalls));
+    const std::string before = Stored();
+    if (::geteuid() == 0) {
+        std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
+                                     std::filesystem::perm_options::add);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir / "Config"))
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+        ASSERT_EQ(::lchown((dir / "Config").c_str(), 65534, 65534), 0);
+    }
+    FirewallListModel model(prompt, u"Global Options");
+    auto fields = model.Fields(0);
+    ASSERT_TRUE(fields);
+    fields->host = u"moved.example";
+    ASSERT_TRUE(model.Save(*fields, u"Office"));
+    ASSERT_TRUE(model.Save(Proxy(u"Lab", u"new.example"), u""));
+
+    const auto readOnly = [&](bool on) {
+        using std::filesystem::perms;
+        const perms mode = on ? perms::owner_read | perms::owner_exec : perms::owner_all;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(firewalls))
+            std::filesystem::permissions(
+                entry.path(), entry.is_directory() ? mode : mode & ~perms::owner_exec, error);
+        std::filesystem::permissions(firewalls, mode, error);
+    };
+    const int status = RunAsNobody([&] {
+        readOnly(true);
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        if (model.Commit()) return 1;
+        if (prompt.Questions().size() != 1) return 2;
+        const std::u16string said = prompt.Questions()[0].text.str();
+        if (said.rfind(u"The firewall 'Office' could not be saved: ", 0) != 0) return 3;
+        // The store's own reason, not the fallback for a write it dropped silently.
+        if (said.find(u"did not keep it") != std::u16string::npos) return 4;
+        if (said.find(u"Permission denied") == std::u16string::npos) return 9;
+        if (Stored() != before) return 5;
+        if (model.State(IndexOf(model, u"Office")) != FirewallListModel::EntryState::kChanged ||
+            model.State(IndexOf(model, u"Lab")) != FirewallListModel::EntryState::kNew)
+            return 6;
+        readOnly(false);
+        if (!model.Commit() || model.HasPendingChanges()) return 7;
+        if (Stored() != "Lab=new.example,Office=moved.example") return 8;
+        return 0;
+    });
+    EXPECT_EQ(status, 0);
+    readOnly(false);
 }
 
 }  // namespace

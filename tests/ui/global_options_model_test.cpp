@@ -1,5 +1,5 @@
 // Global Options: the page set for the installed applications, the protocol modules' pages,
-// the pages' own messages, and the tree state across dialogs and in the global configuration.
+// and the pages' own messages.
 #include <gtest/gtest.h>
 
 #include "app/global_config.h"
@@ -135,63 +135,6 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
         EXPECT_FALSE(config.IsModified());
         model.Frame().Close();
     }
-}
-
-TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyWhenChanged) {
-    config.Checkpoint();
-    {
-        // Opened and OKed untouched: nothing is written, the tree strings included.
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kGeneral);
-        ASSERT_TRUE(model.Ok());
-        EXPECT_FALSE(config.IsModified());
-        model.Frame().Close();
-    }
-    {
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        PropertyTreePage* ftp = model.Pages().Find(global_pages::kFtp);
-        ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(ftp)));
-        ASSERT_TRUE(model.Ok());
-        EXPECT_EQ(config.globalOptionsTreeSelected.Get().str(), u"File Transfer+FTP+");
-        EXPECT_NE(config.globalOptionsTreeState.Get().str().find(u"File Transfer+FTP+=1"),
-                  std::u16string::npos);
-        model.Frame().Close();
-    }
-    {
-        // The same process reopens at the same page, from the map.
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
-        model.Cancel();
-        model.Frame().Close();
-    }
-    // A new process (an empty map) reopens there from the configuration's strings.
-    GlobalOptionsModel::DeleteStateMap();
-    GlobalOptionsModel model(config, kEverything, prompt);
-    model.Frame().Open(&view);
-    EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
-    model.Frame().Close();
-}
-
-TEST_F(GlobalOptions, CancelPutsBackWhatPagesWroteWhileTheDialogWasOpen) {
-    config.Checkpoint();
-    GlobalOptionsModel model(config, kEverything, prompt);
-    model.Frame().Open(&view);
-    OptionPage* general = model.Pages().Find(global_pages::kGeneral);
-    ASSERT_EQ(model.Frame().CurrentPage(), general);
-    general->Value(general->IndexOf(u"MRU Count")).text = u"7";
-    // Leaving the page writes the value into the record...
-    ASSERT_TRUE(
-        model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(global_pages::kFtp))));
-    EXPECT_EQ(config.mruCount.Get(), 7);
-    // ...and Cancel takes it back.
-    model.Cancel();
-    EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kCancel);
-    EXPECT_EQ(config.mruCount.Get(), 4);
-    EXPECT_FALSE(config.IsModified());
-    model.Frame().Close();
 }
 
 }  // namespace

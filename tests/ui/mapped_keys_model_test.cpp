@@ -40,6 +40,12 @@ protected:
             if (row.index == index) return &row;
         return nullptr;
     }
+    // Every listed row as "KEY=ACTION;", in the list's order.
+    static std::u16string Listed(const MappedKeysModel& keys) {
+        std::u16string out;
+        for (const MappedKeyRow& row : keys.Rows()) out += row.key + u"=" + row.action + u";";
+        return out;
+    }
     static std::u16string Action(const MappedKeysModel& keys, int index) {
         const MappedKeyRow* row = Row(keys, index);
         return row ? row->action : u"(none)";
@@ -51,14 +57,10 @@ protected:
 
 TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
     // What the chooser offers: the named keys only, and every function but "NONE".
-    const auto names = MappedKeysModel::KeyNames();
+    const auto names = MappedKeysModel::KeyNames(), functions = MappedKeysModel::FunctionNames();
     EXPECT_EQ(names.size(), 108u);
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    EXPECT_EQ(std::count_if(names.begin(), names.end(),
-                            [](const std::u16string& n) { return n.starts_with(u"0x"); }),
-              0);
-    const auto functions = MappedKeysModel::FunctionNames();
-    ASSERT_FALSE(functions.empty());
+    EXPECT_TRUE(std::none_of(names.begin(), names.end(), [](auto& n) { return n[0] == u'0'; }));
     EXPECT_EQ(functions.front(), u"SEND");
     EXPECT_EQ(std::count(functions.begin(), functions.end(), u"NONE"), 0);
     EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false),
@@ -166,7 +168,7 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     }
 
     // OK: the built-in map with its default keys becomes the session's own, with the edits.
-    std::vector<MappedKeyRow> edited;
+    std::u16string edited;
     {
         auto session = Load(u"a");
         MappedKeysModel keys(Terminal(session), prompt, u"S", false);
@@ -176,7 +178,7 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
         size_t f6 = 0;
         while (keys.Rows()[f6].index != kF6) ++f6;
         ASSERT_TRUE(keys.Remove(f6));
-        edited = keys.Rows();
+        edited = Listed(keys);
         keys.Apply();
         ASSERT_TRUE(database.Save(session.Get(), false));
     }
@@ -186,11 +188,7 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
         EXPECT_EQ(Terminal(session).keymapName.Get(), u"VT220");
         MappedKeysModel keys(Terminal(session), prompt, u"S", false);
         EXPECT_TRUE(keys.OwnMap());
-        ASSERT_EQ(keys.Rows().size(), edited.size());
-        for (size_t i = 0; i < edited.size(); ++i) {
-            EXPECT_EQ(keys.Rows()[i].key, edited[i].key);
-            EXPECT_EQ(keys.Rows()[i].action, edited[i].action);
-        }
+        EXPECT_EQ(Listed(keys), edited);
         EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"\"\\033[99~\"");
         EXPECT_EQ(Action(keys, kF6), u"(none)");
         EXPECT_EQ(Action(keys, kTab | kKeyCtrl), u"MENU_TAB_NEXT");
@@ -225,11 +223,11 @@ TEST_F(MappedKeys, AWriteTheStoreRefusesIsReportedAndTheStoredMapKept) {
     const auto file = dir / "Config" / "Sessions" / "a.ini";
     std::filesystem::permissions(file, std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
-    std::vector<MappedKeyRow> stored;
+    std::u16string stored;
     {
         auto session = Load(u"a");
         MappedKeysModel keys(Terminal(session), prompt, u"S", false);
-        stored = keys.Rows();
+        stored = Listed(keys);
         ASSERT_TRUE(keys.Remove(0));
         prompt.AnswerButton(VPromptAnswer::kYes);
         ASSERT_EQ(keys.MapKey(kF6 | kKeyAlt, u"SEND", u"x"), Result::kMapped);
@@ -245,9 +243,55 @@ TEST_F(MappedKeys, AWriteTheStoreRefusesIsReportedAndTheStoredMapKept) {
     EXPECT_EQ(File("a.ini"), before);
     auto session = Load(u"a");
     MappedKeysModel keys(Terminal(session), prompt, u"S", false);
-    ASSERT_EQ(keys.Rows().size(), stored.size());
-    for (size_t i = 0; i < stored.size(); ++i) EXPECT_EQ(keys.Rows()[i].action, stored[i].action);
+    EXPECT_EQ(Listed(keys), stored);
     EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"MENU_FIND");
+}
+
+// An unchanged built-in map follows a newly typed "Keymap Name"; edits and a session's own map
+// are kept, and OK after following hands nothing over.
+TEST_F(MappedKeys, TheListFollowsTheKeymapNameUntilTheUserEditsIt) {
+    enum class Before { kNothing, kEditKeys, kOwnMap };
+    const struct {
+        Before before;
+        const char16_t* typed;
+        bool follows;
+        const char16_t* shown;  // the built-in map on show afterwards; empty: the own map
+    } cases[] = {
+        {Before::kNothing, u"Xterm", true, u"Xterm"},
+        {Before::kNothing, u"Nonsense", true, u"Default"},
+        {Before::kNothing, u"VT220", false, u"VT220"},
+        {Before::kEditKeys, u"Xterm", false, u"VT220"},
+        {Before::kOwnMap, u"Xterm", false, u""},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(n);
+        const std::u16string path = u"s" + std::u16string(1, static_cast<char16_t>(u'0' + n++));
+        MakeKeymapSession(path, u"VT220");
+        auto session = Load(path.c_str());
+        ASSERT_TRUE(session);
+        TerminalConfig& terminal = Terminal(session);
+        if (c.before == Before::kOwnMap) {
+            Keymap own;
+            own.SetKeyCode(kF6 | kKeyAlt, Keymap::LookupCodeByName(VUnicodeString(u"MENU_FIND")));
+            terminal.keymap = own;
+        }
+        MappedKeysModel keys(terminal, prompt, u"S", false);
+        if (c.before == Before::kEditKeys) {
+            ASSERT_EQ(keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u""), Result::kMapped);
+        }
+        const std::u16string before = Listed(keys);
+        terminal.keymapName = VUnicodeString(c.typed);
+        EXPECT_EQ(keys.FollowKeymapName(), c.follows);
+        EXPECT_EQ(keys.BuiltinName(), c.shown);
+        // Followed, the list is what a page opened on the new name shows.
+        EXPECT_EQ(Listed(keys),
+                  c.follows ? Listed(MappedKeysModel(terminal, prompt, u"S", false)) : before);
+        EXPECT_EQ(Listed(keys) == before, !c.follows);
+        EXPECT_FALSE(c.follows && keys.Changed());
+        keys.Apply();
+        EXPECT_EQ(terminal.keymap.Get().EntryLines().empty(), c.before == Before::kNothing);
+    }
 }
 
 }  // namespace

@@ -19,12 +19,12 @@ namespace C = SessionDeckCommand;
 
 class RecordingLauncher : public ISiblingLauncher {
 public:
-    bool LaunchTerminalApp(const VUnicodeString& line) override {
-        launches.push_back(u"terminal " + line.str());
-        return true;
-    }
+    bool LaunchTerminalApp(const VUnicodeString& line) override { return Log(u"terminal ", line); }
     bool LaunchFileTransferApp(const VUnicodeString& line) override {
-        launches.push_back(u"transfer " + line.str());
+        return Log(u"transfer ", line);
+    }
+    bool Log(const char16_t* kind, const VUnicodeString& line) {
+        launches.push_back(kind + line.str());
         return true;
     }
     std::vector<std::u16string> launches;

@@ -20,10 +20,7 @@ class RecordingFrame : public IPropertyTreeDialog {
 public:
     void AddPage(PropertyTreePage* page) override { top.push_back(page); }
     void RemovePage(PropertyTreePage* page) override { std::erase(top, page); }
-    void ShowPage(PropertyTreePage* page) override {
-        ++shows;
-        Insert(page);
-    }
+    void ShowPage(PropertyTreePage* page) override { Insert(page); }
     void HidePage(PropertyTreePage* page) override { Remove(page); }
     PropertyPageStateMap& PageStateMap() override { return SessionOptionsModel::PageStateMap(); }
 
@@ -40,17 +37,10 @@ public:
         }
         return out;
     }
-    // One page with what it shows below it, as Tree() writes it.
-    std::u16string Node(PropertyTreePage* page) const {
-        std::u16string out;
-        Walk(page, out);
-        return out;
-    }
     bool InTree(const PropertyTreePage* page) const { return inTree.count(page) > 0; }
 
     std::vector<PropertyTreePage*> top;
     std::set<const PropertyTreePage*> inTree;
-    int shows = 0;
 
 private:
     void Insert(PropertyTreePage* page) {
@@ -64,17 +54,14 @@ private:
     void Walk(PropertyTreePage* page, std::u16string& out) const {
         if (!InTree(page)) return;
         out += std::u16string(page->TreeLabel());
-        bool any = false;
+        const char16_t* separator = u"(";
         for (PropertyTreePage* child : page->Children()) {
             if (!InTree(child)) continue;
-            if (!any)
-                out += u"(";
-            else
-                out += u",";
-            any = true;
+            out += separator;
+            separator = u",";
             Walk(child, out);
         }
-        if (any) out += u")";
+        if (*separator == u',') out += u")";
     }
 };
 
