@@ -138,3 +138,41 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
 }
 
 }  // namespace
+
+TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyWhenChanged) {
+    config.Checkpoint();
+    {
+        // Opened and OKed untouched: nothing is written, the tree strings included.
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kGeneral);
+        ASSERT_TRUE(model.Ok());
+        EXPECT_FALSE(config.IsModified());
+        model.Frame().Close();
+    }
+    {
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        PropertyTreePage* ftp = model.Pages().Find(global_pages::kFtp);
+        ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(ftp)));
+        ASSERT_TRUE(model.Ok());
+        EXPECT_EQ(config.globalOptionsTreeSelected.Get().str(), u"File Transfer+FTP+");
+        EXPECT_NE(config.globalOptionsTreeState.Get().str().find(u"File Transfer+FTP+=1"),
+                  std::u16string::npos);
+        model.Frame().Close();
+    }
+    {
+        // The same process reopens at the same page, from the map.
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
+        model.Cancel();
+        model.Frame().Close();
+    }
+    // A new process (an empty map) reopens there from the configuration's strings.
+    GlobalOptionsModel::DeleteStateMap();
+    GlobalOptionsModel model(config, kEverything, prompt);
+    model.Frame().Open(&view);
+    EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
+    model.Frame().Close();
+}

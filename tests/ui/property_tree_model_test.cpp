@@ -333,3 +333,43 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
 }
 
 }  // namespace
+
+TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
+    PropertyPageStateMap map;
+    Pages pages;
+    PropertyTreeModel model(u"Options", map);
+    pages.AddTo(model);
+    RecordingView view;
+    model.Open(&view);
+
+    struct Step {
+        PropertyTreeKey key;
+        bool shift;
+        PropertyTreePage* expected;
+    };
+    // Expanded: General, Terminal, Emulation, Appearance, Transfer.
+    const std::vector<Step> expandedSteps = {
+        {PropertyTreeKey::kTab, true, &pages.transfer},  // previous from the first wraps
+        {PropertyTreeKey::kTab, false, &pages.general},  // next from the last wraps
+        {PropertyTreeKey::kPageDown, false, &pages.terminal},
+        {PropertyTreeKey::kPageDown, false, &pages.emulation},
+        {PropertyTreeKey::kPageUp, false, &pages.terminal},
+    };
+    for (std::size_t i = 0; i < expandedSteps.size(); ++i) {
+        EXPECT_TRUE(model.OnKey(expandedSteps[i].key, true, expandedSteps[i].shift));
+        EXPECT_EQ(model.CurrentPage(), expandedSteps[i].expected) << "step " << i;
+        EXPECT_EQ(view.shown, expandedSteps[i].expected) << "step " << i;
+    }
+    // Collapsed, the sub-pages are skipped.
+    model.OnExpand(model.NodeOf(&pages.terminal), false);
+    const std::vector<Step> collapsedSteps = {
+        {PropertyTreeKey::kTab, false, &pages.transfer},
+        {PropertyTreeKey::kPageDown, false, &pages.general},
+        {PropertyTreeKey::kPageUp, false, &pages.transfer},
+        {PropertyTreeKey::kTab, true, &pages.terminal},
+    };
+    for (std::size_t i = 0; i < collapsedSteps.size(); ++i) {
+        EXPECT_TRUE(model.OnKey(collapsedSteps[i].key, true, collapsedSteps[i].shift));
+        EXPECT_EQ(model.CurrentPage(), collapsedSteps[i].expected) << "collapsed step " << i;
+    }
+}
