@@ -68,11 +68,11 @@ PageState& State() {
     return state;
 }
 
-bool HasOption(const ProtocolDescription& description, std::u16string_view name) {
+const ProtocolOption* FindOption(const ProtocolDescription& description, std::u16string_view name) {
     for (const ProtocolOption& option : description.options) {
-        if (name == option.name) return true;
+        if (name == option.name) return &option;
     }
-    return false;
+    return nullptr;
 }
 
 std::unique_ptr<BuiltPage> BuildPage(const ProtocolDescription& description) {
@@ -100,8 +100,13 @@ std::unique_ptr<BuiltPage> BuildPage(const ProtocolDescription& description) {
     if (description.portValueName) add(OptionControlKind::kText, u"Username", u"&Username:");
     if (host) {
         for (const HostKind::Extra& extra : host->extras) {
-            if (extra.option && HasOption(description, extra.option))
-                add(OptionControlKind::kNumber, extra.option, extra.label);
+            // The module's own kind decides the control: an area code is text, since a
+            // number field would drop its leading zero.
+            const ProtocolOption* option =
+                extra.option ? FindOption(description, extra.option) : nullptr;
+            if (option)
+                add(option->isText ? OptionControlKind::kText : OptionControlKind::kNumber,
+                    extra.option, extra.label);
         }
     }
     built->page.caption = built->caption.c_str();

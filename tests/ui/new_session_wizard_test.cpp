@@ -38,6 +38,12 @@ const plugin::ProtocolDescription kSerial{
     .hostValueName = u"Com Port",
     .options = {{.name = u"Baud Rate", .numberDefault = 38400},
                 {.name = u"Parity", .numberDefault = 0}}};
+// A modem line: its area code is text (a leading zero counts), its country code a number.
+const plugin::ProtocolDescription kModem{
+    .protocolName = u"TAPI",
+    .hostValueName = u"Phone Number",
+    .options = {{.name = u"Country Code", .numberDefault = 1},
+                {.name = u"Area Code", .isText = true, .textDefault = u""}}};
 
 template <const plugin::ProtocolDescription& description>
 ConnectConfig* Create(VProfileKey* key, ICommonConfig*) {
@@ -331,6 +337,7 @@ TEST(WizardPages, EveryControlNamesARealSettingOfItsProtocol) {
     const Case cases[] = {
         {&kSsh2, {u"Hostname", u"[SSH2] Port", u"Username"}},
         {&kSerial, {u"Com Port", u"Baud Rate"}},
+        {&kModem, {u"Phone Number", u"Country Code", u"Area Code"}},
         {&kSftp, {u"Hostname", u"[SFTP] Port", u"Username"}},
     };
     for (const Case& c : cases) {
