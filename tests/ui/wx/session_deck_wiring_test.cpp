@@ -69,7 +69,7 @@ void ChooseFromContextMenu(wxTreeCtrl* tree, const wxTreeItemId& item, char key)
 
 TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionAndF2RenamesInPlace) {
     struct {
-        bool dimmed = false, pasteEnabledAfterCut = false, editOpened = false;
+        bool dimmed = false, pasteEnabledAfterCut = false, editOpened = false, escapeKept = false;
         size_t recordSize = 0;
     } seen;
     Driver driver([&](wxDialog* dialog) {
@@ -90,9 +90,17 @@ TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionAndF2Rena
         Screenshot(dialog, "cut_dimmed");
         ChooseFromContextMenu(tree, FindItem(tree, tree->GetRootItem(), "Lab"), 'p');  // "&Paste"
         Settle(500);
-        // F2 edits the pasted session's name in place; Enter stores it.
+        // F2 edits the pasted session's name in place: Escape leaves the name and the dialog
+        // as they were, Enter stores the new name.
         Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "web1")));
         wxUIActionSimulator sim;
+        sim.Char(WXK_F2);
+        Settle();
+        sim.Text("dropped");
+        Settle();
+        sim.Char(WXK_ESCAPE);
+        Settle(500);
+        seen.escapeKept = dialog->IsShown() && FindItem(tree, tree->GetRootItem(), "web1").IsOk();
         sim.Char(WXK_F2);
         Settle();
         seen.editOpened = tree->GetEditControl() != nullptr;
@@ -108,6 +116,7 @@ TEST_F(SessionDeckGuiTest, CutAndPasteFromTheContextMenusMoveTheSessionAndF2Rena
     // What another process reads from the system clipboard: the whole record.
     EXPECT_EQ(seen.recordSize, 1048u);
     EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
+    EXPECT_TRUE(seen.escapeKept) << "Escape in the edit box closed the dialog or renamed";
     EXPECT_TRUE(seen.editOpened);
     EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\gateway")) << "not pasted into Lab, or not renamed";
     EXPECT_FALSE(SessionDatabase::Exists(u"Lab\\web1"));
