@@ -16,6 +16,7 @@
 #include "store_contract.h"
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
+#include "support/unprivileged.h"
 
 using namespace sessiondeck;
 
@@ -227,18 +228,15 @@ TEST_F(RegistryStoreTest, HiveTheUserMayNotWriteIsReadButNotWritten) {
     fs::permissions(m_dir.path(), readable | (root ? fs::perms::owner_write : fs::perms::none));
     fs::permissions(Folder(), readable | (root ? fs::perms::owner_write : fs::perms::none));
     if (root) fs::permissions(Hive(), readable & ~fs::perms::owner_exec);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        if (root && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(10);
+    const int status = RunUnprivileged([&] {
         VProfileStore store(&m_factory);
         VProfileKey key(store.GetRootKey(), u"K");
-        ::_exit(key.IsWritable()                                           ? 1
-                : Dword(VProfileKey(store.GetRootKey(), u"K"), u"v") != 5u ? 2
-                : key.SetDword(u"v", 6)                                    ? 3
-                                                                           : 0);
-    }
-    EXPECT_EQ(ExitStatus(child), 0) << "1 writable, 2 not read as written, 3 written";
+        return key.IsWritable()                                           ? 1
+               : Dword(VProfileKey(store.GetRootKey(), u"K"), u"v") != 5u ? 2
+               : key.SetDword(u"v", 6)                                    ? 3
+                                                                          : 0;
+    });
+    EXPECT_EQ(status, 0) << "1 writable, 2 not read as written, 3 written";
 }
 
 TEST_F(RegistryStoreTest, TwoStoresShareOneHive) {

@@ -15,6 +15,7 @@
 #include "session/session_database.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "support/unprivileged.h"
 
 using namespace sessiondeck;
 
@@ -284,22 +285,6 @@ void ChownTree(const std::filesystem::path& top, uid_t uid) {
         ASSERT_EQ(::lchown(entry.path().c_str(), uid, uid), 0) << entry.path();
 }
 
-// Runs `check` in a child process, as the unprivileged user when the test
-// runs as root (root lists any folder whatever its mode), and returns its
-// exit status: 0 when every expectation held, else the number of the first
-// that failed.
-int RunAsOwner(const std::function<int()>& check) {
-    const pid_t child = ::fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-        ::_exit(check());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 }  // namespace
 
 // A folder the store cannot list is reported, not taken for an empty one, the
@@ -323,7 +308,7 @@ TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
                                                               std::filesystem::perms::owner_exec}) {
         SCOPED_TRACE(static_cast<int>(mode));
         std::filesystem::permissions(lab, mode);
-        const int failed = RunAsOwner([&] {
+        const int failed = RunUnprivileged([&] {
             VStringArray out;
             db.GetSessionList(V(u"Lab"), out);
             if (db.GetReport().GetMessageId() != EACCES) return 1;

@@ -15,6 +15,7 @@
 #include "support/memory_store.h"
 #include "support/profile_case_file.h"
 #include "support/scripted_prompt.h"
+#include "support/unprivileged.h"
 #include "ui/model/firewall_list_model.h"
 #include "ui/ui_fixture.h"
 
@@ -216,20 +217,6 @@ TEST_F(FirewallPage, AWriteTheStoreRefusesIsReportedAndLosesNothing) {
     EXPECT_EQ(model.State(0), FirewallListModel::EntryState::kChanged);
 }
 
-// Runs `check` in a child process as the unprivileged user when the test runs as root (root
-// writes whatever the modes say) and returns its exit status: 0 when every check held.
-int RunAsNobody(const std::function<int()>& check) {
-    const pid_t child = ::fork();
-    if (child < 0) return -1;
-    if (child == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(100);
-        ::_exit(check());
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 // An OK the store refuses: the Firewalls folder is read-only to the user. The reason is the
 // store's, nothing stored changes, the changes stay pending, and OK once the folder is writable
 // again writes them.
@@ -261,7 +248,7 @@ TEST_F(FirewallPage, AnOkTheStoreRefusesKeepsThePendingChangesAndLosesNothing) {
                 entry.path(), entry.is_directory() ? mode : mode & ~perms::owner_exec, error);
         std::filesystem::permissions(firewalls, mode, error);
     };
-    const int status = RunAsNobody([&] {
+    const int status = RunUnprivileged([&] {
         readOnly(true);
         prompt.AnswerButton(VPromptAnswer::kOk);
         if (model.Commit()) return 1;
