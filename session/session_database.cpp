@@ -436,10 +436,19 @@ bool SessionDatabase::Remove(const VUnicodeString& path) const {
     VProfileStore store(false);
     VProfileKey parent(store.GetRootKey(), KeyPath(ParentPath(path)));
     const VUnicodeString name = LeafName(path);
+    bool hidden = false;  // a session with keys below it, which the tree never shows
     const bool folder = [&] {
         VProfileKey key(parent, name);
-        return IsFolder(key);
+        const bool isFolder = IsFolder(key);
+        if (!isFolder) {
+            VProfileKeyIterator below(key, false);
+            VUnicodeString first;
+            hidden = below.Next(first);
+        }
+        return isFolder;
     }();
+    // Removing such a session would take what is below it too, unseen: refused.
+    if (hidden) return Refuse(m_report, ENOTEMPTY);
     const bool removed = parent.DeleteSubKey(name.c_str());
     if (!removed) Refuse(m_report, parent.GetReport());
     // The order record is read after the delete, so whatever part of the key

@@ -153,6 +153,12 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     EXPECT_TRUE(db.Remove(V(u"c")));
     EXPECT_EQ(Order(u"Session List"), u"B:z");
     EXPECT_EQ(Order(u"Folder List"), u"Home");
+    // A session with a key below it (made by hand): the tree shows only the session, so its
+    // removal would take the hidden session too. Refused, and both stay.
+    MakeSession(u"z\\hidden");
+    EXPECT_FALSE(db.Remove(V(u"z")));
+    EXPECT_EQ(Stored(u"Sessions\\z\\hidden", u"Hostname"), u"example");
+    EXPECT_EQ(Stored(u"Sessions\\z", u"Hostname"), u"example");
 }
 
 TEST_F(SessionTree, CopyOfAFolderTakesItsSubtreeOrderAndExpandedState) {

@@ -98,9 +98,10 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     Write("Sessions/web.ini", Session("web"));
     Write("Sessions/WEB.ini", Session("WEB"));  // case twin
     Write("Sessions/db.ini", Session("db"));
-    Write("Sessions/CON.ini", Session("con"));       // reserved device name
-    Write("Sessions/caf\xE9.ini", Session("cafe"));  // not UTF-8
-    Write("Sessions/F2.INI", Session("f2"));         // never read by the store
+    Write("Sessions/CON.ini", Session("con"));         // reserved device name
+    Write("Sessions/caf\xE9.ini", Session("cafe"));    // not UTF-8
+    Write("Sessions/F2.INI", Session("f2"));           // never read by the store
+    Write("Sessions/db/under.ini", Session("under"));  // below a session: never shown
     Write("Sessions/__FolderData__.ini", Order("db:web:ghost:CON", "Servers"));
     Write("Sessions/Servers/a.ini", Session("a"));
     Write("Sessions/Servers/__FolderData__.ini", Order("a:gone:a", "a"));
