@@ -1,6 +1,6 @@
 // The session manager's view carrying out the model's commands on a real display: cut and paste
-// from the context menus with the system clipboard, and the filter box. Dragging is held by the
-// model's tests (effects, the hover timer, drops between rows).
+// from the context menus with the system clipboard, the filter box, and a drag that waits for the
+// hover delay (the drop positions between rows are the model's tests).
 #include <wx/clipbrd.h>
 #include <wx/dataobj.h>
 #include <wx/srchctrl.h>
@@ -165,6 +165,88 @@ TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
     EXPECT_TRUE(seen.clearedEmpty) << "Escape closed the dialog or left the filter";
     EXPECT_TRUE(seen.serversBack);
     EXPECT_TRUE(seen.hostMatched);
+}
+
+// The labels of the children `parent` shows, in order.
+std::vector<wxString> ChildLabels(wxTreeCtrl* tree, const wxTreeItemId& parent) {
+    std::vector<wxString> labels;
+    wxTreeItemIdValue cookie;
+    for (wxTreeItemId child = tree->GetFirstChild(parent, cookie); child.IsOk();
+         child = tree->GetNextChild(parent, cookie))
+        labels.push_back(tree->GetItemText(child));
+    return labels;
+}
+
+// Presses on `from` and moves in steps, as a hand would, to `to`, holding `modifier` (a key
+// code, 0 for none) from the press on. The button stays down.
+void DragBetween(const wxPoint& from, const wxPoint& to, int modifier) {
+    wxUIActionSimulator sim;
+    sim.MouseMove(from);
+    Settle(100);
+    if (modifier) sim.KeyDown(modifier);
+    sim.MouseDown();
+    Settle(100);
+    for (int step = 1; step <= 8; ++step) {
+        sim.MouseMove(from + (to - from) * step / 8);
+        Settle(40);
+    }
+}
+
+void Release(int modifier) {
+    wxUIActionSimulator sim;
+    sim.MouseUp();
+    if (modifier) sim.KeyUp(modifier);
+    Settle(500);
+}
+
+// A plain drag copies (the session stays where it was), Alt+drag moves; both land in the
+// folder the hover opened, in the store and in the drawn tree.
+TEST_F(SessionDeckGuiTest, DraggingOntoACollapsedFolderOpensItAfterTheHoverDelayAndDropsIntoIt) {
+    struct {
+        bool openEarly = true, openAfterDelay = false, routerShown = false;
+        std::vector<wxString> labAfterCopy, serversAfterCopy, labAfterMove, serversAfterMove;
+    } seen;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        auto find = [&](const wxString& label) {
+            return FindItem(tree, tree->GetRootItem(), label);
+        };
+        tree->Expand(find("Servers"));
+        Settle();
+        const wxPoint from = LabelCentre(tree, find("releases"));
+        DragBetween(from, LabelCentre(tree, find("Lab")), 0);
+        seen.openEarly = tree->IsExpanded(find("Lab"));
+        SettleUntil([&] { return tree->IsExpanded(find("Lab")); }, 2000);
+        seen.openAfterDelay = tree->IsExpanded(find("Lab"));
+        seen.routerShown = Shows(tree, "router");
+        Screenshot(dialog, "drag_hover_opened");
+        wxUIActionSimulator().MouseMove(LabelCentre(tree, find("Lab")));
+        Settle(100);
+        Release(0);
+        Screenshot(dialog, "drag_copied");
+        seen.labAfterCopy = ChildLabels(tree, find("Lab"));
+        seen.serversAfterCopy = ChildLabels(tree, find("Servers"));
+
+        DragBetween(LabelCentre(tree, find("web1")), LabelCentre(tree, find("Lab")), WXK_ALT);
+        Release(WXK_ALT);
+        Screenshot(dialog, "drag_moved");
+        seen.labAfterMove = ChildLabels(tree, find("Lab"));
+        seen.serversAfterMove = ChildLabels(tree, find("Servers"));
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 2);
+    EXPECT_FALSE(seen.openEarly) << "the folder opened before the hover delay";
+    EXPECT_TRUE(seen.openAfterDelay);
+    EXPECT_TRUE(seen.routerShown);
+    using Labels = std::vector<wxString>;
+    EXPECT_EQ(seen.labAfterCopy, (Labels{"releases", "router"}));
+    EXPECT_EQ(seen.serversAfterCopy, (Labels{"files", "releases", "web1"}));
+    EXPECT_EQ(seen.labAfterMove, (Labels{"releases", "router", "web1"}));
+    EXPECT_EQ(seen.serversAfterMove, (Labels{"files", "releases"}));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\releases"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Servers\\releases"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"Lab\\web1"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
 }
 
 }  // namespace
