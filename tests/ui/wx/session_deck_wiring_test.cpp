@@ -249,4 +249,36 @@ TEST_F(SessionDeckGuiTest, DraggingOntoACollapsedFolderOpensItAfterTheHoverDelay
     EXPECT_FALSE(SessionDatabase::Exists(u"Servers\\web1"));
 }
 
+// Nothing but keys from the dialog's opening to Connect.
+TEST_F(SessionDeckGuiTest, KeyboardOnlyOpensAFolderSelectsTwoWithShiftDownAndConnects) {
+    std::vector<wxString> shown;
+    Driver driver([&](wxDialog* dialog) {
+        wxTreeCtrl* tree = TreeOf(dialog);
+        PointAt(tree);
+        wxUIActionSimulator sim;
+        // From the root: Lab, Servers; open Servers and go to its first session.
+        for (int key : {WXK_DOWN, WXK_DOWN, WXK_RIGHT, WXK_DOWN}) {
+            sim.Char(key);
+            Settle(150);
+        }
+        sim.Char(WXK_DOWN, wxMOD_SHIFT);
+        Settle();
+        shown = VisibleLabels(tree);
+        Screenshot(dialog, "keyboard_shift_down");
+        sim.Char(WXK_RETURN);
+        Settle(500);
+    });
+    EXPECT_EQ(ShowSessionDeck(u"Connect", true, false), 1);
+    EXPECT_EQ(shown,
+              (std::vector<wxString>{"Sessions", "Lab", "Servers", "files", "releases", "web1"}));
+    ASSERT_EQ(GetSessionDeckSessionConfigCount(), 2u);
+    std::u16string paths;
+    for (unsigned i = 0; i < 2; ++i)
+        paths += VUnknownPointer<ISessionConfig>::Adopt(GetSessionDeckSessionConfig(i))
+                     ->GetSessionPath()
+                     .str() +
+                 u"|";
+    EXPECT_EQ(paths, u"Servers\\files|Servers\\releases|");
+}
+
 }  // namespace
