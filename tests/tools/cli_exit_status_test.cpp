@@ -26,6 +26,8 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
     Ok({"new", "web", "--protocol", "SSH2", "--host", "web.example"});
     Ok({"set", "web", "Transfer Protocol Name", "None"});
     Ok({"new", "nohost", "--protocol", "SSH2"});
+    Ok({"new", "keeper"});
+    Ok({"store", "set", "Sessions\\keeper\\below", "Is Session", "dword", "1"});
     std::string tampered = Ok({"secret", "encode", "--form", "capi", "x"});
     tampered.back() = '0';  // the line end becomes one digit too many
 
@@ -53,6 +55,7 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"set", "top", "Password", "x", "--password-stdin"},
         // The store.
         {"filetype", "."},
+        {"rm", "keeper"},  // a key below the session
         {"store", "get", "Global", "Nope"},
         {"store", "rm", "Global", "Nope"},
         {"store", "rmkey", "Sessions", "Nope"},

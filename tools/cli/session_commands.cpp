@@ -348,9 +348,18 @@ void RunRemove(GlobalOptions& options, const std::string& pathText) {
     if (path.IsEmpty()) throw Failure(kRefused, "the root folder cannot be removed");
     RequireExisting(path);
     RequireWritable(options);
-    if (!db.Remove(path))
+    if (!db.Remove(path)) {
+        // The refusal that removes nothing: a session with keys below it, which the tree never
+        // shows and a removal would take along unseen.
+        if (db.GetReport().GetMessageId() == ENOTEMPTY && SessionDatabase::Exists(path) &&
+            !db.IsFolder(path))
+            throw Failure(kRefused, "'" + ToUtf8(path) +
+                                        "' was not removed: the session also holds keys below "
+                                        "it, which the session tree never shows (see "
+                                        "'sessiondeck check')");
         throw Failure(kRefused, "could not delete all of '" + ToUtf8(path) +
                                     "': " + WriteFailure(db, "the store refused to delete it"));
+    }
 }
 
 void RunShow(GlobalOptions& options, const std::string& pathText, bool json) {
