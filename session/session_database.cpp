@@ -265,6 +265,13 @@ bool SessionDatabase::IsFolder(VProfileKey& key) {
     return !key.QueryDword(u"Is Session", ignored);
 }
 
+std::optional<VUnicodeString> SessionDatabase::FirstKeyBelowSession(VProfileKey& session) {
+    VProfileKeyIterator below(session, false);
+    VUnicodeString first;
+    if (!below.Next(first)) return std::nullopt;
+    return first;
+}
+
 bool SessionDatabase::IsFolder(const VUnicodeString& path) const {
     VProfileStore store(true);
     VProfileKey key(store.GetRootKey(), KeyPath(path));
@@ -440,11 +447,7 @@ bool SessionDatabase::Remove(const VUnicodeString& path) const {
     const bool folder = [&] {
         VProfileKey key(parent, name);
         const bool isFolder = IsFolder(key);
-        if (!isFolder) {
-            VProfileKeyIterator below(key, false);
-            VUnicodeString first;
-            hidden = below.Next(first);
-        }
+        hidden = !isFolder && FirstKeyBelowSession(key);
         return isFolder;
     }();
     // Removing such a session would take what is below it too, unseen: refused.

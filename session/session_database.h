@@ -115,6 +115,9 @@ public:
 
     // A key is a folder exactly when it holds no "Is Session" value.
     static bool IsFolder(VProfileKey& key);
+    // The first key below a session's key, if any: a folder of the session's name beside its
+    // value file (made by hand or by a copy), which the tree never shows.
+    static std::optional<VUnicodeString> FirstKeyBelowSession(VProfileKey& session);
     bool IsFolder(const VUnicodeString& path) const;
     static bool IsHidden(VProfileKey& key);
     static bool Exists(const VUnicodeString& path);

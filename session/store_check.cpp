@@ -321,17 +321,14 @@ void WalkFolder(LogicalWalk& walk, VProfileKey& key, const std::u16string& keyPa
             // A session with keys below it (a folder of its name beside its value file, made
             // by hand or by a copy): the tree shows the session only, and what is below it is
             // reached by nothing but a delete of the session.
-            if (!isFolder) {
-                VProfileKeyIterator below(child, false);
-                VUnicodeString first;
-                if (below.Next(first))
-                    findings.Left(Kind::kUnusableName, Utf8(childPath),
-                                  "a session that also holds keys below it ('" +
-                                      Utf8(JoinPath(childPath, first.str())) +
-                                      "'), which the session tree never shows",
-                                  "move what is below it out, or rename the folder of that "
-                                  "name; the session cannot be removed until then");
-            }
+            if (const auto below =
+                    isFolder ? std::nullopt : SessionDatabase::FirstKeyBelowSession(child))
+                findings.Left(Kind::kUnusableName, Utf8(childPath),
+                              "a session that also holds keys below it ('" +
+                                  Utf8(JoinPath(childPath, below->str())) +
+                                  "'), which the session tree never shows",
+                              "move what is below it out, or rename the folder of that "
+                              "name; the session cannot be removed until then");
             if (!listable) ignored.insert(name);
             if (isFolder) descend.push_back(name);
             // A session stored by hand may carry "Is Session" as text: then
