@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/session_host.h"
+#include "data/keymap.h"
 #include "platform/file_system.h"
 #include "platform/version_record.h"
 
@@ -93,11 +94,11 @@ void SessionDeckDllInit(const char16_t* appName, VReportMessageRouterGetter rout
     }
 
     s.keymapNames.RemoveAll();
-    for (const char16_t* name : {u"Custom", u"Default", u"Linux", u"SCOANSI", u"VT100", u"VT220",
-                                 u"Wyse50", u"Wyse60", u"Xterm"}) {
+    s.keymapNames.Add(u"Custom");
+    for (const char16_t* name : Keymap::BuiltinNames()) {
+        if (std::u16string_view(name) == u"Mardell" && !withMardell) continue;
         s.keymapNames.Add(name);
     }
-    if (withMardell) s.keymapNames.Add(u"Mardell");
 }
 
 void SessionDeckDllInitApplicationCommandLine(const VUnicodeString& commandLine) {

@@ -83,6 +83,9 @@ public:
     // The built-in map of that name (any case), with the default map behind it where the map
     // has one; false, loading nothing, for a name that is no built-in map's.
     bool LoadBuiltin(std::u16string_view name);
+    // The names LoadBuiltin knows, in the order the key map choice lists them ("Mardell", the
+    // one a host may leave out, last).
+    static std::vector<const char16_t*> BuiltinNames();
     void LoadVT100(bool attachDefault, bool pfKeysOnKeypad);
     void LoadVT220(bool attachDefault);
     void LoadMardell();

@@ -271,29 +271,42 @@ void Keymap::LoadWyse50(bool attachDefault) {
     AttachDefault(attachDefault);
 }
 
+namespace {
+
+// Each built-in map by name, with how it is loaded: the one list LoadBuiltin and the key map
+// choice's names both come from.
+struct BuiltinKeymap {
+    const char16_t* name;
+    void (*load)(Keymap&);
+};
+constexpr BuiltinKeymap kBuiltinKeymaps[] = {
+    {u"Default", [](Keymap& map) { map.LoadDefault(); }},
+    {u"Linux", [](Keymap& map) { map.LoadLinux(true); }},
+    {u"SCOANSI", [](Keymap& map) { map.LoadSCOANSI(true); }},
+    {u"VT100", [](Keymap& map) { map.LoadVT100(true, false); }},
+    {u"VT220", [](Keymap& map) { map.LoadVT220(true); }},
+    {u"Wyse50", [](Keymap& map) { map.LoadWyse50(true); }},
+    {u"Wyse60", [](Keymap& map) { map.LoadWyse60(true); }},
+    {u"Xterm", [](Keymap& map) { map.LoadXterm(true); }},
+    {u"Mardell", [](Keymap& map) { map.LoadMardell(); }},
+};
+
+}  // namespace
+
 bool Keymap::LoadBuiltin(std::u16string_view name) {
-    if (EqualsNoCase(name, u"Default")) {
-        LoadDefault();
-    } else if (EqualsNoCase(name, u"VT100")) {
-        LoadVT100(true, false);
-    } else if (EqualsNoCase(name, u"VT220")) {
-        LoadVT220(true);
-    } else if (EqualsNoCase(name, u"Linux")) {
-        LoadLinux(true);
-    } else if (EqualsNoCase(name, u"SCOANSI")) {
-        LoadSCOANSI(true);
-    } else if (EqualsNoCase(name, u"Wyse50")) {
-        LoadWyse50(true);
-    } else if (EqualsNoCase(name, u"Wyse60")) {
-        LoadWyse60(true);
-    } else if (EqualsNoCase(name, u"Xterm")) {
-        LoadXterm(true);
-    } else if (EqualsNoCase(name, u"Mardell")) {
-        LoadMardell();
-    } else {
-        return false;
+    for (const BuiltinKeymap& builtin : kBuiltinKeymaps) {
+        if (EqualsNoCase(name, builtin.name)) {
+            builtin.load(*this);
+            return true;
+        }
     }
-    return true;
+    return false;
+}
+
+std::vector<const char16_t*> Keymap::BuiltinNames() {
+    std::vector<const char16_t*> names;
+    for (const BuiltinKeymap& builtin : kBuiltinKeymaps) names.push_back(builtin.name);
+    return names;
 }
 
 void Keymap::LoadMardell() {
