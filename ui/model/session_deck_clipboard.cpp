@@ -126,18 +126,20 @@ TreeNodeId SessionDeckModel::CopyOrMove(TreeNodeId source, TreeNodeId targetFold
     }
     SessionDatabase db;
     VUnicodeString newPath;
-    OutdateFilterIndex();
     if (move && !taken) {
         // The store moves the entry whole, so a failure cannot leave it half copied.
         newPath = db.MoveTo(sourcePath, targetPath, before, true);
     } else {
         newPath = db.Copy(sourcePath, targetPath, true, before, true);
         if (move && !newPath.IsEmpty() && !db.Remove(sourcePath)) {
+            IndexRefresh(sourcePath);  // whatever of it the failed removal left
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");
             move = false;  // both exist now; the tree shows both
         }
     }
+    if (move) IndexRefresh(sourcePath);
+    if (!newPath.IsEmpty()) IndexRefresh(newPath);
     if (newPath.IsEmpty()) {
         ReportDatabaseFailure(db, isFolder ? u"ERROR: Could not copy the folder."
                                            : u"ERROR: Could not copy the session.");
@@ -267,8 +269,10 @@ TreeNodeId SessionDeckModel::Drop(KeyModifiers keys) {
     if (node == source) return kNoNode;
     if (folder == m_tree.Node(source).parent) {
         SessionDatabase db;
-        OutdateFilterIndex();
-        if (db.Reorder(m_tree.Path(source), m_tree.Node(node).label, after).IsEmpty()) {
+        const bool moved =
+            !db.Reorder(m_tree.Path(source), m_tree.Node(node).label, after).IsEmpty();
+        IndexReordered(m_tree.Path(folder));
+        if (!moved) {
             ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
             return kNoNode;
         }

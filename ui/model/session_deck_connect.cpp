@@ -74,8 +74,9 @@ bool SessionDeckModel::ValidateForConnect(TreeNodeId node, bool& canTerminal, bo
         if (!typed || TrimSessionName(typed->str()).IsEmpty()) return false;
         SetTypedHostname(*session, *config, TrimSessionName(typed->str()));
         SessionDatabase db;
-        OutdateFilterIndex();
-        if (!db.Save(session, false)) {
+        const bool saved = db.Save(session, false);
+        IndexRefresh(m_tree.Path(node));
+        if (!saved) {
             ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
             return false;
         }
@@ -214,9 +215,11 @@ TreeNodeId SessionDeckModel::NewSession() {
     const VUnicodeString finalName =
         session->GetSessionName().IsEmpty() ? name : session->GetSessionName();
     const bool wasLoaded = m_tree.Node(folder).loaded;
-    OutdateFilterIndex();
-    if (!db.InsertSession(folderPath, finalName, session.Get(),
-                          BeforeLabel(folder, TreeItemKind::kSession, finalName, kNoNode), true)) {
+    const bool inserted =
+        db.InsertSession(folderPath, finalName, session.Get(),
+                         BeforeLabel(folder, TreeItemKind::kSession, finalName, kNoNode), true);
+    IndexRefresh(SessionDatabase::JoinPath(folderPath, finalName));
+    if (!inserted) {
         ReportDatabaseFailure(db, u"ERROR: Could not add a new session to the database.");
         return kNoNode;
     }
@@ -250,8 +253,10 @@ void SessionDeckModel::Properties() {
         return;
     }
     SessionDatabase db;
-    OutdateFilterIndex();
-    if (!db.Save(session, false)) {
+    const VUnicodeString path = m_tree.Path(node);
+    const bool saved = db.Save(session, false);
+    IndexRefresh(path);
+    if (!saved) {
         ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
         m_tree.Node(node).session.Reset();
         return;
@@ -260,7 +265,10 @@ void SessionDeckModel::Properties() {
     if (!newName.IsEmpty() && newName.str() != oldName.str()) {
         const TreeNodeId parent = m_tree.Node(node).parent;
         const VUnicodeString folderPath = m_tree.Path(parent);
-        if (!db.Rename(folderPath, oldName, newName)) {
+        const bool renamed = db.Rename(folderPath, oldName, newName);
+        IndexRefresh(path);
+        IndexRefresh(SessionDatabase::JoinPath(folderPath, newName));
+        if (!renamed) {
             ReportDatabaseFailure(db, u"ERROR: Rename failed.");
             m_tree.Node(node).session.Reset();
             return;

@@ -17,6 +17,28 @@ void SessionDeckModel::OutdateFilterIndex() {
     if (m_filterIndex->Started()) m_filterIndex = std::make_unique<SessionFilterIndex>();
 }
 
+void SessionDeckModel::IndexRefresh(const VUnicodeString& path) {
+    if (m_filterIndex->Ready())
+        m_filterIndex->Refresh(path);
+    else
+        OutdateFilterIndex();
+}
+
+void SessionDeckModel::IndexRenamed(const VUnicodeString& folder, const VUnicodeString& oldName,
+                                    const VUnicodeString& newName) {
+    if (m_filterIndex->Ready())
+        m_filterIndex->Renamed(folder, oldName, newName);
+    else
+        OutdateFilterIndex();
+}
+
+void SessionDeckModel::IndexReordered(const VUnicodeString& folder) {
+    if (m_filterIndex->Ready())
+        m_filterIndex->Reordered(folder);
+    else
+        OutdateFilterIndex();
+}
+
 SessionDeckModel::FilterState SessionDeckModel::Filter() const {
     if (m_filterShown) return FilterState::kShown;
     return m_filterPending ? FilterState::kPending : FilterState::kOff;
@@ -76,7 +98,7 @@ void SessionDeckModel::ShowFilterMatches() {
     size_t shown = 0;
     for (size_t i = 0; i < sessions.size(); ++i) {
         const auto& session = sessions[i];
-        if (!SessionFilterIndex::Shows(session, m_tree.Host(), m_tree.Options()) ||
+        if (session.gone || !SessionFilterIndex::Shows(session, m_tree.Host(), m_tree.Options()) ||
             !index.Matches(session, folded))
             continue;
         sessionShown[i] = 1;
@@ -172,8 +194,9 @@ bool SessionDeckModel::MoveSelected(bool up) {
     if (!m_tree.IsValid(neighbour) || m_tree.Node(neighbour).kind != m_tree.Node(node).kind)
         return false;
     SessionDatabase db;
-    OutdateFilterIndex();
-    if (db.Reorder(m_tree.Path(node), m_tree.Node(neighbour).label, !up).IsEmpty()) {
+    const bool moved = !db.Reorder(m_tree.Path(node), m_tree.Node(neighbour).label, !up).IsEmpty();
+    IndexReordered(m_tree.Path(m_tree.Node(node).parent));
+    if (!moved) {
         ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
         return false;
     }

@@ -156,11 +156,13 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
     m_editing = kNoNode;
 
     SessionDatabase db;
-    OutdateFilterIndex();
     if (m_newFolderPending) {
         m_newFolderPending = false;
         const TreeItemKind kind = TreeItemKind::kFolder;
-        if (!db.InsertFolder(folderPath, name, BeforeLabel(parent, kind, name, node), true)) {
+        const bool inserted =
+            db.InsertFolder(folderPath, name, BeforeLabel(parent, kind, name, node), true);
+        IndexRefresh(SessionDatabase::JoinPath(folderPath, name));
+        if (!inserted) {
             m_tree.Remove(node);
             m_selection.SelectOnly(parent);
             ReportDatabaseFailure(db, u"ERROR: Could not create the folder.");
@@ -175,9 +177,13 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
     }
     if (name.str() == oldLabel.str()) return EditResult::kDone;
     if (!db.Rename(folderPath, oldLabel, name)) {
+        // Whatever the store holds under either name now is what the filter finds.
+        IndexRefresh(SessionDatabase::JoinPath(folderPath, oldLabel));
+        IndexRefresh(SessionDatabase::JoinPath(folderPath, name));
         ReportDatabaseFailure(db, u"ERROR: Rename failed.");
         return EditResult::kFailed;
     }
+    IndexRenamed(folderPath, oldLabel, name);
     TreeNodeId renamed = node;
     if (m_tree.IsSession(node)) {
         m_tree.Relabel(node, name);
@@ -206,8 +212,9 @@ bool SessionDeckModel::Delete() {
     for (TreeNodeId node : m_selection.AsSelected()) {
         if (node == m_tree.Root() || !m_tree.IsValid(node)) continue;  // inside one deleted
         SessionDatabase db;
-        OutdateFilterIndex();
-        if (!db.Remove(m_tree.Path(node))) {
+        const bool removed = db.Remove(m_tree.Path(node));
+        IndexRefresh(m_tree.Path(node));
+        if (!removed) {
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");
             return false;

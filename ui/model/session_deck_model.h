@@ -289,9 +289,14 @@ private:
     void SaveState(const TreeSnapshot& state);
     void ShowFilterMatches();
     void RestoreUnfiltered();
-    // The dialog is about to write the store (a name, an order, a session's values, a copy,
-    // a move or a removal): the index read before it no longer says what the store holds, so
-    // the next filter reads it again.
+    // The dialog wrote the store: an index that is read follows the change entry by entry
+    // (`path` added, changed or removed; an entry of `folder` renamed; `folder` reordered). One
+    // still being read (or never started) cannot tell what it read before the change, so it is
+    // read again when the filter next needs it.
+    void IndexRefresh(const VUnicodeString& path);
+    void IndexRenamed(const VUnicodeString& folder, const VUnicodeString& oldName,
+                      const VUnicodeString& newName);
+    void IndexReordered(const VUnicodeString& folder);
     void OutdateFilterIndex();
 
     IPrompt& m_prompt;

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <unordered_map>
 
 #include "session/connect_config.h"
 #include "session/session_config.h"
@@ -19,6 +20,31 @@ void AddText(std::u16string& field, const VUnicodeString& text) {
     if (field == folded) return;  // both sides on the same host, say
     if (!field.empty()) field += u'\n';
     field += folded;
+}
+
+SessionFilterIndex::Session ReadSession(VProfileKey& folderKey, const VUnicodeString& name,
+                                        int folder) {
+    VProfileKey key(folderKey, name);
+    SessionFilterIndex::Session entry;
+    entry.folder = folder;
+    entry.name = name;
+    entry.foldedName = FoldNoCase(name.str());
+    entry.terminalProtocol = SessionTreeModel::HasOwnProtocol(key, true);
+    entry.transferProtocol = SessionTreeModel::HasOwnProtocol(key, false);
+    auto* config = new SessionConfig(name, &key);
+    for (ConnectConfig* side :
+         {config->GetTermConnectConfig(), config->GetTransferConnectConfig()}) {
+        if (!side) continue;
+        AddText(entry.foldedHost, side->GetHostname());
+        AddText(entry.foldedUser, side->GetUsername());
+    }
+    const VStringArray& lines = config->description.Get();
+    for (size_t i = 0; i < lines.GetSize(); ++i) {
+        if (i) entry.foldedDescription += u'\n';
+        entry.foldedDescription += FoldNoCase(lines[i].str());
+    }
+    config->Release();
+    return entry;
 }
 
 template <class Name>
@@ -97,28 +123,8 @@ void SessionFilterIndex::ReadFolder(std::stop_token& stop, int folder, std::vect
         for (const VUnicodeString& name : names) {
             if (stop.stop_requested()) return;
             if (path.IsEmpty() && name.EqualsNoCase(kDefaultSessionName)) continue;
-            VProfileKey key(folderKey, name);
-            Session entry;
-            entry.folder = folder;
-            entry.name = name;
-            entry.foldedName = FoldNoCase(name.str());
-            entry.terminalProtocol = SessionTreeModel::HasOwnProtocol(key, true);
-            entry.transferProtocol = SessionTreeModel::HasOwnProtocol(key, false);
-            auto* config = new SessionConfig(name, &key);
-            for (ConnectConfig* side :
-                 {config->GetTermConnectConfig(), config->GetTransferConnectConfig()}) {
-                if (!side) continue;
-                AddText(entry.foldedHost, side->GetHostname());
-                AddText(entry.foldedUser, side->GetUsername());
-            }
-            const VStringArray& lines = config->description.Get();
-            for (size_t i = 0; i < lines.GetSize(); ++i) {
-                if (i) entry.foldedDescription += u'\n';
-                entry.foldedDescription += FoldNoCase(lines[i].str());
-            }
-            config->Release();
             folders[folder].sessions.push_back(static_cast<int>(sessions.size()));
-            sessions.push_back(std::move(entry));
+            sessions.push_back(ReadSession(folderKey, name, folder));
             m_progress.fetch_add(1, std::memory_order_relaxed);
         }
     }
@@ -135,6 +141,152 @@ void SessionFilterIndex::ReadFolder(std::stop_token& stop, int folder, std::vect
         folders[folder].folders.push_back(child);
         ReadFolder(stop, child, folders, sessions);
     }
+}
+
+int SessionFilterIndex::FindFolder(const VUnicodeString& path) const {
+    if (m_folders.empty()) return -1;
+    int at = 0;
+    const std::u16string& text = path.str();
+    for (size_t start = 0; at >= 0 && start < text.size();) {
+        size_t end = text.find(u'\\', start);
+        if (end == std::u16string::npos) end = text.size();
+        const VUnicodeString part(text.substr(start, end - start));
+        const auto& children = m_folders[at].folders;
+        const auto found = std::find_if(children.begin(), children.end(), [&](int child) {
+            return m_folders[child].name.EqualsNoCase(part);
+        });
+        at = found == children.end() ? -1 : *found;
+        start = end + 1;
+    }
+    return at;
+}
+
+void SessionFilterIndex::DropBelow(int folder) {
+    for (int session : m_folders[folder].sessions) m_sessions[session].gone = true;
+    for (int child : m_folders[folder].folders) DropBelow(child);
+}
+
+void SessionFilterIndex::Drop(int folder, const VUnicodeString& name) {
+    Folder& entry = m_folders[folder];
+    std::erase_if(entry.sessions, [&](int session) {
+        if (!m_sessions[session].name.EqualsNoCase(name)) return false;
+        m_sessions[session].gone = true;
+        return true;
+    });
+    std::erase_if(entry.folders, [&](int child) {
+        if (!m_folders[child].name.EqualsNoCase(name)) return false;
+        DropBelow(child);
+        return true;
+    });
+}
+
+void SessionFilterIndex::ApplyOrder(int folder, const VStringArray& sessionNames,
+                                    const VStringArray& folderNames) {
+    // By folded name: a folder of ten thousand sessions is put in order without a search per
+    // name.
+    auto order = [](std::vector<int>& ids, const VStringArray& names, auto nameOf) {
+        std::unordered_map<std::u16string, int> byName;
+        for (int id : ids) byName.emplace(FoldNoCase(nameOf(id).str()), id);
+        std::vector<int> ordered;
+        ordered.reserve(ids.size());
+        for (size_t i = 0; i < names.GetSize(); ++i) {
+            const auto found = byName.find(FoldNoCase(names[i].str()));
+            if (found == byName.end()) continue;
+            ordered.push_back(found->second);
+            byName.erase(found);
+        }
+        // Whatever the listing no longer names keeps its place at the end; the next refresh
+        // of it drops it.
+        for (int id : ids)
+            if (byName.contains(FoldNoCase(nameOf(id).str()))) ordered.push_back(id);
+        ids = std::move(ordered);
+    };
+    Folder& entry = m_folders[folder];
+    auto sessionName = [&](int id) -> const VUnicodeString& { return m_sessions[id].name; };
+    auto folderName = [&](int id) -> const VUnicodeString& { return m_folders[id].name; };
+    order(entry.sessions, sessionNames, sessionName);
+    order(entry.folders, folderNames, folderName);
+    entry.sessionsSorted = SortedByName(entry.sessions, sessionName);
+    entry.foldersSorted = SortedByName(entry.folders, folderName);
+}
+
+void SessionFilterIndex::Refresh(const VUnicodeString& path) {
+    if (!Ready() || path.IsEmpty()) return;
+    const VUnicodeString folderPath = SessionDatabase::ParentPath(path);
+    const VUnicodeString name = SessionDatabase::LeafName(path);
+    const int folder = FindFolder(folderPath);
+    if (folder < 0) return;  // below a folder the index does not hold: a refresh of it comes
+    Drop(folder, name);
+    const SessionDatabase db(kSessionDatabaseReadOnly);
+    VStringArray sessionNames, folderNames;
+    db.GetSessionList(folderPath, sessionNames);
+    db.GetFolderList(folderPath, folderNames);
+    std::stop_token never;
+    for (size_t i = 0; i < sessionNames.GetSize(); ++i) {
+        const VUnicodeString& stored = sessionNames[i];
+        if (!stored.EqualsNoCase(name)) continue;
+        if (folderPath.IsEmpty() && stored.EqualsNoCase(kDefaultSessionName)) continue;
+        VProfileStore store(true);
+        VProfileKey folderKey(store.GetRootKey(), SessionDatabase::KeyPath(folderPath));
+        m_folders[folder].sessions.push_back(static_cast<int>(m_sessions.size()));
+        m_sessions.push_back(ReadSession(folderKey, stored, folder));
+    }
+    for (size_t i = 0; i < folderNames.GetSize(); ++i) {
+        const VUnicodeString& stored = folderNames[i];
+        if (!stored.EqualsNoCase(name)) continue;
+        const int child = static_cast<int>(m_folders.size());
+        Folder entry;
+        entry.path = SessionDatabase::JoinPath(folderPath, stored);
+        entry.name = stored;
+        entry.parent = folder;
+        m_folders.push_back(std::move(entry));
+        m_folders[folder].folders.push_back(child);
+        ReadFolder(never, child, m_folders, m_sessions);
+        for (size_t at = static_cast<size_t>(child); at < m_folders.size(); ++at) {
+            Folder& added = m_folders[at];
+            added.foldersSorted = SortedByName(
+                added.folders, [&](int id) -> const VUnicodeString& { return m_folders[id].name; });
+            added.sessionsSorted =
+                SortedByName(added.sessions,
+                             [&](int id) -> const VUnicodeString& { return m_sessions[id].name; });
+        }
+    }
+    ApplyOrder(folder, sessionNames, folderNames);
+}
+
+void SessionFilterIndex::Renamed(const VUnicodeString& folderPath, const VUnicodeString& oldName,
+                                 const VUnicodeString& newName) {
+    if (!Ready()) return;
+    const int folder = FindFolder(folderPath);
+    if (folder < 0) return;
+    for (int session : m_folders[folder].sessions) {
+        Session& entry = m_sessions[session];
+        if (!entry.name.EqualsNoCase(oldName)) continue;
+        entry.name = newName;
+        entry.foldedName = FoldNoCase(newName.str());
+    }
+    std::function<void(int)> repath = [&](int id) {
+        m_folders[id].path =
+            SessionDatabase::JoinPath(m_folders[m_folders[id].parent].path, m_folders[id].name);
+        for (int child : m_folders[id].folders) repath(child);
+    };
+    for (int child : m_folders[folder].folders) {
+        if (!m_folders[child].name.EqualsNoCase(oldName)) continue;
+        m_folders[child].name = newName;
+        repath(child);
+    }
+    Reordered(folderPath);
+}
+
+void SessionFilterIndex::Reordered(const VUnicodeString& folderPath) {
+    if (!Ready()) return;
+    const int folder = FindFolder(folderPath);
+    if (folder < 0) return;
+    const SessionDatabase db(kSessionDatabaseReadOnly);
+    VStringArray sessionNames, folderNames;
+    db.GetSessionList(folderPath, sessionNames);
+    db.GetFolderList(folderPath, folderNames);
+    ApplyOrder(folder, sessionNames, folderNames);
 }
 
 VUnicodeString SessionFilterIndex::Path(int session) const {

@@ -39,6 +39,7 @@ public:
         std::u16string foldedDescription;  // its lines joined with "\n"
         bool terminalProtocol = false;     // a terminal protocol of its own, not "None"
         bool transferProtocol = false;
+        bool gone = false;  // removed (or read again) since the index was built: never matches
     };
 
     SessionFilterIndex() = default;
@@ -66,6 +67,18 @@ public:
     const std::vector<Session>& Sessions() const { return m_sessions; }
     VUnicodeString Path(int session) const;
 
+    // Only once Ready(), on the thread that asks the index: bring it in line with the store
+    // after the dialog changed one entry, instead of reading every session again.
+    // `path` names a session or folder that was added, changed or removed; a folder is read
+    // again with everything below it.
+    void Refresh(const VUnicodeString& path);
+    // An entry of `folder` renamed in place: it keeps what was read, under its new name (a
+    // folder's ten thousand sessions are not read again for a new name).
+    void Renamed(const VUnicodeString& folder, const VUnicodeString& oldName,
+                 const VUnicodeString& newName);
+    // The stored order of a folder's entries changed.
+    void Reordered(const VUnicodeString& folder);
+
     // Whether the session's name, host, user or description contains `folded` (a FoldNoCase
     // text); every session matches an empty text.
     bool Matches(const Session& session, std::u16string_view folded) const;
@@ -78,6 +91,13 @@ private:
     void Build(std::stop_token stop);
     void ReadFolder(std::stop_token& stop, int folder, std::vector<Folder>& folders,
                     std::vector<Session>& sessions);
+    int FindFolder(const VUnicodeString& path) const;
+    // Takes the entry `name` out of the folder's lists; its sessions (a folder's, all below it)
+    // are marked gone.
+    void Drop(int folder, const VUnicodeString& name);
+    void DropBelow(int folder);
+    // The folder's lists in the order the store now gives, and sorted again.
+    void ApplyOrder(int folder, const VStringArray& sessionNames, const VStringArray& folderNames);
 
     std::vector<Folder> m_folders;
     std::vector<Session> m_sessions;
