@@ -164,11 +164,17 @@ TEST_F(IniSafety, LinksAndSpecialFilesNeverLeadOutside) {
 // Creation, moves and copies never replace what is there, case twins
 // included, and a move carries files the store does not list.
 TEST_F(IniSafety, NothingIsEverWrittenOverAnotherKey) {
-    // Moves and copies onto a case twin are refused on every backend (the store contract); here,
-    // a folder made exclusively must not take the name of a session either.
     ASSERT_TRUE(Write(u"Sessions\\WEB", {{u"Is Session", 1}, {u"Rows", 1}}));
+    ASSERT_TRUE(Write(u"Sessions\\web", {{u"Is Session", 1}, {u"Rows", 2}}));
+    EXPECT_EQ(Children(u"Sessions"), (std::vector<std::u16string>{u"WEB", u"web"}));
+
     VProfileStore store(false, &m_factory);
     VProfileKey sessions(store.GetRootKey(), u"Sessions");
+    EXPECT_FALSE(sessions.MoveSubKey(u"WEB", u"web"));
+    EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EEXIST));
+    EXPECT_FALSE(sessions.CopySubKey(u"web", u"WEB"));
+    EXPECT_EQ(Read(u"Sessions\\WEB", u"Rows"), 1u);
+    EXPECT_EQ(Read(u"Sessions\\web", u"Rows"), 2u);
     {
         VProfileKey folder(sessions, u"WEB");
         folder.SetCreateExclusive();
