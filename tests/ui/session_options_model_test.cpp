@@ -291,32 +291,4 @@ TEST_F(SessionOptionsTest, ConnectionPageRulesAndCuaWarning) {
     EXPECT_EQ(prompt.Questions().size(), asked);
 }
 
-// The modules' pages bind to the connection records, which only exist with the modules loaded;
-// the library's own pages are walked with the other tables in option_page_tables_test.cpp.
-TEST_F(SessionOptionsTest, EveryModulePageControlNamesARealSettingThatFitsIt) {
-    MakeSession(u"s", u"SSH2", u"FTP");
-    Open(u"s");
-    const ConnectProtocolTable& table = GetConnectProtocolTable();
-    int modulesWithPages = 0;
-    for (int row = 0; row < table.GetSize(); ++row) {
-        const auto* set = static_cast<const OptionPageSet*>(table[row].sessionPages());
-        if (!set) continue;
-        SCOPED_TRACE(VUnicodeString(table[row].protocolName).ToUtf8());
-        ++modulesWithPages;
-        const bool transfer = IsTransferProduct(ToProduct(table[row].productId));
-        if (transfer)
-            dynamic_cast<SessionConfig*>(session.get())
-                ->SetTransferProtocol(table[row].protocolName.c_str());
-        else
-            session->SetTerminalProtocol(table[row].protocolName.c_str());
-        VProfileData* record =
-            transfer ? session->GetTransferConnectConfig() : session->GetTermConnectConfig();
-        const auto problems = CheckOptionPages(*set, [&](OptionRecord) { return record; });
-        std::string text;
-        for (const auto& problem : problems) text += VUnicodeString(problem).ToUtf8() + "\n";
-        EXPECT_TRUE(problems.empty()) << text;
-    }
-    EXPECT_EQ(modulesWithPages, 6);
-}
-
 }  // namespace
