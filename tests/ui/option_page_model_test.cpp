@@ -8,10 +8,11 @@
 
 #include "data/binary_records.h"
 #include "profile/secret_settings.h"
+#include "session/firewall_config.h"
+#include "session/firewall_store.h"
 #include "session/setting_lookup.h"
 #include "support/golden.h"
 #include "support/scripted_prompt.h"
-#include "ui/model/firewall_list_model.h"
 #include "ui/model/option_page_model.h"
 #include "ui/ui_fixture.h"
 
@@ -222,15 +223,13 @@ TEST_F(OptionPageBinding, APagesOwnRulesRunBeforeAnythingIsWritten) {
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(page.Validate());
     EXPECT_EQ(page.FocusControl(), kName);
-    EXPECT_EQ(record.count.Get(), 4);
-    EXPECT_EQ(page.written, 0);
-
+    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
+              u"Count=4 written 0");
     page.Value(kName).text = u"allowed";
     EXPECT_TRUE(page.Validate());
-    EXPECT_EQ(record.count.Get(), 3);
-    EXPECT_EQ(page.written, 1);
     EXPECT_TRUE(page.Validate());  // nothing changed since: no second write
-    EXPECT_EQ(page.written, 1);
+    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
+              u"Count=3* written 1");
 }
 
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
@@ -257,14 +256,11 @@ TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
             text += problem + u"\n";
     ExpectMatchesGolden("ui/option-table-problems.txt", VUnicodeString(text).ToUtf8());
     // Sub-pages are walked too; fitting colour and font controls pass.
-    const OptionPageSet nested{{{u"P",
-                                 0,
-                                 {{OptionControlKind::kColour, OptionRecord::kGlobal, u"Colour"}},
-                                 {{u"Q",
-                                   0,
-                                   {{OptionControlKind::kFont, OptionRecord::kGlobal, u"Font"},
-                                    {OptionControlKind::kNumber, OptionRecord::kGlobal, u"Gone"}},
-                                   {}}}}}};
+    const OptionPageSet nested{
+        {{u"P",
+          0,
+          {{K::kColour, global, u"Colour"}},
+          {{u"Q", 0, {{K::kFont, global, u"Font"}, {K::kNumber, global, u"Gone"}}, {}}}}}};
     EXPECT_EQ(CheckOptionPages(nested, Resolver()),
               std::vector<std::u16string>{u"Q: Gone: no such setting"});
 }
@@ -315,13 +311,8 @@ TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
     EXPECT_EQ(record.firewall.Get().str(), u"Gone");
 
     // A firewall defined while the dialog is open is listed the next time the page is shown.
-    FirewallListModel firewalls(prompt, u"Global Options");
-    FirewallFields office = firewalls.NewFields();
-    office.name = u"Office";
-    office.type = u"HTTP";
-    office.host = u"proxy.example";
-    ASSERT_TRUE(firewalls.Save(office, u""));
-    ASSERT_TRUE(firewalls.Commit());
+    auto office = VUnknownPointer<FirewallConfig>::Adopt(new FirewallConfig(u"Office", nullptr));
+    ASSERT_TRUE(SaveFirewall(office.Get(), true));
     ASSERT_TRUE(page.Activate());
     EXPECT_EQ(page.Choices(1), (std::vector<std::u16string>{u"None", u"Office", u"Gone"}));
 
