@@ -169,7 +169,11 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
     // Keep-selection: with a selection in the map it stands; without one nothing is chosen.
     DeleteStateMap(map);
     EXPECT_TRUE(map.empty());
-    EXPECT_EQ(Dialog(map, true).Current(), u"-");
+    Dialog none(map, true);
+    EXPECT_EQ(none.Current(), u"-");
+    // Ctrl+Shift+Tab with nothing on show goes to the last page.
+    EXPECT_TRUE(none.model.OnKey(PropertyTreeKey::kTab, true, true));
+    EXPECT_EQ(none.Current(), u"Transfer");
 }
 
 TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
