@@ -22,6 +22,7 @@ using Edit = SessionDeckModel::EditResult;
 constexpr SessionDeckHost kHost{Product::Vetralon, true, true, true, false};
 constexpr KeyModifiers kAlt{false, false, true};
 
+// Every service the dialog calls, each call written to one log the test reads and clears.
 class RecordingServices : public ISiblingLauncher,
                           public ISessionDeckHostCallbacks,
                           public IShortcutWriter,
@@ -34,8 +35,7 @@ public:
         return Log(u" [transfer " + line.str() + u"]");
     }
     int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
-        Log(u"quick connect in " + folder.str());
-        return 0;
+        return Log(u"quick connect in " + folder.str()) ? 0 : 0;
     }
     int SessionProperties(ISessionConfig* session, int isNew) override {
         if (rename) session->SetSessionName(rename);
@@ -45,32 +45,34 @@ public:
         return propertiesResult;
     }
     int NewSessionWizard(ISessionConfig*, int productId, bool& useWizard) override {
-        Log(u"wizard " + VUnicodeString::FromUtf8(std::to_string(productId)).str());
         useWizard = false;
-        return kWizardFinish;
+        return Log(u"wizard " + Number(productId) + u", ") ? kWizardFinish : 0;
     }
     bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
-        Log(u"shortcut " + label.str() + u"=" + arguments.str());
-        return shortcutSucceeds;
+        return Log(u"shortcut " + label.str() + u"=" + arguments.str()) && shortcutSucceeds;
     }
     void Start(unsigned id, unsigned ms) override {
-        Log(u"timer " +
-            VUnicodeString::FromUtf8(std::to_string(id) + " " + std::to_string(ms)).str());
+        Log(u"timer " + Number(id) + u" " + Number(ms));
     }
     void Stop(unsigned) override {}
     void Help(unsigned, unsigned long) override {}
-    bool Log(const std::u16string& what) {
-        log += what;
-        return true;
-    }
     // What happened since the last call.
     std::u16string Take() { return std::exchange(log, {}); }
 
-    std::u16string log;
     const GlobalConfig* config = nullptr;
     int propertiesResult = 1;
     const char16_t* rename = nullptr;
     bool shortcutSucceeds = true;
+
+private:
+    bool Log(const std::u16string& what) {
+        log += what;
+        return true;
+    }
+    static std::u16string Number(unsigned n) {
+        return VUnicodeString::FromUtf8(std::to_string(n)).str();
+    }
+    std::u16string log;
 };
 
 class DeckDialog : public UiStoreTest {
@@ -113,19 +115,15 @@ protected:
     // The commands the selection enables, by name.
     static std::string Enabled(SessionDeckModel& deck) {
         const auto on = deck.Enabling();
-        const std::pair<bool, const char*> named[] = {{on.connectButton, "connect"},
-                                                      {on.toolbarConnect, "tool"},
-                                                      {on.cut, "cut"},
-                                                      {on.copy, "copy"},
-                                                      {on.paste, "paste"},
-                                                      {on.deleteItems, "delete"},
-                                                      {on.properties, "properties"},
-                                                      {on.createShortcut, "shortcut"},
-                                                      {on.connectTerminal, "terminal"},
-                                                      {on.connectFileTransfer, "transfer"}};
+        const bool flags[] = {
+            on.connectButton,   on.toolbarConnect,     on.cut,        on.copy,
+            on.paste,           on.deleteItems,        on.properties, on.createShortcut,
+            on.connectTerminal, on.connectFileTransfer};
+        const char* names[] = {"connect", "tool",       "cut",      "copy",     "paste",
+                               "delete",  "properties", "shortcut", "terminal", "transfer"};
         std::string enabled;
-        for (const auto& [flag, name] : named)
-            if (flag) enabled += std::string(enabled.empty() ? "" : " ") + name;
+        for (size_t i = 0; i < std::size(flags); ++i)
+            if (flags[i]) enabled += std::string(enabled.empty() ? "" : " ") + names[i];
         return enabled;
     }
     // The pop-up menu: the ids in order (0 a separator), "-" after a disabled item, "*" after a
@@ -262,96 +260,80 @@ TEST_F(DeckDialog, EnablingFollowsTheSelection) {
     EXPECT_EQ(Enabled(*single), "connect cut copy delete properties shortcut terminal");
 }
 
-TEST_F(DeckDialog, TooltipsAreCutWithDots) {
+TEST_F(DeckDialog, TooltipsAndKeys) {
     MakeTree(u"F\\s");
     auto deck = Open();
-    const TreeNodeId s = deck->Tree().FindPath(u"F\\s");
+    const TreeNodeId folder = deck->Tree().FindPath(u"F"), s = deck->Tree().FindPath(u"F\\s");
     const std::u16string full = deck->Tooltip(s).value_or(u"").str();
     ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
     EXPECT_EQ(deck->Tooltip(s, 6)->str(), full.substr(0, 2) + u"...");
     EXPECT_EQ(deck->Tooltip(s, 3)->str(), full.substr(0, 2)) << "no room for dots";
     EXPECT_EQ(deck->Tooltip(s, full.size() + 1)->str(), full) << "fits exactly";
-    EXPECT_FALSE(deck->Tooltip(deck->Tree().FindPath(u"F"))) << "folders have none";
+    EXPECT_FALSE(deck->Tooltip(folder)) << "folders have none";
     deck->RunCommand(C::kToggleDescriptions);
     EXPECT_FALSE(deck->Tooltip(s));
     EXPECT_FALSE(config->showDetailsOnConnectDialog.Get());
-}
-
-TEST_F(DeckDialog, KeysAndAccelerators) {
-    MakeTree(u"F\\s");
-    auto deck = Open();
-    const TreeNodeId folder = deck->Tree().FindPath(u"F");
-    deck->Tree().Collapse(folder);
-    Select(*deck, {u"F"});
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
-    deck->OnDoubleClick(folder);  // a double click toggles a folder the same way
-    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
-    EXPECT_EQ(deck->Result(), 0) << "Enter or a double click on a folder keeps the dialog";
 
     EXPECT_EQ(SessionDeckAcceleratorCommand('c', true, false), C::kMenuConnect);
     EXPECT_EQ(SessionDeckAcceleratorCommand('C', false, true), C::kMenuCopy);
     EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false), C::kRename);
     EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
-
-    Select(*deck, {u"F\\s"});
+    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
+    deck->Tree().Collapse(folder);
+    Select(*deck, {u"F"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
+    deck->OnDoubleClick(folder);
+    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0);
     auto clicked = Open();
     Select(*clicked, {u"F\\s"});
     clicked->OnDoubleClick(clicked->Tree().FindPath(u"F\\s"));
-    EXPECT_EQ(clicked->Result(), 1) << "a double click on a session connects";
+    EXPECT_EQ(clicked->Result(), 1);
+    Select(*deck, {u"F\\s"});
     EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_EQ(deck->Result(), 1) << "Enter on a session connects";
+    EXPECT_EQ(deck->Result(), 1);
     ASSERT_EQ(deck->Chosen().size(), 1u);
     EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
 }
 
-TEST_F(DeckDialog, ConnectWarnsAboveTwentySessions) {
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
     for (int i = 0; i < 21; ++i)
         MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
     // Sessions selected, the answer to the warning (none: not asked), and the dialog's result.
-    const struct {
-        int sessions;
-        std::optional<VPromptAnswer> answer;
-        bool dontAskAgain;
-        int result;
-    } rows[] = {
+    const std::tuple<int, std::optional<VPromptAnswer>, bool, int> rows[] = {
         {20, {}, false, 1},
         {21, VPromptAnswer::kCancel, false, 0},
-        {21, VPromptAnswer::kOk, true, 1},
-        {21, {}, false, 1},  // suppressed by the row before
+        {21, VPromptAnswer::kOk, true, 1},  // do not ask again
+        {21, {}, false, 1},                 // suppressed by the row before
     };
-    for (const auto& row : rows) {
+    for (const auto& [sessions, answer, dontAskAgain, result] : rows) {
         auto deck = Open();
         deck->Selection().ClearSelection();
-        const TreeNodeId folder = deck->Tree().FindPath(u"M");
-        deck->Tree().Expand(folder);
-        const auto& children = deck->Tree().Node(folder).children;
-        for (int i = 0; i < row.sessions; ++i) deck->Selection().SetSelected(children[i], true);
-        if (row.answer) prompt.AnswerButton(*row.answer, row.dontAskAgain);
+        deck->Tree().Expand(deck->Tree().FindPath(u"M"));
+        const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"M")).children;
+        for (int i = 0; i < sessions; ++i) deck->Selection().SetSelected(children[i], true);
+        if (answer) prompt.AnswerButton(*answer, dontAskAgain);
         const size_t asked = prompt.Questions().size();
         deck->Connect();
-        ASSERT_EQ(prompt.Questions().size(), asked + (row.answer ? 1 : 0)) << row.sessions;
-        if (row.answer) {
-            EXPECT_EQ(LastQuestion(), u"You have selected more than 20 sessions to open.");
-            EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
-        }
-        EXPECT_EQ(deck->Result(), row.result);
-        EXPECT_EQ(deck->Chosen().size(), row.result == 1 ? size_t(row.sessions) : 0u);
+        ASSERT_EQ(prompt.Questions().size(), asked + (answer ? 1 : 0)) << sessions;
+        EXPECT_EQ(deck->Result(), result);
+        EXPECT_EQ(deck->Chosen().size(), result == 1 ? size_t(sessions) : 0u);
     }
+    EXPECT_EQ(LastQuestion(), u"You have selected more than 20 sessions to open.");
+    EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
     EXPECT_EQ(config->suppressMultipleSessionsWarning.Get(), 1);
-}
 
-TEST_F(DeckDialog, ConnectAsksForAMissingHostName) {
     // No "Hostname" value at all: both sides start from the empty default, which a save writes.
-    MakeSession(u"nohost", u"SSH2", u"SFTP", nullptr);
     // Cancelled, then answered, then Connect again: the stored name is not asked for.
+    MakeSession(u"nohost", u"SSH2", u"SFTP", nullptr);
     for (int round = 0; round < 3; ++round) {
         auto deck = Open();
         Select(*deck, {u"nohost"});
         if (round == 0) prompt.AnswerCancel();
         if (round == 1) prompt.AnswerText(u" h.example ");
         deck->RunCommand(C::kConnectButton);
-        EXPECT_EQ(prompt.Questions().size(), round == 0 ? 1u : 2u);
+        EXPECT_EQ(prompt.Questions().size(), round == 0 ? 3u : 4u);
         EXPECT_EQ(prompt.Questions().back().caption, u"Enter Hostname");
         EXPECT_EQ(prompt.Questions().back().label,
                   u"Please enter a hostname for this session :\nnohost");
@@ -361,7 +343,6 @@ TEST_F(DeckDialog, ConnectAsksForAMissingHostName) {
             EXPECT_EQ(deck->Chosen().at(0)->GetTermConnectConfig()->GetHostname(), u"h.example");
         }
     }
-    // Both sides of the stored session hold the typed name.
     auto stored = VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"nohost"));
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->GetTermConnectConfig()->GetHostname(), u"h.example");
@@ -407,23 +388,17 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     auto deck = Open();
     Select(*deck, {u"F\\New"});
     const TreeNodeId node = deck->NewSession();
-    ASSERT_NE(node, kNoNode);
     EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
-    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (2)"));
     EXPECT_EQ(services.Take(), u"properties New (2) new on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
-
     services.propertiesResult = 0;
-    EXPECT_EQ(deck->NewSession(), kNoNode);
-    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (3)")) << "a cancelled dialog stores nothing";
-
+    EXPECT_EQ(deck->NewSession(), kNoNode) << "a cancelled dialog stores nothing";
     config->newSessionUsesWizard = 1;
     services.propertiesResult = 1;
     services.Take();
     EXPECT_NE(deck->NewSession(), kNoNode);
-    EXPECT_EQ(services.Take(), u"wizard 3properties New (3) new on Connection+");
+    EXPECT_EQ(services.Take(), u"wizard 3, properties New (3) new on Connection+");
     EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
-    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (3)"));
 
     // Properties that rename the session rename it in the database and the tree.
     Select(*deck, {u"F\\New (1)"});
@@ -431,6 +406,8 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     deck->RunCommand(C::kMenuProperties);
     EXPECT_EQ(services.Take(), u"properties Zeta on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal");
+    for (auto path : {u"F\\New (2)", u"F\\New (3)", u"F\\Zeta"})
+        EXPECT_TRUE(SessionDatabase::Exists(path)) << VUnicodeString(path).ToUtf8();
     EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (1)"));
     EXPECT_EQ(Selected(*deck), u"F\\Zeta|");
     EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().FindPath(u"F")).children),
