@@ -192,6 +192,9 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
     deck->Destroy();
     EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
     EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|") << "folders open as they were, loaded";
+    deck->SetWindowRect({0, 0, 1, 1});
+    deck->Destroy();
+    EXPECT_EQ(Open()->Controls().width, 1) << "the narrowest window is still a size to keep";
 }
 
 TEST_F(DeckDialog, SortToggleSavesStateClearsPasteAndRefills) {
@@ -487,30 +490,26 @@ TEST_F(DeckDialog, NewFolderRenameAndDelete) {
 
 TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
     MakeTree(u"Servers\\web1|top");
-    const struct {
-        const char16_t *name, *folder, *own;
-        SessionNameProblem problem;
-        const char16_t* message;
-    } rows[] = {
+    // Each check as "problem, warning or error: message" (problems: 0 none, 1 invalid, 2 in use).
+    const std::tuple<const char16_t*, const char16_t*, const char16_t*, const char*> rows[] = {
         // The library's name rules are its own tests' business; one row shows they apply here.
-        {u"a/b", u"", u"x", SessionNameProblem::kInvalid,
-         u"The session name contains an illegal character: ' / '"},
+        {u"a/b", u"", u"x", "1 error: The session name contains an illegal character: ' / '"},
         // Taken in the same folder, in any case; a folder's name is taken too.
-        {u"WEB1", u"Servers", u"other", SessionNameProblem::kInUse, u"'WEB1' is already in use."},
-        {u"Servers", u"", u"x", SessionNameProblem::kInUse, u"'Servers' is already in use."},
-        {u"web1", u"", u"x", SessionNameProblem::kNone, u""},  // taken elsewhere only
+        {u"WEB1", u"Servers", u"other", "2 warning: 'WEB1' is already in use."},
+        {u"Servers", u"", u"x", "2 warning: 'Servers' is already in use."},
+        {u"web1", u"", u"x", "0 ok: "},  // taken elsewhere only
         // The session keeping its own name, or changing only its case.
-        {u"Web1 ", u"Servers", u"web1", SessionNameProblem::kNone, u""},
-        {u"new one", u"Servers", u"web1", SessionNameProblem::kNone, u""},
+        {u"Web1 ", u"Servers", u"web1", "0 ok: "},
+        {u"new one", u"Servers", u"web1", "0 ok: "},
     };
-    for (const auto& row : rows) {
-        const SessionNameCheck check =
-            CheckSessionNameInFolder(row.name, VUnicodeString(row.folder), row.own);
-        SCOPED_TRACE(VUnicodeString(row.name).ToUtf8());
-        EXPECT_EQ(check.problem, row.problem);
-        EXPECT_EQ(check.message, row.message);
-        EXPECT_EQ(check.warning, row.problem == SessionNameProblem::kInUse);
-        EXPECT_EQ(static_cast<bool>(check), row.problem == SessionNameProblem::kNone);
+    for (const auto& [name, folder, own, expected] : rows) {
+        const SessionNameCheck check = CheckSessionNameInFolder(name, VUnicodeString(folder), own);
+        EXPECT_EQ(std::to_string(static_cast<int>(check.problem)) +
+                      (check           ? " ok: "
+                       : check.warning ? " warning: "
+                                       : " error: ") +
+                      VUnicodeString(check.message).ToUtf8(),
+                  expected);
     }
     EXPECT_TRUE(CheckSessionNameInFolder(u"top", VUnicodeString(), u"x", false))
         << "without the store check a taken name passes";
