@@ -35,7 +35,8 @@ public:
         return Log(u" [transfer " + line.str() + u"]");
     }
     int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
-        return Log(u"quick connect in " + folder.str()) ? 0 : 0;
+        Log(u"quick connect in " + folder.str());
+        return 0;  // no session
     }
     int SessionProperties(ISessionConfig* session, int isNew) override {
         if (rename) session->SetSessionName(rename);
@@ -45,11 +46,13 @@ public:
         return propertiesResult;
     }
     int NewSessionWizard(ISessionConfig*, int productId, bool& useWizard) override {
+        Log(u"wizard " + Number(productId) + u", ");
         useWizard = false;
-        return Log(u"wizard " + Number(productId) + u", ") ? kWizardFinish : 0;
+        return kWizardFinish;
     }
     bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
-        return Log(u"shortcut " + label.str() + u"=" + arguments.str()) && shortcutSucceeds;
+        Log(u"shortcut " + label.str() + u"=" + arguments.str());
+        return shortcutSucceeds;
     }
     void Start(unsigned id, unsigned ms) override {
         Log(u"timer " + Number(id) + u" " + Number(ms));
