@@ -49,9 +49,10 @@ protected:
         if (!lines.IsEmpty()) key.SetStringArray(u"Description", lines);
     }
 
-    std::unique_ptr<Deck> Open(SessionTreeOptions options = {false, true, true}) {
-        auto deck = std::make_unique<Deck>(
-            prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, options);
+    std::unique_ptr<Deck> Open(SessionTreeOptions options = {false, true, true},
+                               Product host = Product::Vetralon) {
+        auto deck =
+            std::make_unique<Deck>(prompt, SessionDeckHost{host, true, true, true, false}, options);
         deck->Tree().Expand(At(*deck, u"Web"));
         deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));
         return deck;
@@ -132,6 +133,9 @@ TEST_F(DeckFilter, MatchesByEachFieldWithoutCaseAndShowsTheirFoldersOpen) {
     EXPECT_EQ(Filtered(*deck, u"files"), u"|");
     deck->ToggleTransferSessions();
     EXPECT_EQ(Shown(deck->Tree()), u"|Db|Db\\files|");
+    // On the transfer host it is the sessions without a transfer protocol that are hidden.
+    deck = Open({true, false, true}, Product::Ferrivo);
+    EXPECT_EQ(Filtered(*deck, u"dc2"), u"|Db|Db\\files|");
 }
 
 TEST_F(DeckFilter, ClearingGivesBackTheOpenFoldersAndSelectionFromBefore) {
