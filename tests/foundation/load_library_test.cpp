@@ -35,17 +35,16 @@ TEST(LoadLibraryFunctions, FailuresReportAndChangeNothing) {
     VDynamicLibrary library;
 
     // A module that does not exist.
-    const std::u16string missingFile = u"/nonexistent/sd_no_such_module.so";
     const VLibraryFunction one[] = {{"SdTestAdd", FunctionSlot(add)}, {nullptr, nullptr}};
-    const std::string notLoaded = Said(LoadLibraryFunctions(missingFile, one, library));
+    const std::string notLoaded =
+        Said(LoadLibraryFunctions(u"/nonexistent/sd_no_such_module.so", one, library));
     EXPECT_TRUE(notLoaded.starts_with(std::to_string(kMsgHostLibraryLoadFailed) +
                                       " | /nonexistent/sd_no_such_module.so | "));
     EXPECT_NE(notLoaded.find("No such file or directory"), std::string::npos) << notLoaded;
     EXPECT_FALSE(library.IsLoaded());
     EXPECT_EQ(add, &LocalAdd);
-
-    // An empty name is refused rather than handed to the loader (which would
-    // answer with the program itself).
+    // An empty name is refused rather than handed to the loader (which would answer with the
+    // program itself).
     EXPECT_EQ(LoadLibraryFunctions(u"", one, library).GetMessageId(), kMsgHostLibraryLoadFailed);
 
     // An entry point the module lacks: unloaded again, earlier slots put back.
@@ -58,15 +57,12 @@ TEST(LoadLibraryFunctions, FailuresReportAndChangeNothing) {
                                     SESSIONDECK_TEST_MODULE_PATH + " | "));
     EXPECT_NE(missing.find("SdTestMissing"), std::string::npos) << missing;
     EXPECT_FALSE(library.IsLoaded());
-    EXPECT_EQ(add, &LocalAdd);
-    EXPECT_EQ(name, nullptr);
+    EXPECT_TRUE(add == &LocalAdd && name == nullptr);
 }
 
 TEST(LoadLibraryFunctions, ResolvesRequiredOptionalAndAlreadyResolvedRows) {
-    AddFunction add = nullptr;
+    AddFunction add = nullptr, optionalMissing = &LocalAdd, preset = &LocalAdd;
     NameFunction name = nullptr;
-    AddFunction optionalMissing = &LocalAdd;
-    AddFunction preset = &LocalAdd;
     VDynamicLibrary library;
     const VLibraryFunctionEx table[] = {
         {"SdTestAdd", FunctionSlot(add), kLibraryFunctionRequired},
@@ -74,12 +70,10 @@ TEST(LoadLibraryFunctions, ResolvesRequiredOptionalAndAlreadyResolvedRows) {
         {"SdTestMissing", FunctionSlot(optionalMissing), kLibraryFunctionOptional},
         {"SdTestAdd", FunctionSlot(preset), kLibraryFunctionSkipIfResolved},
         {nullptr, nullptr, 0}};
-    VReportMessageParams report = LoadLibraryFunctions(kModulePath, table, library);
-    EXPECT_EQ(report.GetMessageId(), 0u);
+    EXPECT_EQ(LoadLibraryFunctions(kModulePath, table, library).GetMessageId(), 0u);
     EXPECT_TRUE(library.IsLoaded());
-    ASSERT_NE(add, nullptr);
+    ASSERT_TRUE(add && name);
     EXPECT_EQ(add(1, 1), 2);
-    ASSERT_NE(name, nullptr);
     EXPECT_STREQ(name(), "sd_test_module");
     EXPECT_EQ(optionalMissing, nullptr);
     EXPECT_EQ(preset, &LocalAdd);  // already resolved: left alone
@@ -89,28 +83,20 @@ TEST(LoadLibraryFunctions, ResolvesRequiredOptionalAndAlreadyResolvedRows) {
     EXPECT_TRUE(owner.IsLoaded());
     EXPECT_EQ(add(20, 22), 42);
 
-    // A module that does not load is no error when every remaining row is optional.
-    VDynamicLibrary none;
-    AddFunction optionalOnly = &LocalAdd;
-    AddFunction resolvedRequired = &LocalAdd;
-    const VLibraryFunctionEx optionalTable[] = {
-        {"SdTestAdd", FunctionSlot(optionalOnly), kLibraryFunctionOptional},
-        {"SdTestAdd", FunctionSlot(resolvedRequired), kLibraryFunctionSkipIfResolved},
-        {nullptr, nullptr, 0}};
-    EXPECT_EQ(LoadLibraryFunctions(u"/nonexistent/x.so", optionalTable, none).GetMessageId(), 0u);
-    EXPECT_FALSE(none.IsLoaded());
-    EXPECT_EQ(optionalOnly, nullptr);
-    EXPECT_EQ(resolvedRequired, &LocalAdd);
-
-    // ...but it is when a required row still needs the module.
-    AddFunction required = nullptr;
-    optionalOnly = &LocalAdd;
-    const VLibraryFunctionEx requiredTable[] = {
-        {"SdTestAdd", FunctionSlot(optionalOnly), kLibraryFunctionOptional},
-        {"SdTestAdd", FunctionSlot(required), kLibraryFunctionSkipIfResolved},
-        {nullptr, nullptr, 0}};
-    EXPECT_TRUE(
-        Said(LoadLibraryFunctions(u"/nonexistent/x.so", requiredTable, none))
-            .starts_with(std::to_string(kMsgHostLibraryLoadFailed) + " | /nonexistent/x.so | "));
-    EXPECT_EQ(optionalOnly, &LocalAdd);
+    // A module that does not load is no error when every remaining row is optional, but it is
+    // when a required row still needs the module.
+    for (const bool resolved : {true, false}) {
+        VDynamicLibrary none;
+        AddFunction optional = &LocalAdd, skipped = resolved ? &LocalAdd : nullptr;
+        const VLibraryFunctionEx rows[] = {
+            {"SdTestAdd", FunctionSlot(optional), kLibraryFunctionOptional},
+            {"SdTestAdd", FunctionSlot(skipped), kLibraryFunctionSkipIfResolved},
+            {nullptr, nullptr, 0}};
+        const std::string said = Said(LoadLibraryFunctions(u"/nonexistent/x.so", rows, none));
+        EXPECT_EQ(said.substr(0, said.find(" | /nonexistent/x.so | ")),
+                  resolved ? "0" : std::to_string(kMsgHostLibraryLoadFailed));
+        EXPECT_FALSE(none.IsLoaded());
+        EXPECT_EQ(optional, resolved ? nullptr : &LocalAdd);
+        EXPECT_EQ(skipped, resolved ? &LocalAdd : nullptr);
+    }
 }

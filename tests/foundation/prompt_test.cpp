@@ -8,21 +8,20 @@ using namespace sessiondeck;
 
 TEST(Prompt, DefaultDismissesAndInstalledPromptIsAskedUntilRemoved) {
     IPrompt& builtIn = GetPrompt();
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kOk, VPromptIcon::kError),
-              VPromptAnswer::kOk);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kOkCancel, VPromptIcon::kNone),
-              VPromptAnswer::kCancel);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kYesNo, VPromptIcon::kQuestion),
-              VPromptAnswer::kNo);
-    EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", VPromptButtons::kYesNoCancel, VPromptIcon::kQuestion),
-              VPromptAnswer::kCancel);
+    const std::pair<VPromptButtons, VPromptAnswer> dismissed[] = {
+        {VPromptButtons::kOk, VPromptAnswer::kOk},
+        {VPromptButtons::kOkCancel, VPromptAnswer::kCancel},
+        {VPromptButtons::kYesNo, VPromptAnswer::kNo},
+        {VPromptButtons::kYesNoCancel, VPromptAnswer::kCancel}};
+    for (const auto& [buttons, answer] : dismissed)
+        EXPECT_EQ(builtIn.ShowMessage(u"t", u"c", buttons, VPromptIcon::kQuestion), answer);
     const auto optional = builtIn.ShowOptionalMessage(u"t", u"c", VPromptButtons::kYesNo,
                                                       VPromptIcon::kInformation, u"Don't ask");
     EXPECT_EQ(optional.button, VPromptAnswer::kNo);
     EXPECT_FALSE(optional.checked);
-    EXPECT_FALSE(builtIn.AskText(u"c", u"&Name:", u"x", false));
-    EXPECT_FALSE(builtIn.AskFolder(u"c", u"/tmp"));
-    EXPECT_FALSE(builtIn.AskFile(u"c", u"/tmp/a.key", u"", true));
+    EXPECT_FALSE(builtIn.AskText(u"c", u"&Name:", u"x", false) ||
+                 builtIn.AskFolder(u"c", u"/tmp") ||
+                 builtIn.AskFile(u"c", u"/tmp/a.key", u"", true));
 
     {
         ScriptedPrompt script;

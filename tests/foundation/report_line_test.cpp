@@ -10,32 +10,19 @@
 
 using namespace sessiondeck;
 
-namespace {
-
+// A system error's text ends in a line break; blanks of every kind end the last insert. The
+// report still gives its own text, line breaks and all.
 TEST(ReportLine, OneLineWithTheBlanksAtItsEndCutAndTheReportLeftAsItWas) {
-    struct Case {
-        const char* what;
-        uint32_t id;
-        std::vector<std::u16string> inserts;
-        std::string line;
-    };
-    const std::vector<Case> cases = {
-        {"a system error, whose text ends in a line break", ENOSPC, {}, "No space left on device"},
-        {"blanks of every kind at the end of the last insert",
-         kMsgKeymapLoadFailed,
-         {u"a.map", u"why \t\v\f"},
-         "Unable to load keymap file: a.map  why"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        VReportMessageParams report(c.id);
-        for (const std::u16string& insert : c.inserts) report.AddInsert(insert);
-        const std::u16string full = report.GetText();
-        EXPECT_EQ(Utf16ToUtf8(ReportLine(report)), c.line);
-        // The report still gives its own text, line breaks and all.
-        EXPECT_EQ(std::u16string(report.GetText()), full);
-        EXPECT_EQ(report.GetMessageId(), c.id);
+    VReportMessageParams system(ENOSPC), keymap(kMsgKeymapLoadFailed);
+    keymap.AddInsert(u"a.map");
+    keymap.AddInsert(u"why \t\v\f");
+    const std::pair<VReportMessageParams*, std::string> cases[] = {
+        {&system, "No space left on device"}, {&keymap, "Unable to load keymap file: a.map  why"}};
+    for (const auto& [report, line] : cases) {
+        const std::u16string full = report->GetText();
+        const uint32_t id = report->GetMessageId();
+        EXPECT_EQ(Utf16ToUtf8(ReportLine(*report)), line);
+        EXPECT_EQ(std::u16string(report->GetText()), full);
+        EXPECT_EQ(report->GetMessageId(), id);
     }
 }
-
-}  // namespace

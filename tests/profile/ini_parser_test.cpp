@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/codepage.h"
+#include "foundation/hex_digits.h"
 #include "profile/ini_store_private.h"
 #include "support/profile_case_file.h"
 #include "support/test_bytes.h"
@@ -28,9 +29,7 @@ std::vector<std::string> Render(const VIniFileKey::Map& map) {
         VStringArray array;
         uint32_t size = 0;
         if (map.GetDword(i, dword)) {
-            const uint8_t big[] = {uint8_t(dword >> 24), uint8_t(dword >> 16), uint8_t(dword >> 8),
-                                   uint8_t(dword)};
-            line = "D" + line + Hex(big, 4);
+            line = "D" + line + HexDword(dword);
         } else if (map.GetString(i, text)) {
             line = "S" + line + text.ToUtf8();
         } else if (map.GetStringArray(i, array)) {
@@ -85,12 +84,11 @@ TEST(IniParser, ManyValuesKeepTheirPlacesAndLookupsThroughGrowth) {
     ASSERT_EQ(map.GetSize(), 3000u);
     // From the end backwards, then misses by number and by case.
     for (int i = 2999; i >= 0; --i) {
-        const std::string name = "value " + std::to_string(i);
-        const std::optional<size_t> index = map.Find(std::u16string(name.begin(), name.end()));
+        const std::optional<size_t> index = map.Find(Utf8ToUtf16("value " + std::to_string(i)));
         uint32_t value = 0;
-        ASSERT_TRUE(index && map.GetDword(*index, value)) << name;
-        EXPECT_EQ(*index, static_cast<size_t>(i)) << name;
-        EXPECT_EQ(value, static_cast<uint32_t>(i % 3 ? i : i + 100000)) << name;
+        ASSERT_TRUE(index && map.GetDword(*index, value)) << i;
+        EXPECT_EQ(*index, static_cast<size_t>(i));
+        EXPECT_EQ(value, static_cast<uint32_t>(i % 3 ? i : i + 100000)) << i;
     }
     EXPECT_FALSE(map.Find(u"value 3000"));
     EXPECT_FALSE(map.Find(u"Value 1"));

@@ -15,32 +15,15 @@
 #include "platform/file_system.h"
 #include "profile/ini_store.h"
 #include "profile/write_batch.h"
+#include "store_contract.h"
 #include "support/temp_dir.h"
+#include "support/test_bytes.h"
 
 using namespace sessiondeck;
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Every file below `root` with its bytes (folders as empty entries ending in "/").
-std::map<std::string, std::string> Snapshot(const fs::path& root) {
-    std::map<std::string, std::string> files;
-    if (!fs::exists(root)) return files;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string name = fs::relative(entry.path(), root).string();
-        if (entry.is_symlink()) {
-            files[name] = "-> " + fs::read_symlink(entry.path()).string();
-        } else if (entry.is_directory()) {
-            files[name + "/"] = "";
-        } else if (entry.is_regular_file()) {
-            files[name] = ReadFileBytes(entry.path());
-        } else {
-            files[name] = "(special)";
-        }
-    }
-    return files;
-}
 
 class IniSafety : public ::testing::Test {
 protected:
@@ -65,19 +48,12 @@ protected:
     }
     std::optional<uint32_t> Read(const char16_t* path, const char16_t* name) {
         VProfileStore store(true, &m_factory);
-        VProfileKey key(store.GetRootKey(), path);
-        uint32_t value = 0;
-        if (!key.QueryDword(name, value)) return std::nullopt;
-        return value;
+        return Dword(VProfileKey(store.GetRootKey(), path), name);
     }
     std::vector<std::u16string> Children(const char16_t* path) {
         VProfileStore store(true, &m_factory);
         VProfileKey key(store.GetRootKey(), path);
-        VProfileKeyIterator it(key, false);
-        std::vector<std::u16string> names;
-        VUnicodeString name;
-        while (it.Next(name)) names.push_back(name.str());
-        return names;
+        return SubKeyNames(key);
     }
 
     TempDir m_dir;
@@ -181,9 +157,7 @@ TEST_F(IniSafety, LinksAndSpecialFilesNeverLeadOutside) {
     EXPECT_FALSE(fs::exists(fs::symlink_status(Root() / "Sessions" / "LinkedFolder")));
 
     EXPECT_EQ(Snapshot(Outside()), outside);
-    struct stat st {};
-    ASSERT_EQ(::stat((Outside() / "secret.ini").c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    EXPECT_EQ(FileMode(Outside() / "secret.ini"), 0644u);
     EXPECT_EQ(Read(u"Sessions\\real", u"Rows"), 24u);
 }
 
@@ -201,7 +175,6 @@ TEST_F(IniSafety, NothingIsEverWrittenOverAnotherKey) {
     EXPECT_FALSE(sessions.CopySubKey(u"web", u"WEB"));
     EXPECT_EQ(Read(u"Sessions\\WEB", u"Rows"), 1u);
     EXPECT_EQ(Read(u"Sessions\\web", u"Rows"), 2u);
-
     {
         VProfileKey folder(sessions, u"WEB");
         folder.SetCreateExclusive();
@@ -222,8 +195,8 @@ TEST_F(IniSafety, NothingIsEverWrittenOverAnotherKey) {
     EXPECT_EQ(sessions.GetReport().GetMessageId(), static_cast<uint32_t>(EINVAL));
 }
 
-// A key changed only if it still exists; a file too large to read is never
-// grown, but values can always be removed from it.
+// A key changed only if it still exists; a file too large to read is neither read, grown nor
+// replaced, but values can always be removed from it.
 TEST_F(IniSafety, UpdatesAndSizeLimitsNeverLoseWhatIsThere) {
     ASSERT_TRUE(Write(u"Sessions\\gone", {{u"Is Session", 1}}));
     {
@@ -238,8 +211,9 @@ TEST_F(IniSafety, UpdatesAndSizeLimitsNeverLoseWhatIsThere) {
     }
     EXPECT_FALSE(fs::exists(Root() / "Sessions" / "gone.ini"));
 
+    const fs::path big = Root() / "Sessions" / "big.ini";
     ASSERT_TRUE(Write(u"Sessions\\big", {{u"Is Session", 1}}));
-    const std::string before = ReadFileBytes(Root() / "Sessions" / "big.ini");
+    const std::string before = ReadFileBytes(big);
     {
         VProfileStore store(false, &m_factory);
         VProfileKey key(store.GetRootKey(), u"Sessions\\big");
@@ -248,16 +222,31 @@ TEST_F(IniSafety, UpdatesAndSizeLimitsNeverLoseWhatIsThere) {
         EXPECT_FALSE(key.Flush());
         EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(EFBIG));
     }
-    EXPECT_EQ(ReadFileBytes(Root() / "Sessions" / "big.ini"), before);
+    EXPECT_EQ(ReadFileBytes(big), before);
 
-    // A hand-made file over the limit: unreadable, but a removal repairs it.
-    std::string file =
+    // A hand-made file one byte over the limit: unreadable and kept as it is, but a removal
+    // repairs it.
+    const std::string head =
         "\xEF\xBB\xBF"
-        "D:\"Rows\"=00000001\n";
-    file += "S:\"Padding\"=" + std::string(kMaxValueFileSize, 'p') + "\n";
-    WriteFileBytes(Root() / "Sessions" / "big.ini", file);
+        "D:\"Rows\"=00000001\nS:\"Padding\"=";
+    WriteFileBytes(big, head + std::string(kMaxValueFileSize - head.size() - 1, 'p') + "\n\n");
+    const std::string oversize = ReadFileBytes(big);
     EXPECT_FALSE(Read(u"Sessions\\big", u"Rows"));
+    EXPECT_EQ(m_factory.ReadLoadResult(u"Sessions\\big").stop, VIniStop::FileTooLarge);
+    {
+        VProfileStore store(false, &m_factory);
+        VProfileKey key(store.GetRootKey(), u"Sessions\\big");
+        EXPECT_FALSE(key.IsWritable());
+        EXPECT_FALSE(Dword(key, u"Rows"));
+        EXPECT_EQ(key.GetReport().GetMessageId(), static_cast<uint32_t>(EFBIG));
+        EXPECT_TRUE(key.SetDword(u"Rows", 2));  // kept in memory, never written
+    }
+    EXPECT_EQ(ReadFileBytes(big), oversize);
     EXPECT_FALSE(Write(u"Sessions\\big", {{u"Columns", 1}}));
+    // At the limit exactly it is read.
+    fs::resize_file(big, kMaxValueFileSize);
+    EXPECT_EQ(Read(u"Sessions\\big", u"Rows"), 1u);
+    WriteFileBytes(big, oversize);
     {
         VProfileStore store(false, &m_factory);
         VProfileKey key(store.GetRootKey(), u"Sessions\\big");

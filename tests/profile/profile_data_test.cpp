@@ -25,9 +25,24 @@ using StringSetting = VProfile2<VUnicodeString, VProfileSz>;
 using ListSetting = VProfile2<VStringArray, VProfileMultiSz>;
 using MarginsSetting = VProfile2<Margins, VProfileBinary>;
 
+// A setting's state flags: "U" unsaved, "M" modified, "-" for each that is not.
+std::string Flags(VProfileData& s) {
+    return std::string(s.IsUnsaved() ? "U" : "-") + (s.IsModified() ? "M" : "-");
+}
+
 // A store with one key, "Sessions\Demo", opened writable.
 class StoreTest : public ::testing::Test {
 protected:
+    const MemoryValue& Stored(const char16_t* name) {
+        static const MemoryValue absent = [] {
+            MemoryValue v;
+            v.kind = -1;
+            return v;
+        }();
+        const MemoryValue* value = factory.Find(u"Sessions\\Demo", name);
+        return value ? *value : absent;
+    }
+
     MemoryStoreFactory factory;
     VProfileStore store{&factory};
     VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
@@ -35,29 +50,29 @@ protected:
 
 // v holds three values of the setting's type: the default, another and a third; Foreign is a
 // setting of another type, which ApplyDelta must ignore.
-template <class S, int Kind, class Foreign>
+template <class S, int Kind, class Foreign, class T>
 struct Case {
     using Setting = S;
     using ForeignSetting = Foreign;
     static constexpr int kKind = Kind;
 };
 
-struct IntCase : Case<VProfile<int>, kValueKindDword, VProfile<unsigned int>> {
+struct IntCase : Case<VProfile<int>, kValueKindDword, VProfile<unsigned int>, int> {
     static inline const std::array<int, 3> v{-7, 42, 5};
 };
 // A bool has two values only, so the third is the first again.
-struct BoolCase : Case<VProfile<bool>, kValueKindDword, VProfile<int>> {
+struct BoolCase : Case<VProfile<bool>, kValueKindDword, VProfile<int>, bool> {
     static inline const std::array<bool, 3> v{true, false, true};
 };
 // The third differs from the second in case only.
-struct StringCase : Case<StringSetting, kValueKindString, ListSetting> {
+struct StringCase : Case<StringSetting, kValueKindString, ListSetting, VUnicodeString> {
     static inline const std::array<VUnicodeString, 3> v{u"default", u"Other", u"other"};
 };
-struct ListCase : Case<ListSetting, kValueKindStringArray, StringSetting> {
+struct ListCase : Case<ListSetting, kValueKindStringArray, StringSetting, VStringArray> {
     static inline const std::array<VStringArray, 3> v{
         VStringArray{u"a", u"b"}, VStringArray{u"a", u"b", u""}, VStringArray{}};
 };
-struct BinaryCase : Case<MarginsSetting, kValueKindBinary, StringSetting> {
+struct BinaryCase : Case<MarginsSetting, kValueKindBinary, StringSetting, Margins> {
     static inline const std::array<Margins, 3> v{Margins{1, 2, 3, 4}, Margins{1, 2, 3, 5},
                                                  Margins{0, 0, 0, 0}};
 };
@@ -68,7 +83,7 @@ class SettingRules : public StoreTest {};
 using AllKinds = ::testing::Types<IntCase, BoolCase, StringCase, ListCase, BinaryCase>;
 TYPED_TEST_SUITE(SettingRules, AllKinds);
 
-TYPED_TEST(SettingRules, LoadAndSaveRules) {
+TYPED_TEST(SettingRules, LoadSaveCheckpointRollbackAndDelta) {
     using C = TypeParam;
     MemoryStoreFactory& factory = this->factory;
     VProfileKey* key = &this->key;
@@ -82,25 +97,59 @@ TYPED_TEST(SettingRules, LoadAndSaveRules) {
     // A missing value takes the default, which the first save (only) writes, in its kind.
     EXPECT_TRUE(s.Init(key, u"Value", C::v[0]));
     EXPECT_TRUE(s.Get() == C::v[0]);
-    EXPECT_TRUE(s.IsUnsaved());
-    EXPECT_FALSE(s.IsModified());
+    EXPECT_EQ(Flags(s), "U-");
     s.Save(key, false);
     s.Save(key, false);
     EXPECT_EQ(factory.WriteCount(u"Value"), 1);
-    ASSERT_NE(factory.Find(u"Sessions\\Demo", u"Value"), nullptr);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Value")->kind, C::kKind);
+    EXPECT_EQ(this->Stored(u"Value").kind, C::kKind);
 
     // Loaded and untouched: never written unless forced. A copy is the same setting.
     typename C::Setting loaded;
     EXPECT_TRUE(loaded.Init(key, u"Value", C::v[1]));
     EXPECT_TRUE(loaded.Get() == C::v[0]);
-    EXPECT_FALSE(loaded.IsUnsaved());
+    EXPECT_EQ(Flags(loaded), "--");
     loaded.Save(key, false);
     EXPECT_EQ(factory.WriteCount(u"Value"), 1);
     typename C::Setting copy(loaded);
     EXPECT_TRUE(copy.GetPrevVal() == C::v[0]);
     copy.Save(key, true);
     EXPECT_EQ(factory.WriteCount(u"Value"), 2);
+    factory.ClearWrites();
+
+    s = C::v[1];
+    EXPECT_EQ(Flags(s), "-M");
+    s.Rollback();
+    EXPECT_TRUE(s.Get() == C::v[0]);
+    EXPECT_EQ(Flags(s), "--");
+    // A checkpointed change is no longer "modified" but is still written.
+    s = C::v[1];
+    s.Checkpoint();
+    EXPECT_EQ(Flags(s), "U-");
+    s = C::v[2];
+    s.Rollback();
+    EXPECT_TRUE(s.Get() == C::v[1]);  // the checkpoint, not the loaded value
+    // Checkpointing an unchanged value does not make it unsaved.
+    loaded.Checkpoint();
+    EXPECT_EQ(Flags(loaded), "--");
+
+    s.Save(key, false);
+    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Value"});
+    typename C::Setting reread;
+    reread.Init(key, u"Value", C::v[0]);
+    EXPECT_TRUE(reread.Get() == C::v[1]);
+
+    // A delta brings the value only: neither the name nor the checkpoint.
+    typename C::Setting source;
+    source.Init(nullptr, u"Elsewhere", C::v[2]);
+    reread.ApplyDelta(&source);
+    EXPECT_TRUE(reread.Get() == C::v[2]);
+    EXPECT_TRUE(reread.GetPrevVal() == C::v[1]);
+    EXPECT_EQ(Flags(reread), "-M");
+    EXPECT_EQ(reread.GetName().ToUtf8(), "Value");
+    typename C::ForeignSetting foreign;
+    reread.ApplyDelta(&foreign);
+    reread.ApplyDelta(nullptr);
+    EXPECT_TRUE(reread.Get() == C::v[2]);
 
     // Another kind under the same name never converts.
     if (C::kKind == kValueKindString) {
@@ -111,106 +160,53 @@ TYPED_TEST(SettingRules, LoadAndSaveRules) {
     EXPECT_FALSE(s.Init(key));
     EXPECT_TRUE(s.Init(key, u"Value", C::v[2]));
     EXPECT_TRUE(s.Get() == C::v[2]);
-    EXPECT_TRUE(s.IsUnsaved());
-}
-
-TYPED_TEST(SettingRules, CheckpointRollbackAndDelta) {
-    using C = TypeParam;
-    typename C::Setting s;
-    s.Init(&this->key, u"Value", C::v[0]);
-    s.Save(&this->key, false);
-    this->factory.ClearWrites();
-
-    s = C::v[1];
-    EXPECT_TRUE(s.IsModified());
-    s.Rollback();
-    EXPECT_TRUE(s.Get() == C::v[0]);
-    EXPECT_FALSE(s.IsModified());
-
-    // A checkpointed change is no longer "modified" but is still written.
-    s = C::v[1];
-    s.Checkpoint();
-    EXPECT_FALSE(s.IsModified());
-    EXPECT_TRUE(s.IsUnsaved());
-    s = C::v[2];
-    s.Rollback();
-    EXPECT_TRUE(s.Get() == C::v[1]);  // the checkpoint, not the loaded value
-
-    // Checkpointing an unchanged value does not make it unsaved.
-    typename C::Setting clean;
-    clean.Init(&this->key, u"Value", C::v[2]);
-    clean.Checkpoint();
-    EXPECT_FALSE(clean.IsUnsaved());
-
-    s.Save(&this->key, false);
-    EXPECT_EQ(this->factory.WrittenNames(), std::vector<VUnicodeString>{u"Value"});
-    typename C::Setting reread;
-    reread.Init(&this->key, u"Value", C::v[0]);
-    EXPECT_TRUE(reread.Get() == C::v[1]);
-
-    // A delta brings the value only: neither the name nor the checkpoint.
-    typename C::Setting source;
-    source.Init(nullptr, u"Elsewhere", C::v[2]);
-    reread.ApplyDelta(&source);
-    EXPECT_TRUE(reread.Get() == C::v[2]);
-    EXPECT_TRUE(reread.GetPrevVal() == C::v[1]);
-    EXPECT_TRUE(reread.IsModified());
-    EXPECT_FALSE(reread.IsUnsaved());
-    EXPECT_EQ(reread.GetName().ToUtf8(), "Value");
-    typename C::ForeignSetting foreign;
-    reread.ApplyDelta(&foreign);
-    reread.ApplyDelta(nullptr);
-    EXPECT_TRUE(reread.Get() == C::v[2]);
+    EXPECT_EQ(Flags(s), "U-");
 }
 
 TEST_F(StoreTest, DwordAndBinarySettingsStoreTheirExactBytes) {
     VProfile<int> negative;
     negative.Init(&key, u"Negative", -1);
     negative.Save(&key, false);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Negative")->dword, 0xFFFFFFFFu);
-
     // Any non-zero DWORD is true; it becomes 1 only when the setting is saved.
     key.SetDword(u"Flag", 2);
     VProfile<bool> flag;
     flag.Init(&key, u"Flag", false);
     EXPECT_TRUE(flag.Get());
     flag.Save(&key, false);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Flag")->dword, 2u);
+    const uint32_t before = Stored(u"Flag").dword;
     flag.Save(&key, true);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Flag")->dword, 1u);
-
     // The store keeps 32 bits; more does not survive.
     VProfile<unsigned long> wide;
     wide.Init(&key, u"Wide", 0ul);
     wide = 0x1'0000'0005ul;
     wide.Save(&key, false);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Wide")->dword, 5u);
+    EXPECT_EQ(std::to_string(Stored(u"Negative").dword) + " " + std::to_string(before) + " " +
+                  std::to_string(Stored(u"Flag").dword) + " " +
+                  std::to_string(Stored(u"Wide").dword),
+              "4294967295 2 1 5");
 
     // A stored block shorter than the record overlays its start; a longer one is refused.
     const Margins fallback{1, 2, 3, 4};
-    struct Row {
-        std::vector<int32_t> stored;
-        Margins expected;
-        bool unsaved;
-    };
-    const Row rows[] = {{{10, 20, 30, 40}, {10, 20, 30, 40}, false},
-                        {{10, 20}, {10, 20, 3, 4}, false},
-                        {{}, {1, 2, 3, 4}, false},
-                        {{10, 20, 30, 40, 50}, {1, 2, 3, 4}, true}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.stored.size());
-        key.SetBinary(u"Margins", row.stored.data(), static_cast<uint32_t>(row.stored.size() * 4));
+    const std::pair<std::vector<int32_t>, Margins> rows[] = {
+        {{10, 20, 30, 40}, {10, 20, 30, 40}}, {{10, 20}, {10, 20, 3, 4}}, {{}, {1, 2, 3, 4}}};
+    for (const auto& [stored, expected] : rows) {
+        key.SetBinary(u"Margins", stored.data(), static_cast<uint32_t>(stored.size() * 4));
         MarginsSetting margins;
         margins.Init(&key, u"Margins", fallback);
-        EXPECT_EQ(margins.Get(), row.expected);
-        EXPECT_EQ(margins.IsUnsaved(), row.unsaved);
+        EXPECT_EQ(margins.Get(), expected) << stored.size();
+        EXPECT_EQ(Flags(margins), "--");
     }
+    const int32_t tooLong[] = {10, 20, 30, 40, 50};
+    key.SetBinary(u"Margins", tooLong, sizeof tooLong);
     MarginsSetting margins;
+    margins.Init(&key, u"Margins", fallback);
+    EXPECT_EQ(margins.Get(), fallback);
+    EXPECT_EQ(Flags(margins), "U-");
     margins.Init(&key, u"Fresh", fallback);
     margins.bottom = 9;
     EXPECT_TRUE(margins.IsModified());
     margins.Save(&key, false);
-    EXPECT_EQ(factory.Find(u"Sessions\\Demo", u"Fresh")->binary,
+    EXPECT_EQ(Stored(u"Fresh").binary,
               (std::vector<uint8_t>{1, 0, 0, 0, 2, 0, 0, 0, 3, 0, 0, 0, 9, 0, 0, 0}));
 }
 
@@ -244,12 +240,18 @@ struct OtherRecord : VProfileRecord<OtherRecord> {
         VProfileMembers(VProfileMember(&OtherRecord::host, u"Hostname", u"x"));
 };
 
+// One line of a record's values: host, port, compression, history size, title.
+std::string Values(const DemoRecord& r) {
+    return r.host.Get().ToUtf8() + " " + std::to_string(r.port.Get()) + " " +
+           std::to_string(r.compress.Get()) + " " + std::to_string(r.history.Get().GetSize()) +
+           " " + r.title.Get().ToUtf8();
+}
+
 TEST_F(StoreTest, RecordLoadsAndSavesInTableOrder) {
     DemoRecord record;
     record.Load(&key);
-    EXPECT_EQ(record.port.Get(), 22u);
+    EXPECT_EQ(Values(record), "localhost 22 1 0 Session on localhost");
     EXPECT_EQ(record.margins.Get(), (Margins{1, 2, 3, 4}));
-    EXPECT_EQ(record.title.Get().ToUtf8(), "Session on localhost");
 
     // Saving fills in every default, PreSave first, then table order; Lookup follows the table.
     record.Save(&key, false);
@@ -295,8 +297,7 @@ TEST_F(StoreTest, RecordRollbackCheckpointAndDeltaWalkEveryMember) {
     EXPECT_TRUE(session.IsModified());
     session.Rollback();
     EXPECT_FALSE(session.IsModified());
-    EXPECT_EQ(session.port.Get(), 22u);
-    EXPECT_TRUE(session.history.Get().IsEmpty());
+    EXPECT_EQ(Values(session), "localhost 22 1 0 Session on localhost");
 
     // Every value differs from the default session's.
     session.host = u"example.org";
@@ -312,11 +313,8 @@ TEST_F(StoreTest, RecordRollbackCheckpointAndDeltaWalkEveryMember) {
     defaults.compress = false;  // changed, though equal to the session's value
     defaults.history = VStringArray{u"top"};
     session.ApplyDelta(&defaults);
-    EXPECT_EQ(session.port.Get(), 8022u);
+    EXPECT_EQ(Values(session), "example.org 8022 0 1 Mine");
     EXPECT_EQ(session.history.Get(), (VStringArray{u"top"}));
-    EXPECT_EQ(session.host.Get().ToUtf8(), "example.org");
-    EXPECT_EQ(session.title.Get().ToUtf8(), "Mine");
-    EXPECT_FALSE(session.compress.Get());
     factory.ClearWrites();
     session.Save(&key, false);
     EXPECT_EQ(factory.WrittenNames(),
@@ -394,11 +392,10 @@ public:
         value = VStringArray{};
         std::string item;
         for (char c : text.str() + ",") {
-            if (c != ',') {
+            if (c != ',')
                 item += c;
-            } else if (keepEmptyItems || !item.empty()) {
+            else if (keepEmptyItems || !item.empty())
                 value.Add(VUnicodeString::FromAnsi(std::exchange(item, {})));
-            }
         }
         return true;
     }
@@ -418,27 +415,19 @@ TEST(TextForms, NumberListsAndBytes) {
 
 TEST(ParseSettings, EachKindAsksItsParserAndTakesTheResultAsStored) {
     ScriptedParser parser;
-    struct Row {
-        const char* text;
-        bool ok;
-        const char* value;  // afterwards
-        uint32_t reportId;  // afterwards
-    };
-    // Only the take-as-is id turns a rejected string into the text itself.
-    const Row rows[] = {{"host", true, "<host>", 0},
-                        {"?raw text", true, "?raw text", 0},
-                        {"!bad", false, "before", kBadString}};
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.text);
+    // Only the take-as-is id turns a rejected string into the text itself; a parsed value is
+    // taken as the stored one: nothing left to save.
+    const std::tuple<const char*, bool, const char*, uint32_t> rows[] = {
+        {"host", true, "<host>", 0},
+        {"?raw text", true, "?raw text", 0},
+        {"!bad", false, "before", kBadString}};
+    for (const auto& [text, ok, value, reportId] : rows) {
         StringSetting s;
         s.Init(nullptr, u"Name", u"before");
         VReportMessageParams report;
-        EXPECT_EQ(s.Parse(row.text, &parser, &report), row.ok);
-        EXPECT_EQ(s.Get().ToUtf8(), row.value);
-        EXPECT_EQ(report.GetMessageId(), row.reportId);
-        // A parsed value is taken as the stored one: nothing left to save.
-        EXPECT_EQ(s.IsUnsaved(), !row.ok);
-        EXPECT_FALSE(s.IsModified());
+        EXPECT_EQ(s.Parse(text, &parser, &report), ok);
+        EXPECT_EQ(s.Get().ToUtf8() + " " + Flags(s) + " " + std::to_string(report.GetMessageId()),
+                  std::string(value) + (ok ? " -- " : " U- ") + std::to_string(reportId));
     }
 
     VReportMessageParams report;

@@ -17,15 +17,13 @@ struct MemoryNode {
     std::vector<std::unique_ptr<MemoryNode>> children;
 
     MemoryNode* Child(std::u16string_view childName) const {
-        for (const auto& child : children) {
+        for (const auto& child : children)
             if (child->name.EqualsNoCase(childName)) return child.get();
-        }
         return nullptr;
     }
     MemoryValue* Value(std::u16string_view valueName) {
-        for (auto& [name, value] : values) {
+        for (auto& [name, value] : values)
             if (name.EqualsNoCase(valueName)) return &value;
-        }
         return nullptr;
     }
 };
@@ -45,36 +43,33 @@ using Path = std::vector<VUnicodeString>;
 // would leave the store ("", ".", "..", or holding "/" or NUL).
 std::optional<Path> SplitPath(std::u16string_view text) {
     Path path;
-    if (text.empty()) return path;
-    size_t start = 0;
-    while (true) {
+    for (size_t start = 0; !text.empty(); start = start + path.back().Length() + 1) {
         const size_t end = std::min(text.find(u'\\', start), text.size());
-        std::u16string_view part = text.substr(start, end - start);
+        const std::u16string_view part = text.substr(start, end - start);
         if (part.empty() || part == u"." || part == u".." ||
-            part.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string_view::npos) {
+            part.find_first_of(std::u16string_view(u"/\0", 2)) != std::u16string_view::npos)
             return std::nullopt;
-        }
         path.emplace_back(part);
         if (end == text.size()) break;
-        start = end + 1;
     }
     return path;
 }
 
-VUnicodeString JoinPath(const Path& path) {
-    VUnicodeString joined;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (i) joined += u'\\';
-        joined += path[i];
-    }
-    return joined;
+Path Join(Path base, const Path& more, size_t drop = 0) {
+    base.insert(base.end(), more.begin(), more.end() - static_cast<std::ptrdiff_t>(drop));
+    return base;
 }
 
-MemoryNode* FindNode(MemoryNode& root, const Path& path) {
+// The node at `path`; with `create`, made (with its parents) when absent.
+MemoryNode* FindNode(MemoryNode& root, const Path& path, bool create = false) {
     MemoryNode* node = &root;
     for (const auto& part : path) {
-        node = node->Child(part);
-        if (!node) return nullptr;
+        MemoryNode* child = node->Child(part);
+        if (!child && create) {
+            child = node->children.emplace_back(std::make_unique<MemoryNode>()).get();
+            child->name = part;
+        }
+        if (!(node = child)) return nullptr;
     }
     return node;
 }
@@ -93,29 +88,13 @@ VReportMessageParams SystemErrorReport(uint32_t error) {
     return report;
 }
 
-MemoryNode& CreateNode(MemoryNode& root, const Path& path) {
-    MemoryNode* node = &root;
-    for (const auto& part : path) {
-        MemoryNode* child = node->Child(part);
-        if (!child) {
-            node->children.push_back(std::make_unique<MemoryNode>());
-            child = node->children.back().get();
-            child->name = part;
-        }
-        node = child;
-    }
-    return *node;
-}
-
 class MemoryIterator : public VProfilePrivateKeyIterator {
 public:
     explicit MemoryIterator(std::vector<std::pair<VUnicodeString, int>> items)
         : m_items(std::move(items)) {}
     bool NextValue(VUnicodeString& name, int& kind) override {
         if (m_next >= m_items.size()) return false;
-        name = m_items[m_next].first;
-        kind = m_items[m_next].second;
-        ++m_next;
+        std::tie(name, kind) = m_items[m_next++];
         return true;
     }
     bool Next(VUnicodeString& name) override {
@@ -139,68 +118,48 @@ public:
     // No test stores security descriptors here; the file backend's tests cover them.
     bool QuerySecurityDescriptor(const char16_t*, VSecurityDescriptor&) override { return false; }
     bool QueryStringArray(const char16_t* name, VStringArray& value) override {
-        const MemoryValue* v = Get(name, kValueKindStringArray);
-        if (!v) return false;
-        value = v->strings;
-        return true;
+        return Read(name, kValueKindStringArray, &MemoryValue::strings, value);
     }
     bool QueryBinary(const char16_t* name, void* buffer, uint32_t& size) override {
         const MemoryValue* v = Get(name, kValueKindBinary);
         if (!v) return false;
         const auto stored = static_cast<uint32_t>(v->binary.size());
-        if (buffer) {
-            if (size < stored) return false;
-            if (stored) std::memcpy(buffer, v->binary.data(), stored);
-        }
+        if (buffer && size < stored) return false;
+        if (buffer && stored) std::memcpy(buffer, v->binary.data(), stored);
         size = stored;
         return true;
     }
     bool QueryString(const char16_t* name, VUnicodeString& value) override {
-        const MemoryValue* v = Get(name, kValueKindString);
-        if (!v) return false;
-        value = v->string;
-        return true;
+        return Read(name, kValueKindString, &MemoryValue::string, value);
     }
     bool QueryDword(const char16_t* name, uint32_t& value) override {
-        const MemoryValue* v = Get(name, kValueKindDword);
-        if (!v) return false;
-        value = v->dword;
-        return true;
+        return Read(name, kValueKindDword, &MemoryValue::dword, value);
     }
 
     bool SetSecurityDescriptor(const char16_t*, const VSecurityDescriptor&) override {
         return false;
     }
     bool SetStringArray(const char16_t* name, const VStringArray& value) override {
-        MemoryValue* v = Put(name, kValueKindStringArray);
-        if (v) v->strings = value;
-        return v != nullptr;
+        return Write(name, kValueKindStringArray, &MemoryValue::strings, value);
     }
     bool SetBinary(const char16_t* name, const void* data, uint32_t size) override {
         const auto* bytes = static_cast<const uint8_t*>(data);
-        MemoryValue* v = Put(name, kValueKindBinary);
-        if (v) v->binary.assign(bytes, bytes + (bytes ? size : 0));
-        return v != nullptr;
+        return Write(name, kValueKindBinary, &MemoryValue::binary,
+                     std::vector<uint8_t>(bytes, bytes + (bytes ? size : 0)));
     }
     bool SetString(const char16_t* name, const char16_t* value) override {
-        MemoryValue* v = Put(name, kValueKindString);
-        if (v) v->string = VUnicodeString(value);
-        return v != nullptr;
+        return Write(name, kValueKindString, &MemoryValue::string, VUnicodeString(value));
     }
     bool SetDword(const char16_t* name, uint32_t value) override {
-        MemoryValue* v = Put(name, kValueKindDword);
-        if (v) v->dword = value;
-        return v != nullptr;
+        return Write(name, kValueKindDword, &MemoryValue::dword, value);
     }
     bool DeleteValue(const char16_t* name) override {
         bool pending = false;
         if (!m_readOnly && !MayWrite(pending)) return false;
         // A key still to be created holds no value.
-        if (pending) return true;
-        if (MemoryNode* node = ValuesForWrite(false)) {
+        if (MemoryNode* node = pending ? nullptr : ValuesForWrite(false))
             std::erase_if(node->values,
-                          [&](const auto& entry) { return entry.first.EqualsNoCase(Safe(name)); });
-        }
+                          [&](const auto& v) { return v.first.EqualsNoCase(Safe(name)); });
         return true;
     }
     bool DeleteSubKey(const char16_t* name) override {
@@ -209,20 +168,14 @@ public:
         bool pending = false;
         if (!MayWrite(pending)) return false;
         if (!sub || sub->empty() || pending) return true;
-        Path full = m_path;
-        full.insert(full.end(), sub->begin(), sub->end() - 1);
-        if (MemoryNode* parent = FindNode(m_tree->root, full)) {
+        if (MemoryNode* parent = FindNode(m_tree->root, Join(m_path, *sub, 1)))
             std::erase_if(parent->children,
-                          [&](const auto& child) { return child->name.EqualsNoCase(sub->back()); });
-        }
+                          [&](const auto& c) { return c->name.EqualsNoCase(sub->back()); });
         return true;
     }
     bool SubKeyExists(const char16_t* name) override {
         auto sub = SplitPath(Safe(name));
-        if (!sub || sub->empty()) return false;
-        Path full = m_path;
-        full.insert(full.end(), sub->begin(), sub->end());
-        return FindNode(m_tree->root, full) != nullptr;
+        return sub && !sub->empty() && FindNode(m_tree->root, Join(m_path, *sub));
     }
     bool IsWritable() override { return !m_readOnly; }
     bool IsHidden(bool) override { return false; }
@@ -232,20 +185,17 @@ public:
     VProfilePrivateKey* OpenSubKey(const char16_t* name, const VSecurityDescriptor*) override {
         auto sub = SplitPath(Safe(name));
         if (!sub || sub->empty()) return new VNullProfileKey;
-        Path full = m_path;
-        full.insert(full.end(), sub->begin(), sub->end());
-        return new MemoryKey(m_tree, std::move(full), m_readOnly);
+        return new MemoryKey(m_tree, Join(m_path, *sub), m_readOnly);
     }
 
     VProfilePrivateKeyIterator* CreateIterator(bool values) override {
         std::vector<std::pair<VUnicodeString, int>> items;
-        if (values) {
-            if (const MemoryNode* node = ValuesForRead()) {
+        if (const MemoryNode* node = values ? ValuesForRead() : FindNode(m_tree->root, m_path)) {
+            if (values)
                 for (const auto& [name, value] : node->values) items.emplace_back(name, value.kind);
-            }
-        } else if (const MemoryNode* node = FindNode(m_tree->root, m_path)) {
-            for (const auto& child : node->children)
-                items.emplace_back(child->name, kValueKindSubKey);
+            else
+                for (const auto& child : node->children)
+                    items.emplace_back(child->name, kValueKindSubKey);
         }
         return new MemoryIterator(std::move(items));
     }
@@ -286,12 +236,10 @@ private:
 
     // A read-only key keeps its changes in a private copy of its values.
     MemoryNode* ValuesForRead() {
-        if (m_shadow) return m_shadow.get();
-        return FindNode(m_tree->root, m_path);
+        return m_shadow ? m_shadow.get() : FindNode(m_tree->root, m_path);
     }
     MemoryNode* ValuesForWrite(bool create) {
-        if (!m_readOnly)
-            return create ? &CreateNode(m_tree->root, m_path) : FindNode(m_tree->root, m_path);
+        if (!m_readOnly) return FindNode(m_tree->root, m_path, create);
         if (!m_shadow) {
             m_shadow = std::make_unique<MemoryNode>();
             if (const MemoryNode* node = FindNode(m_tree->root, m_path))
@@ -305,23 +253,34 @@ private:
         const MemoryValue* v = node ? node->Value(Safe(name)) : nullptr;
         return v && v->kind == kind ? v : nullptr;
     }
+    template <class T>
+    bool Read(const char16_t* name, int kind, T MemoryValue::*field, T& out) {
+        const MemoryValue* v = Get(name, kind);
+        if (v) out = v->*field;
+        return v != nullptr;
+    }
 
-    // Replaces any value of that name, whatever its kind, keeping its place;
-    // null when the write is refused.
-    MemoryValue* Put(const char16_t* name, int kind) {
-        m_tree->writes.push_back(MemoryWrite{JoinPath(m_path), VUnicodeString(Safe(name)), kind});
+    // Replaces any value of that name, whatever its kind, keeping its place; false when the write
+    // is refused.
+    template <class T>
+    bool Write(const char16_t* name, int kind, T MemoryValue::*field, T value) {
+        m_tree->writes.push_back(MemoryWrite{JoinPath(), VUnicodeString(Safe(name)), kind});
         bool pending = false;
-        if (!m_readOnly && !MayWrite(pending)) return nullptr;
-        if (pending && !Create()) return nullptr;
+        if (!m_readOnly && !MayWrite(pending)) return false;
+        if (pending && !Create()) return false;
         MemoryNode* node = ValuesForWrite(true);
         MemoryValue* v = node->Value(Safe(name));
-        if (!v) {
-            node->values.emplace_back(VUnicodeString(Safe(name)), MemoryValue{});
-            v = &node->values.back().second;
-        }
+        if (!v) v = &node->values.emplace_back(VUnicodeString(Safe(name)), MemoryValue{}).second;
         *v = MemoryValue{};
         v->kind = kind;
-        return v;
+        v->*field = std::move(value);
+        return true;
+    }
+
+    VUnicodeString JoinPath() const {
+        VUnicodeString joined;
+        for (size_t i = 0; i < m_path.size(); ++i) (i ? joined += u'\\' : joined) += m_path[i];
+        return joined;
     }
 
     bool Failed(const VReportMessageParams& report) {
@@ -355,7 +314,7 @@ private:
             m_refusal = SystemErrorReport(EEXIST);
             return Failed(*m_refusal);
         }
-        CreateNode(m_tree->root, m_path);
+        FindNode(m_tree->root, m_path, true);
         m_created = true;
         return true;
     }
@@ -368,18 +327,14 @@ private:
         auto from = SplitPath(Safe(fromText));
         auto to = SplitPath(Safe(toText));
         if (!from || !to || from->empty() || to->empty()) return Failed(SystemErrorReport(EINVAL));
-        Path fromPath = m_path, toParentPath = m_path;
-        fromPath.insert(fromPath.end(), from->begin(), from->end());
-        toParentPath.insert(toParentPath.end(), to->begin(), to->end() - 1);
+        const Path fromPath = Join(m_path, *from), toParentPath = Join(m_path, *to, 1);
         const VUnicodeString& leaf = to->back();
 
         MemoryNode* source = FindNode(m_tree->root, fromPath);
         if (!source) return Failed(SystemErrorReport(ENOENT));
         if (to->size() > from->size() &&
             std::equal(from->begin(), from->end(), to->begin(),
-                       [](const VUnicodeString& a, const VUnicodeString& b) {
-                           return a.EqualsNoCase(b.str());
-                       }))
+                       [](const auto& a, const auto& b) { return a.EqualsNoCase(b.str()); }))
             return Failed(SystemErrorReport(EINVAL));
         MemoryNode* toParent = FindNode(m_tree->root, toParentPath);
         if (MemoryNode* existing = toParent ? toParent->Child(leaf.str()) : nullptr) {
@@ -389,15 +344,15 @@ private:
             existing->name = leaf;
             return true;
         }
-        toParent = &CreateNode(m_tree->root, toParentPath);
+        toParent = FindNode(m_tree->root, toParentPath, true);
         std::unique_ptr<MemoryNode> placed;
         if (move) {
-            MemoryNode* fromParent =
-                FindNode(m_tree->root, Path(fromPath.begin(), fromPath.end() - 1));
-            auto at = std::find_if(fromParent->children.begin(), fromParent->children.end(),
+            auto& siblings =
+                FindNode(m_tree->root, Path(fromPath.begin(), fromPath.end() - 1))->children;
+            auto at = std::find_if(siblings.begin(), siblings.end(),
                                    [&](const auto& child) { return child.get() == source; });
             placed = std::move(*at);
-            fromParent->children.erase(at);
+            siblings.erase(at);
         } else {
             placed = CopyNode(*source);
         }
@@ -407,7 +362,6 @@ private:
     }
 
     enum class Mode { kCreateOrUpdate, kCreateExclusive, kUpdateOnly };
-    bool m_flushedCreation = false;
 
     std::shared_ptr<MemoryTree> m_tree;
     Path m_path;
@@ -415,6 +369,7 @@ private:
     bool m_existedAtOpen;
     Mode m_mode = Mode::kCreateOrUpdate;
     bool m_created = false;
+    bool m_flushedCreation = false;
     std::optional<VReportMessageParams> m_refusal;
     std::optional<VReportMessageParams> m_writeFailure;
     std::unique_ptr<MemoryNode> m_shadow;
@@ -456,9 +411,8 @@ bool MemoryStoreFactory::KeyExists(std::u16string_view keyPath) const {
 std::vector<VUnicodeString> MemoryStoreFactory::ValueNames(std::u16string_view keyPath) const {
     std::vector<VUnicodeString> names;
     auto path = SplitPath(keyPath);
-    if (const MemoryNode* node = path ? FindNode(m_tree->root, *path) : nullptr) {
+    if (const MemoryNode* node = path ? FindNode(m_tree->root, *path) : nullptr)
         for (const auto& entry : node->values) names.push_back(entry.first);
-    }
     return names;
 }
 
@@ -475,7 +429,7 @@ std::vector<VUnicodeString> MemoryStoreFactory::WrittenNames() const {
 int MemoryStoreFactory::WriteCount(std::u16string_view name) const {
     return static_cast<int>(
         std::count_if(m_tree->writes.begin(), m_tree->writes.end(),
-                      [&](const MemoryWrite& write) { return write.name.EqualsNoCase(name); }));
+                      [&](const auto& w) { return w.name.EqualsNoCase(name); }));
 }
 
 void MemoryStoreFactory::FailFlushes(int error) {

@@ -49,25 +49,21 @@ public:
 
     VProfilePrivateStore* CreateStore() override;
 
-    // Inspection: null when the key or the value is absent.
+    // Inspection: null when the key or the value is absent; value names in stored order.
     const MemoryValue* Find(std::u16string_view keyPath, std::u16string_view name) const;
     bool KeyExists(std::u16string_view keyPath) const;
-    // The key's value names in stored order; empty for an absent key.
     std::vector<VUnicodeString> ValueNames(std::u16string_view keyPath) const;
 
-    // Every setter call since construction or the last ClearWrites, in order.
+    // Every setter call since construction or the last ClearWrites, in order; just their value
+    // names; how often a value of that name (any key, any case) was written.
     const std::vector<MemoryWrite>& Writes() const;
-    // Just the value names of Writes(), in order.
     std::vector<VUnicodeString> WrittenNames() const;
-    // How often a value of that name (any key, any case) was written.
     int WriteCount(std::u16string_view name) const;
     void ClearWrites();
-    // From now on every key's Flush fails with this errno (0: succeeds again), as a full disk
-    // would make the folder backend's fail.
+    // From now on every key's Flush fails with this errno, as a full disk would make the folder
+    // backend's fail; every write through any key fails with the system error `error` (ENOSPC,
+    // EIO...) and changes nothing. 0 ends either.
     void FailFlushes(int error);
-
-    // From now on every write through any key of this store fails with the
-    // system error `error` (ENOSPC, EIO...) and changes nothing; 0 ends that.
     void FailWrites(uint32_t error);
 
 private:

@@ -1,10 +1,13 @@
-// Small helpers shared by tests that pin exact bytes: hex in both directions, and a private folder
-// for the data-protection key.
+// Small helpers shared by tests that pin exact bytes: hex in both directions, a folder's files with
+// their bytes and modes, and a private folder for the data-protection key.
 #pragma once
+
+#include <sys/stat.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -51,6 +54,34 @@ inline Bytes FromHex(std::string_view hex) {
 }
 inline Bytes FromHex(std::u16string_view hex) {
     return FromHex<char16_t>(hex);
+}
+
+// Every entry below `root` with its bytes: folders end in "/" and hold "", links hold "-> target".
+inline std::map<std::string, std::string> Snapshot(const std::filesystem::path& root) {
+    namespace fs = std::filesystem;
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::exists(root) ? fs::recursive_directory_iterator(root)
+                                              : fs::recursive_directory_iterator()) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        if (entry.is_symlink())
+            files[name] = "-> " + fs::read_symlink(entry.path()).string();
+        else if (entry.is_directory())
+            files[name + "/"] = "";
+        else
+            files[name] = entry.is_regular_file() ? ReadFileBytes(entry.path()) : "(special)";
+    }
+    return files;
+}
+// Just the names of Snapshot, joined by blanks.
+inline std::string Paths(const std::filesystem::path& root) {
+    std::string names;
+    for (const auto& [name, bytes] : Snapshot(root)) names += (names.empty() ? "" : " ") + name;
+    return names;
+}
+// The permission bits, or 0xFFFF when there is no such entry.
+inline unsigned FileMode(const std::filesystem::path& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0xFFFFu;
 }
 
 // Points the protection key at a folder of the test's own; env() changes more variables (HOME, to

@@ -33,25 +33,17 @@ protected:
     ScriptedPrompt prompt;
 };
 
-TEST_F(ColorSchemesPage, TheHostsSchemeIsShownFirstElseMonochrome) {
-    const std::vector<std::pair<const char16_t*, std::u16string>> cases = {
-        {u"Traditional", u"Traditional"},
-        {u"traditional", u"Traditional"},
-        {u"No such scheme", u"Monochrome"},
-    };
-    for (const auto& [asked, shown] : cases) {
-        SCOPED_TRACE(VUnicodeString(asked).ToUtf8());
-        GlobalOptionsModel model(*config, kTerminal, prompt, asked);
-        EXPECT_EQ(Current(model.ColorSchemes()), shown);
-    }
-}
-
 TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
     const std::size_t builtIn = config->colorSchemes.GetCount();
     const ColorRef ansiRed = config->ansiColorRgb.Get().colors[1];
+    // The host's scheme is shown first, found without regard to case, else Monochrome.
+    for (const char16_t* asked : {u"traditional", u"No such scheme"})
+        EXPECT_EQ(Current(GlobalOptionsModel(*config, kTerminal, prompt, asked).ColorSchemes()),
+                  *asked == u't' ? u"Traditional" : u"Monochrome");
     {
         GlobalOptionsModel options(*config, kTerminal, prompt, u"Monochrome");
         ColorSchemesModel& model = options.ColorSchemes();
+        EXPECT_FALSE(model.IsModified());
         EXPECT_TRUE(model.CanEdit());
         EXPECT_FALSE(model.CanDelete());
         EXPECT_FALSE(model.Delete());  // a built-in scheme: not even asked

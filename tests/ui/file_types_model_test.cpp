@@ -1,7 +1,6 @@
 // The File Types page of Global Options on a real configuration folder (and a desktop without
-// file associations): adding with its refusals, editing a definition with its refusals, deleting
-// and restoring answered both ways, OK storing, Cancel reading back, and a store that refuses the
-// write.
+// file associations): Add and Edit with the page's refusals, Delete and Restore answered both
+// ways, OK storing, Cancel reading back, and a store that refuses the write.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -24,180 +23,144 @@ protected:
     FileTypesPage() {
         GlobalOptionsModel::DeleteStateMap();
         // The seeded defaults come from the desktop: give it none, so they are the built-ins.
-        env.Set("XDG_DATA_HOME", (dir / "desktop").string())
-            .Set("XDG_DATA_DIRS", (dir / "desktop").string())
-            .Set("XDG_CONFIG_HOME", (dir / "desktop").string())
-            .Set("XDG_CONFIG_DIRS", (dir / "desktop").string());
+        for (const char* name :
+             {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
+            env.Set(name, (dir / "desktop").string());
+        manager = std::make_unique<FileTypeManager>();
     }
     ~FileTypesPage() override { GlobalOptionsModel::DeleteStateMap(); }
 
-    // Queues the answers of one Add: the extension, then (when given) the type name, then OK
-    // to the message when one is expected.
-    void ScriptAdd(const char16_t* extension, const char16_t* typeName, bool message) {
+    // One Add answered with the extension and (when given) the type name, then OK to the
+    // message when one is expected; the row added or -1.
+    int Add(FileTypesModel& model, const char16_t* extension, const char16_t* typeName,
+            bool message = false) {
         prompt.AnswerText(VUnicodeString(extension));
         if (typeName) prompt.AnswerText(VUnicodeString(typeName));
         if (message) prompt.AnswerButton(VPromptAnswer::kOk);
+        return model.Add();
     }
     std::u16string LastMessage() const { return prompt.Questions().back().text.str(); }
+    static std::size_t RowOf(const FileTypesModel& model, const std::u16string& extension) {
+        std::size_t row = 0;
+        while (row < model.Rows().size() && model.Rows()[row].extension != extension) ++row;
+        return row;
+    }
+    std::unique_ptr<GlobalOptionsModel> Options() {
+        return std::make_unique<GlobalOptionsModel>(*config, GlobalOptionsHost{false, true, true},
+                                                    prompt, std::u16string_view{}, manager.get());
+    }
 
-    static constexpr GlobalOptionsHost kTransfer{false, true, true};
     ScopedEnv env;
     VUnknownPointer<GlobalConfig> config =
         VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr));
     ScriptedPrompt prompt;
+    std::unique_ptr<FileTypeManager> manager;
 };
 
-TEST_F(FileTypesPage, AddAndDeleteWithTheirMessagesReachTheStoreOnOk) {
-    FileTypeManager manager;
-    {
-        GlobalOptionsModel without(*config, {false, true, false}, prompt, {}, &manager);
-        EXPECT_EQ(without.FileTypes(), nullptr);
-    }
-    GlobalOptionsModel options(*config, kTransfer, prompt, {}, &manager);
-    ASSERT_NE(options.FileTypes(), nullptr);
-    FileTypesModel& model = *options.FileTypes();
+TEST_F(FileTypesPage, AddDeleteAndRestoreReachTheStoreOnOkAndCancelReadsItBack) {
+    EXPECT_EQ(
+        GlobalOptionsModel(*config, {false, true, false}, prompt, {}, manager.get()).FileTypes(),
+        nullptr);
+    auto options = Options();
+    FileTypesModel& model = *options->FileTypes();
     const std::size_t seeded = model.Rows().size();
     ASSERT_GT(seeded, 0u);
-
-    struct Case {
-        const char16_t* extension;
-        const char16_t* typeName;
-        std::u16string message;
+    ASSERT_GE(Add(model, u"Zz", u"Zed file"), 0);
+    const std::pair<std::vector<const char16_t*>, std::u16string> refused[] = {
+        {{u"   "}, u"Invalid extension: file extensions cannot be blank."},
+        {{u".ZZ"}, u"The new file type already exists."},
+        {{u"qq", u"  "}, u"The new file type could not be added."},
     };
-    ScriptAdd(u"Zz", u"Zed file", false);
-    ASSERT_GE(model.Add(), 0);
-    const std::vector<Case> refused = {
-        {u"   ", nullptr, u"Invalid extension: file extensions cannot be blank."},
-        {u".ZZ", nullptr, u"The new file type already exists."},
-        {u"qq", u"  ", u"The new file type could not be added."},
-    };
-    for (const Case& c : refused) {
-        SCOPED_TRACE(VUnicodeString(c.extension).ToUtf8());
-        ScriptAdd(c.extension, c.typeName, true);
-        EXPECT_EQ(model.Add(), -1);
-        EXPECT_EQ(LastMessage(), c.message);
+    for (const auto& [answers, message] : refused) {
+        EXPECT_EQ(Add(model, answers[0], answers.size() > 1 ? answers[1] : nullptr, true), -1);
+        EXPECT_EQ(LastMessage(), message);
         EXPECT_EQ(model.Rows().size(), seeded + 1);
     }
-    ScriptAdd(u".yy", u"Why file", false);
-    const int yy = model.Add();
+    const int yy = Add(model, u".yy", u"Why file");
     ASSERT_GE(yy, 0);
-    EXPECT_EQ(model.Rows()[static_cast<std::size_t>(yy)].extension, u"yy");
-    EXPECT_EQ(model.Rows()[static_cast<std::size_t>(yy)].typeName, u"Why file");
-
+    EXPECT_EQ(model.Rows()[RowOf(model, u"yy")].typeName, u"Why file");
     prompt.AnswerButton(VPromptAnswer::kNo);
     EXPECT_FALSE(model.Delete(static_cast<std::size_t>(yy)));
     EXPECT_EQ(LastMessage(), u"Are you sure you want to delete this file type definition?");
-    EXPECT_EQ(model.Rows().size(), seeded + 2);
     prompt.AnswerButton(VPromptAnswer::kYes);
     EXPECT_TRUE(model.Delete(static_cast<std::size_t>(yy)));
     EXPECT_EQ(model.Rows().size(), seeded + 1);
-
     // Nothing is stored before OK.
     EXPECT_EQ(FileTypeManager().FindExtension(u"zz"), nullptr);
-    ASSERT_TRUE(options.Ok());
+    ASSERT_TRUE(options->Ok());
     EXPECT_TRUE(model.Stored());
-    const FileTypeManager stored;
-    ASSERT_NE(stored.FindExtension(u"zz"), nullptr);
-    EXPECT_EQ(stored.FindExtension(u"zz")->typeName.str(), u"Zed file");
-    EXPECT_EQ(stored.FindExtension(u"yy"), nullptr);
-}
+    ASSERT_NE(FileTypeManager().FindExtension(u"zz"), nullptr);
+    EXPECT_EQ(FileTypeManager().FindExtension(u"zz")->typeName.str(), u"Zed file");
+    EXPECT_EQ(FileTypeManager().FindExtension(u"yy"), nullptr);
 
-TEST_F(FileTypesPage, RestoreAsksAndCancelReadsTheStoreBack) {
-    FileTypeManager manager;
-    ScriptAdd(u"zz", u"Zed file", false);
-    {
-        FileTypesModel model(manager, prompt, u"Global Options");
-        ASSERT_GE(model.Add(), 0);
-        ASSERT_TRUE(model.Commit());
-    }
-    GlobalOptionsModel options(*config, kTransfer, prompt, {}, &manager);
-    FileTypesModel& model = *options.FileTypes();
-    const std::size_t before = model.Rows().size();
-
+    // Restore asks; Cancel reads the store back after a restore and an add, and after a delete
+    // alone.
+    options = Options();
+    FileTypesModel& again = *options->FileTypes();
     prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_FALSE(model.RestoreDefaults());
+    EXPECT_FALSE(again.RestoreDefaults());
     EXPECT_EQ(LastMessage(),
               u"Are you sure you want to replace all existing file type definitions?");
-    EXPECT_NE(manager.FindExtension(u"zz"), nullptr);
+    EXPECT_NE(manager->FindExtension(u"zz"), nullptr);
     prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_TRUE(model.RestoreDefaults());
-    EXPECT_EQ(manager.FindExtension(u"zz"), nullptr);
-    EXPECT_EQ(model.Rows().size(), before - 1);
-    ScriptAdd(u"ww", u"Double file", false);
-    ASSERT_GE(model.Add(), 0);
-
-    options.Cancel();
-    EXPECT_NE(manager.FindExtension(u"zz"), nullptr);
-    EXPECT_EQ(manager.FindExtension(u"ww"), nullptr);
-    EXPECT_EQ(model.Rows().size(), before);
-    EXPECT_FALSE(model.Stored());
+    EXPECT_TRUE(again.RestoreDefaults());
+    EXPECT_EQ(manager->FindExtension(u"zz"), nullptr);
+    EXPECT_EQ(again.Rows().size(), seeded);
+    ASSERT_GE(Add(again, u"ww", u"Double file"), 0);
+    options->Cancel();
+    EXPECT_NE(manager->FindExtension(u"zz"), nullptr);
+    EXPECT_EQ(manager->FindExtension(u"ww"), nullptr);
+    EXPECT_EQ(again.Rows().size(), seeded + 1);
+    EXPECT_FALSE(again.Stored());
+    prompt.AnswerButton(VPromptAnswer::kYes);
+    ASSERT_TRUE(again.Delete(RowOf(again, u"Zz")));
+    again.Cancel();
+    EXPECT_LT(RowOf(again, u"Zz"), again.Rows().size()) << "Cancel kept a delete";
 }
 
 TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMessages) {
-    FileTypeManager manager;
     {
-        FileTypesModel setup(manager, prompt, u"Global Options");
-        for (const char16_t* extension : {u"zz", u"zy"}) {
-            ScriptAdd(extension, u"Zed file", false);
-            ASSERT_GE(setup.Add(), 0);
-        }
-        ScriptAdd(u"ww", u"Double file", false);
-        ASSERT_GE(setup.Add(), 0);
+        FileTypesModel setup(*manager, prompt, u"Global Options");
+        for (const char16_t* extension : {u"zz", u"zy"})
+            ASSERT_GE(Add(setup, extension, u"Zed file"), 0);
+        ASSERT_GE(Add(setup, u"ww", u"Double file"), 0);
         ASSERT_TRUE(setup.Commit());
     }
-    auto options = std::make_unique<GlobalOptionsModel>(*config, kTransfer, prompt,
-                                                        std::u16string_view{}, &manager);
+    auto options = Options();
     FileTypesModel& model = *options->FileTypes();
-    auto rowOf = [](const FileTypesModel& model, const std::u16string& extension) {
-        for (std::size_t row = 0; row < model.Rows().size(); ++row)
-            if (model.Rows()[row].extension == extension) return row;
-        ADD_FAILURE() << "no row for the extension";
-        return std::size_t{0};
-    };
     EXPECT_FALSE(model.Fields(model.Rows().size()).has_value());
-    const std::size_t zy = rowOf(model, u"zy");
-    const FileTypeFields original = *model.Fields(zy);
-    EXPECT_EQ(original.typeName, u"Zed file");
-    EXPECT_EQ(original.transferType, kTransferTypeGlobal);
-    EXPECT_EQ(original.remoteOpenAction, kRemoteOpenPrompt);
+    const std::size_t zy = RowOf(model, u"zy");
+    FileTypeFields fields = *model.Fields(zy);
+    EXPECT_EQ(fields.typeName, u"Zed file");
+    EXPECT_EQ(fields.transferType, kTransferTypeGlobal);
+    EXPECT_EQ(fields.remoteOpenAction, kRemoteOpenPrompt);
 
     // The icon chooser giving back the icon the definition has changes nothing.
-    FileTypeFields fields = original;
     prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(model.ChooseIcon(fields, original.iconFile, original.iconIndex));
+    EXPECT_FALSE(model.ChooseIcon(fields, fields.iconFile, fields.iconIndex));
     EXPECT_EQ(LastMessage(), u"The default icon was not changed!");
     EXPECT_TRUE(model.ChooseIcon(fields, u"/usr/share/icons/zed.png", 3));
-    EXPECT_EQ(fields.iconIndex, 3);
 
-    // Each refusal leaves the definition as it was, even with the name and other fields changed
-    // beside it.
-    struct Refusal {
-        const char* what;
-        std::function<void(FileTypeFields&)> change;
-        std::u16string message;
-    };
-    const std::vector<Refusal> refusals = {
-        {"blank name", [](FileTypeFields& f) { f.typeName = u"  "; },
-         u"The type name was not changed!"},
-        {"another type's name", [](FileTypeFields& f) { f.typeName = u"DOUBLE FILE"; },
-         u"The type name was not changed!"},
-        {"unknown transfer", [](FileTypeFields& f) { f.transferType = 7; },
-         u"The transfer type was not changed!"},
-        {"unknown open action", [](FileTypeFields& f) { f.remoteOpenAction = 3; },
+    // Each refusal leaves the definition as it was, other fields changed beside it included.
+    const std::pair<std::function<void(FileTypeFields&)>, std::u16string> refusals[] = {
+        {[](FileTypeFields& f) { f.typeName = u"  "; }, u"The type name was not changed!"},
+        {[](FileTypeFields& f) { f.typeName = u"DOUBLE FILE"; }, u"The type name was not changed!"},
+        {[](FileTypeFields& f) { f.transferType = 7; }, u"The transfer type was not changed!"},
+        {[](FileTypeFields& f) { f.remoteOpenAction = 3; },
          u"The remote file open action was not changed!"},
     };
-    for (const Refusal& r : refusals) {
-        SCOPED_TRACE(r.what);
+    for (const auto& [change, message] : refusals) {
+        SCOPED_TRACE(VUnicodeString(message).ToUtf8());
         FileTypeFields refused = fields;
         refused.typeName = u"Zed renamed";
         refused.application = u"/usr/bin/zed %1";
-        r.change(refused);
+        change(refused);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(model.Edit(zy, refused));
-        EXPECT_EQ(LastMessage(), r.message);
-        EXPECT_EQ(manager.FindExtension(u"zz")->typeName.str(), u"Zed file");
-        EXPECT_TRUE(manager.FindExtension(u"zz")->application.IsEmpty());
-        EXPECT_TRUE(manager.FindExtension(u"zz")->iconFile.IsEmpty());
+        EXPECT_EQ(LastMessage(), message);
+        ASSERT_NE(manager->FindExtension(u"zz"), nullptr);
+        const FileTypeDefinition& zz = *manager->FindExtension(u"zz");
+        EXPECT_EQ(zz.typeName.str() + zz.application.str() + zz.iconFile.str(), u"Zed file");
         EXPECT_FALSE(model.IsModified());
     }
 
@@ -210,11 +173,10 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     EXPECT_EQ(prompt.Questions().size(), questions);
     // Both extensions show the one definition's new name and transfer type, in their places.
     for (const std::u16string extension : {u"zz", u"zy"}) {
-        const FileTypeRow& row = model.Rows()[rowOf(model, extension)];
-        EXPECT_EQ(row.typeName, u"Zed document");
-        EXPECT_EQ(row.transfer, u"ASCII");
+        const FileTypeRow& row = model.Rows()[RowOf(model, extension)];
+        EXPECT_EQ(row.typeName + u"/" + row.transfer, u"Zed document/ASCII");
     }
-    EXPECT_EQ(rowOf(model, u"zy"), zy);
+    EXPECT_EQ(RowOf(model, u"zy"), zy);
     EXPECT_EQ(FileTypeManager().FindExtension(u"zz")->typeName.str(), u"Zed file");
 
     ASSERT_TRUE(options->Ok());
@@ -233,18 +195,14 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
 
 TEST_F(FileTypesPage, AStoreThatRefusesTheWriteIsReportedAndTheEditsKept) {
     MemoryStoreFactory memory;
-    FileTypeManager manager(&memory);
-    FileTypesModel model(manager, prompt, u"Global Options");
-    ScriptAdd(u"zz", u"Zed file", false);
-    ASSERT_GE(model.Add(), 0);
-
+    FileTypeManager inMemory(&memory);
+    FileTypesModel model(inMemory, prompt, u"Global Options");
+    ASSERT_GE(Add(model, u"zz", u"Zed file"), 0);
     memory.FailWrites(ENOSPC);
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(model.Commit());
     EXPECT_EQ(LastMessage().rfind(u"The file type definitions could not be saved", 0), 0u);
     EXPECT_TRUE(model.IsModified());
-    EXPECT_NE(manager.FindExtension(u"zz"), nullptr);
-
     memory.FailWrites(0);
     EXPECT_TRUE(model.Commit());
     EXPECT_NE(FileTypeManager(&memory).FindExtension(u"zz"), nullptr);

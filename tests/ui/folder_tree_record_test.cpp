@@ -14,7 +14,6 @@ TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
     FolderTreeRecord record{0x01020304, u"F\\s\u00e9", u"F", true};
     const auto bytes = record.Encode();
     ASSERT_TRUE(bytes);
-    ASSERT_EQ(bytes->size(), 1048u);
     std::vector<uint8_t> expected(1048, 0);
     const uint8_t head[] = {4, 3, 2, 1, 'F', 0, '\\', 0, 's', 0, 0xE9, 0};
     std::copy(std::begin(head), std::end(head), expected.begin());
@@ -34,26 +33,23 @@ TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
 
 TEST(FolderTreeRecordBytes, StringLimitsAndMalformedRecords) {
     // 259 code units and the terminator fill a field exactly; 260 do not fit.
-    FolderTreeRecord fits{7, VUnicodeString(std::u16string(259, u'x')), u"", false};
-    ASSERT_TRUE(fits.Encode());
-    EXPECT_EQ(FolderTreeRecord::Decode(*fits.Encode())->sourcePath.Length(), 259u);
-    FolderTreeRecord tooLong{7, VUnicodeString(std::u16string(260, u'x')), u"", false};
-    EXPECT_FALSE(tooLong.Encode());
-    FolderTreeRecord secondTooLong{7, u"a", VUnicodeString(std::u16string(260, u'y')), false};
-    EXPECT_FALSE(secondTooLong.Encode());
-    FolderTreeRecord embeddedNul{7, VUnicodeString(std::u16string(u"a\0b", 3)), u"", false};
-    EXPECT_FALSE(embeddedNul.Encode());
+    const VUnicodeString longest(std::u16string(259, u'x')), tooLong(std::u16string(260, u'x'));
+    const auto fits = FolderTreeRecord{7, longest, u"", false}.Encode();
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(FolderTreeRecord::Decode(*fits)->sourcePath.Length(), 259u);
+    EXPECT_FALSE((FolderTreeRecord{7, tooLong, u"", false}.Encode()));
+    EXPECT_FALSE((FolderTreeRecord{7, u"a", tooLong, false}.Encode()));
+    EXPECT_FALSE((FolderTreeRecord{7, std::u16string(u"a\0b", 3), u"", false}.Encode()));
 
-    auto bytes = *fits.Encode();
+    auto bytes = *fits;
     EXPECT_FALSE(FolderTreeRecord::Decode(std::span(bytes.data(), 1047))) << "short";
     std::vector<uint8_t> longer(bytes.begin(), bytes.end());
     longer.push_back(0);
     EXPECT_FALSE(FolderTreeRecord::Decode(longer)) << "long";
-    // A path field with no terminator inside its 520 bytes is refused rather than read into
-    // the next field.
+    // A string field with no terminator inside its 520 bytes is refused rather than read on.
     bytes[4 + 2 * 259] = 'x';
     EXPECT_FALSE(FolderTreeRecord::Decode(bytes));
-    auto second = *fits.Encode();
+    auto second = *fits;
     for (size_t i = 524; i < 1044; i += 2) second[i] = 'y';
     EXPECT_FALSE(FolderTreeRecord::Decode(second));
 }

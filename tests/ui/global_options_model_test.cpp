@@ -91,10 +91,9 @@ TEST_F(GlobalOptions, TheGlobalPagesHookAddsTheModulesPagesAfterTheLibrarys) {
 TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
     struct Case {
         const char16_t* page;
-        std::vector<std::pair<const char16_t*, std::u16string>> texts;
+        std::vector<std::pair<const char16_t*, std::u16string>> texts;  // the first takes the focus
         std::vector<std::pair<const char16_t*, bool>> checks;
         std::u16string message;
-        const char16_t* focus;
     };
     const bool transfer = config.IsTransferHost();
     const char16_t* useAuto = transfer ? u"Use Auto Session FRV" : u"Use Auto Session";
@@ -103,18 +102,15 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
         {global_pages::kDefaultSession,
          {{autoName, u""}},
          {{useAuto, true}},
-         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox.",
-         autoName},
+         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
         {global_pages::kWebBrowser,
          {{u"HTTP Browser Application", u"  "}},
          {{u"HTTP Use Registry Entry", false}},
-         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application",
-         u"HTTP Browser Application"},
+         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
         {global_pages::kFtp,
          {{u"Send Buffer Size", u"100"}},
          {},
-         u"Please enter a buffer size between 512 and 1048576.",
-         u"Send Buffer Size"},
+         u"Please enter a buffer size between 512 and 1048576."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
@@ -131,48 +127,35 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
         ASSERT_FALSE(prompt.Questions().empty());
         EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
         EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
-        EXPECT_EQ(page->FocusControl(), page->IndexOf(c.focus));
+        EXPECT_EQ(page->FocusControl(), page->IndexOf(c.texts[0].first));
         EXPECT_FALSE(config.IsModified());
         model.Frame().Close();
     }
+}
+
+TEST_F(GlobalOptions, TreeStateReachesTheConfigurationOnlyWhenChangedAndSeedsANewProcess) {
+    config.Checkpoint();
+    // OK on the page `select` names (none: untouched); the page on show when it opened.
+    const auto dialog = [&](const char16_t* select) {
+        GlobalOptionsModel model(config, kEverything, prompt);
+        model.Frame().Open(&view);
+        const std::u16string opened = model.Frame().CurrentPage()->Caption();
+        if (select) {
+            EXPECT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));
+        }
+        EXPECT_TRUE(model.Ok());
+        model.Frame().Close();
+        return opened;
+    };
+    EXPECT_EQ(dialog(nullptr), global_pages::kGeneral);
+    EXPECT_FALSE(config.IsModified());  // the tree strings included
+    dialog(global_pages::kFtp);
+    EXPECT_EQ(config.globalOptionsTreeSelected.Get().str(), u"File Transfer+FTP+");
+    EXPECT_NE(config.globalOptionsTreeState.Get().str().find(u"File Transfer+FTP+=1"),
+              std::u16string::npos);
+    // A new process (an empty map) reopens there from the configuration's strings.
+    GlobalOptionsModel::DeleteStateMap();
+    EXPECT_EQ(dialog(nullptr), global_pages::kFtp);
 }
 
 }  // namespace
-
-TEST_F(GlobalOptions, TreeStateLastsAcrossDialogsAndReachesTheConfigurationOnlyWhenChanged) {
-    config.Checkpoint();
-    {
-        // Opened and OKed untouched: nothing is written, the tree strings included.
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kGeneral);
-        ASSERT_TRUE(model.Ok());
-        EXPECT_FALSE(config.IsModified());
-        model.Frame().Close();
-    }
-    {
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        PropertyTreePage* ftp = model.Pages().Find(global_pages::kFtp);
-        ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(ftp)));
-        ASSERT_TRUE(model.Ok());
-        EXPECT_EQ(config.globalOptionsTreeSelected.Get().str(), u"File Transfer+FTP+");
-        EXPECT_NE(config.globalOptionsTreeState.Get().str().find(u"File Transfer+FTP+=1"),
-                  std::u16string::npos);
-        model.Frame().Close();
-    }
-    {
-        // The same process reopens at the same page, from the map.
-        GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
-        EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
-        model.Cancel();
-        model.Frame().Close();
-    }
-    // A new process (an empty map) reopens there from the configuration's strings.
-    GlobalOptionsModel::DeleteStateMap();
-    GlobalOptionsModel model(config, kEverything, prompt);
-    model.Frame().Open(&view);
-    EXPECT_EQ(model.Frame().CurrentPage()->Caption(), global_pages::kFtp);
-    model.Frame().Close();
-}

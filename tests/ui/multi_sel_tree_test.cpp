@@ -8,13 +8,13 @@ using namespace sessiondeck;
 
 namespace {
 
-// Root, folder F (with a, b and sub-folder G holding g), then top-level sessions s1..s3; every
-// folder expanded so that all rows are visible:
-//   Sessions, F, G, g, a, b, s1, s2, s3
+constexpr KeyModifiers kCtrl{true, false}, kShift{false, true};
+
+// Every folder expanded, so that all rows are visible: Sessions, F, G, g, a, b, s1, s2, s3.
 class MultiSelection : public UiStoreTest {
 protected:
     MultiSelection() {
-        for (auto path : {u"F\\a", u"F\\b", u"F\\G\\g", u"s1", u"s2", u"s3"}) MakeSession(path);
+        MakeTree(u"F\\a|F\\b|F\\G\\g|s1|s2|s3");
         tree.Fill();
         for (auto path : {u"", u"F", u"F\\G"}) tree.Expand(tree.FindPath(path));
     }
@@ -26,86 +26,72 @@ protected:
     VMultiSelTreeCtrl sel{tree, [this] { ++changes; }};
 };
 
-TEST_F(MultiSelection, ClickCtrlClickAndShiftRanges) {
+TEST_F(MultiSelection, ClicksRightClicksAndCollapsing) {
     ASSERT_EQ(Labels(tree, tree.VisibleNodes()), u"Sessions|F|G|g|a|b|s1|s2|s3|");
-    struct Step {
-        const char16_t* node;
-        bool ctrl, shift;
-        const char16_t* selected;
-    } steps[] = {
-        {u"s3", false, false, u"s3|"},
-        {u"s1", false, true, u"s1|s2|s3|"},           // two rows up: three nodes
-        {u"F\\a", true, false, u"a|s1|s2|s3|"},       // Ctrl adds and clears the anchor
-        {u"s2", true, false, u"a|s1|s3|"},            // Ctrl toggles off
-        {u"F\\G", true, true, u"G|g|a|b|s1|s2|s3|"},  // Ctrl+Shift: caret s2 anchors, rest kept
-        {u"F", false, true, u"F|G|g|a|b|s1|s2|"},     // the anchor s2 holds; the rest goes
+    const std::tuple<const char16_t*, KeyModifiers, const char16_t*> steps[] = {
+        {u"s3", {}, u"s3|"},
+        {u"s1", kShift, u"s1|s2|s3|"},                  // two rows up: three nodes
+        {u"F\\a", kCtrl, u"a|s1|s2|s3|"},               // Ctrl adds and clears the anchor
+        {u"s2", kCtrl, u"a|s1|s3|"},                    // Ctrl toggles off
+        {u"F\\G", {true, true}, u"G|g|a|b|s1|s2|s3|"},  // Ctrl+Shift: caret s2 anchors
+        {u"F", kShift, u"F|G|g|a|b|s1|s2|"},            // the anchor s2 holds; the rest goes
+        {u"s2", kShift, u"s2|"},                        // on the anchor itself: just that
     };
-    for (const auto& step : steps) {
-        sel.Click(N(step.node), KeyModifiers{step.ctrl, step.shift});
-        EXPECT_EQ(Selected(), step.selected)
-            << "after clicking " << VUnicodeString(step.node).ToUtf8();
-        EXPECT_EQ(sel.Caret(), N(step.node));
+    for (const auto& [node, keys, selected] : steps) {
+        sel.Click(N(node), keys);
+        EXPECT_EQ(Selected(), selected) << "after clicking " << VUnicodeString(node).ToUtf8();
+        EXPECT_EQ(sel.Caret(), N(node));
     }
     EXPECT_EQ(sel.Anchor(), N(u"s2"));
-    // A Shift+click on the anchor itself selects just that node.
-    sel.Click(N(u"s2"), KeyModifiers{false, true});
-    EXPECT_EQ(Selected(), u"s2|");
     // A plain click ends the range gesture.
     sel.Click(N(u"F\\b"), {});
     EXPECT_EQ(Selected(), u"b|");
     EXPECT_EQ(sel.Anchor(), kNoNode);
     EXPECT_GT(changes, 0) << "the owner is told about every change";
-}
 
-TEST_F(MultiSelection, RightClickKeepsASelectionItBelongsTo) {
+    // A right click keeps a selection it belongs to, and otherwise selects just its node.
     sel.Click(N(u"s1"), {});
-    sel.Click(N(u"s3"), KeyModifiers{false, true});
+    sel.Click(N(u"s3"), kShift);
     sel.RightClick(N(u"s2"));
     EXPECT_EQ(Selected(), u"s1|s2|s3|");
     EXPECT_EQ(sel.Caret(), N(u"s2"));
     sel.RightClick(N(u"F\\a"));
     EXPECT_EQ(Selected(), u"a|");
     EXPECT_EQ(sel.Caret(), N(u"F\\a"));
+
+    // Collapsing deselects inside; ranges skip hidden rows.
+    sel.Click(N(u"F\\G\\g"), {});
+    sel.Click(N(u"s1"), kCtrl);
+    tree.Collapse(N(u"F"));
+    EXPECT_EQ(Selected(), u"s1|");
+    sel.Click(tree.Root(), {});
+    sel.Click(N(u"s2"), kShift);
+    EXPECT_EQ(Selected(), u"Sessions|F|s1|s2|");
 }
 
 TEST_F(MultiSelection, ArrowKeysMoveTheCaretAndExtendWithShift) {
     sel.Click(N(u"F\\a"), {});
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kDown, KeyModifiers{false, true}));
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kDown, KeyModifiers{false, true}));
-    EXPECT_EQ(Selected(), u"a|b|s1|");
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kUp, KeyModifiers{false, true}));
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kUp, KeyModifiers{false, true}));
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kUp, KeyModifiers{false, true}));
-    EXPECT_EQ(Selected(), u"g|a|") << "the range turns round at the anchor";
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kEnd, {}));
-    EXPECT_EQ(Selected(), u"s3|");
-    EXPECT_FALSE(sel.KeyDown(TreeKey::kDown, {})) << "nothing below the last row";
-    EXPECT_TRUE(sel.KeyDown(TreeKey::kHome, {}));
-    EXPECT_EQ(Selected(), u"Sessions|");
-    EXPECT_FALSE(sel.KeyDown(TreeKey::kUp, {}));
-}
-
-TEST_F(MultiSelection, CollapsingDeselectsInsideAndRangesSkipHiddenRows) {
-    sel.Click(N(u"F\\G\\g"), {});
-    sel.Click(N(u"s1"), KeyModifiers{true, false});
-    tree.Collapse(N(u"F"));
-    EXPECT_EQ(Selected(), u"s1|");
-    sel.Click(tree.Root(), {});
-    sel.Click(N(u"s2"), KeyModifiers{false, true});
-    EXPECT_EQ(Selected(), u"Sessions|F|s1|s2|");
+    const std::tuple<TreeKey, KeyModifiers, bool, const char16_t*> steps[] = {
+        {TreeKey::kDown, kShift, true, u"a|b|"},  {TreeKey::kDown, kShift, true, u"a|b|s1|"},
+        {TreeKey::kUp, kShift, true, u"a|b|"},    {TreeKey::kUp, kShift, true, u"a|"},
+        {TreeKey::kUp, kShift, true, u"g|a|"},  // the range turns round at the anchor
+        {TreeKey::kEnd, {}, true, u"s3|"},        {TreeKey::kDown, {}, false, u"s3|"},
+        {TreeKey::kHome, {}, true, u"Sessions|"}, {TreeKey::kUp, {}, false, u"Sessions|"},
+    };
+    for (const auto& [key, keys, handled, selected] : steps) {
+        EXPECT_EQ(sel.KeyDown(key, keys), handled);
+        EXPECT_EQ(Selected(), selected);
+    }
 }
 
 TEST_F(MultiSelection, TheThreeSelectionLists) {
-    MakeSession(u"H\\h1");
-    MakeSession(u"H\\h2");
+    MakeTree(u"H\\h1|H\\h2");
     tree.Fill();
     tree.Expand(tree.Root());
     tree.Expand(N(u"F"));
     // F (expanded), its session a, and the never-loaded folder H, plus s1.
     sel.Click(N(u"F"), {});
-    sel.Click(N(u"F\\a"), KeyModifiers{true, false});
-    sel.Click(N(u"H"), KeyModifiers{true, false});
-    sel.Click(N(u"s1"), KeyModifiers{true, false});
+    for (auto path : {u"F\\a", u"H", u"s1"}) sel.Click(N(path), kCtrl);
     const TreeNodeId h = tree.FindChild(tree.Root(), u"H");
     EXPECT_FALSE(tree.Node(h).loaded);
     EXPECT_EQ(Labels(tree, sel.AsSelected()), u"F|a|H|s1|");

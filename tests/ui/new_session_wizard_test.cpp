@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <memory>
-#include <set>
 
 #include "plugins/common/wizard_pages.h"
 #include "session/setting_lookup.h"
@@ -38,41 +37,27 @@ const plugin::ProtocolDescription kSerial{
     .hostValueName = u"Com Port",
     .options = {{.name = u"Baud Rate", .numberDefault = 38400},
                 {.name = u"Parity", .numberDefault = 0}}};
-// A modem line: its area code is text (a leading zero counts), its country code a number.
-const plugin::ProtocolDescription kModem{
-    .protocolName = u"TAPI",
-    .hostValueName = u"Phone Number",
-    .options = {{.name = u"Country Code", .numberDefault = 1},
-                {.name = u"Area Code", .isText = true, .textDefault = u""}}};
-
 template <const plugin::ProtocolDescription& description>
 ConnectConfig* Create(VProfileKey* key, ICommonConfig*) {
     return new plugin::ProtocolConfig(description, key);
 }
 
-template <const plugin::ProtocolDescription& description>
+// A row of `product` for the protocol, or its "None" row when none is given.
+template <const plugin::ProtocolDescription* description = nullptr>
 void AddRow(int product) {
-    ConnectProtocolTableElement row;
-    row.productId = product;
-    row.protocolName = description.protocolName;
-    row.Create = &Create<description>;
-    row.wizardPage = &plugin::WizardPageOf<description>;
-    GetConnectProtocolTable().Add(row);
-}
-
-void AddNoneRow(int product) {
     ConnectProtocolTableElement row;
     row.productId = product;
     row.protocolName = u"None";
     row.Create = &NoneConfig::Create;
+    if constexpr (description != nullptr) {
+        row.protocolName = description->protocolName;
+        row.Create = &Create<*description>;
+        row.wizardPage = &plugin::WizardPageOf<*description>;
+    }
     GetConnectProtocolTable().Add(row);
 }
 
-struct Installed {
-    bool terminal;
-    bool transfer;
-    bool canLaunch;
-};
+using Installed = WizardApplications;
 
 class WizardTest : public UiStoreTest {
 protected:
@@ -80,15 +65,9 @@ protected:
         GetConnectProtocolTable().ResetForTesting();
         // An integrated table: the newer terminal's rows, the older terminal's, the transfer
         // application's, each product with its "None" row.
-        AddRow<kSsh2>(3);
-        AddRow<kTelnet>(3);
-        AddRow<kSerial>(3);
-        AddNoneRow(3);
-        AddRow<kTelnet>(1);
-        AddNoneRow(1);
-        AddRow<kSftp>(6);
-        AddRow<kFtp>(6);
-        AddNoneRow(6);
+        for (auto add : {AddRow<&kSsh2>, AddRow<&kTelnet>, AddRow<&kSerial>, AddRow<>}) add(3);
+        for (auto add : {AddRow<&kTelnet>, AddRow<>}) add(1);
+        for (auto add : {AddRow<&kSftp>, AddRow<&kFtp>, AddRow<>}) add(6);
         MakeSession(u"Default", u"SSH2", u"SFTP", u"");
         session = VUnknownPointer<ISessionConfig>::Adopt(
             SessionDatabase().Lookup(VUnicodeString(u"Default")));
@@ -100,25 +79,15 @@ protected:
 
     SessionConfig& Session() { return *dynamic_cast<SessionConfig*>(session.Get()); }
     std::unique_ptr<Wizard> Open(int product, Installed installed) {
-        auto wizard = std::make_unique<Wizard>(
-            Session(), product,
-            WizardApplications{installed.terminal, installed.transfer, installed.canLaunch}, prompt,
-            GetConnectProtocolTable());
+        auto wizard = std::make_unique<Wizard>(Session(), product, installed, prompt,
+                                               GetConnectProtocolTable());
         wizard->InitPages();
         return wizard;
-    }
-    static std::vector<long> Ids(const Wizard& wizard) {
-        std::vector<long> ids;
-        for (const WizardPage& page : wizard.Pages()) ids.push_back(page.id);
-        return ids;
     }
     static void Type(Wizard& wizard, std::u16string_view setting, std::u16string text) {
         OptionPage* page = wizard.ProtocolPage();
         const int index = page ? page->IndexOf(setting) : -1;
-        if (index < 0) {
-            ADD_FAILURE() << "no control for the setting";
-            return;
-        }
+        ASSERT_GE(index, 0) << "no control for the setting";
         page->Value(index).text = std::move(text);
     }
     static std::u16string Setting(VProfileData* record, std::u16string_view name) {
@@ -163,7 +132,8 @@ TEST_F(WizardTest, PagesAndFirstListForEachCombinationOfInstalledApplications) {
     std::string text;
     for (const auto& c : cases) {
         auto wizard = Open(c.product, c.installed);
-        std::vector<long> ids = Ids(*wizard);
+        std::vector<long> ids;
+        for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
         EXPECT_EQ(wizard->CurrentId(), ids.front());
         // Protocol pages come in table order; a protocol of two products brings one page.
         std::sort(ids.begin() + 1, ids.end() - 1);
@@ -237,8 +207,8 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
 
 TEST_F(WizardTest, Ssh1NewRowIsRecordedAndReadAsSsh2) {
     GetConnectProtocolTable().ResetForTesting();
-    AddRow<kSsh1New>(3);
-    AddRow<kTelnet>(3);
+    AddRow<&kSsh1New>(3);
+    AddRow<&kTelnet>(3);
     auto wizard = Open(3, {true, false, false});
     const long page = IdOf(u"ssh1.new");
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"SSH2"), page);
@@ -249,12 +219,16 @@ TEST_F(WizardTest, Ssh1NewRowIsRecordedAndReadAsSsh2) {
     EXPECT_EQ(wizard->Current().protocol, u"SSH2");
 }
 
-TEST_F(WizardTest, ProtocolPageRefusesABadNumberAndWritesTheConnection) {
+// One SSH2 session to Finish: the protocol page refuses a bad port and writes the connection,
+// Back shows what was stored, the default name is the host made unique, and Finish refuses a
+// taken name before it writes name and description.
+TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
+    for (const char16_t* taken : {u"web.example", u"web.example (1)", u"New"})
+        MakeSession(taken, u"SSH2", u"", u"x");
     auto wizard = Open(3, {true, false, false});
     ASSERT_TRUE(wizard->SelectName(u"SSH2"));
     ASSERT_TRUE(wizard->Next());
-    // The page comes with the connection's values.
-    Type(*wizard, u"Hostname", u"server.example");
+    Type(*wizard, u"Hostname", u"web.example");
     Type(*wizard, u"Username", u"alice");
     for (const char16_t* bad : {u"22x", u"65536"}) {
         Type(*wizard, u"[SSH2] Port", bad);
@@ -262,113 +236,48 @@ TEST_F(WizardTest, ProtocolPageRefusesABadNumberAndWritesTheConnection) {
         EXPECT_FALSE(wizard->Next());
         EXPECT_EQ(wizard->CurrentId(), IdOf(u"SSH2"));
         // The option pages' own refusal, naming the range of a TCP port.
-        EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.")
-            << prompt.Questions().back().text.ToUtf8();
+        EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.");
         // Nothing of a refused page reaches the session.
         EXPECT_EQ(Setting(Session().GetTermConnectConfig(), u"Hostname"), u"");
     }
     Type(*wizard, u"[SSH2] Port", u"2222");
     ASSERT_TRUE(wizard->Next());
     ConnectConfig* connection = Session().GetTermConnectConfig();
-    EXPECT_EQ(Setting(connection, u"Hostname"), u"server.example");
-    EXPECT_EQ(Setting(connection, u"Username"), u"alice");
-    EXPECT_EQ(Setting(connection, u"[SSH2] Port"), u"2222");
+    EXPECT_EQ(Setting(connection, u"Hostname") + u"/" + Setting(connection, u"Username") + u"/" +
+                  Setting(connection, u"[SSH2] Port"),
+              u"web.example/alice/2222");
+    EXPECT_EQ(wizard->name, u"web.example (2)");
     // Back shows what was stored.
     ASSERT_TRUE(wizard->Back());
     ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
-    EXPECT_EQ(wizard->ProtocolPage()->Value(0).text, u"server.example");
     EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");
-}
+    ASSERT_TRUE(wizard->Next());
 
-TEST_F(WizardTest, FinishRefusesATakenNameAndWritesNameAndDescription) {
-    MakeSession(u"taken", u"SSH2", u"", u"x");
-    auto wizard = Open(6, {false, true, false});
-    ASSERT_TRUE(wizard->SelectName(u"FTP"));
-    ASSERT_TRUE(wizard->Next());
-    Type(*wizard, u"Hostname", u"files.example");
-    ASSERT_TRUE(wizard->Next());
     // The name rules have their own tests; one refusal shows Finish applies them.
-    wizard->name = u" TAKEN ";
+    wizard->name = u" NEW ";
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(wizard->Finish());
-    EXPECT_EQ(prompt.Questions().back().text.str(), u"'TAKEN' is already in use.");
+    EXPECT_EQ(prompt.Questions().back().text.str(), u"'NEW' is already in use.");
     EXPECT_EQ(Session().GetSessionName().str(), u"New");
-    wizard->name = u"  files  ";
+    wizard->name = u"  web  ";
     wizard->description = u"first line\nsecond line";
     ASSERT_TRUE(wizard->Finish());
-    EXPECT_EQ(Session().GetSessionName().str(), u"files");
-    EXPECT_EQ(Session().GetSessionPath().str(), u"files");
+    EXPECT_EQ(Session().GetSessionName().str() + u"|" + Session().GetSessionPath().str(),
+              u"web|web");
     ASSERT_EQ(Session().description.Get().GetSize(), 2);
     EXPECT_EQ(Session().description.Get()[1].str(), u"second line");
-}
 
-TEST_F(WizardTest, DefaultNameIsTheHostMadeUnique) {
-    MakeSession(u"web.example", u"SSH2", u"", u"x");
-    MakeSession(u"web.example (1)", u"SSH2", u"", u"x");
-    MakeSession(u"New", u"SSH2", u"", u"x");
-    struct Case {
-        const char* name;
-        std::u16string host;
-        std::u16string expected;
-    };
-    const Case cases[] = {
-        {"host taken twice", u"web.example", u"web.example (2)"},
-        {"host free", u"db.example", u"db.example"},
-        {"no host: the session's name, made unique", u"", u"New (1)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto wizard = Open(3, {true, false, false});
+    // A free host is the name as it stands; without a host, the session's name made unique.
+    Session().SetSessionName(VUnicodeString(u"New"));
+    for (const auto& [host, expected] :
+         {std::pair{u"db.example", u"db.example"}, std::pair{u"", u"New (1)"}}) {
+        wizard = Open(3, {true, false, false});
         ASSERT_TRUE(wizard->SelectName(u"Telnet"));
         ASSERT_TRUE(wizard->Next());
-        Type(*wizard, u"Hostname", c.host);
+        Type(*wizard, u"Hostname", host);
         ASSERT_TRUE(wizard->Next());
-        EXPECT_EQ(wizard->name, c.expected);
+        EXPECT_EQ(wizard->name, expected);
     }
-}
-
-// Every control of every generated page names a setting the protocol's connection has, with a
-// kind the control can show: a renamed option cannot leave a dead field on a page.
-TEST(WizardPages, EveryControlNamesARealSettingOfItsProtocol) {
-    struct Case {
-        const plugin::ProtocolDescription* description;
-        std::vector<std::u16string> settings;
-    };
-    const Case cases[] = {
-        {&kSsh2, {u"Hostname", u"[SSH2] Port", u"Username"}},
-        {&kSerial, {u"Com Port", u"Baud Rate"}},
-        {&kModem, {u"Phone Number", u"Country Code", u"Area Code"}},
-        {&kSftp, {u"Hostname", u"[SFTP] Port", u"Username"}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.description->protocolName).ToUtf8());
-        int id = 0;
-        const OptionPageDescription* page = plugin::WizardPageFor(*c.description, &id);
-        ASSERT_NE(page, nullptr);
-        EXPECT_EQ(id, plugin::WizardPageId(c.description->protocolName));
-        EXPECT_EQ(page->pageId, id);
-        EXPECT_EQ(plugin::WizardPageFor(*c.description, nullptr), page);  // built once
-        plugin::ProtocolConfig connection(*c.description, nullptr);
-        std::vector<std::u16string> named;
-        for (const OptionControl& control : page->controls) {
-            named.push_back(control.setting);
-            EXPECT_EQ(control.record, c.description->transferSide
-                                          ? OptionRecord::kTransferConnection
-                                          : OptionRecord::kTerminalConnection);
-            const FoundSetting found = FindSetting(connection, control.setting);
-            ASSERT_NE(found.setting, nullptr);
-            const bool number = found.description.kind == SettingKind::kInteger;
-            EXPECT_EQ(control.kind == OptionControlKind::kNumber, number);
-        }
-        EXPECT_EQ(named, c.settings);
-    }
-    // The reference protocols' pages never share an id.
-    std::set<int> ids;
-    for (const char16_t* name :
-         {u"SSH2", u"SSH1", u"Telnet", u"Telnet/SSL", u"RLogin", u"Serial", u"TAPI", u"SFTP",
-          u"FTP", u"FTP/SSL (implicit)", u"FTP/SSL (explicit)"})
-        EXPECT_TRUE(ids.insert(plugin::WizardPageId(name)).second);
-    EXPECT_EQ(ids.count(static_cast<int>(Wizard::kFinishPage)), 0u);
 }
 
 }  // namespace

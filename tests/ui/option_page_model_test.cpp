@@ -1,5 +1,6 @@
 // Option pages bound to settings: loading, range and kind checks with their messages, secrets,
-// writing only what changed, read-only pages, a page's own rules, and the page table checker.
+// writing only what changed, read-only pages, a page's own rules, choices numbered from a base or
+// listing the firewalls, and the page table checker.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,9 +8,13 @@
 
 #include "data/binary_records.h"
 #include "profile/secret_settings.h"
+#include "session/firewall_config.h"
+#include "session/firewall_store.h"
+#include "session/setting_lookup.h"
 #include "support/golden.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/option_page_model.h"
+#include "ui/ui_fixture.h"
 
 namespace {
 
@@ -70,6 +75,18 @@ protected:
             return which == OptionRecord::kGlobal ? &record : nullptr;
         };
     }
+    // The named settings as "NAME=TEXT" joined with " ", a "*" after each one changed since the
+    // checkpoint.
+    std::u16string Stored(std::initializer_list<const char16_t*> names) {
+        std::u16string out;
+        for (const char16_t* name : names) {
+            const FoundSetting found = FindSetting(record, name);
+            out += (out.empty() ? u"" : u" ") + std::u16string(name) + u"=" +
+                   found.setting->Text().value_or(u"?") +
+                   (found.setting->IsModified() ? u"*" : u"");
+        }
+        return out;
+    }
     DemoOptions record;
     ScriptedPrompt prompt;
 };
@@ -82,23 +99,21 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
     record.Checkpoint();
     OptionPage page(kDemoPage, Resolver(), prompt);
     ASSERT_TRUE(page.Activate());
-
-    EXPECT_EQ(page.Value(kCount).text, u"4");
-    EXPECT_EQ(page.Value(kPort).text, u"22");
-    EXPECT_EQ(page.Value(kMode).choice, 2);
-    EXPECT_FALSE(page.Value(kFlag).checked);
-    EXPECT_FALSE(page.Value(kNumericFlag).checked);
-    EXPECT_EQ(page.Value(kName).text, u"demo");
-    EXPECT_EQ(page.Value(kHosts).text, u"a.example\nb.example");
-    // A secret shows only that it is set.
-    EXPECT_TRUE(page.Value(kPassword).secretSet);
-    EXPECT_EQ(page.Value(kPassword).text, u"");
-    EXPECT_FALSE(page.Value(kNote).bound);
-
+    // Each control as text, choice, check and (for a secret) whether it is set, which is all
+    // a secret shows.
+    std::u16string shown;
+    for (int i = kCount; i <= kNote; ++i) {
+        const auto& value = page.Value(i);
+        shown += value.text + u"," + VUnicodeString::FromUtf8(std::to_string(value.choice)).str() +
+                 u"," + (value.checked ? u"1" : u"0") + (value.secretSet ? u"s" : u"") +
+                 (value.bound ? u"|" : u"-|");
+    }
+    EXPECT_EQ(
+        shown,
+        u"4,-1,0|22,-1,0|,2,0|,-1,0|,-1,0|demo,-1,0|a.example\nb.example,-1,0|,-1,0s|,-1,0-|");
     // Labels: the control's own, else the table's, else the value name.
-    EXPECT_EQ(page.Label(kPort), u"&Port:");
-    EXPECT_EQ(page.Label(kCount), u"Recent items");
-    EXPECT_EQ(page.Label(kName), u"Name");
+    EXPECT_EQ(page.Label(kPort) + page.Label(kCount) + page.Label(kName),
+              u"&Port:Recent itemsName");
     EXPECT_EQ(page.IndexOf(u"Hosts"), kHosts);
     EXPECT_EQ(page.IndexOf(u"Nothing"), -1);
 
@@ -109,34 +124,29 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
 }
 
 TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheControl) {
-    struct Case {
-        const char* name;
-        Control control;
-        std::u16string text;
-        std::u16string message;
+    // Above and below the range, not a number, a line break, a list separator.
+    const std::tuple<Control, std::u16string, std::u16string> cases[] = {
+        {kCount, u"10", u"Please enter a value between 0 and 9."},
+        {kPort, u"0", u"Please enter a value between 1 and 65535."},
+        {kPort, u"twenty", u"Please enter a value between 1 and 65535."},
+        {kName, u"two\nlines", u"This value cannot hold a line break."},
+        {kHosts, u"a;b", u"An entry cannot hold \";\"."},
     };
-    const std::vector<Case> cases = {
-        {"above range", kCount, u"10", u"Please enter a value between 0 and 9."},
-        {"below range", kPort, u"0", u"Please enter a value between 1 and 65535."},
-        {"not a number", kPort, u"twenty", u"Please enter a value between 1 and 65535."},
-        {"line break", kName, u"two\nlines", u"This value cannot hold a line break."},
-        {"list separator", kHosts, u"a;b", u"An entry cannot hold \";\"."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [control, text, message] : cases) {
+        SCOPED_TRACE(VUnicodeString(text).ToUtf8());
         OptionPage page(kDemoPage, Resolver(), prompt);
         page.messageCaption = u"Global Options";
         ASSERT_TRUE(page.Activate());
         page.Value(kFlag).checked = true;  // a valid change elsewhere is not written either
-        page.Value(c.control).text = c.text;
+        page.Value(control).text = text;
         prompt.AnswerButton(VPromptAnswer::kOk);
         const std::size_t asked = prompt.Questions().size();
         EXPECT_FALSE(page.Validate());
         ASSERT_EQ(prompt.Questions().size(), asked + 1);
-        EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
+        EXPECT_EQ(prompt.Questions().back().text.str(), message);
         EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
         EXPECT_EQ(prompt.Questions().back().icon, VPromptIcon::kExclamation);
-        EXPECT_EQ(page.FocusControl(), c.control);
+        EXPECT_EQ(page.FocusControl(), control);
         EXPECT_FALSE(record.IsModified());
     }
 }
@@ -153,26 +163,20 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     page.Value(kPassword).text = u"s3cret";
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(page.FocusControl(), -1);
-
-    EXPECT_EQ(record.count.Get(), 7);
-    EXPECT_EQ(record.mode.Get(), 0);
-    EXPECT_TRUE(record.flag.Get());
-    EXPECT_EQ(record.numericFlag.Get(), 0);
-    EXPECT_EQ(record.hosts.Text().value_or(u""), u"x.example;y.example");
+    // Untouched settings keep their checkpoint: a save would not write them.
+    EXPECT_EQ(Stored({u"Count", u"Port", u"Mode", u"Flag", u"Numeric Flag", u"Name", u"Hosts"}),
+              u"Count=7* Port=22 Mode=0* Flag=true* Numeric Flag=0* Name=demo "
+              u"Hosts=x.example;y.example*");
     EXPECT_EQ(record.password.Get().str(), u"s3cret");
     EXPECT_TRUE(page.Value(kPassword).secretSet);
     EXPECT_FALSE(page.Value(kPassword).secretEdited);
-    // Untouched settings keep their checkpoint: a save would not write them.
-    EXPECT_FALSE(record.port.IsModified());
-    EXPECT_FALSE(record.name.IsModified());
 
     // A value changed behind the page's back after it was written is not overwritten by a
     // second validate that changed nothing.
     record.Checkpoint();
     record.port = 2222u;
     ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(record.port.Get(), 2222u);
-    EXPECT_EQ(record.count.Get(), 7);
+    EXPECT_EQ(Stored({u"Count", u"Port"}), u"Count=7 Port=2222*");
 
     // An emptied text is a change; an emptied password clears it.
     record.Checkpoint();
@@ -181,7 +185,7 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     page.Value(kPassword).secretEdited = true;
     page.Value(kPassword).text = u"";
     ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(record.name.Get().str(), u"");
+    EXPECT_EQ(Stored({u"Name"}), u"Name=*");
     EXPECT_FALSE(record.password.HasSecret());
 
     // Read-only: nothing is checked or written.
@@ -219,15 +223,13 @@ TEST_F(OptionPageBinding, APagesOwnRulesRunBeforeAnythingIsWritten) {
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(page.Validate());
     EXPECT_EQ(page.FocusControl(), kName);
-    EXPECT_EQ(record.count.Get(), 4);
-    EXPECT_EQ(page.written, 0);
-
+    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
+              u"Count=4 written 0");
     page.Value(kName).text = u"allowed";
     EXPECT_TRUE(page.Validate());
-    EXPECT_EQ(record.count.Get(), 3);
-    EXPECT_EQ(page.written, 1);
     EXPECT_TRUE(page.Validate());  // nothing changed since: no second write
-    EXPECT_EQ(page.written, 1);
+    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
+              u"Count=3* written 1");
 }
 
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
@@ -254,16 +256,71 @@ TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
             text += problem + u"\n";
     ExpectMatchesGolden("ui/option-table-problems.txt", VUnicodeString(text).ToUtf8());
     // Sub-pages are walked too; fitting colour and font controls pass.
-    const OptionPageSet nested{{{u"P",
-                                 0,
-                                 {{OptionControlKind::kColour, OptionRecord::kGlobal, u"Colour"}},
-                                 {{u"Q",
-                                   0,
-                                   {{OptionControlKind::kFont, OptionRecord::kGlobal, u"Font"},
-                                    {OptionControlKind::kNumber, OptionRecord::kGlobal, u"Gone"}},
-                                   {}}}}}};
+    const OptionPageSet nested{
+        {{u"P",
+          0,
+          {{K::kColour, global, u"Colour"}},
+          {{u"Q", 0, {{K::kFont, global, u"Font"}, {K::kNumber, global, u"Gone"}}, {}}}}}};
     EXPECT_EQ(CheckOptionPages(nested, Resolver()),
               std::vector<std::u16string>{u"Q: Gone: no such setting"});
+}
+
+// Choices whose numbers start above zero and choices among names the user defines elsewhere.
+struct ChoiceRecord : VProfileRecord<ChoiceRecord> {
+    VProfile<int> transferType;
+    TextSetting firewall;
+
+    static constexpr auto _profileOffsets = VProfileMembers(
+        VProfileMember(&ChoiceRecord::transferType, u"Transfer Type", 3).OneOf({1, 2, 3}, 3),
+        VProfileMember(&ChoiceRecord::firewall, u"Firewall Name", u"None"));
+};
+
+OptionPageDescription ChoicePage() {
+    OptionControl type{OptionControlKind::kChoice,
+                       OptionRecord::kGlobal,
+                       u"Transfer Type",
+                       u"Type:",
+                       {u"ASCII", u"Binary", u"Automatic"}};
+    type.choiceBase = 1;
+    OptionControl firewall{OptionControlKind::kChoice, OptionRecord::kGlobal, u"Firewall Name",
+                           u"Firewall:"};
+    firewall.choiceSource = OptionChoiceSource::kFirewalls;
+    return {u"Choices", 0, {type, firewall}};
+}
+
+class OptionChoices : public UiStoreTest {};
+
+TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
+    ChoiceRecord record;
+    record.Load(nullptr);
+    record.Checkpoint();
+    record.transferType = 2;
+    record.firewall = VUnicodeString(u"Gone");  // a firewall deleted since the session named it
+    ScriptedPrompt prompt;
+    const OptionPageDescription description = ChoicePage();
+    OptionPage page(
+        description, [&](OptionRecord) -> VProfileData* { return &record; }, prompt);
+
+    ASSERT_TRUE(page.Activate());
+    EXPECT_EQ(page.Value(0).choice, 1);  // 2 is the second name when the first stores 1
+    EXPECT_EQ(page.Choices(1), (std::vector<std::u16string>{u"None", u"Gone"}));
+    EXPECT_EQ(page.Value(1).choice, 1);
+    // Showing and leaving the page changes nothing, the undefined name included.
+    ASSERT_TRUE(page.Validate());
+    EXPECT_EQ(record.transferType.Get(), 2);
+    EXPECT_EQ(record.firewall.Get().str(), u"Gone");
+
+    // A firewall defined while the dialog is open is listed the next time the page is shown.
+    auto office = VUnknownPointer<FirewallConfig>::Adopt(new FirewallConfig(u"Office", nullptr));
+    ASSERT_TRUE(SaveFirewall(office.Get(), true));
+    ASSERT_TRUE(page.Activate());
+    EXPECT_EQ(page.Choices(1), (std::vector<std::u16string>{u"None", u"Office", u"Gone"}));
+
+    page.Value(0).choice = 2;
+    page.Value(1).choice = 1;
+    ASSERT_TRUE(page.Validate());
+    EXPECT_EQ(record.transferType.Get(), 3);
+    EXPECT_EQ(record.firewall.Get().str(), u"Office");
 }
 
 }  // namespace

@@ -108,196 +108,180 @@ struct Pages {
     std::vector<PropertyTreePage*> TopLevel() { return {&general, &terminal, &transfer}; }
 };
 
+// The small dialog, opened on a window that records what it is asked.
+struct Dialog {
+    explicit Dialog(PropertyPageStateMap& map, bool keepSelection = false)
+        : model(u"Options", map) {
+        model.keepSelection = keepSelection;
+        pages.AddTo(model);
+        model.Open(&view);
+    }
+    PropertyNodeId Node(PropertyTreePage& page) const { return model.NodeOf(&page); }
+    bool Select(PropertyTreePage& page) { return model.OnSelect(model.NodeOf(&page)); }
+    // The page on show by its tree label ("-" for none), checked against the window's.
+    std::u16string Current() const {
+        EXPECT_EQ(view.shown, model.CurrentPage());
+        return model.CurrentPage() ? std::u16string(model.CurrentPage()->TreeLabel()) : u"-";
+    }
+    Pages pages;
+    PropertyTreeModel model;
+    RecordingView view;
+};
+
 TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOne) {
     PropertyPageStateMap map;
     {
-        Pages pages;
-        PropertyTreeModel model(u"Options", map);
-        pages.AddTo(model);
-        RecordingView view;
-        model.Open(&view);
-        EXPECT_EQ(view.title, u"Options");
-        EXPECT_EQ(view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
-        EXPECT_EQ(model.CurrentPage(), &pages.general);
-        EXPECT_EQ(view.shown, &pages.general);
-        EXPECT_EQ(view.caption, u"  General Options");
-        EXPECT_EQ(pages.general.activations, 1);
-        EXPECT_EQ(pages.general.validations, 0);  // nothing was on show before
-        EXPECT_GE(view.treeFocused, 1);
+        Dialog d(map);
+        EXPECT_EQ(d.view.title, u"Options");
+        EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
+        EXPECT_EQ(d.Current(), u"General");
+        EXPECT_EQ(d.view.caption, u"  General Options");
+        EXPECT_EQ(d.pages.general.activations, 1);
+        EXPECT_EQ(d.pages.general.validations, 0);  // nothing was on show before
+        EXPECT_GE(d.view.treeFocused, 1);
         // Every page has its state stored under its full caption.
         EXPECT_EQ(map.size(), 5u);
         EXPECT_TRUE(map.at(u"General\nGeneral Options").selected);
 
         // A caption without a newline serves the tree and the caption bar alike.
-        ASSERT_TRUE(model.OnSelect(model.NodeOf(&pages.transfer)));
-        EXPECT_EQ(view.labels.at(model.NodeOf(&pages.transfer)), u"Transfer");
-        EXPECT_EQ(view.caption, u"  Transfer");
-        EXPECT_EQ(pages.general.validations, 1);
+        ASSERT_TRUE(d.Select(d.pages.transfer));
+        EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption,
+                  u"Transfer  Transfer");
+        EXPECT_EQ(d.pages.general.validations, 1);
         EXPECT_FALSE(map.at(u"General\nGeneral Options").selected);
         EXPECT_TRUE(map.at(u"Transfer").selected);
-
         // Collapsing is kept in the map.
-        model.OnExpand(model.NodeOf(&pages.terminal), false);
+        d.model.OnExpand(d.Node(d.pages.terminal), false);
         EXPECT_FALSE(map.at(u"Terminal\nTerminal Options").expanded);
-        model.Close();
+        d.model.Close();
     }
     {
         // A second dialog of the same kind in the same process: same page selected, the
         // category still collapsed.
-        Pages pages;
-        PropertyTreeModel model(u"Options", map);
-        pages.AddTo(model);
-        RecordingView view;
-        model.Open(&view);
-        EXPECT_EQ(model.CurrentPage(), &pages.transfer);
-        EXPECT_EQ(view.selected, model.NodeOf(&pages.transfer));
-        EXPECT_EQ(pages.general.activations, 0);
-        EXPECT_FALSE(model.IsExpanded(model.NodeOf(&pages.terminal)));
-        EXPECT_EQ(view.expanded.count(model.NodeOf(&pages.terminal)), 0u);
-        EXPECT_TRUE(view.expanded.at(model.NodeOf(&pages.general)));
+        Dialog d(map);
+        EXPECT_EQ(d.Current(), u"Transfer");
+        EXPECT_EQ(d.view.selected, d.Node(d.pages.transfer));
+        EXPECT_EQ(d.pages.general.activations, 0);
+        EXPECT_FALSE(d.model.IsExpanded(d.Node(d.pages.terminal)));
+        EXPECT_EQ(d.view.expanded.count(d.Node(d.pages.terminal)), 0u);
+        EXPECT_TRUE(d.view.expanded.at(d.Node(d.pages.general)));
     }
-    {
-        // Keep-selection: with a selection in the map it stands; without one nothing is chosen.
-        DeleteStateMap(map);
-        EXPECT_TRUE(map.empty());
-        Pages pages;
-        PropertyTreeModel model(u"Options", map);
-        model.keepSelection = true;
-        pages.AddTo(model);
-        RecordingView view;
-        model.Open(&view);
-        EXPECT_EQ(model.CurrentPage(), nullptr);
-        EXPECT_EQ(view.shown, nullptr);
-    }
+    // Keep-selection: with a selection in the map it stands; without one nothing is chosen.
+    DeleteStateMap(map);
+    EXPECT_TRUE(map.empty());
+    Dialog none(map, true);
+    EXPECT_EQ(none.Current(), u"-");
+    // Ctrl+Shift+Tab with nothing on show goes to the last page.
+    EXPECT_TRUE(none.model.OnKey(PropertyTreeKey::kTab, true, true));
+    EXPECT_EQ(none.Current(), u"Transfer");
 }
 
 TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     PropertyPageStateMap map;
-    Pages pages;
-    PropertyTreeModel model(u"Options", map);
-    pages.AddTo(model);
-    RecordingView view;
-    model.Open(&view);
-
+    Dialog d(map);
+    Pages& pages = d.pages;
     pages.general.validateAnswer = false;
-    EXPECT_FALSE(model.OnSelect(model.NodeOf(&pages.terminal)));
-    EXPECT_FALSE(model.OnKey(PropertyTreeKey::kTab, false, false));  // not the frame's without Ctrl
-    EXPECT_TRUE(model.OnKey(PropertyTreeKey::kTab, true, false));
-    EXPECT_EQ(model.CurrentPage(), &pages.general);
-    EXPECT_EQ(view.selected, model.NodeOf(&pages.general));
+    EXPECT_FALSE(d.Select(pages.terminal));
+    EXPECT_FALSE(
+        d.model.OnKey(PropertyTreeKey::kTab, false, false));  // not the frame's without Ctrl
+    EXPECT_TRUE(d.model.OnKey(PropertyTreeKey::kTab, true, false));
+    EXPECT_EQ(d.Current(), u"General");
+    EXPECT_EQ(d.view.selected, d.Node(pages.general));
     EXPECT_EQ(pages.terminal.activations, 0);  // never asked: the old page refused first
-    EXPECT_FALSE(model.Ok());
-    EXPECT_EQ(model.Result(), PropertyTreeResult::kOpen);
+    EXPECT_FALSE(d.model.Ok());
+    EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
 
     // With validation suppressed the page can be left.
-    model.noValidation = true;
-    EXPECT_TRUE(model.OnSelect(model.NodeOf(&pages.transfer)));
-    model.noValidation = false;
+    d.model.noValidation = true;
+    EXPECT_TRUE(d.Select(pages.transfer));
+    d.model.noValidation = false;
 
     // A page whose activation fails is not shown, and the page on show stays.
     pages.general.validateAnswer = true;
     pages.terminal.activateAnswer = false;
-    EXPECT_FALSE(model.OnSelect(model.NodeOf(&pages.terminal)));
-    EXPECT_EQ(model.CurrentPage(), &pages.transfer);
-    EXPECT_EQ(view.shown, &pages.transfer);
+    EXPECT_FALSE(d.Select(pages.terminal));
+    EXPECT_EQ(d.Current(), u"Transfer");
 
     // OK validates the page on show; Cancel does not.
     pages.transfer.validateAnswer = false;
     const int before = pages.transfer.validations;
-    model.Cancel();
-    EXPECT_EQ(model.Result(), PropertyTreeResult::kCancel);
+    d.model.Cancel();
+    EXPECT_EQ(d.model.Result(), PropertyTreeResult::kCancel);
     EXPECT_EQ(pages.transfer.validations, before);
-    EXPECT_FALSE(model.Ok());
+    EXPECT_FALSE(d.model.Ok());
     pages.transfer.validateAnswer = true;
-    EXPECT_TRUE(model.Ok());
-    EXPECT_EQ(model.Result(), PropertyTreeResult::kOk);
+    EXPECT_TRUE(d.model.Ok());
+    EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOk);
 }
 
 TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     PropertyPageStateMap map;
-    Pages pages;
-    FakePage module{u"SSH2\nSSH2 Options"};
-    PropertyTreeModel model(u"Options", map);
-    pages.AddTo(model);
-    RecordingView view;
-    model.Open(&view);
-
+    Dialog d(map);
+    Pages& pages = d.pages;
     // Hiding the page on show selects the first top-level page first, without validating the
     // page that goes.
-    ASSERT_TRUE(model.OnSelect(model.NodeOf(&pages.appearance)));
+    ASSERT_TRUE(d.Select(pages.appearance));
     pages.appearance.validateAnswer = false;
-    model.HidePage(&pages.terminal);
-    EXPECT_EQ(model.CurrentPage(), &pages.general);
-    EXPECT_EQ(view.shown, &pages.general);
+    d.model.HidePage(&pages.terminal);
+    EXPECT_EQ(d.Current(), u"General");
     EXPECT_EQ(pages.appearance.validations, 0);
-    EXPECT_EQ(view.Outline(), u"General,Transfer");
-    EXPECT_EQ(view.deleted.size(), 3u);  // both sub-pages and the page
-    EXPECT_EQ(model.NodeOf(&pages.emulation), kNoPropertyNode);
+    EXPECT_EQ(d.view.Outline(), u"General,Transfer");
+    EXPECT_EQ(d.view.deleted.size(), 3u);  // both sub-pages and the page
+    EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_FALSE(map.at(pages.appearance.Caption()).selected);
 
     // Shown again, it goes back between its neighbours with its sub-pages.
-    model.ShowPage(&pages.terminal);
-    EXPECT_EQ(view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
-    EXPECT_EQ(model.CurrentPage(), &pages.general);
+    d.model.ShowPage(&pages.terminal);
+    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
+    EXPECT_EQ(d.Current(), u"General");
 
     // A module's page added while open: at its place in the list; while the protocol pages
     // change it comes in unselected even when the map says selected.
+    FakePage module{u"SSH2\nSSH2 Options"};
     map[module.Caption()] = PropertyPageState{true, true};
     pages.terminal.AddChild(&module);
-    model.protocolUpdate = true;
-    model.ShowPage(&module);
-    model.protocolUpdate = false;
-    EXPECT_EQ(view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2],Transfer");
-    EXPECT_EQ(model.CurrentPage(), &pages.general);
+    d.model.protocolUpdate = true;
+    d.model.ShowPage(&module);
+    d.model.protocolUpdate = false;
+    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2],Transfer");
+    EXPECT_EQ(d.Current(), u"General");
     EXPECT_FALSE(map.at(module.Caption()).selected);
-    EXPECT_TRUE(view.expanded.at(model.NodeOf(&pages.terminal)));
+    EXPECT_TRUE(d.view.expanded.at(d.Node(pages.terminal)));
 
     // Hiding a page that is not on show leaves the selection alone.
-    model.HidePage(&pages.transfer);
-    EXPECT_EQ(model.CurrentPage(), &pages.general);
-    EXPECT_EQ(view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2]");
+    d.model.HidePage(&pages.transfer);
+    EXPECT_EQ(d.Current(), u"General");
+    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2]");
 
     // Removing the page on show takes it out of the tree and the list.
-    ASSERT_TRUE(model.OnSelect(model.NodeOf(&pages.general)));
-    model.RemovePage(&pages.general);
-    EXPECT_EQ(model.TopLevelPages().size(), 2u);
-    EXPECT_EQ(model.CurrentPage(), &pages.terminal);
-    EXPECT_EQ(view.Outline(), u"Terminal[Emulation,Appearance,SSH2]");
+    d.model.RemovePage(&pages.general);
+    EXPECT_EQ(d.model.TopLevelPages().size(), 2u);
+    EXPECT_EQ(d.Current(), u"Terminal");
+    EXPECT_EQ(d.view.Outline(), u"Terminal[Emulation,Appearance,SSH2]");
 }
 
 TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
-    struct Case {
-        const char* name;
-        std::u16string state;
-        std::u16string selected;
-        bool terminalExpanded;
-        bool emulationExpanded;
-        FakePage Pages::*selectedPage;
-    };
-    const std::vector<Case> cases = {
+    const struct {
+        std::u16string state, selected;
+        std::u16string shown;  // the page on show, Terminal's and Emulation's expansion
+    } cases[] = {
         // The shipped default form: digits for the pages in tree order.
-        {"digits", u"11000", u"Transfer+", true, false, &Pages::transfer},
-        {"short digits", u"0", u"", true, true, nullptr},
-        {"entries", u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+", false, true,
-         &Pages::appearance},
+        {u"11000", u"Transfer+", u"Transfer 1 0"},
+        {u"0", u"", u"General 1 1"},
+        {u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+", u"Appearance 0 1"},
         // An entry for a page that is not there moves nothing; a broken entry is skipped.
-        {"unknown pages", u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+", false, true,
-         nullptr},
+        {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+", u"General 0 1"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Pages pages;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << &c - cases);
         PropertyPageStateMap map;
-        SeedPageStateMap(map, pages.TopLevel(), c.state, c.selected);
-        PropertyTreeModel model(u"Options", map);
-        pages.AddTo(model);
-        RecordingView view;
-        model.Open(&view);
-        EXPECT_EQ(model.IsExpanded(model.NodeOf(&pages.terminal)), c.terminalExpanded);
-        EXPECT_EQ(pages.emulation.expanded, c.emulationExpanded);
-        PropertyTreePage* expected = c.selectedPage ? &(pages.*c.selectedPage) : &pages.general;
-        EXPECT_EQ(model.CurrentPage(), expected);
+        Pages seeded;
+        SeedPageStateMap(map, seeded.TopLevel(), c.state, c.selected);
+        Dialog d(map);
+        EXPECT_EQ(d.Current() + (d.model.IsExpanded(d.Node(d.pages.terminal)) ? u" 1" : u" 0") +
+                      (d.pages.emulation.expanded ? u" 1" : u" 0"),
+                  c.shown);
     }
 
     // What the map holds now wins over the persisted strings.
@@ -332,44 +316,26 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     EXPECT_EQ(PersistPageStateMap(oddMap, {&odd}).state, u"");
 }
 
-}  // namespace
-
 TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
     PropertyPageStateMap map;
-    Pages pages;
-    PropertyTreeModel model(u"Options", map);
-    pages.AddTo(model);
-    RecordingView view;
-    model.Open(&view);
-
-    struct Step {
-        PropertyTreeKey key;
-        bool shift;
-        PropertyTreePage* expected;
+    Dialog d(map);
+    // Ctrl with Tab ("t"), Shift+Tab ("T"), PageDown ("d") or PageUp ("u"): the pages shown.
+    const auto walk = [&](const char* keys) {
+        std::u16string out;
+        for (const char* key = keys; *key; ++key) {
+            const PropertyTreeKey which = *key == 'd'   ? PropertyTreeKey::kPageDown
+                                          : *key == 'u' ? PropertyTreeKey::kPageUp
+                                                        : PropertyTreeKey::kTab;
+            EXPECT_TRUE(d.model.OnKey(which, true, *key == 'T'));
+            out += d.Current() + u" ";
+        }
+        return out;
     };
-    // Expanded: General, Terminal, Emulation, Appearance, Transfer.
-    const std::vector<Step> expandedSteps = {
-        {PropertyTreeKey::kTab, true, &pages.transfer},  // previous from the first wraps
-        {PropertyTreeKey::kTab, false, &pages.general},  // next from the last wraps
-        {PropertyTreeKey::kPageDown, false, &pages.terminal},
-        {PropertyTreeKey::kPageDown, false, &pages.emulation},
-        {PropertyTreeKey::kPageUp, false, &pages.terminal},
-    };
-    for (std::size_t i = 0; i < expandedSteps.size(); ++i) {
-        EXPECT_TRUE(model.OnKey(expandedSteps[i].key, true, expandedSteps[i].shift));
-        EXPECT_EQ(model.CurrentPage(), expandedSteps[i].expected) << "step " << i;
-        EXPECT_EQ(view.shown, expandedSteps[i].expected) << "step " << i;
-    }
+    // Expanded: General, Terminal, Emulation, Appearance, Transfer; both ends wrap.
+    EXPECT_EQ(walk("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
     // Collapsed, the sub-pages are skipped.
-    model.OnExpand(model.NodeOf(&pages.terminal), false);
-    const std::vector<Step> collapsedSteps = {
-        {PropertyTreeKey::kTab, false, &pages.transfer},
-        {PropertyTreeKey::kPageDown, false, &pages.general},
-        {PropertyTreeKey::kPageUp, false, &pages.transfer},
-        {PropertyTreeKey::kTab, true, &pages.terminal},
-    };
-    for (std::size_t i = 0; i < collapsedSteps.size(); ++i) {
-        EXPECT_TRUE(model.OnKey(collapsedSteps[i].key, true, collapsedSteps[i].shift));
-        EXPECT_EQ(model.CurrentPage(), collapsedSteps[i].expected) << "collapsed step " << i;
-    }
+    d.model.OnExpand(d.Node(d.pages.terminal), false);
+    EXPECT_EQ(walk("tduT"), u"Transfer General Transfer Terminal ");
 }
+
+}  // namespace

@@ -1,5 +1,6 @@
-// The session manager dialog model: opening and saving its state, enabling, pop-up menus,
-// tooltips, keys, connecting and the other commands, on real configuration folders.
+// The session manager dialog model on real configuration folders: opening and saving its state,
+// enabling, pop-up menus, tooltips, keys, connecting, new sessions and folders, rename, delete,
+// shortcuts, the clipboard and drags, with every question answered by a scripted prompt.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -9,6 +10,7 @@
 #include "support/golden.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/session_deck_model.h"
+#include "ui/model/session_name_rules.h"
 #include "ui/ui_fixture.h"
 
 using namespace sessiondeck;
@@ -16,53 +18,64 @@ using namespace sessiondeck;
 namespace {
 
 namespace C = SessionDeckCommand;
+using Edit = SessionDeckModel::EditResult;
+constexpr SessionDeckHost kHost{Product::Vetralon, true, true, true, false};
+constexpr KeyModifiers kAlt{false, false, true};
 
-class RecordingLauncher : public ISiblingLauncher {
+// Every service the dialog calls, each call written to one log the test reads and clears.
+class RecordingServices : public ISiblingLauncher,
+                          public ISessionDeckHostCallbacks,
+                          public IShortcutWriter,
+                          public ISessionDeckTimer {
 public:
-    bool LaunchTerminalApp(const VUnicodeString& line) override { return Log(u"terminal ", line); }
+    bool LaunchTerminalApp(const VUnicodeString& line) override {
+        return Log(u" [terminal " + line.str() + u"]");
+    }
     bool LaunchFileTransferApp(const VUnicodeString& line) override {
-        return Log(u"transfer ", line);
+        return Log(u" [transfer " + line.str() + u"]");
     }
-    bool Log(const char16_t* kind, const VUnicodeString& line) {
-        launches.push_back(kind + line.str());
-        return true;
-    }
-    std::vector<std::u16string> launches;
-};
-
-class ScriptedCallbacks : public ISessionDeckHostCallbacks {
-public:
     int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
-        quickConnectFolders.push_back(folder.str());
-        return 0;
+        Log(u"quick connect in " + folder.str());
+        return 0;  // no session
     }
     int SessionProperties(ISessionConfig* session, int isNew) override {
         if (rename) session->SetSessionName(rename);
-        propertiesCalls.push_back(session->GetSessionName().str() + (isNew ? u"+new" : u""));
+        // The dialog opens on the Connection page, whatever page the user last left it on.
+        Log(u"properties " + session->GetSessionName().str() + (isNew ? u" new" : u"") + u" on " +
+            config->sessionOptionsTreeSelected.Get().str());
         return propertiesResult;
     }
-    void Help(unsigned command, unsigned long) override { helpCommand = command; }
     int NewSessionWizard(ISessionConfig*, int productId, bool& useWizard) override {
-        wizardProduct = productId;
-        useWizard = wizardKeeps;
+        Log(u"wizard " + Number(productId) + u", ");
+        useWizard = false;
         return kWizardFinish;
     }
-    std::vector<std::u16string> quickConnectFolders, propertiesCalls;
+    bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
+        Log(u"shortcut " + label.str() + u"=" + arguments.str());
+        return shortcutSucceeds;
+    }
+    void Start(unsigned id, unsigned ms) override {
+        Log(u"timer " + Number(id) + u" " + Number(ms));
+    }
+    void Stop(unsigned) override {}
+    void Help(unsigned, unsigned long) override {}
+    // What happened since the last call.
+    std::u16string Take() { return std::exchange(log, {}); }
+
+    const GlobalConfig* config = nullptr;
     int propertiesResult = 1;
     const char16_t* rename = nullptr;
-    unsigned helpCommand = 0;
-    int wizardProduct = 0;
-    bool wizardKeeps = true;
-};
+    bool shortcutSucceeds = true;
 
-class RecordingShortcuts : public IShortcutWriter {
-public:
-    bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
-        written.push_back(label.str() + u"=" + arguments.str());
-        return succeed;
+private:
+    bool Log(const std::u16string& what) {
+        log += what;
+        return true;
     }
-    std::vector<std::u16string> written;
-    bool succeed = true;
+    static std::u16string Number(unsigned n) {
+        return VUnicodeString::FromUtf8(std::to_string(n)).str();
+    }
+    std::u16string log;
 };
 
 class DeckDialog : public UiStoreTest {
@@ -71,80 +84,99 @@ protected:
         config->saveConnectDialogFolderState = 0;
         config->autoSaveOptions = 0;
         FakeProtocol::Install(true);
+        services.config = config.Get();
     }
     ~DeckDialog() override { GetConnectProtocolTable().ResetForTesting(); }
-    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = {Product::Vetralon, true, true,
-                                                                   true, false},
-                                           SessionDeckParams params = {}) {
+    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = kHost,
+                                           SessionDeckParams params = {},
+                                           IFolderTreeClipboard* clipboard = nullptr) {
         params.applicationCommandLine = u"/opt/sibling";
         params.applicationName = u"Vetralon";
         return std::make_unique<SessionDeckModel>(
             prompt, host, *config, params,
-            SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, nullptr});
+            SessionDeckServices{&services, &services, &services, clipboard, &services});
     }
-    static std::vector<int> Ids(const std::vector<SessionDeckMenuItem>& items) {
-        std::vector<int> ids;
-        for (const auto& item : items) ids.push_back(item.id);
-        return ids;
+    static SessionDeckParams Browse(bool multi = false, const char16_t* path = u"") {
+        SessionDeckParams params;
+        params.browseMode = true;
+        params.multiSelectBrowseMode = multi;
+        params.browsePath = path;
+        return params;
     }
-    static const SessionDeckMenuItem* Item(const std::vector<SessionDeckMenuItem>& items, int id) {
-        for (const auto& item : items)
-            if (item.id == id) return &item;
-        return nullptr;
+    // Selects the nodes at `paths` (the root is ""); one path is also the caret.
+    static void Select(SessionDeckModel& deck, std::initializer_list<const char16_t*> paths) {
+        deck.Selection().ClearSelection();
+        for (auto path : paths) deck.Selection().SetSelected(deck.Tree().FindPath(path), true);
+        if (paths.size() == 1) deck.Selection().SelectOnly(deck.Tree().FindPath(*paths.begin()));
     }
-    std::u16string SelectedPaths(SessionDeckModel& deck) {
+    static std::u16string Selected(SessionDeckModel& deck) {
         return Paths(deck.Tree(), deck.Selection().AsSelected());
     }
+    static std::u16string TopLabels(SessionDeckModel& deck) {
+        return Labels(deck.Tree(), deck.Tree().Node(deck.Tree().Root()).children);
+    }
+    // The commands the selection enables, by name.
+    static std::string Enabled(SessionDeckModel& deck) {
+        const auto on = deck.Enabling();
+        const bool flags[] = {
+            on.connectButton,   on.toolbarConnect,     on.cut,        on.copy,
+            on.paste,           on.deleteItems,        on.properties, on.createShortcut,
+            on.connectTerminal, on.connectFileTransfer};
+        const char* names[] = {"connect", "tool",       "cut",      "copy",     "paste",
+                               "delete",  "properties", "shortcut", "terminal", "transfer"};
+        std::string enabled;
+        for (size_t i = 0; i < std::size(flags); ++i)
+            if (flags[i]) enabled += std::string(enabled.empty() ? "" : " ") + names[i];
+        return enabled;
+    }
+    // The pop-up menu: the ids in order (0 a separator), "-" after a disabled item, "*" after a
+    // checked one, and Connect's text.
+    static std::string Menu(SessionDeckModel& deck) {
+        std::string text;
+        for (const auto& item : deck.ContextMenu()) {
+            text += " " + std::to_string(item.id) + (item.enabled ? "" : "-") +
+                    (item.checked ? "*" : "");
+            if (item.id == C::kMenuConnect) text += " (" + item.text.ToUtf8() + ")";
+        }
+        return text;
+    }
+    std::u16string LastQuestion() const { return prompt.Questions().back().text.str(); }
 
     ScriptedPrompt prompt;
     VUnknownPointer<GlobalConfig> config;
-    RecordingLauncher launcher;
-    ScriptedCallbacks callbacks;
-    RecordingShortcuts shortcuts;
+    RecordingServices services;
 };
 
 TEST_F(DeckDialog, OpeningSelectsTheSavedPathOrFallsBack) {
-    MakeSession(u"F\\G\\s");
-    MakeSession(u"top");
-    struct Row {
-        const char16_t* savedPath;
-        bool browse, multi;
-        const char16_t* browsePath;
-        const char16_t* selected;
-        bool connectButton;
-    } rows[] = {
-        {u"F\\G\\s", false, false, u"", u"F\\G\\s|", true},
-        {u"F\\gone", false, false, u"", u"|", true},      // deleted meanwhile: the root
-        {u"top", true, false, u"F\\G", u"F\\G|", false},  // single browse wants a session
-        {u"top", true, true, u"", u"", false},  // multi-select browse: nothing, OK disabled
+    MakeTree(u"F\\G\\s|top");
+    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*, const char*> rows[] = {
+        {u"F\\G\\s",
+         {},
+         u"F\\G\\s|",
+         "connect tool cut copy delete properties shortcut terminal transfer"},
+        {u"F\\gone", {}, u"|", "connect tool"},  // deleted meanwhile: the root
+        {u"top", Browse(false, u"F\\G"), u"F\\G|", "cut copy delete"},  // wants a session
+        {u"top", Browse(true), u"", ""},  // multi-select browse: nothing, OK disabled
     };
-    for (const auto& row : rows) {
-        config->connectExpandPath = VUnicodeString(row.savedPath);
-        SessionDeckParams params;
-        params.browseMode = row.browse;
-        params.multiSelectBrowseMode = row.multi;
-        params.browsePath = row.browsePath;
-        auto deck = Open({Product::Vetralon, true, true, true, false}, params);
-        EXPECT_EQ(SelectedPaths(*deck), row.selected) << VUnicodeString(row.savedPath).ToUtf8();
-        EXPECT_EQ(deck->Enabling().connectButton, row.connectButton)
-            << VUnicodeString(row.savedPath).ToUtf8();
+    for (const auto& [savedPath, params, selected, enabled] : rows) {
+        config->connectExpandPath = VUnicodeString(savedPath);
+        auto deck = Open(kHost, params);
+        EXPECT_EQ(Selected(*deck), selected) << VUnicodeString(savedPath).ToUtf8();
+        EXPECT_EQ(Enabled(*deck), enabled) << VUnicodeString(savedPath).ToUtf8();
     }
 }
 
 TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
-    MakeSession(u"A\\B\\s");
-    MakeFolder(u"C");
+    MakeTree(u"A\\B\\s|C\\");
     config->saveConnectDialogFolderState = 1;
-    {
-        auto deck = Open();
-        deck->Tree().Expand(deck->Tree().FindPath(u"A\\B"));
-        deck->Selection().SelectOnly(deck->Tree().FindPath(u"A"));
-        deck->OnStartupCheckBox(true);
-        deck->OnOpenInTabCheckBox(true);
-        EXPECT_EQ(deck->Controls().width, 0) << "nothing kept yet: the view's default size";
-        deck->SetWindowRect({10, 20, 510, 420});
-        deck->Destroy();
-    }
+    auto deck = Open();
+    deck->Tree().Expand(deck->Tree().FindPath(u"A\\B"));
+    Select(*deck, {u"A"});
+    deck->OnStartupCheckBox(true);
+    deck->OnOpenInTabCheckBox(true);
+    EXPECT_EQ(deck->Controls().width, 0) << "nothing kept yet: the view's default size";
+    deck->SetWindowRect({10, 20, 510, 420});
+    deck->Destroy();
     EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
     EXPECT_EQ(config->connectDialogSize.Get().showCmd, 1u) << "the rest of the record stays";
     EXPECT_EQ(config->connectExpandPath.Get(), u"A");
@@ -156,248 +188,178 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
     EXPECT_FALSE(SessionDatabase().IsExpanded(u"C"));
 
     config->connectExpandPath = VUnicodeString(u"C");
-    auto deck = Open();
+    deck = Open();
     EXPECT_EQ(deck->Controls().width, 500);
     EXPECT_EQ(deck->Controls().height, 400);
-    // A window that ends minimised gives no rectangle, and the kept size stays.
-    deck->SetWindowRect({});
+    deck->SetWindowRect({});  // a window that ends minimised gives no rectangle
     deck->Destroy();
     EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
-    EXPECT_TRUE(deck->Tree().Node(deck->Tree().FindChild(deck->Tree().Root(), u"A")).expanded);
-    EXPECT_NE(deck->Tree().FindChild(deck->Tree().FindPath(u"A\\B"), u"s"), kNoNode)
-        << "a folder opened from the database has its sessions";
+    EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|") << "folders open as they were, loaded";
+    deck->SetWindowRect({0, 0, 1, 1});
+    deck->Destroy();
+    EXPECT_EQ(Open()->Controls().width, 1) << "the narrowest window is still a size to keep";
 }
 
 TEST_F(DeckDialog, SortToggleSavesStateClearsPasteAndRefills) {
-    MakeSession(u"b");
-    MakeSession(u"a");
+    MakeTree(u"b|a");
     SetOrder(u"", u"b:a:", u"");
     auto deck = Open();
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"b"));
+    Select(*deck, {u"b"});
     ASSERT_TRUE(deck->Copy());
-    EXPECT_TRUE(deck->Enabling().paste);
-    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().Root()).children), u"a|b|");
+    EXPECT_EQ(TopLabels(*deck), u"a|b|");
+    EXPECT_NE(Enabled(*deck).find("paste"), std::string::npos);
     EXPECT_TRUE(deck->RunCommand(C::kToggleSortOrder));
     EXPECT_EQ(config->sortAlphabetical.Get(), 0);
     EXPECT_EQ(config->connectExpandPath.Get(), u"b") << "state saved before the refill";
-    EXPECT_FALSE(deck->Enabling().paste);
-    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().Root()).children), u"b|a|");
-    EXPECT_EQ(SelectedPaths(*deck), u"b|");
-    auto menu = deck->ContextMenu();
-    EXPECT_TRUE(Item(menu, C::kToggleSortOrder)->checked);
+    EXPECT_EQ(Enabled(*deck).find("paste"), std::string::npos);
+    EXPECT_EQ(TopLabels(*deck), u"b|a|");
+    EXPECT_EQ(Selected(*deck), u"b|");
+    EXPECT_NE(Menu(*deck).find(" " + std::to_string(C::kToggleSortOrder) + "*"), std::string::npos);
 }
 
-// Each selection and host gives its menu (tests/golden/ui/context-menus.txt): the ids in order
-// (0 a separator), "-" after a disabled item, "*" after a checked one, and Connect's text.
+// Each selection and host gives its menu (tests/golden/ui/context-menus.txt).
 TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
-    MakeSession(u"F\\s");
-    MakeSession(u"t");
+    MakeTree(u"F\\s|t");
     const SessionDeckHost both{Product::Vetralon, true, true, true, true};
     const SessionDeckHost transfer{Product::Ferrivo, true, true, true, true};
-    struct Row {
-        const char* name;
-        SessionDeckHost host;
-        bool browse, firstFlag;
-        std::vector<const char16_t*> select;
-    } rows[] = {
-        {"terminal session", both, false, false, {u"t"}},
-        {"transfer session, sibling integrated", transfer, false, false, {u"t"}},
-        {"browse session, not integrated",
-         {Product::Vetralon, true, true, true, false},
-         true,
-         false,
-         {u"t"}},
-        {"folder with the system menu", both, false, true, {u"F"}},
-        {"folder in browse mode", {Product::Vetralon}, true, false, {u"F"}},
-        {"two nodes", transfer, false, false, {u"F", u"t"}},
-        {"nothing", {Product::Vetralon}, false, false, {}},
-    };
+    SessionDeckParams systemMenu;
+    systemMenu.firstFlag = true;
+    const std::tuple<const char*, SessionDeckHost, SessionDeckParams,
+                     std::initializer_list<const char16_t*>>
+        rows[] = {
+            {"terminal session", both, {}, {u"t"}},
+            {"transfer session, sibling integrated", transfer, {}, {u"t"}},
+            {"browse session, not integrated", kHost, Browse(), {u"t"}},
+            {"folder with the system menu", both, systemMenu, {u"F"}},
+            {"folder in browse mode", {Product::Vetralon}, Browse(), {u"F"}},
+            {"two nodes", transfer, {}, {u"F", u"t"}},
+            {"nothing", {Product::Vetralon}, {}, {}},
+        };
     std::string text;
-    for (const auto& row : rows) {
-        SessionDeckParams params;
-        params.browseMode = row.browse;
-        params.firstFlag = row.firstFlag;
-        auto deck = Open(row.host, params);
-        deck->Selection().ClearSelection();
-        for (auto path : row.select)
-            deck->Selection().SetSelected(deck->Tree().FindPath(path), true);
-        text += std::string(row.name) + ":";
-        for (const auto& item : deck->ContextMenu()) {
-            text += " " + std::to_string(item.id) + (item.enabled ? "" : "-") +
-                    (item.checked ? "*" : "");
-            if (item.id == C::kMenuConnect) text += " (" + item.text.ToUtf8() + ")";
-        }
-        text += "\n";
+    for (const auto& [name, host, params, select] : rows) {
+        auto deck = Open(host, params);
+        Select(*deck, select);
+        text += name + (":" + Menu(*deck)) + "\n";
     }
     ExpectMatchesGolden("ui/context-menus.txt", text);
 }
 
 TEST_F(DeckDialog, EnablingFollowsTheSelection) {
-    MakeSession(u"F\\s");
-    MakeSession(u"t");
+    MakeTree(u"F\\s|t");
     MakeSession(u"serial", u"Serial", u"", u"");
     auto deck = Open({Product::Vetralon, true, false, false, false});
-    auto& tree = deck->Tree();
-    // What each selection enables (connect stands for the button and the tool, cut for copy too).
-    const std::pair<std::vector<const char16_t*>, const char*> rows[] = {
+    const std::pair<std::initializer_list<const char16_t*>, const char*> rows[] = {
         {{}, ""},
-        {{u""}, "connect "},  // the root
-        {{u"F"}, "connect cut delete "},
-        {{u"t"}, "connect cut delete properties shortcut terminal "},  // no transfer application
-        {{u"t", u"F\\s"}, "connect delete shortcut "},
+        {{u""}, "connect tool"},  // the root
+        {{u"F"}, "connect tool cut copy delete"},
+        {{u"t"}, "connect tool cut copy delete properties shortcut terminal"},  // no transfer app
+        {{u"t", u"F\\s"}, "connect tool delete shortcut"},
     };
     for (const auto& [select, expected] : rows) {
-        deck->Selection().ClearSelection();
-        for (auto path : select) deck->Selection().SetSelected(tree.FindPath(path), true);
-        const auto on = deck->Enabling();
-        EXPECT_EQ(on.toolbarConnect, on.connectButton);
-        EXPECT_EQ(on.copy, on.cut);
-        const std::pair<bool, const char*> named[] = {
-            {on.connectButton, "connect"},       {on.cut, "cut"},
-            {on.deleteItems, "delete"},          {on.properties, "properties"},
-            {on.createShortcut, "shortcut"},     {on.connectTerminal, "terminal"},
-            {on.connectFileTransfer, "transfer"}};
-        std::string enabled;
-        for (const auto& [flag, name] : named)
-            if (flag) enabled += std::string(name) + " ";
-        EXPECT_EQ(enabled, expected);
+        Select(*deck, select);
+        EXPECT_EQ(Enabled(*deck), expected);
     }
-    SessionDeckParams browse;
-    browse.browseMode = true;
-    auto single = Open({Product::Vetralon, true, false, false, false}, browse);
-    single->Selection().SelectOnly(single->Tree().FindPath(u"F"));
-    EXPECT_FALSE(single->Enabling().connectButton) << "single browse mode wants a session";
-    EXPECT_FALSE(single->Enabling().toolbarConnect);
-    single->Selection().SelectOnly(single->Tree().FindPath(u"t"));
-    EXPECT_TRUE(single->Enabling().connectButton);
+    auto single = Open({Product::Vetralon, true, false, false, false}, Browse());
+    Select(*single, {u"F"});
+    EXPECT_EQ(Enabled(*single), "cut copy delete") << "single browse mode wants a session";
+    Select(*single, {u"t"});
+    EXPECT_EQ(Enabled(*single), "connect cut copy delete properties shortcut terminal");
 }
 
-TEST_F(DeckDialog, TooltipsAreCutWithDots) {
-    MakeSession(u"F\\s");
+TEST_F(DeckDialog, TooltipsAndKeys) {
+    MakeTree(u"F\\s");
     auto deck = Open();
-    const TreeNodeId s = deck->Tree().FindPath(u"F\\s");
-    const auto full = deck->Tooltip(s);
-    ASSERT_TRUE(full.has_value());
-    ASSERT_GT(full->Length(), 6u);
-    EXPECT_NE(full->str().find(u"example"), std::u16string::npos) << "the host is described";
-    const auto cut = deck->Tooltip(s, 6);
-    EXPECT_EQ(cut->str(), full->str().substr(0, 2) + u"...");
-    EXPECT_EQ(deck->Tooltip(s, 3)->str(), full->str().substr(0, 2)) << "no room for dots";
-    EXPECT_EQ(deck->Tooltip(s, full->Length() + 1)->str(), full->str()) << "fits exactly";
-    EXPECT_FALSE(deck->Tooltip(deck->Tree().FindPath(u"F")).has_value()) << "folders have none";
+    const TreeNodeId folder = deck->Tree().FindPath(u"F"), s = deck->Tree().FindPath(u"F\\s");
+    const std::u16string full = deck->Tooltip(s).value_or(u"").str();
+    ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
+    EXPECT_EQ(deck->Tooltip(s, 6)->str(), full.substr(0, 2) + u"...");
+    EXPECT_EQ(deck->Tooltip(s, 3)->str(), full.substr(0, 2)) << "no room for dots";
+    EXPECT_EQ(deck->Tooltip(s, full.size() + 1)->str(), full) << "fits exactly";
+    EXPECT_FALSE(deck->Tooltip(folder)) << "folders have none";
     deck->RunCommand(C::kToggleDescriptions);
-    EXPECT_FALSE(deck->Tooltip(s).has_value());
+    EXPECT_FALSE(deck->Tooltip(s));
     EXPECT_FALSE(config->showDetailsOnConnectDialog.Get());
-}
-
-TEST_F(DeckDialog, KeysAndAccelerators) {
-    MakeSession(u"F\\s");
-    auto deck = Open();
-    const TreeNodeId folder = deck->Tree().FindPath(u"F");
-    deck->Tree().Collapse(folder);
-    deck->Selection().SelectOnly(folder);
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
-    EXPECT_EQ(deck->Result(), 0) << "Enter on a folder does not close the dialog";
-    deck->OnDoubleClick(folder);  // a double click toggles a folder the same way
-    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
-    EXPECT_EQ(deck->Result(), 0);
 
     EXPECT_EQ(SessionDeckAcceleratorCommand('c', true, false), C::kMenuConnect);
     EXPECT_EQ(SessionDeckAcceleratorCommand('C', false, true), C::kMenuCopy);
     EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false), C::kRename);
     EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
-
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\s"));
-    auto clicked = Open();
-    const TreeNodeId session = clicked->Tree().FindPath(u"F\\s");
-    clicked->Selection().SelectOnly(session);
-    clicked->OnDoubleClick(session);
-    EXPECT_EQ(clicked->Result(), 1) << "a double click on a session connects";
+    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
+    deck->Tree().Collapse(folder);
+    Select(*deck, {u"F"});
     EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_EQ(deck->Result(), 1) << "Enter on a session connects";
+    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
+    deck->OnDoubleClick(folder);
+    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0);
+    auto clicked = Open();
+    Select(*clicked, {u"F\\s"});
+    clicked->OnDoubleClick(clicked->Tree().FindPath(u"F\\s"));
+    EXPECT_EQ(clicked->Result(), 1);
+    Select(*deck, {u"F\\s"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_EQ(deck->Result(), 1);
     ASSERT_EQ(deck->Chosen().size(), 1u);
     EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
 }
 
-TEST_F(DeckDialog, ConnectWarnsAboveTwentySessions) {
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
     for (int i = 0; i < 21; ++i)
         MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
-    MakeSession(u"N\\only");
-    struct Row {
-        int sessions;
-        bool warned;
-        VPromptAnswer answer;
-        bool checked;
-        int result;
-    } rows[] = {
-        {20, false, VPromptAnswer::kOk, false, 1},
-        {21, true, VPromptAnswer::kCancel, false, 0},
-        {21, true, VPromptAnswer::kOk, true, 1},
-        {21, false, VPromptAnswer::kOk, false, 1},  // suppressed by the row before
+    // Sessions selected, the answer to the warning (none: not asked), and the dialog's result.
+    const std::tuple<int, std::optional<VPromptAnswer>, bool, int> rows[] = {
+        {20, {}, false, 1},
+        {21, VPromptAnswer::kCancel, false, 0},
+        {21, VPromptAnswer::kOk, true, 1},  // do not ask again
+        {21, {}, false, 1},                 // suppressed by the row before
     };
-    for (const auto& row : rows) {
+    for (const auto& [sessions, answer, dontAskAgain, result] : rows) {
         auto deck = Open();
         deck->Selection().ClearSelection();
-        const TreeNodeId folder = deck->Tree().FindPath(u"M");
-        deck->Tree().Expand(folder);
-        const auto& children = deck->Tree().Node(folder).children;
-        for (int i = 0; i < row.sessions; ++i) deck->Selection().SetSelected(children[i], true);
-        if (row.warned) prompt.AnswerButton(row.answer, row.checked);
+        deck->Tree().Expand(deck->Tree().FindPath(u"M"));
+        const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"M")).children;
+        for (int i = 0; i < sessions; ++i) deck->Selection().SetSelected(children[i], true);
+        if (answer) prompt.AnswerButton(*answer, dontAskAgain);
         const size_t asked = prompt.Questions().size();
         deck->Connect();
-        ASSERT_EQ(prompt.Questions().size(), asked + (row.warned ? 1 : 0)) << row.sessions;
-        if (row.warned) {
-            EXPECT_EQ(prompt.Questions().back().text,
-                      u"You have selected more than 20 sessions to open.");
-            EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
-        }
-        EXPECT_EQ(deck->Result(), row.result);
-        EXPECT_EQ(deck->Chosen().size(), row.result == 1 ? size_t(row.sessions) : 0u);
+        ASSERT_EQ(prompt.Questions().size(), asked + (answer ? 1 : 0)) << sessions;
+        EXPECT_EQ(deck->Result(), result);
+        EXPECT_EQ(deck->Chosen().size(), result == 1 ? size_t(sessions) : 0u);
     }
+    EXPECT_EQ(LastQuestion(), u"You have selected more than 20 sessions to open.");
+    EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
     EXPECT_EQ(config->suppressMultipleSessionsWarning.Get(), 1);
-}
 
-TEST_F(DeckDialog, ConnectAsksForAMissingHostName) {
     // No "Hostname" value at all: both sides start from the empty default, which a save writes.
+    // Cancelled, then answered, then Connect again: the stored name is not asked for.
     MakeSession(u"nohost", u"SSH2", u"SFTP", nullptr);
-    for (bool answer : {false, true}) {
+    for (int round = 0; round < 3; ++round) {
         auto deck = Open();
-        deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
-        if (answer)
-            prompt.AnswerText(u" h.example ");
-        else
-            prompt.AnswerCancel();
+        Select(*deck, {u"nohost"});
+        if (round == 0) prompt.AnswerCancel();
+        if (round == 1) prompt.AnswerText(u" h.example ");
         deck->RunCommand(C::kConnectButton);
+        EXPECT_EQ(prompt.Questions().size(), round == 0 ? 3u : 4u);
         EXPECT_EQ(prompt.Questions().back().caption, u"Enter Hostname");
         EXPECT_EQ(prompt.Questions().back().label,
                   u"Please enter a hostname for this session :\nnohost");
-        EXPECT_EQ(deck->Result(), answer ? 1 : 0);
-        EXPECT_EQ(deck->PathResults().GetSize(), answer ? 1u : 0u);
-        if (answer) {
-            ASSERT_EQ(deck->Chosen().size(), 1u);
-            EXPECT_EQ(deck->Chosen()[0]->GetTermConnectConfig()->GetHostname(), u"h.example");
+        EXPECT_EQ(deck->Result(), round == 0 ? 0 : 1);
+        EXPECT_EQ(deck->PathResults().GetSize(), round == 0 ? 0u : 1u);
+        if (round > 0) {
+            EXPECT_EQ(deck->Chosen().at(0)->GetTermConnectConfig()->GetHostname(), u"h.example");
         }
     }
-    // The typed name is stored: read back from the file, both sides have it, and the next
-    // Connect asks nothing.
     auto stored = VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"nohost"));
     ASSERT_TRUE(stored);
     EXPECT_EQ(stored->GetTermConnectConfig()->GetHostname(), u"h.example");
     EXPECT_EQ(stored->GetTransferConnectConfig()->GetHostname(), u"h.example");
-    const size_t asked = prompt.Questions().size();
-    auto deck = Open();
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"nohost"));
-    deck->Connect();
-    EXPECT_EQ(prompt.Questions().size(), asked);
-    EXPECT_EQ(deck->Result(), 1);
 }
 
 // Each command in each host (tests/golden/ui/sibling-connects.txt): the dialog's result, the
 // sessions chosen, what was launched at once and what only when the dialog went.
 TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
     MakeSession(u"F\\serial", u"Serial", u"None", u"");
-    MakeSession(u"F\\both");
+    MakeTree(u"F\\both");
     const struct {
         const char* name;
         int product;
@@ -411,98 +373,190 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
         {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer},
     };
     std::u16string text;
-    auto launched = [&] {
-        std::u16string out;
-        for (const auto& line : launcher.launches) out += u" [" + line + u"]";
-        launcher.launches.clear();
-        return out;
-    };
     for (const auto& row : rows) {
         auto deck = Open({ToProduct(row.product), true, true, true, true});
-        deck->Selection().SelectOnly(deck->Tree().FindPath(row.session));
+        Select(*deck, {row.session});
         deck->RunCommand(row.command);
         const std::string counts = ": result " + std::to_string(deck->Result()) + ", chosen " +
                                    std::to_string(deck->Chosen().size()) + ", pending " +
                                    std::to_string(static_cast<int>(deck->PendingLaunch().kind));
-        text += VUnicodeString::FromUtf8(row.name + counts).str() + u", now" + launched();
+        text += VUnicodeString::FromUtf8(row.name + counts).str() + u", now" + services.Take();
         deck->Destroy();
-        text += u", when gone" + launched() + u"\n";
+        text += u", when gone" + services.Take() + u"\n";
     }
     ExpectMatchesGolden("ui/sibling-connects.txt", VUnicodeString(text).ToUtf8());
 }
 
 TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
-    MakeSession(u"F\\New");
-    MakeSession(u"F\\New (1)");
+    MakeTree(u"F\\New|F\\New (1)");
     config->newSessionUsesWizard = 0;
     config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal");
     auto deck = Open();
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New"));
+    Select(*deck, {u"F\\New"});
     const TreeNodeId node = deck->NewSession();
-    ASSERT_NE(node, kNoNode);
     EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
-    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (2)"));
-    EXPECT_EQ(callbacks.propertiesCalls.back(), u"New (2)+new");
+    EXPECT_EQ(services.Take(), u"properties New (2) new on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
-
-    callbacks.propertiesResult = 0;
-    EXPECT_EQ(deck->NewSession(), kNoNode);
-    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (3)")) << "a cancelled dialog stores nothing";
-
+    services.propertiesResult = 0;
+    EXPECT_EQ(deck->NewSession(), kNoNode) << "a cancelled dialog stores nothing";
     config->newSessionUsesWizard = 1;
-    callbacks.wizardKeeps = false;
-    callbacks.propertiesResult = 1;
+    services.propertiesResult = 1;
+    services.Take();
     EXPECT_NE(deck->NewSession(), kNoNode);
-    EXPECT_EQ(callbacks.wizardProduct, 3);
+    EXPECT_EQ(services.Take(), u"wizard 3, properties New (3) new on Connection+");
     EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
-    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New (3)"));
 
     // Properties that rename the session rename it in the database and the tree.
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\New (1)"));
-    callbacks.rename = u"Zeta";
+    Select(*deck, {u"F\\New (1)"});
+    services.rename = u"Zeta";
     deck->RunCommand(C::kMenuProperties);
+    EXPECT_EQ(services.Take(), u"properties Zeta on Connection+");
+    EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal");
+    for (auto path : {u"F\\New (2)", u"F\\New (3)", u"F\\Zeta"})
+        EXPECT_TRUE(SessionDatabase::Exists(path)) << VUnicodeString(path).ToUtf8();
     EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (1)"));
-    EXPECT_TRUE(SessionDatabase::Exists(u"F\\Zeta"));
-    EXPECT_EQ(SelectedPaths(*deck), u"F\\Zeta|");
-    const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"F")).children;
-    EXPECT_EQ(deck->Tree().Node(children.back()).label, u"Zeta") << "moved to its sorted place";
-
+    EXPECT_EQ(Selected(*deck), u"F\\Zeta|");
+    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().FindPath(u"F")).children),
+              u"New|New (2)|New (3)|Zeta|")
+        << "moved to its sorted place";
     deck->RunCommand(C::kQuickConnect);
-    EXPECT_EQ(callbacks.quickConnectFolders, std::vector<std::u16string>{u"F"});
+    EXPECT_EQ(services.Take(), u"quick connect in F");
     EXPECT_EQ(deck->Result(), 0) << "the host returned no session";
 }
 
-TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
-    MakeSession(u"F\\a");
-    MakeSession(u"F\\b");
+TEST_F(DeckDialog, NewFolderRenameAndDelete) {
+    MakeTree(u"F\\New Folder\\|F\\New Folder (1)\\|E\\only|abc|other");
     auto deck = Open();
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F"));
+    // A new folder is stored under its numbered name when the edit ends, even cancelled.
+    Select(*deck, {u"F"});
+    const TreeNodeId folder = deck->NewFolder();
+    EXPECT_EQ(deck->Tree().Node(folder).label, u"New Folder (2)");
+    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New Folder (2)")) << "stored only when the edit ends";
+    EXPECT_EQ(deck->EndLabelEdit(std::nullopt), Edit::kDone);
+    EXPECT_TRUE(SessionDatabase::Exists(u"F\\New Folder (2)"));
+    EXPECT_FALSE(deck->IsNewFolderPending());
+    EXPECT_EQ(Selected(*deck), u"F\\New Folder (2)|");
+    EXPECT_TRUE(prompt.Questions().empty());
+
+    // Each name typed over "abc", in turn; a refused one reopens the edit.
+    Select(*deck, {u"abc"});
+    ASSERT_TRUE(deck->BeginRename());
+    const struct {
+        const char16_t* typed;
+        Edit result;
+        const char16_t* message;  // null: no question
+        const char16_t* stored;   // the session's name afterwards
+    } rows[] = {
+        {u"ABC", Edit::kDone, nullptr, u"ABC"},  // case only
+        {u"  abc  ", Edit::kDone, nullptr, u"abc"},
+        {u"   ", Edit::kEditAgain, u"Rename error.\n\nName must be non-empty.", u"abc"},
+        {u"a|b/c", Edit::kEditAgain, u"Rename error.\n\nName cannot contain: ' / '", u"abc"},
+        {u"OTHER", Edit::kEditAgain, u"'OTHER' is already in use.", u"abc"},
+        {u"abc", Edit::kDone, nullptr, u"abc"},  // unchanged
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(VUnicodeString(row.typed).ToUtf8());
+        ASSERT_TRUE(deck->EditingNode() != kNoNode || deck->BeginRename());
+        if (row.message) prompt.AnswerButton(VPromptAnswer::kOk);
+        const size_t asked = prompt.Questions().size();
+        EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(row.typed)), row.result);
+        ASSERT_EQ(prompt.Questions().size(), asked + (row.message ? 1 : 0));
+        if (row.message) {
+            EXPECT_EQ(LastQuestion(), row.message);
+        }
+        EXPECT_EQ(deck->EditingNode() != kNoNode, row.message != nullptr);
+        VStringArray names;
+        SessionDatabase().GetSessionList(u"", names);
+        EXPECT_TRUE(names[0].str() == row.stored || names[1].str() == row.stored);
+        EXPECT_EQ(Labels(deck->Tree(), deck->Selection().AsSelected()),
+                  row.stored + std::u16string(u"|"));
+    }
+    Select(*deck, {u""});
+    EXPECT_FALSE(deck->BeginRename()) << "the root is never renamed";
+    deck->Selection().ClearSelection();
+    EXPECT_FALSE(deck->BeginRename());
+
+    // Delete asks; the selection goes to the next sibling, the previous, or the parent.
+    Select(*deck, {u"E\\only"});
+    prompt.AnswerButton(VPromptAnswer::kNo);
+    EXPECT_FALSE(deck->Delete());
+    EXPECT_TRUE(SessionDatabase::Exists(u"E\\only"));
+    for (const auto& [path, after] : {std::pair{u"E\\only", u"E|"}, {u"other", u"abc|"}}) {
+        Select(*deck, {path});
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_TRUE(deck->Delete());
+        EXPECT_FALSE(SessionDatabase::Exists(path));
+        EXPECT_EQ(Labels(deck->Tree(), deck->Selection().AsSelected()), after);
+    }
+    EXPECT_EQ(LastQuestion(), u"Are you sure you want to delete the selected item(s)?");
+}
+
+TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
+    MakeTree(u"Servers\\web1|top");
+    // Each check as "problem, warning or error: message" (problems: 0 none, 1 invalid, 2 in use).
+    const std::tuple<const char16_t*, const char16_t*, const char16_t*, const char*> rows[] = {
+        // The library's name rules are its own tests' business; one row shows they apply here.
+        {u"a/b", u"", u"x", "1 error: The session name contains an illegal character: ' / '"},
+        // Taken in the same folder, in any case; a folder's name is taken too.
+        {u"WEB1", u"Servers", u"other", "2 warning: 'WEB1' is already in use."},
+        {u"Servers", u"", u"x", "2 warning: 'Servers' is already in use."},
+        {u"web1", u"", u"x", "0 ok: "},  // taken elsewhere only
+        // The session keeping its own name, or changing only its case.
+        {u"Web1 ", u"Servers", u"web1", "0 ok: "},
+        {u"new one", u"Servers", u"web1", "0 ok: "},
+    };
+    for (const auto& [name, folder, own, expected] : rows) {
+        const SessionNameCheck check = CheckSessionNameInFolder(name, VUnicodeString(folder), own);
+        EXPECT_EQ(std::to_string(static_cast<int>(check.problem)) +
+                      (check           ? " ok: "
+                       : check.warning ? " warning: "
+                                       : " error: ") +
+                      VUnicodeString(check.message).ToUtf8(),
+                  expected);
+    }
+    EXPECT_TRUE(CheckSessionNameInFolder(u"top", VUnicodeString(), u"x", false))
+        << "without the store check a taken name passes";
+
+    // Validate shows a refusal: an error for a bad name, a warning for a taken one.
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(ValidateSessionName(prompt, u"Caption", u"a*b", VUnicodeString(), u"x"));
+    EXPECT_FALSE(ValidateSessionName(prompt, u"Caption", u"TOP", VUnicodeString(), u"x"));
+    EXPECT_TRUE(ValidateSessionName(prompt, u"Caption", u"fresh", VUnicodeString(), u"x"));
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    EXPECT_EQ(prompt.Questions()[0].icon, VPromptIcon::kError);
+    EXPECT_EQ(prompt.Questions()[0].caption, u"Caption");
+    EXPECT_EQ(prompt.Questions()[1].icon, VPromptIcon::kExclamation);
+}
+
+TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
+    MakeTree(u"F\\a|F\\b");
+    auto deck = Open();
+    Select(*deck, {u"F"});
     prompt.AnswerText(u"  ");  // empty after trimming: refused, asked again
     prompt.AnswerButton(VPromptAnswer::kOk);
     prompt.AnswerText(u" Mine ");
     deck->RunCommand(C::kCreateShortcut);
-    ASSERT_EQ(shortcuts.written.size(), 1u);
-    EXPECT_EQ(shortcuts.written[0], u"Mine=/S \"F\\a\" /S \"F\\b\" ");
+    EXPECT_EQ(services.Take(), u"shortcut Mine=/S \"F\\a\" /S \"F\\b\" ");
     EXPECT_EQ(prompt.Questions()[0].initial, u"Vetralon sessions");
     EXPECT_EQ(prompt.Questions()[1].text,
               u"Shortcut name error.\n\nShortcut name must be non-empty.");
 
-    shortcuts.succeed = false;
-    deck->Selection().SelectOnly(deck->Tree().FindPath(u"F\\a"));
+    services.shortcutSucceeds = false;
+    Select(*deck, {u"F\\a"});
     prompt.AnswerText(u"a");
     prompt.AnswerButton(VPromptAnswer::kOk);
     deck->RunCommand(C::kCreateShortcut);
     EXPECT_EQ(prompt.Questions()[3].initial, u"a");
-    EXPECT_EQ(prompt.Questions().back().text, u"ERROR: creation of shortcut failed");
+    EXPECT_EQ(LastQuestion(), u"ERROR: creation of shortcut failed");
 
     const auto folder = dir / "Desktop";
     std::filesystem::create_directories(folder);
     DesktopFileShortcutWriter writer(u"/usr/bin/session deck",
                                      VUnicodeString::FromUtf8(folder.string()));
     ASSERT_TRUE(writer.Write(u"Mine", u"/S \"F\\a\" /S \"100%$\" "));
-    std::ifstream in(folder / "Mine.desktop");
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(folder / "Mine.desktop").rdbuf();
     EXPECT_NE(text.str().find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" "
                               "\"100%%\\\\$\"\n"),
               std::string::npos)
@@ -510,171 +564,124 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
     EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
 }
 
-class RecordingTimer : public ISessionDeckTimer {
-public:
-    void Start(unsigned id, unsigned ms) override {
-        events.push_back("start " + std::to_string(id) + " " + std::to_string(ms));
-    }
-    void Stop(unsigned id) override { events.push_back("stop " + std::to_string(id)); }
-    std::vector<std::string> events;
-};
-
-TEST_F(DeckDialog, ClipboardAndDrag) {
-    MakeSession(u"P\\Q\\s");
-    MakeSession(u"P\\t");
-    auto deck = Open();
+TEST_F(DeckDialog, ClipboardCutCopyAndPaste) {
+    MakeTree(u"P\\Q\\s|P\\t|A\\u|B\\");
+    ProcessFolderTreeClipboard shared;
+    auto deck = Open(kHost, {}, &shared);
     auto& tree = deck->Tree();
     // A cut folder pasted into its own sub-folder is refused and nothing moves.
-    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    Select(*deck, {u"P"});
     ASSERT_TRUE(deck->Cut());
     EXPECT_TRUE(tree.Node(tree.FindPath(u"P")).cut);
-    deck->Selection().SelectOnly(tree.FindPath(u"P\\Q"));
+    Select(*deck, {u"P\\Q"});
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(deck->Paste());
-    EXPECT_EQ(prompt.Questions().back().text, u"Cannot copy or move a parent folder into a child");
+    EXPECT_EQ(LastQuestion(), u"Cannot copy or move a parent folder into a child");
     EXPECT_TRUE(SessionDatabase::Exists(u"P\\Q\\s"));
     // Pasting the cut onto its own node cancels it.
-    deck->Selection().SelectOnly(tree.FindPath(u"P"));
+    Select(*deck, {u"P"});
     EXPECT_FALSE(deck->Paste());
     EXPECT_FALSE(deck->IsClipboardFilled());
     EXPECT_FALSE(tree.Node(tree.FindPath(u"P")).cut);
     // A copied session pasted into its own folder gets a free name.
-    deck->Selection().SelectOnly(tree.FindPath(u"P\\t"));
+    Select(*deck, {u"P\\t"});
     ASSERT_TRUE(deck->Copy());
     EXPECT_TRUE(deck->Paste());
-    VStringArray names;
-    SessionDatabase().GetSessionList(u"P", names);
-    EXPECT_EQ(names.GetSize(), 2u);
-    EXPECT_EQ(deck->Selection().AsSelected().size(), 1u);
-    EXPECT_NE(deck->Tree().Path(deck->Selection().AsSelected()[0]), u"P\\t");
+    EXPECT_EQ(tree.Node(tree.FindPath(u"P")).children.size(), 3u);
+    EXPECT_EQ(Selected(*deck).substr(0, 5), u"P\\t (");
     // After the source went, the record is refused and Paste disabled.
     ASSERT_TRUE(SessionDatabase().Remove(u"P\\t"));
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(deck->Paste());
-    EXPECT_EQ(prompt.Questions().back().text, u"Item 't' is no longer available for pasting");
+    EXPECT_EQ(LastQuestion(), u"Item 't' is no longer available for pasting");
     EXPECT_FALSE(deck->Enabling().paste);
-}
 
-// Two dialogs (two processes on one configuration) share the system clipboard: a record the
-// first cut is pasted by the second, which never cut or copied anything itself.
-TEST_F(DeckDialog, PasteOfARecordAnotherDialogCut) {
-    MakeSession(u"A\\s");
-    MakeSession(u"B\\t");
-    ProcessFolderTreeClipboard shared;
-    auto open = [&] {
-        return std::make_unique<SessionDeckModel>(
-            prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, *config,
-            SessionDeckParams{},
-            SessionDeckServices{&callbacks, &launcher, &shortcuts, &shared, nullptr});
-    };
-    auto first = open();
-    first->Selection().SelectOnly(first->Tree().FindPath(u"A\\s"));
-    ASSERT_TRUE(first->Cut());
-    auto second = open();
-    second->Selection().SelectOnly(second->Tree().FindPath(u"B"));
+    // Two dialogs (two processes on one configuration) share the system clipboard: a record
+    // the first cut is pasted by the second, which never cut or copied anything itself.
+    Select(*deck, {u"A\\u"});
+    ASSERT_TRUE(deck->Cut());
+    auto second = Open(kHost, {}, &shared);
+    Select(*second, {u"B"});
     EXPECT_FALSE(second->Enabling().paste);
     EXPECT_FALSE(second->Paste()) << "pasted without knowing the clipboard holds a record";
     second->OnClipboardRecordAvailable();
     EXPECT_TRUE(second->Enabling().paste);
     EXPECT_TRUE(second->Paste());
-    EXPECT_TRUE(SessionDatabase::Exists(u"B\\s"));
-    EXPECT_FALSE(SessionDatabase::Exists(u"A\\s"));
+    EXPECT_TRUE(SessionDatabase::Exists(u"B\\u"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"A\\u"));
     // A cut record is used once: a second paste does nothing.
     EXPECT_FALSE(second->Enabling().paste);
     EXPECT_FALSE(second->Paste());
-    EXPECT_FALSE(SessionDatabase::Exists(u"B\\s (1)"));
+    EXPECT_FALSE(SessionDatabase::Exists(u"B\\u (1)"));
 }
 
 TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
-    MakeSession(u"A\\x");
-    MakeSession(u"A\\y");
-    MakeFolder(u"B");
-    MakeSession(u"C\\z");
-    RecordingTimer timer;
-    SessionDeckParams params;
-    auto deck = std::make_unique<SessionDeckModel>(
-        prompt, SessionDeckHost{Product::Vetralon, true, true, true, false}, *config, params,
-        SessionDeckServices{&callbacks, &launcher, &shortcuts, nullptr, &timer});
+    MakeTree(u"A\\x|A\\y|B\\|C\\z");
+    auto deck = Open();
     auto& tree = deck->Tree();
-    const TreeNodeId a = tree.FindPath(u"A");
-    ASSERT_TRUE(deck->BeginDrag(a));
+    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"A")));
     EXPECT_EQ(deck->DragRecord().second, u"Sessions");
-    struct Row {
-        const char16_t* over;
-        KeyModifiers keys;
-        DropEffect effect;
-    } rows[] = {
-        {u"B", {}, DropEffect::kCopy},
-        {u"B", {true, false, false}, DropEffect::kCopy},
-        {u"B", {false, false, true}, DropEffect::kMove},
-        {u"B", {true, false, true}, DropEffect::kNone},
+    const std::tuple<const char16_t*, KeyModifiers, DropEffect> rows[] = {
+        {u"B", {}, DropEffect::kCopy},    {u"B", {true, false, false}, DropEffect::kCopy},
+        {u"B", kAlt, DropEffect::kMove},  {u"B", {true, false, true}, DropEffect::kNone},
         {u"A", {}, DropEffect::kNone},     // onto itself
         {u"A\\x", {}, DropEffect::kNone},  // inside itself
     };
-    for (const auto& row : rows)
-        EXPECT_EQ(deck->DragOver(tree.FindPath(row.over), 5, 16, row.keys), row.effect)
-            << VUnicodeString(row.over).ToUtf8();
+    for (const auto& [over, keys, effect] : rows)
+        EXPECT_EQ(deck->DragOver(tree.FindPath(over), 5, 16, keys), effect)
+            << VUnicodeString(over).ToUtf8();
     // Held over a collapsed folder, the hover timer opens it.
     const TreeNodeId c = tree.FindPath(u"C");
     tree.Collapse(c);
-    timer.events.clear();
+    services.Take();
     deck->DragOver(c, 5, 16, {});
     deck->DragOver(c, 6, 16, {});
-    EXPECT_EQ(timer.events, std::vector<std::string>{"start 2 750"});
+    EXPECT_EQ(services.Take(), u"timer 2 750");
     deck->OnTimer(SessionDeckModel::kHoverTimerId);
     EXPECT_TRUE(tree.Node(c).expanded);
     // Alt moves the folder into B.
-    deck->DragOver(tree.FindPath(u"B"), 5, 16, {false, false, true});
-    EXPECT_NE(deck->Drop({false, false, true}), kNoNode);
+    deck->DragOver(tree.FindPath(u"B"), 5, 16, kAlt);
+    EXPECT_NE(deck->Drop(kAlt), kNoNode);
     EXPECT_TRUE(SessionDatabase::Exists(u"B\\A\\y"));
     EXPECT_FALSE(SessionDatabase::Exists(u"A"));
     EXPECT_EQ(tree.FindChild(tree.Root(), u"A"), kNoNode);
 }
 
 TEST_F(DeckDialog, DropsBetweenRowsInUserArrangedOrderDrawALineAndReorder) {
-    MakeFolder(u"F");
-    for (const char16_t* name : {u"a", u"b", u"c"}) MakeSession(name);
+    MakeTree(u"F\\|a|b|c");
     SetOrder(u"", u"a:b:c:", u"F:");
     config->sortAlphabetical = 0;
     auto deck = Open();
     auto& tree = deck->Tree();
     ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"a")));
-    // Rows 16 pixels high: within 3 of the top is above, within 3 of the bottom below.
-    struct Row {
-        const char16_t* over;
-        int y;
-        std::optional<bool> lineBelow;  // none: no line
-    } rows[] = {
-        {u"c", 0, false},  {u"c", 3, false},
-        {u"c", 8, false},  // a session's middle: the drop goes above it
-        {u"c", 12, false}, {u"c", 13, true},
-        {u"c", 15, true},  {u"F", 8, {}},  // a folder's middle: into it, the row highlighted
-        {u"F", 14, {}},  // beside a folder: folders and sessions keep separate orders
-        {u"a", 14, {}},  // beside itself
+    // Rows 16 pixels high: within 3 of the top is above, within 3 of the bottom below. A
+    // session's middle drops above it, a folder's middle into it (no line); beside a folder
+    // there is no place (folders and sessions keep separate orders), nor beside the source.
+    const std::tuple<const char16_t*, int, const char*> rows[] = {
+        {u"c", 0, "above"},  {u"c", 3, "above"},  {u"c", 8, "above"},
+        {u"c", 12, "above"}, {u"c", 13, "below"}, {u"c", 15, "below"},
+        {u"F", 8, "none"},   {u"F", 14, "none"},  {u"a", 14, "none"},
     };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(VUnicodeString(row.over).ToUtf8() + " at " + std::to_string(row.y));
-        deck->DragOver(tree.FindPath(row.over), row.y, 16, {false, false, true});
+    for (const auto& [over, y, expected] : rows) {
+        deck->DragOver(tree.FindPath(over), y, 16, kAlt);
         const auto line = deck->InsertionLine();
-        ASSERT_EQ(line.has_value(), row.lineBelow.has_value());
-        if (!line) continue;
-        EXPECT_EQ(line->node, tree.FindPath(row.over));
-        EXPECT_EQ(line->below, *row.lineBelow);
+        EXPECT_EQ(!line                               ? "none"
+                  : line->node != tree.FindPath(over) ? "elsewhere"
+                  : line->below                       ? "below"
+                                                      : "above",
+                  std::string(expected))
+            << VUnicodeString(over).ToUtf8() << " at " << y;
     }
-    deck->DragOver(tree.FindPath(u"c"), 14, 16, {false, false, true});
-    EXPECT_NE(deck->Drop({false, false, true}), kNoNode);
+    deck->DragOver(tree.FindPath(u"c"), 14, 16, kAlt);
+    EXPECT_NE(deck->Drop(kAlt), kNoNode);
     EXPECT_FALSE(deck->InsertionLine()) << "the drag ended";
-    EXPECT_EQ(Labels(tree, tree.Node(tree.Root()).children), u"F|b|c|a|");
-    auto reopened = Open();
-    reopened->Tree().Expand(reopened->Tree().Root());
-    EXPECT_EQ(Labels(reopened->Tree(), reopened->Tree().Node(reopened->Tree().Root()).children),
-              u"F|b|c|a|")
-        << "the order is stored";
+    EXPECT_EQ(TopLabels(*deck), u"F|b|c|a|");
+    EXPECT_EQ(Stored(), u"F\\|b|c|a|");
     // Alphabetical order has no places between rows.
     config->sortAlphabetical = 1;
     auto sorted = Open();
     ASSERT_TRUE(sorted->BeginDrag(sorted->Tree().FindPath(u"a")));
-    sorted->DragOver(sorted->Tree().FindPath(u"c"), 0, 16, {false, false, true});
+    sorted->DragOver(sorted->Tree().FindPath(u"c"), 0, 16, kAlt);
     EXPECT_FALSE(sorted->InsertionLine());
 }
 

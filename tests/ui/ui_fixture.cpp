@@ -1,6 +1,7 @@
 // The configuration-folder fixture of the dialog model tests.
 #include "ui/ui_fixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -17,21 +18,22 @@ VProfileStoreFactory* TestFactory() {
 
 void FakeProtocol::Install(bool withSerial) {
     GetConnectProtocolTable().ResetForTesting();
-    auto add = [](int product, const char16_t* name, bool needsHost) {
+    auto add = [](int product, const char16_t* name, ConnectConfigCreateFunction create) {
         ConnectProtocolTableElement row;
         row.productId = product;
         row.protocolName = name;
-        row.Create = needsHost ? [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-            return new FakeProtocol(key, true);
-        }
-        : [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
-              return new FakeProtocol(key, false);
-          };
+        row.Create = create;
         GetConnectProtocolTable().Add(row);
     };
-    add(3, u"SSH2", true);
-    add(6, u"SFTP", true);
-    if (withSerial) add(3, u"Serial", false);
+    auto withHost = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+        return new FakeProtocol(key, true);
+    };
+    add(3, u"SSH2", withHost);
+    add(6, u"SFTP", withHost);
+    if (withSerial)
+        add(3, u"Serial", [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new FakeProtocol(key, false);
+        });
 }
 
 UiStoreTest::UiStoreTest() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
@@ -66,6 +68,31 @@ void UiStoreTest::MakeFolder(const std::u16string& path) {
     ASSERT_TRUE(SessionDatabase().InsertFolder(SessionDatabase::ParentPath(VUnicodeString(path)),
                                                SessionDatabase::LeafName(VUnicodeString(path)),
                                                VUnicodeString(), true));
+}
+
+void UiStoreTest::MakeTree(std::u16string_view layout) {
+    for (size_t start = 0; start < layout.size();) {
+        const size_t end = std::min(layout.find(u'|', start), layout.size());
+        const std::u16string path(layout.substr(start, end - start));
+        if (!path.ends_with(u'\\')) MakeSession(path);
+        // A folder, and each folder above it that is not there yet.
+        for (size_t at = path.find(u'\\'); path.ends_with(u'\\') && at != path.npos;
+             at = path.find(u'\\', at + 1))
+            if (!SessionDatabase::Exists(path.substr(0, at))) MakeFolder(path.substr(0, at));
+        start = end + 1;
+    }
+}
+
+std::u16string UiStoreTest::Stored(const std::u16string& folder, bool deep) {
+    const std::u16string prefix = folder.empty() ? folder : folder + u"\\";
+    VStringArray folders, sessions;
+    SessionDatabase().GetFolderList(VUnicodeString(folder), folders);
+    SessionDatabase().GetSessionList(VUnicodeString(folder), sessions);
+    std::u16string text;
+    for (const auto& name : folders)
+        text += prefix + name.str() + u"\\|" + (deep ? Stored(prefix + name.str()) : u"");
+    for (const auto& name : sessions) text += prefix + name.str() + u"|";
+    return text;
 }
 
 void UiStoreTest::SetOrder(const std::u16string& folder, const char16_t* sessions,

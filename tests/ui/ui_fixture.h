@@ -56,14 +56,25 @@ protected:
     void MakeSession(const std::u16string& path, const char16_t* terminal = u"SSH2",
                      const char16_t* transfer = u"SFTP", const char16_t* host = u"example");
     void MakeFolder(const std::u16string& path);
+    // Default sessions and empty folders from one string: "F\\s|t|E\\" makes the sessions
+    // F\s and t and the folder E (a trailing backslash makes a folder).
+    void MakeTree(std::u16string_view layout);
     // The bytes of a value file under the Sessions folder, e.g. "F/a.ini".
     std::string File(const char* relative) const;
+    // What the store holds, in MakeTree's form: each folder with a trailing backslash before
+    // what it holds, sub-folders before sessions, in stored order ("A\\|A\\x|B\\|t|"); not `deep`,
+    // only what `folder` itself holds.
+    static std::u16string Stored(const std::u16string& folder = u"", bool deep = true);
     // The folder's order record as the store holds it: "a:b:" style lists.
     void SetOrder(const std::u16string& folder, const char16_t* sessions, const char16_t* folders);
 
     // The labels of nodes joined with "|", e.g. "Sessions|F|a|".
     static std::u16string Labels(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids);
     static std::u16string Paths(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids);
+    // The paths of the rows the tree shows, "|F|F\\s|t|".
+    static std::u16string Shown(const SessionTreeModel& tree) {
+        return Paths(tree, tree.VisibleNodes());
+    }
 
     TempDir dir;
     VIniFileStoreFactory factory;

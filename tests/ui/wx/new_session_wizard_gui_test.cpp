@@ -59,93 +59,111 @@ std::u16string StoredSetting(VProfileData* record, std::u16string_view name) {
     return found.setting ? found.setting->Text().value_or(u"") : u"<none>";
 }
 
-// The model tests hold every chain of pages; here one session is made through the window:
-// SSH2 with its page filled in by mouse and keyboard, SFTP, then the finish page.
-TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2SessionWithSftp) {
+// The model tests hold every chain of pages; here two sessions are made through the window: SSH2
+// with SFTP, and Serial alone, each protocol page filled in by mouse and keyboard.
+TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     SessionDeckDllInitGUI(nullptr, nullptr, &AcceptProperties, nullptr);
     SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
-    bool wizardOpened = false, finished = false;
-    // The steps inside the wizard's modal loop; a failed step returns early and the wizard is
-    // then cancelled below, so that the test cannot wait forever.
-    auto drive = [&](wxDialog* wizard) {
-        Settle();
-        // Both applications are present: the terminal list comes first, with "None".
-        auto* choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
-        ASSERT_NE(choice, nullptr);
-        EXPECT_NE(choice->FindString("None"), wxNOT_FOUND);
-        ASSERT_NE(Control<wxCheckBox>(wizard, W::kDoNotUseId), nullptr);
-        EXPECT_FALSE(Control<wxButton>(wizard, W::kBackId)->IsEnabled());
-        ASSERT_TRUE(choice->SetStringSelection("SSH2"));
-        Screenshot(wizard, "new-session-wizard");
-        ClickWindow(wizard->FindWindow(W::kNextId));
-
-        // The protocol's own page: host typed, port and user filled in.
-        const std::vector<wxTextCtrl*> boxes = TextBoxes(wizard);
-        ASSERT_EQ(boxes.size(), 3u) << "no protocol page, or not its controls";
-        ClickWindow(boxes[0]);
-        boxes[0]->SelectAll();
-        wxUIActionSimulator().Text("ssh.example");
-        Settle();
-        boxes[1]->SetValue("2222");
-        boxes[2]->SetValue("bob");
-        EXPECT_EQ(boxes[0]->GetValue(), "ssh.example");
-        Screenshot(wizard, "new-session-wizard-ssh2");
-        ClickWindow(boxes[0]);
-        PressEnter();  // Enter is Next
-
-        // The transfer list; SFTP after SSH2 goes straight to the finish page.
-        choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
-        ASSERT_NE(choice, nullptr) << "no transfer list";
-        ASSERT_TRUE(choice->SetStringSelection("SFTP"));
-        ClickWindow(wizard->FindWindow(W::kNextId));
-
-        auto* name = Control<wxTextCtrl>(wizard, W::kNameId);
-        ASSERT_NE(name, nullptr) << "not on the finish page";
-        EXPECT_FALSE(wizard->FindWindow(W::kNextId)->IsShown());
-        EXPECT_EQ(name->GetValue(), "ssh.example") << "the default name is the host entered";
-        name->SetValue("ssh-box");
-        Control<wxTextCtrl>(wizard, W::kDescriptionId)->SetValue("made by the wizard");
-        Screenshot(wizard, "new-session-wizard-finish");
-        ClickWindow(name);
-        PressEnter();  // Enter is Finish
+    const struct {
+        const char *terminal, *transfer, *name;
+        std::vector<const char*> fields;  // the first is typed and becomes the default name
+        std::vector<std::pair<const char16_t*, const char16_t*>> stored;
+        const char16_t* transferHost;  // null: no transfer side
+    } cases[] = {
+        {"SSH2",
+         "SFTP",
+         "ssh-box",
+         {"ssh.example", "2222", "bob"},
+         {{u"Hostname", u"ssh.example"}, {u"[SSH2] Port", u"2222"}, {u"Username", u"bob"}},
+         u"ssh.example"},
+        {"Serial",
+         "None",
+         "serial-line",
+         {"/dev/ttyS1", "9600"},
+         {{u"Com Port", u"/dev/ttyS1"}, {u"Baud Rate", u"9600"}},
+         nullptr},
     };
-    wxTimer wizardTimer;
-    wizardTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        wxDialog* wizard = OpenWizard();
-        ASSERT_NE(wizard, nullptr) << "New Session did not open the wizard";
-        wizardOpened = true;
-        drive(wizard);
-        finished = OpenWizard() == nullptr;
-        if (wizard->IsModal()) wizard->EndModal(wxID_CANCEL);
-    });
-    Driver deck([&](wxDialog* dialog) {
-        // New Session makes the session in the selected folder.
-        wxTreeCtrl* tree = TreeOf(dialog);
-        Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
-        wizardTimer.StartOnce(500);
-        wxUIActionSimulator sim;
-        sim.Char('N', wxMOD_ALT);  // New Session, through the library's accelerator table
-        Settle(1500);
-    });
-    ShowSessionDeck(u"SessionDeck", true, false);
-    EXPECT_TRUE(wizardOpened);
-    EXPECT_TRUE(finished);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.terminal);
+        bool wizardOpened = false, finished = false;
+        // The steps inside the wizard's modal loop; a failed step returns early and the wizard
+        // is then cancelled below, so that the test cannot wait forever.
+        auto drive = [&](wxDialog* wizard) {
+            Settle();
+            // Both applications are present: the terminal list comes first, with "None".
+            auto* choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
+            ASSERT_NE(choice, nullptr);
+            EXPECT_NE(choice->FindString("None"), wxNOT_FOUND);
+            ASSERT_NE(Control<wxCheckBox>(wizard, W::kDoNotUseId), nullptr);
+            EXPECT_FALSE(Control<wxButton>(wizard, W::kBackId)->IsEnabled());
+            ASSERT_TRUE(choice->SetStringSelection(c.terminal));
+            if (c.transfer == std::string("SFTP")) Screenshot(wizard, "new-session-wizard");
+            ClickWindow(wizard->FindWindow(W::kNextId));
 
-    // The session is in the store with the values entered.
-    EXPECT_TRUE(std::filesystem::exists(dir / "Config" / "Sessions" / "Lab" / "ssh-box.ini"));
-    auto stored = VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Lab\\ssh-box"));
-    ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->GetTerminalProtocol().str(), u"SSH2");
-    const std::pair<const char16_t*, const char16_t*> values[] = {
-        {u"Hostname", u"ssh.example"}, {u"[SSH2] Port", u"2222"}, {u"Username", u"bob"}};
-    for (const auto& [setting, value] : values) {
-        EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), setting), value)
-            << VUnicodeString(setting).ToUtf8();
+            // The protocol's own page: the first field typed, the others filled in.
+            const std::vector<wxTextCtrl*> boxes = TextBoxes(wizard);
+            ASSERT_EQ(boxes.size(), c.fields.size()) << "no protocol page, or not its controls";
+            ClickWindow(boxes[0]);
+            boxes[0]->SelectAll();
+            wxUIActionSimulator().Text(c.fields[0]);
+            Settle();
+            for (size_t i = 1; i < boxes.size(); ++i) boxes[i]->SetValue(c.fields[i]);
+            EXPECT_EQ(boxes[0]->GetValue(), c.fields[0]);
+            ClickWindow(boxes[0]);
+            PressEnter();  // Enter is Next
+
+            // The transfer list; SFTP after SSH2 goes straight to the finish page.
+            choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
+            ASSERT_NE(choice, nullptr) << "no transfer list";
+            ASSERT_TRUE(choice->SetStringSelection(c.transfer));
+            ClickWindow(wizard->FindWindow(W::kNextId));
+
+            auto* name = Control<wxTextCtrl>(wizard, W::kNameId);
+            ASSERT_NE(name, nullptr) << "not on the finish page";
+            EXPECT_FALSE(wizard->FindWindow(W::kNextId)->IsShown());
+            EXPECT_EQ(name->GetValue(), c.fields[0]) << "the default name is the host entered";
+            name->SetValue(c.name);
+            Control<wxTextCtrl>(wizard, W::kDescriptionId)->SetValue("made by the wizard");
+            ClickWindow(name);
+            PressEnter();  // Enter is Finish
+        };
+        wxTimer wizardTimer;
+        wizardTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+            wxDialog* wizard = OpenWizard();
+            ASSERT_NE(wizard, nullptr) << "New Session did not open the wizard";
+            wizardOpened = true;
+            drive(wizard);
+            finished = OpenWizard() == nullptr;
+            if (wizard->IsModal()) wizard->EndModal(wxID_CANCEL);
+        });
+        Driver deck([&](wxDialog* dialog) {
+            // New Session makes the session in the selected folder.
+            wxTreeCtrl* tree = TreeOf(dialog);
+            Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
+            wizardTimer.StartOnce(500);
+            wxUIActionSimulator().Char('N', wxMOD_ALT);  // the library's accelerator table
+            Settle(1500);
+        });
+        ShowSessionDeck(u"SessionDeck", true, false);
+        EXPECT_TRUE(wizardOpened);
+        EXPECT_TRUE(finished);
+
+        // The session is in the store with the values entered.
+        auto stored = VUnknownPointer<ISessionConfig>::Adopt(
+            SessionDatabase().Lookup(VUnicodeString::FromUtf8(std::string("Lab\\") + c.name)));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->GetTerminalProtocol().ToUtf8(), c.terminal);
+        for (const auto& [setting, value] : c.stored)
+            EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), setting), value)
+                << VUnicodeString(setting).ToUtf8();
+        EXPECT_EQ(stored->GetTransferProtocol().ToUtf8(), c.transfer);
+        if (c.transferHost) {
+            EXPECT_EQ(StoredSetting(stored->GetTransferConnectConfig(), u"Hostname"),
+                      c.transferHost);
+        }
+        EXPECT_EQ(StoredSetting(dynamic_cast<SessionConfig*>(stored.Get()), u"Description"),
+                  u"made by the wizard");
     }
-    EXPECT_EQ(stored->GetTransferProtocol().str(), u"SFTP");
-    EXPECT_EQ(StoredSetting(stored->GetTransferConnectConfig(), u"Hostname"), u"ssh.example");
-    EXPECT_EQ(StoredSetting(dynamic_cast<SessionConfig*>(stored.Get()), u"Description"),
-              u"made by the wizard");
 }
 
 }  // namespace

@@ -9,8 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "ui/wx/gui_fixture.h"
 
@@ -83,7 +81,6 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
             caption = dialog->GetTitle();
             wxTreeCtrl* tree = TreeIn(dialog);
             ASSERT_NE(tree, nullptr);
-            Screenshot(dialog, "session_options_connection");
             wxTextCtrl* name = FieldBeside(dialog, "Name:");
             ASSERT_NE(name, nullptr);
             shownName = name->GetValue();
@@ -98,6 +95,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
             messagesAfterRefusal = recorder.messages.size();
             pageAfterRefusal = tree->GetItemText(tree->GetSelection());
             EXPECT_TRUE(text->IsShownOnScreen());
+            EXPECT_EQ(wxWindow::FindFocus(), text) << "the refused field lost the focus";
 
             TypeInto(text, "2222");
             Screenshot(dialog, "session_options");
@@ -144,8 +142,7 @@ TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWin
         TypeInto(columns, "100");
         ClickWindow(dialog->FindWindow(wxID_OK));
     });
-    // Watches for the progress dialog while the walk runs.
-    int ticksWithProgress = 0;
+    int ticksWithProgress = 0;  // the progress dialog seen by a timer while the walk runs
     bool screenshotTaken = false;
     using Clock = std::chrono::steady_clock;
     Clock::time_point lastTick = Clock::now();
@@ -185,13 +182,10 @@ TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWin
     EXPECT_GE(ticksWithProgress, 2);
     int updated = 0;
     for (const auto& entry :
-         std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions")) {
-        if (entry.path().extension() != ".ini" || entry.path().stem() == "__FolderData__") continue;
-        std::ifstream in(entry.path());
-        std::stringstream text;
-        text << in.rdbuf();
-        if (text.str().find("D:\"Cols\"=00000064") != std::string::npos) ++updated;
-    }
+         std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions"))
+        if (entry.path().extension() == ".ini" && entry.path().stem() != "__FolderData__")
+            for (const std::string& line : Lines(entry.path()))
+                updated += line.rfind("D:\"Cols\"=00000064", 0) == 0;
     // Every session and the Default session itself.
     EXPECT_EQ(updated, kSessions + 4 + 1);
 }
