@@ -205,13 +205,13 @@ TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
          u"pg9", u"|Web|Web\\pg9|"},
         {"reorder",
          [&](Deck& deck) {
-             deck.Selection().SelectOnly(at(deck, u"Web\\web02"));
+             deck.Selection().SelectOnly(At(deck, u"Web\\web02"));
              EXPECT_TRUE(deck.MoveSelected(true));
          },
          u"web", u"|Web|Web\\web02|Web\\api01|"},
         {"rename a folder",
          [&](Deck& deck) {
-             deck.Selection().SelectOnly(at(deck, u"Db"));
+             deck.Selection().SelectOnly(At(deck, u"Db"));
              ASSERT_TRUE(deck.BeginRename());
              EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"Data")), Deck::EditResult::kDone);
          },
@@ -226,8 +226,8 @@ TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
         deck->SetFilter(VUnicodeString());
         c.change(*deck);
         // The index followed the change: nothing is read again before the filter answers.
-        EXPECT_EQ(deck->SetFilter(VUnicodeString(c.text)), SessionDeckModel::FilterState::kShown);
-        EXPECT_EQ(Paths(deck->Tree(), deck->Tree().VisibleNodes()), c.shown);
+        EXPECT_EQ(deck->SetFilter(VUnicodeString(c.text)), Deck::FilterState::kShown);
+        EXPECT_EQ(Shown(deck->Tree()), c.shown);
     }
 }
 
