@@ -61,7 +61,9 @@ const char16_t kKey[] = u"Global\\QuickSync";
 
 }  // namespace
 
-TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
+// A profile saved, loaded, copied, changed and shortened: the exact indexed value names, the
+// checkpoint that a load sets, when a save writes and what a shorter profile leaves behind.
+TEST(SynchronizeProfile, SaveLoadCopyAndShortenKeepTheStoreInStep) {
     MemoryStoreFactory factory;
     SynchronizeProfile profile = TwoTasks();
     Save(factory, profile, true);
@@ -70,16 +72,59 @@ TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
         written += VUnicodeString(write.keyPath).ToUtf8() + " " + write.name.ToUtf8() + "\n";
     ExpectMatchesGolden("data/sync-profile-names.txt", written);
 
-    // Round trip: what loads is what was saved, and it is the checkpoint.
     SynchronizeProfile loaded = Load(factory);
     EXPECT_EQ(loaded, profile);
     EXPECT_FALSE(loaded.IsModified());
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
+    Save(factory, loaded, true);
+    EXPECT_EQ(factory.Writes().size(), 21u);
+
+    // A copy is deep: changing it leaves the original alone, and it rolls back.
+    SynchronizeProfile copy(loaded);
+    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
+    EXPECT_TRUE(copy.IsModified());
+    EXPECT_FALSE(loaded.IsModified());
+    copy.Rollback();
+    EXPECT_EQ(copy, loaded);
+
+    // A checkpointed change is no longer "modified" but is still written, once.
+    loaded.GetTasks()[1].name = u"Renamed";
+    loaded.Checkpoint();
+    EXPECT_FALSE(loaded.IsModified());
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_FALSE(factory.Writes().empty());
+    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_TRUE(factory.Writes().empty());
 
     // Numbers keep all 32 bits, negative ones included.
-    profile.GetTasks()[0].type = -5;
-    Save(factory, profile);
+    loaded.GetTasks()[0].type = -5;
+    Save(factory, loaded);
     EXPECT_EQ(factory.Find(kKey, u"Task[0].Type")->dword, 0xFFFFFFFBu);
     EXPECT_EQ(Load(factory).GetTasks()[0].type, -5);
+
+    // A shorter profile removes the rest of its values, and only its own.
+    VProfileStore store(&factory);
+    VProfileKey(store.GetRootKey(), kKey).SetString(u"Unrelated", u"kept");
+    SynchronizeProfile shorter = Load(factory);
+    shorter.GetTasks().RemoveAt(1);
+    shorter.GetTasks()[0].sources.RemoveAt(1);
+    shorter.GetTasks()[0].targets.RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(
+        Strings(factory.ValueNames(kKey)),
+        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
+                                     u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
+                                     u"Task[0].Source[0].Recurse", u"Unrelated"}));
+    EXPECT_EQ(Load(factory), shorter);
+    shorter.GetTasks().RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
+    EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
 }
 
 TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
@@ -132,63 +177,4 @@ TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
     EXPECT_EQ(task.type, 0);
     EXPECT_EQ(task.sources[0], (SynchronizeSource{u"7", u"", 0}));
     EXPECT_EQ(task.targets[0], (SynchronizeTarget{u"7", u""}));
-}
-
-TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
-    MemoryStoreFactory factory;
-    SynchronizeProfile profile = TwoTasks();
-    Save(factory, profile, true);
-    VProfileStore store(&factory);
-    VProfileKey(store.GetRootKey(), kKey).SetString(u"Unrelated", u"kept");
-
-    SynchronizeProfile shorter = Load(factory);
-    shorter.GetTasks().RemoveAt(1);
-    shorter.GetTasks()[0].sources.RemoveAt(1);
-    shorter.GetTasks()[0].targets.RemoveAll();
-    Save(factory, shorter);
-    EXPECT_EQ(
-        Strings(factory.ValueNames(kKey)),
-        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
-                                     u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
-                                     u"Task[0].Source[0].Recurse", u"Unrelated"}));
-    EXPECT_EQ(Load(factory), shorter);
-
-    // An emptied profile leaves nothing of its own behind.
-    shorter.GetTasks().RemoveAll();
-    Save(factory, shorter);
-    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
-    EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
-}
-
-TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
-    MemoryStoreFactory factory;
-    SynchronizeProfile profile = TwoTasks();
-    Save(factory, profile, true);
-    profile = Load(factory);
-
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
-    Save(factory, profile, true);
-    EXPECT_EQ(factory.Writes().size(), 21u);
-
-    // A copy is deep: changing it leaves the original alone, and it rolls back.
-    SynchronizeProfile copy(profile);
-    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
-    EXPECT_TRUE(copy.IsModified());
-    EXPECT_FALSE(profile.IsModified());
-    copy.Rollback();
-    EXPECT_EQ(copy, profile);
-
-    // A checkpointed change is no longer "modified" but is still written.
-    profile.GetTasks()[1].name = u"Renamed";
-    profile.Checkpoint();
-    EXPECT_FALSE(profile.IsModified());
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_FALSE(factory.Writes().empty());
-    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_TRUE(factory.Writes().empty());
 }
