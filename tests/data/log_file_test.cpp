@@ -15,17 +15,7 @@ using namespace sessiondeck;
 
 namespace {
 
-const SYSTEMTIME kWhen = [] {
-    SYSTEMTIME t;
-    t.wYear = 2024;
-    t.wMonth = 3;
-    t.wDay = 5;
-    t.wHour = 9;
-    t.wMinute = 7;
-    t.wSecond = 3;
-    t.wMilliseconds = 42;
-    return t;
-}();
+const SYSTEMTIME kWhen{2024, 3, 0, 5, 9, 7, 3, 42};
 
 // Each row is "PATTERN | SESSION | HOST" (no session at all: "-") expanded at kWhen, and the name
 // it gives or the report with its insert.

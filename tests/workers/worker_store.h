@@ -2,6 +2,7 @@
 // self-checking session contents the crash writer saves, and a folder's order record as names.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -87,16 +88,10 @@ inline void WriteCrashSession(VProfileKey& key, int index, uint32_t generation) 
 
 // The digits at the end of `text` after `prefix` (a generation), or false.
 inline bool GenerationAfter(std::string_view text, std::string_view prefix, uint32_t& generation) {
-    if (!text.starts_with(prefix) || text.size() == prefix.size() ||
-        text.size() > prefix.size() + 10)
-        return false;
-    uint64_t value = 0;
-    for (char c : text.substr(prefix.size())) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    generation = static_cast<uint32_t>(value);
-    return value <= UINT32_MAX;
+    const char* end = text.data() + text.size();
+    if (!text.starts_with(prefix) || text.size() == prefix.size()) return false;
+    const auto [stop, error] = std::from_chars(text.data() + prefix.size(), end, generation);
+    return error == std::errc() && stop == end;
 }
 
 // The generation each value of a crash session was written with; false when a value is missing
