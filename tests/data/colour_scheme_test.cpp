@@ -2,7 +2,6 @@
 // rules.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>

@@ -2,7 +2,6 @@
 // merging by type name and the index bookkeeping.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <optional>
 #include <string>
 

@@ -2,7 +2,6 @@
 // messages.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 #include "data/log_file.h"
 #include "foundation/messages.h"

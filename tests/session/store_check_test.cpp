@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "profile/ini_store.h"

@@ -2,7 +2,6 @@
 // older values, save order and round trip, the font map file and the small text helpers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
