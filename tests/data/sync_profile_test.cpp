@@ -128,41 +128,32 @@ TEST(SynchronizeProfile, SaveLoadCopyAndShortenKeepTheStoreInStep) {
 }
 
 TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
-    struct Case {
-        const char* what;
-        size_t tasks, sources, targets;        // sources and targets of the first task
-        const char16_t* number;                // a name whose value is a number, if any
-        std::vector<const char16_t*> strings;  // names whose value is a string
-    };
-    const char16_t *name = u"Task[0].Name", *s0 = u"Task[0].Source[0].Session",
-                   *s1 = u"Task[0].Source[1].Session";
-    // clang-format off
-    const std::vector<Case> cases = {
-        {"nothing stored", 0, 0, 0, nullptr, {}},
-        {"no Task[0].Name", 0, 0, 0, nullptr, {u"Task[1].Name", s0}},
-        {"Task[0] and Task[2]", 1, 0, 0, nullptr, {name, u"Task[2].Name"}},
-        {"Source[1], no Source[0].Session", 1, 0, 1, nullptr,
-         {name, u"Task[0].Source[0].Path", s1, u"Task[0].Target[0].Session"}},
-        {"Target[1], no Target[0].Session", 1, 2, 0, nullptr,
-         {name, s0, s1, u"Task[0].Target[1].Session"}},
-        {"name stored as a number", 0, 0, 0, name, {}},
-        {"session stored as a number", 1, 0, 0, s0, {name}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
+    // "TASKS SOURCES TARGETS" (of the first task) loaded from these names, each holding a string,
+    // and `number` holding a number.
+    const auto shape = [](std::vector<const char16_t*> strings, const char16_t* number = nullptr) {
         MemoryStoreFactory factory;
         {
             VProfileStore store(&factory);
             VProfileKey key(store.GetRootKey(), kKey);
-            for (const char16_t* stored : c.strings) key.SetString(stored, u"x");
-            if (c.number) key.SetDword(c.number, 1);
+            for (const char16_t* stored : strings) key.SetString(stored, u"x");
+            if (number) key.SetDword(number, 1);
         }
-        SynchronizeProfile profile = Load(factory);
-        ASSERT_EQ(profile.GetTasks().GetSize(), c.tasks) << c.what;
-        if (c.tasks == 0) continue;
-        EXPECT_EQ(profile.GetTasks()[0].sources.GetSize(), c.sources) << c.what;
-        EXPECT_EQ(profile.GetTasks()[0].targets.GetSize(), c.targets) << c.what;
-    }
+        const SynchronizeProfile profile = Load(factory);
+        const auto& tasks = profile.GetTasks();
+        return std::to_string(tasks.GetSize()) + " " +
+               (tasks.IsEmpty() ? "-"
+                                : std::to_string(tasks[0].sources.GetSize()) + " " +
+                                      std::to_string(tasks[0].targets.GetSize()));
+    };
+    const char16_t *name = u"Task[0].Name", *s0 = u"Task[0].Source[0].Session",
+                   *s1 = u"Task[0].Source[1].Session";
+    EXPECT_EQ(shape({}), "0 -");
+    EXPECT_EQ(shape({u"Task[1].Name", s0}), "0 -");
+    EXPECT_EQ(shape({name, u"Task[2].Name"}), "1 0 0");
+    EXPECT_EQ(shape({name, u"Task[0].Source[0].Path", s1, u"Task[0].Target[0].Session"}), "1 0 1");
+    EXPECT_EQ(shape({name, s0, s1, u"Task[0].Target[1].Session"}), "1 2 0");
+    EXPECT_EQ(shape({}, name), "0 -") << "a name stored as a number";
+    EXPECT_EQ(shape({name}, s0), "1 0 0") << "a session stored as a number";
 }
 
 TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
