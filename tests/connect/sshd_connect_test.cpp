@@ -192,24 +192,33 @@ protected:
 
 }  // namespace
 
-TEST_F(SshdConnect, AnSsh2SessionRunsARemoteCommandThroughTheRealSsh) {
+// An SSH2 session runs remote commands through the real ssh (the remote shell reads them from
+// standard input; the arithmetic shows that the server ran them, as ssh does not echo its
+// input); an SFTP session lists its initial directory in batch mode; a hostile host name reaches
+// ssh as a host, not as an option.
+TEST_F(SshdConnect, Ssh2AndSftpSessionsConnectThroughTheRealClients) {
     NewSession("Lab\\web", "SSH2", dir / "id_plain");
-    // The remote shell reads its commands from standard input; the arithmetic shows that the
-    // server ran them (ssh does not echo its input).
-    const ProcessResult r = Connect({"Lab\\web"}, "echo sd-remote-$((6*7))\nexit\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find("sd-remote-42"), std::string::npos) << r.out << r.err;
-}
+    const ProcessResult ssh = Connect({"Lab\\web"}, "echo sd-remote-$((6*7))\nexit\n");
+    EXPECT_EQ(ssh.status, 0) << ssh.err;
+    EXPECT_NE(ssh.out.find("sd-remote-42"), std::string::npos) << ssh.out << ssh.err;
 
-TEST_F(SshdConnect, AnSftpSessionListsItsInitialDirectoryInBatchMode) {
     fs::create_directories(dir / "listing");
     WriteFileBytes(dir / "listing" / "alpha.txt", "a");
     NewSession("Lab\\files", "SFTP", dir / "id_plain");
     Cli({"set", "Lab\\files", "Initial Directory", (dir / "listing").string()});
-    const ProcessResult r = Connect({"Lab\\files", "--transfer"}, "pwd\nls -1\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.out.find((dir / "listing").string()), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("alpha.txt"), std::string::npos) << r.out << r.err;
+    const ProcessResult sftp = Connect({"Lab\\files", "--transfer"}, "pwd\nls -1\n");
+    EXPECT_EQ(sftp.status, 0) << sftp.err;
+    EXPECT_NE(sftp.out.find((dir / "listing").string()), std::string::npos) << sftp.out;
+    EXPECT_NE(sftp.out.find("alpha.txt"), std::string::npos) << sftp.out << sftp.err;
+
+    const fs::path pwned = dir / "pwned";
+    Cli({"new", "Lab\\evil", "--protocol", "SSH2",
+         "--host=-oProxyCommand=touch " + pwned.string()});
+    const ProcessResult evil =
+        RunProcessFor(std::chrono::seconds(20), SESSIONDECK_CLI_PATH,
+                      {"--config", (dir / "Config").string(), "connect", "Lab\\evil"}, Env());
+    EXPECT_NE(evil.status, 0);
+    EXPECT_FALSE(fs::exists(pwned)) << "ssh ran the host name as an option";
 }
 
 TEST_F(SshdConnect, AskpassDeliversTheStoredPassphraseAndNoProcessShowsIt) {
@@ -278,15 +287,4 @@ TEST_F(SshdConnect, ASocksFirewallCarriesTheConnectionThroughTheProxy) {
     EXPECT_NE(r.out.find("sd-proxied-9"), std::string::npos) << r.out << r.err;
     const std::string log = ReadFileBytes(dir / "proxy.log");
     EXPECT_NE(log.find("forwarding to socks"), std::string::npos) << "not through the proxy";
-}
-
-TEST_F(SshdConnect, AHostileHostNameReachesTheRealSshAsAHostNotAnOption) {
-    const fs::path pwned = dir / "pwned";
-    Cli({"new", "Lab\\evil", "--protocol", "SSH2",
-         "--host=-oProxyCommand=touch " + pwned.string()});
-    const ProcessResult r =
-        RunProcessFor(std::chrono::seconds(20), SESSIONDECK_CLI_PATH,
-                      {"--config", (dir / "Config").string(), "connect", "Lab\\evil"}, Env());
-    EXPECT_NE(r.status, 0);
-    EXPECT_FALSE(fs::exists(pwned)) << "ssh ran the host name as an option";
 }

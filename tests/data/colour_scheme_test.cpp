@@ -2,7 +2,6 @@
 // rules.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -107,46 +106,14 @@ TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
     EXPECT_TRUE(factory.Writes().empty());
 }
 
-TEST(ColorSchemeList, StoredWindowsSchemeTakesSystemColoursButKeepsItsSwitches) {
+// Stored order is kept and Monochrome (in any spelling) goes last when missing; only the exact
+// name "Windows" follows the desktop's colours, keeping its own switches; a short record overlays
+// the default's start, a long or mistyped one gives the default, all keep their names.
+TEST(ColorSchemeList, StoredSchemesLoadInOrderWithMonochromeAndTheDesktopsWindows) {
     MemoryStoreFactory factory;
     const ColorScheme stored = WithSwitches(ColorScheme(0x112233, 0x445566), 1, 0, 0, 1);
     StoreScheme(factory, u"Windows", stored);
-    StoreScheme(factory, u"Monochrome", ColorScheme());
-
-    ProfileColorSchemeList list = LoadList(factory);
-    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Monochrome"}));
-    EXPECT_EQ(list.GetAt(0).Get(), WithSwitches(ColorScheme(GetSystemColor(kSysColorWindowText),
-                                                            GetSystemColor(kSysColorWindow)),
-                                                1, 0, 0, 1));
-
-    // Only the exact name follows the desktop.
-    MemoryStoreFactory lower;
-    StoreScheme(lower, u"windows", stored);
-    EXPECT_EQ(LoadList(lower).GetAt(0).Get(), stored);
-}
-
-TEST(ColorSchemeList, MissingMonochromeIsAppendedAndSaved) {
-    MemoryStoreFactory factory;
-    StoreScheme(factory, u"Zebra", ColorScheme(0x010101, 0x020202));
     StoreScheme(factory, u"Alpha", DistinctScheme());
-    ProfileColorSchemeList list = LoadList(factory);
-    // Stored order is kept; Monochrome goes last.
-    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Zebra", u"Alpha", u"Monochrome"}));
-    EXPECT_EQ(list.GetAt(1).Get(), DistinctScheme());
-    EXPECT_EQ(list.GetAt(2).Get(), ColorScheme(0x000000, 0xFFFFFF));
-
-    factory.ClearWrites();
-    SaveList(factory, list);
-    EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Monochrome"});
-
-    // Any spelling of Monochrome counts.
-    MemoryStoreFactory other;
-    StoreScheme(other, u"MONOCHROME", DistinctScheme());
-    EXPECT_EQ(Names(LoadList(other)), std::vector<std::u16string>{u"MONOCHROME"});
-}
-
-TEST(ColorSchemeList, OddStoredValuesLoadWithoutLosingTheirNames) {
-    MemoryStoreFactory factory;
     {
         VProfileStore store(&factory);
         VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
@@ -157,46 +124,36 @@ TEST(ColorSchemeList, OddStoredValuesLoadWithoutLosingTheirNames) {
         key.SetString(u"Text", u"not a scheme");
     }
     ProfileColorSchemeList list = LoadList(factory);
-    ASSERT_EQ(Names(list),
-              (std::vector<std::u16string>{u"Short", u"Long", u"Text", u"Monochrome"}));
-    // A short record overlays the default's start.
+    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Alpha", u"Short", u"Long",
+                                                        u"Text", u"Monochrome"}));
+    EXPECT_EQ(list.GetAt(0).Get(), WithSwitches(ColorScheme(GetSystemColor(kSysColorWindowText),
+                                                            GetSystemColor(kSysColorWindow)),
+                                                1, 0, 0, 1));
+    EXPECT_EQ(list.GetAt(1).Get(), DistinctScheme());
     ColorScheme shortScheme = WithSwitches(ColorScheme(), 1, 0, 0, 0);
     shortScheme.foreground[0] = 0x332211;
-    EXPECT_EQ(list.GetAt(0).Get(), shortScheme);
-    EXPECT_EQ(list.GetAt(1).Get(), ColorScheme());
-    EXPECT_EQ(list.GetAt(2).Get(), ColorScheme());
-}
-
-TEST(ColorSchemeList, SaveDeletesRemovedSchemesOnly) {
-    MemoryStoreFactory factory;
-    ProfileColorSchemeList list = LoadList(factory);
-    SaveList(factory, list);
-    ASSERT_EQ(list.IndexOf(u"yellow / black"), 2);
-    list.RemoveAt(2);
+    EXPECT_EQ(list.GetAt(2).Get(), shortScheme);
+    EXPECT_EQ(list.GetAt(3).Get(), ColorScheme());
+    EXPECT_EQ(list.GetAt(4).Get(), ColorScheme());
+    EXPECT_EQ(list.GetAt(5).Get(), ColorScheme(0x000000, 0xFFFFFF));
     factory.ClearWrites();
     SaveList(factory, list);
-    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Yellow / Black"), nullptr);
-    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes").size(), 7u);
-    EXPECT_TRUE(factory.Writes().empty());  // nothing else changed
+    // The added Monochrome and the values loaded otherwise than stored are written.
+    EXPECT_EQ(factory.WrittenNames(),
+              (std::vector<VUnicodeString>{u"Windows", u"Long", u"Text", u"Monochrome"}));
 
-    // A stored name matching a listed one in another case stays.
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
-        const uint8_t byte = 0;
-        key.SetBinary(u"Stray", &byte, 1);
-    }
-    list.GetAt(0).SetName(u"MONOCHROME");
-    SaveList(factory, list);
-    EXPECT_NE(factory.Find(u"Global\\Color Schemes", u"Monochrome"), nullptr);
-    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Stray"), nullptr);
+    MemoryStoreFactory other;
+    StoreScheme(other, u"windows", stored);
+    StoreScheme(other, u"MONOCHROME", DistinctScheme());
+    const ProfileColorSchemeList otherList = LoadList(other);
+    EXPECT_EQ(Names(otherList), (std::vector<std::u16string>{u"windows", u"MONOCHROME"}));
+    EXPECT_EQ(otherList.GetAt(0).Get(), stored);
 }
 
-TEST(ColorSchemeList, CheckpointRollbackAndModified) {
+TEST(ColorSchemeList, SaveWritesWhatChangedAndDeletesWhatWasRemoved) {
     MemoryStoreFactory factory;
     ProfileColorSchemeList list = LoadList(factory);
     SaveList(factory, list);
-
     // A change counts and rolls back; after a checkpoint it no longer counts but is still saved.
     ColorScheme changed = list.GetAt(3).Get();
     changed.foreground[5] = 0x0000FF;
@@ -211,6 +168,26 @@ TEST(ColorSchemeList, CheckpointRollbackAndModified) {
     factory.ClearWrites();
     SaveList(factory, list);
     EXPECT_EQ(factory.WrittenNames(), std::vector<VUnicodeString>{u"Traditional"});
+
+    ASSERT_EQ(list.IndexOf(u"yellow / black"), 2);
+    list.RemoveAt(2);
+    factory.ClearWrites();
+    SaveList(factory, list);
+    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Yellow / Black"), nullptr);
+    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes").size(), 7u);
+    EXPECT_TRUE(factory.Writes().empty());  // nothing else changed
+
+    // A stored name matching a listed one in another case stays; one listed nowhere goes.
+    {
+        VProfileStore store(&factory);
+        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
+        const uint8_t byte = 0;
+        key.SetBinary(u"Stray", &byte, 1);
+    }
+    list.GetAt(0).SetName(u"MONOCHROME");
+    SaveList(factory, list);
+    EXPECT_NE(factory.Find(u"Global\\Color Schemes", u"Monochrome"), nullptr);
+    EXPECT_EQ(factory.Find(u"Global\\Color Schemes", u"Stray"), nullptr);
 }
 
 TEST(ColorSchemeEditor, SelectionSwatchAndApply) {

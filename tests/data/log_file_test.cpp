@@ -2,8 +2,6 @@
 // messages.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "data/log_file.h"
 #include "foundation/messages.h"
 #include "support/scoped_env.h"
@@ -15,17 +13,7 @@ using namespace sessiondeck;
 
 namespace {
 
-const SYSTEMTIME kWhen = [] {
-    SYSTEMTIME t;
-    t.wYear = 2024;
-    t.wMonth = 3;
-    t.wDay = 5;
-    t.wHour = 9;
-    t.wMinute = 7;
-    t.wSecond = 3;
-    t.wMilliseconds = 42;
-    return t;
-}();
+const SYSTEMTIME kWhen{2024, 3, 0, 5, 9, 7, 3, 42};
 
 // Each row is "PATTERN | SESSION | HOST" (no session at all: "-") expanded at kWhen, and the name
 // it gives or the report with its insert.
@@ -66,7 +54,7 @@ TEST(LogFileNameTest, PortableDriveFoldersAndCurrentTime) {
     EXPECT_GE(std::stoi(year.ToUtf8()), 2024);
 }
 
-TEST(LogFileTest, CreateAppendAndPlainFiltering) {
+TEST(LogFileTest, PlainRawAndCustomMessageWriting) {
     TempDir dir;
     VUnicodeString name = VUnicodeString::FromUtf8((dir / "s.log").string());
     WriteFileBytes(dir / "s.log", "old\n");
@@ -82,20 +70,13 @@ TEST(LogFileTest, CreateAppendAndPlainFiltering) {
         log.Write("2Jz", 3);
     }
     EXPECT_EQ(ReadFileBytes(dir / "s.log"), "old\nared!\r\nz");
-    {
-        LogFile log;
-        ASSERT_TRUE(log.Open(name, LogFile::kRaw, cancelled, true));
-        EXPECT_TRUE(log.IsRaw());
-        log.Write("\x1b[0m\0x", 6);
-    }
-    EXPECT_EQ(ReadFileBytes(dir / "s.log"), std::string("\x1b[0m\0x", 6));
-}
-
-TEST(LogFileTest, CustomMessages) {
-    TempDir dir;
-    VUnicodeString name = VUnicodeString::FromUtf8((dir / "c.log").string());
-    bool cancelled = false;
     LogFile log;
+    ASSERT_TRUE(log.Open(name, LogFile::kRaw, cancelled, true));
+    EXPECT_TRUE(log.IsRaw());
+    log.Write("\x1b[0m\0x", 6);
+    log.Close();
+    EXPECT_EQ(ReadFileBytes(dir / "s.log"), std::string("\x1b[0m\0x", 6));
+
     log.SetLoggingOptions({u"+ %S on %H", u"- %S", u"[%H] ", u"Lab", u"h:1", false});
     ASSERT_TRUE(log.Open(name, 0, cancelled, true));
     log.LogConnect();
@@ -103,8 +84,7 @@ TEST(LogFileTest, CustomMessages) {
     log.Write("o\r\n", 3);
     log.LogDisconnect();
     log.Close();
-    EXPECT_EQ(ReadFileBytes(dir / "c.log"), "+ Lab on h_1\r\n[h_1] one\r\n[h_1] two\r\n- Lab\r\n");
-
+    EXPECT_EQ(ReadFileBytes(dir / "s.log"), "+ Lab on h_1\r\n[h_1] one\r\n[h_1] two\r\n- Lab\r\n");
     // Only the custom messages; a bad token is written as it stands.
     log.SetLoggingOptions({u"up %q", {}, u"> ", u"Lab", u"h", true});
     ASSERT_TRUE(log.Open(name, 0, cancelled, true));
@@ -112,7 +92,7 @@ TEST(LogFileTest, CustomMessages) {
     log.Write("data\n", 5);
     log.LogDisconnect();
     log.Close();
-    EXPECT_EQ(ReadFileBytes(dir / "c.log"), "up %q\r\n");
+    EXPECT_EQ(ReadFileBytes(dir / "s.log"), "up %q\r\n");
 }
 
 TEST(LogFileTest, PromptAndFailures) {

@@ -61,7 +61,9 @@ const char16_t kKey[] = u"Global\\QuickSync";
 
 }  // namespace
 
-TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
+// A profile saved, loaded, copied, changed and shortened: the exact indexed value names, the
+// checkpoint that a load sets, when a save writes and what a shorter profile leaves behind.
+TEST(SynchronizeProfile, SaveLoadCopyAndShortenKeepTheStoreInStep) {
     MemoryStoreFactory factory;
     SynchronizeProfile profile = TwoTasks();
     Save(factory, profile, true);
@@ -70,54 +72,88 @@ TEST(SynchronizeProfile, SavesTheExactIndexedNamesInOrder) {
         written += VUnicodeString(write.keyPath).ToUtf8() + " " + write.name.ToUtf8() + "\n";
     ExpectMatchesGolden("data/sync-profile-names.txt", written);
 
-    // Round trip: what loads is what was saved, and it is the checkpoint.
     SynchronizeProfile loaded = Load(factory);
     EXPECT_EQ(loaded, profile);
     EXPECT_FALSE(loaded.IsModified());
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
+    Save(factory, loaded, true);
+    EXPECT_EQ(factory.Writes().size(), 21u);
+
+    // A copy is deep: changing it leaves the original alone, and it rolls back.
+    SynchronizeProfile copy(loaded);
+    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
+    EXPECT_TRUE(copy.IsModified());
+    EXPECT_FALSE(loaded.IsModified());
+    copy.Rollback();
+    EXPECT_EQ(copy, loaded);
+
+    // A checkpointed change is no longer "modified" but is still written, once.
+    loaded.GetTasks()[1].name = u"Renamed";
+    loaded.Checkpoint();
+    EXPECT_FALSE(loaded.IsModified());
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_FALSE(factory.Writes().empty());
+    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
+    factory.ClearWrites();
+    Save(factory, loaded);
+    EXPECT_TRUE(factory.Writes().empty());
 
     // Numbers keep all 32 bits, negative ones included.
-    profile.GetTasks()[0].type = -5;
-    Save(factory, profile);
+    loaded.GetTasks()[0].type = -5;
+    Save(factory, loaded);
     EXPECT_EQ(factory.Find(kKey, u"Task[0].Type")->dword, 0xFFFFFFFBu);
     EXPECT_EQ(Load(factory).GetTasks()[0].type, -5);
+
+    // A shorter profile removes the rest of its values, and only its own.
+    VProfileStore store(&factory);
+    VProfileKey(store.GetRootKey(), kKey).SetString(u"Unrelated", u"kept");
+    SynchronizeProfile shorter = Load(factory);
+    shorter.GetTasks().RemoveAt(1);
+    shorter.GetTasks()[0].sources.RemoveAt(1);
+    shorter.GetTasks()[0].targets.RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(
+        Strings(factory.ValueNames(kKey)),
+        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
+                                     u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
+                                     u"Task[0].Source[0].Recurse", u"Unrelated"}));
+    EXPECT_EQ(Load(factory), shorter);
+    shorter.GetTasks().RemoveAll();
+    Save(factory, shorter);
+    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
+    EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
 }
 
 TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
-    struct Case {
-        const char* what;
-        size_t tasks, sources, targets;        // sources and targets of the first task
-        const char16_t* number;                // a name whose value is a number, if any
-        std::vector<const char16_t*> strings;  // names whose value is a string
-    };
-    const char16_t *name = u"Task[0].Name", *s0 = u"Task[0].Source[0].Session",
-                   *s1 = u"Task[0].Source[1].Session";
-    // clang-format off
-    const std::vector<Case> cases = {
-        {"nothing stored", 0, 0, 0, nullptr, {}},
-        {"no Task[0].Name", 0, 0, 0, nullptr, {u"Task[1].Name", s0}},
-        {"Task[0] and Task[2]", 1, 0, 0, nullptr, {name, u"Task[2].Name"}},
-        {"Source[1], no Source[0].Session", 1, 0, 1, nullptr,
-         {name, u"Task[0].Source[0].Path", s1, u"Task[0].Target[0].Session"}},
-        {"Target[1], no Target[0].Session", 1, 2, 0, nullptr,
-         {name, s0, s1, u"Task[0].Target[1].Session"}},
-        {"name stored as a number", 0, 0, 0, name, {}},
-        {"session stored as a number", 1, 0, 0, s0, {name}},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
+    // "TASKS SOURCES TARGETS" (of the first task) loaded from these names, each holding a string,
+    // and `number` holding a number.
+    const auto shape = [](std::vector<const char16_t*> strings, const char16_t* number = nullptr) {
         MemoryStoreFactory factory;
         {
             VProfileStore store(&factory);
             VProfileKey key(store.GetRootKey(), kKey);
-            for (const char16_t* stored : c.strings) key.SetString(stored, u"x");
-            if (c.number) key.SetDword(c.number, 1);
+            for (const char16_t* stored : strings) key.SetString(stored, u"x");
+            if (number) key.SetDword(number, 1);
         }
-        SynchronizeProfile profile = Load(factory);
-        ASSERT_EQ(profile.GetTasks().GetSize(), c.tasks) << c.what;
-        if (c.tasks == 0) continue;
-        EXPECT_EQ(profile.GetTasks()[0].sources.GetSize(), c.sources) << c.what;
-        EXPECT_EQ(profile.GetTasks()[0].targets.GetSize(), c.targets) << c.what;
-    }
+        const SynchronizeProfile profile = Load(factory);
+        const auto& tasks = profile.GetTasks();
+        return std::to_string(tasks.GetSize()) + " " +
+               (tasks.IsEmpty() ? "-"
+                                : std::to_string(tasks[0].sources.GetSize()) + " " +
+                                      std::to_string(tasks[0].targets.GetSize()));
+    };
+    const char16_t *name = u"Task[0].Name", *s0 = u"Task[0].Source[0].Session",
+                   *s1 = u"Task[0].Source[1].Session";
+    EXPECT_EQ(shape({}), "0 -");
+    EXPECT_EQ(shape({u"Task[1].Name", s0}), "0 -");
+    EXPECT_EQ(shape({name, u"Task[2].Name"}), "1 0 0");
+    EXPECT_EQ(shape({name, u"Task[0].Source[0].Path", s1, u"Task[0].Target[0].Session"}), "1 0 1");
+    EXPECT_EQ(shape({name, s0, s1, u"Task[0].Target[1].Session"}), "1 2 0");
+    EXPECT_EQ(shape({}, name), "0 -") << "a name stored as a number";
+    EXPECT_EQ(shape({name}, s0), "1 0 0") << "a session stored as a number";
 }
 
 TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
@@ -132,63 +168,4 @@ TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
     EXPECT_EQ(task.type, 0);
     EXPECT_EQ(task.sources[0], (SynchronizeSource{u"7", u"", 0}));
     EXPECT_EQ(task.targets[0], (SynchronizeTarget{u"7", u""}));
-}
-
-TEST(SynchronizeProfile, SavingAShortenedProfileRemovesTheRest) {
-    MemoryStoreFactory factory;
-    SynchronizeProfile profile = TwoTasks();
-    Save(factory, profile, true);
-    VProfileStore store(&factory);
-    VProfileKey(store.GetRootKey(), kKey).SetString(u"Unrelated", u"kept");
-
-    SynchronizeProfile shorter = Load(factory);
-    shorter.GetTasks().RemoveAt(1);
-    shorter.GetTasks()[0].sources.RemoveAt(1);
-    shorter.GetTasks()[0].targets.RemoveAll();
-    Save(factory, shorter);
-    EXPECT_EQ(
-        Strings(factory.ValueNames(kKey)),
-        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
-                                     u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
-                                     u"Task[0].Source[0].Recurse", u"Unrelated"}));
-    EXPECT_EQ(Load(factory), shorter);
-
-    // An emptied profile leaves nothing of its own behind.
-    shorter.GetTasks().RemoveAll();
-    Save(factory, shorter);
-    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
-    EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
-}
-
-TEST(SynchronizeProfile, CheckpointRollbackCopyAndWhenToWrite) {
-    MemoryStoreFactory factory;
-    SynchronizeProfile profile = TwoTasks();
-    Save(factory, profile, true);
-    profile = Load(factory);
-
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_TRUE(factory.Writes().empty());  // unchanged: nothing written
-    Save(factory, profile, true);
-    EXPECT_EQ(factory.Writes().size(), 21u);
-
-    // A copy is deep: changing it leaves the original alone, and it rolls back.
-    SynchronizeProfile copy(profile);
-    copy.GetTasks()[0].sources[0].path = u"/elsewhere";
-    EXPECT_TRUE(copy.IsModified());
-    EXPECT_FALSE(profile.IsModified());
-    copy.Rollback();
-    EXPECT_EQ(copy, profile);
-
-    // A checkpointed change is no longer "modified" but is still written.
-    profile.GetTasks()[1].name = u"Renamed";
-    profile.Checkpoint();
-    EXPECT_FALSE(profile.IsModified());
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_FALSE(factory.Writes().empty());
-    EXPECT_EQ(Load(factory).GetTasks()[1].name, u"Renamed");
-    factory.ClearWrites();
-    Save(factory, profile);
-    EXPECT_TRUE(factory.Writes().empty());
 }

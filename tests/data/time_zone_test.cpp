@@ -12,15 +12,8 @@ using namespace sessiondeck;
 namespace {
 
 SYSTEMTIME At(int year, int month, int day, int hour, int minute = 0, int second = 0) {
-    SYSTEMTIME time;
-    for (auto [field, value] : {std::pair{&time.wYear, year},
-                                {&time.wMonth, month},
-                                {&time.wDay, day},
-                                {&time.wHour, hour},
-                                {&time.wMinute, minute},
-                                {&time.wSecond, second}})
-        *field = static_cast<uint16_t>(value);
-    return time;
+    const auto u = [](int value) { return static_cast<uint16_t>(value); };
+    return {u(year), u(month), 0, u(day), u(hour), u(minute), u(second), 0};
 }
 
 std::string Text(const SYSTEMTIME& t) {

@@ -11,11 +11,6 @@ namespace {
 
 class ButtonBars : public ::testing::Test {
 protected:
-    void PutLines(const char16_t* name, const VStringArray& lines) {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), kButtonBarKeyName);
-        key.SetStringArray(name, lines);
-    }
     VStringArray StoredLines(const char16_t* name) const {
         const MemoryValue* value = factory.Find(kButtonBarKeyName, name);
         return value ? value->strings : VStringArray{u"<absent>"};
@@ -26,7 +21,7 @@ protected:
 
 }  // namespace
 
-TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBack) {
+TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBackAndDamagedLinesGiveEmptyButtons) {
     UserButtonMap* map = GetButtonMap(u"Tools", &factory);
     UserButtonMap::Item item;
     item.function = Keymap::LookupCodeByName(u"SEND");
@@ -50,24 +45,23 @@ TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBack) {
     EXPECT_EQ((*loaded)[1], item);
     EXPECT_THROW(loaded->GetAt(10), VArrayOutOfRange);
     loaded->Release();
-}
 
-TEST_F(ButtonBars, DamagedLinesGiveEmptyButtonsAndExtraLinesAreNotParsed) {
-    VStringArray lines{u"MENU_COPY,x,y,z,", u"MENU_COPY,only,three,", u"NO_SUCH_FUNCTION,a,b,c,",
-                       u"MENU_PASTE,\\\\r\\\\n,p\\,q,,"};
-    for (int i = 0; i < 8; ++i) lines.Add(u"MENU_EXIT,,,,");
-    PutLines(u"Bar", lines);
-    UserButtonMap map(nullptr, u"unused");
+    // Damaged lines give empty buttons; lines past the tenth are kept but not parsed.
+    VStringArray damaged{u"MENU_COPY,x,y,z,", u"MENU_COPY,only,three,", u"NO_SUCH_FUNCTION,a,b,c,",
+                         u"MENU_PASTE,\\\\r\\\\n,p\\,q,,"};
+    for (int i = 0; i < 8; ++i) damaged.Add(u"MENU_EXIT,,,,");
+    UserButtonMap bar(nullptr, u"unused");
     {
         VProfileStore store(&factory);
         VProfileKey key(store.GetRootKey(), kButtonBarKeyName);
-        map.Init(&key, u"Bar");
+        key.SetStringArray(u"Bar", damaged);
+        bar.Init(&key, u"Bar");
     }
-    EXPECT_EQ(map[0].text4, u"z");
-    EXPECT_EQ(map[1], UserButtonMap::Item{});
-    EXPECT_EQ(map[2], UserButtonMap::Item{});
-    EXPECT_EQ(map[3].text2, u"\\r\\n") << "escaped backslashes are no line break";
-    EXPECT_EQ(map[3].text3, u"p,q");
-    EXPECT_EQ(map.GetCount(), 10);
-    EXPECT_EQ(map.Get().GetSize(), 12u) << "the stored lines are kept as they are";
+    EXPECT_EQ(bar[0].text4, u"z");
+    EXPECT_EQ(bar[1], UserButtonMap::Item{});
+    EXPECT_EQ(bar[2], UserButtonMap::Item{});
+    EXPECT_EQ(bar[3].text2, u"\\r\\n") << "escaped backslashes are no line break";
+    EXPECT_EQ(bar[3].text3, u"p,q");
+    EXPECT_EQ(bar.GetCount(), 10);
+    EXPECT_EQ(bar.Get().GetSize(), 12u) << "the stored lines are kept as they are";
 }

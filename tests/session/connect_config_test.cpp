@@ -64,6 +64,12 @@ protected:
         key.SetString(name, value);
     }
     const MemoryValue* Stored(const char16_t* name) const { return factory.Find(u"S", name); }
+    // "PROTOCOL #ROW HOST", the host "-" without a current configuration.
+    static std::string State(ConnectConfigPtr& side) {
+        ConnectConfig* current = side;
+        return side.Protocol().ToUtf8() + " #" + std::to_string(side.GetCurrentRow()) + " " +
+               (current ? current->GetHostname().ToUtf8() : "-");
+    }
 
     MemoryStoreFactory factory;
     CommonConfig common;
@@ -78,36 +84,28 @@ TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide
     Put(u"Transfer Protocol Name", u"Telnet");
     VProfileStore store(&factory);
     VProfileKey key(store.GetRootKey(), u"S");
-
     ConnectConfigPtr terminal(&key, ConnectConfigPtr::kTerminalMode, &common);
-    EXPECT_EQ(terminal.Protocol(), u"telnet");
-    EXPECT_EQ(terminal.GetCurrentRow(), 1);
-    EXPECT_EQ(terminal->GetHostname(), u"h1");
+    EXPECT_EQ(State(terminal), "telnet #1 h1");
     EXPECT_NE(terminal.GetConfigAt(2), nullptr);  // TAPI
     EXPECT_EQ(terminal.GetConfigAt(0), nullptr);
     EXPECT_FALSE(terminal.IsModified());
-
     // Telnet is no transfer protocol: the transfer side falls back to SFTP.
     ConnectConfigPtr transfer(&key, ConnectConfigPtr::kTransferMode, &common);
-    EXPECT_EQ(transfer.Protocol(), u"SFTP");
-    EXPECT_EQ(transfer.GetCurrentRow(), 3);
-}
+    EXPECT_EQ(State(transfer), "SFTP #3 h1");
 
-TEST_F(ConnectConfigs, BlankMissingAndNoneNamesWithAndWithoutRowsOfTheMode) {
+    // A blank name takes the first row; without rows of the mode "None" is kept, anything else
+    // becomes empty.
+    ConnectConfigs::SetUp();
     AddTerminalTable(false);
     Put(u"Protocol Name", u"");
     Put(u"Transfer Protocol Name", u"None");
-    VProfileStore store(&factory);
-    VProfileKey key(store.GetRootKey(), u"S");
-    ConnectConfigPtr terminal(&key, ConnectConfigPtr::kTerminalMode, &common);
-    EXPECT_TRUE(terminal.ProtocolWasBlank());
-    EXPECT_EQ(terminal.Protocol(), u"SSH2");
-
-    // No transfer rows: "None" is kept, anything else becomes empty.
+    ConnectConfigPtr blank(&key, ConnectConfigPtr::kTerminalMode, &common);
+    EXPECT_TRUE(blank.ProtocolWasBlank());
+    EXPECT_EQ(State(blank), "SSH2 #0 h1");
     ConnectConfigPtr none(&key, ConnectConfigPtr::kTransferMode, &common);
-    EXPECT_EQ(none.Protocol(), u"None");
-    EXPECT_EQ(static_cast<ConnectConfig*>(none), nullptr);
-    EXPECT_EQ(ConnectConfigPtr(nullptr, ConnectConfigPtr::kTransferMode, &common).Protocol(), u"");
+    EXPECT_EQ(State(none), "None #-1 -");
+    ConnectConfigPtr missing(nullptr, ConnectConfigPtr::kTransferMode, &common);
+    EXPECT_EQ(State(missing), " #-1 -");
 }
 
 TEST_F(ConnectConfigs, SwitchingCarriesValuesAndTheDefaultFlagAndReturnsToEarlierConfigs) {
@@ -117,23 +115,18 @@ TEST_F(ConnectConfigs, SwitchingCarriesValuesAndTheDefaultFlagAndReturnsToEarlie
     terminal->SetDefaultSessionFlag(1);
     terminal->SetHostname(u"first");
     ConnectConfig* ssh2 = terminal;
-
     terminal.SetProtocol(u"Telnet", &common);
-    EXPECT_EQ(terminal->GetHostname(), u"first");
+    EXPECT_EQ(State(terminal), "Telnet #1 first");
     EXPECT_EQ(terminal->GetDefaultSessionFlag(), 1);
     terminal->SetHostname(u"second");
-
     terminal.SetProtocol(u"SSH2", &common);
     EXPECT_EQ(static_cast<ConnectConfig*>(terminal), ssh2);
-    EXPECT_EQ(terminal->GetHostname(), u"second");
-
+    EXPECT_EQ(State(terminal), "SSH2 #0 second");
     // The exact name selects; a name in another case matches no row.
     terminal.SetProtocol(u"telnet", &common);
-    EXPECT_EQ(terminal.GetCurrentRow(), -1);
-    EXPECT_EQ(static_cast<ConnectConfig*>(terminal), nullptr);
+    EXPECT_EQ(State(terminal), "telnet #-1 -");
     terminal.Rollback();
-    EXPECT_EQ(terminal.GetCurrentRow(), 0);
-    EXPECT_EQ(terminal.Protocol(), u"SSH2");
+    EXPECT_EQ(State(terminal), "SSH2 #0 ");
 }
 
 TEST_F(ConnectConfigs, SaveWritesTheNameAndOnlyARealProtocolsValues) {
@@ -170,16 +163,14 @@ TEST_F(ConnectConfigs, CopiesCloneOnlyTheCurrentConfigAndDeltasNeedTheSameRow) {
     ConnectConfigPtr target(nullptr, ConnectConfigPtr::kTerminalMode, &common);
     target.SetProtocol(u"Telnet", &common);
     target.SetConnectConfig(source, &common);
-    EXPECT_EQ(target.Protocol(), u"SSH2");
-    EXPECT_EQ(target->GetHostname(), u"src");
+    EXPECT_EQ(State(target), "SSH2 #0 src");
     EXPECT_EQ(target.GetConfigAt(1), nullptr);
 
     ConnectConfigPtr telnet(nullptr, ConnectConfigPtr::kTerminalMode, &common);
     telnet.SetProtocol(u"Telnet", &common);
     telnet->SetHostname(u"changed");
-    const VUnicodeString before = target->GetHostname();
     target.ApplyDelta(&telnet);  // another protocol: ignored
-    EXPECT_EQ(target->GetHostname(), before);
+    EXPECT_EQ(State(target), "SSH2 #0 src");
 }
 
 TEST_F(ConnectConfigs, ValidateProtocolNameKeepsKnownNamesPerSideAndEmptiesOthers) {

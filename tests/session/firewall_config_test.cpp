@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "foundation/istring.h"
@@ -53,14 +54,13 @@ TEST_F(Firewalls, TypeTableNumbersNamesAndCaseSensitiveLookups) {
                  (row.needsCredentials ? " (credentials)\n" : "\n");
     ExpectMatchesGolden("session/firewall-types.txt", table);
 
-    Put(u"Firewalls\\A", u"Firewall Type", u"SOCKSv4");
-    Put(u"Firewalls\\B", u"Firewall Type", u"socksv4");
-    Put(u"Firewalls\\C", u"Firewall Type", u"HTTP_BASICAUTH");
-    const FirewallConfig a = Load(u"A"), b = Load(u"B"), c = Load(u"C");
-    EXPECT_EQ(a.GetIntFirewallType(), 2);
-    EXPECT_EQ(a.GetFirewallTypeDisplayName(), u"SOCKS version 4");
-    EXPECT_EQ(b.GetIntFirewallType(), 0) << "stored names compare exactly";
-    EXPECT_EQ(c.GetIntFirewallType(), 6);
+    // Stored names compare exactly.
+    for (const auto& [stored, number] :
+         {std::pair{u"SOCKSv4", 2}, {u"socksv4", 0}, {u"HTTP_BASICAUTH", 6}}) {
+        Put(u"Firewalls\\F", u"Firewall Type", stored);
+        EXPECT_EQ(Load(u"F").GetIntFirewallType(), number) << VUnicodeString(stored).ToUtf8();
+    }
+    EXPECT_EQ(Load(u"F").GetFirewallTypeDisplayName(), u"HTTP (Basic username/password)");
 }
 
 TEST_F(Firewalls, NewFirewallWritesItsDefaultsAndAReloadRewritesNothing) {
@@ -158,9 +158,11 @@ TEST_F(Firewalls, MissingCredentialsArePromptedOnceAndKeptForTheProcess) {
     EXPECT_EQ(Credential(plain, true), "");
 }
 
-TEST_F(Firewalls, NameValidation) {
-    FirewallConfig office(u"Office", nullptr);
-    ASSERT_TRUE(SaveFirewall(&office, false, &factory));
+TEST_F(Firewalls, StoreHelpersNamesAndAFailedWrite) {
+    for (const char16_t* name : {u"Beta", u"Office"}) {
+        FirewallConfig firewall(name, nullptr);
+        ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));
+    }
     const struct {
         const char16_t *name, *current;
         const char* message;
@@ -175,32 +177,22 @@ TEST_F(Firewalls, NameValidation) {
         EXPECT_EQ(message ? message->ToUtf8() : "ok", row.message)
             << VUnicodeString(row.name).ToUtf8();
     }
-}
-
-TEST_F(Firewalls, StoreHelpersListLoadAndRemove) {
-    for (const char16_t* name : {u"Beta", u"Alpha"}) {
-        FirewallConfig firewall(name, nullptr);
-        ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));
-    }
     FirewallConfig bad(u"a*b", nullptr);
     EXPECT_FALSE(SaveFirewall(&bad, true, &factory));
     EXPECT_FALSE(factory.KeyExists(u"Firewalls\\a*b"));
     EXPECT_EQ(GetFirewallNames(&factory).GetSize(), 2u);
-    EXPECT_TRUE(FirewallExists(u"alpha", &factory));
+    EXPECT_TRUE(FirewallExists(u"office", &factory));
     EXPECT_EQ(LoadFirewall(u"Gamma", false, &factory), nullptr);
-    EXPECT_TRUE(RemoveFirewall(u"Alpha", &factory));
-    EXPECT_FALSE(RemoveFirewall(u"Alpha", &factory));
+    EXPECT_TRUE(RemoveFirewall(u"Office", &factory));
+    EXPECT_FALSE(RemoveFirewall(u"Office", &factory));
     EXPECT_TRUE(FirewallExists(u"Beta", &factory));
-}
 
-TEST_F(Firewalls, SaveReportsAFailedWrite) {
     FirewallConfig firewall(u"Office", nullptr);
     firewall.SetFirewallHostname(u"gate.example");
     factory.FailFlushes(EIO);
     VReportMessageParams report;
     EXPECT_FALSE(SaveFirewall(&firewall, false, &factory, &report));
     EXPECT_EQ(report.GetMessageId(), static_cast<uint32_t>(EIO));
-
     factory.FailFlushes(0);
     VReportMessageParams clean;
     EXPECT_TRUE(SaveFirewall(&firewall, false, &factory, &clean));
@@ -210,14 +202,12 @@ TEST_F(Firewalls, SaveReportsAFailedWrite) {
 TEST_F(Firewalls, RemoteHostFirewallNameDefaultsFromUseFirewall) {
     EXPECT_EQ(RemoteHostConfig(nullptr).GetFirewallName(), u"None");
     VProfileStore store(&factory);
-    VProfileKey on(store.GetRootKey(), u"Hosts\\On"), off(store.GetRootKey(), u"Hosts\\Off"),
-        named(store.GetRootKey(), u"Hosts\\Named");
-    on.SetDword(u"Use Firewall", 1);
-    off.SetDword(u"Use Firewall", 0);
-    named.SetDword(u"Use Firewall", 1);
-    named.SetString(u"Firewall Name", u"Office");
-    EXPECT_EQ(RemoteHostConfig(&on).GetFirewallName(), u"DefaultTerminalFirewall");
-    EXPECT_EQ(RemoteHostConfig(&off).GetFirewallName(), u"None");
-
-    EXPECT_EQ(RemoteHostConfig(&named).GetFirewallName(), u"Office");
+    for (const auto& [use, name, shown] : {std::tuple{1u, u"", u"DefaultTerminalFirewall"},
+                                           {0u, u"", u"None"},
+                                           {1u, u"Office", u"Office"}}) {
+        VProfileKey key(store.GetRootKey(), u"Hosts\\" + std::u16string(shown));
+        key.SetDword(u"Use Firewall", use);
+        if (*name) key.SetString(u"Firewall Name", name);
+        EXPECT_EQ(RemoteHostConfig(&key).GetFirewallName(), shown);
+    }
 }

@@ -8,6 +8,7 @@
 #include "data/log_file.h"
 #include "profile/ini_store.h"
 #include "profile/secret_forms.h"
+#include "session/serial_device_config.h"
 #include "session/session_config.h"
 #include "support/golden.h"
 #include "support/library_host.h"
@@ -89,20 +90,24 @@ protected:
 
 }  // namespace
 
+// The value files of a new session (every value in table order: the plain settings, the two
+// protocol names, the terminal's and the printer port's, with kind and default bytes) and of a
+// serial port record's defaults under its prefixed names.
 TEST_F(Sessions, NewSessionValueFileIsTheGoldenOne) {
-    // The value file of a new session: every value in table order (the plain settings, the two
-    // protocol names, the terminal's and the printer port's), with its kind and default bytes.
     TempDir dir;
     VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
     SessionPtr session(new SessionConfig(u"New", nullptr));
     EXPECT_FALSE(session->IsPersistent());
     {
         VProfileStore store(false, &ini);
-        VProfileKey key(store.GetRootKey(), u"Sessions\\New");
+        VProfileKey key(store.GetRootKey(), u"Sessions\\New"),
+            global(store.GetRootKey(), u"Global");
         session->Save(&key, false);
-        ASSERT_TRUE(key.Flush());
+        VSerialDeviceConfig(&global, u"Printer ", u"Printer Port").Save(&global, false);
+        ASSERT_TRUE(key.Flush() && global.Flush());
     }
     ExpectMatchesGolden("session/new-session.ini", ReadFileBytes(dir / "Sessions/New.ini"));
+    ExpectMatchesGolden("session/serial-defaults.ini", ReadFileBytes(dir / "Global.ini"));
 }
 
 TEST_F(Sessions, SavedAndReloadedSessionRewritesNothing) {
@@ -248,16 +253,11 @@ TEST_F(Sessions, CopyCarriesEveryMemberOfTheTable) {
     // Every member that takes a text; the connections and the terminal settings take none.
     EXPECT_GT(test_support::ChangeEveryMember(record), 60);
     const auto changed = test_support::ShownMembers(record);
+    EXPECT_EQ(test_support::SameMembers(record, defaults, changed), "");
 
     SessionPtr copy(static_cast<SessionConfig*>(session->Clone()));
     auto& copied = static_cast<SessionConfig::Record&>(*copy);
     EXPECT_EQ(test_support::ShownMembers(copied), changed);
-    for (size_t i = 0; i < changed.size(); ++i) {
-        const VProfileData* member = record.Lookup(static_cast<int>(i));
-        if (member->Kind() != SettingKind::kNone) {
-            EXPECT_NE(changed[i], defaults[i]) << member->GetName().ToUtf8();
-        }
-    }
     // The checkpoint travels too: the copy counts as changed, and rolls back to the defaults.
     EXPECT_TRUE(copy->IsModified());
     copy->Rollback();

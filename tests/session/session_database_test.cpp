@@ -6,7 +6,6 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <functional>
 #include <string>
 
 #include "profile/ini_store.h"
@@ -21,25 +20,19 @@ using namespace sessiondeck;
 
 namespace {
 
-VProfileStoreFactory* g_factory = nullptr;
-VProfileStoreFactory* TestFactory() {
-    return g_factory;
-}
-
+namespace fs = std::filesystem;
 using V = VUnicodeString;
 using Session = VUnknownPointer<ISessionConfig>;
+
+VProfileStoreFactory* g_factory = nullptr;
 
 class SessionTree : public ::testing::Test {
 protected:
     SessionTree() : factory(V::FromUtf8((dir / "Config").string())) {
-        previous = GetProfileStoreFactoryGetter();
         g_factory = &factory;
-        SetProfileStoreFactoryGetter(TestFactory);
+        SetProfileStoreFactoryGetter(+[] { return g_factory; });
     }
-    ~SessionTree() override {
-        SetProfileStoreFactoryGetter(previous);
-        g_factory = nullptr;
-    }
+    ~SessionTree() override { SetProfileStoreFactoryGetter(previous); }
     // A session as another program would leave it: a value file and nothing else.
     void MakeSession(
         const std::u16string& path,
@@ -69,9 +62,9 @@ protected:
         for (const auto& name : names) text += name.str() + u"|";
         return text;
     }
-    std::u16string Sessions(const std::u16string& folder = {}) {
+    std::u16string Sessions(const std::u16string& folder = {}, const SessionDatabase* from = {}) {
         VStringArray out;
-        db.GetSessionList(V(folder), out);
+        (from ? *from : db).GetSessionList(V(folder), out);
         return Join(out);
     }
     std::u16string Folders(const std::u16string& folder = {}) {
@@ -85,40 +78,32 @@ protected:
 
     TempDir dir;
     VIniFileStoreFactory factory;
-    ProfileStoreFactoryGetter previous = nullptr;
+    ProfileStoreFactoryGetter previous = GetProfileStoreFactoryGetter();
     SessionDatabase db;
 };
 
 }  // namespace
 
 TEST_F(SessionTree, OrderRecordDropsStaleNamesAndAppendsMissingOnes) {
-    for (auto name : {u"a", u"b", u"c", u"F1\\inner", u"F2\\inner"}) MakeSession(name);
+    // A name with a colon (a hand-made store can hold one) comes last and stays out of the
+    // record: listed, it would read back as two missing names and be rewritten on every open.
+    for (auto name : {u"a", u"b", u"c", u"x:y", u"F1\\inner", u"F2\\inner"}) MakeSession(name);
     SetOrder(u"", u"b:a:x", u"F2:gone");
-    // A value file without "Is Session" still lists as a session: telling
-    // sessions from folders must not read the files.
+    // A value file without "Is Session" still lists as a session: telling sessions from folders
+    // must not read the files.
     WriteFileBytes(dir / "Config/Sessions/d.ini", "\xEF\xBB\xBFS:\"Hostname\"=h\r\n");
 
     // A read-only database repairs the order for its caller but writes nothing.
-    VStringArray out;
-    SessionDatabase(kSessionDatabaseReadOnly).GetSessionList({}, out);
-    EXPECT_EQ(Join(out), u"b|a|c|d|");
+    const SessionDatabase readOnly(kSessionDatabaseReadOnly);
+    EXPECT_EQ(Sessions({}, &readOnly), u"b|a|c|d|x:y|");
     EXPECT_EQ(Order(u"Session List"), u"b:a:x");
 
-    EXPECT_EQ(Sessions(), u"b|a|c|d|");
+    EXPECT_EQ(Sessions(), u"b|a|c|d|x:y|");
     EXPECT_EQ(Folders(), u"F2|F1|");
     EXPECT_EQ(Order(u"Session List"), u"b:a:c:d");
     EXPECT_EQ(Order(u"Folder List"), u"F2:F1");
     EXPECT_TRUE(db.IsFolder(V(u"F1")));
     EXPECT_FALSE(db.IsFolder(V(u"d")));
-}
-
-TEST_F(SessionTree, NamesWithAColonComeLastAndStayOutOfTheOrderRecord) {
-    // No new session may have such a name, but a hand-made store can. Listed,
-    // it would read back as two missing names and be rewritten on every open.
-    for (auto name : {u"a", u"x:y", u"b", u"c"}) MakeSession(name);
-    SetOrder(u"", u"b:a", u"");
-    EXPECT_EQ(Sessions(), u"b|a|c|x:y|");
-    EXPECT_EQ(Order(u"Session List"), u"b:a:c");
 }
 
 TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
@@ -195,8 +180,7 @@ TEST_F(SessionTree, ApplyToAllSkipsReadOnlySessionFilesAndCountsThem) {
     for (auto name : {u"a", u"b", u"c", u"F\\d", u"F\\e"}) MakeSession(name);
     EXPECT_FALSE(db.HasChildren(V(u"F\\d")));
     for (auto file : {"Config/Sessions/b.ini", "Config/Sessions/F/e.ini"})
-        std::filesystem::permissions(dir / file, std::filesystem::perms::owner_write,
-                                     std::filesystem::perm_options::remove);
+        fs::permissions(dir / file, fs::perms::owner_write, fs::perm_options::remove);
     const std::string before = ReadFileBytes(dir / "Config/Sessions/b.ini");
 
     GlobalChangeTally tally = db.EnumAndSetAllBoolValues(V(u"Flag"), true);
@@ -231,6 +215,11 @@ TEST_F(SessionTree, DefaultAloneIsNoChildAndNamesAreChecked) {
 }
 
 TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
+    // A read-only database loads the default session without writing it.
+    const SessionDatabase readOnly(kSessionDatabaseReadOnly);
+    ASSERT_TRUE(Look(readOnly, u"Default")->IsDefaultSession());
+    EXPECT_FALSE(fs::exists(dir / "Config/Sessions"));
+
     Session defaults = Look(db, u"Default");
     ASSERT_TRUE(defaults);
     const std::string stored = ReadFileBytes(dir / "Config/Sessions/Default.ini");
@@ -246,26 +235,18 @@ TEST_F(SessionTree, LookupInsertAndSaveOfSessions) {
     EXPECT_TRUE(db.Save(copy.Get(), false));
     EXPECT_EQ(Sessions(u"F"), u"s|");
 
-    // The copy of the Default session stored blank protocol names; a saved session that is not the
-    // Default one loads them as "None" and writes that on its next save. From then on, reloading
-    // and saving again rewrites nothing.
+    // The copy of the Default session stored blank protocol names; a saved session that is not
+    // the Default one loads them as "None" and writes that on its next save. From then on,
+    // reloading and saving again rewrites nothing.
     const auto file = dir / "Config/Sessions/F/s.ini";
     EXPECT_TRUE(db.Save(Look(db, u"F\\s").Get(), false));
     const std::string saved = ReadFileBytes(file);
     EXPECT_NE(saved.find("S:\"Protocol Name\"=None"), std::string::npos);
     EXPECT_NE(saved.find("changed"), std::string::npos);
-    const auto written = std::filesystem::last_write_time(file);
+    const auto written = fs::last_write_time(file);
     EXPECT_TRUE(db.Save(Look(db, u"F\\s").Get(), false));
-    EXPECT_EQ(std::filesystem::last_write_time(file), written);
+    EXPECT_EQ(fs::last_write_time(file), written);
     EXPECT_EQ(ReadFileBytes(file), saved);
-}
-
-TEST_F(SessionTree, ReadOnlyDatabaseWritesNothingAndHelpersForward) {
-    SessionDatabase readOnly(kSessionDatabaseReadOnly);
-    Session defaults = Look(readOnly, u"Default");
-    ASSERT_TRUE(defaults);
-    EXPECT_TRUE(defaults->IsDefaultSession());
-    EXPECT_FALSE(std::filesystem::exists(dir / "Config/Sessions"));
 
     MakeSession(u"files", {{u"Protocol Name", u"None"}, {u"Transfer Protocol Name", u"SFTP"}});
     EXPECT_FALSE(db.HasMatchingProtocol(0, V(u"files")));
@@ -281,55 +262,39 @@ TEST_F(SessionTree, ReadOnlyDatabaseWritesNothingAndHelpersForward) {
     EXPECT_FALSE(readOnly.DeleteButtonMap(u"Tools"));
 }
 
-namespace {
-
-// Hands the tree under `top` to `uid`, so that a child running as that user
-// is bound by the modes the test sets, as the owner.
-void ChownTree(const std::filesystem::path& top, uid_t uid) {
-    ASSERT_EQ(::lchown(top.c_str(), uid, uid), 0);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(top))
-        ASSERT_EQ(::lchown(entry.path().c_str(), uid, uid), 0) << entry.path();
-}
-
-}  // namespace
-
-// A folder the store cannot list is reported, not taken for an empty one, the
-// report clears once a folder lists again, and the folder's order survives.
+// A folder the store cannot list is reported, not taken for an empty one, the report clears once
+// a folder lists again, and the folder's order survives.
 TEST_F(SessionTree, UnreadableFolderIsReportedAndItsOrderKept) {
-    MakeSession(u"Lab\\s1");
-    MakeSession(u"Lab\\s2");
-    MakeSession(u"top");
+    for (auto name : {u"Lab\\s1", u"Lab\\s2", u"top"}) MakeSession(name);
     SetOrder(u"Lab", u"s2:s1", u"");
     ASSERT_EQ(Sessions(u"Lab"), u"s2|s1|");
-    const std::filesystem::path lab = dir / "Config/Sessions/Lab";
+    const fs::path lab = dir / "Config/Sessions/Lab";
     if (::geteuid() == 0) {
-        std::filesystem::permissions(dir.path(), std::filesystem::perms::others_exec,
-                                     std::filesystem::perm_options::add);
-        ChownTree(dir / "Config", 65534);
+        // The tree goes to the user the check runs as, so that the modes bind it as the owner.
+        fs::permissions(dir.path(), fs::perms::others_exec, fs::perm_options::add);
+        ASSERT_EQ(::lchown((dir / "Config").c_str(), 65534, 65534), 0);
+        for (const auto& entry : fs::recursive_directory_iterator(dir / "Config"))
+            ASSERT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0) << entry.path();
     }
-
-    // Mode 000: nothing below can be reached. Mode 0300: what is below can be
-    // reached by name, but the folder cannot be listed.
-    for (const auto mode : {std::filesystem::perms::none, std::filesystem::perms::owner_write |
-                                                              std::filesystem::perms::owner_exec}) {
+    // Mode 000: nothing below can be reached. Mode 0300: what is below can be reached by name,
+    // but the folder cannot be listed.
+    for (const auto mode : {fs::perms::none, fs::perms::owner_write | fs::perms::owner_exec}) {
         SCOPED_TRACE(static_cast<int>(mode));
-        std::filesystem::permissions(lab, mode);
+        fs::permissions(lab, mode);
+        // Each failed expectation sets its own bit of the child's exit status.
         const int failed = RunUnprivileged([&] {
-            VStringArray out;
-            db.GetSessionList(V(u"Lab"), out);
-            if (db.GetReport().GetMessageId() != EACCES) return 1;
-            if (!out.IsEmpty()) return 2;
-            db.GetFolderList(V(u"Lab"), out);
-            if (db.GetReport().GetMessageId() != EACCES) return 3;
-            if (!out.IsEmpty()) return 4;
-            // A folder that lists clears the report.
-            db.GetFolderList(V(), out);
-            if (db.GetReport().GetMessageId() != 0) return 5;
-            if (out.GetSize() != 1 || out[0] != u"Lab") return 6;
-            return 0;
+            VStringArray sessions, folders, top;
+            db.GetSessionList(V(u"Lab"), sessions);
+            const bool sessionsRefused = db.GetReport().GetMessageId() == EACCES;
+            db.GetFolderList(V(u"Lab"), folders);
+            const bool foldersRefused = db.GetReport().GetMessageId() == EACCES;
+            db.GetFolderList(V(), top);  // a folder that lists clears the report
+            return (sessionsRefused ? 0 : 1) | (sessions.IsEmpty() ? 0 : 2) |
+                   (foldersRefused ? 0 : 4) | (folders.IsEmpty() ? 0 : 8) |
+                   (db.GetReport().GetMessageId() == 0 ? 0 : 16) | (Join(top) == u"Lab|" ? 0 : 32);
         });
         EXPECT_EQ(failed, 0);
-        std::filesystem::permissions(lab, std::filesystem::perms::owner_all);
+        fs::permissions(lab, fs::perms::owner_all);
         EXPECT_EQ(Stored(u"Sessions\\Lab\\__FolderData__", u"Session List"), u"s2:s1");
     }
     EXPECT_EQ(Sessions(u"Lab"), u"s2|s1|");
@@ -339,27 +304,15 @@ TEST_F(SessionTree, PortableCopyTakesSessionFilesToTheDrive) {
     const auto drive = dir / "drive";
     WriteFileBytes(dir / "home/login.txt", "first");
     WriteFileBytes(dir / "other/login.txt", "second");
-    MakeSession(u"a");
-    MakeSession(u"F\\b");
-    MakeSession(u"c");
-    {
-        VProfileStore store;
-        VProfileKey a(store.GetRootKey(), u"Sessions\\a");
-        a.SetString(u"Script Filename",
-                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
-        a.SetString(u"Keymap Filename", u"/nowhere/x.key");
-        VProfileKey b(store.GetRootKey(), u"Sessions\\F\\b");
-        b.SetString(u"Script Filename",
-                    VUnicodeString::FromUtf8((dir / "other/login.txt").string()).c_str());
-        VProfileKey c(store.GetRootKey(), u"Sessions\\c");
-        c.SetString(u"User Font Map",
-                    VUnicodeString::FromUtf8((dir / "home/login.txt").string()).c_str());
-    }
+    const auto path = [&](const char* file) { return V::FromUtf8((dir / file).string()).str(); };
+    MakeSession(u"a", {{u"Script Filename", path("home/login.txt")},
+                       {u"Keymap Filename", u"/nowhere/x.key"}});
+    MakeSession(u"F\\b", {{u"Script Filename", path("other/login.txt")}});
+    MakeSession(u"c", {{u"User Font Map", path("home/login.txt")}});
     {
         ScopedEnv env("U3_APP_DATA_PATH", drive.string());
         SessionConfig::CopySessionFilesAndUpdatePaths();
     }
-
     EXPECT_EQ(Stored(u"Sessions\\a", u"Script Filename"), u"%u3data%/login.txt");
     EXPECT_EQ(Stored(u"Sessions\\a", u"Keymap Filename"), u"/nowhere/x.key");
     EXPECT_EQ(Stored(u"Sessions\\F\\b", u"Script Filename"), u"%u3data%/login (2).txt");

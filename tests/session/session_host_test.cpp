@@ -50,6 +50,17 @@ struct SessionDeleter {
 };
 using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
 
+// What a session takes from above: its line and character send delays, the remote explorer's
+// frame and list view states and the frame window's maximised position.
+std::string Defaults(const SessionPtr& s) {
+    const auto at = s->remoteFrameWindowPlacement.Get().ptMaxPosition;
+    return std::to_string(s->lineSendDelay.Get()) + " " +
+           std::to_string(s->characterSendDelay.Get()) + " " +
+           s->remoteExplorerFrameState.Format().ToUtf8() + " " +
+           s->remoteListViewState.Format().ToUtf8() + " " + std::to_string(at.x) + "," +
+           std::to_string(at.y);
+}
+
 class SessionHostTest : public ::testing::Test {
 protected:
     void SetUp() override { SetSessionHost(&host); }
@@ -71,11 +82,7 @@ protected:
 
 TEST_F(SessionHostTest, SessionDefaultsComeFromTheInstalledHost) {
     auto session = LoadStored(u"Lab");
-    EXPECT_EQ(session->lineSendDelay.Get(), 33);
-    EXPECT_EQ(session->characterSendDelay.Get(), 9);
-    EXPECT_EQ(session->remoteExplorerFrameState.Format().str(), u"0,500,300");
-    EXPECT_EQ(session->remoteListViewState.Format().str(), u"2,3,4,5,1,10,1,20");
-    EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.y, 34);
+    EXPECT_EQ(Defaults(session), "33 9 0,500,300 2,3,4,5,1,10,1,20 12,34");
     EXPECT_FALSE(session->IsModified());
     // "Vetra" in the host's name makes it a terminal host: the terminal side is the relevant one.
     session->SetRelevantProtocol(u"Telnet");
@@ -89,18 +96,12 @@ TEST_F(SessionHostTest, SessionDefaultsComeFromTheInstalledHost) {
     VProfileStore store(false, &memory);
     VProfileKey older(store.GetRootKey(), u"Sessions\\Older");
     older.SetDword(u"Line Send Delay", 2);
-    SessionPtr olderSession(new SessionConfig(u"Older", &older));
-    EXPECT_EQ(olderSession->lineSendDelay.Get(), 2);
-    EXPECT_EQ(olderSession->characterSendDelay.Get(), 9);
-
+    EXPECT_EQ(Defaults(SessionPtr(new SessionConfig(u"Older", &older))).substr(0, 4), "2 9 ");
     // A session without a key, and the default session's view states, never take the host's.
-    SessionPtr fresh(new SessionConfig(u"Fresh", nullptr));
-    EXPECT_EQ(fresh->lineSendDelay.Get(), 5);
+    EXPECT_EQ(Defaults(SessionPtr(new SessionConfig(u"Fresh", nullptr))).substr(0, 2), "5 ");
     auto defaults = LoadStored(u"default");
     EXPECT_TRUE(defaults->IsDefaultLike());
-    EXPECT_EQ(defaults->remoteExplorerFrameState.Format().str(), u"1,-1,-1");
-    EXPECT_EQ(defaults->remoteListViewState.Format().str(), u"1,1,1,0,0");
-    EXPECT_EQ(defaults->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
+    EXPECT_EQ(Defaults(defaults).substr(5), "1,-1,-1 1,1,1,0,0 -4,-4");
 }
 
 TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
@@ -114,9 +115,7 @@ TEST_F(SessionHostTest, EmulationNamesAreCheckedWithTheHost) {
 
 TEST_F(SessionHostTest, WithoutAHostTheRecordsUseTheirFixedDefaults) {
     SetSessionHost(nullptr);
-    auto session = LoadStored(u"Alone");
-    EXPECT_EQ(session->lineSendDelay.Get(), 5);
-    EXPECT_EQ(session->remoteFrameWindowPlacement.Get().ptMaxPosition.x, -4);
+    EXPECT_EQ(Defaults(LoadStored(u"Alone")), "5 0 0,0,0 0,0,0,0,0 -4,-4");
     EXPECT_EQ(NormalizeEmulationName(u"Mardell").str(), u"VT100");
     EXPECT_EQ(host.globalQuestions, 0) << "the uninstalled host was asked";
 }

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <set>
 #include <string>
-#include <tuple>
 #include <utility>
 
 #include "profile/ini_store.h"
@@ -74,11 +73,19 @@ std::string Findings(const StoreCheckResult& result, bool full,
 
 class StoreCheck : public ::testing::Test {
 protected:
-    StoreCheckResult Check(bool repair) {
+    StoreCheckResult Check(bool repair, bool registry = false) {
         StoreCheckOptions options;
         options.repair = repair;
         options.now = kNow;
-        return CheckConfigurationFolder(config.string(), options);
+        return registry ? CheckRegistryStore(VRegistryRoot::CurrentUser, u"Software\\Norvik",
+                                             dir / "registry", options)
+                        : CheckConfigurationFolder(config.string(), options);
+    }
+    // The findings of a check, its repair and a second check, for a golden file.
+    static std::string Runs(const StoreCheckResult (&runs)[3],
+                            const std::vector<std::pair<std::string, std::string>>& names) {
+        return "check:\n" + Findings(runs[0], true, names) + "repair:\n" +
+               Findings(runs[1], true, names) + "again:\n" + Findings(runs[2], true, names);
     }
     void Write(const std::string& relative, const std::string& bytes) {
         fs::create_directories((config / relative).parent_path());
@@ -155,14 +162,10 @@ TEST_F(StoreCheck, FindsRepairsAndLeavesExactlyWhatItShould) {
     // person can tell whether it is still at work; a second run finds only what was left.
     const StoreCheckResult again = Check(false);
     EXPECT_EQ(again.Count(StoreFindingOutcome::kRepairable), 0u);
-    const std::vector<std::pair<std::string, std::string>> names = {
-        {dir.path().string(), "<dir>"},
-        {std::to_string(dead), "<dead>"},
-        {std::to_string(live), "<live>"}};
     ExpectMatchesGolden("session/store-check-folder.txt",
-                        "check:\n" + Findings(found, true, names) + "repair:\n" +
-                            Findings(repaired, true, names) + "again:\n" +
-                            Findings(again, true, names));
+                        Runs({found, repaired, again}, {{dir.path().string(), "<dir>"},
+                                                        {std::to_string(dead), "<dead>"},
+                                                        {std::to_string(live), "<live>"}}));
 }
 
 TEST_F(StoreCheck, OldTemporaryFilesCountAsAbandonedAfterTenMinutes) {
@@ -182,37 +185,27 @@ TEST_F(StoreCheck, OldTemporaryFilesCountAsAbandonedAfterTenMinutes) {
 }
 
 TEST_F(StoreCheck, RegistryStoreOrderTypesNamesAndHalfBuiltCopies) {
-    const fs::path registry = dir / "registry";
     const long dead = DeadPid();
     const std::u16string copy =
         u"_@@TMP@@_" + VUnicodeString::FromUtf8(std::to_string(dead)).str() + u"_1";
+    VRegistryStoreFactory factory(VRegistryRoot::CurrentUser, u"Software\\Norvik",
+                                  dir / "registry");
     {
-        VRegistryStoreFactory factory(VRegistryRoot::CurrentUser, u"Software\\Norvik", registry);
         VProfileStore store(false, &factory);
-        VProfileKey a(store.GetRootKey(), u"Sessions\\a");
-        a.SetDword(u"Is Session", 1);
-        VProfileKey b(store.GetRootKey(), u"Sessions\\b");
-        b.SetString(u"Is Session", u"1");
+        VProfileKey a(store.GetRootKey(), u"Sessions\\a"), b(store.GetRootKey(), u"Sessions\\b");
         VProfileKey nul(store.GetRootKey(), u"Sessions\\NUL");
-        nul.SetDword(u"Is Session", 1);
         VProfileKey order(store.GetRootKey(), u"Sessions\\__FolderData__");
+        VProfileKey half(store.GetRootKey(), u"Sessions\\" + copy + u"\\x");
+        a.SetDword(u"Is Session", 1);
+        b.SetString(u"Is Session", u"1");  // as a string it makes b a folder to the store
+        nul.SetDword(u"Is Session", 1);
         order.SetString(u"Session List", u"a:zzz:NUL");
         order.SetString(u"Folder List", u"");
-        VProfileKey half(store.GetRootKey(), u"Sessions\\" + copy + u"\\x");
         half.SetDword(u"Is Session", 1);
         half.SetBinary(u"Blob", "\x01\x02", 2);
     }
-    const auto check = [&](bool repair) {
-        StoreCheckOptions options;
-        options.repair = repair;
-        options.now = kNow;
-        return CheckRegistryStore(VRegistryRoot::CurrentUser, u"Software\\Norvik", registry,
-                                  options);
-    };
-    const StoreCheckResult found = check(false);
-    const StoreCheckResult repaired = check(true);
+    const StoreCheckResult found = Check(false, true), repaired = Check(true, true);
     {
-        VRegistryStoreFactory factory(VRegistryRoot::CurrentUser, u"Software\\Norvik", registry);
         VProfileStore store(true, &factory);
         VProfileKey& root = store.GetRootKey();
         EXPECT_FALSE(root.SubKeyExists((u"Sessions\\" + copy).c_str()));
@@ -222,19 +215,14 @@ TEST_F(StoreCheck, RegistryStoreOrderTypesNamesAndHalfBuiltCopies) {
         EXPECT_TRUE(moved.QueryBinary(u"Blob", nullptr, size));
         EXPECT_EQ(size, 2u);
         VProfileKey order(root, u"Sessions\\__FolderData__");
-        VUnicodeString list;
-        ASSERT_TRUE(order.QueryString(u"Session List", list));
-        EXPECT_EQ(list.str(), u"a:NUL");
-        ASSERT_TRUE(order.QueryString(u"Folder List", list));
-        EXPECT_EQ(list.str(), u"b");
+        VUnicodeString sessions, folders;
+        ASSERT_TRUE(order.QueryString(u"Session List", sessions));
+        ASSERT_TRUE(order.QueryString(u"Folder List", folders));
+        EXPECT_EQ(sessions.str() + u"|" + folders.str(), u"a:NUL|b");
     }
-    // "Is Session" as a string makes b a folder to the store.
-    const StoreCheckResult again = check(false);
+    const StoreCheckResult again = Check(false, true);
     EXPECT_EQ(again.Count(StoreFindingOutcome::kRepairable), 0u);
-    const std::vector<std::pair<std::string, std::string>> names = {
-        {registry.string(), "<registry>"}, {std::to_string(dead), "<dead>"}};
     ExpectMatchesGolden("session/store-check-registry.txt",
-                        "check:\n" + Findings(found, true, names) + "repair:\n" +
-                            Findings(repaired, true, names) + "again:\n" +
-                            Findings(again, true, names));
+                        Runs({found, repaired, again}, {{(dir / "registry").string(), "<registry>"},
+                                                        {std::to_string(dead), "<dead>"}}));
 }

@@ -66,13 +66,24 @@ inline std::vector<std::u16string> ShownMembers(const VProfileData& record) {
 }
 
 // Gives every member that takes a text a value other than its current one; returns how many.
-// A member whose change does not take shows as unchanged in the caller's comparison.
 inline int ChangeEveryMember(VProfileData& record) {
     int changed = 0;
     for (int i = 0; VProfileData* member = record.Lookup(i); ++i) {
         if (const auto other = OtherText(*member); other && member->SetText(*other)) ++changed;
     }
     return changed;
+}
+
+// The members of `record` that take a text and show the same in `a` as in `b`, by name.
+inline std::string SameMembers(const VProfileData& record, const std::vector<std::u16string>& a,
+                               const std::vector<std::u16string>& b) {
+    std::string same;
+    for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        const VProfileData* member = record.Lookup(static_cast<int>(i));
+        if (member->Kind() != SettingKind::kNone && a[i] == b[i])
+            same += member->GetName().ToUtf8() + ";";
+    }
+    return same;
 }
 
 }  // namespace test_support

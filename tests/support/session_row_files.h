@@ -17,17 +17,15 @@
 inline std::string EscapeRowText(std::u16string_view text) {
     std::string out;
     for (const char16_t c : text) {
-        if (c == u'\\') {
-            out += "\\\\";
-        } else if (c == u'\t' || c == u'\n' || c == u'\r' || c == 0) {
-            out += c == u'\t' ? "\\t" : c == u'\n' ? "\\n" : c == u'\r' ? "\\r" : "\\0";
-        } else if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            char code[8];
-            std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(c));
-            out += code;
-        }
+        char code[8];
+        std::snprintf(code, sizeof code, "\\u%04X", static_cast<unsigned>(c));
+        out += c == u'\\'              ? "\\\\"
+               : c == u'\t'            ? "\\t"
+               : c == u'\n'            ? "\\n"
+               : c == u'\r'            ? "\\r"
+               : c == 0                ? "\\0"
+               : c >= 0x20 && c < 0x7F ? std::string(1, static_cast<char>(c))
+                                       : code;
     }
     return out;
 }

@@ -1,10 +1,12 @@
-// What the store workers and the tests that drive them share: the store they open and the
-// self-checking session contents the crash writer saves.
+// What the store workers and the tests that drive them share: the store they open, the
+// self-checking session contents the crash writer saves, and a folder's order record as names.
 #pragma once
 
+#include <charconv>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -16,31 +18,48 @@ using namespace sessiondeck;
 
 namespace worker {
 
-// How many sessions the crash writer keeps rewriting, named "S0" to "S7".
-inline constexpr int kCrashSessions = 8;
+inline constexpr int kCrashSessions = 8;  // named "S0" to "S7"
+inline constexpr int kCrashValues = 4;    // Generation, Hostname, Blob, Lines
+
+inline std::u16string Text16(const std::string& text) {
+    return VUnicodeString::FromUtf8(text).str();
+}
 
 inline std::u16string CrashSessionName(int index) {
-    return u"S" + VUnicodeString::FromUtf8(std::to_string(index)).str();
+    return u"S" + Text16(std::to_string(index));
 }
 
-// "ini" stores the configuration folder DIR/Config; "registry" the hive in DIR
-// under HKEY_CURRENT_USER\Software\Test.
-inline std::unique_ptr<VProfileStoreFactory> MakeFactory(const std::string& kind,
-                                                         const std::filesystem::path& dir) {
+// Every store this process opens goes to `kind`: "ini", the configuration folder DIR/Config;
+// "registry", the hive in DIR under HKEY_CURRENT_USER\Software\Test; anything else, no store.
+inline void UseStore(const std::string& kind, const std::filesystem::path& dir = {}) {
+    static std::unique_ptr<VProfileStoreFactory> factory;
     if (kind == "registry") {
-        return std::make_unique<VRegistryStoreFactory>(VRegistryRoot::CurrentUser,
-                                                       VUnicodeString(u"Software\\Test"), dir);
+        factory = std::make_unique<VRegistryStoreFactory>(VRegistryRoot::CurrentUser,
+                                                          VUnicodeString(u"Software\\Test"), dir);
+    } else if (kind == "ini") {
+        factory = std::make_unique<VIniFileStoreFactory>(
+            VUnicodeString::FromUtf8((dir / "Config").string()));
+    } else {
+        factory.reset();
     }
-    return std::make_unique<VIniFileStoreFactory>(
-        VUnicodeString::FromUtf8((dir / "Config").string()));
+    SetProfileStoreFactoryGetter(factory ? +[] { return factory.get(); } : nullptr);
 }
 
-// Every value of a crash session is derived from the generation of its save
-// and names it, so a reader can tell for each value which save wrote it, and
-// whether it was written whole.
+// The names of an order record's list ("a:b:c"), each as often as listed.
+inline std::multiset<std::string> SplitOrder(const std::u16string& list) {
+    std::multiset<std::string> names;
+    for (size_t start = 0; !list.empty() && start <= list.size();) {
+        const size_t end = std::min(list.find(u':', start), list.size());
+        names.insert(VUnicodeString(list.substr(start, end - start)).ToUtf8());
+        start = end + 1;
+    }
+    return names;
+}
+
+// Every value of a crash session is derived from the generation of its save and names it, so a
+// reader can tell for each value which save wrote it, and whether it was written whole.
 inline std::u16string CrashHost(int index, uint32_t generation) {
-    return u"h" + CrashSessionName(index) + u"-" +
-           VUnicodeString::FromUtf8(std::to_string(generation)).str();
+    return u"h" + CrashSessionName(index) + u"-" + Text16(std::to_string(generation));
 }
 
 inline std::string CrashBlob(uint32_t generation) {
@@ -69,22 +88,14 @@ inline void WriteCrashSession(VProfileKey& key, int index, uint32_t generation) 
 
 // The digits at the end of `text` after `prefix` (a generation), or false.
 inline bool GenerationAfter(std::string_view text, std::string_view prefix, uint32_t& generation) {
-    if (!text.starts_with(prefix) || text.size() == prefix.size() ||
-        text.size() > prefix.size() + 10)
-        return false;
-    uint64_t value = 0;
-    for (char c : text.substr(prefix.size())) {
-        if (c < '0' || c > '9') return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    generation = static_cast<uint32_t>(value);
-    return value <= UINT32_MAX;
+    const char* end = text.data() + text.size();
+    if (!text.starts_with(prefix) || text.size() == prefix.size()) return false;
+    const auto [stop, error] = std::from_chars(text.data() + prefix.size(), end, generation);
+    return error == std::errc() && stop == end;
 }
 
-inline constexpr int kCrashValues = 4;  // Generation, Hostname, Blob, Lines
-
-// The generation each value of a crash session was written with; false when
-// a value is missing or is not one whole write.
+// The generation each value of a crash session was written with; false when a value is missing
+// or is not one whole write.
 inline bool ReadCrashSession(VProfileKey& key, int index, uint32_t (&generations)[kCrashValues]) {
     uint32_t isSession = 0;
     VUnicodeString host;
