@@ -95,22 +95,17 @@ void SessionDeckModel::ShowFilterMatches() {
     const auto& sessions = index.Sessions();
     const std::u16string folded = FoldNoCase(m_filterText.str());
     std::vector<char> sessionShown(sessions.size()), folderShown(folders.size());
-    size_t shown = 0;
     for (size_t i = 0; i < sessions.size(); ++i) {
         const auto& session = sessions[i];
         if (session.gone || !SessionFilterIndex::Shows(session, m_tree.Host(), m_tree.Options()) ||
             !index.Matches(session, folded))
             continue;
         sessionShown[i] = 1;
-        ++shown;
-        for (int at = session.folder; at >= 0 && !folderShown[at]; at = folders[at].parent) {
+        for (int at = session.folder; at >= 0 && !folderShown[at]; at = folders[at].parent)
             folderShown[at] = 1;
-            ++shown;
-        }
     }
 
     m_tree.ResetToRoot();
-    m_tree.Reserve(shown);
     m_selection.SetCaret(kNoNode);  // the old caret's node is gone
     const bool sorted = m_tree.Options().sortAlphabetical;
     TreeNodeId firstSession = kNoNode;

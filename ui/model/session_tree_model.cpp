@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cassert>
-#include <ranges>
 
 #include "app/init.h"
 #include "app/siblings.h"
@@ -30,8 +29,6 @@ SessionTreeModel::SessionTreeModel(const SessionDeckHost& host, const SessionTre
 }
 
 namespace {
-constexpr size_t kNodeBlock = 1024;
-
 uint32_t SlotOf(TreeNodeId id) {
     return static_cast<uint32_t>(id);
 }
@@ -224,12 +221,8 @@ TreeNodeId SessionTreeModel::Insert(TreeNodeId parent, TreeItemKind kind,
                                     const VUnicodeString& label, TreeNodeId before) {
     uint32_t slot = 0;
     if (m_freeSlots.empty()) {
-        if (m_nodesLeftInBlock == 0) {
-            m_nodeBlocks.push_back(std::make_unique<SessionTreeNode[]>(kNodeBlock));
-            m_nodesLeftInBlock = kNodeBlock;
-        }
         slot = static_cast<uint32_t>(m_slots.size());
-        m_slots.push_back(Slot{&m_nodeBlocks.back()[kNodeBlock - m_nodesLeftInBlock--]});
+        m_slots.push_back(Slot{std::make_unique<SessionTreeNode>()});
     } else {
         slot = m_freeSlots.back();
         m_freeSlots.pop_back();
@@ -290,8 +283,7 @@ void SessionTreeModel::Remove(TreeNodeId id) {
         siblings.erase(std::remove(siblings.begin(), siblings.end(), id), siblings.end());
     }
     m_freeSlots.reserve(m_freeSlots.size() + nodes.size());
-    // Last node first, so that the next inserts take the slots back in tree order.
-    for (TreeNodeId node : std::views::reverse(nodes)) {
+    for (TreeNodeId node : nodes) {
         Slot& slot = m_slots[SlotOf(node)];
         SessionTreeNode& gone = *slot.node;
         // Back to a new node's state, keeping the label's and the children's storage; the
@@ -303,10 +295,6 @@ void SessionTreeModel::Remove(TreeNodeId id) {
         m_freeSlots.push_back(SlotOf(node));
     }
     if (id == m_root) m_root = kNoNode;
-}
-
-void SessionTreeModel::Reserve(size_t count) {
-    if (count > m_freeSlots.size()) m_slots.reserve(m_slots.size() + count - m_freeSlots.size());
 }
 
 void SessionTreeModel::Relabel(TreeNodeId id, const VUnicodeString& label) {

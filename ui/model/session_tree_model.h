@@ -128,8 +128,6 @@ public:
                                    TreeNodeId before = kNoNode);
     // Removes the node and everything below it, releasing their sessions.
     void Remove(TreeNodeId id);
-    // Makes room for `count` more nodes at once (a caller about to insert many).
-    void Reserve(size_t count);
     void Relabel(TreeNodeId id, const VUnicodeString& label);
     // Moves a node among its siblings to before `before` (the end when kNoNode).
     void MoveBefore(TreeNodeId id, TreeNodeId before);
@@ -157,16 +155,11 @@ private:
     SessionDeckHost m_host;
     SessionTreeOptions m_options;
     struct Slot {
-        SessionTreeNode* node = nullptr;  // in m_nodeBlocks
+        std::unique_ptr<SessionTreeNode> node;
         uint32_t generation = 0;
         bool live = false;
     };
     std::vector<Slot> m_slots;  // slot 0 is never used: handle 0 is kNoNode
-    // Nodes are made a block at a time and never freed before the model: a filter keystroke
-    // that shows every session makes a hundred thousand of them at once, and one allocation per
-    // node (with nodes scattered over the heap) was a good part of that keystroke.
-    std::vector<std::unique_ptr<SessionTreeNode[]>> m_nodeBlocks;
-    size_t m_nodesLeftInBlock = 0;
     // Slots of removed nodes, with the node's storage (label, children) kept for the next node
     // inserted: a filter keystroke replaces the whole tree, and allocating every node and label
     // again (and growing the table by every node) each time was most of its cost.
