@@ -4,9 +4,9 @@
 
 #include "data/log_file.h"
 #include "foundation/messages.h"
+#include "support/case_file.h"
 #include "support/scoped_env.h"
 #include "support/scripted_prompt.h"
-#include "support/session_row_files.h"
 #include "support/temp_dir.h"
 
 using namespace sessiondeck;
@@ -19,7 +19,8 @@ const SYSTEMTIME kWhen{2024, 3, 0, 5, 9, 7, 3, 42};
 // it gives or the report with its insert.
 TEST(LogFileNameTest, PatternTable) {
     ScopedEnv env("SD_LOG_TEST_DIR", "/var/tmp");
-    ExpectRowsMatchGolden("data/log-file-names.txt", [](const std::u16string& row) {
+    ExpectCaseFile("data/log-file-names.txt", [](const std::vector<std::string>& fields) {
+        const std::u16string row = VUnicodeString::FromUtf8(fields[0]).str();
         const size_t bar1 = row.find(u" | "), bar2 = row.rfind(u" | ");
         if (bar1 == bar2) return std::string("not a row");
         const std::u16string session = row.substr(bar1 + 3, bar2 - bar1 - 3);
@@ -29,12 +30,12 @@ TEST(LogFileNameTest, PatternTable) {
             ExpandLogFileName(row.substr(0, bar1), session == u"-" ? nullptr : session.c_str(),
                               &kWhen, row.substr(bar2 + 3), expanded, report);
         const uint32_t id = report.GetMessageId();
-        if (ok && id == 0) return EscapeRowText(expanded.str());
+        if (ok && id == 0) return expanded.ToUtf8();
         std::string out = id == kMsgHostLogNameUnknownToken      ? "unknown token"
                           : id == kMsgHostLogNameTrailingPercent ? "trailing percent"
                                                                  : "report " + std::to_string(id);
         for (size_t i = 0; i < report.GetInsertCount(); ++i)
-            out += " '" + EscapeRowText(VUnicodeString(report.GetInserts()[i]).str()) + "'";
+            out += " '" + VUnicodeString(report.GetInserts()[i]).ToUtf8() + "'";
         return out + (ok ? " (but true)" : "") + (expanded.IsEmpty() ? "" : " (name left)");
     });
 }

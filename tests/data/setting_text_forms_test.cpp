@@ -12,7 +12,7 @@
 #include "data/synchronize_profile.h"
 #include "profile/composite_values.h"
 #include "profile/secret_settings.h"
-#include "support/session_row_files.h"
+#include "support/case_file.h"
 
 using namespace sessiondeck;
 
@@ -51,7 +51,8 @@ TEST(SettingTextForms, EveryKindReadsBackItsTextAndRefusesOthersUnchanged) {
         EXPECT_EQ(setting->Kind(), kind.first) << name;
         EXPECT_FALSE(setting->IsSecret() || setting->IsReadOnly()) << name;
     }
-    ExpectRowsMatchGolden("data/setting-text-forms.txt", [](const std::u16string& row) {
+    ExpectCaseFile("data/setting-text-forms.txt", [](const std::vector<std::string>& fields) {
+        const std::u16string row = VUnicodeString::FromUtf8(fields[0]).str();
         const size_t colon = row.find(u": ");
         const auto found = kKinds.find(VUnicodeString(row.substr(0, colon)).ToUtf8());
         if (colon == row.npos || found == kKinds.end()) return std::string("no such kind");
@@ -61,7 +62,7 @@ TEST(SettingTextForms, EveryKindReadsBackItsTextAndRefusesOthersUnchanged) {
             return setting->Text() == before ? std::string("refused") : "refused, but changed";
         const std::u16string shown = setting->Text().value_or(u"(none)");
         const bool again = setting->SetText(shown) && setting->Text() == shown;
-        return "reads " + EscapeRowText(shown) + (again ? "" : " (not taken back)");
+        return "reads " + VUnicodeString(shown).ToUtf8() + (again ? "" : " (not taken back)");
     });
 }
 

@@ -7,18 +7,19 @@
 #include "data/file_types.h"
 #include "data/url.h"
 #include "foundation/messages.h"
-#include "support/session_row_files.h"
+#include "support/case_file.h"
 
 using namespace sessiondeck;
 
 // Each row of the file is a text and what ParseAppUrl makes of it: the report, and the parts when
 // the text was split.
 TEST(Url, GrammarTable) {
-    ExpectRowsMatchGolden("data/url-grammar.txt", [](const std::u16string& text) {
+    ExpectCaseFile("data/url-grammar.txt", [](const std::vector<std::string>& row) {
+        const std::u16string text = VUnicodeString::FromUtf8(row[0]).str();
         URL url(u"me@example.org");
         VReportMessageParams report(kMsgNameInUse);
         const bool parsed = url.ParseAppUrl(text.c_str(), report);
-        EXPECT_EQ(URL::IsURL(text.c_str()), parsed) << EscapeRowText(text);
+        EXPECT_EQ(URL::IsURL(text.c_str()), parsed) << row[0];
         const uint32_t id = report.GetMessageId();
         std::string out = id == 0                             ? "ok"
                           : id == kMsgUrlSyntaxInvalid        ? "syntax error"
@@ -30,11 +31,10 @@ TEST(Url, GrammarTable) {
         bool isDefault = false;
         const uint16_t port = url.GetPort(isDefault);
         return out + ": scheme " + std::to_string(url.GetScheme()) + ", host '" +
-               EscapeRowText(url.GetAddress().str()) + "', port " + std::to_string(port) +
-               (isDefault ? " (default)" : "") + ", user '" +
-               EscapeRowText(url.GetUsername().str()) + "', password '" +
-               EscapeRowText(url.GetPassword().str()) + "', object '" +
-               EscapeRowText(url.GetObjectW().str()) + "', type " +
+               url.GetAddress().ToUtf8() + "', port " + std::to_string(port) +
+               (isDefault ? " (default)" : "") + ", user '" + url.GetUsername().ToUtf8() +
+               "', password '" + url.GetPassword().ToUtf8() + "', object '" +
+               url.GetObjectW().ToUtf8() + "', type " +
                (url.GetTransferType() == kTransferTypeAscii    ? "ascii"
                 : url.GetTransferType() == kTransferTypeBinary ? "binary"
                                                                : "none");

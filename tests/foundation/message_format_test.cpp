@@ -7,7 +7,7 @@
 
 #include "foundation/codepage.h"
 #include "foundation/message_format.h"
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 
 using namespace sessiondeck;
 

@@ -6,7 +6,7 @@
 #include "foundation/messages.h"
 #include "foundation/report.h"
 #include "foundation/report_text.h"
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 
 using namespace sessiondeck;
 

@@ -7,8 +7,8 @@
 
 #include "foundation/codepage.h"
 #include "profile/composite_values.h"
+#include "support/case_file.h"
 #include "support/memory_store.h"
-#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 

@@ -10,7 +10,7 @@
 #include "foundation/codepage.h"
 #include "foundation/hex_digits.h"
 #include "profile/ini_store_private.h"
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 #include "support/test_bytes.h"
 
 using namespace sessiondeck;

@@ -12,7 +12,7 @@
 #include "platform/file_system.h"
 #include "profile/ini_store_private.h"
 #include "store_contract.h"
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 #include "support/temp_dir.h"
 #include "support/test_bytes.h"
 

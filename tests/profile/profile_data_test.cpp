@@ -9,8 +9,8 @@
 #include "foundation/codepage.h"
 #include "profile/profile_data.h"
 #include "profile/text_form.h"
+#include "support/case_file.h"
 #include "support/memory_store.h"
-#include "support/profile_case_file.h"
 
 using namespace sessiondeck;
 

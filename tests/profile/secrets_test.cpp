@@ -4,7 +4,7 @@
 #include "foundation/codepage.h"
 #include "profile/cipher.h"
 #include "profile/secret_forms.h"
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 #include "support/test_bytes.h"
 
 using namespace sessiondeck;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/profile_case_file.h"
+#include "support/case_file.h"
 
 using namespace sessiondeck;
 

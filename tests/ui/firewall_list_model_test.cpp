@@ -6,8 +6,8 @@
 
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
+#include "support/case_file.h"
 #include "support/memory_store.h"
-#include "support/profile_case_file.h"
 #include "support/scripted_prompt.h"
 #include "ui/model/firewall_list_model.h"
 #include "ui/ui_fixture.h"
