@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
 #include "support/cli_sandbox.h"
 #include "support/golden.h"
 
 namespace {
 
-class CliExitStatus : public CliConfigTest {};
+class CliExitStatus : public CliSandboxTest {};
 
 }  // namespace
 
