@@ -133,12 +133,18 @@ TEST(ConfigFolder, OldFolderWithoutRedirectIsMigratedOnlyWhenTheHostAgrees) {
     EXPECT_EQ(missing.GetMessageId(), kMsgMigrationFailed);
     EXPECT_NE(VUnicodeString(missing.GetText()).str().find(u"No such file or directory"),
               std::u16string::npos);
-    // A start that failed does not count.
+    // A start that failed does not count; one that ran does, whatever it exited with.
     WriteScript(dir / "migrate", "exit 183\n");
     VReportMessageParams running;
     EXPECT_FALSE(RunMigrate(nullptr, true, running));
     EXPECT_EQ(running.GetMessageId(), kMsgMigrationRunning);
+    WriteScript(dir / "migrate", "touch \"$(dirname \"$0\")/args\"\n");
+    VReportMessageParams again;
+    EXPECT_FALSE(RunMigrate(nullptr, true, again));
+    EXPECT_EQ(again.GetMessageId(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "args"));
 
+    ResetMigrationStartForTesting();
     MakeOldFolder(dir / "old", "3.x");
     g_queryAnswer = false;
     EXPECT_EQ(Redirect(U(dir / "old")), "false ");
