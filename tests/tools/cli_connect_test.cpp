@@ -244,6 +244,23 @@ TEST_F(CliConnect, AStoredPasswordIsOfferedToSshThroughAskpassAndNeverPrinted) {
     for (const ProcessResult* r : {&ssh, &telnet})
         EXPECT_EQ((r->out + r->err).find("Sd-Secret-91"), std::string::npos);
 
+    // Run for real, ssh gets this program as its askpass, told which session and folder, and none
+    // of the askpass variables the host itself inherited.
+    const fs::path record = dir / "ssh-env";
+    WriteFileBytes(bin / "ssh",
+                   "#!/bin/sh\nprintf '%s|' \"$SSH_ASKPASS\" \"$SSH_ASKPASS_REQUIRE\" "
+                   "\"$SESSIONDECK_ASKPASS\" \"$SESSIONDECK_ASKPASS_REGISTRY\" "
+                   "\"$SESSIONDECK_CONFIG\" > '" +
+                       record.string() + "'\n");
+    chmod((bin / "ssh").c_str(), 0755);
+    EXPECT_EQ(RunProcess(SESSIONDECK_CLI_PATH, Args({"connect", "Lab\\web"}),
+                         {"XDG_DATA_HOME=" + (dir / "data").string(), "PATH=" + bin.string(),
+                          "SESSIONDECK_ASKPASS_REGISTRY=HKCU\\Inherited"})
+                  .status,
+              0);
+    EXPECT_EQ(ReadFileBytes(record), fs::canonical(SESSIONDECK_CLI_PATH).string() +
+                                         "|force|Lab\\web||" + config.string() + "|");
+
     // The askpass mode answers a password prompt with the stored secret, and only when asked
     // through its variable with a prompt; an ordinary command still runs as one.
     const std::vector<std::string> env = {

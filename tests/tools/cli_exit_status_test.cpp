@@ -49,6 +49,7 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"rename", "top", "top (2)"},
         {"new", "TOP"},
         {"cp", "Lab", "Lab"},
+        {"cp", "Lab\\nothing", ""},
         {"set", "top", "Idle Timeout", "many"},
         {"set", "top", "Password"},
         {"set", "top", "Password", "x", "--password-stdin"},

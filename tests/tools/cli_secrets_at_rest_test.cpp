@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -51,6 +52,9 @@ TEST_F(CliSecretsAtRest, EveryFormRoundTrips) {
     for (const std::string& stored : {scrambled, blowfish, capi})
         EXPECT_EQ(Ok({"secret", "decode", stored}), value) << stored;
     EXPECT_EQ(Ok({"secret", "decode", "00000000616263"}), "abc") << "a fixed scrambled text";
+    std::string upper = scrambled;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Ok({"secret", "decode", upper}), value) << "hex digits in either case";
 }
 
 TEST_F(CliSecretsAtRest, PasswordsNeverAppearInClearAndFilesArePrivate) {

@@ -66,6 +66,10 @@ TEST_F(CliSession, NewWithConnectionUsesTheProtocolModules) {
     EXPECT_THAT(Ok({"show", "files"}), HasSubstr("Transfer Protocol Name=FTP\n"));
     EXPECT_THAT(File("files"), HasSubstr("D:\"[FTP] Port\"=00000015"));
 
+    // Without --protocol, the default session's terminal side takes the connection.
+    Ok({"new", "plain", "--host", "plain.example", "--port", "2200"});
+    EXPECT_THAT(File("plain"), HasSubstr("D:\"[SSH2] Port\"=00000898\r\n"));
+
     // A port set later is held to the same range, and a refusal leaves the file as it was.
     const auto result = Run({"set", "web", "[SSH2] Port", "65536"});
     EXPECT_EQ(result.status, 2);
