@@ -51,6 +51,16 @@ bool Query(const char16_t*, IString* answer, VReportMessageParams&) {
     return g_queryAnswer;
 }
 
+VUnicodeString g_second;
+// Settles `path` as the host would (no registry, reports collected); the result and the folder,
+// as "true /new/place".
+std::string Redirect(const VUnicodeString& path) {
+    VUnicodeString settled = path;
+    const bool ok =
+        CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, settled, g_second);
+    return (ok ? "true " : "false ") + settled.ToUtf8();
+}
+
 }  // namespace
 
 TEST(ConfigFolder, CommandLineFolderLosesTrailingBackslashes) {
@@ -92,68 +102,29 @@ TEST(ConfigFolder, FolderBesideTheExecutableNeedsGlobalIni) {
 TEST(ConfigFolder, RedirectAcceptsNewAndKnownFoldersAndFollowsARedirect) {
     TempDir dir;
     g_reported.clear();
-    VUnicodeString second = u"keep in step";
-    VUnicodeString path;
-    EXPECT_TRUE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-
-    // A new, empty folder and a folder of the previous format stay as they are.
-    path = U(dir / "new");
-    EXPECT_TRUE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-    EXPECT_EQ(path, U(dir / "new"));
+    g_second = u"keep in step";
+    // No folder, a new empty one and a folder of the previous format stay as they are.
+    EXPECT_EQ(Redirect(u""), "true ");
+    EXPECT_EQ(Redirect(U(dir / "new")), "true " + (dir / "new").string());
     MakeOldFolder(dir / "known", "0311ABC6-1CDD-46fc-A08A-0D7C00242FCA");
     WriteRedirect(dir / "known", "/elsewhere");
-    path = U(dir / "known");
-    EXPECT_TRUE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-    EXPECT_EQ(path, U(dir / "known"));
+    EXPECT_EQ(Redirect(U(dir / "known")), "true " + (dir / "known").string());
     EXPECT_TRUE(g_reported.empty());
 
     // The identifier differs only in case: old format, so its redirect is followed.
     MakeOldFolder(dir / "old", "0311ABC6-1CDD-46FC-A08A-0D7C00242FCA");
     WriteRedirect(dir / "old", "/new/place");
-    path = U(dir / "old");
-    EXPECT_TRUE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-    EXPECT_EQ(path, u"/new/place");
-    EXPECT_EQ(second, u"/new/place");
+    EXPECT_EQ(Redirect(U(dir / "old")), "true /new/place");
+    EXPECT_EQ(g_second, u"/new/place");
     ASSERT_EQ(g_reported.size(), 1u);
     EXPECT_TRUE(g_reported[0].str().starts_with(u"The configuration was migrated from: \r\n'" +
                                                 U(dir / "old").str() +
                                                 u"'\r\nto\r\n'/new/place'.\r\n"));
 }
 
+// An old folder without a redirect is migrated only when the host agrees, by the utility beside
+// the executable, which is started once per process at most.
 TEST(ConfigFolder, OldFolderWithoutRedirectIsMigratedOnlyWhenTheHostAgrees) {
-    ResetMigrationStartForTesting();
-    TempDir dir;
-    MakeOldFolder(dir / "old", "3.x");
-    VUnicodeString path = U(dir / "old");
-    VUnicodeString second;
-    g_queryAnswer = false;
-    EXPECT_FALSE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-    EXPECT_TRUE(path.IsEmpty());
-
-    // The utility writes the redirect into the old folder and succeeds.
-    WriteScript(dir / "migrate",
-                "printf '%s|' \"$@\" > \"$(dirname \"$0\")/args\"\n"
-                "printf 'S:\"New Config Path\"=/migrated\\r\\n' > '" +
-                    (dir / "old/NVKRedirect.ini").string() + "'\n");
-    SetHostExecutableFolder(U(dir.path()).c_str());
-    g_queryAnswer = true;
-    path = U(dir / "old");
-    second = u"x";
-    EXPECT_TRUE(CheckAppConfigPathRedirect(nullptr, nullptr, Query, false, Collect, path, second));
-    EXPECT_EQ(path, u"/migrated");
-    EXPECT_EQ(second, u"/migrated");
-    EXPECT_EQ(ReadFileBytes(dir / "args"), "/NoRegEdit|--from|old|");
-
-    // Once started, the utility is never started again in this process.
-    std::filesystem::remove(dir / "args");
-    VReportMessageParams report;
-    EXPECT_FALSE(RunMigrate(nullptr, true, report));
-    EXPECT_FALSE(std::filesystem::exists(dir / "args"));
-    EXPECT_EQ(report.GetMessageId(), 0u);
-    SetHostExecutableFolder(nullptr);
-}
-
-TEST(ConfigFolder, MigrationUtilityFailures) {
     ResetMigrationStartForTesting();
     TempDir dir;
     SetHostExecutableFolder(U(dir.path()).c_str());
@@ -162,16 +133,38 @@ TEST(ConfigFolder, MigrationUtilityFailures) {
     EXPECT_EQ(missing.GetMessageId(), kMsgMigrationFailed);
     EXPECT_NE(VUnicodeString(missing.GetText()).str().find(u"No such file or directory"),
               std::u16string::npos);
-
-    // A start that failed does not count; one that ran does.
+    // A start that failed does not count; one that ran does, whatever it exited with.
     WriteScript(dir / "migrate", "exit 183\n");
     VReportMessageParams running;
     EXPECT_FALSE(RunMigrate(nullptr, true, running));
     EXPECT_EQ(running.GetMessageId(), kMsgMigrationRunning);
-    WriteScript(dir / "migrate", "exit 0\n");
+    WriteScript(dir / "migrate", "touch \"$(dirname \"$0\")/args\"\n");
     VReportMessageParams again;
     EXPECT_FALSE(RunMigrate(nullptr, true, again));
     EXPECT_EQ(again.GetMessageId(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "args"));
+
+    ResetMigrationStartForTesting();
+    MakeOldFolder(dir / "old", "3.x");
+    g_queryAnswer = false;
+    EXPECT_EQ(Redirect(U(dir / "old")), "false ");
+    // The utility writes the redirect into the old folder and succeeds.
+    WriteScript(dir / "migrate",
+                "printf '%s|' \"$@\" > \"$(dirname \"$0\")/args\"\n"
+                "printf 'S:\"New Config Path\"=/migrated\\r\\n' > '" +
+                    (dir / "old/NVKRedirect.ini").string() + "'\n");
+    g_queryAnswer = true;
+    g_second = u"x";
+    EXPECT_EQ(Redirect(U(dir / "old")), "true /migrated");
+    EXPECT_EQ(g_second, u"/migrated");
+    EXPECT_EQ(ReadFileBytes(dir / "args"), "/NoRegEdit|--from|old|");
+
+    // Once started, the utility is never started again in this process.
+    std::filesystem::remove(dir / "args");
+    VReportMessageParams report;
+    EXPECT_FALSE(RunMigrate(nullptr, true, report));
+    EXPECT_FALSE(std::filesystem::exists(dir / "args"));
+    EXPECT_EQ(report.GetMessageId(), 0u);
     SetHostExecutableFolder(nullptr);
 }
 
@@ -244,6 +237,7 @@ TEST(ConfigFolder, ValidationCreatesTheFolderOrSaysWhy) {
     EXPECT_FALSE(ConfigFolderDialog(U(dir.path()), u"T").DoModal());
 }
 
+// The portable-drive copy and the data form of paths on that drive.
 TEST(ConfigFolder, U3CopyRunsTheRegisteredStepsAndRewritesTheGlobalOptions) {
     LibraryHost library;
     MemoryStoreFactory& memory = library.memory;
@@ -266,10 +260,8 @@ TEST(ConfigFolder, U3CopyRunsTheRegisteredStepsAndRewritesTheGlobalOptions) {
     EXPECT_EQ(memory.Find(u"Global", u"Menu Toolbar File")->string, u"%u3data%/bar.mnu");
     ASSERT_NE(memory.Find(u"Global", u"Error Sound File"), nullptr);
     EXPECT_TRUE(memory.Find(u"Global", u"Error Sound File")->string.IsEmpty());
-}
 
-TEST(ConfigFolder, U3DataForm) {
-    ScopedEnv env("U3_APP_DATA_PATH", "/media/u3/data/");
+    env.Set("U3_APP_DATA_PATH", "/media/u3/data/");
     EXPECT_EQ(ToU3DataForm(u"/media/u3/data/menus/bar.mnu"), u"%u3data%/menus/bar.mnu");
     EXPECT_EQ(ToU3DataForm(u"/media/u3/database/x"), u"/media/u3/database/x");
     EXPECT_EQ(ToU3DataForm(u"/other/x"), u"/other/x");

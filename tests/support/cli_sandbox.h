@@ -1,6 +1,6 @@
-// What the data-safety tests of the sessiondeck host share: the host run in a sandbox of its own,
-// value files made by hand, whole-tree snapshots to compare before and after, and a small tmpfs
-// to fill up.
+// What the tests of the sessiondeck host share: the host run over a configuration folder of its
+// own, value files made by hand, whole-tree snapshots to compare before and after, and a small
+// tmpfs to fill up.
 #pragma once
 
 #include <sys/mount.h>
@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,6 +27,7 @@
 namespace sandbox {
 
 namespace fs = std::filesystem;
+using Tree = std::map<std::string, std::string>;
 
 // A whole value file of a session, in the exact form the store writes, with `extra` lines
 // (each ending in CR LF) after its host name.
@@ -47,29 +48,27 @@ inline std::string DwordLine(const std::string& name, uint32_t value) {
 // Every entry below `root` (not following links), by relative path: its kind, permission bits
 // and, for a file, its bytes. Order records are left out when `withOrder` is false: listings
 // rewrite them, and they hold no session's data. Without `withModes`, permission bits are left
-// out too (a copy is made with the store's own modes).
-inline std::map<std::string, std::string> Snapshot(const fs::path& root, bool withOrder = true,
-                                                   bool withModes = true) {
-    std::map<std::string, std::string> entries;
+// out too (a copy is made with the store's own modes); `withTimes` adds modification times.
+inline Tree Snapshot(const fs::path& root, bool withOrder = true, bool withModes = true,
+                     bool withTimes = false) {
+    Tree entries;
     std::error_code ec;
-    if (!fs::exists(fs::symlink_status(root, ec))) return entries;
     for (auto it = fs::recursive_directory_iterator(root, ec);
          !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         const fs::path& path = it->path();
-        if (!withOrder && path.filename() == "__FolderData__.ini") continue;
         struct stat st {};
-        if (lstat(path.c_str(), &st) != 0) continue;
+        if ((!withOrder && path.filename() == "__FolderData__.ini") ||
+            lstat(path.c_str(), &st) != 0)
+            continue;
         std::string entry = withModes ? std::to_string(st.st_mode & 07777) + " " : "";
+        if (withTimes)
+            entry += std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
         if (S_ISLNK(st.st_mode)) {
             entry += "link " + fs::read_symlink(path, ec).string();
-        } else if (S_ISDIR(st.st_mode)) {
-            entry += "folder";
-        } else if (S_ISFIFO(st.st_mode)) {
-            entry += "fifo";
         } else if (S_ISREG(st.st_mode)) {
             entry += "file " + ReadFileBytes(path);
         } else {
-            entry += "other";
+            entry += S_ISDIR(st.st_mode) ? "folder" : S_ISFIFO(st.st_mode) ? "fifo" : "other";
         }
         entries[fs::relative(path, root).string()] = entry;
     }
@@ -77,31 +76,21 @@ inline std::map<std::string, std::string> Snapshot(const fs::path& root, bool wi
 }
 
 // The differences between two snapshots, named by path, for a failure message.
-inline std::string Diff(const std::map<std::string, std::string>& before,
-                        const std::map<std::string, std::string>& after) {
+inline std::string Diff(const Tree& before, const Tree& after) {
     std::string out;
-    int shown = 0;
-    auto note = [&](const std::string& text) {
-        if (++shown <= 12) out += "\n  " + text;
-    };
     for (const auto& [path, entry] : before) {
         auto it = after.find(path);
-        if (it == after.end()) {
-            note("missing: " + path);
-        } else if (it->second != entry) {
-            note("changed: " + path);
-        }
+        if (it == after.end() || it->second != entry)
+            out += (it == after.end() ? "\n  missing: " : "\n  changed: ") + path;
     }
     for (const auto& [path, entry] : after) {
-        if (!before.count(path)) note("added: " + path);
+        if (!before.count(path)) out += "\n  added: " + path;
     }
-    if (shown > 12) out += "\n  ... " + std::to_string(shown - 12) + " more";
-    return out;
+    return out.substr(0, 2000);
 }
 
 // Whether two snapshots are equal; when not, the differing paths (not the whole contents).
-inline ::testing::AssertionResult Same(const std::map<std::string, std::string>& expected,
-                                       const std::map<std::string, std::string>& found) {
+inline ::testing::AssertionResult Same(const Tree& expected, const Tree& found) {
     if (expected == found) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "the trees differ:" << Diff(expected, found);
 }
@@ -125,26 +114,22 @@ class SmallTmpfs {
 public:
     SmallTmpfs(const fs::path& where, int kib) : m_where(where) {
         fs::create_directories(where);
+        const std::string options = "size=" + std::to_string(kib) + "k,mode=0755";
         if (geteuid() != 0) {
             m_why =
                 "mounting a small tmpfs needs root; running as uid " + std::to_string(geteuid());
-            return;
-        }
-        const std::string options = "size=" + std::to_string(kib) + "k,mode=0755";
-        if (mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) != 0) {
+        } else if (mount("tmpfs", where.c_str(), "tmpfs", 0, options.c_str()) != 0) {
             m_why = "mounting a small tmpfs was not permitted here: " +
                     std::string(std::strerror(errno));
-            return;
         }
-        m_mounted = true;
     }
     ~SmallTmpfs() {
-        if (m_mounted) umount2(m_where.c_str(), MNT_DETACH);
+        if (mounted()) umount2(m_where.c_str(), MNT_DETACH);
     }
     SmallTmpfs(const SmallTmpfs&) = delete;
     SmallTmpfs& operator=(const SmallTmpfs&) = delete;
 
-    bool mounted() const { return m_mounted; }
+    bool mounted() const { return m_why.empty(); }
     const std::string& why() const { return m_why; }
 
     // Fills the file system with one file until a write fails for want of space, then gives back
@@ -165,28 +150,41 @@ public:
 
 private:
     fs::path m_where;
-    bool m_mounted = false;
     std::string m_why;
 };
 
 }  // namespace sandbox
 
-// Runs the sessiondeck host over a configuration folder of its own, with home, configuration and
-// data folders all inside the test's folder, so anything written anywhere shows there.
+// Runs the sessiondeck host over a configuration folder of its own, with home, configuration,
+// data and registry folders all inside the test's folder, so anything written anywhere shows there
+// (and no user's data-protection key is touched). The system's data folders are empty ones: the
+// built-in file types are used.
 class CliSandboxTest : public ::testing::Test {
 protected:
     std::vector<std::string> Env() const {
-        return {"HOME=" + dir.path().string(), "XDG_CONFIG_HOME=" + (dir / "xdg").string(),
-                "XDG_DATA_HOME=" + (dir / "data").string(), "SESSIONDECK_CONFIG="};
+        return {"HOME=" + dir.path().string(),
+                "XDG_CONFIG_HOME=" + (dir / "xdg").string(),
+                "XDG_DATA_HOME=" + (dir / "data").string(),
+                "XDG_DATA_DIRS=" + (dir / "system-data").string(),
+                "XDG_CONFIG_DIRS=" + (dir / "etc").string(),
+                "SESSIONDECK_REGISTRY_DIR=" + (dir / "registry").string(),
+                "SESSIONDECK_CONFIG="};
     }
     std::vector<std::string> Args(std::vector<std::string> args) const {
         args.insert(args.begin(), {"--config", config.string()});
         return args;
     }
-    ProcessResult Run(const std::vector<std::string>& args) const {
-        ProcessResult result = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env());
+    ProcessResult Run(const std::vector<std::string>& args,
+                      const std::optional<std::string>& input = std::nullopt) const {
+        ProcessResult result = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), input);
         EXPECT_NE(result.status, -1) << "the host crashed: " << ::testing::PrintToString(args);
         return result;
+    }
+    // The output of a command that must succeed.
+    std::string Ok(const std::vector<std::string>& args) const {
+        const ProcessResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << ::testing::PrintToString(args) << ": " << r.err;
+        return r.out;
     }
     pid_t Start(const std::vector<std::string>& args) const {
         return StartProcess(SESSIONDECK_CLI_PATH, Args(args), Env());

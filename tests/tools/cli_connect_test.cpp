@@ -3,6 +3,7 @@
 // cli_exit_status_test.cpp).
 #include <sys/stat.h>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,15 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
 #include "support/cli_sandbox.h"
 #include "support/golden.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using Argv = std::vector<std::string>;
+using ::testing::HasSubstr;
 
-class CliConnect : public CliConfigTest {
+class CliConnect : public CliSandboxTest {
 protected:
     void SetUp() override {
         fs::create_directories(bin);
@@ -27,36 +29,35 @@ protected:
     // The host with a PATH of the test's own, so which clients are "installed" is the test's
     // choice and not the machine's.
     ProcessResult Connect(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string(), "connect"});
+        args.insert(args.begin(), {"--config", config.string(), "connect"});
         return RunProcess(SESSIONDECK_CLI_PATH, args,
                           {"XDG_DATA_HOME=" + (dir / "data").string(), "PATH=" + bin.string()});
     }
     std::vector<std::string> DryRun(const std::string& path, bool transfer = false) {
-        std::vector<std::string> args = {path, "--dry-run"};
-        if (transfer) args.push_back("--transfer");
-        const ProcessResult r = Connect(args);
+        const ProcessResult r =
+            Connect(transfer ? Argv{path, "--dry-run", "--transfer"} : Argv{path, "--dry-run"});
         EXPECT_EQ(r.status, 0) << r.err;
         return sandbox::Lines(r.out);
     }
-    void Install(const std::string& program) {
-        const fs::path file = bin / program;
-        WriteFileBytes(file, "#!/bin/sh\nexit 0\n");
-        chmod(file.c_str(), 0755);
+    // A client that writes the arguments it was given, one a line, to `record`.
+    void Install(const std::string& program, const fs::path& record = "/dev/null") {
+        WriteFileBytes(bin / program,
+                       "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.string() + "'\n");
+        chmod((bin / program).c_str(), 0755);
     }
     void New(const std::string& path, std::vector<std::string> options) {
         options.insert(options.begin(), {"new", path});
         Ok(options);
     }
-    void Set(const std::string& path, const std::string& name, const std::string& value) {
-        Ok({"set", path, name, value});
+    // "Name=Value" set on the session `path`.
+    void Set(const std::string& path, const std::string& value) {
+        Ok({"set", path, value.substr(0, value.find('=')), value.substr(value.find('=') + 1)});
     }
     void StoreClient(const std::string& name, const std::string& value) {
         Ok({"store", "set", "Connect Clients", name, "string", "--", value});
     }
     fs::path bin = dir / "bin";
 };
-
-using Argv = std::vector<std::string>;
 
 }  // namespace
 
@@ -97,8 +98,7 @@ TEST_F(CliConnect, EveryProtocolGetsItsClientWithPortAndUserOnlyWhenTheyMatter) 
         if (!c.port.empty()) create.insert(create.end(), {"--port", c.port});
         if (!c.user.empty()) create.insert(create.end(), {"--user", c.user});
         New(path, create);
-        for (const std::string& v : c.values)
-            Set(path, v.substr(0, v.find('=')), v.substr(v.find('=') + 1));
+        for (const std::string& v : c.values) Set(path, v);
         argvs += c.protocol + " " + c.host + " " + c.port + " " + c.user + ":";
         for (const std::string& word : DryRun(path, c.transfer)) argvs += " [" + word + "]";
         argvs += "\n";
@@ -126,11 +126,9 @@ TEST_F(CliConnect, HostileHostNamesStayOneArgumentThatCannotBeAnOption) {
         EXPECT_EQ(DryRun(ftp, true), (Argv{"lftp", "ftp://" + host}));
     }
 
-    // Run for real, the client gets exactly those words: no shell came in between. This ssh
-    // writes the arguments it was given, one a line.
+    // Run for real, the client gets exactly those words: no shell came in between.
     const fs::path record = dir / "ssh-args";
-    WriteFileBytes(bin / "ssh", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.string() + "'\n");
-    chmod((bin / "ssh").c_str(), 0755);
+    Install("ssh", record);
     for (size_t i = 0; i < std::size(hostile); ++i) {
         SCOPED_TRACE(hostile[i]);
         const ProcessResult r = Connect({"Lab\\ssh" + std::to_string(i)});
@@ -144,12 +142,10 @@ TEST_F(CliConnect, TheFirstInstalledClientWinsAndAMissingOneIsNamedWithItsPackag
     // Neither lftp nor ftp: a dry run shows the first choice and says it is missing.
     ProcessResult none = Connect({"Lab\\files", "--transfer", "--dry-run"});
     EXPECT_EQ(none.status, 0) << none.err;
-    EXPECT_NE(none.err.find("'lftp' is not installed (Debian package lftp)"), std::string::npos)
-        << none.err;
+    EXPECT_THAT(none.err, HasSubstr("'lftp' is not installed (Debian package lftp)"));
     ProcessResult real = Connect({"Lab\\files", "--transfer"});
     EXPECT_EQ(real.status, 1);
-    EXPECT_NE(real.err.find("Debian package lftp"), std::string::npos) << real.err;
-
+    EXPECT_THAT(real.err, HasSubstr("Debian package lftp"));
     Install("ftp");
     EXPECT_EQ(DryRun("Lab\\files", true), (Argv{"ftp", "--", "files.example", "2121"}));
     Install("lftp");
@@ -180,7 +176,7 @@ TEST_F(CliConnect, TheStoreOverridesATemplateAndAddsOptionsOfTheUsersOwn) {
         StoreClient("SSH2", text);
         const ProcessResult r = Connect({"Lab\\web", "--dry-run"});
         EXPECT_EQ(r.status, 3);
-        EXPECT_NE(r.err.find(says), std::string::npos) << r.err;
+        EXPECT_THAT(r.err, HasSubstr(says));
     }
     // A protocol without a built-in client can be given one.
     New("Lab\\modem", {"--protocol", "TAPI", "--host", "5551234"});
@@ -225,10 +221,9 @@ TEST_F(CliConnect, FirewallsBecomeAProxyCommandOrAJumpHostOrARefusal) {
     for (const auto& [firewall, protocol] : cases) {
         const std::string path = "Lab\\fw" + std::to_string(n++);
         New(path, {"--protocol", protocol, "--host", "target.example"});
-        Set(path, "Firewall Name", firewall);
-        Argv args = {path, "--dry-run"};
-        if (protocol == "SFTP") args.push_back("--transfer");
-        const ProcessResult r = Connect(args);
+        Set(path, "Firewall Name=" + firewall);
+        const ProcessResult r = Connect(protocol == "SFTP" ? Argv{path, "--dry-run", "--transfer"}
+                                                           : Argv{path, "--dry-run"});
         results +=
             firewall + " " + protocol + ": " + std::to_string(r.status) + "\n" + r.out + r.err;
     }
@@ -238,34 +233,45 @@ TEST_F(CliConnect, FirewallsBecomeAProxyCommandOrAJumpHostOrARefusal) {
 TEST_F(CliConnect, AStoredPasswordIsOfferedToSshThroughAskpassAndNeverPrinted) {
     New("Lab\\web", {"--protocol", "SSH2", "--host", "web.example"});
     New("Lab\\router", {"--protocol", "Telnet", "--host", "192.0.2.1"});
-    for (const char* path : {"Lab\\web", "Lab\\router"}) {
-        const ProcessResult set = RunProcess(
-            SESSIONDECK_CLI_PATH,
-            {"--config", (dir / "Config").string(), "set", path, "Password", "--password-stdin"},
-            {"XDG_DATA_HOME=" + (dir / "data").string()}, std::string("Sd-Secret-91\n"));
-        ASSERT_EQ(set.status, 0) << set.err;
-    }
+    for (const char* path : {"Lab\\web", "Lab\\router"})
+        ASSERT_EQ(Run({"set", path, "Password", "--password-stdin"}, "Sd-Secret-91\n").status, 0);
     const ProcessResult ssh = Connect({"Lab\\web", "--dry-run"});
     EXPECT_EQ(ssh.status, 0);
-    EXPECT_NE(ssh.err.find("through SSH_ASKPASS"), std::string::npos) << ssh.err;
+    EXPECT_THAT(ssh.err, HasSubstr("through SSH_ASKPASS"));
     // telnet has no channel for it: it gets no password.
     const ProcessResult telnet = Connect({"Lab\\router", "--dry-run"});
     EXPECT_EQ(telnet.err.find("SSH_ASKPASS"), std::string::npos) << telnet.err;
     for (const ProcessResult* r : {&ssh, &telnet})
         EXPECT_EQ((r->out + r->err).find("Sd-Secret-91"), std::string::npos);
 
+    // Run for real, ssh gets this program as its askpass, told which session and folder, and none
+    // of the askpass variables the host itself inherited.
+    const fs::path record = dir / "ssh-env";
+    WriteFileBytes(bin / "ssh",
+                   "#!/bin/sh\nprintf '%s|' \"$SSH_ASKPASS\" \"$SSH_ASKPASS_REQUIRE\" "
+                   "\"$SESSIONDECK_ASKPASS\" \"$SESSIONDECK_ASKPASS_REGISTRY\" "
+                   "\"$SESSIONDECK_CONFIG\" > '" +
+                       record.string() + "'\n");
+    chmod((bin / "ssh").c_str(), 0755);
+    EXPECT_EQ(RunProcess(SESSIONDECK_CLI_PATH, Args({"connect", "Lab\\web"}),
+                         {"XDG_DATA_HOME=" + (dir / "data").string(), "PATH=" + bin.string(),
+                          "SESSIONDECK_ASKPASS_REGISTRY=HKCU\\Inherited"})
+                  .status,
+              0);
+    EXPECT_EQ(ReadFileBytes(record), fs::canonical(SESSIONDECK_CLI_PATH).string() +
+                                         "|force|Lab\\web||" + config.string() + "|");
+
     // The askpass mode answers a password prompt with the stored secret, and only when asked
     // through its variable with a prompt; an ordinary command still runs as one.
-    const std::vector<std::string> env = {"XDG_DATA_HOME=" + (dir / "data").string(),
-                                          "SESSIONDECK_CONFIG=" + (dir / "Config").string(),
-                                          "SESSIONDECK_ASKPASS=Lab\\web",
-                                          "SESSIONDECK_ASKPASS_SIDE=terminal"};
+    const std::vector<std::string> env = {
+        "XDG_DATA_HOME=" + (dir / "data").string(), "SESSIONDECK_CONFIG=" + config.string(),
+        "SESSIONDECK_ASKPASS=Lab\\web", "SESSIONDECK_ASKPASS_SIDE=terminal"};
     const ProcessResult answer =
         RunProcess(SESSIONDECK_CLI_PATH, {"root@web.example's password: "}, env);
     EXPECT_EQ(answer.status, 0) << answer.err;
     EXPECT_EQ(answer.out, "Sd-Secret-91\n");
     const ProcessResult command = RunProcess(SESSIONDECK_CLI_PATH, {"ls", "Lab"}, env);
     EXPECT_EQ(command.status, 0) << command.err;
-    EXPECT_EQ(command.out.find("Sd-Secret-91"), std::string::npos);
-    EXPECT_NE(command.out.find("web"), std::string::npos);
+    EXPECT_THAT(command.out, HasSubstr("web\n"));
+    EXPECT_THAT(command.out, ::testing::Not(HasSubstr("Sd-Secret-91")));
 }

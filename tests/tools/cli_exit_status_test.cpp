@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
 #include "support/cli_sandbox.h"
 #include "support/golden.h"
 
 namespace {
 
-class CliExitStatus : public CliConfigTest {};
+class CliExitStatus : public CliSandboxTest {};
 
 }  // namespace
 
@@ -50,6 +49,7 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"rename", "top", "top (2)"},
         {"new", "TOP"},
         {"cp", "Lab", "Lab"},
+        {"cp", "Lab\\nothing", ""},
         {"set", "top", "Idle Timeout", "many"},
         {"set", "top", "Password"},
         {"set", "top", "Password", "x", "--password-stdin"},

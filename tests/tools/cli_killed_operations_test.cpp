@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -25,9 +25,6 @@ using namespace sessiondeck;
 namespace {
 
 namespace fs = std::filesystem;
-using sandbox::Diff;
-using sandbox::Lines;
-using sandbox::Snapshot;
 using Names = std::vector<std::string>;
 using ::testing::AnyOf;
 
@@ -45,9 +42,8 @@ protected:
         config = m_fast->path() / "Config";
         pristine = m_fast->path() / "Pristine";
     }
-
-    // Builds `count` sessions in the folder `name` of a pristine configuration, and their
-    // snapshot, which every trial starts from.
+    // Builds `count` sessions in the folder `name` of a pristine configuration, which every
+    // trial starts from, and keeps their values.
     void MakePristine(const std::string& name, int count) {
         const fs::path live = config;
         config = pristine;
@@ -56,7 +52,7 @@ protected:
                         sandbox::DwordLine("Port Index", static_cast<uint32_t>(i)));
         }
         ASSERT_EQ(Run({"ls", "-r"}).status, 0);
-        folder = Snapshot(pristine / "Sessions" / name, false);
+        folder = Values(pristine / "Sessions" / name);
         ASSERT_EQ(folder.size(), static_cast<size_t>(count));
         config = live;
     }
@@ -77,117 +73,94 @@ protected:
     long Duration(const std::vector<std::string>& args) {
         Restore();
         const auto start = std::chrono::steady_clock::now();
-        const ProcessResult result = Run(args);
-        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(Run(args).status, 0);
         return std::chrono::duration_cast<std::chrono::microseconds>(
                    std::chrono::steady_clock::now() - start)
             .count();
     }
-    // A session file's value lines in sorted order: a copy may write the values in another
-    // order, but each of them whole.
-    static std::string ValueLines(const std::string& entry) {
-        std::vector<std::string> lines;
-        std::string text = entry;
-        if (text.starts_with("file ")) text.erase(0, 5);
-        if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
-        for (size_t start = 0; start < text.size();) {
-            const size_t end = std::min(text.find("\r\n", start), text.size());
-            lines.push_back(text.substr(start, end - start));
-            start = end + 2;
+    // Each session file below `root` as its value lines in sorted order: a copy may write the
+    // values in another order, but each of them whole.
+    static sandbox::Tree Values(const fs::path& root) {
+        sandbox::Tree values;
+        for (auto [path, text] : sandbox::Snapshot(root, false, false)) {
+            if (text.starts_with("file ")) text.erase(0, 5);
+            if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+            std::vector<std::string> lines = sandbox::Lines(text);
+            std::sort(lines.begin(), lines.end());
+            for (const std::string& line : lines) values[path] += line + "\n";
         }
-        std::sort(lines.begin(), lines.end());
-        std::string joined;
-        for (const std::string& line : lines) joined += line + "\n";
-        return joined;
+        return values;
     }
     // Whether the folder `name` holds every session of the pristine folder with all its values.
     ::testing::AssertionResult Whole(const std::string& name) {
-        std::map<std::string, std::string> found;
-        for (const auto& [path, entry] : Snapshot(sessions() / name, false, false))
-            found[path] = ValueLines(entry);
-        std::map<std::string, std::string> expected;
-        for (const auto& [path, entry] : folder)
-            expected[path] = ValueLines(entry.substr(entry.find(' ') + 1));
-        if (found == expected) return ::testing::AssertionSuccess();
+        const sandbox::Tree found = Values(sessions() / name);
+        if (found == folder) return ::testing::AssertionSuccess();
         return ::testing::AssertionFailure()
-               << "'" << name << "' is not the whole folder:" << Diff(expected, found);
+               << "'" << name << "' is not the whole folder:" << sandbox::Diff(folder, found);
     }
+    bool Has(const std::string& name) const { return fs::exists(sessions() / name); }
     std::vector<std::string> RootListing() {
-        std::vector<std::string> lines = Lines(Run({"ls"}).out);
+        std::vector<std::string> lines = sandbox::Lines(Run({"ls"}).out);
         std::erase(lines, "Default");
         return lines;
+    }
+    // Runs `args` whole once (after which `result` is the whole folder), then kills it in each
+    // trial from the pristine folder and calls `check` on what is left.
+    void KillTrials(const std::vector<std::string>& args, const std::string& result,
+                    const std::function<void()>& check) {
+        const long window = Duration(args);
+        ASSERT_TRUE(Whole(result));
+        for (int trial = 0; trial < Trials(); ++trial) {
+            SCOPED_TRACE("trial " + std::to_string(trial));
+            Restore();
+            RunAndKill(args, window);
+            check();
+        }
     }
 
     std::unique_ptr<TempDir> m_fast;
     fs::path pristine;
-    std::map<std::string, std::string> folder;  // the pristine folder's sessions
+    sandbox::Tree folder;  // the pristine folder's sessions, as Values
     std::mt19937 random{std::random_device()()};
 };
 
 TEST_F(CliKilled, FolderRenameIsWholeUnderExactlyOneName) {
     MakePristine("F", 2000);
-    const long window = Duration({"rename", "F", "G"});
-    ASSERT_TRUE(Whole("G"));
-    for (int trial = 0; trial < Trials(); ++trial) {
-        SCOPED_TRACE("trial " + std::to_string(trial));
-        Restore();
-        RunAndKill({"rename", "F", "G"}, window);
-        const bool hasF = fs::exists(sessions() / "F"), hasG = fs::exists(sessions() / "G");
-        EXPECT_NE(hasF, hasG) << "F " << (hasF ? "and" : "nor") << " G";
+    KillTrials({"rename", "F", "G"}, "G", [&] {
+        EXPECT_NE(Has("F"), Has("G")) << "F " << (Has("F") ? "and" : "nor") << " G";
         EXPECT_THAT(RootListing(), AnyOf(Names{"F\\"}, Names{"G\\"}));
-        if (hasF) {
-            EXPECT_TRUE(Whole("F"));
-        }
-        if (hasG) {
-            EXPECT_TRUE(Whole("G"));
-        }
-
-        // The user runs the rename again.
+        EXPECT_TRUE(Whole(Has("F") ? "F" : "G"));
+        // The user runs the rename again: it ends whole, or calls a partial G in use.
         const ProcessResult retry = Run({"rename", "F", "G"});
-        if (retry.status == 0) {
-            EXPECT_FALSE(fs::exists(sessions() / "F"));
-            EXPECT_TRUE(Whole("G"));
-        } else if (retry.err.find("in use") != std::string::npos) {
-            EXPECT_TRUE(Whole("G")) << "the retry calls a partial G in use";
-        } else {
-            EXPECT_FALSE(fs::exists(sessions() / "F")) << retry.err;
-            EXPECT_TRUE(Whole("G")) << retry.err;
+        EXPECT_TRUE(Whole("G")) << retry.err;
+        if (retry.err.find("in use") == std::string::npos) {
+            EXPECT_FALSE(Has("F")) << retry.err;
         }
-    }
+    });
 }
 
 TEST_F(CliKilled, CopyIsListedWholeOrNotAtAll) {
     MakePristine("F", 2000);
-    const long window = Duration({"cp", "F", ""});
-    ASSERT_TRUE(Whole("F (2)"));
-    for (int trial = 0; trial < Trials(); ++trial) {
-        SCOPED_TRACE("trial " + std::to_string(trial));
-        Restore();
-        RunAndKill({"cp", "F", ""}, window);
+    KillTrials({"cp", "F", ""}, "F (2)", [&] {
         EXPECT_THAT(RootListing(), AnyOf(Names{"F\\"}, Names{"F\\", "F (2)\\"}));
         EXPECT_TRUE(Whole("F")) << "the source was changed";
-        if (fs::exists(sessions() / "F (2)")) {
+        if (Has("F (2)")) {
             EXPECT_TRUE(Whole("F (2)")) << "a partial copy is listed";
         }
-    }
+    });
 }
 
 TEST_F(CliKilled, CaseOnlyRenameListsNoHelperFolder) {
     MakePristine("f", 2000);
-    const long window = Duration({"rename", "f", "F"});
-    ASSERT_TRUE(Whole("F"));
-    for (int trial = 0; trial < Trials(); ++trial) {
-        SCOPED_TRACE("trial " + std::to_string(trial));
-        Restore();
-        RunAndKill({"rename", "f", "F"}, window);
+    KillTrials({"rename", "f", "F"}, "F", [&] {
         EXPECT_THAT(RootListing(), AnyOf(Names{"f\\"}, Names{"F\\"}))
             << "helper or duplicate folders listed";
         for (const char* name : {"f", "F"}) {
-            if (fs::exists(sessions() / name)) {
+            if (Has(name)) {
                 EXPECT_TRUE(Whole(name));
             }
         }
-    }
+    });
 }
 
 TEST_F(CliKilled, ApplyDefaultLeavesFewTemporaryFilesAndTheNextWriteClearsThem) {
@@ -195,9 +168,8 @@ TEST_F(CliKilled, ApplyDefaultLeavesFewTemporaryFilesAndTheNextWriteClearsThem) 
     const long window = Duration({"apply-default", "Rows", "40"});
     Restore();
     // The kills accumulate: each trial starts from what the last one left.
-    for (int trial = 0; trial < Trials() * 3; ++trial) {
+    for (int trial = 0; trial < Trials() * 3; ++trial)
         RunAndKill({"apply-default", "Rows", std::to_string(30 + trial % 20)}, window);
-    }
     auto temporaries = [&] {
         int count = 0;
         for (const fs::directory_entry& entry : fs::directory_iterator(sessions() / "Many"))
@@ -208,14 +180,14 @@ TEST_F(CliKilled, ApplyDefaultLeavesFewTemporaryFilesAndTheNextWriteClearsThem) 
     EXPECT_LE(left, 64) << "temporary files of killed writers pile up";
     // Every value file is whole: killed writers never replace one partly.
     for (const fs::directory_entry& entry : fs::directory_iterator(sessions() / "Many")) {
-        if (entry.path().extension() != ".ini") continue;
         VIniFileKey::Map map;
-        EXPECT_EQ(VIniFileKey::ParseValueFile(ReadFileBytes(entry.path()), map).stop,
-                  VIniStop::EndOfFile)
-            << entry.path();
+        if (entry.path().extension() == ".ini") {
+            EXPECT_EQ(VIniFileKey::ParseValueFile(ReadFileBytes(entry.path()), map).stop,
+                      VIniStop::EndOfFile)
+                << entry.path();
+        }
     }
-    const ProcessResult set = Run({"set", "Many\\s7", "Cols", "100"});
-    EXPECT_EQ(set.status, 0) << set.err;
+    EXPECT_EQ(Run({"set", "Many\\s7", "Cols", "100"}).status, 0);
     EXPECT_EQ(temporaries(), 0) << "a write in the folder leaves the dead writers' temporary "
                                    "files in place ("
                                 << left << " before it)";

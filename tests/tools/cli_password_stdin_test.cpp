@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/cli_config_test.h"
+#include "support/cli_sandbox.h"
 
 namespace {
 
@@ -28,19 +28,13 @@ std::string ProcessHolding(const std::string& text) {
     return {};
 }
 
-class CliPasswordStdin : public CliConfigTest {
+class CliPasswordStdin : public CliSandboxTest {
 protected:
-    std::vector<std::string> Args(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        return args;
-    }
-    std::vector<std::string> Env() { return {"XDG_DATA_HOME=" + (dir / "data").string()}; }
+    // The secret stored at `value` of `key`, decoded.
     std::string Decoded(const std::string& key, const std::string& value) {
-        std::string stored = Ok({"store", "get", key, value});
-        if (!stored.empty()) stored.pop_back();
-        std::string plain = Ok({"secret", "decode", stored});
-        if (!plain.empty()) plain.pop_back();
-        return plain;
+        const std::string stored = Ok({"store", "get", key, value});
+        const std::string plain = Ok({"secret", "decode", stored.substr(0, stored.size() - 1)});
+        return plain.substr(0, plain.size() - 1);
     }
 };
 
@@ -83,16 +77,14 @@ TEST_F(CliPasswordStdin, SecretsNeverAppearInAnyArgumentList) {
         ASSERT_TRUE(process.Write(secret + "\n"));
         const ProcessResult r = process.Wait();
         ASSERT_EQ(r.status, 0) << c.args[0] << ": " << r.err;
-        if (c.key.empty()) {
-            EXPECT_EQ(Ok({"secret", "decode", r.out.substr(0, r.out.size() - 1)}), secret + "\n");
-        } else {
-            EXPECT_EQ(Decoded(c.key, c.value), secret) << c.key;
-            EXPECT_EQ(ReadFileBytes(dir / "Config" /
-                                    (c.key.substr(0, c.key.find('\\')) + "/" +
-                                     c.key.substr(c.key.find('\\') + 1) + ".ini"))
-                          .find(secret),
-                      std::string::npos)
-                << "never stored in clear";
+        const std::string file =
+            c.key.substr(0, c.key.find('\\')) + "/" + c.key.substr(c.key.find('\\') + 1) + ".ini";
+        EXPECT_EQ(c.key.empty() ? Ok({"secret", "decode", r.out.substr(0, r.out.size() - 1)})
+                                : Decoded(c.key, c.value) + "\n",
+                  secret + "\n")
+            << c.args[0];
+        if (!c.key.empty()) {
+            EXPECT_EQ(ReadFileBytes(config / file).find(secret), std::string::npos) << "in clear";
         }
     }
     EXPECT_NE(Ok({"show", "files.example"}).find("\nUsername=ann\n"), std::string::npos);
@@ -100,21 +92,19 @@ TEST_F(CliPasswordStdin, SecretsNeverAppearInAnyArgumentList) {
 
 TEST_F(CliPasswordStdin, LineEndingsAreStrippedAndAMissingLineRefused) {
     Ok({"new", "web", "--protocol", "SSH2"});
-    auto r = RunProcess(SESSIONDECK_CLI_PATH, Args({"set", "web", "Password", "--password-stdin"}),
-                        Env(), "pw\r\n");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Run({"set", "web", "Password", "--password-stdin"}, "pw\r\n").status, 0);
     EXPECT_EQ(Decoded("Sessions\\web", "Password"), "pw");
-    r = RunProcess(SESSIONDECK_CLI_PATH,
-                   Args({"firewall", "set", "F", "Firewall Password", "--password-stdin"}), Env(),
-                   "last line without an ending");
-    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_EQ(Run({"firewall", "set", "F", "Firewall Password", "--password-stdin"},
+                  "last line without an ending")
+                  .status,
+              0);
     EXPECT_EQ(Decoded("Firewalls\\F", "Firewall Password"), "last line without an ending");
 
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"set", "web", "Password", "--password-stdin"},
              {"new", "--url", "sftp://ann@files.example", "--password-stdin"},
              {"secret", "encode", "--form", "scrambled", "--password-stdin"}}) {
-        r = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), "");
+        const ProcessResult r = Run(args, "");
         EXPECT_EQ(r.status, 3) << args[0];
         EXPECT_NE(r.err.find("standard input ended"), std::string::npos) << r.err;
     }

@@ -18,9 +18,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using sandbox::Diff;
 using sandbox::Lines;
 using sandbox::Snapshot;
+using Argv = std::vector<std::string>;
 
 // Trials per race; SESSIONDECK_RACE_TRIALS overrides the default.
 int Trials() {
@@ -29,13 +29,14 @@ int Trials() {
 
 class CliRace : public CliSandboxTest {
 protected:
-    // Runs two commands at the same moment.
-    std::pair<ProcessResult, ProcessResult> Together(const std::vector<std::string>& first,
-                                                     const std::vector<std::string>& second) {
+    // Runs two commands at the same moment; exactly one of them must succeed.
+    std::pair<ProcessResult, ProcessResult> OneWinner(const Argv& first, const Argv& second) {
         ProcessResult results[2];
         std::thread other([&] { results[1] = Run(second); });
         results[0] = Run(first);
         other.join();
+        EXPECT_EQ((results[0].status == 0) + (results[1].status == 0), 1)
+            << "exit statuses " << results[0].status << " and " << results[1].status;
         return {results[0], results[1]};
     }
     // The stored Cols of a session, from its value file; nullopt when it has none.
@@ -58,7 +59,7 @@ TEST_F(CliRace, ApplyDefaultNeverUndoesOtherHostsChanges) {
     // What each editor knows of the sessions it owns (those whose number is its own modulo 2).
     struct Editor {
         std::map<std::string, std::optional<uint32_t>> live;  // name -> last acknowledged Cols
-        std::set<std::string> removed, renamedAway;
+        std::set<std::string> gone;                           // removed or renamed away
         std::set<std::string> unknown;  // a command failed: its outcome is not checked
     };
     Editor editors[2];
@@ -80,31 +81,22 @@ TEST_F(CliRace, ApplyDefaultNeverUndoesOtherHostsChanges) {
             for (int op = 0; op < operations && !editor.live.empty(); ++op) {
                 auto it = editor.live.begin();
                 std::advance(it, static_cast<long>(random() % editor.live.size()));
-                const std::string name = it->first;
+                const std::string name = it->first, path = "Pool\\" + name;
                 const unsigned kind = random() % 10;
+                const uint32_t cols = 20 + random() % 200;
+                const std::string to = name + "r" + std::to_string(op);
+                const bool ok = Run(kind < 6   ? Argv{"set", path, "Cols", std::to_string(cols)}
+                                    : kind < 8 ? Argv{"rm", path}
+                                               : Argv{"rename", path, to})
+                                    .status == 0;
+                if (!ok) editor.unknown.insert(name);
                 if (kind < 6) {
-                    const uint32_t cols = 20 + random() % 200;
-                    if (Run({"set", "Pool\\" + name, "Cols", std::to_string(cols)}).status == 0) {
-                        it->second = cols;
-                    } else {
-                        editor.unknown.insert(name);
-                    }
-                } else if (kind < 8) {
-                    const bool ok = Run({"rm", "Pool\\" + name}).status == 0;
-                    (ok ? editor.removed : editor.unknown).insert(name);
-                    editor.live.erase(name);
-                } else {
-                    const std::string to = name + "r" + std::to_string(op);
-                    const std::optional<uint32_t> cols = it->second;
-                    const bool ok = Run({"rename", "Pool\\" + name, to}).status == 0;
-                    editor.live.erase(name);
-                    if (ok) {
-                        editor.renamedAway.insert(name);
-                        editor.live[to] = cols;
-                    } else {
-                        editor.unknown.insert(name);
-                    }
+                    if (ok) it->second = cols;
+                    continue;
                 }
+                if (ok) editor.gone.insert(name);
+                if (ok && kind >= 8) editor.live[to] = it->second;
+                editor.live.erase(name);
             }
             --editing;
         });
@@ -122,12 +114,8 @@ TEST_F(CliRace, ApplyDefaultNeverUndoesOtherHostsChanges) {
                 EXPECT_EQ(StoredCols("Pool/" + name), cols) << name << " lost an acknowledged set";
             }
         }
-        for (const std::string& name : editor.removed) {
-            EXPECT_FALSE(listed.count(name)) << name << " came back after its removal";
-            EXPECT_FALSE(fs::exists(sessions() / "Pool" / (name + ".ini"))) << name;
-        }
-        for (const std::string& name : editor.renamedAway) {
-            EXPECT_FALSE(listed.count(name)) << name << " came back after its rename";
+        for (const std::string& name : editor.gone) {
+            EXPECT_FALSE(listed.count(name)) << name << " came back after its removal or rename";
             EXPECT_FALSE(fs::exists(sessions() / "Pool" / (name + ".ini"))) << name;
         }
     }
@@ -137,31 +125,28 @@ TEST_F(CliRace, ApplyDefaultNeverUndoesOtherHostsChanges) {
 TEST_F(CliRace, TwoRenamesToOneNameHaveOneWinner) {
     for (const bool folders : {false, true}) {
         SCOPED_TRACE(folders ? "folders" : "sessions");
+        const std::string ext = folders ? "" : ".ini";
         for (int trial = 0; trial < Trials(); ++trial) {
             SCOPED_TRACE("trial " + std::to_string(trial));
             fs::remove_all(config);
-            if (folders) {
-                for (int i = 0; i < 150; ++i) {
-                    MakeSession("A/a" + std::to_string(i), "a.example");
-                    MakeSession("B/b" + std::to_string(i), "b.example");
-                }
-            } else {
+            for (int i = 0; i < (folders ? 150 : 0); ++i) {
+                MakeSession("A/a" + std::to_string(i), "a.example");
+                MakeSession("B/b" + std::to_string(i), "b.example");
+            }
+            if (!folders) {
                 MakeSession("A", "a.example", "S:\"Only A\"=a\r\n");
                 MakeSession("B", "b.example", "S:\"Only B\"=b\r\n");
             }
             ASSERT_EQ(Run({"ls", "-r"}).status, 0);
-            const std::string ext = folders ? "" : ".ini";
             const auto a = Snapshot(sessions() / ("A" + ext), false);
             const auto b = Snapshot(sessions() / ("B" + ext), false);
-            const auto [ra, rb] = Together({"rename", "A", "X"}, {"rename", "B", "X"});
-            ASSERT_EQ((ra.status == 0) + (rb.status == 0), 1)
-                << "exit statuses " << ra.status << " and " << rb.status;
-            const bool aWon = ra.status == 0;
-            const auto x = Snapshot(sessions() / ("X" + ext), false);
-            EXPECT_TRUE(sandbox::Same(aWon ? a : b, x)) << "X is not the winner's whole content";
-            const std::string loser = aWon ? "B" : "A";
-            const auto kept = Snapshot(sessions() / (loser + ext), false);
-            EXPECT_TRUE(sandbox::Same(aWon ? b : a, kept)) << "the loser's source changed";
+            const bool aWon =
+                OneWinner({"rename", "A", "X"}, {"rename", "B", "X"}).first.status == 0;
+            EXPECT_TRUE(sandbox::Same(aWon ? a : b, Snapshot(sessions() / ("X" + ext), false)))
+                << "X is not the winner's whole content";
+            EXPECT_TRUE(sandbox::Same(aWon ? b : a,
+                                      Snapshot(sessions() / ((aWon ? "B" : "A") + ext), false)))
+                << "the loser's source changed";
             EXPECT_FALSE(fs::exists(sessions() / ((aWon ? "A" : "B") + ext)));
         }
     }
@@ -169,30 +154,22 @@ TEST_F(CliRace, TwoRenamesToOneNameHaveOneWinner) {
 
 // Two hosts create one name at once, as sessions or as a session and a folder.
 TEST_F(CliRace, TwoCreationsOfOneNameHaveOneWinner) {
-    struct Case {
-        std::vector<std::string> first, second;
-    };
-    for (const Case& c : {Case{{"new", "X"}, {"new", "X"}}, Case{{"mkdir", "X"}, {"new", "X"}},
-                          Case{{"new", "X"}, {"mkdir", "X"}}}) {
-        SCOPED_TRACE(c.first[0] + " and " + c.second[0]);
+    for (const auto& [first, second] :
+         {std::pair{"new", "new"}, {"mkdir", "new"}, {"new", "mkdir"}}) {
+        SCOPED_TRACE(std::string(first) + " and " + second);
         for (int trial = 0; trial < Trials(); ++trial) {
             SCOPED_TRACE("trial " + std::to_string(trial));
             fs::remove_all(config);
             ASSERT_EQ(Run({"new", "Other"}).status, 0);
-            const auto [r1, r2] = Together(c.first, c.second);
-            ASSERT_EQ((r1.status == 0) + (r2.status == 0), 1)
-                << "exit statuses " << r1.status << " and " << r2.status;
-            const std::string winner = r1.status == 0 ? c.first[0] : c.second[0];
-            std::vector<std::string> listed = Lines(Run({"ls"}).out);
+            const auto [r1, r2] = OneWinner({first, "X"}, {second, "X"});
+            const std::string winner = r1.status == 0 ? first : second;
+            // Only the winner is listed, and nothing of the loser lies beside it, hidden by it.
+            const std::vector<std::string> listed = Lines(Run({"ls"}).out);
             EXPECT_EQ(std::count(listed.begin(), listed.end(), "X"), winner == "new" ? 1 : 0);
             EXPECT_EQ(std::count(listed.begin(), listed.end(), "X\\"), winner == "mkdir" ? 1 : 0)
                 << ::testing::PrintToString(listed);
-            // Nothing of the loser lies beside the winner, hidden by it.
-            if (winner == "new") {
-                EXPECT_FALSE(fs::exists(sessions() / "X")) << "a folder X under the session X";
-            } else {
-                EXPECT_FALSE(fs::exists(sessions() / "X.ini")) << "a session X beside the folder";
-            }
+            EXPECT_EQ(fs::exists(sessions() / "X"), winner == "mkdir");
+            EXPECT_EQ(fs::exists(sessions() / "X.ini"), winner == "new");
         }
     }
 }
@@ -200,8 +177,7 @@ TEST_F(CliRace, TwoCreationsOfOneNameHaveOneWinner) {
 // `set S` in a loop while another host renames S to T: every acknowledged set is in T, and no set
 // brings S back.
 TEST_F(CliRace, SetRacingRenameLandsInTheNewName) {
-    const int trials = std::max(1, Trials() / 2);
-    for (int trial = 0; trial < trials; ++trial) {
+    for (int trial = 0; trial < std::max(1, Trials() / 2); ++trial) {
         SCOPED_TRACE("trial " + std::to_string(trial));
         fs::remove_all(config);
         MakeSession("S", "s.example");
@@ -209,8 +185,7 @@ TEST_F(CliRace, SetRacingRenameLandsInTheNewName) {
         std::optional<uint32_t> acknowledged;
         std::thread setter([&] {
             // Sets go on until two have run after the rename ended.
-            int after = 0;
-            for (uint32_t cols = 30; after < 2; ++cols) {
+            for (uint32_t cols = 30, after = 0; after < 2; ++cols) {
                 const bool done = renamed;
                 if (Run({"set", "S", "Cols", std::to_string(cols)}).status == 0)
                     acknowledged = cols;

@@ -2,7 +2,6 @@
 // command of its command groups, leaves each file and folder exactly as it was, and those that
 // would write say so and fail.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -11,59 +10,27 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
+#include "support/cli_sandbox.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// What a test can see of one entry of the configuration folder.
-struct EntryState {
-    bool folder = false;
-    std::string bytes;
-    int64_t modifiedNs = 0;
-    unsigned mode = 0;
-    friend bool operator==(const EntryState&, const EntryState&) = default;
-};
-
-std::map<std::string, EntryState> Snapshot(const fs::path& root) {
-    std::map<std::string, EntryState> entries;
-    for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        struct stat info {};
-        if (lstat(entry.path().c_str(), &info) != 0) continue;
-        EntryState state;
-        state.folder = S_ISDIR(info.st_mode);
-        if (S_ISREG(info.st_mode)) state.bytes = ReadFileBytes(entry.path());
-        state.modifiedNs = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
-        state.mode = info.st_mode;
-        entries[fs::relative(entry.path(), root).string()] = state;
-    }
-    return entries;
-}
-
 // The command names a help text lists under its "Subcommands" heading.
 std::set<std::string> ListedSubcommands(const std::string& help) {
     std::set<std::string> names;
-    std::istringstream lines(help);
-    std::string line;
     bool inList = false;
-    while (std::getline(lines, line)) {
-        if (line.rfind("SUBCOMMANDS", 0) == 0 || line.rfind("Subcommands", 0) == 0) {
-            inList = true;
-            continue;
-        }
-        if (!inList) continue;
-        if (line.empty() || line[0] != ' ') {
-            inList = !line.empty() && line[0] == ' ';
-            continue;
-        }
+    for (const std::string& line : sandbox::Lines(help)) {
         // "  name   description": a name starts two blanks in; wrapped descriptions start deeper.
-        if (line.size() > 2 && line[2] != ' ') names.insert(line.substr(2, line.find(' ', 2) - 2));
+        if (inList && line.size() > 2 && line[0] == ' ' && line[2] != ' ')
+            names.insert(line.substr(2, line.find(' ', 2) - 2));
+        if (line.empty() || line[0] != ' ')
+            inList = line.starts_with("SUBCOMMANDS") || line.starts_with("Subcommands");
     }
     return names;
 }
 
-class CliReadOnly : public CliConfigTest {};
+class CliReadOnly : public CliSandboxTest {};
 
 }  // namespace
 
@@ -140,7 +107,7 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
                 << "no row runs '" << command << " " << sub << "'";
     }
 
-    const auto before = Snapshot(dir / "Config");
+    const auto before = sandbox::Snapshot(config, true, true, true);
     ASSERT_TRUE(before.count("Sessions/two.ini"));
     ASSERT_FALSE(before.count("FileTypes.ini")) << "filetype must find nothing seeded yet";
     for (const Row& row : rows) {
@@ -154,11 +121,8 @@ TEST_F(CliReadOnly, EveryCommandLeavesThePopulatedFolderAlone) {
         } else {
             EXPECT_EQ(r.status, 0) << name << r.err;
         }
-        const auto after = Snapshot(dir / "Config");
-        for (const auto& [path, state] : after)
-            EXPECT_TRUE(before.count(path) && before.at(path) == state) << name << path;
-        for (const auto& [path, state] : before)
-            EXPECT_TRUE(after.count(path)) << name << "removed " << path;
+        const auto after = sandbox::Snapshot(config, true, true, true);
+        EXPECT_TRUE(sandbox::Same(before, after)) << name;
         if (after != before) break;  // one culprit is enough; the rest would repeat it
     }
 }

@@ -1,9 +1,11 @@
-// Secrets at rest: a password set through the host appears in clear in no file and no output,
-// every file the host creates is private to its user, and a key file others can read is refused.
+// The secret commands and secrets at rest: each form round-trips, a password set through the host
+// appears in clear in no file and no output, every file the host creates is private to its user,
+// and a key file others can read is refused.
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,15 +26,36 @@ std::string Utf16Le(const std::string& ascii) {
 
 class CliSecretsAtRest : public CliSandboxTest {
 protected:
-    // The output of a command that must succeed; everything it printed is kept in `output`.
-    std::string Ok(std::vector<std::string> args) {
-        const ProcessResult result = Run(args);
-        output += result.out + result.err;
-        EXPECT_EQ(result.status, 0) << args[0] << ": " << result.err;
-        return result.out;
+    // The output of a command that must succeed, without its line end; everything it printed is
+    // kept in `output`.
+    std::string Ok(const std::vector<std::string>& args) {
+        const ProcessResult r = Run(args);
+        output += r.out + r.err;
+        EXPECT_EQ(r.status, 0) << args[0] << ": " << r.err;
+        EXPECT_TRUE(r.out.empty() || r.out.ends_with('\n')) << r.out;
+        return r.out.substr(0, r.out.size() - (r.out.empty() ? 0 : 1));
     }
     std::string output;  // everything every command printed
+    fs::path key = dir / "data" / "sessiondeck" / "protect.key";
 };
+
+// The layout of each form is test_profile's; here: each form is chosen by --form, printed as one
+// line and read back by decode, which tells the form from the text.
+TEST_F(CliSecretsAtRest, EveryFormRoundTrips) {
+    const std::string value = "pa ss\xC3\xA9";  // "pa ssé": all Windows-1252
+    const std::string scrambled = Ok({"secret", "encode", "--form", "scrambled", value});
+    const std::string blowfish = Ok({"secret", "encode", "--form", "blowfish", value});
+    const std::string capi = Ok({"secret", "encode", "--form", "capi", value});
+    EXPECT_NE(scrambled, value);
+    EXPECT_TRUE(blowfish.starts_with("u")) << blowfish;
+    EXPECT_TRUE(capi.starts_with("CAPI:")) << capi;
+    for (const std::string& stored : {scrambled, blowfish, capi})
+        EXPECT_EQ(Ok({"secret", "decode", stored}), value) << stored;
+    EXPECT_EQ(Ok({"secret", "decode", "00000000616263"}), "abc") << "a fixed scrambled text";
+    std::string upper = scrambled;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(Ok({"secret", "decode", upper}), value) << "hex digits in either case";
+}
 
 TEST_F(CliSecretsAtRest, PasswordsNeverAppearInClearAndFilesArePrivate) {
     Ok({"new", "Server"});
@@ -64,12 +87,17 @@ TEST_F(CliSecretsAtRest, PasswordsNeverAppearInClearAndFilesArePrivate) {
     }
     // Sessions, folders, the firewall, the order records and the key file.
     EXPECT_GE(files, 6);
-    EXPECT_TRUE(fs::exists(dir / "data" / "sessiondeck" / "protect.key"));
+    EXPECT_TRUE(fs::exists(key));
 }
 
 TEST_F(CliSecretsAtRest, AKeyFileOthersCanReadIsRefusedAndLeftAlone) {
-    Ok({"secret", "encode", "--form", "capi", kPassword});
-    const fs::path key = dir / "data" / "sessiondeck" / "protect.key";
+    const std::string capi = Ok({"secret", "encode", "--form", "capi", kPassword});
+    // Another user's key (here: another key folder) cannot read a data-protected text.
+    auto other = RunProcess(SESSIONDECK_CLI_PATH, {"secret", "decode", capi},
+                            {"XDG_DATA_HOME=" + (dir / "other").string()});
+    EXPECT_EQ(other.status, 3);
+    EXPECT_NE(other.err.find("data-protected"), std::string::npos) << other.err;
+
     const std::string bytes = ReadFileBytes(key);
     for (const fs::perms open : {fs::perms::group_read, fs::perms::others_read}) {
         fs::permissions(key, fs::perms::owner_read | fs::perms::owner_write | open);

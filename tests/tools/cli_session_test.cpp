@@ -1,17 +1,26 @@
 // The sessiondeck host's session commands, run as a real process: new, set, show and
 // apply-default (listing, copies, renames and moves are in cli_transcript_test.cpp, refusals in
 // cli_exit_status_test.cpp).
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
+#include "support/cli_sandbox.h"
 
 namespace {
 
-class CliSession : public CliConfigTest {};
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+class CliSession : public CliSandboxTest {
+protected:
+    std::string File(const std::string& name) {
+        return ReadFileBytes(sessions() / (name + ".ini"));
+    }
+};
 
 }  // namespace
 
@@ -25,44 +34,57 @@ TEST_F(CliSession, NewSetShowAndApplyDefault) {
     Ok({"set", "Lab\\one", "Idle Timeout", "5"});
 
     const std::string shown = Ok({"show", "Lab\\one"});
-    EXPECT_NE(shown.find("\nMonitor Password=(set)\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\nIdle Timeout=10\n"), std::string::npos) << "load rules hold";
-    EXPECT_NE(shown.find("\nRows=30\n"), std::string::npos) << shown;
-    EXPECT_EQ(shown.find("hunter2"), std::string::npos);
-    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Lab/one.ini").find("hunter2"),
-              std::string::npos);
-    EXPECT_NE(Ok({"show", "two", "--json"}).find("\"Monitor Password\": \"(unset)\""),
-              std::string::npos);
+    EXPECT_THAT(shown, HasSubstr("\nMonitor Password=(set)\n"));
+    EXPECT_THAT(shown, HasSubstr("\nIdle Timeout=10\n")) << "load rules hold";
+    EXPECT_THAT(shown, HasSubstr("\nRows=30\n"));
+    EXPECT_THAT(shown + File("Lab/one"), Not(HasSubstr("hunter2")));
+    EXPECT_THAT(Ok({"show", "two", "--json"}), HasSubstr("\"Monitor Password\": \"(unset)\""));
 
-    std::filesystem::permissions(dir / "Config/Sessions/two.ini",
-                                 std::filesystem::perms::owner_write,
+    // A value file without write permission is never replaced (the owner-write bit decides, so
+    // this holds for root too).
+    std::filesystem::permissions(sessions() / "two.ini", std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
+    const std::string two = File("two");
+    EXPECT_EQ(Run({"store", "set", "Sessions\\two", "Rows", "dword", "3"}).status, 3);
     EXPECT_EQ(Ok({"apply-default", "Title Bar", "applied"}),
               "updated 2 of 3 sessions\nOf your 3 sessions, 1 could not be updated because they "
               "are currently read-only.\n");
-    EXPECT_NE(Ok({"show", "Lab\\one"}).find("\nTitle Bar=applied\n"), std::string::npos);
-    EXPECT_NE(Ok({"show", "two"}).find("\nTitle Bar=\n"), std::string::npos);
+    EXPECT_EQ(File("two"), two);
+    EXPECT_THAT(Ok({"show", "Lab\\one"}), HasSubstr("\nTitle Bar=applied\n"));
+    EXPECT_THAT(Ok({"show", "two"}), HasSubstr("\nTitle Bar=\n"));
 }
 
 TEST_F(CliSession, NewWithConnectionUsesTheProtocolModules) {
     Ok({"new", "web", "--protocol", "SSH2", "--host", "web.example", "--user", "bob", "--port",
         "2222"});
     Ok({"new", "files", "--protocol", "FTP", "--host", "files.example"});
-    const std::string web = ReadFileBytes(dir / "Config/Sessions/web.ini");
+    const std::string web = File("web");
     // The host and user reach the file as set, not overwritten by the transfer side saved after.
-    EXPECT_NE(web.find("S:\"Hostname\"=web.example\r\n"), std::string::npos) << web;
-    EXPECT_NE(web.find("S:\"Username\"=bob\r\n"), std::string::npos) << web;
-    EXPECT_NE(web.find("D:\"[SSH2] Port\"=000008ae\r\n"), std::string::npos) << web;
-    const std::string files = Ok({"show", "files"});
-    EXPECT_NE(files.find("Transfer Protocol Name=FTP\n"), std::string::npos) << files;
-    EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/files.ini").find("D:\"[FTP] Port\"=00000015"),
-              std::string::npos);
+    EXPECT_THAT(web, HasSubstr("S:\"Hostname\"=web.example\r\n"));
+    EXPECT_THAT(web, HasSubstr("S:\"Username\"=bob\r\n"));
+    EXPECT_THAT(web, HasSubstr("D:\"[SSH2] Port\"=000008ae\r\n"));
+    EXPECT_THAT(Ok({"show", "files"}), HasSubstr("Transfer Protocol Name=FTP\n"));
+    EXPECT_THAT(File("files"), HasSubstr("D:\"[FTP] Port\"=00000015"));
+
+    // Without --protocol, the default session's terminal side takes the connection.
+    Ok({"new", "plain", "--host", "plain.example", "--port", "2200"});
+    EXPECT_THAT(File("plain"), HasSubstr("D:\"[SSH2] Port\"=00000898\r\n"));
 
     // A port set later is held to the same range, and a refusal leaves the file as it was.
     const auto result = Run({"set", "web", "[SSH2] Port", "65536"});
     EXPECT_EQ(result.status, 2);
-    EXPECT_NE(result.err.find("its current value is '2222'"), std::string::npos) << result.err;
-    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/web.ini"), web);
+    EXPECT_THAT(result.err, HasSubstr("its current value is '2222'"));
+    EXPECT_EQ(File("web"), web);
+
+    // A value file without a host name takes the one set, and shows what it stored.
+    WriteFileBytes(sessions() / "s.ini",
+                   "D:\"Is Session\"=00000001\r\nS:\"Protocol Name\"=SSH2\r\n");
+    Ok({"set", "s", "Hostname", "web.example"});
+    Ok({"set", "s", "Username", "ann"});
+    const std::string s = Ok({"show", "s"});
+    EXPECT_THAT(s, HasSubstr("\nHostname=web.example\n"));
+    EXPECT_THAT(s, HasSubstr("\nUsername=ann\n"));
+    EXPECT_THAT(File("s"), HasSubstr("S:\"Hostname\"=web.example\r\n"));
 }
 
 TEST_F(CliSession, NewFromUrlNamesTheSessionAfterItsHost) {
@@ -71,11 +93,9 @@ TEST_F(CliSession, NewFromUrlNamesTheSessionAfterItsHost) {
 
     // What a URL sets is test_app's (ad-hoc sessions); here, that it is saved, secret unshown.
     const std::string shown = Ok({"show", "host.example"});
-    EXPECT_NE(shown.find("\n[SFTP] Port=2222\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\nTransfer Password=(set)\n"), std::string::npos) << shown;
-    EXPECT_EQ(shown.find("s3cret"), std::string::npos);
-    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/host.example.ini").find("s3cret"),
-              std::string::npos);
+    EXPECT_THAT(shown, HasSubstr("\n[SFTP] Port=2222\n"));
+    EXPECT_THAT(shown, HasSubstr("\nTransfer Password=(set)\n"));
+    EXPECT_THAT(shown + File("host.example"), Not(HasSubstr("s3cret")));
     // The default session the URL sessions start from lists like any other.
     EXPECT_EQ(Ok({"ls"}), "Default\nhost.example\nhost.example (2)\n");
 }
@@ -84,10 +104,11 @@ TEST_F(CliSession, NewNamesAreTrimmedAndBlankNamesRefused) {
     Ok({"new", " x "});
     Ok({"mkdir", "  Lab "});
     EXPECT_EQ(Ok({"ls"}), "Lab\\\nDefault\nx\n");
-    EXPECT_TRUE(std::filesystem::exists(dir / "Config/Sessions/x.ini"));
+    EXPECT_TRUE(std::filesystem::exists(sessions() / "x.ini"));
     Ok({"rename", "x", " y "});
     EXPECT_EQ(Ok({"new", "--url", "sftp://host.example", "Lab\\ z "}), "Lab\\z\n");
-    EXPECT_EQ(Ok({"ls", "-r"}), "Lab\\\nLab\\z\nDefault\ny\n");
+    const std::string listing = "Lab\\\nLab\\z\nDefault\ny\n";
+    EXPECT_EQ(Ok({"ls", "-r"}), listing);
 
     for (const std::vector<std::string>& command :
          std::vector<std::vector<std::string>>{{"rename", "y", "   "},
@@ -98,17 +119,5 @@ TEST_F(CliSession, NewNamesAreTrimmedAndBlankNamesRefused) {
         EXPECT_EQ(r.status, 3) << command[0] << " '" << command.back() << "': " << r.out;
         EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << r.err;
     }
-    EXPECT_EQ(Ok({"ls", "-r"}), "Lab\\\nLab\\z\nDefault\ny\n") << "nothing was created";
-}
-
-TEST_F(CliSession, SetHostnameOnAFileWithoutOneIsWhatShowShows) {
-    WriteFileBytes(dir / "Config/Sessions/s.ini",
-                   "D:\"Is Session\"=00000001\r\nS:\"Protocol Name\"=SSH2\r\n");
-    Ok({"set", "s", "Hostname", "web.example"});
-    Ok({"set", "s", "Username", "ann"});
-    const std::string shown = Ok({"show", "s"});
-    EXPECT_NE(shown.find("\nHostname=web.example\n"), std::string::npos) << shown;
-    EXPECT_NE(shown.find("\nUsername=ann\n"), std::string::npos) << shown;
-    EXPECT_NE(ReadFileBytes(dir / "Config/Sessions/s.ini").find("S:\"Hostname\"=web.example\r\n"),
-              std::string::npos);
+    EXPECT_EQ(Ok({"ls", "-r"}), listing) << "nothing was created";
 }

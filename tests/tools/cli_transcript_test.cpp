@@ -8,27 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_sandbox.h"
 #include "support/golden.h"
-#include "support/run_process.h"
-#include "support/temp_dir.h"
 
 namespace {
 
-class CliTranscript : public ::testing::Test {
-protected:
-    // Every folder the host reads is the test's own; the file-type folders are empty, so the
-    // built-in list is used.
-    ProcessResult Run(std::vector<std::string> args) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        return RunProcess(
-            SESSIONDECK_CLI_PATH, args,
-            {"XDG_DATA_HOME=" + (dir / "home").string(), "XDG_DATA_DIRS=" + (dir / "data").string(),
-             "XDG_CONFIG_HOME=" + (dir / "xdg-config").string(),
-             "XDG_CONFIG_DIRS=" + (dir / "etc").string(),
-             "SESSIONDECK_REGISTRY_DIR=" + (dir / "registry").string()});
-    }
-    TempDir dir;
-};
+class CliTranscript : public CliSandboxTest {};
 
 }  // namespace
 
@@ -105,15 +90,13 @@ TEST_F(CliTranscript, EveryCommandPrintsItsOwnForm) {
 }
 
 TEST_F(CliTranscript, TimeZoneListHasANameAndADescriptionALine) {
-    const ProcessResult r = Run({"tz", "list"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::istringstream lines(r.out);
-    int count = 0;
-    bool berlin = false;
-    for (std::string line; std::getline(lines, line); ++count) {
+    const std::vector<std::string> lines = sandbox::Lines(Ok({"tz", "list"}));
+    EXPECT_GT(lines.size(), 300u);
+    for (const std::string& line : lines)
         EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 1) << line;
-        berlin |= line.rfind("Europe/Berlin\t(UTC+01:00) ", 0) == 0;
-    }
-    EXPECT_GT(count, 300);
-    EXPECT_TRUE(berlin);
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.starts_with("Europe/Berlin\t(UTC+01:00) ");
+                            }),
+              1);
 }

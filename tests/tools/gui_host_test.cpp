@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "support/cli_config_test.h"
+#include "support/cli_sandbox.h"
 
 namespace {
 
-class GuiHost : public CliConfigTest {
+class GuiHost : public CliSandboxTest {
 protected:
     void SetUp() override {
         Ok({"mkdir", "Servers"});
@@ -22,14 +22,12 @@ protected:
             "admin"});
         Ok({"new", "--url", "sftp://deploy@releases.example.net:2222/srv", "Servers\\releases"});
     }
-    // The host with the fixture's folder, on no display at all. `toolkitStarts`: GTK keeps
+    // The host with the fixture's folder, on no display at all, and `env` added. GTK keeps
     // process-lifetime allocations that a leak checker would report as the host's.
-    ProcessResult Gui(std::vector<std::string> args, bool toolkitStarts = false) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        std::vector<std::string> env = {"XDG_DATA_HOME=" + (dir / "data").string(),
-                                        "DISPLAY=", "WAYLAND_DISPLAY="};
-        if (toolkitStarts) env.push_back("ASAN_OPTIONS=detect_leaks=0");
-        return RunProcess(SESSIONDECK_GUI_PATH, args, env);
+    ProcessResult Gui(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
+        env.insert(env.end(), {"XDG_DATA_HOME=" + (dir / "data").string(),
+                               "DISPLAY=", "WAYLAND_DISPLAY=", "ASAN_OPTIONS=detect_leaks=0"});
+        return RunProcess(SESSIONDECK_GUI_PATH, Args(args), env);
     }
 };
 
@@ -74,7 +72,6 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
 }
 
 TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
-    const std::string config = (dir / "Config").string();
     const std::string cli =
         std::filesystem::path(SESSIONDECK_GUI_PATH).parent_path().string() + "/sessiondeck";
     // Stand-in terminals that record their arguments, one per line: one without tabs, and
@@ -100,24 +97,18 @@ TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
                                      record.string() + ".tmp\" && mv \"" + record.string() +
                                      ".tmp\" \"" + record.string() + "\"\n");
         std::filesystem::permissions(terminal, std::filesystem::perms::owner_all);
-        std::vector<std::string> args = {"--config", config};
-        args.insert(args.end(), c.args.begin(), c.args.end());
-        const ProcessResult r = RunProcess(SESSIONDECK_GUI_PATH, args,
-                                           {"XDG_DATA_HOME=" + (dir / "data").string(),
-                                            "DISPLAY=", "TERMINAL=" + terminal.string()});
+        const ProcessResult r = Gui(c.args, {"TERMINAL=" + terminal.string()});
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "");
         // The terminal is not waited for: give it a moment to write.
         for (int i = 0; i < 100 && !std::filesystem::exists(record); ++i) usleep(20000);
         EXPECT_EQ(ReadFileBytes(record),
-                  c.before + cli + "\n--config\n" + config + "\n" + c.command);
+                  c.before + cli + "\n--config\n" + config.string() + "\n" + c.command);
     }
 
     // No terminal at all: a clear message and a status of its own.
     const ProcessResult none =
-        RunProcess(SESSIONDECK_GUI_PATH, {"--config", config, "/S", "Servers\\web1"},
-                   {"XDG_DATA_HOME=" + (dir / "data").string(),
-                    "DISPLAY=", "TERMINAL=", "PATH=" + (dir / "empty").string()});
+        Gui({"/S", "Servers\\web1"}, {"TERMINAL=", "PATH=" + (dir / "empty").string()});
     EXPECT_EQ(none.status, 4);
     EXPECT_NE(none.err.find("no terminal"), std::string::npos) << none.err;
 }
@@ -131,7 +122,7 @@ TEST_F(GuiHost, WithoutADisplayTheDialogIsRefusedWithItsOwnStatus) {
                                                          {"--edit", "Servers\\web1"}};
     for (const std::vector<std::string>& args : cases) {
         SCOPED_TRACE(testing::PrintToString(args));
-        const ProcessResult r = Gui(args, true);
+        const ProcessResult r = Gui(args);
         EXPECT_EQ(r.status, 3) << r.err;
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
