@@ -56,6 +56,32 @@ std::vector<int> SortedByName(const std::vector<int>& ids, Name name) {
     return sorted;
 }
 
+using Folders = std::vector<SessionFilterIndex::Folder>;
+using Sessions = std::vector<SessionFilterIndex::Session>;
+
+// Appends the folder `name` of `parent` (its entries still to be read) and returns its index.
+int AddFolder(Folders& folders, int parent, const VUnicodeString& name) {
+    const int child = static_cast<int>(folders.size());
+    SessionFilterIndex::Folder entry;
+    entry.path = SessionDatabase::JoinPath(folders[parent].path, name);
+    entry.name = name;
+    entry.parent = parent;
+    folders.push_back(std::move(entry));
+    folders[parent].folders.push_back(child);
+    return child;
+}
+
+// The alphabetical lists of the folders from `first` on, once their entries are read.
+void SortFolders(Folders& folders, const Sessions& sessions, size_t first) {
+    for (size_t at = first; at < folders.size(); ++at) {
+        auto& folder = folders[at];
+        folder.foldersSorted = SortedByName(
+            folder.folders, [&](int id) -> const VUnicodeString& { return folders[id].name; });
+        folder.sessionsSorted = SortedByName(
+            folder.sessions, [&](int id) -> const VUnicodeString& { return sessions[id].name; });
+    }
+}
+
 }  // namespace
 
 SessionFilterIndex::~SessionFilterIndex() {
@@ -89,12 +115,7 @@ void SessionFilterIndex::Build(std::stop_token stop) {
     std::vector<Session> sessions;
     ReadFolder(stop, 0, folders, sessions);
     if (stop.stop_requested()) return;
-    for (Folder& folder : folders) {
-        folder.foldersSorted = SortedByName(
-            folder.folders, [&](int id) -> const VUnicodeString& { return folders[id].name; });
-        folder.sessionsSorted = SortedByName(
-            folder.sessions, [&](int id) -> const VUnicodeString& { return sessions[id].name; });
-    }
+    SortFolders(folders, sessions, 0);
     {
         std::lock_guard lock(m_mutex);
         m_folders = std::move(folders);
@@ -132,14 +153,7 @@ void SessionFilterIndex::ReadFolder(std::stop_token& stop, int folder, std::vect
     db.GetFolderList(path, subFolders);
     for (const VUnicodeString& name : subFolders) {
         if (stop.stop_requested()) return;
-        const int child = static_cast<int>(folders.size());
-        Folder entry;
-        entry.path = SessionDatabase::JoinPath(path, name);
-        entry.name = name;
-        entry.parent = folder;
-        folders.push_back(std::move(entry));
-        folders[folder].folders.push_back(child);
-        ReadFolder(stop, child, folders, sessions);
+        ReadFolder(stop, AddFolder(folders, folder, name), folders, sessions);
     }
 }
 
@@ -215,7 +229,7 @@ void SessionFilterIndex::Refresh(const VUnicodeString& path) {
     const VUnicodeString folderPath = SessionDatabase::ParentPath(path);
     const VUnicodeString name = SessionDatabase::LeafName(path);
     const int folder = FindFolder(folderPath);
-    if (folder < 0) return;  // below a folder the index does not hold: a refresh of it comes
+    if (folder < 0) return;  // made since the index was read (by another process): never shown
     Drop(folder, name);
     const SessionDatabase db(kSessionDatabaseReadOnly);
     VStringArray sessionNames, folderNames;
@@ -234,22 +248,9 @@ void SessionFilterIndex::Refresh(const VUnicodeString& path) {
     for (size_t i = 0; i < folderNames.GetSize(); ++i) {
         const VUnicodeString& stored = folderNames[i];
         if (!stored.EqualsNoCase(name)) continue;
-        const int child = static_cast<int>(m_folders.size());
-        Folder entry;
-        entry.path = SessionDatabase::JoinPath(folderPath, stored);
-        entry.name = stored;
-        entry.parent = folder;
-        m_folders.push_back(std::move(entry));
-        m_folders[folder].folders.push_back(child);
+        const int child = AddFolder(m_folders, folder, stored);
         ReadFolder(never, child, m_folders, m_sessions);
-        for (size_t at = static_cast<size_t>(child); at < m_folders.size(); ++at) {
-            Folder& added = m_folders[at];
-            added.foldersSorted = SortedByName(
-                added.folders, [&](int id) -> const VUnicodeString& { return m_folders[id].name; });
-            added.sessionsSorted =
-                SortedByName(added.sessions,
-                             [&](int id) -> const VUnicodeString& { return m_sessions[id].name; });
-        }
+        SortFolders(m_folders, m_sessions, static_cast<size_t>(child));
     }
     ApplyOrder(folder, sessionNames, folderNames);
 }
