@@ -108,7 +108,9 @@ TEST_F(DefaultSessionEditTest, FailedWritesAreReportedApartFromReadOnlySessions)
                     u"keep their old settings.|"},
     };
     int columns = 101;  // each row changes the columns anew, or OK would have nothing to apply
-    for (const auto& [tally, messages] : rows) {
+    for (const auto& row : rows) {
+        const GlobalChangeTally tally = row.first;  // a lambda may not capture a binding
+        const std::u16string& messages = row.second;
         ScriptedPrompt answers;
         answers.AnswerButton(VPromptAnswer::kYes);
         for (char16_t c : messages)
