@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "session/connect_protocol_table.h"
 #include "support/golden.h"
@@ -104,10 +105,10 @@ protected:
         return params;
     }
     // Selects the nodes at `paths` (the root is ""); one path is also the caret.
-    static void Select(SessionDeckModel& deck, std::initializer_list<const char16_t*> paths) {
+    static void Select(SessionDeckModel& deck, const std::vector<const char16_t*>& paths) {
         deck.Selection().ClearSelection();
         for (auto path : paths) deck.Selection().SetSelected(deck.Tree().FindPath(path), true);
-        if (paths.size() == 1) deck.Selection().SelectOnly(deck.Tree().FindPath(*paths.begin()));
+        if (paths.size() == 1) deck.Selection().SelectOnly(deck.Tree().FindPath(paths.front()));
     }
     static std::u16string Selected(SessionDeckModel& deck) {
         return Paths(deck.Tree(), deck.Selection().AsSelected());
@@ -224,8 +225,7 @@ TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
     const SessionDeckHost transfer{Product::Ferrivo, true, true, true, true};
     SessionDeckParams systemMenu;
     systemMenu.firstFlag = true;
-    const std::tuple<const char*, SessionDeckHost, SessionDeckParams,
-                     std::initializer_list<const char16_t*>>
+    const std::tuple<const char*, SessionDeckHost, SessionDeckParams, std::vector<const char16_t*>>
         rows[] = {
             {"terminal session", both, {}, {u"t"}},
             {"transfer session, sibling integrated", transfer, {}, {u"t"}},
@@ -248,7 +248,7 @@ TEST_F(DeckDialog, EnablingFollowsTheSelection) {
     MakeTree(u"F\\s|t");
     MakeSession(u"serial", u"Serial", u"", u"");
     auto deck = Open({Product::Vetralon, true, false, false, false});
-    const std::pair<std::initializer_list<const char16_t*>, const char*> rows[] = {
+    const std::pair<std::vector<const char16_t*>, const char*> rows[] = {
         {{}, ""},
         {{u""}, "connect tool"},  // the root
         {{u"F"}, "connect tool cut copy delete"},
