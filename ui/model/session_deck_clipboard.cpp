@@ -132,14 +132,17 @@ TreeNodeId SessionDeckModel::CopyOrMove(TreeNodeId source, TreeNodeId targetFold
     } else {
         newPath = db.Copy(sourcePath, targetPath, true, before, true);
         if (move && !newPath.IsEmpty() && !db.Remove(sourcePath)) {
-            IndexRefresh(sourcePath);  // whatever of it the failed removal left
+            // Whatever of it the failed removal left.
+            if (auto* index = IndexToFollowChange()) index->Refresh(sourcePath);
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");
             move = false;  // both exist now; the tree shows both
         }
     }
-    if (move) IndexRefresh(sourcePath);
-    if (!newPath.IsEmpty()) IndexRefresh(newPath);
+    if (auto* index = IndexToFollowChange()) {
+        if (move) index->Refresh(sourcePath);
+        if (!newPath.IsEmpty()) index->Refresh(newPath);
+    }
     if (newPath.IsEmpty()) {
         ReportDatabaseFailure(db, isFolder ? u"ERROR: Could not copy the folder."
                                            : u"ERROR: Could not copy the session.");
@@ -271,7 +274,7 @@ TreeNodeId SessionDeckModel::Drop(KeyModifiers keys) {
         SessionDatabase db;
         const bool moved =
             !db.Reorder(m_tree.Path(source), m_tree.Node(node).label, after).IsEmpty();
-        IndexReordered(m_tree.Path(folder));
+        if (auto* index = IndexToFollowChange()) index->Reordered(m_tree.Path(folder));
         if (!moved) {
             ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
             return kNoNode;

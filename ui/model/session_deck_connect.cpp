@@ -75,7 +75,7 @@ bool SessionDeckModel::ValidateForConnect(TreeNodeId node, bool& canTerminal, bo
         SetTypedHostname(*session, *config, TrimSessionName(typed->str()));
         SessionDatabase db;
         const bool saved = db.Save(session, false);
-        IndexRefresh(m_tree.Path(node));
+        if (auto* index = IndexToFollowChange()) index->Refresh(m_tree.Path(node));
         if (!saved) {
             ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
             return false;
@@ -218,7 +218,8 @@ TreeNodeId SessionDeckModel::NewSession() {
     const bool inserted =
         db.InsertSession(folderPath, finalName, session.Get(),
                          BeforeLabel(folder, TreeItemKind::kSession, finalName, kNoNode), true);
-    IndexRefresh(SessionDatabase::JoinPath(folderPath, finalName));
+    if (auto* index = IndexToFollowChange())
+        index->Refresh(SessionDatabase::JoinPath(folderPath, finalName));
     if (!inserted) {
         ReportDatabaseFailure(db, u"ERROR: Could not add a new session to the database.");
         return kNoNode;
@@ -255,7 +256,7 @@ void SessionDeckModel::Properties() {
     SessionDatabase db;
     const VUnicodeString path = m_tree.Path(node);
     const bool saved = db.Save(session, false);
-    IndexRefresh(path);
+    if (auto* index = IndexToFollowChange()) index->Refresh(path);
     if (!saved) {
         ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
         m_tree.Node(node).session.Reset();
@@ -266,8 +267,10 @@ void SessionDeckModel::Properties() {
         const TreeNodeId parent = m_tree.Node(node).parent;
         const VUnicodeString folderPath = m_tree.Path(parent);
         const bool renamed = db.Rename(folderPath, oldName, newName);
-        IndexRefresh(path);
-        IndexRefresh(SessionDatabase::JoinPath(folderPath, newName));
+        if (auto* index = IndexToFollowChange()) {
+            index->Refresh(path);
+            index->Refresh(SessionDatabase::JoinPath(folderPath, newName));
+        }
         if (!renamed) {
             ReportDatabaseFailure(db, u"ERROR: Rename failed.");
             m_tree.Node(node).session.Reset();

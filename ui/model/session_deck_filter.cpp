@@ -17,26 +17,10 @@ void SessionDeckModel::OutdateFilterIndex() {
     if (m_filterIndex->Started()) m_filterIndex = std::make_unique<SessionFilterIndex>();
 }
 
-void SessionDeckModel::IndexRefresh(const VUnicodeString& path) {
-    if (m_filterIndex->Ready())
-        m_filterIndex->Refresh(path);
-    else
-        OutdateFilterIndex();
-}
-
-void SessionDeckModel::IndexRenamed(const VUnicodeString& folder, const VUnicodeString& oldName,
-                                    const VUnicodeString& newName) {
-    if (m_filterIndex->Ready())
-        m_filterIndex->Renamed(folder, oldName, newName);
-    else
-        OutdateFilterIndex();
-}
-
-void SessionDeckModel::IndexReordered(const VUnicodeString& folder) {
-    if (m_filterIndex->Ready())
-        m_filterIndex->Reordered(folder);
-    else
-        OutdateFilterIndex();
+SessionFilterIndex* SessionDeckModel::IndexToFollowChange() {
+    if (m_filterIndex->Ready()) return m_filterIndex.get();
+    OutdateFilterIndex();
+    return nullptr;
 }
 
 SessionDeckModel::FilterState SessionDeckModel::Filter() const {
@@ -190,7 +174,8 @@ bool SessionDeckModel::MoveSelected(bool up) {
         return false;
     SessionDatabase db;
     const bool moved = !db.Reorder(m_tree.Path(node), m_tree.Node(neighbour).label, !up).IsEmpty();
-    IndexReordered(m_tree.Path(m_tree.Node(node).parent));
+    if (auto* index = IndexToFollowChange())
+        index->Reordered(m_tree.Path(m_tree.Node(node).parent));
     if (!moved) {
         ReportDatabaseFailure(db, u"ERROR: Could not move the item.");
         return false;

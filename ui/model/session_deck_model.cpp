@@ -161,7 +161,8 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
         const TreeItemKind kind = TreeItemKind::kFolder;
         const bool inserted =
             db.InsertFolder(folderPath, name, BeforeLabel(parent, kind, name, node), true);
-        IndexRefresh(SessionDatabase::JoinPath(folderPath, name));
+        if (auto* index = IndexToFollowChange())
+            index->Refresh(SessionDatabase::JoinPath(folderPath, name));
         if (!inserted) {
             m_tree.Remove(node);
             m_selection.SelectOnly(parent);
@@ -178,12 +179,14 @@ SessionDeckModel::EditResult SessionDeckModel::EndLabelEdit(
     if (name.str() == oldLabel.str()) return EditResult::kDone;
     if (!db.Rename(folderPath, oldLabel, name)) {
         // Whatever the store holds under either name now is what the filter finds.
-        IndexRefresh(SessionDatabase::JoinPath(folderPath, oldLabel));
-        IndexRefresh(SessionDatabase::JoinPath(folderPath, name));
+        if (auto* index = IndexToFollowChange()) {
+            index->Refresh(SessionDatabase::JoinPath(folderPath, oldLabel));
+            index->Refresh(SessionDatabase::JoinPath(folderPath, name));
+        }
         ReportDatabaseFailure(db, u"ERROR: Rename failed.");
         return EditResult::kFailed;
     }
-    IndexRenamed(folderPath, oldLabel, name);
+    if (auto* index = IndexToFollowChange()) index->Renamed(folderPath, oldLabel, name);
     TreeNodeId renamed = node;
     if (m_tree.IsSession(node)) {
         m_tree.Relabel(node, name);
@@ -213,7 +216,7 @@ bool SessionDeckModel::Delete() {
         if (node == m_tree.Root() || !m_tree.IsValid(node)) continue;  // inside one deleted
         SessionDatabase db;
         const bool removed = db.Remove(m_tree.Path(node));
-        IndexRefresh(m_tree.Path(node));
+        if (auto* index = IndexToFollowChange()) index->Refresh(m_tree.Path(node));
         if (!removed) {
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");

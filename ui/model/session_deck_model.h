@@ -289,14 +289,10 @@ private:
     void SaveState(const TreeSnapshot& state);
     void ShowFilterMatches();
     void RestoreUnfiltered();
-    // The dialog wrote the store: an index that is read follows the change entry by entry
-    // (`path` added, changed or removed; an entry of `folder` renamed; `folder` reordered). One
-    // still being read (or never started) cannot tell what it read before the change, so it is
-    // read again when the filter next needs it.
-    void IndexRefresh(const VUnicodeString& path);
-    void IndexRenamed(const VUnicodeString& folder, const VUnicodeString& oldName,
-                      const VUnicodeString& newName);
-    void IndexReordered(const VUnicodeString& folder);
+    // The dialog wrote the store: the index to tell of the change when it is read, so that it
+    // follows entry by entry; null when it is still being read (or never started), as it cannot
+    // tell what it read before the change: it is then read again when the filter next needs it.
+    SessionFilterIndex* IndexToFollowChange();
     void OutdateFilterIndex();
 
     IPrompt& m_prompt;
