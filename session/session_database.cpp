@@ -1,6 +1,7 @@
 // The session tree under "Sessions": every operation opens the store, works and closes it.
 #include "session/session_database.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -256,6 +257,17 @@ VUnicodeString SessionDatabase::ParentPath(const VUnicodeString& path) {
 VUnicodeString SessionDatabase::LeafName(const VUnicodeString& path) {
     const size_t at = path.str().rfind(u'\\');
     return at == std::u16string::npos ? path : VUnicodeString(path.str().substr(at + 1));
+}
+
+std::vector<std::u16string_view> SessionDatabase::PathParts(const VUnicodeString& path) {
+    std::vector<std::u16string_view> parts;
+    const std::u16string_view text = path.str();
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find(u'\\', start), text.size());
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
 }
 
 bool SessionDatabase::IsFolder(VProfileKey& key) {

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "foundation/buffer.h"
 #include "foundation/containers.h"
@@ -112,6 +113,8 @@ public:
     // The folder part (empty at the root) and the last name of a path.
     static VUnicodeString ParentPath(const VUnicodeString& path);
     static VUnicodeString LeafName(const VUnicodeString& path);
+    // The names of a path from the top down, as views into `path` (none for the root's "").
+    static std::vector<std::u16string_view> PathParts(const VUnicodeString& path);
 
     // A key is a folder exactly when it holds no "Is Session" value.
     static bool IsFolder(VProfileKey& key);

@@ -143,12 +143,9 @@ void SessionDeckModel::RestoreUnfiltered() {
     // opening anything; one that went meanwhile (deleted while filtered) is left out.
     auto find = [&](const VUnicodeString& path) {
         TreeNodeId at = m_tree.Root();
-        const std::u16string& text = path.str();
-        for (size_t start = 0; at != kNoNode && start < text.size();) {
-            size_t end = text.find(u'\\', start);
-            if (end == std::u16string::npos) end = text.size();
-            at = m_tree.FindChild(at, std::u16string_view(text).substr(start, end - start));
-            start = end + 1;
+        for (const std::u16string_view part : SessionDatabase::PathParts(path)) {
+            at = m_tree.FindChild(at, part);
+            if (at == kNoNode) break;
         }
         return at;
     };

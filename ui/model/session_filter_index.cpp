@@ -160,17 +160,13 @@ void SessionFilterIndex::ReadFolder(std::stop_token& stop, int folder, std::vect
 int SessionFilterIndex::FindFolder(const VUnicodeString& path) const {
     if (m_folders.empty()) return -1;
     int at = 0;
-    const std::u16string& text = path.str();
-    for (size_t start = 0; at >= 0 && start < text.size();) {
-        size_t end = text.find(u'\\', start);
-        if (end == std::u16string::npos) end = text.size();
-        const VUnicodeString part(text.substr(start, end - start));
+    for (const std::u16string_view part : SessionDatabase::PathParts(path)) {
         const auto& children = m_folders[at].folders;
         const auto found = std::find_if(children.begin(), children.end(), [&](int child) {
             return m_folders[child].name.EqualsNoCase(part);
         });
-        at = found == children.end() ? -1 : *found;
-        start = end + 1;
+        if (found == children.end()) return -1;
+        at = *found;
     }
     return at;
 }

@@ -204,15 +204,10 @@ TreeNodeId SessionTreeModel::FindChild(TreeNodeId folder, std::u16string_view la
 TreeNodeId SessionTreeModel::FindPath(const VUnicodeString& path) {
     TreeNodeId at = m_root;
     if (!IsValid(at)) return kNoNode;
-    const std::u16string& text = path.str();
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(u'\\', start);
-        if (end == std::u16string::npos) end = text.size();
+    for (const std::u16string_view part : SessionDatabase::PathParts(path)) {
         Expand(at);
-        at = FindChild(at, std::u16string_view(text).substr(start, end - start));
+        at = FindChild(at, part);
         if (at == kNoNode) return kNoNode;
-        start = end + 1;
     }
     return at;
 }
