@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "support/test_bytes.h"
 #include "ui/model/folder_tree_record.h"
 
 using namespace sessiondeck;
@@ -14,20 +15,17 @@ TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
     FolderTreeRecord record{0x01020304, u"F\\s\u00e9", u"F", true};
     const auto bytes = record.Encode();
     ASSERT_TRUE(bytes);
-    std::vector<uint8_t> expected(1048, 0);
-    const uint8_t head[] = {4, 3, 2, 1, 'F', 0, '\\', 0, 's', 0, 0xE9, 0};
-    std::copy(std::begin(head), std::end(head), expected.begin());
-    expected[524] = 'F';
-    expected[1044] = 1;
-    EXPECT_EQ(std::vector<uint8_t>(bytes->begin(), bytes->end()), expected);
+    // The node, the source path from byte 4 and the second string from byte 524 (520 bytes
+    // each), the move flag at 1044.
+    EXPECT_EQ(Hex(bytes->data(), bytes->size()), "0403020146005c007300e900" + Repeat("00", 512) +
+                                                     "4600" + Repeat("00", 518) + "01000000");
 
     record.move = false;
     EXPECT_EQ((*record.Encode())[1044], 0);
     const auto back = FolderTreeRecord::Decode(*bytes);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->sourceNode, 0x01020304u);
-    EXPECT_EQ(back->sourcePath, u"F\\s\u00e9");
-    EXPECT_EQ(back->second, u"F");
+    EXPECT_EQ(back->sourcePath.str() + u"|" + back->second.str(), u"F\\s\u00e9|F");
     EXPECT_TRUE(back->move);
 }
 

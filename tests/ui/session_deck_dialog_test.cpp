@@ -3,8 +3,6 @@
 // shortcuts, the clipboard and drags, with every question answered by a scripted prompt.
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "session/connect_protocol_table.h"
@@ -30,38 +28,36 @@ class RecordingServices : public ISiblingLauncher,
                           public ISessionDeckTimer {
 public:
     bool LaunchTerminalApp(const VUnicodeString& line) override {
-        return Log(u" [terminal " + line.str() + u"]");
+        return Log(" [terminal " + line.ToUtf8() + "]");
     }
     bool LaunchFileTransferApp(const VUnicodeString& line) override {
-        return Log(u" [transfer " + line.str() + u"]");
+        return Log(" [transfer " + line.ToUtf8() + "]");
     }
     int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
-        Log(u"quick connect in " + folder.str());
+        Log("quick connect in " + folder.ToUtf8());
         return 0;  // no session
     }
     int SessionProperties(ISessionConfig* session, int isNew) override {
         if (rename) session->SetSessionName(rename);
         // The dialog opens on the Connection page, whatever page the user last left it on.
-        Log(u"properties " + session->GetSessionName().str() + (isNew ? u" new" : u"") + u" on " +
-            config->sessionOptionsTreeSelected.Get().str());
+        Log("properties " + session->GetSessionName().ToUtf8() + (isNew ? " new" : "") + " on " +
+            config->sessionOptionsTreeSelected.Get().ToUtf8());
         return propertiesResult;
     }
     int NewSessionWizard(ISessionConfig*, int productId, bool& useWizard) override {
-        Log(u"wizard " + Number(productId) + u", ");
+        Log("wizard " + std::to_string(productId) + ", ");
         useWizard = false;
         return kWizardFinish;
     }
     bool Write(const VUnicodeString& label, const VUnicodeString& arguments) override {
-        Log(u"shortcut " + label.str() + u"=" + arguments.str());
-        return shortcutSucceeds;
+        return Log("shortcut " + label.ToUtf8() + "=" + arguments.ToUtf8()) && shortcutSucceeds;
     }
     void Start(unsigned id, unsigned ms) override {
-        Log(u"timer " + Number(id) + u" " + Number(ms));
+        Log("timer " + std::to_string(id) + " " + std::to_string(ms));
     }
     void Stop(unsigned) override {}
     void Help(unsigned, unsigned long) override {}
-    // What happened since the last call.
-    std::u16string Take() { return std::exchange(log, {}); }
+    std::string Take() { return std::exchange(log, {}); }  // what happened since the last call
 
     const GlobalConfig* config = nullptr;
     int propertiesResult = 1;
@@ -69,14 +65,11 @@ public:
     bool shortcutSucceeds = true;
 
 private:
-    bool Log(const std::u16string& what) {
+    bool Log(const std::string& what) {
         log += what;
         return true;
     }
-    static std::u16string Number(unsigned n) {
-        return VUnicodeString::FromUtf8(std::to_string(n)).str();
-    }
-    std::u16string log;
+    std::string log;
 };
 
 class DeckDialog : public UiStoreTest {
@@ -148,15 +141,17 @@ protected:
     RecordingServices services;
 };
 
-TEST_F(DeckDialog, OpeningSelectsTheSavedPathOrFallsBack) {
+TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingFollowsTheSelection) {
     MakeTree(u"F\\G\\s|top");
-    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*, const char*> rows[] = {
-        {u"F\\G\\s",
-         {},
-         u"F\\G\\s|",
-         "connect tool cut copy delete properties shortcut terminal transfer"},
+    MakeSession(u"serial", u"Serial", u"", u"");
+    const char* all = "connect tool cut copy delete properties shortcut terminal transfer";
+    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*, std::string> rows[] = {
+        {u"F\\G\\s", {}, u"F\\G\\s|", all},
         {u"F\\gone", {}, u"|", "connect tool"},  // deleted meanwhile: the root
-        {u"top", Browse(false, u"F\\G"), u"F\\G|", "cut copy delete"},  // wants a session
+        // Single browse mode wants a session, and has no toolbar Connect.
+        {u"top", Browse(false, u"F\\G"), u"F\\G|", "cut copy delete"},
+        {u"top", Browse(false, u"F\\G\\s"), u"F\\G\\s|",
+         "connect cut copy delete properties shortcut terminal transfer"},
         {u"top", Browse(true), u"", ""},  // multi-select browse: nothing, OK disabled
     };
     for (const auto& [savedPath, params, selected, enabled] : rows) {
@@ -164,6 +159,17 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathOrFallsBack) {
         auto deck = Open(kHost, params);
         EXPECT_EQ(Selected(*deck), selected) << VUnicodeString(savedPath).ToUtf8();
         EXPECT_EQ(Enabled(*deck), enabled) << VUnicodeString(savedPath).ToUtf8();
+    }
+    auto deck = Open({Product::Vetralon, true, false, false, false});
+    const std::pair<std::vector<const char16_t*>, const char*> selections[] = {
+        {{}, ""},
+        {{u"F"}, "connect tool cut copy delete"},
+        {{u"top"}, "connect tool cut copy delete properties shortcut terminal"},  // no transfer app
+        {{u"top", u"F\\G\\s"}, "connect tool delete shortcut"},
+    };
+    for (const auto& [select, expected] : selections) {
+        Select(*deck, select);
+        EXPECT_EQ(Enabled(*deck), expected);
     }
 }
 
@@ -244,28 +250,6 @@ TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
     ExpectMatchesGolden("ui/context-menus.txt", text);
 }
 
-TEST_F(DeckDialog, EnablingFollowsTheSelection) {
-    MakeTree(u"F\\s|t");
-    MakeSession(u"serial", u"Serial", u"", u"");
-    auto deck = Open({Product::Vetralon, true, false, false, false});
-    const std::pair<std::vector<const char16_t*>, const char*> rows[] = {
-        {{}, ""},
-        {{u""}, "connect tool"},  // the root
-        {{u"F"}, "connect tool cut copy delete"},
-        {{u"t"}, "connect tool cut copy delete properties shortcut terminal"},  // no transfer app
-        {{u"t", u"F\\s"}, "connect tool delete shortcut"},
-    };
-    for (const auto& [select, expected] : rows) {
-        Select(*deck, select);
-        EXPECT_EQ(Enabled(*deck), expected);
-    }
-    auto single = Open({Product::Vetralon, true, false, false, false}, Browse());
-    Select(*single, {u"F"});
-    EXPECT_EQ(Enabled(*single), "cut copy delete") << "single browse mode wants a session";
-    Select(*single, {u"t"});
-    EXPECT_EQ(Enabled(*single), "connect cut copy delete properties shortcut terminal");
-}
-
 TEST_F(DeckDialog, TooltipsAndKeys) {
     MakeTree(u"F\\s");
     auto deck = Open();
@@ -339,10 +323,10 @@ TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
         if (round == 0) prompt.AnswerCancel();
         if (round == 1) prompt.AnswerText(u" h.example ");
         deck->RunCommand(C::kConnectButton);
+        const PromptQuestion& asked = prompt.Questions().back();
         EXPECT_EQ(prompt.Questions().size(), round == 0 ? 3u : 4u);
-        EXPECT_EQ(prompt.Questions().back().caption, u"Enter Hostname");
-        EXPECT_EQ(prompt.Questions().back().label,
-                  u"Please enter a hostname for this session :\nnohost");
+        EXPECT_EQ(asked.caption.str() + u": " + asked.label.str(),
+                  u"Enter Hostname: Please enter a hostname for this session :\nnohost");
         EXPECT_EQ(deck->Result(), round == 0 ? 0 : 1);
         EXPECT_EQ(deck->PathResults().GetSize(), round == 0 ? 0u : 1u);
         if (round > 0) {
@@ -372,19 +356,19 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
         {"both from the terminal host", 3, u"F\\both", C::kConnectBoth},
         {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer},
     };
-    std::u16string text;
+    std::string text;
     for (const auto& row : rows) {
         auto deck = Open({ToProduct(row.product), true, true, true, true});
         Select(*deck, {row.session});
         deck->RunCommand(row.command);
-        const std::string counts = ": result " + std::to_string(deck->Result()) + ", chosen " +
-                                   std::to_string(deck->Chosen().size()) + ", pending " +
-                                   std::to_string(static_cast<int>(deck->PendingLaunch().kind));
-        text += VUnicodeString::FromUtf8(row.name + counts).str() + u", now" + services.Take();
+        text += row.name + (": result " + std::to_string(deck->Result())) + ", chosen " +
+                std::to_string(deck->Chosen().size()) + ", pending " +
+                std::to_string(static_cast<int>(deck->PendingLaunch().kind)) + ", now" +
+                services.Take();
         deck->Destroy();
-        text += u", when gone" + services.Take() + u"\n";
+        text += ", when gone" + services.Take() + "\n";
     }
-    ExpectMatchesGolden("ui/sibling-connects.txt", VUnicodeString(text).ToUtf8());
+    ExpectMatchesGolden("ui/sibling-connects.txt", text);
 }
 
 TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
@@ -395,7 +379,7 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     Select(*deck, {u"F\\New"});
     const TreeNodeId node = deck->NewSession();
     EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
-    EXPECT_EQ(services.Take(), u"properties New (2) new on Connection+");
+    EXPECT_EQ(services.Take(), "properties New (2) new on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
     services.propertiesResult = 0;
     EXPECT_EQ(deck->NewSession(), kNoNode) << "a cancelled dialog stores nothing";
@@ -403,24 +387,22 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     services.propertiesResult = 1;
     services.Take();
     EXPECT_NE(deck->NewSession(), kNoNode);
-    EXPECT_EQ(services.Take(), u"wizard 3, properties New (3) new on Connection+");
+    EXPECT_EQ(services.Take(), "wizard 3, properties New (3) new on Connection+");
     EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
 
     // Properties that rename the session rename it in the database and the tree.
     Select(*deck, {u"F\\New (1)"});
     services.rename = u"Zeta";
     deck->RunCommand(C::kMenuProperties);
-    EXPECT_EQ(services.Take(), u"properties Zeta on Connection+");
+    EXPECT_EQ(services.Take(), "properties Zeta on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal");
-    for (auto path : {u"F\\New (2)", u"F\\New (3)", u"F\\Zeta"})
-        EXPECT_TRUE(SessionDatabase::Exists(path)) << VUnicodeString(path).ToUtf8();
-    EXPECT_FALSE(SessionDatabase::Exists(u"F\\New (1)"));
+    EXPECT_EQ(Stored(u"F"), u"F\\New|F\\Zeta|F\\New (2)|F\\New (3)|") << "renamed in its place";
     EXPECT_EQ(Selected(*deck), u"F\\Zeta|");
     EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().FindPath(u"F")).children),
               u"New|New (2)|New (3)|Zeta|")
         << "moved to its sorted place";
     deck->RunCommand(C::kQuickConnect);
-    EXPECT_EQ(services.Take(), u"quick connect in F");
+    EXPECT_EQ(services.Take(), "quick connect in F");
     EXPECT_EQ(deck->Result(), 0) << "the host returned no session";
 }
 
@@ -441,35 +423,26 @@ TEST_F(DeckDialog, NewFolderRenameAndDelete) {
     // Each name typed over "abc", in turn; a refused one reopens the edit.
     Select(*deck, {u"abc"});
     ASSERT_TRUE(deck->BeginRename());
-    const struct {
-        const char16_t* typed;
-        Edit result;
-        const char16_t* message;  // null: no question
-        const char16_t* stored;   // the session's name afterwards
-    } rows[] = {
-        {u"ABC", Edit::kDone, nullptr, u"ABC"},  // case only
-        {u"  abc  ", Edit::kDone, nullptr, u"abc"},
-        {u"   ", Edit::kEditAgain, u"Rename error.\n\nName must be non-empty.", u"abc"},
-        {u"a|b/c", Edit::kEditAgain, u"Rename error.\n\nName cannot contain: ' / '", u"abc"},
-        {u"OTHER", Edit::kEditAgain, u"'OTHER' is already in use.", u"abc"},
-        {u"abc", Edit::kDone, nullptr, u"abc"},  // unchanged
+    // Typed, the refusal shown (none: the edit ends), the session's name afterwards.
+    const std::tuple<const char16_t*, const char16_t*, std::u16string> rows[] = {
+        {u"ABC", u"", u"ABC"},  // case only
+        {u"  abc  ", u"", u"abc"},
+        {u"   ", u"Rename error.\n\nName must be non-empty.", u"abc"},
+        {u"a|b/c", u"Rename error.\n\nName cannot contain: ' / '", u"abc"},
+        {u"OTHER", u"'OTHER' is already in use.", u"abc"},
+        {u"abc", u"", u"abc"},  // unchanged
     };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(VUnicodeString(row.typed).ToUtf8());
+    for (const auto& [typed, message, name] : rows) {
+        SCOPED_TRACE(VUnicodeString(typed).ToUtf8());
         ASSERT_TRUE(deck->EditingNode() != kNoNode || deck->BeginRename());
-        if (row.message) prompt.AnswerButton(VPromptAnswer::kOk);
+        if (*message) prompt.AnswerButton(VPromptAnswer::kOk);
         const size_t asked = prompt.Questions().size();
-        EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(row.typed)), row.result);
-        ASSERT_EQ(prompt.Questions().size(), asked + (row.message ? 1 : 0));
-        if (row.message) {
-            EXPECT_EQ(LastQuestion(), row.message);
-        }
-        EXPECT_EQ(deck->EditingNode() != kNoNode, row.message != nullptr);
-        VStringArray names;
-        SessionDatabase().GetSessionList(u"", names);
-        EXPECT_TRUE(names[0].str() == row.stored || names[1].str() == row.stored);
-        EXPECT_EQ(Labels(deck->Tree(), deck->Selection().AsSelected()),
-                  row.stored + std::u16string(u"|"));
+        EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(typed)),
+                  *message ? Edit::kEditAgain : Edit::kDone);
+        EXPECT_EQ(prompt.Questions().size() == asked ? u"" : LastQuestion(), message);
+        EXPECT_EQ(deck->EditingNode() != kNoNode, *message != 0);
+        EXPECT_EQ(Stored(u"", false), u"F\\|E\\|" + name + u"|other|");
+        EXPECT_EQ(Selected(*deck), name + u"|");
     }
     Select(*deck, {u""});
     EXPECT_FALSE(deck->BeginRename()) << "the root is never renamed";
@@ -493,24 +466,22 @@ TEST_F(DeckDialog, NewFolderRenameAndDelete) {
 
 TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
     MakeTree(u"Servers\\web1|top");
-    // Each check as "problem, warning or error: message" (problems: 0 none, 1 invalid, 2 in use).
+    // Each check as "problem: message" (0 none, 1 invalid, 2 in use); the prompt below shows
+    // which are warnings.
     const std::tuple<const char16_t*, const char16_t*, const char16_t*, const char*> rows[] = {
         // The library's name rules are its own tests' business; one row shows they apply here.
-        {u"a/b", u"", u"x", "1 error: The session name contains an illegal character: ' / '"},
+        {u"a/b", u"", u"x", "1: The session name contains an illegal character: ' / '"},
         // Taken in the same folder, in any case; a folder's name is taken too.
-        {u"WEB1", u"Servers", u"other", "2 warning: 'WEB1' is already in use."},
-        {u"Servers", u"", u"x", "2 warning: 'Servers' is already in use."},
-        {u"web1", u"", u"x", "0 ok: "},  // taken elsewhere only
+        {u"WEB1", u"Servers", u"other", "2: 'WEB1' is already in use."},
+        {u"Servers", u"", u"x", "2: 'Servers' is already in use."},
+        {u"web1", u"", u"x", "0: "},  // taken elsewhere only
         // The session keeping its own name, or changing only its case.
-        {u"Web1 ", u"Servers", u"web1", "0 ok: "},
-        {u"new one", u"Servers", u"web1", "0 ok: "},
+        {u"Web1 ", u"Servers", u"web1", "0: "},
+        {u"new one", u"Servers", u"web1", "0: "},
     };
     for (const auto& [name, folder, own, expected] : rows) {
         const SessionNameCheck check = CheckSessionNameInFolder(name, VUnicodeString(folder), own);
-        EXPECT_EQ(std::to_string(static_cast<int>(check.problem)) +
-                      (check           ? " ok: "
-                       : check.warning ? " warning: "
-                                       : " error: ") +
+        EXPECT_EQ(std::to_string(static_cast<int>(check.problem)) + ": " +
                       VUnicodeString(check.message).ToUtf8(),
                   expected);
     }
@@ -537,7 +508,7 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
     prompt.AnswerButton(VPromptAnswer::kOk);
     prompt.AnswerText(u" Mine ");
     deck->RunCommand(C::kCreateShortcut);
-    EXPECT_EQ(services.Take(), u"shortcut Mine=/S \"F\\a\" /S \"F\\b\" ");
+    EXPECT_EQ(services.Take(), "shortcut Mine=/S \"F\\a\" /S \"F\\b\" ");
     EXPECT_EQ(prompt.Questions()[0].initial, u"Vetralon sessions");
     EXPECT_EQ(prompt.Questions()[1].text,
               u"Shortcut name error.\n\nShortcut name must be non-empty.");
@@ -555,12 +526,11 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
     DesktopFileShortcutWriter writer(u"/usr/bin/session deck",
                                      VUnicodeString::FromUtf8(folder.string()));
     ASSERT_TRUE(writer.Write(u"Mine", u"/S \"F\\a\" /S \"100%$\" "));
-    std::stringstream text;
-    text << std::ifstream(folder / "Mine.desktop").rdbuf();
-    EXPECT_NE(text.str().find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" "
-                              "\"100%%\\\\$\"\n"),
-              std::string::npos)
-        << text.str();
+    const std::string text = ReadFileBytes(folder / "Mine.desktop");
+    EXPECT_NE(
+        text.find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" \"100%%\\\\$\"\n"),
+        std::string::npos)
+        << text;
     EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
 }
 
@@ -636,7 +606,7 @@ TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
     services.Take();
     deck->DragOver(c, 5, 16, {});
     deck->DragOver(c, 6, 16, {});
-    EXPECT_EQ(services.Take(), u"timer 2 750");
+    EXPECT_EQ(services.Take(), "timer 2 750");
     deck->OnTimer(SessionDeckModel::kHoverTimerId);
     EXPECT_TRUE(tree.Node(c).expanded);
     // Alt moves the folder into B.

@@ -2,19 +2,12 @@
 #include "ui/ui_fixture.h"
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "profile/profile_store.h"
 
 using namespace sessiondeck;
 
-namespace {
-VProfileStoreFactory* g_factory = nullptr;
-VProfileStoreFactory* TestFactory() {
-    return g_factory;
-}
-}  // namespace
+static VProfileStoreFactory* g_factory = nullptr;
 
 void FakeProtocol::Install(bool withSerial) {
     GetConnectProtocolTable().ResetForTesting();
@@ -39,7 +32,7 @@ void FakeProtocol::Install(bool withSerial) {
 UiStoreTest::UiStoreTest() : factory(VUnicodeString::FromUtf8((dir / "Config").string())) {
     previous = GetProfileStoreFactoryGetter();
     g_factory = &factory;
-    SetProfileStoreFactoryGetter(TestFactory);
+    SetProfileStoreFactoryGetter([] { return g_factory; });
 }
 
 UiStoreTest::~UiStoreTest() {
@@ -58,10 +51,7 @@ void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* termin
 }
 
 std::string UiStoreTest::File(const char* relative) const {
-    std::ifstream in(dir / "Config" / "Sessions" / relative, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return ReadFileBytes(dir / "Config" / "Sessions" / relative);
 }
 
 void UiStoreTest::MakeFolder(const std::u16string& path) {
