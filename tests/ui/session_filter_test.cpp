@@ -36,18 +36,6 @@ protected:
     }
     ~DeckFilter() override { GetConnectProtocolTable().ResetForTesting(); }
 
-    void MakeSession(const std::u16string& path, const char16_t* terminal, const char16_t* transfer,
-                     const char16_t* host, const char16_t* user = u"",
-                     std::initializer_list<const char16_t*> description = {}) {
-        UiStoreTest::MakeSession(path, terminal, transfer, host);
-        VProfileStore store;
-        VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
-        if (*user) key.SetString(u"Username", user);
-        VStringArray lines;
-        for (auto line : description) lines.Add(line);
-        if (!lines.IsEmpty()) key.SetStringArray(u"Description", lines);
-    }
-
     std::unique_ptr<Deck> Open(SessionTreeOptions options = {false, true, true},
                                Product host = Product::Vetralon) {
         auto deck =
@@ -139,7 +127,7 @@ TEST_F(DeckFilter, ClearingGivesBackTheOpenFoldersAndSelectionFromBefore) {
 TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
     MakeFolder(u"Bulk");
     for (int i = 0; i < 300; ++i)
-        UiStoreTest::MakeSession(u"Bulk\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
+        MakeSession(u"Bulk\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
     auto bulk = [&](Deck& deck) { return deck.Tree().Node(At(deck, u"Bulk")).children.size(); };
     for (int round = 0; round < 5; ++round) {
         auto deck = Open();

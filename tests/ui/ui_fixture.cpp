@@ -41,13 +41,18 @@ UiStoreTest::~UiStoreTest() {
 }
 
 void UiStoreTest::MakeSession(const std::u16string& path, const char16_t* terminal,
-                              const char16_t* transfer, const char16_t* host) {
+                              const char16_t* transfer, const char16_t* host, const char16_t* user,
+                              std::initializer_list<const char16_t*> description) {
     VProfileStore store;
     VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
     key.SetDword(u"Is Session", 1);
     if (host) key.SetString(u"Hostname", host);
     if (*terminal) key.SetString(u"Protocol Name", terminal);
     if (*transfer) key.SetString(u"Transfer Protocol Name", transfer);
+    if (*user) key.SetString(u"Username", user);
+    if (description.size())
+        key.SetStringArray(u"Description", VStringArray(std::vector<VUnicodeString>(
+                                               description.begin(), description.end())));
 }
 
 std::string UiStoreTest::File(const char* relative) const {

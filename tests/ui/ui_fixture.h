@@ -51,10 +51,12 @@ protected:
     UiStoreTest();
     ~UiStoreTest() override;
 
-    // A session with the given terminal and transfer protocols ("" leaves the value out) and
-    // host (null leaves it out).
+    // A session with the given terminal and transfer protocols and user ("" leaves the value
+    // out), host (null leaves it out) and description lines.
     void MakeSession(const std::u16string& path, const char16_t* terminal = u"SSH2",
-                     const char16_t* transfer = u"SFTP", const char16_t* host = u"example");
+                     const char16_t* transfer = u"SFTP", const char16_t* host = u"example",
+                     const char16_t* user = u"",
+                     std::initializer_list<const char16_t*> description = {});
     void MakeFolder(const std::u16string& path);
     // Default sessions and empty folders from one string: "F\\s|t|E\\" makes the sessions
     // F\s and t and the folder E (a trailing backslash makes a folder).
