@@ -585,8 +585,9 @@ TEST_F(DeckDialog, ClipboardCutCopyAndPaste) {
     EXPECT_FALSE(SessionDatabase::Exists(u"B\\u (1)"));
 }
 
-TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
-    MakeTree(u"A\\x|A\\y|B\\|C\\z");
+TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
+    MakeTree(u"A\\x|A\\y|B\\|C\\z|p|q|r");
+    SetOrder(u"", u"p:q:r:", u"A:B:C:");
     auto deck = Open();
     auto& tree = deck->Tree();
     ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"A")));
@@ -615,44 +616,39 @@ TEST_F(DeckDialog, DragEffectsTimerAndDrop) {
     EXPECT_TRUE(SessionDatabase::Exists(u"B\\A\\y"));
     EXPECT_FALSE(SessionDatabase::Exists(u"A"));
     EXPECT_EQ(tree.FindChild(tree.Root(), u"A"), kNoNode);
-}
+    // Alphabetical order has no places between rows.
+    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"p")));
+    deck->DragOver(tree.FindPath(u"r"), 0, 16, kAlt);
+    EXPECT_FALSE(deck->InsertionLine());
 
-TEST_F(DeckDialog, DropsBetweenRowsInUserArrangedOrderDrawALineAndReorder) {
-    MakeTree(u"F\\|a|b|c");
-    SetOrder(u"", u"a:b:c:", u"F:");
+    // User-arranged order. Rows 16 pixels high: within 3 of the top is above, within 3 of the
+    // bottom below. A session's middle drops above it, a folder's middle into it (no line);
+    // beside a folder there is no place (folders and sessions keep separate orders), nor beside
+    // the source.
     config->sortAlphabetical = 0;
-    auto deck = Open();
-    auto& tree = deck->Tree();
-    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"a")));
-    // Rows 16 pixels high: within 3 of the top is above, within 3 of the bottom below. A
-    // session's middle drops above it, a folder's middle into it (no line); beside a folder
-    // there is no place (folders and sessions keep separate orders), nor beside the source.
-    const std::tuple<const char16_t*, int, const char*> rows[] = {
-        {u"c", 0, "above"},  {u"c", 3, "above"},  {u"c", 8, "above"},
-        {u"c", 12, "above"}, {u"c", 13, "below"}, {u"c", 15, "below"},
-        {u"F", 8, "none"},   {u"F", 14, "none"},  {u"a", 14, "none"},
+    deck = Open();
+    ASSERT_TRUE(deck->BeginDrag(deck->Tree().FindPath(u"p")));
+    const std::tuple<const char16_t*, int, const char*> places[] = {
+        {u"r", 0, "above"},  {u"r", 3, "above"},  {u"r", 8, "above"},
+        {u"r", 12, "above"}, {u"r", 13, "below"}, {u"r", 15, "below"},
+        {u"B", 8, "none"},   {u"B", 14, "none"},  {u"p", 14, "none"},
     };
-    for (const auto& [over, y, expected] : rows) {
-        deck->DragOver(tree.FindPath(over), y, 16, kAlt);
+    for (const auto& [over, y, expected] : places) {
+        const TreeNodeId node = deck->Tree().FindPath(over);
+        deck->DragOver(node, y, 16, kAlt);
         const auto line = deck->InsertionLine();
-        EXPECT_EQ(!line                               ? "none"
-                  : line->node != tree.FindPath(over) ? "elsewhere"
-                  : line->below                       ? "below"
-                                                      : "above",
+        EXPECT_EQ(!line                ? "none"
+                  : line->node != node ? "elsewhere"
+                  : line->below        ? "below"
+                                       : "above",
                   std::string(expected))
             << VUnicodeString(over).ToUtf8() << " at " << y;
     }
-    deck->DragOver(tree.FindPath(u"c"), 14, 16, kAlt);
+    deck->DragOver(deck->Tree().FindPath(u"r"), 14, 16, kAlt);
     EXPECT_NE(deck->Drop(kAlt), kNoNode);
     EXPECT_FALSE(deck->InsertionLine()) << "the drag ended";
-    EXPECT_EQ(TopLabels(*deck), u"F|b|c|a|");
-    EXPECT_EQ(Stored(), u"F\\|b|c|a|");
-    // Alphabetical order has no places between rows.
-    config->sortAlphabetical = 1;
-    auto sorted = Open();
-    ASSERT_TRUE(sorted->BeginDrag(sorted->Tree().FindPath(u"a")));
-    sorted->DragOver(sorted->Tree().FindPath(u"c"), 0, 16, kAlt);
-    EXPECT_FALSE(sorted->InsertionLine());
+    EXPECT_EQ(TopLabels(*deck), u"B|C|q|r|p|");
+    EXPECT_EQ(Stored(u"", false), u"B\\|C\\|q|r|p|");
 }
 
 }  // namespace
