@@ -173,8 +173,9 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingFollowsTheSelection) {
     }
 }
 
-TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
-    MakeTree(u"A\\B\\s|C\\");
+TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
+    MakeTree(u"A\\B\\s|C\\|b|a");
+    SetOrder(u"", u"b:a:", u"A:C:");
     config->saveConnectDialogFolderState = 1;
     auto deck = Open();
     deck->Tree().Expand(deck->Tree().FindPath(u"A\\B"));
@@ -201,25 +202,23 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBack) {
     deck->SetWindowRect({});  // a window that ends minimised gives no rectangle
     deck->Destroy();
     EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
-    EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|") << "folders open as they were, loaded";
+    EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|a|b|")
+        << "folders open as they were, loaded";
     deck->SetWindowRect({0, 0, 1, 1});
     deck->Destroy();
-    EXPECT_EQ(Open()->Controls().width, 1) << "the narrowest window is still a size to keep";
-}
+    deck = Open();
+    EXPECT_EQ(deck->Controls().width, 1) << "the narrowest window is still a size to keep";
 
-TEST_F(DeckDialog, SortToggleSavesStateClearsPasteAndRefills) {
-    MakeTree(u"b|a");
-    SetOrder(u"", u"b:a:", u"");
-    auto deck = Open();
+    // The sort toggle saves the state, clears a pending paste and fills the tree again.
     Select(*deck, {u"b"});
     ASSERT_TRUE(deck->Copy());
-    EXPECT_EQ(TopLabels(*deck), u"a|b|");
+    EXPECT_EQ(TopLabels(*deck), u"A|C|a|b|");
     EXPECT_NE(Enabled(*deck).find("paste"), std::string::npos);
     EXPECT_TRUE(deck->RunCommand(C::kToggleSortOrder));
     EXPECT_EQ(config->sortAlphabetical.Get(), 0);
     EXPECT_EQ(config->connectExpandPath.Get(), u"b") << "state saved before the refill";
     EXPECT_EQ(Enabled(*deck).find("paste"), std::string::npos);
-    EXPECT_EQ(TopLabels(*deck), u"b|a|");
+    EXPECT_EQ(TopLabels(*deck), u"A|C|b|a|");
     EXPECT_EQ(Selected(*deck), u"b|");
     EXPECT_NE(Menu(*deck).find(" " + std::to_string(C::kToggleSortOrder) + "*"), std::string::npos);
 }
