@@ -146,7 +146,9 @@ protected:
     RecordingServices services;
 };
 
-TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingFollowsTheSelection) {
+// The path selected first, then what each selection enables and each selection and host gives
+// as its menu (tests/golden/ui/context-menus.txt).
+TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingAndMenusFollowTheSelection) {
     MakeTree(u"F\\G\\s|top");
     MakeSession(u"serial", u"Serial", u"", u"");
     const char* all = "connect tool cut copy delete properties shortcut terminal transfer";
@@ -176,6 +178,28 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingFollowsTheSelection) {
         Select(*deck, select);
         EXPECT_EQ(Enabled(*deck), expected);
     }
+
+    const SessionDeckHost both{Product::Vetralon, true, true, true, true};
+    const SessionDeckHost transfer{Product::Ferrivo, true, true, true, true};
+    SessionDeckParams systemMenu;
+    systemMenu.firstFlag = true;
+    const std::tuple<const char*, SessionDeckHost, SessionDeckParams, std::vector<const char16_t*>>
+        menus[] = {
+            {"terminal session", both, {}, {u"top"}},
+            {"transfer session, sibling integrated", transfer, {}, {u"top"}},
+            {"browse session, not integrated", kHost, Browse(), {u"top"}},
+            {"folder with the system menu", both, systemMenu, {u"F"}},
+            {"folder in browse mode", {Product::Vetralon}, Browse(), {u"F"}},
+            {"two nodes", transfer, {}, {u"F", u"top"}},
+            {"nothing", {Product::Vetralon}, {}, {}},
+        };
+    std::string text;
+    for (const auto& [name, host, params, select] : menus) {
+        deck = Open(host, params);
+        Select(*deck, select);
+        text += name + (":" + Menu(*deck)) + "\n";
+    }
+    ExpectMatchesGolden("ui/context-menus.txt", text);
 }
 
 TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
@@ -226,32 +250,6 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
     EXPECT_EQ(TopLabels(*deck), u"A|C|b|a|");
     EXPECT_EQ(Selected(*deck), u"b|");
     EXPECT_NE(Menu(*deck).find(" " + std::to_string(C::kToggleSortOrder) + "*"), std::string::npos);
-}
-
-// Each selection and host gives its menu (tests/golden/ui/context-menus.txt).
-TEST_F(DeckDialog, ContextMenusForEachSelectionAndHost) {
-    MakeTree(u"F\\s|t");
-    const SessionDeckHost both{Product::Vetralon, true, true, true, true};
-    const SessionDeckHost transfer{Product::Ferrivo, true, true, true, true};
-    SessionDeckParams systemMenu;
-    systemMenu.firstFlag = true;
-    const std::tuple<const char*, SessionDeckHost, SessionDeckParams, std::vector<const char16_t*>>
-        rows[] = {
-            {"terminal session", both, {}, {u"t"}},
-            {"transfer session, sibling integrated", transfer, {}, {u"t"}},
-            {"browse session, not integrated", kHost, Browse(), {u"t"}},
-            {"folder with the system menu", both, systemMenu, {u"F"}},
-            {"folder in browse mode", {Product::Vetralon}, Browse(), {u"F"}},
-            {"two nodes", transfer, {}, {u"F", u"t"}},
-            {"nothing", {Product::Vetralon}, {}, {}},
-        };
-    std::string text;
-    for (const auto& [name, host, params, select] : rows) {
-        auto deck = Open(host, params);
-        Select(*deck, select);
-        text += name + (":" + Menu(*deck)) + "\n";
-    }
-    ExpectMatchesGolden("ui/context-menus.txt", text);
 }
 
 TEST_F(DeckDialog, TooltipsAndKeys) {
