@@ -738,19 +738,45 @@ TEST_F(DeckFilter, MatchesByEachFieldWithoutCaseAndShowsTheirFoldersOpen) {
     EXPECT_EQ(Filtered(*deck, u"dc2"), u"|Db|Db\\files|");
 }
 
-TEST_F(DeckFilter, ClearingGivesBackTheOpenFoldersAndSelectionFromBefore) {
-    SetOrder(u"", u"Default:top:", u"Db:Web:");
+TEST_F(DeckFilter, ClearingGivesBackTheTreeFromBeforeAndAltArrowsMoveInUserArrangedOrder) {
+    MakeFolder(u"Z");
+    SetOrder(u"", u"Default:top:", u"Db:Web:Z:");
+    SetOrder(u"Web", u"web01:web02:", u"");
     auto deck = Open();
-    ASSERT_EQ(Shown(deck->Tree()), u"|Db|Web|Web\\web01|Web\\web02|top|");
+    auto& tree = deck->Tree();
+    ASSERT_EQ(Shown(tree), u"|Db|Web|Web\\web01|Web\\web02|Z|top|");
     Filtered(*deck, u"pg");
     Filtered(*deck, u"pg9");  // a second keystroke keeps the state from before the first
     deck->SaveState();        // keeps the user's tree, not the filtered one
     EXPECT_EQ(deck->Config().connectExpandPath.Get().str(), u"Web\\web02");
     EXPECT_EQ(deck->SetFilter(VUnicodeString()), Deck::FilterState::kOff);
-    EXPECT_EQ(Shown(deck->Tree()), u"|Db|Web|Web\\web01|Web\\web02|top|");
+    EXPECT_EQ(Shown(tree), u"|Db|Web|Web\\web01|Web\\web02|Z|top|");
     EXPECT_EQ(Selected(*deck), u"Web\\web02|");
     EXPECT_EQ(deck->Selection().Caret(), At(*deck, u"Web\\web02"));
-    EXPECT_FALSE(deck->Tree().Node(At(*deck, u"Db")).loaded);
+    EXPECT_FALSE(tree.Node(At(*deck, u"Db")).loaded);
+
+    // Alt+Up on web02 moves it above web01, in the store and the tree.
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kUp, true, false));
+    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
+    EXPECT_EQ(Labels(tree, tree.Node(At(*deck, u"Web")).children), u"web02|web01|");
+    EXPECT_EQ(Selected(*deck), u"Web\\web02|");
+    EXPECT_FALSE(deck->MoveSelected(true));  // already first
+    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
+
+    // A folder moves among folders and never past the first session.
+    deck->Selection().SelectOnly(At(*deck, u"Db"));
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kDown, true, false));
+    EXPECT_EQ(Stored(u"", false), u"Web\\|Db\\|Z\\|Default|top|");
+    EXPECT_TRUE(deck->MoveSelected(false));
+    EXPECT_FALSE(deck->MoveSelected(false));
+    EXPECT_EQ(Stored(u"", false), u"Web\\|Z\\|Db\\|Default|top|");
+    EXPECT_EQ(Labels(tree, tree.Node(tree.Root()).children), u"Web|Z|Db|top|");
+
+    // Refused in alphabetical order, with nothing changed.
+    deck->ToggleSortOrder();
+    deck->Selection().SelectOnly(At(*deck, u"Z"));
+    EXPECT_FALSE(deck->MoveSelected(true));
+    EXPECT_EQ(Stored(u"", false), u"Web\\|Z\\|Db\\|Default|top|");
 }
 
 TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
@@ -833,35 +859,6 @@ TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
         EXPECT_EQ(deck->SetFilter(VUnicodeString(c.text)), Deck::FilterState::kShown);
         EXPECT_EQ(Shown(deck->Tree()), c.shown);
     }
-}
-
-TEST_F(DeckFilter, AltUpAndDownMoveInUserArrangedOrderOnly) {
-    MakeFolder(u"Z");
-    SetOrder(u"", u"Default:top:", u"Db:Web:Z:");
-    SetOrder(u"Web", u"web01:web02:", u"");
-    auto deck = Open();
-    auto& tree = deck->Tree();
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kUp, true, false));  // web02 selected
-    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
-    EXPECT_EQ(Labels(tree, tree.Node(At(*deck, u"Web")).children), u"web02|web01|");
-    EXPECT_EQ(Selected(*deck), u"Web\\web02|");
-    EXPECT_FALSE(deck->MoveSelected(true));  // already first
-    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
-
-    // A folder moves among folders and never past the first session.
-    deck->Selection().SelectOnly(At(*deck, u"Db"));
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kDown, true, false));
-    EXPECT_EQ(Stored(u"", false), u"Web\\|Db\\|Z\\|Default|top|");
-    EXPECT_TRUE(deck->MoveSelected(false));
-    EXPECT_FALSE(deck->MoveSelected(false));
-    EXPECT_EQ(Stored(u"", false), u"Web\\|Z\\|Db\\|Default|top|");
-    EXPECT_EQ(Labels(tree, tree.Node(tree.Root()).children), u"Web|Z|Db|top|");
-
-    // Refused in alphabetical order, with nothing changed.
-    deck->ToggleSortOrder();
-    deck->Selection().SelectOnly(At(*deck, u"Z"));
-    EXPECT_FALSE(deck->MoveSelected(true));
-    EXPECT_EQ(Stored(u"", false), u"Web\\|Z\\|Db\\|Default|top|");
 }
 
 }  // namespace
