@@ -1,7 +1,7 @@
 // The session manager dialog model on real configuration folders: opening and saving its state,
 // enabling, pop-up menus, tooltips, keys, connecting, new sessions and folders, rename, delete,
-// shortcuts, the clipboard and drags, the filter (its index read on its own thread) and the
-// keyboard moves, with every question answered by a scripted prompt.
+// shortcuts, the clipboard, its record and drags, the filter (its index read on its own thread) and
+// the keyboard moves, with every question answered by a scripted prompt.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -12,6 +12,7 @@
 #include "session/connect_protocol_table.h"
 #include "support/golden.h"
 #include "support/scripted_prompt.h"
+#include "support/test_bytes.h"
 #include "ui/model/session_deck_model.h"
 #include "ui/model/session_name_rules.h"
 #include "ui/ui_fixture.h"
@@ -651,6 +652,49 @@ TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
     EXPECT_FALSE(deck->InsertionLine()) << "the drag ended";
     EXPECT_EQ(TopLabels(*deck), u"B|C|q|r|p|");
     EXPECT_EQ(Stored(u"", false), u"B\\|C\\|q|r|p|");
+}
+
+// The "FolderTree" record the clipboard and drags carry, byte for byte: field offsets, UTF-16LE
+// strings, length limits, and refusal of records that do not hold two terminated strings.
+TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
+    FolderTreeRecord record{0x01020304, u"F\\s\u00e9", u"F", true};
+    const auto bytes = record.Encode();
+    ASSERT_TRUE(bytes);
+    // The node, the source path from byte 4 and the second string from byte 524 (520 bytes
+    // each), the move flag at 1044.
+    EXPECT_EQ(Hex(bytes->data(), bytes->size()), "0403020146005c007300e900" + Repeat("00", 512) +
+                                                     "4600" + Repeat("00", 518) + "01000000");
+
+    record.move = false;
+    EXPECT_EQ((*record.Encode())[1044], 0);
+    const auto back = FolderTreeRecord::Decode(*bytes);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->sourceNode, 0x01020304u);
+    EXPECT_EQ(back->sourcePath.str() + u"|" + back->second.str(), u"F\\s\u00e9|F");
+    EXPECT_TRUE(back->move);
+}
+
+TEST(FolderTreeRecordBytes, StringLimitsAndMalformedRecords) {
+    // 259 code units and the terminator fill a field exactly; 260 do not fit.
+    const VUnicodeString longest(std::u16string(259, u'x')), tooLong(std::u16string(260, u'x'));
+    const auto fits = FolderTreeRecord{7, longest, u"", false}.Encode();
+    ASSERT_TRUE(fits);
+    EXPECT_EQ(FolderTreeRecord::Decode(*fits)->sourcePath.Length(), 259u);
+    EXPECT_FALSE((FolderTreeRecord{7, tooLong, u"", false}.Encode()));
+    EXPECT_FALSE((FolderTreeRecord{7, u"a", tooLong, false}.Encode()));
+    EXPECT_FALSE((FolderTreeRecord{7, std::u16string(u"a\0b", 3), u"", false}.Encode()));
+
+    auto bytes = *fits;
+    EXPECT_FALSE(FolderTreeRecord::Decode(std::span(bytes.data(), 1047))) << "short";
+    std::vector<uint8_t> longer(bytes.begin(), bytes.end());
+    longer.push_back(0);
+    EXPECT_FALSE(FolderTreeRecord::Decode(longer)) << "long";
+    // A string field with no terminator inside its 520 bytes is refused rather than read on.
+    bytes[4 + 2 * 259] = 'x';
+    EXPECT_FALSE(FolderTreeRecord::Decode(bytes));
+    auto second = *fits;
+    for (size_t i = 524; i < 1044; i += 2) second[i] = 'y';
+    EXPECT_FALSE(FolderTreeRecord::Decode(second));
 }
 
 // The filter and the keyboard moves, on one store: the Default at the top (never shown), a
