@@ -345,12 +345,7 @@ TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
 TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
     MakeSession(u"F\\serial", u"Serial", u"None", u"");
     MakeTree(u"F\\both");
-    const struct {
-        const char* name;
-        int product;
-        const char16_t* session;
-        int command;
-    } rows[] = {
+    const std::tuple<const char*, int, const char16_t*, int> rows[] = {
         {"serial in the transfer host", 6, u"F\\serial", C::kConnectButton},
         {"terminal from the transfer host", 6, u"F\\both", C::kConnectTerminal},
         {"transfer from the transfer host", 6, u"F\\both", C::kConnectFileTransfer},
@@ -358,11 +353,11 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
         {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer},
     };
     std::string text;
-    for (const auto& row : rows) {
-        auto deck = Open({ToProduct(row.product), true, true, true, true});
-        Select(*deck, {row.session});
-        deck->RunCommand(row.command);
-        text += row.name + (": result " + std::to_string(deck->Result())) + ", chosen " +
+    for (const auto& [name, product, session, command] : rows) {
+        auto deck = Open({ToProduct(product), true, true, true, true});
+        Select(*deck, {session});
+        deck->RunCommand(command);
+        text += name + (": result " + std::to_string(deck->Result())) + ", chosen " +
                 std::to_string(deck->Chosen().size()) + ", pending " +
                 std::to_string(static_cast<int>(deck->PendingLaunch().kind)) + ", now" +
                 services.Take();
@@ -851,54 +846,52 @@ TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
 }
 
 TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
-    const struct {
-        const char* name;
-        std::function<void(Deck&)> change;
-        const char16_t *text, *shown;
-    } cases[] = {
-        {"rename while filtered",
-         [&](Deck& deck) {
-             Filtered(deck, u"web01");
-             ASSERT_TRUE(deck.BeginRename());
-             EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"api01")), Deck::EditResult::kDone);
-         },
-         u"api", u"|Web|Web\\api01|"},
-        {"delete",
-         [&](Deck& deck) {
-             deck.Selection().SelectOnly(At(deck, u"Db\\mysql"));
-             prompt.AnswerButton(VPromptAnswer::kYes);
-             EXPECT_TRUE(deck.Delete());
-         },
-         u"dc2", u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|"},
-        {"copy", [&](Deck& deck) { deck.CopyTo(At(deck, u"top"), At(deck, u"Web"), {}); },
-         u"gateway", u"|Web|Web\\top|top|"},
-        {"move", [&](Deck& deck) { deck.MoveTo(At(deck, u"Db\\Old\\pg9"), At(deck, u"Web"), {}); },
-         u"pg9", u"|Web|Web\\pg9|"},
-        {"reorder",
-         [&](Deck& deck) {
-             deck.Selection().SelectOnly(At(deck, u"Web\\web02"));
-             EXPECT_TRUE(deck.MoveSelected(true));
-         },
-         u"web", u"|Web|Web\\web02|Web\\api01|"},
-        {"rename a folder",
-         [&](Deck& deck) {
-             deck.Selection().SelectOnly(At(deck, u"Db"));
-             ASSERT_TRUE(deck.BeginRename());
-             EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"Data")), Deck::EditResult::kDone);
-         },
-         u"files", u"|Data|Data\\files|"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+    const std::tuple<const char*, std::function<void(Deck&)>, const char16_t*, const char16_t*>
+        cases[] = {
+            {"rename while filtered",
+             [&](Deck& deck) {
+                 Filtered(deck, u"web01");
+                 ASSERT_TRUE(deck.BeginRename());
+                 EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"api01")), Deck::EditResult::kDone);
+             },
+             u"api", u"|Web|Web\\api01|"},
+            {"delete",
+             [&](Deck& deck) {
+                 deck.Selection().SelectOnly(At(deck, u"Db\\mysql"));
+                 prompt.AnswerButton(VPromptAnswer::kYes);
+                 EXPECT_TRUE(deck.Delete());
+             },
+             u"dc2", u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|"},
+            {"copy", [&](Deck& deck) { deck.CopyTo(At(deck, u"top"), At(deck, u"Web"), {}); },
+             u"gateway", u"|Web|Web\\top|top|"},
+            {"move",
+             [&](Deck& deck) { deck.MoveTo(At(deck, u"Db\\Old\\pg9"), At(deck, u"Web"), {}); },
+             u"pg9", u"|Web|Web\\pg9|"},
+            {"reorder",
+             [&](Deck& deck) {
+                 deck.Selection().SelectOnly(At(deck, u"Web\\web02"));
+                 EXPECT_TRUE(deck.MoveSelected(true));
+             },
+             u"web", u"|Web|Web\\web02|Web\\api01|"},
+            {"rename a folder",
+             [&](Deck& deck) {
+                 deck.Selection().SelectOnly(At(deck, u"Db"));
+                 ASSERT_TRUE(deck.BeginRename());
+                 EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"Data")), Deck::EditResult::kDone);
+             },
+             u"files", u"|Data|Data\\files|"},
+        };
+    for (const auto& [name, change, text, shown] : cases) {
+        SCOPED_TRACE(name);
         // One store for all: each change leaves what the cases after it look for alone. The
         // index is read before the change, as in a dialog where the user filtered first.
         auto deck = Open();
         Filtered(*deck, u"e");
         deck->SetFilter(VUnicodeString());
-        c.change(*deck);
+        change(*deck);
         // The index followed the change: nothing is read again before the filter answers.
-        EXPECT_EQ(deck->SetFilter(VUnicodeString(c.text)), Deck::FilterState::kShown);
-        EXPECT_EQ(Shown(deck->Tree()), c.shown);
+        EXPECT_EQ(deck->SetFilter(VUnicodeString(text)), Deck::FilterState::kShown);
+        EXPECT_EQ(Shown(deck->Tree()), shown);
     }
 }
 

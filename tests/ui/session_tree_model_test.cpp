@@ -58,23 +58,19 @@ TEST_F(TreeModel, ProductFilterAndOverrides) {
     MakeSession(u"termonly", u"Telnet", u"None");
     MakeSession(u"xferonly", u"None", u"FTP");
     MakeSession(u"unknown", u"Gopher", u"");
-    const struct {
-        Product product;
-        bool showTerminalOnly, showTransferOnly;
-        const char16_t* shown;
-    } rows[] = {
+    // The host, whether it shows terminal-only and transfer-only sessions, and what it shows.
+    const std::tuple<Product, bool, bool, const char16_t*> rows[] = {
         {Product::Vetralon, true, false, u"|both|termonly|"},
         {Product::Vetra, false, false, u"|both|termonly|"},
         {Product::Vetralon, false, true, u"|both|termonly|unknown|xferonly|"},
         {Product::Ferrivo, false, true, u"|both|xferonly|"},
         {Product::Ferrivo, true, false, u"|both|termonly|unknown|xferonly|"},
     };
-    for (const auto& row : rows) {
-        SessionTreeModel tree(SessionDeckHost{row.product},
-                              {true, row.showTerminalOnly, row.showTransferOnly});
+    for (const auto& [product, terminalOnly, transferOnly, shown] : rows) {
+        SessionTreeModel tree(SessionDeckHost{product}, {true, terminalOnly, transferOnly});
         tree.Fill();
         tree.Expand(tree.Root());
-        EXPECT_EQ(Shown(tree), row.shown) << "row " << &row - rows;
+        EXPECT_EQ(Shown(tree), shown) << ProductId(product) << terminalOnly << transferOnly;
     }
 }
 
