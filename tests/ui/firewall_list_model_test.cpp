@@ -19,17 +19,17 @@ using Names = std::vector<std::u16string>;
 
 class FirewallPage : public UiStoreTest {
 protected:
-    FirewallFields Proxy(const std::u16string& name,
-                         const std::u16string& host = u"proxy.example") {
-        FirewallFields fields = FirewallListModel(prompt, u"Global Options").NewFields();
-        fields.name = name;
-        fields.type = u"SOCKSv5_USERPASS";
-        fields.host = host;
-        fields.port = u"3128";
-        fields.user = u"ann";
-        fields.password = u"s3cret";
-        fields.passwordEdited = true;
-        return fields;
+    static FirewallFields Proxy(const std::u16string& name,
+                                const std::u16string& host = u"proxy.example") {
+        return {.name = name,
+                .type = u"SOCKSv5_USERPASS",
+                .host = host,
+                .port = u"3128",
+                .user = u"ann",
+                .prompt = {},
+                .command = {},
+                .password = u"s3cret",
+                .passwordEdited = true};
     }
     // Stored directly, with its name in its host so that the tests can tell them apart.
     void Store(const std::u16string& name, VProfileStoreFactory* store = nullptr) {
@@ -54,8 +54,7 @@ protected:
         return out;
     }
     static std::size_t IndexOf(FirewallListModel& model, const std::u16string& name) {
-        const auto& names = model.Names();
-        return std::find(names.begin(), names.end(), name) - names.begin();
+        return std::ranges::find(model.Names(), name) - model.Names().begin();
     }
     ScriptedPrompt prompt;
 };

@@ -21,19 +21,6 @@ std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
     return out;
 }
 
-// Records the frame sees nothing: the tests drive the model alone.
-class NullView : public IPropertyTreeView {
-public:
-    void SetTitle(std::u16string_view) override {}
-    void InsertNode(PropertyNodeId, PropertyNodeId, PropertyNodeId, std::u16string_view) override {}
-    void DeleteNode(PropertyNodeId) override {}
-    void SelectNode(PropertyNodeId) override {}
-    void ExpandNode(PropertyNodeId, bool) override {}
-    void ShowPage(PropertyTreePage*) override {}
-    void SetCaption(std::u16string_view) override {}
-    void FocusTree() override {}
-};
-
 class GlobalOptions : public ::testing::Test {
 protected:
     GlobalOptions() : configRef(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))) {
@@ -49,7 +36,6 @@ protected:
     VUnknownPointer<GlobalConfig> configRef;
     GlobalConfig& config = *configRef;
     ScriptedPrompt prompt;
-    NullView view;
     GlobalPagesFunction previousHook = nullptr;
 };
 
@@ -115,7 +101,7 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
     for (const Case& c : cases) {
         SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
         GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
+        model.Frame().Open(nullptr);  // the model alone, no window
         OptionPage* page = model.Pages().Find(c.page);
         ASSERT_NE(page, nullptr);
         ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(page)));
@@ -138,7 +124,7 @@ TEST_F(GlobalOptions, TreeStateReachesTheConfigurationOnlyWhenChangedAndSeedsANe
     // OK on the page `select` names (none: untouched); the page on show when it opened.
     const auto dialog = [&](const char16_t* select) {
         GlobalOptionsModel model(config, kEverything, prompt);
-        model.Frame().Open(&view);
+        model.Frame().Open(nullptr);
         const std::u16string opened = model.Frame().CurrentPage()->Caption();
         if (select) {
             EXPECT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));

@@ -91,18 +91,13 @@ protected:
         page->Value(index).text = std::move(text);
     }
     static std::u16string Setting(VProfileData* record, std::u16string_view name) {
-        if (!record) return u"<no record>";
-        const FoundSetting found = FindSetting(*record, name);
+        const FoundSetting found = record ? FindSetting(*record, name) : FoundSetting{};
         return found.setting ? found.setting->Text().value_or(u"") : u"<none>";
     }
 
     VUnknownPointer<ISessionConfig> session;
     ScriptedPrompt prompt;
 };
-
-long IdOf(std::u16string_view protocol) {
-    return plugin::WizardPageId(protocol);
-}
 
 // A page id as a word: the list and finish pages by their role, a protocol page by its protocol.
 std::string PageName(long id) {
@@ -111,7 +106,7 @@ std::string PageName(long id) {
     if (id == Wizard::kTransferPage) return "transfer-list";
     if (id == Wizard::kFinishPage) return "finish";
     for (const char16_t* protocol : {u"SSH2", u"Telnet", u"Serial", u"SFTP", u"FTP"})
-        if (id == IdOf(protocol)) return VUnicodeString(protocol).ToUtf8();
+        if (id == plugin::WizardPageId(protocol)) return VUnicodeString(protocol).ToUtf8();
     return std::to_string(id);
 }
 
@@ -210,7 +205,7 @@ TEST_F(WizardTest, Ssh1NewRowIsRecordedAndReadAsSsh2) {
     AddRow<&kSsh1New>(3);
     AddRow<&kTelnet>(3);
     auto wizard = Open(3, {true, false, false});
-    const long page = IdOf(u"ssh1.new");
+    const long page = plugin::WizardPageId(u"ssh1.new");
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"SSH2"), page);
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"ssh1.new"), 0);
     ASSERT_TRUE(wizard->SelectName(u"ssh1.new"));
@@ -234,7 +229,7 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
         Type(*wizard, u"[SSH2] Port", bad);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(wizard->Next());
-        EXPECT_EQ(wizard->CurrentId(), IdOf(u"SSH2"));
+        EXPECT_EQ(wizard->CurrentId(), plugin::WizardPageId(u"SSH2"));
         // The option pages' own refusal, naming the range of a TCP port.
         EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.");
         // Nothing of a refused page reaches the session.

@@ -32,7 +32,7 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
     // and a side: walked as the numbers they store.
     MakeSession(u"s", u"SSH2", u"FTP");
     Open(u"s");
-    auto* record = dynamic_cast<SessionConfig*>(session.get());
+    auto* record = dynamic_cast<SessionConfig*>(session.Get());
     OptionPageSet pages;
     for (SessionPageId id : AllSessionOptionPages()) pages.pages.push_back(SessionOptionPage(id));
     for (OptionPageDescription& page : pages.pages)

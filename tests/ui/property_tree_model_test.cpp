@@ -38,17 +38,16 @@ public:
     void SetTitle(std::u16string_view text) override { title = text; }
     void InsertNode(PropertyNodeId id, PropertyNodeId parent, PropertyNodeId after,
                     std::u16string_view label) override {
-        auto& level = parent == kNoPropertyNode ? roots : children[parent];
+        auto& level = children[parent];
         auto place = std::find(level.begin(), level.end(), after);
         level.insert(place == level.end() ? level.begin() : place + 1, id);
         labels[id] = label;
         parents[id] = parent;
     }
     void DeleteNode(PropertyNodeId id) override {
-        auto& level = parents[id] == kNoPropertyNode ? roots : children[parents[id]];
-        level.erase(std::find(level.begin(), level.end(), id));
+        std::erase(children[parents[id]], id);
         labels.erase(id);
-        deleted.push_back(id);
+        ++deleted;
     }
     void SelectNode(PropertyNodeId id) override { selected = id; }
     void ExpandNode(PropertyNodeId id, bool expand) override { expanded[id] = expand; }
@@ -56,34 +55,27 @@ public:
     void SetCaption(std::u16string_view text) override { caption = text; }
     void FocusTree() override { ++treeFocused; }
 
-    // The labels in tree order, children in brackets: "A[a1,a2],B".
-    std::u16string Outline() const {
+    // The labels below `parent` in tree order, children in brackets: "A[a1,a2],B".
+    std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) const {
         std::u16string out;
-        auto walk = [&](auto& self, const std::vector<PropertyNodeId>& level) -> void {
-            for (std::size_t i = 0; i < level.size(); ++i) {
-                if (i) out += u",";
-                out += labels.at(level[i]);
-                const auto found = children.find(level[i]);
-                if (found != children.end() && !found->second.empty()) {
-                    out += u"[";
-                    self(self, found->second);
-                    out += u"]";
-                }
-            }
-        };
-        walk(walk, roots);
+        const auto level = children.find(parent);
+        for (PropertyNodeId id :
+             level == children.end() ? std::vector<PropertyNodeId>{} : level->second) {
+            out += (out.empty() ? u"" : u",") + labels.at(id);
+            if (const std::u16string below = Outline(id); !below.empty())
+                out += u"[" + below + u"]";
+        }
         return out;
     }
 
     std::u16string title, caption;
-    std::vector<PropertyNodeId> roots, deleted;
     std::map<PropertyNodeId, std::vector<PropertyNodeId>> children;
     std::map<PropertyNodeId, std::u16string> labels;
     std::map<PropertyNodeId, PropertyNodeId> parents;
     std::map<PropertyNodeId, bool> expanded;
     PropertyNodeId selected = kNoPropertyNode;
     PropertyTreePage* shown = nullptr;
-    int treeFocused = 0;
+    int treeFocused = 0, deleted = 0;
 };
 
 // The pages of a small options dialog:
@@ -227,7 +219,7 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_EQ(pages.appearance.validations, 0);
     EXPECT_EQ(d.view.Outline(), u"General,Transfer");
-    EXPECT_EQ(d.view.deleted.size(), 3u);  // both sub-pages and the page
+    EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_FALSE(map.at(pages.appearance.Caption()).selected);
 

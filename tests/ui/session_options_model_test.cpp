@@ -46,9 +46,7 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
     }
     ExpectMatchesGolden("ui/session-page-sets.txt", VUnicodeString(text).ToUtf8());
-}
-
-TEST_F(SessionOptionsTest, ScriptingDisabledLeavesOutLogonScripts) {
+    // With scripting disabled there are no logon scripts.
     MakeSession(u"s");
     config->scriptingDisabled = true;
     Open(u"s");
@@ -128,28 +126,27 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
 // remembers.
 TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
     MakeSession(u"s", u"SSH2", u"FTP");
-    auto selected = [] {
+    auto& map = SessionOptionsModel::PageStateMap();
+    auto selected = [&] {
         std::u16string out;
-        for (const auto& [caption, state] : SessionOptionsModel::PageStateMap())
+        for (const auto& [caption, state] : map)
             if (state.selected) out += caption + u";";
         return out;
     };
+    auto caption = [](SessionPageId id) {
+        return std::u16string(SessionOptionPage(id).caption) + u";";
+    };
     config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
     Open(u"s");
-    EXPECT_EQ(selected(),
-              std::u16string(SessionOptionPage(SessionPageId::kAppearance).caption) + u";");
-
+    EXPECT_EQ(selected(), caption(SessionPageId::kAppearance));
     // The user picked Log File and pressed OK.
-    auto& map = SessionOptionsModel::PageStateMap();
     for (auto& entry : map) entry.second.selected = false;
     map[std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption)].selected = true;
     model->PersistTreeState();
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
-
     // Same process, no request: the map's selection stays.
     Open(u"s");
-    EXPECT_EQ(selected(),
-              std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption) + u";");
+    EXPECT_EQ(selected(), caption(SessionPageId::kLogFile));
     // The manager asks for the Connection page.
     config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
     Open(u"s");
@@ -218,8 +215,7 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     }
     ExpectMatchesGolden("ui/session-page-rules.txt", VUnicodeString(text).ToUtf8());
     // "-0" is the right edge: the position 0 measured from the right.
-    EXPECT_EQ(session->GetTermConnectConfig() != nullptr, true);
-    auto* concrete = dynamic_cast<SessionConfig*>(session.get());
+    auto* concrete = dynamic_cast<SessionConfig*>(session.Get());
     ASSERT_NE(concrete, nullptr);
     EXPECT_EQ(concrete->terminal.xPositionRelativeLeft.Get(), 0);
     EXPECT_EQ(concrete->terminal.yPosition.Get(), 40);

@@ -1,10 +1,6 @@
 // Global Options on a real display (Xvfb): opened through the exported entry point over the
 // configuration folder made for each test, one value typed as a user would, then OK or Cancel,
 // and the configuration file compared line by line with what it held before.
-#include <fstream>
-
-#include <wx/textctrl.h>
-
 #include "ui/wx/global_options_dialog.h"
 #include "ui/wx/gui_fixture.h"
 
@@ -15,10 +11,9 @@ namespace {
 // The value file of the global options: the one file (not folder) in the configuration folder
 // whose name starts with "Global"; the store picks the extension.
 std::filesystem::path GlobalFileIn(const std::filesystem::path& folder) {
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
         if (entry.is_regular_file() && entry.path().filename().string().starts_with("Global"))
             return entry.path();
-    }
     return {};
 }
 
@@ -79,13 +74,10 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCancelNothi
     ASSERT_TRUE(SaveGlobalConfig(false));
     const std::vector<std::string> after = Lines(file);
     ASSERT_EQ(after.size(), before.size());
-    std::vector<std::pair<std::string, std::string>> changed;
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        if (after[i] != before[i]) changed.emplace_back(before[i], after[i]);
-    }
-    ASSERT_EQ(changed.size(), 1u);
-    EXPECT_NE(changed[0].second.find("MRU Count"), std::string::npos) << changed[0].second;
-    EXPECT_NE(changed[0].second.find('7'), std::string::npos) << changed[0].second;
+    std::vector<std::string> changed;
+    for (std::size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) changed.push_back(after[i]);
+    EXPECT_EQ(changed, std::vector<std::string>{"D:\"MRU Count\"=00000007"});
 
     bool stillOpen = false;
     {

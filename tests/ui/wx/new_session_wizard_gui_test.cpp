@@ -20,10 +20,9 @@ int AcceptProperties(ISessionConfig*, int) {
 }
 
 wxDialog* OpenWizard() {
-    for (wxWindow* window : wxTopLevelWindows) {
+    for (wxWindow* window : wxTopLevelWindows)
         if (window->GetName() == "NewSessionWizard" && window->IsShown())
             return dynamic_cast<wxDialog*>(window);
-    }
     return nullptr;
 }
 
@@ -33,29 +32,23 @@ T* Control(wxDialog* wizard, int id) {
 }
 
 // The text boxes on show, in the order the page made them (the window tree's order).
-void CollectTextBoxes(wxWindow* window, std::vector<wxTextCtrl*>& boxes) {
+void TextBoxes(wxWindow* window, std::vector<wxTextCtrl*>& boxes) {
     for (wxWindow* child : window->GetChildren()) {
         if (auto* box = dynamic_cast<wxTextCtrl*>(child); box && box->IsShownOnScreen())
             boxes.push_back(box);
-        CollectTextBoxes(child, boxes);
+        TextBoxes(child, boxes);
     }
 }
 
-std::vector<wxTextCtrl*> TextBoxes(wxWindow* window) {
-    std::vector<wxTextCtrl*> boxes;
-    CollectTextBoxes(window, boxes);
-    return boxes;
-}
-
-void PressEnter() {
-    wxUIActionSimulator sim;
-    sim.Char(WXK_RETURN);
+// Enter in `field`: Next on a protocol page, Finish on the last.
+void PressEnterIn(wxWindow* field) {
+    ClickWindow(field);
+    wxUIActionSimulator().Char(WXK_RETURN);
     Settle();
 }
 
 std::u16string StoredSetting(VProfileData* record, std::u16string_view name) {
-    if (!record) return u"<no connection>";
-    const FoundSetting found = FindSetting(*record, name);
+    const FoundSetting found = record ? FindSetting(*record, name) : FoundSetting{};
     return found.setting ? found.setting->Text().value_or(u"") : u"<none>";
 }
 
@@ -101,7 +94,8 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             ClickWindow(wizard->FindWindow(W::kNextId));
 
             // The protocol's own page: the first field typed, the others filled in.
-            const std::vector<wxTextCtrl*> boxes = TextBoxes(wizard);
+            std::vector<wxTextCtrl*> boxes;
+            TextBoxes(wizard, boxes);
             ASSERT_EQ(boxes.size(), c.fields.size()) << "no protocol page, or not its controls";
             ClickWindow(boxes[0]);
             boxes[0]->SelectAll();
@@ -109,8 +103,7 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             Settle();
             for (size_t i = 1; i < boxes.size(); ++i) boxes[i]->SetValue(c.fields[i]);
             EXPECT_EQ(boxes[0]->GetValue(), c.fields[0]);
-            ClickWindow(boxes[0]);
-            PressEnter();  // Enter is Next
+            PressEnterIn(boxes[0]);
 
             // The transfer list; SFTP after SSH2 goes straight to the finish page.
             choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
@@ -124,8 +117,7 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             EXPECT_EQ(name->GetValue(), c.fields[0]) << "the default name is the host entered";
             name->SetValue(c.name);
             Control<wxTextCtrl>(wizard, W::kDescriptionId)->SetValue("made by the wizard");
-            ClickWindow(name);
-            PressEnter();  // Enter is Finish
+            PressEnterIn(name);
         };
         wxTimer wizardTimer;
         wizardTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
