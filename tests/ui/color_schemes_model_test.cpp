@@ -17,7 +17,6 @@ class ColorSchemesPage : public UiStoreTest {
 protected:
     ColorSchemesPage() { GlobalOptionsModel::DeleteStateMap(); }
     ~ColorSchemesPage() override { GlobalOptionsModel::DeleteStateMap(); }
-
     // The configuration as the folder holds it now.
     static VUnknownPointer<GlobalConfig> Stored() {
         VProfileStore store;

@@ -2,6 +2,7 @@
 // list, what OK writes, passwords across edits, and writes the store refuses (nothing lost).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "session/firewall_config.h"
@@ -80,7 +81,6 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheEditorCannotTake) {
                                 : u"Please enter a port between 1 and 65535.");
         EXPECT_EQ(model.Names(), Names{u"Office"});
     }
-
     // An edit keeps the password it did not type; a rename keeps every value.
     auto fields = model.Fields(0);
     ASSERT_TRUE(fields);
@@ -96,7 +96,6 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheEditorCannotTake) {
     EXPECT_EQ(lab->GetStoredPort(), 8080);
     EXPECT_EQ(lab->GetStoredPassword().str() + u"/" + lab->GetStoredUsername().str(),
               u"s3cret/ann");
-
     // A change of case alone leaves one firewall, not the old beside the new.
     fields = model.Fields(0);
     fields->name = u"LAB";

@@ -37,11 +37,6 @@ const plugin::ProtocolDescription kSerial{
     .hostValueName = u"Com Port",
     .options = {{.name = u"Baud Rate", .numberDefault = 38400},
                 {.name = u"Parity", .numberDefault = 0}}};
-template <const plugin::ProtocolDescription& description>
-ConnectConfig* Create(VProfileKey* key, ICommonConfig*) {
-    return new plugin::ProtocolConfig(description, key);
-}
-
 // A row of `product` for the protocol, or its "None" row when none is given.
 template <const plugin::ProtocolDescription* description = nullptr>
 void AddRow(int product) {
@@ -51,7 +46,9 @@ void AddRow(int product) {
     row.Create = &NoneConfig::Create;
     if constexpr (description != nullptr) {
         row.protocolName = description->protocolName;
-        row.Create = &Create<*description>;
+        row.Create = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new plugin::ProtocolConfig(*description, key);
+        };
         row.wizardPage = &plugin::WizardPageOf<*description>;
     }
     GetConnectProtocolTable().Add(row);
@@ -247,7 +244,6 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
     ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
     EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");
     ASSERT_TRUE(wizard->Next());
-
     // The name rules have their own tests; one refusal shows Finish applies them.
     wizard->name = u" NEW ";
     prompt.AnswerButton(VPromptAnswer::kOk);
@@ -261,7 +257,6 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
               u"web|web");
     ASSERT_EQ(Session().description.Get().GetSize(), 2);
     EXPECT_EQ(Session().description.Get()[1].str(), u"second line");
-
     // A free host is the name as it stands; without a host, the session's name made unique.
     Session().SetSessionName(VUnicodeString(u"New"));
     for (const auto& [host, expected] :

@@ -120,7 +120,6 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
               u"&Port:Recent itemsName");
     EXPECT_EQ(page.IndexOf(u"Hosts"), kHosts);
     EXPECT_EQ(page.IndexOf(u"Nothing"), -1);
-
     // Nothing changed: nothing is written, nothing asked.
     ASSERT_TRUE(page.Validate());
     EXPECT_FALSE(record.IsModified());
@@ -174,14 +173,12 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     EXPECT_EQ(record.password.Get().str(), u"s3cret");
     EXPECT_TRUE(page.Value(kPassword).secretSet);
     EXPECT_FALSE(page.Value(kPassword).secretEdited);
-
     // A value changed behind the page's back after it was written is not overwritten by a
     // second validate that changed nothing.
     record.Checkpoint();
     record.port = 2222u;
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Count", u"Port"}), u"Count=7 Port=2222*");
-
     // An emptied text is a change; an emptied password clears it.
     record.Checkpoint();
     ASSERT_TRUE(page.Activate());
@@ -191,7 +188,6 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Name"}), u"Name=*");
     EXPECT_FALSE(record.password.HasSecret());
-
     // Read-only: nothing is checked or written.
     record.Checkpoint();
     OptionPage readOnly(kDemoPage, Resolver(), prompt);
@@ -259,7 +255,6 @@ TEST_F(OptionPageBinding, ChoicesNumberFromTheBaseAndListTheFirewallsOnEveryShow
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Transfer Type", u"Firewall Name"}),
               u"Transfer Type=2* Firewall Name=Gone*");
-
     // A firewall defined while the dialog is open is listed the next time the page is shown.
     auto office = VUnknownPointer<FirewallConfig>::Adopt(new FirewallConfig(u"Office", nullptr));
     ASSERT_TRUE(SaveFirewall(office.Get(), true));

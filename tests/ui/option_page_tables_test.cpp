@@ -26,7 +26,6 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
                                                                                : nullptr;
                                     })),
               "");
-
     // The library's Session Options pages bind to the session record. The window position
     // fields are texts ("-0" is the right edge) that the Window page's rule turns into a number
     // and a side: walked as the numbers they store.
@@ -44,7 +43,6 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
                                         return which == OptionRecord::kSession ? record : nullptr;
                                     })),
               "");
-
     // The modules' pages bind to their connection records, which only exist with the modules
     // loaded; the wizard pages name the settings a new session needs, under ids of their own.
     const ConnectProtocolTable& table = GetConnectProtocolTable();

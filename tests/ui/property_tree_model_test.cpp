@@ -18,18 +18,10 @@ namespace {
 class FakePage : public PropertyTreePage {
 public:
     using PropertyTreePage::PropertyTreePage;
-    bool Activate() override {
-        ++activations;
-        return activateAnswer;
-    }
-    bool Validate() override {
-        ++validations;
-        return validateAnswer;
-    }
-    bool activateAnswer = true;
-    bool validateAnswer = true;
-    int activations = 0;
-    int validations = 0;
+    bool Activate() override { return ++activations, activateAnswer; }
+    bool Validate() override { return ++validations, validateAnswer; }
+    bool activateAnswer = true, validateAnswer = true;
+    int activations = 0, validations = 0;
 };
 
 // Records what the frame asked of its window, and keeps the tree as the window would show it.
@@ -54,7 +46,6 @@ public:
     void ShowPage(PropertyTreePage* page) override { shown = page; }
     void SetCaption(std::u16string_view text) override { caption = text; }
     void FocusTree() override { ++treeFocused; }
-
     // The labels below `parent` in tree order, children in brackets: "A[a1,a2],B".
     std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) const {
         std::u16string out;
@@ -92,11 +83,6 @@ struct Pages {
         terminal.AddChild(&emulation);
         terminal.AddChild(&appearance);
     }
-    void AddTo(PropertyTreeModel& model) {
-        model.AddPage(&general);
-        model.AddPage(&terminal);
-        model.AddPage(&transfer);
-    }
     std::vector<PropertyTreePage*> TopLevel() { return {&general, &terminal, &transfer}; }
 };
 
@@ -105,7 +91,7 @@ struct Dialog {
     explicit Dialog(PropertyPageStateMap& map, bool keepSelection = false)
         : model(u"Options", map) {
         model.keepSelection = keepSelection;
-        pages.AddTo(model);
+        for (PropertyTreePage* page : pages.TopLevel()) model.AddPage(page);
         model.Open(&view);
     }
     PropertyNodeId Node(PropertyTreePage& page) const { return model.NodeOf(&page); }
@@ -134,7 +120,6 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
         // Every page has its state stored under its full caption.
         EXPECT_EQ(map.size(), 5u);
         EXPECT_TRUE(map.at(u"General\nGeneral Options").selected);
-
         // A caption without a newline serves the tree and the caption bar alike.
         ASSERT_TRUE(d.Select(d.pages.transfer));
         EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption,
@@ -183,18 +168,15 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
-
     // With validation suppressed the page can be left.
     d.model.noValidation = true;
     EXPECT_TRUE(d.Select(pages.transfer));
     d.model.noValidation = false;
-
     // A page whose activation fails is not shown, and the page on show stays.
     pages.general.validateAnswer = true;
     pages.terminal.activateAnswer = false;
     EXPECT_FALSE(d.Select(pages.terminal));
     EXPECT_EQ(d.Current(), u"Transfer");
-
     // OK validates the page on show; Cancel does not.
     pages.transfer.validateAnswer = false;
     const int before = pages.transfer.validations;
@@ -222,12 +204,10 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_FALSE(map.at(pages.appearance.Caption()).selected);
-
     // Shown again, it goes back between its neighbours with its sub-pages.
     d.model.ShowPage(&pages.terminal);
     EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
     EXPECT_EQ(d.Current(), u"General");
-
     // A module's page added while open: at its place in the list; while the protocol pages
     // change it comes in unselected even when the map says selected.
     FakePage module{u"SSH2\nSSH2 Options"};
@@ -240,12 +220,10 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_FALSE(map.at(module.Caption()).selected);
     EXPECT_TRUE(d.view.expanded.at(d.Node(pages.terminal)));
-
     // Hiding a page that is not on show leaves the selection alone.
     d.model.HidePage(&pages.transfer);
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2]");
-
     // Removing the page on show takes it out of the tree and the list.
     d.model.RemovePage(&pages.general);
     EXPECT_EQ(d.model.TopLevelPages().size(), 2u);
@@ -275,7 +253,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
                       (d.pages.emulation.expanded ? u" 1" : u" 0"),
                   c.shown);
     }
-
     // What the map holds now wins over the persisted strings.
     Pages pages;
     PropertyPageStateMap map;
@@ -284,7 +261,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     SeedPageStateMap(map, pages.TopLevel(), u"Terminal+=1", u"Transfer+");
     EXPECT_FALSE(map.at(pages.terminal.Caption()).expanded);
     EXPECT_EQ(map.count(pages.transfer.Caption()), 0u);
-
     // Written by label path; entries of pages that were not there this time are kept.
     map[pages.emulation.Caption()] = PropertyPageState{false, false};
     const PersistedTreeState persisted =
@@ -293,7 +269,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
               u"General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
               u"Transfer+=1;Gone+=0");
     EXPECT_EQ(persisted.selected, u"General+");
-
     // The round trip gives the same states to a fresh process.
     Pages again;
     PropertyPageStateMap fresh;
@@ -301,7 +276,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     EXPECT_FALSE(fresh.at(again.terminal.Caption()).expanded);
     EXPECT_FALSE(fresh.at(again.emulation.Caption()).expanded);
     EXPECT_TRUE(fresh.at(again.general.Caption()).selected);
-
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
     PropertyPageStateMap oddMap;

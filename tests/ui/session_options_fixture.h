@@ -72,7 +72,6 @@ protected:
         session.Reset();
         SessionOptionsModel::DeleteStateMap();
     }
-
     // Loads the session (made with MakeSession) and opens Session Options on it.
     SessionOptionsModel& Open(const std::u16string& path, SessionOptionsHost installed = {},
                               int mode = 0) {

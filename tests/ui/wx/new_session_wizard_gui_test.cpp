@@ -59,22 +59,15 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
     const struct {
         const char *terminal, *transfer, *name;
-        std::vector<const char*> fields;  // the first is typed and becomes the default name
-        std::vector<std::pair<const char16_t*, const char16_t*>> stored;
-        const char16_t* transferHost;  // null: no transfer side
+        std::vector<const char*> fields;        // the first is typed and becomes the default name
+        std::vector<const char16_t*> settings;  // where each field is stored
     } cases[] = {
         {"SSH2",
          "SFTP",
          "ssh-box",
          {"ssh.example", "2222", "bob"},
-         {{u"Hostname", u"ssh.example"}, {u"[SSH2] Port", u"2222"}, {u"Username", u"bob"}},
-         u"ssh.example"},
-        {"Serial",
-         "None",
-         "serial-line",
-         {"/dev/ttyS1", "9600"},
-         {{u"Com Port", u"/dev/ttyS1"}, {u"Baud Rate", u"9600"}},
-         nullptr},
+         {u"Hostname", u"[SSH2] Port", u"Username"}},
+        {"Serial", "None", "serial-line", {"/dev/ttyS1", "9600"}, {u"Com Port", u"Baud Rate"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.terminal);
@@ -92,7 +85,6 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             ASSERT_TRUE(choice->SetStringSelection(c.terminal));
             if (c.transfer == std::string("SFTP")) Screenshot(wizard, "new-session-wizard");
             ClickWindow(wizard->FindWindow(W::kNextId));
-
             // The protocol's own page: the first field typed, the others filled in.
             std::vector<wxTextCtrl*> boxes;
             TextBoxes(wizard, boxes);
@@ -104,7 +96,6 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             for (size_t i = 1; i < boxes.size(); ++i) boxes[i]->SetValue(c.fields[i]);
             EXPECT_EQ(boxes[0]->GetValue(), c.fields[0]);
             PressEnterIn(boxes[0]);
-
             // The transfer list; SFTP after SSH2 goes straight to the finish page.
             choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
             ASSERT_NE(choice, nullptr) << "no transfer list";
@@ -139,20 +130,18 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
         ShowSessionDeck(u"SessionDeck", true, false);
         EXPECT_TRUE(wizardOpened);
         EXPECT_TRUE(finished);
-
         // The session is in the store with the values entered.
         auto stored = VUnknownPointer<ISessionConfig>::Adopt(
             SessionDatabase().Lookup(VUnicodeString::FromUtf8(std::string("Lab\\") + c.name)));
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->GetTerminalProtocol().ToUtf8(), c.terminal);
-        for (const auto& [setting, value] : c.stored)
-            EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), setting), value)
-                << VUnicodeString(setting).ToUtf8();
+        for (size_t i = 0; i < c.settings.size(); ++i)
+            EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), c.settings[i]),
+                      VUnicodeString::FromUtf8(c.fields[i]).str());
         EXPECT_EQ(stored->GetTransferProtocol().ToUtf8(), c.transfer);
-        if (c.transferHost) {
+        if (c.transfer == std::string("SFTP"))  // beside SSH2, on the same host
             EXPECT_EQ(StoredSetting(stored->GetTransferConnectConfig(), u"Hostname"),
-                      c.transferHost);
-        }
+                      u"ssh.example");
         EXPECT_EQ(StoredSetting(dynamic_cast<SessionConfig*>(stored.Get()), u"Description"),
                   u"made by the wizard");
     }

@@ -65,7 +65,6 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
             wxTextCtrl* text = FieldBeside(dialog, "Port:");
             ASSERT_NE(text, nullptr) << "no SSH2 page below Connection";
             shown += "|" + text->GetValue();
-
             // Not a number: trying another page keeps this one, with a message.
             TypeInto(text, "22x");
             ShowPage(dialog, "Terminal");
@@ -94,8 +93,8 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     std::vector<std::string> changed;
     for (size_t i = 0; i < after.size(); ++i)
         if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
-    EXPECT_EQ(changed, std::vector<std::string>{
-                           "D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
+    EXPECT_EQ(changed,
+              std::vector<std::string>{"D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
 }
 
 // Global Options' Default Session edit: Session Options on the Default session, Yes to applying
