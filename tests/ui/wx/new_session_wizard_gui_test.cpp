@@ -19,13 +19,6 @@ int AcceptProperties(ISessionConfig*, int) {
     return 1;
 }
 
-wxDialog* OpenWizard() {
-    for (wxWindow* window : wxTopLevelWindows)
-        if (window->GetName() == "NewSessionWizard" && window->IsShown())
-            return dynamic_cast<wxDialog*>(window);
-    return nullptr;
-}
-
 template <class T>
 T* Control(wxDialog* wizard, int id) {
     return dynamic_cast<T*>(wizard->FindWindow(id));
@@ -72,10 +65,10 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.terminal);
         bool wizardOpened = false, finished = false;
-        // The steps inside the wizard's modal loop; a failed step returns early and the wizard
-        // is then cancelled below, so that the test cannot wait forever.
+        // The steps inside the wizard's modal loop; a failed step returns early and the driver
+        // then cancels the wizard, so that the test cannot wait forever.
         auto drive = [&](wxDialog* wizard) {
-            Settle();
+            wizardOpened = true;
             // Both applications are present: the terminal list comes first, with "None".
             auto* choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
             ASSERT_NE(choice, nullptr);
@@ -109,21 +102,15 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             name->SetValue(c.name);
             Control<wxTextCtrl>(wizard, W::kDescriptionId)->SetValue("made by the wizard");
             PressEnterIn(name);
+            finished = !wizard->IsShown();
         };
-        wxTimer wizardTimer;
-        wizardTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            wxDialog* wizard = OpenWizard();
-            ASSERT_NE(wizard, nullptr) << "New Session did not open the wizard";
-            wizardOpened = true;
-            drive(wizard);
-            finished = OpenWizard() == nullptr;
-            if (wizard->IsModal()) wizard->EndModal(wxID_CANCEL);
-        });
         Driver deck([&](wxDialog* dialog) {
             // New Session makes the session in the selected folder.
             wxTreeCtrl* tree = TreeOf(dialog);
             Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
-            wizardTimer.StartOnce(500);
+            Driver wizard(
+                [](const wxWindow& w) { return w.GetName() == "NewSessionWizard" && w.IsShown(); },
+                "New Session's wizard", drive);
             wxUIActionSimulator().Char('N', wxMOD_ALT);  // the library's accelerator table
             Settle(1500);
         });
@@ -139,9 +126,10 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), c.settings[i]),
                       VUnicodeString::FromUtf8(c.fields[i]).str());
         EXPECT_EQ(stored->GetTransferProtocol().ToUtf8(), c.transfer);
-        if (c.transfer == std::string("SFTP"))  // beside SSH2, on the same host
+        if (c.transfer == std::string("SFTP")) {  // beside SSH2, on the same host
             EXPECT_EQ(StoredSetting(stored->GetTransferConnectConfig(), u"Hostname"),
                       u"ssh.example");
+        }
         EXPECT_EQ(StoredSetting(dynamic_cast<SessionConfig*>(stored.Get()), u"Description"),
                   u"made by the wizard");
     }
