@@ -107,57 +107,26 @@ std::string PageName(long id) {
     return std::to_string(id);
 }
 
-// For each combination of installed applications (tests/golden/ui/wizard-pages.txt): the pages
-// (list pages, then the protocol pages in id order, then finish), the second product, and the
-// first list with its selection marked "*".
-TEST_F(WizardTest, PagesAndFirstListForEachCombinationOfInstalledApplications) {
-    const struct {
-        const char* name;
-        int product;
-        Installed installed;
-    } cases[] = {
-        {"terminal only", 3, {true, false, false}},
-        {"transfer only", 6, {false, true, false}},
-        {"both, terminal host", 3, {true, true, true}},
-        {"both, transfer host, older terminal", 6, {true, true, false}},
-    };
-    std::string text;
-    for (const auto& c : cases) {
-        auto wizard = Open(c.product, c.installed);
-        std::vector<long> ids;
-        for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
-        EXPECT_EQ(wizard->CurrentId(), ids.front());
-        // Protocol pages come in table order; a protocol of two products brings one page.
-        std::sort(ids.begin() + 1, ids.end() - 1);
-        text += std::string(c.name) + ":";
-        for (long id : ids) text += " " + PageName(id);
-        text += "; second product " + std::to_string(wizard->SecondProduct()) + "; list";
-        for (size_t i = 0; i < wizard->Choices().size(); ++i)
-            text += " " + VUnicodeString(wizard->Choices()[i]).ToUtf8() +
-                    (static_cast<int>(i) == wizard->Selection() ? "*" : "");
-        text += "\n";
-    }
-    ExpectMatchesGolden("ui/wizard-pages.txt", text);
-}
-
-// Each chain of choices (tests/golden/ui/wizard-chains.txt): the pages Next shows with their
-// buttons (shown/enabled masks) and a list page's [choices], the session's protocols at the end;
-// Back then retraces the way exactly and stops on the first page.
-TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
+// For each combination of installed applications and a chain of choices
+// (tests/golden/ui/wizard-chains.txt): the pages (list pages, then the protocol pages in id order,
+// then finish) and the second product; then the pages Next shows with their buttons (shown/enabled
+// masks) and a list page's [choices] with the selection marked "*", and the session's protocols at
+// the end. Back then retraces the way exactly and stops on the first page.
+TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtocols) {
+    const Installed terminal{true, false, false}, transfer{false, true, false},
+        both{true, true, true}, olderTerminal{true, true, false};
     const struct {
         const char* name;
         int product;
         Installed installed;
         std::vector<std::u16string> choices;  // on each list page, in order
     } cases[] = {
-        {"terminal None goes straight to the transfer list",
-         3,
-         {true, true, true},
-         {u"None", u"FTP"}},
-        {"SSH2 then SFTP shows the SSH2 page once", 3, {true, true, true}, {u"SSH2", u"SFTP"}},
-        {"a terminal-only session", 3, {true, true, true}, {u"Telnet", u"None"}},
-        {"single list, terminal host", 3, {true, false, false}, {u"Serial"}},
-        {"single list, transfer host", 6, {false, true, false}, {u"FTP"}},
+        {"terminal only", 3, terminal, {u"Serial"}},
+        {"transfer only", 6, transfer, {u"FTP"}},
+        {"both, terminal None goes straight to the transfer list", 3, both, {u"None", u"FTP"}},
+        {"both, SSH2 then SFTP shows the SSH2 page once", 3, both, {u"SSH2", u"SFTP"}},
+        {"both, a terminal-only session", 3, both, {u"Telnet", u"None"}},
+        {"both, transfer host, older terminal", 6, olderTerminal, {u"Telnet", u"FTP"}},
     };
     std::string text;
     for (const auto& c : cases) {
@@ -165,9 +134,16 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
         Session().SetTerminalProtocol(u"SSH2");
         Session().SetTransferProtocol(u"SFTP");
         auto wizard = Open(c.product, c.installed);
-        std::vector<long> visited{wizard->CurrentId()};
-        size_t chosen = 0;
+        std::vector<long> ids;
+        for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
+        // Protocol pages come in table order; a protocol of two products brings one page.
+        std::sort(ids.begin() + 1, ids.end() - 1);
         text += std::string(c.name) + ":";
+        for (long id : ids) text += " " + PageName(id);
+        text += "; second product " + std::to_string(wizard->SecondProduct()) + ";";
+        std::vector<long> visited{wizard->CurrentId()};
+        EXPECT_EQ(visited[0], wizard->Pages().front().id);
+        size_t chosen = 0;
         while (visited.size() < 8) {
             const auto buttons = wizard->Buttons();
             text += " " + PageName(visited.back()) + "(" + std::to_string(buttons.show) + "/" +
@@ -177,8 +153,9 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
                 wizard->ProtocolPage()->Value(0).text = u"host.example";  // where to connect
             } else if (chosen < c.choices.size()) {
                 std::u16string list;
-                for (const std::u16string& choice : wizard->Choices())
-                    list += (list.empty() ? u"" : u",") + choice;
+                for (size_t i = 0; i < wizard->Choices().size(); ++i)
+                    list += (i ? u"," : u"") + wizard->Choices()[i] +
+                            (static_cast<int>(i) == wizard->Selection() ? u"*" : u"");
                 text += "[" + VUnicodeString(list).ToUtf8() + "]";
                 ASSERT_TRUE(wizard->SelectName(c.choices[chosen++]));
             }
