@@ -75,7 +75,6 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
         EXPECT_EQ(model.RowColor(1, Layer::Foreground), 0x00FF00u);
         EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
         model.SetAnsiColor(1, 0x0000C0);
-        // Nothing reaches the configuration before OK.
         EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
         ASSERT_TRUE(options.Ok());
     }

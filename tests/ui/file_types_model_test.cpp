@@ -84,7 +84,6 @@ TEST_F(FileTypesPage, AddDeleteAndRestoreReachTheStoreOnOkAndCancelReadsItBack) 
     prompt.AnswerButton(VPromptAnswer::kYes);
     EXPECT_TRUE(model.Delete(static_cast<std::size_t>(yy)));
     EXPECT_EQ(model.Rows().size(), seeded + 1);
-    // Nothing is stored before OK.
     EXPECT_EQ(FileTypeManager().FindExtension(u"zz"), nullptr);
     ASSERT_TRUE(options->Ok());
     EXPECT_TRUE(model.Stored());

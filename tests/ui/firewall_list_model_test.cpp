@@ -151,7 +151,6 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
             if (taken == refused) return std::string(taken ? "taken" : "refused");
             if (refused) out = asked.Questions().back().text.ToUtf8() + " => ";
         }
-        // Nothing reaches the store before Commit.
         if (Stored(store) != before) return std::string("written before OK");
         if (!model.Commit() || model.HasPendingChanges()) return std::string("OK failed");
         if (model.Names().size() != GetFirewallNames(store).GetSize())
@@ -160,60 +159,51 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
     });
 }
 
-// A password typed at one edit survives a later edit that typed none; a firewall deleted and
-// added again does not inherit the old one's.
-TEST_F(FirewallPage, APendingEditKeepsItsTypedPasswordAndAReAddGetsNoOldOne) {
-    Store(u"Office");
-    Store(u"Lab");
-    FirewallListModel model(prompt, u"Global Options");
+// A password typed at one edit survives a later edit that typed none, and a firewall deleted and
+// added again does not inherit the old one's. An OK the store refuses: the reason is the store's,
+// nothing stored changes, the changes stay pending, and OK once the store takes writes again
+// writes them.
+TEST_F(FirewallPage, PendingEditsKeepTheirPasswordsAndSurviveAnOkTheStoreRefuses) {
+    MemoryStoreFactory memory;
+    Store(u"Office", &memory);
+    Store(u"Lab", &memory);
+    FirewallListModel model(prompt, u"Global Options", &memory);
     for (const char16_t* password : {u"typed", u""}) {
         auto fields = model.Fields(IndexOf(model, u"Office"));
         ASSERT_TRUE(fields);
+        fields->host = u"moved.example";
         fields->password = password;
         fields->passwordEdited = *password != 0;
         ASSERT_TRUE(model.Save(*fields, u"Office"));
     }
     prompt.AnswerButton(VPromptAnswer::kYes);
     ASSERT_TRUE(model.Delete(IndexOf(model, u"Lab")));
-    FirewallFields lab = Proxy(u"Lab");
+    FirewallFields lab = Proxy(u"Lab", u"new.example");
     lab.password.clear();
     lab.passwordEdited = false;
     ASSERT_TRUE(model.Save(lab, u""));
-    ASSERT_TRUE(model.Commit());
-    for (const auto& [name, password] : {std::pair{u"Office", u"typed"}, std::pair{u"Lab", u""}}) {
-        FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(VUnicodeString(name), true));
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(stored->GetStoredPassword().str(), password);
-    }
-}
-
-// An OK the store refuses: the reason is the store's, nothing stored changes, the changes stay
-// pending, and OK once the store takes writes again writes them.
-TEST_F(FirewallPage, AnOkTheStoreRefusesKeepsThePendingChangesAndLosesNothing) {
-    MemoryStoreFactory memory;
-    Store(u"Office", &memory);
-    FirewallListModel model(prompt, u"Global Options", &memory);
-    auto fields = model.Fields(0);
-    ASSERT_TRUE(fields);
-    fields->host = u"moved.example";
-    ASSERT_TRUE(model.Save(*fields, u"Office"));
-    ASSERT_TRUE(model.Save(Proxy(u"Lab", u"new.example"), u""));
 
     memory.FailWrites(ENOSPC);
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(model.Commit());
-    ASSERT_EQ(prompt.Questions().size(), 1u);
-    const std::u16string said = prompt.Questions()[0].text.str();
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    const std::u16string said = prompt.Questions()[1].text.str();
     EXPECT_EQ(said.rfind(u"The firewall 'Office' could not be saved: ", 0), 0u);
     // The store's own reason, not the fallback for a write it dropped silently.
     EXPECT_EQ(said.find(u"did not keep it"), std::u16string::npos) << VUnicodeString(said).ToUtf8();
     memory.FailWrites(0);
-    EXPECT_EQ(Stored(&memory), "Office=Office.example");
+    EXPECT_EQ(Stored(&memory), "Lab=Lab.example,Office=Office.example");
     EXPECT_EQ(model.State(IndexOf(model, u"Office")), FirewallListModel::EntryState::kChanged);
     EXPECT_EQ(model.State(IndexOf(model, u"Lab")), FirewallListModel::EntryState::kNew);
     EXPECT_TRUE(model.Commit());
     EXPECT_FALSE(model.HasPendingChanges());
     EXPECT_EQ(Stored(&memory), "Lab=new.example,Office=moved.example");
+    for (const auto& [name, password] : {std::pair{u"Office", u"typed"}, std::pair{u"Lab", u""}}) {
+        FirewallPointer stored =
+            FirewallPointer::Adopt(LoadFirewall(VUnicodeString(name), true, &memory));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->GetStoredPassword().str(), password);
+    }
 }
 
 }  // namespace

@@ -91,7 +91,6 @@ TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
     EXPECT_EQ(keys.MapKey(kF1, u"DISABLED", u"ignored"), Result::kMapped);
     EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F1 is already mapped", 0), 0u);
     EXPECT_EQ(Action(keys, kF1), u"DISABLED");
-    // Remove takes exactly the listed row away.
     EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
     EXPECT_EQ(Action(keys, key), u"(none)");
     EXPECT_EQ(keys.Rows().size(), listed);

@@ -216,7 +216,6 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
                   Setting(connection, u"[SSH2] Port"),
               u"web.example/alice/2222");
     EXPECT_EQ(wizard->name, u"web.example (2)");
-    // Back shows what was stored.
     ASSERT_TRUE(wizard->Back());
     ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
     EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");

@@ -120,7 +120,6 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
               u"&Port:Recent itemsName");
     EXPECT_EQ(page.IndexOf(u"Hosts"), kHosts);
     EXPECT_EQ(page.IndexOf(u"Nothing"), -1);
-    // Nothing changed: nothing is written, nothing asked.
     ASSERT_TRUE(page.Validate());
     EXPECT_FALSE(record.IsModified());
     EXPECT_TRUE(prompt.Questions().empty());

@@ -127,7 +127,6 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
         EXPECT_EQ(d.pages.general.validations, 1);
         EXPECT_FALSE(map.at(u"General\nGeneral Options").selected);
         EXPECT_TRUE(map.at(u"Transfer").selected);
-        // Collapsing is kept in the map.
         d.model.OnExpand(d.Node(d.pages.terminal), false);
         EXPECT_FALSE(map.at(u"Terminal\nTerminal Options").expanded);
         d.model.Close();
@@ -168,7 +167,6 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
-    // With validation suppressed the page can be left.
     d.model.noValidation = true;
     EXPECT_TRUE(d.Select(pages.transfer));
     d.model.noValidation = false;

@@ -146,7 +146,6 @@ TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
     // Same process, no request: the map's selection stays.
     Open(u"s");
     EXPECT_EQ(selected(), caption(SessionPageId::kLogFile));
-    // The manager asks for the Connection page.
     config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
     Open(u"s");
     EXPECT_EQ(selected(), std::u16string(model->ConnectPage().Caption()) + u";");

@@ -18,12 +18,10 @@ std::filesystem::path GlobalFileIn(const std::filesystem::path& folder) {
 }
 
 // Runs `drive` inside Global Options' modal loop (cancelled afterwards if left open).
-class OptionsDriver : public Driver {
-public:
-    explicit OptionsDriver(std::function<void(wxDialog*)> drive)
-        : Driver([](const wxWindow& w) { return w.GetName() == kGlobalOptionsWindowName; },
-                 "Global Options", std::move(drive)) {}
-};
+Driver OptionsDriver(std::function<void(wxDialog*)> drive) {
+    return Driver([](const wxWindow& w) { return w.GetName() == kGlobalOptionsWindowName; },
+                  "Global Options", std::move(drive));
+}
 
 // Shows the General page and replaces the recent-list size with `typed`, by keyboard.
 void TypeRecentListSize(wxDialog* dialog, const char* typed, wxString& shownBefore) {
@@ -60,7 +58,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCancelNothi
     bool heldWhileOpen = false;
     wxString shownBefore;
     {
-        OptionsDriver driver([&](wxDialog* dialog) {
+        const Driver driver = OptionsDriver([&](wxDialog* dialog) {
             heldWhileOpen = held == dialog;
             TypeRecentListSize(dialog, "7", shownBefore);
             Screenshot(dialog, "global-options");
@@ -81,7 +79,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkChangesOnlyTheTypedValueAndCancelNothi
 
     bool stillOpen = false;
     {
-        OptionsDriver driver([&](wxDialog* dialog) {
+        const Driver driver = OptionsDriver([&](wxDialog* dialog) {
             TypeRecentListSize(dialog, "3", shownBefore);
             wxUIActionSimulator().Char(WXK_TAB, wxMOD_CONTROL);
             Settle();

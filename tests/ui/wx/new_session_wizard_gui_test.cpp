@@ -117,7 +117,6 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
         ShowSessionDeck(u"SessionDeck", true, false);
         EXPECT_TRUE(wizardOpened);
         EXPECT_TRUE(finished);
-        // The session is in the store with the values entered.
         auto stored = VUnknownPointer<ISessionConfig>::Adopt(
             SessionDatabase().Lookup(VUnicodeString::FromUtf8(std::string("Lab\\") + c.name)));
         ASSERT_TRUE(stored);

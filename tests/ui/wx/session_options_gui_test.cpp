@@ -8,12 +8,10 @@ using namespace sessiondeck;
 namespace {
 
 // Runs `drive` inside Session Options' modal loop (cancelled afterwards if left open).
-class OptionsDriver : public Driver {
-public:
-    explicit OptionsDriver(std::function<void(wxDialog*)> drive)
-        : Driver([](const wxWindow& w) { return w.GetLabel().StartsWith("Session Options"); },
-                 "Session Options", std::move(drive)) {}
-};
+Driver OptionsDriver(std::function<void(wxDialog*)> drive) {
+    return Driver([](const wxWindow& w) { return w.GetLabel().StartsWith("Session Options"); },
+                  "Session Options", std::move(drive));
+}
 
 class SessionOptionsGuiTest : public SessionDeckGuiTest {};
 
@@ -55,7 +53,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     wxString shown, pageAfterRefusal;
     size_t messagesAfterRefusal = 0;
     {
-        OptionsDriver driver([&](wxDialog* dialog) {
+        const Driver driver = OptionsDriver([&](wxDialog* dialog) {
             shown = dialog->GetTitle();
             wxTextCtrl* name = FieldBeside(dialog, "Name:");
             ASSERT_NE(name, nullptr);
@@ -110,7 +108,7 @@ TEST_F(SessionOptionsGuiTest, DefaultSessionChangeReachesEverySessionWhileTheWin
     for (int i = 0; i < kSessions; ++i)
         MakeSession(u"Many\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str(), u"h");
     MessageRecorder recorder;
-    OptionsDriver driver([&](wxDialog* dialog) {
+    const Driver driver = OptionsDriver([&](wxDialog* dialog) {
         ShowPage(dialog, "Emulation");
         wxTextCtrl* columns = FieldBeside(dialog, "Columns:");
         ASSERT_NE(columns, nullptr);
