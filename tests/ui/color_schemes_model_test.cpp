@@ -17,7 +17,6 @@ class ColorSchemesPage : public UiStoreTest {
 protected:
     ColorSchemesPage() { GlobalOptionsModel::DeleteStateMap(); }
     ~ColorSchemesPage() override { GlobalOptionsModel::DeleteStateMap(); }
-
     // The configuration as the folder holds it now.
     static VUnknownPointer<GlobalConfig> Stored() {
         VProfileStore store;
@@ -43,9 +42,7 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
     {
         GlobalOptionsModel options(*config, kTerminal, prompt, u"Monochrome");
         ColorSchemesModel& model = options.ColorSchemes();
-        EXPECT_FALSE(model.IsModified());
-        EXPECT_TRUE(model.CanEdit());
-        EXPECT_FALSE(model.CanDelete());
+        EXPECT_TRUE(!model.IsModified() && model.CanEdit() && !model.CanDelete());
         EXPECT_FALSE(model.Delete());  // a built-in scheme: not even asked
         EXPECT_TRUE(prompt.Questions().empty());
 
@@ -62,7 +59,6 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
         ASSERT_EQ(model.New(), static_cast<int>(builtIn) + 1);
         EXPECT_EQ(Current(model), u"Dusk");
         EXPECT_TRUE(model.CanDelete());
-
         prompt.AnswerButton(VPromptAnswer::kNo);
         EXPECT_FALSE(model.Delete());
         EXPECT_EQ(model.Names().size(), builtIn + 2);
@@ -79,8 +75,6 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
         EXPECT_EQ(model.RowColor(1, Layer::Foreground), 0x00FF00u);
         EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
         model.SetAnsiColor(1, 0x0000C0);
-
-        // Nothing reaches the configuration before OK.
         EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
         ASSERT_TRUE(options.Ok());
     }
@@ -112,7 +106,6 @@ TEST_F(ColorSchemesPage, CancelDropsEveryChangeAndWindowsKeepsTheDesktopsColours
     model.SetAnsiColor(0, 0x111111);
     EXPECT_TRUE(model.IsModified());
     options.Cancel();
-
     EXPECT_EQ(*config->colorSchemes.Text(), before);
     EXPECT_TRUE(config->ansiColorRgb.Get() == ansi);
     EXPECT_FALSE(config->colorSchemes.IsModified());

@@ -26,14 +26,28 @@ protected:
     }
 };
 
-TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionAndReadOnlyOnesCounted) {
-    MakeSession(u"a");
-    MakeSession(u"F\\b");
-    MakeSession(u"F\\locked");
-    const auto locked = dir / "Config" / "Sessions" / "F" / "locked.ini";
-    const std::string lockedBefore = File("F/locked.ini");
-    std::filesystem::permissions(locked, std::filesystem::perms::owner_write,
+// Cancel, OK without a change and No leave the sessions alone; Yes walks every session, and a
+// read-only one is counted and left as it was.
+TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnesCounted) {
+    MakeTree(u"a|F\\b|F\\locked");
+    const std::string before = File("a.ini"), lockedBefore = File("F/locked.ini");
+    std::filesystem::permissions(dir / "Config" / "Sessions" / "F" / "locked.ini",
+                                 std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
+    int walks = 0;
+    auto count = [&](ISessionConfig*) { return ++walks, GlobalChangeTally{}; };
+    for (const int result : {2, 1})
+        EXPECT_FALSE(EditDefaultSession(
+                         prompt, u"G", [&](ISessionConfig&) { return result; }, count)
+                         .asked);
+    // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
+    prompt.AnswerButton(VPromptAnswer::kNo);
+    const DefaultSessionEdit declined = EditDefaultSession(
+        prompt, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, u"90"); }, count);
+    EXPECT_TRUE(declined.asked && !declined.applied && declined.saved);
+    EXPECT_EQ(walks, 0);
+    EXPECT_EQ(File("a.ini"), before);
+    EXPECT_NE(File("Default.ini").find("D:\"Cols\"=0000005a"), std::string::npos);
 
     int walked = 0;
     prompt.AnswerButton(VPromptAnswer::kYes);
@@ -49,20 +63,18 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionAndReadOnlyOnesCount
             return tally;
         });
     EXPECT_EQ(edit.dialogResult, 1);
-    EXPECT_TRUE(edit.asked);
-    EXPECT_TRUE(edit.applied);
-    EXPECT_TRUE(edit.saved);
+    EXPECT_TRUE(edit.asked && edit.applied && edit.saved);
     // a, F\b, F\locked and Default itself.
     EXPECT_EQ(walked, 4);
     EXPECT_EQ(edit.tally.visited, 4);
     EXPECT_EQ(edit.tally.updated, 3);
-    ASSERT_EQ(prompt.Questions().size(), 2u);
-    EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
-    EXPECT_EQ(prompt.Questions()[0].icon, VPromptIcon::kQuestion);
-    EXPECT_EQ(prompt.Questions()[0].text,
+    ASSERT_EQ(prompt.Questions().size(), 3u);
+    EXPECT_EQ(prompt.Questions()[1].buttons, VPromptButtons::kYesNo);
+    EXPECT_EQ(prompt.Questions()[1].icon, VPromptIcon::kQuestion);
+    EXPECT_EQ(prompt.Questions()[1].text,
               u"Do you want to apply the changes that you made to the default session to ALL of "
               u"your sessions?\r\n\r\nWARNING: There is no UNDO for this change.");
-    EXPECT_EQ(prompt.Questions()[1].text,
+    EXPECT_EQ(prompt.Questions()[2].text,
               u"Of your 4 sessions, 1 could not be updated because they are currently "
               u"read-only.");
     for (const char* file : {"a.ini", "F/b.ini", "Default.ini"})
@@ -70,60 +82,20 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionAndReadOnlyOnesCount
     EXPECT_EQ(File("F/locked.ini"), lockedBefore);
 }
 
-TEST_F(DefaultSessionEditTest, NoQuestionWithoutChangeAndNoWalkOnNo) {
-    MakeSession(u"a");
-    const std::string before = File("a.ini");
-    int walks = 0;
-    auto apply = [&](ISessionConfig*) {
-        ++walks;
-        return GlobalChangeTally{};
-    };
-    // Cancelled, and OK without a change: nothing asked.
-    for (const int result : {2, 1})
-        EXPECT_FALSE(EditDefaultSession(
-                         prompt, u"G", [&](ISessionConfig&) { return result; }, apply)
-                         .asked);
-    // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    const DefaultSessionEdit edit = EditDefaultSession(
-        prompt, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, u"90"); }, apply);
-    EXPECT_TRUE(edit.asked);
-    EXPECT_FALSE(edit.applied);
-    EXPECT_TRUE(edit.saved);
-    EXPECT_EQ(walks, 0);
-    EXPECT_EQ(File("a.ini"), before);
-    EXPECT_NE(File("Default.ini").find("D:\"Cols\"=0000005a"), std::string::npos);
-}
-
 // Writes that failed are told apart from read-only sessions, so a full disk is not reported as
-// harmless (the read-only count alone is in the test above).
+// harmless; a walk that changed every session says nothing.
 TEST_F(DefaultSessionEditTest, FailedWritesAreReportedApartFromReadOnlySessions) {
-    const std::u16string readOnly =
-        u"Of your 4 sessions, 1 could not be updated because they are currently read-only.|";
-    const std::pair<GlobalChangeTally, std::u16string> rows[] = {
-        {{4, 4, 0}, u""},
-        {{1, 4, 2},
-         readOnly + u"The change could not be written to 2 of your 4 sessions (the disk "
-                    u"may be full, or their files may not be writable); those sessions "
-                    u"keep their old settings.|"},
-    };
-    int columns = 101;  // each row changes the columns anew, or OK would have nothing to apply
-    for (const auto& row : rows) {
-        const GlobalChangeTally tally = row.first;  // a lambda may not capture a binding
-        const std::u16string& messages = row.second;
-        ScriptedPrompt answers;
-        answers.AnswerButton(VPromptAnswer::kYes);
-        for (char16_t c : messages)
-            if (c == u'|') answers.AnswerButton(VPromptAnswer::kOk);
-        const std::u16string typed = VUnicodeString::FromUtf8(std::to_string(columns++)).str();
-        EditDefaultSession(
-            answers, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, typed.c_str()); },
-            [&](ISessionConfig*) { return tally; });
-        std::u16string said;
-        for (std::size_t i = 1; i < answers.Questions().size(); ++i)
-            said += answers.Questions()[i].text.str() + u"|";
-        EXPECT_EQ(said, messages);
-    }
+    ReportApplyTally(prompt, u"G", {4, 4, 0});
+    EXPECT_TRUE(prompt.Questions().empty());
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    ReportApplyTally(prompt, u"G", {1, 4, 2});
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    EXPECT_EQ(prompt.Questions()[0].text,
+              u"Of your 4 sessions, 1 could not be updated because they are currently read-only.");
+    EXPECT_EQ(prompt.Questions()[1].text,
+              u"The change could not be written to 2 of your 4 sessions (the disk may be full, or "
+              u"their files may not be writable); those sessions keep their old settings.");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // ways, OK storing, Cancel reading back, and a store that refuses the write.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <functional>
 #include <memory>
@@ -29,7 +30,6 @@ protected:
         manager = std::make_unique<FileTypeManager>();
     }
     ~FileTypesPage() override { GlobalOptionsModel::DeleteStateMap(); }
-
     // One Add answered with the extension and (when given) the type name, then OK to the
     // message when one is expected; the row added or -1.
     int Add(FileTypesModel& model, const char16_t* extension, const char16_t* typeName,
@@ -41,9 +41,8 @@ protected:
     }
     std::u16string LastMessage() const { return prompt.Questions().back().text.str(); }
     static std::size_t RowOf(const FileTypesModel& model, const std::u16string& extension) {
-        std::size_t row = 0;
-        while (row < model.Rows().size() && model.Rows()[row].extension != extension) ++row;
-        return row;
+        return std::ranges::find(model.Rows(), extension, &FileTypeRow::extension) -
+               model.Rows().begin();
     }
     std::unique_ptr<GlobalOptionsModel> Options() {
         return std::make_unique<GlobalOptionsModel>(*config, GlobalOptionsHost{false, true, true},
@@ -85,14 +84,12 @@ TEST_F(FileTypesPage, AddDeleteAndRestoreReachTheStoreOnOkAndCancelReadsItBack) 
     prompt.AnswerButton(VPromptAnswer::kYes);
     EXPECT_TRUE(model.Delete(static_cast<std::size_t>(yy)));
     EXPECT_EQ(model.Rows().size(), seeded + 1);
-    // Nothing is stored before OK.
     EXPECT_EQ(FileTypeManager().FindExtension(u"zz"), nullptr);
     ASSERT_TRUE(options->Ok());
     EXPECT_TRUE(model.Stored());
     ASSERT_NE(FileTypeManager().FindExtension(u"zz"), nullptr);
     EXPECT_EQ(FileTypeManager().FindExtension(u"zz")->typeName.str(), u"Zed file");
     EXPECT_EQ(FileTypeManager().FindExtension(u"yy"), nullptr);
-
     // Restore asks; Cancel reads the store back after a restore and an add, and after a delete
     // alone.
     options = Options();
@@ -134,13 +131,11 @@ TEST_F(FileTypesPage, EditChangesTheWholeDefinitionInMemoryAndRefusesWithItsMess
     EXPECT_EQ(fields.typeName, u"Zed file");
     EXPECT_EQ(fields.transferType, kTransferTypeGlobal);
     EXPECT_EQ(fields.remoteOpenAction, kRemoteOpenPrompt);
-
     // The icon chooser giving back the icon the definition has changes nothing.
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(model.ChooseIcon(fields, fields.iconFile, fields.iconIndex));
     EXPECT_EQ(LastMessage(), u"The default icon was not changed!");
     EXPECT_TRUE(model.ChooseIcon(fields, u"/usr/share/icons/zed.png", 3));
-
     // Each refusal leaves the definition as it was, other fields changed beside it included.
     const std::pair<std::function<void(FileTypeFields&)>, std::u16string> refusals[] = {
         {[](FileTypeFields& f) { f.typeName = u"  "; }, u"The type name was not changed!"},

@@ -2,6 +2,7 @@
 // list, what OK writes, passwords across edits, and writes the store refuses (nothing lost).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "session/firewall_config.h"
@@ -19,17 +20,17 @@ using Names = std::vector<std::u16string>;
 
 class FirewallPage : public UiStoreTest {
 protected:
-    FirewallFields Proxy(const std::u16string& name,
-                         const std::u16string& host = u"proxy.example") {
-        FirewallFields fields = FirewallListModel(prompt, u"Global Options").NewFields();
-        fields.name = name;
-        fields.type = u"SOCKSv5_USERPASS";
-        fields.host = host;
-        fields.port = u"3128";
-        fields.user = u"ann";
-        fields.password = u"s3cret";
-        fields.passwordEdited = true;
-        return fields;
+    static FirewallFields Proxy(const std::u16string& name,
+                                const std::u16string& host = u"proxy.example") {
+        return {.name = name,
+                .type = u"SOCKSv5_USERPASS",
+                .host = host,
+                .port = u"3128",
+                .user = u"ann",
+                .prompt = {},
+                .command = {},
+                .password = u"s3cret",
+                .passwordEdited = true};
     }
     // Stored directly, with its name in its host so that the tests can tell them apart.
     void Store(const std::u16string& name, VProfileStoreFactory* store = nullptr) {
@@ -54,8 +55,7 @@ protected:
         return out;
     }
     static std::size_t IndexOf(FirewallListModel& model, const std::u16string& name) {
-        const auto& names = model.Names();
-        return std::find(names.begin(), names.end(), name) - names.begin();
+        return std::ranges::find(model.Names(), name) - model.Names().begin();
     }
     ScriptedPrompt prompt;
 };
@@ -81,7 +81,6 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheEditorCannotTake) {
                                 : u"Please enter a port between 1 and 65535.");
         EXPECT_EQ(model.Names(), Names{u"Office"});
     }
-
     // An edit keeps the password it did not type; a rename keeps every value.
     auto fields = model.Fields(0);
     ASSERT_TRUE(fields);
@@ -97,7 +96,6 @@ TEST_F(FirewallPage, AddsEditsRenamesAndRefusesWhatTheEditorCannotTake) {
     EXPECT_EQ(lab->GetStoredPort(), 8080);
     EXPECT_EQ(lab->GetStoredPassword().str() + u"/" + lab->GetStoredUsername().str(),
               u"s3cret/ann");
-
     // A change of case alone leaves one firewall, not the old beside the new.
     fields = model.Fields(0);
     fields->name = u"LAB";
@@ -153,7 +151,6 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
             if (taken == refused) return std::string(taken ? "taken" : "refused");
             if (refused) out = asked.Questions().back().text.ToUtf8() + " => ";
         }
-        // Nothing reaches the store before Commit.
         if (Stored(store) != before) return std::string("written before OK");
         if (!model.Commit() || model.HasPendingChanges()) return std::string("OK failed");
         if (model.Names().size() != GetFirewallNames(store).GetSize())
@@ -162,60 +159,51 @@ TEST_F(FirewallPage, NameRulesHoldAgainstThePendingListAndOkWritesTheResult) {
     });
 }
 
-// A password typed at one edit survives a later edit that typed none; a firewall deleted and
-// added again does not inherit the old one's.
-TEST_F(FirewallPage, APendingEditKeepsItsTypedPasswordAndAReAddGetsNoOldOne) {
-    Store(u"Office");
-    Store(u"Lab");
-    FirewallListModel model(prompt, u"Global Options");
+// A password typed at one edit survives a later edit that typed none, and a firewall deleted and
+// added again does not inherit the old one's. An OK the store refuses: the reason is the store's,
+// nothing stored changes, the changes stay pending, and OK once the store takes writes again
+// writes them.
+TEST_F(FirewallPage, PendingEditsKeepTheirPasswordsAndSurviveAnOkTheStoreRefuses) {
+    MemoryStoreFactory memory;
+    Store(u"Office", &memory);
+    Store(u"Lab", &memory);
+    FirewallListModel model(prompt, u"Global Options", &memory);
     for (const char16_t* password : {u"typed", u""}) {
         auto fields = model.Fields(IndexOf(model, u"Office"));
         ASSERT_TRUE(fields);
+        fields->host = u"moved.example";
         fields->password = password;
         fields->passwordEdited = *password != 0;
         ASSERT_TRUE(model.Save(*fields, u"Office"));
     }
     prompt.AnswerButton(VPromptAnswer::kYes);
     ASSERT_TRUE(model.Delete(IndexOf(model, u"Lab")));
-    FirewallFields lab = Proxy(u"Lab");
+    FirewallFields lab = Proxy(u"Lab", u"new.example");
     lab.password.clear();
     lab.passwordEdited = false;
     ASSERT_TRUE(model.Save(lab, u""));
-    ASSERT_TRUE(model.Commit());
-    for (const auto& [name, password] : {std::pair{u"Office", u"typed"}, std::pair{u"Lab", u""}}) {
-        FirewallPointer stored = FirewallPointer::Adopt(LoadFirewall(VUnicodeString(name), true));
-        ASSERT_TRUE(stored);
-        EXPECT_EQ(stored->GetStoredPassword().str(), password);
-    }
-}
-
-// An OK the store refuses: the reason is the store's, nothing stored changes, the changes stay
-// pending, and OK once the store takes writes again writes them.
-TEST_F(FirewallPage, AnOkTheStoreRefusesKeepsThePendingChangesAndLosesNothing) {
-    MemoryStoreFactory memory;
-    Store(u"Office", &memory);
-    FirewallListModel model(prompt, u"Global Options", &memory);
-    auto fields = model.Fields(0);
-    ASSERT_TRUE(fields);
-    fields->host = u"moved.example";
-    ASSERT_TRUE(model.Save(*fields, u"Office"));
-    ASSERT_TRUE(model.Save(Proxy(u"Lab", u"new.example"), u""));
 
     memory.FailWrites(ENOSPC);
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_FALSE(model.Commit());
-    ASSERT_EQ(prompt.Questions().size(), 1u);
-    const std::u16string said = prompt.Questions()[0].text.str();
+    ASSERT_EQ(prompt.Questions().size(), 2u);
+    const std::u16string said = prompt.Questions()[1].text.str();
     EXPECT_EQ(said.rfind(u"The firewall 'Office' could not be saved: ", 0), 0u);
     // The store's own reason, not the fallback for a write it dropped silently.
     EXPECT_EQ(said.find(u"did not keep it"), std::u16string::npos) << VUnicodeString(said).ToUtf8();
     memory.FailWrites(0);
-    EXPECT_EQ(Stored(&memory), "Office=Office.example");
+    EXPECT_EQ(Stored(&memory), "Lab=Lab.example,Office=Office.example");
     EXPECT_EQ(model.State(IndexOf(model, u"Office")), FirewallListModel::EntryState::kChanged);
     EXPECT_EQ(model.State(IndexOf(model, u"Lab")), FirewallListModel::EntryState::kNew);
     EXPECT_TRUE(model.Commit());
     EXPECT_FALSE(model.HasPendingChanges());
     EXPECT_EQ(Stored(&memory), "Lab=new.example,Office=moved.example");
+    for (const auto& [name, password] : {std::pair{u"Office", u"typed"}, std::pair{u"Lab", u""}}) {
+        FirewallPointer stored =
+            FirewallPointer::Adopt(LoadFirewall(VUnicodeString(name), true, &memory));
+        ASSERT_TRUE(stored);
+        EXPECT_EQ(stored->GetStoredPassword().str(), password);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // answered both ways, removing, one refusal, OK and Cancel, and following the key map's name.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "session/session_config.h"
@@ -36,9 +37,7 @@ protected:
         return out;
     }
     static std::size_t RowOf(const MappedKeysModel& keys, int index) {
-        std::size_t i = 0;
-        while (i < keys.Rows().size() && keys.Rows()[i].index != index) ++i;
-        return i;
+        return std::ranges::find(keys.Rows(), index, &MappedKeyRow::index) - keys.Rows().begin();
     }
     static std::u16string Action(const MappedKeysModel& keys, int index) {
         const std::size_t i = RowOf(keys, index);
@@ -70,7 +69,6 @@ TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
     EXPECT_EQ(keys.BuiltinName(), u"Default");
     EXPECT_EQ(Action(keys, kF1) + Action(keys, 0x08), u"VT_PF1\"\\010\"");
     const size_t listed = keys.Rows().size();
-
     // A key with no mapping is mapped without a question; mapping it again asks first, and No
     // keeps the old mapping while Yes replaces it.
     const int key = kF5 | kKeyCtrl | kKeyShift;
@@ -93,20 +91,16 @@ TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
     EXPECT_EQ(keys.MapKey(kF1, u"DISABLED", u"ignored"), Result::kMapped);
     EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F1 is already mapped", 0), 0u);
     EXPECT_EQ(Action(keys, kF1), u"DISABLED");
-
-    // Remove takes exactly the listed row away.
     EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
     EXPECT_EQ(Action(keys, key), u"(none)");
     EXPECT_EQ(keys.Rows().size(), listed);
     EXPECT_FALSE(keys.Remove(keys.Rows().size()));
-
     // What a map cannot hold is refused with the key map's message (its own tests hold the
     // rules) and changes nothing.
     prompt.AnswerButton(VPromptAnswer::kOk);
     EXPECT_EQ(keys.MapKey(kF6, u"SEND", u"ls\r\n"), Result::kRefused);
     EXPECT_EQ(prompt.Questions().back().text, kKeyValueHasLineBreak);
     EXPECT_EQ(keys.Rows().size(), listed);
-
     // A read-only dialog changes nothing and asks nothing.
     MappedKeysModel locked(Terminal(session), prompt, u"Session Options - a", true);
     const size_t asked = prompt.Questions().size();
@@ -177,10 +171,9 @@ TEST_F(MappedKeys, TheListFollowsTheKeymapNameUntilTheUserEditsIt) {
         {Before::kEditKeys, u"Xterm", false, u"VT220"},
         {Before::kOwnMap, u"Xterm", false, u""},
     };
-    int n = 0;
     for (const auto& c : cases) {
-        SCOPED_TRACE(n);
-        auto session = Make(u"s" + std::u16string(1, static_cast<char16_t>(u'0' + n++)), u"VT220");
+        SCOPED_TRACE(&c - cases);
+        auto session = Make(u"s", u"VT220");
         ASSERT_TRUE(session);
         TerminalConfig& terminal = Terminal(session);
         if (c.before == Before::kOwnMap) {

@@ -37,11 +37,6 @@ const plugin::ProtocolDescription kSerial{
     .hostValueName = u"Com Port",
     .options = {{.name = u"Baud Rate", .numberDefault = 38400},
                 {.name = u"Parity", .numberDefault = 0}}};
-template <const plugin::ProtocolDescription& description>
-ConnectConfig* Create(VProfileKey* key, ICommonConfig*) {
-    return new plugin::ProtocolConfig(description, key);
-}
-
 // A row of `product` for the protocol, or its "None" row when none is given.
 template <const plugin::ProtocolDescription* description = nullptr>
 void AddRow(int product) {
@@ -51,7 +46,9 @@ void AddRow(int product) {
     row.Create = &NoneConfig::Create;
     if constexpr (description != nullptr) {
         row.protocolName = description->protocolName;
-        row.Create = &Create<*description>;
+        row.Create = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+            return new plugin::ProtocolConfig(*description, key);
+        };
         row.wizardPage = &plugin::WizardPageOf<*description>;
     }
     GetConnectProtocolTable().Add(row);
@@ -91,18 +88,13 @@ protected:
         page->Value(index).text = std::move(text);
     }
     static std::u16string Setting(VProfileData* record, std::u16string_view name) {
-        if (!record) return u"<no record>";
-        const FoundSetting found = FindSetting(*record, name);
+        const FoundSetting found = record ? FindSetting(*record, name) : FoundSetting{};
         return found.setting ? found.setting->Text().value_or(u"") : u"<none>";
     }
 
     VUnknownPointer<ISessionConfig> session;
     ScriptedPrompt prompt;
 };
-
-long IdOf(std::u16string_view protocol) {
-    return plugin::WizardPageId(protocol);
-}
 
 // A page id as a word: the list and finish pages by their role, a protocol page by its protocol.
 std::string PageName(long id) {
@@ -111,61 +103,30 @@ std::string PageName(long id) {
     if (id == Wizard::kTransferPage) return "transfer-list";
     if (id == Wizard::kFinishPage) return "finish";
     for (const char16_t* protocol : {u"SSH2", u"Telnet", u"Serial", u"SFTP", u"FTP"})
-        if (id == IdOf(protocol)) return VUnicodeString(protocol).ToUtf8();
+        if (id == plugin::WizardPageId(protocol)) return VUnicodeString(protocol).ToUtf8();
     return std::to_string(id);
 }
 
-// For each combination of installed applications (tests/golden/ui/wizard-pages.txt): the pages
-// (list pages, then the protocol pages in id order, then finish), the second product, and the
-// first list with its selection marked "*".
-TEST_F(WizardTest, PagesAndFirstListForEachCombinationOfInstalledApplications) {
-    const struct {
-        const char* name;
-        int product;
-        Installed installed;
-    } cases[] = {
-        {"terminal only", 3, {true, false, false}},
-        {"transfer only", 6, {false, true, false}},
-        {"both, terminal host", 3, {true, true, true}},
-        {"both, transfer host, older terminal", 6, {true, true, false}},
-    };
-    std::string text;
-    for (const auto& c : cases) {
-        auto wizard = Open(c.product, c.installed);
-        std::vector<long> ids;
-        for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
-        EXPECT_EQ(wizard->CurrentId(), ids.front());
-        // Protocol pages come in table order; a protocol of two products brings one page.
-        std::sort(ids.begin() + 1, ids.end() - 1);
-        text += std::string(c.name) + ":";
-        for (long id : ids) text += " " + PageName(id);
-        text += "; second product " + std::to_string(wizard->SecondProduct()) + "; list";
-        for (size_t i = 0; i < wizard->Choices().size(); ++i)
-            text += " " + VUnicodeString(wizard->Choices()[i]).ToUtf8() +
-                    (static_cast<int>(i) == wizard->Selection() ? "*" : "");
-        text += "\n";
-    }
-    ExpectMatchesGolden("ui/wizard-pages.txt", text);
-}
-
-// Each chain of choices (tests/golden/ui/wizard-chains.txt): the pages Next shows with their
-// buttons (shown/enabled masks) and a list page's [choices], the session's protocols at the end;
-// Back then retraces the way exactly and stops on the first page.
-TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
+// For each combination of installed applications and a chain of choices
+// (tests/golden/ui/wizard-chains.txt): the pages (list pages, then the protocol pages in id order,
+// then finish) and the second product; then the pages Next shows with their buttons (shown/enabled
+// masks) and a list page's [choices] with the selection marked "*", and the session's protocols at
+// the end. Back then retraces the way exactly and stops on the first page.
+TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtocols) {
+    const Installed terminal{true, false, false}, transfer{false, true, false},
+        both{true, true, true}, olderTerminal{true, true, false};
     const struct {
         const char* name;
         int product;
         Installed installed;
         std::vector<std::u16string> choices;  // on each list page, in order
     } cases[] = {
-        {"terminal None goes straight to the transfer list",
-         3,
-         {true, true, true},
-         {u"None", u"FTP"}},
-        {"SSH2 then SFTP shows the SSH2 page once", 3, {true, true, true}, {u"SSH2", u"SFTP"}},
-        {"a terminal-only session", 3, {true, true, true}, {u"Telnet", u"None"}},
-        {"single list, terminal host", 3, {true, false, false}, {u"Serial"}},
-        {"single list, transfer host", 6, {false, true, false}, {u"FTP"}},
+        {"terminal only", 3, terminal, {u"Serial"}},
+        {"transfer only", 6, transfer, {u"FTP"}},
+        {"both, terminal None goes straight to the transfer list", 3, both, {u"None", u"FTP"}},
+        {"both, SSH2 then SFTP shows the SSH2 page once", 3, both, {u"SSH2", u"SFTP"}},
+        {"both, a terminal-only session", 3, both, {u"Telnet", u"None"}},
+        {"both, transfer host, older terminal", 6, olderTerminal, {u"Telnet", u"FTP"}},
     };
     std::string text;
     for (const auto& c : cases) {
@@ -173,9 +134,16 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
         Session().SetTerminalProtocol(u"SSH2");
         Session().SetTransferProtocol(u"SFTP");
         auto wizard = Open(c.product, c.installed);
-        std::vector<long> visited{wizard->CurrentId()};
-        size_t chosen = 0;
+        std::vector<long> ids;
+        for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
+        // Protocol pages come in table order; a protocol of two products brings one page.
+        std::sort(ids.begin() + 1, ids.end() - 1);
         text += std::string(c.name) + ":";
+        for (long id : ids) text += " " + PageName(id);
+        text += "; second product " + std::to_string(wizard->SecondProduct()) + ";";
+        std::vector<long> visited{wizard->CurrentId()};
+        EXPECT_EQ(visited[0], wizard->Pages().front().id);
+        size_t chosen = 0;
         while (visited.size() < 8) {
             const auto buttons = wizard->Buttons();
             text += " " + PageName(visited.back()) + "(" + std::to_string(buttons.show) + "/" +
@@ -185,8 +153,9 @@ TEST_F(WizardTest, NextLeadsThroughTheChosenProtocolsPages) {
                 wizard->ProtocolPage()->Value(0).text = u"host.example";  // where to connect
             } else if (chosen < c.choices.size()) {
                 std::u16string list;
-                for (const std::u16string& choice : wizard->Choices())
-                    list += (list.empty() ? u"" : u",") + choice;
+                for (size_t i = 0; i < wizard->Choices().size(); ++i)
+                    list += (i ? u"," : u"") + wizard->Choices()[i] +
+                            (static_cast<int>(i) == wizard->Selection() ? u"*" : u"");
                 text += "[" + VUnicodeString(list).ToUtf8() + "]";
                 ASSERT_TRUE(wizard->SelectName(c.choices[chosen++]));
             }
@@ -210,7 +179,7 @@ TEST_F(WizardTest, Ssh1NewRowIsRecordedAndReadAsSsh2) {
     AddRow<&kSsh1New>(3);
     AddRow<&kTelnet>(3);
     auto wizard = Open(3, {true, false, false});
-    const long page = IdOf(u"ssh1.new");
+    const long page = plugin::WizardPageId(u"ssh1.new");
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"SSH2"), page);
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"ssh1.new"), 0);
     ASSERT_TRUE(wizard->SelectName(u"ssh1.new"));
@@ -234,7 +203,7 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
         Type(*wizard, u"[SSH2] Port", bad);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(wizard->Next());
-        EXPECT_EQ(wizard->CurrentId(), IdOf(u"SSH2"));
+        EXPECT_EQ(wizard->CurrentId(), plugin::WizardPageId(u"SSH2"));
         // The option pages' own refusal, naming the range of a TCP port.
         EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.");
         // Nothing of a refused page reaches the session.
@@ -247,12 +216,10 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
                   Setting(connection, u"[SSH2] Port"),
               u"web.example/alice/2222");
     EXPECT_EQ(wizard->name, u"web.example (2)");
-    // Back shows what was stored.
     ASSERT_TRUE(wizard->Back());
     ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
     EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");
     ASSERT_TRUE(wizard->Next());
-
     // The name rules have their own tests; one refusal shows Finish applies them.
     wizard->name = u" NEW ";
     prompt.AnswerButton(VPromptAnswer::kOk);
@@ -266,7 +233,6 @@ TEST_F(WizardTest, ProtocolPageAndFinishWriteTheSessionAndRefuseBadValues) {
               u"web|web");
     ASSERT_EQ(Session().description.Get().GetSize(), 2);
     EXPECT_EQ(Session().description.Get()[1].str(), u"second line");
-
     // A free host is the name as it stands; without a host, the session's name made unique.
     Session().SetSessionName(VUnicodeString(u"New"));
     for (const auto& [host, expected] :

@@ -32,6 +32,8 @@ struct DemoOptions : VProfileRecord<DemoOptions> {
     VProfileEncodedString password;
     VProfile<int> colour;
     ProfileLogFont font;
+    VProfile<int> transferType;
+    TextSetting firewall;
 
     static constexpr auto _profileOffsets = VProfileMembers(
         VProfileMember(&DemoOptions::count, u"Count", 4).Range(0, 9).Label(u"Recent items"),
@@ -43,7 +45,9 @@ struct DemoOptions : VProfileRecord<DemoOptions> {
         VProfileMember(&DemoOptions::hosts, u"Hosts"),
         VProfileMember(&DemoOptions::password, u"Password V2"),
         VProfileMember(&DemoOptions::colour, u"Colour", 0x00FF0000),
-        VProfileMember(&DemoOptions::font, u"Font"));
+        VProfileMember(&DemoOptions::font, u"Font"),
+        VProfileMember(&DemoOptions::transferType, u"Transfer Type", 3).OneOf({1, 2, 3}, 3),
+        VProfileMember(&DemoOptions::firewall, u"Firewall Name", u"None"));
 };
 
 const OptionPageDescription kDemoPage{
@@ -64,7 +68,7 @@ const OptionPageDescription kDemoPage{
 
 enum Control { kCount, kPort, kMode, kFlag, kNumericFlag, kName, kHosts, kPassword, kNote };
 
-class OptionPageBinding : public ::testing::Test {
+class OptionPageBinding : public UiStoreTest {
 protected:
     OptionPageBinding() {
         record.Load(nullptr);
@@ -116,8 +120,6 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
               u"&Port:Recent itemsName");
     EXPECT_EQ(page.IndexOf(u"Hosts"), kHosts);
     EXPECT_EQ(page.IndexOf(u"Nothing"), -1);
-
-    // Nothing changed: nothing is written, nothing asked.
     ASSERT_TRUE(page.Validate());
     EXPECT_FALSE(record.IsModified());
     EXPECT_TRUE(prompt.Questions().empty());
@@ -170,14 +172,12 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     EXPECT_EQ(record.password.Get().str(), u"s3cret");
     EXPECT_TRUE(page.Value(kPassword).secretSet);
     EXPECT_FALSE(page.Value(kPassword).secretEdited);
-
     // A value changed behind the page's back after it was written is not overwritten by a
     // second validate that changed nothing.
     record.Checkpoint();
     record.port = 2222u;
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Count", u"Port"}), u"Count=7 Port=2222*");
-
     // An emptied text is a change; an emptied password clears it.
     record.Checkpoint();
     ASSERT_TRUE(page.Activate());
@@ -187,7 +187,6 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Name"}), u"Name=*");
     EXPECT_FALSE(record.password.HasSecret());
-
     // Read-only: nothing is checked or written.
     record.Checkpoint();
     OptionPage readOnly(kDemoPage, Resolver(), prompt);
@@ -197,39 +196,6 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
     readOnly.Value(kFlag).checked = false;
     EXPECT_TRUE(readOnly.Validate());
     EXPECT_FALSE(record.IsModified());
-}
-
-// A page with a rule of its own: the name may not be "forbidden".
-class RuledPage : public OptionPage {
-public:
-    using OptionPage::OptionPage;
-    int written = 0;
-
-protected:
-    bool CheckPage() override {
-        const int name = IndexOf(u"Name");
-        if (Value(name).text != u"forbidden") return true;
-        Refuse(name, u"That name is taken.");
-        return false;
-    }
-    void OnWritten() override { ++written; }
-};
-
-TEST_F(OptionPageBinding, APagesOwnRulesRunBeforeAnythingIsWritten) {
-    RuledPage page(kDemoPage, Resolver(), prompt);
-    ASSERT_TRUE(page.Activate());
-    page.Value(kCount).text = u"3";
-    page.Value(kName).text = u"forbidden";
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(page.Validate());
-    EXPECT_EQ(page.FocusControl(), kName);
-    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
-              u"Count=4 written 0");
-    page.Value(kName).text = u"allowed";
-    EXPECT_TRUE(page.Validate());
-    EXPECT_TRUE(page.Validate());  // nothing changed since: no second write
-    EXPECT_EQ(Stored({u"Count"}) + u" written " + std::u16string(1, u'0' + page.written),
-              u"Count=3* written 1");
 }
 
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
@@ -265,41 +231,20 @@ TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
               std::vector<std::u16string>{u"Q: Gone: no such setting"});
 }
 
-// Choices whose numbers start above zero and choices among names the user defines elsewhere.
-struct ChoiceRecord : VProfileRecord<ChoiceRecord> {
-    VProfile<int> transferType;
-    TextSetting firewall;
-
-    static constexpr auto _profileOffsets = VProfileMembers(
-        VProfileMember(&ChoiceRecord::transferType, u"Transfer Type", 3).OneOf({1, 2, 3}, 3),
-        VProfileMember(&ChoiceRecord::firewall, u"Firewall Name", u"None"));
-};
-
-OptionPageDescription ChoicePage() {
+// Choices whose numbers start above zero, and choices among the firewalls the user defines.
+TEST_F(OptionPageBinding, ChoicesNumberFromTheBaseAndListTheFirewallsOnEveryShow) {
     OptionControl type{OptionControlKind::kChoice,
                        OptionRecord::kGlobal,
                        u"Transfer Type",
                        u"Type:",
                        {u"ASCII", u"Binary", u"Automatic"}};
     type.choiceBase = 1;
-    OptionControl firewall{OptionControlKind::kChoice, OptionRecord::kGlobal, u"Firewall Name",
-                           u"Firewall:"};
+    OptionControl firewall{OptionControlKind::kChoice, OptionRecord::kGlobal, u"Firewall Name"};
     firewall.choiceSource = OptionChoiceSource::kFirewalls;
-    return {u"Choices", 0, {type, firewall}};
-}
-
-class OptionChoices : public UiStoreTest {};
-
-TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
-    ChoiceRecord record;
-    record.Load(nullptr);
-    record.Checkpoint();
+    const OptionPageDescription description{u"Choices", 0, {type, firewall}};
     record.transferType = 2;
     record.firewall = VUnicodeString(u"Gone");  // a firewall deleted since the session named it
-    ScriptedPrompt prompt;
-    const OptionPageDescription description = ChoicePage();
-    OptionPage page(
-        description, [&](OptionRecord) -> VProfileData* { return &record; }, prompt);
+    OptionPage page(description, Resolver(), prompt);
 
     ASSERT_TRUE(page.Activate());
     EXPECT_EQ(page.Value(0).choice, 1);  // 2 is the second name when the first stores 1
@@ -307,9 +252,8 @@ TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
     EXPECT_EQ(page.Value(1).choice, 1);
     // Showing and leaving the page changes nothing, the undefined name included.
     ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(record.transferType.Get(), 2);
-    EXPECT_EQ(record.firewall.Get().str(), u"Gone");
-
+    EXPECT_EQ(Stored({u"Transfer Type", u"Firewall Name"}),
+              u"Transfer Type=2* Firewall Name=Gone*");
     // A firewall defined while the dialog is open is listed the next time the page is shown.
     auto office = VUnknownPointer<FirewallConfig>::Adopt(new FirewallConfig(u"Office", nullptr));
     ASSERT_TRUE(SaveFirewall(office.Get(), true));
@@ -319,8 +263,8 @@ TEST_F(OptionChoices, NumbersFromTheBaseAndDefinedNamesReadOnEveryShow) {
     page.Value(0).choice = 2;
     page.Value(1).choice = 1;
     ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(record.transferType.Get(), 3);
-    EXPECT_EQ(record.firewall.Get().str(), u"Office");
+    EXPECT_EQ(Stored({u"Transfer Type", u"Firewall Name"}),
+              u"Transfer Type=3 Firewall Name=Office*");
 }
 
 }  // namespace

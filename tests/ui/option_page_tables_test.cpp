@@ -26,13 +26,12 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
                                                                                : nullptr;
                                     })),
               "");
-
     // The library's Session Options pages bind to the session record. The window position
     // fields are texts ("-0" is the right edge) that the Window page's rule turns into a number
     // and a side: walked as the numbers they store.
     MakeSession(u"s", u"SSH2", u"FTP");
     Open(u"s");
-    auto* record = dynamic_cast<SessionConfig*>(session.get());
+    auto* record = dynamic_cast<SessionConfig*>(session.Get());
     OptionPageSet pages;
     for (SessionPageId id : AllSessionOptionPages()) pages.pages.push_back(SessionOptionPage(id));
     for (OptionPageDescription& page : pages.pages)
@@ -44,7 +43,6 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
                                         return which == OptionRecord::kSession ? record : nullptr;
                                     })),
               "");
-
     // The modules' pages bind to their connection records, which only exist with the modules
     // loaded; the wizard pages name the settings a new session needs, under ids of their own.
     const ConnectProtocolTable& table = GetConnectProtocolTable();

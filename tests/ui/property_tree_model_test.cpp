@@ -18,18 +18,10 @@ namespace {
 class FakePage : public PropertyTreePage {
 public:
     using PropertyTreePage::PropertyTreePage;
-    bool Activate() override {
-        ++activations;
-        return activateAnswer;
-    }
-    bool Validate() override {
-        ++validations;
-        return validateAnswer;
-    }
-    bool activateAnswer = true;
-    bool validateAnswer = true;
-    int activations = 0;
-    int validations = 0;
+    bool Activate() override { return ++activations, activateAnswer; }
+    bool Validate() override { return ++validations, validateAnswer; }
+    bool activateAnswer = true, validateAnswer = true;
+    int activations = 0, validations = 0;
 };
 
 // Records what the frame asked of its window, and keeps the tree as the window would show it.
@@ -38,52 +30,43 @@ public:
     void SetTitle(std::u16string_view text) override { title = text; }
     void InsertNode(PropertyNodeId id, PropertyNodeId parent, PropertyNodeId after,
                     std::u16string_view label) override {
-        auto& level = parent == kNoPropertyNode ? roots : children[parent];
+        auto& level = children[parent];
         auto place = std::find(level.begin(), level.end(), after);
         level.insert(place == level.end() ? level.begin() : place + 1, id);
         labels[id] = label;
         parents[id] = parent;
     }
     void DeleteNode(PropertyNodeId id) override {
-        auto& level = parents[id] == kNoPropertyNode ? roots : children[parents[id]];
-        level.erase(std::find(level.begin(), level.end(), id));
+        std::erase(children[parents[id]], id);
         labels.erase(id);
-        deleted.push_back(id);
+        ++deleted;
     }
     void SelectNode(PropertyNodeId id) override { selected = id; }
     void ExpandNode(PropertyNodeId id, bool expand) override { expanded[id] = expand; }
     void ShowPage(PropertyTreePage* page) override { shown = page; }
     void SetCaption(std::u16string_view text) override { caption = text; }
     void FocusTree() override { ++treeFocused; }
-
-    // The labels in tree order, children in brackets: "A[a1,a2],B".
-    std::u16string Outline() const {
+    // The labels below `parent` in tree order, children in brackets: "A[a1,a2],B".
+    std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) const {
         std::u16string out;
-        auto walk = [&](auto& self, const std::vector<PropertyNodeId>& level) -> void {
-            for (std::size_t i = 0; i < level.size(); ++i) {
-                if (i) out += u",";
-                out += labels.at(level[i]);
-                const auto found = children.find(level[i]);
-                if (found != children.end() && !found->second.empty()) {
-                    out += u"[";
-                    self(self, found->second);
-                    out += u"]";
-                }
-            }
-        };
-        walk(walk, roots);
+        const auto level = children.find(parent);
+        for (PropertyNodeId id :
+             level == children.end() ? std::vector<PropertyNodeId>{} : level->second) {
+            out += (out.empty() ? u"" : u",") + labels.at(id);
+            if (const std::u16string below = Outline(id); !below.empty())
+                out += u"[" + below + u"]";
+        }
         return out;
     }
 
     std::u16string title, caption;
-    std::vector<PropertyNodeId> roots, deleted;
     std::map<PropertyNodeId, std::vector<PropertyNodeId>> children;
     std::map<PropertyNodeId, std::u16string> labels;
     std::map<PropertyNodeId, PropertyNodeId> parents;
     std::map<PropertyNodeId, bool> expanded;
     PropertyNodeId selected = kNoPropertyNode;
     PropertyTreePage* shown = nullptr;
-    int treeFocused = 0;
+    int treeFocused = 0, deleted = 0;
 };
 
 // The pages of a small options dialog:
@@ -100,11 +83,6 @@ struct Pages {
         terminal.AddChild(&emulation);
         terminal.AddChild(&appearance);
     }
-    void AddTo(PropertyTreeModel& model) {
-        model.AddPage(&general);
-        model.AddPage(&terminal);
-        model.AddPage(&transfer);
-    }
     std::vector<PropertyTreePage*> TopLevel() { return {&general, &terminal, &transfer}; }
 };
 
@@ -113,7 +91,7 @@ struct Dialog {
     explicit Dialog(PropertyPageStateMap& map, bool keepSelection = false)
         : model(u"Options", map) {
         model.keepSelection = keepSelection;
-        pages.AddTo(model);
+        for (PropertyTreePage* page : pages.TopLevel()) model.AddPage(page);
         model.Open(&view);
     }
     PropertyNodeId Node(PropertyTreePage& page) const { return model.NodeOf(&page); }
@@ -142,7 +120,6 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
         // Every page has its state stored under its full caption.
         EXPECT_EQ(map.size(), 5u);
         EXPECT_TRUE(map.at(u"General\nGeneral Options").selected);
-
         // A caption without a newline serves the tree and the caption bar alike.
         ASSERT_TRUE(d.Select(d.pages.transfer));
         EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption,
@@ -150,7 +127,6 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
         EXPECT_EQ(d.pages.general.validations, 1);
         EXPECT_FALSE(map.at(u"General\nGeneral Options").selected);
         EXPECT_TRUE(map.at(u"Transfer").selected);
-        // Collapsing is kept in the map.
         d.model.OnExpand(d.Node(d.pages.terminal), false);
         EXPECT_FALSE(map.at(u"Terminal\nTerminal Options").expanded);
         d.model.Close();
@@ -191,18 +167,14 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
-
-    // With validation suppressed the page can be left.
     d.model.noValidation = true;
     EXPECT_TRUE(d.Select(pages.transfer));
     d.model.noValidation = false;
-
     // A page whose activation fails is not shown, and the page on show stays.
     pages.general.validateAnswer = true;
     pages.terminal.activateAnswer = false;
     EXPECT_FALSE(d.Select(pages.terminal));
     EXPECT_EQ(d.Current(), u"Transfer");
-
     // OK validates the page on show; Cancel does not.
     pages.transfer.validateAnswer = false;
     const int before = pages.transfer.validations;
@@ -227,15 +199,13 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_EQ(pages.appearance.validations, 0);
     EXPECT_EQ(d.view.Outline(), u"General,Transfer");
-    EXPECT_EQ(d.view.deleted.size(), 3u);  // both sub-pages and the page
+    EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_FALSE(map.at(pages.appearance.Caption()).selected);
-
     // Shown again, it goes back between its neighbours with its sub-pages.
     d.model.ShowPage(&pages.terminal);
     EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
     EXPECT_EQ(d.Current(), u"General");
-
     // A module's page added while open: at its place in the list; while the protocol pages
     // change it comes in unselected even when the map says selected.
     FakePage module{u"SSH2\nSSH2 Options"};
@@ -248,12 +218,10 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_FALSE(map.at(module.Caption()).selected);
     EXPECT_TRUE(d.view.expanded.at(d.Node(pages.terminal)));
-
     // Hiding a page that is not on show leaves the selection alone.
     d.model.HidePage(&pages.transfer);
     EXPECT_EQ(d.Current(), u"General");
     EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2]");
-
     // Removing the page on show takes it out of the tree and the list.
     d.model.RemovePage(&pages.general);
     EXPECT_EQ(d.model.TopLevelPages().size(), 2u);
@@ -283,7 +251,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
                       (d.pages.emulation.expanded ? u" 1" : u" 0"),
                   c.shown);
     }
-
     // What the map holds now wins over the persisted strings.
     Pages pages;
     PropertyPageStateMap map;
@@ -292,7 +259,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     SeedPageStateMap(map, pages.TopLevel(), u"Terminal+=1", u"Transfer+");
     EXPECT_FALSE(map.at(pages.terminal.Caption()).expanded);
     EXPECT_EQ(map.count(pages.transfer.Caption()), 0u);
-
     // Written by label path; entries of pages that were not there this time are kept.
     map[pages.emulation.Caption()] = PropertyPageState{false, false};
     const PersistedTreeState persisted =
@@ -301,7 +267,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
               u"General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
               u"Transfer+=1;Gone+=0");
     EXPECT_EQ(persisted.selected, u"General+");
-
     // The round trip gives the same states to a fresh process.
     Pages again;
     PropertyPageStateMap fresh;
@@ -309,7 +274,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     EXPECT_FALSE(fresh.at(again.terminal.Caption()).expanded);
     EXPECT_FALSE(fresh.at(again.emulation.Caption()).expanded);
     EXPECT_TRUE(fresh.at(again.general.Caption()).selected);
-
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
     PropertyPageStateMap oddMap;

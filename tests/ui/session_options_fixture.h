@@ -20,21 +20,18 @@ class RecordingFrame : public IPropertyTreeDialog {
 public:
     void AddPage(PropertyTreePage* page) override { top.push_back(page); }
     void RemovePage(PropertyTreePage* page) override { std::erase(top, page); }
-    void ShowPage(PropertyTreePage* page) override { Insert(page); }
-    void HidePage(PropertyTreePage* page) override { Remove(page); }
+    void ShowPage(PropertyTreePage* page) override { Mark(page, true); }
+    void HidePage(PropertyTreePage* page) override { Mark(page, false); }
     PropertyPageStateMap& PageStateMap() override { return SessionOptionsModel::PageStateMap(); }
 
     void Open() {
-        for (PropertyTreePage* page : top) Insert(page);
+        for (PropertyTreePage* page : top) Mark(page, true);
     }
-    // The tree labels of the pages in the tree, depth first, "/" closing a level.
+    // The tree labels of the pages in the tree, depth first, sub-pages in brackets: "A(a,b) B ".
     std::u16string Tree() const {
         std::u16string out;
-        for (PropertyTreePage* page : top) {
-            if (!InTree(page)) continue;
-            Walk(page, out);
-            out += u" ";
-        }
+        for (PropertyTreePage* page : top)
+            if (InTree(page)) out += Label(page) + u" ";
         return out;
     }
     bool InTree(const PropertyTreePage* page) const { return inTree.count(page) > 0; }
@@ -43,25 +40,18 @@ public:
     std::set<const PropertyTreePage*> inTree;
 
 private:
-    void Insert(PropertyTreePage* page) {
-        inTree.insert(page);
-        for (PropertyTreePage* child : page->Children()) Insert(child);
+    void Mark(PropertyTreePage* page, bool in) {
+        if (in)
+            inTree.insert(page);
+        else
+            inTree.erase(page);
+        for (PropertyTreePage* child : page->Children()) Mark(child, in);
     }
-    void Remove(PropertyTreePage* page) {
-        inTree.erase(page);
-        for (PropertyTreePage* child : page->Children()) Remove(child);
-    }
-    void Walk(PropertyTreePage* page, std::u16string& out) const {
-        if (!InTree(page)) return;
-        out += std::u16string(page->TreeLabel());
-        const char16_t* separator = u"(";
-        for (PropertyTreePage* child : page->Children()) {
-            if (!InTree(child)) continue;
-            out += separator;
-            separator = u",";
-            Walk(child, out);
-        }
-        if (*separator == u',') out += u")";
+    std::u16string Label(PropertyTreePage* page) const {
+        std::u16string below;
+        for (PropertyTreePage* child : page->Children())
+            if (InTree(child)) below += (below.empty() ? u"" : u",") + Label(child);
+        return std::u16string(page->TreeLabel()) + (below.empty() ? u"" : u"(" + below + u")");
     }
 };
 
@@ -78,19 +68,18 @@ protected:
         SessionOptionsModel::DeleteStateMap();
     }
     ~SessionOptionsTest() override {
-        session.reset();
+        model.reset();
+        session.Reset();
         SessionOptionsModel::DeleteStateMap();
     }
-
     // Loads the session (made with MakeSession) and opens Session Options on it.
     SessionOptionsModel& Open(const std::u16string& path, SessionOptionsHost installed = {},
                               int mode = 0) {
         model.reset();
-        session.reset();
         frame = RecordingFrame();
-        ISessionConfig* loaded = SessionDatabase().Lookup(VUnicodeString(path));
-        EXPECT_NE(loaded, nullptr);
-        session.reset(loaded);
+        session =
+            VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(VUnicodeString(path)));
+        EXPECT_TRUE(session);
         model = std::make_unique<SessionOptionsModel>(frame, prompt, *config, *session, installed,
                                                       mode, 132);
         frame.Open();
@@ -99,14 +88,10 @@ protected:
     }
     int Row(const char16_t* name) const { return GetConnectProtocolTable().Find(name); }
 
-    struct Releaser {
-        void operator()(ISessionConfig* s) const { s->Release(); }
-    };
-
     LibraryHost host;
     VUnknownPointer<GlobalConfig> config;
     ScriptedPrompt prompt;
     RecordingFrame frame;
-    std::unique_ptr<ISessionConfig, Releaser> session;
+    VUnknownPointer<ISessionConfig> session;
     std::unique_ptr<SessionOptionsModel> model;
 };

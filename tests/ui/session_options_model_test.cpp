@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "session/setting_lookup.h"
-#include "support/golden.h"
+#include "support/case_file.h"
 #include "ui/model/session_option_pages.h"
 #include "ui/session_options_fixture.h"
 
@@ -46,9 +46,7 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
     }
     ExpectMatchesGolden("ui/session-page-sets.txt", VUnicodeString(text).ToUtf8());
-}
-
-TEST_F(SessionOptionsTest, ScriptingDisabledLeavesOutLogonScripts) {
+    // With scripting disabled there are no logon scripts.
     MakeSession(u"s");
     config->scriptingDisabled = true;
     Open(u"s");
@@ -109,7 +107,6 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
         asked.text.str().rfind(u"The Sessions Options that you are opening are being used", 0), 0u);
     EXPECT_EQ(asked.checkLabel, u"Do not show this message again");
     EXPECT_EQ(config->suppressReadOnlySessionOptionsWarning.Get(), 1);
-
     // Nothing the user does reaches the session.
     SessionOptionsPage& emulation = *locked.Page(SessionPageId::kEmulation);
     emulation.Activate();
@@ -128,29 +125,27 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
 // remembers.
 TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
     MakeSession(u"s", u"SSH2", u"FTP");
-    auto selected = [] {
+    auto& map = SessionOptionsModel::PageStateMap();
+    auto selected = [&] {
         std::u16string out;
-        for (const auto& [caption, state] : SessionOptionsModel::PageStateMap())
+        for (const auto& [caption, state] : map)
             if (state.selected) out += caption + u";";
         return out;
     };
+    auto caption = [](SessionPageId id) {
+        return std::u16string(SessionOptionPage(id).caption) + u";";
+    };
     config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
     Open(u"s");
-    EXPECT_EQ(selected(),
-              std::u16string(SessionOptionPage(SessionPageId::kAppearance).caption) + u";");
-
+    EXPECT_EQ(selected(), caption(SessionPageId::kAppearance));
     // The user picked Log File and pressed OK.
-    auto& map = SessionOptionsModel::PageStateMap();
     for (auto& entry : map) entry.second.selected = false;
     map[std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption)].selected = true;
     model->PersistTreeState();
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
-
     // Same process, no request: the map's selection stays.
     Open(u"s");
-    EXPECT_EQ(selected(),
-              std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption) + u";");
-    // The manager asks for the Connection page.
+    EXPECT_EQ(selected(), caption(SessionPageId::kLogFile));
     config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
     Open(u"s");
     EXPECT_EQ(selected(), std::u16string(model->ConnectPage().Caption()) + u";");
@@ -160,10 +155,7 @@ TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
 // (tests/golden/ui/session-page-rules.txt).
 TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     MakeSession(u"s");
-    MakeSession(u"taken");
-    const std::filesystem::path keymap = dir / "my.key";
-    std::ofstream(keymap) << "\n";
-    const std::u16string keymapPath = VUnicodeString::FromUtf8(keymap.string()).str();
+    std::ofstream(dir / "my.key") << "\n";
     const std::u16string folder = VUnicodeString::FromUtf8(dir.path().string()).str();
     using Values = std::vector<std::pair<const char16_t*, std::u16string>>;
     const auto emulation = SessionPageId::kEmulation, terminal = SessionPageId::kTerminal,
@@ -179,7 +171,9 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
         {emulation, {{u"Cols", u"132"}}, false},
         {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", u" "}}},
         {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/none.key"}}},
-        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", keymapPath}}, false},
+        {emulation,
+         {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/my.key"}},
+         false},
         {terminal, {{u"Idle Check", on}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}}},
         {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}}},
         {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}}},
@@ -194,11 +188,6 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
         {place, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, false},
     };
     std::u16string text;
-    auto escaped = [](std::u16string text) {
-        for (size_t at = 0; (at = text.find_first_of(u"\r\n", at)) != text.npos; at += 2)
-            text.replace(at, 1, text[at] == u'\r' ? u"\\r" : u"\\n");
-        return text;
-    };
     for (const Row& row : rows) {
         SessionOptionsModel& options = Open(u"s");
         SessionOptionsPage& page = *options.Page(row.page);
@@ -213,13 +202,13 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
         const size_t before = prompt.Questions().size();
         EXPECT_EQ(page.Validate(), !row.refused) << VUnicodeString(text).ToUtf8();
         ASSERT_EQ(prompt.Questions().size(), before + (row.refused ? 1 : 0));
-        text += row.refused ? u"-> " + escaped(prompt.Questions().back().text.str()) + u"\n"
-                            : u"-> accepted\n";
+        const std::string said =
+            row.refused ? EscapeCaseField(prompt.Questions().back().text.ToUtf8()) : "accepted";
+        text += u"-> " + VUnicodeString::FromUtf8(said).str() + u"\n";
     }
     ExpectMatchesGolden("ui/session-page-rules.txt", VUnicodeString(text).ToUtf8());
     // "-0" is the right edge: the position 0 measured from the right.
-    EXPECT_EQ(session->GetTermConnectConfig() != nullptr, true);
-    auto* concrete = dynamic_cast<SessionConfig*>(session.get());
+    auto* concrete = dynamic_cast<SessionConfig*>(session.Get());
     ASSERT_NE(concrete, nullptr);
     EXPECT_EQ(concrete->terminal.xPositionRelativeLeft.Get(), 0);
     EXPECT_EQ(concrete->terminal.yPosition.Get(), 40);
@@ -252,7 +241,6 @@ TEST_F(SessionOptionsTest, ConnectionAndProtocolPageRulesAndCuaWarning) {
     connect.ChooseTransferProtocol(u"FTP");
     EXPECT_TRUE(connect.Validate());
     EXPECT_EQ(options.ChosenName(), u"Web1");
-
     // Turning CUA on warns once and is kept; leaving it on says nothing more.
     connect.ChooseTerminalProtocol(u"SSH2");
     SessionOptionsPage& terminal = *options.Page(SessionPageId::kTerminal);

@@ -19,43 +19,29 @@ int AcceptProperties(ISessionConfig*, int) {
     return 1;
 }
 
-wxDialog* OpenWizard() {
-    for (wxWindow* window : wxTopLevelWindows) {
-        if (window->GetName() == "NewSessionWizard" && window->IsShown())
-            return dynamic_cast<wxDialog*>(window);
-    }
-    return nullptr;
-}
-
 template <class T>
 T* Control(wxDialog* wizard, int id) {
     return dynamic_cast<T*>(wizard->FindWindow(id));
 }
 
 // The text boxes on show, in the order the page made them (the window tree's order).
-void CollectTextBoxes(wxWindow* window, std::vector<wxTextCtrl*>& boxes) {
+void TextBoxes(wxWindow* window, std::vector<wxTextCtrl*>& boxes) {
     for (wxWindow* child : window->GetChildren()) {
         if (auto* box = dynamic_cast<wxTextCtrl*>(child); box && box->IsShownOnScreen())
             boxes.push_back(box);
-        CollectTextBoxes(child, boxes);
+        TextBoxes(child, boxes);
     }
 }
 
-std::vector<wxTextCtrl*> TextBoxes(wxWindow* window) {
-    std::vector<wxTextCtrl*> boxes;
-    CollectTextBoxes(window, boxes);
-    return boxes;
-}
-
-void PressEnter() {
-    wxUIActionSimulator sim;
-    sim.Char(WXK_RETURN);
+// Enter in `field`: Next on a protocol page, Finish on the last.
+void PressEnterIn(wxWindow* field) {
+    ClickWindow(field);
+    wxUIActionSimulator().Char(WXK_RETURN);
     Settle();
 }
 
 std::u16string StoredSetting(VProfileData* record, std::u16string_view name) {
-    if (!record) return u"<no connection>";
-    const FoundSetting found = FindSetting(*record, name);
+    const FoundSetting found = record ? FindSetting(*record, name) : FoundSetting{};
     return found.setting ? found.setting->Text().value_or(u"") : u"<none>";
 }
 
@@ -66,30 +52,23 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
     const struct {
         const char *terminal, *transfer, *name;
-        std::vector<const char*> fields;  // the first is typed and becomes the default name
-        std::vector<std::pair<const char16_t*, const char16_t*>> stored;
-        const char16_t* transferHost;  // null: no transfer side
+        std::vector<const char*> fields;        // the first is typed and becomes the default name
+        std::vector<const char16_t*> settings;  // where each field is stored
     } cases[] = {
         {"SSH2",
          "SFTP",
          "ssh-box",
          {"ssh.example", "2222", "bob"},
-         {{u"Hostname", u"ssh.example"}, {u"[SSH2] Port", u"2222"}, {u"Username", u"bob"}},
-         u"ssh.example"},
-        {"Serial",
-         "None",
-         "serial-line",
-         {"/dev/ttyS1", "9600"},
-         {{u"Com Port", u"/dev/ttyS1"}, {u"Baud Rate", u"9600"}},
-         nullptr},
+         {u"Hostname", u"[SSH2] Port", u"Username"}},
+        {"Serial", "None", "serial-line", {"/dev/ttyS1", "9600"}, {u"Com Port", u"Baud Rate"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.terminal);
         bool wizardOpened = false, finished = false;
-        // The steps inside the wizard's modal loop; a failed step returns early and the wizard
-        // is then cancelled below, so that the test cannot wait forever.
+        // The steps inside the wizard's modal loop; a failed step returns early and the driver
+        // then cancels the wizard, so that the test cannot wait forever.
         auto drive = [&](wxDialog* wizard) {
-            Settle();
+            wizardOpened = true;
             // Both applications are present: the terminal list comes first, with "None".
             auto* choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
             ASSERT_NE(choice, nullptr);
@@ -99,9 +78,9 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             ASSERT_TRUE(choice->SetStringSelection(c.terminal));
             if (c.transfer == std::string("SFTP")) Screenshot(wizard, "new-session-wizard");
             ClickWindow(wizard->FindWindow(W::kNextId));
-
             // The protocol's own page: the first field typed, the others filled in.
-            const std::vector<wxTextCtrl*> boxes = TextBoxes(wizard);
+            std::vector<wxTextCtrl*> boxes;
+            TextBoxes(wizard, boxes);
             ASSERT_EQ(boxes.size(), c.fields.size()) << "no protocol page, or not its controls";
             ClickWindow(boxes[0]);
             boxes[0]->SelectAll();
@@ -109,9 +88,7 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             Settle();
             for (size_t i = 1; i < boxes.size(); ++i) boxes[i]->SetValue(c.fields[i]);
             EXPECT_EQ(boxes[0]->GetValue(), c.fields[0]);
-            ClickWindow(boxes[0]);
-            PressEnter();  // Enter is Next
-
+            PressEnterIn(boxes[0]);
             // The transfer list; SFTP after SSH2 goes straight to the finish page.
             choice = Control<wxChoice>(wizard, W::kProtocolChoiceId);
             ASSERT_NE(choice, nullptr) << "no transfer list";
@@ -124,42 +101,33 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
             EXPECT_EQ(name->GetValue(), c.fields[0]) << "the default name is the host entered";
             name->SetValue(c.name);
             Control<wxTextCtrl>(wizard, W::kDescriptionId)->SetValue("made by the wizard");
-            ClickWindow(name);
-            PressEnter();  // Enter is Finish
+            PressEnterIn(name);
+            finished = !wizard->IsShown();
         };
-        wxTimer wizardTimer;
-        wizardTimer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-            wxDialog* wizard = OpenWizard();
-            ASSERT_NE(wizard, nullptr) << "New Session did not open the wizard";
-            wizardOpened = true;
-            drive(wizard);
-            finished = OpenWizard() == nullptr;
-            if (wizard->IsModal()) wizard->EndModal(wxID_CANCEL);
-        });
         Driver deck([&](wxDialog* dialog) {
             // New Session makes the session in the selected folder.
             wxTreeCtrl* tree = TreeOf(dialog);
             Click(LabelCentre(tree, FindItem(tree, tree->GetRootItem(), "Lab")));
-            wizardTimer.StartOnce(500);
+            Driver wizard(
+                [](const wxWindow& w) { return w.GetName() == "NewSessionWizard" && w.IsShown(); },
+                "New Session's wizard", drive);
             wxUIActionSimulator().Char('N', wxMOD_ALT);  // the library's accelerator table
             Settle(1500);
         });
         ShowSessionDeck(u"SessionDeck", true, false);
         EXPECT_TRUE(wizardOpened);
         EXPECT_TRUE(finished);
-
-        // The session is in the store with the values entered.
         auto stored = VUnknownPointer<ISessionConfig>::Adopt(
             SessionDatabase().Lookup(VUnicodeString::FromUtf8(std::string("Lab\\") + c.name)));
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->GetTerminalProtocol().ToUtf8(), c.terminal);
-        for (const auto& [setting, value] : c.stored)
-            EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), setting), value)
-                << VUnicodeString(setting).ToUtf8();
+        for (size_t i = 0; i < c.settings.size(); ++i)
+            EXPECT_EQ(StoredSetting(stored->GetTermConnectConfig(), c.settings[i]),
+                      VUnicodeString::FromUtf8(c.fields[i]).str());
         EXPECT_EQ(stored->GetTransferProtocol().ToUtf8(), c.transfer);
-        if (c.transferHost) {
+        if (c.transfer == std::string("SFTP")) {  // beside SSH2, on the same host
             EXPECT_EQ(StoredSetting(stored->GetTransferConnectConfig(), u"Hostname"),
-                      c.transferHost);
+                      u"ssh.example");
         }
         EXPECT_EQ(StoredSetting(dynamic_cast<SessionConfig*>(stored.Get()), u"Description"),
                   u"made by the wizard");
