@@ -55,13 +55,15 @@ TEST_F(CliSecretsAtRest, PasswordsNeverAppearInClearAndFilesArePrivate) {
     Ok({"mkdir", "Folder"});
     Ok({"new", "Folder\\Inner"});
     Ok({"set", "Server", "Monitor Password", kPassword});
-    Ok({"set", "Folder\\Inner", "Monitor Password", kPassword});
+    Ok({"set", "Folder\\Inner", "monitor password", kPassword});  // a name in any case
     Ok({"firewall", "set", "Proxy", "Firewall Password", kPassword});
     for (const char* form : {"scrambled", "blowfish", "capi"})
         Ok({"secret", "encode", "--form", form, kPassword});
     // The values are there (as set), only never in clear.
     EXPECT_NE(Ok({"show", "Server"}).find("Monitor Password=(set)"), std::string::npos);
     EXPECT_NE(Ok({"firewall", "show", "Proxy"}).find("(set)"), std::string::npos);
+    EXPECT_NE(Ok({"show", "--json", "Default"}).find("\"Monitor Password\": \"(unset)\""),
+              std::string::npos);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"show", "--json", "Folder\\Inner"}, {"ls", "-r"}, {"global", "show"}})
         Ok(args);
