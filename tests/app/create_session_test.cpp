@@ -85,6 +85,7 @@ TEST_F(AdHocSessions, UrlsChooseTheProtocolAndRefusalsKeepTheParserReport) {
     Session ftps = Create(u"ftps://host.example/pub;type=i");
     ASSERT_TRUE(ftps);
     EXPECT_EQ(ftps->GetTransferProtocol(), u"FTP/SSL (implicit)");
+    EXPECT_EQ(ftps->HostPort(), 990);
     EXPECT_EQ(transferType, kTransferTypeBinary);
 
     EXPECT_FALSE(Create(u"http://host.example/"));
