@@ -90,8 +90,6 @@ TEST(ConfigFolder, FolderBesideTheExecutableNeedsGlobalIni) {
     std::filesystem::remove(dir / "Config/global.ini");
     // The folder backend writes the key "Global" as "Global.ini": any case counts.
     for (const char* name : {"global.ini", "GLOBAL.INI"}) {
-        std::filesystem::remove(dir / "Config" / "global.ini");
-        std::filesystem::remove(dir / "Config" / "Global.ini");
         WriteFileBytes(dir / "Config" / name, "");
         EXPECT_EQ(GetAppConfigPathUnderExe((U(dir.path()) + u"/").c_str()), U(dir / "Config"))
             << name;

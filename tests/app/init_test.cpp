@@ -1,4 +1,5 @@
-// Library initialisation: the emulation and key map tables, product id, sibling applications.
+// Library initialisation: the emulation and key map tables, version records, the process hooks
+// (the sibling applications: siblings_test.cpp).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -53,31 +54,6 @@ TEST(SessionDeckDllInit, OnlyTheOlderTerminalLacksMardellAndRebuildingDoesNotDou
     SessionDeckDllInit(u"Vetralon", nullptr);
     EXPECT_EQ(Emulations(), table + " TN3270:1 VT320:1");
     SetAdditionalEmulationNamesProvider(nullptr);
-}
-
-TEST(ClientApplications, PresenceNeedsTheMinimumMajorVersion) {
-    TempDir dir;
-    // Vetra at 4.x is too old (needs 5); Vetralon 5.0 and Ferrivo 3.2 are enough.
-    WriteFileBytes(dir / "Vetra.exe", std::string("\x7f"
-                                                  "ELF...") +
-                                          kVersionRecordMarker + "4.9.1.0" + '\0');
-    WriteFileBytes(dir / "Vetralon.exe",
-                   std::string("binary\0", 7) + kVersionRecordMarker + "5.0.0.12\n");
-    WriteFileBytes(dir / "Ferrivo.exe",
-                   std::string(3 << 20, 'x') + kVersionRecordMarker + "3.2.0.1");
-    const VUnicodeString folder = VUnicodeString::FromUtf8(dir.path().string());
-    EXPECT_TRUE(SessionDeckDllInitClientApplications(folder.c_str()));
-    EXPECT_EQ(GetClientApplicationPath(ClientApplication::Vetralon), folder + u"\\Vetralon.exe");
-    EXPECT_FALSE(IsClientApplicationPresent(ClientApplication::Vetra));
-    EXPECT_TRUE(IsClientApplicationPresent(ClientApplication::Vetralon));
-    EXPECT_TRUE(IsClientApplicationPresent(ClientApplication::Ferrivo));
-
-    // A missing file, or one without a well-formed record, is not present.
-    std::filesystem::remove(dir / "Ferrivo.exe");
-    WriteFileBytes(dir / "Vetralon.exe", std::string(kVersionRecordMarker) + "5.x.0.0");
-    SessionDeckDllInitClientApplications(folder.c_str());
-    EXPECT_FALSE(IsClientApplicationPresent(ClientApplication::Vetralon));
-    EXPECT_FALSE(IsClientApplicationPresent(ClientApplication::Ferrivo));
 }
 
 TEST(VersionRecord, ParsesTheFirstWellFormedRecordAcrossChunkBoundaries) {

@@ -1,9 +1,7 @@
 // A host that did not load a protocol's module saves a session without touching that protocol's
-// name or values, and a host that has the module still finds them, with the real modules.
+// name or values, with the real modules.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <list>
 #include <map>
 #include <string>
 
@@ -104,18 +102,6 @@ TEST_F(MissingModule, TerminalHostWithoutTransferModulesKeepsTheSftpSettings) {
         ASSERT_TRUE(after.count(name)) << VUnicodeString(name).ToUtf8() << " was dropped";
         EXPECT_TRUE(SameValue(after.at(name), value)) << VUnicodeString(name).ToUtf8();
     }
-
-    // A host with the module still finds SFTP and its settings.
-    BecomeHost(u"Ferrivo", ProductId(Product::Ferrivo), {"SFTP.so", "FTP.so"});
-    Session session = Lookup();
-    ASSERT_TRUE(session);
-    EXPECT_EQ(session->GetTransferProtocol(), u"SFTP");
-    ConnectConfig* sftp = session->GetTransferConnectConfig();
-    ASSERT_NE(sftp, nullptr);
-    EXPECT_EQ(sftp->GetHostname(), u"files.example.org");
-    EXPECT_EQ(sftp->GetPort(), 2022);
-    EXPECT_EQ(sftp->GetUsername(), u"alice");
-    EXPECT_EQ(session->logFilename.Get(), u"/var/log/%S.log");
 }
 
 TEST_F(MissingModule, UnknownStoredProtocolStandsInUntilTheUserChooses) {

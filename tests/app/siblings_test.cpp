@@ -93,9 +93,12 @@ TEST_F(WithGlobalOptions, UpdateReminderAsksEveryThirtyDaysUntilToldNotTo) {
 }
 
 TEST_F(SiblingsTest, PresenceAndIntegration) {
+    // Each needs its own major version: the older terminal 5, the terminal 5, file transfer 3.
+    WriteSibling(dir, "Vetra.exe", "4.9.1.0");
     WriteSibling(dir, "Vetralon.exe", "5.0.0.0");
     WriteSibling(dir, "Ferrivo.exe", "3.0.0.0");
-    Record(dir);
+    EXPECT_TRUE(SessionDeckDllInitClientApplications(
+        VUnicodeString::FromUtf8(dir.path().string()).c_str()));
     SetCurrentAppProductID(ProductId(Product::Ferrivo));
     VUnicodeString other;
     EXPECT_TRUE(IsIntegrated());

@@ -59,48 +59,49 @@ protected:
     fs::path bin = dir / "bin";
 };
 
+// The fields of "a|b|c".
+Argv Split(const std::string& text) {
+    Argv fields(1);
+    for (char c : text) c == '|' ? void(fields.emplace_back()) : fields.back().push_back(c);
+    return fields;
+}
+
 }  // namespace
 
-// The argument vectors, one case a line, are tests/golden/cli/connect-clients.txt.
+// The argument vectors, one case a line, are tests/golden/cli/connect-clients.txt. Each case is
+// "protocol|host|port|user" and "Name=Value" settings set after `new`; the transfer protocols
+// connect with --transfer. The usual port is left to the client; another port and a key file are
+// passed.
 TEST_F(CliConnect, EveryProtocolGetsItsClientWithPortAndUserOnlyWhenTheyMatter) {
-    struct Case {
-        std::string protocol, host, port, user;
-        std::vector<std::string> values;  // "Name=Value", set after `new`
-        bool transfer;
-    };
-    // The usual port is left to the client; another port and a key file are passed.
-    const Case cases[] = {
-        {"SSH2", "web1.example.net", "", "admin", {}, false},
-        {"SSH2", "web1.example.net", "22", "", {}, false},
-        {"SSH2", "h", "2222", "ann", {"Identity Filename=/keys/id ed25519"}, false},
-        {"SFTP", "files.example", "2200", "deploy", {"Initial Directory=/srv/releases"}, true},
-        {"SFTP", "::1", "", "", {"Initial Directory=/srv"}, true},
-        {"Telnet", "192.0.2.1", "", "", {}, false},
-        {"Telnet", "192.0.2.1", "2323", "op", {}, false},
-        {"Telnet/SSL", "bbs.example", "992", "", {}, false},
-        {"RLogin", "old.example", "1513", "bob", {}, false},
-        {"Serial", "ttyUSB0", "", "", {}, false},
-        {"Serial",
-         "COM2",
-         "",
-         "",
-         {"Baud Rate=9600", "Data Bits=7", "Parity=2", "Stop Bits=2"},
-         false},
-        {"FTP", "files.example.net", "2121", "", {}, true},
-        {"FTP/SSL (implicit)", "f.example", "", "ann", {}, true},
-        {"FTP/SSL (explicit)", "f.example", "21", "", {}, true},
+    const char* cases[] = {
+        "SSH2|web1.example.net||admin",
+        "SSH2|web1.example.net|22|",
+        "SSH2|h|2222|ann|Identity Filename=/keys/id ed25519",
+        "SFTP|files.example|2200|deploy|Initial Directory=/srv/releases",
+        "SFTP|::1|||Initial Directory=/srv",
+        "Telnet|192.0.2.1||",
+        "Telnet|192.0.2.1|2323|op",
+        "Telnet/SSL|bbs.example|992|",
+        "RLogin|old.example|1513|bob",
+        "Serial|ttyUSB0||",
+        "Serial|COM2|||Baud Rate=9600|Data Bits=7|Parity=2|Stop Bits=2",
+        "FTP|files.example.net|2121|",
+        "FTP/SSL (implicit)|f.example||ann",
+        "FTP/SSL (explicit)|f.example|21|",
     };
     std::string argvs;
     int n = 0;
-    for (const Case& c : cases) {
+    for (const char* text : cases) {
+        const Argv c = Split(text);
         const std::string path = "Lab\\s" + std::to_string(n++);
-        std::vector<std::string> create = {"--protocol", c.protocol, "--host", c.host};
-        if (!c.port.empty()) create.insert(create.end(), {"--port", c.port});
-        if (!c.user.empty()) create.insert(create.end(), {"--user", c.user});
+        Argv create = {"--protocol", c[0], "--host", c[1]};
+        if (!c[2].empty()) create.insert(create.end(), {"--port", c[2]});
+        if (!c[3].empty()) create.insert(create.end(), {"--user", c[3]});
         New(path, create);
-        for (const std::string& v : c.values) Set(path, v);
-        argvs += c.protocol + " " + c.host + " " + c.port + " " + c.user + ":";
-        for (const std::string& word : DryRun(path, c.transfer)) argvs += " [" + word + "]";
+        for (size_t i = 4; i < c.size(); ++i) Set(path, c[i]);
+        argvs += c[0] + " " + c[1] + " " + c[2] + " " + c[3] + ":";
+        for (const std::string& word : DryRun(path, c[0].find("FTP") != std::string::npos))
+            argvs += " [" + word + "]";
         argvs += "\n";
     }
     ExpectMatchesGolden("cli/connect-clients.txt", argvs);
@@ -188,44 +189,38 @@ TEST_F(CliConnect, TheStoreOverridesATemplateAndAddsOptionsOfTheUsersOwn) {
 // tests/golden/cli/connect-firewalls.txt: exit status, output and errors of each dry run.
 TEST_F(CliConnect, FirewallsBecomeAProxyCommandOrAJumpHostOrARefusal) {
     // The firewall's name, then "Value=Text" of each `firewall set`.
-    const std::vector<std::vector<std::string>> firewalls = {
-        {"Socks4", "Firewall Type=SOCKSv4", "Firewall Address=127.0.0.1"},
-        {"Socks5", "Firewall Type=SOCKSv5", "Firewall Address=proxy.example", "Firewall Port=1081"},
+    const char* firewalls[] = {
+        "Socks4|Firewall Type=SOCKSv4|Firewall Address=127.0.0.1",
+        "Socks5|Firewall Type=SOCKSv5|Firewall Address=proxy.example|Firewall Port=1081",
         // A hostile address is quoted for the shell that ssh runs its ProxyCommand in.
-        {"Web", "Firewall Type=HTTP", "Firewall Address=p'x;touch sd-pwned;%h",
-         "Firewall Port=3128"},
-        {"Basic", "Firewall Type=HTTP_BASICAUTH", "Firewall Address=proxy.example",
-         "Firewall Port=8080", "Firewall User=ann"},
-        {"Gateway", "Firewall Type=Generic Proxy", "Firewall Address=gw.example",
-         "Firewall User=jump"},
-        {"Gateway2222", "Firewall Type=Generic Proxy", "Firewall Address=gw.example",
-         "Firewall Port=2222"},
-        {"Command", "Firewall Type=Generic Proxy",
-         "Proxy Command=corkscrew proxy.example 8080 %h %p"},
-        {"Auth5", "Firewall Type=SOCKSv5_USERPASS", "Firewall Address=p"},
-        {"FtpLogin", "Firewall Type=USER user@host port", "Firewall Address=p"},
+        "Web|Firewall Type=HTTP|Firewall Address=p'x;touch sd-pwned;%h|Firewall Port=3128",
+        "Basic|Firewall Type=HTTP_BASICAUTH|Firewall Address=proxy.example|Firewall Port=8080|"
+        "Firewall User=ann",
+        "Gateway|Firewall Type=Generic Proxy|Firewall Address=gw.example|Firewall User=jump",
+        "Gateway2222|Firewall Type=Generic Proxy|Firewall Address=gw.example|Firewall Port=2222",
+        "Command|Firewall Type=Generic Proxy|Proxy Command=corkscrew proxy.example 8080 %h %p",
+        "Auth5|Firewall Type=SOCKSv5_USERPASS|Firewall Address=p",
+        "FtpLogin|Firewall Type=USER user@host port|Firewall Address=p",
     };
-    for (const auto& f : firewalls) {
+    for (const char* text : firewalls) {
+        const Argv f = Split(text);
         for (size_t i = 1; i < f.size(); ++i) {
             const size_t eq = f[i].find('=');
             Ok({"firewall", "set", f[0], f[i].substr(0, eq), f[i].substr(eq + 1)});
         }
     }
-    const std::pair<std::string, std::string> cases[] = {
-        {"Socks4", "SSH2"},   {"Socks5", "SFTP"},      {"Web", "SSH2"},      {"Basic", "SSH2"},
-        {"Gateway", "SSH2"},  {"Gateway2222", "SFTP"}, {"Command", "SSH2"},  {"Auth5", "SSH2"},
-        {"FtpLogin", "SSH2"}, {"Nowhere", "SSH2"},     {"Socks4", "Telnet"},
-    };
+    const char* cases =
+        "Socks4|SSH2|Socks5|SFTP|Web|SSH2|Basic|SSH2|Gateway|SSH2|Gateway2222|SFTP|"
+        "Command|SSH2|Auth5|SSH2|FtpLogin|SSH2|Nowhere|SSH2|Socks4|Telnet";
+    const Argv c = Split(cases);
     std::string results;
-    int n = 0;
-    for (const auto& [firewall, protocol] : cases) {
-        const std::string path = "Lab\\fw" + std::to_string(n++);
+    for (size_t i = 0; i < c.size(); i += 2) {
+        const std::string path = "Lab\\fw" + std::to_string(i), &protocol = c[i + 1];
         New(path, {"--protocol", protocol, "--host", "target.example"});
-        Set(path, "Firewall Name=" + firewall);
+        Set(path, "Firewall Name=" + c[i]);
         const ProcessResult r = Connect(protocol == "SFTP" ? Argv{path, "--dry-run", "--transfer"}
                                                            : Argv{path, "--dry-run"});
-        results +=
-            firewall + " " + protocol + ": " + std::to_string(r.status) + "\n" + r.out + r.err;
+        results += c[i] + " " + protocol + ": " + std::to_string(r.status) + "\n" + r.out + r.err;
     }
     ExpectMatchesGolden("cli/connect-firewalls.txt", results);
 }

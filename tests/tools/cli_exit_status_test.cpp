@@ -47,7 +47,6 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"ls", "top"},
         {"show", "Lab"},
         {"rename", "top", "top (2)"},
-        {"new", "TOP"},
         {"cp", "Lab", "Lab"},
         {"cp", "Lab\\nothing", ""},
         {"set", "top", "Idle Timeout", "many"},
@@ -91,7 +90,6 @@ TEST_F(CliExitStatus, EveryFailureHasItsStatusAndOneLineAndWritesNothing) {
         {"global"},
         {"global", "set", "No Such Option", "1"},
         {"global", "set", "MRU Count", "many"},
-        {"global", "set", "Page Margins", "1,2"},
         {"global", "set", "MRU Count"},
         {"global", "set", "Color Schemes", "x"},
         // Connections: protocols without a client, and bad paths.

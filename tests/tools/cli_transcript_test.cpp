@@ -87,16 +87,12 @@ TEST_F(CliTranscript, EveryCommandPrintsItsOwnForm) {
     for (size_t at; (at = transcript.find(dir.path().string())) != std::string::npos;)
         transcript.replace(at, dir.path().string().size(), "$DIR");
     ExpectMatchesGolden("cli/transcript.txt", transcript);
-}
 
-TEST_F(CliTranscript, TimeZoneListHasANameAndADescriptionALine) {
-    const std::vector<std::string> lines = sandbox::Lines(Ok({"tz", "list"}));
-    EXPECT_GT(lines.size(), 300u);
-    for (const std::string& line : lines)
-        EXPECT_EQ(std::count(line.begin(), line.end(), '\t'), 1) << line;
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& line) {
-                                return line.starts_with("Europe/Berlin\t(UTC+01:00) ");
-                            }),
-              1);
+    // The zone list is too long for the transcript: one zone a line, its name and description
+    // (which zones, in which order, is test_data's).
+    const std::vector<std::string> zones = sandbox::Lines(Ok({"tz", "list"}));
+    EXPECT_GT(zones.size(), 300u);
+    EXPECT_EQ(
+        std::count(zones.begin(), zones.end(), "Europe/Berlin\t(UTC+01:00) Central European Time"),
+        1);
 }

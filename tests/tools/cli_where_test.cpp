@@ -100,8 +100,6 @@ TEST_F(CliWhere, RegistryStoreCommandsWorkOnTheNamedKeyAndRefuseBadOnes) {
     ASSERT_EQ(Registry({"store", "set", "Sessions\\Web", "Is Session", "dword", "1"}).status, 0);
     EXPECT_TRUE(fs::exists(registry / "HKEY_CURRENT_USER.db"));
     EXPECT_FALSE(fs::exists(dir / "xdg")) << "no configuration folder is touched";
-
-    EXPECT_EQ(Registry({"store", "dump", "Global"}).out, "Port\tdword\t22\n");
     EXPECT_EQ(Registry({"store", "keys", "Software"}, "HKCU").out, "Norvik\n");
     EXPECT_EQ(Registry({"store", "keys", ""}, "HKEY_LOCAL_MACHINE").out, "");
     ASSERT_EQ(Registry({"store", "rmkey", "", "Sessions"}).status, 0);
@@ -112,27 +110,20 @@ TEST_F(CliWhere, RegistryStoreCommandsWorkOnTheNamedKeyAndRefuseBadOnes) {
     auto refused = Registry({"store", "set", "Global", "Port", "dword", "1"});
     EXPECT_EQ(refused.status, 3);
     EXPECT_THAT(refused.err, HasSubstr("not writable"));
-    EXPECT_EQ(Registry({"store", "get", "Global", "Port"}).out, "22\n");
-
-    EXPECT_EQ(Registry({"store", "keys", ""}, "HKEY_NOWHERE\\Software").status, 2);
-    EXPECT_EQ(Registry({"store", "keys", ""}, "HKCU\\Software\\\\Norvik").status, 2);
+    EXPECT_EQ(Registry({"store", "dump", "Global"}).out, "Port\tdword\t22\n");
+    for (const char* bad : {"HKEY_NOWHERE\\Software", "HKCU\\Software\\\\Norvik"})
+        EXPECT_EQ(Registry({"store", "keys", ""}, bad).status, 2) << bad;
 }
 
-// `sessiondeck protocols`: the modules found beside the executable, loaded as a host of a product.
+// `sessiondeck protocols`: the modules found beside the executable, loaded as a host of a product
+// (which rows load is test_app's).
 TEST_F(CliWhere, ProtocolsLoadsTheBuiltModulesPerProductAndReportsAnEmptyFolder) {
     const std::string config = "--config=" + dir.path().string();
     const ProcessResult terminal = Run({config, "protocols"});
     EXPECT_EQ(terminal.status, 0) << terminal.err;
-    EXPECT_THAT(terminal.out, HasSubstr("0\tSSH2\t3\t"));
-    EXPECT_THAT(terminal.out, HasSubstr("\tSFTP\t6\t"));
-    EXPECT_THAT(terminal.out, HasSubstr("\tNone\t6\t"));
-    EXPECT_THAT(terminal.out, ::testing::Not(HasSubstr("SSH1")));  // no SSH1.enable
-
-    const ProcessResult ssh2Only = Run({config, "protocols", "--product", "7"});
-    EXPECT_EQ(ssh2Only.status, 0);
-    EXPECT_THAT(ssh2Only.out, HasSubstr("0\tSSH2\t7\t"));
-    EXPECT_THAT(ssh2Only.out, ::testing::Not(HasSubstr("\n1\t")));
-
+    for (const char* row : {"0\tSSH2\t3\t", "\tSFTP\t6\t", "\tNone\t6\t"})
+        EXPECT_THAT(terminal.out, HasSubstr(row));
+    EXPECT_THAT(Run({config, "protocols", "--product", "7"}).out, HasSubstr("0\tSSH2\t7\t"));
     fs::create_directories(dir / "empty");
     const ProcessResult none = Run({config, "protocols", "--folder", (dir / "empty").string()});
     EXPECT_EQ(none.status, 1);

@@ -33,7 +33,7 @@ protected:
 
 }  // namespace
 
-TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
+TEST_F(GuiHost, ArgumentsPrintTheSessionOrAreRefusedAndNoDisplayHasItsOwnStatus) {
     struct Case {
         std::vector<std::string> args;
         int status;
@@ -58,16 +58,23 @@ TEST_F(GuiHost, SessionArgumentPrintsTheSessionForTheHostSide) {
         {{"--edit", ""}, 1, ""},
         {{"--edit", "Servers\\web1", "/S", "Servers\\web1"}, 2, ""},
         {{"--edit", "Servers\\web1", "--browse-multi"}, 2, ""},
+        // Without a display every dialog is refused with a status of its own.
+        {{}, 3, ""},
+        {{"--browse", "Servers"}, 3, ""},
+        {{"--browse-multi"}, 3, ""},
+        {{"--options"}, 3, ""},
+        {{"--edit", "Servers\\web1"}, 3, ""},
     };
+    const std::string stored = ReadFileBytes(dir / "Config/Sessions/Servers/web1.ini");
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
         const ProcessResult r = Gui(c.args);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.out, c.out);
-        if (c.status != 0) {
-            EXPECT_FALSE(r.err.empty());
-        }
+        EXPECT_EQ(r.err.empty(), c.status == 0) << r.err;
+        EXPECT_EQ(r.err.find("display") != std::string::npos, c.status == 3) << r.err;
     }
+    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Servers/web1.ini"), stored);
     EXPECT_NE(Gui({"--help"}).out.find("--edit"), std::string::npos);
 }
 
@@ -111,21 +118,4 @@ TEST_F(GuiHost, ConnectOpensATerminalRunningTheCommandLineHostsConnect) {
         Gui({"/S", "Servers\\web1"}, {"TERMINAL=", "PATH=" + (dir / "empty").string()});
     EXPECT_EQ(none.status, 4);
     EXPECT_NE(none.err.find("no terminal"), std::string::npos) << none.err;
-}
-
-TEST_F(GuiHost, WithoutADisplayTheDialogIsRefusedWithItsOwnStatus) {
-    const std::string stored = ReadFileBytes(dir / "Config/Sessions/Servers/web1.ini");
-    const std::vector<std::vector<std::string>> cases = {{},
-                                                         {"--browse", "Servers"},
-                                                         {"--browse-multi"},
-                                                         {"--options"},
-                                                         {"--edit", "Servers\\web1"}};
-    for (const std::vector<std::string>& args : cases) {
-        SCOPED_TRACE(testing::PrintToString(args));
-        const ProcessResult r = Gui(args);
-        EXPECT_EQ(r.status, 3) << r.err;
-        EXPECT_EQ(r.out, "");
-        EXPECT_NE(r.err.find("display"), std::string::npos) << r.err;
-    }
-    EXPECT_EQ(ReadFileBytes(dir / "Config/Sessions/Servers/web1.ini"), stored);
 }
