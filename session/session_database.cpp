@@ -11,6 +11,7 @@
 #include "profile/write_batch.h"
 #include "session/button_bar.h"
 #include "session/firewall_store.h"
+#include "session/remote_host_config.h"
 #include "session/session_config.h"
 
 namespace sessiondeck {
@@ -671,6 +672,39 @@ GlobalChangeTally SessionDatabase::DoEnumAndSetAllBoolValues(VProfileKey& key,
                          ++tally.failed;
                          Refuse(m_report, session.GetReport());
                      }
+                 });
+    CountBatchFailures(batch, tally);
+    return tally;
+}
+
+GlobalChangeTally SessionDatabase::RenameFirewallInSessions(
+    const std::vector<std::pair<VUnicodeString, VUnicodeString>>& renames,
+    const SessionWalkProgress& progress) const {
+    GlobalChangeTally tally;
+    m_report = VReportMessageParams();
+    if (renames.empty()) return tally;
+    VProfileStore store(IsReadOnly());
+    VProfileKey sessions(store.GetRootKey(), kSessionsKeyName);
+    VProfileWriteBatch batch;
+    int walked = 0;
+    WalkSessions(sessions, VUnicodeString(),
+                 [&](VProfileKey& key, const VUnicodeString&, const VUnicodeString&) {
+                     RemoteHostConfig host(&key);
+                     const VUnicodeString current = host.GetFirewallName();
+                     const auto rename =
+                         std::find_if(renames.begin(), renames.end(),
+                                      [&](const auto& entry) { return entry.first == current; });
+                     if (rename != renames.end()) {
+                         ++tally.visited;
+                         if (!IsReadOnly() && key.IsWritable()) {
+                             host.SetFirewallName(rename->second);
+                             // Another program's change to any other value of the session stays.
+                             key.SetUpdateOnly();
+                             host.Save(&key, false);
+                             CountWrite(key, tally, m_report);
+                         }
+                     }
+                     if (progress) progress(++walked);
                  });
     CountBatchFailures(batch, tally);
     return tally;

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "foundation/buffer.h"
@@ -217,6 +218,15 @@ public:
                                         const SessionWalkProgress& progress = {}) const;
     GlobalChangeTally DoEnumAndApplyDelta(VProfileKey& key, ISessionConfig* delta,
                                           const SessionWalkProgress& progress = {}) const;
+    // Firewalls renamed (old name, new name; several at once, so two firewalls may swap
+    // names): every session that names an old one, as it reads its firewall (the older "Use
+    // Firewall" switch included), names the new one. Only that value is written, as apply-to-all
+    // writes. The tally counts the sessions that named an old firewall: `visited` all of them,
+    // `updated` those changed; the rest were read-only or `failed`. `progress` is told the
+    // sessions walked so far, every one counted.
+    GlobalChangeTally RenameFirewallInSessions(
+        const std::vector<std::pair<VUnicodeString, VUnicodeString>>& renames,
+        const SessionWalkProgress& progress = {}) const;
     // How many sessions the store holds, every folder included (the Default session is one).
     static int CountAllSessions();
 

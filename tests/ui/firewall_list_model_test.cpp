@@ -1,9 +1,12 @@
 // The Firewall page of Global Options: the editor's refusals, the name rules against the pending
-// list, what OK writes, passwords across edits, and writes the store refuses (nothing lost).
+// list, what OK writes, passwords across edits, writes the store refuses (nothing lost), and the
+// sessions a renamed firewall takes along.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include <sys/stat.h>
 
 #include "session/firewall_config.h"
 #include "session/firewall_store.h"
@@ -56,6 +59,28 @@ protected:
     }
     static std::size_t IndexOf(FirewallListModel& model, const std::u16string& name) {
         return std::ranges::find(model.Names(), name) - model.Names().begin();
+    }
+    // A session naming `firewall` (null: none named, the older switch "Use Firewall" on).
+    void Session(const std::u16string& path, const char16_t* firewall) {
+        MakeSession(path);
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
+        if (firewall)
+            key.SetString(u"Firewall Name", firewall);
+        else
+            key.SetDword(u"Use Firewall", 1);
+    }
+    static std::u16string FirewallOf(const std::u16string& path) {
+        VProfileStore store;
+        VUnicodeString name;
+        VProfileKey(store.GetRootKey(), u"Sessions\\" + path).QueryString(u"Firewall Name", name);
+        return name.str();
+    }
+    void Rename(FirewallListModel& model, const std::u16string& from, const std::u16string& to) {
+        auto fields = model.Fields(IndexOf(model, from));
+        ASSERT_TRUE(fields);
+        fields->name = to;
+        ASSERT_TRUE(model.Save(*fields, from));
     }
     ScriptedPrompt prompt;
 };
@@ -204,6 +229,44 @@ TEST_F(FirewallPage, PendingEditsKeepTheirPasswordsAndSurviveAnOkTheStoreRefuses
         ASSERT_TRUE(stored);
         EXPECT_EQ(stored->GetStoredPassword().str(), password);
     }
+}
+
+TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsTheOldFirewall) {
+    for (const char16_t* name : {u"Office", u"Lab", u"DefaultTerminalFirewall"}) Store(name);
+    MakeFolder(u"F");
+    Session(u"a", u"Office");
+    Session(u"F\\b", u"Lab");
+    Session(u"Default", u"Office");
+    Session(u"old", nullptr);
+    Session(u"none", u"None");
+    const std::string untouched = File("none.ini");
+    FirewallListModel model(prompt, u"Global Options");
+    // Office and Lab swap names through a third one; the terminal firewall gets a name.
+    Rename(model, u"Office", u"Tmp");
+    Rename(model, u"Lab", u"Office");
+    Rename(model, u"Tmp", u"Lab");
+    Rename(model, u"DefaultTerminalFirewall", u"Term");
+    ASSERT_TRUE(model.Commit());
+    EXPECT_EQ(FirewallOf(u"a") + u"," + FirewallOf(u"F\\b") + u"," + FirewallOf(u"Default") + u"," +
+                  FirewallOf(u"old"),
+              u"Lab,Office,Lab,Term");
+    EXPECT_EQ(File("none.ini"), untouched);
+    EXPECT_NE(File("a.ini").find("example"), std::string::npos);  // its other values stay
+    EXPECT_EQ(Stored(),
+              "Lab=Office.example,Office=Lab.example,Term=DefaultTerminalFirewall.example");
+
+    // A read-only session keeps the old name, and so the firewall stays under it as well.
+    Session(u"locked", u"Term");
+    ASSERT_EQ(chmod((dir / "Config" / "Sessions" / "locked.ini").c_str(), 0444), 0);
+    Rename(model, u"Term", u"Gate");
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    ASSERT_TRUE(model.Commit());
+    EXPECT_EQ(FirewallOf(u"old") + u"," + FirewallOf(u"locked"), u"Gate,Term");
+    EXPECT_NE(prompt.Questions().back().text.str().find(u"1 of the 2 sessions"),
+              std::u16string::npos);
+    EXPECT_EQ(Stored(),
+              "Gate=DefaultTerminalFirewall.example,Lab=Office.example,"
+              "Office=Lab.example,Term=DefaultTerminalFirewall.example");
 }
 
 }  // namespace

@@ -840,6 +840,18 @@ TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
     EXPECT_EQ(readyCalls.load(), 1);
     EXPECT_EQ(deck->ApplyPendingFilter(), Deck::FilterState::kShown);
     EXPECT_EQ(bulk(*deck), 11u);  // s29 and s290..s299
+
+    // A change while a typed filter waits for the index starts the read over at once: the
+    // filter then shows, with the change, without another keystroke.
+    deck = Open();
+    if (deck->SetFilter(VUnicodeString(u"s29")) == Deck::FilterState::kPending) {
+        deck->Selection().SelectOnly(At(*deck, u"top"));
+        ASSERT_TRUE(deck->BeginRename());
+        EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(u"s29top")), Deck::EditResult::kDone);
+        ASSERT_TRUE(deck->FilterIndex().WaitReady(10000));
+    }
+    EXPECT_EQ(deck->ApplyPendingFilter(), Deck::FilterState::kShown);
+    EXPECT_NE(Shown(deck->Tree()).find(u"|s29top|"), std::u16string::npos);
 }
 
 TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {

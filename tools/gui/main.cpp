@@ -189,7 +189,6 @@ int ShowChosen() {
     return result;
 }
 
-// ==== Global Options (opt-frame) ====
 // Every stored firewall with its values, to tell whether the dialog's OK wrote any (the Firewall
 // page writes them itself, not through the global configuration).
 std::string StoredFirewalls() {
@@ -240,7 +239,6 @@ int RunGlobalOptions() {
     }
     return kChosen;
 }
-// ==== end of Global Options (opt-frame) ====
 
 // ---- Session Options ------------------------------------------------------------------------
 
@@ -306,12 +304,10 @@ int main(int argc, char** argv) {
     app.add_option("--title", title, "The dialog's caption");
     app.add_flag("--print", g_print,
                  "Print the chosen sessions, one line each, instead of connecting them");
-    // ==== Global Options (opt-frame) ====
     bool globalOptions = false;
     app.add_flag("--options", globalOptions,
                  "Open Global Options on the configuration folder; OK saves the changed options "
                  "and exits 0, Cancel (or OK without a change) exits 1");
-    // ==== end of Global Options (opt-frame) ====
 
     std::optional<std::string> editPath;
     app.add_option("--edit", editPath,
@@ -362,9 +358,7 @@ int main(int argc, char** argv) {
                           &OpenHelp);
     // New Session runs the library's wizard while "New Session Uses Wizard" is on.
     SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
-    // ==== Global Options (opt-frame) ====
     if (globalOptions) return RunGlobalOptions();
-    // ==== end of Global Options (opt-frame) ====
 
     if (editPath) return EditOneSession(*editPath);
     const VUnicodeString caption = VUnicodeString::FromUtf8(title);

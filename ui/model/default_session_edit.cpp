@@ -9,11 +9,11 @@
 
 namespace sessiondeck {
 
-DefaultSessionApply::DefaultSessionApply(ISessionConfig* delta) : m_delta(delta) {
-    if (m_delta) m_delta->AddRef();
-    m_thread = std::jthread([this] {
+BackgroundSessionWalk::BackgroundSessionWalk(
+    std::function<GlobalChangeTally(const SessionWalkProgress&)> walk) {
+    m_thread = std::jthread([this, walk = std::move(walk)] {
         m_total = SessionDatabase::CountAllSessions();
-        m_tally = SessionDatabase().EnumAndApplyDelta(m_delta, [this](int visited) {
+        m_tally = walk([this](int visited) {
             m_done = visited;
             // A session added meanwhile must not show more than all done.
             if (visited > m_total) m_total = visited;
@@ -22,15 +22,20 @@ DefaultSessionApply::DefaultSessionApply(ISessionConfig* delta) : m_delta(delta)
     });
 }
 
-DefaultSessionApply::~DefaultSessionApply() {
+BackgroundSessionWalk::~BackgroundSessionWalk() {
     if (m_thread.joinable()) m_thread.join();
-    if (m_delta) m_delta->Release();
 }
 
-GlobalChangeTally DefaultSessionApply::Wait() {
+GlobalChangeTally BackgroundSessionWalk::Wait() {
     if (m_thread.joinable()) m_thread.join();
     return m_tally;
 }
+
+DefaultSessionApply::DefaultSessionApply(ISessionConfig* delta)
+    : BackgroundSessionWalk(
+          [delta = VUnknownPointer<ISessionConfig>(delta)](const SessionWalkProgress& progress) {
+              return SessionDatabase().EnumAndApplyDelta(delta.Get(), progress);
+          }) {}
 
 bool AskApplyDefaultToAll(IPrompt& prompt, const VUnicodeString& caption) {
     // No is what a dismissed box answers: there is no undo for the change.

@@ -14,16 +14,18 @@ namespace sessiondeck {
 
 class ISessionConfig;
 
-// Applies `delta`'s changes (a session checkpointed before it was changed) to every session on
-// a thread of its own. The owner polls Done/Total/Finished from its own thread; the destructor
-// waits for the walk to end (it cannot be stopped half-way: a change applied to some sessions
-// only would be worse than a slow one).
-class DefaultSessionApply {
+// A walk that changes many sessions (apply-to-all, a firewall's new name), run on a thread of
+// its own. The owner polls Done/Total/Finished from its own thread and shows them; the
+// destructor waits for the walk to end (it cannot be stopped half-way: a change made to some
+// sessions only would be worse than a slow one).
+class BackgroundSessionWalk {
 public:
-    explicit DefaultSessionApply(ISessionConfig* delta);
-    ~DefaultSessionApply();
-    DefaultSessionApply(const DefaultSessionApply&) = delete;
-    DefaultSessionApply& operator=(const DefaultSessionApply&) = delete;
+    // `walk` tells its progress through the function it is given.
+    explicit BackgroundSessionWalk(
+        std::function<GlobalChangeTally(const SessionWalkProgress&)> walk);
+    ~BackgroundSessionWalk();
+    BackgroundSessionWalk(const BackgroundSessionWalk&) = delete;
+    BackgroundSessionWalk& operator=(const BackgroundSessionWalk&) = delete;
 
     int Done() const { return m_done.load(); }
     // 0 until the sessions are counted.
@@ -33,12 +35,17 @@ public:
     GlobalChangeTally Wait();
 
 private:
-    ISessionConfig* m_delta;
     std::atomic<int> m_done{0};
     std::atomic<int> m_total{0};
     std::atomic<bool> m_finished{false};
     GlobalChangeTally m_tally;
     std::jthread m_thread;
+};
+
+// Applies `delta`'s changes (a session checkpointed before it was changed) to every session.
+class DefaultSessionApply : public BackgroundSessionWalk {
+public:
+    explicit DefaultSessionApply(ISessionConfig* delta);
 };
 
 // "Do you want to apply the changes ... to ALL of your sessions?" with Yes and No.

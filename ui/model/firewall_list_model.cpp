@@ -68,6 +68,7 @@ void FirewallListModel::Reload() {
     m_loaded = true;
     m_entries.clear();
     m_deleted.clear();
+    m_renamed.clear();
     m_storedNames.clear();
     for (const VUnicodeString& name : GetFirewallNames(m_factory)) {
         m_storedNames.push_back(name.str());
@@ -235,7 +236,11 @@ bool FirewallListModel::Delete(std::size_t index) {
 
 bool FirewallListModel::Commit() {
     if (!m_loaded || !HasPendingChanges()) return true;
-    if (!WriteEntries() || !DeleteKeys()) return false;
+    // A write that failed leaves the sessions of the firewalls written before it for the next
+    // Commit: they are changed once every firewall they may name is stored.
+    if (!WriteEntries()) return false;
+    RenameInSessions();
+    if (!DeleteKeys()) return false;
     Reload();
     return true;
 }
@@ -284,11 +289,33 @@ bool FirewallListModel::WriteEntries() {
             return false;
         }
         // The old key goes once no entry needs it (DeleteKeys).
-        if (!entry.stored.empty() && entry.stored != entry.name) m_deleted.push_back(entry.stored);
+        if (!entry.stored.empty() && entry.stored != entry.name) {
+            m_deleted.push_back(entry.stored);
+            m_renamed.emplace_back(entry.stored, entry.name);
+        }
         entry.stored = entry.name;
         entry.pending.reset();
     }
     return true;
+}
+
+void FirewallListModel::RenameInSessions() {
+    if (m_renamed.empty()) return;
+    Renames renames;
+    for (const auto& [from, to] : m_renamed) renames.emplace_back(from, to);
+    m_renamed.clear();
+    const GlobalChangeTally tally = m_sessionWalk
+                                        ? m_sessionWalk(renames)
+                                        : SessionDatabase().RenameFirewallInSessions(renames);
+    if (tally.updated == tally.visited) return;
+    // Deleting the old firewall would leave those sessions naming none.
+    for (const auto& rename : renames) std::erase(m_deleted, rename.first.str());
+    Warn(m_prompt,
+         FormatMessageText(u"%1!d! of the %2!d! sessions that name a renamed firewall could not be "
+                           u"changed (their files are read-only, or a write failed). They keep "
+                           u"the old name, so the firewall is kept under its old name as well.",
+                           tally.visited - tally.updated, tally.visited),
+         m_caption);
 }
 
 void FirewallListModel::ListStored() {

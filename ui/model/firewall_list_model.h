@@ -2,12 +2,15 @@
 // deleted in the page's own list and written to the library's firewall store on the dialog's OK.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "foundation/prompt.h"
 #include "profile/profile_store.h"
+#include "session/session_database.h"
 
 namespace sessiondeck {
 
@@ -41,8 +44,16 @@ inline constexpr int kMaxFirewallPort = 65535;
 // value), and only then deletes the keys no entry holds any longer, so a rename or a delete
 // followed by an add of the same name never loses the old firewall to a failed write. What a
 // failure left unwritten stays pending, and the next Commit tries it again.
+// A renamed firewall takes its sessions along: between the writes and the deletes, every session
+// that names an old name is changed to the new one, so a rename breaks no session; a session
+// that could not be changed keeps the old name, and then the old firewall is kept as well.
 class FirewallListModel {
 public:
+    // Renamed firewalls, old name then new name.
+    using Renames = std::vector<std::pair<VUnicodeString, VUnicodeString>>;
+    // Runs the walk over the sessions for Commit (a view runs it with its progress dialog).
+    using SessionWalk = std::function<GlobalChangeTally(const Renames&)>;
+
     // How an entry of the list stands against the store.
     enum class EntryState { kStored, kNew, kChanged };
 
@@ -87,6 +98,8 @@ public:
     // or did not keep is reported with the store's reason; what was not written stays pending.
     // True when nothing is left pending.
     bool Commit();
+    // How Commit walks the sessions; by default on the calling thread.
+    void SetSessionWalk(SessionWalk walk) { m_sessionWalk = std::move(walk); }
 
 private:
     struct Entry {
@@ -101,6 +114,7 @@ private:
     Entry* Find(const std::u16string& name);
     bool NameTaken(const std::u16string& name, const Entry* self);
     bool WriteEntries();
+    void RenameInSessions();
     bool DeleteKeys();
     // Reads the stored keys' names into m_storedNames.
     void ListStored();
@@ -110,6 +124,9 @@ private:
     VProfileStoreFactory* m_factory;
     std::vector<Entry> m_entries;
     std::vector<std::u16string> m_deleted;
+    // Written under a new name, the sessions not yet changed: old name, new name.
+    std::vector<std::pair<std::u16string, std::u16string>> m_renamed;
+    SessionWalk m_sessionWalk;
     // The stored keys' names as last listed (the store's spelling).
     std::vector<std::u16string> m_storedNames;
     std::vector<std::u16string> m_names;

@@ -14,7 +14,11 @@ void SessionDeckModel::StartFilterIndex(std::function<void()> readyOnAnyThread) 
 
 void SessionDeckModel::OutdateFilterIndex() {
     // An index never started has read nothing yet; one under way stops at its next session.
-    if (m_filterIndex->Started()) m_filterIndex = std::make_unique<SessionFilterIndex>();
+    if (!m_filterIndex->Started()) return;
+    m_filterIndex = std::make_unique<SessionFilterIndex>();
+    // The read was wanted (the dialog opened, or text was typed): it starts over at once, so a
+    // filter waiting for it shows without another keystroke, and the next one need not wait.
+    StartFilterIndex();
 }
 
 SessionFilterIndex* SessionDeckModel::IndexToFollowChange() {

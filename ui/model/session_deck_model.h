@@ -291,7 +291,7 @@ private:
     void RestoreUnfiltered();
     // The dialog wrote the store: the index to tell of the change when it is read, so that it
     // follows entry by entry; null when it is still being read (or never started), as it cannot
-    // tell what it read before the change: it is then read again when the filter next needs it.
+    // tell what it read before the change: that read then starts over.
     SessionFilterIndex* IndexToFollowChange();
     void OutdateFilterIndex();
 

@@ -6,6 +6,7 @@
 
 #include "ui/wx/global_list_pages.h"
 #include "ui/wx/option_page_view.h"
+#include "ui/wx/session_options_dialog.h"
 
 namespace sessiondeck {
 
@@ -16,6 +17,19 @@ GlobalOptionsDialog::GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& m
                          }),
       m_options(model) {
     SetName(kGlobalOptionsWindowName);
+    // A renamed firewall's sessions are changed at OK, with the progress of a walk over every
+    // session.
+    model.Firewalls().SetSessionWalk([this](const FirewallListModel::Renames& renames) {
+        BackgroundSessionWalk walk([renames](const SessionWalkProgress& progress) {
+            return SessionDatabase().RenameFirewallInSessions(renames, progress);
+        });
+        return ShowSessionWalk(this, "Firewall", "Changing the sessions of a renamed firewall",
+                               walk);
+    });
+}
+
+GlobalOptionsDialog::~GlobalOptionsDialog() {
+    m_options.Firewalls().SetSessionWalk({});
 }
 
 bool GlobalOptionsDialog::DoOk() {

@@ -13,6 +13,8 @@ inline constexpr const char* kGlobalOptionsWindowName = "GlobalOptions";
 class GlobalOptionsDialog : public PropertyTreeDialog {
 public:
     GlobalOptionsDialog(wxWindow* parent, GlobalOptionsModel& model);
+    // The model may outlive the dialog: its firewall page no longer walks with this progress.
+    ~GlobalOptionsDialog() override;
     GlobalOptionsModel& Options() { return m_options; }
 
 protected:

@@ -16,8 +16,8 @@
 #include "session/firewall_store.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
-#include "ui/model/file_types_model.h"    // Global Options (opt-frame)
-#include "ui/wx/global_options_dialog.h"  // Global Options (opt-frame)
+#include "ui/model/file_types_model.h"
+#include "ui/wx/global_options_dialog.h"
 #include "ui/wx/new_session_wizard.h"
 #include "ui/wx/session_deck_dialog.h"
 
@@ -157,8 +157,6 @@ void CleanupSessionDeckSessionConfigs() {
     State().chosen.clear();
 }
 
-// ==== Global Options (opt-frame) ====
-
 int ShowGlobalOptionsDialog(const char16_t* colorScheme, bool, bool, bool, unsigned, bool,
                             bool* fileTypesChanged, FileTypeManager* fileTypes, IconManager* icons,
                             void** dialog) {
@@ -188,8 +186,6 @@ int ShowGlobalOptionsDialog(const char16_t* colorScheme, bool, bool, bool, unsig
     if (fileTypesChanged) *fileTypesChanged = model.FileTypes() && model.FileTypes()->Stored();
     return result;
 }
-
-// ==== end of Global Options (opt-frame) ====
 
 // ---- Session Options ------------------------------------------------------------------------
 

@@ -67,7 +67,6 @@ SESSIONDECK_UI_API int ShowNewSessionWizard(ISessionConfig* session, int product
 // once it ran).
 SESSIONDECK_UI_API bool IsSessionDeckWindowClassRegistered();
 
-// ==== Global Options (opt-frame) ====
 class FileTypeManager;
 
 // The host's icons for the File Types page. On this platform a file type's icon is a file the
@@ -92,7 +91,6 @@ SESSIONDECK_UI_API int ShowGlobalOptionsDialog(const char16_t* colorSchemeName, 
                                                unsigned colorSchemesValue, bool printingFlag,
                                                bool* fileTypesChanged, FileTypeManager* fileTypes,
                                                IconManager* icons, void** dialog);
-// ==== end of Global Options (opt-frame) ====
 
 // ---- Session Options ------------------------------------------------------------------------
 

@@ -202,26 +202,24 @@ int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode)
     return result;
 }
 
-void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited, int& updated) {
-    DefaultSessionApply apply(delta);
-    wxProgressDialog progress("Default Session", "Counting the sessions...", 100, parent,
+GlobalChangeTally ShowSessionWalk(wxWindow* parent, const wxString& caption, const wxString& doing,
+                                  BackgroundSessionWalk& walk) {
+    wxProgressDialog progress(caption, "Counting the sessions...", 100, parent,
                               wxPD_APP_MODAL | wxPD_AUTO_HIDE | wxPD_ELAPSED_TIME);
     // The walk runs on its own thread; this loop only draws its count and keeps the events of
     // the window flowing.
-    while (!apply.Finished()) {
-        const int total = apply.Total();
-        const int done = apply.Done();
+    while (!walk.Finished()) {
+        const int total = walk.Total();
+        const int done = walk.Done();
         const int percent = total > 0 ? std::min(99, done * 100 / total) : 0;
-        progress.Update(percent, total > 0 ? wxString::Format("Applying the changes to every "
-                                                              "session: %d of %d done",
-                                                              done, total)
-                                           : wxString("Counting the sessions..."));
+        progress.Update(percent, total > 0
+                                     ? wxString::Format("%s: %d of %d done", doing, done, total)
+                                     : wxString("Counting the sessions..."));
         wxMilliSleep(40);
     }
-    const GlobalChangeTally tally = apply.Wait();
+    const GlobalChangeTally tally = walk.Wait();
     progress.Update(100);
-    visited = tally.visited;
-    updated = tally.updated;
+    return tally;
 }
 
 DefaultSessionEdit RunDefaultSessionEdit(wxWindow* parent) {
@@ -232,9 +230,9 @@ DefaultSessionEdit RunDefaultSessionEdit(wxWindow* parent) {
         prompt, u"Global Options",
         [parent](ISessionConfig& session) { return RunSessionOptionsDialog(parent, &session, 0); },
         [parent](ISessionConfig* delta) {
-            GlobalChangeTally tally;
-            RunApplyDefaultToAll(parent, delta, tally.visited, tally.updated);
-            return tally;
+            DefaultSessionApply apply(delta);
+            return ShowSessionWalk(parent, "Default Session",
+                                   "Applying the changes to every session", apply);
         });
 }
 

@@ -2,6 +2,8 @@
 // page's name and protocol choices drawn above its bound controls.
 #pragma once
 
+#include <wx/string.h>
+
 #include <functional>
 
 #include "foundation/unicode_string.h"
@@ -18,10 +20,11 @@ class ISessionConfig;
 // the caller's business. wxWidgets must be running.
 int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode);
 
-// Applies the Default session's changes (`delta`, checkpointed before them) to every session on
-// a worker thread while a progress dialog shows sessions done / total and keeps the window
-// responsive; answers the walk's tally through `visited` and `updated`.
-void RunApplyDefaultToAll(wxWindow* parent, ISessionConfig* delta, int& visited, int& updated);
+// Waits for a walk over every session (already running on its own thread) while a progress
+// dialog titled `caption` shows sessions done / total after `doing` and keeps the window
+// responsive; answers the walk's tally.
+GlobalChangeTally ShowSessionWalk(wxWindow* parent, const wxString& caption, const wxString& doing,
+                                  BackgroundSessionWalk& walk);
 
 // Session Options on the Default session over `parent`, then the offer to apply the changes to
 // every session (with the progress dialog) and the tally. Global Options' "Default Session" page
