@@ -3,54 +3,18 @@
 #include <gtest/gtest.h>
 
 #include "session/connect_config.h"
+#include "session/session_fixture.h"
 #include "support/memory_store.h"
 
 using namespace sessiondeck;
 
 namespace {
 
-// A protocol configuration with one stored value, the host, which it also
-// hands on through the carry map.
-class FakeConfig : public NoneConfig {
-public:
-    explicit FakeConfig(VProfileKey* key) {
-        if (key) key->QueryString(u"Fake Host", m_host);
-        m_saved = m_host;
-    }
-    static ConnectConfig* Create(VProfileKey* key, ICommonConfig*) { return new FakeConfig(key); }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeConfig(*this); }
-    void Save(VProfileKey* key, bool) override {
-        key->SetString(u"Fake Host", m_host.c_str());
-        m_saved = m_host;
-    }
-    bool IsModified() const override { return m_host != m_saved; }
-    void Checkpoint() override { m_saved = m_host; }
-    void Rollback() override { m_host = m_saved; }
-    VUnicodeString GetHostname() override { return m_host; }
-    void SetHostname(const char16_t* host) override { m_host = host; }
-    void SaveToMap(ConnectCarryMap& map) override { map.SetAt(u"Hostname", &m_host); }
-    void LoadFromMap(const ConnectCarryMap& map) override {
-        void* host = nullptr;
-        if (map.Lookup(u"Hostname", host)) m_host = *static_cast<VUnicodeString*>(host);
-    }
-
-private:
-    VUnicodeString m_host;
-    VUnicodeString m_saved;
-};
-
 class ConnectConfigs : public ::testing::Test {
 protected:
     void SetUp() override { GetConnectProtocolTable().ResetForTesting(); }
     void TearDown() override { GetConnectProtocolTable().ResetForTesting(); }
 
-    static void AddRow(int product, const char16_t* name, bool none = false) {
-        ConnectProtocolTableElement row;
-        row.productId = product;
-        row.protocolName = name;
-        row.Create = none ? &NoneConfig::Create : &FakeConfig::Create;
-        GetConnectProtocolTable().Add(row);
-    }
     // Vetralon's rows and, with `transfer`, Ferrivo's.
     static void AddTerminalTable(bool transfer) {
         AddRow(3, u"SSH2");
@@ -131,7 +95,7 @@ TEST_F(ConnectConfigs, SwitchingCarriesValuesAndTheDefaultFlagAndReturnsToEarlie
 
 TEST_F(ConnectConfigs, SaveWritesTheNameAndOnlyARealProtocolsValues) {
     AddTerminalTable(false);
-    AddRow(3, u"None", true);
+    AddRow(3, u"None", &NoneConfig::Create);
     VProfileStore store(&factory);
     VProfileKey key(store.GetRootKey(), u"S");
     ConnectConfigPtr terminal(nullptr, ConnectConfigPtr::kTerminalMode, &common);

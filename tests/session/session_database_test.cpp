@@ -12,6 +12,7 @@
 #include "session/button_bar.h"
 #include "session/session_config.h"
 #include "session/session_database.h"
+#include "support/library_host.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "support/unprivileged.h"
@@ -24,15 +25,8 @@ namespace fs = std::filesystem;
 using V = VUnicodeString;
 using Session = VUnknownPointer<ISessionConfig>;
 
-VProfileStoreFactory* g_factory = nullptr;
-
 class SessionTree : public ::testing::Test {
 protected:
-    SessionTree() : factory(V::FromUtf8((dir / "Config").string())) {
-        g_factory = &factory;
-        SetProfileStoreFactoryGetter(+[] { return g_factory; });
-    }
-    ~SessionTree() override { SetProfileStoreFactoryGetter(previous); }
     // A session as another program would leave it: a value file and nothing else.
     void MakeSession(
         const std::u16string& path,
@@ -77,8 +71,8 @@ protected:
     }
 
     TempDir dir;
-    VIniFileStoreFactory factory;
-    ProfileStoreFactoryGetter previous = GetProfileStoreFactoryGetter();
+    VIniFileStoreFactory factory{V::FromUtf8((dir / "Config").string())};
+    LibraryHost library{u"Vetralon", &factory};
     SessionDatabase db;
 };
 

@@ -7,6 +7,7 @@
 
 #include "app/session_host.h"
 #include "session/session_config.h"
+#include "session/session_fixture.h"
 #include "session/session_host.h"
 #include "session/terminal_config.h"
 #include "support/memory_store.h"
@@ -44,11 +45,6 @@ public:
     VUnicodeString appName{u"Vetra Test"};
     int globalQuestions = 0;
 };
-
-struct SessionDeleter {
-    void operator()(SessionConfig* session) const { session->Release(); }
-};
-using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
 
 // What a session takes from above: its line and character send delays, the remote explorer's
 // frame and list view states and the frame window's maximised position.
