@@ -22,11 +22,6 @@ protected:
         AddRow(3, u"TAPI");
         if (transfer) AddRow(6, u"SFTP");
     }
-    void Put(const char16_t* name, const char16_t* value) {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        key.SetString(name, value);
-    }
     const MemoryValue* Stored(const char16_t* name) const { return factory.Find(u"S", name); }
     // "PROTOCOL #ROW HOST", the host "-" without a current configuration.
     static std::string State(ConnectConfigPtr& side) {
@@ -36,6 +31,8 @@ protected:
     }
 
     MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"S"};
     CommonConfig common;
 };
 
@@ -43,11 +40,9 @@ protected:
 
 TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide) {
     AddTerminalTable(true);
-    Put(u"Protocol Name", u"telnet");
-    Put(u"Fake Host", u"h1");
-    Put(u"Transfer Protocol Name", u"Telnet");
-    VProfileStore store(&factory);
-    VProfileKey key(store.GetRootKey(), u"S");
+    key.SetString(u"Protocol Name", u"telnet");
+    key.SetString(u"Fake Host", u"h1");
+    key.SetString(u"Transfer Protocol Name", u"Telnet");
     ConnectConfigPtr terminal(&key, ConnectConfigPtr::kTerminalMode, &common);
     EXPECT_EQ(State(terminal), "telnet #1 h1");
     EXPECT_NE(terminal.GetConfigAt(2), nullptr);  // TAPI
@@ -61,8 +56,8 @@ TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide
     // becomes empty.
     ConnectConfigs::SetUp();
     AddTerminalTable(false);
-    Put(u"Protocol Name", u"");
-    Put(u"Transfer Protocol Name", u"None");
+    key.SetString(u"Protocol Name", u"");
+    key.SetString(u"Transfer Protocol Name", u"None");
     ConnectConfigPtr blank(&key, ConnectConfigPtr::kTerminalMode, &common);
     EXPECT_TRUE(blank.ProtocolWasBlank());
     EXPECT_EQ(State(blank), "SSH2 #0 h1");
@@ -96,15 +91,13 @@ TEST_F(ConnectConfigs, SwitchingCarriesValuesAndTheDefaultFlagAndReturnsToEarlie
 TEST_F(ConnectConfigs, SaveWritesTheNameAndOnlyARealProtocolsValues) {
     AddTerminalTable(false);
     AddRow(3, u"None", &NoneConfig::Create);
-    VProfileStore store(&factory);
-    VProfileKey key(store.GetRootKey(), u"S");
     ConnectConfigPtr terminal(nullptr, ConnectConfigPtr::kTerminalMode, &common);
     terminal->SetHostname(u"h");
     EXPECT_TRUE(terminal.IsModified());
     terminal.Save(&key, false);
-    ASSERT_NE(Stored(u"Protocol Name"), nullptr);
-    EXPECT_EQ(Stored(u"Protocol Name")->string, u"SSH2");
-    EXPECT_EQ(Stored(u"Fake Host")->string, u"h");
+    EXPECT_EQ(factory.ValueNames(u"S"),
+              (std::vector<VUnicodeString>{u"Protocol Name", u"Fake Host"}));
+    EXPECT_EQ(Stored(u"Protocol Name")->string + Stored(u"Fake Host")->string, u"SSH2h");
 
     MemoryStoreFactory other;
     VProfileStore otherStore(&other);

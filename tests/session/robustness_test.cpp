@@ -2,11 +2,6 @@
 // registry hive: every save found whole or not at all) and two host processes editing one
 // configuration folder at once (nothing either kept is lost, no file damaged, both processes'
 // saves into shared sessions kept, the order records reconciled to exactly their children).
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,49 +81,6 @@ std::string StoredOrder(const std::string& path, bool children = false) {
     return Listed(sessions, folders);
 }
 
-// The worker's crash server, which forks, kills and reaps one writer per trial on request.
-class CrashServer {
-public:
-    CrashServer(const std::string& kind, const std::string& dir) {
-        int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
-        m_pid = fork();
-        if (m_pid == 0) {
-            dup2(in[0], 0);
-            dup2(out[1], 1);
-            execl(SESSIONDECK_STORE_WORKER_PATH, SESSIONDECK_STORE_WORKER_PATH, "crash",
-                  kind.c_str(), dir.c_str(), nullptr);
-            _exit(127);
-        }
-        close(in[0]);
-        close(out[1]);
-        m_in = in[1];
-        m_out = out[0];
-    }
-    ~CrashServer() {
-        close(m_in);  // the server ends at the end of its input
-        close(m_out);
-        if (m_pid > 0) waitpid(m_pid, nullptr, 0);
-    }
-    // Runs a writer saving from `generation` on and kills it after `delay` microseconds; true
-    // once the server has seen it killed.
-    bool KillWriter(uint32_t generation, unsigned seed, unsigned delay) {
-        const std::string line = std::to_string(generation) + " " + std::to_string(seed) + " " +
-                                 std::to_string(delay) + "\n";
-        if (m_pid <= 0 || write(m_in, line.data(), line.size()) != ssize_t(line.size()))
-            return false;
-        std::string answer;
-        char c = 0;
-        pollfd fd{m_out, POLLIN, 0};
-        while (poll(&fd, 1, 20000) > 0 && read(m_out, &c, 1) == 1 && c != '\n') answer += c;
-        return answer == "killed";
-    }
-
-private:
-    pid_t m_pid = -1;
-    int m_in = -1, m_out = -1;
-};
-
 class CrashConsistency : public ::testing::TestWithParam<const char*> {
 protected:
     ~CrashConsistency() override { worker::UseStore(""); }
@@ -166,7 +118,8 @@ TEST_P(CrashConsistency, EverySaveIsFoundWholeAfterTheWriterIsKilled) {
     constexpr uint32_t kTrialSpan = 1000000;
     std::vector<std::array<uint32_t, worker::kCrashValues>> last(worker::kCrashSessions);
     const int trials = EnvNumber("SESSIONDECK_CRASH_TRIALS", 1000);
-    CrashServer server(kind, dir.string());
+    // The worker's crash server forks, kills and reaps one writer per trial on request.
+    RunningProcess server(SESSIONDECK_STORE_WORKER_PATH, {"crash", kind, dir.string()});
     // The kill falls within this many microseconds of the writer's start. A writer's first save
     // takes longer in a slow build (sanitizers), so the window widens while kills keep landing
     // before any save completes.
@@ -176,7 +129,9 @@ TEST_P(CrashConsistency, EverySaveIsFoundWholeAfterTheWriterIsKilled) {
         SCOPED_TRACE("trial " + std::to_string(trial));
         const uint32_t base = static_cast<uint32_t>(trial + 1) * kTrialSpan;
         const int changedBefore = changedValues;
-        ASSERT_TRUE(server.KillWriter(base, static_cast<unsigned>(random()), random() % window));
+        ASSERT_TRUE(server.Write(std::to_string(base) + " " + std::to_string(random()) + " " +
+                                 std::to_string(random() % window) + "\n"));
+        ASSERT_EQ(server.ReadLine(20000), "killed");
 
         ASSERT_EQ(listed(readOnly), all);
         // The stored order is the old one or the new one: each names every session once.
