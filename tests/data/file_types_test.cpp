@@ -16,54 +16,6 @@ using namespace sessiondeck;
 
 namespace {
 
-void Write(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::create_directories(file.parent_path());
-    WriteFileBytes(file, text);
-}
-
-// A small desktop: weights, a damaged line, two classes sharing a description,
-// a subclass of text, a default application that is missing before one that exists.
-void WriteFakeDesktop(const std::filesystem::path& root) {
-    const auto mime = root / "data/mime";
-    Write(mime / "globs2",
-          "# weight:type:glob\n"
-          "50:text/plain:*.txt\n"
-          "50:text/plain:*.TEXT\n"
-          "40:text/x-weak:*.jpg\n"
-          "50:image/jpeg:*.jpg\n"
-          "50:image/jpeg:*.jpeg\n"
-          "60:application/x-ms-dos-executable:*.exe\n"
-          "50:application/x-shellscript:*.sh\n"
-          "50:text/markdown:*.md\n"
-          "50:application/vnd.oasis.opendocument.text:*.odt\n"
-          "50:text/x-notes:*.nfo\n"
-          "50:application/x-nfo:*.nfo\n"
-          "50:application/x-data:*.dat\n"
-          "this line is damaged\n"
-          "50:nomime:*.bad\n"
-          "50:text/plain:README\n");
-    Write(mime / "subclasses", "application/x-shellscript text/plain\n");
-    Write(mime / "icons", "text/plain:text-x-generic\n");
-    Write(mime / "text/plain.xml",
-          "<mime-type type=\"text/plain\"><comment xml:lang=\"de\">Text</comment>"
-          "<comment>Plain &amp; simple text</comment></mime-type>");
-    Write(mime / "image/jpeg.xml", "<mime-type><comment>JPEG image</comment></mime-type>");
-    Write(mime / "text/markdown.xml", "<mime-type><comment>Document</comment></mime-type>");
-    Write(mime / "application/vnd.oasis.opendocument.text.xml",
-          "<mime-type><comment>Document</comment></mime-type>");
-    Write(mime / "application/x-ms-dos-executable.xml",
-          "<mime-type><comment>DOS/Windows executable</comment></mime-type>");
-    Write(root / "data/applications/mimeinfo.cache",
-          "[MIME Cache]\ntext/plain=editor.desktop;\nimage/jpeg=viewer.desktop;\n");
-    Write(root / "config/mimeapps.list",
-          "[Added Associations]\ntext/plain=other.desktop;\n"
-          "[Default Applications]\ntext/plain=missing.desktop;viewer.desktop;\n");
-    Write(root / "data/applications/viewer.desktop",
-          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/view\" %f\n"
-          "[Desktop Action New]\nExec=wrong\n");
-    Write(root / "data/applications/editor.desktop", "[Desktop Entry]\nExec=editor --new %U\n");
-}
-
 // A definition as "NAME: [APPLICATION] [ICON INDEX] [ICON FILE] [EXTENSIONS] [OPEN] [TRANSFER]",
 // its stored form, or "none".
 std::string Describe(const FileTypeDefinition* definition) {
@@ -123,11 +75,14 @@ TEST_F(FileTypes, WithoutADesktopTheBuiltInListSeedsAndIsStored) {
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
 }
 
-// The heavier glob decides, the first of equal weight wins, a subclass of text is sent as text,
-// two types of one description merge, the explicit default application wins over the cache (a
-// missing one passed over), damaged lines and plain names are skipped.
+// A small desktop (tests/fixtures/desktop): the heavier glob decides, the first of equal weight
+// wins, a subclass of text is sent as text, two types of one description merge, the explicit
+// default application wins over the cache (a missing one passed over), damaged lines and plain
+// names are skipped.
 TEST_F(FileTypes, ADesktopTreeGivesNamesApplicationsIconsAndMergedTypes) {
-    WriteFakeDesktop(dir.path());
+    std::filesystem::copy(
+        std::filesystem::path(SESSIONDECK_GOLDEN_DIR).parent_path() / "fixtures/desktop",
+        dir.path(), std::filesystem::copy_options::recursive);
     FileTypeManager manager(&factory);
     ExpectMatchesGolden("data/file-types-desktop.txt", StoredTypes());
     EXPECT_EQ(manager.FindExtension(u"JPG")->typeName, u"JPEG image");
