@@ -49,9 +49,9 @@ const char* const kDistinctHex =
     "010002033020100031201000322010003320100034201000352010003620100037201000"
     "c0b0a000c1b0a000c2b0a000c3b0a000c4b0a000c5b0a000c6b0a000c7b0a000";
 
-std::vector<std::u16string> Names(const ProfileColorSchemeList& list) {
-    std::vector<std::u16string> names;
-    for (size_t i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i).GetName().str());
+std::vector<VUnicodeString> Names(const ProfileColorSchemeList& list) {
+    std::vector<VUnicodeString> names;
+    for (size_t i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i).GetName());
     return names;
 }
 
@@ -96,9 +96,7 @@ TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
 
     // The built-ins were never saved, so the first save writes all of them, in order.
     SaveList(factory, list);
-    const std::vector<std::u16string> names = Names(list);
-    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes"),
-              std::vector<VUnicodeString>(names.begin(), names.end()));
+    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes"), Names(list));
     factory.ClearWrites();
     SaveList(factory, list);
     EXPECT_TRUE(factory.Writes().empty());
@@ -119,7 +117,7 @@ TEST(ColorSchemeList, StoredSchemesLoadInOrderWithMonochromeAndTheDesktopsWindow
         VProfileKey(store.GetRootKey(), u"Global\\Color Schemes").SetString(u"Text", u"x");
     }
     ProfileColorSchemeList list = LoadList(factory);
-    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Alpha", u"Short", u"Long",
+    ASSERT_EQ(Names(list), (std::vector<VUnicodeString>{u"Windows", u"Alpha", u"Short", u"Long",
                                                         u"Text", u"Monochrome"}));
     EXPECT_EQ(list.GetAt(0).Get(), WithSwitches(ColorScheme(GetSystemColor(kSysColorWindowText),
                                                             GetSystemColor(kSysColorWindow)),
@@ -141,7 +139,7 @@ TEST(ColorSchemeList, StoredSchemesLoadInOrderWithMonochromeAndTheDesktopsWindow
     StoreScheme(other, u"windows", SchemeBytes(stored));
     StoreScheme(other, u"MONOCHROME", SchemeBytes(DistinctScheme()));
     const ProfileColorSchemeList otherList = LoadList(other);
-    EXPECT_EQ(Names(otherList), (std::vector<std::u16string>{u"windows", u"MONOCHROME"}));
+    EXPECT_EQ(Names(otherList), (std::vector<VUnicodeString>{u"windows", u"MONOCHROME"}));
     EXPECT_EQ(otherList.GetAt(0).Get(), stored);
 }
 

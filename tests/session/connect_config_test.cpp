@@ -133,17 +133,15 @@ TEST_F(ConnectConfigs, CopiesCloneOnlyTheCurrentConfigAndDeltasNeedTheSameRow) {
 TEST_F(ConnectConfigs, ValidateProtocolNameKeepsKnownNamesPerSideAndEmptiesOthers) {
     std::u16string traced;
     SetProtocolTraceSink([&](std::u16string_view text) { traced += text; });
-    VUnicodeString name = u"ssh2";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(true, name));
-    EXPECT_EQ(name, u"ssh2");
-    name = u"ftp/ssl (EXPLICIT)";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    name = u"None";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    EXPECT_TRUE(traced.empty());
-    name = u"SSH2";
-    EXPECT_FALSE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    EXPECT_TRUE(name.IsEmpty());
+    // Terminal side or not, the name, and whether it is kept (else emptied and traced).
+    for (const auto& [terminal, given, kept] : {std::tuple{true, u"ssh2", true},
+                                                {false, u"ftp/ssl (EXPLICIT)", true},
+                                                {false, u"None", true},
+                                                {false, u"SSH2", false}}) {
+        VUnicodeString name = given;
+        EXPECT_EQ(ConnectConfigPtr::ValidateProtocolName(terminal, name), kept);
+        EXPECT_EQ(name, kept ? VUnicodeString(given) : VUnicodeString());
+    }
     EXPECT_EQ(traced, u"Unknown protocol \"SSH2\" using default protocol.\n");
     SetProtocolTraceSink(nullptr);
 }
