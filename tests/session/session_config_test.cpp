@@ -179,22 +179,20 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
 }
 
-TEST_F(Sessions, LogFileTakesTheSessionsCustomMessagesNameAndHost) {
+// What a log file of the session writes besides its output (test_data holds how it writes it).
+TEST_F(Sessions, LoggingOptionsAreTheSessionsMessagesNameAndHost) {
     AddRow(3, u"SSH2");
     auto session = Load(u"Web", {{u"Protocol Name", u"SSH2"},
                                  {u"Fake Host", u"fe80::1"},
-                                 {u"Custom Log Message Connect", u"up %S %H"},
-                                 {u"Custom Log Message Disconnect", u""}});
-    TempDir dir;
-    LogFile log;
-    log.SetLoggingOptions(session.get());
-    VUnicodeString name = VUnicodeString::FromUtf8((dir.path() / "web.log").string());
-    bool cancelled = false;
-    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
-    log.LogConnect();
-    log.LogDisconnect();
-    log.Close();
-    EXPECT_EQ(ReadFileBytes(dir.path() / "web.log"), "up Web fe80__1\r\n");
+                                 {u"Custom Log Message Connect", u"up %S"},
+                                 {u"Custom Log Message Disconnect", u"down"},
+                                 {u"Custom Log Message Each Line", u"> "},
+                                 {u"Log Only Custom", 1u}});
+    const LogFileOptions o = session->GetLoggingOptions();
+    EXPECT_EQ(o.connectMessage.str() + u"|" + o.disconnectMessage.str() + u"|" +
+                  o.eachLineMessage.str() + u"|" + o.sessionName.str() + u"|" + o.hostName.str(),
+              u"up %S|down|> |Web|fe80::1");
+    EXPECT_TRUE(o.logOnlyCustom);
 }
 
 TEST_F(Sessions, CopyCarriesEveryMemberOfTheTable) {
