@@ -19,7 +19,8 @@ VUnicodeString PathOf(const std::filesystem::path& file) {
     return VUnicodeString::FromUtf8(file.string());
 }
 
-// Key map files as a person would write them, damaged lines included (tests/fixtures/keymaps).
+// Key map files as a person would write them, damaged lines included (tests/fixtures/keymaps;
+// damaged.key is UTF-8 with a byte order mark, as Windows editors save it).
 std::filesystem::path Fixture(const char* name) {
     return std::filesystem::path(SESSIONDECK_GOLDEN_DIR).parent_path() / "fixtures/keymaps" / name;
 }

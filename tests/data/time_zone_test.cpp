@@ -146,6 +146,7 @@ TEST(TimeZones, HistoryConversionsReadSkippedAndRepeatedTimesOneWay) {
     ASSERT_TRUE(zones.UtcToLocal(u"America/New_York", At(2026, 3, 8, 7, 0), local));
     EXPECT_EQ(Text(local), "2026-03-08 03:00:00.000 dow 0");
 
+    EXPECT_TRUE(zones.LocalToUtc(zones.Identifier(0), At(2026, 1, 1, 0), utc)) << "the first zone";
     EXPECT_FALSE(zones.LocalToUtc(u"Nowhere/Special", At(2026, 1, 1, 0), utc));
     EXPECT_FALSE(zones.LocalToUtc(u"Europe/Berlin", At(2026, 2, 29, 0), utc));
     EXPECT_FALSE(zones.UtcToLocal(u"Europe/Berlin", At(2026, 13, 1, 0), local));

@@ -51,6 +51,9 @@ TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide
     // Telnet is no transfer protocol: the transfer side falls back to SFTP.
     ConnectConfigPtr transfer(&key, ConnectConfigPtr::kTransferMode, &common);
     EXPECT_EQ(State(transfer), "SFTP #3 h1");
+    // That stand-in is no change to save: a host without Telnet keeps it for the others.
+    transfer.Save(&key, false);
+    EXPECT_EQ(Stored(u"Transfer Protocol Name")->string, u"Telnet");
 
     // A blank name takes the first row; without rows of the mode "None" is kept, anything else
     // becomes empty.
