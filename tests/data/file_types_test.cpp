@@ -2,6 +2,7 @@
 // merging by type name and the index bookkeeping.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -156,6 +157,13 @@ TEST_F(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     EXPECT_EQ(manager.FindExtension(u"two")->remoteOpenAction, kRemoteOpenSaveToDisk);
     // The executables come back as a built-in on every load.
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
+
+    // A write that fails says so, with the report when one is asked for.
+    factory.FailFlushes(EIO);
+    VReportMessageParams report;
+    EXPECT_FALSE(manager.StoreDefinitions(&report));
+    EXPECT_EQ(report.GetMessageId(), static_cast<uint32_t>(EIO));
+    EXPECT_FALSE(manager.StoreDefinitions());
 }
 
 TEST_F(FileTypes, ExecLinesGiveTheirExecutable) {
