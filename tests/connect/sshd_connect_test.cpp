@@ -27,28 +27,30 @@ namespace {
 
 namespace fs = std::filesystem;
 
-int FreePort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in Loopback(int port) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    return address;
+}
+
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
     socklen_t size = sizeof address;
-    int port = 0;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
-        port = ntohs(address.sin_port);
+    const bool bound = bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+                       getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0;
     close(fd);
-    return port;
+    return bound ? ntohs(address.sin_port) : 0;
 }
 
 bool WaitListening(int port, pid_t pid) {
     for (int i = 0; i < 250; ++i) {
         const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        const bool ok = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+        const sockaddr_in address = Loopback(port);
+        const bool ok =
+            connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
         close(fd);
         if (ok) return true;
         if (waitpid(pid, nullptr, WNOHANG) == pid) return false;
@@ -158,18 +160,20 @@ protected:
         return true;
     }
 
-    ProcessResult Cli(std::vector<std::string> args, const std::optional<std::string>& input = {}) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string()});
-        ProcessResult r = RunProcess(SESSIONDECK_CLI_PATH, args, Env(), input);
-        EXPECT_EQ(r.status, 0) << testing::PrintToString(args) << r.err;
-        return r;
-    }
     std::vector<std::string> Env() const {
         return {"XDG_DATA_HOME=" + (dir / "data").string(), "SSH_AUTH_SOCK=", "DISPLAY="};
     }
+    std::vector<std::string> Args(std::vector<std::string> args) const {
+        args.insert(args.begin(), {"--config", (dir / "Config").string()});
+        return args;
+    }
+    void Cli(const std::vector<std::string>& args, const std::optional<std::string>& input = {}) {
+        const ProcessResult r = RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), input);
+        EXPECT_EQ(r.status, 0) << testing::PrintToString(args) << r.err;
+    }
     ProcessResult Connect(std::vector<std::string> args, const std::string& input) {
-        args.insert(args.begin(), {"--config", (dir / "Config").string(), "connect"});
-        return RunProcess(SESSIONDECK_CLI_PATH, args, Env(), input);
+        args.insert(args.begin(), "connect");
+        return RunProcess(SESSIONDECK_CLI_PATH, Args(args), Env(), input);
     }
     // A session of the throwaway server as this user, with that key file.
     void NewSession(const std::string& path, const std::string& protocol, const fs::path& key) {
@@ -194,8 +198,8 @@ protected:
 
 // An SSH2 session runs remote commands through the real ssh (the remote shell reads them from
 // standard input; the arithmetic shows that the server ran them, as ssh does not echo its
-// input); an SFTP session lists its initial directory in batch mode; a hostile host name reaches
-// ssh as a host, not as an option.
+// input); an SFTP session lists its initial directory in batch mode. That a hostile host name
+// reaches ssh as one argument after "--" is shown by the command line's tests.
 TEST_F(SshdConnect, Ssh2AndSftpSessionsConnectThroughTheRealClients) {
     NewSession("Lab\\web", "SSH2", dir / "id_plain");
     const ProcessResult ssh = Connect({"Lab\\web"}, "echo sd-remote-$((6*7))\nexit\n");
@@ -210,23 +214,13 @@ TEST_F(SshdConnect, Ssh2AndSftpSessionsConnectThroughTheRealClients) {
     EXPECT_EQ(sftp.status, 0) << sftp.err;
     EXPECT_NE(sftp.out.find((dir / "listing").string()), std::string::npos) << sftp.out;
     EXPECT_NE(sftp.out.find("alpha.txt"), std::string::npos) << sftp.out << sftp.err;
-
-    const fs::path pwned = dir / "pwned";
-    Cli({"new", "Lab\\evil", "--protocol", "SSH2",
-         "--host=-oProxyCommand=touch " + pwned.string()});
-    const ProcessResult evil =
-        RunProcessFor(std::chrono::seconds(20), SESSIONDECK_CLI_PATH,
-                      {"--config", (dir / "Config").string(), "connect", "Lab\\evil"}, Env());
-    EXPECT_NE(evil.status, 0);
-    EXPECT_FALSE(fs::exists(pwned)) << "ssh ran the host name as an option";
 }
 
 TEST_F(SshdConnect, AskpassDeliversTheStoredPassphraseAndNoProcessShowsIt) {
     NewSession("Lab\\locked", "SSH2", dir / "id_locked");
     Cli({"set", "Lab\\locked", "Password", "--password-stdin"}, keyPassphrase + "\n");
 
-    RunningProcess client(SESSIONDECK_CLI_PATH,
-                          {"--config", (dir / "Config").string(), "connect", "Lab\\locked"}, Env());
+    RunningProcess client(SESSIONDECK_CLI_PATH, Args({"connect", "Lab\\locked"}), Env());
     ASSERT_GT(client.pid(), 0);
     ASSERT_TRUE(client.Write("echo sd-unlocked-$((2+3))\nsleep 1\n"));
     // While the client runs: no process's arguments or environment hold the passphrase. The

@@ -38,16 +38,14 @@ std::string Le32(uint32_t v) {
 
 }  // namespace
 
-TEST(BinaryRecords, DefaultPlacementAndMarginBytes) {
+TEST(BinaryRecords, DefaultPlacementMarginAndFontBytes) {
     EXPECT_EQ(Bytes(WINDOWPLACEMENT{}), Le32(44) + Le32(0) + Le32(1) + Le32(0) + Le32(0) +
                                             Le32(0xFFFFFFFC) + Le32(0xFFFFFFFC) +
                                             std::string(16, '\0'));
     // Little-endian doubles: 0.5 is 0x3FE0000000000000.
     const std::string half("\0\0\0\0\0\0\xE0\x3F", 8);
     EXPECT_EQ(Bytes(VMarginData{}), half + half + half + half);
-}
 
-TEST(BinaryRecords, FontLayout) {
     const std::string bytes = Bytes(DefaultPrinterFont());
     ASSERT_EQ(bytes.size(), 96u);
     EXPECT_EQ(bytes.substr(0, 20), Le32(0xFFFFFFF3) + Le32(0) + Le32(0) + Le32(0) + Le32(400));

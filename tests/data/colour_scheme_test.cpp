@@ -46,22 +46,20 @@ ColorScheme DistinctScheme() {
 }
 
 const char* const kDistinctHex =
-    "01000203"
-    "30201000312010003220100033201000342010003520100036201000"
-    "37201000"
-    "c0b0a000c1b0a000c2b0a000c3b0a000c4b0a000c5b0a000c6b0a000"
-    "c7b0a000";
+    "010002033020100031201000322010003320100034201000352010003620100037201000"
+    "c0b0a000c1b0a000c2b0a000c3b0a000c4b0a000c5b0a000c6b0a000c7b0a000";
 
-std::vector<std::u16string> Names(const ProfileColorSchemeList& list) {
-    std::vector<std::u16string> names;
-    for (size_t i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i).GetName().str());
+std::vector<VUnicodeString> Names(const ProfileColorSchemeList& list) {
+    std::vector<VUnicodeString> names;
+    for (size_t i = 0; i < list.GetCount(); ++i) names.push_back(list.GetAt(i).GetName());
     return names;
 }
 
-void StoreScheme(MemoryStoreFactory& factory, const char16_t* name, const ColorScheme& scheme) {
+// Stores a scheme's bytes, or other bytes, as another program would.
+void StoreScheme(MemoryStoreFactory& factory, const char16_t* name, const Bytes& bytes) {
     VProfileStore store(&factory);
     VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
-    ASSERT_TRUE(key.SetBinary(name, SchemeBytes(scheme).data(), 68));
+    ASSERT_TRUE(key.SetBinary(name, bytes.data(), static_cast<uint32_t>(bytes.size())));
 }
 
 ProfileColorSchemeList LoadList(MemoryStoreFactory& factory) {
@@ -98,9 +96,7 @@ TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
 
     // The built-ins were never saved, so the first save writes all of them, in order.
     SaveList(factory, list);
-    const std::vector<std::u16string> names = Names(list);
-    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes"),
-              std::vector<VUnicodeString>(names.begin(), names.end()));
+    EXPECT_EQ(factory.ValueNames(u"Global\\Color Schemes"), Names(list));
     factory.ClearWrites();
     SaveList(factory, list);
     EXPECT_TRUE(factory.Writes().empty());
@@ -112,19 +108,16 @@ TEST(ColorSchemeList, EmptyConfigurationLoadsTheBuiltInSchemesInOrder) {
 TEST(ColorSchemeList, StoredSchemesLoadInOrderWithMonochromeAndTheDesktopsWindows) {
     MemoryStoreFactory factory;
     const ColorScheme stored = WithSwitches(ColorScheme(0x112233, 0x445566), 1, 0, 0, 1);
-    StoreScheme(factory, u"Windows", stored);
-    StoreScheme(factory, u"Alpha", DistinctScheme());
+    StoreScheme(factory, u"Windows", SchemeBytes(stored));
+    StoreScheme(factory, u"Alpha", SchemeBytes(DistinctScheme()));
+    StoreScheme(factory, u"Short", {1, 0, 0, 0, 0x11, 0x22, 0x33, 0x00});
+    StoreScheme(factory, u"Long", Bytes(69, 0x55));
     {
         VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
-        const uint8_t shortBytes[] = {1, 0, 0, 0, 0x11, 0x22, 0x33, 0x00};
-        key.SetBinary(u"Short", shortBytes, sizeof shortBytes);
-        std::vector<uint8_t> longBytes(69, 0x55);
-        key.SetBinary(u"Long", longBytes.data(), 69);
-        key.SetString(u"Text", u"not a scheme");
+        VProfileKey(store.GetRootKey(), u"Global\\Color Schemes").SetString(u"Text", u"x");
     }
     ProfileColorSchemeList list = LoadList(factory);
-    ASSERT_EQ(Names(list), (std::vector<std::u16string>{u"Windows", u"Alpha", u"Short", u"Long",
+    ASSERT_EQ(Names(list), (std::vector<VUnicodeString>{u"Windows", u"Alpha", u"Short", u"Long",
                                                         u"Text", u"Monochrome"}));
     EXPECT_EQ(list.GetAt(0).Get(), WithSwitches(ColorScheme(GetSystemColor(kSysColorWindowText),
                                                             GetSystemColor(kSysColorWindow)),
@@ -143,10 +136,10 @@ TEST(ColorSchemeList, StoredSchemesLoadInOrderWithMonochromeAndTheDesktopsWindow
               (std::vector<VUnicodeString>{u"Windows", u"Long", u"Text", u"Monochrome"}));
 
     MemoryStoreFactory other;
-    StoreScheme(other, u"windows", stored);
-    StoreScheme(other, u"MONOCHROME", DistinctScheme());
+    StoreScheme(other, u"windows", SchemeBytes(stored));
+    StoreScheme(other, u"MONOCHROME", SchemeBytes(DistinctScheme()));
     const ProfileColorSchemeList otherList = LoadList(other);
-    EXPECT_EQ(Names(otherList), (std::vector<std::u16string>{u"windows", u"MONOCHROME"}));
+    EXPECT_EQ(Names(otherList), (std::vector<VUnicodeString>{u"windows", u"MONOCHROME"}));
     EXPECT_EQ(otherList.GetAt(0).Get(), stored);
 }
 
@@ -178,12 +171,7 @@ TEST(ColorSchemeList, SaveWritesWhatChangedAndDeletesWhatWasRemoved) {
     EXPECT_TRUE(factory.Writes().empty());  // nothing else changed
 
     // A stored name matching a listed one in another case stays; one listed nowhere goes.
-    {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"Global\\Color Schemes");
-        const uint8_t byte = 0;
-        key.SetBinary(u"Stray", &byte, 1);
-    }
+    StoreScheme(factory, u"Stray", {0});
     list.GetAt(0).SetName(u"MONOCHROME");
     SaveList(factory, list);
     EXPECT_NE(factory.Find(u"Global\\Color Schemes", u"Monochrome"), nullptr);

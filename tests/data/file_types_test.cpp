@@ -2,6 +2,7 @@
 // merging by type name and the index bookkeeping.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -15,73 +16,6 @@
 using namespace sessiondeck;
 
 namespace {
-
-// Points the association lookup at folders of the test's own.
-class ScopedDesktop {
-public:
-    explicit ScopedDesktop(const std::filesystem::path& root) {
-        m_env.Set("XDG_DATA_HOME", (root / "home-data").string())
-            .Set("XDG_DATA_DIRS", (root / "data").string())
-            .Set("XDG_CONFIG_HOME", (root / "config").string())
-            .Set("XDG_CONFIG_DIRS", (root / "etc").string());
-    }
-
-private:
-    ScopedEnv m_env;
-};
-
-void Write(const std::filesystem::path& file, const std::string& text) {
-    std::filesystem::create_directories(file.parent_path());
-    WriteFileBytes(file, text);
-}
-
-void PutStored(MemoryStoreFactory& factory, const char16_t* name, VStringArray form) {
-    VProfileStore store(&factory);
-    VProfileKey(store.GetRootKey(), u"FileTypes").SetStringArray(name, form);
-}
-
-// A small desktop: weights, a damaged line, two classes sharing a description,
-// a subclass of text, a default application that is missing before one that exists.
-void WriteFakeDesktop(const std::filesystem::path& root) {
-    const auto mime = root / "data/mime";
-    Write(mime / "globs2",
-          "# weight:type:glob\n"
-          "50:text/plain:*.txt\n"
-          "50:text/plain:*.TEXT\n"
-          "40:text/x-weak:*.jpg\n"
-          "50:image/jpeg:*.jpg\n"
-          "50:image/jpeg:*.jpeg\n"
-          "60:application/x-ms-dos-executable:*.exe\n"
-          "50:application/x-shellscript:*.sh\n"
-          "50:text/markdown:*.md\n"
-          "50:application/vnd.oasis.opendocument.text:*.odt\n"
-          "50:text/x-notes:*.nfo\n"
-          "50:application/x-nfo:*.nfo\n"
-          "50:application/x-data:*.dat\n"
-          "this line is damaged\n"
-          "50:nomime:*.bad\n"
-          "50:text/plain:README\n");
-    Write(mime / "subclasses", "application/x-shellscript text/plain\n");
-    Write(mime / "icons", "text/plain:text-x-generic\n");
-    Write(mime / "text/plain.xml",
-          "<mime-type type=\"text/plain\"><comment xml:lang=\"de\">Text</comment>"
-          "<comment>Plain &amp; simple text</comment></mime-type>");
-    Write(mime / "image/jpeg.xml", "<mime-type><comment>JPEG image</comment></mime-type>");
-    Write(mime / "text/markdown.xml", "<mime-type><comment>Document</comment></mime-type>");
-    Write(mime / "application/vnd.oasis.opendocument.text.xml",
-          "<mime-type><comment>Document</comment></mime-type>");
-    Write(mime / "application/x-ms-dos-executable.xml",
-          "<mime-type><comment>DOS/Windows executable</comment></mime-type>");
-    Write(root / "data/applications/mimeinfo.cache",
-          "[MIME Cache]\ntext/plain=editor.desktop;\nimage/jpeg=viewer.desktop;\n");
-    Write(root / "config/mimeapps.list",
-          "[Added Associations]\ntext/plain=other.desktop;\n"
-          "[Default Applications]\ntext/plain=missing.desktop;viewer.desktop;\n");
-    Write(root / "data/applications/viewer.desktop",
-          "[Desktop Entry]\nName=Viewer\nExec=\"/opt/My Viewer/view\" %f\n"
-          "[Desktop Action New]\nExec=wrong\n");
-    Write(root / "data/applications/editor.desktop", "[Desktop Entry]\nExec=editor --new %U\n");
-}
 
 // A definition as "NAME: [APPLICATION] [ICON INDEX] [ICON FILE] [EXTENSIONS] [OPEN] [TRANSFER]",
 // its stored form, or "none".
@@ -102,54 +36,66 @@ FileTypeDefinition Named(const char16_t* name, std::vector<VUnicodeString> exten
     return definition;
 }
 
+// The association lookup reads folders of the test's own: without files there, no desktop.
+class FileTypes : public ::testing::Test {
+protected:
+    FileTypes() {
+        env.Set("XDG_DATA_HOME", (dir / "home-data").string())
+            .Set("XDG_DATA_DIRS", (dir / "data").string())
+            .Set("XDG_CONFIG_HOME", (dir / "config").string())
+            .Set("XDG_CONFIG_DIRS", (dir / "etc").string());
+    }
+    void PutStored(const char16_t* name, VStringArray form) {
+        VProfileStore store(&factory);
+        VProfileKey(store.GetRootKey(), u"FileTypes").SetStringArray(name, form);
+    }
+    // Each definition as the store holds it, in the six-element form, one a line.
+    std::string StoredTypes() const {
+        std::string text;
+        for (const VUnicodeString& name : factory.ValueNames(u"FileTypes")) {
+            text += name.ToUtf8() + ":";
+            for (const VUnicodeString& part : factory.Find(u"FileTypes", name.str())->strings)
+                text += " [" + part.ToUtf8() + "]";
+            text += "\n";
+        }
+        return text;
+    }
+
+    TempDir dir;
+    ScopedEnv env;
+    MemoryStoreFactory factory;
+};
+
 }  // namespace
 
-// Each definition as the store holds it, in the six-element form, one a line.
-std::string StoredTypes(const MemoryStoreFactory& factory) {
-    std::string text;
-    for (const VUnicodeString& name : factory.ValueNames(u"FileTypes")) {
-        text += name.ToUtf8() + ":";
-        for (const VUnicodeString& part : factory.Find(u"FileTypes", name.str())->strings)
-            text += " [" + part.ToUtf8() + "]";
-        text += "\n";
-    }
-    return text;
-}
-
-TEST(FileTypes, WithoutADesktopTheBuiltInListSeedsAndIsStored) {
-    TempDir dir;
-    ScopedDesktop desktop(dir.path());
-    MemoryStoreFactory factory;
+TEST_F(FileTypes, WithoutADesktopTheBuiltInListSeedsAndIsStored) {
     FileTypeManager manager(&factory);
-    ExpectMatchesGolden("data/file-types-built-in.txt", StoredTypes(factory));
+    ExpectMatchesGolden("data/file-types-built-in.txt", StoredTypes());
     EXPECT_EQ(manager.FindExtension(u"TXT")->typeName, u"Text Document");
     EXPECT_EQ(manager.FindExtension(u"jpeg"), manager.FindExtension(u"jpg"));
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
 }
 
-// The heavier glob decides, the first of equal weight wins, a subclass of text is sent as text,
-// two types of one description merge, the explicit default application wins over the cache (a
-// missing one passed over), damaged lines and plain names are skipped.
-TEST(FileTypes, ADesktopTreeGivesNamesApplicationsIconsAndMergedTypes) {
-    TempDir dir;
-    WriteFakeDesktop(dir.path());
-    ScopedDesktop desktop(dir.path());
-    MemoryStoreFactory factory;
+// A small desktop (tests/fixtures/desktop): the heavier glob decides, the first of equal weight
+// wins, a subclass of text is sent as text, two types of one description merge, the explicit
+// default application wins over the cache (a missing one passed over), damaged lines and plain
+// names are skipped.
+TEST_F(FileTypes, ADesktopTreeGivesNamesApplicationsIconsAndMergedTypes) {
+    std::filesystem::copy(
+        std::filesystem::path(SESSIONDECK_GOLDEN_DIR).parent_path() / "fixtures/desktop",
+        dir.path(), std::filesystem::copy_options::recursive);
     FileTypeManager manager(&factory);
-    ExpectMatchesGolden("data/file-types-desktop.txt", StoredTypes(factory));
+    ExpectMatchesGolden("data/file-types-desktop.txt", StoredTypes());
     EXPECT_EQ(manager.FindExtension(u"JPG")->typeName, u"JPEG image");
     EXPECT_EQ(manager.FindExtension(u"odt"), manager.FindExtension(u"md"));
     EXPECT_EQ(manager.FindExtension(u"README"), nullptr);
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
 }
 
-TEST(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
-    TempDir dir;
-    ScopedDesktop desktop(dir.path());
-    MemoryStoreFactory factory;
-    PutStored(factory, u"Mine", {u"app", u"3", u"icon.png", u"abc||TXT", u"4", u"2"});
-    PutStored(factory, u"Short", {u"app", u"3", u"icon.png", u"short"});
-    PutStored(factory, u"application", {u"own", u"x", u"", u"exe", u"y", u"1"});
+TEST_F(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
+    PutStored(u"Mine", {u"app", u"3", u"icon.png", u"abc||TXT", u"4", u"2"});
+    PutStored(u"Short", {u"app", u"3", u"icon.png", u"short"});
+    PutStored(u"application", {u"own", u"x", u"", u"exe", u"y", u"1"});
     FileTypeManager manager(&factory);
 
     EXPECT_EQ(Describe(manager.FindExtension(u"txt")),
@@ -165,10 +111,7 @@ TEST(FileTypes, StoredDefinitionsLoadAndTheBuiltInsMergeIntoThem) {
     EXPECT_EQ(manager.FindExtension(u"jpg"), nullptr) << "a stored set is not seeded again";
 }
 
-TEST(FileTypes, AddTypeMergesByNameAndNeverSharesAnExtension) {
-    TempDir dir;
-    ScopedDesktop desktop(dir.path());
-    MemoryStoreFactory factory;
+TEST_F(FileTypes, AddTypeMergesByNameAndNeverSharesAnExtension) {
     FileTypeManager manager(&factory);
     const int count = manager.GetDefinitionCount();
 
@@ -189,12 +132,9 @@ TEST(FileTypes, AddTypeMergesByNameAndNeverSharesAnExtension) {
     EXPECT_EQ(manager.FindExtension(u"zzz"), nullptr);
 }
 
-TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
-    TempDir dir;
-    ScopedDesktop desktop(dir.path());
-    MemoryStoreFactory factory;
-    PutStored(factory, u"First", {u"", u"0", u"", u"one", u"1", u"0"});
-    PutStored(factory, u"Second", {u"", u"0", u"", u"two", u"1", u"0"});
+TEST_F(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
+    PutStored(u"First", {u"", u"0", u"", u"one", u"1", u"0"});
+    PutStored(u"Second", {u"", u"0", u"", u"two", u"1", u"0"});
     FileTypeManager manager(&factory);
     ASSERT_EQ(manager.FindIndex(manager.FindExtension(u"exe")), 2) << "built-ins follow the store";
 
@@ -217,9 +157,16 @@ TEST(FileTypes, RemovingKeepsIndicesAndTheStoreInStep) {
     EXPECT_EQ(manager.FindExtension(u"two")->remoteOpenAction, kRemoteOpenSaveToDisk);
     // The executables come back as a built-in on every load.
     EXPECT_TRUE(manager.IsExeIndex(manager.FindIndex(manager.FindExtension(u"exe"))));
+
+    // A write that fails says so, with the report when one is asked for.
+    factory.FailFlushes(EIO);
+    VReportMessageParams report;
+    EXPECT_FALSE(manager.StoreDefinitions(&report));
+    EXPECT_EQ(report.GetMessageId(), static_cast<uint32_t>(EIO));
+    EXPECT_FALSE(manager.StoreDefinitions());
 }
 
-TEST(FileTypes, ExecLinesGiveTheirExecutable) {
+TEST_F(FileTypes, ExecLinesGiveTheirExecutable) {
     const std::pair<const char*, const char*> cases[] = {
         {"editor --new %U", "editor"},
         {"  /usr/bin/gedit", "/usr/bin/gedit"},

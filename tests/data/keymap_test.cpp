@@ -19,6 +19,12 @@ VUnicodeString PathOf(const std::filesystem::path& file) {
     return VUnicodeString::FromUtf8(file.string());
 }
 
+// Key map files as a person would write them, damaged lines included (tests/fixtures/keymaps;
+// damaged.key is UTF-8 with a byte order mark, as Windows editors save it).
+std::filesystem::path Fixture(const char* name) {
+    return std::filesystem::path(SESSIONDECK_GOLDEN_DIR).parent_path() / "fixtures/keymaps" / name;
+}
+
 TEST(KeymapTest, FunctionAndKeyTables) {
     EXPECT_EQ(Keymap::GetFunctionCount(), 161);
     EXPECT_EQ(Keymap::LookupCodeByName(u"MENU_TAB_10"), 76);
@@ -35,22 +41,9 @@ TEST(KeymapTest, FunctionAndKeyTables) {
 }
 
 TEST(KeymapTest, GrammarAndDamagedLines) {
-    TempDir dir;
-    WriteFileBytes(dir / "ok.key",
-                   "; a comment\r\n"
-                   "CS\tVK_F1\t\"x\"\r\n"
-                   "\r\n"
-                   "sc   vk_f2    \"say \"hi\"\"\n"
-                   "N 0xBA MENU_COPY extra words\n"
-                   "E 010 RUN(\"a b.vbs\")\n"
-                   "A VK_A LAUNCH(\"/bin/ls\")\n"
-                   "ACSE VK_HOME DISABLED\n"
-                   "N VK_F3 VT_HELP\n"
-                   "CC VK_F4 TN_BREAK\n"
-                   "N 300 TN_BREAK\n");
     Keymap map;
     VReportMessageParams report;
-    ASSERT_TRUE(map.Load(PathOf(dir / "ok.key"), report));
+    ASSERT_TRUE(map.Load(PathOf(Fixture("damaged.key")), report));
     EXPECT_TRUE(map.ContainsComments());
     EXPECT_EQ(map.GetKeyCode(kKeyCtrl | kKeyShift | kF1), kKeyFunctionSend);
     EXPECT_EQ(map.GetKeyValue(kKeyCtrl | kKeyShift | kF1), u"x");
@@ -69,15 +62,8 @@ TEST(KeymapTest, GrammarAndDamagedLines) {
               u"unknown modifier 'C' on line 10\r\nunknown virtual key '300' on line 11");
 
     // Three faults refuse the file and stop reading there; earlier slots stay.
-    WriteFileBytes(dir / "bad.key",
-                   "N VK_F5 MENU_PASTE\n"
-                   "N VK_F6 SEND\n"
-                   "N VK_F7 \"open\n"
-                   "N VK_F8\n"
-                   "N VK_F9 RUN(\"x\"\n"
-                   "N VK_F10 NONE\n");
     Keymap strict;
-    ASSERT_FALSE(strict.Load(PathOf(dir / "bad.key"), report));
+    ASSERT_FALSE(strict.Load(PathOf(Fixture("refused.key")), report));
     EXPECT_EQ(report.GetMessageId(), kMsgKeymapLoadFailed);
     EXPECT_EQ(VUnicodeString(report.GetInserts()[1]),
               u"illegal string or unknown function, 'SEND', on line 2\r\n"
@@ -85,7 +71,7 @@ TEST(KeymapTest, GrammarAndDamagedLines) {
     EXPECT_EQ(strict.GetKeyCode(kF1 + 4), Keymap::LookupCodeByName(u"MENU_PASTE"));
     EXPECT_EQ(strict.GetKeyCode(kF1), 0) << "no default map after a refused file";
 
-    EXPECT_FALSE(strict.Load(PathOf(dir / "missing.key"), report));
+    EXPECT_FALSE(strict.Load(PathOf(Fixture("missing.key")), report));
     EXPECT_EQ(report.GetMessageId(), kMsgKeymapLoadFailed);
     EXPECT_EQ(VUnicodeString(report.GetInserts()[1]), u"No such file or directory");
 }
@@ -100,10 +86,7 @@ TEST(KeymapTest, SavedFormAndRoundTrip) {
     map.SetKeyCode(0x41, Keymap::LookupCodeByName(u"SB_END"));
     map.SetKeyValue(0x42, u"value without a code is not written");
     ASSERT_TRUE(map.Save(PathOf(dir / "m.key"), false));
-    EXPECT_EQ(ReadFileBytes(dir / "m.key"),
-              "N\tVK_A                \tSB_END\r\n"
-              "N\t0xDC                \tLAUNCH(\"prog\")\r\n"
-              "ACSE\tVK_F1               \t\"\\e[1~\xe9\"\r\n");
+    ExpectMatchesGolden("data/keymaps/saved.key", ReadFileBytes(dir / "m.key"));
 
     for (bool unicode : {false, true}) {
         ASSERT_TRUE(map.Save(PathOf(dir / "m.key"), unicode));

@@ -51,12 +51,6 @@ SynchronizeProfile Load(VProfileStoreFactory& factory) {
     return profile;
 }
 
-std::vector<std::u16string> Strings(const std::vector<VUnicodeString>& names) {
-    std::vector<std::u16string> out;
-    for (const VUnicodeString& name : names) out.push_back(name.str());
-    return out;
-}
-
 const char16_t kKey[] = u"Global\\QuickSync";
 
 }  // namespace
@@ -116,18 +110,18 @@ TEST(SynchronizeProfile, SaveLoadCopyAndShortenKeepTheStoreInStep) {
     shorter.GetTasks()[0].targets.RemoveAll();
     Save(factory, shorter);
     EXPECT_EQ(
-        Strings(factory.ValueNames(kKey)),
-        (std::vector<std::u16string>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
+        factory.ValueNames(kKey),
+        (std::vector<VUnicodeString>{u"Task[0].Name", u"Task[0].Type", u"Task[0].MasterOverwrites",
                                      u"Task[0].Source[0].Session", u"Task[0].Source[0].Path",
                                      u"Task[0].Source[0].Recurse", u"Unrelated"}));
     EXPECT_EQ(Load(factory), shorter);
     shorter.GetTasks().RemoveAll();
     Save(factory, shorter);
-    EXPECT_EQ(Strings(factory.ValueNames(kKey)), std::vector<std::u16string>{u"Unrelated"});
+    EXPECT_EQ(factory.ValueNames(kKey), std::vector<VUnicodeString>{u"Unrelated"});
     EXPECT_TRUE(Load(factory).GetTasks().IsEmpty());
 }
 
-TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
+TEST(SynchronizeProfile, LoadingStopsAtTheFirstGapAndReadsMistypedFieldsAsEmpty) {
     // "TASKS SOURCES TARGETS" (of the first task) loaded from these names, each holding a string,
     // and `number` holding a number.
     const auto shape = [](std::vector<const char16_t*> strings, const char16_t* number = nullptr) {
@@ -154,9 +148,8 @@ TEST(SynchronizeProfile, LoadingStopsAtTheFirstGap) {
     EXPECT_EQ(shape({name, s0, s1, u"Task[0].Target[1].Session"}), "1 2 0");
     EXPECT_EQ(shape({}, name), "0 -") << "a name stored as a number";
     EXPECT_EQ(shape({name}, s0), "1 0 0") << "a session stored as a number";
-}
 
-TEST(SynchronizeProfile, MissingOrMistypedFieldsReadAsZeroOrEmpty) {
+    // Past the names that decide the shape, missing or mistyped fields read as zero or empty.
     MemoryStoreFactory factory;
     VProfileStore store(&factory);
     VProfileKey key(store.GetRootKey(), kKey);

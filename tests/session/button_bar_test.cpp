@@ -7,21 +7,8 @@
 
 using namespace sessiondeck;
 
-namespace {
-
-class ButtonBars : public ::testing::Test {
-protected:
-    VStringArray StoredLines(const char16_t* name) const {
-        const MemoryValue* value = factory.Find(kButtonBarKeyName, name);
-        return value ? value->strings : VStringArray{u"<absent>"};
-    }
-
+TEST(ButtonBars, ButtonsAreStoredEscapedAndReadBackAndDamagedLinesGiveEmptyButtons) {
     MemoryStoreFactory factory;
-};
-
-}  // namespace
-
-TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBackAndDamagedLinesGiveEmptyButtons) {
     UserButtonMap* map = GetButtonMap(u"Tools", &factory);
     UserButtonMap::Item item;
     item.function = Keymap::LookupCodeByName(u"SEND");
@@ -35,7 +22,8 @@ TEST_F(ButtonBars, ButtonsAreStoredEscapedAndReadBackAndDamagedLinesGiveEmptyBut
     ASSERT_TRUE(SaveButtonMap(map, &factory));
     map->Release();
 
-    const VStringArray lines = StoredLines(u"Tools");
+    ASSERT_NE(factory.Find(kButtonBarKeyName, u"Tools"), nullptr);
+    const VStringArray lines = factory.Find(kButtonBarKeyName, u"Tools")->strings;
     ASSERT_EQ(lines.GetSize(), 10u);
     EXPECT_EQ(lines[0], u"NONE,,,,");
     EXPECT_EQ(lines[1], u"SEND,ls -l\\r\\nexit,a\\,b\\\\c,List,");

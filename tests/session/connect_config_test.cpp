@@ -3,65 +3,24 @@
 #include <gtest/gtest.h>
 
 #include "session/connect_config.h"
+#include "session/session_fixture.h"
 #include "support/memory_store.h"
 
 using namespace sessiondeck;
 
 namespace {
 
-// A protocol configuration with one stored value, the host, which it also
-// hands on through the carry map.
-class FakeConfig : public NoneConfig {
-public:
-    explicit FakeConfig(VProfileKey* key) {
-        if (key) key->QueryString(u"Fake Host", m_host);
-        m_saved = m_host;
-    }
-    static ConnectConfig* Create(VProfileKey* key, ICommonConfig*) { return new FakeConfig(key); }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeConfig(*this); }
-    void Save(VProfileKey* key, bool) override {
-        key->SetString(u"Fake Host", m_host.c_str());
-        m_saved = m_host;
-    }
-    bool IsModified() const override { return m_host != m_saved; }
-    void Checkpoint() override { m_saved = m_host; }
-    void Rollback() override { m_host = m_saved; }
-    VUnicodeString GetHostname() override { return m_host; }
-    void SetHostname(const char16_t* host) override { m_host = host; }
-    void SaveToMap(ConnectCarryMap& map) override { map.SetAt(u"Hostname", &m_host); }
-    void LoadFromMap(const ConnectCarryMap& map) override {
-        void* host = nullptr;
-        if (map.Lookup(u"Hostname", host)) m_host = *static_cast<VUnicodeString*>(host);
-    }
-
-private:
-    VUnicodeString m_host;
-    VUnicodeString m_saved;
-};
-
 class ConnectConfigs : public ::testing::Test {
 protected:
     void SetUp() override { GetConnectProtocolTable().ResetForTesting(); }
     void TearDown() override { GetConnectProtocolTable().ResetForTesting(); }
 
-    static void AddRow(int product, const char16_t* name, bool none = false) {
-        ConnectProtocolTableElement row;
-        row.productId = product;
-        row.protocolName = name;
-        row.Create = none ? &NoneConfig::Create : &FakeConfig::Create;
-        GetConnectProtocolTable().Add(row);
-    }
     // Vetralon's rows and, with `transfer`, Ferrivo's.
     static void AddTerminalTable(bool transfer) {
         AddRow(3, u"SSH2");
         AddRow(3, u"Telnet");
         AddRow(3, u"TAPI");
         if (transfer) AddRow(6, u"SFTP");
-    }
-    void Put(const char16_t* name, const char16_t* value) {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        key.SetString(name, value);
     }
     const MemoryValue* Stored(const char16_t* name) const { return factory.Find(u"S", name); }
     // "PROTOCOL #ROW HOST", the host "-" without a current configuration.
@@ -72,6 +31,8 @@ protected:
     }
 
     MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"S"};
     CommonConfig common;
 };
 
@@ -79,11 +40,9 @@ protected:
 
 TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide) {
     AddTerminalTable(true);
-    Put(u"Protocol Name", u"telnet");
-    Put(u"Fake Host", u"h1");
-    Put(u"Transfer Protocol Name", u"Telnet");
-    VProfileStore store(&factory);
-    VProfileKey key(store.GetRootKey(), u"S");
+    key.SetString(u"Protocol Name", u"telnet");
+    key.SetString(u"Fake Host", u"h1");
+    key.SetString(u"Transfer Protocol Name", u"Telnet");
     ConnectConfigPtr terminal(&key, ConnectConfigPtr::kTerminalMode, &common);
     EXPECT_EQ(State(terminal), "telnet #1 h1");
     EXPECT_NE(terminal.GetConfigAt(2), nullptr);  // TAPI
@@ -92,13 +51,16 @@ TEST_F(ConnectConfigs, StoredNamePicksTheRowAndTapiAlwaysExistsOnTheTerminalSide
     // Telnet is no transfer protocol: the transfer side falls back to SFTP.
     ConnectConfigPtr transfer(&key, ConnectConfigPtr::kTransferMode, &common);
     EXPECT_EQ(State(transfer), "SFTP #3 h1");
+    // That stand-in is no change to save: a host without Telnet keeps it for the others.
+    transfer.Save(&key, false);
+    EXPECT_EQ(Stored(u"Transfer Protocol Name")->string, u"Telnet");
 
     // A blank name takes the first row; without rows of the mode "None" is kept, anything else
     // becomes empty.
     ConnectConfigs::SetUp();
     AddTerminalTable(false);
-    Put(u"Protocol Name", u"");
-    Put(u"Transfer Protocol Name", u"None");
+    key.SetString(u"Protocol Name", u"");
+    key.SetString(u"Transfer Protocol Name", u"None");
     ConnectConfigPtr blank(&key, ConnectConfigPtr::kTerminalMode, &common);
     EXPECT_TRUE(blank.ProtocolWasBlank());
     EXPECT_EQ(State(blank), "SSH2 #0 h1");
@@ -131,16 +93,14 @@ TEST_F(ConnectConfigs, SwitchingCarriesValuesAndTheDefaultFlagAndReturnsToEarlie
 
 TEST_F(ConnectConfigs, SaveWritesTheNameAndOnlyARealProtocolsValues) {
     AddTerminalTable(false);
-    AddRow(3, u"None", true);
-    VProfileStore store(&factory);
-    VProfileKey key(store.GetRootKey(), u"S");
+    AddRow(3, u"None", &NoneConfig::Create);
     ConnectConfigPtr terminal(nullptr, ConnectConfigPtr::kTerminalMode, &common);
     terminal->SetHostname(u"h");
     EXPECT_TRUE(terminal.IsModified());
     terminal.Save(&key, false);
-    ASSERT_NE(Stored(u"Protocol Name"), nullptr);
-    EXPECT_EQ(Stored(u"Protocol Name")->string, u"SSH2");
-    EXPECT_EQ(Stored(u"Fake Host")->string, u"h");
+    EXPECT_EQ(factory.ValueNames(u"S"),
+              (std::vector<VUnicodeString>{u"Protocol Name", u"Fake Host"}));
+    EXPECT_EQ(Stored(u"Protocol Name")->string + Stored(u"Fake Host")->string, u"SSH2h");
 
     MemoryStoreFactory other;
     VProfileStore otherStore(&other);
@@ -176,17 +136,15 @@ TEST_F(ConnectConfigs, CopiesCloneOnlyTheCurrentConfigAndDeltasNeedTheSameRow) {
 TEST_F(ConnectConfigs, ValidateProtocolNameKeepsKnownNamesPerSideAndEmptiesOthers) {
     std::u16string traced;
     SetProtocolTraceSink([&](std::u16string_view text) { traced += text; });
-    VUnicodeString name = u"ssh2";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(true, name));
-    EXPECT_EQ(name, u"ssh2");
-    name = u"ftp/ssl (EXPLICIT)";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    name = u"None";
-    EXPECT_TRUE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    EXPECT_TRUE(traced.empty());
-    name = u"SSH2";
-    EXPECT_FALSE(ConnectConfigPtr::ValidateProtocolName(false, name));
-    EXPECT_TRUE(name.IsEmpty());
+    // Terminal side or not, the name, and whether it is kept (else emptied and traced).
+    for (const auto& [terminal, given, kept] : {std::tuple{true, u"ssh2", true},
+                                                {false, u"ftp/ssl (EXPLICIT)", true},
+                                                {false, u"None", true},
+                                                {false, u"SSH2", false}}) {
+        VUnicodeString name = given;
+        EXPECT_EQ(ConnectConfigPtr::ValidateProtocolName(terminal, name), kept);
+        EXPECT_EQ(name, kept ? VUnicodeString(given) : VUnicodeString());
+    }
     EXPECT_EQ(traced, u"Unknown protocol \"SSH2\" using default protocol.\n");
     SetProtocolTraceSink(nullptr);
 }

@@ -64,16 +64,13 @@ TEST_F(Firewalls, TypeTableNumbersNamesAndCaseSensitiveLookups) {
 }
 
 TEST_F(Firewalls, NewFirewallWritesItsDefaultsAndAReloadRewritesNothing) {
-    FirewallConfig firewall(u"Office", nullptr);
-    {
-        // The defaults in order, as a value file holds them.
-        TempDir dir;
-        VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
-        FirewallConfig fresh(u"Office", nullptr);
-        ASSERT_TRUE(SaveFirewall(&fresh, false, &ini));
-        ExpectMatchesGolden("session/new-firewall.ini",
-                            ReadFileBytes(dir / "Firewalls/Office.ini"));
-    }
+    // The defaults in order, as a value file holds them.
+    TempDir dir;
+    VIniFileStoreFactory ini(VUnicodeString::FromUtf8(dir.path().string()));
+    FirewallConfig fresh(u"Office", nullptr), firewall(u"Office", nullptr);
+    ASSERT_TRUE(SaveFirewall(&fresh, false, &ini));
+    ExpectMatchesGolden("session/new-firewall.ini", ReadFileBytes(dir / "Firewalls/Office.ini"));
+
     firewall.SetFirewallHostname(u"gate\u00e9.example");
     firewall.SetFirewallPassword(u"s3cret");
     ASSERT_TRUE(SaveFirewall(&firewall, false, &factory));

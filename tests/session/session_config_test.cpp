@@ -7,9 +7,9 @@
 
 #include "data/log_file.h"
 #include "profile/ini_store.h"
-#include "profile/secret_forms.h"
 #include "session/serial_device_config.h"
 #include "session/session_config.h"
+#include "session/session_fixture.h"
 #include "support/golden.h"
 #include "support/library_host.h"
 #include "support/memory_store.h"
@@ -20,43 +20,6 @@
 using namespace sessiondeck;
 
 namespace {
-
-// A protocol configuration keeping a host and a user under value names of its
-// own; it can connect once it has a host.
-class FakeConfig : public NoneConfig {
-public:
-    explicit FakeConfig(VProfileKey* key) {
-        if (key) key->QueryString(u"Fake Host", m_host);
-        if (key) key->QueryString(u"Fake User", m_user);
-    }
-    static ConnectConfig* Create(VProfileKey* key, ICommonConfig*) { return new FakeConfig(key); }
-    ConnectConfig* Clone(ICommonConfig*) const override { return new FakeConfig(*this); }
-    // Nothing of its own changes here, so only a full save writes.
-    void Save(VProfileKey* key, bool force) override {
-        if (force) key->SetString(u"Fake Host", m_host.c_str());
-    }
-    int CanConnect() const override { return m_host.IsEmpty() ? 0 : 1; }
-    VUnicodeString GetHostname() override { return m_host; }
-    VUnicodeString GetUsername() override { return m_user; }
-    VUnicodeString CommandLine() override { return VUnicodeString(u" /SSH2 " + m_host.str()); }
-
-private:
-    VUnicodeString m_host;
-    VUnicodeString m_user;
-};
-
-void AddRow(int product, const char16_t* name) {
-    ConnectProtocolTableElement row;
-    row.productId = product;
-    row.protocolName = name;
-    row.Create = &FakeConfig::Create;
-    GetConnectProtocolTable().Add(row);
-}
-
-struct SessionDeleter {
-    void operator()(SessionConfig* session) const { session->Release(); }
-};
-using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
 
 // Numbers joined by spaces, to compare several members at once.
 std::string Join(std::initializer_list<long long> numbers) {
@@ -150,18 +113,6 @@ TEST_F(Sessions, LoadBringsValuesIntoRange) {
     EXPECT_EQ(Join({stored->idleCheck.Get(), stored->idleTimeout.Get()}), "0 9999999");
 }
 
-TEST_F(Sessions, DataProtectedLoginScriptIsRewrittenScrambled) {
-    ScopedKeyFolder keys;
-    VReportMessageParams report;
-    const auto capi = EncodeCapiString(u"login\\r", report);
-    ASSERT_TRUE(capi);
-    auto session = Load(u"Script", {{u"Login Script", capi->c_str()}});
-    EXPECT_EQ(session->loginScript.Get(), u"login\\r");
-    const VUnicodeString stored = memory.Find(u"Sessions\\Script", u"Login Script")->string;
-    EXPECT_FALSE(std::u16string_view(stored).starts_with(u"CAPI:"));
-    EXPECT_EQ(DecodeScrambledString(stored.str()), VUnicodeString(u"login\\r"));
-}
-
 TEST_F(Sessions, DefaultSessionComesIntoBeingOnFirstUseOnly) {
     SessionPtr first(new SessionConfig(u"Default", nullptr));
     EXPECT_GT(memory.Writes().size(), 80u);
@@ -228,22 +179,20 @@ TEST_F(Sessions, ConnectionsDescriptionAndCommandLine) {
     EXPECT_TRUE(copy->GetLastErrorMessage().IsEmpty());
 }
 
-TEST_F(Sessions, LogFileTakesTheSessionsCustomMessagesNameAndHost) {
+// What a log file of the session writes besides its output (test_data holds how it writes it).
+TEST_F(Sessions, LoggingOptionsAreTheSessionsMessagesNameAndHost) {
     AddRow(3, u"SSH2");
     auto session = Load(u"Web", {{u"Protocol Name", u"SSH2"},
                                  {u"Fake Host", u"fe80::1"},
-                                 {u"Custom Log Message Connect", u"up %S %H"},
-                                 {u"Custom Log Message Disconnect", u""}});
-    TempDir dir;
-    LogFile log;
-    log.SetLoggingOptions(session.get());
-    VUnicodeString name = VUnicodeString::FromUtf8((dir.path() / "web.log").string());
-    bool cancelled = false;
-    ASSERT_TRUE(log.Open(name, 0, cancelled, true));
-    log.LogConnect();
-    log.LogDisconnect();
-    log.Close();
-    EXPECT_EQ(ReadFileBytes(dir.path() / "web.log"), "up Web fe80__1\r\n");
+                                 {u"Custom Log Message Connect", u"up %S"},
+                                 {u"Custom Log Message Disconnect", u"down"},
+                                 {u"Custom Log Message Each Line", u"> "},
+                                 {u"Log Only Custom", 1u}});
+    const LogFileOptions o = session->GetLoggingOptions();
+    EXPECT_EQ(o.connectMessage.str() + u"|" + o.disconnectMessage.str() + u"|" +
+                  o.eachLineMessage.str() + u"|" + o.sessionName.str() + u"|" + o.hostName.str(),
+              u"up %S|down|> |Web|fe80::1");
+    EXPECT_TRUE(o.logOnlyCustom);
 }
 
 TEST_F(Sessions, CopyCarriesEveryMemberOfTheTable) {

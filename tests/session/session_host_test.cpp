@@ -7,6 +7,7 @@
 
 #include "app/session_host.h"
 #include "session/session_config.h"
+#include "session/session_fixture.h"
 #include "session/session_host.h"
 #include "session/terminal_config.h"
 #include "support/memory_store.h"
@@ -18,22 +19,15 @@ namespace {
 class FakeHost final : public ISessionHost {
 public:
     std::optional<RemoteViewStates> GlobalRemoteViewStates() override {
-        ++globalQuestions;
-        return RemoteViewStates{VUnicodeString(u"0,500,300"), VUnicodeString(u"2,3,4,5,1,10,1,20")};
+        return Asked(
+            RemoteViewStates{VUnicodeString(u"0,500,300"), VUnicodeString(u"2,3,4,5,1,10,1,20")});
     }
-    std::optional<int> GlobalLineSendDelay() override {
-        ++globalQuestions;
-        return 33;
-    }
-    std::optional<int> GlobalCharacterSendDelay() override {
-        ++globalQuestions;
-        return 9;
-    }
+    std::optional<int> GlobalLineSendDelay() override { return Asked(33); }
+    std::optional<int> GlobalCharacterSendDelay() override { return Asked(9); }
     std::optional<WINDOWPLACEMENT> GlobalRemoteFramePlacement() override {
-        ++globalQuestions;
         WINDOWPLACEMENT placement;
         placement.ptMaxPosition = {12, 34};
-        return placement;
+        return Asked(placement);
     }
     bool IsSelectedTermcap(std::u16string_view name) override { return name == u"my-term"; }
     bool EmulationTableOffers(std::u16string_view name) override { return name == u"Mardell"; }
@@ -41,14 +35,15 @@ public:
     VUnicodeString HostExecutableFolder() override { return VUnicodeString(u"/opt/host"); }
     VUnicodeString ToU3DataForm(const VUnicodeString& path) override { return path; }
 
+    template <class T>
+    T Asked(T answer) {
+        ++globalQuestions;
+        return answer;
+    }
+
     VUnicodeString appName{u"Vetra Test"};
     int globalQuestions = 0;
 };
-
-struct SessionDeleter {
-    void operator()(SessionConfig* session) const { session->Release(); }
-};
-using SessionPtr = std::unique_ptr<SessionConfig, SessionDeleter>;
 
 // What a session takes from above: its line and character send delays, the remote explorer's
 // frame and list view states and the frame window's maximised position.

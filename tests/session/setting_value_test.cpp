@@ -11,6 +11,7 @@
 #include "profile/secret_settings.h"
 #include "session/connect_config.h"
 #include "session/session_config.h"
+#include "session/session_fixture.h"
 #include "session/setting_value.h"
 #include "support/library_host.h"
 
@@ -56,10 +57,6 @@ public:
         return index == 0 ? const_cast<VProfile<int>*>(&port) : nullptr;
     }
     VProfile<int> port;
-};
-
-struct SessionDeleter {
-    void operator()(SessionConfig* session) const { session->Release(); }
 };
 
 }  // namespace
@@ -123,17 +120,12 @@ TEST(SettingValues, EachKindReadsAndWritesByNameWithinTheTablesLimits) {
 // the record itself, without knowing that it is a connection.
 TEST(SettingValues, AConnectionAnswersItsCurrentProtocolsSettings) {
     LibraryHost library;
-    for (const char16_t* name : {u"Fake", u"Other"}) {
-        ConnectProtocolTableElement row;
-        row.productId = ProductId(Product::Vetralon);
-        row.protocolName = name;
-        row.Create = &PortConfig::Create;
-        GetConnectProtocolTable().Add(row);
-    }
+    for (const char16_t* name : {u"Fake", u"Other"})
+        AddRow(ProductId(Product::Vetralon), name, &PortConfig::Create);
     VProfileStore store(false, &library.memory);
     VProfileKey key(store.GetRootKey(), u"Sessions\\S");
     key.SetString(u"Protocol Name", u"Fake");
-    std::unique_ptr<SessionConfig, SessionDeleter> session(new SessionConfig(u"S", &key));
+    SessionPtr session(new SessionConfig(u"S", &key));
     auto& record = static_cast<SessionConfig::Record&>(*session);
     EXPECT_EQ(GetSettingValue(record, u"Protocol Name"), SettingValue(std::u16string(u"Fake")));
     EXPECT_EQ(GetSettingValue(record, u"[Fake] Port"), SettingValue(int32_t{22}));

@@ -8,7 +8,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -54,7 +53,7 @@ std::string Order(const std::string& sessions, const std::string& folders) {
 std::string Findings(const StoreCheckResult& result, bool full,
                      const std::vector<std::pair<std::string, std::string>>& names = {}) {
     static const char* const kOutcomes[] = {"repairable", "repaired", "left"};
-    std::vector<std::string> lines;
+    std::multiset<std::string> lines;  // sorted
     for (const StoreFinding& f : result.findings) {
         std::string line = std::string(kOutcomes[static_cast<int>(f.outcome)]) + " " +
                            std::to_string(static_cast<int>(f.kind)) + " " + f.path;
@@ -63,9 +62,8 @@ std::string Findings(const StoreCheckResult& result, bool full,
             for (size_t at = line.find(from); at != line.npos; at = line.find(from, at + to.size()))
                 line.replace(at, from.size(), to);
         }
-        lines.push_back(line + "\n");
+        lines.insert(line + "\n");
     }
-    std::sort(lines.begin(), lines.end());
     std::string text;
     for (const std::string& line : lines) text += line;
     return text;

@@ -29,26 +29,12 @@ protected:
         GlobalConfig* config = nullptr;
         ResetGlobalConfig(config);
     }
-    void PutDword(const char16_t* name, uint32_t value) {
-        VProfileStore store(&factory);
-        VProfileKey(store.GetRootKey(), u"S").SetDword(name, value);
-    }
-    void PutString(const char16_t* name, const char16_t* value) {
-        VProfileStore store(&factory);
-        VProfileKey(store.GetRootKey(), u"S").SetString(name, value);
-    }
-    TerminalConfig Load() {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        return TerminalConfig(&key);
-    }
-    void Save(TerminalConfig& config) {
-        VProfileStore store(&factory);
-        VProfileKey key(store.GetRootKey(), u"S");
-        config.Save(&key, false);
-    }
+    TerminalConfig Load() { return TerminalConfig(&key); }
+    void Save(TerminalConfig& config) { config.Save(&key, false); }
 
     MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"S"};
 };
 
 }  // namespace
@@ -63,9 +49,9 @@ TEST_F(TerminalConfigTest, EmulationDecidesColoursFontsAndKeyMap) {
                (c.narrowFont.Get() == c.normalFont.Get() ? " same " : " other ") +
                c.keymapName.Get().ToUtf8() + " " + std::to_string(c.useAlternateKeyboard.Get());
     };
-    PutString(u"Emulation", u"ANSI");
+    key.SetString(u"Emulation", u"ANSI");
     EXPECT_EQ(describe(Load()), "16777215 0 Terminal 120 same Default 0");
-    PutString(u"Emulation", u"VT220");
+    key.SetString(u"Emulation", u"VT220");
     const TerminalConfig vt220 = Load();
     EXPECT_EQ(vt220.keymapName.Get(), u"VT220");
     EXPECT_EQ(vt220.useAlternateKeyboard.Get(), 1);
@@ -74,10 +60,10 @@ TEST_F(TerminalConfigTest, EmulationDecidesColoursFontsAndKeyMap) {
 TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
     for (const char16_t* name : {u"Enable 80/132 Column Switching", u"Sync View Rows",
                                  u"Sync View Cols", u"Use Alternate Keyboard"})
-        PutDword(name, 0);
-    PutString(u"Font Family", u"Fixedsys");
-    PutDword(u"Font Size", 9);
-    PutString(u"Keymap Name", u"SCO-ANSI");
+        key.SetDword(name, 0);
+    key.SetString(u"Font Family", u"Fixedsys");
+    key.SetDword(u"Font Size", 9);
+    key.SetString(u"Keymap Name", u"SCO-ANSI");
     TerminalConfig config = Load();
     EXPECT_EQ(config.resizeMode.Get(), 2);
     EXPECT_EQ(config.narrowFont.Get().pointSize, 90);
@@ -85,7 +71,7 @@ TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
     EXPECT_EQ(config.useAlternateKeyboard.Get(), 0) << "stored, so the stored 0 stands";
 
     // A stored resize mode stands; only the v2 font records are written.
-    PutDword(u"Resize Mode", 0);
+    key.SetDword(u"Resize Mode", 0);
     config = Load();
     EXPECT_EQ(config.resizeMode.Get(), 0);
     Save(config);
@@ -93,11 +79,11 @@ TEST_F(TerminalConfigTest, OlderValuesGiveTheDefaults) {
     EXPECT_EQ(factory.Find(u"S", u"Enable 80-132 Column Switching")->dword, 0u);
     EXPECT_EQ(factory.Find(u"S", u"Normal Font v2")->binary.size(), 96u);
 
-    PutString(u"Keymap Name", u"custom");
+    key.SetString(u"Keymap Name", u"custom");
     EXPECT_EQ(Load().useAlternateKeyboard.Get(), 1) << "a custom map always uses the alternate";
 
     // A corrected emulation name is saved without counting as a change.
-    PutString(u"Emulation", u"SCO-ANSI");
+    key.SetString(u"Emulation", u"SCO-ANSI");
     config = Load();
     EXPECT_FALSE(config.IsModified());
     Save(config);
@@ -110,7 +96,7 @@ TEST_F(TerminalConfigTest, UserFontMapLoadsOrReportsAMissingFile) {
                    "\xEF\xBB\xBF; line drawing\r\n71 0x2500\r\nzz 41\r\n0x6A\t2518\n");
     // The stored path is expanded as log file names are.
     ScopedEnv env("SD_FONT_MAP_DIR", dir.path().string());
-    PutString(u"User Font Map", u"%SD_FONT_MAP_DIR%/map.txt");
+    key.SetString(u"User Font Map", u"%SD_FONT_MAP_DIR%/map.txt");
     const TerminalConfig config = Load();
     EXPECT_EQ(config.GetFontMapReport().GetMessageId(), 0u);
     EXPECT_EQ(config.GetFontMap()[0x71], u'\u2500');

@@ -111,6 +111,15 @@ void RunningProcess::CloseInput() {
     m_in = -1;
 }
 
+std::optional<std::string> RunningProcess::ReadLine(int limitMs) {
+    // A byte at a time, so that nothing after the line is taken from Wait.
+    std::string line;
+    pollfd fd{m_out, POLLIN, 0};
+    for (char c = 0; poll(&fd, 1, limitMs) > 0 && read(m_out, &c, 1) == 1; line += c)
+        if (c == '\n') return line;
+    return std::nullopt;
+}
+
 ProcessResult RunningProcess::Wait(int limitMs) {
     if (m_result) return *m_result;
     ProcessResult result;

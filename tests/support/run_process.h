@@ -35,6 +35,8 @@ public:
     bool Running();                      // not yet exited (without reaping it)
     bool Write(const std::string& bytes);
     void CloseInput();
+    // One line of its output, without the newline; nullopt when none came within `limitMs`.
+    std::optional<std::string> ReadLine(int limitMs);
     // `limitMs` >= 0: the program is killed (SIGKILL) once the wait has lasted that long.
     ProcessResult Wait(int limitMs = -1);
 

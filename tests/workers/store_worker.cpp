@@ -84,17 +84,8 @@ void CrashServer(const std::string& kind, const std::filesystem::path& dir) {
     }
 }
 
-std::string Parent(const std::string& path) {
-    const size_t at = path.rfind('\\');
-    return at == std::string::npos ? std::string() : path.substr(0, at);
-}
-
-std::string Leaf(const std::string& path) {
-    return path.substr(path.rfind('\\') + 1);  // npos + 1 is 0
-}
-
 std::string Join(const std::string& folder, const std::string& name) {
-    return folder.empty() ? name : folder + "\\" + name;
+    return SessionDatabase::JoinPath(U(folder), U(name)).ToUtf8();
 }
 
 // The churn worker's view of what it owns, as session paths.
@@ -155,8 +146,10 @@ void Churn(const std::filesystem::path& dir, const std::string& tag, int seconds
         }
     };
     const auto rename = [&](const std::string& path, const std::string& name, const char* op) {
-        if (Leaf(path) != name && db.Rename(U(Parent(path)), U(Leaf(path)), U(name))) {
-            owned.Carry(path, Join(Parent(path), name), false);
+        const VUnicodeString parent = SessionDatabase::ParentPath(U(path));
+        const VUnicodeString leaf = SessionDatabase::LeafName(U(path));
+        if (leaf != U(name) && db.Rename(parent, leaf, U(name))) {
+            owned.Carry(path, Join(parent.ToUtf8(), name), false);
             ++counts[op];
         }
     };

@@ -2,13 +2,13 @@
 // self-checking session contents the crash writer saves, and a folder's order record as names.
 #pragma once
 
-#include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <set>
 #include <string>
-#include <string_view>
 
 #include "profile/ini_store.h"
 #include "profile/profile_store.h"
@@ -86,14 +86,6 @@ inline void WriteCrashSession(VProfileKey& key, int index, uint32_t generation) 
     key.SetStringArray(u"Lines", CrashLines(generation));
 }
 
-// The digits at the end of `text` after `prefix` (a generation), or false.
-inline bool GenerationAfter(std::string_view text, std::string_view prefix, uint32_t& generation) {
-    const char* end = text.data() + text.size();
-    if (!text.starts_with(prefix) || text.size() == prefix.size()) return false;
-    const auto [stop, error] = std::from_chars(text.data() + prefix.size(), end, generation);
-    return error == std::errc() && stop == end;
-}
-
 // The generation each value of a crash session was written with; false when a value is missing
 // or is not one whole write.
 inline bool ReadCrashSession(VProfileKey& key, int index, uint32_t (&generations)[kCrashValues]) {
@@ -107,14 +99,16 @@ inline bool ReadCrashSession(VProfileKey& key, int index, uint32_t (&generations
         !key.QueryBinary(u"Blob", blob.data(), size) || size != blob.size() ||
         !key.QueryStringArray(u"Lines", lines) || lines.IsEmpty())
         return false;
-    const std::string hostPrefix = "h" + VUnicodeString(CrashSessionName(index)).ToUtf8() + "-";
-    if (!GenerationAfter(host.ToUtf8(), hostPrefix, generations[1])) return false;
+    // Each value names its generation; made anew from that, it must be the value stored.
+    const std::string hostText = host.ToUtf8(), first = lines[0].ToUtf8();
+    generations[1] = static_cast<uint32_t>(
+        std::strtoul(hostText.substr(hostText.find('-') + 1).c_str(), nullptr, 10));
     generations[2] = 0;
     for (int i = 3; i >= 0; --i)
         generations[2] = (generations[2] << 8) | static_cast<uint8_t>(blob[static_cast<size_t>(i)]);
-    const std::string first = lines[0].ToUtf8();
-    if (!GenerationAfter(first.substr(0, first.size() - 2), "line ", generations[3])) return false;
-    return blob == CrashBlob(generations[2]) && lines == CrashLines(generations[3]);
+    return std::sscanf(first.c_str(), "line %u", &generations[3]) == 1 &&
+           host.str() == CrashHost(index, generations[1]) && blob == CrashBlob(generations[2]) &&
+           lines == CrashLines(generations[3]);
 }
 
 }  // namespace worker
