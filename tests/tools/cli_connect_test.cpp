@@ -194,8 +194,8 @@ TEST_F(CliConnect, FirewallsBecomeAProxyCommandOrAJumpHostOrARefusal) {
         "Socks5|Firewall Type=SOCKSv5|Firewall Address=proxy.example|Firewall Port=1081",
         // A hostile address is quoted for the shell that ssh runs its ProxyCommand in.
         "Web|Firewall Type=HTTP|Firewall Address=p'x;touch sd-pwned;%h|Firewall Port=3128",
-        "Basic|Firewall Type=HTTP_BASICAUTH|Firewall Address=proxy.example|Firewall Port=8080|"
-        "Firewall User=ann",
+        ("Basic|Firewall Type=HTTP_BASICAUTH|Firewall Address=proxy.example|Firewall Port=8080|"
+         "Firewall User=ann"),
         "Gateway|Firewall Type=Generic Proxy|Firewall Address=gw.example|Firewall User=jump",
         "Gateway2222|Firewall Type=Generic Proxy|Firewall Address=gw.example|Firewall Port=2222",
         "Command|Firewall Type=Generic Proxy|Proxy Command=corkscrew proxy.example 8080 %h %p",
