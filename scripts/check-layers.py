@@ -17,8 +17,9 @@ The toolkit stays in its own corner: an include of a wxWidgets header
 (<wx/...> or "wx/...") is allowed only under ui/wx/ and in the view tests
 under tests/ui/wx/, so the dialog models in ui/model/ and the core library
 build and test without a display. Each such include is printed as
-"FILE:LINE: LAYER includes toolkit header wx/...". The checker's own
-fixtures (tests/fixtures/) are data for it, not sources of this tree.
+"FILE:LINE: LAYER includes toolkit header wx/...". What lies under
+tests/fixtures/ (this checker's own fixtures, and the input files other tests
+read) is data, not sources of this tree.
 Standard library only.
 """
 
