@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <iterator>
+#include <sstream>
 #include <string>
+#include <vector>
 
 inline std::filesystem::path GoldenPath(const std::string& name) {
     return std::filesystem::path(SESSIONDECK_GOLDEN_DIR) / name;
