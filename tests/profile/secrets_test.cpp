@@ -31,10 +31,6 @@ public:
     std::vector<size_t> sizes;
 };
 
-std::string Narrow(std::u16string_view text) {
-    return Utf16ToUtf8(text);
-}
-
 // Plain strings for comparing: VUnicodeString against a literal is ambiguous.
 std::optional<std::u16string> S(const std::optional<VUnicodeString>& value) {
     return value ? std::optional<std::u16string>(value->str()) : std::nullopt;
@@ -81,7 +77,7 @@ Unwrapped Unwrap(std::u16string_view text, int kind) {
 std::string Said(const VReportMessageParams& report) {
     std::string text = std::to_string(report.GetMessageId()) + ":";
     for (size_t i = 0; i < report.GetInsertCount(); ++i)
-        text += (i ? "|" : " ") + Narrow(report.GetInserts()[i]);
+        text += (i ? "|" : " ") + Utf16ToUtf8(report.GetInserts()[i]);
     return text;
 }
 
@@ -100,7 +96,7 @@ TEST(ScrambledString, ExactTextWithGivenKey) {
     for (const auto& value : values) {
         const VUnicodeString text = EncodeScrambledString(value);
         EXPECT_EQ(text.Length(), 8 + 2 * value.size());
-        EXPECT_EQ(S(DecodeScrambledString(text)), value) << Narrow(value);
+        EXPECT_EQ(S(DecodeScrambledString(text)), value) << Utf16ToUtf8(value);
     }
     // Fresh key bytes every time (equal keys 4 times in a row would be a 2^-96 chance).
     int same = 0;
@@ -125,7 +121,7 @@ TEST(BlowfishText, LengthsAndPadding) {
         CountingRandomSource random;
         const auto text = EncodeBlowfishText(value, kBlowfishKindCurrent, random);
         EXPECT_EQ(text.value_or(u"").Length(), 1 + 2 * (2 * value.size() + 2 + padding + 8));
-        EXPECT_EQ(random.sizes, (std::vector<size_t>{padding, 4, 4})) << Narrow(value);
+        EXPECT_EQ(random.sizes, (std::vector<size_t>{padding, 4, 4})) << Utf16ToUtf8(value);
     }
     CountingRandomSource random;
     EXPECT_EQ(S(EncodeBlowfishText(u"", kBlowfishKindCurrent, random)), u"");
@@ -149,7 +145,7 @@ TEST(BlowfishText, LayoutWithPredictableRandomBytes) {
         EXPECT_EQ(text->str(), WrapInner(parts.inner, kind, true, parts.before, parts.after));
     }
     CountingRandomSource random;
-    EXPECT_EQ(Narrow(EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str()),
+    EXPECT_EQ(Utf16ToUtf8(EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str()),
               "u3cb645603759ee824ce6827274254ab07e74f77af3880923");
 }
 
@@ -161,7 +157,8 @@ TEST(BlowfishText, RoundTripsForEveryKind) {
             CountingRandomSource counting;
             const auto text = EncodeBlowfishText(value, kind, counting);
             ASSERT_TRUE(text);
-            EXPECT_EQ(S(DecodeBlowfishText(*text, kind)), value) << kind << " " << Narrow(value);
+            EXPECT_EQ(S(DecodeBlowfishText(*text, kind)), value)
+                << kind << " " << Utf16ToUtf8(value);
         }
     }
     VBlowfishString fresh(u"secret");
@@ -190,7 +187,7 @@ TEST(BlowfishText, DamagedTextsAndUnknownKindsFail) {
                   Bytes(4)),  // none in 8-bit either
     };
     for (const auto& text : rows)
-        EXPECT_FALSE(DecodeBlowfishText(text, kBlowfishKindCurrent)) << Narrow(text);
+        EXPECT_FALSE(DecodeBlowfishText(text, kBlowfishKindCurrent)) << Utf16ToUtf8(text);
     EXPECT_EQ(S(DecodeBlowfishText(good, kBlowfishKindCurrent)), u"secret");
     // Unknown kinds read and write empty.
     for (int kind : {3, -1, 100}) {
@@ -226,7 +223,7 @@ TEST(CapiString, RoundTripWithKeyCreatedPrivate) {
     VReportMessageParams report;
     const std::u16string value = u"s\u00e9cret \u20ac";
     const auto text = EncodeCapiString(value, report);
-    ASSERT_TRUE(text) << Narrow(report.GetTextSingleLine());
+    ASSERT_TRUE(text) << Utf16ToUtf8(report.GetTextSingleLine());
     ASSERT_TRUE(text->str().starts_with(u"CAPI:"));
     EXPECT_EQ(text->Length(), 5 + 2 * (24 + 16 + 2 * value.size() + 2));
     EXPECT_EQ(text->str().find_first_not_of(u"0123456789ABCDEF", 5), std::u16string::npos)
@@ -310,7 +307,7 @@ TEST(CapiString, KeyFileIsNeverLoosenedReplacedOrGuessed) {
     // A new key cannot read what the old one sealed.
     ASSERT_TRUE(EncodeCapiString(u"x", report));
     EXPECT_FALSE(DecodeCapiString(*text, report));
-    EXPECT_NE(Narrow(report.GetInserts()[0]).find("altered"), std::string::npos);
+    EXPECT_NE(Utf16ToUtf8(report.GetInserts()[0]).find("altered"), std::string::npos);
 }
 
 TEST(CapiString, KeyFolderFallsBackToHome) {
