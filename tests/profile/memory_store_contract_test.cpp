@@ -17,17 +17,15 @@ private:
     MemoryStoreFactory m_factory;
 };
 
-std::unique_ptr<StoreBackend> MakeMemoryBackend() {
-    return std::make_unique<MemoryBackend>();
-}
-
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Memory, ProfileStoreContract,
-                         testing::Values(StoreBackendParam{.name = "Memory",
-                                                           .make = MakeMemoryBackend,
-                                                           .caseSensitiveNames = false,
-                                                           .sortedNames = false}),
+                         testing::Values(StoreBackendParam{
+                             .name = "Memory",
+                             .make =
+                                 [] { return std::unique_ptr<StoreBackend>(new MemoryBackend); },
+                             .caseSensitiveNames = false,
+                             .sortedNames = false}),
                          StoreBackendName);
 
 TEST(MemoryStore, InjectedWriteFailuresChangeNothingAndReachFlush) {

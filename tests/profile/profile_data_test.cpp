@@ -33,12 +33,9 @@ std::string Flags(VProfileData& s) {
 // A store with one key, "Sessions\Demo", opened writable.
 class StoreTest : public ::testing::Test {
 protected:
-    const MemoryValue& Stored(const char16_t* name) {
-        static const MemoryValue absent = [] {
-            MemoryValue v;
-            v.kind = -1;
-            return v;
-        }();
+    MemoryValue Stored(const char16_t* name) {
+        MemoryValue absent;
+        absent.kind = -1;
         const MemoryValue* value = factory.Find(u"Sessions\\Demo", name);
         return value ? *value : absent;
     }

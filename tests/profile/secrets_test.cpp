@@ -1,10 +1,16 @@
-// The scrambled, Blowfish and data-protection text forms of stored secrets, byte for byte.
+// The scrambled, Blowfish and data-protection text forms of stored secrets, byte for byte; and the
+// secret settings against the in-memory store: plain values tracked, encoded texts written, damaged
+// texts falling back to the default.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include "foundation/codepage.h"
 #include "profile/cipher.h"
+
 #include "profile/secret_forms.h"
+#include "profile/secret_settings.h"
 #include "support/case_file.h"
+#include "support/memory_store.h"
 #include "support/test_bytes.h"
 
 using namespace sessiondeck;
@@ -24,10 +30,6 @@ public:
     bool failing = false;
     std::vector<size_t> sizes;
 };
-
-std::string Narrow(std::u16string_view text) {
-    return Utf16ToUtf8(text);
-}
 
 // Plain strings for comparing: VUnicodeString against a literal is ambiguous.
 std::optional<std::u16string> S(const std::optional<VUnicodeString>& value) {
@@ -75,7 +77,7 @@ Unwrapped Unwrap(std::u16string_view text, int kind) {
 std::string Said(const VReportMessageParams& report) {
     std::string text = std::to_string(report.GetMessageId()) + ":";
     for (size_t i = 0; i < report.GetInsertCount(); ++i)
-        text += (i ? "|" : " ") + Narrow(report.GetInserts()[i]);
+        text += (i ? "|" : " ") + Utf16ToUtf8(report.GetInserts()[i]);
     return text;
 }
 
@@ -94,7 +96,7 @@ TEST(ScrambledString, ExactTextWithGivenKey) {
     for (const auto& value : values) {
         const VUnicodeString text = EncodeScrambledString(value);
         EXPECT_EQ(text.Length(), 8 + 2 * value.size());
-        EXPECT_EQ(S(DecodeScrambledString(text)), value) << Narrow(value);
+        EXPECT_EQ(S(DecodeScrambledString(text)), value) << Utf16ToUtf8(value);
     }
     // Fresh key bytes every time (equal keys 4 times in a row would be a 2^-96 chance).
     int same = 0;
@@ -119,7 +121,7 @@ TEST(BlowfishText, LengthsAndPadding) {
         CountingRandomSource random;
         const auto text = EncodeBlowfishText(value, kBlowfishKindCurrent, random);
         EXPECT_EQ(text.value_or(u"").Length(), 1 + 2 * (2 * value.size() + 2 + padding + 8));
-        EXPECT_EQ(random.sizes, (std::vector<size_t>{padding, 4, 4})) << Narrow(value);
+        EXPECT_EQ(random.sizes, (std::vector<size_t>{padding, 4, 4})) << Utf16ToUtf8(value);
     }
     CountingRandomSource random;
     EXPECT_EQ(S(EncodeBlowfishText(u"", kBlowfishKindCurrent, random)), u"");
@@ -143,7 +145,7 @@ TEST(BlowfishText, LayoutWithPredictableRandomBytes) {
         EXPECT_EQ(text->str(), WrapInner(parts.inner, kind, true, parts.before, parts.after));
     }
     CountingRandomSource random;
-    EXPECT_EQ(Narrow(EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str()),
+    EXPECT_EQ(Utf16ToUtf8(EncodeBlowfishText(u"secret", kBlowfishKindCurrent, random)->str()),
               "u3cb645603759ee824ce6827274254ab07e74f77af3880923");
 }
 
@@ -155,7 +157,8 @@ TEST(BlowfishText, RoundTripsForEveryKind) {
             CountingRandomSource counting;
             const auto text = EncodeBlowfishText(value, kind, counting);
             ASSERT_TRUE(text);
-            EXPECT_EQ(S(DecodeBlowfishText(*text, kind)), value) << kind << " " << Narrow(value);
+            EXPECT_EQ(S(DecodeBlowfishText(*text, kind)), value)
+                << kind << " " << Utf16ToUtf8(value);
         }
     }
     VBlowfishString fresh(u"secret");
@@ -184,7 +187,7 @@ TEST(BlowfishText, DamagedTextsAndUnknownKindsFail) {
                   Bytes(4)),  // none in 8-bit either
     };
     for (const auto& text : rows)
-        EXPECT_FALSE(DecodeBlowfishText(text, kBlowfishKindCurrent)) << Narrow(text);
+        EXPECT_FALSE(DecodeBlowfishText(text, kBlowfishKindCurrent)) << Utf16ToUtf8(text);
     EXPECT_EQ(S(DecodeBlowfishText(good, kBlowfishKindCurrent)), u"secret");
     // Unknown kinds read and write empty.
     for (int kind : {3, -1, 100}) {
@@ -220,7 +223,7 @@ TEST(CapiString, RoundTripWithKeyCreatedPrivate) {
     VReportMessageParams report;
     const std::u16string value = u"s\u00e9cret \u20ac";
     const auto text = EncodeCapiString(value, report);
-    ASSERT_TRUE(text) << Narrow(report.GetTextSingleLine());
+    ASSERT_TRUE(text) << Utf16ToUtf8(report.GetTextSingleLine());
     ASSERT_TRUE(text->str().starts_with(u"CAPI:"));
     EXPECT_EQ(text->Length(), 5 + 2 * (24 + 16 + 2 * value.size() + 2));
     EXPECT_EQ(text->str().find_first_not_of(u"0123456789ABCDEF", 5), std::u16string::npos)
@@ -304,7 +307,7 @@ TEST(CapiString, KeyFileIsNeverLoosenedReplacedOrGuessed) {
     // A new key cannot read what the old one sealed.
     ASSERT_TRUE(EncodeCapiString(u"x", report));
     EXPECT_FALSE(DecodeCapiString(*text, report));
-    EXPECT_NE(Narrow(report.GetInserts()[0]).find("altered"), std::string::npos);
+    EXPECT_NE(Utf16ToUtf8(report.GetInserts()[0]).find("altered"), std::string::npos);
 }
 
 TEST(CapiString, KeyFolderFallsBackToHome) {
@@ -322,4 +325,169 @@ TEST(CapiString, KeyFolderFallsBackToHome) {
     EXPECT_EQ(S(DecodeCapiString(*text, report)), u"v");
     EXPECT_EQ(FileMode(env.dir() / "home/.local/share/sessiondeck/protect.key"), 0600u);
     EXPECT_FALSE(std::filesystem::exists("relative"));
+}
+
+namespace {
+
+class SecretSettings : public ::testing::Test {
+protected:
+    std::u16string Stored(std::u16string_view name) const {
+        const MemoryValue* value = factory.Find(u"Sessions\\Demo", name);
+        return value && value->kind == kValueKindString ? value->string.str() : u"<absent>";
+    }
+
+    ScopedKeyFolder keys;
+    MemoryStoreFactory factory;
+    VProfileStore store{&factory};
+    VProfileKey key{store.GetRootKey(), u"Sessions\\Demo"};
+};
+
+// The save rules every form shares, run once per form: a default is written
+// once, an unchanged value never again, a changed value (or a forced save)
+// with a fresh text each time, and every text reads back as the plain value.
+template <class Setting>
+void CheckSaveRules(MemoryStoreFactory& factory, VProfileKey& key, Setting& setting,
+                    Setting& reader) {
+    const char16_t* name = u"Password";
+    ASSERT_TRUE(setting.Init(&key, name, u"default pw"));
+    EXPECT_TRUE(setting.IsUnsaved());
+    EXPECT_FALSE(setting.IsModified());
+    EXPECT_EQ(factory.WriteCount(name), 0);
+
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 1) << "the default is written once";
+    const std::u16string first = factory.Find(u"Sessions\\Demo", name)->string.str();
+    EXPECT_NE(first, u"default pw") << "never the plain text";
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 1) << "nothing changed, nothing written";
+
+    ASSERT_TRUE(reader.Init(&key, name, u"other"));
+    EXPECT_EQ(reader.Get().str(), u"default pw");
+    EXPECT_FALSE(reader.IsUnsaved());
+
+    setting = std::u16string_view(u"new pw \u00e9");
+    EXPECT_TRUE(setting.IsModified());
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(name), 2);
+    EXPECT_FALSE(setting.IsModified());
+    const std::u16string second = factory.Find(u"Sessions\\Demo", name)->string.str();
+
+    setting.Save(&key, true);
+    EXPECT_EQ(factory.WriteCount(name), 3);
+    const std::u16string third = factory.Find(u"Sessions\\Demo", name)->string.str();
+    EXPECT_NE(second, third) << "same value, fresh random bytes";
+
+    ASSERT_TRUE(reader.Init(&key, name, u"other"));
+    EXPECT_EQ(reader.Get().str(), u"new pw \u00e9");
+
+    // Checkpoint and rollback work on the plain value.
+    setting = std::u16string_view(u"typo");
+    setting.Rollback();
+    EXPECT_EQ(setting.Get().str(), u"new pw \u00e9");
+    EXPECT_FALSE(setting.IsModified());
+}
+
+}  // namespace
+
+TEST_F(SecretSettings, EncodedStringSaveRulesAndForm) {
+    VProfileEncodedString setting, reader;
+    CheckSaveRules(factory, key, setting, reader);
+    EXPECT_EQ(S(DecodeScrambledString(Stored(u"Password"))), u"new pw \u00e9");
+    setting = std::u16string_view(u"");
+    setting.Save(&key, false);
+    EXPECT_EQ(Stored(u"Password"), u"") << "the empty value is the empty text";
+}
+
+TEST_F(SecretSettings, BlowfishStringSaveRulesKindAndForm) {
+    VProfileBlowfishString setting(u"Password", kBlowfishKindSSH1);
+    VProfileBlowfishString reader(u"Password", kBlowfishKindSSH1);
+    CheckSaveRules(factory, key, setting, reader);
+    EXPECT_EQ(setting.GetCipherKind(), kBlowfishKindSSH1) << "defaults and rollback keep the kind";
+    EXPECT_EQ(setting.Get().GetCipherKind(), kBlowfishKindSSH1);
+
+    // The stored text is in the setting's kind: the current kind cannot read it.
+    EXPECT_EQ(S(DecodeBlowfishText(Stored(u"Password"), kBlowfishKindSSH1)), u"new pw \u00e9");
+    EXPECT_NE(S(DecodeBlowfishText(Stored(u"Password"), kBlowfishKindCurrent)), u"new pw \u00e9");
+
+    // A delta from a setting of another kind brings the value, not the kind.
+    VProfileBlowfishString other(u"Password", kBlowfishKindCurrent);
+    other.Init(nullptr, u"");
+    other = std::u16string_view(u"from delta");
+    setting.ApplyDelta(&other);
+    EXPECT_EQ(setting.Get().str(), u"from delta");
+    EXPECT_EQ(setting.Get().GetCipherKind(), kBlowfishKindSSH1);
+}
+
+TEST_F(SecretSettings, CapiStringSaveRulesAndForm) {
+    VProfileCapiString setting, reader;
+    CheckSaveRules(factory, key, setting, reader);
+    VReportMessageParams report;
+    EXPECT_EQ(S(DecodeCapiString(Stored(u"Password"), report)), u"new pw \u00e9");
+    EXPECT_EQ(setting.GetReport().GetMessageId(), 0u);
+    EXPECT_EQ(reader.GetReport().GetMessageId(), 0u);
+}
+
+// A text that does not decode gives the default, counts as unsaved and is
+// replaced by the next save; the data-protection form also says why.
+TEST_F(SecretSettings, DamagedTextsGiveTheDefaultAndAreRewritten) {
+    key.SetString(u"Scrambled", u"abc");         // shorter than the key
+    key.SetString(u"Blowfish", u"u0011223344");  // not whole blocks
+    key.SetString(u"NoPrefix", u"0011223344556677");
+    key.SetString(u"Refused", u"CAPI:00112233445566778899");
+    factory.ClearWrites();
+    VProfileEncodedString scrambled;
+    VProfileBlowfishString blowfish(u"Blowfish", kBlowfishKindCurrent);
+    VProfileCapiString noPrefix, refused;
+    ASSERT_TRUE(scrambled.Init(&key, u"Scrambled", u"d1"));
+    ASSERT_TRUE(blowfish.Init(&key, u"d2"));
+    ASSERT_TRUE(noPrefix.Init(&key, u"NoPrefix", u"d3"));
+    ASSERT_TRUE(refused.Init(&key, u"Refused", u"d4"));
+    EXPECT_FALSE(VProfileBlowfishString(u"Blowfish", 0).Init(&key)) << "no default: no load";
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0xE1040052u);
+    EXPECT_EQ(refused.GetReport().GetMessageId(), 0xE1040051u);
+    EXPECT_EQ(refused.GetReport().GetInsertCount(), 1u);
+    for (VProfileData* setting :
+         std::initializer_list<VProfileData*>{&scrambled, &blowfish, &noPrefix, &refused}) {
+        EXPECT_TRUE(setting->IsUnsaved());
+        setting->Save(&key, false);
+    }
+    EXPECT_EQ(
+        scrambled.Get().str() + blowfish.Get().str() + noPrefix.Get().str() + refused.Get().str(),
+        u"d1d2d3d4");
+    EXPECT_EQ(factory.Writes().size(), 4u);
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u) << "the save succeeded";
+
+    // The rewritten texts read back; each load starts a fresh report.
+    VProfileEncodedString s2;
+    VProfileBlowfishString b2(u"Blowfish", kBlowfishKindCurrent);
+    s2.Init(&key, u"Scrambled", u"");
+    b2.Init(&key, u"");
+    noPrefix.Init(&key, u"Refused", u"");
+    EXPECT_EQ(s2.Get().str() + b2.Get().str() + noPrefix.Get().str(), u"d1d2d4");
+    EXPECT_EQ(noPrefix.GetReport().GetMessageId(), 0u);
+    // Neither an absent value nor a missing key is a failure.
+    key.SetString(u"Again", u"bad");
+    for (VProfileKey* where : {&key, static_cast<VProfileKey*>(nullptr)}) {
+        refused.Init(&key, u"Again", u"");
+        refused.Init(where, u"Absent", u"d5");
+        EXPECT_EQ(refused.GetReport().GetMessageId(), 0u);
+    }
+}
+
+// Without a usable key nothing is written, the report says why, and the value
+// stays unsaved so that a later save (with the key repaired) writes it.
+TEST_F(SecretSettings, CapiSaveWithoutKeyWritesNothingAndRetries) {
+    std::filesystem::create_directories(keys.KeyFile().parent_path());
+    WriteFileBytes(keys.KeyFile(), "short");
+    VProfileCapiString setting;
+    setting.Init(&key, u"Password", u"pw");
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"Password"), 0);
+    EXPECT_EQ(setting.GetReport().GetMessageId(), 0xE1040051u);
+    EXPECT_TRUE(setting.IsUnsaved());
+
+    std::filesystem::remove(keys.KeyFile());
+    setting.Save(&key, false);
+    EXPECT_EQ(factory.WriteCount(u"Password"), 1);
+    EXPECT_FALSE(setting.IsUnsaved());
 }
