@@ -902,6 +902,23 @@ TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
         EXPECT_EQ(deck->SetFilter(VUnicodeString(text)), Deck::FilterState::kShown);
         EXPECT_EQ(Shown(deck->Tree()), shown);
     }
+    // Case twins (two sessions whose names differ in case only, which the folder store keeps
+    // apart): both stay when their folder's order is read again, and renaming one leaves the
+    // other as it was.
+    MakeSession(u"Web\\Twin", u"SSH2", u"", u"t1.twins");
+    MakeSession(u"Web\\twin", u"SSH2", u"", u"t2.twins");
+    auto deck = Open();
+    Filtered(*deck, u"e");
+    deck->SetFilter(VUnicodeString());
+    deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));
+    EXPECT_TRUE(deck->MoveSelected(false));
+    EXPECT_EQ(deck->SetFilter(VUnicodeString(u"twins")), Deck::FilterState::kShown);
+    EXPECT_EQ(Shown(deck->Tree()), u"|Web|Web\\Twin|Web\\twin|");
+    deck->Selection().SelectOnly(At(*deck, u"Web\\Twin"));
+    ASSERT_TRUE(deck->BeginRename());
+    EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(u"Triplet")), Deck::EditResult::kDone);
+    EXPECT_EQ(deck->SetFilter(VUnicodeString(u"twins")), Deck::FilterState::kShown);
+    EXPECT_EQ(Shown(deck->Tree()), u"|Web|Web\\Triplet|Web\\twin|");
 }
 
 }  // namespace

@@ -193,29 +193,41 @@ void SessionFilterIndex::Drop(int folder, const VUnicodeString& name) {
 void SessionFilterIndex::ApplyOrder(int folder, const VStringArray& sessionNames,
                                     const VStringArray& folderNames) {
     // By folded name: a folder of ten thousand sessions is put in order without a search per
-    // name.
-    auto order = [](std::vector<int>& ids, const VStringArray& names, auto nameOf) {
-        std::unordered_map<std::u16string, int> byName;
-        for (int id : ids) byName.emplace(FoldNoCase(nameOf(id).str()), id);
+    // name. Case twins (names differing in case only, which a store comparing names exactly keeps
+    // apart) share a folded name: each stored name takes the entry spelt the same, else the
+    // first one left.
+    auto order = [](std::vector<int>& ids, const VStringArray& names, auto nameOf, auto foldedOf) {
+        std::unordered_map<std::u16string, std::vector<size_t>> byName;  // places in `ids`
+        for (size_t at = 0; at < ids.size(); ++at) byName[foldedOf(ids[at])].push_back(at);
+        std::vector<char> taken(ids.size());
         std::vector<int> ordered;
         ordered.reserve(ids.size());
         for (size_t i = 0; i < names.GetSize(); ++i) {
             const auto found = byName.find(FoldNoCase(names[i].str()));
             if (found == byName.end()) continue;
-            ordered.push_back(found->second);
-            byName.erase(found);
+            std::vector<size_t>& places = found->second;
+            auto place = std::find_if(places.begin(), places.end(), [&](size_t at) {
+                return nameOf(ids[at]).str() == names[i].str();
+            });
+            if (place == places.end()) place = places.begin();
+            taken[*place] = 1;
+            ordered.push_back(ids[*place]);
+            places.erase(place);
+            if (places.empty()) byName.erase(found);
         }
         // Whatever the listing no longer names keeps its place at the end; the next refresh
         // of it drops it.
-        for (int id : ids)
-            if (byName.contains(FoldNoCase(nameOf(id).str()))) ordered.push_back(id);
+        for (size_t at = 0; at < ids.size(); ++at)
+            if (!taken[at]) ordered.push_back(ids[at]);
         ids = std::move(ordered);
     };
     Folder& entry = m_folders[folder];
     auto sessionName = [&](int id) -> const VUnicodeString& { return m_sessions[id].name; };
     auto folderName = [&](int id) -> const VUnicodeString& { return m_folders[id].name; };
-    order(entry.sessions, sessionNames, sessionName);
-    order(entry.folders, folderNames, folderName);
+    order(entry.sessions, sessionNames, sessionName,
+          [&](int id) -> const std::u16string& { return m_sessions[id].foldedName; });
+    order(entry.folders, folderNames, folderName,
+          [&](int id) { return FoldNoCase(m_folders[id].name.str()); });
     entry.sessionsSorted = SortedByName(entry.sessions, sessionName);
     entry.foldersSorted = SortedByName(entry.folders, folderName);
 }
@@ -256,9 +268,21 @@ void SessionFilterIndex::Renamed(const VUnicodeString& folderPath, const VUnicod
     if (!Ready()) return;
     const int folder = FindFolder(folderPath);
     if (folder < 0) return;
+    // The entry spelt as the dialog showed it: a case twin of it (a name differing in case only,
+    // which a store comparing names exactly keeps apart) is another entry. Without one spelt
+    // so, the entry differing in case only is the one.
+    const Folder& entries = m_folders[folder];
+    const bool spelt =
+        std::any_of(entries.sessions.begin(), entries.sessions.end(),
+                    [&](int id) { return m_sessions[id].name.str() == oldName.str(); }) ||
+        std::any_of(entries.folders.begin(), entries.folders.end(),
+                    [&](int id) { return m_folders[id].name.str() == oldName.str(); });
+    const auto renamed = [&](const VUnicodeString& name) {
+        return spelt ? name.str() == oldName.str() : name.EqualsNoCase(oldName);
+    };
     for (int session : m_folders[folder].sessions) {
         Session& entry = m_sessions[session];
-        if (!entry.name.EqualsNoCase(oldName)) continue;
+        if (!renamed(entry.name)) continue;
         entry.name = newName;
         entry.foldedName = FoldNoCase(newName.str());
     }
@@ -268,7 +292,7 @@ void SessionFilterIndex::Renamed(const VUnicodeString& folderPath, const VUnicod
         for (int child : m_folders[id].folders) repath(child);
     };
     for (int child : m_folders[folder].folders) {
-        if (!m_folders[child].name.EqualsNoCase(oldName)) continue;
+        if (!renamed(m_folders[child].name)) continue;
         m_folders[child].name = newName;
         repath(child);
     }
