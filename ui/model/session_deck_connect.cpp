@@ -256,14 +256,18 @@ void SessionDeckModel::Properties() {
     SessionDatabase db;
     const VUnicodeString path = m_tree.Path(node);
     const bool saved = db.Save(session, false);
-    if (auto* index = IndexToFollowChange()) index->Refresh(path);
+    const VUnicodeString newName = session->GetSessionName();
+    const bool renaming = saved && !newName.IsEmpty() && newName.str() != oldName.str();
+    // A rename after the save tells the index of both names itself.
+    if (!renaming) {
+        if (auto* index = IndexToFollowChange()) index->Refresh(path);
+    }
     if (!saved) {
         ReportDatabaseFailure(db, u"ERROR: Unable to save the session.");
         m_tree.Node(node).session.Reset();
         return;
     }
-    const VUnicodeString newName = session->GetSessionName();
-    if (!newName.IsEmpty() && newName.str() != oldName.str()) {
+    if (renaming) {
         const TreeNodeId parent = m_tree.Node(node).parent;
         const VUnicodeString folderPath = m_tree.Path(parent);
         const bool renamed = db.Rename(folderPath, oldName, newName);
