@@ -2,6 +2,7 @@
 #include "ui/model/firewall_list_model.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "foundation/message_format.h"
 #include "foundation/report_text.h"
@@ -291,7 +292,7 @@ bool FirewallListModel::WriteEntries() {
         // The old key goes once no entry needs it (DeleteKeys).
         if (!entry.stored.empty() && entry.stored != entry.name) {
             m_deleted.push_back(entry.stored);
-            m_renamed.emplace_back(entry.stored, entry.name);
+            m_renamed.emplace_back(VUnicodeString(entry.stored), VUnicodeString(entry.name));
         }
         entry.stored = entry.name;
         entry.pending.reset();
@@ -301,9 +302,7 @@ bool FirewallListModel::WriteEntries() {
 
 void FirewallListModel::RenameInSessions() {
     if (m_renamed.empty()) return;
-    Renames renames;
-    for (const auto& [from, to] : m_renamed) renames.emplace_back(from, to);
-    m_renamed.clear();
+    const Renames renames = std::exchange(m_renamed, {});
     const GlobalChangeTally tally = m_sessionWalk
                                         ? m_sessionWalk(renames)
                                         : SessionDatabase().RenameFirewallInSessions(renames);

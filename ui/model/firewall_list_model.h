@@ -124,8 +124,8 @@ private:
     VProfileStoreFactory* m_factory;
     std::vector<Entry> m_entries;
     std::vector<std::u16string> m_deleted;
-    // Written under a new name, the sessions not yet changed: old name, new name.
-    std::vector<std::pair<std::u16string, std::u16string>> m_renamed;
+    // Written under a new name, the sessions not yet changed.
+    Renames m_renamed;
     SessionWalk m_sessionWalk;
     // The stored keys' names as last listed (the store's spelling).
     std::vector<std::u16string> m_storedNames;
