@@ -92,6 +92,9 @@ class Mutant:
     status: str = ""
     seconds: float = 0.0
     detail: str = ""
+    # The failed checks ("Suite.Test file:line"), so a change to the tests can see which checks
+    # hold a kill alone; a crash or a timeout leaves no report and names the executable instead.
+    killed_by: list = dataclasses.field(default_factory=list)
 
     def location(self):
         return f"{self.path}:{self.line}"
@@ -419,19 +422,47 @@ def test_env():
     return env
 
 
+FAILURE_PLACE = re.compile(r"^(.*?):(\d+)")
+
+
+def failed_checks(report_path):
+    """The failed checks of a GoogleTest JSON report, as "Suite.Test file:line" (file relative to
+    tests/), or None when the run left no readable report (a crash or a timeout)."""
+    try:
+        with open(report_path, encoding="utf-8") as f:
+            report = json.load(f)
+    except (OSError, ValueError):
+        return None
+    checks = []
+    for suite in report.get("testsuites", []):
+        for test in suite.get("testsuite", []):
+            for failure in test.get("failures", []):
+                place = FAILURE_PLACE.match(failure.get("failure", ""))
+                where = ""
+                if place:
+                    where = " " + place.group(1).split("/tests/", 1)[-1] + ":" + place.group(2)
+                checks.append(f"{suite['name']}.{test['name']}{where}")
+    return sorted(set(checks))
+
+
 def run_tests(build_dir, targets, timeout, log, env):
     """Runs the test executables in order and stops at the first failure.
-    Returns (passed, detail)."""
+    Returns (passed, detail, failed checks)."""
     for target in targets:
         exe = os.path.join(ROOT, build_dir, "tests", target)
+        report = os.path.join(ROOT, build_dir, f"{target}-report.json")
+        if os.path.exists(report):
+            os.remove(report)
         log.write(f"\n== {target}\n".encode())
         log.flush()
-        code, seconds = run([exe, "--gtest_brief=1"], timeout, log, env)
+        code, seconds = run([exe, "--gtest_brief=1", f"--gtest_output=json:{report}"], timeout,
+                            log, env)
         if code is None:
-            return False, f"{target} timed out after {timeout} s"
+            return False, f"{target} timed out after {timeout} s", [f"{target} (timed out)"]
         if code != 0:
-            return False, f"{target} failed (exit {code})"
-    return True, ""
+            checks = failed_checks(report) if code == 1 else None
+            return False, f"{target} failed (exit {code})", checks or [f"{target} (exit {code})"]
+    return True, "", []
 
 
 def targets_for(rel):
@@ -524,7 +555,7 @@ def write_report(path, argv, mutants, counts, score, total_points, seconds):
         "mutants": [
             {"status": m.status, "file": m.path, "line": m.line, "kind": m.kind,
              "original": m.original.strip(), "mutated": m.mutated.strip(), "detail": m.detail,
-             "seconds": round(m.seconds, 1)}
+             "killed_by": m.killed_by, "seconds": round(m.seconds, 1)}
             for m in mutants
         ],
     }
@@ -573,7 +604,7 @@ def main(argv):
             print(f"mutate: baseline build and run of {' '.join(all_targets)}", flush=True)
             if not build(build_dir, all_targets, args.jobs, log):
                 raise SystemExit(f"mutate: the unmutated code does not build; see {log_path}")
-            passed, detail = run_tests(build_dir, all_targets, args.timeout, log, env)
+            passed, detail, _ = run_tests(build_dir, all_targets, args.timeout, log, env)
             if not passed:
                 raise SystemExit(f"mutate: the unmutated tests fail ({detail}); see {log_path}")
             print(f"mutate: baseline passes; {len(mutants)} mutants of {total_points} points",
@@ -599,7 +630,8 @@ def main(argv):
                     if not build(build_dir, targets, args.jobs, log):
                         m.status = "no-build"
                     else:
-                        passed, m.detail = run_tests(build_dir, targets, args.timeout, log, env)
+                        passed, m.detail, m.killed_by = run_tests(build_dir, targets,
+                                                                  args.timeout, log, env)
                         m.status = "survived" if passed else "killed"
                 finally:
                     # A second Ctrl+C must not cut the restore short.
