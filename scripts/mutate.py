@@ -645,6 +645,8 @@ def main(argv):
                 counts[m.status] += 1
                 done.append(m)
                 print(f"{m.status} {m.describe()}", flush=True)
+                for check in m.killed_by:
+                    print(f"    by {check}", flush=True)
         except Interrupted as signal_name:
             print(f"mutate: stopped by {signal_name}; the sources are restored", file=sys.stderr)
             if not done:
