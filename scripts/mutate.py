@@ -47,6 +47,7 @@ baseline stops the run, since every mutant would then count as killed.
 
 import argparse
 import dataclasses
+import fnmatch
 import glob
 import json
 import os
@@ -305,6 +306,34 @@ def expand_files(patterns):
     return sorted(files)
 
 
+def replayed(report_path, killed_by):
+    """The killed mutants of an earlier report, found again among the mutation points of their
+    files (a mutant whose line changed since is an error: the report is for other sources)."""
+    with open(report_path, encoding="utf-8") as f:
+        report = json.load(f)
+    wanted = []
+    for entry in report["mutants"]:
+        if entry["status"] != "killed":
+            continue
+        places = [check.rsplit(" ", 1)[-1].rsplit(":", 1)[0] for check in entry.get("killed_by", [])]
+        if killed_by and not any(fnmatch.fnmatch(place, pattern)
+                                 for place in places for pattern in killed_by):
+            continue
+        wanted.append(entry)
+    points = {}
+    for rel in sorted({entry["file"] for entry in wanted}):
+        for m in scan_file(rel):
+            points[(m.path, m.line, m.kind, m.mutated.strip())] = m
+    chosen = []
+    for entry in wanted:
+        key = (entry["file"], entry["line"], entry["kind"], entry["mutated"])
+        if key not in points:
+            raise SystemExit(f"mutate: {entry['file']}:{entry['line']} of {report_path} is not a "
+                             "mutation point of the sources as they are now")
+        chosen.append(points[key])
+    return chosen, len(points)
+
+
 def choose(files, seed, count):
     points = []
     for rel in files:
@@ -510,6 +539,13 @@ output:
 the sample behind docs/testing.md:
   scripts/mutate.py --seed 17 --count 66 --files 'profile/*.cpp' 'session/*.cpp' 'app/*.cpp'
 """)
+    parser.add_argument("--replay", metavar="REPORT",
+                        help="run again the killed mutants of an earlier --json report (same "
+                             "sources, changed tests) instead of a new sample: a kill the tests "
+                             "lost shows as 'survived'")
+    parser.add_argument("--killed-by", nargs="+", metavar="GLOB",
+                        help="with --replay: only the mutants one of whose failed checks is in "
+                             "a test file matching a glob (relative to tests/), e.g. 'ui/wx/*'")
     parser.add_argument("--files", nargs="+", metavar="GLOB",
                         help="source files to mutate, globs relative to the repository root "
                              "(quote them), e.g. 'profile/*.cpp' 'session/*.cpp'")
@@ -533,8 +569,10 @@ the sample behind docs/testing.md:
     parser.add_argument("--restore", action="store_true",
                         help="only put back a file an interrupted run left mutated, then exit")
     args = parser.parse_args(argv)
-    if not args.restore and not args.files:
-        parser.error("--files is required")
+    if not args.restore and not args.files and not args.replay:
+        parser.error("--files or --replay is required")
+    if args.killed_by and not args.replay:
+        parser.error("--killed-by needs --replay")
     if args.count < 1:
         parser.error("--count must be at least 1")
     return args
@@ -582,13 +620,18 @@ def main(argv):
     if args.restore:
         return 0
 
-    files = expand_files(args.files)
-    mutants, total_points = choose(files, args.seed, args.count)
+    if args.replay:
+        mutants, total_points = replayed(args.replay, args.killed_by)
+        files = sorted({m.path for m in mutants})
+    else:
+        files = expand_files(args.files)
+        mutants, total_points = choose(files, args.seed, args.count)
     if args.dry_run:
         for m in mutants:
             print(f"{m.kind:10} {m.describe()}")
+        source = f"replayed from {args.replay}" if args.replay else f"seed {args.seed}"
         print(f"{len(mutants)} of {total_points} mutation points in {len(files)} files "
-              f"(seed {args.seed})")
+              f"({source})")
         return 0
 
     log_path = args.log or os.path.join(ROOT, build_dir, "mutate.log")
