@@ -10,6 +10,8 @@ cd "$(dirname "$0")"
 # Includes must point down the layer order; a wrong one fails before any build.
 echo "== layers"
 python3 scripts/check-layers.py
+# The mutation script's scanner, journal and replay (a second, it builds nothing).
+python3 scripts/test_mutate.py 2>&1 | tail -n 1
 
 jobs=$(nproc)
 # Seconds each fuzz target runs; they run two at a time.

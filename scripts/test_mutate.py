@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks of mutate.py's scanner: which points it takes and which it must leave alone."""
 
+import json
 import os
 import sys
 import tempfile
@@ -120,6 +121,36 @@ class ScannerTest(unittest.TestCase):
         self.assertEqual([m.describe() for m in first], [m.describe() for m in second])
         self.assertNotEqual([m.describe() for m in first], [m.describe() for m in other])
         self.assertGreater(total, 10)
+
+    def test_replay_takes_the_kills_of_the_named_test_files(self):
+        with tempfile.TemporaryDirectory(dir=mutate.ROOT) as folder:
+            gtest = os.path.join(folder, "gtest.json")
+            with open(gtest, "w", encoding="utf-8") as f:
+                json.dump({"testsuites": [{"name": "Deck", "testsuite": [
+                    {"name": "Paste", "failures": [
+                        {"failure": "/src/tests/ui/deck_test.cpp:42\nValue of: x"},
+                        {"failure": "/src/tests/ui/deck_test.cpp:42\nagain"}]},
+                    {"name": "Fine"}]}]}, f)
+            self.assertEqual(mutate.failed_checks(gtest), ["Deck.Paste ui/deck_test.cpp:42"])
+            self.assertIsNone(mutate.failed_checks(os.path.join(folder, "absent.json")))
+
+            points = mutate.scan_file("profile/profile_store.cpp")[:3]
+            report = os.path.join(folder, "report.json")
+            entries = [{"status": status, "file": m.path, "line": m.line, "kind": m.kind,
+                        "mutated": m.mutated.strip(), "killed_by": [by]}
+                       for m, status, by in zip(points, ["killed", "killed", "survived"],
+                                                ["A.B ui/a_test.cpp:1", "C.D wx/b_test.cpp:2", ""])]
+            with open(report, "w", encoding="utf-8") as f:
+                json.dump({"mutants": entries}, f)
+            every, _ = mutate.replayed(report, None)
+            self.assertEqual([m.describe() for m in every], [m.describe() for m in points[:2]])
+            only, _ = mutate.replayed(report, ["ui/*"])
+            self.assertEqual([m.describe() for m in only], [points[0].describe()])
+            entries[0]["line"] += 100000  # the sources moved on since the report
+            with open(report, "w", encoding="utf-8") as f:
+                json.dump({"mutants": entries}, f)
+            with self.assertRaises(SystemExit):
+                mutate.replayed(report, None)
 
 
 if __name__ == "__main__":
