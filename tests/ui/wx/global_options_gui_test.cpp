@@ -4,17 +4,16 @@
 #include "ui/wx/global_options_dialog.h"
 #include "ui/wx/gui_fixture.h"
 
-using namespace sessiondeck;
-
 namespace {
 
-// Shows the General page, notes the recent-list size it shows and types `typed` over it.
-void TypeRecentListSize(wxDialog* dialog, const char* typed, wxString& shownBefore) {
+// Shows the General page and types `typed` over the recent-list size; returns what it showed.
+wxString TypeRecentListSize(wxDialog* dialog, const char* typed) {
     ShowPage(dialog, "General");
     auto* size = dynamic_cast<wxTextCtrl*>(dialog->FindWindow("MRU Count"));
-    ASSERT_NE(size, nullptr) << "the General page is not on show";
-    shownBefore = size->GetValue();
+    if (!size) return "no General page";
+    const wxString shown = size->GetValue();
     TypeInto(size, typed);
+    return shown;
 }
 
 // A value typed and OK change the saved file in that one line. Then a value typed and left with
@@ -27,28 +26,27 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     ASSERT_TRUE(SaveGlobalConfig(true));
     const std::filesystem::path file = dir / "Config" / "Global.ini";
     const std::vector<std::string> before = Lines(file);
+    auto show = [](void** held) {
+        return ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
+                                       nullptr, held);
+    };
+    // The dialog pointer holds the dialog while it runs, and the page shows the stored value.
     void* held = nullptr;
-    bool heldWhileOpen = false;
-    wxString shownBefore;
+    wxString seen;
     Driver driver([&](wxDialog* dialog) {
-        heldWhileOpen = held == dialog;
-        TypeRecentListSize(dialog, "7", shownBefore);
+        seen = (held == dialog ? "held, showed " : "not held, showed ") +
+               TypeRecentListSize(dialog, "7");
         Screenshot(dialog, "global-options");
         ClickWindow(dialog->FindWindow(wxID_OK));
     });
-    EXPECT_EQ(ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
-                                      nullptr, &held),
-              1);
-    EXPECT_TRUE(heldWhileOpen) << "the dialog pointer did not hold the dialog while it ran";
-    EXPECT_EQ(held, nullptr);
-    EXPECT_EQ(shownBefore, "4") << "the page did not show the stored value";
+    EXPECT_EQ(show(&held), 1);
+    EXPECT_EQ(seen + (held ? ", held after" : ""), "held, showed 4");
     ASSERT_TRUE(SaveGlobalConfig(false));
     EXPECT_EQ(ChangedLines(before, Lines(file)),
               std::vector<std::string>{"D:\"MRU Count\"=00000004 -> D:\"MRU Count\"=00000007"});
 
-    // Enough for the walk to outlast the progress dialog's first draw; making the sessions is most
-    // of the test's time. SESSIONDECK_APPLY_SESSIONS raises the count (1000 for the screenshot in
-    // the documentation).
+    // Enough for the walk to outlast the progress dialog's first draw (making them is most of the
+    // test's time); SESSIONDECK_APPLY_SESSIONS raises the count, for the documentation's picture.
     const char* asked = std::getenv("SESSIONDECK_APPLY_SESSIONS");
     const int kSessions = asked ? std::max(1, std::atoi(asked)) : 300;
     for (int i = 0; i < kSessions; ++i)
@@ -63,12 +61,10 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
             if (++ticksWithProgress == 10) Screenshot(window, "default_session_progress");
         }
     });
-    bool stillOpen = false;
     Driver cancel([&](wxDialog* dialog) {
-        TypeRecentListSize(dialog, "3", shownBefore);
-        wxUIActionSimulator().Char(WXK_TAB, wxMOD_CONTROL);
-        Settle();
-        stillOpen = dialog->IsModal();
+        seen = "showed " + TypeRecentListSize(dialog, "3");
+        Press(WXK_TAB, wxMOD_CONTROL);
+        seen += dialog->IsModal() ? ", open after Ctrl+Tab" : ", closed by Ctrl+Tab";
         ShowPage(dialog, "Default Session");
         Driver edit([&](wxDialog* options) {
             ShowPage(options, "Emulation");
@@ -78,21 +74,17 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
             watch.Start(50);
             ClickWindow(options->FindWindow(wxID_OK));
         });
-        ClickWindow(FindChild<wxButton>(dialog, [](wxButton* b) {
-            return b->IsShownOnScreen() && b->GetLabelText() == "Edit Default Session...";
-        }));
+        ClickWindow(wxWindow::FindWindowByLabel("&Edit Default Session...", dialog));
         watch.Stop();
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
     });
-    EXPECT_EQ(ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
-                                      nullptr, nullptr),
-              2);
+    EXPECT_EQ(show(nullptr), 2);
     DeleteSessionOptionsStateMap();
-    EXPECT_EQ(shownBefore, "7");
-    EXPECT_TRUE(stillOpen) << "Ctrl+Tab ended the dialog";
     GlobalConfig* config = nullptr;
     GetGlobalConfig(config);
-    EXPECT_EQ(config->mruCount.Get(), 7) << "Cancel kept the value typed before it";
+    EXPECT_EQ(seen + ", then " + std::to_string(config->mruCount.Get()),
+              "showed 7, open after Ctrl+Tab, then 7")
+        << "Cancel kept the value typed before it";
 
     ASSERT_EQ(recorder.styles.size(), 1u) << "not asked whether to apply it to every session";
     EXPECT_TRUE(recorder.styles[0] & wxNO_DEFAULT) << "Enter would apply it everywhere";
@@ -100,9 +92,8 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     int updated = 0;
     for (const auto& entry :
          std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions"))
-        if (entry.path().extension() == ".ini" && entry.path().stem() != "__FolderData__")
-            for (const std::string& line : Lines(entry.path()))
-                updated += line.rfind("D:\"Cols\"=00000064", 0) == 0;
+        for (const std::string& line : Lines(entry.path()))
+            updated += line == "D:\"Cols\"=00000064";
     EXPECT_EQ(updated, kSessions + 4 + 1) << "every session and the Default session itself";
 }
 

@@ -40,15 +40,10 @@ inline void Settle(int milliseconds = 300) {
     }
 }
 
-// The row labelled `label` at or below `from` (the root when not given).
-inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label, wxTreeItemId from = {}) {
-    if (!from.IsOk()) from = tree->GetRootItem();
-    if (tree->GetItemText(from) == label) return from;
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId child = tree->GetFirstChild(from, cookie); child.IsOk();
-         child = tree->GetNextChild(from, cookie)) {
-        if (wxTreeItemId found = Item(tree, label, child); found.IsOk()) return found;
-    }
+// The first row labelled `label`, shown or not.
+inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label) {
+    for (wxTreeItemId item = tree->GetRootItem(); item.IsOk(); item = tree->GetNext(item))
+        if (tree->GetItemText(item) == label) return item;
     return wxTreeItemId();
 }
 
@@ -79,6 +74,12 @@ inline void Click(const wxPoint& point, int modifier = 0) {
 
 inline void ClickWindow(wxWindow* window) {
     Click(Centre(window->GetScreenRect()));
+}
+
+// Presses `key` and lets the dialog take it.
+inline void Press(int key, int modifiers = wxMOD_NONE) {
+    wxUIActionSimulator().Char(key, modifiers);
+    Settle();
 }
 
 // Replaces what the text box shows as a user would: click into it, select all, type.
@@ -155,22 +156,20 @@ private:
 class SessionDeckGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        if (const char* display = std::getenv("DISPLAY"); !display || !*display) {
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display) {
             // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a display
             // reports these tests as not run instead of failed or passed.
             std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
             std::_Exit(77);
         }
-        static const bool started = [] {
-            static int argc = 1;
-            static char name[] = "test_ui_wx";
-            static char* argv[] = {name, nullptr};
-            wxApp::SetInstance(new wxApp());
-            const bool ok = wxEntryStart(argc, argv);
-            wxInitAllImageHandlers();
-            return ok;
-        }();
-        ASSERT_TRUE(started) << "no display: run the gui tests under xvfb-run";
+        if (wxTheApp) return;  // started once for the process
+        static int argc = 1;
+        static char name[] = "test_ui_wx";
+        static char* argv[] = {name, nullptr};
+        wxApp::SetInstance(new wxApp());
+        ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start on " << display;
+        wxInitAllImageHandlers();
     }
 
     void SetUp() override {
@@ -203,17 +202,6 @@ protected:
     TempDir dir;
     cli::GlobalOptions options;
 };
-
-// The first window below `window` of type T that `matches` (any, without it).
-template <typename T>
-T* FindChild(wxWindow* window, const std::function<bool(T*)>& matches = nullptr) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* found = dynamic_cast<T*>(child); found && (!matches || matches(found)))
-            return found;
-        if (T* found = FindChild<T>(child, matches)) return found;
-    }
-    return nullptr;
-}
 
 // A value file's lines; the store ends them with CR LF, and the CR is kept out of a
 // comparison's report.

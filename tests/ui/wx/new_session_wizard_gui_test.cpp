@@ -5,15 +5,9 @@
 #include "ui/wx/gui_fixture.h"
 #include "ui/wx/new_session_wizard.h"
 
-using namespace sessiondeck;
-
 namespace {
 
 using W = NewSessionWizardDialog;
-
-int AcceptProperties(ISessionConfig*, int) {
-    return 1;
-}
 
 // Picks `protocol` in the page's list and presses Next.
 void ChooseAndNext(wxDialog* wizard, const char* protocol) {
@@ -22,18 +16,13 @@ void ChooseAndNext(wxDialog* wizard, const char* protocol) {
     ClickWindow(wizard->FindWindow(W::kNextId));
 }
 
-// Enter in `field`: Next on a protocol page, Finish on the last.
-void PressEnterIn(wxWindow* field) {
-    ClickWindow(field);
-    wxUIActionSimulator().Char(WXK_RETURN);
-    Settle();
-}
-
 // The model tests hold every chain of pages; here two sessions are made through the window from
 // one session manager: SSH2 with SFTP, and Serial alone, each protocol page filled in by mouse
 // and keyboard (its controls are named after their settings).
 TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
-    SessionDeckDllInitGUI(nullptr, nullptr, &AcceptProperties, nullptr);
+    // New Session is offered to a host that shows the properties of what it makes.
+    SessionDeckDllInitGUI(
+        nullptr, nullptr, [](ISessionConfig*, int) { return 1; }, nullptr);
     SessionDeckSetNewSessionWizard(&ShowNewSessionWizard);
     const struct {
         const char *terminal, *transfer, *name;
@@ -63,7 +52,7 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
                     if (boxes.size() > 1) boxes.back()->SetValue(value);
                 }
                 TypeInto(boxes[0], c.fields[0].second);
-                PressEnterIn(boxes[0]);
+                Press(WXK_RETURN);                  // Enter on a protocol page: Next
                 ChooseAndNext(wizard, c.transfer);  // SFTP after SSH2: straight to the end
 
                 auto* name = dynamic_cast<wxTextCtrl*>(wizard->FindWindow(W::kNameId));
@@ -73,7 +62,8 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
                 name->SetValue(c.name);
                 dynamic_cast<wxTextCtrl*>(wizard->FindWindow(W::kDescriptionId))
                     ->SetValue("made by the wizard");
-                PressEnterIn(name);
+                ClickWindow(name);
+                Press(WXK_RETURN);  // and on the last: Finish
             });
             wxUIActionSimulator().Char('N', wxMOD_ALT);  // the library's accelerator table
             Settle(1500);
@@ -92,6 +82,9 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
         ASSERT_TRUE(session) << c.name << " not made, or not in Lab";
         for (const auto& [setting, value] : c.fields)
             EXPECT_EQ(text(session->GetTermConnectConfig(), setting), value);
+        if (c.transfer == std::string("SFTP")) {  // the SSH2 page's host serves SFTP as well
+            EXPECT_EQ(text(session->GetTransferConnectConfig(), "Hostname"), c.fields[0].second);
+        }
         EXPECT_EQ(session->GetTerminalProtocol().ToUtf8() + " " +
                       session->GetTransferProtocol().ToUtf8() + " " +
                       text(dynamic_cast<SessionConfig*>(session.Get()), "Description"),

@@ -3,14 +3,12 @@
 // synthetic clicks and keys; message boxes are answered by a MessageRecorder.
 #include "ui/wx/gui_fixture.h"
 
-using namespace sessiondeck;
-
-namespace {
-
 // A path naming no session opens no window. OK after a new name on the Connection page and a
 // port refused, then accepted, on the SSH2 page: the file moves to the new name and differs from
 // before in the port line only. The refusal keeps the page and the focus on the field.
-TEST_F(SessionDeckGuiTest, SessionOptionsOkRenamesAndSavesOnlyThePort) {
+class SessionOptionsGuiTest : public SessionDeckGuiTest {};
+
+TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     const auto folder = dir / "Config" / "Sessions" / "Servers";
     // The fixture writes three values by hand; saving once gives the file every setting in the
     // library's own form, as any session saved by a dialog has.
@@ -28,9 +26,10 @@ TEST_F(SessionDeckGuiTest, SessionOptionsOkRenamesAndSavesOnlyThePort) {
     MessageRecorder recorder;
     wxString shown, refusal;
     Driver driver([&](wxDialog* dialog) {
-        // The Connection page's first box is the name; the others are named after their
-        // settings.
-        auto* name = FindChild<wxTextCtrl>(dialog, &wxWindow::IsShownOnScreen);
+        // The name's box follows its label; the other boxes are named after their settings.
+        wxWindow* label = wxWindow::FindWindowByLabel("&Name:", dialog);
+        ASSERT_NE(label, nullptr);
+        auto* name = dynamic_cast<wxTextCtrl*>(label->GetNextSibling());
         ASSERT_NE(name, nullptr);
         shown = dialog->GetTitle() + "|" + name->GetValue();
         TypeInto(name, "web9");
@@ -60,5 +59,3 @@ TEST_F(SessionDeckGuiTest, SessionOptionsOkRenamesAndSavesOnlyThePort) {
     EXPECT_EQ(ChangedLines(before, Lines(folder / "web9.ini")),
               std::vector<std::string>{"D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
 }
-
-}  // namespace
