@@ -6,16 +6,6 @@
 
 namespace {
 
-// Shows the General page and types `typed` over the recent-list size; returns what it showed.
-wxString TypeRecentListSize(wxDialog* dialog, const char* typed) {
-    ShowPage(dialog, "General");
-    auto* size = dynamic_cast<wxTextCtrl*>(dialog->FindWindow("MRU Count"));
-    if (!size) return "no General page";
-    const wxString shown = size->GetValue();
-    TypeInto(size, typed);
-    return shown;
-}
-
 // A value typed and OK change the saved file in that one line. Then a value typed and left with
 // Ctrl+Tab (which writes it into the options) is taken back by Cancel; on the way the Default
 // Session page's Edit opens Session Options on the Default session, and Yes to applying the change
@@ -34,8 +24,9 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     void* held = nullptr;
     wxString seen;
     Driver driver([&](wxDialog* dialog) {
+        ShowPage(dialog, "General");
         seen = (held == dialog ? "held, showed " : "not held, showed ") +
-               TypeRecentListSize(dialog, "7");
+               TypeInto(dialog->FindWindow("MRU Count"), "7");
         Screenshot(dialog, "global-options");
         ClickWindow(dialog->FindWindow(wxID_OK));
     });
@@ -62,15 +53,14 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
         }
     });
     Driver cancel([&](wxDialog* dialog) {
-        seen = "showed " + TypeRecentListSize(dialog, "3");
+        ShowPage(dialog, "General");
+        seen = "showed " + TypeInto(dialog->FindWindow("MRU Count"), "3");
         Press(WXK_TAB, wxMOD_CONTROL);
         seen += dialog->IsModal() ? ", open after Ctrl+Tab" : ", closed by Ctrl+Tab";
         ShowPage(dialog, "Default Session");
         Driver edit([&](wxDialog* options) {
             ShowPage(options, "Emulation");
-            auto* columns = dynamic_cast<wxTextCtrl*>(options->FindWindow("Cols"));
-            ASSERT_NE(columns, nullptr);
-            TypeInto(columns, "100");
+            EXPECT_EQ(TypeInto(options->FindWindow("Cols"), "100"), "80");
             watch.Start(50);
             ClickWindow(options->FindWindow(wxID_OK));
         });

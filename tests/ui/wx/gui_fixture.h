@@ -82,12 +82,17 @@ inline void Press(int key, int modifiers = wxMOD_NONE) {
     Settle();
 }
 
-// Replaces what the text box shows as a user would: click into it, select all, type.
-inline void TypeInto(wxTextCtrl* text, const char* typed) {
+// Replaces what the text box `box` shows as a user would: click into it, select all, type.
+// Returns what it showed before.
+inline wxString TypeInto(wxWindow* box, const char* typed) {
+    auto* text = dynamic_cast<wxTextCtrl*>(box);
+    if (!text) return "(no text box)";
+    const wxString before = text->GetValue();
     ClickWindow(text);
     text->SelectAll();
     wxUIActionSimulator().Text(typed);
     Settle();
+    return before;
 }
 
 // Shows a page of Session or Global Options with a click in its tree.
@@ -95,11 +100,9 @@ inline void ShowPage(wxWindow* dialog, const char* page) {
     Click(LabelCentre(dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree")), page));
 }
 
-// Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png and so on
-// when the display is scaled, as with GDK_SCALE=2). The pixels are read from the X server (the
-// root window holds every mapped window's contents), since GTK 3 gives wxWidgets no way to read
-// a window back. wx gives places and sizes in logical pixels; the X server holds device pixels,
-// the scale factor more of them each way.
+// Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png with
+// GDK_SCALE=2), read from the X server's root window: GTK 3 gives wxWidgets no way to read a window
+// back. wx places in logical pixels, the X server in device pixels, `scale` more each way.
 inline void Screenshot(wxWindow* window, const std::string& name) {
     Settle(100);
     const double scale = window->GetContentScaleFactor();

@@ -29,15 +29,10 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
         // The name's box follows its label; the other boxes are named after their settings.
         wxWindow* label = wxWindow::FindWindowByLabel("&Name:", dialog);
         ASSERT_NE(label, nullptr);
-        auto* name = dynamic_cast<wxTextCtrl*>(label->GetNextSibling());
-        ASSERT_NE(name, nullptr);
-        shown = dialog->GetTitle() + "|" + name->GetValue();
-        TypeInto(name, "web9");
+        shown = dialog->GetTitle() + "|" + TypeInto(label->GetNextSibling(), "web9");
         ShowPage(dialog, "SSH2");
-        auto* port = dynamic_cast<wxTextCtrl*>(dialog->FindWindow("[SSH2] Port"));
-        ASSERT_NE(port, nullptr) << "no SSH2 page below Connection";
-        shown += "|" + port->GetValue();
-        TypeInto(port, "22x");
+        wxWindow* port = dialog->FindWindow("[SSH2] Port");
+        shown += "|" + TypeInto(port, "22x");
         ShowPage(dialog, "Terminal");
         auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
         refusal << recorder.styles.size() << " message, page "
