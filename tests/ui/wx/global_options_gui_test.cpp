@@ -16,12 +16,12 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     ASSERT_TRUE(SaveGlobalConfig(true));
     const std::filesystem::path file = dir / "Config" / "Global.ini";
     const std::vector<std::string> before = Lines(file);
-    auto show = [](void** held) {
-        return ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
-                                       nullptr, held);
-    };
     // The dialog pointer holds the dialog while it runs, and the page shows the stored value.
     void* held = nullptr;
+    auto show = [&] {
+        return ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
+                                       nullptr, &held);
+    };
     wxString seen;
     Driver driver([&](wxDialog* dialog) {
         ShowPage(dialog, "General");
@@ -30,7 +30,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
         Screenshot(dialog, "global-options");
         ClickWindow(dialog->FindWindow(wxID_OK));
     });
-    EXPECT_EQ(show(&held), 1);
+    EXPECT_EQ(show(), 1);
     EXPECT_EQ(seen + (held ? ", held after" : ""), "held, showed 4");
     ASSERT_TRUE(SaveGlobalConfig(false));
     EXPECT_EQ(ChangedLines(before, Lines(file)),
@@ -46,11 +46,10 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     int ticksWithProgress = 0;  // the progress dialog seen by a timer while the walk runs
     wxTimer watch;
     watch.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
-        for (wxWindow* window : wxTopLevelWindows) {
-            if (window->GetLabel() != "Default Session" || !window->IsShown()) continue;
-            // Once it has been on show a while: a fresh window has not drawn itself yet.
-            if (++ticksWithProgress == 10) Screenshot(window, "default_session_progress");
-        }
+        for (wxWindow* window : wxTopLevelWindows)  // the picture once it has drawn itself
+            if (window->GetLabel() == "Default Session" && window->IsShown() &&
+                ++ticksWithProgress == 10)
+                Screenshot(window, "default_session_progress");
     });
     Driver cancel([&](wxDialog* dialog) {
         ShowPage(dialog, "General");
@@ -68,8 +67,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
         watch.Stop();
         ClickWindow(dialog->FindWindow(wxID_CANCEL));
     });
-    EXPECT_EQ(show(nullptr), 2);
-    DeleteSessionOptionsStateMap();
+    EXPECT_EQ(show(), 2);
     GlobalConfig* config = nullptr;
     GetGlobalConfig(config);
     EXPECT_EQ(seen + ", then " + std::to_string(config->mruCount.Get()),

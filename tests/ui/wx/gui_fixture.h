@@ -33,11 +33,10 @@
 
 using namespace sessiondeck;
 
+// Lets the toolkit handle what is pending, for `milliseconds` of sleeps between the rounds (a
+// dialog run inside a round does not count).
 inline void Settle(int milliseconds = 300) {
-    for (int waited = 0; waited < milliseconds; waited += 20) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(20);
-    }
+    for (int slept = 0; slept < milliseconds; slept += 20, wxMilliSleep(20)) wxTheApp->Yield(true);
 }
 
 // The first row labelled `label`, shown or not.
@@ -55,19 +54,16 @@ inline wxPoint Centre(const wxRect& rect) {
 inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
     const wxTreeItemId item = Item(tree, label);
     wxRect rect;
-    if (!item.IsOk() || !tree->GetBoundingRect(item, rect, true)) {
-        ADD_FAILURE() << "no row " << label;
-        return wxDefaultPosition;
-    }
+    EXPECT_TRUE(item.IsOk() && tree->GetBoundingRect(item, rect, true)) << "no row " << label;
     return tree->ClientToScreen(Centre(rect));
 }
 
-inline void Click(const wxPoint& point, int modifier = 0) {
+inline void Click(const wxPoint& point, int modifier = 0, int button = wxMOUSE_BTN_LEFT) {
     wxUIActionSimulator sim;
     sim.MouseMove(point);
     Settle(100);
     if (modifier) sim.KeyDown(modifier);
-    sim.MouseClick();
+    sim.MouseClick(button);
     if (modifier) sim.KeyUp(modifier);
     Settle();
 }
@@ -192,7 +188,10 @@ protected:
         SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
     }
 
-    void TearDown() override { CleanupSessionDeckSessionConfigs(); }
+    void TearDown() override {
+        CleanupSessionDeckSessionConfigs();
+        DeleteSessionOptionsStateMap();
+    }
 
     void MakeSession(const std::u16string& path, const char16_t* host) {
         VProfileStore store;

@@ -9,8 +9,6 @@
 
 namespace {
 
-namespace C = SessionDeckCommand;
-
 wxToolBar* ToolbarOf(wxDialog* dialog) {
     return dynamic_cast<wxToolBar*>(dialog->FindWindow(deck_ids::kToolbar));
 }
@@ -51,12 +49,9 @@ void PointAt(wxWindow* window) {
 void ChooseFromContextMenu(wxTreeCtrl* tree, const char* label, char key) {
     wxTimer press;
     press.Bind(wxEVT_TIMER, [key](wxTimerEvent&) { wxUIActionSimulator().Char(key); });
-    wxUIActionSimulator sim;
-    sim.MouseMove(LabelCentre(tree, label));
-    Settle(100);
-    press.StartOnce(700);
-    sim.MouseClick(wxMOUSE_BTN_RIGHT);
-    Settle(1500);
+    press.StartOnce(800);
+    Click(LabelCentre(tree, label), 0, wxMOUSE_BTN_RIGHT);
+    Settle(1200);
 }
 
 // Presses on the row `from` and moves in steps, as a hand would, onto `to`, holding `modifier`
@@ -89,7 +84,7 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
         Settle();
         Click(LabelCentre(tree, "web1"));
         Click(LabelCentre(tree, "releases"), WXK_CONTROL);
-        EXPECT_TRUE(ToolbarOf(dialog)->GetToolEnabled(C::kConnect));
+        EXPECT_TRUE(ToolbarOf(dialog)->GetToolEnabled(SessionDeckCommand::kConnect));
         Screenshot(dialog, "connect_two_sessions");
         ClickWindow(dialog->FindWindow(deck_ids::kConnectButton));
     });
@@ -103,10 +98,9 @@ TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsT
         wxTreeCtrl* tree = TreeOf(dialog);
         wxWindow* ok = dialog->FindWindow(deck_ids::kConnectButton);
         EXPECT_EQ(ok->GetLabel() + " " + dialog->FindWindow(wxID_CANCEL)->GetLabel(), "OK Cancel");
-        EXPECT_FALSE(dialog->FindWindow(deck_ids::kShowOnStartup)->IsShown() ||
-                     ToolbarOf(dialog)->FindById(C::kConnect))
-            << "the startup box or the toolbar's Connect shows";
-        EXPECT_FALSE(ok->IsEnabled()) << "nothing is selected at first in this mode";
+        EXPECT_FALSE(ok->IsEnabled() || dialog->FindWindow(deck_ids::kShowOnStartup)->IsShown() ||
+                     ToolbarOf(dialog)->FindById(SessionDeckCommand::kConnect))
+            << "OK with nothing selected, the startup box or the toolbar's Connect is on show";
         Click(LabelCentre(tree, "Servers"));
         Click(LabelCentre(tree, "Lab"), WXK_CONTROL);
         EXPECT_TRUE(ok->IsEnabled());
@@ -145,18 +139,15 @@ TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
         auto* box = dynamic_cast<wxSearchCtrl*>(dialog->FindWindow(deck_ids::kFilterBox));
         PointAt(tree);
         Press('f', wxMOD_CONTROL);
-        wxWindow* focus = wxWindow::FindFocus();
-        EXPECT_TRUE(focus == box || (focus && focus->GetParent() == box))
-            << "Ctrl+F did not reach the filter box";
-        wxUIActionSimulator sim;
-        sim.Text("web");
+        EXPECT_EQ(wxWindow::FindFocus(), box) << "Ctrl+F did not reach the filter box";
+        wxUIActionSimulator().Text("web");
         EXPECT_TRUE(SettleUntil([&] { return Item(tree, "web1").IsOk(); }, 3000));
         EXPECT_EQ(Shown(tree), "Sessions|Servers|web1|");
         Screenshot(dialog, "filter_web");
         Press(WXK_ESCAPE);
         EXPECT_TRUE(box->IsEmpty() && dialog->IsModal()) << "Escape closed the dialog or kept text";
         EXPECT_EQ(Shown(tree), "Sessions|Lab|Servers|");
-        sim.Text("192.0.2");  // the router's host name, not its label
+        wxUIActionSimulator().Text("192.0.2");  // the router's host name, not its label
         EXPECT_TRUE(SettleUntil([&] { return Item(tree, "router").IsOk(); }, 3000));
         EXPECT_EQ(Shown(tree), "Sessions|Lab|router|");
         Press(WXK_RETURN);  // in the box: connects the selected first match
@@ -188,7 +179,7 @@ TEST_F(SessionDeckGuiTest, DragsOntoACollapsedFolderThatOpensOnHoverCutPasteAndF
         EXPECT_NE(tree->GetItemTextColour(Item(tree, "files")),
                   tree->GetItemTextColour(Item(tree, "web1")))
             << "a cut session is drawn like any other";
-        EXPECT_TRUE(ToolbarOf(dialog)->GetToolEnabled(C::kPaste));
+        EXPECT_TRUE(ToolbarOf(dialog)->GetToolEnabled(SessionDeckCommand::kPaste));
         {  // what another process reads: the whole record
             wxClipboardLocker lock;
             wxCustomDataObject record(wxDataFormat(wxString("FolderTree")));
