@@ -1,10 +1,7 @@
-// Global Options on a real display (Xvfb): opened through the exported entry point over the
-// configuration folder made for each test, one value typed as a user would, the Default Session
-// page's Edit button, then OK or Cancel, and the files compared with what they held before.
+// Global Options on a real display (Xvfb), opened through the exported entry point and driven as
+// a user would; the files it leaves are compared with what they held before.
 #include "ui/wx/global_options_dialog.h"
 #include "ui/wx/gui_fixture.h"
-
-namespace {
 
 // A value typed and OK change the saved file in that one line. Then a value typed and left with
 // Ctrl+Tab (which writes it into the options) is taken back by Cancel; on the way the Default
@@ -84,5 +81,3 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
             updated += line == "D:\"Cols\"=00000064";
     EXPECT_EQ(updated, kSessions + 4 + 1) << "every session and the Default session itself";
 }
-
-}  // namespace

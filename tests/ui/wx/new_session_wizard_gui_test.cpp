@@ -37,7 +37,9 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
         for (const auto& c : cases) {
             SCOPED_TRACE(c.terminal);
             Driver wizard([&](wxDialog* wizard) {
-                EXPECT_FALSE(wizard->FindWindow(W::kBackId)->IsEnabled());
+                EXPECT_TRUE(!wizard->FindWindow(W::kBackId)->IsEnabled() &&
+                            wizard->FindWindow(W::kDoNotUseId))
+                    << "Back enabled on the first page, or no check box to leave the wizard off";
                 if (c.transfer == std::string("SFTP")) Screenshot(wizard, "new-session-wizard");
                 ChooseAndNext(wizard, c.terminal);
                 for (const auto& [setting, value] : c.fields)  // the first is typed below
