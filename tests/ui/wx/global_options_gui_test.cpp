@@ -19,7 +19,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
         return ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
                                        nullptr, &held);
     };
-    wxString seen;
+    std::string seen;
     Driver driver([&](wxDialog* dialog) {
         ShowPage(dialog, "General");
         seen = (held == dialog ? "held, showed " : "not held, showed ") +

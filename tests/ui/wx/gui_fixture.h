@@ -80,10 +80,10 @@ inline void Press(int key, int modifiers = wxMOD_NONE) {
 
 // Replaces what the text box `box` shows as a user would: click into it, select all, type.
 // Returns what it showed before.
-inline wxString TypeInto(wxWindow* box, const char* typed) {
+inline std::string TypeInto(wxWindow* box, const char* typed) {
     auto* text = dynamic_cast<wxTextCtrl*>(box);
     if (!text) return "(no text box)";
-    const wxString before = text->GetValue();
+    const std::string before = text->GetValue().utf8_string();
     ClickWindow(text);
     text->SelectAll();
     wxUIActionSimulator().Text(typed);

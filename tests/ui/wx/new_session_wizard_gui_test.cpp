@@ -52,7 +52,7 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
                 auto* name = dynamic_cast<wxTextCtrl*>(wizard->FindWindow(W::kNameId));
                 ASSERT_NE(name, nullptr) << "not on the finish page";
                 EXPECT_FALSE(wizard->FindWindow(W::kNextId)->IsShown());
-                EXPECT_EQ(name->GetValue(), c.fields[0].second) << "the default name is the host";
+                EXPECT_EQ(name->GetValue().utf8_string(), c.fields[0].second) << "not the host";
                 name->SetValue(c.name);
                 dynamic_cast<wxTextCtrl*>(wizard->FindWindow(W::kDescriptionId))
                     ->SetValue("made by the wizard");

@@ -20,10 +20,10 @@ bool SettleUntil(const std::function<bool()>& done, int milliseconds) {
 }
 
 // The labels of the rows on show, each followed by "|".
-wxString Shown(wxTreeCtrl* tree) {
-    wxString labels;
+std::string Shown(wxTreeCtrl* tree) {
+    std::string labels;
     for (wxTreeItemId item = tree->GetRootItem(); item.IsOk(); item = tree->GetNextVisible(item))
-        labels += tree->GetItemText(item) + "|";
+        labels += tree->GetItemText(item).utf8_string() + "|";
     return labels;
 }
 

@@ -22,21 +22,21 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     EXPECT_EQ(error.ToUtf8(), "no session 'Servers'");
 
     MessageRecorder recorder;
-    wxString shown, refusal;
+    std::string shown, refusal;
     Driver driver([&](wxDialog* dialog) {
         // The name's box follows its label; the other boxes are named after their settings.
         wxWindow* label = wxWindow::FindWindowByLabel("&Name:", dialog);
         ASSERT_NE(label, nullptr);
-        shown = dialog->GetTitle() + "|" + TypeInto(label->GetNextSibling(), "web9");
+        shown = dialog->GetTitle().utf8_string() + "|" + TypeInto(label->GetNextSibling(), "web9");
         ShowPage(dialog, "SSH2");
         wxWindow* port = dialog->FindWindow("[SSH2] Port");
         shown += "|" + TypeInto(port, "22x");
         ShowPage(dialog, "Terminal");
         auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
-        refusal << recorder.styles.size() << " message, page "
-                << tree->GetItemText(tree->GetSelection())
-                << (port->IsShownOnScreen() ? ", field shown" : "")
-                << (wxWindow::FindFocus() == port ? ", focus kept" : "");
+        refusal = std::to_string(recorder.styles.size()) + " message, page " +
+                  tree->GetItemText(tree->GetSelection()).utf8_string() +
+                  (port->IsShownOnScreen() ? ", field shown" : "") +
+                  (wxWindow::FindFocus() == port ? ", focus kept" : "");
         TypeInto(port, "2222");
         Screenshot(dialog, "session_options");
         ClickWindow(dialog->FindWindow(wxID_OK));
