@@ -30,6 +30,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
         shown = dialog->GetTitle().utf8_string() + "|" + TypeInto(label->GetNextSibling(), "web9");
         ShowPage(dialog, "SSH2");
         wxWindow* port = dialog->FindWindow("[SSH2] Port");
+        ASSERT_NE(port, nullptr) << "no SSH2 page below Connection";
         shown += "|" + TypeInto(port, "22x");
         ShowPage(dialog, "Terminal");
         auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
