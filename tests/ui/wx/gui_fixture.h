@@ -1,27 +1,15 @@
-// The harness of the session manager's tests on a real display (Xvfb): a fixture with a
-// configuration folder and the reference protocols, synthetic input helpers, a driver that runs
-// steps inside the dialog's modal loop, and screenshots read back from the X server.
+// The harness of the dialogs' tests on a real display (Xvfb): a fixture with a configuration
+// folder and the reference protocols, synthetic input helpers, a driver that runs steps inside a
+// dialog's modal loop, and screenshots read back from the X server.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <wx/app.h>
-#include <wx/button.h>
-#include <wx/dialog.h>
-#include <wx/image.h>
-#include <wx/math.h>
 #include <wx/modalhook.h>
-#include <wx/msgdlg.h>
-#include <wx/sizer.h>
-#include <wx/stattext.h>
-#include <wx/textctrl.h>
-#include <wx/timer.h>
-#include <wx/toolbar.h>
 #include <wx/treectrl.h>
 #include <wx/uiaction.h>
-#include <wx/utils.h>
+#include <wx/wx.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -45,49 +33,72 @@
 
 using namespace sessiondeck;
 
+// Lets the toolkit handle what is pending, for `milliseconds` of sleeps between the rounds (a
+// dialog run inside a round does not count).
 inline void Settle(int milliseconds = 300) {
-    for (int waited = 0; waited < milliseconds; waited += 20) {
-        wxTheApp->Yield(true);
-        wxMilliSleep(20);
-    }
+    for (int slept = 0; slept < milliseconds; slept += 20, wxMilliSleep(20)) wxTheApp->Yield(true);
 }
 
-inline wxTreeItemId FindItem(wxTreeCtrl* tree, const wxTreeItemId& from, const wxString& label) {
-    if (tree->GetItemText(from) == label) return from;
-    wxTreeItemIdValue cookie;
-    for (wxTreeItemId child = tree->GetFirstChild(from, cookie); child.IsOk();
-         child = tree->GetNextChild(from, cookie)) {
-        if (wxTreeItemId found = FindItem(tree, child, label); found.IsOk()) return found;
-    }
+// The first row labelled `label`, shown or not.
+inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label) {
+    for (wxTreeItemId item = tree->GetRootItem(); item.IsOk(); item = tree->GetNext(item))
+        if (tree->GetItemText(item) == label) return item;
     return wxTreeItemId();
 }
 
-inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxTreeItemId& item) {
-    wxRect rect;
-    tree->GetBoundingRect(item, rect, true);
-    return tree->ClientToScreen(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
+inline wxPoint Centre(const wxRect& rect) {
+    return rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2);
 }
 
-inline void Click(const wxPoint& point, int modifier = 0) {
+// Where on the screen the label of the row `label` is drawn.
+inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
+    const wxTreeItemId item = Item(tree, label);
+    wxRect rect;
+    EXPECT_TRUE(item.IsOk() && tree->GetBoundingRect(item, rect, true)) << "no row " << label;
+    return tree->ClientToScreen(Centre(rect));
+}
+
+inline void Click(const wxPoint& point, int modifier = 0, int button = wxMOUSE_BTN_LEFT) {
     wxUIActionSimulator sim;
     sim.MouseMove(point);
     Settle(100);
     if (modifier) sim.KeyDown(modifier);
-    sim.MouseClick();
+    sim.MouseClick(button);
     if (modifier) sim.KeyUp(modifier);
     Settle();
 }
 
 inline void ClickWindow(wxWindow* window) {
-    const wxRect rect = window->GetScreenRect();
-    Click(rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2));
+    Click(Centre(window->GetScreenRect()));
 }
 
-// Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png and so on
-// when the display is scaled, as with GDK_SCALE=2). The pixels are read from the X server (the
-// root window holds every mapped window's contents), since GTK 3 gives wxWidgets no way to read
-// a window back. wx gives places and sizes in logical pixels; the X server holds device pixels,
-// the scale factor more of them each way.
+// Presses `key` and lets the dialog take it.
+inline void Press(int key, int modifiers = wxMOD_NONE) {
+    wxUIActionSimulator().Char(key, modifiers);
+    Settle();
+}
+
+// Replaces what the text box `box` shows as a user would: click into it, select all, type.
+// Returns what it showed before.
+inline std::string TypeInto(wxWindow* box, const char* typed) {
+    auto* text = dynamic_cast<wxTextCtrl*>(box);
+    if (!text) return "(no text box)";
+    const std::string before = text->GetValue().utf8_string();
+    ClickWindow(text);
+    text->SelectAll();
+    wxUIActionSimulator().Text(typed);
+    Settle();
+    return before;
+}
+
+// Shows a page of Session or Global Options with a click in its tree.
+inline void ShowPage(wxWindow* dialog, const char* page) {
+    Click(LabelCentre(dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree")), page));
+}
+
+// Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png with
+// GDK_SCALE=2), read from the X server's root window: GTK 3 gives wxWidgets no way to read a window
+// back. wx places in logical pixels, the X server in device pixels, `scale` more each way.
 inline void Screenshot(wxWindow* window, const std::string& name) {
     Settle(100);
     const double scale = window->GetContentScaleFactor();
@@ -101,12 +112,11 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
                                static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
     ASSERT_NE(pixels, nullptr);
     wxImage image(rect.width, rect.height);
-    for (int y = 0; y < rect.height; ++y) {
+    for (int y = 0; y < rect.height; ++y)
         for (int x = 0; x < rect.width; ++x) {
             const unsigned long pixel = XGetPixel(pixels, x, y);
             image.SetRGB(x, y, (pixel >> 16) & 0xff, (pixel >> 8) & 0xff, pixel & 0xff);
         }
-    }
     XDestroyImage(pixels);
     XCloseDisplay(display);
     const std::filesystem::path folder = SESSIONDECK_SCREENSHOT_DIR;
@@ -116,17 +126,12 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
     EXPECT_TRUE(image.SaveFile((folder / (name + suffix + ".png")).string(), wxBITMAP_TYPE_PNG));
 }
 
-// Runs `drive` once a dialog's modal loop is running (the session manager unless `which` picks
-// another top-level window); whatever happens, the dialog is closed afterwards so that a failing
-// step cannot leave the test waiting forever.
+// Runs `drive` in the innermost modal dialog (the last made) once it is running; whatever
+// happens, that dialog is closed afterwards so that a failing step cannot leave the test waiting
+// forever. Made before the call that opens the dialog.
 class Driver {
 public:
-    using Match = std::function<bool(const wxWindow&)>;
-    explicit Driver(std::function<void(wxDialog*)> drive)
-        : Driver([](const wxWindow& w) { return w.GetName() == "SessionDeck"; },
-                 "the session manager", std::move(drive)) {}
-    Driver(Match which, std::string what, std::function<void(wxDialog*)> drive)
-        : m_which(std::move(which)), m_what(std::move(what)), m_drive(std::move(drive)) {
+    explicit Driver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
         m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
         m_timer.StartOnce(300);
     }
@@ -134,17 +139,15 @@ public:
 private:
     void Run() {
         wxDialog* dialog = nullptr;
-        for (wxWindow* window : wxTopLevelWindows) {
-            if (m_which(*window)) dialog = dynamic_cast<wxDialog*>(window);
-        }
-        ASSERT_NE(dialog, nullptr) << m_what << " did not open";
+        for (wxWindow* window : wxTopLevelWindows)
+            if (auto* modal = dynamic_cast<wxDialog*>(window); modal && modal->IsModal())
+                dialog = modal;
+        ASSERT_NE(dialog, nullptr) << "the dialog did not open";
         Settle();
         m_drive(dialog);
         if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
     }
 
-    Match m_which;
-    std::string m_what;
     std::function<void(wxDialog*)> m_drive;
     wxTimer m_timer;
 };
@@ -152,23 +155,20 @@ private:
 class SessionDeckGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static bool started = false;
-        if (!started) {
-            static int argc = 1;
-            static char name[] = "test_ui_wx";
-            static char* argv[] = {name, nullptr};
-            wxApp::SetInstance(new wxApp());
-            const char* display = std::getenv("DISPLAY");
-            if (!display || !*display) {
-                // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a
-                // display reports these tests as not run instead of failed or passed.
-                std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
-                std::_Exit(77);
-            }
-            started = wxEntryStart(argc, argv);
-            wxInitAllImageHandlers();
+        const char* display = std::getenv("DISPLAY");
+        if (!display || !*display) {
+            // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a display
+            // reports these tests as not run instead of failed or passed.
+            std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
+            std::_Exit(77);
         }
-        ASSERT_TRUE(started) << "no display: run the gui tests under xvfb-run";
+        if (wxTheApp) return;  // started once for the process
+        static int argc = 1;
+        static char name[] = "test_ui_wx";
+        static char* argv[] = {name, nullptr};
+        wxApp::SetInstance(new wxApp());
+        ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start on " << display;
+        wxInitAllImageHandlers();
     }
 
     void SetUp() override {
@@ -188,7 +188,10 @@ protected:
         SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
     }
 
-    void TearDown() override { CleanupSessionDeckSessionConfigs(); }
+    void TearDown() override {
+        CleanupSessionDeckSessionConfigs();
+        DeleteSessionOptionsStateMap();
+    }
 
     void MakeSession(const std::u16string& path, const char16_t* host) {
         VProfileStore store;
@@ -202,32 +205,6 @@ protected:
     cli::GlobalOptions options;
 };
 
-// The first window below `window` of type T that `matches` (any, without it).
-template <typename T>
-T* FindChild(wxWindow* window, const std::function<bool(T*)>& matches = nullptr) {
-    for (wxWindow* child : window->GetChildren()) {
-        if (auto* found = dynamic_cast<T*>(child); found && (!matches || matches(found)))
-            return found;
-        if (T* found = FindChild<T>(child, matches)) return found;
-    }
-    return nullptr;
-}
-
-// The text box the user sees to the right of the label `label` on the page on show.
-inline wxTextCtrl* FieldBeside(wxWindow* dialog, const wxString& label) {
-    auto* text = FindChild<wxStaticText>(dialog, [&](wxStaticText* t) {
-        return t->IsShownOnScreen() && t->GetLabelText() == label;
-    });
-    if (!text || !text->GetContainingSizer()) return nullptr;
-    const wxSizerItemList& items = text->GetContainingSizer()->GetChildren();
-    for (auto it = items.begin(); it != items.end(); ++it) {
-        if ((*it)->GetWindow() != text) continue;
-        if (++it == items.end()) return nullptr;
-        return dynamic_cast<wxTextCtrl*>((*it)->GetWindow());
-    }
-    return nullptr;
-}
-
 // A value file's lines; the store ends them with CR LF, and the CR is kept out of a
 // comparison's report.
 inline std::vector<std::string> Lines(const std::filesystem::path& file) {
@@ -240,24 +217,33 @@ inline std::vector<std::string> Lines(const std::filesystem::path& file) {
     return lines;
 }
 
-inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
-    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(1036));
+// The lines a save changed, as "before -> after"; a file of another length is one difference.
+inline std::vector<std::string> ChangedLines(const std::vector<std::string>& before,
+                                             const std::vector<std::string>& after) {
+    if (before.size() != after.size())
+        return {std::to_string(before.size()) + " lines -> " + std::to_string(after.size())};
+    std::vector<std::string> changed;
+    for (size_t i = 0; i < after.size(); ++i)
+        if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
+    return changed;
 }
 
-// Answers every message box with Yes (OK where there is no Yes) and keeps its text and style, so
+inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
+    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("SessionTree"));
+}
+
+// Answers every message box with Yes (OK where there is no Yes) and keeps its style, so
 // a question or refusal is seen without a native box blocking the test.
 class MessageRecorder : public wxModalDialogHook {
 public:
     MessageRecorder() { Register(); }
     ~MessageRecorder() override { Unregister(); }
-    std::vector<wxString> messages;
     std::vector<long> styles;
 
 protected:
     int Enter(wxDialog* dialog) override {
         auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box) return wxID_NONE;
-        messages.push_back(box->GetMessage());
         styles.push_back(box->GetMessageDialogStyle());
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
