@@ -42,7 +42,8 @@ public:
         return Log(" [transfer " + line.ToUtf8() + "]");
     }
     int QuickConnect(const VUnicodeString& folder, VUnknownPointer<ISessionConfig>&) override {
-        return Log("quick connect in " + folder.ToUtf8()) ? 0 : 0;  // no session
+        Log("quick connect in " + folder.ToUtf8());
+        return 0;  // no session
     }
     int SessionProperties(ISessionConfig* session, int isNew) override {
         if (rename) session->SetSessionName(rename);
@@ -127,16 +128,19 @@ protected:
     // The commands the selection enables, by name.
     static std::string Enabled(Deck& deck) {
         const auto on = deck.Enabling();
-        const bool flags[] = {
-            on.connectButton,   on.toolbarConnect,     on.cut,        on.copy,
-            on.paste,           on.deleteItems,        on.properties, on.createShortcut,
-            on.connectTerminal, on.connectFileTransfer};
-        const char* names[] = {"connect", "tool",       "cut",      "copy",     "paste",
-                               "delete",  "properties", "shortcut", "terminal", "transfer"};
-        std::string enabled;
-        for (size_t i = 0; i < std::size(flags); ++i)
-            if (flags[i]) enabled += std::string(enabled.empty() ? "" : " ") + names[i];
-        return enabled;
+        std::string text;
+        for (const auto& [flag, name] : {std::pair{on.connectButton, "connect"},
+                                         {on.toolbarConnect, "tool"},
+                                         {on.cut, "cut"},
+                                         {on.copy, "copy"},
+                                         {on.paste, "paste"},
+                                         {on.deleteItems, "delete"},
+                                         {on.properties, "properties"},
+                                         {on.createShortcut, "shortcut"},
+                                         {on.connectTerminal, "terminal"},
+                                         {on.connectFileTransfer, "transfer"}})
+            if (flag) text += (text.empty() ? "" : " ") + std::string(name);
+        return text;
     }
     // The pop-up menu: the ids in order (0 a separator), "-" after a disabled item, "*" after a
     // checked one, and Connect's text.
@@ -168,25 +172,27 @@ protected:
 };
 
 // The path selected first, then what each selection enables and each selection and host gives
-// as its menu (tests/golden/ui/context-menus.txt).
-TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingAndMenusFollowTheSelection) {
+// as its menu (tests/golden/ui/context-menus.txt); a session's tooltip; Enter and double clicks.
+TEST_F(DeckDialog, OpeningEnablingMenusTooltipsAndKeys) {
     MakeTree(u"F\\G\\s|top");
     MakeSession(u"serial", u"Serial", u"", u"");
-    const char* all = "connect tool cut copy delete properties shortcut terminal transfer";
-    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*, std::string> rows[] = {
-        {u"F\\G\\s", {}, u"F\\G\\s|", all},
-        {u"F\\gone", {}, u"|", "connect tool"},  // deleted meanwhile: the root
-        // Single browse mode wants a session, and has no toolbar Connect.
-        {u"top", Browse(false, u"F\\G"), u"F\\G|", "cut copy delete"},
-        {u"top", Browse(false, u"F\\G\\s"), u"F\\G\\s|",
-         "connect cut copy delete properties shortcut terminal transfer"},
-        {u"top", Browse(true), u"", ""},  // multi-select browse: nothing, OK disabled
+    // The path saved, how the dialog opens (browse mode wants a session and has no toolbar
+    // Connect; in multi-select browse mode nothing is selected), the selection and enabling.
+    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*> rows[] = {
+        {u"F\\G\\s",
+         {},
+         u"F\\G\\s| connect tool cut copy delete properties shortcut terminal transfer"},
+        {u"F\\gone", {}, u"| connect tool"},  // deleted meanwhile: the root
+        {u"top", Browse(false, u"F\\G"), u"F\\G| cut copy delete"},
+        {u"top", Browse(false, u"F\\G\\s"),
+         u"F\\G\\s| connect cut copy delete properties shortcut terminal transfer"},
+        {u"top", Browse(true), u" "},
     };
-    for (const auto& [savedPath, params, selected, enabled] : rows) {
+    for (const auto& [savedPath, params, expected] : rows) {
         config->connectExpandPath = VUnicodeString(savedPath);
         auto deck = Open(kHost, params);
-        EXPECT_EQ(Selected(*deck), selected) << VUnicodeString(savedPath).ToUtf8();
-        EXPECT_EQ(Enabled(*deck), enabled) << VUnicodeString(savedPath).ToUtf8();
+        EXPECT_EQ(Selected(*deck) + u" " + VUnicodeString::FromUtf8(Enabled(*deck)).str(),
+                  expected);
     }
     auto deck = Open({Product::Vetralon, true, false, false, false});
     const std::pair<std::vector<const char16_t*>, const char*> selections[] = {
@@ -221,6 +227,42 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingAndMenusFollowTheSelecti
         text += name + (":" + Menu(*deck)) + "\n";
     }
     ExpectMatchesGolden("ui/context-menus.txt", text);
+
+    // The tooltip, cut to fit buffers of 6 and 3 characters (no room for dots) and one it just
+    // fits; none for a folder or once descriptions are off.
+    deck = Open();
+    const TreeNodeId folder = At(*deck, u"F\\G"), s = At(*deck, u"F\\G\\s");
+    const std::u16string full = deck->Tooltip(s).value_or(u"").str();
+    ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
+    EXPECT_EQ((std::vector{deck->Tooltip(s, 6)->str(), deck->Tooltip(s, 3)->str(),
+                           deck->Tooltip(s, full.size() + 1)->str()}),
+              (std::vector{full.substr(0, 2) + u"...", full.substr(0, 2), full}));
+    EXPECT_FALSE(deck->Tooltip(folder));
+    deck->RunCommand(C::kToggleDescriptions);
+    EXPECT_FALSE(deck->Tooltip(s) || config->showDetailsOnConnectDialog.Get());
+
+    EXPECT_EQ((std::vector{SessionDeckAcceleratorCommand('c', true, false),
+                           SessionDeckAcceleratorCommand('C', false, true),
+                           SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false),
+                           SessionDeckAcceleratorCommand('Z', true, false)}),
+              (std::vector{C::kMenuConnect, C::kMenuCopy, C::kRename, 0}));
+    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
+    deck->Tree().Collapse(folder);
+    Select(*deck, {u"F\\G"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
+    deck->OnDoubleClick(folder);
+    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0);
+    auto clicked = Open();
+    Select(*clicked, {u"F\\G\\s"});
+    clicked->OnDoubleClick(At(*clicked, u"F\\G\\s"));
+    EXPECT_EQ(clicked->Result(), 1);
+    Select(*deck, {u"F\\G\\s"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_EQ(deck->Result(), 1);
+    ASSERT_EQ(deck->Chosen().size(), 1u);
+    EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
 }
 
 TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
@@ -272,46 +314,7 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
     EXPECT_NE(Menu(*deck).find(" " + std::to_string(C::kToggleSortOrder) + "*"), std::string::npos);
 }
 
-TEST_F(DeckDialog, TooltipsAndKeys) {
-    MakeTree(u"F\\s");
-    auto deck = Open();
-    const TreeNodeId folder = At(*deck, u"F"), s = At(*deck, u"F\\s");
-    const std::u16string full = deck->Tooltip(s).value_or(u"").str();
-    ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
-    // Cut to fit buffers of 6 and 3 characters (no room for dots) and one it fits exactly.
-    EXPECT_EQ((std::vector{deck->Tooltip(s, 6)->str(), deck->Tooltip(s, 3)->str(),
-                           deck->Tooltip(s, full.size() + 1)->str()}),
-              (std::vector{full.substr(0, 2) + u"...", full.substr(0, 2), full}));
-    EXPECT_FALSE(deck->Tooltip(folder)) << "folders have none";
-    deck->RunCommand(C::kToggleDescriptions);
-    EXPECT_FALSE(deck->Tooltip(s));
-    EXPECT_FALSE(config->showDetailsOnConnectDialog.Get());
-
-    EXPECT_EQ((std::vector{SessionDeckAcceleratorCommand('c', true, false),
-                           SessionDeckAcceleratorCommand('C', false, true),
-                           SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false),
-                           SessionDeckAcceleratorCommand('Z', true, false)}),
-              (std::vector{C::kMenuConnect, C::kMenuCopy, C::kRename, 0}));
-    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
-    deck->Tree().Collapse(folder);
-    Select(*deck, {u"F"});
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
-    deck->OnDoubleClick(folder);
-    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
-    EXPECT_EQ(deck->Result(), 0);
-    auto clicked = Open();
-    Select(*clicked, {u"F\\s"});
-    clicked->OnDoubleClick(At(*clicked, u"F\\s"));
-    EXPECT_EQ(clicked->Result(), 1);
-    Select(*deck, {u"F\\s"});
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_EQ(deck->Result(), 1);
-    ASSERT_EQ(deck->Chosen().size(), 1u);
-    EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
-}
-
-TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAsksForAMissingHostAndLaunchesTheSibling) {
     for (int i = 0; i < 21; ++i)
         MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
     const std::u16string warning = u"You have selected more than 20 sessions to open.|";
@@ -360,14 +363,12 @@ TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
     EXPECT_EQ(stored->GetTermConnectConfig()->GetHostname() + u" " +
                   stored->GetTransferConnectConfig()->GetHostname(),
               u"h.example h.example");
-}
 
-// Each command in each host (tests/golden/ui/sibling-connects.txt): the dialog's result, the
-// sessions chosen, what was launched at once and what only when the dialog went.
-TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
+    // Each command in each host (tests/golden/ui/sibling-connects.txt): the dialog's result,
+    // the sessions chosen, what was launched at once and what only when the dialog went.
     MakeSession(u"F\\serial", u"Serial", u"None", u"");
     MakeTree(u"F\\both");
-    const std::tuple<const char*, int, const char16_t*, int> rows[] = {
+    const std::tuple<const char*, int, const char16_t*, int> launches[] = {
         {"serial in the transfer host", 6, u"F\\serial", C::kConnectButton},
         {"terminal from the transfer host", 6, u"F\\both", C::kConnectTerminal},
         {"transfer from the transfer host", 6, u"F\\both", C::kConnectFileTransfer},
@@ -375,7 +376,7 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
         {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer},
     };
     std::string text;
-    for (const auto& [name, product, session, command] : rows) {
+    for (const auto& [name, product, session, command] : launches) {
         auto deck = Open({ToProduct(product), true, true, true, true});
         Select(*deck, {session});
         deck->RunCommand(command);
@@ -866,56 +867,50 @@ TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
 }
 
 TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
-    // One store for all: each change leaves what the cases after it look for alone.
-    const std::tuple<const char*, std::function<void(Deck&)>, const char16_t*, const char16_t*>
-        cases[] = {
-            {"rename while filtered",
-             [&](Deck& deck) {
-                 Filtered(deck, u"web01");
-                 EXPECT_EQ(Rename(deck, u"Web\\web01", u"api01"), Edit::kDone);
-             },
-             u"api", u"|Web|Web\\api01|"},
-            {"delete",
-             [&](Deck& deck) {
-                 Select(deck, {u"Db\\mysql"});
-                 prompt.AnswerButton(kYes);
-                 EXPECT_TRUE(deck.Delete());
-             },
-             u"dc2", u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|"},
-            {"copy", [&](Deck& deck) { deck.CopyTo(At(deck, u"top"), At(deck, u"Web"), {}); },
-             u"gateway", u"|Web|Web\\top|top|"},
-            {"move",
-             [&](Deck& deck) { deck.MoveTo(At(deck, u"Db\\Old\\pg9"), At(deck, u"Web"), {}); },
-             u"pg9", u"|Web|Web\\pg9|"},
-            {"reorder", [&](Deck& deck) { EXPECT_TRUE(deck.MoveSelected(true)); }, u"web",
-             u"|Web|Web\\web02|Web\\api01|"},
-            {"rename a folder",
-             [&](Deck& deck) { EXPECT_EQ(Rename(deck, u"Db", u"Data"), Edit::kDone); }, u"files",
-             u"|Data|Data\\files|"},
-            // Case twins (names differing in case only, which the folder store keeps apart):
-            // both stay when their folder's order is read again, and renaming one leaves the
-            // other as it was.
-            {"twins, reorder", [&](Deck& deck) { EXPECT_TRUE(deck.MoveSelected(false)); }, u"twins",
-             u"|Web|Web\\Twin|Web\\twin|"},
-            {"twins, rename",
-             [&](Deck& deck) { EXPECT_EQ(Rename(deck, u"Web\\Twin", u"Triplet"), Edit::kDone); },
-             u"twins", u"|Web|Web\\Triplet|Web\\twin|"},
-        };
-    for (const auto& [name, change, text, shown] : cases) {
-        SCOPED_TRACE(name);
-        if (name == std::string_view("twins, reorder")) {
-            MakeSession(u"Web\\Twin", u"SSH2", u"", u"t1.twins");
-            MakeSession(u"Web\\twin", u"SSH2", u"", u"t2.twins");
-        }
-        // The index is read before the change, as in a dialog where the user filtered first.
+    // A dialog whose index was read before the change, as when the user filtered first; one
+    // store for all, each change leaving what the cases after it look for alone.
+    auto filtered = [&] {
         auto deck = Open();
         Filtered(*deck, u"e");
         deck->SetFilter(VUnicodeString());
-        change(*deck);
-        // The index followed the change: nothing is read again before the filter answers.
-        EXPECT_EQ(deck->SetFilter(VUnicodeString(text)), Filter::kShown);
-        EXPECT_EQ(Shown(deck->Tree()), shown);
-    }
+        return deck;
+    };
+    // The index followed the change: nothing is read again before the filter answers.
+    auto finds = [](Deck& deck, const char16_t* text) {
+        EXPECT_EQ(deck.SetFilter(VUnicodeString(text)), Filter::kShown);
+        return Shown(deck.Tree());
+    };
+    auto deck = filtered();
+    Filtered(*deck, u"web01");  // renamed while filtered
+    EXPECT_EQ(Rename(*deck, u"Web\\web01", u"api01"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"api"), u"|Web|Web\\api01|");
+    deck = filtered();
+    Select(*deck, {u"Db\\mysql"});
+    prompt.AnswerButton(kYes);
+    EXPECT_TRUE(deck->Delete());
+    EXPECT_EQ(finds(*deck, u"dc2"), u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|");
+    deck = filtered();
+    deck->CopyTo(At(*deck, u"top"), At(*deck, u"Web"), {});
+    EXPECT_EQ(finds(*deck, u"gateway"), u"|Web|Web\\top|top|");
+    deck = filtered();
+    deck->MoveTo(At(*deck, u"Db\\Old\\pg9"), At(*deck, u"Web"), {});
+    EXPECT_EQ(finds(*deck, u"pg9"), u"|Web|Web\\pg9|");
+    deck = filtered();
+    EXPECT_TRUE(deck->MoveSelected(true));  // web02 above api01
+    EXPECT_EQ(finds(*deck, u"web"), u"|Web|Web\\web02|Web\\api01|");
+    deck = filtered();
+    EXPECT_EQ(Rename(*deck, u"Db", u"Data"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"files"), u"|Data|Data\\files|");
+
+    // Case twins (names differing in case only, which the folder store keeps apart): both
+    // stay when their folder's order is read again, and renaming one leaves the other as it was.
+    MakeSession(u"Web\\Twin", u"SSH2", u"", u"t1.twins");
+    MakeSession(u"Web\\twin", u"SSH2", u"", u"t2.twins");
+    deck = filtered();
+    EXPECT_TRUE(deck->MoveSelected(false));
+    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Twin|Web\\twin|");
+    EXPECT_EQ(Rename(*deck, u"Web\\Twin", u"Triplet"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Triplet|Web\\twin|");
 }
 
 }  // namespace

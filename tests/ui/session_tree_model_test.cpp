@@ -101,11 +101,12 @@ TEST_F(TreeModel, AlphabeticalVersusUserArrangedOrder) {
 
 constexpr KeyModifiers kCtrl{true, false}, kShift{false, true};
 
-// Every folder expanded, so that all rows are visible: Sessions, F, G, g, a, b, s1, s2, s3.
+// Every folder but H expanded, so that the rows are Sessions, F, G, g, a, b, H, s1, s2, s3; H was
+// never loaded.
 class MultiSelection : public UiStoreTest {
 protected:
     MultiSelection() {
-        MakeTree(u"F\\a|F\\b|F\\G\\g|s1|s2|s3");
+        MakeTree(u"F\\a|F\\b|F\\G\\g|H\\h1|H\\h2|s1|s2|s3");
         tree.Fill();
         for (auto path : {u"", u"F", u"F\\G"}) tree.Expand(tree.FindPath(path));
     }
@@ -118,27 +119,27 @@ protected:
 };
 
 TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
-    ASSERT_EQ(Labels(tree, tree.VisibleNodes()), u"Sessions|F|G|g|a|b|s1|s2|s3|");
+    ASSERT_EQ(Labels(tree, tree.VisibleNodes()), u"Sessions|F|G|g|a|b|H|s1|s2|s3|");
     // A click with modifiers ('c'), a right click ('r') or a collapse ('-') on a node, and
     // then the selection, the caret and the anchor of a Shift range ("-" for none).
     const std::tuple<char, const char16_t*, KeyModifiers, const char16_t*> steps[] = {
         {'c', u"s3", {}, u"s3| s3 -"},
-        {'c', u"s1", kShift, u"s1|s2|s3| s1 s3"},                 // two rows up: three nodes
-        {'c', u"F\\a", kCtrl, u"a|s1|s2|s3| a -"},                // Ctrl adds, clears the anchor
-        {'c', u"s2", kCtrl, u"a|s1|s3| s2 -"},                    // Ctrl toggles off
-        {'c', u"F\\G", {true, true}, u"G|g|a|b|s1|s2|s3| G s2"},  // Ctrl+Shift: the caret anchors
-        {'c', u"F", kShift, u"F|G|g|a|b|s1|s2| F s2"},            // the anchor holds; the rest goes
-        {'c', u"s2", kShift, u"s2| s2 s2"},                       // on the anchor itself: just that
-        {'c', u"F\\b", {}, u"b| b -"},                            // a plain click ends the range
+        {'c', u"s1", kShift, u"s1|s2|s3| s1 s3"},                   // two rows up: three nodes
+        {'c', u"F\\a", kCtrl, u"a|s1|s2|s3| a -"},                  // Ctrl adds, clears the anchor
+        {'c', u"s2", kCtrl, u"a|s1|s3| s2 -"},                      // Ctrl toggles off
+        {'c', u"F\\G", {true, true}, u"G|g|a|b|H|s1|s2|s3| G s2"},  // Ctrl+Shift: the caret anchors
+        {'c', u"F", kShift, u"F|G|g|a|b|H|s1|s2| F s2"},  // the anchor holds; the rest goes
+        {'c', u"s2", kShift, u"s2| s2 s2"},               // on the anchor itself: just that
+        {'c', u"F\\b", {}, u"b| b -"},                    // a plain click ends the range
         // A right click keeps a selection it belongs to, and otherwise selects just its node.
-        {'c', u"s3", kShift, u"b|s1|s2|s3| s3 b"},
-        {'r', u"s2", {}, u"b|s1|s2|s3| s2 b"},
+        {'c', u"s1", kShift, u"b|H|s1| s1 b"},
+        {'r', u"H", {}, u"b|H|s1| H b"},
         {'r', u"F\\G\\g", {}, u"g| g -"},
         // Collapsing deselects inside; ranges skip hidden rows.
         {'c', u"s1", kCtrl, u"g|s1| s1 -"},
         {'-', u"F", {}, u"s1| s1 -"},
         {'c', u"", {}, u"Sessions| Sessions -"},
-        {'c', u"s2", kShift, u"Sessions|F|s1|s2| s2 Sessions"},
+        {'c', u"s2", kShift, u"Sessions|F|H|s1|s2| s2 Sessions"},
     };
     auto label = [&](TreeNodeId id) { return id == kNoNode ? u"-" : tree.Node(id).label.str(); };
     for (const auto& [gesture, node, keys, expected] : steps) {
@@ -154,7 +155,7 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
     for (auto path : {u"F", u"F\\G"}) tree.Expand(N(path));
     sel.Click(N(u"F\\a"), {});
     const std::tuple<TreeKey, KeyModifiers, bool, const char16_t*> keys[] = {
-        {TreeKey::kDown, kShift, true, u"a|b|"},  {TreeKey::kDown, kShift, true, u"a|b|s1|"},
+        {TreeKey::kDown, kShift, true, u"a|b|"},  {TreeKey::kDown, kShift, true, u"a|b|H|"},
         {TreeKey::kUp, kShift, true, u"a|b|"},    {TreeKey::kUp, kShift, true, u"a|"},
         {TreeKey::kUp, kShift, true, u"g|a|"},  // the range turns round at the anchor
         {TreeKey::kEnd, {}, true, u"s3|"},        {TreeKey::kDown, {}, false, u"s3|"},
@@ -164,23 +165,15 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
         EXPECT_EQ(sel.KeyDown(key, modifiers), handled);
         EXPECT_EQ(Selected(), selected);
     }
-}
 
-TEST_F(MultiSelection, TheThreeSelectionLists) {
-    MakeTree(u"H\\h1|H\\h2");
-    tree.Fill();
-    tree.Expand(tree.Root());
-    tree.Expand(N(u"F"));
-    // F (expanded), its session a, and the never-loaded folder H, plus s1.
+    // The three selection lists over F (open), its session a, the never-loaded H and s1.
     sel.Click(N(u"F"), {});
     for (auto path : {u"F\\a", u"H", u"s1"}) sel.Click(N(path), kCtrl);
-    const TreeNodeId h = tree.FindChild(tree.Root(), u"H");
-    EXPECT_FALSE(tree.Node(h).loaded);
-    EXPECT_EQ(Labels(tree, sel.AsSelected()) + u" " + Labels(tree, sel.TopMost()),
-              u"F|a|H|s1| F|H|s1|");
+    EXPECT_FALSE(tree.Node(N(u"H")).loaded);
+    EXPECT_EQ(Selected() + u" " + Labels(tree, sel.TopMost()), u"F|a|H|s1| F|H|s1|");
     // Each session once, even though a is selected and inside the selected F.
     EXPECT_EQ(Paths(tree, sel.Sessions()), u"F\\G\\g|F\\a|F\\b|H\\h1|H\\h2|s1|");
-    EXPECT_TRUE(tree.Node(h).loaded) << "the sessions list loads folders on the way";
+    EXPECT_TRUE(tree.Node(N(u"H")).loaded) << "the sessions list loads folders on the way";
 }
 
 }  // namespace
