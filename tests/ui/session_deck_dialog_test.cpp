@@ -24,8 +24,10 @@ namespace {
 namespace C = SessionDeckCommand;
 using Deck = SessionDeckModel;
 using Edit = Deck::EditResult;
+using Filter = Deck::FilterState;
 constexpr SessionDeckHost kHost{Product::Vetralon, true, true, true, false};
 constexpr KeyModifiers kAlt{false, false, true};
+constexpr VPromptAnswer kOk = VPromptAnswer::kOk, kYes = VPromptAnswer::kYes;
 
 // Every service the dialog calls, each call written to one log the test reads and clears.
 class RecordingServices : public ISiblingLauncher,
@@ -87,12 +89,11 @@ protected:
         services.config = config.Get();
     }
     ~DeckDialog() override { GetConnectProtocolTable().ResetForTesting(); }
-    std::unique_ptr<SessionDeckModel> Open(SessionDeckHost host = kHost,
-                                           SessionDeckParams params = {},
-                                           IFolderTreeClipboard* clipboard = nullptr) {
+    std::unique_ptr<Deck> Open(SessionDeckHost host = kHost, SessionDeckParams params = {},
+                               IFolderTreeClipboard* clipboard = nullptr) {
         params.applicationCommandLine = u"/opt/sibling";
         params.applicationName = u"Vetralon";
-        return std::make_unique<SessionDeckModel>(
+        return std::make_unique<Deck>(
             prompt, host, *config, params,
             SessionDeckServices{&services, &services, &services, clipboard, &services});
     }
@@ -103,35 +104,47 @@ protected:
         params.browsePath = path;
         return params;
     }
-    // Selects the nodes at `paths` (the root is ""); one path is also the caret.
-    static void Select(SessionDeckModel& deck, const std::vector<const char16_t*>& paths) {
-        deck.Selection().ClearSelection();
-        for (auto path : paths) deck.Selection().SetSelected(deck.Tree().FindPath(path), true);
-        if (paths.size() == 1) deck.Selection().SelectOnly(deck.Tree().FindPath(paths.front()));
+    static TreeNodeId At(Deck& deck, const char16_t* path) {
+        return deck.Tree().FindPath(VUnicodeString(path));
     }
-    static std::u16string Selected(SessionDeckModel& deck) {
+    // Selects the nodes at `paths` (the root is ""); one path is also the caret.
+    static void Select(Deck& deck, const std::vector<const char16_t*>& paths) {
+        deck.Selection().ClearSelection();
+        for (auto path : paths) deck.Selection().SetSelected(At(deck, path), true);
+        if (paths.size() == 1) deck.Selection().SelectOnly(At(deck, paths.front()));
+    }
+    static std::u16string Selected(Deck& deck) {
         return Paths(deck.Tree(), deck.Selection().AsSelected());
     }
-    static std::u16string TopLabels(SessionDeckModel& deck) {
-        return Labels(deck.Tree(), deck.Tree().Node(deck.Tree().Root()).children);
+    static std::u16string Children(Deck& deck, const char16_t* path = u"") {
+        return Labels(deck.Tree(), deck.Tree().Node(At(deck, path)).children);
+    }
+    // Renames the node at `path` in place, as F2 and typing do.
+    static Edit Rename(Deck& deck, const char16_t* path, const char16_t* name) {
+        deck.Selection().SelectOnly(At(deck, path));
+        EXPECT_TRUE(deck.BeginRename());
+        return deck.EndLabelEdit(VUnicodeString(name));
     }
     // The commands the selection enables, by name.
-    static std::string Enabled(SessionDeckModel& deck) {
+    static std::string Enabled(Deck& deck) {
         const auto on = deck.Enabling();
-        const bool flags[] = {
-            on.connectButton,   on.toolbarConnect,     on.cut,        on.copy,
-            on.paste,           on.deleteItems,        on.properties, on.createShortcut,
-            on.connectTerminal, on.connectFileTransfer};
-        const char* names[] = {"connect", "tool",       "cut",      "copy",     "paste",
-                               "delete",  "properties", "shortcut", "terminal", "transfer"};
-        std::string enabled;
-        for (size_t i = 0; i < std::size(flags); ++i)
-            if (flags[i]) enabled += std::string(enabled.empty() ? "" : " ") + names[i];
-        return enabled;
+        std::string text;
+        for (const auto& [flag, name] : {std::pair{on.connectButton, "connect"},
+                                         {on.toolbarConnect, "tool"},
+                                         {on.cut, "cut"},
+                                         {on.copy, "copy"},
+                                         {on.paste, "paste"},
+                                         {on.deleteItems, "delete"},
+                                         {on.properties, "properties"},
+                                         {on.createShortcut, "shortcut"},
+                                         {on.connectTerminal, "terminal"},
+                                         {on.connectFileTransfer, "transfer"}})
+            if (flag) text += (text.empty() ? "" : " ") + std::string(name);
+        return text;
     }
     // The pop-up menu: the ids in order (0 a separator), "-" after a disabled item, "*" after a
     // checked one, and Connect's text.
-    static std::string Menu(SessionDeckModel& deck) {
+    static std::string Menu(Deck& deck) {
         std::string text;
         for (const auto& item : deck.ContextMenu()) {
             text += " " + std::to_string(item.id) + (item.enabled ? "" : "-") +
@@ -140,33 +153,46 @@ protected:
         }
         return text;
     }
-    std::u16string LastQuestion() const { return prompt.Questions().back().text.str(); }
+    // The questions asked since the last call, each with "|": a message's text, a text
+    // prompt's caption and [initial text].
+    std::u16string Asked() {
+        std::u16string text;
+        for (; seen < prompt.Questions().size(); ++seen) {
+            const PromptQuestion& q = prompt.Questions()[seen];
+            text += q.kind == PromptQuestion::kText ? q.caption + u" [" + q.initial + u"]|"
+                                                    : q.text + u"|";
+        }
+        return text;
+    }
 
     ScriptedPrompt prompt;
+    size_t seen = 0;
     VUnknownPointer<GlobalConfig> config;
     RecordingServices services;
 };
 
 // The path selected first, then what each selection enables and each selection and host gives
-// as its menu (tests/golden/ui/context-menus.txt).
-TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingAndMenusFollowTheSelection) {
+// as its menu (tests/golden/ui/context-menus.txt); a session's tooltip; Enter and double clicks.
+TEST_F(DeckDialog, OpeningEnablingMenusTooltipsAndKeys) {
     MakeTree(u"F\\G\\s|top");
     MakeSession(u"serial", u"Serial", u"", u"");
-    const char* all = "connect tool cut copy delete properties shortcut terminal transfer";
-    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*, std::string> rows[] = {
-        {u"F\\G\\s", {}, u"F\\G\\s|", all},
-        {u"F\\gone", {}, u"|", "connect tool"},  // deleted meanwhile: the root
-        // Single browse mode wants a session, and has no toolbar Connect.
-        {u"top", Browse(false, u"F\\G"), u"F\\G|", "cut copy delete"},
-        {u"top", Browse(false, u"F\\G\\s"), u"F\\G\\s|",
-         "connect cut copy delete properties shortcut terminal transfer"},
-        {u"top", Browse(true), u"", ""},  // multi-select browse: nothing, OK disabled
+    // The path saved, how the dialog opens (browse mode wants a session and has no toolbar
+    // Connect; in multi-select browse mode nothing is selected), the selection and enabling.
+    const std::tuple<const char16_t*, SessionDeckParams, const char16_t*> rows[] = {
+        {u"F\\G\\s",
+         {},
+         u"F\\G\\s| connect tool cut copy delete properties shortcut terminal transfer"},
+        {u"F\\gone", {}, u"| connect tool"},  // deleted meanwhile: the root
+        {u"top", Browse(false, u"F\\G"), u"F\\G| cut copy delete"},
+        {u"top", Browse(false, u"F\\G\\s"),
+         u"F\\G\\s| connect cut copy delete properties shortcut terminal transfer"},
+        {u"top", Browse(true), u" "},
     };
-    for (const auto& [savedPath, params, selected, enabled] : rows) {
+    for (const auto& [savedPath, params, expected] : rows) {
         config->connectExpandPath = VUnicodeString(savedPath);
         auto deck = Open(kHost, params);
-        EXPECT_EQ(Selected(*deck), selected) << VUnicodeString(savedPath).ToUtf8();
-        EXPECT_EQ(Enabled(*deck), enabled) << VUnicodeString(savedPath).ToUtf8();
+        EXPECT_EQ(Selected(*deck) + u" " + VUnicodeString::FromUtf8(Enabled(*deck)).str(),
+                  expected);
     }
     auto deck = Open({Product::Vetralon, true, false, false, false});
     const std::pair<std::vector<const char16_t*>, const char*> selections[] = {
@@ -201,6 +227,42 @@ TEST_F(DeckDialog, OpeningSelectsTheSavedPathAndEnablingAndMenusFollowTheSelecti
         text += name + (":" + Menu(*deck)) + "\n";
     }
     ExpectMatchesGolden("ui/context-menus.txt", text);
+
+    // The tooltip, cut to fit buffers of 6 and 3 characters (no room for dots) and one it just
+    // fits; none for a folder or once descriptions are off.
+    deck = Open();
+    const TreeNodeId folder = At(*deck, u"F\\G"), s = At(*deck, u"F\\G\\s");
+    const std::u16string full = deck->Tooltip(s).value_or(u"").str();
+    ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
+    EXPECT_EQ((std::vector{deck->Tooltip(s, 6)->str(), deck->Tooltip(s, 3)->str(),
+                           deck->Tooltip(s, full.size() + 1)->str()}),
+              (std::vector{full.substr(0, 2) + u"...", full.substr(0, 2), full}));
+    EXPECT_FALSE(deck->Tooltip(folder));
+    deck->RunCommand(C::kToggleDescriptions);
+    EXPECT_FALSE(deck->Tooltip(s) || config->showDetailsOnConnectDialog.Get());
+
+    EXPECT_EQ((std::vector{SessionDeckAcceleratorCommand('c', true, false),
+                           SessionDeckAcceleratorCommand('C', false, true),
+                           SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false),
+                           SessionDeckAcceleratorCommand('Z', true, false)}),
+              (std::vector{C::kMenuConnect, C::kMenuCopy, C::kRename, 0}));
+    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
+    deck->Tree().Collapse(folder);
+    Select(*deck, {u"F\\G"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
+    deck->OnDoubleClick(folder);
+    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
+    EXPECT_EQ(deck->Result(), 0);
+    auto clicked = Open();
+    Select(*clicked, {u"F\\G\\s"});
+    clicked->OnDoubleClick(At(*clicked, u"F\\G\\s"));
+    EXPECT_EQ(clicked->Result(), 1);
+    Select(*deck, {u"F\\G\\s"});
+    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
+    EXPECT_EQ(deck->Result(), 1);
+    ASSERT_EQ(deck->Chosen().size(), 1u);
+    EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
 }
 
 TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
@@ -208,31 +270,30 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
     SetOrder(u"", u"b:a:", u"A:C:");
     config->saveConnectDialogFolderState = 1;
     auto deck = Open();
-    deck->Tree().Expand(deck->Tree().FindPath(u"A\\B"));
+    EXPECT_EQ(deck->Controls().width, 0) << "nothing kept yet: the view's default size";
+    deck->Tree().Expand(At(*deck, u"A\\B"));
     Select(*deck, {u"A"});
     deck->OnStartupCheckBox(true);
     deck->OnOpenInTabCheckBox(true);
-    EXPECT_EQ(deck->Controls().width, 0) << "nothing kept yet: the view's default size";
     deck->SetWindowRect({10, 20, 510, 420});
     deck->Destroy();
-    EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
-    EXPECT_EQ(config->connectDialogSize.Get().showCmd, 1u) << "the rest of the record stays";
-    EXPECT_EQ(config->connectExpandPath.Get(), u"A");
-    EXPECT_EQ(config->isExpanded.Get(), 1);
-    EXPECT_EQ(config->showConnectDialog.Get(), 1);
-    EXPECT_EQ(config->showQuickConnectDialog.Get(), 0);
-    EXPECT_TRUE(config->openSessionsInTab.Get());
-    EXPECT_TRUE(SessionDatabase().IsExpanded(u"A\\B"));
-    EXPECT_FALSE(SessionDatabase().IsExpanded(u"C"));
+    WINDOWPLACEMENT place;  // the rest of the record stays as it was
+    place.rcNormalPosition = {10, 20, 510, 420};
+    EXPECT_TRUE(config->connectDialogSize.Get() == place);
+    // The path shown and whether it was open, the three check boxes, two folders' states.
+    EXPECT_EQ(std::tuple(config->connectExpandPath.Get().str(), config->isExpanded.Get(),
+                         config->showConnectDialog.Get(), config->showQuickConnectDialog.Get(),
+                         config->openSessionsInTab.Get(), SessionDatabase().IsExpanded(u"A\\B"),
+                         SessionDatabase().IsExpanded(u"C")),
+              std::tuple(u"A", 1, 1, 0, true, true, false));
 
     config->connectExpandPath = VUnicodeString(u"C");
     deck = Open();
     EXPECT_EQ(std::pair(deck->Controls().width, deck->Controls().height), std::pair(500, 400));
+    EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|a|b|") << "folders open as they were";
     deck->SetWindowRect({});  // a window that ends minimised gives no rectangle
     deck->Destroy();
-    EXPECT_EQ(config->connectDialogSize.Get().rcNormalPosition, (VRect{10, 20, 510, 420}));
-    EXPECT_EQ(Shown(deck->Tree()), u"|A|A\\B|A\\B\\s|C|a|b|")
-        << "folders open as they were, loaded";
+    EXPECT_TRUE(config->connectDialogSize.Get() == place);
     deck->SetWindowRect({0, 0, 1, 1});
     deck->Destroy();
     deck = Open();
@@ -241,78 +302,41 @@ TEST_F(DeckDialog, StateIsSavedAndFolderStatesComeBackAndSortToggleRefills) {
     // The sort toggle saves the state, clears a pending paste and fills the tree again.
     Select(*deck, {u"b"});
     ASSERT_TRUE(deck->Copy());
-    EXPECT_EQ(TopLabels(*deck), u"A|C|a|b|");
-    EXPECT_NE(Enabled(*deck).find("paste"), std::string::npos);
+    EXPECT_EQ(Children(*deck), u"A|C|a|b|");
+    EXPECT_EQ(Enabled(*deck),
+              "connect tool cut copy paste delete properties shortcut terminal transfer");
     EXPECT_TRUE(deck->RunCommand(C::kToggleSortOrder));
-    EXPECT_EQ(config->sortAlphabetical.Get(), 0);
-    EXPECT_EQ(config->connectExpandPath.Get(), u"b") << "state saved before the refill";
-    EXPECT_EQ(Enabled(*deck).find("paste"), std::string::npos);
-    EXPECT_EQ(TopLabels(*deck), u"A|C|b|a|");
-    EXPECT_EQ(Selected(*deck), u"b|");
+    EXPECT_EQ(std::pair(config->sortAlphabetical.Get(), config->connectExpandPath.Get().str()),
+              std::pair(0, std::u16string(u"b")))
+        << "state saved before the refill";
+    EXPECT_EQ(Enabled(*deck), "connect tool cut copy delete properties shortcut terminal transfer");
+    EXPECT_EQ(Children(*deck) + Selected(*deck), u"A|C|b|a|b|");
     EXPECT_NE(Menu(*deck).find(" " + std::to_string(C::kToggleSortOrder) + "*"), std::string::npos);
 }
 
-TEST_F(DeckDialog, TooltipsAndKeys) {
-    MakeTree(u"F\\s");
-    auto deck = Open();
-    const TreeNodeId folder = deck->Tree().FindPath(u"F"), s = deck->Tree().FindPath(u"F\\s");
-    const std::u16string full = deck->Tooltip(s).value_or(u"").str();
-    ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
-    EXPECT_EQ(deck->Tooltip(s, 6)->str(), full.substr(0, 2) + u"...");
-    EXPECT_EQ(deck->Tooltip(s, 3)->str(), full.substr(0, 2)) << "no room for dots";
-    EXPECT_EQ(deck->Tooltip(s, full.size() + 1)->str(), full) << "fits exactly";
-    EXPECT_FALSE(deck->Tooltip(folder)) << "folders have none";
-    deck->RunCommand(C::kToggleDescriptions);
-    EXPECT_FALSE(deck->Tooltip(s));
-    EXPECT_FALSE(config->showDetailsOnConnectDialog.Get());
-
-    EXPECT_EQ(SessionDeckAcceleratorCommand('c', true, false), C::kMenuConnect);
-    EXPECT_EQ(SessionDeckAcceleratorCommand('C', false, true), C::kMenuCopy);
-    EXPECT_EQ(SessionDeckAcceleratorCommand(SessionDeckKey::kF2, false, false), C::kRename);
-    EXPECT_EQ(SessionDeckAcceleratorCommand('Z', true, false), 0);
-    // Enter or a double click toggles a folder and keeps the dialog; on a session, connects.
-    deck->Tree().Collapse(folder);
-    Select(*deck, {u"F"});
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_TRUE(deck->Tree().Node(folder).expanded);
-    deck->OnDoubleClick(folder);
-    EXPECT_FALSE(deck->Tree().Node(folder).expanded);
-    EXPECT_EQ(deck->Result(), 0);
-    auto clicked = Open();
-    Select(*clicked, {u"F\\s"});
-    clicked->OnDoubleClick(clicked->Tree().FindPath(u"F\\s"));
-    EXPECT_EQ(clicked->Result(), 1);
-    Select(*deck, {u"F\\s"});
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kEnter, false, false));
-    EXPECT_EQ(deck->Result(), 1);
-    ASSERT_EQ(deck->Chosen().size(), 1u);
-    EXPECT_EQ(deck->Chosen()[0]->GetSessionName(), u"s");
-}
-
-TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
+TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAsksForAMissingHostAndLaunchesTheSibling) {
     for (int i = 0; i < 21; ++i)
         MakeSession(u"M\\s" + VUnicodeString::FromUtf8(std::to_string(i)).str());
+    const std::u16string warning = u"You have selected more than 20 sessions to open.|";
     // Sessions selected, the answer to the warning (none: not asked), and the dialog's result.
     const std::tuple<int, std::optional<VPromptAnswer>, bool, int> rows[] = {
         {20, {}, false, 1},
         {21, VPromptAnswer::kCancel, false, 0},
-        {21, VPromptAnswer::kOk, true, 1},  // do not ask again
-        {21, {}, false, 1},                 // suppressed by the row before
+        {21, kOk, true, 1},  // do not ask again
+        {21, {}, false, 1},  // suppressed by the row before
     };
     for (const auto& [sessions, answer, dontAskAgain, result] : rows) {
         auto deck = Open();
         deck->Selection().ClearSelection();
-        deck->Tree().Expand(deck->Tree().FindPath(u"M"));
-        const auto& children = deck->Tree().Node(deck->Tree().FindPath(u"M")).children;
+        deck->Tree().Expand(At(*deck, u"M"));
+        const auto& children = deck->Tree().Node(At(*deck, u"M")).children;
         for (int i = 0; i < sessions; ++i) deck->Selection().SetSelected(children[i], true);
         if (answer) prompt.AnswerButton(*answer, dontAskAgain);
-        const size_t asked = prompt.Questions().size();
         deck->Connect();
-        ASSERT_EQ(prompt.Questions().size(), asked + (answer ? 1 : 0)) << sessions;
-        EXPECT_EQ(deck->Result(), result);
-        EXPECT_EQ(deck->Chosen().size(), result == 1 ? size_t(sessions) : 0u);
+        EXPECT_EQ(Asked(), answer ? warning : u"") << sessions;
+        EXPECT_EQ(std::pair(deck->Result(), deck->Chosen().size()),
+                  std::pair(result, result == 1 ? size_t(sessions) : 0u));
     }
-    EXPECT_EQ(LastQuestion(), u"You have selected more than 20 sessions to open.");
     EXPECT_EQ(prompt.Questions().back().checkLabel, u"Do not display this warning again");
     EXPECT_EQ(config->suppressMultipleSessionsWarning.Get(), 1);
 
@@ -325,27 +349,26 @@ TEST_F(DeckDialog, ConnectWarnsAboveTwentySessionsAndAsksForAMissingHostName) {
         if (round == 0) prompt.AnswerCancel();
         if (round == 1) prompt.AnswerText(u" h.example ");
         deck->RunCommand(C::kConnectButton);
-        const PromptQuestion& asked = prompt.Questions().back();
-        EXPECT_EQ(asked.caption.str() + u": " + asked.label.str(),
-                  u"Enter Hostname: Please enter a hostname for this session :\nnohost");
-        EXPECT_EQ(deck->Result(), round == 0 ? 0 : 1);
-        EXPECT_EQ(deck->PathResults().GetSize(), round == 0 ? 0u : 1u);
+        EXPECT_EQ(Asked(), round < 2 ? u"Enter Hostname []|" : u"");
+        EXPECT_EQ(std::pair(deck->Result(), deck->PathResults().GetSize()),
+                  std::pair(round == 0 ? 0 : 1, size_t(round == 0 ? 0 : 1)));
         if (round > 0) {
             EXPECT_EQ(deck->Chosen().at(0)->GetTermConnectConfig()->GetHostname(), u"h.example");
         }
     }
+    EXPECT_EQ(prompt.Questions().back().label,
+              u"Please enter a hostname for this session :\nnohost");
     auto stored = VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"nohost"));
     ASSERT_TRUE(stored);
-    EXPECT_EQ(stored->GetTermConnectConfig()->GetHostname(), u"h.example");
-    EXPECT_EQ(stored->GetTransferConnectConfig()->GetHostname(), u"h.example");
-}
+    EXPECT_EQ(stored->GetTermConnectConfig()->GetHostname() + u" " +
+                  stored->GetTransferConnectConfig()->GetHostname(),
+              u"h.example h.example");
 
-// Each command in each host (tests/golden/ui/sibling-connects.txt): the dialog's result, the
-// sessions chosen, what was launched at once and what only when the dialog went.
-TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
+    // Each command in each host (tests/golden/ui/sibling-connects.txt): the dialog's result,
+    // the sessions chosen, what was launched at once and what only when the dialog went.
     MakeSession(u"F\\serial", u"Serial", u"None", u"");
     MakeTree(u"F\\both");
-    const std::tuple<const char*, int, const char16_t*, int> rows[] = {
+    const std::tuple<const char*, int, const char16_t*, int> launches[] = {
         {"serial in the transfer host", 6, u"F\\serial", C::kConnectButton},
         {"terminal from the transfer host", 6, u"F\\both", C::kConnectTerminal},
         {"transfer from the transfer host", 6, u"F\\both", C::kConnectFileTransfer},
@@ -353,7 +376,7 @@ TEST_F(DeckDialog, ConnectInTheSiblingApplication) {
         {"transfer from the terminal host", 3, u"F\\both", C::kConnectFileTransfer},
     };
     std::string text;
-    for (const auto& [name, product, session, command] : rows) {
+    for (const auto& [name, product, session, command] : launches) {
         auto deck = Open({ToProduct(product), true, true, true, true});
         Select(*deck, {session});
         deck->RunCommand(command);
@@ -373,8 +396,7 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal");
     auto deck = Open();
     Select(*deck, {u"F\\New"});
-    const TreeNodeId node = deck->NewSession();
-    EXPECT_EQ(deck->Tree().Path(node), u"F\\New (2)");
+    EXPECT_EQ(deck->Tree().Path(deck->NewSession()), u"F\\New (2)");
     EXPECT_EQ(services.Take(), "properties New (2) new on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal") << "restored afterwards";
     services.propertiesResult = 0;
@@ -386,17 +408,16 @@ TEST_F(DeckDialog, NewSessionPropertiesAndQuickConnect) {
     EXPECT_EQ(services.Take(), "wizard 3, properties New (3) new on Connection+");
     EXPECT_EQ(config->newSessionUsesWizard.Get(), 0) << "the wizard's choice is kept";
 
-    // Properties that rename the session rename it in the database and the tree.
+    // Properties that rename the session rename it in the database, in its place, and in the
+    // tree, where it moves to its sorted place.
     Select(*deck, {u"F\\New (1)"});
     services.rename = u"Zeta";
     deck->RunCommand(C::kMenuProperties);
     EXPECT_EQ(services.Take(), "properties Zeta on Connection+");
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal");
-    EXPECT_EQ(Stored(u"F"), u"F\\New|F\\Zeta|F\\New (2)|F\\New (3)|") << "renamed in its place";
-    EXPECT_EQ(Selected(*deck), u"F\\Zeta|");
-    EXPECT_EQ(Labels(deck->Tree(), deck->Tree().Node(deck->Tree().FindPath(u"F")).children),
-              u"New|New (2)|New (3)|Zeta|")
-        << "moved to its sorted place";
+    EXPECT_EQ(Stored(u"F"), u"F\\New|F\\Zeta|F\\New (2)|F\\New (3)|");
+    EXPECT_EQ(Children(*deck, u"F") + u" " + Selected(*deck),
+              u"New|New (2)|New (3)|Zeta| F\\Zeta|");
     deck->RunCommand(C::kQuickConnect);
     EXPECT_EQ(services.Take(), "quick connect in F");
     EXPECT_EQ(deck->Result(), 0) << "the host returned no session";
@@ -415,48 +436,52 @@ TEST_F(DeckDialog, NewFolderRenameAndDelete) {
     EXPECT_FALSE(deck->IsNewFolderPending());
     EXPECT_EQ(Selected(*deck), u"F\\New Folder (2)|");
 
-    // Each name typed over "abc", in turn; a refused one reopens the edit.
+    // Each name typed over "abc", in turn, the refusal shown (none: the edit ends, else it opens
+    // again) and the session's name afterwards.
     Select(*deck, {u"abc"});
     ASSERT_TRUE(deck->BeginRename());
-    // Typed, the refusal shown (none: the edit ends), the session's name afterwards.
     const std::tuple<const char16_t*, const char16_t*, std::u16string> rows[] = {
         {u"ABC", u"", u"ABC"},  // case only
         {u"  abc  ", u"", u"abc"},
-        {u"   ", u"Rename error.\n\nName must be non-empty.", u"abc"},
-        {u"a|b/c", u"Rename error.\n\nName cannot contain: ' / '", u"abc"},
-        {u"OTHER", u"'OTHER' is already in use.", u"abc"},
+        {u"   ", u"Rename error.\n\nName must be non-empty.|", u"abc"},
+        {u"a|b/c", u"Rename error.\n\nName cannot contain: ' / '|", u"abc"},
+        {u"com3",
+         u"com3 is a reserved device name on Windows and cannot be used as a session name.|",
+         u"abc"},
+        {u"OTHER", u"'OTHER' is already in use.|", u"abc"},
         {u"abc", u"", u"abc"},  // unchanged
     };
     for (const auto& [typed, message, name] : rows) {
         SCOPED_TRACE(VUnicodeString(typed).ToUtf8());
         ASSERT_TRUE(deck->EditingNode() != kNoNode || deck->BeginRename());
-        if (*message) prompt.AnswerButton(VPromptAnswer::kOk);
-        const size_t asked = prompt.Questions().size();
+        if (*message) prompt.AnswerButton(kOk);
         EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(typed)),
                   *message ? Edit::kEditAgain : Edit::kDone);
-        EXPECT_EQ(prompt.Questions().size() == asked ? u"" : LastQuestion(), message);
+        EXPECT_EQ(Asked(), message);
         EXPECT_EQ(deck->EditingNode() != kNoNode, *message != 0);
-        EXPECT_EQ(Stored(u"", false), u"F\\|E\\|" + name + u"|other|");
-        EXPECT_EQ(Selected(*deck), name + u"|");
+        EXPECT_EQ(Stored(u"", false) + u" " + Selected(*deck),
+                  u"F\\|E\\|" + name + u"|other| " + name + u"|");
     }
     Select(*deck, {u""});
     EXPECT_FALSE(deck->BeginRename()) << "the root is never renamed";
     deck->Selection().ClearSelection();
     EXPECT_FALSE(deck->BeginRename());
 
-    // Delete asks; the selection goes to the next sibling, the previous, or the parent.
+    // Delete asks; the selection goes to the next sibling, else the previous, else the parent.
     Select(*deck, {u"E\\only"});
     prompt.AnswerButton(VPromptAnswer::kNo);
     EXPECT_FALSE(deck->Delete());
     EXPECT_TRUE(SessionDatabase::Exists(u"E\\only"));
-    for (const auto& [path, after] : {std::pair{u"E\\only", u"E|"}, {u"other", u"abc|"}}) {
+    for (const auto& [path, after] :
+         {std::pair{u"E\\only", u"E|"}, {u"abc", u"other|"}, {u"other", u"F|"}}) {
         Select(*deck, {path});
-        prompt.AnswerButton(VPromptAnswer::kYes);
+        prompt.AnswerButton(kYes);
         EXPECT_TRUE(deck->Delete());
         EXPECT_FALSE(SessionDatabase::Exists(path));
-        EXPECT_EQ(Labels(deck->Tree(), deck->Selection().AsSelected()), after);
+        EXPECT_EQ(Selected(*deck), after);
     }
-    EXPECT_EQ(LastQuestion(), u"Are you sure you want to delete the selected item(s)?");
+    EXPECT_EQ(prompt.Questions().back().text,
+              u"Are you sure you want to delete the selected item(s)?");
 }
 
 TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
@@ -464,8 +489,10 @@ TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
     // Each check as "problem: message" (0 none, 1 invalid, 2 in use); the prompt below shows
     // which are warnings.
     const std::tuple<const char16_t*, const char16_t*, const char16_t*, const char*> rows[] = {
-        // The library's name rules are its own tests' business; one row shows they apply here.
+        // The library's name rules are its own tests' business; rows show they apply here.
         {u"a/b", u"", u"x", "1: The session name contains an illegal character: ' / '"},
+        {u"CON", u"", u"x",
+         "1: CON is a reserved device name on Windows and cannot be used as a session name."},
         // Taken in the same folder, in any case; a folder's name is taken too.
         {u"WEB1", u"Servers", u"other", "2: 'WEB1' is already in use."},
         {u"Servers", u"", u"x", "2: 'Servers' is already in use."},
@@ -484,15 +511,16 @@ TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {
         << "without the store check a taken name passes";
 
     // Validate shows a refusal: an error for a bad name, a warning for a taken one.
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(ValidateSessionName(prompt, u"Caption", u"a*b", VUnicodeString(), u"x"));
-    EXPECT_FALSE(ValidateSessionName(prompt, u"Caption", u"TOP", VUnicodeString(), u"x"));
-    EXPECT_TRUE(ValidateSessionName(prompt, u"Caption", u"fresh", VUnicodeString(), u"x"));
+    prompt.AnswerButton(kOk);
+    prompt.AnswerButton(kOk);
+    EXPECT_EQ((std::vector{ValidateSessionName(prompt, u"Caption", u"a*b", {}, u"x"),
+                           ValidateSessionName(prompt, u"Caption", u"TOP", {}, u"x"),
+                           ValidateSessionName(prompt, u"Caption", u"fresh", {}, u"x")}),
+              (std::vector{false, false, true}));
     ASSERT_EQ(prompt.Questions().size(), 2u);
-    EXPECT_EQ(prompt.Questions()[0].icon, VPromptIcon::kError);
-    EXPECT_EQ(prompt.Questions()[0].caption, u"Caption");
-    EXPECT_EQ(prompt.Questions()[1].icon, VPromptIcon::kExclamation);
+    EXPECT_EQ(std::tuple(prompt.Questions()[0].icon, prompt.Questions()[0].caption.str(),
+                         prompt.Questions()[1].icon),
+              std::tuple(VPromptIcon::kError, u"Caption", VPromptIcon::kExclamation));
 }
 
 TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
@@ -500,21 +528,19 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
     auto deck = Open();
     Select(*deck, {u"F"});
     prompt.AnswerText(u"  ");  // empty after trimming: refused, asked again
-    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(kOk);
     prompt.AnswerText(u" Mine ");
     deck->RunCommand(C::kCreateShortcut);
     EXPECT_EQ(services.Take(), "shortcut Mine=/S \"F\\a\" /S \"F\\b\" ");
-    EXPECT_EQ(prompt.Questions()[0].initial, u"Vetralon sessions");
-    EXPECT_EQ(prompt.Questions()[1].text,
-              u"Shortcut name error.\n\nShortcut name must be non-empty.");
-
+    EXPECT_EQ(Asked(),
+              u"Shortcut Name [Vetralon sessions]|Shortcut name error.\n\nShortcut name must be "
+              u"non-empty.|Shortcut Name []|");
     services.shortcutSucceeds = false;
     Select(*deck, {u"F\\a"});
     prompt.AnswerText(u"a");
-    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(kOk);
     deck->RunCommand(C::kCreateShortcut);
-    EXPECT_EQ(prompt.Questions()[3].initial, u"a");
-    EXPECT_EQ(LastQuestion(), u"ERROR: creation of shortcut failed");
+    EXPECT_EQ(Asked(), u"Shortcut Name [a]|ERROR: creation of shortcut failed|");
 
     const auto folder = dir / "Desktop";
     std::filesystem::create_directories(folder);
@@ -537,44 +563,40 @@ TEST_F(DeckDialog, ClipboardCutCopyAndPaste) {
     // A cut folder pasted into its own sub-folder is refused and nothing moves.
     Select(*deck, {u"P"});
     ASSERT_TRUE(deck->Cut());
-    EXPECT_TRUE(tree.Node(tree.FindPath(u"P")).cut);
+    EXPECT_TRUE(tree.Node(At(*deck, u"P")).cut);
     Select(*deck, {u"P\\Q"});
-    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(kOk);
     EXPECT_FALSE(deck->Paste());
-    EXPECT_EQ(LastQuestion(), u"Cannot copy or move a parent folder into a child");
-    EXPECT_TRUE(SessionDatabase::Exists(u"P\\Q\\s"));
+    EXPECT_EQ(Asked(), u"Cannot copy or move a parent folder into a child|");
+    EXPECT_EQ(Stored(u"P"), u"P\\Q\\|P\\Q\\s|P\\t|");
     // Pasting the cut onto its own node cancels it.
     Select(*deck, {u"P"});
     EXPECT_FALSE(deck->Paste());
-    EXPECT_FALSE(deck->IsClipboardFilled());
-    EXPECT_FALSE(tree.Node(tree.FindPath(u"P")).cut);
+    EXPECT_FALSE(deck->IsClipboardFilled() || tree.Node(At(*deck, u"P")).cut);
     // A copied session pasted into its own folder gets a free name.
     Select(*deck, {u"P\\t"});
     ASSERT_TRUE(deck->Copy());
     EXPECT_TRUE(deck->Paste());
-    EXPECT_EQ(tree.Node(tree.FindPath(u"P")).children.size(), 3u);
-    EXPECT_EQ(Selected(*deck).substr(0, 5), u"P\\t (");
+    EXPECT_EQ(Children(*deck, u"P") + u" " + Selected(*deck), u"Q|t|t (2)| P\\t (2)|");
     // After the source went, the record is refused and Paste disabled.
     ASSERT_TRUE(SessionDatabase().Remove(u"P\\t"));
-    prompt.AnswerButton(VPromptAnswer::kOk);
+    prompt.AnswerButton(kOk);
     EXPECT_FALSE(deck->Paste());
-    EXPECT_EQ(LastQuestion(), u"Item 't' is no longer available for pasting");
+    EXPECT_EQ(Asked(), u"Item 't' is no longer available for pasting|");
     EXPECT_FALSE(deck->Enabling().paste);
 
     // Two dialogs (two processes on one configuration) share the system clipboard: a record
-    // the first cut is pasted by the second, which never cut or copied anything itself.
+    // the first cut is pasted by the second, which never cut or copied anything itself, once
+    // the view told it of the record, and only once (a cut record is used once).
     Select(*deck, {u"A\\u"});
     ASSERT_TRUE(deck->Cut());
     auto second = Open(kHost, {}, &shared);
     Select(*second, {u"B"});
-    EXPECT_FALSE(second->Enabling().paste);
-    EXPECT_FALSE(second->Paste()) << "pasted without knowing the clipboard holds a record";
+    std::vector<bool> pastes{second->Enabling().paste, second->Paste()};
     second->OnClipboardRecordAvailable();
-    EXPECT_TRUE(second->Enabling().paste);
-    EXPECT_TRUE(second->Paste());
-    // A cut record is used once: a second paste does nothing.
-    EXPECT_FALSE(second->Enabling().paste);
-    EXPECT_FALSE(second->Paste());
+    for (int i = 0; i < 2; ++i)
+        pastes.insert(pastes.end(), {second->Enabling().paste, second->Paste()});
+    EXPECT_EQ(pastes, (std::vector<bool>{false, false, true, true, false, false}));
     EXPECT_EQ(Stored(u"A") + Stored(u"B"), u"B\\u|");
 }
 
@@ -582,8 +604,7 @@ TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
     MakeTree(u"A\\x|A\\y|B\\|C\\z|p|q|r");
     SetOrder(u"", u"p:q:r:", u"A:B:C:");
     auto deck = Open();
-    auto& tree = deck->Tree();
-    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"A")));
+    ASSERT_TRUE(deck->BeginDrag(At(*deck, u"A")));
     EXPECT_EQ(deck->DragRecord().second, u"Sessions");
     const std::tuple<const char16_t*, KeyModifiers, DropEffect> rows[] = {
         {u"B", {}, DropEffect::kCopy},    {u"B", {true, false, false}, DropEffect::kCopy},
@@ -592,25 +613,25 @@ TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
         {u"A\\x", {}, DropEffect::kNone},  // inside itself
     };
     for (const auto& [over, keys, effect] : rows)
-        EXPECT_EQ(deck->DragOver(tree.FindPath(over), 5, 16, keys), effect)
+        EXPECT_EQ(deck->DragOver(At(*deck, over), 5, 16, keys), effect)
             << VUnicodeString(over).ToUtf8();
     // Held over a collapsed folder, the hover timer opens it.
-    const TreeNodeId c = tree.FindPath(u"C");
-    tree.Collapse(c);
+    const TreeNodeId c = At(*deck, u"C");
+    deck->Tree().Collapse(c);
     services.Take();
     deck->DragOver(c, 5, 16, {});
     deck->DragOver(c, 6, 16, {});
     EXPECT_EQ(services.Take(), "timer 2 750");
-    deck->OnTimer(SessionDeckModel::kHoverTimerId);
-    EXPECT_TRUE(tree.Node(c).expanded);
+    deck->OnTimer(Deck::kHoverTimerId);
+    EXPECT_TRUE(deck->Tree().Node(c).expanded);
     // Alt moves the folder into B.
-    deck->DragOver(tree.FindPath(u"B"), 5, 16, kAlt);
+    deck->DragOver(At(*deck, u"B"), 5, 16, kAlt);
     EXPECT_NE(deck->Drop(kAlt), kNoNode);
     EXPECT_EQ(Stored(), u"B\\|B\\A\\|B\\A\\x|B\\A\\y|C\\|C\\z|p|q|r|");
-    EXPECT_EQ(TopLabels(*deck), u"B|C|p|q|r|");
+    EXPECT_EQ(Children(*deck), u"B|C|p|q|r|");
     // Alphabetical order has no places between rows.
-    ASSERT_TRUE(deck->BeginDrag(tree.FindPath(u"p")));
-    deck->DragOver(tree.FindPath(u"r"), 0, 16, kAlt);
+    ASSERT_TRUE(deck->BeginDrag(At(*deck, u"p")));
+    deck->DragOver(At(*deck, u"r"), 0, 16, kAlt);
     EXPECT_FALSE(deck->InsertionLine());
 
     // User-arranged order. Rows 16 pixels high: within 3 of the top is above, within 3 of the
@@ -619,14 +640,14 @@ TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
     // the source.
     config->sortAlphabetical = 0;
     deck = Open();
-    ASSERT_TRUE(deck->BeginDrag(deck->Tree().FindPath(u"p")));
+    ASSERT_TRUE(deck->BeginDrag(At(*deck, u"p")));
     const std::tuple<const char16_t*, int, const char*> places[] = {
         {u"r", 0, "above"},  {u"r", 3, "above"},  {u"r", 8, "above"},
         {u"r", 12, "above"}, {u"r", 13, "below"}, {u"r", 15, "below"},
         {u"B", 8, "none"},   {u"B", 14, "none"},  {u"p", 14, "none"},
     };
     for (const auto& [over, y, expected] : places) {
-        const TreeNodeId node = deck->Tree().FindPath(over);
+        const TreeNodeId node = At(*deck, over);
         deck->DragOver(node, y, 16, kAlt);
         const auto line = deck->InsertionLine();
         EXPECT_EQ(!line                ? "none"
@@ -636,16 +657,15 @@ TEST_F(DeckDialog, DragEffectsTimerDropAndPlacesBetweenRows) {
                   std::string(expected))
             << VUnicodeString(over).ToUtf8() << " at " << y;
     }
-    deck->DragOver(deck->Tree().FindPath(u"r"), 14, 16, kAlt);
+    deck->DragOver(At(*deck, u"r"), 14, 16, kAlt);
     EXPECT_NE(deck->Drop(kAlt), kNoNode);
     EXPECT_FALSE(deck->InsertionLine()) << "the drag ended";
-    EXPECT_EQ(TopLabels(*deck), u"B|C|q|r|p|");
-    EXPECT_EQ(Stored(u"", false), u"B\\|C\\|q|r|p|");
+    EXPECT_EQ(Children(*deck) + u" " + Stored(u"", false), u"B|C|q|r|p| B\\|C\\|q|r|p|");
 }
 
 // The "FolderTree" record the clipboard and drags carry, byte for byte: field offsets, UTF-16LE
 // strings, length limits, and refusal of records that do not hold two terminated strings.
-TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
+TEST(FolderTreeRecordBytes, LayoutLimitsAndMalformedRecords) {
     FolderTreeRecord record{0x01020304, u"F\\s\u00e9", u"F", true};
     const auto bytes = record.Encode();
     ASSERT_TRUE(bytes);
@@ -653,37 +673,32 @@ TEST(FolderTreeRecordBytes, LayoutIsLittleEndianWithFixedOffsets) {
     // each), the move flag at 1044.
     EXPECT_EQ(Hex(bytes->data(), bytes->size()), "0403020146005c007300e900" + Repeat("00", 512) +
                                                      "4600" + Repeat("00", 518) + "01000000");
-
     record.move = false;
     EXPECT_EQ((*record.Encode())[1044], 0);
     const auto back = FolderTreeRecord::Decode(*bytes);
     ASSERT_TRUE(back);
-    EXPECT_EQ(back->sourceNode, 0x01020304u);
     EXPECT_EQ(back->sourcePath.str() + u"|" + back->second.str(), u"F\\s\u00e9|F");
-    EXPECT_TRUE(back->move);
-}
+    EXPECT_TRUE(back->sourceNode == 0x01020304u && back->move);
 
-TEST(FolderTreeRecordBytes, StringLimitsAndMalformedRecords) {
-    // 259 code units and the terminator fill a field exactly; 260 do not fit.
-    const VUnicodeString longest(std::u16string(259, u'x')), tooLong(std::u16string(260, u'x'));
+    // 259 code units and the terminator fill a field exactly; 260 do not fit, nor does a NUL.
+    const std::u16string longest(259, u'x'), tooLong(260, u'x');
     const auto fits = FolderTreeRecord{7, longest, u"", false}.Encode();
     ASSERT_TRUE(fits);
     EXPECT_EQ(FolderTreeRecord::Decode(*fits)->sourcePath.Length(), 259u);
-    EXPECT_FALSE((FolderTreeRecord{7, tooLong, u"", false}.Encode()));
-    EXPECT_FALSE((FolderTreeRecord{7, u"a", tooLong, false}.Encode()));
-    EXPECT_FALSE((FolderTreeRecord{7, std::u16string(u"a\0b", 3), u"", false}.Encode()));
-
-    auto bytes = *fits;
-    EXPECT_FALSE(FolderTreeRecord::Decode(std::span(bytes.data(), 1047))) << "short";
-    std::vector<uint8_t> longer(bytes.begin(), bytes.end());
+    for (const auto& [path, second] : {std::pair<std::u16string, std::u16string>{tooLong, u""},
+                                       {u"a", tooLong},
+                                       {std::u16string(u"a\0b", 3), u""}})
+        EXPECT_FALSE((FolderTreeRecord{7, path, second, false}.Encode()));
+    // Refused: a byte short, a byte long, and each string field with no terminator inside it
+    // (read on, it would run into the next field).
+    std::vector<uint8_t> shorter(fits->begin(), fits->end() - 1),
+        longer(fits->begin(), fits->end());
+    auto unended = longer, secondUnended = longer;
     longer.push_back(0);
-    EXPECT_FALSE(FolderTreeRecord::Decode(longer)) << "long";
-    // A string field with no terminator inside its 520 bytes is refused rather than read on.
-    bytes[4 + 2 * 259] = 'x';
-    EXPECT_FALSE(FolderTreeRecord::Decode(bytes));
-    auto second = *fits;
-    for (size_t i = 524; i < 1044; i += 2) second[i] = 'y';
-    EXPECT_FALSE(FolderTreeRecord::Decode(second));
+    unended[4 + 2 * 259] = 'x';
+    for (size_t i = 524; i < 1044; i += 2) secondUnended[i] = 'y';
+    for (const auto& data : {shorter, longer, unended, secondUnended})
+        EXPECT_FALSE(FolderTreeRecord::Decode(data)) << data.size();
 }
 
 // The filter and the keyboard moves, on one store: the Default at the top (never shown), a
@@ -711,14 +726,11 @@ protected:
         deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));
         return deck;
     }
-    static TreeNodeId At(Deck& deck, const char16_t* path) {
-        return deck.Tree().FindPath(VUnicodeString(path));
-    }
     // Filters and waits for the index: the tree's visible paths after it.
     static std::u16string Filtered(Deck& deck, const char16_t* text) {
-        if (deck.SetFilter(VUnicodeString(text)) == Deck::FilterState::kPending) {
+        if (deck.SetFilter(VUnicodeString(text)) == Filter::kPending) {
             EXPECT_TRUE(deck.FilterIndex().WaitReady(10000));
-            EXPECT_EQ(deck.ApplyPendingFilter(), Deck::FilterState::kShown);
+            EXPECT_EQ(deck.ApplyPendingFilter(), Filter::kShown);
         }
         return Shown(deck.Tree());
     }
@@ -755,7 +767,7 @@ TEST_F(DeckFilter, MatchesByEachFieldWithoutCaseAndShowsTheirFoldersOpen) {
             }
             EXPECT_EQ(Filtered(*deck, text), expected);
             EXPECT_EQ(Selected(*deck), firstMatch);  // Enter connects the first match
-            EXPECT_EQ(deck->Filter(), Deck::FilterState::kShown);
+            EXPECT_EQ(deck->Filter(), Filter::kShown);
             for (TreeNodeId node : deck->Tree().AllNodes())
                 EXPECT_TRUE(deck->Tree().IsSession(node) || deck->Tree().Node(node).expanded);
         }
@@ -776,35 +788,37 @@ TEST_F(DeckFilter, ClearingGivesBackTheTreeFromBeforeAndAltArrowsMoveInUserArran
     SetOrder(u"", u"Default:top:", u"Db:Web:Z:");
     SetOrder(u"Web", u"web01:web02:", u"");
     auto deck = Open();
-    auto& tree = deck->Tree();
-    ASSERT_EQ(Shown(tree), u"|Db|Web|Web\\web01|Web\\web02|Z|top|");
+    const std::u16string before = u"|Db|Web|Web\\web01|Web\\web02|Z|top|";
+    ASSERT_EQ(Shown(deck->Tree()), before);
     Filtered(*deck, u"pg");
     Filtered(*deck, u"pg9");  // a second keystroke keeps the state from before the first
     deck->SaveState();        // keeps the user's tree, not the filtered one
     EXPECT_EQ(deck->Config().connectExpandPath.Get().str(), u"Web\\web02");
-    EXPECT_EQ(deck->SetFilter(VUnicodeString()), Deck::FilterState::kOff);
-    EXPECT_EQ(Shown(tree), u"|Db|Web|Web\\web01|Web\\web02|Z|top|");
-    EXPECT_EQ(Selected(*deck), u"Web\\web02|");
+    EXPECT_EQ(deck->SetFilter(VUnicodeString()), Filter::kOff);
+    EXPECT_EQ(Shown(deck->Tree()) + u" " + Selected(*deck), before + u" Web\\web02|");
     EXPECT_EQ(deck->Selection().Caret(), At(*deck, u"Web\\web02"));
-    EXPECT_FALSE(tree.Node(At(*deck, u"Db")).loaded);
+    EXPECT_FALSE(deck->Tree().Node(At(*deck, u"Db")).loaded);
 
-    // Alt+Up on web02 moves it above web01, in the store and the tree.
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kUp, true, false));
-    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
-    EXPECT_EQ(Labels(tree, tree.Node(At(*deck, u"Web")).children), u"web02|web01|");
-    EXPECT_EQ(Selected(*deck), u"Web\\web02|");
-    EXPECT_FALSE(deck->MoveSelected(true));  // already first
-    EXPECT_EQ(Stored(u"Web"), u"Web\\web02|Web\\web01|");
-
-    // A folder moves among folders and never past the first session.
-    deck->Selection().SelectOnly(At(*deck, u"Db"));
-    EXPECT_TRUE(deck->OnKey(SessionDeckKey::kDown, true, false));
-    EXPECT_EQ(Stored(u"", false), u"Web\\|Db\\|Z\\|Default|top|");
-    EXPECT_TRUE(deck->MoveSelected(false));
-    EXPECT_FALSE(deck->MoveSelected(false));
-    EXPECT_EQ(Stored(u"", false), u"Web\\|Z\\|Db\\|Default|top|");
-    EXPECT_EQ(Labels(tree, tree.Node(tree.Root()).children), u"Web|Z|Db|top|");
-
+    // Alt+Up and Alt+Down (or the move itself), whether it moved, and the folder's entries in
+    // the store and the tree: a session moves among sessions, a folder among folders and never
+    // past the first session, nothing past either end.
+    const std::tuple<const char16_t*, bool, bool, bool, const char16_t*, const char16_t*> moves[] =
+        {
+            {u"Web\\web02", true, true, true, u"Web", u"Web\\web02|Web\\web01| web02|web01|"},
+            {u"Web\\web02", true, false, false, u"Web", u"Web\\web02|Web\\web01| web02|web01|"},
+            {u"Db", false, true, true, u"", u"Web\\|Db\\|Z\\|Default|top| Web|Db|Z|top|"},
+            {u"Db", false, false, true, u"", u"Web\\|Z\\|Db\\|Default|top| Web|Z|Db|top|"},
+            {u"Db", false, false, false, u"", u"Web\\|Z\\|Db\\|Default|top| Web|Z|Db|top|"},
+        };
+    for (const auto& [path, up, byKey, moved, folder, entries] : moves) {
+        SCOPED_TRACE(VUnicodeString(path).ToUtf8());
+        deck->Selection().SelectOnly(At(*deck, path));
+        EXPECT_EQ(byKey ? deck->OnKey(up ? SessionDeckKey::kUp : SessionDeckKey::kDown, true, false)
+                        : deck->MoveSelected(up),
+                  moved);
+        EXPECT_EQ(Stored(folder, false) + u" " + Children(*deck, folder), entries);
+        EXPECT_EQ(Selected(*deck), path + std::u16string(u"|"));
+    }
     // Refused in alphabetical order, with nothing changed.
     deck->ToggleSortOrder();
     deck->Selection().SelectOnly(At(*deck, u"Z"));
@@ -833,92 +847,70 @@ TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
     std::atomic<int> readyCalls{0};
     deck->StartFilterIndex([&] { ++readyCalls; });
     const std::u16string before = Shown(deck->Tree());
-    if (deck->SetFilter(VUnicodeString(u"s29")) == Deck::FilterState::kPending) {
+    if (deck->SetFilter(VUnicodeString(u"s29")) == Filter::kPending) {
         EXPECT_EQ(Shown(deck->Tree()), before);
     }
     ASSERT_TRUE(deck->FilterIndex().WaitReady(10000));
     EXPECT_EQ(readyCalls.load(), 1);
-    EXPECT_EQ(deck->ApplyPendingFilter(), Deck::FilterState::kShown);
+    EXPECT_EQ(deck->ApplyPendingFilter(), Filter::kShown);
     EXPECT_EQ(bulk(*deck), 11u);  // s29 and s290..s299
 
     // A change while a typed filter waits for the index starts the read over at once: the
     // filter then shows, with the change, without another keystroke.
     deck = Open();
-    if (deck->SetFilter(VUnicodeString(u"s29")) == Deck::FilterState::kPending) {
-        deck->Selection().SelectOnly(At(*deck, u"top"));
-        ASSERT_TRUE(deck->BeginRename());
-        EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(u"s29top")), Deck::EditResult::kDone);
+    if (deck->SetFilter(VUnicodeString(u"s29")) == Filter::kPending) {
+        EXPECT_EQ(Rename(*deck, u"top", u"s29top"), Edit::kDone);
         ASSERT_TRUE(deck->FilterIndex().WaitReady(10000));
     }
-    EXPECT_EQ(deck->ApplyPendingFilter(), Deck::FilterState::kShown);
+    EXPECT_EQ(deck->ApplyPendingFilter(), Filter::kShown);
     EXPECT_NE(Shown(deck->Tree()).find(u"|s29top|"), std::u16string::npos);
 }
 
 TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
-    const std::tuple<const char*, std::function<void(Deck&)>, const char16_t*, const char16_t*>
-        cases[] = {
-            {"rename while filtered",
-             [&](Deck& deck) {
-                 Filtered(deck, u"web01");
-                 ASSERT_TRUE(deck.BeginRename());
-                 EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"api01")), Deck::EditResult::kDone);
-             },
-             u"api", u"|Web|Web\\api01|"},
-            {"delete",
-             [&](Deck& deck) {
-                 deck.Selection().SelectOnly(At(deck, u"Db\\mysql"));
-                 prompt.AnswerButton(VPromptAnswer::kYes);
-                 EXPECT_TRUE(deck.Delete());
-             },
-             u"dc2", u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|"},
-            {"copy", [&](Deck& deck) { deck.CopyTo(At(deck, u"top"), At(deck, u"Web"), {}); },
-             u"gateway", u"|Web|Web\\top|top|"},
-            {"move",
-             [&](Deck& deck) { deck.MoveTo(At(deck, u"Db\\Old\\pg9"), At(deck, u"Web"), {}); },
-             u"pg9", u"|Web|Web\\pg9|"},
-            {"reorder",
-             [&](Deck& deck) {
-                 deck.Selection().SelectOnly(At(deck, u"Web\\web02"));
-                 EXPECT_TRUE(deck.MoveSelected(true));
-             },
-             u"web", u"|Web|Web\\web02|Web\\api01|"},
-            {"rename a folder",
-             [&](Deck& deck) {
-                 deck.Selection().SelectOnly(At(deck, u"Db"));
-                 ASSERT_TRUE(deck.BeginRename());
-                 EXPECT_EQ(deck.EndLabelEdit(VUnicodeString(u"Data")), Deck::EditResult::kDone);
-             },
-             u"files", u"|Data|Data\\files|"},
-        };
-    for (const auto& [name, change, text, shown] : cases) {
-        SCOPED_TRACE(name);
-        // One store for all: each change leaves what the cases after it look for alone. The
-        // index is read before the change, as in a dialog where the user filtered first.
+    // A dialog whose index was read before the change, as when the user filtered first; one
+    // store for all, each change leaving what the cases after it look for alone.
+    auto filtered = [&] {
         auto deck = Open();
         Filtered(*deck, u"e");
         deck->SetFilter(VUnicodeString());
-        change(*deck);
-        // The index followed the change: nothing is read again before the filter answers.
-        EXPECT_EQ(deck->SetFilter(VUnicodeString(text)), Deck::FilterState::kShown);
-        EXPECT_EQ(Shown(deck->Tree()), shown);
-    }
-    // Case twins (two sessions whose names differ in case only, which the folder store keeps
-    // apart): both stay when their folder's order is read again, and renaming one leaves the
-    // other as it was.
+        return deck;
+    };
+    // The index followed the change: nothing is read again before the filter answers.
+    auto finds = [](Deck& deck, const char16_t* text) {
+        EXPECT_EQ(deck.SetFilter(VUnicodeString(text)), Filter::kShown);
+        return Shown(deck.Tree());
+    };
+    auto deck = filtered();
+    Filtered(*deck, u"web01");  // renamed while filtered
+    EXPECT_EQ(Rename(*deck, u"Web\\web01", u"api01"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"api"), u"|Web|Web\\api01|");
+    deck = filtered();
+    Select(*deck, {u"Db\\mysql"});
+    prompt.AnswerButton(kYes);
+    EXPECT_TRUE(deck->Delete());
+    EXPECT_EQ(finds(*deck, u"dc2"), u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|");
+    deck = filtered();
+    deck->CopyTo(At(*deck, u"top"), At(*deck, u"Web"), {});
+    EXPECT_EQ(finds(*deck, u"gateway"), u"|Web|Web\\top|top|");
+    deck = filtered();
+    deck->MoveTo(At(*deck, u"Db\\Old\\pg9"), At(*deck, u"Web"), {});
+    EXPECT_EQ(finds(*deck, u"pg9"), u"|Web|Web\\pg9|");
+    deck = filtered();
+    EXPECT_TRUE(deck->MoveSelected(true));  // web02 above api01
+    EXPECT_EQ(finds(*deck, u"web"), u"|Web|Web\\web02|Web\\api01|");
+    deck = filtered();
+    EXPECT_EQ(Rename(*deck, u"Db", u"Data"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"files"), u"|Data|Data\\files|");
+
+    // Case twins (names differing in case only, which the folder store keeps apart): both
+    // stay when their folder's order is read again, and renaming one leaves the other as it was.
     MakeSession(u"Web\\Twin", u"SSH2", u"", u"t1.twins");
     MakeSession(u"Web\\twin", u"SSH2", u"", u"t2.twins");
-    auto deck = Open();
-    Filtered(*deck, u"e");
-    deck->SetFilter(VUnicodeString());
-    deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));
+    deck = filtered();
     EXPECT_TRUE(deck->MoveSelected(false));
-    EXPECT_EQ(deck->SetFilter(VUnicodeString(u"twins")), Deck::FilterState::kShown);
-    EXPECT_EQ(Shown(deck->Tree()), u"|Web|Web\\Twin|Web\\twin|");
-    deck->Selection().SelectOnly(At(*deck, u"Web\\Twin"));
-    ASSERT_TRUE(deck->BeginRename());
-    EXPECT_EQ(deck->EndLabelEdit(VUnicodeString(u"Triplet")), Deck::EditResult::kDone);
-    EXPECT_EQ(deck->SetFilter(VUnicodeString(u"twins")), Deck::FilterState::kShown);
-    EXPECT_EQ(Shown(deck->Tree()), u"|Web|Web\\Triplet|Web\\twin|");
+    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Twin|Web\\twin|");
+    EXPECT_EQ(Rename(*deck, u"Web\\Twin", u"Triplet"), Edit::kDone);
+    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Triplet|Web\\twin|");
 }
 
 }  // namespace
