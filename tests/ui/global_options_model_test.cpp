@@ -71,45 +71,42 @@ TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
 }
 
 TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
-    struct Case {
-        const char16_t* page;
-        std::vector<std::pair<const char16_t*, std::u16string>> texts;  // the first takes the focus
-        std::vector<std::pair<const char16_t*, bool>> checks;
-        std::u16string message;
-    };
     const bool transfer = config.IsTransferHost();
-    const char16_t* useAuto = transfer ? u"Use Auto Session FRV" : u"Use Auto Session";
-    const char16_t* autoName = transfer ? u"Auto Session Name FRV" : u"Auto Session Name";
-    const std::vector<Case> cases = {
-        {global_pages::kDefaultSession,
-         {{autoName, u""}},
-         {{useAuto, true}},
-         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
-        {global_pages::kWebBrowser,
-         {{u"HTTP Browser Application", u"  "}},
-         {{u"HTTP Use Registry Entry", false}},
-         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
-        {global_pages::kFtp,
-         {{u"Send Buffer Size", u"100"}},
-         {},
-         u"Please enter a buffer size between 512 and 1048576."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
+    // The page, its values as "setting=text" (a check box takes "1"; the first value takes the
+    // focus) and the message.
+    const std::vector<std::tuple<const char16_t*, std::vector<std::u16string>, std::u16string>>
+        cases = {
+            {global_pages::kDefaultSession,
+             {transfer ? u"Auto Session Name FRV=" : u"Auto Session Name=",
+              transfer ? u"Use Auto Session FRV=1" : u"Use Auto Session=1"},
+             u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
+            {global_pages::kWebBrowser,
+             {u"HTTP Browser Application=  ", u"HTTP Use Registry Entry=0"},
+             u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
+            {global_pages::kFtp,
+             {u"Send Buffer Size=100"},
+             u"Please enter a buffer size between 512 and 1048576."},
+        };
+    for (const auto& [caption, values, message] : cases) {
+        SCOPED_TRACE(VUnicodeString(caption).ToUtf8());
         GlobalOptionsModel model(config, kEverything, prompt);
         model.Frame().Open(nullptr);  // the model alone, no window
-        OptionPage* page = model.Pages().Find(c.page);
+        OptionPage* page = model.Pages().Find(caption);
         ASSERT_NE(page, nullptr);
         ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(page)));
-        for (const auto& [name, text] : c.texts) page->Value(page->IndexOf(name)).text = text;
-        for (const auto& [name, on] : c.checks) page->Value(page->IndexOf(name)).checked = on;
+        for (const std::u16string& value : values) {
+            OptionControlValue& control =
+                page->Value(page->IndexOf(value.substr(0, value.find(u'='))));
+            control.text = value.substr(value.find(u'=') + 1);
+            control.checked = control.text == u"1";
+        }
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(model.Ok());
         EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kOpen);
         ASSERT_FALSE(prompt.Questions().empty());
-        EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
-        EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
-        EXPECT_EQ(page->FocusControl(), page->IndexOf(c.texts[0].first));
+        const PromptQuestion& said = prompt.Questions().back();
+        EXPECT_EQ(said.caption.str() + u": " + said.text.str(), u"Global Options: " + message);
+        EXPECT_EQ(page->FocusControl(), page->IndexOf(values[0].substr(0, values[0].find(u'='))));
         EXPECT_FALSE(config.IsModified());
         model.Frame().Close();
     }

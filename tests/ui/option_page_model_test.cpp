@@ -142,12 +142,11 @@ TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheCo
         page.Value(kFlag).checked = true;  // a valid change elsewhere is not written either
         page.Value(control).text = text;
         prompt.AnswerButton(VPromptAnswer::kOk);
-        const std::size_t asked = prompt.Questions().size();
         EXPECT_FALSE(page.Validate());
-        ASSERT_EQ(prompt.Questions().size(), asked + 1);
-        EXPECT_EQ(prompt.Questions().back().text.str(), message);
-        EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
-        EXPECT_EQ(prompt.Questions().back().icon, VPromptIcon::kExclamation);
+        ASSERT_FALSE(prompt.Questions().empty());
+        const PromptQuestion& said = prompt.Questions().back();
+        EXPECT_EQ(said.caption.str() + u": " + said.text.str(), u"Global Options: " + message);
+        EXPECT_EQ(said.icon, VPromptIcon::kExclamation);
         EXPECT_EQ(page.FocusControl(), control);
         EXPECT_FALSE(record.IsModified());
     }

@@ -43,11 +43,13 @@ public:
     void ShowPage(PropertyTreePage* page) override { shown = page; }
     void SetCaption(std::u16string_view text) override { caption = text; }
     void FocusTree() override { ++treeFocused; }
-    // The labels below `parent` in tree order, children in brackets: "A[a1,a2],B".
+    // The labels below `parent` in tree order, children in brackets, "*" after the selected node
+    // and "-" after one not expanded: "A*,B-[b1,b2]".
     std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) {
         std::u16string out;
         for (PropertyNodeId id : children[parent]) {
-            out += (out.empty() ? u"" : u",") + labels.at(id);
+            out += (out.empty() ? u"" : u",") + labels.at(id) + (id == selected ? u"*" : u"") +
+                   (expanded[id] ? u"" : u"-");
             if (const std::u16string below = Outline(id); !below.empty())
                 out += u"[" + below + u"]";
         }
@@ -103,6 +105,8 @@ struct Dialog {
         EXPECT_EQ(view.shown, model.CurrentPage());
         return model.CurrentPage() ? std::u16string(model.CurrentPage()->TreeLabel()) : u"-";
     }
+    // The page on show and the window's tree: "B: A,B*[b1,b2]".
+    std::u16string Shown() { return Current() + u": " + view.Outline(); }
     // Ctrl with Tab ("t"), Shift+Tab ("T"), PageDown ("d") or PageUp ("u"): the pages shown.
     std::u16string Keys(const char* keys) {
         std::u16string out;
@@ -126,9 +130,9 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
     PropertyPageStateMap map;
     {
         Dialog d(map);
-        EXPECT_EQ(d.view.title + u": " + d.view.Outline(),
-                  u"Options: General,Terminal[Emulation,Appearance],Transfer");
-        EXPECT_EQ(d.Current() + d.view.caption, u"General  General Options");
+        EXPECT_EQ(d.view.title + u" on " + d.Shown(),
+                  u"Options on General: General*,Terminal[Emulation,Appearance],Transfer");
+        EXPECT_EQ(d.view.caption, u"  General Options");
         EXPECT_EQ(d.pages.general.activations, 1);
         EXPECT_EQ(d.pages.general.validations, 0);  // nothing was on show before
         EXPECT_GE(d.view.treeFocused, 1);
@@ -144,12 +148,9 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
     }
     {
         Dialog d(map);
-        EXPECT_EQ(d.Current(), u"Transfer");
-        EXPECT_EQ(d.view.selected, d.Node(d.pages.transfer));
+        EXPECT_EQ(d.Shown(), u"Transfer: General,Terminal-[Emulation,Appearance],Transfer*");
         EXPECT_EQ(d.pages.general.activations, 0);
         EXPECT_FALSE(d.model.IsExpanded(d.Node(d.pages.terminal)));
-        EXPECT_EQ(d.view.expanded.count(d.Node(d.pages.terminal)), 0u);
-        EXPECT_TRUE(d.view.expanded.at(d.Node(d.pages.general)));
     }
     // Keep-selection: with a selection in the map it stands; without one nothing is chosen, and
     // Ctrl+Shift+Tab then goes to the last page.
@@ -168,7 +169,7 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     EXPECT_FALSE(d.Select(pages.terminal));
     EXPECT_FALSE(d.model.OnKey(PropertyTreeKey::kTab, false, false));  // not the frame's key
     EXPECT_EQ(d.Keys("t"), u"General ");
-    EXPECT_EQ(d.view.selected, d.Node(pages.general));
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance],Transfer");
     EXPECT_EQ(pages.terminal.activations, 0);  // never asked: the old page refused first
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
@@ -202,15 +203,14 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     ASSERT_TRUE(d.Select(pages.appearance));
     pages.appearance.validateAnswer = false;
     d.model.HidePage(&pages.terminal);
-    EXPECT_EQ(d.Current() + u": " + d.view.Outline(), u"General: General,Transfer");
+    EXPECT_EQ(d.Shown(), u"General: General*,Transfer");
     EXPECT_EQ(pages.appearance.validations, 0);
     EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_EQ(States(map), u"Appearance Emulation General* Terminal Transfer ");
     // Shown again, it goes back between its neighbours with its sub-pages.
     d.model.ShowPage(&pages.terminal);
-    EXPECT_EQ(d.Current() + u": " + d.view.Outline(),
-              u"General: General,Terminal[Emulation,Appearance],Transfer");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance],Transfer");
     // A module's page added while open: at its place in the list; while the protocol pages
     // change it comes in unselected even when the map says selected.
     FakePage module{u"SSH2\nSSH2 Options"};
@@ -219,48 +219,40 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     d.model.protocolUpdate = true;
     d.model.ShowPage(&module);
     d.model.protocolUpdate = false;
-    EXPECT_EQ(d.Current() + u": " + d.view.Outline(),
-              u"General: General,Terminal[Emulation,Appearance,SSH2],Transfer");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance,SSH2],Transfer");
     EXPECT_FALSE(map.at(module.Caption()).selected);
-    EXPECT_TRUE(d.view.expanded.at(d.Node(pages.terminal)));
     // Hiding a page that is not on show leaves the selection alone.
     d.model.HidePage(&pages.transfer);
-    EXPECT_EQ(d.Current() + u": " + d.view.Outline(),
-              u"General: General,Terminal[Emulation,Appearance,SSH2]");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance,SSH2]");
     // Removing the page on show takes it out of the tree and the list.
     d.model.RemovePage(&pages.general);
     EXPECT_EQ(d.model.TopLevelPages().size(), 2u);
-    EXPECT_EQ(d.Current() + u": " + d.view.Outline(),
-              u"Terminal: Terminal[Emulation,Appearance,SSH2]");
+    EXPECT_EQ(d.Shown(), u"Terminal: Terminal*[Emulation,Appearance,SSH2]");
 }
 
 TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     const struct {
-        std::u16string state, selected;
-        std::u16string shown;  // the page on show, Terminal's and Emulation's expansion
+        std::u16string state, selected, shown;
     } cases[] = {
         // The shipped default form: digits for the pages in tree order.
-        {u"11000", u"Transfer+", u"Transfer 1 0"},
-        {u"0", u"", u"General 1 1"},
-        {u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+", u"Appearance 0 1"},
+        {u"11000", u"Transfer+", u"Transfer: General,Terminal[Emulation-,Appearance-],Transfer*-"},
+        {u"0", u"", u"General: General*-,Terminal[Emulation,Appearance],Transfer"},
+        {u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+",
+         u"Appearance: General,Terminal-[Emulation,Appearance*],Transfer"},
         // An entry for a page that is not there moves nothing; a broken entry is skipped.
-        {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+", u"General 0 1"},
+        {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+",
+         u"General: General*,Terminal-[Emulation,Appearance],Transfer"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << &c - cases);
         PropertyPageStateMap map;
         Pages seeded;
         SeedPageStateMap(map, seeded.TopLevel(), c.state, c.selected);
-        Dialog d(map);
-        EXPECT_EQ(d.Current() + (d.model.IsExpanded(d.Node(d.pages.terminal)) ? u" 1" : u" 0") +
-                      (d.pages.emulation.expanded ? u" 1" : u" 0"),
-                  c.shown);
+        EXPECT_EQ(Dialog(map).Shown(), c.shown) << "case " << &c - cases;
     }
     // What the map holds now wins over the persisted strings.
     Pages pages;
-    PropertyPageStateMap map;
-    map[pages.terminal.Caption()] = PropertyPageState{false, false};
-    map[pages.general.Caption()] = PropertyPageState{true, true};
+    PropertyPageStateMap map{{pages.terminal.Caption(), {false, false}},
+                             {pages.general.Caption(), {true, true}}};
     SeedPageStateMap(map, pages.TopLevel(), u"Terminal+=1", u"Transfer+");
     EXPECT_EQ(States(map), u"General* Terminal- ");
     // Written by label path; entries of pages that were not there this time are kept.
@@ -272,9 +264,8 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
               u"Transfer+=1;Gone+=0");
     EXPECT_EQ(persisted.selected, u"General+");
     // The round trip gives the same states to a fresh process.
-    Pages again;
     PropertyPageStateMap fresh;
-    SeedPageStateMap(fresh, again.TopLevel(), persisted.state, persisted.selected);
+    SeedPageStateMap(fresh, pages.TopLevel(), persisted.state, persisted.selected);
     EXPECT_EQ(States(fresh), u"Appearance Emulation- General* Terminal- Transfer ");
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
