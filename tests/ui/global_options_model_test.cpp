@@ -13,11 +13,9 @@ namespace {
 // The tree labels, children in brackets.
 std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
     std::u16string out;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (i) out += u",";
-        out += pages[i]->TreeLabel();
-        if (!pages[i]->Children().empty()) out += u"[" + Outline(pages[i]->Children()) + u"]";
-    }
+    for (PropertyTreePage* page : pages)
+        out += (out.empty() ? u"" : u",") + std::u16string(page->TreeLabel()) +
+               (page->Children().empty() ? u"" : u"[" + Outline(page->Children()) + u"]");
     return out;
 }
 
@@ -40,13 +38,7 @@ protected:
 };
 
 const OptionPageSet kModulePages{{{u"SSH2\nSSH2 Global", 0, {}, {}}}};
-void* gHookDialog = nullptr;
-int gHookFlags = 0;
-void* ModuleGlobalPages(void* dialog, int flags) {
-    gHookDialog = dialog;
-    gHookFlags = flags;
-    return const_cast<OptionPageSet*>(&kModulePages);
-}
+std::pair<void*, int> gHookCall;  // the dialog and flags the hook was given
 
 // The page tree for each set of installed applications, Firewall last
 // (tests/golden/ui/global-page-sets.txt); the protocol modules' pages come after it.
@@ -62,10 +54,13 @@ TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
     }
     ExpectMatchesGolden("ui/global-page-sets.txt", VUnicodeString(text).ToUtf8());
 
-    SetGlobalPagesHook(&ModuleGlobalPages);
+    SetGlobalPagesHook([](void* dialog, int flags) -> void* {
+        gHookCall = {dialog, flags};
+        return const_cast<OptionPageSet*>(&kModulePages);
+    });
     GlobalOptionsModel model(config, kEverything, prompt);
-    EXPECT_EQ(gHookDialog, static_cast<IPropertyTreeDialog*>(&model.Frame()));
-    EXPECT_EQ(gHookFlags, 1);
+    EXPECT_EQ(gHookCall,
+              std::make_pair<void*>(static_cast<IPropertyTreeDialog*>(&model.Frame()), 1));
     EXPECT_EQ(model.ProtocolPageSet(), &kModulePages);
     EXPECT_EQ(Outline(model.Frame().TopLevelPages()), text.substr(0, text.find(u'\n')) + u",SSH2");
 }
@@ -119,9 +114,8 @@ TEST_F(GlobalOptions, TreeStateReachesTheConfigurationOnlyWhenChangedAndSeedsANe
         GlobalOptionsModel model(config, kEverything, prompt);
         model.Frame().Open(nullptr);
         const std::u16string opened = model.Frame().CurrentPage()->Caption();
-        if (select) {
-            EXPECT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));
-        }
+        EXPECT_TRUE(!select ||
+                    model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));
         EXPECT_TRUE(model.Ok());
         model.Frame().Close();
         return opened;
