@@ -13,13 +13,6 @@
 #include "ui/model/session_options_model.h"
 #include "ui/ui_fixture.h"
 
-inline std::string Utf8(const std::u16string& text) {
-    return VUnicodeString(text).ToUtf8();
-}
-inline std::u16string Wide(const std::string& text) {
-    return VUnicodeString::FromUtf8(text).str();
-}
-
 // The frame as the pages see it: puts every added page in its tree when it opens, and shows and
 // hides pages on request.
 class RecordingFrame : public IPropertyTreeDialog {
@@ -33,10 +26,14 @@ public:
         for (PropertyTreePage* page : top) Mark(page, true);
     }
     // The tree labels of the pages in the tree, sub-pages in brackets: "A(a,b) B ".
-    std::u16string Tree() const {
+    std::u16string Tree(const std::vector<PropertyTreePage*>* pages = nullptr) const {
         std::u16string out;
-        for (PropertyTreePage* page : top)
-            if (inTree.count(page)) out += Label(page) + u" ";
+        for (PropertyTreePage* page : pages ? *pages : top) {
+            if (!inTree.count(page)) continue;
+            const std::u16string below = Tree(&page->Children());
+            out += (pages && !out.empty() ? u"," : u"") + std::u16string(page->TreeLabel()) +
+                   (below.empty() ? u"" : u"(" + below + u")") + (pages ? u"" : u" ");
+        }
         return out;
     }
 
@@ -47,12 +44,6 @@ private:
     void Mark(PropertyTreePage* page, bool in) {
         in ? (void)inTree.insert(page) : (void)inTree.erase(page);
         for (PropertyTreePage* child : page->Children()) Mark(child, in);
-    }
-    std::u16string Label(PropertyTreePage* page) const {
-        std::u16string below;
-        for (PropertyTreePage* child : page->Children())
-            if (inTree.count(child)) below += (below.empty() ? u"" : u",") + Label(child);
-        return std::u16string(page->TreeLabel()) + (below.empty() ? u"" : u"(" + below + u")");
     }
 };
 
@@ -88,6 +79,10 @@ protected:
         return *model;
     }
     int Row(const char16_t* name) const { return GetConnectProtocolTable().Find(name); }
+    static std::string Utf8(const std::u16string& text) { return VUnicodeString(text).ToUtf8(); }
+    static std::u16string Wide(const std::string& text) {
+        return VUnicodeString::FromUtf8(text).str();
+    }
 
     LibraryHost host;
     VUnknownPointer<GlobalConfig> config;
