@@ -223,11 +223,8 @@ TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
         text += Text(CheckOptionPages(OptionPageSet{{{u"P", 0, {control}, {}}}}, Resolver()));
     ExpectMatchesGolden("ui/option-table-problems.txt", text);
     // Sub-pages are walked too; fitting colour and font controls pass.
-    const OptionPageSet nested{
-        {{u"P",
-          0,
-          {{K::kColour, kG, u"Colour"}},
-          {{u"Q", 0, {{K::kFont, kG, u"Font"}, {K::kNumber, kG, u"Gone"}}, {}}}}}};
+    const OptionPageDescription sub{u"Q", 0, {{K::kFont, kG, u"Font"}, {K::kNumber, kG, u"Gone"}}};
+    const OptionPageSet nested{{{u"P", 0, {{K::kColour, kG, u"Colour"}}, {sub}}}};
     EXPECT_EQ(Text(CheckOptionPages(nested, Resolver())), "Q: Gone: no such setting\n");
 }
 

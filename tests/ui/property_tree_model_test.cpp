@@ -247,14 +247,13 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
         {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+",
          u"General: General*,Terminal-[Emulation,Appearance],Transfer"},
     };
+    Pages pages;
     for (const auto& c : cases) {
         PropertyPageStateMap map;
-        Pages seeded;
-        SeedPageStateMap(map, seeded.TopLevel(), c.state, c.selected);
+        SeedPageStateMap(map, pages.TopLevel(), c.state, c.selected);
         EXPECT_EQ(Dialog(map).Shown(), c.shown) << "case " << &c - cases;
     }
     // What the map holds now wins over the persisted strings.
-    Pages pages;
     PropertyPageStateMap map{{pages.terminal.Caption(), {false, false}},
                              {pages.general.Caption(), {true, true}}};
     SeedPageStateMap(map, pages.TopLevel(), u"Terminal+=1", u"Transfer+");
@@ -263,10 +262,9 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     map[pages.emulation.Caption()] = PropertyPageState{false, false};
     const PersistedTreeState persisted =
         PersistPageStateMap(map, pages.TopLevel(), u"Terminal+=1;Gone+=0;Transfer+=0");
-    EXPECT_EQ(persisted.state,
-              u"General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
+    EXPECT_EQ(persisted.selected + u" " + persisted.state,
+              u"General+ General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
               u"Transfer+=1;Gone+=0");
-    EXPECT_EQ(persisted.selected, u"General+");
     // The round trip gives the same states to a fresh process.
     PropertyPageStateMap fresh;
     SeedPageStateMap(fresh, pages.TopLevel(), persisted.state, persisted.selected);
