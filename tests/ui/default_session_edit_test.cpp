@@ -12,9 +12,11 @@ using namespace sessiondeck;
 
 namespace {
 
+using DefaultSessionEditTest = SessionOptionsTest;
+
 // Cancel, OK without a change and No leave the sessions alone; Yes walks every session, and a
 // read-only one is counted and left as it was.
-TEST_F(SessionOptionsTest, DefaultSessionAppliedToEveryWritableSessionAndReadOnlyOnesCounted) {
+TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnesCounted) {
     MakeTree(u"a|F\\b|F\\locked");
     const std::string before = File("a.ini"), lockedBefore = File("F/locked.ini");
     std::filesystem::permissions(dir / "Config" / "Sessions" / "F" / "locked.ini",
