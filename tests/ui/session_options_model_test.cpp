@@ -141,7 +141,7 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
             if (typed.starts_with("<dir>")) typed.replace(0, 5, dir.path().string());
             page->SetValue(Wide(f[i].substr(0, f[i].find('='))), Wide(typed));
         }
-        // One answer stays queued for a refusal; an accepted row leaves it for the next one.
+        // An answer waits for the refusal a case may bring; an accepted case leaves it queued.
         if (prompt.PendingAnswers() == 0) prompt.AnswerButton(VPromptAnswer::kOk);
         const std::size_t asked = prompt.Questions().size();
         const bool accepted = page->Validate();
