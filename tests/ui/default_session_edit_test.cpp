@@ -1,5 +1,6 @@
 // Editing the Default session and carrying its changes to every session: the question, the walk
-// on its own thread with its count, read-only sessions counted and left alone.
+// on its own thread with its count, read-only sessions counted and left alone, failed writes told
+// apart from them.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,20 +12,7 @@ using namespace sessiondeck;
 
 namespace {
 
-class DefaultSessionEditTest : public SessionOptionsTest {
-protected:
-    // Session Options on the Default session: the user sets the columns and presses OK.
-    int ChangeColumns(ISessionConfig& edited, const char16_t* columns) {
-        RecordingFrame defaultFrame;
-        SessionOptionsModel options(defaultFrame, prompt, *config, edited, {}, 0, 132);
-        defaultFrame.Open();
-        options.Opened();
-        SessionOptionsPage& emulation = *options.Page(SessionPageId::kEmulation);
-        emulation.Activate();
-        emulation.SetValue(u"Cols", columns);
-        return emulation.Validate() ? 1 : 2;
-    }
-};
+using DefaultSessionEditTest = SessionOptionsTest;
 
 // Cancel, OK without a change and No leave the sessions alone; Yes walks every session, and a
 // read-only one is counted and left as it was.
@@ -34,6 +22,19 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnes
     std::filesystem::permissions(dir / "Config" / "Sessions" / "F" / "locked.ini",
                                  std::filesystem::perms::owner_write,
                                  std::filesystem::perm_options::remove);
+    // Session Options on the Default session: the user sets the columns and presses OK.
+    const auto columns = [&](const char16_t* cols) {
+        return [this, cols](ISessionConfig& edited) {
+            RecordingFrame defaultFrame;
+            SessionOptionsModel options(defaultFrame, prompt, *config, edited, {}, 0, 132);
+            defaultFrame.Open();
+            options.Opened();
+            SessionOptionsPage& emulation = *options.Page(SessionPageId::kEmulation);
+            emulation.Activate();
+            emulation.SetValue(u"Cols", cols);
+            return emulation.Validate() ? 1 : 2;
+        };
+    };
     int walks = 0;
     auto count = [&](ISessionConfig*) { return ++walks, GlobalChangeTally{}; };
     for (const int result : {2, 1})
@@ -42,8 +43,7 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnes
                          .asked);
     // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
     prompt.AnswerButton(VPromptAnswer::kNo);
-    const DefaultSessionEdit declined = EditDefaultSession(
-        prompt, u"G", [&](ISessionConfig& s) { return ChangeColumns(s, u"90"); }, count);
+    const DefaultSessionEdit declined = EditDefaultSession(prompt, u"G", columns(u"90"), count);
     EXPECT_TRUE(declined.asked && !declined.applied && declined.saved);
     EXPECT_EQ(walks, 0);
     EXPECT_EQ(File("a.ini"), before);
@@ -52,9 +52,8 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnes
     int walked = 0;
     prompt.AnswerButton(VPromptAnswer::kYes);
     prompt.AnswerButton(VPromptAnswer::kOk);
-    const DefaultSessionEdit edit = EditDefaultSession(
-        prompt, u"Global Options", [&](ISessionConfig& s) { return ChangeColumns(s, u"100"); },
-        [&](ISessionConfig* delta) {
+    const DefaultSessionEdit edit =
+        EditDefaultSession(prompt, u"Global Options", columns(u"100"), [&](ISessionConfig* delta) {
             DefaultSessionApply apply(delta);
             const GlobalChangeTally tally = apply.Wait();
             EXPECT_TRUE(apply.Finished());
@@ -80,21 +79,17 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnes
     for (const char* file : {"a.ini", "F/b.ini", "Default.ini"})
         EXPECT_NE(File(file).find("D:\"Cols\"=00000064"), std::string::npos) << file;
     EXPECT_EQ(File("F/locked.ini"), lockedBefore);
-}
 
-// Writes that failed are told apart from read-only sessions, so a full disk is not reported as
-// harmless; a walk that changed every session says nothing.
-TEST_F(DefaultSessionEditTest, FailedWritesAreReportedApartFromReadOnlySessions) {
+    // Writes that failed are told apart from read-only sessions, so a full disk is not reported
+    // as harmless; a walk that changed every session says nothing.
     ReportApplyTally(prompt, u"G", {4, 4, 0});
-    EXPECT_TRUE(prompt.Questions().empty());
     prompt.AnswerButton(VPromptAnswer::kOk);
     prompt.AnswerButton(VPromptAnswer::kOk);
-    ReportApplyTally(prompt, u"G", {1, 4, 2});
-    ASSERT_EQ(prompt.Questions().size(), 2u);
-    EXPECT_EQ(prompt.Questions()[0].text,
-              u"Of your 4 sessions, 1 could not be updated because they are currently read-only.");
-    EXPECT_EQ(prompt.Questions()[1].text,
-              u"The change could not be written to 2 of your 4 sessions (the disk may be full, or "
+    ReportApplyTally(prompt, u"G", {1, 4, 1});
+    ASSERT_EQ(prompt.Questions().size(), 5u);
+    EXPECT_EQ(prompt.Questions()[3].text.str() + u"\n" + prompt.Questions()[4].text.str(),
+              u"Of your 4 sessions, 2 could not be updated because they are currently read-only.\n"
+              u"The change could not be written to 1 of your 4 sessions (the disk may be full, or "
               u"their files may not be writable); those sessions keep their old settings.");
 }
 

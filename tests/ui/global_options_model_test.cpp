@@ -13,11 +13,9 @@ namespace {
 // The tree labels, children in brackets.
 std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
     std::u16string out;
-    for (std::size_t i = 0; i < pages.size(); ++i) {
-        if (i) out += u",";
-        out += pages[i]->TreeLabel();
-        if (!pages[i]->Children().empty()) out += u"[" + Outline(pages[i]->Children()) + u"]";
-    }
+    for (PropertyTreePage* page : pages)
+        out += (out.empty() ? u"" : u",") + std::u16string(page->TreeLabel()) +
+               (page->Children().empty() ? u"" : u"[" + Outline(page->Children()) + u"]");
     return out;
 }
 
@@ -40,13 +38,7 @@ protected:
 };
 
 const OptionPageSet kModulePages{{{u"SSH2\nSSH2 Global", 0, {}, {}}}};
-void* gHookDialog = nullptr;
-int gHookFlags = 0;
-void* ModuleGlobalPages(void* dialog, int flags) {
-    gHookDialog = dialog;
-    gHookFlags = flags;
-    return const_cast<OptionPageSet*>(&kModulePages);
-}
+std::pair<void*, int> gHookCall;  // the dialog and flags the hook was given
 
 // The page tree for each set of installed applications, Firewall last
 // (tests/golden/ui/global-page-sets.txt); the protocol modules' pages come after it.
@@ -62,54 +54,54 @@ TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
     }
     ExpectMatchesGolden("ui/global-page-sets.txt", VUnicodeString(text).ToUtf8());
 
-    SetGlobalPagesHook(&ModuleGlobalPages);
+    SetGlobalPagesHook([](void* dialog, int flags) -> void* {
+        gHookCall = {dialog, flags};
+        return const_cast<OptionPageSet*>(&kModulePages);
+    });
     GlobalOptionsModel model(config, kEverything, prompt);
-    EXPECT_EQ(gHookDialog, static_cast<IPropertyTreeDialog*>(&model.Frame()));
-    EXPECT_EQ(gHookFlags, 1);
+    EXPECT_EQ(gHookCall,
+              std::make_pair<void*>(static_cast<IPropertyTreeDialog*>(&model.Frame()), 1));
     EXPECT_EQ(model.ProtocolPageSet(), &kModulePages);
     EXPECT_EQ(Outline(model.Frame().TopLevelPages()), text.substr(0, text.find(u'\n')) + u",SSH2");
 }
 
 TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
-    struct Case {
-        const char16_t* page;
-        std::vector<std::pair<const char16_t*, std::u16string>> texts;  // the first takes the focus
-        std::vector<std::pair<const char16_t*, bool>> checks;
-        std::u16string message;
-    };
     const bool transfer = config.IsTransferHost();
-    const char16_t* useAuto = transfer ? u"Use Auto Session FRV" : u"Use Auto Session";
-    const char16_t* autoName = transfer ? u"Auto Session Name FRV" : u"Auto Session Name";
-    const std::vector<Case> cases = {
-        {global_pages::kDefaultSession,
-         {{autoName, u""}},
-         {{useAuto, true}},
-         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
-        {global_pages::kWebBrowser,
-         {{u"HTTP Browser Application", u"  "}},
-         {{u"HTTP Use Registry Entry", false}},
-         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
-        {global_pages::kFtp,
-         {{u"Send Buffer Size", u"100"}},
-         {},
-         u"Please enter a buffer size between 512 and 1048576."},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(VUnicodeString(c.page).ToUtf8());
+    // The page, its values as "setting=text" (a check box takes "1"; the first value takes the
+    // focus) and the message.
+    const std::vector<std::tuple<const char16_t*, std::vector<std::u16string>, std::u16string>>
+        cases = {
+            {global_pages::kDefaultSession,
+             {transfer ? u"Auto Session Name FRV=" : u"Auto Session Name=",
+              transfer ? u"Use Auto Session FRV=1" : u"Use Auto Session=1"},
+             u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
+            {global_pages::kWebBrowser,
+             {u"HTTP Browser Application=  ", u"HTTP Use Registry Entry=0"},
+             u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
+            {global_pages::kFtp,
+             {u"Send Buffer Size=100"},
+             u"Please enter a buffer size between 512 and 1048576."},
+        };
+    for (const auto& [caption, values, message] : cases) {
+        SCOPED_TRACE(VUnicodeString(caption).ToUtf8());
         GlobalOptionsModel model(config, kEverything, prompt);
         model.Frame().Open(nullptr);  // the model alone, no window
-        OptionPage* page = model.Pages().Find(c.page);
+        OptionPage* page = model.Pages().Find(caption);
         ASSERT_NE(page, nullptr);
         ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(page)));
-        for (const auto& [name, text] : c.texts) page->Value(page->IndexOf(name)).text = text;
-        for (const auto& [name, on] : c.checks) page->Value(page->IndexOf(name)).checked = on;
+        for (const std::u16string& value : values) {
+            OptionControlValue& control =
+                page->Value(page->IndexOf(value.substr(0, value.find(u'='))));
+            control.text = value.substr(value.find(u'=') + 1);
+            control.checked = control.text == u"1";
+        }
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(model.Ok());
         EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kOpen);
         ASSERT_FALSE(prompt.Questions().empty());
-        EXPECT_EQ(prompt.Questions().back().text.str(), c.message);
-        EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
-        EXPECT_EQ(page->FocusControl(), page->IndexOf(c.texts[0].first));
+        const PromptQuestion& said = prompt.Questions().back();
+        EXPECT_EQ(said.caption.str() + u": " + said.text.str(), u"Global Options: " + message);
+        EXPECT_EQ(page->FocusControl(), page->IndexOf(values[0].substr(0, values[0].find(u'='))));
         EXPECT_FALSE(config.IsModified());
         model.Frame().Close();
     }
@@ -122,9 +114,8 @@ TEST_F(GlobalOptions, TreeStateReachesTheConfigurationOnlyWhenChangedAndSeedsANe
         GlobalOptionsModel model(config, kEverything, prompt);
         model.Frame().Open(nullptr);
         const std::u16string opened = model.Frame().CurrentPage()->Caption();
-        if (select) {
-            EXPECT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));
-        }
+        EXPECT_TRUE(!select ||
+                    model.Frame().OnSelect(model.Frame().NodeOf(model.Pages().Find(select))));
         EXPECT_TRUE(model.Ok());
         model.Frame().Close();
         return opened;

@@ -1,8 +1,9 @@
 // Option pages bound to settings: loading, range and kind checks with their messages, secrets,
-// writing only what changed, read-only pages, a page's own rules, choices numbered from a base or
-// listing the firewalls, and the page table checker.
+// writing only what changed, read-only pages, choices numbered from a base or listing the
+// firewalls; the page table checker, and one walk over every page table the dialogs show.
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,9 +13,11 @@
 #include "session/firewall_store.h"
 #include "session/setting_lookup.h"
 #include "support/golden.h"
-#include "support/scripted_prompt.h"
+#include "ui/model/global_options_model.h"
+#include "ui/model/new_session_wizard_model.h"
 #include "ui/model/option_page_model.h"
-#include "ui/ui_fixture.h"
+#include "ui/model/session_option_pages.h"
+#include "ui/session_options_fixture.h"
 
 namespace {
 
@@ -22,18 +25,13 @@ using TextSetting = VProfile2<VUnicodeString, VProfileSz>;
 using ListSetting = VProfile2<VStringArray, VProfileMultiSz>;
 
 struct DemoOptions : VProfileRecord<DemoOptions> {
-    VProfile<int> count;
+    VProfile<int> count, mode, numericFlag, colour, transferType;
     VProfile<unsigned int> port;
-    VProfile<int> mode;
     VProfile<bool> flag;
-    VProfile<int> numericFlag;
-    TextSetting name;
+    TextSetting name, firewall;
     ListSetting hosts;
     VProfileEncodedString password;
-    VProfile<int> colour;
     ProfileLogFont font;
-    VProfile<int> transferType;
-    TextSetting firewall;
 
     static constexpr auto _profileOffsets = VProfileMembers(
         VProfileMember(&DemoOptions::count, u"Count", 4).Range(0, 9).Label(u"Recent items"),
@@ -50,21 +48,34 @@ struct DemoOptions : VProfileRecord<DemoOptions> {
         VProfileMember(&DemoOptions::firewall, u"Firewall Name", u"None"));
 };
 
-const OptionPageDescription kDemoPage{
-    u"Demo\nDemo Options",
-    0,
-    {
-        {OptionControlKind::kNumber, OptionRecord::kGlobal, u"Count"},
-        {OptionControlKind::kNumber, OptionRecord::kGlobal, u"Port", u"&Port:"},
-        {OptionControlKind::kChoice, OptionRecord::kGlobal, u"Mode", u"Mode:", {u"A", u"B", u"C"}},
-        {OptionControlKind::kCheck, OptionRecord::kGlobal, u"Flag", u"&Flag"},
-        {OptionControlKind::kCheck, OptionRecord::kGlobal, u"Numeric Flag", u"N&umeric"},
-        {OptionControlKind::kText, OptionRecord::kGlobal, u"Name"},
-        {OptionControlKind::kMultiLine, OptionRecord::kGlobal, u"Hosts"},
-        {OptionControlKind::kSecret, OptionRecord::kGlobal, u"Password V2"},
-        {OptionControlKind::kNote, OptionRecord::kNone, nullptr, u"A note."},
-    },
-};
+using K = OptionControlKind;
+constexpr OptionRecord kG = OptionRecord::kGlobal;
+
+const OptionPageDescription kDemoPage{u"Demo\nDemo Options",
+                                      0,
+                                      {
+                                          {K::kNumber, kG, u"Count"},
+                                          {K::kNumber, kG, u"Port", u"&Port:"},
+                                          {K::kChoice, kG, u"Mode", u"Mode:", {u"A", u"B", u"C"}},
+                                          {K::kCheck, kG, u"Flag", u"&Flag"},
+                                          {K::kCheck, kG, u"Numeric Flag", u"N&umeric"},
+                                          {K::kText, kG, u"Name"},
+                                          {K::kMultiLine, kG, u"Hosts"},
+                                          {K::kSecret, kG, u"Password V2"},
+                                          {K::kNote, OptionRecord::kNone, nullptr, u"A note."},
+                                      }};
+
+// Gives `record` for `which` and nothing for the other records.
+OptionRecordResolver Only(OptionRecord which, VProfileData* record) {
+    return [=](OptionRecord asked) { return asked == which ? record : nullptr; };
+}
+
+// The checker's problems, one a line.
+std::string Text(const std::vector<std::u16string>& problems) {
+    std::string text;
+    for (const auto& problem : problems) text += VUnicodeString(problem).ToUtf8() + "\n";
+    return text;
+}
 
 enum Control { kCount, kPort, kMode, kFlag, kNumericFlag, kName, kHosts, kPassword, kNote };
 
@@ -74,11 +85,7 @@ protected:
         record.Load(nullptr);
         record.Checkpoint();
     }
-    OptionRecordResolver Resolver() {
-        return [this](OptionRecord which) -> VProfileData* {
-            return which == OptionRecord::kGlobal ? &record : nullptr;
-        };
-    }
+    OptionRecordResolver Resolver() { return Only(kG, &record); }
     // The named settings as "NAME=TEXT" joined with " ", a "*" after each one changed since the
     // checkpoint.
     std::u16string Stored(std::initializer_list<const char16_t*> names) {
@@ -142,12 +149,11 @@ TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheCo
         page.Value(kFlag).checked = true;  // a valid change elsewhere is not written either
         page.Value(control).text = text;
         prompt.AnswerButton(VPromptAnswer::kOk);
-        const std::size_t asked = prompt.Questions().size();
         EXPECT_FALSE(page.Validate());
-        ASSERT_EQ(prompt.Questions().size(), asked + 1);
-        EXPECT_EQ(prompt.Questions().back().text.str(), message);
-        EXPECT_EQ(prompt.Questions().back().caption.str(), u"Global Options");
-        EXPECT_EQ(prompt.Questions().back().icon, VPromptIcon::kExclamation);
+        ASSERT_FALSE(prompt.Questions().empty());
+        const PromptQuestion& said = prompt.Questions().back();
+        EXPECT_EQ(said.caption.str() + u": " + said.text.str(), u"Global Options: " + message);
+        EXPECT_EQ(said.icon, VPromptIcon::kExclamation);
         EXPECT_EQ(page.FocusControl(), control);
         EXPECT_FALSE(record.IsModified());
     }
@@ -199,47 +205,34 @@ TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothin
 }
 
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
-    EXPECT_EQ(CheckOptionPages(OptionPageSet{{kDemoPage}}, Resolver()),
-              std::vector<std::u16string>{});
+    EXPECT_EQ(Text(CheckOptionPages(OptionPageSet{{kDemoPage}}, Resolver())), "");
     // One misfit control per page; what the checker says is in
     // tests/golden/ui/option-table-problems.txt.
-    using K = OptionControlKind;
-    const auto global = OptionRecord::kGlobal;
     const OptionControl misfits[] = {
-        {K::kText, global, u"Nmae"},                           // missing
-        {K::kText, OptionRecord::kSession, u"Name"},           // its record is not there
-        {K::kText, global, u"name"},                           // case
-        {K::kNumber, global, u"Name"},                         // a number on a text
-        {K::kCheck, global, u"Count"},                         // a check box on a range
-        {K::kChoice, global, u"Mode", nullptr, {u"A", u"B"}},  // too few choices
-        {K::kNote, global, u"Name", u"x"},                     // a note bound to a setting
-        {K::kNumber, global, nullptr},                         // a number bound to nothing
+        {K::kText, kG, u"Nmae"},                           // missing
+        {K::kText, OptionRecord::kSession, u"Name"},       // its record is not there
+        {K::kText, kG, u"name"},                           // case
+        {K::kNumber, kG, u"Name"},                         // a number on a text
+        {K::kCheck, kG, u"Count"},                         // a check box on a range
+        {K::kChoice, kG, u"Mode", nullptr, {u"A", u"B"}},  // too few choices
+        {K::kNote, kG, u"Name", u"x"},                     // a note bound to a setting
+        {K::kNumber, kG, nullptr},                         // a number bound to nothing
     };
-    std::u16string text;
+    std::string text;
     for (const OptionControl& control : misfits)
-        for (const auto& problem :
-             CheckOptionPages(OptionPageSet{{{u"P", 0, {control}, {}}}}, Resolver()))
-            text += problem + u"\n";
-    ExpectMatchesGolden("ui/option-table-problems.txt", VUnicodeString(text).ToUtf8());
+        text += Text(CheckOptionPages(OptionPageSet{{{u"P", 0, {control}, {}}}}, Resolver()));
+    ExpectMatchesGolden("ui/option-table-problems.txt", text);
     // Sub-pages are walked too; fitting colour and font controls pass.
-    const OptionPageSet nested{
-        {{u"P",
-          0,
-          {{K::kColour, global, u"Colour"}},
-          {{u"Q", 0, {{K::kFont, global, u"Font"}, {K::kNumber, global, u"Gone"}}, {}}}}}};
-    EXPECT_EQ(CheckOptionPages(nested, Resolver()),
-              std::vector<std::u16string>{u"Q: Gone: no such setting"});
+    const OptionPageDescription sub{u"Q", 0, {{K::kFont, kG, u"Font"}, {K::kNumber, kG, u"Gone"}}};
+    const OptionPageSet nested{{{u"P", 0, {{K::kColour, kG, u"Colour"}}, {sub}}}};
+    EXPECT_EQ(Text(CheckOptionPages(nested, Resolver())), "Q: Gone: no such setting\n");
 }
 
 // Choices whose numbers start above zero, and choices among the firewalls the user defines.
 TEST_F(OptionPageBinding, ChoicesNumberFromTheBaseAndListTheFirewallsOnEveryShow) {
-    OptionControl type{OptionControlKind::kChoice,
-                       OptionRecord::kGlobal,
-                       u"Transfer Type",
-                       u"Type:",
-                       {u"ASCII", u"Binary", u"Automatic"}};
+    OptionControl type{K::kChoice, kG, u"Transfer Type", u"Type:", {u"ASCII", u"Binary", u"Auto"}};
     type.choiceBase = 1;
-    OptionControl firewall{OptionControlKind::kChoice, OptionRecord::kGlobal, u"Firewall Name"};
+    OptionControl firewall{K::kChoice, kG, u"Firewall Name"};
     firewall.choiceSource = OptionChoiceSource::kFirewalls;
     const OptionPageDescription description{u"Choices", 0, {type, firewall}};
     record.transferType = 2;
@@ -265,6 +258,73 @@ TEST_F(OptionPageBinding, ChoicesNumberFromTheBaseAndListTheFirewallsOnEveryShow
     ASSERT_TRUE(page.Validate());
     EXPECT_EQ(Stored({u"Transfer Type", u"Firewall Name"}),
               u"Transfer Type=3 Firewall Name=Office*");
+}
+
+// Every option page table (Global Options, Session Options, the protocol modules' pages and
+// their wizard pages): each control names a real setting whose kind and range fit the control,
+// so a renamed setting cannot leave a dead control behind.
+TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFitsIt) {
+    // The global record names its host-dependent options for the host it was built for.
+    const OptionPageSet& global = GlobalOptionPageTable(config->IsTransferHost());
+    EXPECT_EQ(Text(CheckOptionPages(global, Only(kG, config.Get()))), "");
+    // The library's Session Options pages bind to the session record. The window position
+    // fields are texts ("-0" is the right edge) that the Window page's rule turns into a number
+    // and a side: walked as the numbers they store.
+    MakeSession(u"s", u"SSH2", u"FTP");
+    Open(u"s");
+    auto* record = dynamic_cast<SessionConfig*>(session.Get());
+    OptionPageSet pages;
+    for (SessionPageId id : AllSessionOptionPages()) pages.pages.push_back(SessionOptionPage(id));
+    for (OptionPageDescription& page : pages.pages)
+        for (OptionControl& control : page.controls)
+            if (control.setting && std::u16string_view(control.setting).ends_with(u" Position"))
+                control.kind = K::kNumber;
+    EXPECT_EQ(Text(CheckOptionPages(pages, Only(OptionRecord::kSession, record))), "");
+    // The modules' pages bind to their connection records, which only exist with the modules
+    // loaded; the wizard pages name the settings a new session needs, under ids of their own.
+    const ConnectProtocolTable& table = GetConnectProtocolTable();
+    std::string wizardFields;
+    std::map<int, std::string> wizardIds{{NewSessionWizardModel::kFinishPage, "finish"}};
+    int modulesWithPages = 0;
+    for (int row = 0; row < table.GetSize(); ++row) {
+        const std::string name = VUnicodeString(table[row].protocolName).ToUtf8();
+        SCOPED_TRACE(name);
+        const bool transfer = IsTransferProduct(ToProduct(table[row].productId));
+        if (transfer)
+            record->SetTransferProtocol(table[row].protocolName.c_str());
+        else
+            record->SetTerminalProtocol(table[row].protocolName.c_str());
+        VProfileData* connection =
+            transfer ? record->GetTransferConnectConfig() : record->GetTermConnectConfig();
+        const auto resolve = [&](OptionRecord) { return connection; };
+        if (const auto* set = static_cast<const OptionPageSet*>(table[row].sessionPages())) {
+            ++modulesWithPages;
+            EXPECT_EQ(Text(CheckOptionPages(*set, resolve)), "");
+        }
+        int id = 0;
+        const auto* wizard =
+            table[row].wizardPage
+                ? static_cast<const OptionPageDescription*>(table[row].wizardPage(nullptr, 0, &id))
+                : nullptr;
+        if (!wizard) continue;
+        if (const auto [seen, fresh] = wizardIds.emplace(id, name); !fresh) {
+            EXPECT_EQ(seen->second, name) << "two wizard pages share an id";
+            continue;  // a protocol of two products
+        }
+        EXPECT_EQ(Text(CheckOptionPages(OptionPageSet{{*wizard}}, resolve)), "");
+        wizardFields += name + ":";
+        for (const OptionControl& control : wizard->controls)
+            wizardFields += " " + VUnicodeString(control.setting).ToUtf8();
+        wizardFields += "\n";
+    }
+    EXPECT_EQ(modulesWithPages, 6);
+    EXPECT_EQ(wizardFields,
+              "SSH2: Hostname [SSH2] Port Username\n"
+              "Telnet: Hostname [Telnet] Port Username\n"
+              "Serial: Com Port Baud Rate\n"
+              "TAPI: Phone Number Country Code Area Code\n"
+              "SFTP: Hostname [SFTP] Port Username\n"
+              "FTP: Hostname [FTP] Port Username\n");
 }
 
 }  // namespace

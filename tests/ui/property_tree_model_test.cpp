@@ -1,10 +1,9 @@
 // The option dialogs' frame: opening, selection with validation, the state map across dialogs,
-// showing and hiding pages while open, and the persisted tree strings.
+// showing and hiding pages while open, the wrapping keys and the persisted tree strings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,14 +13,17 @@ using namespace sessiondeck;
 
 namespace {
 
-// A page that answers Activate and Validate as told and counts the calls.
+// What the pages were asked, in order: "+General" activated, "?General" validated.
+std::u16string calls;
+
+// A page that answers Activate and Validate as told and logs the calls.
 class FakePage : public PropertyTreePage {
 public:
     using PropertyTreePage::PropertyTreePage;
-    bool Activate() override { return ++activations, activateAnswer; }
-    bool Validate() override { return ++validations, validateAnswer; }
+    bool Activate() override { return Log(u'+'), activateAnswer; }
+    bool Validate() override { return Log(u'?'), validateAnswer; }
+    void Log(char16_t what) { calls += what + std::u16string(TreeLabel()) + u" "; }
     bool activateAnswer = true, validateAnswer = true;
-    int activations = 0, validations = 0;
 };
 
 // Records what the frame asked of its window, and keeps the tree as the window would show it.
@@ -34,11 +36,9 @@ public:
         auto place = std::find(level.begin(), level.end(), after);
         level.insert(place == level.end() ? level.begin() : place + 1, id);
         labels[id] = label;
-        parents[id] = parent;
     }
     void DeleteNode(PropertyNodeId id) override {
-        std::erase(children[parents[id]], id);
-        labels.erase(id);
+        for (auto& [parent, level] : children) std::erase(level, id);
         ++deleted;
     }
     void SelectNode(PropertyNodeId id) override { selected = id; }
@@ -46,13 +46,13 @@ public:
     void ShowPage(PropertyTreePage* page) override { shown = page; }
     void SetCaption(std::u16string_view text) override { caption = text; }
     void FocusTree() override { ++treeFocused; }
-    // The labels below `parent` in tree order, children in brackets: "A[a1,a2],B".
-    std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) const {
+    // The labels below `parent` in tree order, children in brackets, "*" after the selected node
+    // and "-" after one not expanded: "A*,B-[b1,b2]".
+    std::u16string Outline(PropertyNodeId parent = kNoPropertyNode) {
         std::u16string out;
-        const auto level = children.find(parent);
-        for (PropertyNodeId id :
-             level == children.end() ? std::vector<PropertyNodeId>{} : level->second) {
-            out += (out.empty() ? u"" : u",") + labels.at(id);
+        for (PropertyNodeId id : children[parent]) {
+            out += (out.empty() ? u"" : u",") + labels.at(id) + (id == selected ? u"*" : u"") +
+                   (expanded[id] ? u"" : u"-");
             if (const std::u16string below = Outline(id); !below.empty())
                 out += u"[" + below + u"]";
         }
@@ -62,17 +62,24 @@ public:
     std::u16string title, caption;
     std::map<PropertyNodeId, std::vector<PropertyNodeId>> children;
     std::map<PropertyNodeId, std::u16string> labels;
-    std::map<PropertyNodeId, PropertyNodeId> parents;
     std::map<PropertyNodeId, bool> expanded;
     PropertyNodeId selected = kNoPropertyNode;
     PropertyTreePage* shown = nullptr;
     int treeFocused = 0, deleted = 0;
 };
 
-// The pages of a small options dialog:
-//   General
-//   Terminal [Emulation, Appearance]
-//   Transfer (no newline: the same text in the tree and the caption bar)
+// The state map in caption order, each page by its tree label, "-" when collapsed and "*" when
+// selected: "General* Terminal- Transfer ".
+std::u16string States(const PropertyPageStateMap& map) {
+    std::u16string out;
+    for (const auto& [caption, state] : map)
+        out += caption.substr(0, caption.find(u'\n')) + (state.expanded ? u"" : u"-") +
+               (state.selected ? u"*" : u"") + u" ";
+    return out;
+}
+
+// The pages of a small options dialog: General, Terminal [Emulation, Appearance], Transfer (no
+// newline: the same text in the tree and the caption bar).
 struct Pages {
     FakePage general{u"General\nGeneral Options"};
     FakePage terminal{u"Terminal\nTerminal Options"};
@@ -91,6 +98,7 @@ struct Dialog {
     explicit Dialog(PropertyPageStateMap& map, bool keepSelection = false)
         : model(u"Options", map) {
         model.keepSelection = keepSelection;
+        calls.clear();
         for (PropertyTreePage* page : pages.TopLevel()) model.AddPage(page);
         model.Open(&view);
     }
@@ -101,55 +109,59 @@ struct Dialog {
         EXPECT_EQ(view.shown, model.CurrentPage());
         return model.CurrentPage() ? std::u16string(model.CurrentPage()->TreeLabel()) : u"-";
     }
+    // The page on show and the window's tree: "B: A,B*[b1,b2]".
+    std::u16string Shown() { return Current() + u": " + view.Outline(); }
+    // Ctrl with Tab ("t"), Shift+Tab ("T"), PageDown ("d") or PageUp ("u"): the pages shown.
+    std::u16string Keys(const char* keys) {
+        std::u16string out;
+        for (const char* key = keys; *key; ++key) {
+            const PropertyTreeKey which = *key == 'd'   ? PropertyTreeKey::kPageDown
+                                          : *key == 'u' ? PropertyTreeKey::kPageUp
+                                                        : PropertyTreeKey::kTab;
+            EXPECT_TRUE(model.OnKey(which, true, *key == 'T'));
+            out += Current() + u" ";
+        }
+        return out;
+    }
     Pages pages;
     PropertyTreeModel model;
     RecordingView view;
 };
 
+// The map is keyed by the full caption and outlives the dialog: a second dialog of the same kind
+// opens on the page the first left selected, with the category still collapsed.
 TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOne) {
     PropertyPageStateMap map;
     {
         Dialog d(map);
-        EXPECT_EQ(d.view.title, u"Options");
-        EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
-        EXPECT_EQ(d.Current(), u"General");
+        EXPECT_EQ(d.view.title + u" on " + d.Shown(),
+                  u"Options on General: General*,Terminal[Emulation,Appearance],Transfer");
         EXPECT_EQ(d.view.caption, u"  General Options");
-        EXPECT_EQ(d.pages.general.activations, 1);
-        EXPECT_EQ(d.pages.general.validations, 0);  // nothing was on show before
+        EXPECT_EQ(calls, u"+General ");  // nothing was on show before
         EXPECT_GE(d.view.treeFocused, 1);
-        // Every page has its state stored under its full caption.
-        EXPECT_EQ(map.size(), 5u);
+        EXPECT_EQ(States(map), u"Appearance Emulation General* Terminal Transfer ");
         EXPECT_TRUE(map.at(u"General\nGeneral Options").selected);
-        // A caption without a newline serves the tree and the caption bar alike.
         ASSERT_TRUE(d.Select(d.pages.transfer));
         EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption,
                   u"Transfer  Transfer");
-        EXPECT_EQ(d.pages.general.validations, 1);
-        EXPECT_FALSE(map.at(u"General\nGeneral Options").selected);
-        EXPECT_TRUE(map.at(u"Transfer").selected);
+        EXPECT_EQ(calls, u"+General ?General +Transfer ");
         d.model.OnExpand(d.Node(d.pages.terminal), false);
-        EXPECT_FALSE(map.at(u"Terminal\nTerminal Options").expanded);
+        EXPECT_EQ(States(map), u"Appearance Emulation General Terminal- Transfer* ");
         d.model.Close();
     }
     {
-        // A second dialog of the same kind in the same process: same page selected, the
-        // category still collapsed.
         Dialog d(map);
-        EXPECT_EQ(d.Current(), u"Transfer");
-        EXPECT_EQ(d.view.selected, d.Node(d.pages.transfer));
-        EXPECT_EQ(d.pages.general.activations, 0);
+        EXPECT_EQ(d.Shown(), u"Transfer: General,Terminal-[Emulation,Appearance],Transfer*");
+        EXPECT_EQ(calls, u"+Transfer ");
         EXPECT_FALSE(d.model.IsExpanded(d.Node(d.pages.terminal)));
-        EXPECT_EQ(d.view.expanded.count(d.Node(d.pages.terminal)), 0u);
-        EXPECT_TRUE(d.view.expanded.at(d.Node(d.pages.general)));
     }
-    // Keep-selection: with a selection in the map it stands; without one nothing is chosen.
+    // Keep-selection: with a selection in the map it stands; without one nothing is chosen, and
+    // Ctrl+Shift+Tab then goes to the last page.
     DeleteStateMap(map);
     EXPECT_TRUE(map.empty());
     Dialog none(map, true);
     EXPECT_EQ(none.Current(), u"-");
-    // Ctrl+Shift+Tab with nothing on show goes to the last page.
-    EXPECT_TRUE(none.model.OnKey(PropertyTreeKey::kTab, true, true));
-    EXPECT_EQ(none.Current(), u"Transfer");
+    EXPECT_EQ(none.Keys("T"), u"Transfer ");
 }
 
 TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
@@ -158,33 +170,32 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     Pages& pages = d.pages;
     pages.general.validateAnswer = false;
     EXPECT_FALSE(d.Select(pages.terminal));
-    EXPECT_FALSE(
-        d.model.OnKey(PropertyTreeKey::kTab, false, false));  // not the frame's without Ctrl
-    EXPECT_TRUE(d.model.OnKey(PropertyTreeKey::kTab, true, false));
-    EXPECT_EQ(d.Current(), u"General");
-    EXPECT_EQ(d.view.selected, d.Node(pages.general));
-    EXPECT_EQ(pages.terminal.activations, 0);  // never asked: the old page refused first
+    EXPECT_FALSE(d.model.OnKey(PropertyTreeKey::kTab, false, false));  // not the frame's key
+    EXPECT_EQ(d.Keys("t"), u"General ");
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance],Transfer");
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
+    // Terminal is never asked: General refused first, to the click, Ctrl+Tab and OK.
+    EXPECT_EQ(calls, u"+General ?General ?General ?General ");
     d.model.noValidation = true;
     EXPECT_TRUE(d.Select(pages.transfer));
     d.model.noValidation = false;
     // A page whose activation fails is not shown, and the page on show stays.
-    pages.general.validateAnswer = true;
     pages.terminal.activateAnswer = false;
     EXPECT_FALSE(d.Select(pages.terminal));
     EXPECT_EQ(d.Current(), u"Transfer");
     // OK validates the page on show; Cancel does not.
     pages.transfer.validateAnswer = false;
-    const int before = pages.transfer.validations;
     d.model.Cancel();
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kCancel);
-    EXPECT_EQ(pages.transfer.validations, before);
     EXPECT_FALSE(d.model.Ok());
     pages.transfer.validateAnswer = true;
     EXPECT_TRUE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOk);
+    EXPECT_EQ(calls,
+              u"+General ?General ?General ?General +Transfer ?Transfer +Terminal ?Transfer "
+              u"?Transfer ");
 }
 
 TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
@@ -196,16 +207,14 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     ASSERT_TRUE(d.Select(pages.appearance));
     pages.appearance.validateAnswer = false;
     d.model.HidePage(&pages.terminal);
-    EXPECT_EQ(d.Current(), u"General");
-    EXPECT_EQ(pages.appearance.validations, 0);
-    EXPECT_EQ(d.view.Outline(), u"General,Transfer");
+    EXPECT_EQ(d.Shown(), u"General: General*,Transfer");
+    EXPECT_EQ(calls, u"+General ?General +Appearance +General ");
     EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
-    EXPECT_FALSE(map.at(pages.appearance.Caption()).selected);
+    EXPECT_EQ(States(map), u"Appearance Emulation General* Terminal Transfer ");
     // Shown again, it goes back between its neighbours with its sub-pages.
     d.model.ShowPage(&pages.terminal);
-    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance],Transfer");
-    EXPECT_EQ(d.Current(), u"General");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance],Transfer");
     // A module's page added while open: at its place in the list; while the protocol pages
     // change it comes in unselected even when the map says selected.
     FakePage module{u"SSH2\nSSH2 Options"};
@@ -214,92 +223,65 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     d.model.protocolUpdate = true;
     d.model.ShowPage(&module);
     d.model.protocolUpdate = false;
-    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2],Transfer");
-    EXPECT_EQ(d.Current(), u"General");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance,SSH2],Transfer");
     EXPECT_FALSE(map.at(module.Caption()).selected);
-    EXPECT_TRUE(d.view.expanded.at(d.Node(pages.terminal)));
     // Hiding a page that is not on show leaves the selection alone.
     d.model.HidePage(&pages.transfer);
-    EXPECT_EQ(d.Current(), u"General");
-    EXPECT_EQ(d.view.Outline(), u"General,Terminal[Emulation,Appearance,SSH2]");
+    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance,SSH2]");
     // Removing the page on show takes it out of the tree and the list.
     d.model.RemovePage(&pages.general);
     EXPECT_EQ(d.model.TopLevelPages().size(), 2u);
-    EXPECT_EQ(d.Current(), u"Terminal");
-    EXPECT_EQ(d.view.Outline(), u"Terminal[Emulation,Appearance,SSH2]");
+    EXPECT_EQ(d.Shown(), u"Terminal: Terminal*[Emulation,Appearance,SSH2]");
 }
 
 TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     const struct {
-        std::u16string state, selected;
-        std::u16string shown;  // the page on show, Terminal's and Emulation's expansion
+        std::u16string state, selected, shown;
     } cases[] = {
         // The shipped default form: digits for the pages in tree order.
-        {u"11000", u"Transfer+", u"Transfer 1 0"},
-        {u"0", u"", u"General 1 1"},
-        {u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+", u"Appearance 0 1"},
+        {u"11000", u"Transfer+", u"Transfer: General,Terminal[Emulation-,Appearance-],Transfer*-"},
+        {u"0", u"", u"General: General*-,Terminal[Emulation,Appearance],Transfer"},
+        {u"Terminal+=0;Terminal+Emulation+=1", u"Terminal+Appearance+",
+         u"Appearance: General,Terminal-[Emulation,Appearance*],Transfer"},
         // An entry for a page that is not there moves nothing; a broken entry is skipped.
-        {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+", u"General 0 1"},
+        {u"Gone+=0;Terminal+=0;Terminal+Emulation+=x", u"Gone+",
+         u"General: General*,Terminal-[Emulation,Appearance],Transfer"},
     };
+    Pages pages;
     for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << &c - cases);
         PropertyPageStateMap map;
-        Pages seeded;
-        SeedPageStateMap(map, seeded.TopLevel(), c.state, c.selected);
-        Dialog d(map);
-        EXPECT_EQ(d.Current() + (d.model.IsExpanded(d.Node(d.pages.terminal)) ? u" 1" : u" 0") +
-                      (d.pages.emulation.expanded ? u" 1" : u" 0"),
-                  c.shown);
+        SeedPageStateMap(map, pages.TopLevel(), c.state, c.selected);
+        EXPECT_EQ(Dialog(map).Shown(), c.shown) << "case " << &c - cases;
     }
     // What the map holds now wins over the persisted strings.
-    Pages pages;
-    PropertyPageStateMap map;
-    map[pages.terminal.Caption()] = PropertyPageState{false, false};
-    map[pages.general.Caption()] = PropertyPageState{true, true};
+    PropertyPageStateMap map{{pages.terminal.Caption(), {false, false}},
+                             {pages.general.Caption(), {true, true}}};
     SeedPageStateMap(map, pages.TopLevel(), u"Terminal+=1", u"Transfer+");
-    EXPECT_FALSE(map.at(pages.terminal.Caption()).expanded);
-    EXPECT_EQ(map.count(pages.transfer.Caption()), 0u);
+    EXPECT_EQ(States(map), u"General* Terminal- ");
     // Written by label path; entries of pages that were not there this time are kept.
     map[pages.emulation.Caption()] = PropertyPageState{false, false};
     const PersistedTreeState persisted =
         PersistPageStateMap(map, pages.TopLevel(), u"Terminal+=1;Gone+=0;Transfer+=0");
-    EXPECT_EQ(persisted.state,
-              u"General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
+    EXPECT_EQ(persisted.selected + u" " + persisted.state,
+              u"General+ General+=1;Terminal+=0;Terminal+Emulation+=0;Terminal+Appearance+=1;"
               u"Transfer+=1;Gone+=0");
-    EXPECT_EQ(persisted.selected, u"General+");
     // The round trip gives the same states to a fresh process.
-    Pages again;
     PropertyPageStateMap fresh;
-    SeedPageStateMap(fresh, again.TopLevel(), persisted.state, persisted.selected);
-    EXPECT_FALSE(fresh.at(again.terminal.Caption()).expanded);
-    EXPECT_FALSE(fresh.at(again.emulation.Caption()).expanded);
-    EXPECT_TRUE(fresh.at(again.general.Caption()).selected);
+    SeedPageStateMap(fresh, pages.TopLevel(), persisted.state, persisted.selected);
+    EXPECT_EQ(States(fresh), u"Appearance Emulation- General* Terminal- Transfer ");
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
-    PropertyPageStateMap oddMap;
-    EXPECT_EQ(PersistPageStateMap(oddMap, {&odd}).state, u"");
+    EXPECT_EQ(PersistPageStateMap({}, {&odd}).state, u"");
 }
 
 TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
     PropertyPageStateMap map;
     Dialog d(map);
-    // Ctrl with Tab ("t"), Shift+Tab ("T"), PageDown ("d") or PageUp ("u"): the pages shown.
-    const auto walk = [&](const char* keys) {
-        std::u16string out;
-        for (const char* key = keys; *key; ++key) {
-            const PropertyTreeKey which = *key == 'd'   ? PropertyTreeKey::kPageDown
-                                          : *key == 'u' ? PropertyTreeKey::kPageUp
-                                                        : PropertyTreeKey::kTab;
-            EXPECT_TRUE(d.model.OnKey(which, true, *key == 'T'));
-            out += d.Current() + u" ";
-        }
-        return out;
-    };
     // Expanded: General, Terminal, Emulation, Appearance, Transfer; both ends wrap.
-    EXPECT_EQ(walk("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
+    EXPECT_EQ(d.Keys("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
     // Collapsed, the sub-pages are skipped.
     d.model.OnExpand(d.Node(d.pages.terminal), false);
-    EXPECT_EQ(walk("tduT"), u"Transfer General Transfer Terminal ");
+    EXPECT_EQ(d.Keys("tduT"), u"Transfer General Transfer Terminal ");
 }
 
 }  // namespace

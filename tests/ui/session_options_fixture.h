@@ -2,7 +2,6 @@
 // an integrated host, and a frame that records which pages are in its tree.
 #pragma once
 
-#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -23,35 +22,28 @@ public:
     void ShowPage(PropertyTreePage* page) override { Mark(page, true); }
     void HidePage(PropertyTreePage* page) override { Mark(page, false); }
     PropertyPageStateMap& PageStateMap() override { return SessionOptionsModel::PageStateMap(); }
-
     void Open() {
         for (PropertyTreePage* page : top) Mark(page, true);
     }
-    // The tree labels of the pages in the tree, depth first, sub-pages in brackets: "A(a,b) B ".
-    std::u16string Tree() const {
+    // The tree labels of the pages in the tree, sub-pages in brackets: "A(a,b) B ".
+    std::u16string Tree(const std::vector<PropertyTreePage*>* pages = nullptr) const {
         std::u16string out;
-        for (PropertyTreePage* page : top)
-            if (InTree(page)) out += Label(page) + u" ";
+        for (PropertyTreePage* page : pages ? *pages : top) {
+            if (!inTree.count(page)) continue;
+            const std::u16string below = Tree(&page->Children());
+            out += (pages && !out.empty() ? u"," : u"") + std::u16string(page->TreeLabel()) +
+                   (below.empty() ? u"" : u"(" + below + u")") + (pages ? u"" : u" ");
+        }
         return out;
     }
-    bool InTree(const PropertyTreePage* page) const { return inTree.count(page) > 0; }
 
     std::vector<PropertyTreePage*> top;
     std::set<const PropertyTreePage*> inTree;
 
 private:
     void Mark(PropertyTreePage* page, bool in) {
-        if (in)
-            inTree.insert(page);
-        else
-            inTree.erase(page);
+        in ? (void)inTree.insert(page) : (void)inTree.erase(page);
         for (PropertyTreePage* child : page->Children()) Mark(child, in);
-    }
-    std::u16string Label(PropertyTreePage* page) const {
-        std::u16string below;
-        for (PropertyTreePage* child : page->Children())
-            if (InTree(child)) below += (below.empty() ? u"" : u",") + Label(child);
-        return std::u16string(page->TreeLabel()) + (below.empty() ? u"" : u"(" + below + u")");
     }
 };
 
@@ -87,6 +79,10 @@ protected:
         return *model;
     }
     int Row(const char16_t* name) const { return GetConnectProtocolTable().Find(name); }
+    static std::string Utf8(const std::u16string& text) { return VUnicodeString(text).ToUtf8(); }
+    static std::u16string Wide(const std::string& text) {
+        return VUnicodeString::FromUtf8(text).str();
+    }
 
     LibraryHost host;
     VUnknownPointer<GlobalConfig> config;

@@ -1,12 +1,11 @@
 // Session Options on real configuration folders with the reference protocol modules: the page
 // set for each combination of installed applications and protocols, protocol switching, the
-// read-only mode, the binding of controls to settings and the pages' rules.
+// read-only mode, the tree selection and the pages' rules.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
+#include <map>
 
-#include "session/setting_lookup.h"
 #include "support/case_file.h"
 #include "ui/model/session_option_pages.h"
 #include "ui/session_options_fixture.h"
@@ -15,37 +14,23 @@ using namespace sessiondeck;
 
 namespace {
 
-// For each pair of protocols and installed applications (tests/golden/ui/session-page-sets.txt):
-// the tree, whether the Connection page offers both sides, and the protocols it leaves.
+// Each case of tests/golden/ui/session-page-sets.txt: the session's two protocols and the
+// installed applications; the tree, whether the Connection page offers both sides, and the
+// protocols it leaves.
 TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
-    const SessionOptionsHost both{true, true, true, true};
-    const SessionOptionsHost terminalOnly{true, false, true, false};
-    const SessionOptionsHost transferOnly{false, true, false, true};
-    const struct {
-        const char16_t *terminal, *transfer;
-        SessionOptionsHost installed;
-        const char* name;
-    } rows[] = {
-        {u"SSH2", u"SFTP", both, "both"},
-        {u"Telnet", u"FTP", both, "both"},
-        {u"SSH2", u"None", both, "both"},
-        {u"None", u"SFTP", both, "both"},
-        {u"SSH2", u"SFTP", terminalOnly, "terminal"},
-        {u"SSH2", u"FTP", transferOnly, "transfer"},
-    };
-    std::u16string text;
-    for (const auto& row : rows) {
-        MakeSession(u"s", row.terminal, row.transfer);
-        SessionOptionsModel& options = Open(u"s", row.installed);
-        text += std::u16string(row.terminal) + u"/" + row.transfer + u" " +
-                VUnicodeString::FromUtf8(row.name).str() + u": " + frame.Tree() +
-                (options.ConnectPage().Multiple() ? u"multiple " : u"") + u"-> " +
-                session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str() +
-                u"\n";
+    const std::map<std::string, SessionOptionsHost> installed{
+        {"both", {true, true, true, true}},
+        {"terminal", {true, false, true, false}},
+        {"transfer", {false, true, false, true}}};
+    ExpectCaseFile("ui/session-page-sets.txt", [&](const std::vector<std::string>& f) {
+        MakeSession(u"s", Wide(f[0]).c_str(), Wide(f[1]).c_str());
+        SessionOptionsModel& options = Open(u"s", installed.at(f[2]));
         // One slot per protocol table row; a row's pages are made only when first shown.
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
-    }
-    ExpectMatchesGolden("ui/session-page-sets.txt", VUnicodeString(text).ToUtf8());
+        return Utf8(frame.Tree() + (options.ConnectPage().Multiple() ? u"multiple " : u"") +
+                    u"-> " + session->GetTerminalProtocol().str() + u"/" +
+                    session->GetTransferProtocol().str());
+    });
     // With scripting disabled there are no logon scripts.
     MakeSession(u"s");
     config->scriptingDisabled = true;
@@ -53,28 +38,22 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
     EXPECT_EQ(frame.Tree().substr(0, 17), u"Connection(SSH2) ");
 }
 
+// Each choice of tests/golden/ui/session-protocol-steps.txt in turn, and the tree after it. The
+// modules' pages keep the order in which they were first made; SSH2 shows its own pages only, and
+// SFTP next to SSH2 keeps the shared SSH2 pages without a second set.
 TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
     MakeSession(u"s", u"SSH2", u"FTP");
     SessionOptionsModel& options = Open(u"s");
     SessionConnectPage& connect = options.ConnectPage();
-    // Each choice in turn, and the tree after it (tests/golden/ui/session-protocol-steps.txt).
-    // The modules' pages keep the order in which they were first made; SSH2 shows its own pages
-    // only, and SFTP next to SSH2 keeps the shared SSH2 pages without a second set.
-    const std::pair<bool, const char16_t*> steps[] = {
-        {true, u"Telnet"}, {true, u"Serial"}, {true, u"SSH2"},  {false, u"SFTP"}, {true, u"TAPI"},
-        {true, u"Telnet"}, {true, u"None"},   {false, u"None"}, {true, u"SSH2"}};
-    std::u16string text;
-    for (const auto& [terminal, protocol] : steps) {
-        if (terminal)
-            connect.ChooseTerminalProtocol(protocol);
+    ExpectCaseFile("ui/session-protocol-steps.txt", [&](const std::vector<std::string>& f) {
+        if (f[0] == "terminal")
+            connect.ChooseTerminalProtocol(Wide(f[1]));
         else
-            connect.ChooseTransferProtocol(protocol);
-        text += (terminal ? u"terminal " : u"transfer ") + std::u16string(protocol) + u": " +
-                frame.Tree() + u"\n";
-    }
-    ExpectMatchesGolden("ui/session-protocol-steps.txt", VUnicodeString(text).ToUtf8());
-    EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
-    EXPECT_EQ(session->GetTransferProtocol(), u"None");
+            connect.ChooseTransferProtocol(Wide(f[1]));
+        return Utf8(frame.Tree());
+    });
+    EXPECT_EQ(session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str(),
+              u"SSH2/None");
     // A page made once is shown again, not made twice.
     EXPECT_EQ(options.ProtocolPages(Row(u"SSH2")).size(), 1u);
     EXPECT_FALSE(options.UpdatingProtocols());
@@ -90,22 +69,19 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
 TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
     MakeSession(u"Servers\\web1");
     EXPECT_EQ(Open(u"Servers\\web1").Caption(), u"Session Options - web1");
-
     SessionOptionsModel& locked = Open(u"Servers\\web1", {}, 2);
     EXPECT_EQ(locked.Caption(), u"Session Options - web1 (Read Only)");
+    // Asked until the user ticks "Do not show this message again".
     prompt.AnswerButton(VPromptAnswer::kOk, false);
-    locked.ReadOnlyPrompt();
     prompt.AnswerButton(VPromptAnswer::kOk, true);
-    locked.ReadOnlyPrompt();
-    // Suppressed from now on: no third question.
-    locked.ReadOnlyPrompt();
+    for (int i = 0; i < 3; ++i) locked.ReadOnlyPrompt();
     ASSERT_EQ(prompt.Questions().size(), 2u);
     const PromptQuestion& asked = prompt.Questions()[0];
     EXPECT_EQ(asked.kind, PromptQuestion::kOptionalMessage);
     EXPECT_EQ(asked.icon, VPromptIcon::kInformation);
-    EXPECT_EQ(
-        asked.text.str().rfind(u"The Sessions Options that you are opening are being used", 0), 0u);
-    EXPECT_EQ(asked.checkLabel, u"Do not show this message again");
+    EXPECT_EQ(asked.text.str().substr(0, 51) + u"... [" + asked.checkLabel.str() + u"]",
+              u"The Sessions Options that you are opening are being... [Do not show this message "
+              u"again]");
     EXPECT_EQ(config->suppressReadOnlySessionOptionsWarning.Get(), 1);
     // Nothing the user does reaches the session.
     SessionOptionsPage& emulation = *locked.Page(SessionPageId::kEmulation);
@@ -126,94 +102,63 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
 TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
     MakeSession(u"s", u"SSH2", u"FTP");
     auto& map = SessionOptionsModel::PageStateMap();
-    auto selected = [&] {
+    auto selected = [&] {  // the tree labels of the selected pages
         std::u16string out;
         for (const auto& [caption, state] : map)
-            if (state.selected) out += caption + u";";
+            if (state.selected) out += caption.substr(0, caption.find(u'\n')) + u";";
         return out;
-    };
-    auto caption = [](SessionPageId id) {
-        return std::u16string(SessionOptionPage(id).caption) + u";";
     };
     config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
     Open(u"s");
-    EXPECT_EQ(selected(), caption(SessionPageId::kAppearance));
+    EXPECT_EQ(selected(), u"Appearance;");
     // The user picked Log File and pressed OK.
-    for (auto& entry : map) entry.second.selected = false;
-    map[std::u16string(SessionOptionPage(SessionPageId::kLogFile).caption)].selected = true;
+    for (auto& entry : map) entry.second.selected = entry.first == u"Log File";
     model->PersistTreeState();
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
     // Same process, no request: the map's selection stays.
     Open(u"s");
-    EXPECT_EQ(selected(), caption(SessionPageId::kLogFile));
+    EXPECT_EQ(selected(), u"Log File;");
     config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
     Open(u"s");
-    EXPECT_EQ(selected(), std::u16string(model->ConnectPage().Caption()) + u";");
+    EXPECT_EQ(selected(), u"Connection;");
 }
 
-// Each rule of the pages: the values typed, and the message or "accepted"
-// (tests/golden/ui/session-page-rules.txt).
+// Each case of tests/golden/ui/session-page-rules.txt: the page, the values typed ("<dir>" is
+// the test's folder), and the message or "accepted".
 TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     MakeSession(u"s");
     std::ofstream(dir / "my.key") << "\n";
-    const std::u16string folder = VUnicodeString::FromUtf8(dir.path().string()).str();
-    using Values = std::vector<std::pair<const char16_t*, std::u16string>>;
-    const auto emulation = SessionPageId::kEmulation, terminal = SessionPageId::kTerminal,
-               log = SessionPageId::kLogFile, place = SessionPageId::kWindow;
-    const std::u16string on = u"1";
-    struct Row {
-        SessionPageId page;
-        Values values;
-        bool refused = true;
-    } const rows[] = {
-        {emulation, {{u"Cols", u"19"}}},
-        {emulation, {{u"Cols", u"133"}}},
-        {emulation, {{u"Cols", u"132"}}, false},
-        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", u" "}}},
-        {emulation, {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/none.key"}}},
-        {emulation,
-         {{u"Use Alternate Keyboard", on}, {u"Keymap Filename", folder + u"/my.key"}},
-         false},
-        {terminal, {{u"Idle Check", on}, {u"Idle String", u""}, {u"Idle Timeout", u"60"}}},
-        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"9"}}},
-        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10000000"}}},
-        {terminal, {{u"Idle Check", on}, {u"Idle String", u"x"}, {u"Idle Timeout", u"10"}}, false},
-        // Off, the string and interval do not matter.
-        {terminal, {{u"Idle Check", u"0"}, {u"Idle Timeout", u"1"}}, false},
-        {log, {{u"Log Filename", folder + u"/a?b.log"}}},
-        {log, {{u"Log Filename", folder + u"/missing/x.log"}}},
-        {log, {{u"Log Filename", folder + u"/"}}},
-        {log, {{u"Log Filename", folder + u"/%H/session.log"}}, false},
-        {place, {{u"X Position", u"1O"}}},
-        {place, {{u"X Position", u"-0"}, {u"Y Position", u"40"}}, false},
-    };
-    std::u16string text;
-    for (const Row& row : rows) {
+    ExpectCaseFile("ui/session-page-rules.txt", [&](const std::vector<std::string>& f) {
         SessionOptionsModel& options = Open(u"s");
-        SessionOptionsPage& page = *options.Page(row.page);
-        page.Activate();
-        for (const auto& [setting, typed] : row.values) {
-            page.SetValue(setting, typed);
-            text += std::u16string(setting) + u"=" +
-                    (typed.starts_with(folder) ? u"<dir>" + typed.substr(folder.size()) : typed) +
-                    u" ";
+        SessionOptionsPage* page = nullptr;
+        for (SessionPageId id : AllSessionOptionPages())
+            if (options.Page(id) && options.Page(id)->TreeLabel() == Wide(f[0]))
+                page = options.Page(id);
+        if (!page) return "no page " + f[0];
+        page->Activate();
+        for (std::size_t i = 1; i < f.size(); ++i) {
+            std::string typed = f[i].substr(f[i].find('=') + 1);
+            if (typed.starts_with("<dir>")) typed.replace(0, 5, dir.path().string());
+            page->SetValue(Wide(f[i].substr(0, f[i].find('='))), Wide(typed));
         }
-        if (row.refused) prompt.AnswerButton(VPromptAnswer::kOk);
-        const size_t before = prompt.Questions().size();
-        EXPECT_EQ(page.Validate(), !row.refused) << VUnicodeString(text).ToUtf8();
-        ASSERT_EQ(prompt.Questions().size(), before + (row.refused ? 1 : 0));
-        const std::string said =
-            row.refused ? EscapeCaseField(prompt.Questions().back().text.ToUtf8()) : "accepted";
-        text += u"-> " + VUnicodeString::FromUtf8(said).str() + u"\n";
-    }
-    ExpectMatchesGolden("ui/session-page-rules.txt", VUnicodeString(text).ToUtf8());
-    // "-0" is the right edge: the position 0 measured from the right.
+        // An answer waits for the refusal a case may bring; an accepted case leaves it queued.
+        if (prompt.PendingAnswers() == 0) prompt.AnswerButton(VPromptAnswer::kOk);
+        const std::size_t asked = prompt.Questions().size();
+        const bool accepted = page->Validate();
+        if (prompt.Questions().size() == asked)
+            return std::string(accepted ? "accepted" : "refused without a message");
+        EXPECT_FALSE(accepted) << "accepted with a message";
+        return prompt.Questions().back().text.ToUtf8();
+    });
+    // The last case is accepted: its answer is taken here.
+    ASSERT_EQ(prompt.PendingAnswers(), 1u);
+    prompt.ShowMessage(VUnicodeString(u"end"), {}, VPromptButtons::kOk, VPromptIcon::kNone);
+    // "-0" is the right edge: the position 0 measured from the right, shown again as written.
     auto* concrete = dynamic_cast<SessionConfig*>(session.Get());
     ASSERT_NE(concrete, nullptr);
     EXPECT_EQ(concrete->terminal.xPositionRelativeLeft.Get(), 0);
     EXPECT_EQ(concrete->terminal.yPosition.Get(), 40);
     EXPECT_EQ(concrete->terminal.yPositionRelativeTop.Get(), 1);
-    // Shown again as the user wrote it.
     SessionOptionsPage& window = *model->Page(SessionPageId::kWindow);
     window.Activate();
     EXPECT_EQ(window.Value(u"X Position"), u"-0");
@@ -226,18 +171,20 @@ TEST_F(SessionOptionsTest, ConnectionAndProtocolPageRulesAndCuaWarning) {
     MakeSession(u"Servers\\web2");
     SessionOptionsModel& options = Open(u"Servers\\web1");
     SessionConnectPage& connect = options.ConnectPage();
+    // The message of a refused Validate.
+    const auto refused = [&](OptionPage& page) {
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_FALSE(page.Validate());
+        return prompt.Questions().back().text.str();
+    };
     connect.Activate();
     connect.SetName(u"WEB2");
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(connect.Validate());
-    EXPECT_EQ(prompt.Questions().back().text, u"'WEB2' is already in use.");
+    EXPECT_EQ(refused(connect), u"'WEB2' is already in use.");
     EXPECT_EQ(prompt.Questions().back().icon, VPromptIcon::kExclamation);
     connect.SetName(u" Web1 ");
     connect.ChooseTerminalProtocol(u"None");
     connect.ChooseTransferProtocol(u"None");
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(connect.Validate());
-    EXPECT_EQ(prompt.Questions().back().text, u"Both selected protocols cannot be 'None'.");
+    EXPECT_EQ(refused(connect), u"Both selected protocols cannot be 'None'.");
     connect.ChooseTransferProtocol(u"FTP");
     EXPECT_TRUE(connect.Validate());
     EXPECT_EQ(options.ChosenName(), u"Web1");
@@ -261,8 +208,7 @@ TEST_F(SessionOptionsTest, ConnectionAndProtocolPageRulesAndCuaWarning) {
     EXPECT_EQ(ssh2.Value(u"Hostname") + u":" + ssh2.Value(u"[SSH2] Port"), u"example:22");
     session->Checkpoint();
     ssh2.SetValue(u"[SSH2] Port", u"2x2");
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(ssh2.Validate());
+    refused(ssh2);
     EXPECT_FALSE(session->IsModified());
     ssh2.SetValue(u"[SSH2] Port", u"2222");
     EXPECT_TRUE(ssh2.Validate());
