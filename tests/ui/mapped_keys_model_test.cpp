@@ -13,7 +13,7 @@
 namespace {
 
 using Result = MappedKeysModel::MapResult;
-constexpr int kF1 = 0x70, kF5 = 0x74, kF6 = 0x75, kTab = 0x09;
+constexpr int kF5 = 0x74, kF6 = 0x75, kF7 = 0x76, kTab = 0x09;
 
 class MappedKeys : public UiStoreTest {
 protected:
@@ -48,69 +48,19 @@ protected:
     SessionDatabase database;
 };
 
-TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
+// One stored session on the built-in VT220 map, and dialogs on it in turn: one that edits and is
+// cancelled, one that edits and ends with OK (the map becomes the session's own), one that edits
+// the own map, and an OK without a change.
+TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesRefusesAndOkGivesTheSessionItsOwnCopy) {
     // What the chooser offers: the named keys only, and every function but "NONE".
     const auto names = MappedKeysModel::KeyNames(), functions = MappedKeysModel::FunctionNames();
-    EXPECT_EQ(names.size(), 108u);
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    EXPECT_EQ(functions.front(), u"SEND");
-    EXPECT_EQ(std::count(functions.begin(), functions.end(), u"NONE"), 0);
-    EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false),
-              kF5 | kKeyCtrl | kKeyShift);
-    EXPECT_EQ(MappedKeysModel::KeyIndex(u"VK_NOTAKEY", false, false, false, false), -1);
-    EXPECT_EQ(MappedKeysModel::KeyLabel(kF5 | kKeyAlt | kKeyCtrl | kKeyShift | kKeyExtended),
-              u"Alt+Ctrl+Shift+Ext+VK_F5");
-
-    MakeSession(u"a");
-    auto session = Load(u"a");
-    MappedKeysModel keys(Terminal(session), prompt, u"Session Options - a", false);
-    // A session without a map of its own shows the default map, fallback keys and all.
-    EXPECT_FALSE(keys.OwnMap());
-    EXPECT_EQ(keys.BuiltinName(), u"Default");
-    EXPECT_EQ(Action(keys, kF1) + Action(keys, 0x08), u"VT_PF1\"\\010\"");
-    const size_t listed = keys.Rows().size();
-    // A key with no mapping is mapped without a question; mapping it again asks first, and No
-    // keeps the old mapping while Yes replaces it.
+    EXPECT_TRUE(names.size() == 108u && std::is_sorted(names.begin(), names.end()));
+    EXPECT_TRUE(functions.front() == u"SEND" && std::ranges::count(functions, u"NONE") == 0);
     const int key = kF5 | kKeyCtrl | kKeyShift;
-    EXPECT_EQ(keys.MapKey(key, u"SEND", u"\\e[x"), Result::kMapped);
-    EXPECT_TRUE(prompt.Questions().empty());
-    EXPECT_EQ(keys.Rows()[RowOf(keys, key)].key + Action(keys, key), u"Ctrl+Shift+VK_F5\"\\e[x\"");
-    EXPECT_EQ(keys.Rows().size(), listed + 1);
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_EQ(keys.MapKey(key, u"MENU_COPY", u""), Result::kKept);
-    ASSERT_EQ(prompt.Questions().size(), 1u);
-    EXPECT_EQ(prompt.Questions()[0].text,
-              u"Ctrl+Shift+VK_F5 is already mapped\n\nDo you want to replace that mapping?");
-    EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
-    EXPECT_EQ(Action(keys, key), u"\"\\e[x\"");
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_EQ(keys.MapKey(key, u"RUN", u"/home/me/login.py"), Result::kMapped);
-    EXPECT_EQ(Action(keys, key), u"RUN(\"/home/me/login.py\")");
-    // A key the built-in map maps counts as mapped too.
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_EQ(keys.MapKey(kF1, u"DISABLED", u"ignored"), Result::kMapped);
-    EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F1 is already mapped", 0), 0u);
-    EXPECT_EQ(Action(keys, kF1), u"DISABLED");
-    EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
-    EXPECT_EQ(Action(keys, key), u"(none)");
-    EXPECT_EQ(keys.Rows().size(), listed);
-    EXPECT_FALSE(keys.Remove(keys.Rows().size()));
-    // What a map cannot hold is refused with the key map's message (its own tests hold the
-    // rules) and changes nothing.
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_EQ(keys.MapKey(kF6, u"SEND", u"ls\r\n"), Result::kRefused);
-    EXPECT_EQ(prompt.Questions().back().text, kKeyValueHasLineBreak);
-    EXPECT_EQ(keys.Rows().size(), listed);
-    // A read-only dialog changes nothing and asks nothing.
-    MappedKeysModel locked(Terminal(session), prompt, u"Session Options - a", true);
-    const size_t asked = prompt.Questions().size();
-    EXPECT_EQ(locked.MapKey(kF6, u"MENU_COPY", u""), Result::kRefused);
-    EXPECT_FALSE(locked.Remove(0));
-    EXPECT_EQ(prompt.Questions().size(), asked);
-    EXPECT_EQ(Action(locked, kF1), u"VT_PF1");
-}
+    EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false), key);
+    EXPECT_EQ(MappedKeysModel::KeyIndex(u"VK_NOTAKEY", false, false, false, false), -1);
+    EXPECT_EQ(MappedKeysModel::KeyLabel(key | kKeyAlt | kKeyExtended), u"Alt+Ctrl+Shift+Ext+VK_F5");
 
-TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     // One dialog on the stored session: `edit` runs on its list; OK applies and saves.
     const auto dialog = [&](bool ok, const std::function<void(MappedKeysModel&)>& edit) {
         auto session = Load(u"a");
@@ -121,17 +71,54 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     };
     Make(u"a", u"VT220");
     // Cancel: the edits never reach the session, even when the session is saved afterwards.
-    dialog(false, [](MappedKeysModel& keys) {
+    dialog(false, [&](MappedKeysModel& keys) {
+        EXPECT_FALSE(keys.OwnMap());
         EXPECT_EQ(keys.BuiltinName(), u"VT220");
-        EXPECT_EQ(keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u""), Result::kMapped);
+        // VT220's own keys, and the default map's behind it with their texts.
+        EXPECT_EQ(Action(keys, kF6) + Action(keys, 0x08) + Action(keys, kTab | kKeyCtrl),
+                  u"VT_F6\"\\010\"MENU_TAB_NEXT");
+        const std::size_t listed = keys.Rows().size();
+        // A key with no mapping is mapped without a question; mapping it again asks first, and
+        // No keeps the old mapping while Yes replaces it.
+        EXPECT_EQ(keys.MapKey(key, u"SEND", u"\\e[x"), Result::kMapped);
+        EXPECT_EQ(keys.Rows()[RowOf(keys, key)].key + Action(keys, key),
+                  u"Ctrl+Shift+VK_F5\"\\e[x\"");
+        EXPECT_EQ(keys.Rows().size(), listed + 1);
+        prompt.AnswerButton(VPromptAnswer::kNo);
+        EXPECT_EQ(keys.MapKey(key, u"MENU_COPY", u""), Result::kKept);
+        ASSERT_EQ(prompt.Questions().size(), 1u);
+        EXPECT_EQ(prompt.Questions()[0].text,
+                  u"Ctrl+Shift+VK_F5 is already mapped\n\nDo you want to replace that mapping?");
+        EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
+        EXPECT_EQ(Action(keys, key), u"\"\\e[x\"");
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_EQ(keys.MapKey(key, u"RUN", u"/home/me/login.py"), Result::kMapped);
+        EXPECT_EQ(Action(keys, key), u"RUN(\"/home/me/login.py\")");
+        // A key the built-in map maps counts as mapped too.
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_EQ(keys.MapKey(kF6, u"DISABLED", u"ignored"), Result::kMapped);
+        EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F6 is already mapped", 0), 0u);
+        EXPECT_EQ(Action(keys, kF6), u"DISABLED");
+        EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
+        EXPECT_EQ(Action(keys, key), u"(none)");
+        EXPECT_EQ(keys.Rows().size(), listed);
+        EXPECT_FALSE(keys.Remove(keys.Rows().size()));
+        // What a map cannot hold is refused with the key map's message (its own tests hold the
+        // rules) and changes nothing.
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_EQ(keys.MapKey(kF6, u"SEND", u"ls\r\n"), Result::kRefused);
+        EXPECT_EQ(prompt.Questions().back().text, kKeyValueHasLineBreak);
+        EXPECT_EQ(keys.Rows().size(), listed);
     });
+    // A read-only dialog changes nothing (and asks nothing: no answer is queued).
+    auto session = Load(u"a");
+    MappedKeysModel locked(Terminal(session), prompt, u"S", true);
+    EXPECT_EQ(locked.MapKey(kF7, u"MENU_COPY", u""), Result::kRefused);
+    EXPECT_FALSE(locked.Remove(0));
+    EXPECT_EQ(Action(locked, kF6), u"VT_F6");
     // OK: the built-in map with its default keys becomes the session's own, with the edits.
     std::u16string edited;
     dialog(true, [&](MappedKeysModel& keys) {
-        EXPECT_FALSE(keys.OwnMap());
-        EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"(none)");
-        EXPECT_EQ(Action(keys, kF6), u"VT_F6");                      // from VT220
-        EXPECT_EQ(Action(keys, kTab | kKeyCtrl), u"MENU_TAB_NEXT");  // from the default behind it
         EXPECT_EQ(keys.MapKey(kF6 | kKeyAlt, u"SEND", u"\\033[99~"), Result::kMapped);
         EXPECT_TRUE(keys.Remove(RowOf(keys, kF6)));
         edited = Listed(keys);
@@ -147,8 +134,8 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     const std::string saved = File("a.ini");
     // OK without a change writes nothing new.
     dialog(true, [&](MappedKeysModel& keys) {
-        EXPECT_EQ(Action(keys, kF5 | kKeyCtrl), u"LAUNCH(\"notepad\")");
-        EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"\"\\033[99~\"");
+        EXPECT_EQ(Action(keys, kF5 | kKeyCtrl) + Action(keys, kF6 | kKeyAlt),
+                  u"LAUNCH(\"notepad\")\"\\033[99~\"");
     });
     EXPECT_EQ(File("a.ini"), saved);
     auto reloaded = Load(u"a");
