@@ -1,6 +1,6 @@
-// The File Types page of Global Options on a real configuration folder (and a desktop without
-// file associations): Add and Edit with the page's refusals, Delete and Restore answered both
-// ways, OK storing, Cancel reading back, and a store that refuses the write.
+// The File Types page of Global Options (on a desktop without file associations): Add and Edit
+// with the page's refusals, Delete and Restore answered both ways, OK storing, a store that
+// refuses the write, and Cancel reading back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -27,7 +27,7 @@ protected:
         for (const char* name :
              {"XDG_DATA_HOME", "XDG_DATA_DIRS", "XDG_CONFIG_HOME", "XDG_CONFIG_DIRS"})
             env.Set(name, (dir / "desktop").string());
-        manager = std::make_unique<FileTypeManager>();
+        manager = std::make_unique<FileTypeManager>(&memory);
     }
     ~FileTypesPage() override { GlobalOptionsModel::DeleteStateMap(); }
     // One Add answered with the extension and (when given) the type name, then OK to the
@@ -59,14 +59,15 @@ protected:
     }
 
     ScopedEnv env;
+    MemoryStoreFactory memory;  // the definitions' store
     VUnknownPointer<GlobalConfig> config =
         VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr));
     ScriptedPrompt prompt;
     std::unique_ptr<FileTypeManager> manager;
 };
 
-// One dialog adds, refuses, deletes and edits; OK stores it all. A second one restores the
-// defaults and cancels.
+// One dialog adds, refuses, deletes and edits; OK stores it all once the store takes the write.
+// A second one restores the defaults and cancels.
 TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBack) {
     EXPECT_EQ(
         GlobalOptionsModel(*config, {false, true, false}, prompt, {}, manager.get()).FileTypes(),
@@ -138,11 +139,18 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
         EXPECT_EQ(row.typeName + u"/" + row.transfer, u"Zed document/ASCII");
     }
     EXPECT_EQ(RowOf(model, u"zy"), zy);
-    EXPECT_EQ(Describe(FileTypeManager().FindExtension(u"zz")), "(none)");
+    EXPECT_EQ(Describe(FileTypeManager(&memory).FindExtension(u"zz")), "(none)");
+    // A store that refuses the write: reported, and the edits kept for the next OK.
+    memory.FailWrites(ENOSPC);
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_FALSE(options->Ok());
+    EXPECT_EQ(LastMessage().rfind(u"The file type definitions could not be saved: ", 0), 0u);
+    EXPECT_TRUE(model.IsModified() && !model.Stored());
+    memory.FailWrites(0);
     ASSERT_TRUE(options->Ok());
     EXPECT_TRUE(model.Stored());
     {
-        const FileTypeManager stored;
+        const FileTypeManager stored(&memory);
         EXPECT_EQ(Describe(stored.FindExtension(u"ZY")) + Describe(stored.FindExtension(u"yy")),
                   "Zed document|/usr/bin/zed %1|/usr/share/icons/zed.png:0|1,4(none)");
         EXPECT_EQ(stored.FindExtension(u"zz"), stored.FindExtension(u"zy"));
@@ -172,21 +180,6 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
     ASSERT_TRUE(again.Delete(RowOf(again, u"Zz")));
     again.Cancel();
     EXPECT_LT(RowOf(again, u"Zz"), again.Rows().size()) << "Cancel kept a delete";
-}
-
-TEST_F(FileTypesPage, AStoreThatRefusesTheWriteIsReportedAndTheEditsKept) {
-    MemoryStoreFactory memory;
-    FileTypeManager inMemory(&memory);
-    FileTypesModel model(inMemory, prompt, u"Global Options");
-    ASSERT_GE(Add(model, u"zz", u"Zed file"), 0);
-    memory.FailWrites(ENOSPC);
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(model.Commit());
-    EXPECT_EQ(LastMessage().rfind(u"The file type definitions could not be saved", 0), 0u);
-    EXPECT_TRUE(model.IsModified());
-    memory.FailWrites(0);
-    EXPECT_TRUE(model.Commit());
-    EXPECT_NE(FileTypeManager(&memory).FindExtension(u"zz"), nullptr);
 }
 
 }  // namespace
