@@ -70,16 +70,6 @@ protected:
     static std::size_t IndexOf(FirewallListModel& model, const std::u16string& name) {
         return std::ranges::find(model.Names(), name) - model.Names().begin();
     }
-    // A session naming `firewall` (null: none named, the older switch "Use Firewall" on).
-    void Session(const std::u16string& path, const char16_t* firewall) {
-        MakeSession(path);
-        VProfileStore store;
-        VProfileKey key(store.GetRootKey(), u"Sessions\\" + path);
-        if (firewall)
-            key.SetString(u"Firewall Name", firewall);
-        else
-            key.SetDword(u"Use Firewall", 1);
-    }
     // The firewalls the sessions name, joined with ",".
     static std::u16string FirewallsOf(std::initializer_list<const char16_t*> paths) {
         VProfileStore store;
@@ -188,12 +178,20 @@ TEST_F(FirewallPage, AnOkTheStoreRefusesIsReportedAndLosesNothing) {
 TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsTheOldFirewall) {
     Store(nullptr, {u"Office", u"Lab", u"DefaultTerminalFirewall"});
     MakeFolder(u"F");
+    // Sessions naming a firewall, one with none named and the older switch "Use Firewall" on,
+    // and one the store cannot change that names the firewall the second rename moves.
     for (const auto& [path, firewall] : {std::pair{u"a", u"Office"},
                                          {u"F\\b", u"Lab"},
                                          {u"Default", u"Office"},
                                          {u"old", nullptr},
-                                         {u"none", u"None"}})
-        Session(path, firewall);
+                                         {u"none", u"None"},
+                                         {u"locked", u"Term"}}) {
+        MakeSession(path);
+        VProfileStore store;
+        VProfileKey key(store.GetRootKey(), u"Sessions\\" + std::u16string(path));
+        firewall ? key.SetString(u"Firewall Name", firewall) : key.SetDword(u"Use Firewall", 1);
+    }
+    ASSERT_EQ(chmod((dir / "Config" / "Sessions" / "locked.ini").c_str(), 0444), 0);
     const std::string untouched = File("none.ini");
     FirewallListModel model(prompt, u"Global Options");
     // Office and Lab swap names through a third one; the terminal firewall gets a name.
@@ -208,9 +206,7 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
     EXPECT_EQ(Stored(),
               "Lab=Office.example,Office=Lab.example,Term=DefaultTerminalFirewall.example");
 
-    // A read-only session keeps the old name, and so the firewall stays under it as well.
-    Session(u"locked", u"Term");
-    ASSERT_EQ(chmod((dir / "Config" / "Sessions" / "locked.ini").c_str(), 0444), 0);
+    // The read-only session keeps the old name, and so the firewall stays under it as well.
     Rename(model, u"Term", u"Gate");
     prompt.AnswerButton(VPromptAnswer::kOk);
     ASSERT_TRUE(model.Commit());
