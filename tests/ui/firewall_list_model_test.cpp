@@ -23,17 +23,10 @@ using FirewallPointer = VUnknownPointer<FirewallConfig>;
 
 class FirewallPage : public UiStoreTest {
 protected:
+    // SOCKSv5 with credentials at HOST:3128, user ann, password s3cret typed.
     static FirewallFields Proxy(const std::u16string& name,
                                 const std::u16string& host = u"proxy.example") {
-        return {.name = name,
-                .type = u"SOCKSv5_USERPASS",
-                .host = host,
-                .port = u"3128",
-                .user = u"ann",
-                .prompt = {},
-                .command = {},
-                .password = u"s3cret",
-                .passwordEdited = true};
+        return {name, u"SOCKSv5_USERPASS", host, u"3128", u"ann", u"", u"", u"s3cret", true, false};
     }
     // Stored directly (HTTP, user joe, password old), with its name in its host so that the tests
     // can tell them apart.

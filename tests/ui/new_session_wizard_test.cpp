@@ -109,7 +109,7 @@ std::string PageName(long id) {
 // then retraces the way exactly and stops on the first page.
 TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtocols) {
     const Installed terminal{true, false, false}, transfer{false, true, false},
-        both{true, true, true}, olderTerminal{true, true, false};
+        both{true, true, true}, older{true, true, false};  // older: the older terminal
     const struct {
         const char* name;
         int product;
@@ -119,22 +119,10 @@ TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtoc
     } cases[] = {
         {"terminal only", 3, terminal, {u"Serial"}, u""},
         {"transfer only", 6, transfer, {u"FTP"}, u"ftp.example"},
-        {"both, terminal None goes straight to the transfer list",
-         3,
-         both,
-         {u"None", u"FTP"},
-         u"web.example"},
-        {"both, SSH2 then SFTP shows the SSH2 page once",
-         3,
-         both,
-         {u"SSH2", u"SFTP"},
-         u"web.example"},
+        {"both, None goes to the transfer list", 3, both, {u"None", u"FTP"}, u"web.example"},
+        {"both, SFTP after SSH2 shares its page", 3, both, {u"SSH2", u"SFTP"}, u"web.example"},
         {"both, a terminal-only session", 3, both, {u"Telnet", u"None"}, u"db.example"},
-        {"both, transfer host, older terminal",
-         6,
-         olderTerminal,
-         {u"Telnet", u"FTP"},
-         u"db.example"},
+        {"both, transfer host, older terminal", 6, older, {u"Telnet", u"FTP"}, u"db.example"},
     };
     std::string text;
     for (const auto& c : cases) {
