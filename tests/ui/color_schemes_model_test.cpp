@@ -38,6 +38,9 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheConfigurationOnOkAndCancelDr
         ColorSchemesModel& model = options.ColorSchemes();
         EXPECT_FALSE(model.CanEdit() || model.SetRowColor(0, Layer::Foreground, 0x00FF00));
         model.Select(0);
+        EXPECT_EQ(model.Current(), 0);
+        prompt.AnswerCancel();
+        EXPECT_EQ(model.New(), -1);
         prompt.AnswerText(VUnicodeString(u"Night"));
         ASSERT_GE(model.New(), 0);
         model.SetRowColor(0, Layer::Foreground, 0x00FF00);
@@ -83,6 +86,7 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheConfigurationOnOkAndCancelDr
     EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
     EXPECT_NE(ansi.colors[1], 0x0000C0u);
     model.SetAnsiColor(1, 0x0000C0);
+    EXPECT_EQ(model.AnsiColor(1), 0x0000C0u);
     EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
     ASSERT_TRUE(options.Ok());
     ASSERT_TRUE(config->colorSchemes.Exists(u"Night") && !config->colorSchemes.Exists(u"Dusk"));

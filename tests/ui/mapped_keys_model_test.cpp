@@ -56,6 +56,7 @@ TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesRefusesAndOkGivesTheSessionItsOwn
     const auto names = MappedKeysModel::KeyNames(), functions = MappedKeysModel::FunctionNames();
     EXPECT_TRUE(names.size() == 108u && std::is_sorted(names.begin(), names.end()));
     EXPECT_TRUE(functions.front() == u"SEND" && std::ranges::count(functions, u"NONE") == 0);
+    EXPECT_TRUE(MappedKeysModel::TakesValue(u"RUN") && !MappedKeysModel::TakesValue(u"DISABLED"));
     const int key = kF5 | kKeyCtrl | kKeyShift;
     EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false), key);
     EXPECT_EQ(MappedKeysModel::KeyIndex(u"VK_NOTAKEY", false, false, false, false), -1);

@@ -127,8 +127,9 @@ TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtoc
     std::string text;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Session().SetTerminalProtocol(u"SSH2");
-        Session().SetTransferProtocol(u"SFTP");
+        // A list opens on the session's protocol where it lists it.
+        Session().SetTerminalProtocol(u"Telnet");
+        Session().SetTransferProtocol(u"FTP");
         auto wizard = Open(c.product, c.installed);
         std::vector<long> ids;
         for (const WizardPage& page : wizard->Pages()) ids.push_back(page.id);
