@@ -1,6 +1,5 @@
-// The Color Schemes and ANSI Color pages of Global Options on a real configuration folder: the
-// scheme shown first, New with its refusal, Delete answered both ways, editing colours, and OK
-// and Cancel.
+// The Color Schemes and ANSI Color pages of Global Options: the scheme shown first, New with its
+// refusal, Delete answered both ways, editing colours, and OK and Cancel.
 #include <gtest/gtest.h>
 
 #include "app/global_config.h"
@@ -17,98 +16,84 @@ class ColorSchemesPage : public UiStoreTest {
 protected:
     ColorSchemesPage() { GlobalOptionsModel::DeleteStateMap(); }
     ~ColorSchemesPage() override { GlobalOptionsModel::DeleteStateMap(); }
-    // The configuration as the folder holds it now.
-    static VUnknownPointer<GlobalConfig> Stored() {
-        VProfileStore store;
-        VProfileKey key(store.GetRootKey(), u"Global");
-        return VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(&key));
-    }
-    static constexpr GlobalOptionsHost kTerminal{true, false, false};
     static std::u16string Current(const ColorSchemesModel& model) {
         return model.Names()[static_cast<std::size_t>(model.Current())];
     }
 
-    VUnknownPointer<GlobalConfig> config = Stored();
+    static constexpr GlobalOptionsHost kTerminal{true, false, false};
+    VUnknownPointer<GlobalConfig> config =
+        VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr));
     ScriptedPrompt prompt;
 };
 
-TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheFolderOnOkOnly) {
-    const std::size_t builtIn = config->colorSchemes.GetCount();
-    const ColorRef ansiRed = config->ansiColorRgb.Get().colors[1];
-    // The host's scheme is shown first, found without regard to case, else Monochrome.
-    for (const char16_t* asked : {u"traditional", u"No such scheme"})
-        EXPECT_EQ(Current(GlobalOptionsModel(*config, kTerminal, prompt, asked).ColorSchemes()),
-                  *asked == u't' ? u"Traditional" : u"Monochrome");
-    {
-        GlobalOptionsModel options(*config, kTerminal, prompt, u"Monochrome");
-        ColorSchemesModel& model = options.ColorSchemes();
-        EXPECT_TRUE(!model.IsModified() && model.CanEdit() && !model.CanDelete());
-        EXPECT_FALSE(model.Delete());  // a built-in scheme: not even asked
-        EXPECT_TRUE(prompt.Questions().empty());
-
-        prompt.AnswerText(VUnicodeString(u"MONOCHROME"));
-        prompt.AnswerButton(VPromptAnswer::kOk);
-        EXPECT_EQ(model.New(), -1);
-        ASSERT_EQ(prompt.Questions().size(), 2u);
-        EXPECT_EQ(prompt.Questions()[0].label.str(), u"&Color scheme name:");
-        EXPECT_EQ(prompt.Questions()[1].text.str(), u"'MONOCHROME' already exists.");
-
-        prompt.AnswerText(VUnicodeString(u"  Night "));
-        prompt.AnswerText(VUnicodeString(u"Dusk"));
-        ASSERT_EQ(model.New(), static_cast<int>(builtIn));
-        ASSERT_EQ(model.New(), static_cast<int>(builtIn) + 1);
-        EXPECT_EQ(Current(model), u"Dusk");
-        EXPECT_TRUE(model.CanDelete());
-        prompt.AnswerButton(VPromptAnswer::kNo);
-        EXPECT_FALSE(model.Delete());
-        EXPECT_EQ(model.Names().size(), builtIn + 2);
-        EXPECT_EQ(prompt.Questions().back().text.str(),
-                  u"Sessions using this color scheme will default to Monochrome\n\nDo you still "
-                  u"want to delete?");
-        prompt.AnswerButton(VPromptAnswer::kYes);
-        EXPECT_TRUE(model.Delete());
-        EXPECT_EQ(model.Names().size(), builtIn + 1);
-        EXPECT_EQ(Current(model), u"Night");
-
-        EXPECT_TRUE(model.SetRowColor(1, Layer::Foreground, 0x00FF00));
-        EXPECT_TRUE(model.SetRowColor(0, Layer::Background, 0x202020));
-        EXPECT_EQ(model.RowColor(1, Layer::Foreground), 0x00FF00u);
-        EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
-        model.SetAnsiColor(1, 0x0000C0);
-        EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
-        ASSERT_TRUE(options.Ok());
-    }
-    EXPECT_TRUE(config->colorSchemes.Exists(u"Night"));
-    ASSERT_TRUE(config->Save());
-
-    const VUnknownPointer<GlobalConfig> stored = Stored();
-    ASSERT_TRUE(stored->colorSchemes.Exists(u"Night"));
-    EXPECT_FALSE(stored->colorSchemes.Exists(u"Dusk"));
-    const ColorScheme night = stored->colorSchemes.Find(u"Night").Get();
-    EXPECT_EQ(night.foreground[1], 0x00FF00u);  // Bold
-    EXPECT_EQ(night.background[0], 0x202020u);  // Normal
-    EXPECT_EQ(stored->ansiColorRgb.Get().colors[1], 0x0000C0u);
-    EXPECT_NE(ansiRed, 0x0000C0u);
-}
-
-TEST_F(ColorSchemesPage, CancelDropsEveryChangeAndWindowsKeepsTheDesktopsColours) {
+// Storing the configuration is the global options' own test; the page has to put its list and
+// palette into the configuration on OK, and nothing before or on Cancel.
+TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheConfigurationOnOkAndCancelDropsThem) {
     const std::u16string before = *config->colorSchemes.Text();
     const CustomColors ansi = config->ansiColorRgb.Get();
-    GlobalOptionsModel options(*config, kTerminal, prompt, u"Windows");
+    const std::size_t builtIn = config->colorSchemes.GetCount();
+    {
+        // The desktop decides Windows's colours.
+        GlobalOptionsModel options(*config, kTerminal, prompt, u"Windows");
+        ColorSchemesModel& model = options.ColorSchemes();
+        EXPECT_FALSE(model.CanEdit() || model.SetRowColor(0, Layer::Foreground, 0x00FF00));
+        model.Select(0);
+        EXPECT_EQ(model.Current(), 0);
+        prompt.AnswerCancel();
+        EXPECT_EQ(model.New(), -1);
+        prompt.AnswerText(VUnicodeString(u"Night"));
+        ASSERT_GE(model.New(), 0);
+        model.SetRowColor(0, Layer::Foreground, 0x00FF00);
+        model.SetAnsiColor(0, 0x111111);
+        EXPECT_TRUE(model.IsModified());
+        options.Cancel();
+        EXPECT_EQ(*config->colorSchemes.Text(), before);
+        EXPECT_TRUE(config->ansiColorRgb.Get() == ansi && !config->colorSchemes.IsModified());
+    }
+    // The host's scheme is shown first, found without regard to case, else Monochrome.
+    for (const auto& [asked, shown] :
+         {std::pair{u"traditional", u"Traditional"}, {u"No such scheme", u"Monochrome"}})
+        EXPECT_EQ(Current(GlobalOptionsModel(*config, kTerminal, prompt, asked).ColorSchemes()),
+                  shown);
+    GlobalOptionsModel options(*config, kTerminal, prompt, u"Monochrome");
     ColorSchemesModel& model = options.ColorSchemes();
-    EXPECT_FALSE(model.CanEdit());
-    EXPECT_FALSE(model.SetRowColor(0, Layer::Foreground, 0x00FF00));
+    EXPECT_TRUE(!model.IsModified() && model.CanEdit() && !model.CanDelete());
+    EXPECT_FALSE(model.Delete());  // a built-in scheme: not even asked
 
-    model.Select(0);
-    prompt.AnswerText(VUnicodeString(u"Night"));
-    ASSERT_GE(model.New(), 0);
-    model.SetRowColor(0, Layer::Foreground, 0x00FF00);
-    model.SetAnsiColor(0, 0x111111);
-    EXPECT_TRUE(model.IsModified());
-    options.Cancel();
-    EXPECT_EQ(*config->colorSchemes.Text(), before);
-    EXPECT_TRUE(config->ansiColorRgb.Get() == ansi);
-    EXPECT_FALSE(config->colorSchemes.IsModified());
+    // A name in the list, in any case, is refused; blanks around a name are dropped.
+    prompt.AnswerText(VUnicodeString(u"MONOCHROME"));
+    prompt.AnswerButton(VPromptAnswer::kOk);
+    EXPECT_EQ(model.New(), -1);
+    EXPECT_EQ(prompt.Questions().back().text.str(), u"'MONOCHROME' already exists.");
+    for (const char16_t* name : {u"  Night ", u"Dusk"}) prompt.AnswerText(VUnicodeString(name));
+    ASSERT_EQ(model.New(), static_cast<int>(builtIn));
+    ASSERT_EQ(model.New(), static_cast<int>(builtIn) + 1);
+    EXPECT_TRUE(Current(model) == u"Dusk" && model.CanDelete());
+    prompt.AnswerButton(VPromptAnswer::kNo);
+    EXPECT_FALSE(model.Delete());
+    EXPECT_EQ(model.Names().size(), builtIn + 2);
+    EXPECT_EQ(prompt.Questions().back().text.str(),
+              u"Sessions using this color scheme will default to Monochrome\n\nDo you still "
+              u"want to delete?");
+    prompt.AnswerButton(VPromptAnswer::kYes);
+    EXPECT_TRUE(model.Delete());
+    EXPECT_EQ(model.Names().size(), builtIn + 1);
+    EXPECT_EQ(Current(model), u"Night");
+
+    EXPECT_TRUE(model.SetRowColor(1, Layer::Foreground, 0x00FF00));
+    EXPECT_TRUE(model.SetRowColor(0, Layer::Background, 0x202020));
+    EXPECT_EQ(model.RowColor(1, Layer::Foreground), 0x00FF00u);
+    EXPECT_EQ(model.RowColor(0, Layer::Foreground), 0x000000u);
+    EXPECT_NE(ansi.colors[1], 0x0000C0u);
+    model.SetAnsiColor(1, 0x0000C0);
+    EXPECT_EQ(model.AnsiColor(1), 0x0000C0u);
+    EXPECT_FALSE(config->colorSchemes.Exists(u"Night"));
+    ASSERT_TRUE(options.Ok());
+    ASSERT_TRUE(config->colorSchemes.Exists(u"Night") && !config->colorSchemes.Exists(u"Dusk"));
+    const ColorScheme night = config->colorSchemes.Find(u"Night").Get();
+    EXPECT_EQ(night.foreground[1], 0x00FF00u);  // Bold
+    EXPECT_EQ(night.background[0], 0x202020u);  // Normal
+    EXPECT_EQ(config->ansiColorRgb.Get().colors[1], 0x0000C0u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The Mapped Keys page's key list on a real configuration folder: mapping, the replace question
-// answered both ways, removing, one refusal, OK and Cancel, and following the key map's name.
+// The Mapped Keys page's key list: mapping, the replace question answered both ways, removing,
+// refusals, OK and Cancel on a stored session, and following the key map's name.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +13,7 @@
 namespace {
 
 using Result = MappedKeysModel::MapResult;
-constexpr int kF1 = 0x70, kF5 = 0x74, kF6 = 0x75, kTab = 0x09;
+constexpr int kF5 = 0x74, kF6 = 0x75, kF7 = 0x76, kTab = 0x09;
 
 class MappedKeys : public UiStoreTest {
 protected:
@@ -48,69 +48,20 @@ protected:
     SessionDatabase database;
 };
 
-TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesAndRefusesWhatAMapCannotHold) {
+// One stored session on the built-in VT220 map, and dialogs on it in turn: one that edits and is
+// cancelled, one that edits and ends with OK (the map becomes the session's own), one that edits
+// the own map, and an OK without a change.
+TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesRefusesAndOkGivesTheSessionItsOwnCopy) {
     // What the chooser offers: the named keys only, and every function but "NONE".
     const auto names = MappedKeysModel::KeyNames(), functions = MappedKeysModel::FunctionNames();
-    EXPECT_EQ(names.size(), 108u);
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    EXPECT_EQ(functions.front(), u"SEND");
-    EXPECT_EQ(std::count(functions.begin(), functions.end(), u"NONE"), 0);
-    EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false),
-              kF5 | kKeyCtrl | kKeyShift);
-    EXPECT_EQ(MappedKeysModel::KeyIndex(u"VK_NOTAKEY", false, false, false, false), -1);
-    EXPECT_EQ(MappedKeysModel::KeyLabel(kF5 | kKeyAlt | kKeyCtrl | kKeyShift | kKeyExtended),
-              u"Alt+Ctrl+Shift+Ext+VK_F5");
-
-    MakeSession(u"a");
-    auto session = Load(u"a");
-    MappedKeysModel keys(Terminal(session), prompt, u"Session Options - a", false);
-    // A session without a map of its own shows the default map, fallback keys and all.
-    EXPECT_FALSE(keys.OwnMap());
-    EXPECT_EQ(keys.BuiltinName(), u"Default");
-    EXPECT_EQ(Action(keys, kF1) + Action(keys, 0x08), u"VT_PF1\"\\010\"");
-    const size_t listed = keys.Rows().size();
-    // A key with no mapping is mapped without a question; mapping it again asks first, and No
-    // keeps the old mapping while Yes replaces it.
+    EXPECT_TRUE(names.size() == 108u && std::is_sorted(names.begin(), names.end()));
+    EXPECT_TRUE(functions.front() == u"SEND" && std::ranges::count(functions, u"NONE") == 0);
+    EXPECT_TRUE(MappedKeysModel::TakesValue(u"RUN") && !MappedKeysModel::TakesValue(u"DISABLED"));
     const int key = kF5 | kKeyCtrl | kKeyShift;
-    EXPECT_EQ(keys.MapKey(key, u"SEND", u"\\e[x"), Result::kMapped);
-    EXPECT_TRUE(prompt.Questions().empty());
-    EXPECT_EQ(keys.Rows()[RowOf(keys, key)].key + Action(keys, key), u"Ctrl+Shift+VK_F5\"\\e[x\"");
-    EXPECT_EQ(keys.Rows().size(), listed + 1);
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_EQ(keys.MapKey(key, u"MENU_COPY", u""), Result::kKept);
-    ASSERT_EQ(prompt.Questions().size(), 1u);
-    EXPECT_EQ(prompt.Questions()[0].text,
-              u"Ctrl+Shift+VK_F5 is already mapped\n\nDo you want to replace that mapping?");
-    EXPECT_EQ(prompt.Questions()[0].buttons, VPromptButtons::kYesNo);
-    EXPECT_EQ(Action(keys, key), u"\"\\e[x\"");
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_EQ(keys.MapKey(key, u"RUN", u"/home/me/login.py"), Result::kMapped);
-    EXPECT_EQ(Action(keys, key), u"RUN(\"/home/me/login.py\")");
-    // A key the built-in map maps counts as mapped too.
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_EQ(keys.MapKey(kF1, u"DISABLED", u"ignored"), Result::kMapped);
-    EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F1 is already mapped", 0), 0u);
-    EXPECT_EQ(Action(keys, kF1), u"DISABLED");
-    EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
-    EXPECT_EQ(Action(keys, key), u"(none)");
-    EXPECT_EQ(keys.Rows().size(), listed);
-    EXPECT_FALSE(keys.Remove(keys.Rows().size()));
-    // What a map cannot hold is refused with the key map's message (its own tests hold the
-    // rules) and changes nothing.
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_EQ(keys.MapKey(kF6, u"SEND", u"ls\r\n"), Result::kRefused);
-    EXPECT_EQ(prompt.Questions().back().text, kKeyValueHasLineBreak);
-    EXPECT_EQ(keys.Rows().size(), listed);
-    // A read-only dialog changes nothing and asks nothing.
-    MappedKeysModel locked(Terminal(session), prompt, u"Session Options - a", true);
-    const size_t asked = prompt.Questions().size();
-    EXPECT_EQ(locked.MapKey(kF6, u"MENU_COPY", u""), Result::kRefused);
-    EXPECT_FALSE(locked.Remove(0));
-    EXPECT_EQ(prompt.Questions().size(), asked);
-    EXPECT_EQ(Action(locked, kF1), u"VT_PF1");
-}
+    EXPECT_EQ(MappedKeysModel::KeyIndex(u"vk_f5", true, true, false, false), key);
+    EXPECT_EQ(MappedKeysModel::KeyIndex(u"VK_NOTAKEY", false, false, false, false), -1);
+    EXPECT_EQ(MappedKeysModel::KeyLabel(key | kKeyAlt | kKeyExtended), u"Alt+Ctrl+Shift+Ext+VK_F5");
 
-TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     // One dialog on the stored session: `edit` runs on its list; OK applies and saves.
     const auto dialog = [&](bool ok, const std::function<void(MappedKeysModel&)>& edit) {
         auto session = Load(u"a");
@@ -121,17 +72,50 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     };
     Make(u"a", u"VT220");
     // Cancel: the edits never reach the session, even when the session is saved afterwards.
-    dialog(false, [](MappedKeysModel& keys) {
-        EXPECT_EQ(keys.BuiltinName(), u"VT220");
-        EXPECT_EQ(keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u""), Result::kMapped);
+    dialog(false, [&](MappedKeysModel& keys) {
+        EXPECT_EQ(keys.BuiltinName(), u"VT220");  // not a map of its own
+        // VT220's own keys, and the default map's behind it with their texts.
+        EXPECT_EQ(Action(keys, kF6) + Action(keys, 0x08) + Action(keys, kTab | kKeyCtrl),
+                  u"VT_F6\"\\010\"MENU_TAB_NEXT");
+        const std::size_t listed = keys.Rows().size();
+        // A key with no mapping is mapped without a question (none is answered); mapping it
+        // again asks first, and No keeps the old mapping while Yes replaces it.
+        EXPECT_EQ(keys.MapKey(key, u"SEND", u"\\e[x"), Result::kMapped);
+        EXPECT_EQ(keys.Rows()[RowOf(keys, key)].key + Action(keys, key),
+                  u"Ctrl+Shift+VK_F5\"\\e[x\"");
+        prompt.AnswerButton(VPromptAnswer::kNo);
+        EXPECT_EQ(keys.MapKey(key, u"MENU_COPY", u""), Result::kKept);
+        EXPECT_EQ(prompt.Questions().back().text,
+                  u"Ctrl+Shift+VK_F5 is already mapped\n\nDo you want to replace that mapping?");
+        EXPECT_EQ(Action(keys, key), u"\"\\e[x\"");
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_EQ(keys.MapKey(key, u"RUN", u"/home/me/login.py"), Result::kMapped);
+        EXPECT_EQ(Action(keys, key), u"RUN(\"/home/me/login.py\")");
+        // A key the built-in map maps counts as mapped too.
+        prompt.AnswerButton(VPromptAnswer::kYes);
+        EXPECT_EQ(keys.MapKey(kF6, u"DISABLED", u"ignored"), Result::kMapped);
+        EXPECT_EQ(prompt.Questions().back().text.str().rfind(u"VK_F6 is already mapped", 0), 0u);
+        EXPECT_EQ(Action(keys, kF6), u"DISABLED");
+        EXPECT_TRUE(keys.Remove(RowOf(keys, key)));
+        EXPECT_EQ(Action(keys, key), u"(none)");
+        EXPECT_EQ(keys.Rows().size(), listed);
+        EXPECT_FALSE(keys.Remove(keys.Rows().size()));
+        // What a map cannot hold is refused with the key map's message (its own tests hold the
+        // rules) and changes nothing.
+        prompt.AnswerButton(VPromptAnswer::kOk);
+        EXPECT_EQ(keys.MapKey(kF6, u"SEND", u"ls\r\n"), Result::kRefused);
+        EXPECT_EQ(prompt.Questions().back().text, kKeyValueHasLineBreak);
+        EXPECT_EQ(keys.Rows().size(), listed);
     });
+    // A read-only dialog changes nothing (and asks nothing: no answer is queued).
+    auto session = Load(u"a");
+    MappedKeysModel locked(Terminal(session), prompt, u"S", true);
+    EXPECT_EQ(locked.MapKey(kF7, u"MENU_COPY", u""), Result::kRefused);
+    EXPECT_FALSE(locked.Remove(0));
+    EXPECT_EQ(Action(locked, kF6), u"VT_F6");
     // OK: the built-in map with its default keys becomes the session's own, with the edits.
     std::u16string edited;
     dialog(true, [&](MappedKeysModel& keys) {
-        EXPECT_FALSE(keys.OwnMap());
-        EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"(none)");
-        EXPECT_EQ(Action(keys, kF6), u"VT_F6");                      // from VT220
-        EXPECT_EQ(Action(keys, kTab | kKeyCtrl), u"MENU_TAB_NEXT");  // from the default behind it
         EXPECT_EQ(keys.MapKey(kF6 | kKeyAlt, u"SEND", u"\\033[99~"), Result::kMapped);
         EXPECT_TRUE(keys.Remove(RowOf(keys, kF6)));
         edited = Listed(keys);
@@ -147,8 +131,8 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
     const std::string saved = File("a.ini");
     // OK without a change writes nothing new.
     dialog(true, [&](MappedKeysModel& keys) {
-        EXPECT_EQ(Action(keys, kF5 | kKeyCtrl), u"LAUNCH(\"notepad\")");
-        EXPECT_EQ(Action(keys, kF6 | kKeyAlt), u"\"\\033[99~\"");
+        EXPECT_EQ(Action(keys, kF5 | kKeyCtrl) + Action(keys, kF6 | kKeyAlt),
+                  u"LAUNCH(\"notepad\")\"\\033[99~\"");
     });
     EXPECT_EQ(File("a.ini"), saved);
     auto reloaded = Load(u"a");
@@ -158,44 +142,35 @@ TEST_F(MappedKeys, OkGivesTheSessionItsOwnCopyAndCancelDropsTheChanges) {
 // An unchanged built-in map follows a newly typed "Keymap Name"; edits and a session's own map
 // are kept, and OK after following hands nothing over.
 TEST_F(MappedKeys, TheListFollowsTheKeymapNameUntilTheUserEditsIt) {
-    enum class Before { kNothing, kEditKeys, kOwnMap };
-    const struct {
-        Before before;
-        const char16_t* typed;
-        bool follows;
-        const char16_t* shown;  // the built-in map on show afterwards; empty: the own map
-    } cases[] = {
-        {Before::kNothing, u"Xterm", true, u"Xterm"},
-        {Before::kNothing, u"Nonsense", true, u"Default"},
-        {Before::kNothing, u"VT220", false, u"VT220"},
-        {Before::kEditKeys, u"Xterm", false, u"VT220"},
-        {Before::kOwnMap, u"Xterm", false, u""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
+    // Before the name is typed: "" nothing done, "edit" a key mapped, "own" the session has its
+    // own map. `shown`: the built-in map on show afterwards, empty for the own map.
+    for (const auto& [before, typed, follows, shown] : {std::tuple{"", u"Xterm", true, u"Xterm"},
+                                                        {"", u"Nonsense", true, u"Default"},
+                                                        {"", u"VT220", false, u"VT220"},
+                                                        {"edit", u"Xterm", false, u"VT220"},
+                                                        {"own", u"Xterm", false, u""}}) {
+        SCOPED_TRACE(VUnicodeString(typed).ToUtf8() + " after " + before);
         auto session = Make(u"s", u"VT220");
-        ASSERT_TRUE(session);
         TerminalConfig& terminal = Terminal(session);
-        if (c.before == Before::kOwnMap) {
+        if (*before == 'o') {
             Keymap own;
             own.SetKeyCode(kF6 | kKeyAlt, Keymap::LookupCodeByName(VUnicodeString(u"MENU_FIND")));
             terminal.keymap = own;
         }
         MappedKeysModel keys(terminal, prompt, u"S", false);
-        if (c.before == Before::kEditKeys) {
-            EXPECT_EQ(keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u""), Result::kMapped);
-        }
-        const std::u16string before = Listed(keys);
-        terminal.keymapName = VUnicodeString(c.typed);
-        EXPECT_EQ(keys.FollowKeymapName(), c.follows);
-        EXPECT_EQ(keys.BuiltinName(), c.shown);
+        EXPECT_TRUE(*before != 'e' ||
+                    keys.MapKey(kF6 | kKeyAlt, u"MENU_FIND", u"") == Result::kMapped);
+        const std::u16string listed = Listed(keys);
+        terminal.keymapName = VUnicodeString(typed);
+        EXPECT_EQ(keys.FollowKeymapName(), follows);
+        EXPECT_EQ(keys.BuiltinName(), shown);
         // Followed, the list is what a page opened on the new name shows.
         EXPECT_EQ(Listed(keys),
-                  c.follows ? Listed(MappedKeysModel(terminal, prompt, u"S", false)) : before);
-        EXPECT_EQ(Listed(keys) == before, !c.follows);
-        EXPECT_FALSE(c.follows && keys.Changed());
+                  follows ? Listed(MappedKeysModel(terminal, prompt, u"S", false)) : listed);
+        EXPECT_EQ(Listed(keys) == listed, !follows);
+        EXPECT_FALSE(follows && keys.Changed());
         keys.Apply();
-        EXPECT_EQ(terminal.keymap.Get().EntryLines().empty(), c.before == Before::kNothing);
+        EXPECT_EQ(terminal.keymap.Get().EntryLines().empty(), !*before);
     }
 }
 
