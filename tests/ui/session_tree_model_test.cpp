@@ -135,9 +135,12 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
         {'c', u"s1", kShift, u"b|H|s1| s1 b"},
         {'r', u"H", {}, u"b|H|s1| H b"},
         {'r', u"F\\G\\g", {}, u"g| g -"},
-        // Collapsing deselects inside; ranges skip hidden rows.
-        {'c', u"s1", kCtrl, u"g|s1| s1 -"},
-        {'-', u"F", {}, u"s1| s1 -"},
+        // Collapsing deselects inside, and the caret leaves the hidden rows for the folder,
+        // which takes the selection when none is left; ranges skip hidden rows.
+        {'-', u"F\\G", {}, u"G| G -"},
+        {'c', u"s1", kCtrl, u"G|s1| s1 -"},
+        {'c', u"F\\a", kCtrl, u"G|a|s1| a -"},
+        {'-', u"F", {}, u"s1| F -"},
         {'c', u"", {}, u"Sessions| Sessions -"},
         {'c', u"s2", kShift, u"Sessions|F|H|s1|s2| s2 Sessions"},
     };
@@ -145,7 +148,7 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
     for (const auto& [gesture, node, keys, expected] : steps) {
         if (gesture == 'c') sel.Click(N(node), keys);
         if (gesture == 'r') sel.RightClick(N(node));
-        if (gesture == '-') tree.Collapse(N(node));
+        if (gesture == '-') sel.Collapse(N(node));
         EXPECT_EQ(Selected() + u" " + label(sel.Caret()) + u" " + label(sel.Anchor()), expected)
             << gesture << " " << VUnicodeString(node).ToUtf8();
     }

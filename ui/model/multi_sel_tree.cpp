@@ -16,6 +16,19 @@ void VMultiSelTreeCtrl::SetCaret(TreeNodeId node) {
     m_caret = m_tree.IsValid(node) ? node : kNoNode;
 }
 
+void VMultiSelTreeCtrl::Collapse(TreeNodeId folder) {
+    if (!m_tree.IsFolder(folder)) return;
+    m_tree.Collapse(folder);
+    if (m_tree.IsAncestor(folder, m_caret)) {
+        if (SelectedCount() == 0) {
+            SelectOnly(folder);
+            return;
+        }
+        m_caret = folder;
+    }
+    Changed();
+}
+
 void VMultiSelTreeCtrl::ClearSelection() {
     for (TreeNodeId id : m_tree.AllNodes()) m_tree.Node(id).selected = false;
     Changed();

@@ -39,6 +39,11 @@ public:
     // unless `add`, every other node is deselected.
     void SelectRange(TreeNodeId anchor, TreeNodeId end, bool add);
     void SetDescendantsSelection(TreeNodeId node, bool selected);
+    // Collapses `folder`, which deselects everything inside it. A caret inside moves to the
+    // folder, since a hidden row cannot hold it (the tree would open the folder again to show
+    // it); the folder is selected too when the collapse left nothing selected, as a
+    // single-selection tree moves its selection up.
+    void Collapse(TreeNodeId folder);
 
     TreeNodeId GetFirstSelectedItem() const;
     TreeNodeId GetNextSelectedItem(TreeNodeId after) const;

@@ -737,7 +737,7 @@ void SessionDeckDialog::OnCollapsed(wxTreeEvent& event) {
     if (m_syncing) return;
     const TreeNodeId node = NodeOf(event.GetItem());
     if (node == kNoNode) return;
-    m_model->Tree().Collapse(node);
+    m_model->Selection().Collapse(node);
     ShowSelection();
 }
 

@@ -83,6 +83,14 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
         tree->Expand(Item(tree, "Servers"));  // loads the folder's sessions through the model
         Settle();
         Click(LabelCentre(tree, "web1"));
+        // Closing the folder of the selected session closes it: the folder takes the caret.
+        tree->Collapse(Item(tree, "Servers"));
+        Settle();
+        EXPECT_FALSE(tree->IsExpanded(Item(tree, "Servers")));
+        EXPECT_TRUE(tree->IsSelected(Item(tree, "Servers")));
+        tree->Expand(Item(tree, "Servers"));
+        Settle();
+        Click(LabelCentre(tree, "web1"));
         Click(LabelCentre(tree, "releases"), WXK_CONTROL);
         EXPECT_TRUE(ToolbarOf(dialog)->GetToolEnabled(SessionDeckCommand::kConnect));
         Screenshot(dialog, "connect_two_sessions");
