@@ -137,8 +137,16 @@ bool VMultiSelTreeCtrl::KeyDown(TreeKey key, KeyModifiers keys) {
         case TreeKey::kEnd:
             next = visible.back();
             break;
+        case TreeKey::kParent:
+            if (at != visible.end()) next = m_tree.Node(m_caret).parent;
+            break;
+        case TreeKey::kFirstChild:
+            if (at != visible.end() && m_tree.IsFolder(m_caret) && m_tree.Node(m_caret).expanded &&
+                !m_tree.Node(m_caret).children.empty())
+                next = m_tree.Node(m_caret).children.front();
+            break;
     }
-    if (next == kNoNode || next == m_caret) return false;
+    if (!m_tree.IsValid(next) || next == m_caret) return false;
     if (m_anchor == kNoNode) m_anchor = m_caret != kNoNode ? m_caret : next;
     m_caret = next;
     if (keys.shift) {

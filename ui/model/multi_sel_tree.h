@@ -16,8 +16,10 @@ struct KeyModifiers {
     bool alt = false;
 };
 
-// Keys the tree handles itself, besides those the dialog turns into commands.
-enum class TreeKey { kUp, kDown, kHome, kEnd };
+// Keys the tree handles itself, besides those the dialog turns into commands. kParent is Left on
+// a row that cannot close (a session, a closed folder) and kFirstChild Right on an open folder,
+// as in any tree; Left and Right on a folder that can open or close do that instead.
+enum class TreeKey { kUp, kDown, kHome, kEnd, kParent, kFirstChild };
 
 class VMultiSelTreeCtrl {
 public:

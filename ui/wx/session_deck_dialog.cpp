@@ -621,10 +621,16 @@ void SessionDeckDialog::OnTreeKey(wxKeyEvent& event) {
             // own handling would move its selection behind the model's back.
             const TreeNodeId caret = m_model->Selection().Caret();
             const wxTreeItemId item = ItemOf(caret);
-            if (!item.IsOk() || !m_model->Tree().IsFolder(caret)) return;
-            const bool expanded = m_model->Tree().Node(caret).expanded;
-            if (event.GetKeyCode() == WXK_RIGHT && !expanded) m_tree->Expand(item);
-            if (event.GetKeyCode() == WXK_LEFT && expanded) m_tree->Collapse(item);
+            if (!item.IsOk()) return;
+            const bool folder = m_model->Tree().IsFolder(caret);
+            const bool expanded = folder && m_model->Tree().Node(caret).expanded;
+            if (event.GetKeyCode() == WXK_RIGHT && folder && !expanded) {
+                m_tree->Expand(item);
+            } else if (event.GetKeyCode() == WXK_LEFT && expanded) {
+                m_tree->Collapse(item);
+            } else {
+                move(event.GetKeyCode() == WXK_LEFT ? TreeKey::kParent : TreeKey::kFirstChild);
+            }
             return;
         }
         case WXK_TAB:
