@@ -154,28 +154,20 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
     }
     EXPECT_GT(changes, 0) << "the owner is told about every change";
 
-    // The arrow keys move the caret, and with Shift extend from the anchor.
+    // The arrow keys move the caret, and with Shift extend from the anchor; Right goes into an
+    // open folder, Left up to the parent.
     for (auto path : {u"F", u"F\\G"}) tree.Expand(N(path));
     sel.Click(N(u"F\\a"), {});
     const std::tuple<TreeKey, KeyModifiers, bool, const char16_t*> keys[] = {
-        {TreeKey::kDown, kShift, true, u"a|b|"},
-        {TreeKey::kDown, kShift, true, u"a|b|H|"},
-        {TreeKey::kUp, kShift, true, u"a|b|"},
-        {TreeKey::kUp, kShift, true, u"a|"},
+        {TreeKey::kDown, kShift, true, u"a|b|"},    {TreeKey::kDown, kShift, true, u"a|b|H|"},
+        {TreeKey::kUp, kShift, true, u"a|b|"},      {TreeKey::kUp, kShift, true, u"a|"},
         {TreeKey::kUp, kShift, true, u"g|a|"},  // the range turns round at the anchor
-        {TreeKey::kEnd, {}, true, u"s3|"},
-        {TreeKey::kDown, {}, false, u"s3|"},
-        {TreeKey::kHome, {}, true, u"Sessions|"},
-        {TreeKey::kUp, {}, false, u"Sessions|"},
-        // Right goes into an open folder, Left up to the parent (Shift extends as Up does).
-        {TreeKey::kFirstChild, {}, true, u"F|"},
-        {TreeKey::kFirstChild, {}, true, u"G|"},
-        {TreeKey::kFirstChild, {}, true, u"g|"},
-        {TreeKey::kFirstChild, {}, false, u"g|"},
-        {TreeKey::kParent, {}, true, u"G|"},
-        {TreeKey::kParent, kShift, true, u"F|G|"},
-        {TreeKey::kParent, {}, true, u"Sessions|"},
-        {TreeKey::kParent, {}, false, u"Sessions|"},
+        {TreeKey::kEnd, {}, true, u"s3|"},          {TreeKey::kDown, {}, false, u"s3|"},
+        {TreeKey::kHome, {}, true, u"Sessions|"},   {TreeKey::kUp, {}, false, u"Sessions|"},
+        {TreeKey::kFirstChild, {}, true, u"F|"},    {TreeKey::kFirstChild, {}, true, u"G|"},
+        {TreeKey::kFirstChild, {}, true, u"g|"},    {TreeKey::kFirstChild, {}, false, u"g|"},
+        {TreeKey::kParent, {}, true, u"G|"},        {TreeKey::kParent, kShift, true, u"F|G|"},
+        {TreeKey::kParent, {}, true, u"Sessions|"}, {TreeKey::kParent, {}, false, u"Sessions|"},
     };
     for (const auto& [key, modifiers, handled, selected] : keys) {
         EXPECT_EQ(sel.KeyDown(key, modifiers), handled);
