@@ -1,5 +1,6 @@
 // What the session tests share: a session held until the end of its scope, and a protocol
-// configuration of the test's own added to the protocol table by name.
+// configuration of the test's own added to the protocol table by name (the dialog tests add
+// their own protocols' rows with AddRow too).
 #pragma once
 
 #include <memory>

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "profile/profile_store.h"
+#include "session/session_fixture.h"
 
 using namespace sessiondeck;
 
@@ -11,20 +12,13 @@ static VProfileStoreFactory* g_factory = nullptr;
 
 void FakeProtocol::Install(bool withSerial) {
     GetConnectProtocolTable().ResetForTesting();
-    auto add = [](int product, const char16_t* name, ConnectConfigCreateFunction create) {
-        ConnectProtocolTableElement row;
-        row.productId = product;
-        row.protocolName = name;
-        row.Create = create;
-        GetConnectProtocolTable().Add(row);
-    };
     auto withHost = [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
         return new FakeProtocol(key, true);
     };
-    add(3, u"SSH2", withHost);
-    add(6, u"SFTP", withHost);
+    AddRow(3, u"SSH2", withHost);
+    AddRow(6, u"SFTP", withHost);
     if (withSerial)
-        add(3, u"Serial", [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
+        AddRow(3, u"Serial", [](VProfileKey* key, ICommonConfig*) -> ConnectConfig* {
             return new FakeProtocol(key, false);
         });
 }
