@@ -309,27 +309,34 @@ def expand_files(patterns):
 def replayed(report_path, killed_by):
     """The killed mutants of an earlier report, found again among the mutation points of their
     files (a mutant whose line changed since is an error: the report is for other sources)."""
-    with open(report_path, encoding="utf-8") as f:
-        report = json.load(f)
     wanted = []
-    for entry in report["mutants"]:
-        if entry["status"] != "killed":
-            continue
-        places = [check.rsplit(" ", 1)[-1].rsplit(":", 1)[0] for check in entry.get("killed_by", [])]
-        if killed_by and not any(fnmatch.fnmatch(place, pattern)
-                                 for place in places for pattern in killed_by):
-            continue
-        wanted.append(entry)
+    try:
+        with open(report_path, encoding="utf-8") as f:
+            report = json.load(f)
+        for entry in report["mutants"]:
+            if entry["status"] != "killed":
+                continue
+            places = [check.rsplit(" ", 1)[-1].rsplit(":", 1)[0]
+                      for check in entry.get("killed_by", [])]
+            if killed_by and not any(fnmatch.fnmatch(place, pattern)
+                                     for place in places for pattern in killed_by):
+                continue
+            wanted.append((entry["file"], entry["line"], entry["kind"], entry["mutated"]))
+    except OSError as error:
+        raise SystemExit(f"mutate: cannot read {report_path}: {error.strerror}")
+    except (ValueError, KeyError, TypeError, AttributeError) as error:
+        raise SystemExit(f"mutate: {report_path} is not a report of this script ({error!r})")
     points = {}
-    for rel in sorted({entry["file"] for entry in wanted}):
+    for rel in sorted({key[0] for key in wanted}):
+        if not os.path.isfile(os.path.join(ROOT, rel)):
+            raise SystemExit(f"mutate: {rel}, named by {report_path}, is not a file of these sources")
         for m in scan_file(rel):
             points[(m.path, m.line, m.kind, m.mutated.strip())] = m
     chosen = []
-    for entry in wanted:
-        key = (entry["file"], entry["line"], entry["kind"], entry["mutated"])
+    for key in wanted:
         if key not in points:
-            raise SystemExit(f"mutate: {entry['file']}:{entry['line']} of {report_path} is not a "
-                             "mutation point of the sources as they are now")
+            raise SystemExit(f"mutate: {key[0]}:{key[1]} of {report_path} is not a mutation point "
+                             "of the sources as they are now")
         chosen.append(points[key])
     return chosen, len(points)
 

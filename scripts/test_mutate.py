@@ -151,6 +151,13 @@ class ScannerTest(unittest.TestCase):
                 json.dump({"mutants": entries}, f)
             with self.assertRaises(SystemExit):
                 mutate.replayed(report, None)
+            # A damaged report, or one naming a file these sources lack, is refused in words.
+            entries[0]["file"] = "profile/gone.cpp"
+            for text in (json.dumps({"mutants": entries}), "{", json.dumps({"runs": []})):
+                with open(report, "w", encoding="utf-8") as f:
+                    f.write(text)
+                with self.assertRaisesRegex(SystemExit, "^mutate: "):
+                    mutate.replayed(report, None)
 
 
 if __name__ == "__main__":
