@@ -450,31 +450,58 @@ bool SessionDatabase::InsertFolder(const VUnicodeString& folder, const VUnicodeS
 }
 
 bool SessionDatabase::Remove(const VUnicodeString& path) const {
+    return RemoveEntries(ParentPath(path), {LeafName(path)}) == 1;
+}
+
+size_t SessionDatabase::RemoveEntries(const VUnicodeString& folder,
+                                      const std::vector<VUnicodeString>& names) const {
     m_report = VReportMessageParams();
-    if (IsReadOnly()) return Refuse(m_report, EROFS);
-    if (path.IsEmpty() || !Exists(path)) return Refuse(m_report, ENOENT);
-    VProfileStore store(false);
-    VProfileKey parent(store.GetRootKey(), KeyPath(ParentPath(path)));
-    const VUnicodeString name = LeafName(path);
-    bool hidden = false;  // a session with keys below it, which the tree never shows
-    const bool folder = [&] {
-        VProfileKey key(parent, name);
-        const bool isFolder = IsFolder(key);
-        hidden = !isFolder && FirstKeyBelowSession(key);
-        return isFolder;
-    }();
-    // Removing such a session would take what is below it too, unseen: refused.
-    if (hidden) return Refuse(m_report, ENOTEMPTY);
-    const bool removed = parent.DeleteSubKey(name.c_str());
-    if (!removed) Refuse(m_report, parent.GetReport());
-    // The order record is read after the delete, so whatever part of the key
-    // is left (the store refused some of it) keeps its place.
-    ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
-    VStringArray& names = folder ? order.Folders() : order.Sessions();
-    if (!parent.SubKeyExists(name.c_str())) {
-        if (auto at = IndexOf(names, name)) names.RemoveAt(*at);
+    if (IsReadOnly()) {
+        Refuse(m_report, EROFS);
+        return 0;
     }
-    if (!order.Write(parent) && removed) Refuse(m_report, order.GetReport());
+    VProfileStore store(false);
+    VProfileKey parent(store.GetRootKey(), KeyPath(folder));
+    size_t removed = 0;
+    std::vector<VUnicodeString> tried;
+    for (const VUnicodeString& name : names) {
+        if (name.IsEmpty() || !Exists(JoinPath(folder, name))) {
+            Refuse(m_report, ENOENT);
+            break;
+        }
+        {
+            // A session with keys below it, which the tree never shows: removing it would take
+            // what is below it too, unseen, so it is refused.
+            VProfileKey key(parent, name);
+            if (!IsFolder(key) && FirstKeyBelowSession(key)) {
+                Refuse(m_report, ENOTEMPTY);
+                break;
+            }
+        }
+        tried.push_back(name);
+        if (!parent.DeleteSubKey(name.c_str())) {
+            Refuse(m_report, parent.GetReport());
+            break;
+        }
+        ++removed;
+    }
+    if (tried.empty()) return 0;
+    // The order record is read after the deletes, so whatever part of a key is left (the store
+    // refused some of it) keeps its place; it is read and written once for all the names, as a
+    // folder of ten thousand sessions takes a listing of them all.
+    ProfileFolderData order(parent, m_flag | kSessionDatabaseReadOnly);
+    std::unordered_set<std::u16string> gone;
+    for (const VUnicodeString& name : tried)
+        if (!parent.SubKeyExists(name.c_str())) gone.insert(name.str());
+    for (VStringArray* list : {&order.Sessions(), &order.Folders()}) {
+        VStringArray kept;
+        kept.Reserve(list->GetSize());
+        for (const VUnicodeString& name : *list)
+            if (!gone.contains(name.str())) kept.Add(name);
+        *list = std::move(kept);
+    }
+    // A write that fails after every delete succeeded is the one failure to report.
+    if (!order.Write(parent) && removed == tried.size()) Refuse(m_report, order.GetReport());
     return removed;
 }
 

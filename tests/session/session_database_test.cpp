@@ -140,6 +140,16 @@ TEST_F(SessionTree, InsertRenameReorderAndRemoveKeepTheOrder) {
     EXPECT_FALSE(db.Remove(V(u"z")));
     EXPECT_EQ(Stored(u"Sessions\\z\\hidden", u"Hostname"), u"example");
     EXPECT_EQ(Stored(u"Sessions\\z", u"Hostname"), u"example");
+
+    // Several entries of one folder at once stop at the first refused, and the order record
+    // loses exactly the ones removed.
+    for (auto name : {u"p", u"q"}) MakeSession(name);
+    EXPECT_EQ(db.RemoveEntries({}, {V(u"p"), V(u"Home"), V(u"z"), V(u"q")}), 2u);
+    EXPECT_EQ(db.GetReport().GetMessageId(), static_cast<uint32_t>(ENOTEMPTY));
+    EXPECT_EQ(Order(), u"B:z:q|");
+    EXPECT_EQ(db.RemoveEntries({}, {V(u"q"), V(u"gone"), V(u"B")}), 1u);
+    EXPECT_EQ(db.GetReport().GetMessageId(), static_cast<uint32_t>(ENOENT));
+    EXPECT_EQ(Order(), u"B:z|");
 }
 
 TEST_F(SessionTree, CopyOfAFolderTakesItsSubtreeOrderAndExpandedState) {
