@@ -1,5 +1,6 @@
 // The session manager's model at scale: opening the dialog, expanding a folder of 10,000
-// sessions, one filter keystroke and the filter index, each beside the floor it is held to.
+// sessions, one filter keystroke and the filter index, each beside the floor it is held to, and
+// deleting many sessions of the large folder.
 //
 //   session_deck_bench --data=DIR [--size=100000] [--big=10000] [--generate-only] [benchmark flags]
 //
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -197,6 +199,73 @@ void BM_FilterKeystrokeAll(benchmark::State& state, bench::Workload workload) {
     FilterKeystrokes(state, workload, {u"-", u"0"});
 }
 
+// ---- deleting many --------------------------------------------------------------------
+
+// Answers every question with Yes, as the user confirming the delete.
+class ConfirmingPrompt : public IPrompt {
+public:
+    VPromptAnswer ShowMessage(const VUnicodeString&, const VUnicodeString&, VPromptButtons,
+                              VPromptIcon) override {
+        return VPromptAnswer::kYes;
+    }
+    VPromptCheckedAnswer ShowOptionalMessage(const VUnicodeString&, const VUnicodeString&,
+                                             VPromptButtons, VPromptIcon,
+                                             const VUnicodeString&) override {
+        return {VPromptAnswer::kYes, false};
+    }
+    std::optional<VUnicodeString> AskText(const VUnicodeString&, const VUnicodeString&,
+                                          const VUnicodeString&, bool) override {
+        return std::nullopt;
+    }
+    std::optional<VUnicodeString> AskFolder(const VUnicodeString&, const VUnicodeString&) override {
+        return std::nullopt;
+    }
+    std::optional<VUnicodeString> AskFile(const VUnicodeString&, const VUnicodeString&,
+                                          const VUnicodeString&, bool) override {
+        return std::nullopt;
+    }
+};
+
+// Delete of `range(0)` sessions chosen across the large folder, with the filter index built
+// (every delete keeps it in line). Each run works on a fresh copy of the workload, made untimed;
+// run it alone (--benchmark_filter=DeleteFromBigFolder): the copies take a while.
+void BM_DeleteFromBigFolder(benchmark::State& state, bench::Workload workload) {
+    const int count = static_cast<int>(state.range(0));
+    ConfirmingPrompt prompt;
+    auto config = DialogConfig();
+    const fs::path copy =
+        workload.root.parent_path() / (workload.root.filename().string() + "-delete");
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove_all(copy);
+        fs::copy(workload.ConfigFolder(), copy, fs::copy_options::recursive);
+        bench::UseConfigFolder(copy);
+        bench::WarmUp(copy);
+        auto deck = std::make_unique<SessionDeckModel>(prompt, TerminalHost(), *config,
+                                                       SessionDeckParams{});
+        deck->StartFilterIndex();
+        const TreeNodeId big = deck->Tree().FindChild(deck->Tree().Root(), bench::kBigFolder);
+        deck->Tree().Expand(big);
+        const std::vector<TreeNodeId> shown = deck->Tree().Node(big).children;
+        if (!deck->FilterIndex().WaitReady(30 * 60 * 1000) ||
+            shown.size() < static_cast<size_t>(count) * 3) {
+            state.SkipWithError("the index was not ready or the folder is too small");
+            break;
+        }
+        deck->Selection().ClearSelection();
+        for (int i = 0; i < count; ++i) deck->Selection().SetSelected(shown[i * 3], true);
+        state.ResumeTiming();
+        if (!deck->Delete()) state.SkipWithError("the delete failed");
+        state.PauseTiming();
+        if (deck->Tree().Node(big).children.size() != shown.size() - count)
+            state.SkipWithError("the tree kept deleted sessions");
+        deck.reset();
+        bench::UseConfigFolder(workload.ConfigFolder());
+        fs::remove_all(copy);
+        state.ResumeTiming();
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,13 +304,15 @@ int main(int argc, char** argv) {
         {"OpenDialog", &BM_OpenDialog},           {"FloorFolderListing", &BM_FloorFolderListing},
         {"ExpandBigFolder", &BM_ExpandBigFolder}, {"FloorReadBigFolder", &BM_FloorReadBigFolder},
         {"FilterKeystroke", &BM_FilterKeystroke}, {"FilterKeystrokeAll", &BM_FilterKeystrokeAll},
-        {"IndexBuild", &BM_IndexBuild},
+        {"IndexBuild", &BM_IndexBuild},           {"DeleteFromBigFolder", &BM_DeleteFromBigFolder},
     };
     for (const auto& [name, function] : benchmarks) {
         auto* registered = benchmark::RegisterBenchmark(
             name, [function, workload](benchmark::State& state) { function(state, workload); });
         registered->Unit(benchmark::kMillisecond)->UseRealTime();
         if (std::string_view(name) == "IndexBuild") registered->Iterations(1);
+        if (std::string_view(name) == "DeleteFromBigFolder")
+            registered->Iterations(1)->Arg(100)->Arg(1000);
     }
     int count = static_cast<int>(rest.size());
     benchmark::Initialize(&count, rest.data());

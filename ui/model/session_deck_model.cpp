@@ -1,6 +1,8 @@
 // New Folder, rename and Delete of the session manager: database first, then the tree.
 #include "ui/model/session_deck_model.h"
 
+#include <algorithm>
+
 #include "foundation/reserved_names.h"
 #include "session/session_database.h"
 #include "ui/model/warning.h"
@@ -212,24 +214,44 @@ bool SessionDeckModel::Delete() {
                              m_params.applicationName, VPromptButtons::kYesNo,
                              VPromptIcon::kExclamation) != VPromptAnswer::kYes)
         return false;
-    for (TreeNodeId node : m_selection.AsSelected()) {
-        if (node == m_tree.Root() || !m_tree.IsValid(node)) continue;  // inside one deleted
+    // The selection goes in runs of entries of one folder, each taken from the store in one go:
+    // one listing of a folder of ten thousand sessions for the run, not one per entry.
+    const std::vector<TreeNodeId> selected = m_selection.AsSelected();
+    for (size_t at = 0; at < selected.size();) {
+        std::vector<TreeNodeId> run;
+        std::vector<VUnicodeString> names;
+        for (; at < selected.size(); ++at) {
+            const TreeNodeId node = selected[at];
+            if (node == m_tree.Root() || !m_tree.IsValid(node)) continue;  // inside one deleted
+            if (!run.empty() && m_tree.Node(node).parent != m_tree.Node(run.front()).parent) break;
+            run.push_back(node);
+            names.push_back(m_tree.Node(node).label);
+        }
+        if (run.empty()) break;
+        const VUnicodeString folderPath = m_tree.Path(m_tree.Node(run.front()).parent);
         SessionDatabase db;
-        const bool removed = db.Remove(m_tree.Path(node));
-        if (auto* index = IndexToFollowChange()) index->Refresh(m_tree.Path(node));
-        if (!removed) {
+        const size_t removed = db.RemoveEntries(folderPath, names);
+        if (auto* index = IndexToFollowChange()) {
+            // With whatever the failed one left.
+            names.resize(std::min(removed + 1, names.size()));
+            index->Refresh(folderPath, names);
+        }
+        for (size_t i = 0; i < removed; ++i) {
+            const TreeNodeId node = run[i];
+            TreeNodeId next = m_tree.NextSibling(node);
+            if (next == kNoNode) next = m_tree.PreviousSibling(node);
+            if (next == kNoNode) next = m_tree.Node(node).parent;
+            if (next == kNoNode) next = m_tree.Root();
+            m_deleting = true;
+            m_tree.Remove(node);
+            m_deleting = false;
+            m_selection.SelectOnly(next);
+        }
+        if (removed < run.size()) {
             ReportDatabaseFailure(db,
                                   u"ERROR: Deletion of folder or session from the database failed");
             return false;
         }
-        TreeNodeId next = m_tree.NextSibling(node);
-        if (next == kNoNode) next = m_tree.PreviousSibling(node);
-        if (next == kNoNode) next = m_tree.Node(node).parent;
-        if (next == kNoNode) next = m_tree.Root();
-        m_deleting = true;
-        m_tree.Remove(node);
-        m_deleting = false;
-        m_selection.SelectOnly(next);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "session/connect_config.h"
 #include "session/session_config.h"
@@ -176,15 +177,15 @@ void SessionFilterIndex::DropBelow(int folder) {
     for (int child : m_folders[folder].folders) DropBelow(child);
 }
 
-void SessionFilterIndex::Drop(int folder, const VUnicodeString& name) {
+void SessionFilterIndex::Drop(int folder, const std::unordered_set<std::u16string>& folded) {
     Folder& entry = m_folders[folder];
     std::erase_if(entry.sessions, [&](int session) {
-        if (!m_sessions[session].name.EqualsNoCase(name)) return false;
+        if (!folded.contains(m_sessions[session].foldedName)) return false;
         m_sessions[session].gone = true;
         return true;
     });
     std::erase_if(entry.folders, [&](int child) {
-        if (!m_folders[child].name.EqualsNoCase(name)) return false;
+        if (!folded.contains(FoldNoCase(m_folders[child].name.str()))) return false;
         DropBelow(child);
         return true;
     });
@@ -233,29 +234,33 @@ void SessionFilterIndex::ApplyOrder(int folder, const VStringArray& sessionNames
 }
 
 void SessionFilterIndex::Refresh(const VUnicodeString& path) {
-    if (!Ready() || path.IsEmpty()) return;
-    const VUnicodeString folderPath = SessionDatabase::ParentPath(path);
-    const VUnicodeString name = SessionDatabase::LeafName(path);
+    if (!path.IsEmpty())
+        Refresh(SessionDatabase::ParentPath(path), {SessionDatabase::LeafName(path)});
+}
+
+void SessionFilterIndex::Refresh(const VUnicodeString& folderPath,
+                                 const std::vector<VUnicodeString>& names) {
+    if (!Ready() || names.empty()) return;
     const int folder = FindFolder(folderPath);
     if (folder < 0) return;  // made since the index was read (by another process): never shown
-    Drop(folder, name);
+    std::unordered_set<std::u16string> folded;
+    for (const VUnicodeString& name : names) folded.insert(FoldNoCase(name.str()));
+    Drop(folder, folded);
     const SessionDatabase db(kSessionDatabaseReadOnly);
     VStringArray sessionNames, folderNames;
     db.GetSessionList(folderPath, sessionNames);
     db.GetFolderList(folderPath, folderNames);
-    std::stop_token never;
-    for (size_t i = 0; i < sessionNames.GetSize(); ++i) {
-        const VUnicodeString& stored = sessionNames[i];
-        if (!stored.EqualsNoCase(name)) continue;
+    VProfileStore store(true);
+    VProfileKey folderKey(store.GetRootKey(), SessionDatabase::KeyPath(folderPath));
+    for (const VUnicodeString& stored : sessionNames) {
+        if (!folded.contains(FoldNoCase(stored.str()))) continue;
         if (folderPath.IsEmpty() && stored.EqualsNoCase(kDefaultSessionName)) continue;
-        VProfileStore store(true);
-        VProfileKey folderKey(store.GetRootKey(), SessionDatabase::KeyPath(folderPath));
         m_folders[folder].sessions.push_back(static_cast<int>(m_sessions.size()));
         m_sessions.push_back(ReadSession(folderKey, stored, folder));
     }
-    for (size_t i = 0; i < folderNames.GetSize(); ++i) {
-        const VUnicodeString& stored = folderNames[i];
-        if (!stored.EqualsNoCase(name)) continue;
+    std::stop_token never;
+    for (const VUnicodeString& stored : folderNames) {
+        if (!folded.contains(FoldNoCase(stored.str()))) continue;
         const int child = AddFolder(m_folders, folder, stored);
         ReadFolder(never, child, m_folders, m_sessions);
         SortFolders(m_folders, m_sessions, static_cast<size_t>(child));

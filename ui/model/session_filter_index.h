@@ -10,6 +10,7 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "foundation/unicode_string.h"
@@ -72,6 +73,9 @@ public:
     // `path` names a session or folder that was added, changed or removed; a folder is read
     // again with everything below it.
     void Refresh(const VUnicodeString& path);
+    // As Refresh for each of the entries `names` of one folder, with one listing of the folder
+    // for all of them.
+    void Refresh(const VUnicodeString& folder, const std::vector<VUnicodeString>& names);
     // An entry of `folder` renamed in place: it keeps what was read, under its new name (a
     // folder's ten thousand sessions are not read again for a new name).
     void Renamed(const VUnicodeString& folder, const VUnicodeString& oldName,
@@ -92,9 +96,9 @@ private:
     void ReadFolder(std::stop_token& stop, int folder, std::vector<Folder>& folders,
                     std::vector<Session>& sessions);
     int FindFolder(const VUnicodeString& path) const;
-    // Takes the entry `name` out of the folder's lists; its sessions (a folder's, all below it)
-    // are marked gone.
-    void Drop(int folder, const VUnicodeString& name);
+    // Takes the entries whose FoldNoCase names are `folded` out of the folder's lists; their
+    // sessions (a folder's, all below it) are marked gone.
+    void Drop(int folder, const std::unordered_set<std::u16string>& folded);
     void DropBelow(int folder);
     // The folder's lists in the order the store now gives, and sorted again.
     void ApplyOrder(int folder, const VStringArray& sessionNames, const VStringArray& folderNames);
