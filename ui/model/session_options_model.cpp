@@ -359,8 +359,21 @@ void SessionOptionsModel::Opened() {
     ShowHideFileTransferPages(TransferRowName() != ConnectConfigPtr::kNoneProtocol);
     ShowSessionProtocolPages(m_terminalRow);
     // SSH2 and SFTP share their pages: the terminal side's stand for both.
-    if (!(m_terminalRow >= 0 && m_terminalRow == m_ssh2Row && m_transferRow == m_sftpRow))
+    if (SharesPages()) {
+        if (const ConnectConfig* terminal = m_session.GetTermConnectConfig())
+            m_sharedPortAtOpen = terminal->GetPort();
+    } else {
         ShowSessionProtocolPages(m_transferRow);
+    }
+}
+
+void SessionOptionsModel::ApplySharedPages() {
+    if (ReadOnly() || !SharesPages()) return;
+    ConnectConfig* terminal = m_session.GetTermConnectConfig();
+    ConnectConfig* transfer = m_session.GetTransferConnectConfig();
+    // A port the page did not change stays as stored on both sides, even where they differ.
+    if (terminal && transfer && terminal->GetPort() != m_sharedPortAtOpen)
+        transfer->SetPort(terminal->GetPort());
 }
 
 void SessionOptionsModel::ReadOnlyPrompt() {

@@ -175,6 +175,11 @@ public:
     // After OK: the tree's expansion and selection go to the global "Session Options Tree
     // State" and "... Selected", which the next process starts from.
     void PersistTreeState();
+    // After OK: where SSH2 and SFTP share their pages, the SSH2 page stood for both sides, so a
+    // port changed there is the SFTP side's too (the host, user and firewall are one for both
+    // already). Without this the file transfer would still go to the old port, which no page
+    // shows.
+    void ApplySharedPages();
 
     // The page state map of Session Options, kept for the life of the process.
     static PropertyPageStateMap& PageStateMap();
@@ -188,6 +193,9 @@ private:
     std::unique_ptr<SessionOptionsPage> MakePage(const OptionPageDescription& description);
     VProfileData* Resolve(OptionRecord record) const;
     void ShowMarkedUnselected(PropertyTreePage* page);
+    bool SharesPages() const {
+        return m_terminalRow >= 0 && m_terminalRow == m_ssh2Row && m_transferRow == m_sftpRow;
+    }
     void AddChildren(SessionOptionsPage& page, const OptionPageDescription& description);
 
     IPropertyTreeDialog& m_frame;
@@ -203,6 +211,8 @@ private:
     int m_transferRow = -1;
     int m_ssh2Row = -1;
     int m_sftpRow = -1;
+    // The SSH2 port when the dialog opened with shared pages (-1: they were not shared).
+    int m_sharedPortAtOpen = -1;
 
     std::unique_ptr<SessionConnectPage> m_connect;
     std::vector<PropertyTreePage*> m_topLevel;

@@ -189,6 +189,7 @@ int RunSessionOptionsDialog(wxWindow* parent, ISessionConfig* session, int mode)
     const int result = dialog.ShowModal() == wxID_OK ? 1 : 2;
     if (result == 1) {
         model.PersistTreeState();
+        model.ApplySharedPages();
         if (keys) keys->Apply();
     }
     // The tree strings and a "do not show again" answer are the global record's; only what
