@@ -300,9 +300,11 @@ void NewSessionWizardModel::Show(long id) {
     if (page.kind == WizardPageKind::kFinish) {
         // Coming back with a different host gives a new default, unless the user typed a name.
         const std::u16string suggested = DefaultName();
-        if (!m_nameFilled || name.empty()) {
-            name = suggested;
-            m_nameFilled = true;
+        if (name.empty() || name == m_offeredName) name = suggested;
+        m_offeredName = suggested;
+        // The description is the Default session's once; what the user typed stays.
+        if (!m_descriptionFilled) {
+            m_descriptionFilled = true;
             const VStringArray& lines = m_session.description.Get();
             description.clear();
             for (int i = 0; i < static_cast<int>(lines.GetSize()); ++i) {
@@ -365,14 +367,17 @@ bool NewSessionWizardModel::Finish() {
     const VUnicodeString trimmed = TrimSessionName(name);
     m_session.SetSessionName(trimmed);
     m_session.SetSessionPath(SessionDatabase::JoinPath(folder, trimmed));
+    // A line break after the last line (Enter pressed at the end) makes no empty line.
+    const std::u16string_view text =
+        std::u16string_view(description).substr(0, description.find_last_not_of(u"\r\n") + 1);
     VStringArray lines;
     size_t start = 0;
-    while (!description.empty() && start <= description.size()) {
-        size_t end = description.find(u'\n', start);
-        if (end == std::u16string::npos) end = description.size();
-        std::u16string line = description.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.pop_back();
-        lines.Add(VUnicodeString(line));
+    while (!text.empty() && start <= text.size()) {
+        size_t end = text.find(u'\n', start);
+        if (end == std::u16string_view::npos) end = text.size();
+        std::u16string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+        lines.Add(VUnicodeString(std::u16string(line)));
         start = end + 1;
     }
     m_session.description = lines;

@@ -180,7 +180,9 @@ private:
     std::vector<std::u16string> m_choices;
     int m_selection = -1;
     std::unique_ptr<OptionPage> m_protocolPage;
-    bool m_nameFilled = false;
+    // The name the finish page last offered: a name still equal to it was not typed by the user.
+    std::u16string m_offeredName;
+    bool m_descriptionFilled = false;
 };
 
 }  // namespace sessiondeck
