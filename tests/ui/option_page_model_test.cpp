@@ -102,7 +102,9 @@ protected:
     ScriptedPrompt prompt;
 };
 
-TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
+// A page shows every setting and writes back only the controls the user changed, so a value
+// changed behind the page's back survives; a read-only page checks and writes nothing.
+TEST_F(OptionPageBinding, ActivateShowsEachSettingAndValidateWritesOnlyWhatChanged) {
     record.hosts = VStringArray{u"a.example", u"b.example"};
     record.password = VUnicodeString(u"hunter2");
     record.mode = 2;
@@ -110,8 +112,8 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
     record.Checkpoint();
     OptionPage page(kDemoPage, Resolver(), prompt);
     ASSERT_TRUE(page.Activate());
-    // Each control as text, choice, check and (for a secret) whether it is set, which is all
-    // a secret shows.
+    // Each control as text, choice, check, "s" for a secret that is set (all a secret shows)
+    // and "-" for a control bound to nothing.
     std::u16string shown;
     for (int i = kCount; i <= kNote; ++i) {
         const auto& value = page.Value(i);
@@ -130,6 +132,45 @@ TEST_F(OptionPageBinding, ActivateShowsEachSettingInItsControl) {
     ASSERT_TRUE(page.Validate());
     EXPECT_FALSE(record.IsModified());
     EXPECT_TRUE(prompt.Questions().empty());
+
+    page.Value(kCount).text = u"7";
+    page.Value(kMode).choice = 0;
+    page.Value(kFlag).checked = true;
+    page.Value(kNumericFlag).checked = true;
+    page.Value(kHosts).text = u"x.example\r\n\ny.example\n";
+    page.Value(kPassword).secretEdited = true;
+    page.Value(kPassword).text = u"s3cret";
+    ASSERT_TRUE(page.Validate());
+    EXPECT_EQ(page.FocusControl(), -1);
+    EXPECT_EQ(Stored({u"Count", u"Port", u"Mode", u"Flag", u"Numeric Flag", u"Name", u"Hosts"}),
+              u"Count=7* Port=22 Mode=0* Flag=true* Numeric Flag=1* Name=demo "
+              u"Hosts=x.example;y.example*");
+    EXPECT_EQ(record.password.Get().str(), u"s3cret");
+    EXPECT_TRUE(page.Value(kPassword).secretSet);
+    EXPECT_FALSE(page.Value(kPassword).secretEdited);
+    // A second validate that changed nothing leaves a value changed since alone.
+    record.Checkpoint();
+    record.port = 2222u;
+    ASSERT_TRUE(page.Validate());
+    EXPECT_EQ(Stored({u"Count", u"Port"}), u"Count=7 Port=2222*");
+    // An emptied text is a change; an emptied password clears it.
+    record.Checkpoint();
+    ASSERT_TRUE(page.Activate());
+    page.Value(kName).text = u"";
+    page.Value(kPassword).secretEdited = true;
+    page.Value(kPassword).text = u"";
+    ASSERT_TRUE(page.Validate());
+    EXPECT_EQ(Stored({u"Name"}), u"Name=*");
+    EXPECT_FALSE(record.password.HasSecret());
+
+    record.Checkpoint();
+    OptionPage readOnly(kDemoPage, Resolver(), prompt);
+    readOnly.readOnly = true;
+    ASSERT_TRUE(readOnly.Activate());
+    readOnly.Value(kCount).text = u"99";
+    readOnly.Value(kFlag).checked = false;
+    EXPECT_TRUE(readOnly.Validate());
+    EXPECT_FALSE(record.IsModified());
 }
 
 TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheControl) {
@@ -157,51 +198,6 @@ TEST_F(OptionPageBinding, ValuesOutsideTheirSettingAreRefusedWithTheFocusOnTheCo
         EXPECT_EQ(page.FocusControl(), control);
         EXPECT_FALSE(record.IsModified());
     }
-}
-
-TEST_F(OptionPageBinding, OnlyChangedValuesAreWrittenAndReadOnlyPagesWriteNothing) {
-    OptionPage page(kDemoPage, Resolver(), prompt);
-    ASSERT_TRUE(page.Activate());
-    page.Value(kCount).text = u"7";
-    page.Value(kMode).choice = 0;
-    page.Value(kFlag).checked = true;
-    page.Value(kNumericFlag).checked = false;
-    page.Value(kHosts).text = u"x.example\r\n\ny.example\n";
-    page.Value(kPassword).secretEdited = true;
-    page.Value(kPassword).text = u"s3cret";
-    ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(page.FocusControl(), -1);
-    // Untouched settings keep their checkpoint: a save would not write them.
-    EXPECT_EQ(Stored({u"Count", u"Port", u"Mode", u"Flag", u"Numeric Flag", u"Name", u"Hosts"}),
-              u"Count=7* Port=22 Mode=0* Flag=true* Numeric Flag=0* Name=demo "
-              u"Hosts=x.example;y.example*");
-    EXPECT_EQ(record.password.Get().str(), u"s3cret");
-    EXPECT_TRUE(page.Value(kPassword).secretSet);
-    EXPECT_FALSE(page.Value(kPassword).secretEdited);
-    // A value changed behind the page's back after it was written is not overwritten by a
-    // second validate that changed nothing.
-    record.Checkpoint();
-    record.port = 2222u;
-    ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(Stored({u"Count", u"Port"}), u"Count=7 Port=2222*");
-    // An emptied text is a change; an emptied password clears it.
-    record.Checkpoint();
-    ASSERT_TRUE(page.Activate());
-    page.Value(kName).text = u"";
-    page.Value(kPassword).secretEdited = true;
-    page.Value(kPassword).text = u"";
-    ASSERT_TRUE(page.Validate());
-    EXPECT_EQ(Stored({u"Name"}), u"Name=*");
-    EXPECT_FALSE(record.password.HasSecret());
-    // Read-only: nothing is checked or written.
-    record.Checkpoint();
-    OptionPage readOnly(kDemoPage, Resolver(), prompt);
-    readOnly.readOnly = true;
-    ASSERT_TRUE(readOnly.Activate());
-    readOnly.Value(kCount).text = u"99";
-    readOnly.Value(kFlag).checked = false;
-    EXPECT_TRUE(readOnly.Validate());
-    EXPECT_FALSE(record.IsModified());
 }
 
 TEST_F(OptionPageBinding, TableCheckerNamesEveryDeadOrMisfitControl) {
@@ -287,29 +283,26 @@ TEST_F(SessionOptionsTest, EveryControlOfEveryPageTableNamesARealSettingThatFits
     std::map<int, std::string> wizardIds{{NewSessionWizardModel::kFinishPage, "finish"}};
     int modulesWithPages = 0;
     for (int row = 0; row < table.GetSize(); ++row) {
-        const std::string name = VUnicodeString(table[row].protocolName).ToUtf8();
+        const auto& protocol = table[row];
+        const std::string name = VUnicodeString(protocol.protocolName).ToUtf8();
         SCOPED_TRACE(name);
-        const bool transfer = IsTransferProduct(ToProduct(table[row].productId));
-        if (transfer)
-            record->SetTransferProtocol(table[row].protocolName.c_str());
-        else
-            record->SetTerminalProtocol(table[row].protocolName.c_str());
+        const bool transfer = IsTransferProduct(ToProduct(protocol.productId));
+        transfer ? record->SetTransferProtocol(protocol.protocolName.c_str())
+                 : record->SetTerminalProtocol(protocol.protocolName.c_str());
         VProfileData* connection =
             transfer ? record->GetTransferConnectConfig() : record->GetTermConnectConfig();
         const auto resolve = [&](OptionRecord) { return connection; };
-        if (const auto* set = static_cast<const OptionPageSet*>(table[row].sessionPages())) {
+        if (const auto* set = static_cast<const OptionPageSet*>(protocol.sessionPages())) {
             ++modulesWithPages;
             EXPECT_EQ(Text(CheckOptionPages(*set, resolve)), "");
         }
         int id = 0;
-        const auto* wizard =
-            table[row].wizardPage
-                ? static_cast<const OptionPageDescription*>(table[row].wizardPage(nullptr, 0, &id))
-                : nullptr;
-        if (!wizard) continue;
-        if (const auto [seen, fresh] = wizardIds.emplace(id, name); !fresh) {
-            EXPECT_EQ(seen->second, name) << "two wizard pages share an id";
-            continue;  // a protocol of two products
+        const auto* wizard = static_cast<const OptionPageDescription*>(
+            protocol.wizardPage ? protocol.wizardPage(nullptr, 0, &id) : nullptr);
+        // A protocol of two products has one wizard page; two protocols never share an id.
+        if (!wizard || !wizardIds.emplace(id, name).second) {
+            EXPECT_TRUE(!wizard || wizardIds.at(id) == name) << "two wizard pages share an id";
+            continue;
         }
         EXPECT_EQ(Text(CheckOptionPages(OptionPageSet{{*wizard}}, resolve)), "");
         wizardFields += name + ":";
