@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include "support/case_file.h"
 #include "ui/model/session_option_pages.h"
@@ -15,14 +16,16 @@ using namespace sessiondeck;
 namespace {
 
 // Each case of tests/golden/ui/session-page-sets.txt: the session's two protocols and the
-// installed applications; the tree, whether the Connection page offers both sides, and the
-// protocols it leaves.
+// installed applications ("no scripts": both, with scripting disabled); the tree, whether the
+// Connection page offers both sides, and the protocols it leaves.
 TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
     const std::map<std::string, SessionOptionsHost> installed{
         {"both", {true, true, true, true}},
         {"terminal", {true, false, true, false}},
-        {"transfer", {false, true, false, true}}};
+        {"transfer", {false, true, false, true}},
+        {"no scripts", {true, true, true, true}}};
     ExpectCaseFile("ui/session-page-sets.txt", [&](const std::vector<std::string>& f) {
+        config->scriptingDisabled = f[2] == "no scripts";
         MakeSession(u"s", Wide(f[0]).c_str(), Wide(f[1]).c_str());
         SessionOptionsModel& options = Open(u"s", installed.at(f[2]));
         // One slot per protocol table row; a row's pages are made only when first shown.
@@ -31,11 +34,6 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
                     u"-> " + session->GetTerminalProtocol().str() + u"/" +
                     session->GetTransferProtocol().str());
     });
-    // With scripting disabled there are no logon scripts.
-    MakeSession(u"s");
-    config->scriptingDisabled = true;
-    Open(u"s");
-    EXPECT_EQ(frame.Tree().substr(0, 17), u"Connection(SSH2) ");
 }
 
 // Each choice of tests/golden/ui/session-protocol-steps.txt in turn, and the tree after it. The
@@ -68,7 +66,9 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
 
 TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
     MakeSession(u"Servers\\web1");
-    EXPECT_EQ(Open(u"Servers\\web1").Caption(), u"Session Options - web1");
+    SessionOptionsModel& writable = Open(u"Servers\\web1");
+    writable.ReadOnlyPrompt();  // mode 0 never asks: no answer is queued
+    EXPECT_EQ(writable.Caption(), u"Session Options - web1");
     SessionOptionsModel& locked = Open(u"Servers\\web1", {}, 2);
     EXPECT_EQ(locked.Caption(), u"Session Options - web1 (Read Only)");
     // Asked until the user ticks "Do not show this message again".
@@ -91,9 +91,6 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
     locked.ConnectPage().ChooseTerminalProtocol(u"Telnet");
     EXPECT_FALSE(session->IsModified());
     EXPECT_EQ(session->GetTerminalProtocol(), u"SSH2");
-    // Mode 0 never asks.
-    Open(u"Servers\\web1").ReadOnlyPrompt();
-    EXPECT_EQ(prompt.Questions().size(), 2u);
 }
 
 // The tree's selection goes to the global record after OK and comes back in the next dialog;
@@ -102,25 +99,23 @@ TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
 TEST_F(SessionOptionsTest, TreeSelectionPersistsAndAHostRequestWins) {
     MakeSession(u"s", u"SSH2", u"FTP");
     auto& map = SessionOptionsModel::PageStateMap();
-    auto selected = [&] {  // the tree labels of the selected pages
+    // Opens the dialog, with `request` from the host when given; the selected pages' labels.
+    const auto selected = [&](const char16_t* request) {
+        if (request) config->sessionOptionsTreeSelected = VUnicodeString(request);
+        Open(u"s");
         std::u16string out;
         for (const auto& [caption, state] : map)
             if (state.selected) out += caption.substr(0, caption.find(u'\n')) + u";";
         return out;
     };
-    config->sessionOptionsTreeSelected = VUnicodeString(u"Terminal+Appearance+");
-    Open(u"s");
-    EXPECT_EQ(selected(), u"Appearance;");
+    EXPECT_EQ(selected(u"Terminal+Appearance+"), u"Appearance;");
     // The user picked Log File and pressed OK.
     for (auto& entry : map) entry.second.selected = entry.first == u"Log File";
     model->PersistTreeState();
     EXPECT_EQ(config->sessionOptionsTreeSelected.Get(), u"Terminal+Log File+");
-    // Same process, no request: the map's selection stays.
-    Open(u"s");
-    EXPECT_EQ(selected(), u"Log File;");
-    config->sessionOptionsTreeSelected = VUnicodeString(u"Connection+");
-    Open(u"s");
-    EXPECT_EQ(selected(), u"Connection;");
+    // Same process, no new request: the map's selection stays.
+    EXPECT_EQ(selected(nullptr), u"Log File;");
+    EXPECT_EQ(selected(u"Connection+"), u"Connection;");
 }
 
 // Each case of tests/golden/ui/session-page-rules.txt: the page, the values typed ("<dir>" is
@@ -154,11 +149,10 @@ TEST_F(SessionOptionsTest, PageRulesRefuseWithTheirMessages) {
     ASSERT_EQ(prompt.PendingAnswers(), 1u);
     prompt.ShowMessage(VUnicodeString(u"end"), {}, VPromptButtons::kOk, VPromptIcon::kNone);
     // "-0" is the right edge: the position 0 measured from the right, shown again as written.
-    auto* concrete = dynamic_cast<SessionConfig*>(session.Get());
-    ASSERT_NE(concrete, nullptr);
-    EXPECT_EQ(concrete->terminal.xPositionRelativeLeft.Get(), 0);
-    EXPECT_EQ(concrete->terminal.yPosition.Get(), 40);
-    EXPECT_EQ(concrete->terminal.yPositionRelativeTop.Get(), 1);
+    const auto& terminal = dynamic_cast<SessionConfig&>(*session).terminal;
+    EXPECT_EQ(std::make_tuple(terminal.xPositionRelativeLeft.Get(), terminal.yPosition.Get(),
+                              terminal.yPositionRelativeTop.Get()),
+              std::make_tuple(0, 40, 1));
     SessionOptionsPage& window = *model->Page(SessionPageId::kWindow);
     window.Activate();
     EXPECT_EQ(window.Value(u"X Position"), u"-0");
