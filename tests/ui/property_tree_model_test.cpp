@@ -129,8 +129,9 @@ struct Dialog {
 };
 
 // The map is keyed by the full caption and outlives the dialog: a second dialog of the same kind
-// opens on the page the first left selected, with the category still collapsed.
-TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOne) {
+// opens on the page the first left selected, with the category still collapsed. The Ctrl keys
+// walk the nodes the tree shows and wrap at both ends.
+TEST(PropertyTreeFrame, OpeningSelectsTheFirstOrTheRestoredPageAndCtrlKeysWrap) {
     PropertyPageStateMap map;
     {
         Dialog d(map);
@@ -159,7 +160,10 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
     EXPECT_TRUE(map.empty());
     Dialog none(map, true);
     EXPECT_EQ(none.Current(), u"-");
-    EXPECT_EQ(none.Keys("T"), u"Transfer ");
+    EXPECT_EQ(none.Keys("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
+    // Collapsed, the sub-pages are skipped.
+    none.model.OnExpand(none.Node(none.pages.terminal), false);
+    EXPECT_EQ(none.Keys("tduT"), u"Transfer General Transfer Terminal ");
 }
 
 TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
@@ -271,16 +275,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
     EXPECT_EQ(PersistPageStateMap({}, {&odd}).state, u"");
-}
-
-TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
-    PropertyPageStateMap map;
-    Dialog d(map);
-    // Expanded: General, Terminal, Emulation, Appearance, Transfer; both ends wrap.
-    EXPECT_EQ(d.Keys("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
-    // Collapsed, the sub-pages are skipped.
-    d.model.OnExpand(d.Node(d.pages.terminal), false);
-    EXPECT_EQ(d.Keys("tduT"), u"Transfer General Transfer Terminal ");
 }
 
 }  // namespace

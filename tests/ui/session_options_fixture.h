@@ -79,7 +79,6 @@ protected:
         return *model;
     }
     int Row(const char16_t* name) const { return GetConnectProtocolTable().Find(name); }
-    static std::string Utf8(const std::u16string& text) { return VUnicodeString(text).ToUtf8(); }
     static std::u16string Wide(const std::string& text) {
         return VUnicodeString::FromUtf8(text).str();
     }

@@ -30,9 +30,11 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
         SessionOptionsModel& options = Open(u"s", installed.at(f[2]));
         // One slot per protocol table row; a row's pages are made only when first shown.
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
-        return Utf8(frame.Tree() + (options.ConnectPage().Multiple() ? u"multiple " : u"") +
-                    u"-> " + session->GetTerminalProtocol().str() + u"/" +
-                    session->GetTransferProtocol().str());
+        return VUnicodeString(frame.Tree() +
+                              (options.ConnectPage().Multiple() ? u"multiple " : u"") + u"-> " +
+                              session->GetTerminalProtocol().str() + u"/" +
+                              session->GetTransferProtocol().str())
+            .ToUtf8();
     });
 }
 
@@ -48,7 +50,7 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
             connect.ChooseTerminalProtocol(Wide(f[1]));
         else
             connect.ChooseTransferProtocol(Wide(f[1]));
-        return Utf8(frame.Tree());
+        return VUnicodeString(frame.Tree()).ToUtf8();
     });
     EXPECT_EQ(session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str(),
               u"SSH2/None");
@@ -60,8 +62,8 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
     connect.ChooseTerminalProtocol(u"Telnet");
     SessionOptionsModel::PageStateMap()[u"SSH2\nSSH2"].selected = true;
     connect.ChooseTerminalProtocol(u"SSH2");
-    EXPECT_FALSE(SessionOptionsModel::PageStateMap()[u"SSH2\nSSH2"].selected);
-    EXPECT_FALSE(options.ProtocolPages(Row(u"SSH2"))[0]->selected);
+    EXPECT_FALSE(SessionOptionsModel::PageStateMap()[u"SSH2\nSSH2"].selected ||
+                 options.ProtocolPages(Row(u"SSH2"))[0]->selected);
 }
 
 TEST_F(SessionOptionsTest, ReadOnlyModeCaptionPromptAndNoWrites) {
@@ -191,15 +193,13 @@ TEST_F(SessionOptionsTest, ConnectionAndProtocolPageRulesAndCuaWarning) {
     EXPECT_TRUE(terminal.Validate());
     EXPECT_NE(prompt.Questions().back().text.str().find(u"Turning on CUA copy and paste"),
               std::u16string::npos);
-    const size_t asked = prompt.Questions().size();
     terminal.Activate();
-    EXPECT_TRUE(terminal.Validate());
-    EXPECT_EQ(prompt.Questions().size(), asked);
+    EXPECT_TRUE(terminal.Validate());  // a second warning would find no answer queued
 
     SessionOptionsPage& ssh2 = *options.ProtocolPages(Row(u"SSH2"))[0];
-    EXPECT_EQ(ssh2.Caption(), u"SSH2\nSSH2");
     ASSERT_TRUE(ssh2.Activate());
-    EXPECT_EQ(ssh2.Value(u"Hostname") + u":" + ssh2.Value(u"[SSH2] Port"), u"example:22");
+    EXPECT_EQ(ssh2.Caption() + u" " + ssh2.Value(u"Hostname") + u":" + ssh2.Value(u"[SSH2] Port"),
+              u"SSH2\nSSH2 example:22");
     session->Checkpoint();
     ssh2.SetValue(u"[SSH2] Port", u"2x2");
     refused(ssh2);
