@@ -9,8 +9,6 @@
 #include "ui/model/default_session_edit.h"
 #include "ui/session_options_fixture.h"
 
-using namespace sessiondeck;
-
 namespace {
 
 using DefaultSessionEditTest = SessionOptionsTest;

@@ -2,22 +2,11 @@
 // and the pages' own messages.
 #include <gtest/gtest.h>
 
-#include "app/global_config.h"
-#include "session/connect_protocol_table.h"
 #include "support/golden.h"
-#include "support/scripted_prompt.h"
 #include "ui/model/global_options_model.h"
+#include "ui/session_options_fixture.h"
 
 namespace {
-
-// The tree labels, children in brackets.
-std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
-    std::u16string out;
-    for (PropertyTreePage* page : pages)
-        out += (out.empty() ? u"" : u",") + std::u16string(page->TreeLabel()) +
-               (page->Children().empty() ? u"" : u"[" + Outline(page->Children()) + u"]");
-    return out;
-}
 
 class GlobalOptions : public ::testing::Test {
 protected:

@@ -11,8 +11,6 @@
 #include "ui/model/session_option_pages.h"
 #include "ui/session_options_fixture.h"
 
-using namespace sessiondeck;
-
 namespace {
 
 // Each case of tests/golden/ui/session-page-sets.txt: the session's two protocols and the
@@ -31,7 +29,7 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
         // One slot per protocol table row; a row's pages are made only when first shown.
         EXPECT_TRUE(options.ProtocolPages(Row(u"Serial")).empty());
         return VUnicodeString(frame.Tree() +
-                              (options.ConnectPage().Multiple() ? u"multiple " : u"") + u"-> " +
+                              (options.ConnectPage().Multiple() ? u" multiple" : u"") + u" -> " +
                               session->GetTerminalProtocol().str() + u"/" +
                               session->GetTransferProtocol().str())
             .ToUtf8();
