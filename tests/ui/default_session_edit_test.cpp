@@ -1,6 +1,5 @@
-// Editing the Default session and carrying its changes to every session: the question, the walk
-// on its own thread with its count, read-only sessions counted and left alone, failed writes told
-// apart from them.
+// Editing the Default session and carrying its changes to every session on a thread of its own:
+// read-only sessions counted and left alone, failed writes told apart from them.
 #include <gtest/gtest.h>
 
 #include <filesystem>

@@ -1,6 +1,5 @@
-// Option pages bound to settings: loading, range and kind checks with their messages, secrets,
-// writing only what changed, read-only pages, choices numbered from a base or listing the
-// firewalls; the page table checker, and one walk over every page table the dialogs show.
+// Option pages bound to settings: loading, refusals, writing only what changed, read-only pages,
+// choices; the page table checker, and one walk over every page table the dialogs show.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -50,17 +49,15 @@ constexpr OptionRecord kG = OptionRecord::kGlobal;
 
 const OptionPageDescription kDemoPage{u"Demo\nDemo Options",
                                       0,
-                                      {
-                                          {K::kNumber, kG, u"Count"},
-                                          {K::kNumber, kG, u"Port", u"&Port:"},
-                                          {K::kChoice, kG, u"Mode", u"Mode:", {u"A", u"B", u"C"}},
-                                          {K::kCheck, kG, u"Flag", u"&Flag"},
-                                          {K::kCheck, kG, u"Numeric Flag", u"N&umeric"},
-                                          {K::kText, kG, u"Name"},
-                                          {K::kMultiLine, kG, u"Hosts"},
-                                          {K::kSecret, kG, u"Password V2"},
-                                          {K::kNote, OptionRecord::kNone, nullptr, u"A note."},
-                                      }};
+                                      {{K::kNumber, kG, u"Count"},
+                                       {K::kNumber, kG, u"Port", u"&Port:"},
+                                       {K::kChoice, kG, u"Mode", u"Mode:", {u"A", u"B", u"C"}},
+                                       {K::kCheck, kG, u"Flag", u"&Flag"},
+                                       {K::kCheck, kG, u"Numeric Flag", u"N&umeric"},
+                                       {K::kText, kG, u"Name"},
+                                       {K::kMultiLine, kG, u"Hosts"},
+                                       {K::kSecret, kG, u"Password V2"},
+                                       {K::kNote, OptionRecord::kNone, nullptr, u"A note."}}};
 
 // Gives `record` for `which` and nothing for the other records.
 OptionRecordResolver Only(OptionRecord which, VProfileData* record) {

@@ -39,7 +39,6 @@ public:
     void Open() {
         for (PropertyTreePage* page : top) Mark(page, true);
     }
-    // The pages in the tree.
     std::u16string Tree() const {
         return Outline(top, [this](PropertyTreePage* page) { return inTree.count(page) > 0; });
     }
