@@ -35,7 +35,7 @@ TEST_F(SessionOptionsTest, PageSetFollowsInstalledApplicationsAndProtocols) {
     });
 }
 
-// Each choice of tests/golden/ui/session-protocol-steps.txt in turn, and the tree after it. The
+// Each choice of tests/golden/ui/session-protocol-steps.txt in turn; the tree and protocols. The
 // modules' pages keep the order in which they were first made; SSH2 shows its own pages only, and
 // SFTP next to SSH2 keeps the shared SSH2 pages without a second set.
 TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
@@ -43,14 +43,12 @@ TEST_F(SessionOptionsTest, ProtocolChangesBringTheirPages) {
     SessionOptionsModel& options = Open(u"s");
     SessionConnectPage& connect = options.ConnectPage();
     ExpectCaseFile("ui/session-protocol-steps.txt", [&](const std::vector<std::string>& f) {
-        if (f[0] == "terminal")
-            connect.ChooseTerminalProtocol(Wide(f[1]));
-        else
-            connect.ChooseTransferProtocol(Wide(f[1]));
-        return VUnicodeString(frame.Tree()).ToUtf8();
+        f[0] == "terminal" ? connect.ChooseTerminalProtocol(Wide(f[1]))
+                           : connect.ChooseTransferProtocol(Wide(f[1]));
+        return VUnicodeString(frame.Tree() + u" -> " + session->GetTerminalProtocol().str() + u"/" +
+                              session->GetTransferProtocol().str())
+            .ToUtf8();
     });
-    EXPECT_EQ(session->GetTerminalProtocol().str() + u"/" + session->GetTransferProtocol().str(),
-              u"SSH2/None");
     // A page made once is shown again, not made twice.
     EXPECT_EQ(options.ProtocolPages(Row(u"SSH2")).size(), 1u);
     EXPECT_FALSE(options.UpdatingProtocols());
