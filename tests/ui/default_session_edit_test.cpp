@@ -33,17 +33,15 @@ TEST_F(DefaultSessionEditTest, AppliedToEveryWritableSessionOnYesAndReadOnlyOnes
             return emulation.Validate() ? 1 : 2;
         };
     };
-    int walks = 0;
-    auto count = [&](ISessionConfig*) { return ++walks, GlobalChangeTally{}; };
+    const auto never = [](ISessionConfig*) { return ADD_FAILURE(), GlobalChangeTally{}; };
     for (const int result : {2, 1})
         EXPECT_FALSE(EditDefaultSession(
-                         prompt, u"G", [&](ISessionConfig&) { return result; }, count)
+                         prompt, u"G", [&](ISessionConfig&) { return result; }, never)
                          .asked);
     // No (or a dismissed box) keeps the sessions as they were but saves the Default session.
     prompt.AnswerButton(VPromptAnswer::kNo);
-    const DefaultSessionEdit declined = EditDefaultSession(prompt, u"G", columns(u"90"), count);
+    const DefaultSessionEdit declined = EditDefaultSession(prompt, u"G", columns(u"90"), never);
     EXPECT_TRUE(declined.asked && !declined.applied && declined.saved);
-    EXPECT_EQ(walks, 0);
     EXPECT_EQ(File("a.ini"), before);
     EXPECT_NE(File("Default.ini").find("D:\"Cols\"=0000005a"), std::string::npos);
 
