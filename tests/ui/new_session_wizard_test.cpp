@@ -56,9 +56,7 @@ protected:
         for (auto add : {AddRow<&kTelnet>, AddRow<>}) add(1);
         for (auto add : {AddRow<&kSftp>, AddRow<&kFtp>, AddRow<>}) add(6);
         MakeSession(u"Default", u"SSH2", u"SFTP", u"");
-        // Names a new session's default name must step around.
-        for (const char16_t* taken : {u"web.example", u"web.example (1)", u"New"})
-            MakeSession(taken, u"SSH2", u"", u"x");
+        MakeTree(u"web.example|web.example (1)|New");  // names the default name steps around
         session = VUnknownPointer<ISessionConfig>::Adopt(
             SessionDatabase().Lookup(VUnicodeString(u"Default")));
         // As the session manager hands a new session over.
@@ -139,7 +137,6 @@ TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtoc
         for (long id : ids) text += " " + PageName(id);
         text += "; second product " + std::to_string(wizard->SecondProduct()) + ";";
         std::vector<long> visited{wizard->CurrentId()};
-        EXPECT_EQ(visited[0], wizard->Pages().front().id);
         size_t chosen = 0, typed = 0;
         while (visited.size() < 8) {
             const auto buttons = wizard->Buttons();
@@ -184,22 +181,20 @@ TEST_F(WizardTest, Ssh1NewIsSsh2AndProtocolPageAndFinishWriteTheSessionAndRefuse
     const long page = plugin::WizardPageId(u"ssh1.new");
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"SSH2"), page);
     EXPECT_EQ(wizard->GetNextProtocolResourceID(u"ssh1.new"), 0);
-    ASSERT_TRUE(wizard->SelectName(u"ssh1.new"));
-    ASSERT_TRUE(wizard->Next());
+    ASSERT_TRUE(wizard->SelectName(u"ssh1.new") && wizard->Next());
     EXPECT_EQ(wizard->CurrentId(), page);
     EXPECT_EQ(wizard->Current().protocol, u"SSH2");
     Type(*wizard, u"Hostname", u"web.example");
     Type(*wizard, u"Username", u"alice");
-    for (const char16_t* bad : {u"22x", u"65536"}) {
+    for (const char16_t* bad : {u"22x", u"65536"}) {  // the option pages' own refusal
         Type(*wizard, u"[SSH2] Port", bad);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(wizard->Next());
-        EXPECT_EQ(wizard->CurrentId(), page);
-        // The option pages' own refusal, naming the range of a TCP port.
         EXPECT_EQ(prompt.Questions().back().text, u"Please enter a value between 1 and 65535.");
-        // Nothing of a refused page reaches the session.
-        EXPECT_EQ(Setting(Session().GetTermConnectConfig(), u"Hostname"), u"");
     }
+    // The page stays, and nothing of it reaches the session.
+    EXPECT_EQ(wizard->CurrentId(), page);
+    EXPECT_EQ(Setting(Session().GetTermConnectConfig(), u"Hostname"), u"");
     Type(*wizard, u"[SSH2] Port", u"2222");
     ASSERT_TRUE(wizard->Next());
     ConnectConfig* connection = Session().GetTermConnectConfig();
@@ -219,10 +214,11 @@ TEST_F(WizardTest, Ssh1NewIsSsh2AndProtocolPageAndFinishWriteTheSessionAndRefuse
     wizard->name = u"  web  ";
     wizard->description = u"first line\nsecond line";
     ASSERT_TRUE(wizard->Finish());
-    EXPECT_EQ(Session().GetSessionName().str() + u"|" + Session().GetSessionPath().str(),
-              u"web|web");
-    ASSERT_EQ(Session().description.Get().GetSize(), 2);
-    EXPECT_EQ(Session().description.Get()[1].str(), u"second line");
+    const VStringArray& lines = Session().description.Get();
+    ASSERT_EQ(lines.GetSize(), 2);
+    EXPECT_EQ(Session().GetSessionName().str() + u"|" + Session().GetSessionPath().str() + u"|" +
+                  lines[0].str() + u"|" + lines[1].str(),
+              u"web|web|first line|second line");
 }
 
 }  // namespace
