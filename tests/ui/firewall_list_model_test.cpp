@@ -70,45 +70,27 @@ protected:
         }
         return out;
     }
-    // Edits the entry `from` (every other value as it is) to the name `to`.
-    static void Rename(FirewallListModel& model, const std::u16string& from,
-                       const std::u16string& to) {
-        auto fields = model.Fields(IndexOf(model, from));
-        ASSERT_TRUE(fields);
-        fields->name = to;
-        ASSERT_TRUE(model.Save(*fields, from));
-    }
-    ScriptedPrompt prompt;
-};
-
-// Each row of the table runs its steps on a fresh store; see the table for the step forms.
-TEST_F(FirewallPage, RefusalsNameRulesAndPasswordsHoldInThePendingListAndOkWritesTheResult) {
-    // What "+NAME" adds: SOCKSv5 with credentials at new.example:3128, password s3cret typed.
-    const FirewallFields proxy{u"", u"SOCKSv5_USERPASS", u"new.example", u"3128", u"ann", u"",
-                               u"", u"s3cret",           true,           false};
-    int row = 0;
-    ExpectCaseFile("ui/firewall-steps.txt", [&](const std::vector<std::string>& fields) {
-        MemoryStoreFactory memory;
-        VIniFileStoreFactory ini(VUnicodeString::FromUtf8((dir / std::to_string(++row)).string()));
-        VProfileStoreFactory* store = &ini;
-        if (fields[0] == "memory") store = &memory;
-        Store(store);
-        const std::string before = Stored(store, true);
-        FirewallListModel model(prompt, u"Global Options", store);
+    // Runs steps of the step file's form on the model: what the last refused step said (or a
+    // refused OK's report and each entry's state), else what went other than marked.
+    std::string Run(FirewallListModel& model, const std::string& steps,
+                    MemoryStoreFactory* memory = nullptr) {
+        // What "+NAME" adds: SOCKSv5 with credentials at new.example:3128, password s3cret typed.
+        const FirewallFields proxy{u"", u"SOCKSv5_USERPASS", u"new.example", u"3128", u"ann", u"",
+                                   u"", u"s3cret",           true,           false};
         std::string out;
-        std::istringstream steps(fields[1]);
-        for (std::string text; std::getline(steps, text, ';');) {
+        std::istringstream stream(steps);
+        for (std::string text; std::getline(stream, text, ';');) {
             std::u16string step = VUnicodeString::FromUtf8(text).str();
             const bool refused = step.back() == u'?';
             if (refused) step.pop_back();
             const std::u16string head = step.substr(0, step.find(u','));
             bool taken = false;
-            if (step == u"!") {  // OK with every write refused: reported, nothing lost
-                memory.FailWrites(ENOSPC);
+            if (step == u"!" && memory) {  // OK with every write refused: reported, nothing lost
+                memory->FailWrites(ENOSPC);
                 prompt.AnswerButton(VPromptAnswer::kOk);
                 const bool written = model.Commit();
-                memory.FailWrites(0);
-                if (written || !model.HasPendingChanges()) return std::string("refused OK taken");
+                memory->FailWrites(0);
+                if (written || !model.HasPendingChanges()) return "refused OK taken";
                 const std::string said = prompt.Questions().back().text.ToUtf8();
                 out = said.substr(0, said.find('\n'));
                 for (std::size_t i = 0; i < model.Names().size(); ++i)
@@ -124,9 +106,9 @@ TEST_F(FirewallPage, RefusalsNameRulesAndPasswordsHoldInThePendingListAndOkWrite
                 const bool add = head[0] == u'+';
                 const std::u16string from = add ? u"" : head.substr(0, head.find(u'>'));
                 auto f = add ? proxy : model.Fields(IndexOf(model, from));
-                if (!f) return std::string("no such firewall");
+                if (!f) return "no such firewall";
                 // The editor never shows a stored password, only that there is one.
-                if (!add && (!f->passwordSet || !f->password.empty())) return std::string("pw");
+                if (!add && (!f->passwordSet || !f->password.empty())) return "pw";
                 if (add || head.find(u'>') != head.npos) f->name = head.substr(from.size() + 1);
                 for (std::size_t at = head.size(), next; at < step.size(); at = next) {
                     next = std::min(step.find(u',', at + 1), step.size());
@@ -141,9 +123,26 @@ TEST_F(FirewallPage, RefusalsNameRulesAndPasswordsHoldInThePendingListAndOkWrite
                 if (refused) prompt.AnswerButton(VPromptAnswer::kOk);
                 taken = model.Save(*f, from);
             }
-            if (taken == refused) return std::string(taken ? "taken" : "refused");
+            if (taken == refused) return taken ? "taken" : "refused";
             if (refused) out = prompt.Questions().back().text.ToUtf8() + " => ";
         }
+        return out;
+    }
+    ScriptedPrompt prompt;
+};
+
+// Each row of the table runs its steps on a fresh store; see the table for the step forms.
+TEST_F(FirewallPage, RefusalsNameRulesAndPasswordsHoldInThePendingListAndOkWritesTheResult) {
+    int row = 0;
+    ExpectCaseFile("ui/firewall-steps.txt", [&](const std::vector<std::string>& fields) {
+        MemoryStoreFactory memory;
+        VIniFileStoreFactory ini(VUnicodeString::FromUtf8((dir / std::to_string(++row)).string()));
+        VProfileStoreFactory* store = &ini;
+        if (fields[0] == "memory") store = &memory;
+        Store(store);
+        const std::string before = Stored(store, true);
+        FirewallListModel model(prompt, u"Global Options", store);
+        const std::string out = Run(model, fields[1], &memory);
         if (Stored(store, true) != before) return std::string("written before OK");
         if (!model.Commit() || model.HasPendingChanges() ||
             model.Names().size() != GetFirewallNames(store).GetSize())
@@ -157,12 +156,10 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
     // Sessions naming a firewall, one with none named and the older switch "Use Firewall" on,
     // and one the store cannot change that names the firewall the second rename moves.
     MakeTree(u"F\\|F\\b|a|Default|old|none|locked");
-    for (const auto& [path, firewall] : {std::pair{u"a", u"Office"},
-                                         {u"F\\b", u"Lab"},
-                                         {u"Default", u"Office"},
-                                         {u"old", nullptr},
-                                         {u"none", u"None"},
-                                         {u"locked", u"Term"}}) {
+    const std::pair<const char16_t*, const char16_t*> named[] = {
+        {u"a", u"Office"}, {u"F\\b", u"Lab"},  {u"Default", u"Office"},
+        {u"old", nullptr}, {u"none", u"None"}, {u"locked", u"Term"}};
+    for (const auto& [path, firewall] : named) {
         VProfileStore store;
         VProfileKey key(store.GetRootKey(), u"Sessions\\" + std::u16string(path));
         firewall ? key.SetString(u"Firewall Name", firewall) : key.SetDword(u"Use Firewall", 1);
@@ -172,10 +169,7 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
     FirewallListModel model(prompt, u"Global Options");
     EXPECT_EQ(model.NewFields().type + u":" + model.NewFields().port, u"None:1080");
     // Office and Lab swap names through a third one; the terminal firewall gets a name.
-    Rename(model, u"Office", u"Tmp");
-    Rename(model, u"Lab", u"Office");
-    Rename(model, u"Tmp", u"Lab");
-    Rename(model, u"DefaultTerminalFirewall", u"Term");
+    ASSERT_EQ(Run(model, "Office>Tmp;Lab>Office;Tmp>Lab;DefaultTerminalFirewall>Term"), "");
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(FirewallsOf({u"a", u"F\\b", u"Default", u"old"}), u"Lab,Office,Lab,Term");
     EXPECT_EQ(File("none.ini"), untouched);
@@ -184,7 +178,7 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
               "Lab=Office.example,Office=Lab.example,Term=DefaultTerminalFirewall.example");
 
     // The read-only session keeps the old name, and so the firewall stays under it as well.
-    Rename(model, u"Term", u"Gate");
+    ASSERT_EQ(Run(model, "Term>Gate"), "");
     prompt.AnswerButton(VPromptAnswer::kOk);
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(FirewallsOf({u"old", u"locked"}), u"Gate,Term");
