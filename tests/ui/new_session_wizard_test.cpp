@@ -139,10 +139,9 @@ TEST_F(WizardTest, PagesForTheInstalledApplicationsAndNextThroughTheChosenProtoc
             text += " " + PageName(visited.back()) + "(" + std::to_string(buttons.show) + "/" +
                     std::to_string(buttons.enable) + ")";
             if (wizard->CurrentId() == Wizard::kFinishPage) break;
-            if (wizard->Current().kind == WizardPageKind::kProtocol) {
-                // Where to connect.
+            if (wizard->Current().kind == WizardPageKind::kProtocol)  // where to connect
                 wizard->ProtocolPage()->Value(0).text = typed++ ? u"files.example" : c.host;
-            } else if (chosen < c.choices.size()) {
+            else if (chosen < c.choices.size()) {
                 std::u16string list;
                 for (size_t i = 0; i < wizard->Choices().size(); ++i)
                     list += (i ? u"," : u"") + wizard->Choices()[i] +
