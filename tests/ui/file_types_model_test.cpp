@@ -160,14 +160,12 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
     // alone.
     options = Options();
     FileTypesModel& again = *options->FileTypes();
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_FALSE(again.RestoreDefaults());
-    EXPECT_EQ(LastMessage(), kRestoreFileTypesQuestion);
-    EXPECT_NE(manager->FindExtension(u"zz"), nullptr);
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_TRUE(again.RestoreDefaults());
-    EXPECT_EQ(manager->FindExtension(u"zz"), nullptr);
-    EXPECT_EQ(again.Rows().size(), seeded);
+    for (const bool yes : {false, true}) {
+        prompt.AnswerButton(yes ? VPromptAnswer::kYes : VPromptAnswer::kNo);
+        EXPECT_EQ(again.RestoreDefaults(), yes);
+        EXPECT_EQ(LastMessage(), kRestoreFileTypesQuestion);
+        EXPECT_EQ(!manager->FindExtension(u"zz") && again.Rows().size() == seeded, yes);
+    }
     ASSERT_GE(Add(again, u"ww", u"Double file"), 0);
     options->Cancel();
     EXPECT_NE(manager->FindExtension(u"zz"), nullptr);
