@@ -47,7 +47,7 @@ inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label) {
 }
 
 inline wxPoint Centre(const wxRect& rect) {
-    return rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2);
+    return rect.GetPosition() + rect.GetSize() / 2;
 }
 
 // Where on the screen the label of the row `label` is drawn.
@@ -58,10 +58,14 @@ inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
     return tree->ClientToScreen(Centre(rect));
 }
 
+// Moves the pointer to `point` as a hand would and, with a `button`, clicks there holding
+// `modifier`. Without a window manager the X input focus follows the pointer: keys go to a
+// dialog only while the pointer is over it.
 inline void Click(const wxPoint& point, int modifier = 0, int button = wxMOUSE_BTN_LEFT) {
     wxUIActionSimulator sim;
     sim.MouseMove(point);
     Settle(100);
+    if (!button) return;
     if (modifier) sim.KeyDown(modifier);
     sim.MouseClick(button);
     if (modifier) sim.KeyUp(modifier);
@@ -72,7 +76,6 @@ inline void ClickWindow(wxWindow* window) {
     Click(Centre(window->GetScreenRect()));
 }
 
-// Presses `key` and lets the dialog take it.
 inline void Press(int key, int modifiers = wxMOD_NONE) {
     wxUIActionSimulator().Char(key, modifiers);
     Settle();
@@ -91,9 +94,13 @@ inline std::string TypeInto(wxWindow* box, const char* typed) {
     return before;
 }
 
+inline wxTreeCtrl* TreeOf(wxWindow* dialog, const char* name = "SessionTree") {
+    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(name));
+}
+
 // Shows a page of Session or Global Options with a click in its tree.
 inline void ShowPage(wxWindow* dialog, const char* page) {
-    Click(LabelCentre(dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree")), page));
+    Click(LabelCentre(TreeOf(dialog, "PropertyTree"), page));
 }
 
 // Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png with
@@ -103,13 +110,11 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
     Settle(100);
     const double scale = window->GetContentScaleFactor();
     const wxRect logical = window->GetScreenRect();
-    const wxRect rect(wxRound(logical.x * scale), wxRound(logical.y * scale),
-                      wxRound(logical.width * scale), wxRound(logical.height * scale));
+    const wxRect rect(logical.GetPosition() * scale, logical.GetSize() * scale);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XImage* pixels = XGetImage(display, DefaultRootWindow(display), rect.x, rect.y,
-                               static_cast<unsigned>(rect.width),
-                               static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+                               unsigned(rect.width), unsigned(rect.height), AllPlanes, ZPixmap);
     ASSERT_NE(pixels, nullptr);
     wxImage image(rect.width, rect.height);
     for (int y = 0; y < rect.height; ++y)
@@ -119,41 +124,32 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
         }
     XDestroyImage(pixels);
     XCloseDisplay(display);
-    const std::filesystem::path folder = SESSIONDECK_SCREENSHOT_DIR;
-    std::filesystem::create_directories(folder);
-    const std::string suffix =
-        scale == 1.0 ? "" : "@" + wxString::FromDouble(scale).ToStdString() + "x";
-    EXPECT_TRUE(image.SaveFile((folder / (name + suffix + ".png")).string(), wxBITMAP_TYPE_PNG));
+    std::filesystem::create_directories(SESSIONDECK_SCREENSHOT_DIR);
+    const wxString suffix = scale == 1.0 ? wxString() : wxString::Format("@%gx", scale);
+    EXPECT_TRUE(image.SaveFile(SESSIONDECK_SCREENSHOT_DIR "/" + name + suffix + ".png"));
 }
 
 // Runs `drive` in the innermost modal dialog (the last made) once it is running; whatever
 // happens, that dialog is closed afterwards so that a failing step cannot leave the test waiting
 // forever. Made before the call that opens the dialog.
-class Driver {
-public:
-    explicit Driver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
-        m_timer.StartOnce(300);
+struct Driver {
+    explicit Driver(std::function<void(wxDialog*)> drive) {
+        timer.Bind(wxEVT_TIMER, [drive = std::move(drive)](wxTimerEvent&) {
+            wxDialog* dialog = nullptr;
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* modal = dynamic_cast<wxDialog*>(window); modal && modal->IsModal())
+                    dialog = modal;
+            ASSERT_NE(dialog, nullptr) << "the dialog did not open";
+            Settle();
+            drive(dialog);
+            if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+        });
+        timer.StartOnce(300);
     }
-
-private:
-    void Run() {
-        wxDialog* dialog = nullptr;
-        for (wxWindow* window : wxTopLevelWindows)
-            if (auto* modal = dynamic_cast<wxDialog*>(window); modal && modal->IsModal())
-                dialog = modal;
-        ASSERT_NE(dialog, nullptr) << "the dialog did not open";
-        Settle();
-        m_drive(dialog);
-        if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
-    }
-
-    std::function<void(wxDialog*)> m_drive;
-    wxTimer m_timer;
+    wxTimer timer;
 };
 
-class SessionDeckGuiTest : public ::testing::Test {
-protected:
+struct SessionDeckGuiTest : ::testing::Test {
     static void SetUpTestSuite() {
         const char* display = std::getenv("DISPLAY");
         if (!display || !*display) {
@@ -164,8 +160,7 @@ protected:
         }
         if (wxTheApp) return;  // started once for the process
         static int argc = 1;
-        static char name[] = "test_ui_wx";
-        static char* argv[] = {name, nullptr};
+        static char* argv[] = {const_cast<char*>("test_ui_wx"), nullptr};
         wxApp::SetInstance(new wxApp());
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start on " << display;
         wxInitAllImageHandlers();
@@ -179,12 +174,13 @@ protected:
         ASSERT_TRUE(loaded.loaded) << loaded.report;
         GlobalConfig* config = nullptr;
         ReloadGlobalConfig(config);
-        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Servers", u"", true));
-        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Lab", u"", true));
-        MakeSession(u"Servers\\web1", u"web1.example.net");
-        MakeSession(u"Servers\\files", u"files.example.net");
-        MakeSession(u"Servers\\releases", u"releases.example.net");
-        MakeSession(u"Lab\\router", u"192.0.2.1");
+        for (const char16_t* folder : {u"Servers", u"Lab"})
+            ASSERT_TRUE(SessionDatabase().InsertFolder(u"", folder, u"", true));
+        for (const auto& [path, host] : {std::pair{u"Servers\\web1", u"web1.example.net"},
+                                         {u"Servers\\files", u"files.example.net"},
+                                         {u"Servers\\releases", u"releases.example.net"},
+                                         {u"Lab\\router", u"192.0.2.1"}})
+            MakeSession(path, host);
         SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
     }
 
@@ -205,21 +201,20 @@ protected:
     cli::GlobalOptions options;
 };
 
-// A value file's lines; the store ends them with CR LF, and the CR is kept out of a
-// comparison's report.
-inline std::vector<std::string> Lines(const std::filesystem::path& file) {
+// The lines a save changed in `file`, as "before -> after", against the `before` that
+// FileLines(file) read earlier; a file of another length is one difference. The store ends lines
+// with CR LF, and the CR is kept out of a comparison's report.
+inline std::vector<std::string> FileLines(const std::filesystem::path& file) {
     std::ifstream in(file);
     std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
     return lines;
 }
 
-// The lines a save changed, as "before -> after"; a file of another length is one difference.
 inline std::vector<std::string> ChangedLines(const std::vector<std::string>& before,
-                                             const std::vector<std::string>& after) {
+                                             const std::filesystem::path& file) {
+    const std::vector<std::string> after = FileLines(file);
     if (before.size() != after.size())
         return {std::to_string(before.size()) + " lines -> " + std::to_string(after.size())};
     std::vector<std::string> changed;
@@ -228,19 +223,11 @@ inline std::vector<std::string> ChangedLines(const std::vector<std::string>& bef
     return changed;
 }
 
-inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
-    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("SessionTree"));
-}
-
 // Answers every message box with Yes (OK where there is no Yes) and keeps its style, so
 // a question or refusal is seen without a native box blocking the test.
-class MessageRecorder : public wxModalDialogHook {
-public:
+struct MessageRecorder : wxModalDialogHook {
     MessageRecorder() { Register(); }
     ~MessageRecorder() override { Unregister(); }
-    std::vector<long> styles;
-
-protected:
     int Enter(wxDialog* dialog) override {
         auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box) return wxID_NONE;
@@ -248,4 +235,5 @@ protected:
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
     void Exit(wxDialog*) override {}
+    std::vector<long> styles;
 };

@@ -16,7 +16,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
         auto session = VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(u"Servers\\web1"));
         ASSERT_TRUE(session && database.Save(session.Get(), false));
     }
-    const std::vector<std::string> before = Lines(folder / "web1.ini");
+    const std::vector<std::string> before = FileLines(folder / "web1.ini");
     VUnicodeString error;
     EXPECT_EQ(EditStoredSession(u"Servers", error), 0);
     EXPECT_EQ(error.ToUtf8(), "no session 'Servers'");
@@ -33,7 +33,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
         ASSERT_NE(port, nullptr) << "no SSH2 page below Connection";
         shown += "|" + TypeInto(port, "22x");
         ShowPage(dialog, "Terminal");
-        auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+        wxTreeCtrl* tree = TreeOf(dialog, "PropertyTree");
         refusal = std::to_string(recorder.styles.size()) + " message, page " +
                   tree->GetItemText(tree->GetSelection()).utf8_string() +
                   (port->IsShownOnScreen() ? ", field shown" : "") +
@@ -48,6 +48,6 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
 
     EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
     // Only the port differs, and it holds 2222 (0x8ae).
-    EXPECT_EQ(ChangedLines(before, Lines(folder / "web9.ini")),
+    EXPECT_EQ(ChangedLines(before, folder / "web9.ini"),
               std::vector<std::string>{"D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
 }
