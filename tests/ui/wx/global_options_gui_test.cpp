@@ -1,5 +1,4 @@
-// Global Options on a real display (Xvfb), opened through the exported entry point and driven as
-// a user would; the files it leaves are compared with what they held before.
+// Global Options on a real display (Xvfb), driven through the exported entry point as a user would.
 #include "ui/wx/global_options_dialog.h"
 #include "ui/wx/gui_fixture.h"
 

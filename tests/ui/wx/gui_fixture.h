@@ -152,9 +152,7 @@ struct Driver {
 struct SessionDeckGuiTest : ::testing::Test {
     static void SetUpTestSuite() {
         const char* display = std::getenv("DISPLAY");
-        if (!display || !*display) {
-            // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a display
-            // reports these tests as not run instead of failed or passed.
+        if (!display || !*display) {  // 77: CTest's SKIP_RETURN_CODE, reported as not run
             std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
             std::_Exit(77);
         }
