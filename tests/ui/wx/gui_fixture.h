@@ -50,7 +50,6 @@ inline wxPoint Centre(const wxRect& rect) {
     return rect.GetPosition() + rect.GetSize() / 2;
 }
 
-// Where on the screen the label of the row `label` is drawn.
 inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
     const wxTreeItemId item = Item(tree, label);
     wxRect rect;
@@ -98,7 +97,6 @@ inline wxTreeCtrl* TreeOf(wxWindow* dialog, const char* name = "SessionTree") {
     return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(name));
 }
 
-// Shows a page of Session or Global Options with a click in its tree.
 inline void ShowPage(wxWindow* dialog, const char* page) {
     Click(LabelCentre(TreeOf(dialog, "PropertyTree"), page));
 }

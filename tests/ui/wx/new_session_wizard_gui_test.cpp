@@ -8,7 +8,6 @@ namespace {
 
 using W = NewSessionWizardDialog;
 
-// Picks `protocol` in the page's list and presses Next.
 void ChooseAndNext(wxDialog* wizard, const char* protocol) {
     auto* choice = dynamic_cast<wxChoice*>(wizard->FindWindow(W::kProtocolChoiceId));
     ASSERT_TRUE(choice && choice->SetStringSelection(protocol)) << "no list with " << protocol;
