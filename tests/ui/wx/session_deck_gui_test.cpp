@@ -91,16 +91,14 @@ TEST_F(SessionDeckGuiTest, CtrlClickTwoSessionsAndConnectHandsBothToTheHost) {
 
 TEST_F(SessionDeckGuiTest, MultiSelectBrowseOffersOkOnlyForASelectionAndReturnsThePaths) {
     Driver driver([&](wxDialog* dialog) {
-        wxTreeCtrl* tree = TreeOf(dialog);
         wxWindow* ok = dialog->FindWindow(deck_ids::kConnectButton);
         EXPECT_EQ(ok->GetLabel() + " " + dialog->FindWindow(wxID_CANCEL)->GetLabel(), "OK Cancel");
         EXPECT_FALSE(ok->IsEnabled() || dialog->FindWindow(deck_ids::kShowOnStartup)->IsShown() ||
                      ToolbarOf(dialog)->FindById(SessionDeckCommand::kConnect))
             << "OK with nothing selected, the startup box or the toolbar's Connect is on show";
-        Click(LabelCentre(tree, "Servers"));
-        Click(LabelCentre(tree, "Lab"), WXK_CONTROL);
-        EXPECT_TRUE(ok->IsEnabled());
-        ClickWindow(ok);
+        Click(LabelCentre(TreeOf(dialog), "Servers"));
+        Click(LabelCentre(TreeOf(dialog), "Lab"), WXK_CONTROL);
+        ClickWindow(ok);  // a button still disabled would not end the dialog with 1
     });
     VArray<VUnicodeString> paths;
     EXPECT_EQ(ShowSessionDeckMultiSelectBrowseMode(u"Pick sessions", paths), 1);

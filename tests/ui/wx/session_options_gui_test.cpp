@@ -11,11 +11,9 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     const auto folder = dir / "Config" / "Sessions" / "Servers";
     // The fixture writes three values by hand; saving once gives the file every setting in the
     // library's own form, as any session saved by a dialog has.
-    {
-        const SessionDatabase database;
-        auto session = VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(u"Servers\\web1"));
-        ASSERT_TRUE(session && database.Save(session.Get(), false));
-    }
+    ASSERT_TRUE(SessionDatabase().Save(
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1")).Get(),
+        false));
     const std::vector<std::string> before = FileLines(folder / "web1.ini");
     VUnicodeString error;
     EXPECT_EQ(EditStoredSession(u"Servers", error), 0);
