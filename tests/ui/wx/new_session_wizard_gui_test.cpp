@@ -1,6 +1,4 @@
-// The new-session wizard on a real display: New Session in the session manager (Alt+N) opens
-// the wizard, which is filled in and finished with mouse and keyboard; the session then lies in
-// the configuration folder with what was entered.
+// The new-session wizard on a real display, opened by New Session (Alt+N) in the session manager.
 #include "ui/wx/gui_fixture.h"
 #include "ui/wx/new_session_wizard.h"
 
@@ -15,8 +13,8 @@ void ChooseAndNext(wxDialog* wizard, const char* protocol) {
 }
 
 // The model tests hold every chain of pages; here two sessions are made through the window from
-// one session manager: SSH2 with SFTP, and Serial alone, each protocol page filled in by mouse
-// and keyboard (its controls are named after their settings).
+// one session manager, SSH2 with SFTP and Serial alone, typed in with mouse and keyboard (the
+// controls are named after their settings), and their files hold what was typed.
 TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     // New Session is offered to a host that shows the properties of what it makes.
     SessionDeckDllInitGUI(

@@ -1,5 +1,4 @@
-// Session Options on a real display (Xvfb), opened as sessiondeck-gui --edit opens it: through
-// EditStoredSession on a stored session, driven with synthetic clicks and keys.
+// Session Options on a real display (Xvfb), opened through EditStoredSession as --edit opens it.
 #include "ui/wx/gui_fixture.h"
 
 // A path naming no session opens no window. OK after a new name on the Connection page and a
