@@ -10,7 +10,7 @@
 TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSessionEditReachesAll) {
     ASSERT_TRUE(SaveGlobalConfig(true));  // a file holding every option, as one in use does
     const std::filesystem::path file = dir / "Config" / "Global.ini";
-    const std::vector<std::string> before = FileLines(file);
+    const std::string before = FileText(file);
     // The dialog pointer holds the dialog while it runs, and the page shows the stored value.
     void* held = nullptr;
     auto show = [&] {
@@ -28,8 +28,8 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     EXPECT_EQ(show(), 1);
     EXPECT_EQ(seen + (held ? ", held after" : ""), "held, showed 4");
     ASSERT_TRUE(SaveGlobalConfig(false));
-    EXPECT_EQ(ChangedLines(before, file),
-              std::vector<std::string>{"D:\"MRU Count\"=00000004 -> D:\"MRU Count\"=00000007"});
+    EXPECT_EQ(FileText(file),
+              Replaced(before, "D:\"MRU Count\"=00000004", "D:\"MRU Count\"=00000007"));
 
     // Enough for the walk to outlast the progress dialog's first draw (making them is most of the
     // test's time); SESSIONDECK_APPLY_SESSIONS raises the count, for the documentation's picture.
@@ -74,6 +74,7 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
     long updated = 0;
     for (const auto& entry :
          std::filesystem::recursive_directory_iterator(dir / "Config" / "Sessions"))
-        updated += std::ranges::count(FileLines(entry.path()), "D:\"Cols\"=00000064");
+        updated += entry.is_regular_file() &&
+                   FileText(entry.path()).find("\nD:\"Cols\"=00000064\n") != std::string::npos;
     EXPECT_EQ(updated, kSessions + 4 + 1) << "every session and the Default session itself";
 }

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -197,26 +198,20 @@ struct SessionDeckGuiTest : ::testing::Test {
     cli::GlobalOptions options;
 };
 
-// The lines a save changed in `file`, as "before -> after", against the `before` that
-// FileLines(file) read earlier; a file of another length is one difference. The store ends lines
-// with CR LF, and the CR is kept out of a comparison's report.
-inline std::vector<std::string> FileLines(const std::filesystem::path& file) {
+// A value file's text; the store ends lines with CR LF, and the CRs are left out so that a failed
+// comparison prints a readable diff.
+inline std::string FileText(const std::filesystem::path& file) {
     std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
-    return lines;
+    std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::erase(text, '\r');
+    return text;
 }
 
-inline std::vector<std::string> ChangedLines(const std::vector<std::string>& before,
-                                             const std::filesystem::path& file) {
-    const std::vector<std::string> after = FileLines(file);
-    if (before.size() != after.size())
-        return {std::to_string(before.size()) + " lines -> " + std::to_string(after.size())};
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-        if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
-    return changed;
+// `text` with its line `from` (not the first) replaced by `to`.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find("\n" + from + "\n");
+    if (at == std::string::npos) ADD_FAILURE() << "no line " << from;
+    return at == std::string::npos ? text : text.replace(at + 1, from.size(), to);
 }
 
 // Answers every message box with Yes (OK where there is no Yes) and keeps its style, so

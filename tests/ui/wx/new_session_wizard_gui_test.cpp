@@ -67,12 +67,11 @@ TEST_F(SessionDeckGuiTest, NewSessionWizardToFinishForAnSsh2AndASerialSession) {
     });
     ShowSessionDeck(u"SessionDeck", true, false);
     for (const auto& c : cases) {
-        std::vector<std::string> lines =
-            FileLines(dir / "Config" / "Sessions" / "Lab" / (c.name + std::string(".ini")));
-        std::erase_if(lines, [&](const std::string& line) {
-            return std::ranges::find(c.saved, line) == c.saved.end();
-        });
-        EXPECT_EQ(lines, c.saved) << c.name << " not made in Lab, or not with what was entered";
+        const std::string text =
+            FileText(dir / "Config" / "Sessions" / "Lab" / (c.name + std::string(".ini")));
+        for (const std::string& line : c.saved)
+            EXPECT_NE(text.find("\n" + line + "\n"), std::string::npos)
+                << c.name << ": no " << line;
     }
 }
 

@@ -13,7 +13,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     ASSERT_TRUE(SessionDatabase().Save(
         VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1")).Get(),
         false));
-    const std::vector<std::string> before = FileLines(folder / "web1.ini");
+    const std::string before = FileText(folder / "web1.ini");
     VUnicodeString error;
     EXPECT_EQ(EditStoredSession(u"Servers", error), 0);
     EXPECT_EQ(error.ToUtf8(), "no session 'Servers'");
@@ -45,6 +45,6 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
 
     EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
     // Only the port differs, and it holds 2222 (0x8ae).
-    EXPECT_EQ(ChangedLines(before, folder / "web9.ini"),
-              std::vector<std::string>{"D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
+    EXPECT_EQ(FileText(folder / "web9.ini"),
+              Replaced(before, "D:\"[SSH2] Port\"=00000016", "D:\"[SSH2] Port\"=000008ae"));
 }
