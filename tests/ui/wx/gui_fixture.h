@@ -47,15 +47,11 @@ inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label) {
     return wxTreeItemId();
 }
 
-inline wxPoint Centre(const wxRect& rect) {
-    return rect.GetPosition() + rect.GetSize() / 2;
-}
-
 inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
     const wxTreeItemId item = Item(tree, label);
     wxRect rect;
     EXPECT_TRUE(item.IsOk() && tree->GetBoundingRect(item, rect, true)) << "no row " << label;
-    return tree->ClientToScreen(Centre(rect));
+    return tree->ClientToScreen(rect.GetPosition() + rect.GetSize() / 2);
 }
 
 // Moves the pointer to `point` as a hand would and, with a `button`, clicks there holding
@@ -72,8 +68,10 @@ inline void Click(const wxPoint& point, int modifier = 0, int button = wxMOUSE_B
     Settle();
 }
 
-inline void ClickWindow(wxWindow* window) {
-    Click(Centre(window->GetScreenRect()));
+// Clicks the middle of `window` with `button` (0: only points there).
+inline void ClickWindow(wxWindow* window, int button = wxMOUSE_BTN_LEFT) {
+    const wxRect rect = window->GetScreenRect();
+    Click(rect.GetPosition() + rect.GetSize() / 2, 0, button);
 }
 
 inline void Press(int key, int modifiers = wxMOD_NONE) {

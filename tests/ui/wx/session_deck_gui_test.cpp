@@ -130,7 +130,7 @@ TEST_F(SessionDeckGuiTest, FilterShowsMatchesByNameAndHostAndEscapeClearsIt) {
     Driver driver([&](wxDialog* dialog) {
         wxTreeCtrl* tree = TreeOf(dialog);
         auto* box = dynamic_cast<wxSearchCtrl*>(dialog->FindWindow(deck_ids::kFilterBox));
-        Click(Centre(tree->GetScreenRect()), 0, 0);  // points only: keys follow the pointer
+        ClickWindow(tree, 0);  // only points: keys follow the pointer
         Press('f', wxMOD_CONTROL);
         EXPECT_EQ(wxWindow::FindFocus(), box) << "Ctrl+F did not reach the filter box";
         wxUIActionSimulator().Text("web");
@@ -193,7 +193,7 @@ TEST_F(SessionDeckGuiTest, DragsOntoACollapsedFolderThatOpensOnHoverCutPasteAndF
 TEST_F(SessionDeckGuiTest, KeyboardOnlyOpensAFolderSelectsTwoWithShiftDownAndConnects) {
     Driver driver([&](wxDialog* dialog) {
         wxTreeCtrl* tree = TreeOf(dialog);
-        Click(Centre(tree->GetScreenRect()), 0, 0);  // points only: keys follow the pointer
+        ClickWindow(tree, 0);  // only points: keys follow the pointer
         // From the root: Lab, Servers; open Servers and go to its first session, then one more.
         for (int key : {WXK_DOWN, WXK_DOWN, WXK_RIGHT, WXK_DOWN}) Press(key);
         Press(WXK_DOWN, wxMOD_SHIFT);
