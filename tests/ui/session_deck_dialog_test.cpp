@@ -719,39 +719,29 @@ protected:
 };
 
 TEST_F(DeckFilter, MatchesByEachFieldWithoutCaseAndShowsTheirFoldersOpen) {
-    const std::pair<const char16_t*, std::vector<std::u16string>> cases[] = {
-        {u"WEB0", {u"Web\\web01", u"Web\\web02"}},                // name, any case
-        {u"dc2", {u"Db\\Old\\pg9", u"Db\\files", u"Db\\mysql"}},  // host
-        {u"postgres", {u"Db\\Old\\pg9"}},                         // user, in a folder never loaded
-        {u"orders db", {u"Db\\mysql"}},  // the second line of a description
-        {u"default", {u"Db\\Default"}},  // only the Default below the top
-        {u"gateway", {u"top"}},
-        {u"nothing-like-this", {}},
+    // What each text shows: the matches and the folders above them, opened, in the tree's order
+    // (the root stays, even alone); then the first match, selected so that Enter connects it.
+    const std::pair<const char16_t*, const char16_t*> cases[] = {
+        {u"WEB0", u"|Web|Web\\web01|Web\\web02| Web\\web01|"},                     // name, any case
+        {u"dc2", u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|Db\\mysql| Db\\Old\\pg9|"},  // host
+        {u"postgres",
+         u"|Db|Db\\Old|Db\\Old\\pg9| Db\\Old\\pg9|"},    // user, in a folder never loaded
+        {u"orders db", u"|Db|Db\\mysql| Db\\mysql|"},    // the second line of a description
+        {u"default", u"|Db|Db\\Default| Db\\Default|"},  // only the Default below the top
+        {u"gateway", u"|top| top|"},
+        {u"nothing-like-this", u"| "},
     };
+    // In user-arranged and in alphabetical order.
     for (const SessionTreeOptions& options :
          {SessionTreeOptions{false, true, true}, {true, true, true}}) {
-        // What the filter must show: the whole tree opened, in its own order, cut down to
-        // the matches and the folders above them; the first match selected.
-        auto whole = Open(options);
-        for (TreeNodeId node : whole->Tree().AllNodes()) whole->Tree().Expand(node);
         auto deck = Open(options);
-        for (const auto& [text, matches] : cases) {
-            SCOPED_TRACE(VUnicodeString(text).ToUtf8());
-            std::u16string expected, firstMatch;
-            for (TreeNodeId node : whole->Tree().VisibleNodes()) {
-                const std::u16string path = whole->Tree().Path(node).str();
-                bool keep = node == whole->Tree().Root();  // the root stays, even alone
-                for (const auto& match : matches)
-                    keep = keep || match == path || match.starts_with(path + u"\\");
-                if (!keep) continue;
-                expected += path + u"|";
-                if (firstMatch.empty() && whole->Tree().IsSession(node)) firstMatch = path + u"|";
-            }
-            EXPECT_EQ(Filtered(*deck, text), expected);
-            EXPECT_EQ(Selected(*deck), firstMatch);  // Enter connects the first match
+        for (const auto& [text, expected] : cases) {
+            const std::u16string shown = Filtered(*deck, text);
+            EXPECT_EQ(shown + u" " + Selected(*deck), expected);
             EXPECT_EQ(deck->Filter(), Filter::kShown);
             for (TreeNodeId node : deck->Tree().AllNodes())
-                EXPECT_TRUE(deck->Tree().IsSession(node) || deck->Tree().Node(node).expanded);
+                EXPECT_TRUE(deck->Tree().IsSession(node) || deck->Tree().Node(node).expanded)
+                    << VUnicodeString(text).ToUtf8();
         }
     }
     // The transfer-only "files" hidden on a terminal host that does not show transfer-only
@@ -849,50 +839,44 @@ TEST_F(DeckFilter, TheModelWorksWhileTheIndexBuildsAndGoesAwaySafelyMidBuild) {
 }
 
 TEST_F(DeckFilter, AFilterAfterTheDialogChangedTheStoreFindsTheChange) {
-    // A dialog whose index was read before the change, as when the user filtered first; one
-    // store for all, each change leaving what the cases after it look for alone.
-    auto filtered = [&] {
-        auto deck = Open();
-        Filtered(*deck, u"e");
+    // One dialog whose index was read before each change, as when the user filtered first; one
+    // store for all, each change leaving what the cases after it look for alone. The index
+    // followed the change: nothing is read again before the filter answers.
+    auto deck = Open();
+    auto finds = [&](const char16_t* text) {
+        EXPECT_EQ(deck->SetFilter(VUnicodeString(text)), Filter::kShown);
+        const std::u16string shown = Shown(deck->Tree());
         deck->SetFilter(VUnicodeString());
-        return deck;
+        return shown;
     };
-    // The index followed the change: nothing is read again before the filter answers.
-    auto finds = [](Deck& deck, const char16_t* text) {
-        EXPECT_EQ(deck.SetFilter(VUnicodeString(text)), Filter::kShown);
-        return Shown(deck.Tree());
-    };
-    auto deck = filtered();
     Filtered(*deck, u"web01");  // renamed while filtered
     EXPECT_EQ(Rename(*deck, u"Web\\web01", u"api01"), Edit::kDone);
-    EXPECT_EQ(finds(*deck, u"api"), u"|Web|Web\\api01|");
-    deck = filtered();
+    EXPECT_EQ(finds(u"api"), u"|Web|Web\\api01|");
     Select(*deck, {u"Db\\mysql"});
     prompt.AnswerButton(kYes);
     EXPECT_TRUE(deck->Delete());
-    EXPECT_EQ(finds(*deck, u"dc2"), u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|");
-    deck = filtered();
+    EXPECT_EQ(finds(u"dc2"), u"|Db|Db\\Old|Db\\Old\\pg9|Db\\files|");
     deck->CopyTo(At(*deck, u"top"), At(*deck, u"Web"), {});
-    EXPECT_EQ(finds(*deck, u"gateway"), u"|Web|Web\\top|top|");
-    deck = filtered();
+    EXPECT_EQ(finds(u"gateway"), u"|Web|Web\\top|top|");
     deck->MoveTo(At(*deck, u"Db\\Old\\pg9"), At(*deck, u"Web"), {});
-    EXPECT_EQ(finds(*deck, u"pg9"), u"|Web|Web\\pg9|");
-    deck = filtered();
+    EXPECT_EQ(finds(u"pg9"), u"|Web|Web\\pg9|");
+    Select(*deck, {u"Web\\web02"});
     EXPECT_TRUE(deck->MoveSelected(true));  // web02 above api01
-    EXPECT_EQ(finds(*deck, u"web"), u"|Web|Web\\web02|Web\\api01|");
-    deck = filtered();
+    EXPECT_EQ(finds(u"web"), u"|Web|Web\\web02|Web\\api01|");
     EXPECT_EQ(Rename(*deck, u"Db", u"Data"), Edit::kDone);
-    EXPECT_EQ(finds(*deck, u"files"), u"|Data|Data\\files|");
+    EXPECT_EQ(finds(u"files"), u"|Data|Data\\files|");
 
     // Case twins (names differing in case only, which the folder store keeps apart): both
     // stay when their folder's order is read again, and renaming one leaves the other as it was.
     MakeSession(u"Web\\Twin", u"SSH2", u"", u"t1.twins");
     MakeSession(u"Web\\twin", u"SSH2", u"", u"t2.twins");
-    deck = filtered();
+    deck = Open();  // one whose index was read after they were made
+    Filtered(*deck, u"twins");
+    deck->SetFilter(VUnicodeString());
     EXPECT_TRUE(deck->MoveSelected(false));
-    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Twin|Web\\twin|");
+    EXPECT_EQ(finds(u"twins"), u"|Web|Web\\Twin|Web\\twin|");
     EXPECT_EQ(Rename(*deck, u"Web\\Twin", u"Triplet"), Edit::kDone);
-    EXPECT_EQ(finds(*deck, u"twins"), u"|Web|Web\\Triplet|Web\\twin|");
+    EXPECT_EQ(finds(u"twins"), u"|Web|Web\\Triplet|Web\\twin|");
 }
 
 }  // namespace
