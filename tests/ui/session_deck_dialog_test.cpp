@@ -688,8 +688,7 @@ protected:
                                Product host = Product::Vetralon) {
         auto deck =
             std::make_unique<Deck>(prompt, SessionDeckHost{host, true, true, true, false}, options);
-        deck->Tree().Expand(At(*deck, u"Web"));
-        deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));
+        deck->Selection().SelectOnly(At(*deck, u"Web\\web02"));  // which opens Web
         return deck;
     }
     // Filters and waits for the index: the tree's visible paths after it.
