@@ -161,7 +161,8 @@ protected:
     RecordingServices services;
 };
 
-// The menus each selection and host gives are in tests/golden/ui/context-menus.txt.
+// What each selection and host enables [in brackets] and gives as its menu is in
+// tests/golden/ui/context-menus.txt.
 TEST_F(DeckDialog, OpeningEnablingMenusTooltipsAndKeys) {
     MakeTree(u"F\\G\\s|top");
     MakeSession(u"serial", u"Serial", u"", u"");
@@ -183,20 +184,9 @@ TEST_F(DeckDialog, OpeningEnablingMenusTooltipsAndKeys) {
         EXPECT_EQ(Selected(*deck) + u" " + VUnicodeString::FromUtf8(Enabled(*deck)).str(),
                   expected);
     }
-    auto deck = Open({Product::Vetralon, true, false, false, false});
-    const std::pair<std::vector<const char16_t*>, const char*> selections[] = {
-        {{}, ""},
-        {{u"F"}, "connect tool cut copy delete"},
-        {{u"top"}, "connect tool cut copy delete properties shortcut terminal"},  // no transfer app
-        {{u"top", u"F\\G\\s"}, "connect tool delete shortcut"},
-    };
-    for (const auto& [select, expected] : selections) {
-        Select(*deck, select);
-        EXPECT_EQ(Enabled(*deck), expected);
-    }
-
     const SessionDeckHost both{Product::Vetralon, true, true, true, true};
     const SessionDeckHost transfer{Product::Ferrivo, true, true, true, true};
+    const SessionDeckHost noTransfer{Product::Vetralon, true, false, false, false};
     SessionDeckParams systemMenu;
     systemMenu.firstFlag = true;
     const std::tuple<const char*, SessionDeckHost, SessionDeckParams, std::vector<const char16_t*>>
@@ -208,18 +198,22 @@ TEST_F(DeckDialog, OpeningEnablingMenusTooltipsAndKeys) {
             {"folder in browse mode", {Product::Vetralon}, Browse(), {u"F"}},
             {"two nodes", transfer, {}, {u"F", u"top"}},
             {"nothing", {Product::Vetralon}, {}, {}},
+            {"no transfer app, nothing", noTransfer, {}, {}},
+            {"no transfer app, folder", noTransfer, {}, {u"F"}},
+            {"no transfer app, session", noTransfer, {}, {u"top"}},
+            {"no transfer app, two nodes", noTransfer, {}, {u"top", u"F\\G\\s"}},
         };
     std::string text;
     for (const auto& [name, host, params, select] : menus) {
-        deck = Open(host, params);
+        auto deck = Open(host, params);
         Select(*deck, select);
-        text += name + (":" + Menu(*deck)) + "\n";
+        text += name + (" [" + Enabled(*deck)) + "]:" + Menu(*deck) + "\n";
     }
     ExpectMatchesGolden("ui/context-menus.txt", text);
 
     // The tooltip, cut to fit buffers of 6 and 3 characters (no room for dots) and one it just
     // fits; none for a folder or once descriptions are off.
-    deck = Open();
+    auto deck = Open();
     const TreeNodeId folder = At(*deck, u"F\\G"), s = At(*deck, u"F\\G\\s");
     const std::u16string full = deck->Tooltip(s).value_or(u"").str();
     ASSERT_NE(full.find(u"example"), std::u16string::npos) << "the host is described";
@@ -519,10 +513,9 @@ TEST_F(DeckDialog, CreateShortcutArgumentsAndFile) {
                                      VUnicodeString::FromUtf8(folder.string()));
     ASSERT_TRUE(writer.Write(u"Mine", u"/S \"F\\a\" /S \"100%$\" "));
     const std::string text = ReadFileBytes(folder / "Mine.desktop");
-    EXPECT_NE(
-        text.find("\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" \"100%%\\\\$\"\n"),
-        std::string::npos)
-        << text;
+    const char* exec =
+        "\nExec=\"/usr/bin/session deck\" \"/S\" \"F\\\\\\\\a\" \"/S\" \"100%%\\\\$\"\n";
+    EXPECT_NE(text.find(exec), std::string::npos) << text;
     EXPECT_FALSE(writer.Write(u"a/b", u"")) << "a label cannot name a sub-folder";
 }
 
