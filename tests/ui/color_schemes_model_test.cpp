@@ -69,15 +69,14 @@ TEST_F(ColorSchemesPage, NewDeleteAndColoursReachTheConfigurationOnOkAndCancelDr
     ASSERT_EQ(model.New(), static_cast<int>(builtIn));
     ASSERT_EQ(model.New(), static_cast<int>(builtIn) + 1);
     EXPECT_TRUE(Current(model) == u"Dusk" && model.CanDelete());
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_FALSE(model.Delete());
-    EXPECT_EQ(model.Names().size(), builtIn + 2);
-    EXPECT_EQ(prompt.Questions().back().text.str(),
-              u"Sessions using this color scheme will default to Monochrome\n\nDo you still "
-              u"want to delete?");
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_TRUE(model.Delete());
-    EXPECT_EQ(model.Names().size(), builtIn + 1);
+    for (const bool yes : {false, true}) {  // Delete asks; No keeps the scheme
+        prompt.AnswerButton(yes ? VPromptAnswer::kYes : VPromptAnswer::kNo);
+        EXPECT_EQ(model.Delete(), yes);
+        EXPECT_EQ(prompt.Questions().back().text.str(),
+                  u"Sessions using this color scheme will default to Monochrome\n\nDo you still "
+                  u"want to delete?");
+        EXPECT_EQ(model.Names().size(), builtIn + (yes ? 1 : 2));
+    }
     EXPECT_EQ(Current(model), u"Night");
 
     EXPECT_TRUE(model.SetRowColor(1, Layer::Foreground, 0x00FF00));

@@ -4,9 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <functional>
 #include <memory>
+#include <tuple>
 
 #include "app/global_config.h"
 #include "data/file_types.h"
@@ -81,24 +82,23 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
         ASSERT_GE(Add(model, extension, u"Zed file"), 0);
     prompt.AnswerCancel();
     EXPECT_EQ(model.Add(), -1);
-    const std::pair<std::vector<const char16_t*>, std::u16string> refused[] = {
-        {{u"   "}, kBlankExtensionMessage},
-        {{u".ZZ"}, kFileTypeExistsMessage},
-        {{u"qq", u"  "}, kFileTypeNotAddedMessage},
-    };
-    for (const auto& [answers, message] : refused) {
-        EXPECT_EQ(Add(model, answers[0], answers.size() > 1 ? answers[1] : nullptr, true), -1);
+    // A blank extension, one there already, a new type without a name: each row extension,
+    // type name (none: not asked) and message.
+    for (const auto& [extension, typeName, message] :
+         {std::array<const char16_t*, 3>{u"   ", nullptr, kBlankExtensionMessage},
+          {u".ZZ", nullptr, kFileTypeExistsMessage},
+          {u"qq", u"  ", kFileTypeNotAddedMessage}}) {
+        EXPECT_EQ(Add(model, extension, typeName, true), -1);
         EXPECT_EQ(LastMessage(), message);
         EXPECT_EQ(model.Rows().size(), seeded + 2);
     }
-    const int yy = Add(model, u" .yy", u"Why file");
-    ASSERT_GE(yy, 0);
-    EXPECT_EQ(model.Rows()[static_cast<std::size_t>(yy)].extension, u"yy");
+    const auto yy = static_cast<std::size_t>(Add(model, u" .yy", u"Why file"));
+    ASSERT_EQ(RowOf(model, u"yy"), yy);
     prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_FALSE(model.Delete(static_cast<std::size_t>(yy)));
+    EXPECT_FALSE(model.Delete(yy));
     EXPECT_EQ(LastMessage(), kDeleteFileTypeQuestion);
     prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_TRUE(model.Delete(static_cast<std::size_t>(yy)));
+    EXPECT_TRUE(model.Delete(yy));
     EXPECT_EQ(model.Rows().size(), seeded + 2);
 
     EXPECT_FALSE(model.Fields(model.Rows().size()).has_value());
@@ -110,19 +110,20 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
     EXPECT_FALSE(model.ChooseIcon(fields, fields.iconFile, fields.iconIndex));
     EXPECT_EQ(LastMessage(), kIconNotChangedMessage);
     EXPECT_TRUE(model.ChooseIcon(fields, u"/usr/share/icons/zed.png", 0));
-    // Each refusal leaves the definition as it was, other fields changed beside it included.
-    const std::pair<std::function<void(FileTypeFields&)>, std::u16string> refusals[] = {
-        {[](FileTypeFields& f) { f.typeName = u"  "; }, kTypeNameNotChangedMessage},
-        {[](FileTypeFields& f) { f.typeName = u"TEXT DOCUMENT"; }, kTypeNameNotChangedMessage},
-        {[](FileTypeFields& f) { f.transferType = 7; }, kTransferTypeNotChangedMessage},
-        {[](FileTypeFields& f) { f.remoteOpenAction = 3; }, kOpenActionNotChangedMessage},
+    // Each refusal (a blank or taken type name, a transfer type or open action out of range)
+    // leaves the definition as it was, a new application beside it included.
+    const std::tuple<const char16_t*, int, int, const char16_t*> refusals[] = {
+        {u"  ", 0, 1, kTypeNameNotChangedMessage},
+        {u"TEXT DOCUMENT", 0, 1, kTypeNameNotChangedMessage},
+        {u"Zed renamed", 7, 1, kTransferTypeNotChangedMessage},
+        {u"Zed renamed", 0, 3, kOpenActionNotChangedMessage},
     };
-    for (const auto& [change, message] : refusals) {
+    for (const auto& [typeName, transfer, open, message] : refusals) {
         SCOPED_TRACE(VUnicodeString(message).ToUtf8());
         FileTypeFields refused = fields;
-        refused.typeName = u"Zed renamed";
         refused.application = u"/usr/bin/zed %1";
-        change(refused);
+        std::tie(refused.typeName, refused.transferType, refused.remoteOpenAction) =
+            std::tuple(typeName, transfer, open);
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(model.Edit(zy, refused));
         EXPECT_EQ(LastMessage(), message);
@@ -147,29 +148,24 @@ TEST_F(FileTypesPage, AddDeleteEditAndRestoreReachTheStoreOnOkAndCancelReadsItBa
     EXPECT_EQ(LastMessage().rfind(u"The file type definitions could not be saved: ", 0), 0u);
     EXPECT_TRUE(model.IsModified() && !model.Stored());
     memory.FailWrites(0);
-    ASSERT_TRUE(options->Ok());
-    EXPECT_TRUE(model.Stored());
-    {
-        const FileTypeManager stored(&memory);
-        EXPECT_EQ(Describe(stored.FindExtension(u"ZY")) + Describe(stored.FindExtension(u"yy")),
-                  "Zed document|/usr/bin/zed %1|/usr/share/icons/zed.png:0|1,4(none)");
-        EXPECT_EQ(stored.FindExtension(u"zz"), stored.FindExtension(u"zy"));
-        // The value under the old name went with the rename.
-        EXPECT_EQ(stored.FindFileTypeIndex(u"Zed file", false), -1);
-    }
+    ASSERT_TRUE(options->Ok() && model.Stored());
+    const FileTypeManager stored(&memory);
+    EXPECT_EQ(Describe(stored.FindExtension(u"ZY")) + Describe(stored.FindExtension(u"yy")),
+              "Zed document|/usr/bin/zed %1|/usr/share/icons/zed.png:0|1,4(none)");
+    EXPECT_EQ(stored.FindExtension(u"zz"), stored.FindExtension(u"zy"));
+    // The value under the old name went with the rename.
+    EXPECT_EQ(stored.FindFileTypeIndex(u"Zed file", false), -1);
 
     // Restore asks; Cancel reads the store back after a restore and an add, and after a delete
     // alone.
     options = Options();
     FileTypesModel& again = *options->FileTypes();
-    prompt.AnswerButton(VPromptAnswer::kNo);
-    EXPECT_FALSE(again.RestoreDefaults());
-    EXPECT_EQ(LastMessage(), kRestoreFileTypesQuestion);
-    EXPECT_NE(manager->FindExtension(u"zz"), nullptr);
-    prompt.AnswerButton(VPromptAnswer::kYes);
-    EXPECT_TRUE(again.RestoreDefaults());
-    EXPECT_EQ(manager->FindExtension(u"zz"), nullptr);
-    EXPECT_EQ(again.Rows().size(), seeded);
+    for (const bool yes : {false, true}) {
+        prompt.AnswerButton(yes ? VPromptAnswer::kYes : VPromptAnswer::kNo);
+        EXPECT_EQ(again.RestoreDefaults(), yes);
+        EXPECT_EQ(LastMessage(), kRestoreFileTypesQuestion);
+        EXPECT_EQ(!manager->FindExtension(u"zz") && again.Rows().size() == seeded, yes);
+    }
     ASSERT_GE(Add(again, u"ww", u"Double file"), 0);
     options->Cancel();
     EXPECT_NE(manager->FindExtension(u"zz"), nullptr);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 #include <sstream>
 
 #include <sys/stat.h>
@@ -23,11 +24,6 @@ using FirewallPointer = VUnknownPointer<FirewallConfig>;
 
 class FirewallPage : public UiStoreTest {
 protected:
-    // SOCKSv5 with credentials at HOST:3128, user ann, password s3cret typed.
-    static FirewallFields Proxy(const std::u16string& name,
-                                const std::u16string& host = u"proxy.example") {
-        return {name, u"SOCKSv5_USERPASS", host, u"3128", u"ann", u"", u"", u"s3cret", true, false};
-    }
     // Stored directly (HTTP, user joe, password old), with its name in its host so that the tests
     // can tell them apart.
     static void Store(VProfileStoreFactory* store,
@@ -45,17 +41,16 @@ protected:
     // Every stored firewall as "NAME=HOST", sorted, joined with ","; with `details`, as
     // "NAME=HOST TYPE:PORT USER/PASSWORD".
     static std::string Stored(VProfileStoreFactory* store = nullptr, bool details = false) {
-        std::vector<std::string> rows;
+        std::set<std::string> rows;
         for (const VUnicodeString& name : GetFirewallNames(store)) {
             FirewallPointer f = FirewallPointer::Adopt(LoadFirewall(name, true, store));
-            rows.push_back(name.ToUtf8() + "=" + (f ? f->GetFirewallHostname().str() : "?"));
+            std::string row = name.ToUtf8() + "=" + (f ? f->GetFirewallHostname().str() : "?");
             if (f && details)
-                rows.back() += " " + std::to_string(f->GetIntFirewallType()) + ":" +
-                               std::to_string(f->GetStoredPort()) + " " +
-                               f->GetStoredUsername().ToUtf8() + "/" +
-                               f->GetStoredPassword().ToUtf8();
+                row += " " + std::to_string(f->GetIntFirewallType()) + ":" +
+                       std::to_string(f->GetStoredPort()) + " " + f->GetStoredUsername().ToUtf8() +
+                       "/" + f->GetStoredPassword().ToUtf8();
+            rows.insert(row);
         }
-        std::sort(rows.begin(), rows.end());
         std::string out;
         for (const std::string& row : rows) out += (out.empty() ? "" : ",") + row;
         return out;
@@ -75,13 +70,63 @@ protected:
         }
         return out;
     }
-    // Edits the entry `from` (every other value as it is) to the name `to`.
-    static void Rename(FirewallListModel& model, const std::u16string& from,
-                       const std::u16string& to) {
-        auto fields = model.Fields(IndexOf(model, from));
-        ASSERT_TRUE(fields);
-        fields->name = to;
-        ASSERT_TRUE(model.Save(*fields, from));
+    // Runs steps of the step file's form on the model: what the last refused step said (or a
+    // refused OK's report and each entry's state), else what went other than marked.
+    std::string Run(FirewallListModel& model, const std::string& steps,
+                    MemoryStoreFactory* memory = nullptr) {
+        // What "+NAME" adds: SOCKSv5 with credentials at new.example:3128, password s3cret typed.
+        const FirewallFields proxy{u"", u"SOCKSv5_USERPASS", u"new.example", u"3128", u"ann", u"",
+                                   u"", u"s3cret",           true,           false};
+        std::string out;
+        std::istringstream stream(steps);
+        for (std::string text; std::getline(stream, text, ';');) {
+            std::u16string step = VUnicodeString::FromUtf8(text).str();
+            const bool refused = step.back() == u'?';
+            if (refused) step.pop_back();
+            const std::u16string head = step.substr(0, step.find(u','));
+            bool taken = false;
+            if (step == u"!" && memory) {  // OK with every write refused: reported, nothing lost
+                memory->FailWrites(ENOSPC);
+                prompt.AnswerButton(VPromptAnswer::kOk);
+                const bool written = model.Commit();
+                memory->FailWrites(0);
+                if (written || !model.HasPendingChanges()) return "refused OK taken";
+                const std::string said = prompt.Questions().back().text.ToUtf8();
+                out = said.substr(0, said.find('\n'));
+                for (std::size_t i = 0; i < model.Names().size(); ++i)
+                    out += " " + VUnicodeString(model.Names()[i]).ToUtf8() + ":" +
+                           "SNC"[static_cast<int>(model.State(i))];
+                out += " => ";
+                continue;
+            }
+            if (head[0] == u'-') {
+                prompt.AnswerButton(refused ? VPromptAnswer::kNo : VPromptAnswer::kYes);
+                taken = model.Delete(IndexOf(model, head.substr(1)));
+            } else {
+                const bool add = head[0] == u'+';
+                const std::u16string from = add ? u"" : head.substr(0, head.find(u'>'));
+                auto f = add ? proxy : model.Fields(IndexOf(model, from));
+                if (!f) return "no such firewall";
+                // The editor never shows a stored password, only that there is one.
+                if (!add && (!f->passwordSet || !f->password.empty())) return "pw";
+                if (add || head.find(u'>') != head.npos) f->name = head.substr(from.size() + 1);
+                for (std::size_t at = head.size(), next; at < step.size(); at = next) {
+                    next = std::min(step.find(u',', at + 1), step.size());
+                    const std::u16string item = step.substr(at + 1, next - at - 1);
+                    const std::u16string key = item.substr(0, item.find(u'='));
+                    (key == u"host"   ? f->host
+                     : key == u"port" ? f->port
+                     : key == u"type" ? f->type
+                                      : f->password) = item.substr(key.size() + 1);
+                    if (key == u"password") f->passwordEdited = !f->password.empty();
+                }
+                if (refused) prompt.AnswerButton(VPromptAnswer::kOk);
+                taken = model.Save(*f, from);
+            }
+            if (taken == refused) return taken ? "taken" : "refused";
+            if (refused) out = prompt.Questions().back().text.ToUtf8() + " => ";
+        }
+        return out;
     }
     ScriptedPrompt prompt;
 };
@@ -96,90 +141,25 @@ TEST_F(FirewallPage, RefusalsNameRulesAndPasswordsHoldInThePendingListAndOkWrite
         if (fields[0] == "memory") store = &memory;
         Store(store);
         const std::string before = Stored(store, true);
-        ScriptedPrompt asked;
-        FirewallListModel model(asked, u"Global Options", store);
-        std::string out;
-        std::istringstream steps(fields[1]);
-        for (std::string text; std::getline(steps, text, ';');) {
-            std::u16string step = VUnicodeString::FromUtf8(text).str();
-            const bool refused = step.back() == u'?';
-            if (refused) step.pop_back();
-            const std::u16string head = step.substr(0, step.find(u','));
-            bool taken = false;
-            if (head[0] == u'-') {
-                asked.AnswerButton(refused ? VPromptAnswer::kNo : VPromptAnswer::kYes);
-                taken = model.Delete(IndexOf(model, head.substr(1)));
-            } else {
-                const bool add = head[0] == u'+';
-                const std::u16string from = add ? u"" : head.substr(0, head.find(u'>'));
-                auto f = add ? Proxy(head.substr(1), u"new.example")
-                             : model.Fields(IndexOf(model, from));
-                if (!f) return std::string("no such firewall");
-                // The editor never shows a stored password, only that there is one.
-                if (!add && (!f->passwordSet || !f->password.empty())) return std::string("pw");
-                if (head.find(u'>') != head.npos) f->name = head.substr(from.size() + 1);
-                for (std::size_t at = head.size(), next; at < step.size(); at = next) {
-                    next = std::min(step.find(u',', at + 1), step.size());
-                    const std::u16string item = step.substr(at + 1, next - at - 1);
-                    const std::u16string key = item.substr(0, item.find(u'='));
-                    (key == u"host"   ? f->host
-                     : key == u"port" ? f->port
-                     : key == u"type" ? f->type
-                                      : f->password) = item.substr(key.size() + 1);
-                    if (key == u"password") f->passwordEdited = !f->password.empty();
-                }
-                if (refused) asked.AnswerButton(VPromptAnswer::kOk);
-                taken = model.Save(*f, from);
-            }
-            if (taken == refused) return std::string(taken ? "taken" : "refused");
-            if (refused) out = asked.Questions().back().text.ToUtf8() + " => ";
-        }
+        FirewallListModel model(prompt, u"Global Options", store);
+        const std::string out = Run(model, fields[1], &memory);
         if (Stored(store, true) != before) return std::string("written before OK");
-        if (!model.Commit() || model.HasPendingChanges()) return std::string("OK failed");
-        if (model.Names().size() != GetFirewallNames(store).GetSize())
-            return std::string("list and store differ");
+        if (!model.Commit() || model.HasPendingChanges() ||
+            model.Names().size() != GetFirewallNames(store).GetSize())
+            return std::string("OK failed, or the list is not what it stored");
         return out + Stored(store, fields[1].find(',') != std::string::npos);
     });
 }
 
-// An OK the store refuses: the reason is the store's, nothing stored changes, the changes stay
-// pending, and OK once the store takes writes again writes them.
-TEST_F(FirewallPage, AnOkTheStoreRefusesIsReportedAndLosesNothing) {
-    MemoryStoreFactory memory;
-    Store(&memory);
-    FirewallListModel model(prompt, u"Global Options", &memory);
-    EXPECT_EQ(model.NewFields().type + u":" + model.NewFields().port, u"None:1080");
-    Rename(model, u"Office", u"Gate");
-    ASSERT_TRUE(model.Save(Proxy(u"Web"), u""));
-    const std::string before = Stored(&memory);
-    memory.FailWrites(ENOSPC);
-    prompt.AnswerButton(VPromptAnswer::kOk);
-    EXPECT_FALSE(model.Commit());
-    const std::u16string said = prompt.Questions().back().text.str();
-    EXPECT_EQ(said.rfind(u"The firewall 'Gate' could not be saved: ", 0), 0u);
-    // The store's own reason, not the fallback for a write it dropped silently.
-    EXPECT_EQ(said.find(u"did not keep it"), std::u16string::npos) << VUnicodeString(said).ToUtf8();
-    memory.FailWrites(0);
-    EXPECT_EQ(Stored(&memory), before);
-    EXPECT_EQ(model.State(IndexOf(model, u"Gate")), FirewallListModel::EntryState::kChanged);
-    EXPECT_EQ(model.State(IndexOf(model, u"Web")), FirewallListModel::EntryState::kNew);
-    EXPECT_TRUE(model.Commit());
-    EXPECT_FALSE(model.HasPendingChanges());
-    EXPECT_EQ(Stored(&memory), "Gate=Office.example,Lab=Lab.example,Web=proxy.example");
-}
-
 TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsTheOldFirewall) {
     Store(nullptr, {u"Office", u"Lab", u"DefaultTerminalFirewall"});
-    MakeFolder(u"F");
     // Sessions naming a firewall, one with none named and the older switch "Use Firewall" on,
     // and one the store cannot change that names the firewall the second rename moves.
-    for (const auto& [path, firewall] : {std::pair{u"a", u"Office"},
-                                         {u"F\\b", u"Lab"},
-                                         {u"Default", u"Office"},
-                                         {u"old", nullptr},
-                                         {u"none", u"None"},
-                                         {u"locked", u"Term"}}) {
-        MakeSession(path);
+    MakeTree(u"F\\|F\\b|a|Default|old|none|locked");
+    const std::pair<const char16_t*, const char16_t*> named[] = {
+        {u"a", u"Office"}, {u"F\\b", u"Lab"},  {u"Default", u"Office"},
+        {u"old", nullptr}, {u"none", u"None"}, {u"locked", u"Term"}};
+    for (const auto& [path, firewall] : named) {
         VProfileStore store;
         VProfileKey key(store.GetRootKey(), u"Sessions\\" + std::u16string(path));
         firewall ? key.SetString(u"Firewall Name", firewall) : key.SetDword(u"Use Firewall", 1);
@@ -187,11 +167,9 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
     ASSERT_EQ(chmod((dir / "Config" / "Sessions" / "locked.ini").c_str(), 0444), 0);
     const std::string untouched = File("none.ini");
     FirewallListModel model(prompt, u"Global Options");
+    EXPECT_EQ(model.NewFields().type + u":" + model.NewFields().port, u"None:1080");
     // Office and Lab swap names through a third one; the terminal firewall gets a name.
-    Rename(model, u"Office", u"Tmp");
-    Rename(model, u"Lab", u"Office");
-    Rename(model, u"Tmp", u"Lab");
-    Rename(model, u"DefaultTerminalFirewall", u"Term");
+    ASSERT_EQ(Run(model, "Office>Tmp;Lab>Office;Tmp>Lab;DefaultTerminalFirewall>Term"), "");
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(FirewallsOf({u"a", u"F\\b", u"Default", u"old"}), u"Lab,Office,Lab,Term");
     EXPECT_EQ(File("none.ini"), untouched);
@@ -200,7 +178,7 @@ TEST_F(FirewallPage, RenamesTakeTheirSessionsAlongAndOneThatCannotFollowKeepsThe
               "Lab=Office.example,Office=Lab.example,Term=DefaultTerminalFirewall.example");
 
     // The read-only session keeps the old name, and so the firewall stays under it as well.
-    Rename(model, u"Term", u"Gate");
+    ASSERT_EQ(Run(model, "Term>Gate"), "");
     prompt.AnswerButton(VPromptAnswer::kOk);
     ASSERT_TRUE(model.Commit());
     EXPECT_EQ(FirewallsOf({u"old", u"locked"}), u"Gate,Term");

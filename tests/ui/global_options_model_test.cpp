@@ -2,28 +2,16 @@
 // and the pages' own messages.
 #include <gtest/gtest.h>
 
-#include "app/global_config.h"
-#include "session/connect_protocol_table.h"
 #include "support/golden.h"
-#include "support/scripted_prompt.h"
 #include "ui/model/global_options_model.h"
+#include "ui/session_options_fixture.h"
 
 namespace {
 
-// The tree labels, children in brackets.
-std::u16string Outline(const std::vector<PropertyTreePage*>& pages) {
-    std::u16string out;
-    for (PropertyTreePage* page : pages)
-        out += (out.empty() ? u"" : u",") + std::u16string(page->TreeLabel()) +
-               (page->Children().empty() ? u"" : u"[" + Outline(page->Children()) + u"]");
-    return out;
-}
-
 class GlobalOptions : public ::testing::Test {
 protected:
-    GlobalOptions() : configRef(VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr))) {
+    GlobalOptions() {
         GlobalOptionsModel::DeleteStateMap();
-        previousHook = GetGlobalPagesHook();
         SetGlobalPagesHook(nullptr);
     }
     ~GlobalOptions() override {
@@ -31,10 +19,11 @@ protected:
         GlobalOptionsModel::DeleteStateMap();
     }
     static constexpr GlobalOptionsHost kEverything{true, true, true};
-    VUnknownPointer<GlobalConfig> configRef;
+    VUnknownPointer<GlobalConfig> configRef =
+        VUnknownPointer<GlobalConfig>::Adopt(CreateGlobalConfig(nullptr));
     GlobalConfig& config = *configRef;
     ScriptedPrompt prompt;
-    GlobalPagesFunction previousHook = nullptr;
+    GlobalPagesFunction previousHook = GetGlobalPagesHook();
 };
 
 const OptionPageSet kModulePages{{{u"SSH2\nSSH2 Global", 0, {}, {}}}};
@@ -67,21 +56,20 @@ TEST_F(GlobalOptions, PagesFollowTheInstalledApplicationsWithFirewallLast) {
 
 TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
     const bool transfer = config.IsTransferHost();
-    // The page, its values as "setting=text" (a check box takes "1"; the first value takes the
-    // focus) and the message.
-    const std::vector<std::tuple<const char16_t*, std::vector<std::u16string>, std::u16string>>
-        cases = {
-            {global_pages::kDefaultSession,
-             {transfer ? u"Auto Session Name FRV=" : u"Auto Session Name=",
-              transfer ? u"Use Auto Session FRV=1" : u"Use Auto Session=1"},
-             u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
-            {global_pages::kWebBrowser,
-             {u"HTTP Browser Application=  ", u"HTTP Use Registry Entry=0"},
-             u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
-            {global_pages::kFtp,
-             {u"Send Buffer Size=100"},
-             u"Please enter a buffer size between 512 and 1048576."},
-        };
+    using Values = std::vector<std::pair<std::u16string, std::u16string>>;
+    // The page, the settings typed (a check box takes "1"; the first takes the focus), the message.
+    const std::tuple<const char16_t*, Values, std::u16string> cases[] = {
+        {global_pages::kDefaultSession,
+         {{transfer ? u"Auto Session Name FRV" : u"Auto Session Name", u""},
+          {transfer ? u"Use Auto Session FRV" : u"Use Auto Session", u"1"}},
+         u"Please specify an auto session or uncheck the \"Use auto session\" checkbox."},
+        {global_pages::kWebBrowser,
+         {{u"HTTP Browser Application", u"  "}, {u"HTTP Use Registry Entry", u"0"}},
+         u"Browser Application cannot be blank.\n\nPlease enter a valid browser application"},
+        {global_pages::kFtp,
+         {{u"Send Buffer Size", u"100"}},
+         u"Please enter a buffer size between 512 and 1048576."},
+    };
     for (const auto& [caption, values, message] : cases) {
         SCOPED_TRACE(VUnicodeString(caption).ToUtf8());
         GlobalOptionsModel model(config, kEverything, prompt);
@@ -89,19 +77,16 @@ TEST_F(GlobalOptions, PagesRefuseTheirBadValuesWithTheirOwnMessages) {
         OptionPage* page = model.Pages().Find(caption);
         ASSERT_NE(page, nullptr);
         ASSERT_TRUE(model.Frame().OnSelect(model.Frame().NodeOf(page)));
-        for (const std::u16string& value : values) {
-            OptionControlValue& control =
-                page->Value(page->IndexOf(value.substr(0, value.find(u'='))));
-            control.text = value.substr(value.find(u'=') + 1);
-            control.checked = control.text == u"1";
+        for (const auto& [setting, text] : values) {
+            page->Value(page->IndexOf(setting)).text = text;
+            page->Value(page->IndexOf(setting)).checked = text == u"1";
         }
         prompt.AnswerButton(VPromptAnswer::kOk);
         EXPECT_FALSE(model.Ok());
-        EXPECT_EQ(model.Frame().Result(), PropertyTreeResult::kOpen);
         ASSERT_FALSE(prompt.Questions().empty());
         const PromptQuestion& said = prompt.Questions().back();
         EXPECT_EQ(said.caption.str() + u": " + said.text.str(), u"Global Options: " + message);
-        EXPECT_EQ(page->FocusControl(), page->IndexOf(values[0].substr(0, values[0].find(u'='))));
+        EXPECT_EQ(page->FocusControl(), page->IndexOf(values[0].first));
         EXPECT_FALSE(config.IsModified());
         model.Frame().Close();
     }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <functional>
 
 #include "session/session_config.h"
 #include "support/scripted_prompt.h"
@@ -63,7 +62,7 @@ TEST_F(MappedKeys, MapsReplacesOnlyOnYesRemovesRefusesAndOkGivesTheSessionItsOwn
     EXPECT_EQ(MappedKeysModel::KeyLabel(key | kKeyAlt | kKeyExtended), u"Alt+Ctrl+Shift+Ext+VK_F5");
 
     // One dialog on the stored session: `edit` runs on its list; OK applies and saves.
-    const auto dialog = [&](bool ok, const std::function<void(MappedKeysModel&)>& edit) {
+    const auto dialog = [&](bool ok, const auto& edit) {
         auto session = Load(u"a");
         MappedKeysModel keys(Terminal(session), prompt, u"S", false);
         edit(keys);

@@ -129,30 +129,29 @@ struct Dialog {
 };
 
 // The map is keyed by the full caption and outlives the dialog: a second dialog of the same kind
-// opens on the page the first left selected, with the category still collapsed.
-TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOne) {
+// opens on the page the first left selected, with the category still collapsed. The Ctrl keys
+// walk the nodes the tree shows and wrap at both ends.
+TEST(PropertyTreeFrame, OpeningSelectsTheFirstOrTheRestoredPageAndCtrlKeysWrap) {
     PropertyPageStateMap map;
     {
         Dialog d(map);
-        EXPECT_EQ(d.view.title + u" on " + d.Shown(),
-                  u"Options on General: General*,Terminal[Emulation,Appearance],Transfer");
-        EXPECT_EQ(d.view.caption, u"  General Options");
-        EXPECT_EQ(calls, u"+General ");  // nothing was on show before
+        // Nothing was on show before: General is only activated.
+        EXPECT_EQ(d.view.title + u" on " + d.Shown() + u" |" + d.view.caption + u"| " + calls,
+                  u"Options on General: General*,Terminal[Emulation,Appearance],Transfer |  "
+                  u"General Options| +General ");
         EXPECT_GE(d.view.treeFocused, 1);
-        EXPECT_EQ(States(map), u"Appearance Emulation General* Terminal Transfer ");
         EXPECT_TRUE(map.at(u"General\nGeneral Options").selected);
         ASSERT_TRUE(d.Select(d.pages.transfer));
-        EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption,
-                  u"Transfer  Transfer");
-        EXPECT_EQ(calls, u"+General ?General +Transfer ");
         d.model.OnExpand(d.Node(d.pages.terminal), false);
+        EXPECT_EQ(d.view.labels.at(d.Node(d.pages.transfer)) + d.view.caption + u" " + calls,
+                  u"Transfer  Transfer +General ?General +Transfer ");
         EXPECT_EQ(States(map), u"Appearance Emulation General Terminal- Transfer* ");
         d.model.Close();
     }
     {
         Dialog d(map);
-        EXPECT_EQ(d.Shown(), u"Transfer: General,Terminal-[Emulation,Appearance],Transfer*");
-        EXPECT_EQ(calls, u"+Transfer ");
+        EXPECT_EQ(d.Shown() + u" " + calls,
+                  u"Transfer: General,Terminal-[Emulation,Appearance],Transfer* +Transfer ");
         EXPECT_FALSE(d.model.IsExpanded(d.Node(d.pages.terminal)));
     }
     // Keep-selection: with a selection in the map it stands; without one nothing is chosen, and
@@ -161,7 +160,10 @@ TEST(PropertyTreeFrame, OpeningFillsTheTreeAndSelectsTheFirstPageOrTheRestoredOn
     EXPECT_TRUE(map.empty());
     Dialog none(map, true);
     EXPECT_EQ(none.Current(), u"-");
-    EXPECT_EQ(none.Keys("T"), u"Transfer ");
+    EXPECT_EQ(none.Keys("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
+    // Collapsed, the sub-pages are skipped.
+    none.model.OnExpand(none.Node(none.pages.terminal), false);
+    EXPECT_EQ(none.Keys("tduT"), u"Transfer General Transfer Terminal ");
 }
 
 TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
@@ -174,10 +176,11 @@ TEST(PropertyTreeFrame, AnInvalidPageCannotBeLeftAndARefusingPageIsNotShown) {
     EXPECT_EQ(d.Keys("t"), u"General ");
     EXPECT_FALSE(d.model.Ok());
     EXPECT_EQ(d.model.Result(), PropertyTreeResult::kOpen);
-    EXPECT_EQ(d.Shown(), u"General: General*,Terminal[Emulation,Appearance],Transfer");
     EXPECT_TRUE(map.at(pages.general.Caption()).selected);
     // Terminal is never asked: General refused first, to the click, Ctrl+Tab and OK.
-    EXPECT_EQ(calls, u"+General ?General ?General ?General ");
+    EXPECT_EQ(d.Shown() + u" " + calls,
+              u"General: General*,Terminal[Emulation,Appearance],Transfer +General ?General "
+              u"?General ?General ");
     d.model.noValidation = true;
     EXPECT_TRUE(d.Select(pages.transfer));
     d.model.noValidation = false;
@@ -207,8 +210,8 @@ TEST(PropertyTreeFrame, PagesShownAndHiddenWhileOpenKeepTheirPlaceAndState) {
     ASSERT_TRUE(d.Select(pages.appearance));
     pages.appearance.validateAnswer = false;
     d.model.HidePage(&pages.terminal);
-    EXPECT_EQ(d.Shown(), u"General: General*,Transfer");
-    EXPECT_EQ(calls, u"+General ?General +Appearance +General ");
+    EXPECT_EQ(d.Shown() + u" " + calls,
+              u"General: General*,Transfer +General ?General +Appearance +General ");
     EXPECT_EQ(d.view.deleted, 3);  // both sub-pages and the page
     EXPECT_EQ(d.Node(pages.emulation), kNoPropertyNode);
     EXPECT_EQ(States(map), u"Appearance Emulation General* Terminal Transfer ");
@@ -272,16 +275,6 @@ TEST(PropertyTreeFrame, PersistedStringsSeedTheMapAndAreWrittenByLabelPath) {
     // A label that could not be read back is not written.
     FakePage odd{u"A+B"};
     EXPECT_EQ(PersistPageStateMap({}, {&odd}).state, u"");
-}
-
-TEST(PropertyTreeFrame, CtrlTabAndCtrlPageKeysWalkTheVisibleNodesAndWrap) {
-    PropertyPageStateMap map;
-    Dialog d(map);
-    // Expanded: General, Terminal, Emulation, Appearance, Transfer; both ends wrap.
-    EXPECT_EQ(d.Keys("Ttddu"), u"Transfer General Terminal Emulation Terminal ");
-    // Collapsed, the sub-pages are skipped.
-    d.model.OnExpand(d.Node(d.pages.terminal), false);
-    EXPECT_EQ(d.Keys("tduT"), u"Transfer General Transfer Terminal ");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // an integrated host, and a frame that records which pages are in its tree.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -12,6 +13,19 @@
 #include "support/scripted_prompt.h"
 #include "ui/model/session_options_model.h"
 #include "ui/ui_fixture.h"
+
+// The tree labels of `pages`, sub-pages in brackets ("A[a,b],B"), without those `keep` refuses.
+inline std::u16string Outline(const std::vector<PropertyTreePage*>& pages,
+                              const std::function<bool(PropertyTreePage*)>& keep = nullptr) {
+    std::u16string out;
+    for (PropertyTreePage* page : pages) {
+        if (keep && !keep(page)) continue;
+        const std::u16string below = Outline(page->Children(), keep);
+        out += (out.empty() ? u"" : u",") + std::u16string(page->TreeLabel()) +
+               (below.empty() ? u"" : u"[" + below + u"]");
+    }
+    return out;
+}
 
 // The frame as the pages see it: puts every added page in its tree when it opens, and shows and
 // hides pages on request.
@@ -25,16 +39,8 @@ public:
     void Open() {
         for (PropertyTreePage* page : top) Mark(page, true);
     }
-    // The tree labels of the pages in the tree, sub-pages in brackets: "A(a,b) B ".
-    std::u16string Tree(const std::vector<PropertyTreePage*>* pages = nullptr) const {
-        std::u16string out;
-        for (PropertyTreePage* page : pages ? *pages : top) {
-            if (!inTree.count(page)) continue;
-            const std::u16string below = Tree(&page->Children());
-            out += (pages && !out.empty() ? u"," : u"") + std::u16string(page->TreeLabel()) +
-                   (below.empty() ? u"" : u"(" + below + u")") + (pages ? u"" : u" ");
-        }
-        return out;
+    std::u16string Tree() const {
+        return Outline(top, [this](PropertyTreePage* page) { return inTree.count(page) > 0; });
     }
 
     std::vector<PropertyTreePage*> top;
@@ -60,8 +66,7 @@ protected:
         SessionOptionsModel::DeleteStateMap();
     }
     ~SessionOptionsTest() override {
-        model.reset();
-        session.Reset();
+        model.reset();  // before the map goes: closing may still write to it
         SessionOptionsModel::DeleteStateMap();
     }
     // Loads the session (made with MakeSession) and opens Session Options on it.
@@ -79,7 +84,6 @@ protected:
         return *model;
     }
     int Row(const char16_t* name) const { return GetConnectProtocolTable().Find(name); }
-    static std::string Utf8(const std::u16string& text) { return VUnicodeString(text).ToUtf8(); }
     static std::u16string Wide(const std::string& text) {
         return VUnicodeString::FromUtf8(text).str();
     }

@@ -23,20 +23,19 @@ std::unique_ptr<SessionTreeModel> Filled(SessionTreeOptions options = {},
 }
 
 TEST_F(TreeModel, FillLoadsFoldersLazilyHidesTheTopDefaultAndFindsPaths) {
-    MakeTree(u"top|F\\inner|F\\G\\deep|DEFAULT|F\\Default");
+    MakeTree(u"top|F\\inner|F\\G\\deep|DEFAULT|F\\Default|E\\");
     SessionTreeModel tree(SessionDeckHost{Product::Vetralon}, {});
     tree.Fill();
-    EXPECT_EQ(Labels(tree, tree.AllNodes()), u"Sessions|F|G|") << "folders only at first";
+    EXPECT_EQ(Labels(tree, tree.AllNodes()), u"Sessions|E|F|G|") << "folders only at first";
     const TreeNodeId f = tree.FindChild(tree.Root(), u"F"), g = tree.FindChild(f, u"G");
     // A folder shows an expander until it has been expanded, even when it turns out empty.
     EXPECT_TRUE(tree.HasExpander(g) && !tree.Node(f).loaded);
+    // Loading runs once per folder: a second expand adds nothing.
     tree.Expand(tree.Root());
     tree.Expand(f);
-    EXPECT_EQ(Shown(tree), u"|F|F\\G|F\\Default|F\\inner|top|") << "Default hidden at the top";
-    // Loading runs once per folder: a second expand adds nothing.
     tree.Collapse(f);
     tree.Expand(f);
-    EXPECT_EQ(tree.Node(f).children.size(), 3u);
+    EXPECT_EQ(Shown(tree), u"|E|F|F\\G|F\\Default|F\\inner|top|") << "Default hidden at the top";
 
     // Names compare without case; a path expands the folders on its way.
     EXPECT_EQ(tree.Path(tree.FindPath(u"f\\g\\DEEP")), u"F\\G\\deep");
@@ -44,15 +43,12 @@ TEST_F(TreeModel, FillLoadsFoldersLazilyHidesTheTopDefaultAndFindsPaths) {
     for (auto path : {u"F\\missing", u"F\\G\\deep\\below-a-session", u"DEFAULT"})
         EXPECT_EQ(tree.FindPath(path), kNoNode) << VUnicodeString(path).ToUtf8();
 
-    MakeFolder(u"E");
-    tree.Fill();
     const TreeNodeId e = tree.FindChild(tree.Root(), u"E"), top = tree.FindPath(u"top");
     tree.Expand(e);
-    EXPECT_FALSE(tree.HasExpander(e)) << "an expanded empty folder loses its expander";
-    EXPECT_FALSE(tree.HasExpander(top));
-    EXPECT_EQ((std::vector{tree.Image(e), tree.SelectedImage(e), tree.Image(top),
-                           tree.SelectedImage(top)}),
-              (std::vector{0, 1, 2, 2}));
+    // An expanded empty folder loses its expander; a session never has one. Then the images.
+    EXPECT_EQ((std::vector{int(tree.HasExpander(e)), int(tree.HasExpander(top)), tree.Image(e),
+                           tree.SelectedImage(e), tree.Image(top), tree.SelectedImage(top)}),
+              (std::vector{0, 0, 0, 1, 2, 2}));
 
     // Removed handles never come back and release their sessions.
     const TreeNodeId folder = tree.FindPath(u"F"), inner = tree.FindPath(u"F\\inner");
@@ -76,10 +72,9 @@ TEST_F(TreeModel, ProductFilterAndOverrides) {
         {Product::Ferrivo, false, true, u"|both|xferonly|"},
         {Product::Ferrivo, true, false, u"|both|termonly|unknown|xferonly|"},
     };
-    for (const auto& [product, terminalOnly, transferOnly, shown] : rows) {
+    for (const auto& [product, terminalOnly, transferOnly, shown] : rows)
         EXPECT_EQ(Shown(*Filled({true, terminalOnly, transferOnly}, product)), shown)
             << ProductId(product) << terminalOnly << transferOnly;
-    }
 }
 
 TEST_F(TreeModel, AlphabeticalVersusUserArrangedOrder) {
@@ -92,33 +87,27 @@ TEST_F(TreeModel, AlphabeticalVersusUserArrangedOrder) {
         return before == kNoNode ? u"end" : tree.Node(before).label.str();
     };
     auto sorted = Filled({true, true, true}), arranged = Filled({false, true, true});
-    EXPECT_EQ(Shown(*sorted), u"|x|Y|A|b|c|");
-    EXPECT_EQ(label(*sorted, TreeItemKind::kSession, u"B"), u"c");
-    EXPECT_EQ(Shown(*arranged), u"|Y|x|c|b|A|");
-    EXPECT_EQ(label(*arranged, TreeItemKind::kSession, u"0"), u"end");
-    EXPECT_EQ(label(*arranged, TreeItemKind::kFolder, u"0"), u"c");
+    EXPECT_EQ(Shown(*sorted) + u" " + label(*sorted, TreeItemKind::kSession, u"B"),
+              u"|x|Y|A|b|c| c");
+    EXPECT_EQ(Shown(*arranged) + u" " + label(*arranged, TreeItemKind::kSession, u"0") + u" " +
+                  label(*arranged, TreeItemKind::kFolder, u"0"),
+              u"|Y|x|c|b|A| end c");
 }
 
 constexpr KeyModifiers kCtrl{true, false}, kShift{false, true};
 
-// Every folder but H expanded, so that the rows are Sessions, F, G, g, a, b, H, s1, s2, s3; H was
-// never loaded.
-class MultiSelection : public UiStoreTest {
-protected:
-    MultiSelection() {
-        MakeTree(u"F\\a|F\\b|F\\G\\g|H\\h1|H\\h2|s1|s2|s3");
-        tree.Fill();
-        for (auto path : {u"", u"F", u"F\\G"}) tree.Expand(tree.FindPath(path));
-    }
-    TreeNodeId N(const char16_t* path) { return tree.FindPath(path); }
-    std::u16string Selected() { return Labels(tree, sel.AsSelected()); }
-
-    SessionTreeModel tree{SessionDeckHost{Product::Vetralon}, {}};
-    int changes = 0;
-    VMultiSelTreeCtrl sel{tree, [this] { ++changes; }};
-};
+using MultiSelection = UiStoreTest;
 
 TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
+    // Every folder but H expanded; H was never loaded.
+    MakeTree(u"F\\a|F\\b|F\\G\\g|H\\h1|H\\h2|s1|s2|s3");
+    SessionTreeModel tree{SessionDeckHost{Product::Vetralon}, {}};
+    tree.Fill();
+    for (auto path : {u"", u"F", u"F\\G"}) tree.Expand(tree.FindPath(path));
+    int changes = 0;
+    VMultiSelTreeCtrl sel{tree, [&] { ++changes; }};
+    auto at = [&](const char16_t* path) { return tree.FindPath(path); };
+    auto selected = [&] { return Labels(tree, sel.AsSelected()); };
     ASSERT_EQ(Labels(tree, tree.VisibleNodes()), u"Sessions|F|G|g|a|b|H|s1|s2|s3|");
     // A click with modifiers ('c'), a right click ('r') or a collapse ('-') on a node, and
     // then the selection, the caret and the anchor of a Shift range ("-" for none).
@@ -146,18 +135,18 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
     };
     auto label = [&](TreeNodeId id) { return id == kNoNode ? u"-" : tree.Node(id).label.str(); };
     for (const auto& [gesture, node, keys, expected] : steps) {
-        if (gesture == 'c') sel.Click(N(node), keys);
-        if (gesture == 'r') sel.RightClick(N(node));
-        if (gesture == '-') sel.Collapse(N(node));
-        EXPECT_EQ(Selected() + u" " + label(sel.Caret()) + u" " + label(sel.Anchor()), expected)
+        if (gesture == 'c') sel.Click(at(node), keys);
+        if (gesture == 'r') sel.RightClick(at(node));
+        if (gesture == '-') sel.Collapse(at(node));
+        EXPECT_EQ(selected() + u" " + label(sel.Caret()) + u" " + label(sel.Anchor()), expected)
             << gesture << " " << VUnicodeString(node).ToUtf8();
     }
     EXPECT_GT(changes, 0) << "the owner is told about every change";
 
     // The arrow keys move the caret, and with Shift extend from the anchor; Right goes into an
     // open folder, Left up to the parent.
-    for (auto path : {u"F", u"F\\G"}) tree.Expand(N(path));
-    sel.Click(N(u"F\\a"), {});
+    for (auto path : {u"F", u"F\\G"}) tree.Expand(at(path));
+    sel.Click(at(u"F\\a"), {});
     const std::tuple<TreeKey, KeyModifiers, bool, const char16_t*> keys[] = {
         {TreeKey::kDown, kShift, true, u"a|b|"},    {TreeKey::kDown, kShift, true, u"a|b|H|"},
         {TreeKey::kUp, kShift, true, u"a|b|"},      {TreeKey::kUp, kShift, true, u"a|"},
@@ -169,19 +158,19 @@ TEST_F(MultiSelection, ClicksRightClicksCollapsingAndArrowKeys) {
         {TreeKey::kParent, {}, true, u"G|"},        {TreeKey::kParent, kShift, true, u"F|G|"},
         {TreeKey::kParent, {}, true, u"Sessions|"}, {TreeKey::kParent, {}, false, u"Sessions|"},
     };
-    for (const auto& [key, modifiers, handled, selected] : keys) {
+    for (const auto& [key, modifiers, handled, expected] : keys) {
         EXPECT_EQ(sel.KeyDown(key, modifiers), handled);
-        EXPECT_EQ(Selected(), selected);
+        EXPECT_EQ(selected(), expected);
     }
 
     // The three selection lists over F (open), its session a, the never-loaded H and s1.
-    sel.Click(N(u"F"), {});
-    for (auto path : {u"F\\a", u"H", u"s1"}) sel.Click(N(path), kCtrl);
-    EXPECT_FALSE(tree.Node(N(u"H")).loaded);
-    EXPECT_EQ(Selected() + u" " + Labels(tree, sel.TopMost()), u"F|a|H|s1| F|H|s1|");
+    sel.Click(at(u"F"), {});
+    for (auto path : {u"F\\a", u"H", u"s1"}) sel.Click(at(path), kCtrl);
+    EXPECT_FALSE(tree.Node(at(u"H")).loaded);
+    EXPECT_EQ(selected() + u" " + Labels(tree, sel.TopMost()), u"F|a|H|s1| F|H|s1|");
     // Each session once, even though a is selected and inside the selected F.
     EXPECT_EQ(Paths(tree, sel.Sessions()), u"F\\G\\g|F\\a|F\\b|H\\h1|H\\h2|s1|");
-    EXPECT_TRUE(tree.Node(N(u"H")).loaded) << "the sessions list loads folders on the way";
+    EXPECT_TRUE(tree.Node(at(u"H")).loaded) << "the sessions list loads folders on the way";
 }
 
 }  // namespace

@@ -92,17 +92,3 @@ void UiStoreTest::SetOrder(const std::u16string& folder, const char16_t* session
     key.SetString(u"Session List", sessions);
     key.SetString(u"Folder List", folders);
 }
-
-std::u16string UiStoreTest::Labels(const SessionTreeModel& tree,
-                                   const std::vector<TreeNodeId>& ids) {
-    std::u16string text;
-    for (TreeNodeId id : ids) text += tree.Node(id).label.str() + u"|";
-    return text;
-}
-
-std::u16string UiStoreTest::Paths(const SessionTreeModel& tree,
-                                  const std::vector<TreeNodeId>& ids) {
-    std::u16string text;
-    for (TreeNodeId id : ids) text += tree.Path(id).str() + u"|";
-    return text;
-}

@@ -70,12 +70,23 @@ protected:
     // The folder's order record as the store holds it: "a:b:" style lists.
     void SetOrder(const std::u16string& folder, const char16_t* sessions, const char16_t* folders);
 
-    // The labels of nodes joined with "|", e.g. "Sessions|F|a|".
-    static std::u16string Labels(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids);
-    static std::u16string Paths(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids);
+    // The labels (or paths) of nodes joined with "|", e.g. "Sessions|F|a|".
+    static std::u16string Labels(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids) {
+        return Joined(ids, [&](TreeNodeId id) { return tree.Node(id).label.str(); });
+    }
+    static std::u16string Paths(const SessionTreeModel& tree, const std::vector<TreeNodeId>& ids) {
+        return Joined(ids, [&](TreeNodeId id) { return tree.Path(id).str(); });
+    }
     // The paths of the rows the tree shows, "|F|F\\s|t|".
     static std::u16string Shown(const SessionTreeModel& tree) {
         return Paths(tree, tree.VisibleNodes());
+    }
+
+    template <class Text>
+    static std::u16string Joined(const std::vector<TreeNodeId>& ids, Text text) {
+        std::u16string joined;
+        for (TreeNodeId id : ids) joined += text(id) + u"|";
+        return joined;
     }
 
     TempDir dir;

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -46,33 +47,33 @@ inline wxTreeItemId Item(wxTreeCtrl* tree, const wxString& label) {
     return wxTreeItemId();
 }
 
-inline wxPoint Centre(const wxRect& rect) {
-    return rect.GetPosition() + wxSize(rect.width / 2, rect.height / 2);
-}
-
-// Where on the screen the label of the row `label` is drawn.
 inline wxPoint LabelCentre(wxTreeCtrl* tree, const wxString& label) {
     const wxTreeItemId item = Item(tree, label);
     wxRect rect;
     EXPECT_TRUE(item.IsOk() && tree->GetBoundingRect(item, rect, true)) << "no row " << label;
-    return tree->ClientToScreen(Centre(rect));
+    return tree->ClientToScreen(rect.GetPosition() + rect.GetSize() / 2);
 }
 
+// Moves the pointer to `point` as a hand would and, with a `button`, clicks there holding
+// `modifier`. Without a window manager the X input focus follows the pointer: keys go to a
+// dialog only while the pointer is over it.
 inline void Click(const wxPoint& point, int modifier = 0, int button = wxMOUSE_BTN_LEFT) {
     wxUIActionSimulator sim;
     sim.MouseMove(point);
     Settle(100);
+    if (!button) return;
     if (modifier) sim.KeyDown(modifier);
     sim.MouseClick(button);
     if (modifier) sim.KeyUp(modifier);
     Settle();
 }
 
-inline void ClickWindow(wxWindow* window) {
-    Click(Centre(window->GetScreenRect()));
+// Clicks the middle of `window` with `button` (0: only points there).
+inline void ClickWindow(wxWindow* window, int button = wxMOUSE_BTN_LEFT) {
+    const wxRect rect = window->GetScreenRect();
+    Click(rect.GetPosition() + rect.GetSize() / 2, 0, button);
 }
 
-// Presses `key` and lets the dialog take it.
 inline void Press(int key, int modifiers = wxMOD_NONE) {
     wxUIActionSimulator().Char(key, modifiers);
     Settle();
@@ -91,9 +92,12 @@ inline std::string TypeInto(wxWindow* box, const char* typed) {
     return before;
 }
 
-// Shows a page of Session or Global Options with a click in its tree.
+inline wxTreeCtrl* TreeOf(wxWindow* dialog, const char* name = "SessionTree") {
+    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow(name));
+}
+
 inline void ShowPage(wxWindow* dialog, const char* page) {
-    Click(LabelCentre(dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree")), page));
+    Click(LabelCentre(TreeOf(dialog, "PropertyTree"), page));
 }
 
 // Saves what the screen shows of `window` as build/screenshots/NAME.png (NAME@2x.png with
@@ -103,13 +107,11 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
     Settle(100);
     const double scale = window->GetContentScaleFactor();
     const wxRect logical = window->GetScreenRect();
-    const wxRect rect(wxRound(logical.x * scale), wxRound(logical.y * scale),
-                      wxRound(logical.width * scale), wxRound(logical.height * scale));
+    const wxRect rect(logical.GetPosition() * scale, logical.GetSize() * scale);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr);
     XImage* pixels = XGetImage(display, DefaultRootWindow(display), rect.x, rect.y,
-                               static_cast<unsigned>(rect.width),
-                               static_cast<unsigned>(rect.height), AllPlanes, ZPixmap);
+                               unsigned(rect.width), unsigned(rect.height), AllPlanes, ZPixmap);
     ASSERT_NE(pixels, nullptr);
     wxImage image(rect.width, rect.height);
     for (int y = 0; y < rect.height; ++y)
@@ -119,53 +121,41 @@ inline void Screenshot(wxWindow* window, const std::string& name) {
         }
     XDestroyImage(pixels);
     XCloseDisplay(display);
-    const std::filesystem::path folder = SESSIONDECK_SCREENSHOT_DIR;
-    std::filesystem::create_directories(folder);
-    const std::string suffix =
-        scale == 1.0 ? "" : "@" + wxString::FromDouble(scale).ToStdString() + "x";
-    EXPECT_TRUE(image.SaveFile((folder / (name + suffix + ".png")).string(), wxBITMAP_TYPE_PNG));
+    std::filesystem::create_directories(SESSIONDECK_SCREENSHOT_DIR);
+    const wxString suffix = scale == 1.0 ? wxString() : wxString::Format("@%gx", scale);
+    EXPECT_TRUE(image.SaveFile(SESSIONDECK_SCREENSHOT_DIR "/" + name + suffix + ".png"));
 }
 
 // Runs `drive` in the innermost modal dialog (the last made) once it is running; whatever
 // happens, that dialog is closed afterwards so that a failing step cannot leave the test waiting
 // forever. Made before the call that opens the dialog.
-class Driver {
-public:
-    explicit Driver(std::function<void(wxDialog*)> drive) : m_drive(std::move(drive)) {
-        m_timer.Bind(wxEVT_TIMER, [this](wxTimerEvent&) { Run(); });
-        m_timer.StartOnce(300);
+struct Driver {
+    explicit Driver(std::function<void(wxDialog*)> drive) {
+        timer.Bind(wxEVT_TIMER, [drive = std::move(drive)](wxTimerEvent&) {
+            wxDialog* dialog = nullptr;
+            for (wxWindow* window : wxTopLevelWindows)
+                if (auto* modal = dynamic_cast<wxDialog*>(window); modal && modal->IsModal())
+                    dialog = modal;
+            ASSERT_NE(dialog, nullptr) << "the dialog did not open";
+            Settle();
+            drive(dialog);
+            if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
+        });
+        timer.StartOnce(300);
     }
-
-private:
-    void Run() {
-        wxDialog* dialog = nullptr;
-        for (wxWindow* window : wxTopLevelWindows)
-            if (auto* modal = dynamic_cast<wxDialog*>(window); modal && modal->IsModal())
-                dialog = modal;
-        ASSERT_NE(dialog, nullptr) << "the dialog did not open";
-        Settle();
-        m_drive(dialog);
-        if (dialog->IsModal()) dialog->EndModal(wxID_CANCEL);
-    }
-
-    std::function<void(wxDialog*)> m_drive;
-    wxTimer m_timer;
+    wxTimer timer;
 };
 
-class SessionDeckGuiTest : public ::testing::Test {
-protected:
+struct SessionDeckGuiTest : ::testing::Test {
     static void SetUpTestSuite() {
         const char* display = std::getenv("DISPLAY");
-        if (!display || !*display) {
-            // CTest counts this status as skipped (SKIP_RETURN_CODE), so a run without a display
-            // reports these tests as not run instead of failed or passed.
+        if (!display || !*display) {  // 77: CTest's SKIP_RETURN_CODE, reported as not run
             std::fprintf(stderr, "no display: run the gui tests under xvfb-run\n");
             std::_Exit(77);
         }
         if (wxTheApp) return;  // started once for the process
         static int argc = 1;
-        static char name[] = "test_ui_wx";
-        static char* argv[] = {name, nullptr};
+        static char* argv[] = {const_cast<char*>("test_ui_wx"), nullptr};
         wxApp::SetInstance(new wxApp());
         ASSERT_TRUE(wxEntryStart(argc, argv)) << "the toolkit did not start on " << display;
         wxInitAllImageHandlers();
@@ -179,12 +169,13 @@ protected:
         ASSERT_TRUE(loaded.loaded) << loaded.report;
         GlobalConfig* config = nullptr;
         ReloadGlobalConfig(config);
-        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Servers", u"", true));
-        ASSERT_TRUE(SessionDatabase().InsertFolder(u"", u"Lab", u"", true));
-        MakeSession(u"Servers\\web1", u"web1.example.net");
-        MakeSession(u"Servers\\files", u"files.example.net");
-        MakeSession(u"Servers\\releases", u"releases.example.net");
-        MakeSession(u"Lab\\router", u"192.0.2.1");
+        for (const char16_t* folder : {u"Servers", u"Lab"})
+            ASSERT_TRUE(SessionDatabase().InsertFolder(u"", folder, u"", true));
+        for (const auto& [path, host] : {std::pair{u"Servers\\web1", u"web1.example.net"},
+                                         {u"Servers\\files", u"files.example.net"},
+                                         {u"Servers\\releases", u"releases.example.net"},
+                                         {u"Lab\\router", u"192.0.2.1"}})
+            MakeSession(path, host);
         SessionDeckDllInitGUI(nullptr, nullptr, nullptr, nullptr);
     }
 
@@ -205,42 +196,27 @@ protected:
     cli::GlobalOptions options;
 };
 
-// A value file's lines; the store ends them with CR LF, and the CR is kept out of a
-// comparison's report.
-inline std::vector<std::string> Lines(const std::filesystem::path& file) {
+// A value file's text; the store ends lines with CR LF, and the CRs are left out so that a failed
+// comparison prints a readable diff.
+inline std::string FileText(const std::filesystem::path& file) {
     std::ifstream in(file);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(line);
-    }
-    return lines;
+    std::string text{std::istreambuf_iterator<char>(in), {}};
+    std::erase(text, '\r');
+    return text;
 }
 
-// The lines a save changed, as "before -> after"; a file of another length is one difference.
-inline std::vector<std::string> ChangedLines(const std::vector<std::string>& before,
-                                             const std::vector<std::string>& after) {
-    if (before.size() != after.size())
-        return {std::to_string(before.size()) + " lines -> " + std::to_string(after.size())};
-    std::vector<std::string> changed;
-    for (size_t i = 0; i < after.size(); ++i)
-        if (after[i] != before[i]) changed.push_back(before[i] + " -> " + after[i]);
-    return changed;
-}
-
-inline wxTreeCtrl* TreeOf(wxDialog* dialog) {
-    return dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("SessionTree"));
+// `text` with its line `from` (not the first) replaced by `to`.
+inline std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const size_t at = text.find("\n" + from + "\n");
+    if (at == std::string::npos) ADD_FAILURE() << "no line " << from;
+    return at == std::string::npos ? text : text.replace(at + 1, from.size(), to);
 }
 
 // Answers every message box with Yes (OK where there is no Yes) and keeps its style, so
 // a question or refusal is seen without a native box blocking the test.
-class MessageRecorder : public wxModalDialogHook {
-public:
+struct MessageRecorder : wxModalDialogHook {
     MessageRecorder() { Register(); }
     ~MessageRecorder() override { Unregister(); }
-    std::vector<long> styles;
-
-protected:
     int Enter(wxDialog* dialog) override {
         auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box) return wxID_NONE;
@@ -248,4 +224,5 @@ protected:
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
     void Exit(wxDialog*) override {}
+    std::vector<long> styles;
 };

@@ -1,5 +1,4 @@
-// Session Options on a real display (Xvfb), opened as sessiondeck-gui --edit opens it: through
-// EditStoredSession on a stored session, driven with synthetic clicks and keys.
+// Session Options on a real display (Xvfb), opened through EditStoredSession as --edit opens it.
 #include "ui/wx/gui_fixture.h"
 
 // A path naming no session opens no window. OK after a new name on the Connection page and a
@@ -11,12 +10,10 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     const auto folder = dir / "Config" / "Sessions" / "Servers";
     // The fixture writes three values by hand; saving once gives the file every setting in the
     // library's own form, as any session saved by a dialog has.
-    {
-        const SessionDatabase database;
-        auto session = VUnknownPointer<ISessionConfig>::Adopt(database.Lookup(u"Servers\\web1"));
-        ASSERT_TRUE(session && database.Save(session.Get(), false));
-    }
-    const std::vector<std::string> before = Lines(folder / "web1.ini");
+    ASSERT_TRUE(SessionDatabase().Save(
+        VUnknownPointer<ISessionConfig>::Adopt(SessionDatabase().Lookup(u"Servers\\web1")).Get(),
+        false));
+    const std::string before = FileText(folder / "web1.ini");
     VUnicodeString error;
     EXPECT_EQ(EditStoredSession(u"Servers", error), 0);
     EXPECT_EQ(error.ToUtf8(), "no session 'Servers'");
@@ -33,7 +30,7 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
         ASSERT_NE(port, nullptr) << "no SSH2 page below Connection";
         shown += "|" + TypeInto(port, "22x");
         ShowPage(dialog, "Terminal");
-        auto* tree = dynamic_cast<wxTreeCtrl*>(dialog->FindWindow("PropertyTree"));
+        wxTreeCtrl* tree = TreeOf(dialog, "PropertyTree");
         refusal = std::to_string(recorder.styles.size()) + " message, page " +
                   tree->GetItemText(tree->GetSelection()).utf8_string() +
                   (port->IsShownOnScreen() ? ", field shown" : "") +
@@ -48,6 +45,6 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
 
     EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
     // Only the port differs, and it holds 2222 (0x8ae).
-    EXPECT_EQ(ChangedLines(before, Lines(folder / "web9.ini")),
-              std::vector<std::string>{"D:\"[SSH2] Port\"=00000016 -> D:\"[SSH2] Port\"=000008ae"});
+    EXPECT_EQ(FileText(folder / "web9.ini"),
+              Replaced(before, "D:\"[SSH2] Port\"=00000016", "D:\"[SSH2] Port\"=000008ae"));
 }
