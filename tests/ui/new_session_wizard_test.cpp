@@ -200,6 +200,21 @@ TEST_F(WizardTest, Ssh1NewIsSsh2AndProtocolPageAndFinishWriteTheSessionAndRefuse
     ASSERT_EQ(wizard->ProtocolPage()->ControlCount(), 3u);
     EXPECT_EQ(wizard->ProtocolPage()->Value(1).text, u"2222");
     ASSERT_TRUE(wizard->Next());
+    // The name offered follows the host until the user types one; an emptied name is offered
+    // again, and a typed description stays.
+    const auto backAndNext = [&](const char16_t* host) {
+        EXPECT_TRUE(wizard->Back());
+        if (host) Type(*wizard, u"Hostname", host);
+        EXPECT_TRUE(wizard->Next());
+        return wizard->name + u"|" + wizard->description;
+    };
+    EXPECT_EQ(wizard->name, u"web.example (2)");  // the fixture took the others
+    EXPECT_EQ(backAndNext(u"db.example"), u"db.example|");
+    wizard->name = u"mine";
+    wizard->description = u"typed";
+    EXPECT_EQ(backAndNext(u"web.example"), u"mine|typed");
+    wizard->name.clear();
+    EXPECT_EQ(backAndNext(nullptr), u"web.example (2)|typed");
     // The name rules have their own tests; one refusal shows Finish applies them.
     wizard->name = u" NEW ";
     prompt.AnswerButton(VPromptAnswer::kOk);
@@ -207,7 +222,7 @@ TEST_F(WizardTest, Ssh1NewIsSsh2AndProtocolPageAndFinishWriteTheSessionAndRefuse
     EXPECT_EQ(prompt.Questions().back().text.str(), u"'NEW' is already in use.");
     EXPECT_EQ(Session().GetSessionName().str(), u"New");
     wizard->name = u"  web  ";
-    wizard->description = u"first line\nsecond line";
+    wizard->description = u"first line\nsecond line\r\n";  // Enter at the end: no third line
     ASSERT_TRUE(wizard->Finish());
     const VStringArray& lines = Session().description.Get();
     ASSERT_EQ(lines.GetSize(), 2);

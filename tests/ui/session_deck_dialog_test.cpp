@@ -454,6 +454,21 @@ TEST_F(DeckDialog, NewFolderRenameAndDelete) {
     }
     EXPECT_EQ(prompt.Questions().back().text,
               u"Are you sure you want to delete the selected item(s)?");
+
+    // Several across folders, a folder and its own session among them: the first the store
+    // refuses (a session with a key below it, which the tree never shows) stops the delete with
+    // the ones before it gone.
+    MakeTree(u"G\\g|H\\h1|H\\h2|H\\h2\\below|H\\h3");
+    deck = Open();
+    Select(*deck, {u"G", u"G\\g", u"H\\h1", u"H\\h2", u"H\\h3"});
+    prompt.AnswerButton(kYes);
+    prompt.AnswerButton(kOk);
+    Asked();
+    EXPECT_FALSE(deck->Delete());
+    EXPECT_EQ(Stored(u"", false) + u" " + Stored(u"H", false) + u" " + Selected(*deck),
+              u"F\\|E\\|H\\| H\\h2|H\\h3| H\\h2|");
+    EXPECT_EQ(Asked(),
+              u"Are you sure you want to delete the selected item(s)?|Directory not empty\r\n|");
 }
 
 TEST_F(DeckDialog, SessionNameRulesAndTheirPrompt) {

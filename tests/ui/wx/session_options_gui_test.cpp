@@ -3,7 +3,7 @@
 
 // A path naming no session opens no window. OK after a new name on the Connection page and a
 // port refused, then accepted, on the SSH2 page: the file moves to the new name and differs from
-// before in the port line only. The refusal keeps the page and the focus on the field.
+// before in the port lines only. The refusal keeps the page and the focus on the field.
 class SessionOptionsGuiTest : public SessionDeckGuiTest {};
 
 TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
@@ -44,7 +44,9 @@ TEST_F(SessionOptionsGuiTest, OkRenamesAndSavesOnlyThePort) {
     EXPECT_EQ(refusal, "1 message, page SSH2, field shown, focus kept");
 
     EXPECT_FALSE(std::filesystem::exists(folder / "web1.ini"));
-    // Only the port differs, and it holds 2222 (0x8ae).
+    // Only the port differs, and it holds 2222 (0x8ae) on both sides: the SSH2 page stands for
+    // the SFTP side too.
     EXPECT_EQ(FileText(folder / "web9.ini"),
-              Replaced(before, "D:\"[SSH2] Port\"=00000016", "D:\"[SSH2] Port\"=000008ae"));
+              Replaced(Replaced(before, "D:\"[SSH2] Port\"=00000016", "D:\"[SSH2] Port\"=000008ae"),
+                       "D:\"[SFTP] Port\"=00000016", "D:\"[SFTP] Port\"=000008ae"));
 }
