@@ -201,7 +201,8 @@ void BM_FilterKeystrokeAll(benchmark::State& state, bench::Workload workload) {
 
 // ---- deleting many --------------------------------------------------------------------
 
-// Answers every question with Yes, as the user confirming the delete.
+// Answers Yes to every message, as the user confirming the delete; anything else is left to the
+// library's dismissing prompt.
 class ConfirmingPrompt : public IPrompt {
 public:
     VPromptAnswer ShowMessage(const VUnicodeString&, const VUnicodeString&, VPromptButtons,
@@ -213,17 +214,23 @@ public:
                                              const VUnicodeString&) override {
         return {VPromptAnswer::kYes, false};
     }
-    std::optional<VUnicodeString> AskText(const VUnicodeString&, const VUnicodeString&,
-                                          const VUnicodeString&, bool) override {
-        return std::nullopt;
+    std::optional<VUnicodeString> AskText(const VUnicodeString& caption,
+                                          const VUnicodeString& label,
+                                          const VUnicodeString& initial, bool password) override {
+        return m_rest.AskText(caption, label, initial, password);
     }
-    std::optional<VUnicodeString> AskFolder(const VUnicodeString&, const VUnicodeString&) override {
-        return std::nullopt;
+    std::optional<VUnicodeString> AskFolder(const VUnicodeString& caption,
+                                            const VUnicodeString& initial) override {
+        return m_rest.AskFolder(caption, initial);
     }
-    std::optional<VUnicodeString> AskFile(const VUnicodeString&, const VUnicodeString&,
-                                          const VUnicodeString&, bool) override {
-        return std::nullopt;
+    std::optional<VUnicodeString> AskFile(const VUnicodeString& caption,
+                                          const VUnicodeString& initial,
+                                          const VUnicodeString& filter, bool save) override {
+        return m_rest.AskFile(caption, initial, filter, save);
     }
+
+private:
+    IPrompt& m_rest = GetDismissingPrompt();
 };
 
 // Delete of `range(0)` sessions chosen across the large folder, with the filter index built
