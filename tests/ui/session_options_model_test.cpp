@@ -202,11 +202,14 @@ TEST_F(SessionOptionsTest, ConnectionAndProtocolPageRulesAndCuaWarning) {
     EXPECT_TRUE(ssh2.Validate());
     EXPECT_EQ(session->GetTermConnectConfig()->GetPort(), 2222);
     EXPECT_EQ(session->GetTermConnectConfig()->GetHostname(), u"example");
-    // With SFTP beside it the SSH2 page stands for both sides, so OK gives its port to SFTP;
-    // where the page left the port alone, two different stored ports both stay.
+    // With SFTP beside it the SSH2 page stands for both sides, so OK gives its port and password
+    // to SFTP; where the page left the port alone, two different stored ports both stay.
+    ssh2.SetValue(u"Password", u"s3cret");
+    EXPECT_TRUE(ssh2.Validate());
     connect.ChooseTransferProtocol(u"SFTP");
     options.ApplySharedPages();
     EXPECT_EQ(session->GetTransferConnectConfig()->GetPort(), 2222);
+    EXPECT_EQ(session->GetTransferConnectConfig()->GetPassword().str(), u"s3cret");
     SessionOptionsModel& other = Open(u"Servers\\web2");
     session->GetTransferConnectConfig()->SetPort(990);
     other.ApplySharedPages();

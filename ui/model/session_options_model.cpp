@@ -360,8 +360,10 @@ void SessionOptionsModel::Opened() {
     ShowSessionProtocolPages(m_terminalRow);
     // SSH2 and SFTP share their pages: the terminal side's stand for both.
     if (SharesPages()) {
-        if (const ConnectConfig* terminal = m_session.GetTermConnectConfig())
+        if (ConnectConfig* terminal = m_session.GetTermConnectConfig()) {
             m_sharedPortAtOpen = terminal->GetPort();
+            m_sharedPasswordAtOpen = terminal->GetPassword();
+        }
     } else {
         ShowSessionProtocolPages(m_transferRow);
     }
@@ -371,9 +373,11 @@ void SessionOptionsModel::ApplySharedPages() {
     if (ReadOnly() || !SharesPages()) return;
     ConnectConfig* terminal = m_session.GetTermConnectConfig();
     ConnectConfig* transfer = m_session.GetTransferConnectConfig();
-    // A port the page did not change stays as stored on both sides, even where they differ.
-    if (terminal && transfer && terminal->GetPort() != m_sharedPortAtOpen)
-        transfer->SetPort(terminal->GetPort());
+    if (!terminal || !transfer) return;
+    // What the page did not change stays as stored on both sides, even where they differ.
+    if (terminal->GetPort() != m_sharedPortAtOpen) transfer->SetPort(terminal->GetPort());
+    const VUnicodeString password = terminal->GetPassword();
+    if (password != m_sharedPasswordAtOpen) transfer->SetPassword(password.c_str());
 }
 
 void SessionOptionsModel::ReadOnlyPrompt() {

@@ -176,9 +176,9 @@ public:
     // State" and "... Selected", which the next process starts from.
     void PersistTreeState();
     // After OK: where SSH2 and SFTP share their pages, the SSH2 page stood for both sides, so a
-    // port changed there is the SFTP side's too (the host, user and firewall are one for both
-    // already). Without this the file transfer would still go to the old port, which no page
-    // shows.
+    // port or password changed there is the SFTP side's too (the host, user and firewall are one
+    // for both already). Without this the file transfer would still go to the old port, or ask
+    // for a password the user gave, and no page shows the SFTP side's.
     void ApplySharedPages();
 
     // The page state map of Session Options, kept for the life of the process.
@@ -211,8 +211,10 @@ private:
     int m_transferRow = -1;
     int m_ssh2Row = -1;
     int m_sftpRow = -1;
-    // The SSH2 port when the dialog opened with shared pages (-1: they were not shared).
+    // The SSH2 port and password when the dialog opened with shared pages (-1 and empty: they
+    // were not shared).
     int m_sharedPortAtOpen = -1;
+    VUnicodeString m_sharedPasswordAtOpen;
 
     std::unique_ptr<SessionConnectPage> m_connect;
     std::vector<PropertyTreePage*> m_topLevel;
