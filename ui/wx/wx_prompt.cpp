@@ -84,11 +84,24 @@ VPromptAnswer Answer(int id, VPromptButtons buttons) {
 
 }  // namespace
 
+wxWindow* WxPrompt::Owner() const {
+    // A question asked while a dialog opened over the parent has the focus (a list page's
+    // editor, whose OK the model refuses) belongs over that dialog: over the parent it may open
+    // behind it, and closing it hands the focus to the parent, which can then cover the dialog
+    // the user was typing in.
+    wxWindow* focus = wxWindow::FindFocus();
+    wxWindow* top = focus ? wxGetTopLevelParent(focus) : nullptr;
+    if (!m_parent || !top || top == m_parent) return m_parent;
+    for (wxWindow* up = top->GetParent(); up; up = up->GetParent())
+        if (up == m_parent) return top;
+    return m_parent;
+}
+
 VPromptAnswer WxPrompt::ShowMessage(const VUnicodeString& text, const VUnicodeString& caption,
                                     VPromptButtons buttons, VPromptIcon icon) {
     long style = Style(buttons, icon);
     if (m_noDefault && (style & wxYES_NO)) style |= wxNO_DEFAULT;
-    wxMessageDialog box(m_parent, ToWx(text), ToWx(caption), style);
+    wxMessageDialog box(Owner(), ToWx(text), ToWx(caption), style);
     return Answer(box.ShowModal(), buttons);
 }
 
@@ -96,7 +109,7 @@ VPromptCheckedAnswer WxPrompt::ShowOptionalMessage(const VUnicodeString& text,
                                                    const VUnicodeString& caption,
                                                    VPromptButtons buttons, VPromptIcon icon,
                                                    const VUnicodeString& checkLabel) {
-    wxRichMessageDialog box(m_parent, ToWx(text), ToWx(caption), Style(buttons, icon));
+    wxRichMessageDialog box(Owner(), ToWx(text), ToWx(caption), Style(buttons, icon));
     box.ShowCheckBox(ToWx(checkLabel), false);
     const int id = box.ShowModal();
     return {Answer(id, buttons), box.IsCheckBoxChecked()};
@@ -107,14 +120,14 @@ std::optional<VUnicodeString> WxPrompt::AskText(const VUnicodeString& caption,
                                                 const VUnicodeString& initial, bool password) {
     long style = wxOK | wxCANCEL | wxCENTRE;
     if (password) style |= wxTE_PASSWORD;
-    wxTextEntryDialog box(m_parent, ToWx(label), ToWx(caption), ToWx(initial), style);
+    wxTextEntryDialog box(Owner(), ToWx(label), ToWx(caption), ToWx(initial), style);
     if (box.ShowModal() != wxID_OK) return std::nullopt;
     return FromWx(box.GetValue());
 }
 
 std::optional<VUnicodeString> WxPrompt::AskFolder(const VUnicodeString& caption,
                                                   const VUnicodeString& initialFolder) {
-    wxDirDialog box(m_parent, ToWx(caption), ToWx(initialFolder));
+    wxDirDialog box(Owner(), ToWx(caption), ToWx(initialFolder));
     if (box.ShowModal() != wxID_OK) return std::nullopt;
     return FromWx(box.GetPath());
 }
@@ -125,7 +138,7 @@ std::optional<VUnicodeString> WxPrompt::AskFile(const VUnicodeString& caption,
     const wxString filterText =
         filter.IsEmpty() ? wxString(wxFileSelectorDefaultWildcardStr) : ToWx(filter);
     const long style = save ? wxFD_SAVE | wxFD_OVERWRITE_PROMPT : wxFD_OPEN | wxFD_FILE_MUST_EXIST;
-    wxFileDialog box(m_parent, ToWx(caption), wxEmptyString, ToWx(initialPath), filterText, style);
+    wxFileDialog box(Owner(), ToWx(caption), wxEmptyString, ToWx(initialPath), filterText, style);
     if (box.ShowModal() != wxID_OK) return std::nullopt;
     return FromWx(box.GetPath());
 }

@@ -39,6 +39,9 @@ public:
                                           const VUnicodeString& filter, bool save) override;
 
 private:
+    // The window a box opens over: the parent, or a dialog opened over it that has the focus.
+    wxWindow* Owner() const;
+
     wxWindow* m_parent;
     bool m_noDefault = false;
 };

@@ -78,3 +78,26 @@ TEST_F(SessionDeckGuiTest, GlobalOptionsOkSavesTheTypedValueAndTheDefaultSession
                    FileText(entry.path()).find("\nD:\"Cols\"=00000064\n") != std::string::npos;
     EXPECT_EQ(updated, kSessions + 4 + 1) << "every session and the Default session itself";
 }
+
+// A firewall name refused: the message opens over the editor, which stays open with what was
+// typed (over Global Options, closing it could bring Global Options in front of the editor).
+TEST_F(SessionDeckGuiTest, ARefusedFirewallNameKeepsItsEditorOpenUnderTheMessage) {
+    MessageRecorder refusals;
+    std::string seen;
+    Driver driver([&](wxDialog* dialog) {
+        ShowPage(dialog, "Firewall");
+        Driver editor([&](wxDialog* firewall) {
+            TypeInto(firewall->FindWindow("FirewallName"), "lab\\proxy");
+            ClickWindow(firewall->FindWindow(wxID_OK));
+            seen = firewall->IsModal() ? "editor kept" : "editor closed";
+            ClickWindow(firewall->FindWindow(wxID_CANCEL));
+        });
+        ClickWindow(dialog->FindWindow("FirewallAdd"));
+        ClickWindow(dialog->FindWindow(wxID_CANCEL));
+    });
+    EXPECT_EQ(ShowGlobalOptionsDialog(nullptr, false, false, false, 0, false, nullptr, nullptr,
+                                      nullptr, nullptr),
+              2);
+    EXPECT_EQ(seen, "editor kept");
+    EXPECT_EQ(refusals.owners, std::vector<std::string>{"FirewallEditor"});
+}

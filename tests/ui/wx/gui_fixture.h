@@ -221,8 +221,10 @@ struct MessageRecorder : wxModalDialogHook {
         auto* box = dynamic_cast<wxMessageDialogBase*>(dialog);
         if (!box) return wxID_NONE;
         styles.push_back(box->GetMessageDialogStyle());
+        owners.push_back(dialog->GetParent() ? dialog->GetParent()->GetName().utf8_string() : "");
         return (box->GetMessageDialogStyle() & wxYES_NO) ? wxID_YES : wxID_OK;
     }
     void Exit(wxDialog*) override {}
     std::vector<long> styles;
+    std::vector<std::string> owners;  // the names of the windows the boxes opened over
 };
