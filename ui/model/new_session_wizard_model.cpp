@@ -8,6 +8,7 @@
 #include "foundation/messages.h"
 #include "foundation/product.h"
 #include "foundation/report.h"
+#include "profile/text_form.h"
 #include "session/connect_config.h"
 #include "session/session_database.h"
 #include "session/setting_lookup.h"
@@ -371,14 +372,11 @@ bool NewSessionWizardModel::Finish() {
     const std::u16string_view text =
         std::u16string_view(description).substr(0, description.find_last_not_of(u"\r\n") + 1);
     VStringArray lines;
-    size_t start = 0;
-    while (!text.empty() && start <= text.size()) {
-        size_t end = text.find(u'\n', start);
-        if (end == std::u16string_view::npos) end = text.size();
-        std::u16string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-        lines.Add(VUnicodeString(std::u16string(line)));
-        start = end + 1;
+    if (!text.empty()) {
+        for (std::u16string_view line : textform::Split(text, u'\n')) {
+            if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
+            lines.Add(VUnicodeString(line));
+        }
     }
     m_session.description = lines;
     return true;
